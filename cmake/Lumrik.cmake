@@ -1,0 +1,27 @@
+# One static library per subsystem folder: every .cpp of the folder but main.cpp.
+function(lumrik_subsystem name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(FILTER _src EXCLUDE REGEX "/main\\.cpp$")
+  add_library(lumrik_${name} STATIC ${_src})
+  target_include_directories(lumrik_${name} PUBLIC ${PROJECT_SOURCE_DIR} ${QSCINTILLA_INCLUDE})
+  target_link_libraries(lumrik_${name} PUBLIC ${ARG_DEPENDS}
+    Qt6::Core Qt6::Gui Qt6::Widgets Qt6::SerialPort Qt6::PrintSupport Qt6::Network)
+  target_compile_options(lumrik_${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+endfunction()
+
+# One test program per subsystem: every *_test.cpp of the folder.
+function(lumrik_tests name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(NOT _src)
+    return()
+  endif()
+  add_executable(test_${name} ${_src})
+  target_link_libraries(test_${name} PRIVATE ${ARG_DEPENDS} lumrik_testsupport Qt6::Test GTest::gtest)
+  target_compile_definitions(test_${name} PRIVATE LUMRIK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(test_${name}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LUMRIK_TEST=1"
+    DISCOVERY_TIMEOUT 60
+    DISCOVERY_MODE PRE_TEST)
+endfunction()

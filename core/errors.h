@@ -1,0 +1,77 @@
+#pragma once
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <functional>
+#include <stdexcept>
+#include <type_traits>
+
+namespace lumrik {
+
+// A run-time failure with the classic error number and description.
+class RkError : public std::runtime_error {
+public:
+    RkError(long number, const QString &description);
+    long number() const { return number_; }
+    QString description() const { return QString::fromUtf8(what()); }
+private:
+    long number_;
+};
+
+// Error numbers used by the program's own throws.
+enum RkErrNo : long {
+    kErrInvalidCall = 5,
+    kErrOverflow = 6,
+    kErrSubscript = 9,
+    kErrTypeMismatch = 13,
+    kErrFileNotFound = 53,
+    kErrPathNotFound = 76,
+    kErrIo = 57,
+};
+
+struct TraceSlot {
+    QString name;
+    QDateTime time; // invalid for a slot never filled
+};
+
+// Records that a procedure was entered (the name with "()" appended).
+void RkTraceProc(const QString &name);
+std::array<TraceSlot, 8> RkTraceSlots();
+int RkTraceCount();
+void RkTraceReset();
+
+// The report text for an error, exactly as it is shown and logged.
+QString RkErrorText(long number, const QString &description);
+
+// Reports a failure: the box with OK and Cancel, titled "Fel". Cancel ends the
+// program at once, with nothing saved or logged; OK appends the text to
+// "error.log" in the program folder and returns.
+void RkShowError(long number, const QString &description);
+// Without a pending error: shows nothing and appends an empty line to the log.
+void RkShowError();
+
+// Hooks for tests: the box answer (true = OK), and what ending the program does.
+void setErrorBoxHook(std::function<bool(const QString &text)> hook);
+void setErrorExitHook(std::function<void()> hook);
+
+// Runs a procedure's body with the trace and the one error handler: a failure
+// inside goes to the report, and the procedure returns its empty value.
+template <class F>
+auto RkGuard(const char *name, F &&body) -> std::invoke_result_t<F>
+{
+    using R = std::invoke_result_t<F>;
+    RkTraceProc(QString::fromLatin1(name));
+    try {
+        return body();
+    } catch (const RkError &e) {
+        RkShowError(e.number(), e.description());
+    } catch (const std::bad_alloc &) {
+        RkShowError(7, QStringLiteral("Slut på minne"));
+    } catch (const std::exception &e) {
+        RkShowError(kErrInvalidCall, QString::fromUtf8(e.what()));
+    }
+    if constexpr (!std::is_void_v<R>)
+        return R{};
+}
+
+}

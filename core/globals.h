@@ -1,0 +1,100 @@
+#pragma once
+// The program-wide settings and shared working state. Loaded once at start
+// (RkLoadIniSettings); the machine selector, the settings dialogs and the
+// commands replace single values later.
+#include <QString>
+#include <QStringList>
+#include <array>
+
+namespace lumrik {
+
+// Start-up and shared state
+inline QString gsDataPath;       // program folder (settings, machine and language files)
+inline QString gsTmpPath;        // private temporary folder, no trailing separator
+inline QString gsExeName = QStringLiteral("lumrik32"); // the settings file is this & ".INI"
+inline bool gbNotSwedish = false;
+inline QString gsLanguageFile;
+inline bool gRkAbort = false;
+inline bool gFirstStart = false;
+inline bool gbInsertMode = true;
+inline int gTextType = 1;        // 1 = CR LF, 2 = LF
+inline bool gbIsDirty = false;
+inline long gActiveEditHwnd = 0; // non-zero while a document is active
+inline QString gsActiveFile;
+inline QString gsActiveFileName;
+inline QString gsActivePath;
+inline QString gsRootFolder;
+inline QString gActiveCfg;
+inline QString gActiveCfgFile;
+
+// Search state
+inline QString gSearchTarget;
+inline QString gSearchReplacement;
+inline int gSearchOrigin = 0;
+inline int gSearchTo = 0;
+inline bool gSearchWholeWordsOnly = false;
+inline int gSearchAction = 0;
+inline QString gFindString;
+inline int gFindDirection = 0;
+
+// Settings
+inline QString gTextFont;
+inline int gTextFontSize = 0;
+inline int gTextColor = 0;
+inline int gTextBackColor = 0;
+inline int gOldLeft = 0, gOldTop = 0, gOldWidth = 0, gOldHeight = 0, gOldWindowState = 0;
+inline int gFileSelectLeft = 0, gFileSelectTop = 0, gFileSelectWidth = 0, gFileSelectHeight = 0;
+inline int gCommentColor = 0;
+inline std::array<QString, 8> gsCodeText;  // gsCodeText1..8 at [0]..[7]
+inline std::array<int, 8> gCodeColor{};    // gCodeColor1..8 at [0]..[7]
+inline QString gsFileExtension;
+inline QString gsShowFileExt;
+inline QString gsShowFileExtText;
+inline QString gsKalmeroPath;
+inline bool gsUseKalmero = false;
+inline QString gsProgramInfoPath;
+inline bool gbShowAllFiles = false;
+inline bool gNumKbdDec = false;
+inline bool gUpperCase = false;
+inline bool gNoBack = false;
+inline QString gDefaultTile;
+inline bool gScanComment = false;
+inline bool gNumberSort = false;
+inline bool gKollegieBlock = false;
+inline int gScrollbarShow = 0;
+inline int gSaveAsUnixType = 0;
+inline QString gsToolListChrs;
+inline QString gsDecCheckBlockChars;
+inline QString gPrinterFont;
+inline int gPrinterFontSize = 0;
+inline bool gPrintBoldComments = false;
+inline bool gPrintItalicComments = false;
+inline bool gPrintTime = false;
+inline int gPrintColumns = 0;
+inline int gPrintTMargin = 0, gPrintBMargin = 0, gPrintLMargin = 0, gPrintRMargin = 0;
+inline bool gSetupAllowed = false;
+inline QString gTitle;
+inline int gMaxComPorts = 0;
+
+// Status and caption words (built-in Swedish, or from the language file)
+inline QString gsTxtInsert, gsTxtOverwrite, gsTxtRow, gsTxtCol, gsTxtTotal, gsTxtRows, gsTxtChars,
+    gsUntitled, gsTxtReceiving;
+
+// Template folders of the macro menu entries 0..9
+inline std::array<QString, 10> gsMacroPath;
+
+// Feature switches: set when the main window loads; the last three stay off.
+inline bool gUseCncComm = false, gUseDecCheck = false, gUseHelix = false, gUseMacro = false,
+            gUseSubFix = false, gUseMacBild = false;
+inline bool gUseTapePunch = false, gUseGADb = false, gMakeBackup = false;
+
+// Names of the hand-off files in the temporary folder, spelled once.
+inline const QString kTxdTmp = QStringLiteral("Txd.Tmp");
+inline const QString kRxdTmp = QStringLiteral("Rxd.Tmp");
+inline const QString kHeaderTmp = QStringLiteral("Header.Tmp");
+inline const QString kHelixTmp = QStringLiteral("helix.tmp");
+
+// Full path of a hand-off file.
+inline QString tmpFile(const QString &name) { return gsTmpPath + '/' + name; }
+
+}

@@ -1,0 +1,275 @@
+#include "core/inifile.h"
+
+#include "core/codepage.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/msgbox.h"
+#include "core/paths.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+
+namespace lumrik {
+
+bool IniFile::load(const QString &path)
+{
+    lines_.clear();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    loadFromBytes(f.readAll());
+    return true;
+}
+
+void IniFile::loadFromBytes(const QByteArray &bytes)
+{
+    lines_.clear();
+    const bool utf8 = isValidUtf8(bytes);
+    eol_ = bytes.contains("\r\n") || !bytes.contains('\n') ? QByteArray("\r\n") : QByteArray("\n");
+    finalEol_ = bytes.isEmpty() || bytes.endsWith('\n');
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    while (start < n) {
+        qsizetype nl = bytes.indexOf('\n', start);
+        qsizetype end = nl < 0 ? n : nl;
+        QByteArray raw = bytes.mid(start, end - start);
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        Line l;
+        l.raw = raw;
+        l.text = utf8 ? QString::fromUtf8(raw) : fromCp1252(raw);
+        lines_.push_back(std::move(l));
+        start = nl < 0 ? n : nl + 1;
+    }
+}
+
+QString IniFile::keyOf(const QString &line, QString *value)
+{
+    const QString t = line.trimmed();
+    if (t.isEmpty() || t.startsWith(';') || t.startsWith('['))
+        return {};
+    const qsizetype eq = t.indexOf('=');
+    if (eq <= 0)
+        return {};
+    if (value) {
+        QString v = t.mid(eq + 1).trimmed();
+        // A value in double quotes is read without them, as the profile reader does.
+        if (v.size() >= 2 && ((v.startsWith('"') && v.endsWith('"')) || (v.startsWith('\'') && v.endsWith('\''))))
+            v = v.mid(1, v.size() - 2);
+        *value = v;
+    }
+    return t.left(eq).trimmed();
+}
+
+static bool isHeader(const QString &line, QString *name)
+{
+    const QString t = line.trimmed();
+    if (!t.startsWith('['))
+        return false;
+    const qsizetype close = t.indexOf(']');
+    if (close < 0)
+        return false;
+    if (name)
+        *name = t.mid(1, close - 1).trimmed();
+    return true;
+}
+
+int IniFile::findSection(const QString &section) const
+{
+    QString name;
+    for (size_t i = 0; i < lines_.size(); ++i)
+        if (isHeader(lines_[i].text, &name) && name.compare(section, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+int IniFile::sectionEnd(int sectionLine) const
+{
+    for (size_t i = sectionLine + 1; i < lines_.size(); ++i)
+        if (isHeader(lines_[i].text, nullptr))
+            return int(i);
+    return int(lines_.size());
+}
+
+int IniFile::findKey(int sectionLine, const QString &key) const
+{
+    const int end = sectionEnd(sectionLine);
+    for (int i = sectionLine + 1; i < end; ++i)
+        if (keyOf(lines_[i].text, nullptr).compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool IniFile::contains(const QString &section, const QString &key) const
+{
+    const int s = findSection(section);
+    return s >= 0 && findKey(s, key) >= 0;
+}
+
+QString IniFile::value(const QString &section, const QString &key, const QString &def) const
+{
+    const int s = findSection(section);
+    if (s < 0)
+        return def;
+    const int k = findKey(s, key);
+    if (k < 0)
+        return def;
+    QString v;
+    keyOf(lines_[k].text, &v);
+    return v;
+}
+
+void IniFile::setValue(const QString &section, const QString &key, const QString &value)
+{
+    QString v = value;
+    v.replace('\r', ' ').replace('\n', ' ');
+    Line entry;
+    entry.text = key + '=' + v;
+    entry.edited = true;
+    int s = findSection(section);
+    if (s < 0) {
+        if (!lines_.empty() && !lines_.back().text.trimmed().isEmpty()) {
+            Line blank;
+            blank.edited = true;
+            lines_.push_back(blank);
+        }
+        Line header;
+        header.text = '[' + section + ']';
+        header.edited = true;
+        lines_.push_back(header);
+        lines_.push_back(entry);
+        return;
+    }
+    const int k = findKey(s, key);
+    if (k >= 0) {
+        // Keep the stored spelling of the key.
+        entry.text = keyOf(lines_[k].text, nullptr) + '=' + v;
+        lines_[k] = entry;
+        return;
+    }
+    // After the last non-blank line of the section.
+    int at = sectionEnd(s);
+    while (at - 1 > s && lines_[at - 1].text.trimmed().isEmpty())
+        --at;
+    lines_.insert(lines_.begin() + at, entry);
+}
+
+void IniFile::removeKey(const QString &section, const QString &key)
+{
+    const int s = findSection(section);
+    if (s < 0)
+        return;
+    const int k = findKey(s, key);
+    if (k >= 0)
+        lines_.erase(lines_.begin() + k);
+}
+
+QStringList IniFile::sections() const
+{
+    QStringList out;
+    QString name;
+    for (const Line &l : lines_)
+        if (isHeader(l.text, &name))
+            out << name;
+    return out;
+}
+
+QStringList IniFile::keys(const QString &section) const
+{
+    QStringList out;
+    const int s = findSection(section);
+    if (s < 0)
+        return out;
+    const int end = sectionEnd(s);
+    for (int i = s + 1; i < end; ++i) {
+        QString k = keyOf(lines_[i].text, nullptr);
+        if (!k.isEmpty())
+            out << k;
+    }
+    return out;
+}
+
+QByteArray IniFile::toBytes() const
+{
+    QByteArray out;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        out += lines_[i].edited ? toCp1252(lines_[i].text) : lines_[i].raw;
+        if (i + 1 < lines_.size() || finalEol_ || lines_[i].edited)
+            out += eol_;
+    }
+    return out;
+}
+
+bool IniFile::save(const QString &path) const
+{
+    QFileInfo fi(path);
+    if (fi.exists() && !fi.isWritable())
+        return false;
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = toBytes();
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+QString mainSettingsFile()
+{
+    return findFileNoCase(gsDataPath, gsExeName + QStringLiteral(".INI"));
+}
+
+static QString resolveFileArg(QString &file)
+{
+    if (file.size() < 2)
+        file = mainSettingsFile();
+    return findFileNoCase(RkNativePath(file));
+}
+
+QString GetIniSetting(const QString &section, const QString &key, const QString &def, QString &file)
+{
+    return RkGuard("GetIniSetting()", [&]() -> QString {
+        const QString path = resolveFileArg(file);
+        IniFile ini;
+        if (!ini.load(path))
+            return def;
+        return ini.value(section, key, def);
+    });
+}
+
+QString GetIniSetting(const QString &section, const QString &key, const QString &def, const QString &file)
+{
+    QString f = file;
+    return GetIniSetting(section, key, def, f);
+}
+
+bool SaveIniSetting(const QString &section, const QString &key, const QString &value, QString &file)
+{
+    return RkGuard("SaveIniSetting()", [&]() -> bool {
+        const QString path = resolveFileArg(file);
+        IniFile ini;
+        ini.load(path);
+        ini.setValue(section, key, value);
+        if (ini.save(path))
+            return true;
+        static QSet<QString> reported;
+        if (!reported.contains(path)) {
+            reported.insert(path);
+            RkBeep();
+            RkMsgBox(QStringLiteral("Fel vid skrivning till INI-fil..."), MbButtons::Ok, MbIcon::Exclamation);
+        }
+        return false;
+    });
+}
+
+bool SaveIniSetting(const QString &section, const QString &key, const QString &value, const QString &file)
+{
+    QString f = file;
+    return SaveIniSetting(section, key, value, f);
+}
+
+}

@@ -1,0 +1,96 @@
+#include "core/msgbox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace lumrik {
+
+namespace {
+MsgBoxHook &hookRef()
+{
+    static MsgBoxHook h;
+    return h;
+}
+QString &titleRef()
+{
+    static QString t = QStringLiteral("Lumrik-32");
+    return t;
+}
+}
+
+void setMsgBoxHook(MsgBoxHook hook) { hookRef() = std::move(hook); }
+bool hasMsgBoxHook() { return bool(hookRef()); }
+QString appTitle() { return titleRef(); }
+void setAppTitle(const QString &title) { titleRef() = title; }
+
+void RkBeep()
+{
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+        QApplication::beep();
+}
+
+int RkMsgBox(const QString &text, MbButtons buttons, MbIcon icon, const QString &title,
+             int defaultButton, QWidget *parent)
+{
+    MsgBoxCall call{text, title.isEmpty() ? appTitle() : title, buttons, icon, defaultButton};
+    if (hookRef())
+        return hookRef()(call);
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return buttons == MbButtons::YesNo || buttons == MbButtons::YesNoCancel ? MbNo : MbOk;
+
+    QMessageBox box(parent ? parent : QApplication::activeWindow());
+    box.setObjectName("RkMsgBox");
+    box.setWindowTitle(call.title);
+    box.setText(text);
+    switch (icon) {
+    case MbIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MbIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MbIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case MbIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MbIcon::None: break;
+    }
+    struct B { QMessageBox::StandardButton sb; int result; };
+    std::vector<B> list;
+    switch (buttons) {
+    case MbButtons::Ok: list = {{QMessageBox::Ok, MbOk}}; break;
+    case MbButtons::OkCancel: list = {{QMessageBox::Ok, MbOk}, {QMessageBox::Cancel, MbCancel}}; break;
+    case MbButtons::YesNo: list = {{QMessageBox::Yes, MbYes}, {QMessageBox::No, MbNo}}; break;
+    case MbButtons::YesNoCancel:
+        list = {{QMessageBox::Yes, MbYes}, {QMessageBox::No, MbNo}, {QMessageBox::Cancel, MbCancel}};
+        break;
+    case MbButtons::RetryCancel: list = {{QMessageBox::Retry, MbRetry}, {QMessageBox::Cancel, MbCancel}}; break;
+    case MbButtons::AbortRetryIgnore:
+        list = {{QMessageBox::Abort, MbAbort}, {QMessageBox::Retry, MbRetry}, {QMessageBox::Ignore, MbIgnore}};
+        break;
+    }
+    QMessageBox::StandardButtons all;
+    for (const B &b : list) all |= b.sb;
+    box.setStandardButtons(all);
+    // Swedish captions on the standard buttons.
+    auto caption = [](QMessageBox::StandardButton sb) -> QString {
+        switch (sb) {
+        case QMessageBox::Ok: return "OK";
+        case QMessageBox::Cancel: return "Avbryt";
+        case QMessageBox::Yes: return "&Ja";
+        case QMessageBox::No: return "&Nej";
+        case QMessageBox::Retry: return "&Försök igen";
+        case QMessageBox::Abort: return "A&vbryt";
+        case QMessageBox::Ignore: return "&Ignorera";
+        default: return {};
+        }
+    };
+    for (const B &b : list)
+        if (QAbstractButton *btn = box.button(b.sb)) btn->setText(caption(b.sb));
+    if (defaultButton >= 0 && defaultButton < int(list.size()))
+        box.setDefaultButton(list[defaultButton].sb);
+    if (buttons == MbButtons::OkCancel || buttons == MbButtons::YesNoCancel || buttons == MbButtons::RetryCancel)
+        box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    auto *clicked = box.clickedButton();
+    for (const B &b : list)
+        if (clicked == box.button(b.sb)) return b.result;
+    return list.size() > 1 ? list.back().result : MbOk;
+}
+
+}

@@ -1,0 +1,57 @@
+#pragma once
+// Path, file and folder routines shared by every subsystem. Stored paths may use
+// "\" as separator; RkNativePath turns them into paths this system can open.
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QWidget;
+
+namespace lumrik {
+
+// "\" becomes "/".
+QString RkNativePath(const QString &path);
+// The path itself when it exists; otherwise the entry of its folder whose name
+// matches without regard to case; otherwise the path unchanged.
+QString findFileNoCase(const QString &path);
+QString findFileNoCase(const QString &folder, const QString &name);
+
+// Case-insensitive wildcard match of a file name ("*", "?"); "*.*" also matches
+// names without a dot. Several patterns may be given separated by ";".
+bool RkMatchWildcard(const QString &name, const QString &pattern);
+
+void RkFormFix(QWidget *window);
+bool RkFileExists(const QString &path);
+// Elements 1..n receive the pieces; element 0 is empty. Returns n.
+int RkParseString(QStringList &out, const QString &text, const QString &separator);
+void rkCopyFiles(const QString &source, const QString &target, int &count);
+QString RkAddBackslash(const QString &path);
+QStringList GetFolderFiles(const QString &folder, const QString &extension, bool fullPaths);
+bool RkFolderExists(const QString &path);
+QString RkFileBaseName(const QString &path);
+bool IsValidFileName(const QString &name);
+QString GetFileNamePart(const QString &path);
+QString GetPathPart(const QString &path);
+QString GetFileExtension(const QString &path);
+QString TrimAtNull(const QString &text);
+QString GetDrivePart(const QString &path);
+bool IsDirectory(const QString &path);
+
+// "[exedir]" is the program folder, "[exedrive]" the user's home folder.
+QString ExpandExePath(QString &path);
+QString ExpandExePath(const QString &path);
+QString CollapseExePath(QString &path);
+QString CollapseExePath(const QString &path);
+QString exeDrive();
+
+// The current machine's folder of kind "root", "send" or "rec"; "" for another kind.
+QString GetDefaultPath(const QString &kind);
+
+void FillComboWithFiles(const QString &folder, const QString &extension, QComboBox *combo);
+void SelectComboItem(const QString &text, QComboBox *combo);
+QString ZeroPadLeft(const QString &text, int length);
+
+// The machine configuration file of a machine name (found without regard to case).
+QString machineFile(const QString &machine);
+
+}

@@ -1,0 +1,100 @@
+#include "core/progress.h"
+
+#include "core/globals.h"
+#include "core/language.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace lumrik {
+
+frmProgress::frmProgress(QWidget *owner) : QDialog(owner)
+{
+    setObjectName("frmProgress");
+    setTag(this, 1023);
+    setWindowTitle(QStringLiteral("Ett ögonblick..."));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    auto *lay = new QVBoxLayout(this);
+    ProgressBar = new QProgressBar(this);
+    ProgressBar->setObjectName("ProgressBar");
+    ProgressBar->setTextVisible(false);
+    ProgressBar->setMinimumWidth(320);
+    btnProgessAbort = new QPushButton(QStringLiteral("&Avbryt"), this);
+    btnProgessAbort->setObjectName("btnProgessAbort");
+    setTag(btnProgessAbort, 20);
+    lay->addWidget(ProgressBar);
+    lay->addWidget(btnProgessAbort, 0, Qt::AlignHCenter);
+    connect(btnProgessAbort, &QPushButton::clicked, this, &frmProgress::btnProgessAbort_Click);
+    SetLanguage(this);
+}
+
+void frmProgress::btnProgessAbort_Click()
+{
+    bAbort = true;
+    gRkAbort = true;
+}
+
+void frmProgress::closeEvent(QCloseEvent *e)
+{
+    btnProgessAbort_Click();
+    e->ignore();
+}
+
+void frmProgress::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Escape) {
+        btnProgessAbort_Click();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+ProgressRun::ProgressRun(QWidget *owner, qint64 maximum)
+{
+    gRkAbort = false;
+    if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        dialog_ = new frmProgress(owner);
+        dialog_->setWindowModality(Qt::ApplicationModal);
+        dialog_->show();
+        QCoreApplication::processEvents();
+    }
+    setMaximum(maximum);
+    pumped_.start();
+}
+
+ProgressRun::~ProgressRun()
+{
+    if (dialog_) {
+        dialog_->hide();
+        delete dialog_;
+    }
+}
+
+void ProgressRun::setMaximum(qint64 maximum)
+{
+    maximum_ = maximum;
+    scale_ = 1;
+    while (maximum / scale_ > std::numeric_limits<int>::max())
+        scale_ *= 2;
+    if (dialog_)
+        dialog_->ProgressBar->setMaximum(int(std::max<qint64>(maximum / scale_, 1)));
+}
+
+bool ProgressRun::step(qint64 value)
+{
+    if (pumped_.elapsed() >= 40) {
+        if (dialog_)
+            dialog_->ProgressBar->setValue(int(std::min(value, maximum_) / scale_));
+        QCoreApplication::processEvents();
+        pumped_.restart();
+    }
+    return !aborted();
+}
+
+bool ProgressRun::aborted() const { return (dialog_ && dialog_->bAbort) || gRkAbort; }
+
+}

@@ -1,0 +1,52 @@
+#pragma once
+#include <QDialog>
+#include <QElapsedTimer>
+
+class QProgressBar;
+class QPushButton;
+
+namespace lumrik {
+
+// The shared progress window of long operations. It is shown without exec():
+// the running operation lets window messages run between its steps, so the
+// abort button works, while input to every other window is blocked.
+class frmProgress : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmProgress(QWidget *owner = nullptr);
+
+    bool bAbort = false;
+    QProgressBar *ProgressBar;
+    QPushButton *btnProgessAbort;
+
+    void btnProgessAbort_Click();
+
+protected:
+    void closeEvent(QCloseEvent *e) override;  // the close box counts as abort
+    void keyPressEvent(QKeyEvent *e) override; // Esc counts as abort, never closes
+};
+
+// One run of a long operation: shows the dialog (when there is a display),
+// clears the abort flags, and unloads the dialog when it goes out of scope.
+class ProgressRun {
+public:
+    ProgressRun(QWidget *owner, qint64 maximum);
+    ~ProgressRun();
+    ProgressRun(const ProgressRun &) = delete;
+    ProgressRun &operator=(const ProgressRun &) = delete;
+
+    // Sets the bar, lets pending window messages run now and then, and returns
+    // false once the user asked to abort.
+    bool step(qint64 value);
+    bool aborted() const;
+    void setMaximum(qint64 maximum);
+    frmProgress *dialog() const { return dialog_; }
+
+private:
+    frmProgress *dialog_ = nullptr;
+    qint64 maximum_ = 0;
+    int scale_ = 1;
+    QElapsedTimer pumped_;
+};
+
+}

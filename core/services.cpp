@@ -1,0 +1,206 @@
+#include "core/services.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/msgbox.h"
+#include "core/paths.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPalette>
+#include <QProcess>
+#include <QSerialPortInfo>
+#include <QUrl>
+
+namespace lumrik {
+
+int ExecCmd(const QString &commandLine, const QString &folder)
+{
+    return RkGuard("ExecCmd()", [&]() -> int {
+        QStringList args = QProcess::splitCommand(commandLine);
+        if (args.isEmpty())
+            return 1;
+        QProcess p;
+        p.setProgram(args.takeFirst());
+        p.setArguments(args);
+        if (!folder.isEmpty())
+            p.setWorkingDirectory(RkNativePath(folder));
+        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        p.start();
+        if (!p.waitForStarted(-1))
+            return 1;
+        p.waitForFinished(-1);
+        return 0;
+    });
+}
+
+bool RkStartProgram(const QString &commandLine, const QString &folder)
+{
+    QStringList args = QProcess::splitCommand(commandLine);
+    if (args.isEmpty())
+        return false;
+    const QString program = args.takeFirst();
+    return QProcess::startDetached(program, args, folder.isEmpty() ? QString() : RkNativePath(folder));
+}
+
+bool RkShellOpen(const QString &pathOrUrl)
+{
+    if (pathOrUrl.contains("://"))
+        return QDesktopServices::openUrl(QUrl(pathOrUrl));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(RkNativePath(pathOrUrl)));
+}
+
+QString RegGetValue(long, const QString &, const QString &) { return {}; }
+
+QString EnumSerialPorts()
+{
+    QString out;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        out += info.systemLocation() + QStringLiteral("\r\n");
+    return out;
+}
+
+QString BrowseForFolder(const QString &prompt, QWidget *owner, const QString &initialFolder)
+{
+    return QFileDialog::getExistingDirectory(owner, prompt, RkNativePath(RkAddBackslash(initialFolder)));
+}
+
+QString ShowSaveFileDialog(QWidget *owner, const QString &title, QString &initialFile,
+                           const QString &initialFolder, const QString &defaultExtension,
+                           const QString &filter, int filterIndex)
+{
+    initialFile = RkNativePath(initialFile);
+    if (!IsDirectory(GetPathPart(initialFile)))
+        initialFile = GetFileNamePart(initialFile);
+    QStringList pairs = filter.split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < pairs.size(); i += 2) {
+        QString pattern = pairs[i + 1];
+        pattern.replace(';', ' ');
+        filters << (pairs[i].contains('(') ? pairs[i].left(pairs[i].indexOf('(')).trimmed() : pairs[i])
+                       + " (" + pattern + ")";
+    }
+    QFileDialog dlg(owner, title);
+    dlg.setObjectName("dlgSaveFile");
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setOption(QFileDialog::DontUseNativeDialog, qEnvironmentVariableIsSet("LUMRIK_TEST"));
+    if (!filters.isEmpty()) {
+        dlg.setNameFilters(filters);
+        dlg.selectNameFilter(filters.value(std::max(filterIndex, 1) - 1));
+    }
+    if (!defaultExtension.isEmpty())
+        dlg.setDefaultSuffix(defaultExtension.startsWith('.') ? defaultExtension.mid(1) : defaultExtension);
+    if (!initialFolder.isEmpty())
+        dlg.setDirectory(RkNativePath(initialFolder));
+    if (!initialFile.isEmpty())
+        dlg.selectFile(initialFile);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().first();
+}
+
+int ShellDeleteFile(QWidget *, const QString &path, const QString &, int flags)
+{
+    const QString p = RkNativePath(path);
+    if (!QFileInfo::exists(p))
+        return 2;
+    if (flags & 0x40)
+        return QFile::moveToTrash(p) ? 0 : 1;
+    return QFile::remove(p) ? 0 : 1;
+}
+
+int ShellRenameFile(QWidget *, const QString &oldPath, const QString &newPath, const QString &, int)
+{
+    const QString from = RkNativePath(oldPath), to = RkNativePath(newPath);
+    if (!QFileInfo::exists(from))
+        return 2;
+    if (QFileInfo::exists(to) && from.compare(to, Qt::CaseSensitive) != 0)
+        return 0xB7; // already exists
+    return QFile::rename(from, to) ? 0 : 1;
+}
+
+QColor rkColor(int colour)
+{
+    const int c = TranslateOleColor(colour);
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+int rkColorValue(const QColor &c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+
+int TranslateOleColor(int colour)
+{
+    const unsigned u = unsigned(colour);
+    if ((u & 0x80000000u) == 0)
+        return int(u & 0xFFFFFF);
+    const QPalette pal = QGuiApplication::palette();
+    QColor c;
+    switch (u & 0xFF) {
+    case 4: c = pal.color(QPalette::Window); break;        // menu
+    case 5: c = pal.color(QPalette::Base); break;          // window
+    case 8: c = pal.color(QPalette::Text); break;          // window text
+    case 12: c = pal.color(QPalette::Dark); break;         // MDI background
+    case 13: c = pal.color(QPalette::Highlight); break;
+    case 15: c = pal.color(QPalette::Button); break;
+    case 18: c = pal.color(QPalette::ButtonText); break;
+    default: return 0;
+    }
+    return rkColorValue(c);
+}
+
+int SetMenuBarColor(QMainWindow *window, int colour, bool includeSubmenus)
+{
+    if (!window || !window->menuBar())
+        return 0;
+    const QColor c = rkColor(colour);
+    QString css = QStringLiteral("QMenuBar { background-color: %1; }").arg(c.name());
+    if (includeSubmenus)
+        css += QStringLiteral(" QMenu { background-color: %1; }").arg(c.name());
+    window->menuBar()->setStyleSheet(css);
+    return 0;
+}
+
+namespace {
+QWidget *gHelpOwner = nullptr;
+}
+
+void HelpInit(QWidget *owner) { gHelpOwner = owner; }
+
+void ShowHelpTopic(long contextId)
+{
+    const QString page = findFileNoCase(gsDataPath + "/help", QString::number(contextId) + ".html");
+    if (QFileInfo::exists(page)) {
+        RkShellOpen(page);
+        return;
+    }
+    const QString manual = findFileNoCase(gsDataPath, "Lumrik32.pdf");
+    if (QFileInfo::exists(manual)) {
+        RkShellOpen(manual);
+        return;
+    }
+    RkMsgBox(QStringLiteral("Hjälpavsnittet %1 finns inte installerat.").arg(contextId), MbButtons::Ok,
+             MbIcon::Information, {}, 0, gHelpOwner);
+}
+
+void HelpQuit() { gHelpOwner = nullptr; }
+void RkEmptyProc() {}
+
+void GetWheelScrollLines(bool &present, int &lines)
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        present = false;
+        lines = 0;
+        return;
+    }
+    present = true;
+    lines = QApplication::wheelScrollLines();
+    if (lines <= 0)
+        lines = 3;
+}
+
+}

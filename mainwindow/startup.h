@@ -1,0 +1,30 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace lumrik {
+
+class frmMain;
+
+// The program's folders: LUMRIK_DATA when set; else the executable's folder
+// when a settings file lies there (portable install); else the per-user data folder.
+QString resolveDataPath(const QString &exeDir);
+// A private per-user folder (0700) under the system temporary folder.
+QString resolveTmpPath();
+// A new data folder gets a sample machine, a sample program and the syntax file.
+void installSampleData(const QString &dataPath);
+// The command line as one file path: every double quote removed.
+QString commandLinePath(const QStringList &arguments);
+
+// Start-up after the application object exists: returns the shown main window,
+// or nullptr when this start handed over to a running instance (or failed).
+frmMain *Main(const QStringList &arguments);
+
+// Seams filled by later work: the splash window and the hand-over to a running instance.
+struct StartupHooks {
+    bool (*handOver)(const QString &commandLine) = nullptr; // true: a running instance took it
+    void (*showSplash)() = nullptr;
+};
+StartupHooks &startupHooks();
+
+}

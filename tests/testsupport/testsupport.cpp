@@ -1,0 +1,83 @@
+#include "testsupport.h"
+
+#include "core/globals.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace lumrik::test {
+
+TempEnv::TempEnv() : oldData_(gsDataPath), oldTmp_(gsTmpPath)
+{
+    gsDataPath = data_.path();
+    gsTmpPath = tmp_.path();
+}
+
+TempEnv::~TempEnv()
+{
+    gsDataPath = oldData_;
+    gsTmpPath = oldTmp_;
+}
+
+QString TempEnv::write(const QString &name, const QByteArray &bytes) const
+{
+    const QString p = path(name);
+    QDir().mkpath(QFileInfo(p).absolutePath());
+    writeFile(p, bytes);
+    return p;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(bytes) == bytes.size();
+}
+
+static int defaultAnswer(const MsgBoxCall &c)
+{
+    static const int first[] = {MbOk, MbOk, MbYes, MbYes, MbRetry, MbAbort};
+    static const int second[] = {MbOk, MbCancel, MbNo, MbNo, MbCancel, MbRetry};
+    static const int third[] = {MbOk, MbCancel, MbNo, MbCancel, MbCancel, MbIgnore};
+    const int b = int(c.buttons);
+    switch (c.defaultButton) {
+    case 1: return second[b];
+    case 2: return third[b];
+    default: return first[b];
+    }
+}
+
+MsgBoxRecorder::MsgBoxRecorder()
+{
+    setMsgBoxHook([this](const MsgBoxCall &c) {
+        calls_.push_back(c);
+        if (!answers_.empty()) {
+            int a = answers_.front();
+            answers_.pop_front();
+            return a;
+        }
+        return defaultAnswer(c);
+    });
+}
+
+MsgBoxRecorder::~MsgBoxRecorder() { setMsgBoxHook({}); }
+
+bool MsgBoxRecorder::saw(const QString &textPart) const
+{
+    for (const auto &c : calls_)
+        if (c.text.contains(textPart))
+            return true;
+    return false;
+}
+
+}

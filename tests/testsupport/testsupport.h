@@ -1,0 +1,49 @@
+#pragma once
+// Helpers shared by every test program.
+#include "core/msgbox.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <deque>
+#include <vector>
+
+namespace lumrik::test {
+
+// A fresh program folder and temporary folder for one test; the program-wide
+// gsDataPath and gsTmpPath point into it while it lives.
+class TempEnv {
+public:
+    TempEnv();
+    ~TempEnv();
+    QString dataPath() const { return data_.path(); }
+    QString tmpPath() const { return tmp_.path(); }
+    QString path(const QString &name) const { return data_.path() + '/' + name; }
+    // Writes bytes to a file under the program folder (folders created).
+    QString write(const QString &name, const QByteArray &bytes) const;
+
+private:
+    QTemporaryDir data_, tmp_;
+    QString oldData_, oldTmp_;
+};
+
+QByteArray readFile(const QString &path);
+bool writeFile(const QString &path, const QByteArray &bytes);
+
+// Answers message boxes without a display and remembers what was asked.
+// Without a queued answer the box's default button is taken.
+class MsgBoxRecorder {
+public:
+    MsgBoxRecorder();
+    ~MsgBoxRecorder();
+    void answer(int result) { answers_.push_back(result); }
+    const std::vector<MsgBoxCall> &calls() const { return calls_; }
+    bool saw(const QString &textPart) const;
+    void clear() { calls_.clear(); }
+
+private:
+    std::deque<int> answers_;
+    std::vector<MsgBoxCall> calls_;
+};
+
+}
