@@ -1,0 +1,133 @@
+#pragma once
+// The editor component of a document window: an adapter over QsciScintilla in
+// 8-bit mode. The text is bytes: a file's bytes are the document's bytes. Lines
+// and columns count from 1; an end column is exclusive. The rest of the program
+// talks to this class only, never to Scintilla directly.
+#include <QByteArray>
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+class QsciScintilla;
+class QPainter;
+
+namespace lumrik {
+
+class Editor : public QWidget {
+    Q_OBJECT
+public:
+    explicit Editor(QWidget *parent = nullptr);
+    ~Editor() override;
+
+    // Lines. A line outside 1..Count() throws RkError (subscript out of range).
+    int Count() const;
+    int TextIndex() const;
+    void setTextIndex(int line);          // never moves the caret or the selection
+    QByteArray Text() const;              // line TextIndex, without its line end
+    // Replaces line TextIndex; with InsertMode on, inserts the bytes before it
+    // instead (CR LF in them splits lines).
+    void setText(const QByteArray &bytes);
+    QByteArray TextAll() const;           // lines joined with the line end of TextType
+    void setTextAll(const QByteArray &bytes); // also clears character attributes
+    qint64 TextLength() const;
+    qint64 CountBytes() const;
+
+    // Caret and selection (columns from 1).
+    int CaretX() const;
+    int CaretY() const;
+    void setCaret(int x, int y);
+    int SelMark() const;                  // 0 none
+    void setSelMark(int mark);            // 0 clears the selection; 1 starts one at the caret
+    int SelStartX() const;
+    int SelStartY() const;
+    int SelEndX() const;
+    int SelEndY() const;
+    void setSelStartX(int x);
+    void setSelStartY(int y);
+    void setSelEndX(int x);
+    void setSelEndY(int y);
+    qint64 SelStartOffset() const;
+    qint64 SelEndOffset() const;
+    QByteArray SelText() const;
+    void setSelText(const QByteArray &bytes); // replaces the selection
+
+    // View.
+    int TopY() const;
+    void setTopY(int line);
+    int VisibleLines() const;
+    int LineHeight() const;
+    bool Redraw() const;
+    // Off: no painting and no change notifications (fast whole-text work);
+    // on: one repaint and one round of notifications.
+    void setRedraw(bool on);
+    int SplitterType() const;
+    void setSplitterType(int type);       // 0 none, 1 vertical, 2 horizontal
+    int LeftMargin() const;
+    void setLeftMargin(int pixels);
+    int ScrollBars() const;
+    void setScrollBars(int mode);         // 2 or 4
+    bool InsertMode() const;
+    void setInsertMode(bool on);
+    bool ReadOnly() const;
+    void setReadOnly(bool on);
+    QColor BackColor() const;
+    void setBackColor(const QColor &c);
+    QColor ForeColor() const;
+    void setForeColor(const QColor &c);
+    QString Font() const;
+    void setFont(const QString &family);
+    int FontSize() const;
+    void setFontSize(int points);
+
+    // Attributes of the selected characters.
+    void setCharacterForeColor(const QColor &c);
+    void setCharacterBold(bool on);
+    void setCharacterItalic(bool on);
+    QColor characterForeColorAt(int line, int column) const; // for checks and printing
+    bool characterBoldAt(int line, int column) const;
+    bool characterItalicAt(int line, int column) const;
+
+    // Files. A failed read or write throws RkError; FileSave never truncates the
+    // old file when the write fails.
+    void FileLoad(const QString &path);
+    void FileSave(const QString &path);
+    void FileInsert(const QString &path);
+    int TextType() const;                 // 1 CR LF, 2 LF
+    void setTextType(int type);
+
+    bool IsDirty() const;
+    void setIsDirty(bool dirty);          // true sticks and raises ModifiedChanged
+
+    // 1 copy, 2 paste, 3 cut, 4 delete, 6 undo, 9 find, 10 replace, 11 find next.
+    void setAction(int code);
+
+    // Search.
+    QByteArray SearchTarget;
+    QByteArray SearchReplacement;
+    int SearchOrigin = 0;                 // 1 from the start, 0 from the caret
+    int SearchTo = 1;
+    bool SearchCaseSensitive = false;
+    bool SearchWholeWordsOnly = false;
+    bool SearchResult() const { return searchResult_; }
+
+    QsciScintilla *scintilla() const;     // for the documents library's own use only
+
+Q_SIGNALS:
+    void KeyPress(int &charCode);
+    void KeyDown(int keyCode, int shift); // shift bits: 1 Shift, 2 Ctrl, 4 Alt
+    void MouseDown(int button, int shift, int x, int y);
+    void CaretMoved();
+    void ModifiedChanged();
+    void ReplaceQuery(int &answer);       // 1 replace, 2 skip, 4 replace all, 0 cancel
+    void PaintBackground(QPainter *painter, bool &handled);
+    void Activate();
+    void GotFocus();
+    void LostFocus();
+
+private:
+    struct Impl;
+    Impl *d;
+    bool searchResult_ = false;
+};
+
+}

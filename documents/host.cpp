@@ -1,0 +1,12 @@
+#include "documents/host.h"
+
+namespace lumrik {
+
+namespace {
+DocumentHost *gHost = nullptr;
+}
+
+void setDocumentHost(DocumentHost *host) { gHost = host; }
+DocumentHost *documentHost() { return gHost; }
+
+}

@@ -1,0 +1,93 @@
+#include "core/errors.h"
+#include "core/globals.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+using namespace lumrik::test;
+
+namespace {
+QStringList traceNames()
+{
+    QStringList out;
+    for (const auto &s : RkTraceSlots())
+        out << s.name;
+    return out;
+}
+}
+
+TEST(Trace, KeepsTheEightNewestAndFoldsRepeats)
+{
+    RkTraceReset();
+    RkTraceProc("A()");
+    RkTraceProc("A()");
+    EXPECT_EQ(RkTraceCount(), 1);
+    RkTraceProc("B()");
+    RkTraceProc("A()");
+    EXPECT_EQ(traceNames().mid(0, 3), (QStringList{"A()", "B()", "A()"}));
+    RkTraceReset();
+    for (int i = 1; i <= 9; ++i)
+        RkTraceProc(QStringLiteral("P%1()").arg(i));
+    EXPECT_EQ(RkTraceCount(), 8);
+    EXPECT_EQ(traceNames().first(), "P9()");
+    EXPECT_EQ(traceNames().last(), "P2()");
+}
+
+TEST(ErrorReport, TextListsTraceNewestFirstWithEmptySlots)
+{
+    RkTraceReset();
+    for (int i = 1; i <= 5; ++i)
+        RkTraceProc(QStringLiteral("P%1()").arg(i));
+    const QString text = RkErrorText(53, "Filen hittades inte");
+    const QStringList lines = text.split("\r\n");
+    ASSERT_EQ(lines.size(), 16);
+    EXPECT_EQ(lines[0], "Ett fel uppstod.");
+    EXPECT_EQ(lines[1], "Beskrivning: Filen hittades inte");
+    EXPECT_EQ(lines[2], "Felnummer: 53");
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(lines[4], "Information:");
+    EXPECT_TRUE(lines[5].endsWith(" - P5()"));
+    EXPECT_TRUE(lines[9].endsWith(" - P1()"));
+    EXPECT_EQ(lines[10], "00:00:00 - ");
+    EXPECT_EQ(lines[12], "00:00:00 - ");
+    EXPECT_EQ(lines[13], "");
+    EXPECT_TRUE(lines[14].startsWith("Om detta fel"));
+    EXPECT_TRUE(lines[15].startsWith("(Klicka på Avbryt"));
+}
+
+TEST(ErrorReport, OkLogsAndCarriesOnCancelEndsWithoutLog)
+{
+    TempEnv env;
+    QString shown;
+    setErrorBoxHook([&](const QString &t) {
+        shown = t;
+        return true;
+    });
+    const int r = RkGuard("Failing()", []() -> int { throw RkError(13, "Typmatchningsfel"); });
+    EXPECT_EQ(r, 0);
+    EXPECT_TRUE(shown.contains("Beskrivning: Typmatchningsfel"));
+    const QByteArray log = readFile(env.path("error.log"));
+    EXPECT_TRUE(log.startsWith("Ett fel uppstod.\r\n"));
+    EXPECT_TRUE(log.endsWith("stängas av).\r\n") || log.endsWith("st\xe4ngas av).\r\n"));
+
+    bool ended = false;
+    setErrorBoxHook([](const QString &) { return false; });
+    setErrorExitHook([&] { ended = true; });
+    RkShowError(5, "x");
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(readFile(env.path("error.log")), log);
+    setErrorBoxHook({});
+    setErrorExitHook({});
+}
+
+TEST(ErrorReport, NoPendingErrorAppendsAnEmptyLine)
+{
+    TempEnv env;
+    bool shown = false;
+    setErrorBoxHook([&](const QString &) { return shown = true; });
+    RkShowError();
+    setErrorBoxHook({});
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(readFile(env.path("error.log")), QByteArray("\r\n"));
+}

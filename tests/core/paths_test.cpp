@@ -1,0 +1,109 @@
+#include "core/globals.h"
+#include "core/paths.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+using namespace lumrik::test;
+
+TEST(PathTokens, ExpandIsCaseSensitiveAndReplacesEveryToken)
+{
+    TempEnv env;
+    EXPECT_EQ(ExpandExePath("[exedir]\\Macron"), gsDataPath + "/Macron");
+    EXPECT_EQ(ExpandExePath("[exedrive]\\ncprog\\"), QDir::homePath() + "/ncprog/");
+    EXPECT_EQ(ExpandExePath("[EXEDIR]\\x"), "[EXEDIR]/x");
+    EXPECT_EQ(ExpandExePath("[exedir]|[exedir]"), gsDataPath + "|" + gsDataPath);
+    QString byRef = "[exedir]";
+    ExpandExePath(byRef);
+    EXPECT_EQ(byRef, gsDataPath);
+}
+
+TEST(PathTokens, CollapseKeepsCaseAndStopsAtSeparators)
+{
+    TempEnv env;
+    QString byRef = gsDataPath;
+    EXPECT_EQ(CollapseExePath(byRef), "[exedir]");
+    EXPECT_EQ(byRef, "[exedir]");
+    EXPECT_EQ(CollapseExePath(gsDataPath + "/NC/Prog1"), "[exedir]/NC/Prog1");
+    EXPECT_FALSE(CollapseExePath(gsDataPath + "X/NC").startsWith("[exedir]"));
+    EXPECT_EQ(CollapseExePath(QDir::homePath() + "/NcProg"), "[exedrive]/NcProg");
+    EXPECT_EQ(CollapseExePath("/opt/Other"), "/opt/Other");
+    EXPECT_EQ(ExpandExePath(CollapseExePath(gsDataPath + "/Sub/Dir")), gsDataPath + "/Sub/Dir");
+}
+
+TEST(PathParts, WindowsStyleAndNativePaths)
+{
+    EXPECT_EQ(GetDrivePart("C:\\Prog\\Ed"), "C:");
+    EXPECT_EQ(GetDrivePart("\\\\srv\\share\\dir"), "\\\\srv\\share");
+    EXPECT_EQ(GetDrivePart("\\\\srv\\share"), "\\\\srv\\share");
+    EXPECT_EQ(GetDrivePart("\\\\srv\\"), "\\\\srv");
+    EXPECT_EQ(GetFileNamePart("C:\\a\\b.nc"), "b.nc");
+    EXPECT_EQ(GetFileNamePart("/home/u/b.nc"), "b.nc");
+    EXPECT_EQ(GetFileNamePart("C:\\a\\"), "C:\\a\\");
+    EXPECT_EQ(GetPathPart("C:\\a\\b.nc"), "C:\\a\\");
+    EXPECT_EQ(GetPathPart("/a/b.nc"), "/a/");
+    EXPECT_EQ(GetFileExtension("/a.b/c"), "");
+    EXPECT_EQ(GetFileExtension("/a/c.Nc"), "Nc");
+    EXPECT_EQ(RkFileBaseName("C:\\a\\plug.dll"), "plug");
+    EXPECT_EQ(RkAddBackslash("/a"), "/a/");
+    EXPECT_EQ(RkAddBackslash("/a/"), "/a/");
+    EXPECT_EQ(TrimAtNull(QString("ab") + QChar(0) + "cd"), "ab");
+    EXPECT_EQ(TrimAtNull("abc"), "abc");
+    EXPECT_EQ(ZeroPadLeft("7", 3), "007");
+    EXPECT_EQ(ZeroPadLeft("1234", 3), "1234");
+    EXPECT_TRUE(IsValidFileName("a\"b"));
+    EXPECT_FALSE(IsValidFileName("a|b"));
+    EXPECT_TRUE(IsValidFileName(""));
+}
+
+TEST(PathParts, ParseString)
+{
+    QStringList a;
+    EXPECT_EQ(RkParseString(a, "T,M", ","), 2);
+    EXPECT_EQ(a, (QStringList{"", "T", "M"}));
+    EXPECT_EQ(RkParseString(a, "a,,b", ","), 3);
+    EXPECT_EQ(RkParseString(a, "", ","), 1);
+    EXPECT_EQ(RkParseString(a, "abc", ""), 1);
+    EXPECT_EQ(a.value(1), "abc");
+}
+
+TEST(Wildcards, CaseInsensitiveAndStarDotStar)
+{
+    EXPECT_TRUE(RkMatchWildcard("O1000.nc", "*.NC"));
+    EXPECT_TRUE(RkMatchWildcard("README", "*.*"));
+    EXPECT_TRUE(RkMatchWildcard("prog", "prog.*"));
+    EXPECT_FALSE(RkMatchWildcard("a.ncx", "*.nc"));
+    EXPECT_TRUE(RkMatchWildcard("a.h", "*.c;*.h"));
+    EXPECT_TRUE(RkMatchWildcard("P12.NC", "P??.nc"));
+    EXPECT_FALSE(RkMatchWildcard("P123.NC", "P??.nc"));
+}
+
+TEST(Folders, ListingsAndDefaultPaths)
+{
+    TempEnv env;
+    env.write("FANUC.cfg", "[Settings]\r\nDefaultPath=[exedir]\\prog\\\r\n");
+    env.write("mazak.CFG", "[CNCProgPath]\r\nDefaultRxdCncPath=/var/rx\r\n");
+    env.write("notes.txt", "x");
+    EXPECT_EQ(GetFolderFiles(gsDataPath, "cfg", false), (QStringList{"FANUC.cfg", "mazak.CFG"}));
+    EXPECT_EQ(GetFolderFiles(gsDataPath, "*.cfg", true).first(), gsDataPath + "/FANUC.cfg");
+    EXPECT_TRUE(GetFolderFiles(env.path("missing"), "cfg", false).isEmpty());
+    QComboBox combo;
+    FillComboWithFiles(gsDataPath, ".cfg", &combo);
+    ASSERT_EQ(combo.count(), 2);
+    EXPECT_EQ(combo.itemText(1), "mazak");
+    SelectComboItem("MAZAK", &combo);
+    EXPECT_EQ(combo.currentIndex(), 0);
+    SelectComboItem("mazak", &combo);
+    EXPECT_EQ(combo.currentIndex(), 1);
+
+    gActiveCfg = "fanuc";
+    EXPECT_EQ(GetDefaultPath("root"), gsDataPath + "/prog/");
+    EXPECT_EQ(GetDefaultPath("send"), QDir::homePath() + "/ncprog/");
+    gActiveCfg = "MAZAK";
+    EXPECT_EQ(GetDefaultPath("rec"), "/var/rx");
+    EXPECT_EQ(GetDefaultPath("other"), "");
+    gActiveCfg.clear();
+}

@@ -1,0 +1,84 @@
+#include "core/globals.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+using namespace lumrik::test;
+
+TEST(Settings, MissingFileGivesTheDefaults)
+{
+    TempEnv env;
+    RkLoadIniSettings();
+    EXPECT_EQ(gTextFont, "Courier New");
+    EXPECT_EQ(gTextFontSize, 12);
+    EXPECT_EQ(gTextColor, 0);
+    EXPECT_EQ(gTextBackColor, 0xFFFFFF);
+    EXPECT_EQ(gOldWidth, 3500);
+    EXPECT_EQ(gFileSelectWidth, 8500);
+    EXPECT_EQ(gsRootFolder, gsDataPath);
+    EXPECT_EQ(gsActivePath, gsDataPath);
+    EXPECT_EQ(gsFileExtension, "*.*");
+    EXPECT_EQ(gsShowFileExtText, "Alla filer (*.*)");
+    EXPECT_EQ(gsKalmeroPath, exeDrive() + "/LMK");
+    EXPECT_TRUE(gbShowAllFiles);
+    EXPECT_TRUE(gFirstStart);
+    EXPECT_EQ(gScrollbarShow, 4);
+    EXPECT_EQ(gSaveAsUnixType, 1);
+    EXPECT_EQ(gsToolListChrs, "T");
+    EXPECT_EQ(gPrintLMargin, 40);
+    EXPECT_EQ(gPrintColumns, 1);
+    EXPECT_TRUE(gSetupAllowed);
+    EXPECT_EQ(gMaxComPorts, 4);
+    EXPECT_TRUE(gbInsertMode);
+    EXPECT_EQ(gTextType, 1);
+}
+
+TEST(Settings, TokensAndDependentDefaults)
+{
+    TempEnv env;
+    env.write("lumrik32.INI", "[Settings]\r\nDefaultPath=[exedir]\\NC\r\nEditFontColor=255\r\nCodeColor3=65280\r\n"
+                              "SaveAsUnix=True\r\nRullningsList=true\r\nUpperCase=1\r\n");
+    RkLoadIniSettings();
+    EXPECT_EQ(gsRootFolder, gsDataPath + "/NC");
+    EXPECT_EQ(gsActivePath, gsDataPath + "/NC");
+    EXPECT_EQ(gCommentColor, 255);
+    EXPECT_EQ(gCodeColor[0], 255);
+    EXPECT_EQ(gCodeColor[2], 65280);
+    EXPECT_EQ(gCodeColor[7], 255);
+    EXPECT_EQ(gSaveAsUnixType, 2);
+    EXPECT_EQ(gScrollbarShow, 2);
+    EXPECT_TRUE(gUpperCase);
+}
+
+TEST(Settings, BadValueTakesItsDefaultAndLoadingGoesOn)
+{
+    TempEnv env;
+    MsgBoxRecorder boxes;
+    env.write("lumrik32.INI", "[Settings]\r\nEditFontSize=abc\r\nEditFontColor=99999999999\r\nShowAllFiles=kanske\r\n"
+                              "LastCnc=MAZAK\r\n[Printing]\r\nColumns=2\r\n");
+    RkLoadIniSettings();
+    EXPECT_EQ(gTextFontSize, 12);
+    EXPECT_EQ(gTextColor, 0);
+    EXPECT_TRUE(gbShowAllFiles);
+    EXPECT_EQ(gActiveCfg, "MAZAK");
+    EXPECT_EQ(gPrintColumns, 2);
+    EXPECT_TRUE(boxes.calls().empty());
+}
+
+TEST(Settings, Conversions)
+{
+    EXPECT_EQ(toInt16("32767"), 32767);
+    EXPECT_FALSE(toInt16("32768"));
+    EXPECT_EQ(toInt16(" 12 "), 12);
+    EXPECT_EQ(toInt16("2.5"), 2);
+    EXPECT_FALSE(toInt16(""));
+    EXPECT_EQ(toInt32("16777215"), 16777215);
+    EXPECT_EQ(toTruth("TRUE"), true);
+    EXPECT_EQ(toTruth("false"), false);
+    EXPECT_EQ(toTruth("0"), false);
+    EXPECT_EQ(toTruth("-1"), true);
+    EXPECT_FALSE(toTruth("ja"));
+}
