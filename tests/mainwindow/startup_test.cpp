@@ -1,0 +1,86 @@
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/startup.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace lumrik;
+using namespace lumrik::test;
+
+TEST(Startup, DataPathPrefersEnvironmentThenPortableFolder)
+{
+    QTemporaryDir exeDir, dataDir;
+    qputenv("LUMRIK_DATA", dataDir.path().toLocal8Bit());
+    EXPECT_EQ(resolveDataPath(exeDir.path()), dataDir.path());
+    qunsetenv("LUMRIK_DATA");
+    writeFile(exeDir.path() + "/LUMRIK32.ini", "[Settings]\r\n");
+    EXPECT_EQ(resolveDataPath(exeDir.path()), exeDir.path());
+}
+
+TEST(Startup, TemporaryFolderIsPrivate)
+{
+    const QString tmp = resolveTmpPath();
+    ASSERT_FALSE(tmp.isEmpty());
+    EXPECT_FALSE(tmp.endsWith('/'));
+    struct stat st;
+    ASSERT_EQ(stat(QFile::encodeName(tmp).constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0077, 0u);
+}
+
+TEST(Startup, FirstStartGetsSampleMachineAndProgramOnce)
+{
+    TempEnv env;
+    installSampleData(gsDataPath);
+    EXPECT_TRUE(QFileInfo::exists(env.path("DEMO.cfg")));
+    EXPECT_TRUE(QFileInfo::exists(env.path("ncprog/O1000.NC")));
+    EXPECT_EQ(GetIniSetting("Settings", "LastCnc"), "DEMO");
+    // A folder in use is left as it is.
+    QFile::remove(env.path("ncprog/O1000.NC"));
+    installSampleData(gsDataPath);
+    EXPECT_FALSE(QFileInfo::exists(env.path("ncprog/O1000.NC")));
+}
+
+TEST(Startup, CommandLineIsOnePathWithoutQuotes)
+{
+    EXPECT_EQ(commandLinePath({"lumrik32"}), "");
+    EXPECT_EQ(commandLinePath({"lumrik32", "\"/nc/my prog.nc\""}), "/nc/my prog.nc");
+    EXPECT_EQ(commandLinePath({"lumrik32", "/nc/my", "prog.nc"}), "/nc/my prog.nc");
+}
+
+TEST(Startup, TitleRecentFilesAndMacroMenuFromSettings)
+{
+    TempEnv env;
+    env.write("lumrik32.INI", "[Options]\r\nTitle=X\r\n[Recent Files]\r\nMRU0=/nc/a.nc\r\nMRU2=/nc/c.nc\r\n"
+                              "[MACRO]\r\n4_NAMN=Gängor\r\n3_NAMN=Y\r\n0_NAMN=Egen\r\n0_PATH=\\Macron\\Egen\r\n");
+    gTitle = "X";
+    frmMain w;
+    w.applyTitle();
+    EXPECT_EQ(w.windowTitle(), "Lumrik-32");
+    gTitle = "Verkstad 2";
+    w.applyTitle();
+    EXPECT_EQ(w.windowTitle(), "Lumrik-32 [ Verkstad 2 ]");
+    gTitle.clear();
+
+    w.fillRecentFiles();
+    EXPECT_TRUE(w.mnuFileMRU[0]->isVisible());
+    EXPECT_FALSE(w.mnuFileMRU[1]->isVisible());
+    EXPECT_TRUE(w.mnuFileMRU[2]->isVisible());
+    EXPECT_EQ(w.mnuFileMRU[2]->text(), "/nc/c.nc");
+
+    gsMacroPath = {};
+    w.fillMacroMenu();
+    EXPECT_EQ(w.mnuSubMacro[0]->text(), "Egen");
+    EXPECT_EQ(gsMacroPath[0], "\\Macron\\Egen");
+    EXPECT_FALSE(w.mnuSubMacro[3]->isVisible());
+    EXPECT_TRUE(w.mnuSubMacro[4]->isVisible());
+    EXPECT_EQ(w.mnuSubMacro[4]->text(), QString::fromUtf8("Gängor"));
+    EXPECT_EQ(gsMacroPath[4], "");
+}
