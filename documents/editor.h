@@ -13,6 +13,8 @@ class QPainter;
 
 namespace lumrik {
 
+namespace detail { class SciView; }
+
 class Editor : public QWidget {
     Q_OBJECT
 public:
@@ -112,6 +114,12 @@ public:
 
     QsciScintilla *scintilla() const;     // for the documents library's own use only
 
+    // Panes: one pane only; -1 stands for the active pane.
+    int PaneIndex() const { return -1; }
+    void setPaneIndex(int) {}
+    // A number that stands for the component's window while it lives.
+    long hWnd() const { return long(reinterpret_cast<quintptr>(this) & 0x7FFFFFFF) | 1; }
+
 Q_SIGNALS:
     void KeyPress(int &charCode);
     void KeyDown(int keyCode, int shift); // shift bits: 1 Shift, 2 Ctrl, 4 Alt
@@ -125,6 +133,7 @@ Q_SIGNALS:
     void LostFocus();
 
 private:
+    friend class detail::SciView;
     struct Impl;
     Impl *d;
     bool searchResult_ = false;

@@ -1,85 +1,877 @@
 #include "mainwindow/frmmain.h"
 
+#include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
+#include "core/language.h"
+#include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/services.h"
+#include "core/settings.h"
+#include "documents/frmdocument.h"
+#include "documents/saving.h"
+#include "mainwindow/arrange.h"
+#include "mainwindow/icons.h"
+#include "mainwindow/machinekeys.h"
+#include "mainwindow/mainlanguage.h"
+#include "mainwindow/recentfiles.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace lumrik {
+
+namespace {
+frmMain *gMainWindow = nullptr;
+
+// The address of the maker's home page, shown as the caption of its Help item.
+const QString kHomePage = QStringLiteral("www.lumrik.se");
+
+}
+
+// The document window of a sub-window of the document area.
+frmDocument *frmMain::docOfSub(QMdiSubWindow *w)
+{
+    return w ? qobject_cast<frmDocument *>(w->widget()) : nullptr;
+}
+
+FileSelectorHooks &fileSelectorHooks()
+{
+    static FileSelectorHooks h;
+    return h;
+}
+
+frmMain *frmMain::instance() { return gMainWindow; }
 
 frmMain::frmMain(const QString &commandLineFile, QWidget *parent)
     : QMainWindow(parent), commandLineFile_(commandLineFile)
 {
     setObjectName("frmMain");
     setWindowTitle("Lumrik-32");
+    setAcceptDrops(true);
+    // Without a desktop icon theme (a bare session) the common one is used when present.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        QStringList paths = QIcon::themeSearchPaths();
+        for (const QString &dir :
+             QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, "icons", QStandardPaths::LocateDirectory))
+            if (!paths.contains(dir))
+                paths << dir;
+        QIcon::setThemeSearchPaths(paths);
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    }
+    setWindowIcon(documentIcon());
+
     mdiArea = new QMdiArea(this);
     mdiArea->setObjectName("mdiArea");
+    mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea->installEventFilter(this);
     setCentralWidget(mdiArea);
+    connect(mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *w) {
+        if (docOfSub(w))
+            MnUpdateValidSelections(true);
+    });
+
     buildMenus();
+    buildToolBars();
+    buildStatusBar();
+    registerBuiltInCommands();
+
+    gMainWindow = this;
+    setDocumentHost(this);
+    setSavedFileHook([this](const QString &path) { AddToMruList(path); });
+    MDIForm_Load();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    destroying_ = true;
+    // Document windows go first, while the host is still registered.
+    const auto subs = mdiArea->subWindowList();
+    for (QMdiSubWindow *w : subs)
+        delete w;
+    if (documentHost() == this) {
+        setDocumentHost(nullptr);
+        setSavedFileHook({});
+    }
+    if (gMainWindow == this)
+        gMainWindow = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Building the window
+
+QAction *frmMain::addItem(QMenu *menu, const char *name, const QString &caption, const QKeySequence &key)
+{
+    const QString n = QString::fromLatin1(name);
+    QAction *a = menu->addAction(caption.isEmpty() ? builtInCaption(name) : caption);
+    a->setObjectName(n);
+    if (!key.isEmpty()) {
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+    }
+    for (const MenuText &m : mainMenuTexts())
+        if (qstrcmp(m.name, name) == 0)
+            setTag(a, m.id);
+    a->setProperty("command", n);
+    actions_.insert(n, a);
+    connect(a, &QAction::triggered, this, [this, n] { runCommand(n); });
+    return a;
+}
+
+QMenu *frmMain::addMenu(QMenu *parent, const char *name, const QString &caption)
+{
+    const QString n = QString::fromLatin1(name);
+    const QString text = caption.isEmpty() ? builtInCaption(name) : caption;
+    QMenu *m = parent ? parent->addMenu(text) : menuBar()->addMenu(text);
+    m->setObjectName(n);
+    m->menuAction()->setObjectName(n);
+    for (const MenuText &t : mainMenuTexts())
+        if (qstrcmp(t.name, name) == 0)
+            setTag(m->menuAction(), t.id);
+    actions_.insert(n, m->menuAction());
+    menus_.insert(n, m);
+    return m;
+}
+
+// A separator with a name (the command state and plug-ins address some).
+static QAction *namedSeparator(QMenu *menu, const QString &name, bool visible)
+{
+    QAction *s = menu->addSeparator();
+    s->setObjectName(name);
+    s->setVisible(visible);
+    return s;
+}
 
 void frmMain::buildMenus()
 {
-    QMenu *file = menuBar()->addMenu("&Arkiv");
-    file->setObjectName("mnuFile");
+    // Arkiv
+    QMenu *file = addMenu(nullptr, "mnuFile");
+    addItem(file, "mnuFileNew", {}, QKeySequence(Qt::CTRL | Qt::Key_N));
+    addItem(file, "mnuFileOpen", {}, QKeySequence(Qt::CTRL | Qt::Key_O));
+    addItem(file, "mnuFileClose");
+    addItem(file, "mnuFileCloseAll");
+    file->addSeparator();
+    addItem(file, "mnuFileSave", {}, QKeySequence(Qt::CTRL | Qt::Key_S));
+    addItem(file, "mnuFileSaveAs");
+    file->addSeparator();
+    addItem(file, "mnuFilePrintSetup");
+    addItem(file, "mnuFilePrintPreview", QStringLiteral("Print Pre&view"))->setVisible(false);
+    addItem(file, "mnuFilePrint", {}, QKeySequence(Qt::CTRL | Qt::Key_P));
+    actions_.insert("mnuFileBar4", namedSeparator(file, "mnuFileBar4", true));
+    addItem(file, "mnuEditSetup");
+    addItem(file, "mnuCncSetup");
+    actions_.insert("mnuFilePlugins0", namedSeparator(file, "mnuFilePlugins0", false));
+    file->addSeparator();
     for (int i = 0; i < 4; ++i) {
-        mnuFileMRU[i] = file->addAction(QString());
-        mnuFileMRU[i]->setObjectName(QStringLiteral("mnuFileMRU%1").arg(i));
-        mnuFileMRU[i]->setVisible(false);
+        QAction *a = file->addAction(QString());
+        a->setObjectName(QStringLiteral("mnuFileMRU%1").arg(i));
+        a->setProperty("command", "mnuFileMRU");
+        a->setVisible(false);
+        actions_.insert(a->objectName(), a);
+        connect(a, &QAction::triggered, this, [this, i] { runCommand("mnuFileMRU", i); });
+        mnuFileMRU[i] = a;
     }
     file->addSeparator();
-    QAction *exit = file->addAction("A&vsluta");
-    exit->setObjectName("mnuFileExit");
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    addItem(file, "mnuFileExit");
 
-    QMenu *tools = menuBar()->addMenu("&Verktyg");
-    tools->setObjectName("mnuTools");
-    mnuCompare = tools->addAction("&Jämför filer");
-    mnuCompare->setObjectName("mnuCompare");
-    mnuCompare->setEnabled(false);
-    QMenu *macro = tools->addMenu("&Makro");
-    macro->setObjectName("mnuMacro");
+    // Redigera
+    QMenu *edit = addMenu(nullptr, "mnuEdit");
+    addItem(edit, "mnuEditUndo", {}, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    edit->addSeparator();
+    addItem(edit, "mnuEditCut", {}, QKeySequence(Qt::CTRL | Qt::Key_X));
+    addItem(edit, "mnuEditCopy", {}, QKeySequence(Qt::CTRL | Qt::Key_C));
+    addItem(edit, "mnuEditPaste", {}, QKeySequence(Qt::CTRL | Qt::Key_V));
+    addItem(edit, "mnuEditDelete", {}, QKeySequence(Qt::CTRL | Qt::Key_D));
+    edit->addSeparator();
+    addItem(edit, "mnuEditMarkAll", {}, QKeySequence(Qt::CTRL | Qt::Key_A));
+    edit->addSeparator();
+    addItem(edit, "mnuEditFind", {}, QKeySequence(Qt::CTRL | Qt::Key_F));
+    addItem(edit, "mnuEditReplace", {}, QKeySequence(Qt::CTRL | Qt::Key_E));
+    actions_.insert("mnuEditPlugins0", namedSeparator(edit, "mnuEditPlugins0", false));
+
+    // Visa
+    QMenu *view = addMenu(nullptr, "mnuView");
+    QAction *tb = addItem(view, "mnuViewToolbar");
+    tb->setCheckable(true);
+    tb->setChecked(true);
+    QAction *sb = addItem(view, "mnuViewStatusBar");
+    sb->setCheckable(true);
+    sb->setChecked(true);
+    view->addSeparator();
+    addItem(view, "mnuViewLines")->setCheckable(true);
+    addItem(view, "mnuViewBoldComments", {}, QKeySequence(Qt::Key_F12));
+    addItem(view, "mnuViewColorNC", {}, QKeySequence(Qt::Key_F11));
+    mnuViewAutoColorNC = addItem(view, "mnuViewAutoColorNC", QStringLiteral("Automatisk färgkodning"));
+    mnuViewAutoColorNC->setCheckable(true);
+    mnuViewAutoColorNC->setVisible(false);
+    actions_.insert("mnuViewPlugins0", namedSeparator(view, "mnuViewPlugins0", false));
+
+    // NcOption
+    QMenu *nc = addMenu(nullptr, "mnuNcOptions");
+    addItem(nc, "mnuNcOptionsOmnum");
+    addItem(nc, "mnuNcOptionsToolList");
+    addItem(nc, "mnuViewXYZ");
+    nc->addSeparator();
+    addItem(nc, "mnuViewClearchars");
+    addItem(nc, "mnuViewUppercase");
+    addItem(nc, "mnuViewUnPack");
+    addItem(nc, "mnuViewPack");
+    addItem(nc, "mnuOptionPunktKoll", QStringLiteral("&Decimalpunkt"));
+    nc->addSeparator();
+    addItem(nc, "mnuHelix");
+    addItem(nc, "mnuBult");
+    addItem(nc, "mnuOptionSkardata");
+    addItem(nc, "mnuUnderProg")->setVisible(false);
+    nc->addSeparator();
+    addItem(nc, "mnuOptionKalmero");
+    mnuCompare = addItem(nc, "mnuCompare");
+    actions_.insert("mnuNcOptionsPlugins0", namedSeparator(nc, "mnuNcOptionsPlugins0", false));
+
+    // Macro
+    QMenu *macro = addMenu(nullptr, "mnuMacro");
     for (int i = 0; i < 10; ++i) {
-        mnuSubMacro[i] = macro->addAction(i == 0 ? QStringLiteral("Standard") : QString());
-        mnuSubMacro[i]->setObjectName(QStringLiteral("mnuSubMacro%1").arg(i));
-        mnuSubMacro[i]->setVisible(i == 0);
-        mnuSubMacro[i]->setEnabled(false);
+        QAction *a = macro->addAction(i == 0 ? QStringLiteral("Standard") : QString());
+        a->setObjectName(QStringLiteral("mnuSubMacro%1").arg(i));
+        a->setProperty("command", "mnuSubMacro");
+        a->setVisible(i == 0);
+        actions_.insert(a->objectName(), a);
+        connect(a, &QAction::triggered, this, [this, i] { runCommand("mnuSubMacro", i); });
+        mnuSubMacro[i] = a;
     }
+    actions_.insert("mnuMacroPlugins0", namedSeparator(macro, "mnuMacroPlugins0", false));
 
-    tbToolBar = addToolBar("Verktygsfält");
-    tbToolBar->setObjectName("tbToolBar");
-    QAction *fix = tbToolBar->addAction("Jämför");
-    fix->setData("Fix");
-    fix->setEnabled(false);
+    // Kommunikation
+    QMenu *comm = addMenu(nullptr, "mnuTxdRxd");
+    addItem(comm, "mnuTxd2Cnc", {}, QKeySequence(Qt::Key_F5));
+    addItem(comm, "mnuRxdFromCnc", {}, QKeySequence(Qt::Key_F8));
+    actions_.insert("mnuTxdRxdPlugins0", namedSeparator(comm, "mnuTxdRxdPlugins0", true));
+
+    // Simulering: kept in the layout, hidden.
+    QMenu *sim = addMenu(nullptr, "mnuSimulera", QStringLiteral("&Simulering"));
+    addItem(sim, "mnuSimulate", QStringLiteral("Simulera"));
+    addItem(sim, "mnuSimulate2", QStringLiteral("Simulera snabb"));
+    sim->addSeparator();
+    addItem(sim, "mnuSimMaskin", QStringLiteral("Maskin..."));
+    addItem(sim, "mnuSimTools", QStringLiteral("Verktyg..."));
+    addItem(sim, "mnuSimMaterial", QStringLiteral("Material..."));
+    addItem(sim, "mnuSimSetup", QStringLiteral("Inställningar..."));
+    sim->addSeparator();
+    addItem(sim, "mnuSimOpenProj", QStringLiteral("Öppna projekt..."));
+    addItem(sim, "mnuSimSaveProj", QStringLiteral("Spara projekt..."));
+    actions_.insert("mnuSimuleraPlugins0", namedSeparator(sim, "mnuSimuleraPlugins0", false));
+    sim->menuAction()->setVisible(false);
+
+    // Verktyg: only plug-ins put anything here; hidden until one does.
+    QMenu *tools = addMenu(nullptr, "mnuTools", QStringLiteral("&Verktyg"));
+    actions_.insert("mnuToolsPlugins0", namedSeparator(tools, "mnuToolsPlugins0", true));
+    tools->menuAction()->setVisible(false);
+
+    // Fönster, with the list of open documents below its three entries.
+    QMenu *win = addMenu(nullptr, "mnuWindow");
+    addItem(win, "mnuWindowCascade");
+    addItem(win, "mnuWindowTileHorizontal");
+    addItem(win, "mnuWindowTileVertical", {}, QKeySequence(Qt::CTRL | Qt::Key_W));
+    QAction *listStart = win->addSeparator();
+    listStart->setObjectName("mnuWindowListBar");
+    connect(win, &QMenu::aboutToShow, this, [this, win, listStart] {
+        const auto all = win->actions();
+        bool after = false;
+        for (QAction *a : all) {
+            if (after)
+                win->removeAction(a), a->deleteLater();
+            if (a == listStart)
+                after = true;
+        }
+        const auto docs = documents();
+        listStart->setVisible(!docs.isEmpty());
+        QActionGroup *group = new QActionGroup(win);
+        int n = 0;
+        for (frmDocument *d : docs) {
+            ++n;
+            QString title = d->caption();
+            title.replace('&', "&&");
+            QAction *a = win->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : title);
+            a->setObjectName(QStringLiteral("mnuWindowList%1").arg(n));
+            a->setCheckable(true);
+            a->setChecked(d == activeDocument());
+            a->setActionGroup(group);
+            QPointer<frmDocument> doc(d);
+            connect(a, &QAction::triggered, this, [this, doc] {
+                if (doc)
+                    if (auto *sub = qobject_cast<QMdiSubWindow *>(doc->parentWidget())) {
+                        mdiArea->setActiveSubWindow(sub);
+                        doc->txtText->setFocus();
+                    }
+            });
+        }
+    });
+
+    // Hjälp
+    QMenu *help = addMenu(nullptr, "mnuHelp");
+    addItem(help, "mnuHelpContents", QStringLiteral("&Innehåll"));
+    addItem(help, "mnuHelpSearch", QStringLiteral("&Sök hjälp om..."));
+    addItem(help, "mnuHelpHowToDo", QStringLiteral("&Hur gör jag för att..."));
+    help->addSeparator();
+    addItem(help, "mnuHelpWeb", kHomePage);
+    addItem(help, "mnuHelpUpdates", QStringLiteral("Sök &uppdatering..."));
+    help->addSeparator();
+    addItem(help, "mnuHelpAbout");
+
+    // The editor's context menu, never in the menu bar.
+    mnuPopup = new QMenu(QStringLiteral("PopUp"), this);
+    mnuPopup->setObjectName("mnuPopup");
+    menus_.insert("mnuPopup", mnuPopup);
+    addItem(mnuPopup, "mnuPopCopy");
+    addItem(mnuPopup, "mnuPopPaste");
+    addItem(mnuPopup, "mnuPopCut");
+    mnuPopup->addSeparator();
+    addItem(mnuPopup, "mnuPopSearch");
+    QAction *next = addItem(mnuPopup, "mnuPopSearchNext");
+    next->setShortcut(QKeySequence(Qt::Key_F3));
+    next->setShortcutContext(Qt::WidgetShortcut); // the document window handles F3 itself
+    addItem(mnuPopup, "mnuColorIt");
 }
 
-QAction *frmMain::toolButton(const QString &key) const
+QToolBar *frmMain::addBand(const char *name, const QString &title)
 {
-    for (QAction *a : tbToolBar->actions())
-        if (a->data().toString() == key)
+    QToolBar *bar = new QToolBar(title, this);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setIconSize(QSize(16, 16));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    addToolBar(Qt::TopToolBarArea, bar);
+    bands_ << bar;
+    bandShown_.insert(bar, true);
+    return bar;
+}
+
+QAction *frmMain::addButton(QToolBar *bar, const QString &key, const QString &tip, bool visible)
+{
+    QAction *a = bar->addAction(toolbarIcon(key), tip.isEmpty() ? key : tip);
+    a->setData(key);
+    a->setToolTip(tip);
+    a->setObjectName(bar->objectName() + '_' + key);
+    a->setProperty("command", commandOfKey(key));
+    a->setVisible(visible);
+    return a;
+}
+
+void frmMain::buildToolBars()
+{
+    // The hidden main toolbar: updated like the others, never shown.
+    tbToolBar = new QToolBar(QStringLiteral("Verktygsfält"), this);
+    tbToolBar->setObjectName("tbToolBar");
+    addToolBar(Qt::TopToolBarArea, tbToolBar);
+    addButton(tbToolBar, "New", "Skapa nytt program");
+    addButton(tbToolBar, "Open", "Öppna befintligt program");
+    addButton(tbToolBar, "Save", "Spara aktivt program");
+    tbToolBar->addSeparator();
+    addButton(tbToolBar, "Print", "Skriv aktivt program");
+    tbToolBar->addSeparator();
+    addButton(tbToolBar, "Undo", "Ångra");
+    addButton(tbToolBar, "Cut", "Klipp ut");
+    addButton(tbToolBar, "Copy", "Kopiera");
+    addButton(tbToolBar, "Paste", "Klistra in");
+    tbToolBar->addSeparator();
+    addButton(tbToolBar, "Txd2Cnc", "Sänd prog till CNC");
+    addButton(tbToolBar, "RxdFromCnc", "Hämta prog från CNC");
+    tbToolBar->addSeparator();
+    addButton(tbToolBar, "ColorIt", "Färglägg program");
+    addButton(tbToolBar, "Kalmero", "Kalmero");
+    tbToolBar->addSeparator();
+    addButton(tbToolBar, "Fix", "Jämför 2 öppna program");
+    tbToolBar->addSeparator();
+    addButton(tbToolBar, "SplitV", "Delar skärmen verikalt")->setCheckable(true);
+    addButton(tbToolBar, "SplitH", "Delar skärmen horisontellt")->setCheckable(true);
+    addButton(tbToolBar, "NoSplit", "Normal skärm")->setCheckable(true);
+    tbToolBar->addSeparator();
+    addButton(tbToolBar, "Info", QString(), false);
+    addButton(tbToolBar, "findinfo", QString(), false);
+    tbToolBar->hide();
+    tbToolBar->toggleViewAction()->setVisible(false); // nothing shows it
+    connect(tbToolBar, &QToolBar::actionTriggered, this, [this](QAction *a) {
+        if (!a->data().toString().isEmpty())
+            tbToolBar_ButtonClick(a->data().toString());
+    });
+    addToolBarBreak(Qt::TopToolBarArea);
+
+    // CoolBar1's bands.
+    tbrFile = addBand("tbrFile", QStringLiteral("Arkiv"));
+    addButton(tbrFile, "New", "Skapa nytt program");
+    addButton(tbrFile, "Open", "Öppna befintligt program");
+    addButton(tbrFile, "Save", "Spara aktivt program");
+    tbrFile->addSeparator();
+    addButton(tbrFile, "Print", "Skriv aktivt program");
+
+    tbrEdit = addBand("tbrEdit", QStringLiteral("Redigera"));
+    addButton(tbrEdit, "Undo", "Ångra");
+    tbrEdit->addSeparator();
+    addButton(tbrEdit, "Cut", "Klipp ut");
+    addButton(tbrEdit, "Copy", "Kopiera");
+    addButton(tbrEdit, "Paste", "Klistra in");
+    tbrEdit->addSeparator();
+    addButton(tbrEdit, "Search", "Sök");
+
+    tbrComm = addBand("tbrComm", QStringLiteral("Kommunikation"));
+    addButton(tbrComm, "Txd2Cnc", "Sänd prog till CNC");
+    addButton(tbrComm, "RxdFromCnc", "Hämta prog från CNC");
+
+    tbrOptions = addBand("tbrOptions", QStringLiteral("NcOption"));
+    addButton(tbrOptions, "Omnum", "Omnumrera program");
+    addButton(tbrOptions, "Tlista", "Verktygslista");
+    addButton(tbrOptions, "Fix", "Jämför 2 öppna program");
+    addButton(tbrOptions, "Kalmero", "Starta Kalmero");
+    tbrOptions->addSeparator();
+    addButton(tbrOptions, "Threadmill", "Gängfräsning");
+    addButton(tbrOptions, "Bultcirkel", "Skapa hålcirkel");
+    addButton(tbrOptions, "Subprogram", QString(), false);
+    addButton(tbrOptions, "Punkter", "Lägg till saknade decimalpunkter");
+    addButton(tbrOptions, "Skärdata", "Skärdata kalkylator");
+
+    tbrWin = addBand("tbrWin", QStringLiteral("Fönster"));
+    addButton(tbrWin, "SplitV", "Delar skärmen verikalt")->setCheckable(true);
+    addButton(tbrWin, "SplitH", "Delar skärmen horisontellt")->setCheckable(true);
+    addButton(tbrWin, "NoSplit", "Normal skärm")->setCheckable(true);
+
+    tbrShow = addBand("tbrShow", QStringLiteral("Visa"));
+    addButton(tbrShow, "ColorIt", "Färglägg");
+    addButton(tbrShow, "ColorItIso", "Färglägg funktioner");
+    addButton(tbrShow, "Lined", "Linjerad bakgrund")->setCheckable(true);
+    addButton(tbrShow, "Mellanslag", "Infoga mellanslag mellan block (Expandera)");
+    addButton(tbrShow, "XYZ", "Visa sammanfattning av värden");
+
+    tbrMaskin = addBand("tbrMaskin", QStringLiteral("Maskin"));
+    QLabel *machineLabel = new QLabel(QStringLiteral(" Maskin: "), tbrMaskin);
+    machineLabel->setObjectName("lblMaskin");
+    tbrMaskin->addWidget(machineLabel);
+    comboMaskiner = new QComboBox(tbrMaskin);
+    comboMaskiner->setObjectName("comboMaskiner");
+    comboMaskiner->setMinimumContentsLength(12);
+    comboMaskiner->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    comboMaskiner->setToolTip(QStringLiteral("Aktiv maskin"));
+    tbrMaskin->addWidget(comboMaskiner);
+    connect(comboMaskiner, &QComboBox::currentIndexChanged, this, [this](int) { comboMaskiner_Click(); });
+
+    tbrSim = addBand("tbrSim", QStringLiteral("Simulering"));
+    addButton(tbrSim, "Sim", "Simulera");
+    addButton(tbrSim, "SimTools", "Simuleringsverktyg");
+    addButton(tbrSim, "SimMat", "Simuleringsmaterial");
+    addButton(tbrSim, "SimMask", "Maskin");
+    bandShown_[tbrSim] = false;
+    tbrSim->hide();
+    tbrSim->toggleViewAction()->setVisible(false);
+
+    tbPlugins = addBand("tbPlugins", QStringLiteral("Plugins"));
+    for (int i = 1; i <= 16; ++i) {
+        QAction *a = tbPlugins->addAction(QString());
+        a->setObjectName(QStringLiteral("tbPlugins_%1").arg(i));
+        a->setVisible(false);
+    }
+    bandShown_[tbPlugins] = false;
+    tbPlugins->hide();
+    tbPlugins->toggleViewAction()->setVisible(false);
+
+    for (QToolBar *bar : {tbrFile, tbrEdit, tbrComm, tbrOptions, tbrWin, tbrShow})
+        connect(bar, &QToolBar::actionTriggered, this, [this](QAction *a) {
+            if (!a->data().toString().isEmpty())
+                tbToolBar_ButtonClick(a->data().toString());
+        });
+}
+
+void frmMain::buildStatusBar()
+{
+    sbStatusBar = new QStatusBar(this);
+    sbStatusBar->setObjectName("sbStatusBar");
+    setStatusBar(sbStatusBar);
+    for (int i = 0; i < 4; ++i) {
+        panels_[i] = new QLabel(sbStatusBar);
+        panels_[i]->setObjectName(QStringLiteral("sbStatusBarPanel%1").arg(i + 1));
+        panels_[i]->setContentsMargins(6, 0, 6, 0);
+        if (i == 0)
+            sbStatusBar->addWidget(panels_[i], 1);
+        else
+            sbStatusBar->addPermanentWidget(panels_[i]);
+    }
+    panels_[1]->setMinimumWidth(70);
+    panels_[2]->setMinimumWidth(130);
+    panels_[3]->setMinimumWidth(220);
+}
+
+// ---------------------------------------------------------------------------
+// Controls by name
+
+QAction *frmMain::menuAction(const QString &name) const { return actions_.value(name); }
+QMenu *frmMain::menu(const QString &name) const { return menus_.value(name); }
+
+QToolBar *frmMain::toolBar(const QString &name) const
+{
+    if (name == QLatin1String("tbToolBar"))
+        return tbToolBar;
+    for (QToolBar *b : bands_)
+        if (b->objectName() == name)
+            return b;
+    return nullptr;
+}
+
+QAction *frmMain::toolButton(const QString &key) const { return toolButton("tbToolBar", key); }
+
+QAction *frmMain::toolButton(const QString &toolbar, const QString &key) const
+{
+    QToolBar *bar = toolBar(toolbar);
+    if (!bar)
+        return nullptr;
+    for (QAction *a : bar->actions())
+        if (!a->isSeparator() && a->data().toString() == key)
             return a;
     return nullptr;
 }
 
+void frmMain::setCoolBarVisible(bool visible)
+{
+    coolBarVisible_ = visible;
+    for (QToolBar *b : bands_)
+        b->setVisible(visible && bandShown_.value(b, true));
+}
+
+QString frmMain::machine() const { return comboMaskiner->currentText(); }
+
+// ---------------------------------------------------------------------------
+// Commands and their enabling
+
+QString frmMain::commandOfKey(const QString &key)
+{
+    static const QHash<QString, QString> table = {
+        {"New", "mnuFileNew"},           {"Open", "mnuFileOpen"},           {"Save", "mnuFileSave"},
+        {"Print", "mnuFilePrint"},       {"Undo", "mnuEditUndo"},           {"Cut", "mnuEditCut"},
+        {"Copy", "mnuEditCopy"},         {"Paste", "mnuEditPaste"},         {"Search", "mnuEditFind"},
+        {"Txd2Cnc", "mnuTxd2Cnc"},       {"RxdFromCnc", "mnuRxdFromCnc"},   {"ColorIt", "mnuViewBoldComments"},
+        {"ColorItIso", "mnuViewColorNC"}, {"Fix", "mnuCompare"},            {"Kalmero", "mnuOptionKalmero"},
+        {"SplitV", "SplitV"},            {"SplitH", "SplitH"},              {"NoSplit", "NoSplit"},
+        {"Info", "mnuInfo"},             {"findinfo", "mnuFindDB"},         {"XYZ", "mnuViewXYZ"},
+        {"Tlista", "mnuNcOptionsToolList"}, {"Omnum", "mnuNcOptionsOmnum"}, {"Threadmill", "mnuHelix"},
+        {"Punkter", "mnuOptionPunktKoll"}, {"Skärdata", "mnuOptionSkardata"}, {"Bultcirkel", "mnuBult"},
+        {"Lined", "mnuViewLines"},       {"Mellanslag", "mnuViewUnPack"},
+    };
+    return table.value(key);
+}
+
+void frmMain::setCommand(const QString &name, std::function<void()> handler)
+{
+    if (handler)
+        commands_.insert(name, [h = std::move(handler)](int) { h(); });
+    else
+        commands_.remove(name);
+    applyAvailability();
+}
+
+void frmMain::setIndexedCommand(const QString &name, std::function<void(int)> handler)
+{
+    if (handler)
+        commands_.insert(name, std::move(handler));
+    else
+        commands_.remove(name);
+    applyAvailability();
+}
+
+bool frmMain::hasCommand(const QString &name) const { return commands_.contains(name); }
+
+void frmMain::runCommand(const QString &name, int index)
+{
+    const auto it = commands_.constFind(name);
+    if (it != commands_.constEnd()) {
+        const auto handler = *it; // the command may replace itself while it runs
+        handler(index);
+    }
+}
+
+void frmMain::tbToolBar_ButtonClick(const QString &key)
+{
+    if (key == QLatin1String("Subprogram"))
+        return;
+    const QString command = commandOfKey(key);
+    if (command.isEmpty()) {
+        RkMsgBox(QStringLiteral("Vald funktion finns ej!"), MbButtons::Ok, MbIcon::None, QString(), 0, this);
+        return;
+    }
+    runCommand(command);
+}
+
+void frmMain::updateCommandEnabled(QAction *action)
+{
+    const QString command = action->property("command").toString();
+    if (command.isEmpty())
+        return;
+    action->setEnabled(tableEnabled_.value(action, true) && hasCommand(command));
+}
+
+void frmMain::applyAvailability()
+{
+    for (QAction *a : std::as_const(actions_))
+        updateCommandEnabled(a);
+    for (QToolBar *bar : bands_)
+        for (QAction *a : bar->actions())
+            updateCommandEnabled(a);
+    for (QAction *a : tbToolBar->actions())
+        updateCommandEnabled(a);
+}
+
+void frmMain::applyStates(const std::vector<ItemState> &states)
+{
+    for (const ItemState &s : states) {
+        QAction *action = nullptr;
+        const qsizetype colon = s.item.indexOf(':');
+        if (colon > 0) {
+            action = toolButton(s.item.left(colon), s.item.mid(colon + 1));
+        } else if (QToolBar *band = toolBar(s.item)) {
+            if (s.prop == ItemProp::Visible) {
+                bandShown_[band] = s.value;
+                band->setVisible(coolBarVisible_ && s.value);
+            }
+            continue;
+        } else {
+            action = actions_.value(s.item);
+        }
+        if (!action)
+            continue;
+        switch (s.prop) {
+        case ItemProp::Enabled:
+            tableEnabled_[action] = s.value;
+            updateCommandEnabled(action);
+            break;
+        case ItemProp::Visible:
+            action->setVisible(s.value);
+            break;
+        case ItemProp::Checked:
+            if (action->isCheckable())
+                action->setChecked(s.value);
+            break;
+        }
+    }
+}
+
+SelectionInputs frmMain::selectionInputs()
+{
+    SelectionInputs in;
+    frmDocument *d = activeDocument();
+    if (!d || !d->txtText)
+        return in;
+    in.hasActive = true;
+    in.hasSelection = d->txtText->SelStartOffset() != d->txtText->SelEndOffset();
+    in.selMark = d->txtText->SelMark() != 0;
+    in.splitterType = d->txtText->SplitterType();
+    return in;
+}
+
+void frmMain::MnUpdateValidSelections(bool bCurStatus)
+{
+    if (destroying_)
+        return;
+    if (frmDocument *d = activeDocument())
+        SelectComboItem(d->sMaskin, comboMaskiner);
+    applyStates(selectionCommandState(bCurStatus, selectionInputs(), gKollegieBlock));
+}
+
+void frmMain::RkUpdateValidSelections()
+{
+    if (destroying_)
+        return;
+    RkGuard("RkUpdateValidSelections()", [&] {
+        CommandInputs in;
+        in.documentCount = int(documents().size());
+        if (in.documentCount == 0)
+            gActiveEditHwnd = 0;
+        if (frmDocument *d = activeDocument())
+            SelectComboItem(d->sMaskin, comboMaskiner);
+        in.selection = selectionInputs();
+        in.kollegieBlock = gKollegieBlock;
+        in.setupAllowed = gSetupAllowed;
+        in.useKalmero = gsUseKalmero;
+        applyStates(fullCommandState(in));
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Documents
+
+frmDocument *frmMain::activeDocument()
+{
+    QMdiSubWindow *w = mdiArea->currentSubWindow();
+    if (!w || w->isHidden())
+        return nullptr;
+    return docOfSub(w);
+}
+
+QList<frmDocument *> frmMain::documents()
+{
+    QList<frmDocument *> out;
+    for (QMdiSubWindow *w : mdiArea->subWindowList(QMdiArea::CreationOrder))
+        if (frmDocument *d = docOfSub(w); d && !w->isHidden())
+            out << d;
+    return out;
+}
+
+void frmMain::setStatusPanel(int panel, const QString &text)
+{
+    if (panel >= 1 && panel <= 4)
+        panels_[panel - 1]->setText(text);
+}
+
+QString frmMain::statusPanel(int panel) const
+{
+    return panel >= 1 && panel <= 4 ? panels_[panel - 1]->text() : QString();
+}
+
+void frmMain::setSaveButtonsEnabled(bool enabled)
+{
+    for (QAction *a : {toolButton("tbrFile", "Save"), toolButton("tbToolBar", "Save")})
+        if (a) {
+            tableEnabled_[a] = enabled;
+            updateCommandEnabled(a);
+        }
+}
+
+void frmMain::showDocumentPopup(const QPoint &globalPos, bool canPaste, bool canCutCopy)
+{
+    applyStates({{"mnuPopPaste", ItemProp::Enabled, canPaste},
+                 {"mnuPopCut", ItemProp::Enabled, canCutCopy},
+                 {"mnuPopCopy", ItemProp::Enabled, canCutCopy}});
+    mnuPopup->popup(globalPos);
+}
+
+// Arrangement when documents come and go: a maximised document stays so.
+void frmMain::Arrange(int arrangement) { arrangeNow(arrangement, true); }
+
+void frmMain::arrangeNow(int arrangement, bool automatic)
+{
+    QList<QMdiSubWindow *> wins;
+    const auto stack = mdiArea->subWindowList(QMdiArea::StackingOrder);
+    for (auto it = stack.crbegin(); it != stack.crend(); ++it) // the active window first
+        if (!(*it)->isHidden() && !(*it)->isMinimized())
+            wins << *it;
+    if (wins.isEmpty())
+        return;
+    if (automatic)
+        for (QMdiSubWindow *w : wins)
+            if (w->isMaximized())
+                return; // a maximised document keeps filling the area
+    if (arrangement == kArrangeCascade) {
+        for (QMdiSubWindow *w : wins)
+            if (w->isMaximized())
+                w->showNormal();
+        mdiArea->cascadeSubWindows();
+        return;
+    }
+    const std::vector<QRect> rects = tileRects(arrangement, mdiArea->viewport()->size(), int(wins.size()));
+    for (int i = 0; i < int(wins.size()) && i < int(rects.size()); ++i) {
+        if (wins[i]->isMaximized())
+            wins[i]->showNormal();
+        wins[i]->setGeometry(rects[size_t(i)]);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Load, start and unload
+
+void frmMain::MDIForm_Load()
+{
+    RkGuard("MDIForm_Load()", [&] {
+        HelpInit(this);
+        gUseCncComm = gUseDecCheck = gUseHelix = gUseMacro = gUseSubFix = gUseMacBild = true;
+        RkUpdateValidSelections();
+        mnuViewAutoColorNC->setChecked(
+            toTruth(GetIniSetting("Settings", "AutoColor", "True")).value_or(true));
+        fillMachineSelector();
+        bool present = false;
+        int lines = 0;
+        GetWheelScrollLines(present, lines);
+        wheelLines_ = present ? lines : 0;
+    });
+}
+
+void frmMain::fillMachineSelector()
+{
+    {
+        const QSignalBlocker block(comboMaskiner);
+        FillComboWithFiles(gsDataPath, QStringLiteral("cfg"), comboMaskiner);
+        comboMaskiner->setCurrentIndex(-1);
+    }
+    // A match raises the selector's click, which loads the machine's keys.
+    SelectComboItem(GetIniSetting("Settings", "LastCnc"), comboMaskiner);
+}
+
+void frmMain::comboMaskiner_Click()
+{
+    if (comboMaskiner->currentIndex() < 0)
+        return;
+    const QString name = comboMaskiner->currentText();
+    selectMachine(name);
+    if (frmDocument *d = activeDocument()) {
+        d->sMaskin = name;
+        d->UpdateText();
+    }
+}
+
+static int twipsToPixels(double twips, double dpi) { return int(twips * dpi / 1440.0 + 0.5); }
+static double pixelsToTwips(int pixels, double dpi) { return pixels * 1440.0 / dpi; }
+
+void frmMain::placeAtStart()
+{
+    if (gFirstStart) {
+        RkFormFix(this);
+        return;
+    }
+    QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const double dx = s ? s->logicalDotsPerInchX() : 96.0, dy = s ? s->logicalDotsPerInchY() : 96.0;
+    const QRect r(twipsToPixels(gOldLeft, dx), twipsToPixels(gOldTop, dy), twipsToPixels(gOldWidth, dx),
+                  twipsToPixels(gOldHeight, dy));
+    // A placement that lies off every screen (a screen removed since) is not used.
+    bool onScreen = false;
+    for (QScreen *sc : QGuiApplication::screens())
+        if (sc->availableGeometry().intersects(r.adjusted(0, 0, -r.width() / 2, -r.height() / 2)))
+            onScreen = true;
+    if (!onScreen || r.width() < 100 || r.height() < 100) {
+        RkFormFix(this);
+        return;
+    }
+    resize(r.size());
+    move(r.topLeft());
+}
+
+void frmMain::savePlacement()
+{
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const double dx = s ? s->logicalDotsPerInchX() : 96.0, dy = s ? s->logicalDotsPerInchY() : 96.0;
+    const QPoint p = pos();
+    auto twips = [](double v) { return QString::number(qRound64(v)); };
+    SaveIniSetting("Settings", "MainLeft", twips(pixelsToTwips(p.x(), dx)));
+    SaveIniSetting("Settings", "MainTop", twips(pixelsToTwips(p.y(), dy)));
+    SaveIniSetting("Settings", "MainWidth", twips(pixelsToTwips(width(), dx)));
+    SaveIniSetting("Settings", "MainHeight", twips(pixelsToTwips(height(), dy)));
+}
+
 void frmMain::applyTexts()
 {
-    gsTxtInsert = "Infoga";
-    gsTxtOverwrite = "Översk.";
-    gsTxtRow = "Rad ";
-    gsTxtCol = "Kol ";
-    gsTxtTotal = "Totalt : ";
-    gsTxtRows = " Rader ";
-    gsTxtChars = " Tecken ";
-    gsUntitled = "NAMNLÖS";
-    gsTxtReceiving = "Mottager data...";
+    if (gbNotSwedish)
+        SetMainFormLanguage(this);
+    else
+        setBuiltInWords();
 }
 
 void frmMain::hideCompareWhenMissing()
@@ -99,12 +891,21 @@ void frmMain::applyTitle()
         setWindowTitle("Lumrik-32");
 }
 
+void frmMain::setMruCaption(int i, const QString &path)
+{
+    QString shown = path;
+    shown.replace('&', QStringLiteral("&&"));
+    mnuFileMRU[i]->setText(shown);
+    mnuFileMRU[i]->setData(path);
+}
+
 void frmMain::fillRecentFiles()
 {
+    const QStringList l = loadMruList();
     for (int i = 0; i < 4; ++i)
-        mnuFileMRU[i]->setText(GetIniSetting("Recent Files", QStringLiteral("MRU%1").arg(i)));
+        setMruCaption(i, l.value(i));
     for (int i = 0; i < 4; ++i)
-        mnuFileMRU[i]->setVisible(!mnuFileMRU[i]->text().isEmpty());
+        mnuFileMRU[i]->setVisible(!l.value(i).isEmpty());
 }
 
 void frmMain::fillMacroMenu()
@@ -121,15 +922,54 @@ void frmMain::fillMacroMenu()
 
 void frmMain::showAtStart()
 {
-    if (gFirstStart)
-        RkFormFix(this);
-    show();
+    placeAtStart();
+    if (!gFirstStart && gOldWindowState == 2)
+        showMaximized();
+    else if (!gFirstStart && gOldWindowState == 1)
+        showMinimized();
+    else
+        show();
+    if (!commandLineFile_.isEmpty())
+        openCommandLine(commandLineFile_);
+}
+
+bool frmMain::MDIForm_Unload()
+{
+    return RkGuard("MDIForm_Unload()", [&] {
+        savePlacement();
+        SaveIniSetting("Settings", "LastCnc", gActiveCfg);
+        SaveIniSetting("Settings", "CurrentPath", gsActivePath);
+        SaveIniSetting("Settings", "FirstStart", "False");
+        saveMruList(mruList());
+        HelpQuit();
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w != this && w->isVisible() && !(w->windowType() == Qt::Popup))
+                w->close();
+        return true;
+    });
 }
 
 void frmMain::closeEvent(QCloseEvent *e)
 {
-    SaveIniSetting("Settings", "FirstStart", "False");
+    if (unloaded_) {
+        e->accept();
+        return;
+    }
+    // Every document first; each changed one asks whether to save it.
+    if (!closeDocumentsPass()) {
+        e->ignore();
+        return;
+    }
+    MDIForm_Unload();
+    unloaded_ = true;
     e->accept();
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == mdiArea && event->type() == QEvent::Resize && !destroying_)
+        arrangeNow(arrangementOf(gDefaultTile), true);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 }

@@ -1,19 +1,58 @@
 #pragma once
+// The main window: the document area, the menus, the toolbars, the machine
+// selector and the status bar. Commands are click handlers named after their
+// menu item; toolbar buttons are found by their key (QAction::data()) and run
+// the command of the same meaning. Commands that other parts of the program
+// provide are plugged in with setCommand(); until then they stay disabled.
+#include "documents/host.h"
+#include "mainwindow/commandstate.h"
+
+#include <QHash>
 #include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
 #include <array>
+#include <functional>
+#include <vector>
 
 class QAction;
+class QComboBox;
+class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QStatusBar;
 class QToolBar;
 
 namespace lumrik {
 
-// The main window.
-class frmMain : public QMainWindow {
+class frmDocument;
+
+// What File > Open, the drop and the hand-over need of the file selector. The
+// file selector fills these in when it exists; until then File > Open shows a
+// plain open dialog rooted at the machine's folder.
+struct FileSelectorHooks {
+    // Shows the selector modally: in the root and preselected folders; out the
+    // chosen folder (ending in "/"), file name ("" when none) and machine.
+    std::function<void(QWidget *owner, const QString &rootPath, const QString &preSelectedPath,
+                       QString &selectedPath, QString &selectedFile, QString &machine)>
+        choose;
+    // True while the selector is shown (a drop then does nothing).
+    std::function<bool()> isVisible;
+    // The selector's machine list text (the machine of documents opened from the
+    // command line or handed over by a second start).
+    std::function<QString()> machine;
+};
+FileSelectorHooks &fileSelectorHooks();
+
+class frmMain : public QMainWindow, public DocumentHost {
     Q_OBJECT
 public:
     explicit frmMain(const QString &commandLineFile = {}, QWidget *parent = nullptr);
     ~frmMain() override;
+
+    // The one main window (nullptr before it is created).
+    static frmMain *instance();
 
     // Start-up steps (in this order).
     void applyTexts();
@@ -23,21 +62,148 @@ public:
     void fillMacroMenu();
     void showAtStart();
 
+    // DocumentHost
+    QWidget *mainWidget() override { return this; }
+    frmDocument *activeDocument() override;
+    QList<frmDocument *> documents() override;    // in the order they were opened
+    void MnUpdateValidSelections(bool bCurStatus) override;
+    void RkUpdateValidSelections() override;
+    void setStatusPanel(int panel, const QString &text) override; // panel 1..4
+    QString statusPanel(int panel) const override;
+    void setSaveButtonsEnabled(bool enabled) override;
+    void showDocumentPopup(const QPoint &globalPos, bool canPaste, bool canCutCopy) override;
+    void Arrange(int arrangement) override;
+
+    // Opening documents.
+    frmDocument *LoadNewDoc();
+    void AddToMruList(const QString &sFileToAdd);
+    QStringList mruList() const;                  // the four captions, empty ones included
+    // The core of every way of opening: a new window for `path` with `machine`.
+    frmDocument *openDocument(const QString &path, const QString &machine);
+    void openCommandLine(const QString &commandLine); // at start
+    void openHandedOver(const QString &commandLine);  // from a second start
+    void dropFiles(const QStringList &files);
+    // False when the file is open already and the user wants no copy (that window comes to the front).
+    bool RkOkToOpenFile(const QString &path);
+
+    // Commands.
+    // Makes a command available (menu item name, e.g. "mnuTxd2Cnc"); its menu
+    // item and toolbar buttons follow the command state from then on. An empty
+    // handler withdraws the command.
+    void setCommand(const QString &name, std::function<void()> handler);
+    // The same for an item array (mnuFileMRU, mnuSubMacro): the handler gets the index.
+    void setIndexedCommand(const QString &name, std::function<void(int)> handler);
+    bool hasCommand(const QString &name) const;
+    void runCommand(const QString &name, int index = -1);
+    // The common toolbar dispatcher: runs the command of a button key.
+    void tbToolBar_ButtonClick(const QString &key);
+    // The menu command a toolbar key runs ("" for none).
+    static QString commandOfKey(const QString &key);
+
+    // Controls by name.
+    QAction *menuAction(const QString &name) const;      // menu items and menus (their menuAction)
+    QMenu *menu(const QString &name) const;
+    QAction *toolButton(const QString &key) const;       // a button of tbToolBar
+    QAction *toolButton(const QString &toolbar, const QString &key) const;
+    QToolBar *toolBar(const QString &name) const;
+    QList<QToolBar *> coolBarBands() const { return bands_; }
+    bool coolBarVisible() const { return coolBarVisible_; }
+    void setCoolBarVisible(bool visible);
+
+    // The machine selector's text (the current machine).
+    QString machine() const;
+
     QMdiArea *mdiArea = nullptr;
+    QStatusBar *sbStatusBar = nullptr;
+    QComboBox *comboMaskiner = nullptr;
     QToolBar *tbToolBar = nullptr;
+    QToolBar *tbrFile = nullptr, *tbrEdit = nullptr, *tbrComm = nullptr, *tbrOptions = nullptr,
+             *tbrWin = nullptr, *tbrShow = nullptr, *tbrMaskin = nullptr, *tbrSim = nullptr,
+             *tbPlugins = nullptr;
     std::array<QAction *, 4> mnuFileMRU{};
     std::array<QAction *, 10> mnuSubMacro{};
     QAction *mnuCompare = nullptr;
+    QAction *mnuViewAutoColorNC = nullptr;
+    QMenu *mnuPopup = nullptr;
 
-    // A toolbar button by its text key.
-    QAction *toolButton(const QString &key) const;
+public Q_SLOTS:
+    // File
+    void mnuFileNew_Click();
+    void mnuFileOpen_Click();
+    void mnuFileClose_Click();
+    void mnuFileCloseAll_Click();
+    void mnuFileSave_Click();
+    void mnuFileSaveAs_Click();
+    void mnuFileMRU_Click(int index);
+    void mnuFileExit_Click();
+    // Edit
+    void mnuEditUndo_Click();
+    void mnuEditCut_Click();
+    void mnuEditCopy_Click();
+    void mnuEditPaste_Click();
+    void mnuEditDelete_Click();
+    void mnuEditMarkAll_Click();
+    void mnuPopCopy_Click();
+    void mnuPopPaste_Click();
+    void mnuPopCut_Click();
+    // View and windows
+    void mnuViewToolbar_Click();
+    void mnuViewStatusBar_Click();
+    void mnuViewAutoColorNC_Click();
+    void splitV_Click();
+    void splitH_Click();
+    void noSplit_Click();
+    void mnuWindowCascade_Click();
+    void mnuWindowTileHorizontal_Click();
+    void mnuWindowTileVertical_Click();
+    // The machine selector's choice.
+    void comboMaskiner_Click();
 
 protected:
     void closeEvent(QCloseEvent *e) override;
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dragMoveEvent(QDragMoveEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenus();
+    void buildToolBars();
+    void buildStatusBar();
+    void registerBuiltInCommands();
+    QAction *addItem(QMenu *menu, const char *name, const QString &caption = {}, const QKeySequence &key = {});
+    QMenu *addMenu(QMenu *parent, const char *name, const QString &caption = {});
+    QToolBar *addBand(const char *name, const QString &title);
+    QAction *addButton(QToolBar *bar, const QString &key, const QString &tip, bool visible = true);
+    void MDIForm_Load();
+    bool MDIForm_Unload();
+    void fillMachineSelector();
+    void applyStates(const std::vector<ItemState> &states);
+    void applyAvailability();
+    void updateCommandEnabled(QAction *action);
+    void setMruCaption(int index, const QString &path);
+    void setFileFormat(const QString &path);
+    SelectionInputs selectionInputs();
+    bool closeDocumentsPass();     // true when no document is left
+    bool closeSubWindow(QMdiSubWindow *w);
+    void placeAtStart();
+    void savePlacement();
+    void splitActive(int type, const QString &key);
+    static frmDocument *docOfSub(QMdiSubWindow *w);
+    void arrangeNow(int arrangement, bool automatic);
+
     QString commandLineFile_;
+    QHash<QString, QAction *> actions_;                      // menu items and menus by objectName
+    QHash<QString, QMenu *> menus_;
+    QHash<QString, std::function<void(int)>> commands_;
+    QHash<QAction *, bool> tableEnabled_;                     // last enabled value the command state gave
+    QList<QToolBar *> bands_;                                 // CoolBar1's bands, in order
+    QHash<QToolBar *, bool> bandShown_;
+    bool coolBarVisible_ = true;
+    std::array<QLabel *, 4> panels_{};
+    int wheelLines_ = 0;
+    bool unloaded_ = false;
+    bool destroying_ = false;
 };
 
 }

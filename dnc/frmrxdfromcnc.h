@@ -1,0 +1,108 @@
+#pragma once
+// The receive window: takes one program that a CNC control sends over the
+// serial line and writes it, cleaned as the machine's settings say, to
+// "Rxd.Tmp" in the temporary folder. The reception ends after the machine's
+// silence time, on the user's command, or by an abort after a line error.
+// The main window shows it modally and opens "Rxd.Tmp" afterwards (see
+// receivecommand.h); the window leaves the target in gsActivePath and
+// gsActiveFile and the machine in gActiveCfg.
+#include "dnc/receive.h"
+#include "dnc/receivesettings.h"
+#include "dnc/serialport.h"
+
+#include <QDialog>
+#include <memory>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+
+namespace lumrik {
+
+class frmRxdFromCnc : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmRxdFromCnc(QWidget *parent = nullptr);
+    ~frmRxdFromCnc() override;
+
+    // The main window's machine selector; the window selects its machine there.
+    QComboBox *comboMaskiner = nullptr;
+
+    // State of one opening.
+    bool bRxdAborted = false;   // aborted: "Rxd.Tmp" is deleted when the window closes
+    bool bErrorPending = false; // a line-error box is open (no second one, no timer restart)
+    bool bIgnoreErrors = false; // the user answered Ignore: errors are only counted from then on
+    bool bDataSeen = false;
+    // Settings of the chosen machine (port, code, filter, start character...).
+    RxdSettings rxd;
+    bool bSettingsOk = false;   // the machine's settings were read; only then can a reception start
+    // Line-error counters: kept for the whole program run.
+    int nBreak = 0, nFraming = 0, nOverrun = 0, nParity = 0, nDcb = 0, nOther = 0;
+
+    // Controls.
+    QLabel *Label2, *Label3, *Label4;
+    QComboBox *cmbRxdCfgFiler;
+    QLineEdit *txtFileName;
+    QPushButton *btnBrowseForFile;
+    QLabel *lblCurrentPath;
+    QPushButton *btnStartRxd;
+    QPushButton *btnRxdFromCncAbort;
+    QPlainTextEdit *txtRxdFromCnc;
+    QStatusBar *StatusBar1;
+    QTimer *RecDelayTimer;
+    QFrame *Frame1;
+    std::unique_ptr<SerialPort> Comm1;
+
+    // Panels 1..3 of the status bar.
+    QString statusPanel(int panel) const;
+    void setStatusPanel(int panel, const QString &text);
+
+    // Prepares the window for an opening: resets its state, lists the machines,
+    // selects the main window's machine and reads its settings.
+    void Form_Load();
+    void cmbRxdCfgFiler_Click();
+    void btnBrowseForFile_Click();
+    void btnStartRxd_Click();
+    void StartRxd();
+    void MSComm1_OnComm();
+    void GetRxdBuffer();
+    void RecDelayTimer_Timer();
+    void btnRxdFromCncAbort_Click();
+    void ReadRxdSettings();
+    static QString NormalizePath(const QString &path);
+
+    // After the window closed: true when a reception ran to its normal end, so
+    // that "Rxd.Tmp" holds what was received.
+    bool received() const { return bReceived; }
+    // The reception of this opening: bytes read from the port and written to the file.
+    qint64 bytesReceived() const;
+    qint64 bytesWritten() const;
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+
+private:
+    void lineError();
+    void abortReception();
+    void discardWorkFile();
+    void finalise();
+    void updateStartEnabled();
+    bool waitingForStart() const;
+
+    std::unique_ptr<RxdReception> reception_;
+    bool bStarted = false;       // the port and "Rxd.Tmp" are open
+    bool bLocked = false;        // a start was attempted: choices stay locked for this opening
+    bool bReceived = false;
+    bool bClosing = false;
+    bool bNoMachines = false;
+    QLabel *panels_[3];
+};
+
+}

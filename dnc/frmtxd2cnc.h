@@ -1,0 +1,102 @@
+#pragma once
+// The send window: sends the hand-off file "Txd.Tmp" of the temporary folder
+// to the chosen machine, with a log, a progress bar and three status panels.
+//
+// From the main window:
+//   NC > Send and the toolbar's send   -> sendActiveDocument(doc)
+//   the file selector's send           -> sendFilesToCnc(paths)
+#include <QDialog>
+#include <QStringList>
+#include <memory>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+
+namespace lumrik {
+
+class frmDocument;
+class SerialPort;
+class TxdSender;
+
+class frmTxd2Cnc : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmTxd2Cnc(QWidget *parent = nullptr);
+    ~frmTxd2Cnc() override;
+
+    QLabel *Label1;
+    QComboBox *cmbTxdCfgFiler;
+    QPushButton *btnTxd2Cnc;
+    QPushButton *btnTxd2CncAbort;
+    QPlainTextEdit *txtTxd2Cnc;
+    QProgressBar *ccrpProgressBar;
+    QStatusBar *StatusBar1;
+    QListWidget *FileTxdCfg;   // hidden: the "*.cfg" files of the program folder
+    QGroupBox *Frame1;
+    SerialPort *Comm1;         // made by createSerialPort()
+    TxdSender *sender() const { return sender_.get(); }
+
+    // Status panels 1..3.
+    QString panelText(int panel) const;
+    void setPanelText(int panel, const QString &text);
+
+    // Handlers.
+    void Form_Load();
+    void Form_Activate();
+    void cmbTxdCfgFiler_Click();
+    void btnTxd2Cnc_Click();
+    void btnTxd2CncAbort_Click();
+    void Form_QueryUnload();
+    void Form_Unload();
+
+    // Shows the window modally with a caption, for one hand-off file that the
+    // caller has written; returns when it has closed.
+    void showModal(const QString &caption);
+
+    void done(int r) override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void refresh();
+    void setSending(bool on);
+    void flushLog();
+
+    std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<TxdSender> sender_;
+    QLabel *panels_[3];
+    QTimer *refresh_;
+    QByteArray pendingLog_;
+    qint64 progressScale_ = 1;
+    bool activating_ = false;
+    bool closing_ = false;
+};
+
+// The program's one send window (made on first use, kept for the whole run).
+frmTxd2Cnc *txd2CncWindow();
+
+// NC > Send and the toolbar's send: writes the active document's text with
+// CR LF line ends to "Txd.Tmp", titles the window "SÄND [ <caption> ]" and shows
+// it. The document itself is left as it was: its changed flag and its line-end
+// form stay. Does nothing without a document.
+void sendActiveDocument(frmDocument *doc);
+
+// The file selector's send: the files one after the other, every line ended by
+// CR LF, in "Txd.Tmp", then the window titled "Sänder [<name>]" (one file) or
+// "<n> nc program att sända". A file that cannot be read is reported and
+// nothing is sent. Returns the number of files handed over (0: no window).
+int sendFilesToCnc(const QStringList &paths, QWidget *owner = nullptr);
+
+// The hand-off text of several files (exposed for tests).
+bool concatenateForSend(const QStringList &paths, QByteArray &out, QString *failedPath = nullptr);
+
+}

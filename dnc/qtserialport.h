@@ -1,0 +1,68 @@
+#pragma once
+// The real serial port: QSerialPort for opening, settings, reading and
+// writing; the tty calls Qt does not offer are made on its descriptor (RTS under
+// hardware flow control, CTS changes, line-error counts, the driver's output
+// queue, XON/XOFF that resumes on DC1 only). On a pseudo-terminal, which has no
+// modem lines or error counters, those calls fail quietly: CTS then reads as on.
+#include "dnc/serialport.h"
+
+#include <QList>
+#include <QPair>
+#include <QSerialPort>
+#include <QTimer>
+#include <array>
+
+namespace lumrik {
+
+class QtSerialPort : public SerialPort {
+public:
+    explicit QtSerialPort(QObject *parent = nullptr);
+    ~QtSerialPort() override;
+
+    bool PortOpen() const override;
+    void setPortOpen(bool open) override;
+    int Handshaking() const override { return handshake_; }
+    void setHandshaking(int mode) override;
+    bool RTSEnable() const override { return rts_; }
+    void setRTSEnable(bool on) override;
+    bool CTSHolding() const override;
+    int InBufferCount() const override;
+    int OutBufferCount() const override;
+    void clearOutBuffer() override;
+    QByteArray Input() override;
+    bool Output(const QByteArray &bytes) override;
+
+    // The descriptor of the open port, -1 when closed.
+    int handle() const;
+    // Milliseconds between two looks at CTS and the error counters.
+    void setPollInterval(int ms) { poll_.setInterval(ms); }
+
+private:
+    void applyFlowControl();
+    void applyRts();
+    void pollLines();
+
+    QSerialPort port_;
+    QTimer poll_;
+    int handshake_ = comNone;
+    bool rts_ = false;
+    bool lastCts_ = true;
+    bool haveCounts_ = false;
+    std::array<int, 5> counts_{};  // frame, overrun, parity, brk, buf_overrun
+};
+
+// Parses the settings text "baud,parity,data,stop". False when a field is not
+// one the port can take.
+struct PortSettings {
+    qint32 baud = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+};
+bool parsePortSettings(const QString &text, PortSettings &out, QString *error = nullptr);
+
+// The numbered ports of section "ComPorts" of the main settings file, in number
+// order (filled from this computer's ports the first time it is asked).
+QList<QPair<int, QString>> serialPortList();
+
+}

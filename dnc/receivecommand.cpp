@@ -1,0 +1,115 @@
+#include "dnc/receivecommand.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/paths.h"
+#include "dnc/frmrxdfromcnc.h"
+#include "dnc/headerlines.h"
+#include "documents/frmdocument.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+
+namespace lumrik {
+
+namespace {
+void removeAnySpelling(const QString &path)
+{
+    for (;;) {
+        const QString found = findFileNoCase(path);
+        if (!QFile::exists(found) || !QFile::remove(found))
+            return;
+    }
+}
+}
+
+frmRxdFromCnc *rxdFromCncWindow(QWidget *owner)
+{
+    static QPointer<frmRxdFromCnc> window;
+    if (!window || window->parentWidget() != owner) {
+        delete window.data();
+        window = new frmRxdFromCnc(owner);
+    }
+    return window;
+}
+
+RxdCommandResult RunRxdFromCnc(QWidget *owner, QComboBox *comboMaskiner)
+{
+    RxdCommandResult r;
+    r.rxdFile = tmpFile(kRxdTmp);
+    // Never take a work file of an earlier run for this reception.
+    removeAnySpelling(r.rxdFile);
+    frmRxdFromCnc *w = rxdFromCncWindow(owner);
+    w->comboMaskiner = comboMaskiner;
+    w->Form_Load();
+    w->exec();
+    r.targetPath = RkNativePath(gsActivePath + gsActiveFile);
+    r.named = !gsActiveFile.isEmpty() && gsActiveFile != gsUntitled;
+    const QString file = findFileNoCase(r.rxdFile);
+    if (w->received() && QFileInfo(file).size() > 4) {
+        r.received = true;
+        r.rxdFile = file;
+    } else if (!w->received()) {
+        removeAnySpelling(r.rxdFile);
+    }
+    return r;
+}
+
+frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &machine,
+                                 const std::function<frmDocument *()> &loadNewDoc,
+                                 const std::function<void()> &saveActive)
+{
+    if (!result.received) {
+        removeAnySpelling(result.rxdFile);
+        return nullptr;
+    }
+    const int oldType = gTextType;
+    gTextType = 1;
+    struct RestoreType {
+        int type;
+        ~RestoreType() { gTextType = type; }
+    } restore{oldType};
+
+    frmDocument *doc = loadNewDoc ? loadNewDoc() : nullptr;
+    if (!doc)
+        return nullptr;   // the work file stays: nothing received is lost
+    doc->txtText->FileLoad(result.rxdFile);
+    doc->sMaskin = machine;
+    doc->bNamed = false;
+    if (RkSaveHeaderLines(result.targetPath)) {
+        const QString header = findFileNoCase(tmpFile(kHeaderTmp));
+        doc->txtText->setCaret(1, 1);
+        doc->txtText->FileInsert(header);
+        removeAnySpelling(header);
+    }
+    doc->setCaption(result.targetPath);
+    doc->txtText->setIsDirty(true);
+    doc->setFocus();
+    doc->txtText->setFocus();
+    // The received text is in the document now.
+    removeAnySpelling(result.rxdFile);
+    if (result.named) {
+        doc->bNamed = true;
+        if (saveActive)
+            saveActive();
+    }
+    return doc;
+}
+
+frmDocument *RxdFromCncCommand(QWidget *owner, QComboBox *comboMaskiner,
+                               const std::function<frmDocument *()> &loadNewDoc,
+                               const std::function<void()> &saveActive)
+{
+    return RkGuard("mnuRxdFromCnc_Click()", [&]() -> frmDocument * {
+        const RxdCommandResult r = RunRxdFromCnc(owner, comboMaskiner);
+        // The machine received from; the selector's spelling when it shows it.
+        QString machine = gActiveCfg;
+        if (comboMaskiner && comboMaskiner->currentText().compare(gActiveCfg, Qt::CaseInsensitive) == 0)
+            machine = comboMaskiner->currentText();
+        return OpenReceivedProgram(r, machine, loadNewDoc, saveActive);
+    });
+}
+
+}

@@ -1,0 +1,340 @@
+#include "dnc/serialport.h"
+#include "dnc/qtserialport.h"
+
+#include "core/errors.h"
+#include "core/inifile.h"
+
+#include <QCollator>
+#include <QSerialPortInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace lumrik {
+
+// ---------------------------------------------------------------------------
+// Port numbers
+
+namespace {
+const QString kComPorts = QStringLiteral("ComPorts");
+
+QString portKey(int n) { return QStringLiteral("COM%1").arg(n); }
+
+// Fills the section from this computer's ports, once: later calls find the
+// section and keep its numbering even when ports come and go.
+void fillPortSection()
+{
+    IniFile ini;
+    ini.load(mainSettingsFile());
+    if (ini.sections().contains(kComPorts, Qt::CaseInsensitive))
+        return;
+    QStringList paths;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        paths << info.systemLocation();
+    if (paths.isEmpty())
+        return;
+    QCollator collator;
+    collator.setNumericMode(true);
+    std::sort(paths.begin(), paths.end(), [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    for (int i = 0; i < paths.size(); ++i)
+        SaveIniSetting(kComPorts, portKey(i + 1), paths[i]);
+}
+}
+
+QString serialPortDevice(int portNumber)
+{
+    fillPortSection();
+    return GetIniSetting(kComPorts, portKey(portNumber), QString()).trimmed();
+}
+
+QList<QPair<int, QString>> serialPortList()
+{
+    fillPortSection();
+    QList<QPair<int, QString>> out;
+    IniFile ini;
+    ini.load(mainSettingsFile());
+    for (const QString &key : ini.keys(kComPorts)) {
+        if (!key.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+            continue;
+        bool ok = false;
+        const int n = key.mid(3).toInt(&ok);
+        if (ok && n > 0)
+            out.append({n, ini.value(kComPorts, key).trimmed()});
+    }
+    std::sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Factory
+
+namespace {
+SerialPortFactory gFactory = nullptr;
+}
+
+void setSerialPortFactory(SerialPortFactory factory) { gFactory = factory; }
+
+std::unique_ptr<SerialPort> createSerialPort()
+{
+    if (gFactory)
+        return gFactory();
+    return std::make_unique<QtSerialPort>();
+}
+
+// ---------------------------------------------------------------------------
+// Settings text
+
+bool parsePortSettings(const QString &text, PortSettings &out, QString *error)
+{
+    const QStringList f = text.split(',');
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("Ogiltiga portinställningar \"%1\": %2").arg(text, why);
+        return false;
+    };
+    if (f.size() != 4)
+        return fail(QStringLiteral("fyra fält väntas (hastighet,paritet,databitar,stoppbitar)"));
+    bool ok = false;
+    const int baud = f[0].trimmed().toInt(&ok);
+    if (!ok || baud <= 0)
+        return fail(QStringLiteral("hastigheten"));
+    out.baud = baud;
+    const QString p = f[1].trimmed().toUpper();
+    if (p == "N" || p == "NONE" || p == "INGEN")
+        out.parity = QSerialPort::NoParity;
+    else if (p == "E" || p == "EVEN" || p == QStringLiteral("JÄMN"))
+        out.parity = QSerialPort::EvenParity;
+    else if (p == "O" || p == "ODD" || p == "UDDA")
+        out.parity = QSerialPort::OddParity;
+    else if (p == "M" || p == "MARK")
+        out.parity = QSerialPort::MarkParity;
+    else if (p == "S" || p == "SPACE")
+        out.parity = QSerialPort::SpaceParity;
+    else
+        return fail(QStringLiteral("pariteten"));
+    const int data = f[2].trimmed().toInt(&ok);
+    if (!ok || data < 5 || data > 8)
+        return fail(QStringLiteral("databitarna"));
+    out.dataBits = QSerialPort::DataBits(data);
+    const QString s = f[3].trimmed();
+    if (s == "1")
+        out.stopBits = QSerialPort::OneStop;
+    else if (s == "1.5" || s == "1,5")
+        out.stopBits = QSerialPort::OneAndHalfStop;
+    else if (s == "2")
+        out.stopBits = QSerialPort::TwoStop;
+    else
+        return fail(QStringLiteral("stoppbitarna"));
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The real port
+
+QtSerialPort::QtSerialPort(QObject *parent) : SerialPort(parent)
+{
+    poll_.setInterval(20);
+    QObject::connect(&poll_, &QTimer::timeout, this, [this] { pollLines(); });
+    QObject::connect(&port_, &QSerialPort::readyRead, this, [this] {
+        if (RThreshold > 0 && port_.bytesAvailable() >= RThreshold)
+            raise(comEvReceive);
+    });
+    QObject::connect(&port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        // A vanished device (USB adapter pulled) ends like a closed port.
+        if (e == QSerialPort::ResourceError && port_.isOpen()) {
+            poll_.stop();
+            port_.close();
+        }
+    });
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+bool QtSerialPort::PortOpen() const { return port_.isOpen(); }
+
+int QtSerialPort::handle() const { return port_.isOpen() ? int(port_.handle()) : -1; }
+
+void QtSerialPort::setPortOpen(bool open)
+{
+    if (open == port_.isOpen())
+        return;
+    if (!open) {
+        poll_.stop();
+        port_.close();
+        return;
+    }
+    const QString device = serialPortDevice(CommPort);
+    if (device.isEmpty())
+        throw RkError(8002, QStringLiteral("Ogiltigt portnummer: COM%1 finns inte på den här datorn.").arg(CommPort));
+    PortSettings ps;
+    QString why;
+    if (!parsePortSettings(Settings, ps, &why))
+        throw RkError(380, why);
+    port_.setPortName(device);
+    port_.setBaudRate(ps.baud);
+    port_.setParity(ps.parity);
+    port_.setDataBits(ps.dataBits);
+    port_.setStopBits(ps.stopBits);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const long number = port_.error() == QSerialPort::PermissionError ? 8005 : 8002;
+        throw RkError(number, QStringLiteral("Porten COM%1 (%2) kunde inte öppnas: %3")
+                                  .arg(CommPort)
+                                  .arg(device, port_.errorString()));
+    }
+    applyFlowControl();
+    if (!(handshake_ & comRTS))
+        applyRts();
+    lastCts_ = CTSHolding();
+    haveCounts_ = false;
+    pollLines();
+    poll_.start();
+}
+
+void QtSerialPort::setHandshaking(int mode)
+{
+    handshake_ = mode & 3;
+    if (port_.isOpen())
+        applyFlowControl();
+}
+
+void QtSerialPort::setRTSEnable(bool on)
+{
+    rts_ = on;
+    if (port_.isOpen())
+        applyRts();
+}
+
+void QtSerialPort::applyFlowControl()
+{
+    const int fd = handle();
+    if (fd < 0)
+        return;
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0)
+        return;
+    if (handshake_ & comRTS)
+        tio.c_cflag |= CRTSCTS;
+    else
+        tio.c_cflag &= ~CRTSCTS;
+    if (handshake_ & comXOnXOff)
+        tio.c_iflag |= IXON | IXOFF;
+    else
+        tio.c_iflag &= ~(IXON | IXOFF);
+    // Output that XOFF stopped resumes on XON only, never on any other byte.
+    tio.c_iflag &= ~IXANY;
+    tio.c_cc[VSTART] = 0x11;
+    tio.c_cc[VSTOP] = 0x13;
+    ::tcsetattr(fd, TCSANOW, &tio);
+}
+
+void QtSerialPort::applyRts()
+{
+    const int fd = handle();
+    if (fd < 0)
+        return;
+    // Also under hardware flow control, where Qt refuses to touch RTS. A
+    // pseudo-terminal has no RTS line: the call fails and nothing changes.
+    int bits = TIOCM_RTS;
+    ::ioctl(fd, rts_ ? TIOCMBIS : TIOCMBIC, &bits);
+}
+
+bool QtSerialPort::CTSHolding() const
+{
+    const int fd = handle();
+    if (fd < 0)
+        return false;
+    int bits = 0;
+    if (::ioctl(fd, TIOCMGET, &bits) != 0)
+        return true;  // no modem lines (pseudo-terminal): always ready
+    return (bits & TIOCM_CTS) != 0;
+}
+
+int QtSerialPort::InBufferCount() const
+{
+    return port_.isOpen() ? int(port_.bytesAvailable()) : 0;
+}
+
+int QtSerialPort::OutBufferCount() const
+{
+    if (!port_.isOpen())
+        return 0;
+    qint64 n = port_.bytesToWrite();
+    int queued = 0;
+    if (::ioctl(handle(), TIOCOUTQ, &queued) == 0 && queued > 0)
+        n += queued;
+    return int(std::min<qint64>(n, std::numeric_limits<int>::max()));
+}
+
+void QtSerialPort::clearOutBuffer()
+{
+    if (!port_.isOpen())
+        return;
+    port_.clear(QSerialPort::Output);
+    ::tcflush(handle(), TCOFLUSH);
+}
+
+QByteArray QtSerialPort::Input()
+{
+    if (!port_.isOpen())
+        return {};
+    if (InputLen > 0)
+        return port_.read(InputLen);
+    return port_.readAll();
+}
+
+bool QtSerialPort::Output(const QByteArray &bytes)
+{
+    if (!port_.isOpen())
+        return false;
+    if (bytes.isEmpty())
+        return true;
+    if (port_.write(bytes) != bytes.size())
+        return false;
+    // Hand the bytes to the driver now, as far as it takes them without
+    // blocking; the rest goes out as the event loop runs.
+    port_.flush();
+    return true;
+}
+
+void QtSerialPort::pollLines()
+{
+    const int fd = handle();
+    if (fd < 0)
+        return;
+    const bool cts = CTSHolding();
+    if (cts != lastCts_) {
+        lastCts_ = cts;
+        raise(comEvCTS);
+        if (!port_.isOpen())
+            return;
+    }
+    serial_icounter_struct ic{};
+    if (::ioctl(fd, TIOCGICOUNT, &ic) != 0)
+        return;  // not a UART (pseudo-terminal, some USB adapters)
+    const std::array<int, 5> now{ic.frame, ic.overrun, ic.parity, ic.brk, ic.buf_overrun};
+    if (!haveCounts_) {
+        counts_ = now;
+        haveCounts_ = true;
+        return;
+    }
+    static constexpr int codes[5] = {comEventFrame, comEventOverrun, comEventRxParity, comEventBreak, comEventRxOver};
+    const std::array<int, 5> before = counts_;
+    counts_ = now;
+    for (int i = 0; i < 5; ++i)
+        if (now[i] != before[i]) {
+            raise(codes[i]);
+            if (!port_.isOpen())
+                return;
+        }
+}
+
+}

@@ -1,0 +1,1249 @@
+#include "documents/editor.h"
+
+#include "core/codepage.h"
+#include "core/errors.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QHash>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSaveFile>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <vector>
+
+namespace lumrik {
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+// Styles the character attributes may use: 0 is the plain text; 32..39 are
+// Scintilla's own.
+constexpr int kFirstStyle = 1;
+constexpr int kLastStyle = 255;
+inline bool isReservedStyle(int s) { return s >= 32 && s <= 39; }
+
+// Modification events Scintilla reports while painting is on. Style changes
+// are left out: colouring a large program would otherwise flood the handlers.
+constexpr int kModMask = Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT | Sci::SC_PERFORMED_USER
+                         | Sci::SC_PERFORMED_UNDO | Sci::SC_PERFORMED_REDO;
+
+// Windows key code of a Qt key (letters, digits, function and edit keys).
+int windowsKeyCode(const QKeyEvent *e)
+{
+    const int k = e->key();
+    const bool keypad = e->modifiers() & Qt::KeypadModifier;
+    if (keypad) {
+        if (k >= Qt::Key_0 && k <= Qt::Key_9) return 96 + (k - Qt::Key_0);
+        switch (k) {
+        case Qt::Key_Comma:
+        case Qt::Key_Period: return 110;
+        case Qt::Key_Asterisk: return 106;
+        case Qt::Key_Plus: return 107;
+        case Qt::Key_Minus: return 109;
+        case Qt::Key_Slash: return 111;
+        case Qt::Key_Enter: return 13;
+        default: break;
+        }
+    }
+    if (k >= Qt::Key_A && k <= Qt::Key_Z) return 65 + (k - Qt::Key_A);
+    if (k >= Qt::Key_0 && k <= Qt::Key_9) return 48 + (k - Qt::Key_0);
+    if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 112 + (k - Qt::Key_F1);
+    switch (k) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
+    case Qt::Key_Return: case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Pause: return 19;
+    case Qt::Key_CapsLock: return 20;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_Comma: return 188;
+    case Qt::Key_Minus: return 189;
+    case Qt::Key_Period: return 190;
+    default: break;
+    }
+    return k & 0xFFFF;
+}
+
+int shiftBits(Qt::KeyboardModifiers m)
+{
+    int s = 0;
+    if (m & Qt::ShiftModifier) s |= 1;
+    if (m & Qt::ControlModifier) s |= 2;
+    if (m & Qt::AltModifier) s |= 4;
+    return s;
+}
+
+// The byte a typed character stands for, or -1 when it has none.
+int typedByte(QChar c)
+{
+    const QByteArray b = displayToBytes(QString(c));
+    if (b.size() != 1) return -1;
+    if (b[0] == '?' && c != QLatin1Char('?')) return -1;
+    return static_cast<unsigned char>(b[0]);
+}
+
+// CR LF and lone LF become `eol`. A lone CR is a byte of the text, not a line
+// end of a file, and stays as it is.
+QByteArray normaliseLineEnds(const QByteArray &in, const char *eol)
+{
+    const bool toLf = eol[1] == 0;
+    const char *p = in.constData();
+    const qsizetype n = in.size();
+    // Fast path: already in the wanted form.
+    bool clean = true;
+    for (const char *q = static_cast<const char *>(memchr(p, '\n', size_t(n))); q && clean;
+         q = static_cast<const char *>(memchr(q + 1, '\n', size_t(p + n - q - 1)))) {
+        const bool afterCr = q > p && q[-1] == '\r';
+        if (afterCr == toLf) clean = false;
+        if (q + 1 >= p + n) break;
+    }
+    if (clean) return in;
+    QByteArray out;
+    out.reserve(toLf ? n : n + n / 16);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i] != '\n') continue;
+        const qsizetype end = (i > start && p[i - 1] == '\r') ? i - 1 : i;
+        out.append(p + start, end - start);
+        out.append(eol, toLf ? 1 : 2);
+        start = i + 1;
+    }
+    out.append(p + start, n - start);
+    return out;
+}
+
+QByteArray readWholeFile(const QString &path)
+{
+    QFile f(path);
+    if (!QFileInfo::exists(path))
+        throw RkError(kErrFileNotFound, QStringLiteral("Filen hittades inte: %1").arg(path));
+    if (!f.open(QIODevice::ReadOnly))
+        throw RkError(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(path, f.errorString()));
+    QByteArray data = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        throw RkError(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(path, f.errorString()));
+    return data;
+}
+
+struct StyleKey {
+    QRgb color = 0;
+    bool hasColor = false;
+    bool bold = false;
+    bool italic = false;
+    quint32 hash() const
+    {
+        return (color & 0xFFFFFF) | (hasColor ? 1u << 24 : 0) | (bold ? 1u << 25 : 0)
+               | (italic ? 1u << 26 : 0);
+    }
+};
+
+}
+
+namespace detail { class SciView; }
+using detail::SciView;
+
+struct Editor::Impl {
+    Editor *q = nullptr;
+    SciView *sci = nullptr;
+    int textIndex = 1;
+    bool redraw = true;
+    bool forcedDirty = false;
+    bool notifyQueued = false;
+    bool lastDirty = false;
+    long lastCaret = -1;
+    int selMark = 0;
+    long markAnchor = -1, markCaret = -1;
+    // Selection corners as last written, kept while the selection itself is
+    // unchanged so that callers may write them one at a time in any order.
+    int cStartX = 1, cStartY = 1, cEndX = 1, cEndY = 1;
+    long cornerAnchor = -2, cornerCaret = -2;
+    int splitterType = 0;
+    int leftMargin = 0;
+    int scrollBars = 4;
+    int textType = 1;
+    QColor fore = Qt::black, back = Qt::white;
+    QString font = QStringLiteral("Courier New");
+    int fontSize = 10;
+    // Character-attribute styles allocated on demand.
+    QHash<quint32, int> styleOf;
+    std::vector<StyleKey> keys = std::vector<StyleKey>(256);
+    std::vector<bool> used = std::vector<bool>(256, false);
+    int nextStyle = kFirstStyle;
+
+    long send(unsigned int msg, unsigned long w = 0, long l = 0) const;
+    long sendPtr(unsigned int msg, unsigned long w, const char *p) const;
+    void checkLine(int line) const;
+    long lineStart(int line) const { return send(Sci::SCI_POSITIONFROMLINE, line - 1); }
+    long lineEnd(int line) const { return send(Sci::SCI_GETLINEENDPOSITION, line - 1); }
+    long posOf(int x, int y) const;
+    QByteArray range(long from, long to) const;
+    void replaceRange(long from, long to, const QByteArray &bytes);
+    const char *eol() const { return textType == 2 ? "\n" : "\r\n"; }
+    void applyStyleDefaults(int style);
+    void applyBaseLook();
+    int styleFor(const StyleKey &k);
+    template <class Change> void restyleSelection(Change change);
+    void clearStyles();
+    void checkCaret();
+    void checkDirty();
+    void refreshCorners();
+    void applyCorners();
+    bool findNext(long from, long to, bool select);
+    void notifyModified(bool on);
+
+    // Lines written while Redraw is off and not yet in Scintilla's text: one
+    // modification per line costs Scintilla about a microsecond, so a
+    // whole-program pass over a large program collects its lines here and
+    // puts them in with a single replacement. Only whole-line replacements
+    // without line ends are kept aside (the line count stays); anything else
+    // that touches the text, the caret or the selection puts them in first.
+    bool pendingActive = false;
+    QByteArray pendingArena;
+    std::vector<qint64> pendingOff; // per line: offset in the arena, -1 unchanged
+    std::vector<int> pendingLen;
+    int pendingFirst = 0, pendingLast = -1;
+    void deferLine(int line0, const QByteArray &bytes);
+    QByteArray pendingText(int line0) const
+    {
+        return QByteArray(pendingArena.constData() + pendingOff[line0], pendingLen[line0]);
+    }
+    void flush()
+    {
+        if (pendingActive) flushPending();
+    }
+    void flushPending();
+    void dropPending();
+};
+
+namespace detail {
+
+// The Scintilla widget with the text-as-bytes rules: clipboard and drops are
+// converted between display text and bytes, and typed characters go through
+// the owner's key events.
+class SciView : public QsciScintilla {
+public:
+    explicit SciView(Editor::Impl *d, QWidget *parent) : QsciScintilla(parent), d_(d) {}
+
+    // Copy and cut of the selected bytes as display text (Scintilla's own
+    // copy does not carry every byte value).
+    bool copyBytes()
+    {
+        const long s = SendScintilla(SCI_GETSELECTIONSTART), e = SendScintilla(SCI_GETSELECTIONEND);
+        if (e <= s) return false;
+        const char *p = reinterpret_cast<const char *>(SendScintilla(SCI_GETRANGEPOINTER, s, e - s));
+        QApplication::clipboard()->setMimeData(toMimeData(QByteArray(p, e - s), false));
+        return true;
+    }
+    void pasteBytes()
+    {
+        if (isReadOnly()) return;
+        bool rect = false;
+        const QByteArray b = fromMimeData(QApplication::clipboard()->mimeData(), rect);
+        if (b.isEmpty()) return;
+        const long s = SendScintilla(SCI_GETSELECTIONSTART), e = SendScintilla(SCI_GETSELECTIONEND);
+        SendScintilla(SCI_BEGINUNDOACTION);
+        SendScintilla(SCI_SETTARGETSTART, s);
+        SendScintilla(SCI_SETTARGETEND, e);
+        SendScintilla(SCI_REPLACETARGET, (unsigned long)b.size(), b.constData());
+        SendScintilla(SCI_ENDUNDOACTION);
+        SendScintilla(SCI_GOTOPOS, (unsigned long)(s + b.size()));
+    }
+    void cutBytes()
+    {
+        if (copyBytes() && !isReadOnly()) SendScintilla(SCI_CLEAR);
+    }
+
+protected:
+    QByteArray fromMimeData(const QMimeData *source, bool &rectangular) const override
+    {
+        rectangular = false;
+        if (!source || !source->hasText()) return {};
+        return displayToBytes(source->text());
+    }
+    QMimeData *toMimeData(const QByteArray &text, bool rectangular) const override
+    {
+        auto *m = new QMimeData;
+        m->setText(bytesToDisplay(text));
+        Q_UNUSED(rectangular);
+        return m;
+    }
+    bool canInsertFromMimeData(const QMimeData *source) const override { return source && source->hasText(); }
+
+    static bool changesText(QEvent::Type t)
+    {
+        switch (t) {
+        case QEvent::KeyPress: case QEvent::InputMethod: case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: case QEvent::Drop: case QEvent::Paint:
+        case QEvent::Wheel: case QEvent::Resize:
+            return true;
+        default:
+            return false;
+        }
+    }
+    bool event(QEvent *e) override
+    {
+        if (changesText(e->type())) d_->flush();
+        return QsciScintilla::event(e);
+    }
+    bool viewportEvent(QEvent *e) override
+    {
+        if (changesText(e->type())) d_->flush();
+        return QsciScintilla::viewportEvent(e);
+    }
+
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        Editor *q = d_->q;
+        const int vk = windowsKeyCode(e);
+        Q_EMIT q->KeyDown(vk, shiftBits(e->modifiers()));
+        const QString text = e->text();
+        const Qt::KeyboardModifiers mods = e->modifiers();
+        const bool command = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+        const int plain = e->key() | int(mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
+        if (e->matches(QKeySequence::Copy) || plain == (Qt::Key_Insert | Qt::ControlModifier)) {
+            copyBytes();
+        } else if (e->matches(QKeySequence::Paste) || plain == (Qt::Key_Insert | Qt::ShiftModifier)) {
+            pasteBytes();
+        } else if (e->matches(QKeySequence::Cut) || plain == (Qt::Key_Delete | Qt::ShiftModifier)) {
+            cutBytes();
+        } else if (text.size() == 1 && !command && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F) {
+            typeChar(text[0], e);
+        } else {
+            QsciScintilla::keyPressEvent(e);
+        }
+        d_->checkCaret();
+    }
+
+    void inputMethodEvent(QInputMethodEvent *e) override
+    {
+        if (e->preeditString().isEmpty() && !e->commitString().isEmpty()) {
+            for (QChar c : e->commitString()) {
+                QKeyEvent ke(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+                Q_EMIT d_->q->KeyDown(0, 0);
+                typeChar(c, &ke);
+            }
+            e->accept();
+            d_->checkCaret();
+            return;
+        }
+        QsciScintilla::inputMethodEvent(e);
+    }
+
+    void mousePressEvent(QMouseEvent *e) override
+    {
+        int button = 0;
+        switch (e->button()) {
+        case Qt::LeftButton: button = 1; break;
+        case Qt::RightButton: button = 2; break;
+        case Qt::MiddleButton: button = 4; break;
+        default: break;
+        }
+        const QPoint p = e->position().toPoint();
+        Q_EMIT d_->q->MouseDown(button, shiftBits(e->modifiers()), p.x(), p.y());
+        if (e->button() != Qt::RightButton)
+            QsciScintilla::mousePressEvent(e);
+        else if (!hasFocus())
+            setFocus(Qt::MouseFocusReason);
+        d_->checkCaret();
+    }
+    void mouseReleaseEvent(QMouseEvent *e) override
+    {
+        QsciScintilla::mouseReleaseEvent(e);
+        d_->checkCaret();
+    }
+    void mouseMoveEvent(QMouseEvent *e) override
+    {
+        QsciScintilla::mouseMoveEvent(e);
+        if (e->buttons()) d_->checkCaret();
+    }
+    void contextMenuEvent(QContextMenuEvent *e) override { e->accept(); } // the window's own menu
+    void focusInEvent(QFocusEvent *e) override
+    {
+        QsciScintilla::focusInEvent(e);
+        Q_EMIT d_->q->GotFocus();
+    }
+    void focusOutEvent(QFocusEvent *e) override
+    {
+        QsciScintilla::focusOutEvent(e);
+        Q_EMIT d_->q->LostFocus();
+    }
+    void changeEvent(QEvent *e) override
+    {
+        QsciScintilla::changeEvent(e);
+        if (e->type() == QEvent::ActivationChange && isActiveWindow() && hasFocus())
+            Q_EMIT d_->q->Activate();
+    }
+    void paintEvent(QPaintEvent *e) override
+    {
+        QsciScintilla::paintEvent(e);
+        drawHighGlyphs(e->rect());
+        // The background handler draws after the text with "darken": the
+        // paper's own colour leaves the text alone and its lines show only
+        // where the text has not painted darker, as if drawn underneath.
+        QPainter p(viewport());
+        p.setCompositionMode(QPainter::CompositionMode_Darken);
+        p.setClipRegion(e->region());
+        bool handled = false;
+        Q_EMIT d_->q->PaintBackground(&p, handled);
+    }
+
+private:
+    void typeChar(QChar c, QKeyEvent *e)
+    {
+        int code = c.unicode();
+        Q_EMIT d_->q->KeyPress(code);
+        if (code == 0) return; // the handler swallowed it
+        const int b = typedByte(QChar(char16_t(code)));
+        if (b < 0) {
+            QApplication::beep();
+            return;
+        }
+        if (b >= 0x80 && b <= 0x9F) {
+            // Scintilla drops these codes as unprintable: put the byte in ourselves.
+            insertByte(char(b));
+            return;
+        }
+        // Scintilla in 8-bit mode takes the character's Latin-1 code as the byte.
+        QKeyEvent ke(e->type(), e->key(), e->modifiers(), QString(QChar(char16_t(b))), e->isAutoRepeat(),
+                     ushort(e->count()));
+        QsciScintilla::keyPressEvent(&ke);
+    }
+
+    // Scintilla draws the bytes 0x80-0x9F as Latin-1 control codes, which no
+    // font has glyphs for: the visible ones are drawn again with their
+    // Windows-1252 glyphs.
+    void drawHighGlyphs(const QRect &area)
+    {
+        const long first = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+        const long lines = SendScintilla(SCI_LINESONSCREEN) + 1;
+        const long count = SendScintilla(SCI_GETLINECOUNT);
+        const long from = SendScintilla(SCI_POSITIONFROMLINE, first);
+        const long to = SendScintilla(SCI_GETLINEENDPOSITION, qMin(count - 1, first + lines));
+        if (to <= from) return;
+        const auto *p = reinterpret_cast<const unsigned char *>(SendScintilla(SCI_GETRANGEPOINTER, from, to - from));
+        QPainter painter;
+        const long selS = SendScintilla(SCI_GETSELECTIONSTART), selE = SendScintilla(SCI_GETSELECTIONEND);
+        for (long i = 0; i < to - from; ++i) {
+            const unsigned char b = p[i];
+            if (b < 0x80 || b > 0x9F) continue;
+            const QString glyph = bytesToDisplay(QByteArrayView(reinterpret_cast<const char *>(p + i), 1));
+            if (glyph[0].unicode() == b) continue; // a hole of the code page
+            const long pos = from + i;
+            const int x = int(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, pos));
+            const int x2 = int(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, pos + 1));
+            const int y = int(SendScintilla(SCI_POINTYFROMPOSITION, 0UL, pos));
+            const int h = int(SendScintilla(SCI_TEXTHEIGHT, SendScintilla(SCI_LINEFROMPOSITION, pos)));
+            const QRect cell(x, y, qMax(1, x2 - x), h);
+            if (!cell.intersects(area) || x < d_->leftMargin) continue;
+            if (!painter.isActive()) painter.begin(viewport());
+            const int style = int(SendScintilla(SCI_GETSTYLEAT, pos)) & 0xFF;
+            const bool selected = pos >= selS && pos < selE;
+            const auto colour = [](long bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); };
+            painter.fillRect(cell, selected ? selectionBack : colour(SendScintilla(SCI_STYLEGETBACK, style)));
+            QFont f(d_->font);
+            f.setPointSize(d_->fontSize > 0 ? d_->fontSize : 10);
+            f.setBold(SendScintilla(SCI_STYLEGETBOLD, style));
+            f.setItalic(SendScintilla(SCI_STYLEGETITALIC, style));
+            painter.setFont(f);
+            painter.setPen(selected ? selectionFore : colour(SendScintilla(SCI_STYLEGETFORE, style)));
+            painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, glyph);
+        }
+    }
+
+public:
+    QColor selectionBack, selectionFore;
+
+private:
+    void insertByte(char b)
+    {
+        if (isReadOnly()) return;
+        const long anchor = SendScintilla(SCI_GETANCHOR), caret = SendScintilla(SCI_GETCURRENTPOS);
+        if (anchor == caret && SendScintilla(SCI_GETOVERTYPE)) {
+            const long end = SendScintilla(SCI_GETLINEENDPOSITION, SendScintilla(SCI_LINEFROMPOSITION, caret));
+            if (caret < end) SendScintilla(SCI_SETSEL, caret, caret + 1);
+        }
+        const char text[2] = {b, 0};
+        SendScintilla(SCI_REPLACESEL, 0UL, text);
+    }
+
+    Editor::Impl *d_;
+};
+
+}
+
+// ----- Impl ------------------------------------------------------------------
+
+long Editor::Impl::send(unsigned int msg, unsigned long w, long l) const
+{
+    return sci->SendScintilla(msg, w, l);
+}
+
+long Editor::Impl::sendPtr(unsigned int msg, unsigned long w, const char *p) const
+{
+    return sci->SendScintilla(msg, w, p);
+}
+
+void Editor::Impl::checkLine(int line) const
+{
+    const int n = int(send(Sci::SCI_GETLINECOUNT));
+    if (line < 1 || line > n)
+        throw RkError(kErrSubscript, QStringLiteral("Index utanför intervallet (rad %1 av %2)").arg(line).arg(n));
+}
+
+long Editor::Impl::posOf(int x, int y) const
+{
+    const int n = int(send(Sci::SCI_GETLINECOUNT));
+    y = qBound(1, y, n);
+    const long s = lineStart(y), e = lineEnd(y);
+    return qBound(s, s + long(x) - 1, e);
+}
+
+QByteArray Editor::Impl::range(long from, long to) const
+{
+    if (to <= from) return {};
+    const char *p = reinterpret_cast<const char *>(send(Sci::SCI_GETRANGEPOINTER, from, to - from));
+    return QByteArray(p, to - from);
+}
+
+void Editor::Impl::replaceRange(long from, long to, const QByteArray &bytes)
+{
+    const bool ro = send(Sci::SCI_GETREADONLY);
+    if (ro) send(Sci::SCI_SETREADONLY, 0);
+    send(Sci::SCI_SETTARGETSTART, from);
+    send(Sci::SCI_SETTARGETEND, to);
+    sendPtr(Sci::SCI_REPLACETARGET, bytes.size(), bytes.constData());
+    if (ro) send(Sci::SCI_SETREADONLY, 1);
+}
+
+void Editor::Impl::applyStyleDefaults(int style)
+{
+    const QByteArray fam = font.toUtf8();
+    sendPtr(Sci::SCI_STYLESETFONT, style, fam.constData());
+    send(Sci::SCI_STYLESETSIZE, style, fontSize > 0 ? fontSize : 10);
+    send(Sci::SCI_STYLESETBACK, style, long(back.red() | (back.green() << 8) | (back.blue() << 16)));
+    const StyleKey &k = keys[style];
+    const QColor c = (style != 0 && k.hasColor) ? QColor::fromRgb(k.color) : fore;
+    send(Sci::SCI_STYLESETFORE, style, long(c.red() | (c.green() << 8) | (c.blue() << 16)));
+    send(Sci::SCI_STYLESETBOLD, style, style != 0 && k.bold);
+    send(Sci::SCI_STYLESETITALIC, style, style != 0 && k.italic);
+}
+
+void Editor::Impl::applyBaseLook()
+{
+    applyStyleDefaults(Sci::STYLE_DEFAULT);
+    applyStyleDefaults(0);
+    for (int s = kFirstStyle; s <= kLastStyle; ++s)
+        if (used[s]) applyStyleDefaults(s);
+    send(Sci::SCI_SETCARETFORE, long(fore.red() | (fore.green() << 8) | (fore.blue() << 16)));
+}
+
+int Editor::Impl::styleFor(const StyleKey &k)
+{
+    if (!k.hasColor && !k.bold && !k.italic) return 0;
+    const quint32 h = k.hash();
+    auto it = styleOf.constFind(h);
+    if (it != styleOf.constEnd()) return it.value();
+    while (nextStyle <= kLastStyle && isReservedStyle(nextStyle)) ++nextStyle;
+    if (nextStyle > kLastStyle) {
+        // Every style is taken: use the nearest existing one.
+        int best = 0, bestDist = INT_MAX;
+        for (int s = kFirstStyle; s <= kLastStyle; ++s) {
+            if (!used[s]) continue;
+            const StyleKey &o = keys[s];
+            int dist = (o.bold != k.bold ? 1 << 20 : 0) + (o.italic != k.italic ? 1 << 20 : 0);
+            dist += qAbs(qRed(o.color) - qRed(k.color)) + qAbs(qGreen(o.color) - qGreen(k.color))
+                    + qAbs(qBlue(o.color) - qBlue(k.color));
+            if (dist < bestDist) { bestDist = dist; best = s; }
+        }
+        return best;
+    }
+    const int s = nextStyle++;
+    keys[s] = k;
+    used[s] = true;
+    styleOf.insert(h, s);
+    applyStyleDefaults(s);
+    return s;
+}
+
+template <class Change> void Editor::Impl::restyleSelection(Change change)
+{
+    long from = send(Sci::SCI_GETSELECTIONSTART), to = send(Sci::SCI_GETSELECTIONEND);
+    if (to <= from) return;
+    long runStart = from;
+    int runStyle = int(send(Sci::SCI_GETSTYLEAT, from)) & 0xFF;
+    auto flush = [&](long end) {
+        StyleKey k = keys[runStyle];
+        if (runStyle == 0) k = StyleKey{};
+        change(k);
+        const int ns = styleFor(k);
+        if (ns != runStyle) {
+            send(Sci::SCI_STARTSTYLING, runStart, 0xFF);
+            send(Sci::SCI_SETSTYLING, end - runStart, ns);
+        }
+    };
+    for (long p = from + 1; p < to; ++p) {
+        const int s = int(send(Sci::SCI_GETSTYLEAT, p)) & 0xFF;
+        if (s != runStyle) {
+            flush(p);
+            runStart = p;
+            runStyle = s;
+        }
+    }
+    flush(to);
+}
+
+void Editor::Impl::clearStyles()
+{
+    const long n = send(Sci::SCI_GETLENGTH);
+    if (n > 0) {
+        send(Sci::SCI_STARTSTYLING, 0, 0xFF);
+        send(Sci::SCI_SETSTYLING, n, 0);
+    }
+}
+
+void Editor::Impl::checkCaret()
+{
+    if (!redraw) return;
+    const long pos = send(Sci::SCI_GETCURRENTPOS);
+    if (pos != lastCaret) {
+        lastCaret = pos;
+        Q_EMIT q->CaretMoved();
+    }
+}
+
+void Editor::Impl::checkDirty()
+{
+    if (!redraw) return;
+    const bool dirty = forcedDirty || send(Sci::SCI_GETMODIFY);
+    if (dirty != lastDirty) {
+        lastDirty = dirty;
+        Q_EMIT q->ModifiedChanged();
+    }
+}
+
+void Editor::Impl::refreshCorners()
+{
+    const long anchor = send(Sci::SCI_GETANCHOR), caret = send(Sci::SCI_GETCURRENTPOS);
+    if (anchor == cornerAnchor && caret == cornerCaret) return;
+    const long s = qMin(anchor, caret), e = qMax(anchor, caret);
+    const int sl = int(send(Sci::SCI_LINEFROMPOSITION, s)), el = int(send(Sci::SCI_LINEFROMPOSITION, e));
+    cStartY = sl + 1;
+    cStartX = int(s - send(Sci::SCI_POSITIONFROMLINE, sl)) + 1;
+    cEndY = el + 1;
+    cEndX = int(e - send(Sci::SCI_POSITIONFROMLINE, el)) + 1;
+    cornerAnchor = anchor;
+    cornerCaret = caret;
+}
+
+void Editor::Impl::applyCorners()
+{
+    const long a = posOf(cStartX, cStartY), c = posOf(cEndX, cEndY);
+    send(Sci::SCI_SETSEL, a, c);
+    cornerAnchor = send(Sci::SCI_GETANCHOR);
+    cornerCaret = send(Sci::SCI_GETCURRENTPOS);
+    markAnchor = cornerAnchor;
+    markCaret = cornerCaret;
+    checkCaret();
+}
+
+bool Editor::Impl::findNext(long from, long to, bool select)
+{
+    int flags = 0;
+    if (q->SearchCaseSensitive) flags |= Sci::SCFIND_MATCHCASE;
+    if (q->SearchWholeWordsOnly) flags |= Sci::SCFIND_WHOLEWORD;
+    send(Sci::SCI_SETSEARCHFLAGS, flags);
+    send(Sci::SCI_SETTARGETSTART, from);
+    send(Sci::SCI_SETTARGETEND, to);
+    const long r = sendPtr(Sci::SCI_SEARCHINTARGET, q->SearchTarget.size(), q->SearchTarget.constData());
+    if (r < 0) return false;
+    if (select) {
+        const long e = send(Sci::SCI_GETTARGETEND);
+        send(Sci::SCI_SETSEL, r, e);
+        send(Sci::SCI_SCROLLCARET);
+        checkCaret();
+    }
+    return true;
+}
+
+void Editor::Impl::deferLine(int line0, const QByteArray &bytes)
+{
+    if (!pendingActive) {
+        const size_t n = size_t(send(Sci::SCI_GETLINECOUNT));
+        pendingOff.assign(n, -1);
+        pendingLen.assign(n, 0);
+        pendingArena.clear();
+        pendingFirst = line0;
+        pendingLast = line0;
+        pendingActive = true;
+    }
+    // The same text as Scintilla's own line needs no change.
+    if (pendingOff[line0] < 0) {
+        const long s = lineStart(line0 + 1), e = lineEnd(line0 + 1);
+        if (e - s == bytes.size()
+            && memcmp(reinterpret_cast<const char *>(send(Sci::SCI_GETRANGEPOINTER, s, e - s)), bytes.constData(),
+                      size_t(e - s)) == 0)
+            return;
+    }
+    if (pendingArena.capacity() - pendingArena.size() < bytes.size())
+        pendingArena.reserve(qMax<qsizetype>(pendingArena.size() * 2, send(Sci::SCI_GETLENGTH) + bytes.size() + 1024));
+    pendingOff[line0] = pendingArena.size();
+    pendingLen[line0] = int(bytes.size());
+    pendingArena.append(bytes);
+    pendingFirst = qMin(pendingFirst, line0);
+    pendingLast = qMax(pendingLast, line0);
+}
+
+void Editor::Impl::dropPending()
+{
+    pendingActive = false;
+    pendingArena = QByteArray();
+    std::vector<qint64>().swap(pendingOff);
+    std::vector<int>().swap(pendingLen);
+}
+
+void Editor::Impl::flushPending()
+{
+    pendingActive = false; // before any call below that would flush again
+    const int first = pendingFirst, last = pendingLast;
+    const long from = lineStart(first + 1), to = lineEnd(last + 1);
+    const long docLen = send(Sci::SCI_GETLENGTH);
+    const char *doc = reinterpret_cast<const char *>(send(Sci::SCI_GETCHARACTERPOINTER));
+    QByteArray region;
+    region.reserve((to - from) + pendingArena.size() / 4 + 64);
+    for (int i = first; i <= last; ++i) {
+        const long ls = send(Sci::SCI_POSITIONFROMLINE, i), le = send(Sci::SCI_GETLINEENDPOSITION, i);
+        if (pendingOff[size_t(i)] >= 0)
+            region.append(pendingArena.constData() + pendingOff[size_t(i)], pendingLen[size_t(i)]);
+        else
+            region.append(doc + ls, le - ls);
+        if (i < last) region.append(doc + le, send(Sci::SCI_POSITIONFROMLINE, i + 1) - le);
+    }
+    Q_UNUSED(docLen);
+    bool anyChange = true;
+    if (region.size() == to - from && memcmp(region.constData(), doc + from, size_t(to - from)) == 0)
+        anyChange = false;
+    dropPending();
+    if (!anyChange) return;
+
+    // The caret and the anchor keep their line and column; the view its top line.
+    const long caret = send(Sci::SCI_GETCURRENTPOS), anchor = send(Sci::SCI_GETANCHOR);
+    const long top = send(Sci::SCI_GETFIRSTVISIBLELINE);
+    auto where = [&](long pos) {
+        const long line = send(Sci::SCI_LINEFROMPOSITION, pos);
+        return std::pair<long, long>(line, pos - send(Sci::SCI_POSITIONFROMLINE, line));
+    };
+    const auto caretAt = where(caret), anchorAt = where(anchor);
+    replaceRange(from, to, region);
+    auto back = [&](std::pair<long, long> at) {
+        const long s = send(Sci::SCI_POSITIONFROMLINE, at.first);
+        return qMin(s + at.second, long(send(Sci::SCI_GETLINEENDPOSITION, at.first)));
+    };
+    send(Sci::SCI_SETANCHOR, back(anchorAt));
+    send(Sci::SCI_SETCURRENTPOS, back(caretAt));
+    send(Sci::SCI_SETFIRSTVISIBLELINE, top);
+}
+
+void Editor::Impl::notifyModified(bool on)
+{
+    send(Sci::SCI_SETMODEVENTMASK, on ? kModMask : 0);
+}
+
+// ----- Editor ----------------------------------------------------------------
+
+Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
+{
+    d->q = this;
+    d->sci = new SciView(d, this);
+    auto *lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->addWidget(d->sci);
+    setFocusProxy(d->sci);
+
+    d->sci->setUtf8(false);
+    d->sci->setContextMenuPolicy(Qt::DefaultContextMenu);
+    d->send(Sci::SCI_SETCODEPAGE, 0);
+    d->send(Sci::SCI_SETLEXER, 0 /* SCLEX_CONTAINER: styles are ours */);
+    for (int m = 0; m < 5; ++m) d->send(Sci::SCI_SETMARGINWIDTHN, m, 0);
+    d->send(Sci::SCI_SETWRAPMODE, Sci::SC_WRAP_NONE);
+    d->send(Sci::SCI_SETLAYOUTCACHE, Sci::SC_CACHE_PAGE);
+    d->send(Sci::SCI_SETSCROLLWIDTHTRACKING, 1);
+    d->send(Sci::SCI_SETSCROLLWIDTH, 1);
+    d->send(Sci::SCI_SETEOLMODE, Sci::SC_EOL_CRLF);
+    d->send(Sci::SCI_SETMODEVENTMASK, kModMask);
+    d->send(Sci::SCI_SETIDLESTYLING, Sci::SC_IDLESTYLING_NONE);
+    // The Insert key belongs to the document window (one insert mode for all).
+    d->send(Sci::SCI_CLEARCMDKEY, Sci::SCK_INSERT);
+    d->send(Sci::SCI_CLEARCMDKEY, Sci::SCK_INSERT | (Sci::SCMOD_SHIFT << 16));
+    d->send(Sci::SCI_ASSIGNCMDKEY, Sci::SCK_INSERT | (Sci::SCMOD_SHIFT << 16), Sci::SCI_PASTE);
+    d->send(Sci::SCI_ASSIGNCMDKEY, Sci::SCK_INSERT | (Sci::SCMOD_CTRL << 16), Sci::SCI_COPY);
+    d->applyBaseLook();
+    // Selection colours of our own, so that the glyphs drawn over Scintilla's
+    // text match them.
+    d->sci->selectionBack = d->sci->palette().color(QPalette::Highlight);
+    d->sci->selectionFore = d->sci->palette().color(QPalette::HighlightedText);
+    const auto bgr = [](const QColor &c) { return long(c.red() | (c.green() << 8) | (c.blue() << 16)); };
+    d->send(Sci::SCI_SETSELBACK, 1, bgr(d->sci->selectionBack));
+    d->send(Sci::SCI_SETSELFORE, 1, bgr(d->sci->selectionFore));
+
+    connect(d->sci, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, [this] { d->checkDirty(); });
+    connect(d->sci, &QsciScintillaBase::SCN_SAVEPOINTREACHED, this, [this] { d->checkDirty(); });
+    connect(d->sci, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) { d->checkCaret(); });
+    d->lastCaret = 0;
+}
+
+Editor::~Editor()
+{
+    // The view goes first: its last focus and paint events still reach d.
+    delete d->sci;
+    d->sci = nullptr;
+    delete d;
+}
+
+QsciScintilla *Editor::scintilla() const { d->flush(); return d->sci; }
+
+int Editor::Count() const { return int(d->send(Sci::SCI_GETLINECOUNT)); }
+
+int Editor::TextIndex() const { return d->textIndex; }
+
+void Editor::setTextIndex(int line)
+{
+    d->checkLine(line);
+    d->textIndex = line;
+}
+
+QByteArray Editor::Text() const
+{
+    d->checkLine(d->textIndex);
+    if (d->pendingActive && d->pendingOff[d->textIndex - 1] >= 0)
+        return d->pendingText(d->textIndex - 1);
+    return d->range(d->lineStart(d->textIndex), d->lineEnd(d->textIndex));
+}
+
+void Editor::setText(const QByteArray &bytes)
+{
+    d->checkLine(d->textIndex);
+    if (!d->redraw && !InsertMode() && !bytes.contains('\r') && !bytes.contains('\n')) {
+        // Redraw off: the line is kept aside and goes into the text in one
+        // step (see Impl::flushPending).
+        d->deferLine(d->textIndex - 1, bytes);
+        return;
+    }
+    d->flush();
+    const long s = d->lineStart(d->textIndex);
+    if (InsertMode()) {
+        QByteArray ins = normaliseLineEnds(bytes, d->eol());
+        ins.append(d->eol());
+        d->replaceRange(s, s, ins);
+    } else {
+        // Only the part that differs is replaced: the same result, less work
+        // for Scintilla and a smaller undo record. An unchanged line stays.
+        const long e = d->lineEnd(d->textIndex);
+        const long oldLen = e - s;
+        const char *old = reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, oldLen));
+        const char *nw = bytes.constData();
+        const long newLen = long(bytes.size());
+        long pre = 0;
+        const long maxPre = qMin(oldLen, newLen);
+        while (pre < maxPre && old[pre] == nw[pre]) ++pre;
+        long suf = 0;
+        while (suf < maxPre - pre && old[oldLen - 1 - suf] == nw[newLen - 1 - suf]) ++suf;
+        if (pre == oldLen && pre == newLen) return;
+        d->replaceRange(s + pre, e - suf, QByteArray::fromRawData(nw + pre, newLen - pre - suf));
+    }
+    d->checkDirty();
+}
+
+QByteArray Editor::TextAll() const
+{ d->flush();
+    const long n = d->send(Sci::SCI_GETLENGTH);
+    const char *p = reinterpret_cast<const char *>(d->send(Sci::SCI_GETCHARACTERPOINTER));
+    return normaliseLineEnds(QByteArray(p, n), d->eol());
+}
+
+void Editor::setTextAll(const QByteArray &bytes)
+{ d->flush();
+    const long n = d->send(Sci::SCI_GETLENGTH);
+    const char *p = reinterpret_cast<const char *>(d->send(Sci::SCI_GETCHARACTERPOINTER));
+    if (n == bytes.size() && memcmp(p, bytes.constData(), size_t(n)) == 0) {
+        // The same text: keep it (and the caret, undo and dirty state), drop the attributes.
+        d->clearStyles();
+        return;
+    }
+    d->replaceRange(0, n, bytes);
+    d->clearStyles();
+    d->textIndex = qBound(1, d->textIndex, Count());
+    d->checkDirty();
+    d->checkCaret();
+}
+
+qint64 Editor::TextLength() const { d->flush(); return d->send(Sci::SCI_GETLENGTH); }
+qint64 Editor::CountBytes() const { d->flush(); return d->send(Sci::SCI_GETLENGTH); }
+
+int Editor::CaretX() const
+{ d->flush();
+    const long pos = d->send(Sci::SCI_GETCURRENTPOS);
+    const long line = d->send(Sci::SCI_LINEFROMPOSITION, pos);
+    return int(pos - d->send(Sci::SCI_POSITIONFROMLINE, line)) + 1;
+}
+
+int Editor::CaretY() const
+{ d->flush();
+    return int(d->send(Sci::SCI_LINEFROMPOSITION, d->send(Sci::SCI_GETCURRENTPOS))) + 1;
+}
+
+void Editor::setCaret(int x, int y)
+{ d->flush();
+    d->send(Sci::SCI_GOTOPOS, d->posOf(x, y));
+    d->checkCaret();
+}
+
+int Editor::SelMark() const
+{ d->flush();
+    const long a = d->send(Sci::SCI_GETANCHOR), c = d->send(Sci::SCI_GETCURRENTPOS);
+    if (a != c) return d->selMark ? d->selMark : 1;
+    if (d->selMark && a == d->markAnchor && c == d->markCaret) return d->selMark;
+    return 0;
+}
+
+void Editor::setSelMark(int mark)
+{ d->flush();
+    const long c = d->send(Sci::SCI_GETCURRENTPOS);
+    if (mark == 0) {
+        d->send(Sci::SCI_SETEMPTYSELECTION, c);
+        d->selMark = 0;
+    } else {
+        d->send(Sci::SCI_SETANCHOR, c);
+        d->selMark = mark;
+    }
+    d->markAnchor = d->send(Sci::SCI_GETANCHOR);
+    d->markCaret = d->send(Sci::SCI_GETCURRENTPOS);
+}
+
+int Editor::SelStartX() const { d->flush(); d->refreshCorners(); return d->cStartX; }
+int Editor::SelStartY() const { d->flush(); d->refreshCorners(); return d->cStartY; }
+int Editor::SelEndX() const { d->flush(); d->refreshCorners(); return d->cEndX; }
+int Editor::SelEndY() const { d->flush(); d->refreshCorners(); return d->cEndY; }
+void Editor::setSelStartX(int x) { d->flush(); d->refreshCorners(); d->cStartX = x; d->applyCorners(); }
+void Editor::setSelStartY(int y) { d->flush(); d->refreshCorners(); d->cStartY = y; d->applyCorners(); }
+void Editor::setSelEndX(int x) { d->flush(); d->refreshCorners(); d->cEndX = x; d->applyCorners(); }
+void Editor::setSelEndY(int y) { d->flush(); d->refreshCorners(); d->cEndY = y; d->applyCorners(); }
+
+qint64 Editor::SelStartOffset() const { d->flush(); return d->send(Sci::SCI_GETSELECTIONSTART); }
+qint64 Editor::SelEndOffset() const { d->flush(); return d->send(Sci::SCI_GETSELECTIONEND); }
+
+QByteArray Editor::SelText() const
+{ d->flush();
+    return d->range(d->send(Sci::SCI_GETSELECTIONSTART), d->send(Sci::SCI_GETSELECTIONEND));
+}
+
+void Editor::setSelText(const QByteArray &bytes)
+{ d->flush();
+    const long s = d->send(Sci::SCI_GETSELECTIONSTART), e = d->send(Sci::SCI_GETSELECTIONEND);
+    d->replaceRange(s, e, bytes);
+    d->send(Sci::SCI_SETEMPTYSELECTION, s + bytes.size());
+    d->checkDirty();
+    d->checkCaret();
+}
+
+int Editor::TopY() const { return int(d->send(Sci::SCI_GETFIRSTVISIBLELINE)) + 1; }
+
+void Editor::setTopY(int line)
+{
+    d->send(Sci::SCI_SETFIRSTVISIBLELINE, qMax(0, line - 1));
+}
+
+int Editor::VisibleLines() const { return int(d->send(Sci::SCI_LINESONSCREEN)); }
+
+int Editor::LineHeight() const
+{
+    const int line = qBound(1, d->textIndex, Count());
+    return int(d->send(Sci::SCI_TEXTHEIGHT, line - 1));
+}
+
+bool Editor::Redraw() const { return d->redraw; }
+
+void Editor::setRedraw(bool on)
+{
+    if (on == d->redraw) return;
+    if (on) d->flush();
+    d->redraw = on;
+    d->notifyModified(on);
+    d->sci->viewport()->setUpdatesEnabled(on);
+    d->sci->setUpdatesEnabled(on);
+    if (on) {
+        d->sci->viewport()->update();
+        // One round of notifications once the caller is done: code that turns
+        // Redraw off and on around many small steps (colouring does it per
+        // span) raises them once, not per step.
+        if (!d->notifyQueued) {
+            d->notifyQueued = true;
+            QTimer::singleShot(0, this, [this] {
+                d->notifyQueued = false;
+                d->checkDirty();
+                d->checkCaret();
+            });
+        }
+    }
+}
+
+int Editor::SplitterType() const { return d->splitterType; }
+void Editor::setSplitterType(int type) { d->splitterType = type; } // one pane only
+
+int Editor::LeftMargin() const { return d->leftMargin; }
+
+void Editor::setLeftMargin(int pixels)
+{
+    d->leftMargin = qMax(0, pixels);
+    d->send(Sci::SCI_SETMARGINLEFT, 0, d->leftMargin);
+}
+
+int Editor::ScrollBars() const { return d->scrollBars; }
+
+void Editor::setScrollBars(int mode)
+{
+    d->scrollBars = mode;
+    // 2: the scroll bars always show; 4: only when the text needs them.
+    d->send(Sci::SCI_SETSCROLLWIDTHTRACKING, mode == 2 ? 0 : 1);
+    if (mode == 2) {
+        d->sci->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        d->sci->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        d->send(Sci::SCI_SETSCROLLWIDTH, 2000);
+    } else {
+        d->sci->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        d->sci->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        d->send(Sci::SCI_SETSCROLLWIDTH, 1);
+    }
+}
+
+bool Editor::InsertMode() const { return !d->send(Sci::SCI_GETOVERTYPE); }
+void Editor::setInsertMode(bool on) { d->send(Sci::SCI_SETOVERTYPE, !on); }
+
+bool Editor::ReadOnly() const { return d->send(Sci::SCI_GETREADONLY); }
+void Editor::setReadOnly(bool on) { d->send(Sci::SCI_SETREADONLY, on); }
+
+QColor Editor::BackColor() const { return d->back; }
+void Editor::setBackColor(const QColor &c) { d->back = c; d->applyBaseLook(); }
+QColor Editor::ForeColor() const { return d->fore; }
+void Editor::setForeColor(const QColor &c) { d->fore = c; d->applyBaseLook(); }
+QString Editor::Font() const { return d->font; }
+void Editor::setFont(const QString &family)
+{
+    if (family.isEmpty()) return;
+    d->font = family;
+    d->applyBaseLook();
+}
+int Editor::FontSize() const { return d->fontSize; }
+void Editor::setFontSize(int points)
+{
+    if (points <= 0) return;
+    d->fontSize = points;
+    d->applyBaseLook();
+}
+
+void Editor::setCharacterForeColor(const QColor &c)
+{ d->flush();
+    d->restyleSelection([&](StyleKey &k) {
+        k.hasColor = true;
+        k.color = c.rgb();
+    });
+}
+
+void Editor::setCharacterBold(bool on)
+{ d->flush();
+    d->restyleSelection([&](StyleKey &k) { k.bold = on; });
+}
+
+void Editor::setCharacterItalic(bool on)
+{ d->flush();
+    d->restyleSelection([&](StyleKey &k) { k.italic = on; });
+}
+
+QColor Editor::characterForeColorAt(int line, int column) const
+{ d->flush();
+    d->checkLine(line);
+    const int s = int(d->send(Sci::SCI_GETSTYLEAT, d->posOf(column, line))) & 0xFF;
+    if (s == 0 || !d->keys[s].hasColor) return d->fore;
+    return QColor::fromRgb(d->keys[s].color);
+}
+
+bool Editor::characterBoldAt(int line, int column) const
+{ d->flush();
+    d->checkLine(line);
+    const int s = int(d->send(Sci::SCI_GETSTYLEAT, d->posOf(column, line))) & 0xFF;
+    return s != 0 && d->keys[s].bold;
+}
+
+bool Editor::characterItalicAt(int line, int column) const
+{ d->flush();
+    d->checkLine(line);
+    const int s = int(d->send(Sci::SCI_GETSTYLEAT, d->posOf(column, line))) & 0xFF;
+    return s != 0 && d->keys[s].italic;
+}
+
+void Editor::FileLoad(const QString &path)
+{
+    // The file's lines get the line ends of TextType; nothing else changes.
+    const QByteArray data = normaliseLineEnds(readWholeFile(path), d->eol());
+    d->dropPending(); // the whole text is replaced
+    const bool ro = d->send(Sci::SCI_GETREADONLY);
+    if (ro) d->send(Sci::SCI_SETREADONLY, 0);
+    // No undo record of the load: it would hold a second copy of the file.
+    d->send(Sci::SCI_SETUNDOCOLLECTION, 0);
+    d->send(Sci::SCI_CLEARALL);
+    d->send(Sci::SCI_ALLOCATE, data.size() + 1);
+    d->sendPtr(Sci::SCI_ADDTEXT, data.size(), data.constData());
+    d->send(Sci::SCI_EMPTYUNDOBUFFER);
+    d->send(Sci::SCI_SETUNDOCOLLECTION, 1);
+    if (ro) d->send(Sci::SCI_SETREADONLY, 1);
+    d->clearStyles();
+    d->send(Sci::SCI_GOTOPOS, 0);
+    d->send(Sci::SCI_SETSAVEPOINT);
+    d->forcedDirty = false;
+    d->textIndex = 1;
+    d->selMark = 0;
+    d->checkDirty();
+    d->checkCaret();
+}
+
+void Editor::FileSave(const QString &path)
+{ d->flush();
+    const QByteArray data = TextAll();
+    // Written beside the old file and renamed over it: a failed write leaves
+    // the old file as it was. The old file's permissions carry over.
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        throw RkError(kErrIo, QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(path, f.errorString()));
+    if (f.write(data) != data.size()) {
+        const QString err = f.errorString();
+        f.cancelWriting();
+        throw RkError(kErrIo, QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(path, err));
+    }
+    if (!f.commit())
+        throw RkError(kErrIo, QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(path, f.errorString()));
+}
+
+void Editor::FileInsert(const QString &path)
+{ d->flush();
+    const QByteArray data = normaliseLineEnds(readWholeFile(path), d->eol());
+    const long pos = d->send(Sci::SCI_GETCURRENTPOS);
+    d->replaceRange(pos, pos, data);
+    d->checkDirty();
+}
+
+int Editor::TextType() const { return d->textType; }
+
+void Editor::setTextType(int type)
+{
+    d->textType = (type == 2) ? 2 : 1;
+    d->send(Sci::SCI_SETEOLMODE, d->textType == 2 ? Sci::SC_EOL_LF : Sci::SC_EOL_CRLF);
+}
+
+bool Editor::IsDirty() const { return d->pendingActive || d->forcedDirty || d->send(Sci::SCI_GETMODIFY); }
+
+void Editor::setIsDirty(bool dirty)
+{
+    d->flush();
+    d->forcedDirty = dirty;
+    if (!dirty) d->send(Sci::SCI_SETSAVEPOINT);
+    if (d->redraw) {
+        if (dirty != d->lastDirty) {
+            d->lastDirty = dirty;
+            Q_EMIT ModifiedChanged();
+        } else if (dirty) {
+            Q_EMIT ModifiedChanged(); // raised on every write of True
+        }
+    }
+}
+
+void Editor::setAction(int code)
+{ d->flush();
+    switch (code) {
+    case 1: d->sci->copyBytes(); break;
+    case 2:
+        d->sci->pasteBytes();
+        break;
+    case 3:
+        d->sci->cutBytes();
+        break;
+    case 4:
+        if (!ReadOnly()) d->send(Sci::SCI_CLEAR);
+        break;
+    case 6:
+        if (!ReadOnly()) d->send(Sci::SCI_UNDO);
+        break;
+    case 9: { // find
+        searchResult_ = false;
+        if (SearchTarget.isEmpty()) break;
+        const long from = SearchOrigin == 1 ? 0 : d->send(Sci::SCI_GETCURRENTPOS);
+        searchResult_ = d->findNext(from, d->send(Sci::SCI_GETLENGTH), true);
+        break;
+    }
+    case 11: { // find next: after the current match
+        searchResult_ = false;
+        if (SearchTarget.isEmpty()) break;
+        const long from = qMax(d->send(Sci::SCI_GETSELECTIONEND), d->send(Sci::SCI_GETCURRENTPOS));
+        searchResult_ = d->findNext(from, d->send(Sci::SCI_GETLENGTH), true);
+        break;
+    }
+    case 10: { // replace, asking per match
+        searchResult_ = false;
+        if (SearchTarget.isEmpty() || ReadOnly()) break;
+        long from = SearchOrigin == 1 ? 0 : d->send(Sci::SCI_GETSELECTIONSTART);
+        bool all = false;
+        d->send(Sci::SCI_BEGINUNDOACTION);
+        while (d->findNext(from, d->send(Sci::SCI_GETLENGTH), !all)) {
+            searchResult_ = true;
+            const long s = d->send(Sci::SCI_GETTARGETSTART), e = d->send(Sci::SCI_GETTARGETEND);
+            int answer = 4;
+            if (!all) {
+                answer = 1;
+                Q_EMIT ReplaceQuery(answer);
+            }
+            if (answer == 0) break;
+            if (answer == 2) {
+                from = e > s ? e : s + 1;
+                continue;
+            }
+            if (answer == 4) all = true;
+            d->replaceRange(s, e, SearchReplacement);
+            from = s + SearchReplacement.size();
+            if (e == s) ++from; // an empty match must not loop
+            d->send(Sci::SCI_SETSEL, s, from);
+        }
+        d->send(Sci::SCI_ENDUNDOACTION);
+        d->checkDirty();
+        d->checkCaret();
+        break;
+    }
+    default: break;
+    }
+    d->checkDirty();
+    d->checkCaret();
+}
+
+}

@@ -1,0 +1,354 @@
+#include "documents/frmdocument.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/msgbox.h"
+#include "core/paths.h"
+#include "core/services.h"
+#include "documents/host.h"
+#include "documents/saving.h"
+#include "documents/statusbar.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMimeData>
+#include <QPainter>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace lumrik {
+
+namespace {
+frmDocument::ReplaceConfirm gReplaceConfirm;
+
+int defaultReplaceConfirm(frmDocument *doc)
+{
+    switch (RkMsgBox(QStringLiteral("Ersätta denna förekomst?"), MbButtons::YesNoCancel, MbIcon::Question,
+                     QStringLiteral("Ersätt"), 0, doc)) {
+    case MbYes: return 1;
+    case MbNo: return 2;
+    default: return 0;
+    }
+}
+}
+
+void frmDocument::setReplaceConfirm(ReplaceConfirm confirm) { gReplaceConfirm = std::move(confirm); }
+
+frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmDocument"));
+    setAttribute(Qt::WA_DeleteOnClose, false); // the sub-window owns the lifetime
+    txtText = new Editor(this);
+    txtText->setObjectName(QStringLiteral("txtText"));
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(false);
+    static const int kStretch[4] = {1, 1, 2, 1};
+    for (int i = 0; i < 4; ++i) {
+        panels_[i] = new QLabel(StatusBar);
+        panels_[i]->setObjectName(QStringLiteral("StatusBarPanel%1").arg(i + 1));
+        panels_[i]->setMinimumWidth(60);
+        StatusBar->addWidget(panels_[i], kStretch[i]);
+    }
+    setFocusProxy(txtText);
+
+    // Load.
+    bNamed = false;
+    fileStamp = QDateTime();
+    if (gScrollbarShow == 2 || gScrollbarShow == 4) txtText->setScrollBars(gScrollbarShow);
+    txtText->setLeftMargin(20);
+    txtText->setTextType(gTextType);
+    txtText->setFont(gTextFont);
+    txtText->setFontSize(gTextFontSize);
+    txtText->setForeColor(rkColor(gTextColor));
+    txtText->setBackColor(rkColor(gTextBackColor));
+    txtText->setInsertMode(gbInsertMode);
+
+    connect(txtText, &Editor::KeyPress, this, &frmDocument::onKeyPress);
+    connect(txtText, &Editor::KeyDown, this, &frmDocument::onKeyDown);
+    connect(txtText, &Editor::MouseDown, this, &frmDocument::onMouseDown);
+    connect(txtText, &Editor::CaretMoved, this, &frmDocument::onCaretMoved);
+    connect(txtText, &Editor::ModifiedChanged, this, &frmDocument::onModifiedChanged);
+    connect(txtText, &Editor::ReplaceQuery, this, &frmDocument::onReplaceQuery);
+    connect(txtText, &Editor::PaintBackground, this, &frmDocument::onPaintBackground);
+    connect(txtText, &Editor::Activate, this, &frmDocument::Activation);
+    connect(txtText, &Editor::GotFocus, this, &frmDocument::onGotFocus);
+    connect(txtText, &Editor::LostFocus, this, &frmDocument::onLostFocus);
+    // The window sees its editor's keys first.
+    txtText->scintilla()->installEventFilter(this);
+
+    resize(600, 400);
+}
+
+frmDocument::~frmDocument()
+{
+    if (gActiveEditHwnd == txtText->hWnd()) gActiveEditHwnd = 0;
+    // Terminate: once the window is gone, rearrange the rest and bring the
+    // command state and the status display up to date.
+    QTimer::singleShot(0, qApp, [] {
+        DocumentHost *host = documentHost();
+        if (!host) return;
+        RkGuard("frmDocument_Terminate()", [&] {
+            bool ok = false;
+            const int arrangement = gDefaultTile.trimmed().toInt(&ok);
+            host->Arrange(ok ? arrangement : 0);
+            host->RkUpdateValidSelections();
+        });
+        RkUpdateGlobalStatus();
+    });
+}
+
+QString frmDocument::panelText(int panel) const
+{
+    if (panel < 1 || panel > 4) return {};
+    return panels_[panel - 1]->text();
+}
+
+void frmDocument::setPanelText(int panel, const QString &text)
+{
+    if (panel < 1 || panel > 4) return;
+    panels_[panel - 1]->setText(text);
+}
+
+void frmDocument::UpdateText()
+{
+    Activation();
+}
+
+void frmDocument::Activation()
+{
+    RkGuard("frmDocument_Activate()", [&] {
+        if (DocumentHost *host = documentHost()) host->MnUpdateValidSelections(true);
+        setPanelText(3, sMaskin);
+        if (asking_) return;
+        const QString path = caption();
+        if (path.isEmpty() || path == gsUntitled) return;
+        const QFileInfo fi(path);
+        if (!fi.isFile()) return; // deleted on disk: keep text and stamp
+        const QDateTime onDisk = fi.lastModified();
+        if (fileStamp.isValid() && onDisk != fileStamp) {
+            const QString text = QStringLiteral("Filen \"") + path + QStringLiteral("\"har ändrats utanför Lumrik-32.\n")
+                                 + QStringLiteral("Vill du ladda om den?\n\n")
+                                 + QStringLiteral("Notera att eventuella ändringar gjorda i Lumrik-32 kanske inte kommer sparas.");
+            asking_ = true;
+            const int answer = RkMsgBox(text, MbButtons::YesNo, MbIcon::Exclamation, QStringLiteral("Ändrad fil"), 0, this);
+            asking_ = false;
+            if (answer == MbYes) {
+                FileOpen(path);
+                if (!fileStamp.isValid() || fileStamp == QDateTime()) fileStamp = QFileInfo(path).lastModified();
+            } else {
+                fileStamp = onDisk;
+            }
+        } else if (!fileStamp.isValid()) {
+            fileStamp = onDisk;
+        }
+    });
+}
+
+bool frmDocument::HexDump(int mode)
+{
+    return RkGuard("frmDocument_KeyDown()", [&]() -> bool {
+        if (txtText->IsDirty()) {
+            // The dump replaces the text and cannot be saved: unsaved edits
+            // are saved first, or the dump is not made.
+            int cancel = 0;
+            SaveOrNot(this, cancel);
+            if (cancel != 0 || txtText->IsDirty()) return false;
+        }
+        const QString hex = Asc2hex(txtText->TextAll(), mode);
+        txtText->setTextAll(hex.toLatin1());
+        txtText->setReadOnly(true);
+        bReadOnly = true;
+        bHexView = true;
+        txtText->setIsDirty(false);
+        return true;
+    });
+}
+
+bool frmDocument::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == txtText->scintilla() && e->type() == QEvent::KeyPress) {
+        auto *ke = static_cast<QKeyEvent *>(e);
+        const Qt::KeyboardModifiers m = ke->modifiers();
+        if ((m & Qt::ControlModifier) && (m & Qt::AltModifier)
+            && (ke->key() == Qt::Key_H || ke->key() == Qt::Key_G)) {
+            HexDump(ke->key() == Qt::Key_H ? 3 : 2);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void frmDocument::resizeEvent(QResizeEvent *e)
+{
+    QWidget::resizeEvent(e);
+    // One twip from the top-left corner is less than a pixel: the editor fills
+    // the window above the status bar.
+    const int sbh = StatusBar->sizeHint().height();
+    const int w = qMax(0, width());
+    const int h = qMax(0, height() - sbh);
+    txtText->setGeometry(0, 0, w, h);
+    StatusBar->setGeometry(0, h, w, qMin(sbh, height()));
+}
+
+bool frmDocument::event(QEvent *e)
+{
+    switch (e->type()) {
+    case QEvent::ParentChange:
+    case QEvent::Show:
+        hookSubWindow();
+        break;
+    case QEvent::WindowActivate:
+        // A window of its own (not inside a sub-window): its activation.
+        if (!qobject_cast<QMdiSubWindow *>(parentWidget())) Activation();
+        break;
+    default: break;
+    }
+    return QWidget::event(e);
+}
+
+void frmDocument::hookSubWindow()
+{
+    auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget());
+    if (!sub || sub == hookedSubWindow_) return;
+    hookedSubWindow_ = sub;
+    connect(sub, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates oldState, Qt::WindowStates newState) {
+                if ((newState & Qt::WindowActive) && !(oldState & Qt::WindowActive)) Activation();
+            });
+}
+
+void frmDocument::closeEvent(QCloseEvent *e)
+{
+    const int cancel = RkGuard("frmDocument_Unload()", [&]() -> int {
+        if (caption() == gsUntitled && txtText->TextLength() == 0) return 0;
+        if (txtText->IsDirty()) {
+            int c = 0;
+            SaveOrNot(this, c);
+            return c;
+        }
+        return 0;
+    });
+    if (cancel != 0) e->ignore();
+    else e->accept();
+}
+
+// ----- editor events -----------------------------------------------------------
+
+void frmDocument::onKeyPress(int &charCode)
+{
+    if (charCode == 44 && numpad_) {
+        charCode = 46;
+        numpad_ = false;
+    }
+    if (gUpperCase && charCode > 0 && charCode < 0x10000) {
+        const QString up = QString(QChar(char16_t(charCode))).toUpper();
+        if (up.size() == 1) charCode = up[0].unicode();
+    }
+    RkUpdateGlobalStatus();
+}
+
+void frmDocument::onKeyDown(int keyCode, int shift)
+{
+    if (keyCode == 45 && shift == 0) {
+        txtText->setInsertMode(!txtText->InsertMode());
+        gbInsertMode = txtText->InsertMode();
+        RkUpdateGlobalStatus();
+    }
+    if (keyCode == 114) {
+        txtText->setAction(11);
+    } else if (keyCode == 110 && gNumKbdDec) {
+        numpad_ = true;
+    }
+}
+
+void frmDocument::onMouseDown(int button, int shift, int x, int y)
+{
+    if (button != 2) return;
+    DocumentHost *host = documentHost();
+    if (!host) return;
+    const QMimeData *md = QApplication::clipboard()->mimeData();
+    const bool canPaste = md && md->hasText() && !md->text().isEmpty();
+    const bool canCutCopy = txtText->SelMark() != 0;
+    host->showDocumentPopup(txtText->scintilla()->viewport()->mapToGlobal(QPoint(x, y)), canPaste, canCutCopy);
+}
+
+void frmDocument::onCaretMoved()
+{
+    if (bLoading) return;
+    RkUpdateGlobalStatus();
+    if (DocumentHost *host = documentHost()) host->MnUpdateValidSelections(true);
+}
+
+void frmDocument::onModifiedChanged()
+{
+    if (DocumentHost *host = documentHost()) {
+        if (host->activeDocument() == this || !host->activeDocument())
+            host->setSaveButtonsEnabled(txtText->IsDirty());
+    }
+    // This window's own "not saved" mark follows its flag even while another
+    // document is active.
+    setPanelText(4, txtText->IsDirty() ? kTxtNotSaved : QString());
+    RkUpdateGlobalStatus();
+}
+
+void frmDocument::onReplaceQuery(int &answer)
+{
+    answer = gReplaceConfirm ? gReplaceConfirm(this) : defaultReplaceConfirm(this);
+}
+
+void frmDocument::onPaintBackground(QPainter *painter, bool &handled)
+{
+    if (!gKollegieBlock || !painter) return;
+    QWidget *vp = txtText->scintilla()->viewport();
+    const int w = vp->width(), h = vp->height();
+    painter->save();
+    painter->fillRect(QRect(0, 0, w, h), rkColor(gTextBackColor));
+    QPen pen(QColor(0, 0, 180));
+    pen.setWidth(1);
+    pen.setCosmetic(true);
+    painter->setPen(pen);
+    const int lm = txtText->LeftMargin();
+    painter->drawLine(lm - 1, 0, lm - 1, h);
+    painter->drawLine(lm - 4, 0, lm - 4, h);
+    // A rule under every visible line, each line's own height apart. The walk
+    // uses the current line and gives it back afterwards.
+    const int keep = txtText->TextIndex();
+    const int count = txtText->Count();
+    int line = txtText->TopY();
+    int y = 0;
+    const int n = txtText->VisibleLines();
+    for (int i = 0; i < n && y < h; ++i) {
+        if (line <= count) txtText->setTextIndex(line);
+        y += txtText->LineHeight();
+        painter->drawLine(0, y, w, y);
+        ++line;
+    }
+    if (keep >= 1 && keep <= count) txtText->setTextIndex(keep);
+    painter->restore();
+    handled = true;
+}
+
+void frmDocument::onGotFocus()
+{
+    txtText->setInsertMode(gbInsertMode);
+    RkUpdateGlobalStatus();
+    if (DocumentHost *host = documentHost()) host->setSaveButtonsEnabled(txtText->IsDirty());
+    gActiveEditHwnd = txtText->hWnd();
+    Activation();
+}
+
+void frmDocument::onLostFocus()
+{
+    gActiveEditHwnd = 0;
+}
+
+}

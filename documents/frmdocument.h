@@ -1,0 +1,102 @@
+#pragma once
+// The window of one open NC program. frmDocument is a plain QWidget: the main
+// window puts it into a QMdiSubWindow of its document area
+// (mdiArea->addSubWindow(doc), with Qt::WA_DeleteOnClose on the sub-window).
+// Its window title is the caption: the full path of its file, or gsUntitled
+// for a document that was never saved; the sub-window shows the same title.
+//
+// The window answers its editor's events (status bar, Save buttons, command
+// state, typed characters, lined paper, context menu, replace confirmation)
+// and, whenever it becomes active, notices a file changed by another program.
+#include "documents/editor.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QStatusBar;
+
+namespace lumrik {
+
+class frmDocument : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmDocument(QWidget *parent = nullptr);
+    ~frmDocument() override;
+
+    Editor *txtText = nullptr;
+    // The window's own status bar with four panels (1..4). Panel 3 shows the
+    // machine, panel 4 "Ej sparad" while the text has unsaved changes.
+    QStatusBar *StatusBar = nullptr;
+    QString panelText(int panel) const;
+    void setPanelText(int panel, const QString &text);
+
+    bool bLoading = false;
+    bool bHexView = false;
+    bool bReadOnly = false;
+    bool bNamed = false;
+    QString sMaskin;
+
+    // Modification time of the file as last loaded, saved or accepted;
+    // invalid (null) while there is none.
+    QDateTime fileStamp;
+
+    // The caption: the full path of the file, or gsUntitled.
+    QString caption() const { return windowTitle(); }
+    void setCaption(const QString &caption) { setWindowTitle(caption); }
+
+    // Runs the activation handling; the main window calls it after it has
+    // opened a file into the window.
+    void UpdateText();
+    // Renews fileStamp from the file named by the caption (after a save).
+    void ForceFileStamp();
+    // Hex rendering of the text (dump mode 1 or 3) and its character routine.
+    QString FixCh(unsigned char b);
+    QString Asc2hex(const QByteArray &text, int iMode);
+    // Loads a file into this window.
+    void FileOpen(const QString &sFilename);
+
+    // The activation handling: command state, machine panel and the check for
+    // a file changed by another program. Safe to run several times in a row.
+    void Activation();
+    // Ctrl+Alt+H (mode 3) and Ctrl+Alt+G (mode 2): shows the text as a hex
+    // dump. A changed text is offered for saving first; without a save the
+    // dump is not made, so no edit is lost. Returns true when the dump was made.
+    bool HexDump(int mode);
+    // The keypad's decimal key was pressed (with gNumKbdDec on) and no comma
+    // has been turned into a point since.
+    bool numpadFlag() const { return numpad_; }
+
+    // The replace confirmation asked once per match (1 replace, 2 skip,
+    // 4 replace all, 0 cancel). The find-and-replace dialog installs its own;
+    // without one a Yes/No/Cancel message box asks.
+    using ReplaceConfirm = std::function<int(frmDocument *)>;
+    static void setReplaceConfirm(ReplaceConfirm confirm);
+
+protected:
+    void resizeEvent(QResizeEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    bool event(QEvent *e) override;
+
+private:
+    void onKeyPress(int &charCode);
+    void onKeyDown(int keyCode, int shift);
+    void onMouseDown(int button, int shift, int x, int y);
+    void onCaretMoved();
+    void onModifiedChanged();
+    void onReplaceQuery(int &answer);
+    void onPaintBackground(QPainter *painter, bool &handled);
+    void onGotFocus();
+    void onLostFocus();
+    void hookSubWindow();
+
+    QLabel *panels_[4] = {};
+    bool numpad_ = false;
+    bool asking_ = false;
+    QObject *hookedSubWindow_ = nullptr;
+};
+
+}

@@ -1,0 +1,151 @@
+#include "documents/loading.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "core/paths.h"
+#include "documents/frmdocument.h"
+#include "documents/hexview.h"
+#include "documents/host.h"
+#include "documents/lineends.h"
+#include "documents/syntax.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+
+namespace lumrik {
+
+bool RkSetFileFormat(const QString &path)
+{
+    return RkGuard("RkSetFileFormat()", [&]() -> bool {
+        gTextType = fileLineEndType(ExpandExePath(path));
+        return true;
+    });
+}
+
+int extensionMode(const QString &path)
+{
+    const QString ext = GetFileExtension(GetFileNamePart(RkNativePath(path)));
+    if (ext.isEmpty())
+        return 0;
+    const QString value = GetIniSetting(QStringLiteral("Extensions"), ext, QStringLiteral("0")).trimmed();
+    bool ok = false;
+    const int mode = value.toInt(&ok);
+    if (!ok || mode < 0 || mode > 255)
+        throw RkError(kErrTypeMismatch,
+                      QStringLiteral("Felaktigt värde \"%1\" för filtypen \"%2\" under [Extensions] i inställningarna")
+                          .arg(value, ext));
+    return mode;
+}
+
+bool autoColorOnOpen()
+{
+    static const QString name = QStringLiteral("mnuViewAutoColorNC");
+    if (DocumentHost *host = documentHost()) {
+        if (QWidget *main = host->mainWidget()) {
+            const QAction *a = main->findChild<QAction *>(name);
+            return a && a->isChecked();
+        }
+    }
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (const QAction *a = w->findChild<QAction *>(name))
+            return a->isChecked();
+    return false;
+}
+
+namespace {
+
+// Marks the window as loading and gives back bLoading and screen updating on
+// every way out.
+class LoadingGuard {
+public:
+    explicit LoadingGuard(frmDocument *doc) : doc_(doc) { doc_->bLoading = true; }
+    ~LoadingGuard()
+    {
+        if (!doc_->txtText->Redraw())
+            doc_->txtText->setRedraw(true);
+        doc_->bLoading = false;
+    }
+    LoadingGuard(const LoadingGuard &) = delete;
+    LoadingGuard &operator=(const LoadingGuard &) = delete;
+
+private:
+    frmDocument *doc_;
+};
+
+}
+
+void frmDocument::FileOpen(const QString &sFilename)
+{
+    RkTraceProc(QStringLiteral("FileOpen()"));
+    LoadingGuard loading(this);
+    const QString path = RkNativePath(sFilename);
+
+    // Everything that may fail before anything of the window changes.
+    const int mode = extensionMode(path);
+    bool hex = bHexView, readOnly = bReadOnly;
+    switch (mode) {
+    case 0: hex = false; readOnly = false; break;
+    case 1: hex = true; break;
+    case 2: readOnly = true; break;
+    case 3: hex = true; readOnly = true; break;
+    default: break;
+    }
+
+    if (hex) {
+        const QByteArray bytes = readFileBytes(path);
+        // Rendered before the old text goes, so a failure leaves it as it was.
+        const QByteArray shown = hexRenderWithProgress(bytes, mode, this);
+        txtText->setRedraw(false);
+        txtText->setTextAll(shown);
+        txtText->setCaret(1, 1);
+        // The view is not an edit: nothing to undo back to.
+        txtText->scintilla()->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+        txtText->setReadOnly(true);
+        txtText->setIsDirty(false);
+        txtText->setRedraw(true);
+    } else {
+        // The editor reads the file with the line ends of its TextType: take
+        // them from the file itself, so that its lines keep their bytes.
+        const int lineEnds = fileLineEndType(path);
+        const int oldType = txtText->TextType();
+        txtText->setTextType(lineEnds);
+        try {
+            txtText->FileLoad(path);
+        } catch (...) {
+            txtText->setTextType(oldType);
+            throw;
+        }
+        if (readOnly)
+            txtText->setReadOnly(true);
+        setCaption(path);
+    }
+    bNamed = true;
+    bHexView = hex;
+    bReadOnly = readOnly;
+    fileStamp = QFileInfo(path).lastModified();
+
+    if (autoColorOnOpen())
+        ColorNC(txtText, sMaskin, 1, kAutoColorLines, kAutoColorBudgetMs, true, this);
+}
+
+void frmDocument::ForceFileStamp()
+{
+    const QFileInfo fi(RkNativePath(caption()));
+    fileStamp = fi.isFile() ? fi.lastModified() : QDateTime();
+}
+
+QString frmDocument::FixCh(unsigned char b)
+{
+    return QString(QChar(char16_t((unsigned char)hexDumpChar(b))));
+}
+
+QString frmDocument::Asc2hex(const QByteArray &text, int iMode)
+{
+    return QString::fromLatin1(hexRenderWithProgress(text, iMode, this));
+}
+
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Saving a document window's text to its file, and the question asked when a
+// changed document closes.
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace lumrik {
+
+class Editor;
+class frmDocument;
+
+// The file dialog's filter for the machine's pattern list (patterns separated
+// by ";"): each pattern as its own description, then "Alla filer (*.*)|*.*".
+QString saveDialogFilter(const QString &fileExtensions);
+
+// The editor's text as it is written to disk: its bytes with the line ends of
+// `lineEndType` (1 CR LF, anything else LF alone); every other byte as it is.
+QByteArray textForSave(const Editor *txtText, int lineEndType);
+
+// Writes the document to its file. Save As (or an untitled or never named
+// document) asks for the name first, titled "Ange filnamn". The text is
+// written in the line ends of gSaveAsUnixType through a temporary file that
+// replaces the old one only when complete. Sets `result` to 2 when nothing
+// was written because the dialog was cancelled, the name was not valid or the
+// write failed; a failed Save As leaves the caption and bNamed as they were.
+// A hex view or a read-only document is refused with a message (result
+// untouched). Returns true when the file was written.
+bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result);
+
+// Asks whether to save a changed document that is closing. Yes saves (Save As
+// for an untitled document); Cancel, or a save that did not happen, sets
+// `cancel` to 2 to keep the window open; No lets it close unsaved.
+void SaveOrNot(frmDocument *doc, int &cancel);
+
+// Shows an error's description with the critical icon, titled with the
+// application's title.
+void RkErrorBox(const QString &description);
+
+// The file dialog of Save As; tests and the main window may replace it. It
+// returns the chosen path, or an empty text when cancelled.
+using SaveDialogFn = std::function<QString(QWidget *owner, const QString &title, const QString &initialFile,
+                                           const QString &initialFolder, const QString &filter)>;
+void setSaveDialogHook(SaveDialogFn dialog);
+
+// Called with the path after every successful save; the main window puts it
+// at the top of its recent-files list (AddToMruList).
+void setSavedFileHook(std::function<void(const QString &path)> hook);
+
+}

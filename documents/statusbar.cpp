@@ -1,0 +1,48 @@
+#include "documents/statusbar.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+#include "documents/host.h"
+
+namespace lumrik {
+
+QString statusCaretText(int caretY, int caretX)
+{
+    return gsTxtRow + QString::number(caretY) + QStringLiteral(" : ") + gsTxtCol + QString::number(caretX);
+}
+
+QString statusTotalText(int lines, qint64 chars)
+{
+    return gsTxtTotal + QString::number(lines) + gsTxtRows + QStringLiteral("/ ") + QString::number(chars)
+           + gsTxtChars;
+}
+
+void RkUpdateGlobalStatus()
+{
+    RkGuard("RkUpdateGlobalStatus()", [&] {
+        DocumentHost *host = documentHost();
+        if (!host) return;
+        frmDocument *doc = host->activeDocument();
+        if (!doc || !doc->txtText) {
+            host->setStatusPanel(2, QString());
+            host->setStatusPanel(3, QString());
+            host->setStatusPanel(4, QString());
+            return;
+        }
+        Editor *ed = doc->txtText;
+        const qint64 chars = ed->CountBytes();
+        const int lines = ed->Count();
+        const int x = ed->CaretX();
+        const int y = ed->CaretY();
+        const bool dirty = ed->IsDirty();
+        doc->setPanelText(4, dirty ? kTxtNotSaved : QString());
+        host->setSaveButtonsEnabled(dirty);
+        host->setStatusPanel(2, gbInsertMode ? gsTxtInsert : gsTxtOverwrite);
+        host->setStatusPanel(3, statusCaretText(y, x));
+        host->setStatusPanel(4, statusTotalText(lines, chars));
+    });
+}
+
+}

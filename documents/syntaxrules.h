@@ -1,0 +1,82 @@
+#pragma once
+// The rules of a syntax file (".syn", INI format): keyword rules (section
+// "Context" with "CColor", "CStyle", "Len") and range rules (section
+// "STARTSTOP" with "SColor", "SStyle"), and the coloured spans they give a
+// line. No windows here.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <vector>
+
+namespace lumrik {
+
+class IniFile;
+
+inline constexpr int kMaxKeywordRules = 50;
+inline constexpr int kMaxRangeRules = 10;
+
+struct SyntaxStyle {
+    int colour = 0;        // stored form: red in the low byte
+    bool bold = false;
+    bool italic = false;
+    bool operator==(const SyntaxStyle &) const = default;
+};
+
+struct KeywordRule {
+    QByteArray keyword;    // searched case-sensitively anywhere in a line
+    bool withNumber = true; // the number right after the keyword is coloured too
+    int style = 0;         // index into SyntaxRules::styles
+};
+
+struct RangeRule {
+    QByteArray start;
+    QByteArray end;        // empty: to the end of the line
+    int style = 0;
+};
+
+struct SyntaxRules {
+    std::vector<KeywordRule> keywords;
+    std::vector<RangeRule> ranges;
+    std::vector<SyntaxStyle> styles; // the distinct styles of the rules
+    bool empty() const { return keywords.empty() && ranges.empty(); }
+};
+
+// True for every character that cannot be part of a number ("0"-"9", "-",
+// ".", "," and "+" can).
+bool IsNotNumChar(char c);
+
+// A colour of the syntax file: hexadecimal digits BBGGRR (blue high, red low).
+// False when the text is not a hexadecimal number.
+bool parseSyntaxColour(const QString &text, int &colour);
+
+// Reads the rules. A colour that is not a hexadecimal number throws RkError
+// naming the section, the key and the file.
+SyntaxRules parseSyntaxRules(const IniFile &ini, const QString &fileName = {});
+
+// The syntax file of a machine: its "ColorFile" (default "fanuc") & ".syn" in
+// the program folder, found without regard to case; empty when "ColorFile" is
+// empty.
+QString syntaxFilePath(const QString &machine);
+// The machine's rules; a missing file gives no rules. Throws like parseSyntaxRules.
+SyntaxRules loadSyntaxRules(const QString &machine);
+
+// A coloured span of one line: byte offsets from 0, end exclusive.
+struct ColorSpan {
+    int start = 0;
+    int end = 0;
+    int style = 0;
+    bool operator==(const ColorSpan &) const = default;
+};
+
+// The spans of one line in the order the rules give them: keywords by their
+// number, then ranges (only the first start string of a line counts). A later
+// span wins over an earlier one on the characters they share.
+void lineSpans(QByteArrayView line, const SyntaxRules &rules, std::vector<ColorSpan> &out);
+
+// What the line shows: non-overlapping runs, left to right, neighbours of the
+// same style joined. `scratch` is working memory that callers may reuse
+// between lines. Linear in the length of the line times the rules.
+void lineRuns(QByteArrayView line, const SyntaxRules &rules, std::vector<ColorSpan> &out,
+              std::vector<int> &scratch);
+
+}

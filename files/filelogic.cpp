@@ -1,0 +1,481 @@
+#include "files/filelogic.h"
+
+#include "core/codepage.h"
+#include "core/paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lumrik {
+
+// ---------------------------------------------------------------------------
+// Comment and preview
+
+std::optional<bool> IsTextData(QByteArrayView text)
+{
+    qsizetype plain = 0, other = 0;
+    for (char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 32 && b <= 127)
+            ++plain;
+        else
+            ++other;
+    }
+    if (plain == 0)
+        return std::nullopt;
+    // other / plain < 0.05, in whole numbers.
+    return other * 20 < plain;
+}
+
+static QByteArrayView trimBlanks(QByteArrayView v)
+{
+    qsizetype a = 0, b = v.size();
+    while (a < b && v[a] == ' ')
+        ++a;
+    while (b > a && v[b - 1] == ' ')
+        --b;
+    return v.sliced(a, b - a);
+}
+
+QString commentFromHead(QByteArrayView head)
+{
+    const qsizetype open = head.indexOf('(');
+    if (open < 0)
+        return {};
+    const qsizetype close = head.indexOf(')', open + 1);
+    if (close < 0)
+        return {};
+    const QByteArrayView text = head.sliced(open + 1, close - open - 1);
+    const std::optional<bool> isText = IsTextData(text);
+    if (!isText)
+        return kCommentError;
+    if (!*isText)
+        return {};
+    return bytesToDisplay(trimBlanks(text));
+}
+
+std::optional<QByteArray> readHead(const QString &path, qint64 maxBytes, qint64 *fileLength)
+{
+    QFile f(RkNativePath(path));
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    if (fileLength)
+        *fileLength = f.size();
+    QByteArray buf(maxBytes, Qt::Uninitialized);
+    const qint64 n = f.read(buf.data(), maxBytes);
+    if (n < 0)
+        return std::nullopt;
+    buf.truncate(n);
+    return buf;
+}
+
+QString GetFirstComment(const QString &path)
+{
+    const auto head = readHead(path, kHeadBytes);
+    if (!head)
+        return kCommentError;
+    return commentFromHead(*head);
+}
+
+QString previewFromHead(QByteArrayView head, qint64 fileLength)
+{
+    if (fileLength < 1)
+        return {};
+    // The first L - 1 bytes of a kHeadBytes buffer whose unread rest is NUL.
+    const qsizetype n = qsizetype(std::min<qint64>(fileLength - 1, kHeadBytes));
+    QByteArray text = head.first(std::min<qsizetype>(n, head.size())).toByteArray();
+    if (text.size() < n)
+        text.append(QByteArray(n - text.size(), '\0'));
+    if (text.contains('\0')) {
+        // Binary data: the part from the first CR up to the NUL after it.
+        const qsizetype cr = text.indexOf('\r');
+        if (cr < 0)
+            return {};
+        const qsizetype nul = text.indexOf('\0', cr);
+        if (nul >= 0 && cr < nul - 1)
+            text = text.mid(cr, nul - cr - 1);
+        else
+            text = text.mid(cr);
+    }
+    QString shown = bytesToDisplay(trimBlanks(text));
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QChar('\r'), QChar('\n'));
+    shown.remove(QChar(0));
+    // Line breaks at either end only push the block out of view.
+    while (shown.startsWith('\n'))
+        shown.remove(0, 1);
+    while (shown.endsWith('\n'))
+        shown.chop(1);
+    return shown;
+}
+
+QString previewOfFile(const QString &path)
+{
+    qint64 length = 0;
+    const auto head = readHead(path, kHeadBytes, &length);
+    if (!head)
+        return {};
+    return previewFromHead(*head, length);
+}
+
+// ---------------------------------------------------------------------------
+// Numeric sort value
+
+double RkSortValue(const QString &text)
+{
+    std::string num;
+    num.reserve(24);
+    bool digits = false, point = false;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    auto skipBlanks = [&] {
+        while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n'))
+            ++i;
+    };
+    skipBlanks();
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-')
+            num += '-';
+        ++i;
+    }
+    for (;; ++i) {
+        skipBlanks();
+        if (i >= n)
+            break;
+        const QChar c = text[i];
+        if (c >= '0' && c <= '9') {
+            num += char(c.unicode());
+            digits = true;
+        } else if (c == '.' && !point) {
+            num += '.';
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return 0.0;
+    // Exponent: E or D, an optional sign and at least one digit.
+    bool negativeExponent = false;
+    if (i < n && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
+        qsizetype j = i + 1;
+        std::string exp = "e";
+        auto skip = [&] {
+            while (j < n && (text[j] == ' ' || text[j] == '\t' || text[j] == '\n'))
+                ++j;
+        };
+        skip();
+        if (j < n && (text[j] == '+' || text[j] == '-')) {
+            negativeExponent = text[j] == '-';
+            exp += char(text[j].unicode());
+            ++j;
+        }
+        bool expDigits = false;
+        for (;; ++j) {
+            skip();
+            if (j >= n || text[j] < '0' || text[j] > '9')
+                break;
+            exp += char(text[j].unicode());
+            expDigits = true;
+        }
+        if (expDigits)
+            num += exp;
+    }
+    double value = 0.0;
+    const char *first = num.data(), *last = num.data() + num.size();
+    const auto r = std::from_chars(first, last, value);
+    if (r.ec == std::errc::result_out_of_range) {
+        if (negativeExponent)
+            return 0.0;
+        return num[0] == '-' ? -std::numeric_limits<double>::infinity()
+                             : std::numeric_limits<double>::infinity();
+    }
+    if (r.ec != std::errc())
+        return 0.0;
+    return value;
+}
+
+// ---------------------------------------------------------------------------
+// Name matching
+
+static bool wildMatch(const QChar *s, qsizetype sn, const QChar *p, qsizetype pn)
+{
+    qsizetype i = 0, j = 0, star = -1, mark = 0;
+    while (i < sn) {
+        if (j < pn && (p[j] == '?' || (p[j] != '*' && p[j].toCaseFolded() == s[i].toCaseFolded()))) {
+            ++i;
+            ++j;
+        } else if (j < pn && p[j] == '*') {
+            star = j++;
+            mark = i;
+        } else if (star >= 0) {
+            j = star + 1;
+            i = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (j < pn && p[j] == '*')
+        ++j;
+    return j == pn;
+}
+
+bool RkMatchName(const QString &name, const QString &pattern)
+{
+    if (pattern == QLatin1String("*") || pattern == QLatin1String("*.*"))
+        return true;
+    if (wildMatch(name.constData(), name.size(), pattern.constData(), pattern.size()))
+        return true;
+    // "x.*" also matches "x" without an extension.
+    return pattern.endsWith(QLatin1String(".*")) && !name.contains('.')
+           && wildMatch(name.constData(), name.size(), pattern.constData(), pattern.size() - 2);
+}
+
+bool RkMatchesSelection(const QString &name, const QString &searchText, const QString &filter)
+{
+    if (!searchText.isEmpty()) {
+        // A name never holds a separator, so a search text with one finds nothing.
+        if (searchText.contains('/') || searchText.contains('\\'))
+            return false;
+        if (!RkMatchName(name, searchText + QLatin1Char('*')))
+            return false;
+    }
+    if (filter.trimmed().isEmpty())
+        return true;
+    return RkMatchWildcard(name, filter);
+}
+
+// ---------------------------------------------------------------------------
+// Folder scan
+
+static qint64 msecsOf(const struct stat &st)
+{
+    return qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+}
+
+std::vector<FolderEntry> RkScanFolder(const QString &folder, const QString &searchText,
+                                      const QString &filter, bool withComments, bool *readable)
+{
+    std::vector<FolderEntry> out;
+    if (readable)
+        *readable = false;
+    if (folder.isEmpty())
+        return out;
+    DIR *dir = ::opendir(QFile::encodeName(RkNativePath(folder)).constData());
+    if (!dir)
+        return out;
+    if (readable)
+        *readable = true;
+    const int dfd = ::dirfd(dir);
+    char head[kHeadBytes];
+    while (const dirent *e = ::readdir(dir)) {
+        const char *raw = e->d_name;
+        if (raw[0] == '.')
+            continue;
+        if (e->d_type == DT_DIR)
+            continue;
+        FolderEntry entry;
+        entry.name = QFile::decodeName(raw);
+        if (!RkMatchesSelection(entry.name, searchText, filter))
+            continue;
+        struct stat st;
+        if (withComments) {
+            // O_NONBLOCK: a pipe in the folder must not hang the list.
+            const int fd = ::openat(dfd, raw, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+            if (fd >= 0) {
+                if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+                    ::close(fd);
+                    continue;
+                }
+                qsizetype got = 0;
+                while (got < qsizetype(sizeof head)) {
+                    const ssize_t r = ::read(fd, head + got, sizeof head - got);
+                    if (r < 0 && errno == EINTR)
+                        continue;
+                    if (r <= 0) {
+                        if (r < 0)
+                            got = -1;
+                        break;
+                    }
+                    got += r;
+                }
+                ::close(fd);
+                entry.comment = got < 0 ? kCommentError : commentFromHead(QByteArrayView(head, got));
+            } else {
+                if (::fstatat(dfd, raw, &st, 0) != 0 || !S_ISREG(st.st_mode))
+                    continue;
+                entry.comment = kCommentError;
+            }
+        } else {
+            if (::fstatat(dfd, raw, &st, 0) != 0 || !S_ISREG(st.st_mode))
+                continue;
+        }
+        entry.size = qint64(st.st_size);
+        entry.modifiedMs = msecsOf(st);
+        out.push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    return out;
+}
+
+static const QString &shortDateTimeFormat()
+{
+    static const QString format = [] {
+        const QLocale loc = QLocale::system();
+        QString time = loc.timeFormat(QLocale::ShortFormat);
+        // No seconds: drop "ss" with the separator before it.
+        time.remove(QRegularExpression(QStringLiteral("[:.]?s+")));
+        return loc.dateFormat(QLocale::ShortFormat) + QStringLiteral("  ") + time.trimmed();
+    }();
+    return format;
+}
+
+QString FileTimeToText(const QDateTime &time, bool toLocal)
+{
+    const QDateTime t = toLocal ? time.toLocalTime() : time;
+    return QLocale::system().toString(t, shortDateTimeFormat());
+}
+
+QString FileTimeToText(qint64 modifiedMs)
+{
+    return FileTimeToText(QDateTime::fromMSecsSinceEpoch(modifiedMs), true);
+}
+
+// ---------------------------------------------------------------------------
+// Name checks
+
+QString RkCheckNewName(const QString &name)
+{
+    if (name.contains('/') || name.contains('\\'))
+        return QStringLiteral("Namnet \"%1\" går inte att använda: ett namn får inte innehålla \"/\" eller \"\\\".")
+            .arg(name);
+    if (name.contains(QChar(0)))
+        return QStringLiteral("Namnet innehåller ett ogiltigt tecken.");
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("Namnet \"%1\" går inte att använda.").arg(name);
+    return {};
+}
+
+// ---------------------------------------------------------------------------
+// Backup copies
+
+QString SplitBaseName(const QString &name, QString &extension)
+{
+    const qsizetype dot = name.indexOf('.');
+    if (dot < 0)
+        return name;
+    extension = name.mid(dot + 1);
+    return name.left(dot);
+}
+
+QString SplitBaseName(const QString &name)
+{
+    QString ext;
+    return SplitBaseName(name, ext);
+}
+
+bool IsBackupExtension(const QString &extension)
+{
+    if (extension.size() != 3)
+        return false;
+    for (QChar c : extension)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+QStringList FindBackupNames(const QStringList &names)
+{
+    // Names by base, compared exactly without regard to case.
+    QHash<QString, QList<qsizetype>> byBase;
+    QList<QString> keys;
+    keys.reserve(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString key = SplitBaseName(names[i]).toCaseFolded();
+        keys << key;
+        byBase[key] << i;
+    }
+    QStringList out;
+    QSet<QString> handled;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString &key = keys[i];
+        const QList<qsizetype> &group = byBase[key];
+        if (group.size() < 2 || handled.contains(key))
+            continue;
+        handled.insert(key);
+        for (qsizetype k : group) {
+            QString ext;
+            SplitBaseName(names[k], ext);
+            if (IsBackupExtension(ext))
+                out << names[k];
+        }
+    }
+    return out;
+}
+
+QStringList folderFileNames(const QString &folder)
+{
+    QStringList names;
+    if (folder.isEmpty())
+        return names;
+    QDir dir(RkNativePath(folder));
+    const QFileInfoList infos = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo &fi : infos) {
+        const QString n = fi.fileName();
+        if (!n.startsWith('.'))
+            names << n;
+    }
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    return names;
+}
+
+QStringList RkListBackupFiles(const QString &folder)
+{
+    return FindBackupNames(folderFileNames(folder));
+}
+
+int RkDeleteFiles(const QString &folder, const QStringList &names, QString *error)
+{
+    const QString dir = RkNativePath(RkAddBackslash(folder));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString &name = names[i];
+        if (name.isEmpty() || !RkCheckNewName(name).isEmpty()) {
+            if (error)
+                *error = QStringLiteral("Ogiltigt filnamn: %1").arg(name);
+            return int(i);
+        }
+        const QString path = dir + name;
+        const QFileInfo fi(path);
+        if (!fi.exists() && !fi.isSymLink())
+            continue; // already gone: counts as deleted
+        if (fi.isDir() && !fi.isSymLink()) {
+            if (error)
+                *error = QStringLiteral("%1 är en mapp").arg(name);
+            return int(i);
+        }
+        QFile f(path);
+        if (!f.remove()) {
+            if (error)
+                *error = f.errorString();
+            return int(i);
+        }
+    }
+    return int(names.size());
+}
+
+}

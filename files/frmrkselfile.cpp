@@ -1,0 +1,957 @@
+#include "files/frmrkselfile.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "core/language.h"
+#include "core/msgbox.h"
+#include "core/paths.h"
+#include "core/services.h"
+#include "dnc/frmtxd2cnc.h"
+#include "files/filelogic.h"
+#include "files/foldertree.h"
+#include "files/frmconfirmbackupdelete.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace lumrik {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+// What the list is being sorted by; read by the items' comparison.
+enum class SortKind { Text, NameNumber, Size, Time };
+SortKind gFileSortKind = SortKind::Text;
+
+// One file of the list: the shown texts plus the values the sorting uses.
+class FileItem : public QTreeWidgetItem {
+public:
+    FileItem(const QStringList &texts, const QString &realName, double nameValue, qint64 size,
+             qint64 modifiedMs)
+        : QTreeWidgetItem(texts), realName(realName), nameValue(nameValue), size(size),
+          modifiedMs(modifiedMs)
+    {
+        setFlags(flags() | Qt::ItemIsEditable);
+    }
+
+    bool operator<(const QTreeWidgetItem &o) const override
+    {
+        const auto &other = static_cast<const FileItem &>(o);
+        switch (gFileSortKind) {
+        case SortKind::NameNumber:
+            if (nameValue != other.nameValue)
+                return nameValue < other.nameValue;
+            break;
+        case SortKind::Size:
+            if (size != other.size)
+                return size < other.size;
+            break;
+        case SortKind::Time:
+            if (modifiedMs != other.modifiedMs)
+                return modifiedMs < other.modifiedMs;
+            break;
+        case SortKind::Text: {
+            const int col = treeWidget() ? treeWidget()->sortColumn() : 0;
+            const int c = text(col).compare(other.text(col));
+            if (c != 0)
+                return c < 0;
+            break;
+        }
+        }
+        // Equal values: by name, so the order does not depend on the folder's order.
+        return text(0) < other.text(0);
+    }
+
+    QString realName;
+    double nameValue;
+    qint64 size;
+    qint64 modifiedMs;
+};
+
+// The label edit of the rename: starts with the real name, all of it selected,
+// and hands the typed name over instead of changing the list.
+class RenameDelegate : public QStyledItemDelegate {
+public:
+    RenameDelegate(frmRkSelFile *owner) : QStyledItemDelegate(owner), owner_(owner) {}
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        auto *edit = qobject_cast<QLineEdit *>(editor);
+        if (!edit)
+            return;
+        edit->setText(owner_->fileNameAt(index.row()));
+        edit->selectAll();
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &) const override
+    {
+        auto *edit = qobject_cast<QLineEdit *>(editor);
+        if (!edit)
+            return;
+        const QString text = edit->text();
+        QPointer<frmRkSelFile> owner(owner_);
+        // After the editor has closed: the refresh rebuilds the list.
+        QTimer::singleShot(0, owner_, [owner, text] {
+            if (owner)
+                owner->lstViewFiles_AfterLabelEdit(text);
+        });
+    }
+
+private:
+    frmRkSelFile *owner_;
+};
+
+// Shows a wait cursor for the lifetime of the object.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+QPointer<frmRkSelFile> gSelFile;
+
+bool samePath(const QString &a, const QString &b)
+{
+    return cleanFolderPath(a) == cleanFolderPath(b);
+}
+
+}
+
+frmRkSelFile *rkSelFile(QWidget *owner)
+{
+    if (!gSelFile)
+        gSelFile = new frmRkSelFile(owner);
+    return gSelFile;
+}
+
+bool rkSelFileVisible()
+{
+    return gSelFile && gSelFile->isVisible();
+}
+
+frmRkSelFile::frmRkSelFile(QWidget *owner) : QDialog(owner)
+{
+    setObjectName("frmRkSelFile");
+    setTag(this, 620);
+    setWindowTitle("Välj önskat NcProgram");
+    setModal(true);
+    setSizeGripEnabled(true);
+    inputBox = [this](const QString &prompt, const QString &title) {
+        return QInputDialog::getText(this, title, prompt);
+    };
+    folderBrowser = [this](const QString &prompt, const QString &initial) {
+        return BrowseForFolder(prompt, this, initial);
+    };
+    buildControls();
+    buildMenus();
+    Form_Load();
+}
+
+frmRkSelFile::~frmRkSelFile()
+{
+    savePlacement();
+}
+
+void frmRkSelFile::buildControls()
+{
+    cmbMaskiner = new QComboBox(this);
+    cmbMaskiner->setObjectName("cmbMaskiner");
+    cmbMaskiner->setFont(QFont("Verdana"));
+    cmbMaskiner->setEditable(false);
+
+    FoTrVi = new FolderTree(this);
+    FoTrVi->setObjectName("FoTrVi");
+
+    lstViewFiles = new QTreeWidget(this);
+    lstViewFiles->setObjectName("lstViewFiles");
+    lstViewFiles->setRootIsDecorated(false);
+    lstViewFiles->setUniformRowHeights(true);
+    lstViewFiles->setAllColumnsShowFocus(true);
+    lstViewFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstViewFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstViewFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstViewFiles->setSortingEnabled(false);
+    lstViewFiles->setItemDelegateForColumn(0, new RenameDelegate(this));
+    lstViewFiles->setContextMenuPolicy(Qt::CustomContextMenu);
+    lstViewFiles->header()->setSectionsClickable(true);
+    lstViewFiles->header()->setSortIndicatorShown(true);
+    lstViewFiles->header()->setStretchLastSection(false);
+    lstViewFiles->installEventFilter(this);
+
+    txtPreView = new QPlainTextEdit(this);
+    txtPreView->setObjectName("txtPreView");
+    QFont mono("Courier New");
+    mono.setStyleHint(QFont::Monospace);
+    txtPreView->setFont(mono);
+    txtPreView->setReadOnly(true);
+    txtPreView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtPreView->setFixedHeight(1700 / kTwipsPerPixel);
+
+    auto *left = new QWidget(this);
+    auto *leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(cmbMaskiner);
+    leftLayout->addWidget(FoTrVi, 1);
+    auto *right = new QWidget(this);
+    auto *rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(lstViewFiles, 1);
+    rightLayout->addWidget(txtPreView);
+
+    Splitter = new QSplitter(Qt::Horizontal, this);
+    Splitter->setObjectName("Splitter");
+    Splitter->addWidget(left);
+    Splitter->addWidget(right);
+    Splitter->setChildrenCollapsible(false);
+    Splitter->setStretchFactor(0, 1);
+    Splitter->setStretchFactor(1, 3);
+
+    Picture1 = new QWidget(this);
+    Picture1->setObjectName("Picture1");
+    Label1 = new QLabel("Urval ", Picture1);
+    Label1->setObjectName("Label1");
+    setTag(Label1, 623);
+    txtSearch = new QLineEdit(Picture1);
+    txtSearch->setObjectName("txtSearch");
+    txtSearch->setMaximumWidth(160);
+    cmdShowFiles = new QPushButton("Visa urval", Picture1);
+    cmdShowFiles->setObjectName("cmdShowFiles");
+    setTag(cmdShowFiles, 621);
+    cmdSend = new QPushButton("&Sänd", Picture1);
+    cmdSend->setObjectName("cmdSend");
+    setTag(cmdSend, 622);
+    cmdOpen = new QPushButton("&Öppna", Picture1);
+    cmdOpen->setObjectName("cmdOpen");
+    setTag(cmdOpen, 50);
+    cmdAbort = new QPushButton("&Avbryt", Picture1);
+    cmdAbort->setObjectName("cmdAbort");
+    setTag(cmdAbort, 10);
+    for (QPushButton *b : {cmdShowFiles, cmdSend, cmdOpen, cmdAbort}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    auto *bottom = new QHBoxLayout(Picture1);
+    bottom->setContentsMargins(0, 0, 0, 0);
+    bottom->addWidget(Label1);
+    bottom->addWidget(txtSearch);
+    bottom->addWidget(cmdShowFiles);
+    bottom->addStretch();
+    bottom->addWidget(cmdSend);
+    bottom->addWidget(cmdOpen);
+    bottom->addWidget(cmdAbort);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(Splitter, 1);
+    layout->addWidget(Picture1);
+
+    connect(cmbMaskiner, &QComboBox::activated, this, [this](int) { cmbMaskiner_Click(); });
+    connect(FoTrVi, &FolderTree::folderChanged, this, &frmRkSelFile::FoTrVi_FolderClick);
+    connect(FoTrVi, &QTreeView::clicked, this, [this] {
+        if (!gbShowAllFiles)
+            txtSearch->setFocus();
+    });
+    connect(FoTrVi, &FolderTree::contextMenuAt, this, [this](const QPoint &p) { mnuPopup->popup(p); });
+    connect(lstViewFiles, &QTreeWidget::itemSelectionChanged, this, &frmRkSelFile::lstViewFiles_ItemClick);
+    connect(lstViewFiles, &QTreeWidget::itemDoubleClicked, this, [this] {
+        bool found = false;
+        GetFirstSelected(found);
+        if (found)
+            cmdOpen_Click();
+    });
+    connect(lstViewFiles, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &p) { mnuArkiv->popup(lstViewFiles->viewport()->mapToGlobal(p)); });
+    connect(lstViewFiles->header(), &QHeaderView::sectionClicked, this, &frmRkSelFile::lstViewFiles_ColumnClick);
+    connect(Splitter, &QSplitter::splitterMoved, this, [this] {
+        const QList<int> s = Splitter->sizes();
+        const int total = s.value(0) + s.value(1);
+        if (total > 0)
+            sngSplitRatio = double(s.value(0)) / total;
+    });
+    connect(txtSearch, &QLineEdit::returnPressed, this, &frmRkSelFile::cmdShowFiles_Click);
+    connect(cmdShowFiles, &QPushButton::clicked, this, &frmRkSelFile::cmdShowFiles_Click);
+    connect(cmdSend, &QPushButton::clicked, this, &frmRkSelFile::cmdSend_Click);
+    connect(cmdOpen, &QPushButton::clicked, this, &frmRkSelFile::cmdOpen_Click);
+    connect(cmdAbort, &QPushButton::clicked, this, &frmRkSelFile::cmdAbort_Click);
+}
+
+void frmRkSelFile::buildMenus()
+{
+    menuBar = new QMenuBar(this);
+    menuBar->setObjectName("menuBar");
+    layout()->setMenuBar(menuBar);
+
+    auto action = [this](QMenu *menu, const char *name, const QString &text, int id,
+                         const QKeySequence &key = {}) {
+        QAction *a = menu->addAction(text);
+        a->setObjectName(name);
+        if (id)
+            setTag(a, id);
+        if (!key.isEmpty()) {
+            a->setShortcut(key);
+            a->setShortcutContext(Qt::WindowShortcut);
+        }
+        return a;
+    };
+
+    mnuArkiv = menuBar->addMenu("Arkiv");
+    mnuArkiv->setObjectName("mnuArkiv");
+    setTag(mnuArkiv->menuAction(), 630);
+    mnuOpen = action(mnuArkiv, "mnuOpen", "Öppna", 631, QKeySequence("Ctrl+O"));
+    mnuRename = action(mnuArkiv, "mnuRename", "Döp Om", 641, QKeySequence(Qt::Key_F2));
+    mnuDelete = action(mnuArkiv, "mnuDelete", "&Radera", 632, QKeySequence(Qt::Key_Delete));
+    mnuPrint = mnuArkiv->addMenu("&Skriv");
+    mnuPrint->setObjectName("mnuPrint");
+    setTag(mnuPrint->menuAction(), 633);
+    mnuPrintProg = action(mnuPrint, "mnuPrintProg", "Ncprogram", 634);
+    mnuPrintFDir = action(mnuPrint, "mnuPrintFDir", "Prog lista", 635);
+    // Printing of programs and listings is not part of this window yet.
+    mnuPrintProg->setEnabled(false);
+    mnuPrintFDir->setEnabled(false);
+    bar = mnuArkiv->addSeparator();
+    bar->setObjectName("bar");
+    mnuCleanOld = action(mnuArkiv, "mnuCleanOld", "Städa", 652);
+    mnubar2 = mnuArkiv->addSeparator();
+    mnubar2->setObjectName("mnubar2");
+    mnuClose = action(mnuArkiv, "mnuClose", "&Stäng", 636);
+
+    mnuVisa = menuBar->addMenu("&Visa");
+    mnuVisa->setObjectName("mnuVisa");
+    setTag(mnuVisa->menuAction(), 637);
+    mnuVisaPar = action(mnuVisa, "mnuVisaPar", "&Första parentes ", 638, QKeySequence("Ctrl+P"));
+    mnuVisaPar->setCheckable(true);
+    mnuVisaFirstBlock = action(mnuVisa, "mnuVisaFirstBlock", "Första &block", 639, QKeySequence("Ctrl+B"));
+    mnuVisaFirstBlock->setCheckable(true);
+    mnuVisaUppdat = action(mnuVisa, "mnuVisaUppdat", "&Uppdatera", 640, QKeySequence(Qt::Key_F5));
+    mnuShowAllFiles = action(mnuVisa, "mnuShowAllFiles", "Visa alla versioner", 653);
+    mnuShowAllFiles->setCheckable(true);
+
+    mnuPopup = new QMenu("Popup", this);
+    mnuPopup->setObjectName("mnuPopup");
+    mnuPopupRoot = action(mnuPopup, "mnuPopupRoot", "Ändra root-nivå", 0, QKeySequence(Qt::Key_F4));
+    mnuPopupNewFolder = action(mnuPopup, "mnuPopupNewFolder", "Skapa ny mapp", 0);
+    // The tree menu is never in the menu bar; its shortcut works in the whole window.
+    addAction(mnuPopupRoot);
+
+    connect(mnuOpen, &QAction::triggered, this, &frmRkSelFile::cmdOpen_Click);
+    connect(mnuRename, &QAction::triggered, this, &frmRkSelFile::mnuRename_Click);
+    connect(mnuDelete, &QAction::triggered, this, &frmRkSelFile::mnuDelete_Click);
+    connect(mnuCleanOld, &QAction::triggered, this, &frmRkSelFile::mnuCleanOld_Click);
+    connect(mnuClose, &QAction::triggered, this, &frmRkSelFile::mnuClose_Click);
+    connect(mnuVisaPar, &QAction::triggered, this, [this](bool on) {
+        bShowComments = on;
+        cmdShowFiles_Click();
+    });
+    connect(mnuVisaFirstBlock, &QAction::triggered, this, [this](bool on) {
+        bShowPreview = on;
+        txtPreView->setVisible(on);
+        if (on)
+            ShowPreview();
+    });
+    connect(mnuVisaUppdat, &QAction::triggered, this, &frmRkSelFile::cmdShowFiles_Click);
+    connect(mnuShowAllFiles, &QAction::triggered, this, [this](bool on) {
+        bShowAllVersions = on;
+        cmdShowFiles_Click();
+    });
+    connect(mnuPopupRoot, &QAction::triggered, this, &frmRkSelFile::mnuPopupRoot_Click);
+    connect(mnuPopupNewFolder, &QAction::triggered, this, &frmRkSelFile::mnuPopupNewFolder_Click);
+}
+
+void frmRkSelFile::applyLanguage()
+{
+    sColFileName = RkText(642, "FILNAMN");
+    sColComment = RkText(643, "KOMMENTAR");
+    sColChanged = RkText(644, "ÄNDRAD");
+    sColSize = RkText(645, "STORLEK");
+    if (!gbNotSwedish)
+        return;
+    SetLanguage(this);
+    for (QAction *a : {mnuArkiv->menuAction(), mnuOpen, mnuRename, mnuDelete, mnuPrint->menuAction(),
+                       mnuPrintProg, mnuPrintFDir, mnuClose, mnuVisa->menuAction(), mnuVisaPar,
+                       mnuVisaFirstBlock, mnuVisaUppdat}) {
+        const QString tag = tagOf(a);
+        if (!tag.isEmpty())
+            a->setText(RkGetLanguage(tag.toInt()));
+    }
+}
+
+// Once per run, when the window is created.
+void frmRkSelFile::Form_Load()
+{
+    RkGuard("Form_Load()", [&] {
+        sngSplitRatio = 0.25;
+        applyLanguage();
+        cmdSend->show();
+        bShowComments = gScanComment;
+        mnuVisaPar->setChecked(bShowComments);
+        txtPreView->hide();
+        setSelectionCommands(false);
+        restorePlacement();
+    });
+}
+
+void frmRkSelFile::restorePlacement()
+{
+    QRect r(gFileSelectLeft / kTwipsPerPixel, gFileSelectTop / kTwipsPerPixel,
+            std::max(gFileSelectWidth, 7400) / kTwipsPerPixel, std::max(gFileSelectHeight, 3000) / kTwipsPerPixel);
+    if (QScreen *s = QGuiApplication::primaryScreen()) {
+        const QRect avail = s->availableGeometry();
+        r.setWidth(std::min(r.width(), avail.width()));
+        r.setHeight(std::min(r.height(), avail.height()));
+        // A placement off every screen comes back into view.
+        if (!avail.intersects(r) || !avail.contains(r.topLeft()))
+            r.moveCenter(avail.center());
+    }
+    move(r.topLeft());
+    resize(r.size());
+}
+
+void frmRkSelFile::savePlacement()
+{
+    SaveIniSetting("Settings", "FileLeft", QString::number(x() * kTwipsPerPixel));
+    SaveIniSetting("Settings", "FileTop", QString::number(y() * kTwipsPerPixel));
+    SaveIniSetting("Settings", "FileWidth", QString::number(width() * kTwipsPerPixel));
+    SaveIniSetting("Settings", "FileHeight", QString::number(height() * kTwipsPerPixel));
+}
+
+void frmRkSelFile::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!splitApplied_) {
+        splitApplied_ = true;
+        const int w = Splitter->width();
+        const int leftW = int(std::lround(w * sngSplitRatio));
+        Splitter->setSizes({leftW, std::max(1, w - leftW)});
+    }
+    Form_Activate();
+}
+
+// Every time the window is shown.
+void frmRkSelFile::Form_Activate()
+{
+    RkGuard("Form_Activate()", [&] {
+        activating_ = true;
+        mnuCleanOld->setText(RkText(652, "Städa"));
+        mnuCleanOld->setVisible(gMakeBackup);
+        mnuShowAllFiles->setText(RkText(653, "Visa alla versioner"));
+        mnuShowAllFiles->setVisible(gMakeBackup);
+        mnubar2->setVisible(gMakeBackup);
+        if (!gMakeBackup) {
+            bShowAllVersions = false;
+            mnuShowAllFiles->setChecked(false);
+        }
+        // Machine names match without regard to case, as their files do.
+        const bool changed = cmbMaskiner->currentText().compare(gActiveCfg, Qt::CaseInsensitive) != 0;
+        if (changed) {
+            FillComboWithFiles(gsDataPath, "cfg", cmbMaskiner);
+            int index = cmbMaskiner->findText(gActiveCfg, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+            if (index < 0)
+                index = cmbMaskiner->findText(gActiveCfg, Qt::MatchFixedString);
+            cmbMaskiner->setCurrentIndex(index);
+            if (index >= 0)
+                cmbMaskiner_Click();
+        }
+        sSelectedFile.clear();
+        // The tree is rooted anew for another machine, at the first showing, and
+        // when its root folder has gone away.
+        const bool rootGone = FoTrVi->RootFolder().isEmpty() || !QFileInfo(FoTrVi->RootFolder()).isDir();
+        if (changed || rootGone) {
+            if (!samePath(FoTrVi->RootFolder(), sRootPath) || rootGone)
+                FoTrVi->setRootFolder(sRootPath);
+            if (!sPreSelectedPath.isEmpty()) {
+                FoTrVi->setSelectedFolder(sPreSelectedPath);
+                sLastPath = sPreSelectedPath;
+            }
+        }
+        if (!gbShowAllFiles)
+            txtSearch->setFocus();
+        else
+            lstViewFiles->setFocus();
+        activating_ = false;
+        FillFileList(sCurrentPath, bShowComments, sSearchPattern);
+    });
+    activating_ = false;
+}
+
+void frmRkSelFile::hideEvent(QHideEvent *e)
+{
+    QDialog::hideEvent(e);
+    savePlacement();
+}
+
+void frmRkSelFile::closeEvent(QCloseEvent *e)
+{
+    // The close box is Abort; the window stays loaded.
+    if (isVisible())
+        cmdAbort_Click();
+    e->accept();
+}
+
+void frmRkSelFile::reject()
+{
+    // Esc and the close box.
+    cmdAbort_Click();
+}
+
+bool frmRkSelFile::eventFilter(QObject *watched, QEvent *e)
+{
+    // Enter on the list itself (not in the rename edit inside it) opens.
+    if (watched == lstViewFiles && e->type() == QEvent::KeyPress && focusWidget() == lstViewFiles) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && k->modifiers() == Qt::NoModifier) {
+            openCurrent();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void frmRkSelFile::cmbMaskiner_Click()
+{
+    RkGuard("cmbMaskiner_Click()", [&] {
+        if (cmbMaskiner->currentText().isEmpty())
+            return;
+        gActiveCfg = cmbMaskiner->currentText();
+        gActiveCfgFile = machineFile(gActiveCfg);
+        sSelectedFile.clear();
+        sRootPath = GetDefaultPath("root");
+        sPreSelectedPath = GetDefaultPath("send");
+        const QString root = ExpandExePath(sRootPath);
+        if (!samePath(FoTrVi->RootFolder(), root))
+            FoTrVi->setRootFolder(root);
+        if (!sPreSelectedPath.isEmpty() && !samePath(sLastPath, sPreSelectedPath)) {
+            sLastPath = ExpandExePath(sPreSelectedPath);
+            FoTrVi->setSelectedFolder(sLastPath);
+        }
+    });
+}
+
+void frmRkSelFile::FoTrVi_FolderClick(const QString &path)
+{
+    RkGuard("FoTrVi_FolderClick()", [&] {
+        sCurrentPath = RkAddBackslash(path);
+        sCurrentFile.clear();
+        txtPreView->clear();
+        // The list and the (emptied) search box agree from here on.
+        txtSearch->clear();
+        sSearchPattern.clear();
+        if (activating_) {
+            // The activation fills the list itself once the tree is settled.
+        } else if (gbShowAllFiles) {
+            FillFileList(sCurrentPath, mnuVisaPar->isChecked(), QString());
+        } else {
+            lstViewFiles->clear();
+        }
+        setSelectionCommands(false);
+    });
+}
+
+QString frmRkSelFile::searchText() const
+{
+    return txtSearch->text();
+}
+
+void frmRkSelFile::cmdShowFiles_Click()
+{
+    RkGuard("cmdShowFiles_Click()", [&] {
+        WaitCursor wait;
+        sCurrentFile.clear();
+        txtPreView->clear();
+        sSearchPattern = searchText().isEmpty() ? QString() : searchText() + '*';
+        FillFileList(sCurrentPath, bShowComments, sSearchPattern);
+        setSelectionCommands(false);
+    });
+}
+
+void frmRkSelFile::FillFileList(const QString &folder, bool showComments, const QString &pattern)
+{
+    RkGuard("FillFileList()", [&] {
+        WaitCursor wait;
+        filling_ = true;
+        lstViewFiles->setUpdatesEnabled(false);
+        lstViewFiles->clear();
+        QStringList titles;
+        if (showComments)
+            titles = {sColFileName, sColComment, sColChanged, sColSize};
+        else
+            titles = {sColFileName, sColChanged, sColSize};
+        lstViewFiles->setColumnCount(int(titles.size()));
+        lstViewFiles->setHeaderLabels(titles);
+
+        const QString filter = bShowAllVersions ? QStringLiteral("*.*") : gsShowFileExt;
+        const std::vector<FolderEntry> entries = RkScanFolder(folder, pattern, filter, showComments);
+
+        QList<QTreeWidgetItem *> items;
+        items.reserve(qsizetype(entries.size()));
+        for (const FolderEntry &e : entries) {
+            const QString shown = e.name.toUpper();
+            QStringList texts;
+            texts << shown;
+            if (showComments)
+                texts << e.comment.toUpper();
+            texts << FileTimeToText(e.modifiedMs) << QString::number(e.size);
+            items << new FileItem(texts, e.name, RkSortValue(shown), e.size, e.modifiedMs);
+        }
+        lstViewFiles->addTopLevelItems(items);
+        if (!items.isEmpty()) {
+            sortOrder_ = Qt::AscendingOrder;
+            sortList(0, sortOrder_);
+            // Wide enough for both the contents and the title.
+            for (int c = 0; c < lstViewFiles->columnCount(); ++c)
+                lstViewFiles->resizeColumnToContents(c);
+        } else {
+            for (int c = 0; c < lstViewFiles->columnCount(); ++c)
+                lstViewFiles->setColumnWidth(c, lstViewFiles->header()->sectionSizeHint(c));
+        }
+        lstViewFiles->setUpdatesEnabled(true);
+        filling_ = false;
+    });
+    filling_ = false;
+    lstViewFiles->setUpdatesEnabled(true);
+}
+
+void frmRkSelFile::sortList(int column, Qt::SortOrder order)
+{
+    const QString title = lstViewFiles->headerItem()->text(column);
+    if (title == sColSize)
+        gFileSortKind = SortKind::Size;
+    else if (title == sColFileName && gNumberSort)
+        gFileSortKind = SortKind::NameNumber;
+    else if (title == sColChanged)
+        gFileSortKind = SortKind::Time;
+    else
+        gFileSortKind = SortKind::Text;
+    lstViewFiles->sortItems(column, order);
+    lstViewFiles->header()->setSortIndicator(column, order);
+    gFileSortKind = SortKind::Text;
+}
+
+void frmRkSelFile::lstViewFiles_ColumnClick(int column)
+{
+    RkGuard("lstViewFiles_ColumnClick()", [&] {
+        // Every click reverses the order, whichever column was clicked before.
+        sortOrder_ = sortOrder_ == Qt::DescendingOrder ? Qt::AscendingOrder : Qt::DescendingOrder;
+        sortList(column, sortOrder_);
+    });
+}
+
+void frmRkSelFile::setSelectionCommands(bool enabled)
+{
+    cmdOpen->setEnabled(enabled);
+    mnuOpen->setEnabled(enabled);
+    mnuDelete->setEnabled(enabled);
+    mnuRename->setEnabled(enabled);
+    cmdSend->setEnabled(enabled);
+    mnuPrintProg->setEnabled(false);
+}
+
+void frmRkSelFile::lstViewFiles_ItemClick()
+{
+    if (filling_)
+        return;
+    RkGuard("lstViewFiles_ItemClick()", [&] {
+        bool found = false;
+        GetFirstSelected(found);
+        if (found) {
+            setSelectionCommands(true);
+            if (bShowPreview)
+                ShowPreview();
+        } else {
+            setSelectionCommands(false);
+        }
+    });
+}
+
+QString frmRkSelFile::fileNameAt(int row) const
+{
+    auto *item = dynamic_cast<FileItem *>(lstViewFiles->topLevelItem(row));
+    return item ? item->realName : QString();
+}
+
+int frmRkSelFile::GetFirstSelected(bool &found)
+{
+    found = false;
+    const int n = lstViewFiles->topLevelItemCount();
+    for (int i = 0; i < n; ++i) {
+        if (lstViewFiles->topLevelItem(i)->isSelected()) {
+            found = true;
+            sCurrentFile = fileNameAt(i);
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+QString frmRkSelFile::GetListItemText(int index, int column) const
+{
+    const QTreeWidgetItem *item = lstViewFiles->topLevelItem(index - 1);
+    if (!item || column < 0 || column >= lstViewFiles->columnCount())
+        return {};
+    return TrimAtNull(item->text(column)).left(255);
+}
+
+bool frmRkSelFile::IsListItemSelected(int index) const
+{
+    const QTreeWidgetItem *item = lstViewFiles->topLevelItem(index - 1);
+    return item && item->isSelected();
+}
+
+void frmRkSelFile::ShowPreview()
+{
+    RkGuard("ShowPreview()", [&] {
+        if (sCurrentFile.isEmpty()) {
+            txtPreView->clear();
+            return;
+        }
+        txtPreView->setPlainText(previewOfFile(sCurrentPath + sCurrentFile));
+    });
+}
+
+// --- Exits ---
+
+void frmRkSelFile::cmdOpen_Click()
+{
+    sSelectedFile = sCurrentFile;
+    sSelectedPath = sCurrentPath;
+    sLastPath = sCurrentPath;
+    done(QDialog::Accepted);
+}
+
+void frmRkSelFile::openCurrent()
+{
+    const QTreeWidgetItem *item = lstViewFiles->currentItem();
+    if (!item)
+        return;
+    sCurrentFile = fileNameAt(lstViewFiles->indexOfTopLevelItem(const_cast<QTreeWidgetItem *>(item)));
+    cmdOpen_Click();
+}
+
+void frmRkSelFile::cmdAbort_Click()
+{
+    sSelectedFile.clear();
+    sSelectedPath = sCurrentPath;
+    sLastPath = sCurrentPath;
+    QDialog::done(QDialog::Rejected);
+}
+
+void frmRkSelFile::mnuClose_Click()
+{
+    QDialog::done(QDialog::Rejected);
+}
+
+// --- File operations ---
+
+void frmRkSelFile::mnuRename_Click()
+{
+    RkGuard("mnuRename_Click()", [&] {
+        bool found = false;
+        const int index = GetFirstSelected(found);
+        if (!found)
+            return;
+        QTreeWidgetItem *item = lstViewFiles->topLevelItem(index - 1);
+        lstViewFiles->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+        lstViewFiles->editItem(item, 0);
+    });
+}
+
+void frmRkSelFile::selectFileInList(const QString &name)
+{
+    for (int i = 0; i < lstViewFiles->topLevelItemCount(); ++i)
+        if (fileNameAt(i) == name) {
+            QTreeWidgetItem *item = lstViewFiles->topLevelItem(i);
+            lstViewFiles->setCurrentItem(item);
+            lstViewFiles->scrollToItem(item);
+            return;
+        }
+}
+
+void frmRkSelFile::lstViewFiles_AfterLabelEdit(const QString &newText)
+{
+    RkGuard("lstViewFiles_AfterLabelEdit()", [&] {
+        const QString title = QStringLiteral("Fel vid omdöpning");
+        QString renamedTo;
+        if (!newText.isEmpty() && !sCurrentFile.isEmpty() && newText != sCurrentFile) {
+            const QString folder = RkAddBackslash(sCurrentPath);
+            const QString source = folder + sCurrentFile;
+            const QString refused = RkCheckNewName(newText);
+            // Another entry of that name (letter case aside) is never replaced.
+            bool taken = false;
+            const QStringList entries = QDir(RkNativePath(folder))
+                                            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                       | QDir::NoDotAndDotDot);
+            for (const QString &e : entries)
+                if (e != sCurrentFile && e.compare(newText, Qt::CaseInsensitive) == 0)
+                    taken = true;
+            if (!refused.isEmpty()) {
+                RkMsgBox(refused, MbButtons::Ok, MbIcon::Critical, title, 0, this);
+            } else if (taken) {
+                RkMsgBox(QStringLiteral("Det finns redan en fil eller mapp med namnet %1. Filen döptes inte om.")
+                             .arg(newText),
+                         MbButtons::Ok, MbIcon::Critical, title, 0, this);
+            } else if (ShellRenameFile(this, source, folder + newText, QString(), 64) != 0) {
+                RkMsgBox(QStringLiteral("Något fel uppstod vid omdöpning."), MbButtons::Ok, MbIcon::Critical,
+                         title, 0, this);
+            } else {
+                renamedTo = newText;
+            }
+        }
+        cmdShowFiles_Click();
+        if (!renamedTo.isEmpty())
+            selectFileInList(renamedTo);
+    });
+}
+
+void frmRkSelFile::mnuDelete_Click()
+{
+    RkGuard("mnuDelete_Click()", [&] {
+        // Only from the list: Del in the search box deletes characters, not files.
+        if (focusWidget() != lstViewFiles)
+            return;
+        QStringList chosen;
+        for (int i = 0; i < lstViewFiles->topLevelItemCount(); ++i)
+            if (lstViewFiles->topLevelItem(i)->isSelected())
+                chosen << fileNameAt(i);
+        if (chosen.isEmpty())
+            return;
+        const QString question =
+            chosen.size() == 1
+                ? QStringLiteral("Vill du flytta %1 till papperskorgen?").arg(chosen.first())
+                : QStringLiteral("Vill du flytta de %1 markerade filerna till papperskorgen?").arg(chosen.size());
+        if (RkMsgBox(question, MbButtons::YesNo, MbIcon::Question, QStringLiteral("Radera"), 1, this) != MbYes)
+            return;
+        const QString folder = RkAddBackslash(sCurrentPath);
+        for (qsizetype i = chosen.size() - 1; i >= 0; --i) {
+            sCurrentFile = chosen[i];
+            const QString path = folder + sCurrentFile;
+            if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+                continue; // already gone
+            if (ShellDeleteFile(this, path, QStringLiteral("Raderar..."), 64) != 0) {
+                RkMsgBox(QStringLiteral("Något fel uppstod vid raderingen.\n\n%1 kunde inte flyttas till "
+                                        "papperskorgen (det finns ingen papperskorg för den här mappen, eller "
+                                        "filen går inte att flytta). Filen raderades inte.")
+                             .arg(sCurrentFile),
+                         MbButtons::Ok, MbIcon::Critical, QStringLiteral("Fel vid radering"), 0, this);
+                break;
+            }
+        }
+        cmdShowFiles_Click();
+        lstViewFiles->setFocus();
+    });
+}
+
+void frmRkSelFile::mnuPopupNewFolder_Click()
+{
+    RkGuard("mnuPopupNewFolder_Click()", [&] {
+        const QString name = inputBox ? inputBox(QStringLiteral("Ange namn på ny mapp: "), QStringLiteral("Ny mapp"))
+                                      : QString();
+        if (name.isEmpty())
+            return;
+        CreateNewFolder(name);
+    });
+}
+
+bool frmRkSelFile::CreateNewFolder(const QString &name)
+{
+    return RkGuard("CreateNewFolder()", [&]() -> bool {
+        if (name.isEmpty())
+            return false;
+        const QString refused = RkCheckNewName(name);
+        if (!refused.isEmpty()) {
+            RkMsgBox(refused, MbButtons::Ok, MbIcon::Critical, QStringLiteral("Fel"), 0, this);
+            return false;
+        }
+        QString parent = FoTrVi->SelectedFolder();
+        if (parent.isEmpty())
+            parent = cleanFolderPath(sCurrentPath);
+        if (parent.isEmpty() || !QDir(parent).mkdir(name)) {
+            RkMsgBox(QStringLiteral("Fel vid skapande av ny mapp."), MbButtons::Ok, MbIcon::Critical,
+                     QStringLiteral("Fel"), 0, this);
+            return false;
+        }
+        FoTrVi->setSelectedFolder(QDir(parent).filePath(name));
+        return true;
+    });
+}
+
+void frmRkSelFile::mnuPopupRoot_Click()
+{
+    RkGuard("mnuPopupRoot_Click()", [&] {
+        const QString folder =
+            folderBrowser ? folderBrowser(QStringLiteral("Välj ny grundsökväg."), gsRootFolder) : QString();
+        if (!folder.isEmpty() && folder != gsRootFolder)
+            FoTrVi->setRootFolder(folder);
+    });
+}
+
+void frmRkSelFile::cmdSend_Click()
+{
+    RkGuard("cmdSend_Click()", [&] {
+        // The selected programs in list order, one after the other.
+        QStringList paths;
+        const QString folder = RkAddBackslash(sCurrentPath);
+        for (int i = 0; i < lstViewFiles->topLevelItemCount(); ++i) {
+            if (!lstViewFiles->topLevelItem(i)->isSelected())
+                continue;
+            sCurrentFile = fileNameAt(i);
+            paths << folder + sCurrentFile;
+        }
+        sendFilesToCnc(paths, this);
+    });
+}
+
+void frmRkSelFile::mnuCleanOld_Click()
+{
+    RkGuard("mnuCleanOld_Click()", [&] {
+        FindBackupFiles(sCurrentPath);
+        cmdShowFiles_Click();
+    });
+}
+
+frmConfirmBackupDelete *frmRkSelFile::backupDialog()
+{
+    if (!backupDialog_)
+        backupDialog_ = new frmConfirmBackupDelete(this);
+    return backupDialog_;
+}
+
+void frmRkSelFile::FindBackupFiles(const QString &folder)
+{
+    RkGuard("FindBackupFiles()", [&] {
+        QStringList names;
+        {
+            WaitCursor wait;
+            names = RkListBackupFiles(folder);
+        }
+        frmConfirmBackupDelete *dlg = backupDialog();
+        dlg->sBackupPath = RkAddBackslash(folder);
+        dlg->setNames(names);
+        dlg->exec();
+    });
+}
+
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Placement of the document windows inside the main window's document area.
+#include <QRect>
+#include <QSize>
+#include <vector>
+
+namespace lumrik {
+
+enum Arrangement { kArrangeCascade = 0, kArrangeTileHorizontal = 1, kArrangeTileVertical = 2 };
+
+// The rectangles of `count` windows in an area of `area`: kArrangeTileHorizontal
+// puts them one above the other (full width), kArrangeTileVertical side by
+// side (full height). When strips would get thinner than `minStrip`, they are
+// laid out in as many columns (or rows) as needed instead. The rectangles cover
+// the area without gaps or overlaps. Cascade gives an empty list (the area's
+// own cascading is used).
+std::vector<QRect> tileRects(int arrangement, QSize area, int count, int minStrip = 80);
+
+// The arrangement stored in gDefaultTile ("0", "1", "2"); anything else is cascade.
+int arrangementOf(const QString &text);
+
+}

@@ -1,0 +1,53 @@
+#include "mainwindow/machinekeys.h"
+
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "core/paths.h"
+#include "core/settings.h"
+
+namespace lumrik {
+
+MachineKeys readMachineKeys(const QString &cfgFile, int textColor, const QString &rootFolder)
+{
+    MachineKeys k;
+    // A file argument this short would name the main settings file.
+    if (cfgFile.size() < 2) {
+        k.fileExtension = QStringLiteral("*.*");
+        k.commentColor = textColor;
+        k.codeColor.fill(textColor);
+        k.rootFolder = ExpandExePath(rootFolder);
+        return k;
+    }
+    const QString section = QStringLiteral("Settings");
+    const QString colourDefault = QString::number(textColor);
+    auto colour = [&](const QString &key) {
+        return toInt32(GetIniSetting(section, key, colourDefault, cfgFile)).value_or(textColor);
+    };
+    k.fileExtension = GetIniSetting(section, QStringLiteral("FileExtension"), QStringLiteral("*.*"), cfgFile);
+    k.commentColor = colour(QStringLiteral("CommentColor"));
+    for (int i = 0; i < 8; ++i) {
+        k.codeText[i] = GetIniSetting(section, QStringLiteral("CodeText%1").arg(i + 1), QString(), cfgFile);
+        k.codeColor[i] = colour(QStringLiteral("CodeColor%1").arg(i + 1));
+    }
+    QString root = GetIniSetting(section, QStringLiteral("DefaultPath"), rootFolder, cfgFile);
+    k.rootFolder = ExpandExePath(root);
+    return k;
+}
+
+void applyMachineKeys(const MachineKeys &keys)
+{
+    gsFileExtension = keys.fileExtension;
+    gCommentColor = keys.commentColor;
+    gsCodeText = keys.codeText;
+    gCodeColor = keys.codeColor;
+    gsRootFolder = keys.rootFolder;
+}
+
+void selectMachine(const QString &machine)
+{
+    gActiveCfg = machine;
+    gActiveCfgFile = machineFile(machine);
+    applyMachineKeys(readMachineKeys(gActiveCfgFile, gTextColor, gsRootFolder));
+}
+
+}

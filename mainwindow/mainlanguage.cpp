@@ -1,0 +1,148 @@
+#include "mainwindow/mainlanguage.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/language.h"
+#include "mainwindow/frmmain.h"
+
+#include <QAction>
+#include <QMenu>
+
+namespace lumrik {
+
+const std::vector<MenuText> &mainMenuTexts()
+{
+    static const std::vector<MenuText> t = {
+        {101, "mnuFile", "&Arkiv"},
+        {102, "mnuFileNew", "&Nytt"},
+        {103, "mnuFileOpen", "&Öppna..."},
+        {104, "mnuFileClose", "&Stäng"},
+        {105, "mnuFileCloseAll", "Stäng &alla"},
+        {106, "mnuFileSave", "&Spara"},
+        {107, "mnuFileSaveAs", "Spara &som..."},
+        {108, "mnuFilePrint", "&Utskrift..."},
+        {1480, "mnuFilePrintSetup", "Skrivare &inställningar..."},
+        {109, "mnuEditSetup", "&Inställningar Editor..."},
+        {110, "mnuCncSetup", "Inställningar &CNC..."},
+        {111, "mnuFileExit", "A&vsluta"},
+        {112, "mnuMacro", "&Macro..."},
+        {113, "mnuNcOptions", "&NcOption"},
+        {201, "mnuEdit", "&Redigera"},
+        {202, "mnuEditUndo", "&Ångra"},
+        {203, "mnuEditCut", "&Klipp ut"},
+        {204, "mnuEditCopy", "&Kopiera"},
+        {205, "mnuEditPaste", "Klistra &In"},
+        {1481, "mnuEditDelete", "Ta bort"},
+        {206, "mnuEditMarkAll", "Markera &allt"},
+        {207, "mnuEditFind", "&Sök  "},
+        {208, "mnuEditReplace", "Sök &Ersätt"},
+        {221, "mnuView", "&Visa"},
+        {222, "mnuViewToolbar", "&Verktygslist"},
+        {223, "mnuViewStatusBar", "&Statuslist"},
+        {225, "mnuViewLines", "&Linjerad bakgrund"},
+        {226, "mnuViewBoldComments", "&Färglägg program"},
+        {230, "mnuNcOptionsOmnum", "&Omnumrering..."},
+        {231, "mnuNcOptionsToolList", "&Skapa T-Lista"},
+        {232, "mnuOptionKalmero", "&Kalmero..."},
+        {233, "mnuHelix", "&Gängfräsning..."},
+        {234, "mnuBult", "&BultHål..."},
+        {235, "mnuUnderProg", "&UnderProg..."},
+        {236, "mnuCompare", "&Jämför..."},
+        {1482, "mnuViewXYZ", "&Visa XYZ område..."},
+        {1483, "mnuViewColorNC", "&Färgkoda ISO funktioner"},
+        {1484, "mnuViewClearchars", "&Rensa tecken"},
+        {1485, "mnuViewUnPack", "&Infoga mellanrum"},
+        {1486, "mnuViewPack", "&Ta bort mellanrum"},
+        {1487, "mnuViewUppercase", "Allt &VERSALER"},
+        {1488, "mnuOptionSkardata", "&Skärdata..."},
+        {700, "mnuTxdRxd", "&Kommunikation"},
+        {701, "mnuTxd2Cnc", "&Sänd till CNC..."},
+        {702, "mnuRxdFromCnc", "&Hämta från CNC"},
+        {250, "mnuWindow", "&Fönster"},
+        {251, "mnuWindowCascade", "&Överlappande"},
+        {252, "mnuWindowTileHorizontal", "Ö&ver och under"},
+        {253, "mnuWindowTileVertical", "&Sida vid sida"},
+        {260, "mnuHelp", "&Hjälp"},
+        {264, "mnuHelpAbout", "&Om Lumrik..."},
+        {270, "mnuPopCopy", "&Kopiera"},
+        {271, "mnuPopPaste", "Klistra &In"},
+        {272, "mnuPopCut", "&Klipp Ut"},
+        {273, "mnuPopSearch", "&Sök           CTRL+F"},
+        {274, "mnuPopSearchNext", "Sök &Nästa "},
+        {275, "mnuColorIt", "Färglägg     F12"},
+    };
+    return t;
+}
+
+const std::vector<ToolTipText> &mainToolTipTexts()
+{
+    static const std::vector<ToolTipText> t = {
+        {120, "New", "Skapa nytt program"},
+        {121, "Open", "Öppna befintligt program"},
+        {122, "Save", "Spara aktivt program"},
+        {123, "Print", "Skriv aktivt program"},
+        {124, "Cut", "Klipp ut"},
+        {125, "Copy", "Kopiera"},
+        {126, "Paste", "Klistra in"},
+        {127, "Txd2Cnc", "Sänd prog till CNC"},
+        {128, "RxdFromCnc", "Hämta prog från CNC"},
+        {129, "ColorIt", "Färglägg program"},
+        {130, "Kalmero", "Kalmero"},
+        {131, "Fix", "Jämför 2 öppna program"},
+        {132, "SplitV", "Delar skärmen verikalt"},
+        {133, "SplitH", "Delar skärmen horisontellt"},
+        {134, "NoSplit", "Normal skärm"},
+    };
+    return t;
+}
+
+QString builtInCaption(const char *name)
+{
+    for (const MenuText &m : mainMenuTexts())
+        if (qstrcmp(m.name, name) == 0)
+            return QString::fromUtf8(m.swedish);
+    return {};
+}
+
+void setBuiltInWords()
+{
+    gsTxtInsert = QStringLiteral("Infoga");
+    gsTxtOverwrite = QStringLiteral("Översk.");
+    gsTxtRow = QStringLiteral("Rad ");
+    gsTxtCol = QStringLiteral("Kol ");
+    gsTxtTotal = QStringLiteral("Totalt : ");
+    gsTxtRows = QStringLiteral(" Rader ");
+    gsTxtChars = QStringLiteral(" Tecken ");
+    gsUntitled = QStringLiteral("NAMNLÖS");
+    gsTxtReceiving = QStringLiteral("Mottager data...");
+}
+
+void SetMainFormLanguage()
+{
+    SetMainFormLanguage(frmMain::instance());
+}
+
+void SetMainFormLanguage(frmMain *window)
+{
+    RkGuard("SetMainFormLanguage()", [&] {
+        if (!window)
+            throw RkError(91, QStringLiteral("Objektvariabeln är inte angiven"));
+        for (const MenuText &m : mainMenuTexts())
+            if (QAction *a = window->menuAction(QString::fromLatin1(m.name)))
+                a->setText(RkGetLanguage(m.id));
+        for (const ToolTipText &t : mainToolTipTexts())
+            if (QAction *b = window->toolButton(QString::fromUtf8(t.key)))
+                b->setToolTip(RkGetLanguage(t.id));
+        gsTxtInsert = RkGetLanguage(1010);
+        gsTxtOverwrite = RkGetLanguage(1011);
+        gsTxtRow = RkGetLanguage(1012) + ' ';
+        gsTxtCol = RkGetLanguage(1013) + ' ';
+        gsTxtTotal = RkGetLanguage(1014) + ' ';
+        gsTxtRows = ' ' + RkGetLanguage(1015) + ' ';
+        gsTxtChars = ' ' + RkGetLanguage(1016) + ' ';
+        gsUntitled = RkGetLanguage(1022).toUpper();
+        gsTxtReceiving = RkGetLanguage(712);
+    });
+}
+
+}

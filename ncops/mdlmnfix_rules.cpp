@@ -1,0 +1,101 @@
+// The per-line rules of the whole-document operations (no editor, no windows).
+#include "ncops/mdlmnfix.h"
+#include "ncops/mdlrkfix.h"
+
+namespace lumrik {
+
+namespace {
+inline bool isAddressLetter(char c) { return c >= 'A' && c <= 'Z'; }
+}
+
+QByteArray PackBlock(QByteArrayView line)
+{
+    QByteArray out(line.size(), Qt::Uninitialized);
+    char *o = out.data();
+    qsizetype n = 0;
+    bool inComment = false;
+    for (char c : line) {
+        if (c == '(')
+            inComment = true;
+        else if (c == ')')
+            inComment = false;
+        else if (!inComment && (c == ' ' || c == '\t' || c == '\0'))
+            continue;
+        o[n++] = c;
+    }
+    out.truncate(n);
+    return out;
+}
+
+QByteArray UnpackBlock(QByteArray &line)
+{
+    line = PackBlock(line);
+    if (line.contains('\''))
+        return line;
+    const qsizetype last = line.size() - 1;
+    QByteArray out;
+    out.reserve(line.size() + line.size() / 2 + 1);
+    bool inComment = false;
+    for (qsizetype i = 0; i <= last; ++i) {
+        const char c = line[i];
+        if (c == '(') {
+            inComment = true;
+        } else if (c == ')') {
+            inComment = false;
+        } else if (!inComment && i != 0 && i != last && isAddressLetter(c)
+                   && !isAddressLetter(line[i - 1])) {
+            out.append(' ');
+        }
+        out.append(c);
+    }
+    return out;
+}
+
+QByteArray clearControlChars(QByteArrayView line)
+{
+    QByteArray out(line.size(), Qt::Uninitialized);
+    qsizetype n = 0;
+    for (char c : line)
+        if (static_cast<unsigned char>(c) >= 32)
+            out.data()[n++] = c;
+    out.truncate(n);
+    return out;
+}
+
+int addDecimalPoints(QByteArray &line, QByteArrayView letters)
+{
+    int added = 0;
+    for (char c : letters) {
+        WordRun r;
+        if (!findWordRun(line, QByteArrayView(&c, 1), r))
+            continue;
+        const QByteArrayView run = QByteArrayView(line).sliced(r.start, r.length);
+        if (!readBlockNumber(run)) // a number beyond 32 bits is no number
+            continue;
+        if (c == '.' || run.contains('.'))
+            continue;
+        line.insert(r.start + r.length, '.');
+        ++added;
+    }
+    return added;
+}
+
+void XyzRange::addLine(QByteArrayView line)
+{
+    QByteArray code(line.data(), line.size());
+    RkClipComment(code);
+    for (int k = 0; k < 6; ++k) {
+        const auto v = extractValue(kLetters[k], code);
+        if (!v)
+            continue;
+        if (!seen[k]) {
+            seen[k] = true;
+            min[k] = max[k] = *v;
+        } else {
+            if (*v > max[k]) max[k] = *v;
+            if (*v < min[k]) min[k] = *v;
+        }
+    }
+}
+
+}

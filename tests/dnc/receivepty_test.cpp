@@ -1,0 +1,376 @@
+// End to end: the receive window on the real port implementation, reading one
+// side of a pseudo-terminal pair while a peer thread plays the CNC control on
+// the other side with scripted bytes and pauses.
+#include "dnc/frmrxdfromcnc.h"
+#include "dnc/serialport.h"
+
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "testsupport/testsupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace lumrik;
+
+namespace {
+
+// A pseudo-terminal pair: the window opens the slave by its path, the peer
+// writes and reads the master.
+struct Pty {
+    int master = -1, slave = -1;
+    QString path;
+    Pty()
+    {
+        char name[256] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
+            return;
+        path = QString::fromLocal8Bit(name);
+        termios tio{};
+        ::tcgetattr(slave, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(slave, TCSANOW, &tio);
+    }
+    ~Pty()
+    {
+        if (master >= 0)
+            ::close(master);
+        if (slave >= 0)
+            ::close(slave);
+    }
+    bool ok() const { return master >= 0; }
+};
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+// Reads from fd until `want` is seen or the time is up.
+QByteArray readUntil(int fd, char want, int timeoutMs)
+{
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs && !got.contains(want)) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20) > 0 && (p.revents & POLLIN)) {
+            char buf[256];
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, n);
+        }
+    }
+    return got;
+}
+
+struct Step {
+    QByteArray bytes;
+    int pauseMs = 0;   // after the bytes
+};
+
+// The CNC side: sends its steps from a thread; `lastSent` notes when the last
+// byte left.
+class Peer {
+public:
+    explicit Peer(int fd) : fd_(fd) {}
+    ~Peer() { join(); }
+    void run(std::function<void(Peer &)> script)
+    {
+        thread_ = std::thread([this, script] { script(*this); });
+    }
+    void send(const QByteArray &bytes, int pauseMs = 0)
+    {
+        writeAll(fd_, bytes);
+        lastSent.store(std::chrono::steady_clock::now().time_since_epoch().count());
+        if (pauseMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    }
+    void join()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    int fd() const { return fd_; }
+    std::atomic<long long> lastSent{0};
+
+private:
+    int fd_;
+    std::thread thread_;
+};
+
+struct PtyEnv {
+    test::TempEnv env;
+    Pty pty;
+    QString recvFolder;
+    test::MsgBoxRecorder boxes;
+    PtyEnv()
+    {
+        recvFolder = env.dataPath() + "/recv/";
+        QDir().mkpath(recvFolder);
+        gsUntitled = QStringLiteral("NAMNLÖS");
+        gsRootFolder = env.dataPath();
+        gActiveCfgFile.clear();
+        setSerialPortFactory(nullptr);   // the real port
+        SaveIniSetting("ComPorts", "COM7", pty.path);
+    }
+    void machine(const QList<QPair<QString, QString>> &comm, const QString &ext = "*.*")
+    {
+        IniFile ini;
+        ini.setValue("Settings", "FileExtension", ext);
+        ini.setValue("CNCProgPath", "DefaultRxdCncPath", recvFolder);
+        ini.setValue("Communication", "ComPort", "7");
+        ini.setValue("Communication", "BaudRate", "9600");
+        ini.setValue("Communication", "Parity", "INGEN");
+        ini.setValue("Communication", "DataBits", "8");
+        ini.setValue("Communication", "StopBits", "1");
+        ini.setValue("Communication", "RecDelay", "1");
+        for (const auto &kv : comm)
+            ini.setValue("Communication", kv.first, kv.second);
+        ini.save(env.path("PTY.cfg"));
+        gActiveCfg = "PTY";
+    }
+    // Opens the window and starts the reception; true when the port is open.
+    bool start(frmRxdFromCnc &w, const QString &name)
+    {
+        w.Form_Load();
+        w.show();
+        w.txtFileName->setText(name);
+        w.btnStartRxd_Click();
+        return w.Comm1 && w.Comm1->PortOpen();
+    }
+    QByteArray received() const { return test::readFile(tmpFile(kRxdTmp)); }
+};
+
+// Runs the event loop (as the modal window's own loop would) until the window
+// closed or the time is up.
+bool waitClosed(frmRxdFromCnc &w, int ms)
+{
+    if (!w.isVisible())
+        return true;
+    QEventLoop loop;
+    QObject::connect(&w, &QDialog::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return !w.isVisible();
+}
+
+} // namespace
+
+TEST(RxdPty, SilenceTimerEndsTheReceptionAfterTheLastByte)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    e.machine({{"RxdFromChr", "25"}}, "*.NC");
+    frmRxdFromCnc w;
+    ASSERT_TRUE(e.start(w, "O100")) << e.boxes.calls().size();
+    Peer peer(e.pty.master);
+    // Pauses shorter than the silence time do not end the reception.
+    peer.run([](Peer &p) {
+        p.send("\r\n\r\nNOISE", 300);
+        p.send("%\nO100 (PART)\nN10 G0", 600);
+        p.send(" X1\r\nN20 M30\r\n", 600);
+        p.send("%\n");
+    });
+    ASSERT_TRUE(waitClosed(w, 8000));
+    const auto closedAt = std::chrono::steady_clock::now().time_since_epoch().count();
+    peer.join();
+    const double silenceMs = double(closedAt - peer.lastSent.load()) / 1e6;
+    EXPECT_GE(silenceMs, 900.0);
+    EXPECT_LT(silenceMs, 4000.0);
+    EXPECT_TRUE(w.received());
+    EXPECT_EQ(e.received(), "%\r\nO100 (PART)\r\nN10 G0 X1\r\nN20 M30\r\n%\r\n");
+    EXPECT_EQ(gsActiveFile, "O100.NC");
+    EXPECT_TRUE(e.boxes.calls().empty());
+}
+
+TEST(RxdPty, KearneyAnswersDc1ToDc2)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    e.machine({{"Protokoll", "KEARNEY"}});
+    frmRxdFromCnc w;
+    ASSERT_TRUE(e.start(w, "K1"));
+    Peer peer(e.pty.master);
+    QByteArray answer;
+    peer.run([&](Peer &p) {
+        p.send("LEADER\x14", 100);
+        p.send("\x12");
+        answer = readUntil(p.fd(), '\x11', 3000);
+        p.send("%\nN1 G0\n\x12N2\x14\n%\n");
+    });
+    ASSERT_TRUE(waitClosed(w, 8000));
+    peer.join();
+    EXPECT_EQ(answer, "\x11");
+    EXPECT_EQ(e.received(), "%\r\nN1 G0\r\nN2\r\n%\r\n");
+}
+
+TEST(RxdPty, DcCodesNeverReachTheFile)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    e.machine({{"Protokoll", "DC-KODER"}});
+    frmRxdFromCnc w;
+    ASSERT_TRUE(e.start(w, "D1"));
+    Peer peer(e.pty.master);
+    peer.run([](Peer &p) {
+        p.send("\x12%\n\x01N1 G0\r\n", 200);
+        p.send("N2\x14\r\n%\r\n\x14");
+    });
+    ASSERT_TRUE(waitClosed(w, 8000));
+    peer.join();
+    // Other control codes are kept; CR is dropped and LF becomes CR LF.
+    EXPECT_EQ(e.received(), "%\r\n\x01N1 G0\r\nN2\r\n%\r\n");
+}
+
+TEST(RxdPty, BinaryArrivesByteForByte)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    e.machine({{"Code", "BINÄR"}, {"Protokoll", "RTS/CTS"}});
+    frmRxdFromCnc w;
+    ASSERT_TRUE(e.start(w, "B1"));
+    QByteArray all;
+    for (int r = 0; r < 64; ++r)
+        for (int i = 0; i < 256; ++i)
+            all.append(char((i * 7 + r) & 0xFF));
+    Peer peer(e.pty.master);
+    peer.run([&](Peer &p) {
+        p.send(all.left(5000), 200);
+        p.send(all.mid(5000));
+    });
+    ASSERT_TRUE(waitClosed(w, 8000));
+    peer.join();
+    const QByteArray got = e.received();
+    EXPECT_EQ(got.size(), all.size());
+    EXPECT_TRUE(got == all);
+}
+
+TEST(RxdPty, MillionLineProgramArrivesComplete)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    e.machine({{"Protokoll", "RTS/CTS"}});
+    frmRxdFromCnc w;
+    ASSERT_TRUE(e.start(w, "BIG"));
+    const int lines = 1000000;
+    QByteArray sent, expected;
+    sent.reserve(lines * 18);
+    expected.reserve(lines * 19);
+    for (int i = 1; i <= lines; ++i) {
+        const QByteArray line = "N" + QByteArray::number(i) + " X" + QByteArray::number(i % 1000) + ".5";
+        sent += line + '\n';
+        expected += line + "\r\n";
+    }
+    Peer peer(e.pty.master);
+    peer.run([&](Peer &p) {
+        for (qsizetype pos = 0; pos < sent.size(); pos += 1 << 20)
+            p.send(sent.mid(pos, 1 << 20));
+    });
+    ASSERT_TRUE(waitClosed(w, 60000));
+    peer.join();
+    EXPECT_EQ(w.bytesReceived(), sent.size());
+    const QByteArray got = e.received();
+    EXPECT_EQ(got.size(), expected.size());
+    EXPECT_TRUE(got == expected);
+    EXPECT_TRUE(e.boxes.calls().empty());
+}
+
+#include "dnc/txdsend.h"
+
+namespace {
+// Copies what the send side writes to the receive side, as a null-modem cable
+// between two ports would.
+class Forwarder {
+public:
+    Forwarder(int from, int to)
+        : thread_([this, from, to] {
+              char buf[4096];
+              while (!stop_) {
+                  pollfd p{from, POLLIN, 0};
+                  if (::poll(&p, 1, 20) > 0 && (p.revents & POLLIN)) {
+                      const ssize_t n = ::read(from, buf, sizeof buf);
+                      if (n > 0) {
+                          writeAll(to, QByteArray(buf, int(n)));
+                          forwarded += n;
+                      }
+                  }
+              }
+          })
+    {
+    }
+    ~Forwarder()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+    std::atomic<long long> forwarded{0};
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+}
+
+TEST(RxdPty, SendThenReceiveGivesBackTheProgram)
+{
+    PtyEnv e;
+    Pty sendPty;
+    ASSERT_TRUE(e.pty.ok() && sendPty.ok());
+    SaveIniSetting("ComPorts", "COM8", sendPty.path);
+    QByteArray program = "%\r\nO1234\r\n";
+    for (int i = 1; i <= 2000; ++i)
+        program += "N" + QByteArray::number(i * 10) + " G01 X" + QByteArray::number(i) + ".5 Y-2. F300\r\n";
+    program += "N99999 M30\r\n%\r\n";
+    const QString txd = e.env.tmpPath() + "/Txd.Tmp";
+
+    for (const QString code : {QStringLiteral("ISO"), QStringLiteral("EIA")}) {
+        SCOPED_TRACE(code.toStdString());
+        e.machine({{"Code", code}, {"Protokoll", "RTS/CTS"}});
+        frmRxdFromCnc w;
+        ASSERT_TRUE(e.start(w, "LOOP"));
+        Forwarder cable(sendPty.master, e.pty.master);
+
+        IniFile sendCfg;
+        sendCfg.load(e.env.path("PTY.cfg"));
+        sendCfg.setValue("Communication", "ComPort", "8");
+        sendCfg.save(e.env.path("SEND.cfg"));
+        TxdSettings s;
+        ASSERT_EQ(readTxdSettings(MachineConfig(e.env.path("SEND.cfg")), s), TxdSettingsStatus::Ok);
+        s.delayBeforeClose = 1;
+        test::writeFile(txd, program);
+        auto port = createSerialPort();
+        TxdSender sender(port.get());
+        EXPECT_EQ(sender.send(txd, s), TxdSender::Result::Done);
+        ASSERT_TRUE(waitClosed(w, 8000));
+        EXPECT_TRUE(w.received());
+        const QByteArray got = e.received();
+        EXPECT_EQ(got.size(), program.size()) << cable.forwarded << " " << w.bytesReceived() << " " << port->OutBufferCount();
+        EXPECT_TRUE(got == program) << got.left(200).toStdString();
+    }
+}

@@ -1,0 +1,416 @@
+// The receive window against the fake port: settings, the overwrite question,
+// line errors, aborts and the hand-over to a new document.
+#include "dnc/fakeserialport.h"
+#include "dnc/frmrxdfromcnc.h"
+#include "dnc/receivecommand.h"
+#include "dnc/receivesettings.h"
+
+#include "core/codepage.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "documents/frmdocument.h"
+#include "testsupport/testsupport.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+using test::MsgBoxRecorder;
+
+namespace {
+
+// A program folder with machine files, a receive folder and the fake port.
+struct RxdEnv {
+    test::TempEnv env;
+    QString recvFolder;
+    RxdEnv()
+    {
+        recvFolder = env.dataPath() + "/recv/";
+        QDir().mkpath(recvFolder);
+        gsUntitled = QStringLiteral("NAMNLÖS");
+        gsTxtReceiving = QStringLiteral("Mottager data...");
+        gsRootFolder = env.dataPath();
+        gActiveCfg.clear();
+        gActiveCfgFile.clear();
+        gsActiveFile.clear();
+        FakeSerialPort::install();
+    }
+    ~RxdEnv() { FakeSerialPort::uninstall(); }
+
+    // Writes MACHINE.cfg with the receive folder and the given communication keys.
+    QString machine(const QString &name, const QList<QPair<QString, QString>> &comm,
+                    const QString &ext = "*.*")
+    {
+        IniFile ini;
+        ini.setValue("Settings", "FileExtension", ext);
+        ini.setValue("CNCProgPath", "DefaultRxdCncPath", recvFolder);
+        for (const auto &kv : comm)
+            ini.setValue("Communication", kv.first, kv.second);
+        const QString path = env.path(name + ".cfg");
+        ini.save(path);
+        return path;
+    }
+};
+
+// Opens the window for `machine` and starts a reception into `name`.
+void start(frmRxdFromCnc &w, const QString &machine, const QString &name)
+{
+    gActiveCfg = machine;
+    w.Form_Load();
+    w.show();
+    w.txtFileName->setText(name);
+    w.btnStartRxd_Click();
+}
+
+} // namespace
+
+TEST(RxdSettings, ProtocolTableDefaultsAndFailures)
+{
+    RxdEnv e;
+    const QString empty = e.machine("EMPTY", {});
+    RxdSettings s;
+    ASSERT_TRUE(readRxdSettings(empty, s));
+    EXPECT_EQ(s.sCommSettings, "2400,E,7,1");
+    EXPECT_EQ(s.lComPort, 1);
+    EXPECT_EQ(s.lHandshake, 2);
+    EXPECT_EQ(s.recDelayMs, 0);
+    EXPECT_FALSE(s.options.waitStartChr);
+    EXPECT_EQ(s.options.filter, QByteArray(1, '\0'));
+    EXPECT_EQ(s.receiveFolder, e.recvFolder);
+
+    const QByteArray dc("\x11\x12\x13\x14", 4);
+    struct Case { QString prot; int hs; bool dcFiltered; };
+    for (const Case &c : {Case{"INGEN", 2, false}, Case{"XON/XOFF", 3, false}, Case{"DC-KODER", 1, true},
+                          Case{"OSP5000", 1, true}}) {
+        RxdSettings t;
+        ASSERT_TRUE(readRxdSettings(e.machine("P", {{"Protokoll", c.prot}, {"FilterChr", "25"}}), t));
+        EXPECT_EQ(t.lHandshake, c.hs) << c.prot.toStdString();
+        EXPECT_EQ(t.options.filter, c.dcFiltered ? "%" + dc : QByteArray("%")) << c.prot.toStdString();
+    }
+
+    RxdSettings k;
+    ASSERT_TRUE(readRxdSettings(e.machine("K", {{"Protokoll", "KEARNEY"}, {"RxdFromChr", "25"},
+                                                {"Parity", "UDDA"}, {"DataBits", "8"}, {"BaudRate", "9600"},
+                                                {"RecDelay", "1,5"}}), k));
+    EXPECT_TRUE(k.options.kearney);
+    EXPECT_TRUE(k.options.waitStartChr);
+    EXPECT_EQ(k.options.startChr, 0x12);
+    EXPECT_EQ(k.sCommSettings, "9600,O,8,1");
+    EXPECT_EQ(k.recDelayMs, 1500);
+
+    // A protocol the receive side does not know keeps the earlier handshake.
+    RxdSettings r;
+    r.lHandshake = 0;
+    ASSERT_TRUE(readRxdSettings(e.machine("R", {{"Protokoll", "RTS/CTS2"}, {"Code", "BINÄR"}}), r));
+    EXPECT_EQ(r.lHandshake, 0);
+    EXPECT_TRUE(r.options.binary);
+
+    QString why;
+    RxdSettings bad;
+    EXPECT_FALSE(readRxdSettings(e.machine("B1", {{"RecDelay", "fem"}}), bad, &why));
+    EXPECT_TRUE(why.contains("RecDelay"));
+    EXPECT_FALSE(readRxdSettings(e.machine("B2", {{"FilterChr", "1FF"}}), bad, &why));
+    EXPECT_FALSE(readRxdSettings(e.machine("B3", {{"RxdFromChr", "XY"}}), bad, &why));
+    EXPECT_FALSE(readRxdSettings(e.machine("B4", {{"ComPort", "COM1"}}), bad, &why));
+    EXPECT_FALSE(readRxdSettings(e.env.path("MISSING.cfg"), bad, &why));
+}
+
+TEST(RxdWindow, WithoutMachinesOnlyClosing)
+{
+    RxdEnv e;
+    MsgBoxRecorder boxes;
+    frmRxdFromCnc w;
+    w.Form_Load();
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, QStringLiteral("Inställningar för CNC saknas !"));
+    EXPECT_FALSE(w.btnStartRxd->isEnabled());
+    EXPECT_FALSE(w.cmbRxdCfgFiler->isEnabled());
+    EXPECT_TRUE(w.btnRxdFromCncAbort->isEnabled());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("HÄMTA FRÅN CNC"));
+    EXPECT_EQ(w.btnStartRxd->objectName(), "btnStartRxd");
+}
+
+TEST(RxdWindow, UnreadableSettingsKeepReceiveDisabled)
+{
+    RxdEnv e;
+    e.machine("BAD", {{"RecDelay", "x"}});
+    e.machine("GOOD", {});
+    MsgBoxRecorder boxes;
+    QComboBox mainCombo;
+    mainCombo.addItems({"BAD", "GOOD"});
+    mainCombo.setCurrentText("BAD");
+    frmRxdFromCnc w;
+    w.comboMaskiner = &mainCombo;
+    w.Form_Load();
+    EXPECT_TRUE(boxes.saw(QStringLiteral("Det gick inte att läsa inställningarna !")));
+    EXPECT_FALSE(w.btnStartRxd->isEnabled());
+    w.btnStartRxd_Click();   // Enter in the name field does the same: nothing may start
+    EXPECT_EQ(FakeSerialPort::last(), nullptr);
+
+    // Choosing a machine that reads well enables it, and the main window follows.
+    w.cmbRxdCfgFiler->setCurrentText("GOOD");
+    w.cmbRxdCfgFiler_Click();
+    EXPECT_TRUE(w.btnStartRxd->isEnabled());
+    EXPECT_EQ(gActiveCfg, "GOOD");
+    EXPECT_EQ(mainCombo.currentText(), "GOOD");
+    EXPECT_EQ(w.lblCurrentPath->text(), ' ' + e.recvFolder);
+}
+
+TEST(RxdWindow, OverwriteQuestionTestsTheNameWithExtension)
+{
+    RxdEnv e;
+    e.machine("M", {{"RecDelay", "0"}}, "*.NC");
+    test::writeFile(e.recvFolder + "O1.NC", "old");
+    MsgBoxRecorder boxes;
+    frmRxdFromCnc w;
+    boxes.answer(MbNo);
+    start(w, "M", "O1");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, QStringLiteral("O1.NC finns redan !\r\nSkall den skrivas över ? "));
+    EXPECT_EQ(boxes.calls()[0].defaultButton, 1);   // No
+    EXPECT_EQ(FakeSerialPort::last(), nullptr);
+    EXPECT_TRUE(w.txtFileName->isEnabled());
+    EXPECT_TRUE(w.btnStartRxd->isEnabled());
+
+    // A name that only differs in case is the same file.
+    boxes.answer(MbYes);
+    w.txtFileName->setText("o1.nc");
+    w.btnStartRxd_Click();
+    EXPECT_EQ(boxes.calls().size(), 2u);
+    ASSERT_NE(FakeSerialPort::last(), nullptr);
+    EXPECT_TRUE(FakeSerialPort::last()->PortOpen());
+    EXPECT_FALSE(w.txtFileName->isEnabled());
+    w.btnRxdFromCncAbort_Click();
+    EXPECT_EQ(gsActiveFile, "o1.nc");
+
+    // An empty name receives untitled without a question.
+    boxes.clear();
+    start(w, "M", "   ");
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_EQ(w.txtFileName->text(), gsUntitled);
+    w.btnRxdFromCncAbort_Click();
+    EXPECT_EQ(gsActiveFile, gsUntitled);
+}
+
+TEST(RxdWindow, ReceivesThroughTheFakePort)
+{
+    RxdEnv e;
+    e.machine("M", {{"RxdFromChr", "25"}, {"Protokoll", "RTS/CTS"}, {"BaudRate", "9600"}}, "*.NC");
+    MsgBoxRecorder boxes;
+    frmRxdFromCnc w;
+    start(w, "M", "O2");
+    FakeSerialPort *port = FakeSerialPort::last();
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->openedWith.value(0), "COM1 9600,E,7,1 hs=2");
+    EXPECT_EQ(w.statusPanel(1), "9600,E,7,1");
+    EXPECT_EQ(w.statusPanel(3), QStringLiteral("Väntar på data..."));
+    // Line errors while waiting for the start character do not count.
+    port->injectLineError(comEventFrame);
+    EXPECT_TRUE(boxes.calls().empty());
+    port->receive("junk\r\n");
+    EXPECT_EQ(w.statusPanel(3), QStringLiteral("Mottager data..."));
+    port->receive("%\r\nN1 G0\r");
+    port->receive(QByteArray("\nN2\0X1\n%\n", 9));
+    port->setCts(false);
+    EXPECT_EQ(w.statusPanel(2), "CTS");
+    EXPECT_TRUE(w.txtRxdFromCnc->toPlainText().contains("N1 G0"));
+    w.btnRxdFromCncAbort_Click();
+    EXPECT_TRUE(w.received());
+    EXPECT_FALSE(port->PortOpen());
+    EXPECT_EQ(test::readFile(tmpFile(kRxdTmp)), "%\r\nN1 G0\r\nN2X1\r\n%\r\n");
+    EXPECT_EQ(gsActiveFile, "O2.NC");
+    EXPECT_EQ(gsActivePath, e.recvFolder);
+}
+
+TEST(RxdWindow, IgnoreOnlySilencesFurtherErrorBoxes)
+{
+    RxdEnv e;
+    e.machine("M", {{"RecDelay", "0,6"}});
+    MsgBoxRecorder boxes;
+    frmRxdFromCnc w;
+    start(w, "M", "O3");
+    FakeSerialPort *port = FakeSerialPort::last();
+    port->receive("N1\n");
+    boxes.answer(MbIgnore);
+    port->injectLineError(comEventRxParity);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    const MsgBoxCall box = boxes.calls()[0];
+    EXPECT_EQ(box.buttons, MbButtons::AbortRetryIgnore);
+    EXPECT_EQ(box.title, QStringLiteral("Kommunikationsfel !"));
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("Överföringsfel har påträffats!\r\n\r\n")));
+    EXPECT_TRUE(box.text.contains(QStringLiteral("PARITY \t %1\r\n").arg(w.nParity)));
+    EXPECT_TRUE(port->RTSEnable());   // the machine may go on
+
+    // Data keeps flowing for longer than the silence time after the answer:
+    // every chunk restarts the timer, so nothing is cut.
+    port->injectLineError(comEventFrame);
+    for (int i = 2; i <= 11; ++i) {
+        QTest::qWait(100);
+        ASSERT_TRUE(w.isVisible()) << "closed at chunk " << i;
+        port->receive(QByteArray("N") + QByteArray::number(i) + "\n");
+        port->injectLineError(comEventOverrun);
+    }
+    EXPECT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
+    EXPECT_TRUE(w.received());
+    QByteArray expected;
+    for (int i = 1; i <= 11; ++i)
+        expected += "N" + QByteArray::number(i) + "\r\n";
+    EXPECT_EQ(test::readFile(tmpFile(kRxdTmp)), expected);
+}
+
+TEST(RxdWindow, RetryPausesAndResumesAndAbortLeavesNoWorkFile)
+{
+    RxdEnv e;
+    e.machine("M", {});
+    MsgBoxRecorder boxes;
+    frmRxdFromCnc w;
+    start(w, "M", "O4");
+    FakeSerialPort *port = FakeSerialPort::last();
+    port->receive("N1\n");
+    port->rtsLog.clear();
+    boxes.answer(MbRetry);
+    port->injectLineError(comEventBreak);
+    EXPECT_EQ(port->rtsLog, (QList<bool>{false, true}));
+    boxes.answer(MbAbort);
+    port->injectLineError(comEventBreak);
+    EXPECT_EQ(boxes.calls().size(), 2u);
+    EXPECT_EQ(w.statusPanel(3), QStringLiteral("Avbruten."));
+    EXPECT_FALSE(port->PortOpen());
+    EXPECT_FALSE(QFile::exists(tmpFile(kRxdTmp)));
+    w.btnRxdFromCncAbort_Click();
+    EXPECT_FALSE(w.received());
+    EXPECT_FALSE(QFile::exists(tmpFile(kRxdTmp)));
+}
+
+TEST(RxdWindow, EiaCodeAbove128Aborts)
+{
+    RxdEnv e;
+    e.machine("M", {{"Code", "EIA"}});
+    MsgBoxRecorder boxes;
+    frmRxdFromCnc w;
+    start(w, "M", "O5");
+    FakeSerialPort *port = FakeSerialPort::last();
+    port->receive(QByteArray("\x45\x01\x80", 3));
+    port->receive(QByteArray("\x45\x02\x81", 3));
+    ASSERT_TRUE(boxes.saw(QStringLiteral("EIA översättningsfel.")));
+    EXPECT_EQ(w.statusPanel(3), QStringLiteral("Avbruten."));
+    port->receive("more");   // ignored
+    w.btnRxdFromCncAbort_Click();
+    EXPECT_FALSE(w.received());
+    EXPECT_FALSE(QFile::exists(tmpFile(kRxdTmp)));
+}
+
+TEST(RxdWindow, FailedOpeningLeavesNoWorkFile)
+{
+    RxdEnv e;
+    e.machine("M", {});
+    FakeSerialPort::install([](FakeSerialPort &p) {
+        p.failOpenNumber = 8002;
+        p.failOpenText = "Porten finns inte";
+    });
+    MsgBoxRecorder boxes;
+    frmRxdFromCnc w;
+    start(w, "M", "O6");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, QStringLiteral("Överföringsfel # 8002"));
+    EXPECT_EQ(boxes.calls()[0].text, "Porten finns inte");
+    EXPECT_FALSE(w.btnStartRxd->isEnabled());
+    EXPECT_FALSE(QFile::exists(tmpFile(kRxdTmp)));
+    w.btnRxdFromCncAbort_Click();
+    EXPECT_FALSE(w.received());
+}
+
+TEST(RxdCommand, StaleWorkFileIsNeverOpened)
+{
+    RxdEnv e;
+    e.machine("M", {});
+    MsgBoxRecorder boxes;
+    test::writeFile(e.env.tmpPath() + "/rxd.tmp", "N1 OLD PROGRAM\r\n");
+    QWidget owner;
+    // The user closes the window without receiving anything.
+    QTimer::singleShot(0, [&] { rxdFromCncWindow(&owner)->btnRxdFromCncAbort_Click(); });
+    gActiveCfg = "M";
+    int loads = 0;
+    frmDocument *doc = RxdFromCncCommand(&owner, nullptr, [&]() -> frmDocument * { ++loads; return nullptr; }, {});
+    EXPECT_EQ(doc, nullptr);
+    EXPECT_EQ(loads, 0);
+    EXPECT_TRUE(QDir(e.env.tmpPath()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(RxdCommand, OpensWithHeaderAndSavesWhenNamed)
+{
+    RxdEnv e;
+    e.machine("MILL1", {{"RecDelay", "0"}}, "*.NC");
+    test::writeFile(e.recvFolder + "O7.NC", "'FIXTURE 3\r\n'OP 10\r\nN1 G0 X0\r\n");
+    MsgBoxRecorder boxes;
+    boxes.answer(MbYes);   // overwrite O7.NC
+    QWidget owner;
+    QComboBox mainCombo(&owner);
+    mainCombo.addItem("MILL1");
+    QTimer::singleShot(0, [&] {
+        frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+        w->txtFileName->setText("O7");
+        w->btnStartRxd_Click();
+        auto *port = FakeSerialPort::last();
+        port->receive("%\nN1 G1 X5\nM30\n%\n");
+        w->btnRxdFromCncAbort_Click();
+    });
+    std::unique_ptr<frmDocument> made;
+    int saves = 0;
+    QByteArray savedText;
+    frmDocument *doc = RxdFromCncCommand(
+        &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); },
+        [&] { ++saves; savedText = made->txtText->TextAll(); });
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->caption(), e.recvFolder + "O7.NC");
+    EXPECT_EQ(doc->sMaskin, "MILL1");
+    EXPECT_TRUE(doc->bNamed);
+    EXPECT_TRUE(doc->txtText->IsDirty());
+    EXPECT_EQ(saves, 1);
+    // The old file was still there when its header was read.
+    EXPECT_TRUE(savedText.startsWith("'FIXTURE 3\r\n'OP 10\r\n'" + QByteArray(70, '-') + "\r\n"
+                                     + toCp1252(QStringLiteral("' FRÅN MILL1 "))));
+    EXPECT_TRUE(savedText.contains(QByteArray(70, '-') + "\r\n%\r\nN1 G1 X5\r\nM30\r\n%"));
+    EXPECT_TRUE(QDir(e.env.tmpPath()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(RxdCommand, UntitledIsNotSavedAndShortFilesOpenNothing)
+{
+    RxdEnv e;
+    e.machine("M", {});
+    MsgBoxRecorder boxes;
+    QWidget owner;
+    auto receive = [&](const QByteArray &bytes) {
+        QTimer::singleShot(0, [&, bytes] {
+            frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+            w->btnStartRxd_Click();
+            FakeSerialPort::last()->receive(bytes);
+            w->btnRxdFromCncAbort_Click();
+        });
+    };
+    gActiveCfg = "M";
+    std::unique_ptr<frmDocument> made;
+    int saves = 0;
+    auto load = [&] { made = std::make_unique<frmDocument>(); return made.get(); };
+    receive("N1\n\n");   // 6 bytes in the file
+    frmDocument *doc = RxdFromCncCommand(&owner, nullptr, load, [&] { ++saves; });
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
+    EXPECT_FALSE(doc->bNamed);
+    EXPECT_EQ(saves, 0);
+
+    made.reset();
+    receive("N1\n");     // 4 bytes: nothing opens
+    EXPECT_EQ(RxdFromCncCommand(&owner, nullptr, load, [&] { ++saves; }), nullptr);
+    EXPECT_FALSE(made);
+    EXPECT_TRUE(QDir(e.env.tmpPath()).entryList(QDir::Files).isEmpty());
+}

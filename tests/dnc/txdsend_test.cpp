@@ -1,0 +1,395 @@
+// Whole sends on the fake port: every protocol with its modem-line and DC-code
+// handling, framing, binary mode, line errors; and the send window with the
+// commands that open it.
+#include "dnc/fakeserialport.h"
+#include "dnc/frmtxd2cnc.h"
+#include "dnc/txdsend.h"
+
+#include "core/globals.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+#include "testsupport/testsupport.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+using lumrik::test::MsgBoxRecorder;
+using lumrik::test::TempEnv;
+
+namespace {
+const QByteArray kProgram = "%\r\n'(kommentar)\r\nO1000\r\nN10 G0 X1\r\nN20 M30\r\n%\r\n";
+
+struct SendRig {
+    TempEnv env;
+    FakeSerialPort port;
+    TxdSender sender{&port};
+    TxdSettings settings;
+
+    // Writes the machine file (Communication section lines) and the hand-off file.
+    explicit SendRig(const QByteArray &communication, const QByteArray &program = kProgram)
+    {
+        gActiveCfg = "MILL1";
+        gActiveCfgFile = env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\n" + communication);
+        lumrik::test::writeFile(tmpFile(kTxdTmp), program);
+        EXPECT_EQ(readTxdSettings(MachineConfig::active(), settings), TxdSettingsStatus::Ok);
+    }
+    TxdSender::Result send() { return sender.send(tmpFile(kTxdTmp), settings); }
+};
+}
+
+TEST(TxdSend, RtsCtsWaitsForCtsThenSendsLeaderProgramAndTrailer)
+{
+    SendRig r("Protokoll=RTS/CTS\r\nLeaderChr=(00*3)\r\nTrailerChr=14\r\nSend30Null=1\r\n");
+    r.port.setCts(false);
+    QStringList panel3;
+    r.sender.onStatus = [&](int panel, const QString &t) {
+        if (panel == 3)
+            panel3 << t;
+    };
+    QTimer::singleShot(60, [&] { r.port.setCts(true); });
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    const QByteArray nul30(30, '\0');
+    EXPECT_EQ(r.port.written, nul30 + QByteArray(3, '\0') + "%\r\nO1000\r\nN10 G0 X1\r\nN20 M30\r\n%\r\n" + "\x14" + nul30);
+    EXPECT_EQ(r.port.openedWith, QStringList({"COM1 2400,E,7,1 hs=2"}));
+    EXPECT_EQ(r.port.handshakeLog.mid(0, 2), QList<int>({2, 2}));
+    EXPECT_FALSE(r.port.PortOpen());
+    EXPECT_EQ(r.sender.sentCount, kProgram.size());
+    ASSERT_GE(panel3.size(), 2);
+    EXPECT_EQ(panel3.first(), "Väntar CNC...");
+    EXPECT_TRUE(panel3.last().startsWith(" Chr's/sec : "));
+}
+
+TEST(TxdSend, NoHandshakeIgnoresCts)
+{
+    SendRig r("Protokoll=INGEN\r\nEobCode=LF\r\nComPort=4\r\nBaudRate=19200\r\nParity=INGEN\r\nDataBits=8\r\n");
+    r.port.setCts(false);
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    EXPECT_EQ(r.port.written, "%\nO1000\nN10 G0 X1\nN20 M30\n%\n");
+    EXPECT_EQ(r.port.openedWith, QStringList({"COM4 19200,N,8,1 hs=0"}));
+}
+
+TEST(TxdSend, DcCodesWaitForDc1AnywhereInAChunkThenUseXonXoff)
+{
+    SendRig r("Protokoll=DC-KODER\r\n");
+    QTimer::singleShot(30, [&] { r.port.receive("\x13"); });           // no DC1 yet
+    QTimer::singleShot(80, [&] { r.port.receive("ab\x11" "c"); });     // DC1 as third byte
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    EXPECT_GE(clock.elapsed(), 70);
+    EXPECT_EQ(r.port.written, "%\r\nO1000\r\nN10 G0 X1\r\nN20 M30\r\n%\r\n");
+    // Opened with RTS/CTS, waited with RTS/CTS, sent with RTS/CTS and XON/XOFF.
+    EXPECT_EQ(r.port.handshakeLog.mid(0, 4), QList<int>({2, 2, 2, 3}));
+}
+
+TEST(TxdSend, DcCodesWithCtsLowAfterDc1WaitForTheNextDc1)
+{
+    SendRig r("Protokoll=DC-KODER\r\n");
+    r.port.setCts(false);
+    QTimer::singleShot(30, [&] { r.port.receive("\x11"); });
+    QTimer::singleShot(80, [&] { r.port.setCts(true); });
+    QTimer::singleShot(130, [&] { r.port.receive("\x11"); });
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    EXPECT_GE(clock.elapsed(), 120);
+    EXPECT_EQ(r.port.written.size(), 33);
+}
+
+TEST(TxdSend, Osp5000SwitchesToXonXoffAndRaisesRtsAfterDc1)
+{
+    SendRig r("Protokoll=OSP5000\r\nCode=ISO\r\n");
+    r.port.setCts(false);  // not looked at
+    QTimer::singleShot(30, [&] { r.port.receive("\x11"); });
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    EXPECT_EQ(r.port.written.size(), 33);
+    EXPECT_EQ(r.port.handshakeLog.mid(0, 4), QList<int>({2, 2, 2, 1}));
+    EXPECT_EQ(r.port.rtsLog, QList<bool>({false, true}));
+}
+
+TEST(TxdSend, KearneyEndsWithEotDc4BeforeTheTrailerEvenAfterSendTo)
+{
+    SendRig r("Protokoll=KEARNEY\r\nSendTo=M30\r\nTrailerChr=(25*2)\r\n",
+              "N10 G0\r\nN20 M30 (SLUT)\r\nN30 G0\r\n");
+    QTimer::singleShot(20, [&] { r.port.receive("\x11"); });
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    EXPECT_EQ(r.port.written, "N10 G0\r\nN20 M30\x04\x14%%");
+}
+
+TEST(TxdSend, EiaTranslatesProgramButNotLeaderTrailerOrNuls)
+{
+    SendRig r("Protokoll=INGEN\r\nCode=EIA\r\nLeaderChr=0D\r\nTrailerChr=0A\r\n", "G01 X10.5\r\n'x\r\n");
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    EXPECT_EQ(r.port.written, "\r" + QByteArray::fromHex("672001103701206b150080") + "\n");
+}
+
+TEST(TxdSend, BinaryModeSendsTheWholeFileInSlicesOfFour)
+{
+    // A file that starts like a comment line is still sent whole.
+    const QByteArray data("'ab\r\ncd\x00\xff", 10);
+    SendRig r(QByteArray("Protokoll=INGEN\r\nCode=") + "BIN\xC4R" + "\r\nTxdFilter=20\r\n", data);
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    EXPECT_EQ(r.port.written, data);
+    QList<int> sizes;
+    for (const QByteArray &w : r.port.writes)
+        sizes << int(w.size());
+    EXPECT_EQ(sizes, QList<int>({4, 4, 2}));
+}
+
+TEST(TxdSend, EmptyFileIsReportedAndNothingIsSent)
+{
+    MsgBoxRecorder boxes;
+    SendRig r("Protokoll=INGEN\r\n", QByteArray());
+    EXPECT_EQ(r.send(), TxdSender::Result::Empty);
+    EXPECT_TRUE(boxes.saw("Det finns inget att sända till CNC !!!"));
+    EXPECT_TRUE(r.port.written.isEmpty());
+    EXPECT_FALSE(r.port.PortOpen());
+}
+
+TEST(TxdSend, PortThatCannotOpenIsReported)
+{
+    MsgBoxRecorder boxes;
+    SendRig r("Protokoll=INGEN\r\n");
+    r.port.failOpenNumber = 8002;
+    r.port.failOpenText = "Porten finns inte";
+    EXPECT_EQ(r.send(), TxdSender::Result::PortFailed);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Porten finns inte");
+    EXPECT_EQ(boxes.calls()[0].title, QStringLiteral("Överföringsfel # 8002(Porten finns inte)"));
+}
+
+TEST(TxdSend, LineErrorsAreCountedRetryGoesOnCancelStops)
+{
+    MsgBoxRecorder boxes;
+    SendRig r("Protokoll=RTS/CTS\r\n");
+    r.port.setCts(false);
+    boxes.answer(MbRetry);
+    QTimer::singleShot(20, [&] { r.port.injectLineError(comEventFrame); });
+    QTimer::singleShot(60, [&] { r.port.setCts(true); });
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, QStringLiteral("Överföringsfel har påträffats!\r\n\r\nBREAK  \t0\r\nOVER   \t0\r\n"
+                                                     "FRAMING\t1\r\nPARITY \t0\r\nDCB    \t0\r\nOTHER  \t0\r\n"));
+    EXPECT_EQ(boxes.calls()[0].title, "Kommunikationsfel !");
+    EXPECT_EQ(boxes.calls()[0].buttons, MbButtons::RetryCancel);
+
+    // Counts run on from one send to the next; Cancel ends the send.
+    boxes.answer(MbCancel);
+    r.port.setCts(false);
+    QTimer::singleShot(20, [&] { r.port.injectLineError(comEventRxParity); });
+    EXPECT_EQ(r.send(), TxdSender::Result::Stopped);
+    EXPECT_TRUE(r.sender.cancelledByErrorBox);
+    EXPECT_TRUE(boxes.calls()[1].text.contains("FRAMING\t1\r\nPARITY \t1"));
+    EXPECT_FALSE(r.port.PortOpen());
+}
+
+TEST(TxdSend, AbortWhileWaitingForTheMachineClosesThePort)
+{
+    SendRig r("Protokoll=DC-KODER\r\n");
+    QTimer::singleShot(30, [&] { r.sender.bAbort = true; });
+    EXPECT_EQ(r.send(), TxdSender::Result::Stopped);
+    EXPECT_TRUE(r.port.written.isEmpty());
+    EXPECT_FALSE(r.port.PortOpen());
+}
+
+TEST(TxdSend, CloseDelayOfZeroWaitsTwoSeconds)
+{
+    SendRig r("Protokoll=INGEN\r\n");
+    r.settings.delayBeforeClose = 0;
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    EXPECT_GE(clock.elapsed(), 1950);
+    EXPECT_LT(clock.elapsed(), 4000);
+}
+
+// ---------------------------------------------------------------------------
+// The window
+
+namespace {
+struct WindowRig {
+    TempEnv env;
+    MsgBoxRecorder boxes;
+    WindowRig() { FakeSerialPort::install(); }
+    ~WindowRig() { FakeSerialPort::uninstall(); }
+    void machine(const QString &name, const QByteArray &communication)
+    {
+        env.write(name + ".cfg", "[Communication]\r\nDelayBeforeClose=-1\r\n" + communication);
+    }
+};
+}
+
+TEST(TxdWindow, OneMachineSendsAtOnceAndTheHandOffFileIsDeleted)
+{
+    WindowRig w;
+    w.machine("mill1", "Protokoll=INGEN\r\n");
+    lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\nN20\r\n");
+    frmTxd2Cnc win;
+    for (const char *name : {"Label1", "cmbTxdCfgFiler", "btnTxd2Cnc", "btnTxd2CncAbort", "txtTxd2Cnc",
+                             "ccrpProgressBar", "StatusBar1", "Frame1", "FileTxdCfg", "Comm1"})
+        EXPECT_TRUE(win.findChild<QObject *>(QString::fromLatin1(name)) || win.Comm1->objectName() == name) << name;
+    EXPECT_EQ(win.windowTitle(), QStringLiteral("Sänd Till CNC"));
+    auto *port = static_cast<FakeSerialPort *>(win.Comm1);
+    win.show();
+    win.Form_Activate();
+    EXPECT_EQ(port->written, "N10\r\nN20\r\n");
+    EXPECT_EQ(gActiveCfg, "MILL1");
+    EXPECT_FALSE(win.isVisible());
+    EXPECT_FALSE(QFile::exists(tmpFile(kTxdTmp)));
+    EXPECT_EQ(win.txtTxd2Cnc->toPlainText(), "N10\nN20\n");
+    EXPECT_EQ(win.ccrpProgressBar->value(), win.ccrpProgressBar->maximum());
+    EXPECT_TRUE(w.boxes.calls().empty());
+}
+
+TEST(TxdWindow, DisplayOffKeepsTheLogEmpty)
+{
+    WindowRig w;
+    w.machine("MILL1", "Protokoll=INGEN\r\nDisplayTxData=0\r\n");
+    lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
+    frmTxd2Cnc win;
+    win.show();
+    win.Form_Activate();
+    EXPECT_EQ(static_cast<FakeSerialPort *>(win.Comm1)->written, "N10\r\n");
+    EXPECT_TRUE(win.txtTxd2Cnc->toPlainText().isEmpty());
+}
+
+TEST(TxdWindow, UnknownProtocolEndsTheSendNotTheProgram)
+{
+    WindowRig w;
+    w.machine("MILL1", "Protokoll=V24\r\n");
+    lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
+    frmTxd2Cnc win;
+    win.show();
+    win.Form_Activate();
+    EXPECT_TRUE(w.boxes.saw("Stop i SelectProtokoll !!!"));
+    EXPECT_EQ(static_cast<FakeSerialPort *>(win.Comm1)->opens, 0);
+    EXPECT_TRUE(win.isVisible());
+    EXPECT_TRUE(win.btnTxd2Cnc->isEnabled());
+    win.btnTxd2CncAbort_Click();
+    EXPECT_FALSE(win.isVisible());
+    EXPECT_FALSE(QFile::exists(tmpFile(kTxdTmp)));
+}
+
+TEST(TxdWindow, MalformedLeaderIsRefusedBeforeThePortOpens)
+{
+    WindowRig w;
+    w.machine("MILL1", "Protokoll=INGEN\r\nLeaderChr=0D;0A\r\n");
+    lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
+    frmTxd2Cnc win;
+    win.show();
+    win.Form_Activate();
+    ASSERT_EQ(w.boxes.calls().size(), 1u);
+    EXPECT_TRUE(w.boxes.calls()[0].text.contains("LeaderChr"));
+    EXPECT_TRUE(w.boxes.calls()[0].text.contains("0D;0A"));
+    EXPECT_EQ(static_cast<FakeSerialPort *>(win.Comm1)->opens, 0);
+    win.close();
+}
+
+TEST(TxdWindow, NoMachineFileIsReportedAndTheWindowCloses)
+{
+    WindowRig w;
+    lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
+    frmTxd2Cnc win;
+    win.show();
+    win.Form_Activate();
+    EXPECT_TRUE(w.boxes.saw("Inga CNC inställningar är skapade !"));
+    EXPECT_FALSE(win.isVisible());
+}
+
+TEST(TxdWindow, SeveralMachinesWaitForAChoiceAndLoopSendRepeatsUntilAbort)
+{
+    WindowRig w;
+    w.machine("LATHE", "Protokoll=INGEN\r\nLoopSend=1\r\n");
+    w.machine("MILL1", "Protokoll=INGEN\r\n");
+    gActiveCfg.clear();
+    lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
+    frmTxd2Cnc win;
+    auto *port = static_cast<FakeSerialPort *>(win.Comm1);
+    win.show();
+    win.Form_Activate();
+    EXPECT_EQ(win.cmbTxdCfgFiler->count(), 2);
+    EXPECT_EQ(port->opens, 0);
+    EXPECT_FALSE(win.btnTxd2Cnc->isEnabled());
+    win.cmbTxdCfgFiler->setCurrentIndex(0);
+    win.cmbTxdCfgFiler_Click();
+    EXPECT_EQ(gActiveCfg, "LATHE");
+    EXPECT_TRUE(win.btnTxd2Cnc->isEnabled());
+    port->onOutput = [&](FakeSerialPort &p, const QByteArray &) {
+        if (p.opens == 3)
+            win.btnTxd2CncAbort_Click();
+    };
+    win.btnTxd2Cnc_Click();
+    EXPECT_EQ(port->opens, 3);
+    EXPECT_EQ(port->sessions.mid(0, 2), QList<QByteArray>({"N10\r\n", "N10\r\n"}));
+    EXPECT_FALSE(port->PortOpen());
+    EXPECT_FALSE(win.isVisible());
+}
+
+TEST(TxdWindow, ConcatenationEndsEveryLineWithCrLf)
+{
+    TempEnv env;
+    const QString a = env.write("A.NC", "N1\nN2\n");   // LF lines stay inside one line
+    const QString b = env.write("B.NC", "N3\r\nN4");   // last line without a line end
+    const QString c = env.write("C.NC", "");
+    const QString d = env.write("D.NC", "N5\rN6\r\n");
+    QByteArray out;
+    ASSERT_TRUE(concatenateForSend({a, b, c, d}, out));
+    EXPECT_EQ(out, "N1\nN2\n\r\nN3\r\nN4\r\nN5\r\nN6\r\n");
+    QString failed;
+    EXPECT_FALSE(concatenateForSend({a, env.path("missing.nc")}, out, &failed));
+    EXPECT_EQ(failed, env.path("missing.nc"));
+}
+
+TEST(TxdWindow, SendOfSeveralFilesGoesOutAsOneTransfer)
+{
+    WindowRig w;
+    w.machine("MILL1", "Protokoll=INGEN\r\n");
+    const QString a = w.env.write("O1000.NC", "N1\r\n");
+    const QString b = w.env.write("O2000.NC", "N2\r\n");
+    frmTxd2Cnc *win = txd2CncWindow();
+    auto *port = static_cast<FakeSerialPort *>(win->Comm1);
+    port->written.clear();
+    EXPECT_EQ(sendFilesToCnc({a, b}), 2);
+    EXPECT_EQ(win->windowTitle(), "2 nc program att sända");
+    EXPECT_EQ(port->written, "N1\r\nN2\r\n");
+    port->written.clear();
+    EXPECT_EQ(sendFilesToCnc({a}), 1);
+    EXPECT_EQ(win->windowTitle(), QStringLiteral("Sänder [O1000.NC]"));
+    EXPECT_EQ(port->written, "N1\r\n");
+    EXPECT_FALSE(QFile::exists(tmpFile(kTxdTmp)));
+
+    EXPECT_EQ(sendFilesToCnc({a, w.env.path("gone.nc")}), 0);
+    EXPECT_TRUE(w.boxes.saw("Ingenting har sänts."));
+}
+
+TEST(TxdWindow, SendingTheActiveDocumentKeepsItsChangedFlagAndLineEnds)
+{
+    WindowRig w;
+    w.machine("MILL1", "Protokoll=INGEN\r\n");
+    frmTxd2Cnc *win = txd2CncWindow();
+    auto *port = static_cast<FakeSerialPort *>(win->Comm1);
+    port->written.clear();
+    frmDocument doc;
+    doc.setWindowTitle("/nc/O1000.NC");
+    doc.txtText->setTextType(2);
+    doc.txtText->setTextAll("N10 G0\nN20 M30\n");
+    doc.txtText->setIsDirty(true);
+    sendActiveDocument(&doc);
+    EXPECT_EQ(win->windowTitle(), QStringLiteral("SÄND [ /nc/O1000.NC ]"));
+    EXPECT_EQ(port->written, "N10 G0\r\nN20 M30\r\n");
+    EXPECT_TRUE(doc.txtText->IsDirty());
+    EXPECT_EQ(doc.txtText->TextType(), 2);
+    EXPECT_EQ(doc.txtText->TextAll(), "N10 G0\nN20 M30\n");
+
+    doc.txtText->setIsDirty(false);
+    sendActiveDocument(&doc);
+    EXPECT_FALSE(doc.txtText->IsDirty());
+    sendActiveDocument(nullptr);  // nothing happens
+}

@@ -1,0 +1,487 @@
+// The editor component on real text: lines, selection, modes, the modified
+// flag, files and bytes, search and character attributes.
+#include "core/errors.h"
+#include "documents/editor.h"
+#include "testsupport.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+using namespace lumrik::test;
+
+namespace {
+
+const QByteArray kProgram = "%\r\nO1000\r\nN10 G0 X10 Y20\r\nN20 G1 Z-5 F100\r\nM30";
+
+// Every byte value but CR and LF, one line per group of 16.
+QByteArray allBytesButLineEnds()
+{
+    QByteArray b;
+    for (int i = 0; i < 256; ++i) {
+        if (i == '\r' || i == '\n') continue;
+        b.append(char(i));
+        if (i % 16 == 15) b.append("\r\n");
+    }
+    return b;
+}
+
+}
+
+TEST(Editor, LinesReadWriteAndCount)
+{
+    Editor ed;
+    ed.setTextAll(kProgram);
+    EXPECT_EQ(ed.Count(), 5);
+    ed.setTextIndex(3);
+    EXPECT_EQ(ed.Text(), QByteArray("N10 G0 X10 Y20"));
+    ed.setInsertMode(false);
+    ed.setText("N10 G0 X11");
+    EXPECT_EQ(ed.Text(), QByteArray("N10 G0 X11"));
+    EXPECT_EQ(ed.Count(), 5);
+    ed.setTextIndex(5);
+    EXPECT_EQ(ed.Text(), QByteArray("M30"));
+    EXPECT_EQ(ed.TextAll(), QByteArray("%\r\nO1000\r\nN10 G0 X11\r\nN20 G1 Z-5 F100\r\nM30"));
+
+    // Insert mode: the written text goes in before the line, CR LF splitting it.
+    ed.setInsertMode(true);
+    ed.setTextIndex(1);
+    ed.setText("(FRAME)");
+    ed.setText("(A)\r\n(B)");
+    EXPECT_EQ(ed.Count(), 8);
+    EXPECT_EQ(ed.TextIndex(), 1);
+    EXPECT_EQ(ed.Text(), QByteArray("(A)"));
+    ed.setTextIndex(3);
+    EXPECT_EQ(ed.Text(), QByteArray("(FRAME)"));
+    ed.setTextIndex(4);
+    EXPECT_EQ(ed.Text(), QByteArray("%"));
+}
+
+TEST(Editor, LineOutsideRangeIsAnError)
+{
+    Editor ed;
+    ed.setTextAll("A\r\nB");
+    EXPECT_THROW(ed.setTextIndex(0), RkError);
+    EXPECT_THROW(ed.setTextIndex(3), RkError);
+    try {
+        ed.setTextIndex(99);
+    } catch (const RkError &e) {
+        EXPECT_EQ(e.number(), kErrSubscript);
+    }
+    EXPECT_EQ(ed.TextIndex(), 1);
+    EXPECT_NO_THROW(ed.setTextIndex(2));
+    EXPECT_EQ(ed.Text(), QByteArray("B"));
+    EXPECT_THROW(ed.characterBoldAt(7, 1), RkError);
+}
+
+TEST(Editor, TextIndexNeverMovesCaretOrSelection)
+{
+    Editor ed;
+    ed.setTextAll(kProgram);
+    ed.setCaret(3, 2);
+    ed.setSelMark(0);
+    ed.setSelMark(1);
+    ed.setSelStartY(3);
+    ed.setSelStartX(2);
+    ed.setSelEndY(4);
+    ed.setSelEndX(5);
+    const qint64 s = ed.SelStartOffset(), e = ed.SelEndOffset();
+    QSignalSpy moved(&ed, &Editor::CaretMoved);
+    for (int i = 1; i <= ed.Count(); ++i) {
+        ed.setTextIndex(i);
+        (void)ed.Text();
+    }
+    EXPECT_EQ(ed.SelStartOffset(), s);
+    EXPECT_EQ(ed.SelEndOffset(), e);
+    EXPECT_EQ(moved.count(), 0);
+}
+
+TEST(Editor, SelectionCornersAndCaret)
+{
+    Editor ed;
+    ed.setTextAll(kProgram);
+    ed.setCaret(4, 3);
+    EXPECT_EQ(ed.CaretX(), 4);
+    EXPECT_EQ(ed.CaretY(), 3);
+    EXPECT_EQ(ed.SelMark(), 0);
+    EXPECT_EQ(ed.SelStartOffset(), ed.SelEndOffset());
+
+    // Corners written in the callers' order: start line before start column,
+    // even while the end still lies before the new start.
+    ed.setSelMark(0);
+    ed.setSelMark(1);
+    EXPECT_NE(ed.SelMark(), 0);
+    ed.setSelStartX(1);
+    ed.setSelStartY(3);
+    ed.setSelEndX(4);
+    ed.setSelEndY(4);
+    EXPECT_EQ(ed.SelStartY(), 3);
+    EXPECT_EQ(ed.SelStartX(), 1);
+    EXPECT_EQ(ed.SelEndY(), 4);
+    EXPECT_EQ(ed.SelEndX(), 4);
+    EXPECT_EQ(ed.SelText(), QByteArray("N10 G0 X10 Y20\r\nN20"));
+    EXPECT_NE(ed.SelMark(), 0);
+
+    ed.setSelText("X");
+    EXPECT_EQ(ed.TextAll(), QByteArray("%\r\nO1000\r\nX G1 Z-5 F100\r\nM30"));
+    EXPECT_EQ(ed.SelMark(), 0);
+
+    ed.setSelMark(1);
+    ed.setSelMark(0);
+    EXPECT_EQ(ed.SelMark(), 0);
+}
+
+TEST(Editor, InsertModeAndTyping)
+{
+    Editor ed;
+    ed.resize(400, 200);
+    ed.show();
+    ed.setTextAll("ABC");
+    ed.setCaret(1, 1);
+    ed.setInsertMode(true);
+    EXPECT_TRUE(ed.InsertMode());
+    QTest::keyClicks(ed.scintilla(), "x");
+    EXPECT_EQ(ed.TextAll(), QByteArray("xABC"));
+    ed.setInsertMode(false);
+    EXPECT_FALSE(ed.InsertMode());
+    QTest::keyClicks(ed.scintilla(), "yz");
+    EXPECT_EQ(ed.TextAll(), QByteArray("xyzC"));
+
+    // The Insert key is the window's business: the editor does not toggle by itself.
+    QTest::keyClick(ed.scintilla(), Qt::Key_Insert);
+    EXPECT_FALSE(ed.InsertMode());
+}
+
+TEST(Editor, TypedCharactersBecomeBytesAndGoThroughKeyPress)
+{
+    Editor ed;
+    ed.show();
+    int seen = 0;
+    QObject::connect(&ed, &Editor::KeyPress, [&](int &code) {
+        seen = code;
+        if (code == 'q') code = 0;          // swallowed
+        else if (code == 'a') code = 'A';   // changed
+    });
+    for (QChar c : QString::fromUtf8("aö€q")) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(ed.scintilla(), &press);
+    }
+    EXPECT_EQ(seen, 'q');
+    EXPECT_EQ(ed.TextAll(), QByteArray("A\xF6\x80"));
+}
+
+TEST(Editor, KeyDownCodesAndShiftBits)
+{
+    Editor ed;
+    ed.show();
+    QList<QPair<int, int>> keys;
+    QObject::connect(&ed, &Editor::KeyDown, [&](int k, int s) {
+        if (k < 16 || k > 18) keys.append({k, s}); // the modifier keys of their own
+    });
+    QTest::keyClick(ed.scintilla(), Qt::Key_F3, Qt::ShiftModifier);
+    QTest::keyClick(ed.scintilla(), Qt::Key_Insert);
+    QTest::keyClick(ed.scintilla(), Qt::Key_Comma, Qt::KeypadModifier);
+    QTest::keyClick(ed.scintilla(), Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
+    ASSERT_EQ(keys.size(), 4);
+    EXPECT_EQ(keys[0], qMakePair(114, 1));
+    EXPECT_EQ(keys[1], qMakePair(45, 0));
+    EXPECT_EQ(keys[2].first, 110);
+    EXPECT_EQ(keys[3], qMakePair(72, 6));
+}
+
+TEST(Editor, DirtyFlagSticksAndSignals)
+{
+    Editor ed;
+    ed.setTextAll("A");
+    ed.setIsDirty(false);
+    EXPECT_FALSE(ed.IsDirty());
+    QSignalSpy spy(&ed, &Editor::ModifiedChanged);
+    ed.setIsDirty(true);
+    EXPECT_TRUE(ed.IsDirty());
+    EXPECT_GE(spy.count(), 1);
+
+    // Undoing every edit does not clear a flag that was set by hand.
+    ed.setTextIndex(1);
+    ed.setInsertMode(false);
+    ed.setText("B");
+    ed.setAction(6);
+    EXPECT_EQ(ed.TextAll(), QByteArray("A"));
+    EXPECT_TRUE(ed.IsDirty());
+
+    ed.setIsDirty(false);
+    EXPECT_FALSE(ed.IsDirty());
+    spy.clear();
+    ed.setText("C");
+    EXPECT_TRUE(ed.IsDirty());
+    EXPECT_EQ(spy.count(), 1);
+
+    // With Redraw off the change is reported once Redraw is back on.
+    ed.setIsDirty(false);
+    spy.clear();
+    ed.setRedraw(false);
+    ed.setText("D");
+    ed.setText("E");
+    EXPECT_EQ(spy.count(), 0);
+    ed.setRedraw(true);
+    ed.setRedraw(false);
+    ed.setRedraw(true);
+    QApplication::processEvents();
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_TRUE(ed.IsDirty());
+}
+
+TEST(Editor, AllByteValuesRoundTripThroughFilesAndTextAll)
+{
+    TempEnv env;
+    const QByteArray bytes = allBytesButLineEnds();
+    const QString in = env.write("all.nc", bytes);
+    Editor ed;
+    ed.setTextType(1);
+    ed.FileLoad(in);
+    EXPECT_EQ(ed.TextAll(), bytes);
+    EXPECT_EQ(ed.CaretX(), 1);
+    EXPECT_EQ(ed.CaretY(), 1);
+    EXPECT_FALSE(ed.IsDirty());
+    ed.setTextIndex(1);
+    QByteArray first;
+    for (int i = 0; i < 16; ++i) first.append(char(i));
+    // Byte 0x0D and 0x0A are left out; line 1 holds 0..15 without them.
+    first.remove(10, 1);
+    first.remove(12, 1);
+    EXPECT_EQ(ed.Text(), first);
+
+    const QString out = env.path("out.nc");
+    ed.FileSave(out);
+    EXPECT_EQ(readFile(out), bytes);
+
+    Editor other;
+    other.setTextAll(ed.TextAll());
+    EXPECT_EQ(other.TextAll(), bytes);
+
+    // Through the clipboard as display text and back.
+    ed.setSelStartY(1);
+    ed.setSelStartX(1);
+    ed.setSelEndY(ed.Count());
+    ed.setSelEndX(1000);
+    ed.setAction(1);
+    Editor pasted;
+    pasted.setAction(2);
+    EXPECT_EQ(pasted.TextAll(), bytes);
+    EXPECT_EQ(QApplication::clipboard()->text().left(1), QString(QChar(0)));
+    EXPECT_TRUE(QApplication::clipboard()->text().contains(QChar(0x20AC)));
+}
+
+TEST(Editor, LineEndsFollowTextType)
+{
+    TempEnv env;
+    Editor ed;
+    ed.setTextType(2);
+    ed.FileLoad(env.write("mixed.nc", "A\r\nB\nC\rD\r\n"));
+    EXPECT_EQ(ed.TextAll(), QByteArray("A\nB\nC\rD\n")); // a lone CR is no line end of the file
+    EXPECT_EQ(ed.TextLength(), 8);
+    ed.setTextType(1);
+    EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB\r\nC\rD\r\n"));
+    ed.FileSave(env.path("crlf.nc"));
+    EXPECT_EQ(readFile(env.path("crlf.nc")), QByteArray("A\r\nB\r\nC\rD\r\n"));
+    ed.setTextType(2);
+    ed.FileInsert(env.write("ins.nc", "X\r\n"));
+    EXPECT_EQ(ed.TextAll(), QByteArray("X\nA\nB\nC\rD\n"));
+}
+
+TEST(Editor, FileErrorsAndSafeSave)
+{
+    TempEnv env;
+    Editor ed;
+    EXPECT_THROW(ed.FileLoad(env.path("none.nc")), RkError);
+
+    const QString path = env.write("keep.nc", "OLD\r\n");
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    ed.setTextAll("NEW\r\n");
+    ed.FileSave(path);
+    EXPECT_EQ(readFile(path), QByteArray("NEW\r\n"));
+    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther),
+              QFile::ReadGroup);
+
+    // A folder that cannot be written: the old file stays whole.
+    QFile::setPermissions(env.dataPath(), QFile::ReadOwner | QFile::ExeOwner);
+    ed.setTextAll("NEWER\r\n");
+    if (!QFileInfo(env.dataPath()).isWritable()) {
+        EXPECT_THROW(ed.FileSave(path), RkError);
+        EXPECT_EQ(readFile(path), QByteArray("NEW\r\n"));
+    }
+    QFile::setPermissions(env.dataPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_THROW(ed.FileSave(env.path("no/such/folder/x.nc")), RkError);
+
+    // Insert at the caret.
+    ed.setTextAll("AB");
+    ed.setCaret(2, 1);
+    ed.FileInsert(env.write("ins.nc", "xy"));
+    EXPECT_EQ(ed.TextAll(), QByteArray("AxyB"));
+}
+
+TEST(Editor, CharacterAttributesAndTextAllClearsThem)
+{
+    Editor ed;
+    ed.setTextAll("N10 G01 X5\r\nM30");
+    ed.setSelStartY(1);
+    ed.setSelStartX(5);
+    ed.setSelEndY(1);
+    ed.setSelEndX(8);
+    ed.setCharacterForeColor(QColor(255, 0, 0));
+    ed.setCharacterBold(true);
+    ed.setSelStartX(1);
+    ed.setSelEndX(6);
+    ed.setCharacterItalic(true);
+    EXPECT_EQ(ed.characterForeColorAt(1, 5), QColor(255, 0, 0));
+    EXPECT_EQ(ed.characterForeColorAt(1, 7), QColor(255, 0, 0));
+    EXPECT_EQ(ed.characterForeColorAt(1, 8), ed.ForeColor());
+    EXPECT_TRUE(ed.characterBoldAt(1, 6));
+    EXPECT_FALSE(ed.characterBoldAt(1, 4));
+    EXPECT_TRUE(ed.characterItalicAt(1, 1));
+    EXPECT_TRUE(ed.characterItalicAt(1, 5));
+    EXPECT_FALSE(ed.characterItalicAt(1, 6));
+    EXPECT_TRUE(ed.characterBoldAt(1, 5)); // the italic run kept the bold of its middle
+
+    // Styles stay after painting (no lexer repaints them).
+    ed.show();
+    QTest::qWait(20);
+    EXPECT_EQ(ed.characterForeColorAt(1, 6), QColor(255, 0, 0));
+
+    ed.setCaret(3, 2);
+    ed.setIsDirty(false);
+    ed.setTextAll(ed.TextAll());
+    EXPECT_EQ(ed.TextAll(), QByteArray("N10 G01 X5\r\nM30"));
+    EXPECT_EQ(ed.characterForeColorAt(1, 5), ed.ForeColor());
+    EXPECT_FALSE(ed.characterBoldAt(1, 6));
+    EXPECT_FALSE(ed.characterItalicAt(1, 1));
+    EXPECT_EQ(ed.CaretX(), 3);
+    EXPECT_EQ(ed.CaretY(), 2);
+    EXPECT_FALSE(ed.IsDirty());
+}
+
+TEST(Editor, FindFindNextAndReplaceWithQuery)
+{
+    Editor ed;
+    ed.setTextAll("G0 X1\r\nG1 X2\r\ng1 X3\r\nG10");
+    ed.SearchTarget = "G1";
+    ed.SearchOrigin = 1;
+    ed.SearchCaseSensitive = true;
+    ed.SearchWholeWordsOnly = true;
+    ed.setAction(9);
+    EXPECT_TRUE(ed.SearchResult());
+    EXPECT_EQ(ed.SelStartY(), 2);
+    EXPECT_EQ(ed.SelText(), QByteArray("G1"));
+    ed.setAction(11);
+    EXPECT_FALSE(ed.SearchResult()); // g1 differs in case, G10 is another word
+
+    ed.SearchCaseSensitive = false;
+    ed.SearchWholeWordsOnly = false;
+    ed.SearchReplacement = "G01";
+    QList<int> answers = {2, 1, 4};
+    int asked = 0;
+    QObject::connect(&ed, &Editor::ReplaceQuery, [&](int &a) { a = answers.value(asked++, 0); });
+    ed.setAction(10);
+    EXPECT_TRUE(ed.SearchResult());
+    EXPECT_EQ(asked, 3); // the third answer replaces the rest without asking
+    EXPECT_EQ(ed.TextAll(), QByteArray("G0 X1\r\nG1 X2\r\nG01 X3\r\nG010"));
+
+    asked = 0;
+    answers = {0};
+    ed.SearchTarget = "X";
+    ed.setAction(10);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ed.TextAll(), QByteArray("G0 X1\r\nG1 X2\r\nG01 X3\r\nG010"));
+}
+
+TEST(Editor, RedrawOffStopsNotificationsAndRestores)
+{
+    Editor ed;
+    ed.setTextAll("A\r\nB\r\nC");
+    QSignalSpy caret(&ed, &Editor::CaretMoved);
+    ed.setRedraw(false);
+    EXPECT_FALSE(ed.Redraw());
+    ed.setCaret(1, 3);
+    EXPECT_EQ(caret.count(), 0);
+    ed.setRedraw(true);
+    QApplication::processEvents();
+    EXPECT_EQ(caret.count(), 1);
+    EXPECT_EQ(ed.CaretY(), 3);
+}
+
+TEST(Editor, LineFrameWithRedrawOffKeepsEveryRule)
+{
+    Editor ed;
+    ed.setTextAll("%\r\nN10 G0 X1\r\nN20 G1 X2\r\nN30 M30\r\n");
+    ed.setIsDirty(false);
+    ed.setCaret(5, 3);
+    ed.setTopY(1);
+    QSignalSpy modified(&ed, &Editor::ModifiedChanged);
+
+    ed.setRedraw(false);
+    ed.setTextAll(ed.TextAll());
+    ed.setInsertMode(false);
+    for (int i = 1; i <= ed.Count(); ++i) {
+        ed.setTextIndex(i);
+        QByteArray line = ed.Text();
+        line.replace("N", "N0");
+        ed.setText(line);
+        EXPECT_EQ(ed.Text(), line); // read back at once
+    }
+    EXPECT_EQ(ed.Count(), 5);
+    EXPECT_TRUE(ed.IsDirty());
+    ed.setTextIndex(2);
+    ed.setText("N010 G00");
+    ed.setTextIndex(3);
+    EXPECT_EQ(ed.Text(), QByteArray("N020 G1 X2"));
+    // The caret keeps its line and column.
+    EXPECT_EQ(ed.CaretY(), 3);
+    EXPECT_EQ(ed.CaretX(), 5);
+    EXPECT_EQ(ed.TextAll(), QByteArray("%\r\nN010 G00\r\nN020 G1 X2\r\nN030 M30\r\n"));
+
+    // A written line end splits the line at once.
+    ed.setTextIndex(4);
+    ed.setText("N030\r\nM30");
+    EXPECT_EQ(ed.Count(), 6);
+    ed.setTextIndex(5);
+    EXPECT_EQ(ed.Text(), QByteArray("M30"));
+    ed.setInsertMode(true);
+    ed.setRedraw(true);
+    QApplication::processEvents();
+    EXPECT_GE(modified.count(), 1);
+    EXPECT_EQ(ed.TextAll(), QByteArray("%\r\nN010 G00\r\nN020 G1 X2\r\nN030\r\nM30\r\n"));
+
+    // Unchanged lines written back change nothing.
+    ed.setIsDirty(false);
+    ed.setRedraw(false);
+    ed.setInsertMode(false);
+    for (int i = 1; i <= ed.Count(); ++i) {
+        ed.setTextIndex(i);
+        ed.setText(ed.Text());
+    }
+    ed.setRedraw(true);
+    EXPECT_FALSE(ed.IsDirty());
+}
+
+TEST(Editor, LinesWrittenWithRedrawOffUndoInOneStep)
+{
+    Editor ed;
+    ed.setTextAll("A\r\nB\r\nC");
+    ed.setRedraw(false);
+    ed.setInsertMode(false);
+    for (int i = 1; i <= 3; ++i) {
+        ed.setTextIndex(i);
+        ed.setText(ed.Text() + "1");
+    }
+    ed.setRedraw(true);
+    EXPECT_EQ(ed.TextAll(), QByteArray("A1\r\nB1\r\nC1"));
+    ed.setAction(6);
+    EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB\r\nC"));
+}

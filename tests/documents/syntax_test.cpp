@@ -1,0 +1,297 @@
+// Syntax files and the spans they colour.
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "documents/syntaxrules.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+using namespace lumrik::test;
+
+namespace {
+
+SyntaxRules rulesOf(const QByteArray &ini)
+{
+    IniFile f;
+    f.loadFromBytes(ini);
+    return parseSyntaxRules(f, "t.syn");
+}
+
+// The spans as "start-end:style" text, for short expectations.
+QString spansText(const QByteArray &line, const SyntaxRules &r, bool runs)
+{
+    std::vector<ColorSpan> out;
+    std::vector<int> scratch;
+    if (runs)
+        lineRuns(line, r, out, scratch);
+    else
+        lineSpans(line, r, out);
+    QStringList parts;
+    for (const ColorSpan &s : out)
+        parts << QStringLiteral("%1-%2:%3").arg(s.start).arg(s.end).arg(s.style);
+    return parts.join(' ');
+}
+
+}
+
+TEST(SyntaxFile, ReadsRulesUpToTheFirstGap)
+{
+    const SyntaxRules r = rulesOf("[Context]\n1=X\n2=G0\n4=M\n[CColor]\n1= 0000FF \n2=FF0000\n"
+                                  "[CStyle]\n1=B\n2=i\n[Len]\n2=1\n"
+                                  "[STARTSTOP]\nS1=(\nE1=)\nS2=;\nS4=%\n[SColor]\n2=00FF00\n[SStyle]\n1=I\n");
+    ASSERT_EQ(r.keywords.size(), 2u); // rule 4 is after the gap
+    EXPECT_EQ(r.keywords[0].keyword, "X");
+    EXPECT_TRUE(r.keywords[0].withNumber);
+    EXPECT_EQ(r.keywords[1].keyword, "G0");
+    EXPECT_FALSE(r.keywords[1].withNumber);
+    const SyntaxStyle x = r.styles[size_t(r.keywords[0].style)];
+    EXPECT_EQ(x.colour, 0x0000FF); // red in the low byte, as stored colours are
+    EXPECT_TRUE(x.bold);
+    EXPECT_FALSE(x.italic);
+    const SyntaxStyle g = r.styles[size_t(r.keywords[1].style)];
+    EXPECT_EQ(g.colour, 0xFF0000);
+    EXPECT_FALSE(g.bold || g.italic); // lower-case "i" is plain
+    ASSERT_EQ(r.ranges.size(), 2u);
+    EXPECT_EQ(r.ranges[0].start, "(");
+    EXPECT_EQ(r.ranges[0].end, ")");
+    EXPECT_TRUE(r.ranges[1].end.isEmpty());
+    const SyntaxStyle c = r.styles[size_t(r.ranges[0].style)];
+    EXPECT_EQ(c.colour, 0); // a missing colour is black
+    EXPECT_TRUE(c.italic);
+    EXPECT_EQ(r.styles[size_t(r.ranges[1].style)].colour, 0x00FF00);
+}
+
+TEST(SyntaxFile, BadColourThrowsWithItsPlace)
+{
+    try {
+        rulesOf("[Context]\n1=X\n2=Y\n[CColor]\n2=GRÖN\n");
+        FAIL() << "no error";
+    } catch (const RkError &e) {
+        EXPECT_TRUE(e.description().contains("CColor"));
+        EXPECT_TRUE(e.description().contains("GRÖN"));
+        EXPECT_TRUE(e.description().contains("t.syn"));
+    }
+    EXPECT_THROW(rulesOf("[STARTSTOP]\nS1=(\n[SColor]\n1=&HFF\n"), RkError);
+    EXPECT_NO_THROW(rulesOf("[Context]\n1=X\n[CColor]\n1=\n")); // "&H" alone is 0
+}
+
+TEST(SyntaxFile, ChosenByTheMachineFile)
+{
+    TempEnv env;
+    env.write("FANUC.SYN", "[Context]\n1=N\n");
+    env.write("heid.syn", "[Context]\n1=L\n2=CC\n");
+    env.write("MILL.cfg", "[Settings]\nColorFile=heid\n");
+    env.write("LATHE.CFG", "[Settings]\nFileExtension=*.NC\n");
+    env.write("NONE.cfg", "[Settings]\nColorFile=\n");
+    EXPECT_EQ(loadSyntaxRules("mill").keywords.size(), 2u);  // machine found without regard to case
+    EXPECT_EQ(loadSyntaxRules("LATHE").keywords.size(), 1u); // default "fanuc", found as FANUC.SYN
+    EXPECT_EQ(loadSyntaxRules("NOSUCH").keywords.size(), 1u);
+    EXPECT_TRUE(loadSyntaxRules("NONE").empty());
+    EXPECT_TRUE(syntaxFilePath("NONE").isEmpty());
+    QFile::remove(env.path("FANUC.SYN"));
+    EXPECT_TRUE(loadSyntaxRules("LATHE").empty()); // a missing file is no error
+}
+
+TEST(SyntaxSpans, KeywordWithAndWithoutNumber)
+{
+    const SyntaxRules x = rulesOf("[Context]\n1=X\n2=Y\n[CColor]\n2=FF\n");
+    EXPECT_EQ(spansText("X-12.5Y3", x, false), "0-6:0 6-8:1");
+    const SyntaxRules xAlone = rulesOf("[Context]\n1=X\n[Len]\n1=yes\n");
+    EXPECT_EQ(spansText("X-12.5Y3", xAlone, false), "0-1:0");
+    // Signs, points and commas belong to the number.
+    EXPECT_EQ(spansText("X+1,5 ", x, false), "0-5:0");
+}
+
+TEST(SyntaxSpans, LongKeywordWithNumberColoursWordAndNumber)
+{
+    const SyntaxRules r = rulesOf("[Context]\n1=G0\n2=M98\n");
+    EXPECT_EQ(spansText("G01 X5", r, false), "0-3:0");
+    EXPECT_EQ(spansText("GO", r, false), "");
+    EXPECT_EQ(spansText("M98P1000", r, false), "0-3:0");
+    EXPECT_EQ(spansText("N5M98 P12", r, false), "2-5:0");
+}
+
+TEST(SyntaxSpans, EveryOccurrenceIncludingNeighbours)
+{
+    const SyntaxRules g = rulesOf("[Context]\n1=G\n");
+    EXPECT_EQ(spansText("G1G2 G3", g, false), "0-2:0 2-4:0 5-7:0");
+    const SyntaxRules xx = rulesOf("[Context]\n1=X\n[Len]\n1=1\n");
+    EXPECT_EQ(spansText("XX", xx, false), "0-1:0 1-2:0");
+    const SyntaxRules cs = rulesOf("[Context]\n1=x\n");
+    EXPECT_EQ(spansText("X1", cs, false), ""); // case-sensitive
+}
+
+TEST(SyntaxSpans, RangesEndAfterTheirStartAndOnlyTheFirstCounts)
+{
+    const SyntaxRules r = rulesOf("[STARTSTOP]\nS1=(\nE1=)\nS2=;\nS3=\"\nE3=\"\n"
+                                  "[SColor]\n1=1\n2=2\n3=3\n");
+    EXPECT_EQ(spansText("(A) (B)", r, false), "0-3:0");
+    EXPECT_EQ(spansText(") X (A)", r, false), "4-7:0"); // the ")" before the start is not the end
+    EXPECT_EQ(spansText("G1 (OPEN", r, false), "");      // no end: nothing
+    EXPECT_EQ(spansText("G1 ; rest", r, false), "3-9:1"); // empty end: to the end of the line
+    EXPECT_EQ(spansText("A \"B\" C", r, false), "2-5:2"); // same start and end string
+    const SyntaxRules multi = rulesOf("[STARTSTOP]\nS1=/*\nE1=*/\n");
+    EXPECT_EQ(spansText("G1 /* A */ X", multi, false), "3-10:0"); // the whole end string
+}
+
+TEST(SyntaxSpans, RunsShowTheLastRuleOnEachCharacter)
+{
+    const SyntaxRules r = rulesOf("[Context]\n1=N\n2=X\n3=T\n[CColor]\n1=1\n2=2\n3=3\n"
+                                  "[STARTSTOP]\nS1=(\nE1=)\n[SColor]\n1=4\n[SStyle]\n1=I\n");
+    // The comment colours the X inside it; keywords outside keep theirs.
+    EXPECT_EQ(spansText("N10 X5 (X1 T2) T3", r, true), "0-3:0 4-6:1 7-14:3 15-17:2");
+    EXPECT_EQ(spansText("", r, true), "");
+    EXPECT_EQ(spansText("G0 Y1", r, true), "");
+    // Neighbouring runs of one style are one run.
+    const SyntaxRules same = rulesOf("[Context]\n1=X\n2=Y\n");
+    EXPECT_EQ(spansText("X1Y2", same, true), "0-4:0");
+    EXPECT_EQ(same.styles.size(), 1u);
+}
+
+TEST(SyntaxFile, ShippedFanucFileColoursATypicalBlock)
+{
+    IniFile f;
+    ASSERT_TRUE(f.load(QStringLiteral(LUMRIK_SOURCE_DIR "/resources/data/install/fanuc.syn")));
+    const SyntaxRules r = parseSyntaxRules(f, "fanuc.syn");
+    EXPECT_GE(r.keywords.size(), 20u);
+    EXPECT_GE(r.ranges.size(), 1u);
+    std::vector<ColorSpan> runs;
+    std::vector<int> scratch;
+    const QByteArray line = "N20 T1 M6 (PLANFRAS D50)";
+    lineRuns(line, r, runs, scratch);
+    ASSERT_FALSE(runs.empty());
+    EXPECT_EQ(runs.front().start, 0);
+    EXPECT_EQ(runs.front().end, 3);               // N20
+    EXPECT_EQ(runs.back().start, line.indexOf('('));
+    EXPECT_EQ(runs.back().end, line.size());      // the comment, whole
+    EXPECT_TRUE(r.styles[size_t(runs.back().style)].italic);
+}
+
+// ----- colouring an editor --------------------------------------------------------
+
+#include "core/services.h"
+#include "documents/editor.h"
+#include "documents/syntax.h"
+
+namespace {
+
+const QByteArray kSyntax = "[Context]\n1=N\n2=X\n3=G\n[CColor]\n1=808080\n2=0000FF\n3=FF0000\n"
+                           "[CStyle]\n3=B\n[STARTSTOP]\nS1=(\nE1=)\n[SColor]\n1=008000\n[SStyle]\n1=I\n";
+
+const QByteArray kText = "%\r\nN10 G1 X-12.5 (X1 G2)\r\nN20 X5\r\nN30 G0\r\nN40 M30\r\n";
+
+struct Colouring {
+    TempEnv env;
+    Editor ed;
+    Colouring(const QByteArray &syntax = kSyntax)
+    {
+        env.write("MILL.cfg", "[Settings]\nColorFile=mill\n");
+        env.write("mill.syn", syntax);
+        ed.setForeColor(Qt::black);
+        ed.setTextAll(kText);
+        ed.setIsDirty(false);
+    }
+    QColor at(int line, int col) const { return ed.characterForeColorAt(line, col); }
+};
+
+}
+
+TEST(ColorNC, ColoursWholeDocumentFromLineOne)
+{
+    Colouring c;
+    EXPECT_EQ(ColorNC(&c.ed, "MILL", 0, 0, 30000, false), c.ed.Count());
+    // Line 2: N10 G1 X-12.5 (X1 G2)
+    EXPECT_EQ(c.at(2, 1), rkColor(0x808080));
+    EXPECT_EQ(c.at(2, 3), rkColor(0x808080));
+    EXPECT_EQ(c.at(2, 4), Qt::black); // the blank
+    EXPECT_EQ(c.at(2, 5), QColor(0, 0, 255)); // FF0000 is blue
+    EXPECT_TRUE(c.ed.characterBoldAt(2, 5));
+    EXPECT_EQ(c.at(2, 8), QColor(255, 0, 0)); // X-12.5, red
+    EXPECT_EQ(c.at(2, 13), QColor(255, 0, 0));
+    EXPECT_FALSE(c.ed.characterBoldAt(2, 8));
+    EXPECT_EQ(c.at(2, 16), rkColor(0x008000)); // the comment wins over X1 and G2
+    EXPECT_EQ(c.at(2, 17), rkColor(0x008000));
+    EXPECT_TRUE(c.ed.characterItalicAt(2, 20));
+    EXPECT_FALSE(c.ed.characterBoldAt(2, 20));
+    EXPECT_EQ(c.at(2, 15), rkColor(0x008000)); // "("
+    EXPECT_EQ(c.at(2, 21), rkColor(0x008000)); // ")"
+    EXPECT_EQ(c.at(5, 1), rkColor(0x808080)); // the last line too
+    EXPECT_EQ(c.at(5, 5), Qt::black);         // M has no rule
+    EXPECT_EQ(c.ed.TextAll(), kText);         // the text itself is untouched
+}
+
+TEST(ColorNC, LineRangeAndEarlierColoursReset)
+{
+    Colouring c;
+    ColorNC(&c.ed, "MILL", 0, 0, 0, false);
+    EXPECT_EQ(ColorNC(&c.ed, "MILL", 1, 3, 3000, false), 3);
+    EXPECT_EQ(c.at(3, 1), rkColor(0x808080));
+    EXPECT_EQ(c.at(4, 1), Qt::black); // beyond the range: plain again
+    EXPECT_EQ(ColorNC(&c.ed, "MILL", 4, 1000, 3000, false), c.ed.Count() - 3);
+}
+
+TEST(ColorNC, GivesBackCaretSelectionModesAndModifiedFlag)
+{
+    for (bool dirty : {false, true}) {
+        Colouring c;
+        c.ed.setIsDirty(dirty);
+        c.ed.setCaret(2, 3);
+        c.ed.setSelMark(1);
+        c.ed.setCaret(6, 4); // selection from line 3 column 2 to line 4 column 6
+        c.ed.setTextIndex(5);
+        c.ed.setInsertMode(false);
+        const int x1 = c.ed.SelStartX(), y1 = c.ed.SelStartY(), x2 = c.ed.SelEndX(), y2 = c.ed.SelEndY();
+        const int caretX = c.ed.CaretX(), caretY = c.ed.CaretY();
+        ColorNC(&c.ed, "MILL", 0, 0, 30000, true);
+        EXPECT_EQ(c.ed.IsDirty(), dirty);
+        EXPECT_EQ(c.ed.SelStartX(), x1);
+        EXPECT_EQ(c.ed.SelStartY(), y1);
+        EXPECT_EQ(c.ed.SelEndX(), x2);
+        EXPECT_EQ(c.ed.SelEndY(), y2);
+        EXPECT_EQ(c.ed.CaretX(), caretX);
+        EXPECT_EQ(c.ed.CaretY(), caretY);
+        EXPECT_EQ(c.ed.TextIndex(), 5);
+        EXPECT_FALSE(c.ed.InsertMode());
+        EXPECT_TRUE(c.ed.Redraw());
+    }
+}
+
+TEST(ColorNC, BadSyntaxFileIsReportedAndChangesNothing)
+{
+    Colouring c("[Context]\n1=N\n[CColor]\n1=BLÅ\n");
+    c.ed.setInsertMode(false);
+    QString reported;
+    setErrorBoxHook([&](const QString &text) { reported = text; return true; });
+    EXPECT_EQ(ColorNC(&c.ed, "MILL", 0, 0, 0, true), 0);
+    setErrorBoxHook({});
+    EXPECT_TRUE(reported.contains("BLÅ"));
+    EXPECT_TRUE(c.ed.Redraw());
+    EXPECT_FALSE(c.ed.InsertMode());
+    EXPECT_FALSE(c.ed.IsDirty());
+}
+
+TEST(ColorNC, MissingSyntaxFileOnlyResets)
+{
+    Colouring c;
+    ColorNC(&c.ed, "MILL", 0, 0, 0, false);
+    QFile::remove(c.env.path("mill.syn"));
+    ColorNC(&c.ed, "MILL", 0, 0, 0, false);
+    EXPECT_EQ(c.at(2, 1), Qt::black);
+    EXPECT_TRUE(c.ed.Redraw());
+}
+
+TEST(ColorNC, TimeBudgetStopsARun)
+{
+    Colouring c;
+    QByteArray big;
+    for (int i = 0; i < 200000; ++i)
+        big += "N" + QByteArray::number(i) + " G1 X1. (A)\r\n";
+    c.ed.setTextAll(big);
+    const int done = ColorNC(&c.ed, "MILL", 0, 0, 1, false);
+    EXPECT_GT(done, 0);
+    EXPECT_LT(done, c.ed.Count());
+    EXPECT_EQ(c.at(c.ed.Count() - 1, 1), Qt::black);
+}

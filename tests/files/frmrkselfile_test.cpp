@@ -1,0 +1,538 @@
+// The file selector window on real folders: opening, the exits, the list,
+// sorting, rename, new folder, delete and the backup clean-up.
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "core/paths.h"
+#include "files/foldertree.h"
+#include "files/frmconfirmbackupdelete.h"
+#include "files/frmrkselfile.h"
+#include "qtprint.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+using lumrik::test::MsgBoxRecorder;
+using lumrik::test::TempEnv;
+
+namespace {
+
+class SelFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_ = {gsShowFileExt, gActiveCfg, gActiveCfgFile, gsRootFolder};
+        savedFlags_ = {gbShowAllFiles, gScanComment, gNumberSort, gMakeBackup};
+        gsShowFileExt = "*.NC";
+        gbShowAllFiles = true;
+        gScanComment = true;
+        gNumberSort = false;
+        gMakeBackup = false;
+        prog = env.path("ncprog");
+        env.write("ncprog/O1000.NC", "%\r\nO1000 (SHAFT 12)\r\nN10 G0 X0\r\n");
+        env.write("ncprog/o2000.nc", "O2000 ( lower case )\r\n");
+        env.write("ncprog/NOTE.TXT", "(NOT LISTED)\r\n");
+        env.write("ncprog/.HIDDEN.NC", "(H)\r\n");
+        env.write("ncprog/SUB/S1.NC", "(IN SUB)\r\n");
+        env.write("other/X1.NC", "(OTHER MACHINE)\r\n");
+        writeMachine("DEMO", prog, prog);
+        writeMachine("MILL", env.path("other"), env.path("other"));
+        gActiveCfg = "DEMO";
+        setErrorBoxHook([this](const QString &text) {
+            errors << text;
+            return true;
+        });
+    }
+    void TearDown() override
+    {
+        setErrorBoxHook({});
+        gsShowFileExt = saved_[0];
+        gActiveCfg = saved_[1];
+        gActiveCfgFile = saved_[2];
+        gsRootFolder = saved_[3];
+        gbShowAllFiles = savedFlags_[0];
+        gScanComment = savedFlags_[1];
+        gNumberSort = savedFlags_[2];
+        gMakeBackup = savedFlags_[3];
+    }
+
+    void writeMachine(const QString &name, const QString &root, const QString &send)
+    {
+        env.write(name + ".cfg", ("[Settings]\r\nDefaultPath=" + root + "\r\n[CNCProgPath]\r\nDefaultCncPath=" + send
+                                  + "\r\n")
+                                     .toUtf8());
+    }
+
+    // Shows the selector as File > Open does, without waiting.
+    void open(frmRkSelFile &f)
+    {
+        f.sRootPath = GetDefaultPath("root");
+        f.sPreSelectedPath = GetDefaultPath("send");
+        f.show();
+    }
+
+    static QStringList shownNames(const frmRkSelFile &f)
+    {
+        QStringList out;
+        for (int i = 0; i < f.lstViewFiles->topLevelItemCount(); ++i)
+            out << f.lstViewFiles->topLevelItem(i)->text(0);
+        return out;
+    }
+
+    static QTreeWidgetItem *item(const frmRkSelFile &f, const QString &shown)
+    {
+        for (int i = 0; i < f.lstViewFiles->topLevelItemCount(); ++i)
+            if (f.lstViewFiles->topLevelItem(i)->text(0) == shown)
+                return f.lstViewFiles->topLevelItem(i);
+        return nullptr;
+    }
+
+    static void select(frmRkSelFile &f, const QString &shown)
+    {
+        QTreeWidgetItem *it = item(f, shown);
+        ASSERT_NE(it, nullptr) << shown.toStdString();
+        f.lstViewFiles->setCurrentItem(it);
+    }
+
+    TempEnv env;
+    QString prog;
+    QStringList errors;
+    std::array<QString, 4> saved_;
+    std::array<bool, 4> savedFlags_;
+};
+
+}
+
+TEST_F(SelFileTest, OpenReturnsTheChosenFileAndMachine)
+{
+    frmRkSelFile f;
+    f.sRootPath = GetDefaultPath("root");
+    f.sPreSelectedPath = GetDefaultPath("send");
+    QStringList seen;
+    QTimer::singleShot(0, &f, [&] {
+        seen = shownNames(f);
+        select(f, "O2000.NC");
+        EXPECT_TRUE(f.cmdOpen->isEnabled());
+        f.cmdOpen->click();
+    });
+    EXPECT_EQ(f.exec(), QDialog::Accepted);
+    EXPECT_FALSE(f.isVisible());
+    // Names in upper case, sorted; no dot files, no folders, only the filter's extension.
+    EXPECT_EQ(seen, (QStringList{"O1000.NC", "O2000.NC"}));
+    // The name on disk comes back, so the file opens.
+    EXPECT_EQ(f.sSelectedFile, "o2000.nc");
+    EXPECT_EQ(f.sSelectedPath, prog + "/");
+    EXPECT_TRUE(QFile::exists(f.sSelectedPath + f.sSelectedFile));
+    EXPECT_EQ(f.cmbMaskiner->currentText(), "DEMO");
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(SelFileTest, ListShowsCommentsDatesAndSizes)
+{
+    frmRkSelFile f;
+    open(f);
+    ASSERT_EQ(f.lstViewFiles->columnCount(), 4);
+    EXPECT_EQ(f.lstViewFiles->headerItem()->text(1), "KOMMENTAR");
+    QTreeWidgetItem *a = item(f, "O1000.NC");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(1), "SHAFT 12");
+    EXPECT_EQ(a->text(3), "32");
+    EXPECT_FALSE(a->text(2).isEmpty());
+    EXPECT_EQ(item(f, "O2000.NC")->text(1), "LOWER CASE");
+
+    // Comments off: name, date, size.
+    f.mnuVisaPar->trigger();
+    EXPECT_FALSE(f.showComments());
+    ASSERT_EQ(f.lstViewFiles->columnCount(), 3);
+    EXPECT_EQ(item(f, "O1000.NC")->text(2), "32");
+
+    // Preview of the current file.
+    select(f, "O1000.NC");
+    f.mnuVisaFirstBlock->trigger();
+    EXPECT_TRUE(f.txtPreView->isVisible());
+    EXPECT_EQ(f.txtPreView->toPlainText(), "%\nO1000 (SHAFT 12)\nN10 G0 X0");
+}
+
+TEST_F(SelFileTest, EnterAbortAndClose)
+{
+    frmRkSelFile f;
+    open(f);
+    select(f, "O1000.NC");
+    f.lstViewFiles->setFocus();
+    QTest::keyClick(f.lstViewFiles, Qt::Key_Return);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(f.sSelectedFile, "O1000.NC");
+
+    // The next opening starts with nothing chosen; the close box is Abort.
+    f.show();
+    EXPECT_EQ(f.sSelectedFile, "");
+    f.close();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(f.sSelectedFile, "");
+    EXPECT_EQ(f.sSelectedPath, prog + "/");
+
+    // "&Stäng" changes nothing but the visibility.
+    f.sSelectedPath = "kept";
+    f.show();
+    f.mnuClose->trigger();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(f.sSelectedPath, "kept");
+
+    // The placement is written when the window hides.
+    EXPECT_FALSE(GetIniSetting("Settings", "FileWidth").isEmpty());
+}
+
+TEST_F(SelFileTest, SearchIsANamePrefixOfTheShownFolderOnly)
+{
+    env.write("ncprog/O1234.NC", "x");
+    env.write("ncprog/X12.NC", "x");
+    frmRkSelFile f;
+    open(f);
+    f.txtSearch->setText("o12");
+    QTest::keyClick(f.txtSearch, Qt::Key_Return);
+    EXPECT_EQ(f.searchPattern(), "o12*");
+    EXPECT_EQ(shownNames(f), QStringList{"O1234.NC"});
+    EXPECT_TRUE(f.isVisible());
+
+    // A search text with a path in it finds nothing and leaves the folder alone.
+    f.txtSearch->setText("SUB/S");
+    f.cmdShowFiles->click();
+    EXPECT_TRUE(shownNames(f).isEmpty());
+    EXPECT_EQ(f.currentPath(), prog + "/");
+    f.txtSearch->setText("../other/X");
+    f.cmdShowFiles->click();
+    EXPECT_TRUE(shownNames(f).isEmpty());
+
+    f.txtSearch->clear();
+    f.mnuVisaUppdat->trigger();
+    EXPECT_EQ(shownNames(f).size(), 4);
+}
+
+TEST_F(SelFileTest, NumericSortingOfNamesAndSizes)
+{
+    QDir(prog).removeRecursively();
+    env.write("ncprog/100.NC", QByteArray(900, 'x'));
+    env.write("ncprog/20.NC", QByteArray(10000, 'x'));
+    env.write("ncprog/3.NC", QByteArray(25, 'x'));
+    env.write("ncprog/1E999.NC", "x");
+    gNumberSort = true;
+    gScanComment = false;
+    frmRkSelFile f;
+    open(f);
+    EXPECT_EQ(shownNames(f), (QStringList{"3.NC", "20.NC", "100.NC", "1E999.NC"}));
+    EXPECT_TRUE(errors.isEmpty());
+
+    // Size column (the last): the first click descending, the second ascending.
+    const int sizeCol = f.lstViewFiles->columnCount() - 1;
+    f.lstViewFiles->header()->sectionClicked(sizeCol);
+    EXPECT_EQ(shownNames(f), (QStringList{"20.NC", "100.NC", "3.NC", "1E999.NC"}));
+    f.lstViewFiles->header()->sectionClicked(sizeCol);
+    EXPECT_EQ(shownNames(f), (QStringList{"1E999.NC", "3.NC", "100.NC", "20.NC"}));
+
+    // Without the setting the names sort as text.
+    gNumberSort = false;
+    f.cmdShowFiles->click();
+    EXPECT_EQ(shownNames(f), (QStringList{"100.NC", "1E999.NC", "20.NC", "3.NC"}));
+}
+
+TEST_F(SelFileTest, RenameRefusesBadNamesAndNeverReplaces)
+{
+    MsgBoxRecorder boxes;
+    env.write("ncprog/O3000.NC", "KEEP");
+    frmRkSelFile f;
+    open(f);
+    select(f, "O1000.NC");
+    ASSERT_EQ(f.currentFile(), "O1000.NC");
+
+    for (const QString bad : {"a/b", "..\\x", ".", ".."}) {
+        boxes.clear();
+        f.lstViewFiles_AfterLabelEdit(bad);
+        EXPECT_EQ(boxes.calls().size(), 1u) << bad.toStdString();
+        select(f, "O1000.NC");
+    }
+    EXPECT_TRUE(QFile::exists(prog + "/O1000.NC"));
+    EXPECT_FALSE(QFile::exists(env.path("x")));
+
+    // Onto an existing file, also one differing only in letter case: refused.
+    boxes.clear();
+    f.lstViewFiles_AfterLabelEdit("o3000.nc");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.contains("finns redan"));
+    EXPECT_EQ(lumrik::test::readFile(prog + "/O3000.NC"), "KEEP");
+    EXPECT_TRUE(QFile::exists(prog + "/O1000.NC"));
+
+    // A good name: renamed, listed and selected.
+    select(f, "O1000.NC");
+    boxes.clear();
+    f.lstViewFiles_AfterLabelEdit("O1001.NC");
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(QFile::exists(prog + "/O1001.NC"));
+    EXPECT_FALSE(QFile::exists(prog + "/O1000.NC"));
+    EXPECT_TRUE(shownNames(f).contains("O1001.NC"));
+    EXPECT_EQ(f.currentFile(), "O1001.NC");
+
+    // Only the letter case changes: allowed, nothing else is touched.
+    select(f, "O2000.NC");
+    f.lstViewFiles_AfterLabelEdit("O2000.NC");
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(QDir(prog).entryList(QDir::Files).contains("O2000.NC"));
+    EXPECT_FALSE(QDir(prog).entryList(QDir::Files).contains("o2000.nc"));
+}
+
+TEST_F(SelFileTest, RenameThroughTheLabelEdit)
+{
+    frmRkSelFile f;
+    open(f);
+    select(f, "O2000.NC");
+    f.mnuRename->trigger();
+    auto *edit = f.lstViewFiles->findChild<QLineEdit *>();
+    ASSERT_NE(edit, nullptr);
+    // The edit starts with the name on disk.
+    EXPECT_EQ(edit->text(), "o2000.nc");
+    edit->setText("o2500.nc");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::qWait(20);
+    EXPECT_TRUE(QFile::exists(prog + "/o2500.nc"));
+    EXPECT_FALSE(QFile::exists(prog + "/o2000.nc"));
+    EXPECT_TRUE(f.isVisible());
+}
+
+TEST_F(SelFileTest, NewFolderRefusesBadNames)
+{
+    MsgBoxRecorder boxes;
+    frmRkSelFile f;
+    open(f);
+    for (const QString bad : {"x/y", "..", ".", "a\\b"}) {
+        boxes.clear();
+        EXPECT_FALSE(f.CreateNewFolder(bad));
+        EXPECT_EQ(boxes.calls().size(), 1u) << bad.toStdString();
+    }
+    EXPECT_FALSE(QDir(prog + "/x").exists());
+
+    // Through the input box; the new folder becomes the shown one.
+    f.inputBox = [](const QString &prompt, const QString &title) {
+        EXPECT_EQ(title, "Ny mapp");
+        return QStringLiteral("NEW");
+    };
+    boxes.clear();
+    f.mnuPopupNewFolder->trigger();
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(QDir(prog + "/NEW").exists());
+    EXPECT_EQ(f.currentPath(), prog + "/NEW/");
+    EXPECT_EQ(f.lstViewFiles->topLevelItemCount(), 0);
+
+    // An existing name cannot be created again.
+    f.FoTrVi->setSelectedFolder(prog);
+    EXPECT_FALSE(f.CreateNewFolder("NEW"));
+    EXPECT_TRUE(boxes.saw("Fel vid skapande av ny mapp."));
+}
+
+TEST_F(SelFileTest, DeleteAsksAndMovesToTheTrash)
+{
+    MsgBoxRecorder boxes;
+    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
+    QDir().mkpath(env.path("xdg"));
+    qputenv("XDG_DATA_HOME", env.path("xdg").toUtf8());
+    frmRkSelFile f;
+    open(f);
+    select(f, "O1000.NC");
+
+    // From the search box nothing happens.
+    f.txtSearch->setFocus();
+    f.mnuDelete_Click();
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(QFile::exists(prog + "/O1000.NC"));
+
+    // From the list: No keeps the file, Yes moves it to the trash.
+    f.lstViewFiles->setFocus();
+    boxes.answer(MbNo);
+    f.mnuDelete_Click();
+    EXPECT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(QFile::exists(prog + "/O1000.NC"));
+
+    boxes.answer(MbYes);
+    f.mnuDelete_Click();
+    EXPECT_FALSE(QFile::exists(prog + "/O1000.NC"));
+    EXPECT_TRUE(QFile::exists(env.path("xdg/Trash/files/O1000.NC")));
+    EXPECT_EQ(shownNames(f), QStringList{"O2000.NC"});
+    EXPECT_EQ(boxes.calls().size(), 2u);
+    if (oldXdg.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldXdg);
+}
+
+TEST_F(SelFileTest, MachineChangeReRootsTheTree)
+{
+    frmRkSelFile f;
+    open(f);
+    EXPECT_EQ(f.FoTrVi->RootFolder(), prog);
+    ASSERT_TRUE(f.FoTrVi->setSelectedFolder(prog + "/SUB"));
+    EXPECT_EQ(f.currentPath(), prog + "/SUB/");
+    f.cmdAbort->click();
+
+    // Same machine: the tree stays where the user left it.
+    open(f);
+    EXPECT_EQ(f.currentPath(), prog + "/SUB/");
+    f.cmdAbort->click();
+
+    // Another machine: its root and its send folder.
+    gActiveCfg = "MILL";
+    open(f);
+    EXPECT_EQ(f.cmbMaskiner->currentText(), "MILL");
+    EXPECT_EQ(f.FoTrVi->RootFolder(), env.path("other"));
+    EXPECT_EQ(f.currentPath(), env.path("other") + "/");
+    EXPECT_EQ(shownNames(f), QStringList{"X1.NC"});
+
+    // Choosing a machine in the selector makes it current.
+    f.cmbMaskiner->setCurrentIndex(f.cmbMaskiner->findText("DEMO"));
+    f.cmbMaskiner_Click();
+    EXPECT_EQ(gActiveCfg, "DEMO");
+    EXPECT_EQ(f.FoTrVi->RootFolder(), prog);
+    f.cmdAbort->click();
+}
+
+TEST_F(SelFileTest, BackupCleanUpDeletesTheListedCopies)
+{
+    MsgBoxRecorder boxes;
+    env.write("ncprog/P1.NC", "x");
+    env.write("ncprog/P1.001", "x");
+    env.write("ncprog/P1.002", "x");
+    env.write("ncprog/BC.NC", "x");
+    env.write("ncprog/BC.001", "x");
+    env.write("ncprog/ABC.NC", "x");
+    env.write("ncprog/ABC.001", "x");
+    frmRkSelFile f;
+    open(f);
+    QStringList listed;
+    QTimer::singleShot(0, &f, [&] {
+        frmConfirmBackupDelete *d = f.backupDialog();
+        for (int i = 0; i < d->lst2Delete->count(); ++i)
+            listed << d->lst2Delete->item(i)->text();
+        EXPECT_TRUE(d->cmdOk->isEnabled());
+        boxes.answer(MbYes);
+        d->cmdOk->click();
+    });
+    f.FindBackupFiles(f.currentPath());
+    EXPECT_EQ(listed, (QStringList{"ABC.001", "BC.001", "P1.001", "P1.002"}));
+    for (const QString &n : listed)
+        EXPECT_FALSE(QFile::exists(prog + "/" + n)) << n.toStdString();
+    EXPECT_TRUE(QFile::exists(prog + "/P1.NC"));
+    EXPECT_TRUE(QFile::exists(prog + "/BC.NC"));
+}
+
+TEST_F(SelFileTest, BackupCleanUpGoesOnAfterAFailure)
+{
+    MsgBoxRecorder boxes;
+    env.write("ncprog/P1.001", "x");
+    env.write("ncprog/P1.003", "x");
+    QDir(prog).mkdir("P1.002");
+    frmConfirmBackupDelete d;
+    d.sBackupPath = prog + "/";
+    d.setNames({"P1.000", "P1.001", "P1.002", "P1.003"});
+    // P1.000 is gone already (counts as deleted); the folder P1.002 fails.
+    boxes.answer(MbYes);
+    d.cmdOk_Click();
+    EXPECT_TRUE(boxes.saw("Error 75 removing backupfiles"));
+    EXPECT_FALSE(QFile::exists(prog + "/P1.001"));
+    EXPECT_TRUE(QFile::exists(prog + "/P1.003"));
+    EXPECT_EQ(d.names(), (QStringList{"P1.002", "P1.003"}));
+
+    // Once the obstacle is gone, "&Rensa" again finishes the rest.
+    QDir(prog).rmdir("P1.002");
+    boxes.answer(MbYes);
+    d.cmdOk_Click();
+    EXPECT_FALSE(QFile::exists(prog + "/P1.003"));
+    EXPECT_TRUE(d.names().isEmpty());
+
+    // Nothing to delete: one empty line and "&Rensa" disabled.
+    d.setNames({});
+    EXPECT_EQ(d.lst2Delete->count(), 1);
+    EXPECT_FALSE(d.cmdOk->isEnabled());
+}
+
+TEST_F(SelFileTest, DeleteWithoutATrashDeletesNothing)
+{
+    MsgBoxRecorder boxes;
+    // No usable trash: the trash folder's parent is a plain file.
+    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
+    env.write("xdgfile", "not a folder");
+    qputenv("XDG_DATA_HOME", env.path("xdgfile").toUtf8());
+    frmRkSelFile f;
+    open(f);
+    select(f, "O1000.NC");
+    f.lstViewFiles->setFocus();
+    boxes.answer(MbYes);
+    f.mnuDelete_Click();
+    if (oldXdg.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldXdg);
+    // Either the file went to a trash, or the user was told and it is still there.
+    if (QFile::exists(prog + "/O1000.NC")) {
+        EXPECT_TRUE(boxes.saw("Något fel uppstod vid raderingen."));
+        EXPECT_TRUE(boxes.saw("papperskorgen"));
+    } else {
+        EXPECT_EQ(boxes.calls().size(), 1u);
+    }
+    EXPECT_TRUE(QFile::exists(prog + "/o2000.nc"));
+}
+
+TEST_F(SelFileTest, SendHandsTheSelectedProgramsToTheSendWindow)
+{
+    MsgBoxRecorder boxes;
+    env.write("ncprog/O3000.NC", "N10\nN20");
+    frmRkSelFile f;
+    open(f);
+    f.lstViewFiles->setFocus();
+    f.lstViewFiles->selectAll();
+    EXPECT_TRUE(f.cmdSend->isEnabled());
+    QString caption;
+    QByteArray handed;
+    QTimer::singleShot(0, &f, [&] {
+        QWidget *w = QApplication::activeModalWidget();
+        ASSERT_NE(w, nullptr);
+        caption = w->windowTitle();
+        handed = lumrik::test::readFile(tmpFile(kTxdTmp));
+        w->close();
+    });
+    f.cmdSend->click();
+    EXPECT_EQ(caption, "3 nc program att sända");
+    EXPECT_EQ(handed, "%\r\nO1000 (SHAFT 12)\r\nN10 G0 X0\r\nO2000 ( lower case )\r\nN10\nN20\r\n");
+    EXPECT_TRUE(f.isVisible());
+}
+
+TEST_F(SelFileTest, TextsFromTheLanguageFile)
+{
+    const bool oldNotSwedish = gbNotSwedish;
+    const QString oldFile = gsLanguageFile;
+    gsLanguageFile = env.write("lang.lng", "[LANGUAGE]\r\n620=Select program\r\n621=Show\r\n631=Open\r\n"
+                                           "642=NAME\r\n643=COMMENT\r\n644=CHANGED\r\n645=SIZE\r\n");
+    gbNotSwedish = true;
+    {
+        frmRkSelFile f;
+        open(f);
+        EXPECT_EQ(f.windowTitle(), "SELECT PROGRAM");
+        EXPECT_EQ(f.cmdShowFiles->text(), "Show");
+        EXPECT_EQ(f.mnuOpen->text(), "Open");
+        EXPECT_EQ(f.lstViewFiles->headerItem()->text(0), "NAME");
+        EXPECT_EQ(f.lstViewFiles->headerItem()->text(3), "SIZE");
+        f.cmdAbort->click();
+    }
+    gbNotSwedish = oldNotSwedish;
+    gsLanguageFile = oldFile;
+}

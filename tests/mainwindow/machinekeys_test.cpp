@@ -1,0 +1,57 @@
+#include "core/globals.h"
+#include "core/paths.h"
+#include "mainwindow/machinekeys.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+
+TEST(MachineKeys, MissingFileGivesEveryDefault)
+{
+    test::TempEnv env;
+    const MachineKeys k = readMachineKeys(env.path("NONE.cfg"), 4711, "/root/folder");
+    EXPECT_EQ(k.fileExtension, "*.*");
+    EXPECT_EQ(k.commentColor, 4711);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(k.codeText[i], "");
+        EXPECT_EQ(k.codeColor[i], 4711);
+    }
+    EXPECT_EQ(k.rootFolder, "/root/folder");
+    // An empty name never falls back to the main settings file.
+    env.write("lumrik32.INI", "[Settings]\r\nFileExtension=*.WRONG\r\n");
+    EXPECT_EQ(readMachineKeys(QString(), 1, "/r").fileExtension, "*.*");
+}
+
+TEST(MachineKeys, ReadsSettingsAndKeepsDefaultsForBadColours)
+{
+    test::TempEnv env;
+    const QString f = env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC;*.H\r\nCommentColor=255\r\n"
+                                            "CodeText1=G0\r\nCodeColor1=16711680\r\nCodeColor2=blue\r\n"
+                                            "CodeText8=M30\r\nDefaultPath=[exedir]\\ncprog\\\r\n");
+    const MachineKeys k = readMachineKeys(f, 7, "/old");
+    EXPECT_EQ(k.fileExtension, "*.NC;*.H");
+    EXPECT_EQ(k.commentColor, 255);
+    EXPECT_EQ(k.codeText[0], "G0");
+    EXPECT_EQ(k.codeColor[0], 16711680);
+    EXPECT_EQ(k.codeColor[1], 7); // not a number: the text colour
+    EXPECT_EQ(k.codeText[7], "M30");
+    EXPECT_EQ(k.rootFolder, env.dataPath() + "/ncprog/");
+}
+
+TEST(MachineKeys, SelectingAMachineLoadsItsKeysWithoutRegardToFileCase)
+{
+    test::TempEnv env;
+    env.write("lathe.CFG", "[settings]\r\nfileextension=*.MPF\r\n");
+    gTextColor = 0x123456;
+    gsRootFolder = "/kept";
+    selectMachine("LATHE");
+    EXPECT_EQ(gActiveCfg, "LATHE");
+    EXPECT_EQ(gActiveCfgFile, env.path("lathe.CFG"));
+    EXPECT_EQ(gsFileExtension, "*.MPF");
+    EXPECT_EQ(gCommentColor, 0x123456);
+    EXPECT_EQ(gsRootFolder, "/kept");
+    selectMachine("GONE");
+    EXPECT_EQ(gsFileExtension, "*.*");
+    EXPECT_EQ(gActiveCfgFile, env.path("GONE.cfg"));
+}

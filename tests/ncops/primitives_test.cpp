@@ -1,0 +1,165 @@
+#include "ncops/mdlrkfix.h"
+
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+
+TEST(RemoveChr, DropsEveryOccurrence)
+{
+    EXPECT_EQ(RkRemoveChr("'A'B''", '\''), "AB");
+    EXPECT_EQ(RkRemoveChr("", ' '), "");
+}
+
+TEST(ClipComment, CutsTheFirstCommentAndTrimsTrailingBlanks)
+{
+    struct Case { const char *in, *comment, *rest; } cases[] = {
+        {"G1 X5   ", "", "G1 X5"},
+        {"G1 (A", "(A", "G1 "},
+        {"X1)(A", "(A", "X1)"},
+        {"G1 (A) X5 (B)", "(A)", "G1  X5 (B)"},
+        {"X10 (A) Y5", "(A)", "X10  Y5"},
+        {"(A)   ", "(A)", ""},
+        {"", "", ""},
+    };
+    for (const auto &c : cases) {
+        QByteArray line = c.in;
+        EXPECT_EQ(RkClipComment(line), QByteArray(c.comment)) << c.in;
+        EXPECT_EQ(line, QByteArray(c.rest)) << c.in;
+    }
+}
+
+TEST(OmNumTnc, ReplacesTheLeadingNumber)
+{
+    QByteArray r = "untouched";
+    EXPECT_FALSE(RkOmNumTnc("", r, 10));
+    EXPECT_EQ(r, "untouched");
+    ASSERT_TRUE(RkOmNumTnc("5", r, 10));
+    EXPECT_EQ(r, "10");
+    ASSERT_TRUE(RkOmNumTnc("5 L X+10 R0 FMAX", r, 0));
+    EXPECT_EQ(r, "0 L X+10 R0 FMAX");
+    ASSERT_TRUE(RkOmNumTnc("L X+5", r, 10));
+    EXPECT_EQ(r, "10L X+5");
+    ASSERT_TRUE(RkOmNumTnc("7 X", r, -3));
+    EXPECT_EQ(r, "-3 X");
+}
+
+TEST(BlockFix, ReadFindsTheFirstWordWithItsRun)
+{
+    QByteArray r;
+    qint32 v = -1;
+    ASSERT_TRUE(RkBlockFix("G1 N10 X5", r, "N", v, 2, false));
+    EXPECT_EQ(r, "N10");
+    EXPECT_EQ(v, 10);
+    ASSERT_TRUE(RkBlockFix("N0010", r, "N", v, 2, false));
+    EXPECT_EQ(r, "N0010");
+    EXPECT_EQ(v, 10);
+
+    r = "keep";
+    v = 77;
+    EXPECT_FALSE(RkBlockFix("NOTE N10", r, "N", v, 2, false)); // only the first "N" counts
+    EXPECT_FALSE(RkBlockFix("G1 X5", r, "N", v, 2, false));
+    EXPECT_FALSE(RkBlockFix("N10", r, "N", v, 4, false));
+    EXPECT_EQ(r, "keep");
+    EXPECT_EQ(v, 77);
+}
+
+TEST(BlockFix, ReadingRoundsHalvesToEvenAndStopsAtTheNumber)
+{
+    struct Case { const char *run; qint32 value; } cases[] = {
+        {"N10.5", 10}, {"N11.5", 12}, {"N10.51", 11}, {"N10.49", 10}, {"N10-5", 10},
+        {"N-7", -7}, {"N+7", 7}, {"N-", 0}, {"N.", 0}, {"N--5", 0}, {"N1.2.3", 1},
+        {"N-2.5", -2}, {"N2147483647", 2147483647}, {"N-2147483648", -2147483647 - 1},
+    };
+    for (const auto &c : cases) {
+        QByteArray r;
+        qint32 v = -99;
+        ASSERT_TRUE(RkBlockFix(c.run, r, "N", v, 2, false)) << c.run;
+        EXPECT_EQ(v, c.value) << c.run;
+    }
+}
+
+TEST(BlockFix, NumberBeyond32BitsIsNoNumber)
+{
+    for (const char *line : {"N2147483648 G1", "N99999999999999999999", "N-2147483649",
+                             "N2147483647.5"}) {
+        QByteArray r = "keep";
+        qint32 v = 3;
+        EXPECT_FALSE(RkBlockFix(line, r, "N", v, 2, false)) << line;
+        EXPECT_FALSE(RkBlockFix(line, r, "N", v, 1, false)) << line;
+        EXPECT_EQ(r, "keep");
+        EXPECT_EQ(v, 3);
+    }
+}
+
+TEST(BlockFix, RemoveBlanksTheWordInPlace)
+{
+    QByteArray r;
+    qint32 v = 0;
+    ASSERT_TRUE(RkBlockFix("N10 G1", r, "N", v, 1, false));
+    EXPECT_EQ(r, "    G1");
+    EXPECT_EQ(v, 10);
+    ASSERT_TRUE(RkBlockFix("G1 N10 X5", r, "N", v, 1, false));
+    EXPECT_EQ(r, "G1     X5");
+}
+
+TEST(BlockFix, WriteReplacesTheNumber)
+{
+    QByteArray r;
+    qint32 v = 20;
+    ASSERT_TRUE(RkBlockFix("N10.5 G1", r, "N", v, 3, false));
+    EXPECT_EQ(r, "N20 G1");
+    ASSERT_TRUE(RkBlockFix("N5", r, "N", v, 3, true));
+    EXPECT_EQ(r, "N0020");
+    v = 123456;
+    ASSERT_TRUE(RkBlockFix("N5", r, "N", v, 3, true));
+    EXPECT_EQ(r, "N3456");
+    v = 20;
+    ASSERT_TRUE(RkBlockFix("10 L X+5", r, "", v, 3, false));
+    EXPECT_EQ(r, "20 L X+5");
+    EXPECT_FALSE(RkBlockFix("L X+5", r, "", v, 3, false));
+    // Writing does not read the old number, so a huge one is still replaced.
+    ASSERT_TRUE(RkBlockFix("N99999999999 G1", r, "N", v, 3, false));
+    EXPECT_EQ(r, "N20 G1");
+}
+
+TEST(BlockFix, WorksOnLinesLongerThan32767)
+{
+    QByteArray line(40000, 'X');
+    line += "N12 G1";
+    QByteArray r;
+    qint32 v = 0;
+    ASSERT_TRUE(RkBlockFix(line, r, "N", v, 2, false));
+    EXPECT_EQ(v, 12);
+    v = 30;
+    ASSERT_TRUE(RkBlockFix(line, r, "N", v, 3, false));
+    EXPECT_EQ(r.right(6), "N30 G1");
+    EXPECT_EQ(r.size(), line.size());
+}
+
+TEST(ExtractValue, ReadsTheValueAfterTheFirstLetter)
+{
+    EXPECT_FLOAT_EQ(ExtractValue('X', "G1 X-2.5Y3"), -2.5f);
+    EXPECT_FLOAT_EQ(ExtractValue('X', "X12,5"), 12.5f);
+    EXPECT_FLOAT_EQ(ExtractValue('X', "X12.5"), 12.5f);
+    EXPECT_FLOAT_EQ(ExtractValue('X', "X+3"), 3.0f);
+    EXPECT_FLOAT_EQ(ExtractValue('X', "X.5"), 0.5f);
+    EXPECT_FLOAT_EQ(ExtractValue('X', "G1 X5 X7"), 5.0f);
+    EXPECT_FLOAT_EQ(ExtractValue('R', "' T1 R0.4"), 0.4f);
+    for (const char *none : {"G1 X", "G1 X1.2.3", "G1 x5", "G1 X-", "X1,2.3", "X5-3", "X--5",
+                             "G1 Y5"})
+        EXPECT_EQ(ExtractValue('X', none), kNoValue) << none;
+    EXPECT_FALSE(extractValue('X', "X" + QByteArray(60, '9')).has_value()); // beyond single precision
+    EXPECT_FLOAT_EQ(*extractValue('X', "X0." + QByteArray(80, '0') + "1"), 0.0f);
+}
+
+TEST(InstrList, TrueWhenAnyCharacterOfTheSetOccurs)
+{
+    EXPECT_FALSE(RkInstrList("G1 X5", "N%:$O"));
+    EXPECT_TRUE(RkInstrList("O1000", "N%:$O"));
+    EXPECT_FALSE(RkInstrList("O1000", ""));
+}
+
+TEST(Upper1252, CapitalisesSwedishLetters)
+{
+    EXPECT_EQ(upper1252("g1 x5 (\xe5\xe4\xf6 \xf7\xff)"), "G1 X5 (\xc5\xc4\xd6 \xf7\x9f)");
+}
