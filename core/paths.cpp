@@ -55,7 +55,7 @@ static bool matchOne(const QChar *n, qsizetype nn, const QChar *p, qsizetype pn)
     // Iterative "*"/"?" matcher with one backtrack point.
     qsizetype i = 0, j = 0, star = -1, mark = 0;
     while (i < nn) {
-        if (j < pn && (p[j] == '?' || p[j].toCaseFolded() == n[i].toCaseFolded())) {
+        if (j < pn && (p[j] == '?' || (p[j] != '*' && p[j].toCaseFolded() == n[i].toCaseFolded()))) {
             ++i;
             ++j;
         } else if (j < pn && p[j] == '*') {
@@ -73,22 +73,23 @@ static bool matchOne(const QChar *n, qsizetype nn, const QChar *p, qsizetype pn)
     return j == pn;
 }
 
+bool RkMatchPattern(const QString &name, const QString &pattern)
+{
+    if (pattern == QLatin1String("*") || pattern == QLatin1String("*.*"))
+        return true;
+    if (matchOne(name.constData(), name.size(), pattern.constData(), pattern.size()))
+        return true;
+    // "x.*" also matches "x" without an extension.
+    return pattern.endsWith(QLatin1String(".*")) && !name.contains('.')
+           && matchOne(name.constData(), name.size(), pattern.constData(), pattern.size() - 2);
+}
+
 bool RkMatchWildcard(const QString &name, const QString &pattern)
 {
     const QStringList parts = pattern.split(';', Qt::SkipEmptyParts);
-    if (parts.isEmpty())
-        return false;
-    for (QString p : parts) {
-        p = p.trimmed();
-        if (p == "*.*" || p == "*")
+    for (const QString &p : parts)
+        if (RkMatchPattern(name, p.trimmed()))
             return true;
-        if (matchOne(name.constData(), name.size(), p.constData(), p.size()))
-            return true;
-        // "name.*" also matches "name" without an extension.
-        if (p.endsWith(".*") && !name.contains('.')
-            && matchOne(name.constData(), name.size(), p.constData(), p.size() - 2))
-            return true;
-    }
     return false;
 }
 

@@ -19,6 +19,8 @@ QString findFileNoCase(const QString &folder, const QString &name);
 // Case-insensitive wildcard match of a file name ("*", "?"); "*.*" also matches
 // names without a dot. Several patterns may be given separated by ";".
 bool RkMatchWildcard(const QString &name, const QString &pattern);
+// One pattern, no ";" list.
+bool RkMatchPattern(const QString &name, const QString &pattern);
 
 void RkFormFix(QWidget *window);
 bool RkFileExists(const QString &path);

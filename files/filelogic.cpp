@@ -212,37 +212,9 @@ double RkSortValue(const QString &text)
 // ---------------------------------------------------------------------------
 // Name matching
 
-static bool wildMatch(const QChar *s, qsizetype sn, const QChar *p, qsizetype pn)
-{
-    qsizetype i = 0, j = 0, star = -1, mark = 0;
-    while (i < sn) {
-        if (j < pn && (p[j] == '?' || (p[j] != '*' && p[j].toCaseFolded() == s[i].toCaseFolded()))) {
-            ++i;
-            ++j;
-        } else if (j < pn && p[j] == '*') {
-            star = j++;
-            mark = i;
-        } else if (star >= 0) {
-            j = star + 1;
-            i = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (j < pn && p[j] == '*')
-        ++j;
-    return j == pn;
-}
-
 bool RkMatchName(const QString &name, const QString &pattern)
 {
-    if (pattern == QLatin1String("*") || pattern == QLatin1String("*.*"))
-        return true;
-    if (wildMatch(name.constData(), name.size(), pattern.constData(), pattern.size()))
-        return true;
-    // "x.*" also matches "x" without an extension.
-    return pattern.endsWith(QLatin1String(".*")) && !name.contains('.')
-           && wildMatch(name.constData(), name.size(), pattern.constData(), pattern.size() - 2);
+    return RkMatchPattern(name, pattern);
 }
 
 bool RkMatchesSelection(const QString &name, const QString &searchText, const QString &filter)
