@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -105,13 +106,36 @@ QString ShowSaveFileDialog(QWidget *owner, const QString &title, QString &initia
     return dlg.selectedFiles().first();
 }
 
+// The desktop trash of this user ($XDG_DATA_HOME/Trash) can be used.
+static bool trashUsable()
+{
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + "/.local/share";
+    const QFileInfo fi(base);
+    if (fi.exists() && !fi.isDir())
+        return false;
+    return QDir().mkpath(base + "/Trash/files") && QDir().mkpath(base + "/Trash/info");
+}
+
 int ShellDeleteFile(QWidget *, const QString &path, const QString &, int flags)
 {
     const QString p = RkNativePath(path);
     if (!QFileInfo::exists(p))
         return 2;
-    if (flags & 0x40)
-        return QFile::moveToTrash(p) ? 0 : 1;
+    if (flags & 0x40) {
+        if (!trashUsable())
+            return 1;
+        QString inTrash;
+        if (!QFile::moveToTrash(p, &inTrash))
+            return 1;
+        // Only a real trash folder counts; anything else goes back where it was.
+        if (!QFileInfo(inTrash).isAbsolute() || !inTrash.contains("Trash")) {
+            QFile::rename(inTrash, p);
+            return 1;
+        }
+        return 0;
+    }
     return QFile::remove(p) ? 0 : 1;
 }
 
