@@ -3,6 +3,7 @@
 // (Redraw off, TextAll := TextAll, every line read and written back).
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "core/globals.h"
 
 #include <QApplication>
 #include <QFile>
@@ -84,6 +85,30 @@ void BM_LoadIntoDocumentWindow(benchmark::State &state)
     state.counters["memory_x_file"] = memRatio;
 }
 BENCHMARK(BM_LoadIntoDocumentWindow)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The whole open of a file into a new window as the main window does it:
+// window made, FileOpen (extension mode, line ends, load), activation.
+void BM_OpenNewDocumentWindow(benchmark::State &state)
+{
+    const QString path = programFile();
+    gsDataPath = tempDir().path();
+    gsTmpPath = tempDir().path();
+    for (auto _ : state) {
+        auto *doc = new frmDocument;
+        doc->resize(800, 600);
+        doc->setCaption(path);
+        doc->FileOpen(path);
+        doc->UpdateText();
+        doc->show();
+        doc->txtText->setFocus();
+        QApplication::processEvents();
+        state.PauseTiming();
+        delete doc;
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenNewDocumentWindow)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_WholeProgramLineFrame(benchmark::State &state)
 {

@@ -660,8 +660,19 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
                 QThread::usleep(2000);
             }
         }
-        ClosePort();
-        return bAbort ? Result::Stopped : Result::Done;
+        if (bAbort) {
+            ClosePort();
+            return Result::Stopped;
+        }
+        // Everything has left: close without purging, so nothing still on its
+        // way (a UART's transmit FIFO, a pseudo-terminal's peer buffer) is lost.
+        RkGuard("ClosePort()", [&] {
+            if (port_->PortOpen()) {
+                port_->setHandshaking(comNone);
+                port_->setPortOpen(false);
+            }
+        });
+        return Result::Done;
     } catch (const RkError &e) {
         stepFailed(e.number(), e.description());
     } catch (const std::exception &e) {

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <climits>
 #include <vector>
 
 namespace lumrik {
@@ -324,12 +325,13 @@ protected:
         const QString text = e->text();
         const Qt::KeyboardModifiers mods = e->modifiers();
         const bool command = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
-        const int plain = e->key() | int(mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
-        if (e->matches(QKeySequence::Copy) || plain == (Qt::Key_Insert | Qt::ControlModifier)) {
+        const Qt::KeyboardModifiers held = mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+        const bool insertKey = e->key() == Qt::Key_Insert, deleteKey = e->key() == Qt::Key_Delete;
+        if (e->matches(QKeySequence::Copy) || (insertKey && held == Qt::ControlModifier)) {
             copyBytes();
-        } else if (e->matches(QKeySequence::Paste) || plain == (Qt::Key_Insert | Qt::ShiftModifier)) {
+        } else if (e->matches(QKeySequence::Paste) || (insertKey && held == Qt::ShiftModifier)) {
             pasteBytes();
-        } else if (e->matches(QKeySequence::Cut) || plain == (Qt::Key_Delete | Qt::ShiftModifier)) {
+        } else if (e->matches(QKeySequence::Cut) || (deleteKey && held == Qt::ShiftModifier)) {
             cutBytes();
         } else if (text.size() == 1 && !command && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F) {
             typeChar(text[0], e);
@@ -731,7 +733,6 @@ void Editor::Impl::flushPending()
     pendingActive = false; // before any call below that would flush again
     const int first = pendingFirst, last = pendingLast;
     const long from = lineStart(first + 1), to = lineEnd(last + 1);
-    const long docLen = send(Sci::SCI_GETLENGTH);
     const char *doc = reinterpret_cast<const char *>(send(Sci::SCI_GETCHARACTERPOINTER));
     QByteArray region;
     region.reserve((to - from) + pendingArena.size() / 4 + 64);
@@ -743,7 +744,6 @@ void Editor::Impl::flushPending()
             region.append(doc + ls, le - ls);
         if (i < last) region.append(doc + le, send(Sci::SCI_POSITIONFROMLINE, i + 1) - le);
     }
-    Q_UNUSED(docLen);
     bool anyChange = true;
     if (region.size() == to - from && memcmp(region.constData(), doc + from, size_t(to - from)) == 0)
         anyChange = false;

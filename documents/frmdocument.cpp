@@ -142,8 +142,7 @@ void frmDocument::Activation()
             const int answer = RkMsgBox(text, MbButtons::YesNo, MbIcon::Exclamation, QStringLiteral("Ändrad fil"), 0, this);
             asking_ = false;
             if (answer == MbYes) {
-                FileOpen(path);
-                if (!fileStamp.isValid() || fileStamp == QDateTime()) fileStamp = QFileInfo(path).lastModified();
+                FileOpen(path); // sets the new stamp
             } else {
                 fileStamp = onDisk;
             }
@@ -165,6 +164,8 @@ bool frmDocument::HexDump(int mode)
         }
         const QString hex = Asc2hex(txtText->TextAll(), mode);
         txtText->setTextAll(hex.toLatin1());
+        // The dump is a view, not an edit: nothing to undo back to or to save.
+        txtText->scintilla()->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
         txtText->setReadOnly(true);
         bReadOnly = true;
         bHexView = true;

@@ -290,17 +290,17 @@ void frmMain::buildMenus()
     QAction *listStart = win->addSeparator();
     listStart->setObjectName("mnuWindowListBar");
     connect(win, &QMenu::aboutToShow, this, [this, win, listStart] {
+        // Rebuild the list below the separator.
         const auto all = win->actions();
-        bool after = false;
-        for (QAction *a : all) {
-            if (after)
-                win->removeAction(a), a->deleteLater();
-            if (a == listStart)
-                after = true;
+        for (qsizetype i = all.indexOf(listStart) + 1; i < all.size(); ++i) {
+            win->removeAction(all[i]);
+            all[i]->deleteLater();
         }
+        delete win->findChild<QActionGroup *>("mnuWindowListGroup");
+        auto *group = new QActionGroup(win);
+        group->setObjectName("mnuWindowListGroup");
         const auto docs = documents();
         listStart->setVisible(!docs.isEmpty());
-        QActionGroup *group = new QActionGroup(win);
         int n = 0;
         for (frmDocument *d : docs) {
             ++n;
@@ -313,11 +313,13 @@ void frmMain::buildMenus()
             a->setActionGroup(group);
             QPointer<frmDocument> doc(d);
             connect(a, &QAction::triggered, this, [this, doc] {
-                if (doc)
-                    if (auto *sub = qobject_cast<QMdiSubWindow *>(doc->parentWidget())) {
-                        mdiArea->setActiveSubWindow(sub);
-                        doc->txtText->setFocus();
-                    }
+                QMdiSubWindow *sub = doc ? qobject_cast<QMdiSubWindow *>(doc->parentWidget()) : nullptr;
+                if (!sub)
+                    return;
+                if (sub->isMinimized())
+                    sub->showNormal();
+                mdiArea->setActiveSubWindow(sub);
+                doc->txtText->setFocus();
             });
         }
     });

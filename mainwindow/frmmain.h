@@ -112,6 +112,8 @@ public:
 
     // The machine selector's text (the current machine).
     QString machine() const;
+    // Lines per mouse-wheel step, read at load (0 without a wheel).
+    int wheelLines() const { return wheelLines_; }
 
     QMdiArea *mdiArea = nullptr;
     QStatusBar *sbStatusBar = nullptr;

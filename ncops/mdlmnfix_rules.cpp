@@ -82,8 +82,14 @@ int addDecimalPoints(QByteArray &line, QByteArrayView letters)
 
 void XyzRange::addLine(QByteArrayView line)
 {
-    QByteArray code(line.data(), line.size());
-    RkClipComment(code);
+    // The line without its first comment ("(" to ")", or to the end).
+    QByteArray cut;
+    QByteArrayView code = line;
+    if (const qsizetype open = line.indexOf('('); open >= 0) {
+        cut = line.toByteArray();
+        RkClipComment(cut);
+        code = cut;
+    }
     for (int k = 0; k < 6; ++k) {
         const auto v = extractValue(kLetters[k], code);
         if (!v)

@@ -485,3 +485,27 @@ TEST(Editor, LinesWrittenWithRedrawOffUndoInOneStep)
     ed.setAction(6);
     EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB\r\nC"));
 }
+
+TEST(Editor, ClipboardKeysCarryTheBytes)
+{
+    Editor ed;
+    ed.show();
+    ed.setTextAll("A\x80\xF6Z");
+    ed.setSelStartY(1);
+    ed.setSelStartX(2);
+    ed.setSelEndY(1);
+    ed.setSelEndX(4);
+    QTest::keyClick(ed.scintilla(), Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("€ö"));
+    ed.setCaret(5, 1);
+    QTest::keyClick(ed.scintilla(), Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(ed.TextAll(), QByteArray("A\x80\xF6Z\x80\xF6"));
+    ed.setSelStartX(1);
+    ed.setSelEndX(2);
+    QTest::keyClick(ed.scintilla(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(ed.TextAll(), QByteArray("\x80\xF6Z\x80\xF6"));
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("A"));
+    ed.setReadOnly(true);
+    QTest::keyClick(ed.scintilla(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(ed.TextAll(), QByteArray("\x80\xF6Z\x80\xF6"));
+}

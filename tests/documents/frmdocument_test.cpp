@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -343,4 +345,27 @@ TEST(frmDocument, ClosedWindowRearrangesTheRest)
     EXPECT_EQ(host.arrangements[0], 2);
     EXPECT_EQ(host.validUpdates, 1);
     EXPECT_EQ(host.panels[1], QString()); // no document left: the panels are emptied
+}
+
+TEST(frmDocument, ActivatingItsSubWindowRunsTheActivation)
+{
+    SettingsGuard keep;
+    FakeDocumentHost host;
+    QMdiArea area;
+    area.resize(600, 400);
+    auto *a = new frmDocument;
+    auto *b = new frmDocument;
+    a->sMaskin = QStringLiteral("A");
+    b->sMaskin = QStringLiteral("B");
+    area.addSubWindow(a)->show();
+    area.addSubWindow(b)->show();
+    area.show();
+    area.setActiveSubWindow(qobject_cast<QMdiSubWindow *>(b->parentWidget()));
+    QApplication::processEvents();
+    const int before = host.selectionUpdates;
+    area.setActiveSubWindow(qobject_cast<QMdiSubWindow *>(a->parentWidget()));
+    QApplication::processEvents();
+    EXPECT_GT(host.selectionUpdates, before);
+    EXPECT_EQ(a->panelText(3), QStringLiteral("A"));
+    EXPECT_EQ(a->parentWidget()->windowTitle(), a->windowTitle());
 }

@@ -453,6 +453,32 @@ TEST_F(MainWindowTest, ExitWithCancelKeepsRunningThenSavesSettings)
     delete w;
 }
 
+TEST_F(MainWindowTest, PlacementFirstStartAndRestoredFromTwips)
+{
+    {
+        gFirstStart = true;
+        frmMain w;
+        w.showAtStart();
+        const QRect avail = w.screen()->availableGeometry();
+        EXPECT_NEAR(w.width(), avail.width() * 0.8, 2);
+        EXPECT_NEAR(w.height(), avail.height() * 0.8, 2);
+    }
+    env.write("lumrik32.INI", "[Settings]\r\nFirstStart=False\r\nMainLeft=1440\r\nMainTop=720\r\n"
+                              "MainWidth=7200\r\nMainHeight=5760\r\n");
+    RkLoadIniSettings();
+    frmMain w;
+    w.showAtStart();
+    const double dpi = w.screen()->logicalDotsPerInchX();
+    EXPECT_NEAR(w.width(), 7200 * dpi / 1440, 1);
+    EXPECT_NEAR(w.height(), 5760 * w.screen()->logicalDotsPerInchY() / 1440, 1);
+    EXPECT_NEAR(w.pos().x(), dpi, 1);
+    // Closed while maximised: the earlier normal placement stays stored.
+    w.showMaximized();
+    w.close();
+    EXPECT_EQ(GetIniSetting("Settings", "MainWidth"), "7200");
+    EXPECT_EQ(GetIniSetting("Settings", "FirstStart"), "False");
+}
+
 TEST_F(MainWindowTest, ToolbarDispatchByKey)
 {
     frmMain w;
@@ -518,6 +544,19 @@ TEST_F(MainWindowTest, WindowArrangements)
         EXPECT_EQ(s->width(), width);
     w.mnuWindowCascade_Click();
     EXPECT_EQ(gDefaultTile, "0");
+    // The Window menu lists the open documents; choosing one brings it to the front.
+    QMenu *win = w.menu("mnuWindow");
+    emit win->aboutToShow();
+    emit win->aboutToShow(); // rebuilt, not appended
+    ASSERT_TRUE(w.menuAction("mnuWindowCascade"));
+    QList<QAction *> list;
+    for (QAction *a : win->actions())
+        if (a->objectName().startsWith("mnuWindowList") && a->objectName() != "mnuWindowListBar")
+            list << a;
+    ASSERT_EQ(list.size(), 3);
+    EXPECT_TRUE(list[2]->isChecked());
+    list[0]->trigger();
+    EXPECT_EQ(w.activeDocument(), w.documents()[0]);
     for (frmDocument *d : w.documents())
         d->txtText->setIsDirty(false);
 }

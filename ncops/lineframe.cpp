@@ -1,0 +1,108 @@
+#include "ncops/lineframe.h"
+
+#include "core/msgbox.h"
+#include "core/progress.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <vector>
+
+namespace lumrik {
+
+namespace {
+using Sci = QsciScintillaBase;
+constexpr int kBlockLines = 1024;
+
+long sci(Editor *ed, unsigned int msg, unsigned long w = 0, long l = 0)
+{
+    return ed->scintilla()->SendScintilla(msg, w, l);
+}
+}
+
+bool refuseReadOnlyOrHex(frmDocument *doc)
+{
+    if (!doc->bReadOnly && !doc->bHexView)
+        return false;
+    RkMsgBox(QStringLiteral("Denna funktion är inte tillåten på denna filtyp."), MbButtons::Ok,
+             MbIcon::Critical, QStringLiteral("Spara"), 0, doc);
+    return true;
+}
+
+void replaceEditorLines(Editor *editor, int first, int last, QByteArrayView text)
+{
+    const long from = sci(editor, Sci::SCI_POSITIONFROMLINE, first - 1);
+    const long to = sci(editor, Sci::SCI_GETLINEENDPOSITION, last - 1);
+    const bool ro = sci(editor, Sci::SCI_GETREADONLY);
+    if (ro)
+        sci(editor, Sci::SCI_SETREADONLY, 0);
+    sci(editor, Sci::SCI_SETTARGETSTART, from);
+    sci(editor, Sci::SCI_SETTARGETEND, to);
+    editor->scintilla()->SendScintilla(Sci::SCI_REPLACETARGET, text.size(), text.data());
+    if (ro)
+        sci(editor, Sci::SCI_SETREADONLY, 1);
+}
+
+LineFrame::LineFrame(Editor *editor, bool selfAssign) : ed_(editor), insertMode_(editor->InsertMode())
+{
+    ed_->setRedraw(false);
+    ed_->scintilla()->beginUndoAction();
+    if (selfAssign)
+        ed_->setTextAll(ed_->TextAll());
+    ed_->setInsertMode(false);
+}
+
+LineFrame::~LineFrame()
+{
+    ed_->scintilla()->endUndoAction();
+    if (restoreInsert_)
+        ed_->setInsertMode(insertMode_);
+    ed_->setRedraw(true);
+}
+
+int LineFrame::run(const Rule &rule, ProgressRun *progress)
+{
+    const int n = ed_->Count();
+    const QByteArrayView eol = ed_->TextType() == 2 ? QByteArrayView("\n") : QByteArrayView("\r\n");
+    std::vector<QByteArray> lines;
+    lines.reserve(kBlockLines);
+    QByteArray joined;
+    int done = 0;
+    for (int a = 1; a <= n; a += kBlockLines) {
+        const int b = std::min(n, a + kBlockLines - 1);
+        lines.clear();
+        int firstChanged = 0, lastChanged = 0;
+        qsizetype bytes = 0;
+        for (int i = a; i <= b; ++i) {
+            ed_->setTextIndex(i);
+            const QByteArray old = ed_->Text();
+            QByteArray line = rule(old, i);
+            if (line != old) {
+                if (!firstChanged)
+                    firstChanged = i;
+                lastChanged = i;
+            }
+            bytes += line.size() + eol.size();
+            lines.push_back(std::move(line));
+        }
+        if (firstChanged) {
+            joined.clear();
+            joined.reserve(bytes);
+            for (int i = firstChanged; i <= lastChanged; ++i) {
+                if (i != firstChanged)
+                    joined.append(eol);
+                joined.append(lines[size_t(i - a)]);
+            }
+            replaceEditorLines(ed_, firstChanged, lastChanged, joined);
+        }
+        done = b;
+        if (progress && !progress->step(b))
+            break;
+    }
+    if (done > 0)
+        ed_->setTextIndex(done);
+    return done;
+}
+
+}

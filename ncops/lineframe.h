@@ -1,0 +1,53 @@
+#pragma once
+// The frame in which the whole-program operations rewrite a document: painting
+// off, insert mode remembered and switched off, the text assigned to itself
+// (line ends made uniform, colours cleared), then the lines rewritten in order,
+// and everything given back at the end. All changes of one frame are one undo
+// step. Lines are rewritten in blocks: a block is written whole or not at all,
+// so an abort leaves the lines done rewritten and the rest as they were.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <functional>
+
+class QWidget;
+
+namespace lumrik {
+
+class Editor;
+class frmDocument;
+class ProgressRun;
+
+// Read-only documents and hex views: shows "Denna funktion är inte tillåten på
+// denna filtyp." and returns true.
+bool refuseReadOnlyOrHex(frmDocument *doc);
+
+class LineFrame {
+public:
+    // selfAssign: assign the text to itself first (every framed command does).
+    explicit LineFrame(Editor *editor, bool selfAssign = true);
+    ~LineFrame();
+    LineFrame(const LineFrame &) = delete;
+    LineFrame &operator=(const LineFrame &) = delete;
+
+    // The rule gives the new text of a line (from 1). Lines 1..count are
+    // rewritten in order; with a progress run, its bar follows and an abort
+    // stops after the current block. Returns the number of lines done.
+    using Rule = std::function<QByteArray(QByteArrayView line, int lineNo)>;
+    int run(const Rule &rule, ProgressRun *progress = nullptr);
+
+    // The insert mode the editor had before the frame.
+    bool savedInsertMode() const { return insertMode_; }
+    // Leaves the editor's insert mode as it is at the end (the caller sets it).
+    void keepInsertMode() { restoreInsert_ = false; }
+
+private:
+    Editor *ed_;
+    bool insertMode_;
+    bool restoreInsert_ = true;
+};
+
+// Replaces lines first..last (from 1) by the given text (lines joined by the
+// document's line end), as one change. For the frame's own use and for tests.
+void replaceEditorLines(Editor *editor, int first, int last, QByteArrayView text);
+
+}

@@ -1,0 +1,125 @@
+// The whole-document line commands and the value range.
+#include "ncops/mdlmnfix.h"
+
+#include "core/codepage.h"
+#include "core/globals.h"
+#include "core/msgbox.h"
+#include "core/progress.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+#include "documents/host.h"
+#include "ncops/frmxyz.h"
+#include "ncops/lineframe.h"
+#include "ncops/mdlrkfix.h"
+
+#include <QApplication>
+
+namespace lumrik {
+
+namespace {
+
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// The refusal and the question shared by the framed commands.
+bool mayRun(frmDocument *doc, const QString &question)
+{
+    if (!doc || refuseReadOnlyOrHex(doc))
+        return false;
+    return RkMsgBox(question, MbButtons::YesNo, MbIcon::Question, QStringLiteral("Rensa ASCII koder"), 0, doc)
+           == MbYes;
+}
+
+void runFramed(frmDocument *doc, const LineFrame::Rule &rule, bool withProgress)
+{
+    Editor *ed = doc->txtText;
+    if (withProgress) {
+        ProgressRun progress(doc, ed->Count());
+        LineFrame frame(ed);
+        frame.run(rule, &progress);
+    } else {
+        WaitCursor wait;
+        LineFrame frame(ed);
+        frame.run(rule);
+    }
+}
+
+}
+
+void MnClearChars(frmDocument *doc)
+{
+    if (!mayRun(doc, QStringLiteral("Denna funktion kommer att ta bort alla tecken under ASCII 32. "
+                                    "Är du säker att du vill göra detta?")))
+        return;
+    runFramed(doc, [](QByteArrayView line, int) { return clearControlChars(line); }, false);
+}
+
+void MnPack(frmDocument *doc)
+{
+    if (!mayRun(doc, QStringLiteral("Denna funktion kommer att tabort mellanrum mellan alla funktioner. "
+                                    "Är du säker att du vill göra detta?")))
+        return;
+    runFramed(doc, [](QByteArrayView line, int) { return PackBlock(line); }, true);
+}
+
+void MnUnPack(frmDocument *doc)
+{
+    if (!mayRun(doc, QStringLiteral("Denna funktion kommer att infoga mellanrum mellan alla funktioner. "
+                                    "Är du säker att du vill göra detta?")))
+        return;
+    runFramed(doc, [](QByteArrayView line, int) {
+        QByteArray l(line.data(), line.size());
+        return UnpackBlock(l);
+    }, true);
+}
+
+void MnUppercase(frmDocument *doc)
+{
+    if (!mayRun(doc, QStringLiteral("Denna funktion kommer att ändra allt till VERSALER. "
+                                    "Är du säker att du vill göra detta?")))
+        return;
+    runFramed(doc, [](QByteArrayView line, int) { return upper1252(line); }, false);
+}
+
+void MnPunktKoll(frmDocument *doc)
+{
+    if (!doc || refuseReadOnlyOrHex(doc))
+        return;
+    const QByteArray letters = toCp1252(gsDecCheckBlockChars);
+    long adjustments = 0;
+    {
+        WaitCursor wait;
+        LineFrame frame(doc->txtText);
+        frame.run([&](QByteArrayView line, int) {
+            QByteArray l(line.data(), line.size());
+            adjustments += addDecimalPoints(l, letters);
+            return l;
+        });
+    }
+    RkMsgBox(QString::number(adjustments) + QStringLiteral(" justeringar är gjorda."), MbButtons::Ok,
+             MbIcon::None, {}, 0, doc);
+}
+
+void MnXYZ(frmDocument *doc)
+{
+    if (!doc)
+        return;
+    Editor *ed = doc->txtText;
+    XyzRange range;
+    {
+        WaitCursor wait;
+        const int n = ed->Count();
+        for (int i = 1; i <= n; ++i) {
+            ed->setTextIndex(i);
+            range.addLine(ed->Text());
+        }
+    }
+    QWidget *owner = documentHost() ? documentHost()->mainWidget() : nullptr;
+    frmXYZ window(owner ? owner : doc);
+    window.fill(range);
+    window.exec();
+}
+
+}

@@ -1,0 +1,81 @@
+// The renumbering command.
+#include "ncops/omnum.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/language.h"
+#include "core/progress.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+#include "ncops/frmomnum.h"
+#include "ncops/lineframe.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+namespace lumrik {
+
+void RkOmnum(frmDocument *doc)
+{
+    RkGuard("RkOmnum()", [&] {
+        if (!doc || refuseReadOnlyOrHex(doc))
+            return;
+        Editor *ed = doc->txtText;
+        const int topY = ed->TopY();
+
+        frmOmnum *dlg = frmOmnum::instance();
+        const QString caption = doc->windowTitle().toUpper();
+        dlg->setWindowTitle(gbNotSwedish ? RkGetLanguage(520) + QStringLiteral(" - ") + caption
+                                         : QStringLiteral("Omnumrering - ") + caption);
+        dlg->bDocHasSelection = ed->SelMark() != 0;
+        dlg->exec();
+        if (dlg->Cancel)
+            return;
+        const OmnumOptions options = dlg->options();
+
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct CursorBack {
+            ~CursorBack() { QApplication::restoreOverrideCursor(); }
+        } cursorBack;
+
+        const int n = ed->Count();
+        ProgressRun progress(doc, n);
+        {
+            LineFrame frame(ed, false);
+            // The text assigned to itself, with the selection kept.
+            const int mark = ed->SelMark();
+            const int sx = ed->SelStartX(), ex = ed->SelEndX(), sy = ed->SelStartY(), ey = ed->SelEndY();
+            ed->setTextAll(ed->TextAll());
+            ed->setSelMark(mark);
+            if (mark) {
+                ed->setSelStartX(sx);
+                ed->setSelEndX(ex);
+                ed->setSelStartY(sy);
+                ed->setSelEndY(ey);
+            }
+
+            // Without a selection the whole program is selected (and stays so).
+            if (ed->SelText().isEmpty()) {
+                ed->setSelMark(0);
+                ed->setSelMark(1);
+                ed->setSelStartX(1);
+                ed->setSelStartY(1);
+                ed->setSelEndY(ed->Count());
+                ed->setTextIndex(ed->Count());
+                ed->setSelEndX(int(ed->Text().size()) + 1);
+            }
+            OmnumRun run(options);
+            if (ed->SelMark() > 0)
+                run.setSelection(ed->SelStartY(), ed->SelEndY());
+
+            const int done = frame.run([&](QByteArrayView line, int i) { return run.line(line, i); },
+                                       &progress);
+            if (done == n && !gRkAbort)
+                ed->setIsDirty(true);
+            ed->setTopY(topY);
+        }
+        doc->update();
+    });
+}
+
+}

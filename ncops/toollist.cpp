@@ -1,0 +1,53 @@
+// The tool-list command.
+#include "ncops/toollist.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/msgbox.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+#include "ncops/lineframe.h"
+
+#include <QApplication>
+
+namespace lumrik {
+
+void RkGetToolList(frmDocument *doc)
+{
+    RkGuard("RkGetToolList()", [&] {
+        if (!doc || refuseReadOnlyOrHex(doc))
+            return;
+        if (gsToolListChrs.isEmpty()) {
+            RkMsgBox(QStringLiteral("Inga tecken för verktygslistan är definierade i inställningarna"),
+                     MbButtons::Ok, MbIcon::Question, {}, 0, doc);
+            return;
+        }
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct CursorBack {
+            ~CursorBack() { QApplication::restoreOverrideCursor(); }
+        } cursorBack;
+
+        Editor *ed = doc->txtText;
+        LineFrame frame(ed);
+        const QList<QByteArray> tokens = toolListTokens(gsToolListChrs);
+        std::vector<QByteArray> entries;
+        const int n = ed->Count();
+        for (int i = 1; i <= n; ++i) {
+            ed->setTextIndex(i);
+            collectToolEntries(ed->Text(), tokens, entries);
+        }
+        if (entries.empty())
+            return;
+        // The closing frame goes in first as line 1, then the rest of the block
+        // in front of it; the editor writes the document's own line ends.
+        QByteArray block = toolListFrameLine();
+        for (const QByteArray &e : entries)
+            block.append("\r\n").append(e);
+        ed->setInsertMode(true);
+        ed->setTextIndex(1);
+        ed->setText(toolListFrameLine());
+        ed->setText(block);
+    });
+}
+
+}

@@ -1,0 +1,301 @@
+// End to end over a pseudo-terminal: the send engine on the real serial port
+// class at one end, a peer playing the CNC control at the other, reading every
+// byte that arrives. Protocols that need modem lines are tested on the fake.
+#include "dnc/qtserialport.h"
+#include "dnc/txdsend.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "testsupport/testsupport.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+using namespace lumrik;
+using lumrik::test::TempEnv;
+
+namespace {
+
+// The control's end of the line, run on its own thread.
+class CncPeer {
+public:
+    CncPeer()
+    {
+        char name[256] = {};
+        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+            return;
+        path_ = QString::fromLocal8Bit(name);
+        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    }
+    ~CncPeer()
+    {
+        join();
+        if (slave_ >= 0)
+            ::close(slave_);
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    bool ok() const { return master_ >= 0; }
+    const QString &path() const { return path_; }
+
+    void start(std::function<void(CncPeer &)> script)
+    {
+        thread_ = std::thread([this, script] { script(*this); });
+    }
+    void join()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // Reads whatever arrives within ms; returns the total received so far.
+    qsizetype readFor(int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        for (qint64 left = ms; left > 0; left = ms - t.elapsed())
+            readOnce(int(left));
+        return size();
+    }
+    // Reads until at least n bytes have arrived or ms have passed.
+    qsizetype readUntil(qsizetype n, int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (size() < n && t.elapsed() < ms)
+            readOnce(20);
+        return size();
+    }
+    void write(const QByteArray &bytes) { ::write(master_, bytes.constData(), size_t(bytes.size())); }
+    qsizetype size()
+    {
+        std::lock_guard<std::mutex> l(m_);
+        return received_.size();
+    }
+    QByteArray received()
+    {
+        std::lock_guard<std::mutex> l(m_);
+        return received_;
+    }
+
+private:
+    void readOnce(int timeoutMs)
+    {
+        pollfd p{master_, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0)
+            return;
+        char buf[4096];
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        if (n > 0) {
+            std::lock_guard<std::mutex> l(m_);
+            received_.append(buf, n);
+        } else if (n < 0 && errno == EIO) {
+            // The port end is closed for a moment; try again shortly.
+            QThread::msleep(5);
+        }
+    }
+
+    int master_ = -1, slave_ = -1;
+    QString path_;
+    std::thread thread_;
+    std::mutex m_;
+    QByteArray received_;
+};
+
+struct PtyRig {
+    TempEnv env;
+    CncPeer peer;
+    QtSerialPort port;
+    TxdSender sender{&port};
+    TxdSettings settings;
+
+    PtyRig(const QByteArray &communication, const QByteArray &program)
+    {
+        // Port number 1 is the pseudo-terminal.
+        env.write("lumrik32.INI", "[ComPorts]\r\nCOM1=" + peer.path().toLocal8Bit() + "\r\n");
+        gActiveCfgFile = env.write("PTY.cfg", "[Communication]\r\nComPort=1\r\nBaudRate=9600\r\nParity=INGEN\r\n"
+                                              "DataBits=8\r\nDelayBeforeClose=-1\r\n" + communication);
+        lumrik::test::writeFile(tmpFile(kTxdTmp), program);
+        EXPECT_EQ(readTxdSettings(MachineConfig::active(), settings), TxdSettingsStatus::Ok);
+    }
+    TxdSender::Result send() { return sender.send(tmpFile(kTxdTmp), settings); }
+};
+
+QByteArray bigProgram(int lines, QByteArray *expected)
+{
+    QByteArray p;
+    for (int i = 1; i <= lines; ++i)
+        p += "N" + QByteArray::number(i * 10) + " G01 X1.234 Y-5.678 F200\r\n";
+    if (expected)
+        *expected = p;
+    return p;
+}
+}
+
+TEST(TxdPty, NoHandshakeDeliversEveryByteWithFraming)
+{
+    PtyRig r("Protokoll=INGEN\r\nSend30Null=1\r\nLeaderChr=(25*2)\r\nTrailerChr=0D,0A\r\nEobCode=LF CR CR\r\n"
+             "TxdFilter=20\r\nSendTo=M30\r\n",
+             "O1000.MIN%\r\n'(ej)\r\nN10 G0 X1\r\nN20 M00~ (T)\r\nN30 M30 (SLUT)\r\nN40\r\n");
+    ASSERT_TRUE(r.peer.ok());
+    const QByteArray nul30(30, '\0');
+    const QByteArray expected = nul30 + "%%" + "O1000.MIN" + QByteArray(50, '\0') + "%\n\r\r" + "N10G0X1\n\r\r" +
+                                "N20M00~" + QByteArray(64, '\0') + "(T)\n\r\r" + "N30M30" + "\r\n" + nul30;
+    r.peer.start([&](CncPeer &p) { p.readUntil(expected.size(), 5000); p.readFor(100); });
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    r.peer.join();
+    EXPECT_EQ(r.peer.received(), expected);
+    EXPECT_FALSE(r.port.PortOpen());
+}
+
+TEST(TxdPty, BinaryModeIsByteTransparent)
+{
+    QByteArray all;
+    for (int i = 0; i < 256; ++i)
+        all.append(char(i));
+    all += all;
+    PtyRig r(QByteArray("Protokoll=INGEN\r\nCode=BIN\xC4R\r\n"), all);
+    ASSERT_TRUE(r.peer.ok());
+    r.peer.start([&](CncPeer &p) { p.readUntil(all.size(), 5000); p.readFor(100); });
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    r.peer.join();
+    // The first "~" (7E) of the file is followed by 64 NULs in every mode;
+    // nothing else changes.
+    const QByteArray expected = all.left(0x7F) + QByteArray(64, '\0') + all.mid(0x7F);
+    EXPECT_EQ(r.peer.received(), expected);
+}
+
+TEST(TxdPty, XonXoffPausesOnDc3AndResumesOnlyOnDc1)
+{
+    QByteArray expected;
+    const QByteArray program = bigProgram(3000, &expected);
+    PtyRig r("Protokoll=XON/XOFF\r\n", program);
+    ASSERT_TRUE(r.peer.ok());
+    std::atomic<qsizetype> atStop{0}, afterSettle{0}, afterPause{0};
+    r.peer.start([&](CncPeer &p) {
+        p.readUntil(4000, 5000);
+        p.write("\x13");              // DC3: stop
+        atStop = p.size();
+        afterSettle = p.readFor(150);  // bytes already on their way
+        p.write("x");                 // any other byte must not resume
+        afterPause = p.readFor(400);
+        p.write("\x11");              // DC1: go on
+        p.readUntil(expected.size(), 10000);
+        p.readFor(100);
+    });
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    r.peer.join();
+    EXPECT_LT(afterSettle.load(), expected.size());
+    EXPECT_EQ(afterPause.load(), afterSettle.load()) << "output went on during XOFF";
+    EXPECT_EQ(r.peer.received(), expected);
+}
+
+TEST(TxdPty, DcCodesStartOnDc1FromTheControl)
+{
+    QByteArray expected;
+    const QByteArray program = bigProgram(200, &expected);
+    PtyRig r("Protokoll=DC-KODER\r\nTrailerChr=14\r\n", program);
+    ASSERT_TRUE(r.peer.ok());
+    expected += "\x14";
+    std::atomic<int> requests{0};
+    r.peer.start([&](CncPeer &p) {
+        // The control asks for the program until it comes; DC1 is not the
+        // first byte it sends.
+        while (p.readFor(50) == 0 && requests < 100) {
+            p.write("ab\x11");
+            ++requests;
+        }
+        p.readUntil(expected.size(), 5000);
+        p.readFor(100);
+    });
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    r.peer.join();
+    EXPECT_GE(requests.load(), 1);
+    EXPECT_EQ(r.peer.received(), expected);
+}
+
+TEST(TxdPty, KearneyEndsWithEotDc4)
+{
+    PtyRig r("Protokoll=KEARNEY\r\n", "N10 G0\r\n");
+    ASSERT_TRUE(r.peer.ok());
+    const QByteArray expected = "N10 G0\r\n\x04\x14";
+    r.peer.start([&](CncPeer &p) {
+        while (p.readFor(50) == 0)
+            p.write("\x11");
+        p.readUntil(expected.size(), 5000);
+        p.readFor(100);
+    });
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    r.peer.join();
+    EXPECT_EQ(r.peer.received(), expected);
+}
+
+TEST(TxdPty, AbortStopsAtOnceAndClosesThePort)
+{
+    const QByteArray program = bigProgram(20000, nullptr);
+    PtyRig r("Protokoll=XON/XOFF\r\n", program);
+    ASSERT_TRUE(r.peer.ok());
+    r.peer.start([&](CncPeer &p) {
+        p.readUntil(2000, 5000);
+        p.write("\x13");  // the control holds the line; the user gives up
+        p.readFor(300);
+    });
+    QTimer::singleShot(400, [&] { r.sender.bAbort = true; });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(r.send(), TxdSender::Result::Stopped);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_FALSE(r.port.PortOpen());
+    r.peer.join();
+    EXPECT_LT(r.peer.size(), program.size());
+}
+
+TEST(TxdPty, PortNumbersComeFromTheSettingsFile)
+{
+    TempEnv env;
+    env.write("lumrik32.INI", "[ComPorts]\r\nCOM1=/dev/ttyS0\r\nCOM3=/dev/pts/9\r\n");
+    EXPECT_EQ(serialPortDevice(3), "/dev/pts/9");
+    EXPECT_EQ(serialPortDevice(2), "");
+    const auto list = serialPortList();
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list[1].first, 3);
+
+    QtSerialPort port;
+    port.CommPort = 2;
+    try {
+        port.setPortOpen(true);
+        FAIL() << "a port without a device opened";
+    } catch (const RkError &e) {
+        EXPECT_EQ(e.number(), 8002);
+        EXPECT_TRUE(e.description().contains("COM2"));
+    }
+}
+
+TEST(TxdPty, SettingsTextParsing)
+{
+    PortSettings ps;
+    ASSERT_TRUE(parsePortSettings("2400,E,7,1", ps));
+    EXPECT_EQ(ps.baud, 2400);
+    EXPECT_EQ(ps.parity, QSerialPort::EvenParity);
+    EXPECT_EQ(ps.dataBits, QSerialPort::Data7);
+    EXPECT_EQ(ps.stopBits, QSerialPort::OneStop);
+    ASSERT_TRUE(parsePortSettings("9600,MARK,8,2", ps));
+    EXPECT_EQ(ps.parity, QSerialPort::MarkParity);
+    EXPECT_EQ(ps.stopBits, QSerialPort::TwoStop);
+    QString why;
+    EXPECT_FALSE(parsePortSettings("9600,Q,8,1", ps, &why));
+    EXPECT_TRUE(why.contains("9600,Q,8,1"));
+    EXPECT_FALSE(parsePortSettings("9600,N,9,1", ps));
+    EXPECT_FALSE(parsePortSettings("fast,N,8,1", ps));
+}
