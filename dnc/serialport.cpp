@@ -271,6 +271,7 @@ int QtSerialPort::OutBufferCount() const
     int queued = 0;
     if (::ioctl(handle(), TIOCOUTQ, &queued) == 0 && queued > 0)
         n += queued;
+    if (qEnvironmentVariableIsSet("RKDBG")) { static int c = 0; if (++c % 2000 == 0) fprintf(stderr, "btw=%lld outq=%d\n", (long long)port_.bytesToWrite(), queued); }
     return int(std::min<qint64>(n, std::numeric_limits<int>::max()));
 }
 

@@ -310,16 +310,14 @@ void frmMain::mnuFileNew_Click()
 void frmMain::mnuFileOpen_Click()
 {
     RkGuard("mnuFileOpen_Click()", [&] {
-        BusyCursor busy;
         auto &hooks = fileSelectorHooks();
         QString path, file, chosenMachine;
         const QString root = GetDefaultPath("root"), send = GetDefaultPath("send");
-        QApplication::restoreOverrideCursor(); // the dialog itself shows the normal pointer
+        // The selector shows the normal pointer; the busy one covers the loading.
         if (hooks.choose)
             hooks.choose(this, root, send, path, file, chosenMachine);
         else
             plainOpenDialog(this, root, send, path, file, chosenMachine);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
         if (file.isEmpty())
             return; // closed without a choice
         gsActiveFileName = file;
@@ -327,6 +325,7 @@ void frmMain::mnuFileOpen_Click()
         if (!RkOkToOpenFile(gsActivePath + gsActiveFileName))
             return;
         gsActiveFile = gsActivePath + gsActiveFileName;
+        BusyCursor busy;
         setFileFormat(gsActiveFile);
         openDocument(gsActiveFile, chosenMachine);
         AddToMruList(gsActiveFile);

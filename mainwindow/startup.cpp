@@ -7,6 +7,8 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "mainwindow/frmmain.h"
+#include "mainwindow/handover.h"
+#include "mainwindow/integration.h"
 #include "resources/resources.h"
 
 #include <QAction>
@@ -94,13 +96,15 @@ frmMain *Main(const QStringList &arguments)
         if (startupHooks().showSplash)
             startupHooks().showSplash();
         const QString cmd = commandLinePath(arguments);
-        if (startupHooks().handOver && startupHooks().handOver(cmd))
+        // One editor per user: a running one takes the command line.
+        if (startupHooks().handOver ? startupHooks().handOver(cmd) : ActivatePrevInstance(cmd, handOverName(), 1000))
             return nullptr;
 
         gsTmpPath = resolveTmpPath();
         installSampleData(gsDataPath);
         RkLoadIniSettings();
 
+        installFileSelector();
         auto *w = new frmMain(cmd);
         w->applyTexts();
         w->hideCompareWhenMissing();
@@ -108,6 +112,7 @@ frmMain *Main(const QStringList &arguments)
         w->fillRecentFiles();
         w->fillMacroMenu();
         w->showAtStart();
+        installHandOver(w);
         return w;
     });
 }

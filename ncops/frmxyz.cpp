@@ -80,9 +80,13 @@ frmXYZ::frmXYZ(QWidget *parent) : QDialog(parent)
 
 QString frmXYZ::valueText(float v)
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(double(v), 'g', 7);
+    // Seven significant digits with the system's decimal separator; the sign
+    // stays the plain "-" of NC text.
+    QString text = QString::number(double(v), 'g', 7);
+    const QString point = QLocale().decimalPoint();
+    if (point != QLatin1String("."))
+        text.replace(QLatin1Char('.'), point);
+    return text;
 }
 
 void frmXYZ::fill(const XyzRange &range)

@@ -69,6 +69,12 @@ int LineFrame::run(const Rule &rule, ProgressRun *progress)
     lines.reserve(kBlockLines);
     QByteArray joined;
     int done = 0;
+    bool changed = false;
+    // Where the caret and the selection stand, by line and column: replacing
+    // a block would otherwise move them to the block's start.
+    const int mark = ed_->SelMark();
+    const int caretX = ed_->CaretX(), caretY = ed_->CaretY();
+    const int sx = ed_->SelStartX(), sy = ed_->SelStartY(), ex = ed_->SelEndX(), ey = ed_->SelEndY();
     for (int a = 1; a <= n; a += kBlockLines) {
         const int b = std::min(n, a + kBlockLines - 1);
         lines.clear();
@@ -95,10 +101,21 @@ int LineFrame::run(const Rule &rule, ProgressRun *progress)
                 joined.append(lines[size_t(i - a)]);
             }
             replaceEditorLines(ed_, firstChanged, lastChanged, joined);
+            changed = true;
         }
         done = b;
         if (progress && !progress->step(b))
             break;
+    }
+    if (changed) {
+        if (mark) {
+            ed_->setSelStartY(sy);
+            ed_->setSelStartX(sx);
+            ed_->setSelEndY(ey);
+            ed_->setSelEndX(ex);
+        } else {
+            ed_->setCaret(caretX, caretY);
+        }
     }
     if (done > 0)
         ed_->setTextIndex(done);

@@ -55,7 +55,7 @@ void RkOmnum(frmDocument *doc)
             }
 
             // Without a selection the whole program is selected (and stays so).
-            if (ed->SelText().isEmpty()) {
+            auto selectAll = [ed] {
                 ed->setSelMark(0);
                 ed->setSelMark(1);
                 ed->setSelStartX(1);
@@ -63,13 +63,20 @@ void RkOmnum(frmDocument *doc)
                 ed->setSelEndY(ed->Count());
                 ed->setTextIndex(ed->Count());
                 ed->setSelEndX(int(ed->Text().size()) + 1);
-            }
+            };
+            const bool wholeProgram = ed->SelText().isEmpty();
+            if (wholeProgram)
+                selectAll();
             OmnumRun run(options);
             if (ed->SelMark() > 0)
                 run.setSelection(ed->SelStartY(), ed->SelEndY());
 
             const int done = frame.run([&](QByteArrayView line, int i) { return run.line(line, i); },
                                        &progress);
+            if (wholeProgram) {
+                selectAll();
+                ed->setTextIndex(done > 0 ? done : 1);
+            }
             if (done == n && !gRkAbort)
                 ed->setIsDirty(true);
             ed->setTopY(topY);
