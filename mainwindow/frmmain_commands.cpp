@@ -2,6 +2,7 @@
 // clipboard commands of the Edit menu, the window arrangement and the split
 // buttons.
 #include "mainwindow/frmmain.h"
+#include "mainwindow/commands_ncdnc.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -112,6 +113,8 @@ void frmMain::registerBuiltInCommands()
     cmd("SplitV", &frmMain::splitV_Click);
     cmd("SplitH", &frmMain::splitH_Click);
     cmd("NoSplit", &frmMain::noSplit_Click);
+    installNcCommands(this);
+    installTransferCommands(this);
     applyAvailability();
 }
 

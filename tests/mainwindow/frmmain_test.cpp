@@ -120,8 +120,9 @@ TEST_F(MainWindowTest, MenusToolbarsAndSelectorAtLoad)
     EXPECT_TRUE(enabled(w, "mnuFileNew"));
     EXPECT_TRUE(enabled(w, "mnuFileOpen"));
     EXPECT_TRUE(enabled(w, "mnuFileExit"));
+    EXPECT_TRUE(enabled(w, "mnuRxdFromCnc")); // receiving needs no open program
     for (const char *n : {"mnuFileSave", "mnuFileSaveAs", "mnuFileClose", "mnuFileCloseAll", "mnuEditCut",
-                          "mnuEditPaste", "mnuEditMarkAll", "mnuFilePrint", "mnuTxd2Cnc", "mnuRxdFromCnc",
+                          "mnuEditPaste", "mnuEditMarkAll", "mnuFilePrint", "mnuTxd2Cnc",
                           "mnuEditFind", "mnuHelix", "mnuHelpAbout"})
         EXPECT_FALSE(enabled(w, n)) << n;
     EXPECT_FALSE(w.toolButton("tbrFile", "Save")->isEnabled());

@@ -225,3 +225,34 @@ TEST(BoldComments, ColoursCodeWordsAndCommentsOnly)
     gCodeColor = keepColours;
     gCommentColor = keepComment;
 }
+
+TEST(LineCommands, CaretAndSelectionStayOnTheirLines)
+{
+    MsgBoxRecorder boxes;
+    TestDoc d(numberedProgram(3000));
+    d.ed()->setCaret(4, 2500);
+    MnUnPack(&d.doc); // nothing to unpack: no change
+    MnPack(&d.doc);
+    EXPECT_EQ(d.ed()->CaretY(), 2500);
+    EXPECT_EQ(d.ed()->CaretX(), 4);
+
+    d.ed()->setSelMark(1);
+    d.ed()->setSelStartY(10);
+    d.ed()->setSelStartX(1);
+    d.ed()->setSelEndY(12);
+    d.ed()->setSelEndX(3);
+    MnUppercase(&d.doc); // already capitals: nothing changes
+    MnUnPack(&d.doc);
+    EXPECT_EQ(d.ed()->SelStartY(), 10);
+    EXPECT_EQ(d.ed()->SelEndY(), 12);
+    EXPECT_EQ(d.ed()->SelText(), "N10 G1 X10\r\nN11 G1 X11\r\nN1");
+}
+
+TEST(LineCommands, EmptyDocument)
+{
+    MsgBoxRecorder boxes;
+    TestDoc d("");
+    for (auto command : {MnClearChars, MnPack, MnUnPack, MnUppercase, MnPunktKoll, RkGetToolList})
+        command(&d.doc);
+    EXPECT_EQ(d.text(), "");
+}

@@ -285,3 +285,47 @@ TEST(OmnumDialog, ControlsCarryTheirNamesAndTexts)
     EXPECT_EQ(dlg->txtOmNumFrom->text(), "1");
     EXPECT_EQ(dlg->txtOmNumIncr->text(), "10");
 }
+
+TEST(OmnumDialog, TakesItsTextsFromTheLanguageFile)
+{
+    MachineEnv m;
+    const QString file = m.env.write("Lumrik32.LNG", "[LANGUAGE]\r\n520=Renumber\r\n521=From\r\n531=&Go\r\n");
+    const QString keepFile = gsLanguageFile;
+    const bool keepNotSwedish = gbNotSwedish;
+    gsLanguageFile = file;
+    gbNotSwedish = true;
+    m.select("MILL");
+    TestDoc d("N5");
+    d.doc.setWindowTitle("/tmp/a.nc");
+    QString label, button;
+    {
+        OmnumAnswer answer([&](frmOmnum *dlg) {
+            label = dlg->Label1->text();
+            button = dlg->btnStartOmnum->text();
+        }, false);
+        RkOmnum(&d.doc);
+        EXPECT_EQ(answer.caption, QStringLiteral("Renumber - /TMP/A.NC"));
+    }
+    gsLanguageFile = keepFile;
+    gbNotSwedish = keepNotSwedish;
+    EXPECT_EQ(label, QStringLiteral("From"));
+    EXPECT_EQ(button, QStringLiteral("&Go"));
+}
+
+TEST(OmnumCommand, LongLinesAndAnEmptyProgram)
+{
+    MachineEnv m;
+    m.select("MILL");
+    const QByteArray tail(40000, 'X');
+    TestDoc d("N5 " + tail + "\r\nN6 (" + tail + ")");
+    {
+        OmnumAnswer answer;
+        RkOmnum(&d.doc);
+    }
+    EXPECT_EQ(d.text(), "N10 " + tail + "\r\nN20 (" + tail + ")");
+
+    TestDoc empty("");
+    OmnumAnswer answer([](frmOmnum *dlg) { dlg->chkAddBlockNr->setChecked(true); });
+    RkOmnum(&empty.doc);
+    EXPECT_EQ(empty.text(), "");
+}

@@ -1,0 +1,81 @@
+#include "mainwindow/commands_ncdnc.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "dnc/frmtxd2cnc.h"
+#include "dnc/receivecommand.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+#include "documents/syntax.h"
+#include "mainwindow/frmmain.h"
+#include "ncops/boldcomments.h"
+#include "ncops/mdlmnfix.h"
+#include "ncops/omnum.h"
+#include "ncops/toollist.h"
+
+#include <QAction>
+
+namespace lumrik {
+
+namespace {
+
+// A command on the active document: nothing happens without one.
+void onDocument(frmMain *w, const char *name, void (*op)(frmDocument *))
+{
+    w->setCommand(QString::fromLatin1(name), [w, name, op] {
+        const QString proc = QString::fromLatin1(name) + QStringLiteral("_Click()");
+        RkGuard(proc.toLatin1().constData(), [&] {
+            if (frmDocument *doc = w->activeDocument())
+                op(doc);
+        });
+    });
+}
+
+void colourWholeProgram(frmDocument *doc)
+{
+    ColorNC(doc->txtText, doc->sMaskin, 0, 0, kColorCommandBudgetMs, true, doc);
+}
+
+void toggleLinedPaper(frmMain *w)
+{
+    RkGuard("mnuViewLines_Click()", [&] {
+        if (!w->activeDocument())
+            return;
+        gKollegieBlock = !gKollegieBlock;
+        w->RkUpdateValidSelections();
+        // Every document repaints its background with the new setting.
+        for (frmDocument *doc : w->documents()) {
+            doc->update();
+            for (QWidget *child : doc->findChildren<QWidget *>())
+                child->update();
+        }
+    });
+}
+
+}
+
+void installNcCommands(frmMain *w)
+{
+    w->setCommand("mnuViewLines", [w] { toggleLinedPaper(w); });
+    onDocument(w, "mnuViewBoldComments", &RkBoldComments);
+    onDocument(w, "mnuColorIt", &RkBoldComments);
+    onDocument(w, "mnuViewColorNC", &colourWholeProgram);
+    onDocument(w, "mnuNcOptionsOmnum", &RkOmnum);
+    onDocument(w, "mnuNcOptionsToolList", &RkGetToolList);
+    onDocument(w, "mnuViewXYZ", &MnXYZ);
+    onDocument(w, "mnuViewClearchars", &MnClearChars);
+    onDocument(w, "mnuViewUppercase", &MnUppercase);
+    onDocument(w, "mnuViewUnPack", &MnUnPack);
+    onDocument(w, "mnuViewPack", &MnPack);
+    onDocument(w, "mnuOptionPunktKoll", &MnPunktKoll);
+}
+
+void installTransferCommands(frmMain *w)
+{
+    onDocument(w, "mnuTxd2Cnc", &sendActiveDocument);
+    w->setCommand("mnuRxdFromCnc", [w] {
+        RxdFromCncCommand(w, w->comboMaskiner, [w] { return w->LoadNewDoc(); }, [w] { w->mnuFileSave_Click(); });
+    });
+}
+
+}
