@@ -99,8 +99,10 @@ bool FakeSerialPort::Output(const QByteArray &bytes)
 {
     if (!open_ || refuseOutput)
         return false;
-    outCountAtWrite << pending_;
-    writes << bytes;
+    if (recordWrites) {
+        outCountAtWrite << pending_;
+        writes << bytes;
+    }
     written += bytes;
     if (!sessions.isEmpty())
         sessions.last() += bytes;

@@ -37,6 +37,7 @@ public:
     bool Output(const QByteArray &bytes) override;
 
     // --- Record
+    bool recordWrites = true;           // keep writes and outCountAtWrite (off for long runs)
     QByteArray written;                 // every byte written, in order
     QList<QByteArray> writes;           // one entry per Output call
     QList<int> outCountAtWrite;         // OutBufferCount just before each write

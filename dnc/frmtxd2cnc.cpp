@@ -151,6 +151,8 @@ void frmTxd2Cnc::setPanelText(int panel, const QString &text)
 
 void frmTxd2Cnc::showModal(const QString &caption)
 {
+    // The texts of the language file first, so the caller's caption stays.
+    Form_Load();
     setWindowTitle(caption);
     exec();
 }
@@ -166,7 +168,7 @@ void frmTxd2Cnc::Form_Load()
 void frmTxd2Cnc::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);
-    Form_Load();
+    closing_ = false;
     // Activation runs once the window is on screen, from the event loop.
     QTimer::singleShot(0, this, [this] {
         if (isVisible() && !sender_->running)

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QPair>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <array>
 
@@ -41,9 +42,13 @@ private:
     void applyFlowControl();
     void applyRts();
     void pollLines();
+    void writeOut();
 
     QSerialPort port_;
     QTimer poll_;
+    QSocketNotifier *writer_ = nullptr;
+    QByteArray out_;           // bytes not yet taken by the driver, from outPos_
+    qsizetype outPos_ = 0;
     int handshake_ = comNone;
     bool rts_ = false;
     bool lastCts_ = true;

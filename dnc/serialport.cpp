@@ -6,6 +6,7 @@
 
 #include <QCollator>
 #include <QSerialPortInfo>
+#include <QSocketNotifier>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -145,10 +146,8 @@ QtSerialPort::QtSerialPort(QObject *parent) : SerialPort(parent)
     });
     QObject::connect(&port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         // A vanished device (USB adapter pulled) ends like a closed port.
-        if (e == QSerialPort::ResourceError && port_.isOpen()) {
-            poll_.stop();
-            port_.close();
-        }
+        if (e == QSerialPort::ResourceError && port_.isOpen())
+            setPortOpen(false);
     });
 }
 
@@ -168,6 +167,14 @@ void QtSerialPort::setPortOpen(bool open)
         return;
     if (!open) {
         poll_.stop();
+        if (writer_) {
+            // Possibly called from the notifier's own signal: delete it later.
+            writer_->setEnabled(false);
+            writer_->deleteLater();
+            writer_ = nullptr;
+        }
+        out_.clear();
+        outPos_ = 0;
         port_.close();
         return;
     }
@@ -190,6 +197,11 @@ void QtSerialPort::setPortOpen(bool open)
                                   .arg(CommPort)
                                   .arg(device, port_.errorString()));
     }
+    out_.clear();
+    outPos_ = 0;
+    writer_ = new QSocketNotifier(port_.handle(), QSocketNotifier::Write, this);
+    writer_->setEnabled(false);
+    QObject::connect(writer_, &QSocketNotifier::activated, this, [this] { writeOut(); });
     applyFlowControl();
     if (!(handshake_ & comRTS))
         applyRts();
@@ -267,11 +279,11 @@ int QtSerialPort::OutBufferCount() const
 {
     if (!port_.isOpen())
         return 0;
-    qint64 n = port_.bytesToWrite();
+    const_cast<QtSerialPort *>(this)->writeOut();
+    qint64 n = out_.size() - outPos_;
     int queued = 0;
     if (::ioctl(handle(), TIOCOUTQ, &queued) == 0 && queued > 0)
         n += queued;
-    if (qEnvironmentVariableIsSet("RKDBG")) { static int c = 0; if (++c % 2000 == 0) fprintf(stderr, "btw=%lld outq=%d\n", (long long)port_.bytesToWrite(), queued); }
     return int(std::min<qint64>(n, std::numeric_limits<int>::max()));
 }
 
@@ -279,7 +291,10 @@ void QtSerialPort::clearOutBuffer()
 {
     if (!port_.isOpen())
         return;
-    port_.clear(QSerialPort::Output);
+    out_.clear();
+    outPos_ = 0;
+    if (writer_)
+        writer_->setEnabled(false);
     ::tcflush(handle(), TCOFLUSH);
 }
 
@@ -298,12 +313,42 @@ bool QtSerialPort::Output(const QByteArray &bytes)
         return false;
     if (bytes.isEmpty())
         return true;
-    if (port_.write(bytes) != bytes.size())
-        return false;
-    // Hand the bytes to the driver now, as far as it takes them without
-    // blocking; the rest goes out as the event loop runs.
-    port_.flush();
-    return true;
+    // Written on the descriptor by our own queue: a line stopped by XOFF makes
+    // write() refuse with EAGAIN, which QSerialPort's queue takes for a fault.
+    out_.append(bytes);
+    writeOut();
+    return port_.isOpen();
+}
+
+void QtSerialPort::writeOut()
+{
+    const int fd = handle();
+    if (fd < 0)
+        return;
+    while (outPos_ < out_.size()) {
+        const ssize_t n = ::write(fd, out_.constData() + outPos_, size_t(out_.size() - outPos_));
+        if (n > 0) {
+            outPos_ += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            // The device is gone (adapter pulled): the port counts as closed.
+            out_.clear();
+            outPos_ = 0;
+            setPortOpen(false);
+            return;
+        }
+        // The driver is full or the line is stopped: go on when it takes more.
+        if (writer_)
+            writer_->setEnabled(true);
+        return;
+    }
+    out_.clear();
+    outPos_ = 0;
+    if (writer_)
+        writer_->setEnabled(false);
 }
 
 void QtSerialPort::pollLines()
@@ -339,3 +384,4 @@ void QtSerialPort::pollLines()
 }
 
 }
+
