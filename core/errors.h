@@ -27,6 +27,8 @@ enum RkErrNo : long {
     kErrFileNotFound = 53,
     kErrPathNotFound = 76,
     kErrIo = 57,
+    kErrDiskFull = 61,
+    kErrPermissionDenied = 70,
 };
 
 struct TraceSlot {

@@ -1,5 +1,6 @@
 #include "core/inifile.h"
 
+#include "core/atomicfile.h"
 #include "core/codepage.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -7,8 +8,6 @@
 #include "core/paths.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 
 namespace lumrik {
@@ -204,18 +203,12 @@ QByteArray IniFile::toBytes() const
 
 bool IniFile::save(const QString &path) const
 {
-    QFileInfo fi(path);
-    if (fi.exists() && !fi.isWritable())
-        return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = toBytes();
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
+    try {
+        writeFileAtomic(path, toBytes());
+        return true;
+    } catch (const RkError &) {
         return false;
     }
-    return f.commit();
 }
 
 QString mainSettingsFile()

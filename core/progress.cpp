@@ -97,4 +97,17 @@ bool ProgressRun::step(qint64 value)
 
 bool ProgressRun::aborted() const { return (dialog_ && dialog_->bAbort) || gRkAbort; }
 
+WaitCursor::WaitCursor(bool on, Qt::CursorShape shape)
+    : on_(on && qobject_cast<QApplication *>(QCoreApplication::instance()))
+{
+    if (on_)
+        QApplication::setOverrideCursor(shape);
+}
+
+WaitCursor::~WaitCursor()
+{
+    if (on_)
+        QApplication::restoreOverrideCursor();
+}
+
 }

@@ -26,6 +26,20 @@ protected:
     void keyPressEvent(QKeyEvent *e) override; // Esc counts as abort, never closes
 };
 
+// The wait pointer over every window while it is in scope (the busy pointer,
+// Qt::BusyCursor, for work that lets events run). Nothing happens without a
+// QApplication, or with `on` false.
+class WaitCursor {
+public:
+    explicit WaitCursor(bool on = true, Qt::CursorShape shape = Qt::WaitCursor);
+    ~WaitCursor();
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+
+private:
+    bool on_;
+};
+
 // One run of a long operation: shows the dialog (when there is a display),
 // clears the abort flags, and unloads the dialog when it goes out of scope.
 class ProgressRun {

@@ -1,14 +1,15 @@
 #include "documents/editor.h"
 
+#include "core/atomicfile.h"
 #include "core/codepage.h"
 #include "core/errors.h"
+#include "core/services.h"
+#include "documents/lineends.h"
 
 #include <Qsci/qsciscintilla.h>
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
-#include <QFileInfo>
 #include <QFocusEvent>
 #include <QHash>
 #include <QInputMethodEvent>
@@ -16,7 +17,6 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -108,49 +108,6 @@ int typedByte(QChar c)
     return static_cast<unsigned char>(b[0]);
 }
 
-// CR LF and lone LF become `eol`. A lone CR is a byte of the text, not a line
-// end of a file, and stays as it is.
-QByteArray normaliseLineEnds(const QByteArray &in, const char *eol)
-{
-    const bool toLf = eol[1] == 0;
-    const char *p = in.constData();
-    const qsizetype n = in.size();
-    // Fast path: already in the wanted form.
-    bool clean = true;
-    for (const char *q = static_cast<const char *>(memchr(p, '\n', size_t(n))); q && clean;
-         q = static_cast<const char *>(memchr(q + 1, '\n', size_t(p + n - q - 1)))) {
-        const bool afterCr = q > p && q[-1] == '\r';
-        if (afterCr == toLf) clean = false;
-        if (q + 1 >= p + n) break;
-    }
-    if (clean) return in;
-    QByteArray out;
-    out.reserve(toLf ? n : n + n / 16);
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        if (p[i] != '\n') continue;
-        const qsizetype end = (i > start && p[i - 1] == '\r') ? i - 1 : i;
-        out.append(p + start, end - start);
-        out.append(eol, toLf ? 1 : 2);
-        start = i + 1;
-    }
-    out.append(p + start, n - start);
-    return out;
-}
-
-QByteArray readWholeFile(const QString &path)
-{
-    QFile f(path);
-    if (!QFileInfo::exists(path))
-        throw RkError(kErrFileNotFound, QStringLiteral("Filen hittades inte: %1").arg(path));
-    if (!f.open(QIODevice::ReadOnly))
-        throw RkError(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(path, f.errorString()));
-    QByteArray data = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw RkError(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(path, f.errorString()));
-    return data;
-}
-
 struct StyleKey {
     QRgb color = 0;
     bool hasColor = false;
@@ -203,7 +160,7 @@ struct Editor::Impl {
     long lineEnd(int line) const { return send(Sci::SCI_GETLINEENDPOSITION, line - 1); }
     long posOf(int x, int y) const;
     QByteArray range(long from, long to) const;
-    void replaceRange(long from, long to, const QByteArray &bytes);
+    void replaceRange(long from, long to, QByteArrayView bytes);
     const char *eol() const { return textType == 2 ? "\n" : "\r\n"; }
     void applyStyleDefaults(int style);
     void applyBaseLook();
@@ -321,6 +278,12 @@ protected:
     {
         Editor *q = d_->q;
         const int vk = windowsKeyCode(e);
+        bool handled = false;
+        Q_EMIT q->KeyPreview(vk, shiftBits(e->modifiers()), handled);
+        if (handled) {
+            e->accept();
+            return;
+        }
         Q_EMIT q->KeyDown(vk, shiftBits(e->modifiers()));
         const QString text = e->text();
         const Qt::KeyboardModifiers mods = e->modifiers();
@@ -465,14 +428,14 @@ private:
             if (!painter.isActive()) painter.begin(viewport());
             const int style = int(SendScintilla(SCI_GETSTYLEAT, pos)) & 0xFF;
             const bool selected = pos >= selS && pos < selE;
-            const auto colour = [](long bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); };
-            painter.fillRect(cell, selected ? selectionBack : colour(SendScintilla(SCI_STYLEGETBACK, style)));
+            // Scintilla's colours have red in the low byte, as the stored colours.
+            painter.fillRect(cell, selected ? selectionBack : rkColor(int(SendScintilla(SCI_STYLEGETBACK, style))));
             QFont f(d_->font);
             f.setPointSize(d_->fontSize > 0 ? d_->fontSize : 10);
             f.setBold(SendScintilla(SCI_STYLEGETBOLD, style));
             f.setItalic(SendScintilla(SCI_STYLEGETITALIC, style));
             painter.setFont(f);
-            painter.setPen(selected ? selectionFore : colour(SendScintilla(SCI_STYLEGETFORE, style)));
+            painter.setPen(selected ? selectionFore : rkColor(int(SendScintilla(SCI_STYLEGETFORE, style))));
             painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, glyph);
         }
     }
@@ -532,7 +495,7 @@ QByteArray Editor::Impl::range(long from, long to) const
     return QByteArray(p, to - from);
 }
 
-void Editor::Impl::replaceRange(long from, long to, const QByteArray &bytes)
+void Editor::Impl::replaceRange(long from, long to, QByteArrayView bytes)
 {
     const bool ro = send(Sci::SCI_GETREADONLY);
     if (ro) send(Sci::SCI_SETREADONLY, 0);
@@ -547,10 +510,10 @@ void Editor::Impl::applyStyleDefaults(int style)
     const QByteArray fam = font.toUtf8();
     sendPtr(Sci::SCI_STYLESETFONT, style, fam.constData());
     send(Sci::SCI_STYLESETSIZE, style, fontSize > 0 ? fontSize : 10);
-    send(Sci::SCI_STYLESETBACK, style, long(back.red() | (back.green() << 8) | (back.blue() << 16)));
+    send(Sci::SCI_STYLESETBACK, style, rkColorValue(back));
     const StyleKey &k = keys[style];
     const QColor c = (style != 0 && k.hasColor) ? QColor::fromRgb(k.color) : fore;
-    send(Sci::SCI_STYLESETFORE, style, long(c.red() | (c.green() << 8) | (c.blue() << 16)));
+    send(Sci::SCI_STYLESETFORE, style, rkColorValue(c));
     send(Sci::SCI_STYLESETBOLD, style, style != 0 && k.bold);
     send(Sci::SCI_STYLESETITALIC, style, style != 0 && k.italic);
 }
@@ -561,7 +524,7 @@ void Editor::Impl::applyBaseLook()
     applyStyleDefaults(0);
     for (int s = kFirstStyle; s <= kLastStyle; ++s)
         if (used[s]) applyStyleDefaults(s);
-    send(Sci::SCI_SETCARETFORE, long(fore.red() | (fore.green() << 8) | (fore.blue() << 16)));
+    send(Sci::SCI_SETCARETFORE, rkColorValue(fore));
 }
 
 int Editor::Impl::styleFor(const StyleKey &k)
@@ -806,9 +769,8 @@ Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
     // text match them.
     d->sci->selectionBack = d->sci->palette().color(QPalette::Highlight);
     d->sci->selectionFore = d->sci->palette().color(QPalette::HighlightedText);
-    const auto bgr = [](const QColor &c) { return long(c.red() | (c.green() << 8) | (c.blue() << 16)); };
-    d->send(Sci::SCI_SETSELBACK, 1, bgr(d->sci->selectionBack));
-    d->send(Sci::SCI_SETSELFORE, 1, bgr(d->sci->selectionFore));
+    d->send(Sci::SCI_SETSELBACK, 1, rkColorValue(d->sci->selectionBack));
+    d->send(Sci::SCI_SETSELFORE, 1, rkColorValue(d->sci->selectionFore));
 
     connect(d->sci, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, [this] { d->checkDirty(); });
     connect(d->sci, &QsciScintillaBase::SCN_SAVEPOINTREACHED, this, [this] { d->checkDirty(); });
@@ -824,7 +786,7 @@ Editor::~Editor()
     delete d;
 }
 
-QsciScintilla *Editor::scintilla() const { d->flush(); return d->sci; }
+QWidget *Editor::viewport() const { d->flush(); return d->sci->viewport(); }
 
 int Editor::Count() const { return int(d->send(Sci::SCI_GETLINECOUNT)); }
 
@@ -856,7 +818,7 @@ void Editor::setText(const QByteArray &bytes)
     d->flush();
     const long s = d->lineStart(d->textIndex);
     if (InsertMode()) {
-        QByteArray ins = normaliseLineEnds(bytes, d->eol());
+        QByteArray ins = withLineEnds(bytes, d->textType);
         ins.append(d->eol());
         d->replaceRange(s, s, ins);
     } else {
@@ -882,7 +844,7 @@ QByteArray Editor::TextAll() const
 { d->flush();
     const long n = d->send(Sci::SCI_GETLENGTH);
     const char *p = reinterpret_cast<const char *>(d->send(Sci::SCI_GETCHARACTERPOINTER));
-    return normaliseLineEnds(QByteArray(p, n), d->eol());
+    return convertLineEnds(QByteArrayView(p, n), d->textType);
 }
 
 void Editor::setTextAll(const QByteArray &bytes)
@@ -903,6 +865,36 @@ void Editor::setTextAll(const QByteArray &bytes)
 
 qint64 Editor::TextLength() const { d->flush(); return d->send(Sci::SCI_GETLENGTH); }
 qint64 Editor::CountBytes() const { d->flush(); return d->send(Sci::SCI_GETLENGTH); }
+
+QByteArrayView Editor::textView() const
+{ d->flush();
+    const long n = d->send(Sci::SCI_GETLENGTH);
+    return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETCHARACTERPOINTER)), n);
+}
+
+QByteArrayView Editor::lineView(int line) const
+{ d->flush();
+    d->checkLine(line);
+    const long s = d->lineStart(line), e = d->lineEnd(line);
+    if (e <= s) return {};
+    return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, e - s)), e - s);
+}
+
+void Editor::replaceLines(int first, int last, QByteArrayView bytes)
+{ d->flush();
+    d->checkLine(first);
+    d->checkLine(last);
+    if (last < first)
+        throw RkError(kErrSubscript, QStringLiteral("Index utanför intervallet (rad %1 till %2)").arg(first).arg(last));
+    d->replaceRange(d->lineStart(first), d->lineEnd(last), bytes);
+    d->textIndex = qBound(1, d->textIndex, Count());
+    d->checkDirty();
+    d->checkCaret();
+}
+
+void Editor::beginUndoAction() { d->flush(); d->send(Sci::SCI_BEGINUNDOACTION); }
+void Editor::endUndoAction() { d->flush(); d->send(Sci::SCI_ENDUNDOACTION); }
+void Editor::emptyUndoBuffer() { d->flush(); d->send(Sci::SCI_EMPTYUNDOBUFFER); }
 
 int Editor::CaretX() const
 { d->flush();
@@ -955,6 +947,15 @@ void Editor::setSelEndY(int y) { d->flush(); d->refreshCorners(); d->cEndY = y; 
 
 qint64 Editor::SelStartOffset() const { d->flush(); return d->send(Sci::SCI_GETSELECTIONSTART); }
 qint64 Editor::SelEndOffset() const { d->flush(); return d->send(Sci::SCI_GETSELECTIONEND); }
+qint64 Editor::anchorOffset() const { d->flush(); return d->send(Sci::SCI_GETANCHOR); }
+qint64 Editor::caretOffset() const { d->flush(); return d->send(Sci::SCI_GETCURRENTPOS); }
+
+void Editor::setSelectionOffsets(qint64 anchor, qint64 caret)
+{ d->flush();
+    const long n = d->send(Sci::SCI_GETLENGTH);
+    d->send(Sci::SCI_SETSEL, qBound(0L, long(anchor), n), qBound(0L, long(caret), n));
+    d->checkCaret();
+}
 
 QByteArray Editor::SelText() const
 { d->flush();
@@ -1105,10 +1106,49 @@ bool Editor::characterItalicAt(int line, int column) const
     return s != 0 && d->keys[s].italic;
 }
 
+void Editor::clearCharacterAttributes() { d->flush(); d->clearStyles(); }
+
+int Editor::attributeStyle(const QColor &colour, bool bold, bool italic)
+{
+    StyleKey k;
+    k.hasColor = true;
+    k.color = colour.rgb();
+    k.bold = bold;
+    k.italic = italic;
+    return d->styleFor(k);
+}
+
+int Editor::applyAttributeRuns(int first, int last, const AttributeRunsOf &runsOf,
+                               const std::function<bool(int line)> &goOn)
+{ d->flush();
+    first = qMax(first, 1);
+    last = qMin(last, Count());
+    std::vector<AttributeRun> runs;
+    int done = 0;
+    // Three questions to Scintilla a line and the styling itself: a large
+    // program is coloured in about a second.
+    for (int line = first; line <= last; ++line) {
+        if (goOn && !goOn(line)) break;
+        const long s = d->lineStart(line), e = d->lineEnd(line);
+        if (s < 0 || e < s) break; // the text lost lines meanwhile
+        const long len = e - s;
+        runs.clear();
+        runsOf(QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, len)), len), runs);
+        for (const AttributeRun &r : runs) {
+            const long from = qBound(0L, long(r.start), len), to = qBound(0L, long(r.end), len);
+            if (to <= from) continue;
+            d->send(Sci::SCI_STARTSTYLING, s + from, 0xFF);
+            d->send(Sci::SCI_SETSTYLING, to - from, r.style & 0xFF);
+        }
+        ++done;
+    }
+    return done;
+}
+
 void Editor::FileLoad(const QString &path)
 {
     // The file's lines get the line ends of TextType; nothing else changes.
-    const QByteArray data = normaliseLineEnds(readWholeFile(path), d->eol());
+    const QByteArray data = withLineEnds(readFileBytes(path), d->textType);
     d->dropPending(); // the whole text is replaced
     const bool ro = d->send(Sci::SCI_GETREADONLY);
     if (ro) d->send(Sci::SCI_SETREADONLY, 0);
@@ -1131,25 +1171,15 @@ void Editor::FileLoad(const QString &path)
 }
 
 void Editor::FileSave(const QString &path)
-{ d->flush();
-    const QByteArray data = TextAll();
+{
     // Written beside the old file and renamed over it: a failed write leaves
     // the old file as it was. The old file's permissions carry over.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        throw RkError(kErrIo, QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(path, f.errorString()));
-    if (f.write(data) != data.size()) {
-        const QString err = f.errorString();
-        f.cancelWriting();
-        throw RkError(kErrIo, QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(path, err));
-    }
-    if (!f.commit())
-        throw RkError(kErrIo, QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(path, f.errorString()));
+    writeFileAtomic(path, TextAll());
 }
 
 void Editor::FileInsert(const QString &path)
 { d->flush();
-    const QByteArray data = normaliseLineEnds(readWholeFile(path), d->eol());
+    const QByteArray data = withLineEnds(readFileBytes(path), d->textType);
     const long pos = d->send(Sci::SCI_GETCURRENTPOS);
     d->replaceRange(pos, pos, data);
     d->checkDirty();

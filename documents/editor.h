@@ -4,11 +4,14 @@
 // and columns count from 1; an end column is exclusive. The rest of the program
 // talks to this class only, never to Scintilla directly.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QColor>
 #include <QString>
 #include <QWidget>
 
-class QsciScintilla;
+#include <functional>
+#include <vector>
+
 class QPainter;
 
 namespace lumrik {
@@ -34,6 +37,22 @@ public:
     qint64 TextLength() const;
     qint64 CountBytes() const;
 
+    // Read-only views of the text's own bytes, without a copy: valid until the
+    // text next changes. The whole text keeps its line ends as they are in the
+    // document; a line is without its line end.
+    QByteArrayView textView() const;
+    QByteArrayView lineView(int line) const;
+    // Replaces lines first..last (from 1, their line ends between them
+    // included, the last one's not) by `bytes`, as one change; also in a
+    // read-only editor. Caret and selection are not kept.
+    void replaceLines(int first, int last, QByteArrayView bytes);
+
+    // Undo. Changes between begin and end undo as one step (pairs may nest).
+    void beginUndoAction();
+    void endUndoAction();
+    // Forgets every change so far: nothing to undo back to.
+    void emptyUndoBuffer();
+
     // Caret and selection (columns from 1).
     int CaretX() const;
     int CaretY() const;
@@ -50,6 +69,11 @@ public:
     void setSelEndY(int y);
     qint64 SelStartOffset() const;
     qint64 SelEndOffset() const;
+    // The selection by byte offsets from 0 with its direction: the anchor is
+    // where it started, the caret where it ends. Setting them does not scroll.
+    qint64 anchorOffset() const;
+    qint64 caretOffset() const;
+    void setSelectionOffsets(qint64 anchor, qint64 caret);
     QByteArray SelText() const;
     void setSelText(const QByteArray &bytes); // replaces the selection
 
@@ -88,6 +112,26 @@ public:
     QColor characterForeColorAt(int line, int column) const; // for checks and printing
     bool characterBoldAt(int line, int column) const;
     bool characterItalicAt(int line, int column) const;
+    // Every character back to the plain text look; the text is not touched.
+    void clearCharacterAttributes();
+
+    // Bulk colouring without moving the selection: attributeStyle gives the
+    // number of a colour/bold/italic combination (the same number as the
+    // attribute members above give the characters), and applyAttributeRuns
+    // shows spans of lines first..last in such styles. For each line, `goOn`
+    // (when given) is asked first and ends the pass by returning false; then
+    // `runsOf` gets the line's bytes, read in place, and adds its spans (it
+    // must not change the editor). Spans are cut at the line's end. Returns
+    // the number of lines done.
+    struct AttributeRun {
+        int start = 0;                    // byte offset in the line, from 0
+        int end = 0;                      // exclusive
+        int style = 0;                    // from attributeStyle; 0 plain text
+    };
+    using AttributeRunsOf = std::function<void(QByteArrayView line, std::vector<AttributeRun> &runs)>;
+    int attributeStyle(const QColor &colour, bool bold, bool italic);
+    int applyAttributeRuns(int first, int last, const AttributeRunsOf &runsOf,
+                           const std::function<bool(int line)> &goOn = {});
 
     // Files. A failed read or write throws RkError; FileSave never truncates the
     // old file when the write fails.
@@ -112,7 +156,9 @@ public:
     bool SearchWholeWordsOnly = false;
     bool SearchResult() const { return searchResult_; }
 
-    QsciScintilla *scintilla() const;     // for the documents library's own use only
+    // The area the text is drawn in (for painting over it and for placing
+    // popups by the mouse positions of MouseDown, which are in its coordinates).
+    QWidget *viewport() const;
 
     // Panes: one pane only; -1 stands for the active pane.
     int PaneIndex() const { return -1; }
@@ -121,6 +167,9 @@ public:
     long hWnd() const { return long(reinterpret_cast<quintptr>(this) & 0x7FFFFFFF) | 1; }
 
 Q_SIGNALS:
+    // Raised first for every key pressed; a handler that sets `handled` takes
+    // the key: no KeyDown, KeyPress or editing follows.
+    void KeyPreview(int keyCode, int shift, bool &handled);
     void KeyPress(int &charCode);
     void KeyDown(int keyCode, int shift); // shift bits: 1 Shift, 2 Ctrl, 4 Alt
     void MouseDown(int button, int shift, int x, int y);

@@ -9,13 +9,10 @@
 #include "documents/saving.h"
 #include "documents/statusbar.h"
 
-#include <Qsci/qsciscintilla.h>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMimeData>
@@ -72,6 +69,7 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
     txtText->setBackColor(rkColor(gTextBackColor));
     txtText->setInsertMode(gbInsertMode);
 
+    connect(txtText, &Editor::KeyPreview, this, &frmDocument::onKeyPreview);
     connect(txtText, &Editor::KeyPress, this, &frmDocument::onKeyPress);
     connect(txtText, &Editor::KeyDown, this, &frmDocument::onKeyDown);
     connect(txtText, &Editor::MouseDown, this, &frmDocument::onMouseDown);
@@ -82,8 +80,6 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
     connect(txtText, &Editor::Activate, this, &frmDocument::Activation);
     connect(txtText, &Editor::GotFocus, this, &frmDocument::onGotFocus);
     connect(txtText, &Editor::LostFocus, this, &frmDocument::onLostFocus);
-    // The window sees its editor's keys first.
-    txtText->scintilla()->installEventFilter(this);
 
     resize(600, 400);
 }
@@ -165,7 +161,7 @@ bool frmDocument::HexDump(int mode)
         const QString hex = Asc2hex(txtText->TextAll(), mode);
         txtText->setTextAll(hex.toLatin1());
         // The dump is a view, not an edit: nothing to undo back to or to save.
-        txtText->scintilla()->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+        txtText->emptyUndoBuffer();
         txtText->setReadOnly(true);
         bReadOnly = true;
         bHexView = true;
@@ -174,18 +170,15 @@ bool frmDocument::HexDump(int mode)
     });
 }
 
-bool frmDocument::eventFilter(QObject *watched, QEvent *e)
+// The window sees its editor's keys first: Ctrl+Alt+H and Ctrl+Alt+G are its own.
+void frmDocument::onKeyPreview(int keyCode, int shift, bool &handled)
 {
-    if (watched == txtText->scintilla() && e->type() == QEvent::KeyPress) {
-        auto *ke = static_cast<QKeyEvent *>(e);
-        const Qt::KeyboardModifiers m = ke->modifiers();
-        if ((m & Qt::ControlModifier) && (m & Qt::AltModifier)
-            && (ke->key() == Qt::Key_H || ke->key() == Qt::Key_G)) {
-            HexDump(ke->key() == Qt::Key_H ? 3 : 2);
-            return true;
-        }
+    constexpr int kCtrlAlt = 2 | 4;
+    constexpr int kKeyG = 71, kKeyH = 72;
+    if ((shift & kCtrlAlt) == kCtrlAlt && (keyCode == kKeyH || keyCode == kKeyG)) {
+        HexDump(keyCode == kKeyH ? 3 : 2);
+        handled = true;
     }
-    return QWidget::eventFilter(watched, e);
 }
 
 void frmDocument::resizeEvent(QResizeEvent *e)
@@ -279,7 +272,7 @@ void frmDocument::onMouseDown(int button, int shift, int x, int y)
     const QMimeData *md = QApplication::clipboard()->mimeData();
     const bool canPaste = md && md->hasText() && !md->text().isEmpty();
     const bool canCutCopy = txtText->SelMark() != 0;
-    host->showDocumentPopup(txtText->scintilla()->viewport()->mapToGlobal(QPoint(x, y)), canPaste, canCutCopy);
+    host->showDocumentPopup(txtText->viewport()->mapToGlobal(QPoint(x, y)), canPaste, canCutCopy);
 }
 
 void frmDocument::onCaretMoved()
@@ -309,7 +302,7 @@ void frmDocument::onReplaceQuery(int &answer)
 void frmDocument::onPaintBackground(QPainter *painter, bool &handled)
 {
     if (!gKollegieBlock || !painter) return;
-    QWidget *vp = txtText->scintilla()->viewport();
+    QWidget *vp = txtText->viewport();
     const int w = vp->width(), h = vp->height();
     painter->save();
     painter->fillRect(QRect(0, 0, w, h), rkColor(gTextBackColor));

@@ -78,10 +78,10 @@ public:
 protected:
     void resizeEvent(QResizeEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
-    bool eventFilter(QObject *watched, QEvent *e) override;
     bool event(QEvent *e) override;
 
 private:
+    void onKeyPreview(int keyCode, int shift, bool &handled);
     void onKeyPress(int &charCode);
     void onKeyDown(int keyCode, int shift);
     void onMouseDown(int button, int shift, int x, int y);

@@ -4,8 +4,8 @@
 #include "core/paths.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+
+#include <cstring>
 
 namespace lumrik {
 
@@ -15,93 +15,97 @@ int lineEndTypeOf(QByteArrayView bytes)
     return probe.indexOf(QByteArrayView("\r\n")) >= 0 ? kLineEndCrLf : kLineEndLf;
 }
 
-static RkError fileError(const QFileDevice &f, const QString &path, long number)
+static RkError readError(const QFile &f)
 {
-    return RkError(number, QStringLiteral("%1: %2").arg(RkNativePath(path), f.errorString()));
+    return RkError(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(f.fileName(), f.errorString()));
+}
+
+// Opens the file for reading or throws: 53 when it is not there, 57 otherwise.
+static void openForReading(QFile &f)
+{
+    if (!f.exists())
+        throw RkError(kErrFileNotFound, QStringLiteral("Filen hittades inte: %1").arg(f.fileName()));
+    if (!f.open(QIODevice::ReadOnly))
+        throw readError(f);
 }
 
 int fileLineEndType(const QString &path)
 {
-    const QString p = RkNativePath(path);
-    QFile f(p);
-    if (!f.open(QIODevice::ReadOnly))
-        throw fileError(f, p, f.exists() ? kErrIo : kErrFileNotFound);
+    QFile f(RkNativePath(path));
+    openForReading(f);
     return lineEndTypeOf(f.read(kLineEndProbeBytes));
+}
+
+// The line feeds of the text, one after the other.
+template <class Visit> static void forEachLf(const char *p, qsizetype n, Visit visit)
+{
+    const char *end = p + n;
+    for (const char *q = static_cast<const char *>(memchr(p, '\n', size_t(n))); q;
+         q = static_cast<const char *>(memchr(q + 1, '\n', size_t(end - q - 1)))) {
+        if (!visit(q - p))
+            return;
+    }
+}
+
+bool hasLineEndsOf(QByteArrayView text, int type)
+{
+    const char *p = text.data();
+    const bool toLf = type == kLineEndLf;
+    bool clean = true;
+    forEachLf(p, text.size(), [&](qsizetype i) {
+        const bool afterCr = i > 0 && p[i - 1] == '\r';
+        clean = afterCr != toLf;
+        return clean;
+    });
+    return clean;
 }
 
 QByteArray convertLineEnds(QByteArrayView text, int type)
 {
-    const char *s = text.data();
+    const bool toLf = type == kLineEndLf;
+    const char *p = text.data();
     const qsizetype n = text.size();
-    QByteArray out;
-    if (type == kLineEndLf) {
-        out.resize(n);
-        char *o = out.data();
-        for (qsizetype i = 0; i < n; ++i) {
-            if (s[i] == '\r' && i + 1 < n && s[i + 1] == '\n')
-                continue; // the LF that follows is written alone
-            *o++ = s[i];
-        }
-        out.truncate(o - out.data());
-    } else {
-        qsizetype extra = 0;
-        for (qsizetype i = 0; i < n; ++i)
-            if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r'))
-                ++extra;
-        out.resize(n + extra);
-        char *o = out.data();
-        for (qsizetype i = 0; i < n; ++i) {
-            if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r'))
-                *o++ = '\r';
-            *o++ = s[i];
-        }
-    }
+    // The line ends to change: CR LF going to LF, or a lone LF going to CR LF.
+    const auto changes = [&](qsizetype i) { return (i > 0 && p[i - 1] == '\r') == toLf; };
+    qsizetype count = 0;
+    forEachLf(p, n, [&](qsizetype i) {
+        count += changes(i);
+        return true;
+    });
+    if (count == 0)
+        return text.toByteArray();
+    // Copied a stretch at a time into a buffer of the final size.
+    QByteArray out(toLf ? n - count : n + count, Qt::Uninitialized);
+    char *o = out.data();
+    qsizetype start = 0;
+    forEachLf(p, n, [&](qsizetype i) {
+        if (!changes(i))
+            return true;
+        const qsizetype end = toLf ? i - 1 : i; // the CR dropped, or the CR to come
+        memcpy(o, p + start, size_t(end - start));
+        o += end - start;
+        if (!toLf)
+            *o++ = '\r';
+        start = i; // the LF goes with the next stretch
+        return true;
+    });
+    memcpy(o, p + start, size_t(n - start));
     return out;
+}
+
+QByteArray withLineEnds(const QByteArray &text, int type)
+{
+    return hasLineEndsOf(text, type) ? text : convertLineEnds(text, type);
 }
 
 QByteArray readFileBytes(const QString &path)
 {
-    const QString p = RkNativePath(path);
-    QFile f(p);
-    if (!f.open(QIODevice::ReadOnly))
-        throw fileError(f, p, f.exists() ? kErrIo : kErrFileNotFound);
+    QFile f(RkNativePath(path));
+    openForReading(f);
     QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        throw fileError(f, p, kErrIo);
+        throw readError(f);
     return bytes;
-}
-
-void writeFileAtomic(const QString &path, QByteArrayView bytes)
-{
-    const QString p = RkNativePath(path);
-    const QFileInfo old(p);
-    // The rename would replace a write-protected file; refuse it as opening it
-    // for writing would be refused (also for a file nobody may write).
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (old.exists() && !old.isDir() && (!old.isWritable() || !(old.permissions() & anyWrite)))
-        throw RkError(70, QStringLiteral("Åtkomst nekad: %1").arg(p));
-    const QFileDevice::Permissions perms = old.exists() ? old.permissions() : QFileDevice::Permissions{};
-
-    QSaveFile f(p);
-    f.setDirectWriteFallback(false); // never write into the old file itself
-    // Unbuffered, so that a short write (disk full, size limit) is seen here
-    // and not lost in a flush that reports success.
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw fileError(f, p, old.exists() ? kErrIo : kErrPathNotFound);
-    if (f.write(bytes.data(), bytes.size()) != bytes.size() || f.size() != bytes.size()) {
-        const RkError e(61, QStringLiteral("%1: Det gick inte att skriva hela filen (är disken full?)").arg(p));
-        f.cancelWriting();
-        throw e;
-    }
-    if (!f.commit())
-        throw fileError(f, p, kErrIo);
-    // The temporary file was made under the process's umask; give the file
-    // back exactly the permissions it had.
-    if (old.exists()) {
-        const QString target = old.isSymLink() ? old.symLinkTarget() : p;
-        if (QFileInfo(target).permissions() != perms)
-            QFile::setPermissions(target, perms);
-    }
 }
 
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Line ends of NC program files and the safe writing of a file: plain
-// functions without windows.
+// Line ends of NC program files and reading a file whole: plain functions
+// without windows. Files are written through core/atomicfile.h.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -17,21 +17,21 @@ inline constexpr qsizetype kLineEndProbeBytes = 1024;
 int lineEndTypeOf(QByteArrayView bytes);
 
 // Reads the first 1024 bytes of a file and classifies them. Throws RkError
-// when the file cannot be opened.
+// when the file cannot be opened (53 when it is not there, else 57).
 int fileLineEndType(const QString &path);
 
 // The text with its line ends in the given form. Type 1: an LF without a CR
 // before it becomes CR LF; type 2: CR LF becomes LF. A lone CR is no line end
 // in either form and stays. Linear in the size of the text.
 QByteArray convertLineEnds(QByteArrayView text, int type);
+// The same for a text held already: when its line ends are in the given form
+// it is given back itself, without a copy.
+QByteArray withLineEnds(const QByteArray &text, int type);
+// True when every line end of the text is in the given form already.
+bool hasLineEndsOf(QByteArrayView text, int type);
 
-// The whole file as bytes. Throws RkError when it cannot be read.
+// The whole file as bytes. Throws RkError when it cannot be read (53 when it
+// is not there, else 57).
 QByteArray readFileBytes(const QString &path);
-
-// Writes a file through a temporary file in the same folder that is renamed
-// over the target at the end, keeping the target's permissions. When anything
-// fails the old file stays as it was and RkError is thrown. A symbolic link is
-// followed: its target is replaced, the link stays.
-void writeFileAtomic(const QString &path, QByteArrayView bytes);
 
 }

@@ -10,7 +10,6 @@
 #include "documents/lineends.h"
 #include "documents/syntax.h"
 
-#include <Qsci/qsciscintilla.h>
 
 #include <QAction>
 #include <QApplication>
@@ -103,7 +102,7 @@ void frmDocument::FileOpen(const QString &sFilename)
         txtText->setTextAll(shown);
         txtText->setCaret(1, 1);
         // The view is not an edit: nothing to undo back to.
-        txtText->scintilla()->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+        txtText->emptyUndoBuffer();
         txtText->setReadOnly(true);
         txtText->setIsDirty(false);
         txtText->setRedraw(true);

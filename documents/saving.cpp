@@ -1,19 +1,18 @@
 #include "documents/saving.h"
 
+#include "core/atomicfile.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/progress.h"
 #include "core/services.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/lineends.h"
 #include "documents/statusbar.h"
 
-#include <Qsci/qsciscintilla.h>
-
-#include <QApplication>
 #include <QStringList>
 #include <exception>
 
@@ -48,23 +47,6 @@ private:
     int pending_;
 };
 
-class WaitCursor {
-public:
-    WaitCursor() : on_(qobject_cast<QApplication *>(QCoreApplication::instance()))
-    {
-        if (on_)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor()
-    {
-        if (on_)
-            QApplication::restoreOverrideCursor();
-    }
-
-private:
-    bool on_;
-};
-
 }
 
 void setSaveDialogHook(SaveDialogFn dialog) { gSaveDialog = std::move(dialog); }
@@ -86,10 +68,7 @@ QString saveDialogFilter(const QString &fileExtensions)
 QByteArray textForSave(const Editor *txtText, int lineEndType)
 {
     // The buffer's own bytes: a lone CR or a byte of any value stays as it is.
-    QsciScintilla *sci = txtText->scintilla();
-    const long n = sci->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-    const char *p = reinterpret_cast<const char *>(sci->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-    return convertLineEnds(QByteArrayView(p, n), lineEndType == kLineEndLf ? kLineEndLf : kLineEndCrLf);
+    return convertLineEnds(txtText->textView(), lineEndType == kLineEndLf ? kLineEndLf : kLineEndCrLf);
 }
 
 void RkErrorBox(const QString &description)

@@ -11,6 +11,7 @@
 #include "files/filelogic.h"
 #include "files/foldertree.h"
 #include "files/frmconfirmbackupdelete.h"
+#include "files/printingjobs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -330,9 +331,8 @@ void frmRkSelFile::buildMenus()
     setTag(mnuPrint->menuAction(), 633);
     mnuPrintProg = action(mnuPrint, "mnuPrintProg", "Ncprogram", 634);
     mnuPrintFDir = action(mnuPrint, "mnuPrintFDir", "Prog lista", 635);
-    // Printing of programs and listings is not part of this window yet.
+    // "Ncprogram" follows the selection (setSelectionCommands); "Prog lista" is always there.
     mnuPrintProg->setEnabled(false);
-    mnuPrintFDir->setEnabled(false);
     bar = mnuArkiv->addSeparator();
     bar->setObjectName("bar");
     mnuCleanOld = action(mnuArkiv, "mnuCleanOld", "Städa", 652);
@@ -361,6 +361,8 @@ void frmRkSelFile::buildMenus()
     connect(mnuOpen, &QAction::triggered, this, &frmRkSelFile::cmdOpen_Click);
     connect(mnuRename, &QAction::triggered, this, &frmRkSelFile::mnuRename_Click);
     connect(mnuDelete, &QAction::triggered, this, &frmRkSelFile::mnuDelete_Click);
+    connect(mnuPrintProg, &QAction::triggered, this, [this] { RkPrintFile(sCurrentPath + sCurrentFile, this); });
+    connect(mnuPrintFDir, &QAction::triggered, this, [this] { PrintFileList(this); });
     connect(mnuCleanOld, &QAction::triggered, this, &frmRkSelFile::mnuCleanOld_Click);
     connect(mnuClose, &QAction::triggered, this, &frmRkSelFile::mnuClose_Click);
     connect(mnuVisaPar, &QAction::triggered, this, [this](bool on) {
@@ -667,7 +669,7 @@ void frmRkSelFile::setSelectionCommands(bool enabled)
     mnuDelete->setEnabled(enabled);
     mnuRename->setEnabled(enabled);
     cmdSend->setEnabled(enabled);
-    mnuPrintProg->setEnabled(false);
+    mnuPrintProg->setEnabled(enabled);
 }
 
 void frmRkSelFile::lstViewFiles_ItemClick()

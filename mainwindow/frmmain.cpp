@@ -14,6 +14,7 @@
 #include "mainwindow/icons.h"
 #include "mainwindow/machinekeys.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindow/mdibackground.h"
 #include "mainwindow/recentfiles.h"
 
 #include <QAction>
@@ -33,6 +34,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
+#include <cstdlib>
 
 namespace lumrik {
 
@@ -81,6 +84,7 @@ frmMain::frmMain(const QString &commandLineFile, QWidget *parent)
     mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea->installEventFilter(this);
+    mdiArea->viewport()->installEventFilter(this); // window-message hook: the wheel
     setCentralWidget(mdiArea);
     connect(mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *w) {
         if (docOfSub(w))
@@ -798,6 +802,15 @@ void frmMain::MDIForm_Load()
         mnuViewAutoColorNC->setChecked(
             toTruth(GetIniSetting("Settings", "AutoColor", "True")).value_or(true));
         fillMachineSelector();
+        // Background of the document area.
+        background_ = new CMdiBackground(this);
+        background_->setClient(mdiArea);
+        background_->setColor(0, gNoBack ? (80 | 80 << 8 | 80 << 16) : 0xC28D2B);
+        background_->setColor(1, 0x473715);
+        background_->setBackStyle(1);
+        background_->setGraphicPosition(1);
+        background_->setAutoRefresh(true);
+        background_->setGraphic(imgBackPicture());
         bool present = false;
         int lines = 0;
         GetWheelScrollLines(present, lines);
@@ -971,7 +984,84 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == mdiArea && event->type() == QEvent::Resize && !destroying_)
         arrangeNow(arrangementOf(gDefaultTile), true);
+    // Window-message hook: the wheel over the document area scrolls the active editor.
+    if (watched == mdiArea->viewport() && event->type() == QEvent::Wheel && !destroying_
+        && iSuperClass_Wheel(static_cast<QWheelEvent *>(event)))
+        return true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Window-message hook: activation and the mouse wheel
+
+bool frmMain::event(QEvent *event)
+{
+    const bool result = QMainWindow::event(event); // the window's own handling first
+    if (destroying_)
+        return result;
+    if (event->type() == QEvent::WindowActivate) {
+        // The menu bar in the desktop's button colour, then the focus back to the active editor.
+        SetMenuBarColor(this, int(0x8000000Fu), true);
+        iSuperClass_Activate();
+    } else if (event->type() == QEvent::Wheel && !event->isAccepted()) {
+        // A wheel turned over the toolbars or the status bar.
+        if (iSuperClass_Wheel(static_cast<QWheelEvent *>(event)))
+            return true;
+    }
+    return result;
+}
+
+void frmMain::iSuperClass_Activate()
+{
+    RkGuard("iSuperClass_After()", [&] {
+        // The editor's focus is taken away whenever the window is left, so the
+        // active document (not the last focus) decides.
+        frmDocument *d = activeDocument();
+        if (d && d->txtText)
+            d->txtText->setFocus(Qt::ActiveWindowFocusReason);
+    });
+}
+
+bool frmMain::iSuperClass_Wheel(QWheelEvent *e)
+{
+    if (gActiveEditHwnd <= 0 || wheelLines_ <= 0)
+        return false;
+    frmDocument *d = activeDocument();
+    if (!d || !d->txtText)
+        return false;
+    const int dy = e->angleDelta().y();
+    if (dy == 0)
+        return false; // a sideways wheel
+    // One step of "lines" per notch, whatever its size; a fine-grained wheel
+    // (a touch pad) first gathers a whole notch.
+    bool away;
+    if (std::abs(dy) >= 120) {
+        wheelRest_ = 0;
+        away = dy > 0;
+    } else {
+        if (wheelRest_ != 0 && (wheelRest_ > 0) != (dy > 0))
+            wheelRest_ = 0;
+        wheelRest_ += dy;
+        if (std::abs(wheelRest_) < 120) {
+            e->accept();
+            return true;
+        }
+        away = wheelRest_ > 0;
+        wheelRest_ = 0;
+    }
+    RkGuard("iSuperClass_After()", [&] {
+        Editor *E = d->txtText;
+        const int pane = E->PaneIndex();
+        E->setPaneIndex(-1);
+        const int lines = wheelLines_;
+        if (away)
+            E->setTopY(E->TopY() > lines ? E->TopY() - lines : 1);
+        else
+            E->setTopY(E->TopY() + lines);
+        E->setPaneIndex(pane);
+    });
+    e->accept();
+    return true;
 }
 
 }

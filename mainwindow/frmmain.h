@@ -23,9 +23,11 @@ class QMdiSubWindow;
 class QMenu;
 class QStatusBar;
 class QToolBar;
+class QWheelEvent;
 
 namespace lumrik {
 
+class CMdiBackground;
 class frmDocument;
 
 // What File > Open, the drop and the hand-over need of the file selector. The
@@ -114,6 +116,8 @@ public:
     QString machine() const;
     // Lines per mouse-wheel step, read at load (0 without a wheel).
     int wheelLines() const { return wheelLines_; }
+    // The painter of the document area's background (made at load).
+    CMdiBackground *background() const { return background_; }
 
     QMdiArea *mdiArea = nullptr;
     QStatusBar *sbStatusBar = nullptr;
@@ -167,6 +171,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent *e) override;
     void dropEvent(QDropEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void buildMenus();
@@ -193,6 +198,9 @@ private:
     void splitActive(int type, const QString &key);
     static frmDocument *docOfSub(QMdiSubWindow *w);
     void arrangeNow(int arrangement, bool automatic);
+    // Window-message hook: activation and the mouse wheel, after the window's own handling.
+    void iSuperClass_Activate();
+    bool iSuperClass_Wheel(QWheelEvent *e);
 
     QString commandLineFile_;
     QHash<QString, QAction *> actions_;                      // menu items and menus by objectName
@@ -204,6 +212,8 @@ private:
     bool coolBarVisible_ = true;
     std::array<QLabel *, 4> panels_{};
     int wheelLines_ = 0;
+    int wheelRest_ = 0;                 // part of a notch from a fine-grained wheel
+    CMdiBackground *background_ = nullptr;
     bool unloaded_ = false;
     bool destroying_ = false;
 };

@@ -3,6 +3,7 @@
 // buttons.
 #include "mainwindow/frmmain.h"
 #include "mainwindow/commands_ncdnc.h"
+#include "mainwindow/commands_cncsetup.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -115,6 +116,7 @@ void frmMain::registerBuiltInCommands()
     cmd("NoSplit", &frmMain::noSplit_Click);
     installNcCommands(this);
     installTransferCommands(this);
+    installCncSetupCommands(this);
     applyAvailability();
 }
 

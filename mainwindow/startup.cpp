@@ -7,6 +7,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "mainwindow/frmmain.h"
+#include "mainwindow/frmsplash.h"
 #include "mainwindow/handover.h"
 #include "mainwindow/integration.h"
 #include "resources/resources.h"
@@ -24,7 +25,12 @@ namespace lumrik {
 
 StartupHooks &startupHooks()
 {
-    static StartupHooks h;
+    // The splash of every start (its wait is left out in test runs).
+    static StartupHooks h = [] {
+        StartupHooks d;
+        d.showSplash = &showStartupSplash;
+        return d;
+    }();
     return h;
 }
 

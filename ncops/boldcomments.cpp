@@ -9,24 +9,10 @@
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 
-#include <Qsci/qsciscintilla.h>
-
-#include <QApplication>
 
 namespace lumrik {
 
 namespace {
-// Back to plain text colours everywhere; the text itself is not touched.
-void clearColours(Editor *ed)
-{
-    auto *sci = ed->scintilla();
-    const long n = sci->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-    if (n > 0) {
-        sci->SendScintilla(QsciScintillaBase::SCI_STARTSTYLING, 0ul, 0xFFl);
-        sci->SendScintilla(QsciScintillaBase::SCI_SETSTYLING, static_cast<unsigned long>(n), 0l);
-    }
-}
-
 void colourRange(Editor *ed, int line, int from, int to, const QColor &c)
 {
     if (to <= from)
@@ -46,10 +32,7 @@ void RkBoldComments(frmDocument *doc)
             return;
         Editor *ed = doc->txtText;
         const int topY = ed->TopY();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        struct CursorBack {
-            ~CursorBack() { QApplication::restoreOverrideCursor(); }
-        } cursorBack;
+        WaitCursor wait;
         const int textIndex = ed->TextIndex();
         const int caretX = ed->CaretX(), caretY = ed->CaretY();
         gbIsDirty = ed->IsDirty();
@@ -70,7 +53,7 @@ void RkBoldComments(frmDocument *doc)
                 ~RedrawBack() { ed->setRedraw(true); }
             } redrawBack{ed};
             ed->setRedraw(false);
-            clearColours(ed);
+            ed->clearCharacterAttributes();
             RkTraceProc(QStringLiteral("RkBoldComments().1"));
             for (int i = 1; i <= n; ++i) {
                 ed->setTextIndex(i);

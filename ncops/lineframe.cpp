@@ -5,20 +5,12 @@
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 
-#include <Qsci/qsciscintilla.h>
-
 #include <vector>
 
 namespace lumrik {
 
 namespace {
-using Sci = QsciScintillaBase;
 constexpr int kBlockLines = 1024;
-
-long sci(Editor *ed, unsigned int msg, unsigned long w = 0, long l = 0)
-{
-    return ed->scintilla()->SendScintilla(msg, w, l);
-}
 }
 
 bool refuseReadOnlyOrHex(frmDocument *doc)
@@ -30,24 +22,10 @@ bool refuseReadOnlyOrHex(frmDocument *doc)
     return true;
 }
 
-void replaceEditorLines(Editor *editor, int first, int last, QByteArrayView text)
-{
-    const long from = sci(editor, Sci::SCI_POSITIONFROMLINE, first - 1);
-    const long to = sci(editor, Sci::SCI_GETLINEENDPOSITION, last - 1);
-    const bool ro = sci(editor, Sci::SCI_GETREADONLY);
-    if (ro)
-        sci(editor, Sci::SCI_SETREADONLY, 0);
-    sci(editor, Sci::SCI_SETTARGETSTART, from);
-    sci(editor, Sci::SCI_SETTARGETEND, to);
-    editor->scintilla()->SendScintilla(Sci::SCI_REPLACETARGET, text.size(), text.data());
-    if (ro)
-        sci(editor, Sci::SCI_SETREADONLY, 1);
-}
-
 LineFrame::LineFrame(Editor *editor, bool selfAssign) : ed_(editor), insertMode_(editor->InsertMode())
 {
     ed_->setRedraw(false);
-    ed_->scintilla()->beginUndoAction();
+    ed_->beginUndoAction();
     if (selfAssign)
         ed_->setTextAll(ed_->TextAll());
     ed_->setInsertMode(false);
@@ -55,7 +33,7 @@ LineFrame::LineFrame(Editor *editor, bool selfAssign) : ed_(editor), insertMode_
 
 LineFrame::~LineFrame()
 {
-    ed_->scintilla()->endUndoAction();
+    ed_->endUndoAction();
     if (restoreInsert_)
         ed_->setInsertMode(insertMode_);
     ed_->setRedraw(true);
@@ -82,7 +60,8 @@ int LineFrame::run(const Rule &rule, ProgressRun *progress)
         qsizetype bytes = 0;
         for (int i = a; i <= b; ++i) {
             ed_->setTextIndex(i);
-            const QByteArray old = ed_->Text();
+            // Read in place: the rule gets the line's bytes without a copy.
+            const QByteArrayView old = ed_->lineView(i);
             QByteArray line = rule(old, i);
             if (line != old) {
                 if (!firstChanged)
@@ -100,7 +79,7 @@ int LineFrame::run(const Rule &rule, ProgressRun *progress)
                     joined.append(eol);
                 joined.append(lines[size_t(i - a)]);
             }
-            replaceEditorLines(ed_, firstChanged, lastChanged, joined);
+            ed_->replaceLines(firstChanged, lastChanged, joined);
             changed = true;
         }
         done = b;

@@ -46,8 +46,4 @@ private:
     bool restoreInsert_ = true;
 };
 
-// Replaces lines first..last (from 1) by the given text (lines joined by the
-// document's line end), as one change. For the frame's own use and for tests.
-void replaceEditorLines(Editor *editor, int first, int last, QByteArrayView text);
-
 }

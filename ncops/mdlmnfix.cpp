@@ -12,16 +12,10 @@
 #include "ncops/lineframe.h"
 #include "ncops/mdlrkfix.h"
 
-#include <QApplication>
 
 namespace lumrik {
 
 namespace {
-
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 // The refusal and the question shared by the framed commands.
 bool mayRun(frmDocument *doc, const QString &question)

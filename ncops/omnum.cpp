@@ -10,9 +10,6 @@
 #include "ncops/frmomnum.h"
 #include "ncops/lineframe.h"
 
-#include <QApplication>
-#include <QCoreApplication>
-
 namespace lumrik {
 
 void RkOmnum(frmDocument *doc)
@@ -33,10 +30,7 @@ void RkOmnum(frmDocument *doc)
             return;
         const OmnumOptions options = dlg->options();
 
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        struct CursorBack {
-            ~CursorBack() { QApplication::restoreOverrideCursor(); }
-        } cursorBack;
+        WaitCursor wait;
 
         const int n = ed->Count();
         ProgressRun progress(doc, n);

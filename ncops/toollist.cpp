@@ -4,11 +4,10 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
+#include "core/progress.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "ncops/lineframe.h"
-
-#include <QApplication>
 
 namespace lumrik {
 
@@ -22,10 +21,7 @@ void RkGetToolList(frmDocument *doc)
                      MbButtons::Ok, MbIcon::Question, {}, 0, doc);
             return;
         }
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        struct CursorBack {
-            ~CursorBack() { QApplication::restoreOverrideCursor(); }
-        } cursorBack;
+        WaitCursor wait;
 
         Editor *ed = doc->txtText;
         LineFrame frame(ed);

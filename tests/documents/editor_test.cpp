@@ -4,8 +4,6 @@
 #include "documents/editor.h"
 #include "testsupport.h"
 
-#include <Qsci/qsciscintilla.h>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -148,15 +146,15 @@ TEST(Editor, InsertModeAndTyping)
     ed.setCaret(1, 1);
     ed.setInsertMode(true);
     EXPECT_TRUE(ed.InsertMode());
-    QTest::keyClicks(ed.scintilla(), "x");
+    QTest::keyClicks(ed.focusProxy(), "x");
     EXPECT_EQ(ed.TextAll(), QByteArray("xABC"));
     ed.setInsertMode(false);
     EXPECT_FALSE(ed.InsertMode());
-    QTest::keyClicks(ed.scintilla(), "yz");
+    QTest::keyClicks(ed.focusProxy(), "yz");
     EXPECT_EQ(ed.TextAll(), QByteArray("xyzC"));
 
     // The Insert key is the window's business: the editor does not toggle by itself.
-    QTest::keyClick(ed.scintilla(), Qt::Key_Insert);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Insert);
     EXPECT_FALSE(ed.InsertMode());
 }
 
@@ -172,7 +170,7 @@ TEST(Editor, TypedCharactersBecomeBytesAndGoThroughKeyPress)
     });
     for (QChar c : QString::fromUtf8("aö€q")) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(ed.scintilla(), &press);
+        QApplication::sendEvent(ed.focusProxy(), &press);
     }
     EXPECT_EQ(seen, 'q');
     EXPECT_EQ(ed.TextAll(), QByteArray("A\xF6\x80"));
@@ -186,10 +184,10 @@ TEST(Editor, KeyDownCodesAndShiftBits)
     QObject::connect(&ed, &Editor::KeyDown, [&](int k, int s) {
         if (k < 16 || k > 18) keys.append({k, s}); // the modifier keys of their own
     });
-    QTest::keyClick(ed.scintilla(), Qt::Key_F3, Qt::ShiftModifier);
-    QTest::keyClick(ed.scintilla(), Qt::Key_Insert);
-    QTest::keyClick(ed.scintilla(), Qt::Key_Comma, Qt::KeypadModifier);
-    QTest::keyClick(ed.scintilla(), Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_F3, Qt::ShiftModifier);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Insert);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Comma, Qt::KeypadModifier);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
     ASSERT_EQ(keys.size(), 4);
     EXPECT_EQ(keys[0], qMakePair(114, 1));
     EXPECT_EQ(keys[1], qMakePair(45, 0));
@@ -486,6 +484,115 @@ TEST(Editor, LinesWrittenWithRedrawOffUndoInOneStep)
     EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB\r\nC"));
 }
 
+TEST(Editor, ViewsAndLineReplacementWorkOnTheBytes)
+{
+    Editor ed;
+    ed.setTextAll("N10\r\nN20 (\xF6)\r\nN30\r\nM30");
+    EXPECT_EQ(ed.textView(), QByteArrayView("N10\r\nN20 (\xF6)\r\nN30\r\nM30"));
+    EXPECT_EQ(ed.lineView(2), QByteArrayView("N20 (\xF6)"));
+    EXPECT_EQ(ed.lineView(4), QByteArrayView("M30"));
+    EXPECT_THROW(ed.lineView(5), RkError);
+
+    // Lines written with Redraw off are in the views and survive a block replacement.
+    ed.setRedraw(false);
+    ed.setInsertMode(false);
+    ed.setTextIndex(1);
+    ed.setText("N11");
+    EXPECT_EQ(ed.lineView(1), QByteArrayView("N11"));
+    ed.replaceLines(2, 3, "N21");
+    ed.setRedraw(true);
+    EXPECT_EQ(ed.textView(), QByteArrayView("N11\r\nN21\r\nM30"));
+
+    // The replacement may change the line count, also in a read-only editor.
+    ed.setReadOnly(true);
+    ed.replaceLines(3, 3, "M5\r\nM30");
+    EXPECT_TRUE(ed.ReadOnly());
+    EXPECT_EQ(ed.Count(), 4);
+    EXPECT_EQ(ed.TextAll(), QByteArray("N11\r\nN21\r\nM5\r\nM30"));
+    EXPECT_THROW(ed.replaceLines(3, 2, "x"), RkError);
+    EXPECT_THROW(ed.replaceLines(1, 9, "x"), RkError);
+}
+
+TEST(Editor, UndoGroupsAndEmptyUndoBuffer)
+{
+    Editor ed;
+    ed.setTextAll("A\r\nB\r\nC");
+    ed.beginUndoAction();
+    ed.replaceLines(1, 1, "A1");
+    ed.replaceLines(3, 3, "C1");
+    ed.endUndoAction();
+    ed.setAction(6);
+    EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB\r\nC")); // both in one step
+
+    ed.replaceLines(2, 2, "B1");
+    ed.emptyUndoBuffer();
+    ed.setAction(6);
+    EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB1\r\nC")); // nothing left to undo
+}
+
+TEST(Editor, AttributeRunsColourWithoutMovingTheSelection)
+{
+    Editor ed;
+    ed.setTextAll("N10 G01 X5\r\nM30 (END)");
+    ed.setSelectionOffsets(9, 2); // anchor after the caret
+    EXPECT_EQ(ed.anchorOffset(), 9);
+    EXPECT_EQ(ed.caretOffset(), 2);
+    EXPECT_EQ(ed.SelStartOffset(), 2);
+
+    const int red = ed.attributeStyle(QColor(255, 0, 0), true, false);
+    const int blue = ed.attributeStyle(QColor(0, 0, 255), false, true);
+    EXPECT_NE(red, blue);
+    EXPECT_EQ(ed.attributeStyle(QColor(255, 0, 0), true, false), red);
+    const auto runs = [](std::vector<Editor::AttributeRun> spans) {
+        return [spans](QByteArrayView, std::vector<Editor::AttributeRun> &out) { out = spans; };
+    };
+    // A run past the line end is cut at it.
+    EXPECT_EQ(ed.applyAttributeRuns(2, 2, runs({{0, 3, red}, {4, 99, blue}})), 1);
+    EXPECT_EQ(ed.characterForeColorAt(2, 1), QColor(255, 0, 0));
+    EXPECT_TRUE(ed.characterBoldAt(2, 3));
+    EXPECT_EQ(ed.characterForeColorAt(2, 4), ed.ForeColor());
+    EXPECT_TRUE(ed.characterItalicAt(2, 9));
+    EXPECT_EQ(ed.characterForeColorAt(1, 1), ed.ForeColor()); // line 1 and its line end untouched
+    EXPECT_EQ(ed.anchorOffset(), 9);
+    EXPECT_EQ(ed.caretOffset(), 2);
+
+    // The style numbers are those the selection members give.
+    ed.setSelectionOffsets(0, 3);
+    ed.setCharacterForeColor(QColor(255, 0, 0));
+    ed.setCharacterBold(true);
+    ed.applyAttributeRuns(1, 1, runs({{3, 4, red}}));
+    EXPECT_EQ(ed.characterForeColorAt(1, 4), QColor(255, 0, 0));
+
+    // Each line gets its own bytes; the pass stops where it is told to, and at the last line.
+    QList<QByteArray> seen;
+    const auto record = [&](QByteArrayView line, std::vector<Editor::AttributeRun> &) { seen.append(line.toByteArray()); };
+    EXPECT_EQ(ed.applyAttributeRuns(1, 9, record), 2);
+    EXPECT_EQ(seen, QList<QByteArray>({"N10 G01 X5", "M30 (END)"}));
+    EXPECT_EQ(ed.applyAttributeRuns(1, 2, record, [](int line) { return line < 2; }), 1);
+
+    ed.clearCharacterAttributes();
+    EXPECT_EQ(ed.characterForeColorAt(2, 1), ed.ForeColor());
+    EXPECT_FALSE(ed.characterItalicAt(2, 9));
+    EXPECT_EQ(ed.TextAll(), QByteArray("N10 G01 X5\r\nM30 (END)"));
+}
+
+TEST(Editor, KeyPreviewTakesAKeyBeforeEverythingElse)
+{
+    Editor ed;
+    ed.show();
+    ed.setTextAll("");
+    int keyDowns = 0;
+    QObject::connect(&ed, &Editor::KeyDown, [&](int, int) { ++keyDowns; });
+    QObject::connect(&ed, &Editor::KeyPreview, [&](int code, int shift, bool &handled) {
+        handled = code == 'Q' && shift == 0;
+    });
+    QTest::keyClicks(ed.focusProxy(), "aqb");
+    EXPECT_EQ(ed.TextAll(), QByteArray("ab"));
+    EXPECT_EQ(keyDowns, 2);
+    ASSERT_NE(ed.viewport(), nullptr);
+    EXPECT_TRUE(ed.isAncestorOf(ed.viewport()));
+}
+
 TEST(Editor, ClipboardKeysCarryTheBytes)
 {
     Editor ed;
@@ -495,17 +602,17 @@ TEST(Editor, ClipboardKeysCarryTheBytes)
     ed.setSelStartX(2);
     ed.setSelEndY(1);
     ed.setSelEndX(4);
-    QTest::keyClick(ed.scintilla(), Qt::Key_Insert, Qt::ControlModifier);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Insert, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("€ö"));
     ed.setCaret(5, 1);
-    QTest::keyClick(ed.scintilla(), Qt::Key_Insert, Qt::ShiftModifier);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Insert, Qt::ShiftModifier);
     EXPECT_EQ(ed.TextAll(), QByteArray("A\x80\xF6Z\x80\xF6"));
     ed.setSelStartX(1);
     ed.setSelEndX(2);
-    QTest::keyClick(ed.scintilla(), Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(ed.TextAll(), QByteArray("\x80\xF6Z\x80\xF6"));
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("A"));
     ed.setReadOnly(true);
-    QTest::keyClick(ed.scintilla(), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(ed.TextAll(), QByteArray("\x80\xF6Z\x80\xF6"));
 }

@@ -6,8 +6,6 @@
 #include "documenthost_fake.h"
 #include "testsupport.h"
 
-#include <Qsci/qsciscintilla.h>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -48,14 +46,14 @@ void typeText(frmDocument &doc, const QString &text, Qt::KeyboardModifiers mods 
 {
     for (QChar c : text) {
         QKeyEvent press(QEvent::KeyPress, key, mods, QString(c));
-        QApplication::sendEvent(doc.txtText->scintilla(), &press);
+        QApplication::sendEvent(doc.txtText->focusProxy(), &press);
     }
 }
 
 void pressKey(frmDocument &doc, int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
     QKeyEvent press(QEvent::KeyPress, key, mods);
-    QApplication::sendEvent(doc.txtText->scintilla(), &press);
+    QApplication::sendEvent(doc.txtText->focusProxy(), &press);
 }
 
 void touch(const QString &path, const QDateTime &when)
@@ -274,7 +272,7 @@ TEST(frmDocument, LinedPaperMarginLinesAndRules)
     doc.show();
     doc.txtText->setTextAll("N10\r\nN20\r\nN30");
     QApplication::processEvents();
-    const QImage img = doc.txtText->scintilla()->viewport()->grab().toImage();
+    const QImage img = doc.txtText->viewport()->grab().toImage();
     const int h = doc.txtText->LineHeight();
     const QColor blue(0, 0, 180);
     EXPECT_EQ(img.pixelColor(19, h / 2), blue);
@@ -285,9 +283,9 @@ TEST(frmDocument, LinedPaperMarginLinesAndRules)
     EXPECT_EQ(img.pixelColor(300, h + h / 2), QColor(Qt::white));
 
     gKollegieBlock = false;
-    doc.txtText->scintilla()->viewport()->update();
+    doc.txtText->viewport()->update();
     QApplication::processEvents();
-    const QImage plain = doc.txtText->scintilla()->viewport()->grab().toImage();
+    const QImage plain = doc.txtText->viewport()->grab().toImage();
     EXPECT_EQ(plain.pixelColor(19, h / 2), QColor(Qt::white));
 }
 
@@ -311,15 +309,15 @@ TEST(frmDocument, EditorEventsReachTheMainWindow)
 
     // Right click: the context menu with paste and cut/copy states.
     QApplication::clipboard()->setText(QStringLiteral("X"));
-    QTest::mouseClick(doc.txtText->scintilla()->viewport(), Qt::RightButton, {}, QPoint(40, 5));
+    QTest::mouseClick(doc.txtText->viewport(), Qt::RightButton, {}, QPoint(40, 5));
     EXPECT_EQ(host.popups, 1);
     EXPECT_TRUE(host.popupPaste);
     EXPECT_FALSE(host.popupCutCopy);
     doc.txtText->setSelStartX(1);
     doc.txtText->setSelEndX(4);
-    QTest::mouseClick(doc.txtText->scintilla()->viewport(), Qt::RightButton, {}, QPoint(40, 5));
+    QTest::mouseClick(doc.txtText->viewport(), Qt::RightButton, {}, QPoint(40, 5));
     EXPECT_TRUE(host.popupCutCopy);
-    QTest::mouseClick(doc.txtText->scintilla()->viewport(), Qt::LeftButton, {}, QPoint(40, 5));
+    QTest::mouseClick(doc.txtText->viewport(), Qt::LeftButton, {}, QPoint(40, 5));
     EXPECT_EQ(host.popups, 2);
 
     // Caret moves update the command state, except while loading.

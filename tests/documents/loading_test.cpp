@@ -63,6 +63,15 @@ TEST(LineEnds, ConvertsEitherWayAndKeepsOtherBytes)
     EXPECT_EQ(convertLineEnds(lf, 1), crlf);
     EXPECT_EQ(convertLineEnds(crlf, 1), crlf);
     EXPECT_EQ(convertLineEnds(lf, 2), lf);
+
+    // A text already in form is handed back without a copy; a mixed one is not in either form.
+    EXPECT_EQ(withLineEnds(crlf, 1).constData(), crlf.constData());
+    EXPECT_EQ(withLineEnds(lf, 1), crlf);
+    EXPECT_TRUE(hasLineEndsOf("A\r\nB\rC", 1));
+    EXPECT_TRUE(hasLineEndsOf("", 2));
+    EXPECT_FALSE(hasLineEndsOf("A\r\nB\n", 1));
+    EXPECT_FALSE(hasLineEndsOf("A\r\nB\n", 2));
+    EXPECT_EQ(convertLineEnds("\r\n\n\r\r\n", 2), QByteArray("\n\n\r\n"));
 }
 
 TEST(HexView, DumpCharacterShowsControlsAsPoints)
@@ -164,8 +173,6 @@ TEST(HexView, StopsWhenProgressSaysSo)
 #include "documents/host.h"
 #include "documents/loading.h"
 
-#include <Qsci/qsciscintilla.h>
-
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
@@ -175,9 +182,7 @@ namespace {
 
 QByteArray bufferBytes(const Editor *ed)
 {
-    QsciScintilla *sci = ed->scintilla();
-    const long n = sci->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-    return QByteArray(reinterpret_cast<const char *>(sci->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER)), n);
+    return ed->textView().toByteArray();
 }
 
 // A program with every byte value from 0x80 to 0xFF (and the other

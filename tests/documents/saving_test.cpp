@@ -1,4 +1,4 @@
-// Saving documents: the safe write of a file and the save prompt.
+// Saving documents: the text written and the save prompt.
 #include "core/errors.h"
 #include "core/globals.h"
 #include "documents/lineends.h"
@@ -6,84 +6,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace lumrik;
 using namespace lumrik::test;
-
-TEST(AtomicWrite, ReplacesAndKeepsPermissions)
-{
-    TempEnv env;
-    const QString p = env.write("O1.NC", "old\r\n");
-    QFile::setPermissions(p, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                                 | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther);
-    const auto before = QFileInfo(p).permissions();
-    writeFileAtomic(p, "new text\r\n");
-    EXPECT_EQ(readFile(p), QByteArray("new text\r\n"));
-    EXPECT_EQ(QFileInfo(p).permissions(), before);
-    // No temporary file is left beside it.
-    EXPECT_EQ(QDir(env.dataPath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-
-    writeFileAtomic(env.path("NEW.NC"), "");
-    EXPECT_TRUE(QFileInfo::exists(env.path("NEW.NC")));
-    EXPECT_EQ(QFileInfo(env.path("NEW.NC")).size(), 0);
-}
-
-TEST(AtomicWrite, FollowsASymbolicLink)
-{
-    TempEnv env;
-    const QString target = env.write("real.nc", "A\n");
-    const QString link = env.path("link.nc");
-    ASSERT_TRUE(QFile::link(target, link));
-    writeFileAtomic(link, "B\n");
-    EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(readFile(target), QByteArray("B\n"));
-}
-
-TEST(AtomicWrite, FailuresLeaveTheOldFile)
-{
-    TempEnv env;
-    EXPECT_THROW(writeFileAtomic(env.path("nofolder/O1.NC"), "x"), RkError);
-    EXPECT_FALSE(QFileInfo::exists(env.path("nofolder")));
-
-    const QString ro = env.write("RO.NC", "keep");
-    QFile::setPermissions(ro, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    EXPECT_THROW(writeFileAtomic(ro, "lost"), RkError);
-    EXPECT_EQ(readFile(ro), QByteArray("keep"));
-
-    QDir(env.dataPath()).mkdir("adir");
-    EXPECT_THROW(writeFileAtomic(env.path("adir"), "x"), RkError);
-    EXPECT_TRUE(QFileInfo(env.path("adir")).isDir());
-}
-
-TEST(AtomicWrite, AWriteThatFailsHalfWayKeepsTheOldFile)
-{
-    TempEnv env;
-    const QByteArray old = QByteArray("%\r\nO1000 (GAMMAL)\r\n").repeated(100);
-    const QString p = env.write("O1000.NC", old);
-    // Let the system refuse files larger than 1000 bytes, as a full disk would.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool threw = false;
-    try {
-        writeFileAtomic(p, QByteArray(5000, 'N'));
-    } catch (const RkError &) {
-        threw = true;
-    }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_TRUE(threw);
-    EXPECT_EQ(readFile(p), old);
-    EXPECT_EQ(QDir(env.dataPath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-}
 
 // ----- saving a document window -------------------------------------------------
 

@@ -7,6 +7,8 @@
 #include "files/foldertree.h"
 #include "files/frmconfirmbackupdelete.h"
 #include "files/frmrkselfile.h"
+#include "files/printing.h"
+#include "files/printingjobs.h"
 #include "qtprint.h"
 #include "testsupport.h"
 
@@ -19,7 +21,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -532,4 +536,41 @@ TEST_F(SelFileTest, TextsFromTheLanguageFile)
     }
     gbNotSwedish = oldNotSwedish;
     gsLanguageFile = oldFile;
+}
+
+TEST_F(SelFileTest, PrintMenuPrintsTheCurrentProgramAndTheList)
+{
+    MsgBoxRecorder boxes;
+    QTemporaryDir out;
+    QStringList printed;
+    setPrinterDialogHook([&](QPrinter &printer, QWidget *) {
+        printed << out.filePath(QStringLiteral("p%1.pdf").arg(printed.size() + 1));
+        printer.setOutputFileName(printed.back());
+        return true;
+    });
+    frmRkSelFile f;
+    open(f);
+    // "Ncprogram" needs a chosen file; "Prog lista" is always there.
+    EXPECT_FALSE(f.mnuPrintProg->isEnabled());
+    EXPECT_TRUE(f.mnuPrintFDir->isEnabled());
+    select(f, "O1000.NC");
+    EXPECT_TRUE(f.mnuPrintProg->isEnabled());
+
+    f.mnuPrintProg->trigger();
+    ASSERT_EQ(printed.size(), 1);
+    EXPECT_TRUE(QFile::exists(printed[0]));
+    EXPECT_EQ(GsPrinterHeader, prog + "/O1000.NC");
+
+    f.mnuPrintFDir->trigger();
+    ASSERT_EQ(printed.size(), 2);
+    EXPECT_TRUE(QFile::exists(printed[1]));
+    EXPECT_EQ(GsPrinterHeader, prog + "/");
+    EXPECT_EQ(GsTotalNumberofPages, "1");
+
+    // A folder change clears the choice, and with it "Ncprogram".
+    f.cmdShowFiles_Click();
+    EXPECT_FALSE(f.mnuPrintProg->isEnabled());
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(errors.isEmpty());
+    setPrinterDialogHook({});
 }

@@ -1,0 +1,246 @@
+#include "documents/pluginlist.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "core/msgbox.h"
+#include "core/paths.h"
+#include "core/settings.h"
+
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QMenu>
+#include <QPluginLoader>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <exception>
+
+namespace lumrik {
+
+namespace {
+
+PluginCatalog *gCatalog = nullptr;
+
+const QString kSection = QStringLiteral("Plugins");
+
+// The description of whatever a plug-in threw.
+QString describeCurrentException()
+{
+    try {
+        throw;
+    } catch (const RkError &e) {
+        return e.description();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("Okänt fel i plugin:en.");
+    }
+}
+
+int rowPlugin(QTreeWidgetItem *item)
+{
+    return item ? item->data(0, Qt::UserRole).toInt() : -1;
+}
+
+}
+
+void setPluginCatalog(PluginCatalog *catalog) { gCatalog = catalog; }
+PluginCatalog *pluginCatalog() { return gCatalog; }
+
+QString pluginsFolder()
+{
+    return findFileNoCase(gsDataPath, QStringLiteral("plugins"));
+}
+
+QStringList pluginLibraries(const QString &folder)
+{
+    if (!RkFolderExists(folder))
+        return {};
+    return GetFolderFiles(folder, QStringLiteral("so"), true);
+}
+
+QString pluginProgId(const QString &libraryPath)
+{
+    return RkFileBaseName(RkNativePath(libraryPath)) + QStringLiteral(".plugin");
+}
+
+bool isPluginRegistered(const QString &progId)
+{
+    return toTruth(GetIniSetting(kSection, progId, QStringLiteral("True"))).value_or(true);
+}
+
+bool setPluginRegistered(const QString &progId, bool on)
+{
+    if (!on)
+        return SaveIniSetting(kSection, progId, boolText(false));
+    // Switched on is the normal state: the mark goes away.
+    const QString file = mainSettingsFile();
+    IniFile ini;
+    if (!ini.load(file) || !ini.contains(kSection, progId))
+        return true;
+    ini.removeKey(kSection, progId);
+    return ini.save(file);
+}
+
+QString checkPluginLibrary(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return QStringLiteral("filen finns inte");
+    QPluginLoader loader(path);
+    loader.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    const QJsonObject meta = loader.metaData();
+    if (meta.isEmpty())
+        return QStringLiteral("ingen plugin (%1)").arg(loader.errorString());
+    const QString iid = meta.value(QStringLiteral("IID")).toString();
+    if (iid != QLatin1String(kPluginIid))
+        return QStringLiteral("ingen plugin för Lumrik32 (gränssnittet \"%1\")").arg(iid);
+    // Loading shows missing libraries and symbols; the plug-in itself is not
+    // created. The library stays loaded, as a loaded plug-in does.
+    if (!loader.load())
+        return QStringLiteral("kan inte laddas (%1)").arg(loader.errorString());
+    return {};
+}
+
+PluginRegistration registerPluginLibraries()
+{
+    return RkGuard("registerPluginLibraries()", [&] {
+        PluginRegistration r;
+        const QString folder = pluginsFolder();
+        r.folderFound = RkFolderExists(folder);
+        if (!r.folderFound)
+            return r;
+        r.libraries = pluginLibraries(folder);
+        for (const QString &lib : std::as_const(r.libraries)) {
+            setPluginRegistered(pluginProgId(lib), true);
+            const QString reason = checkPluginLibrary(lib);
+            if (!reason.isEmpty())
+                r.failures << GetFileNamePart(lib) + QStringLiteral(": ") + reason;
+        }
+        return r;
+    });
+}
+
+QString registrationMessage(const PluginRegistration &r)
+{
+    if (!r.folderFound)
+        return {};
+    QString text = kRegistrationDone;
+    if (!r.failures.isEmpty())
+        text += QStringLiteral("\r\n\r\nFöljande filer kan inte användas som plugin:er:\r\n")
+                + r.failures.join(QStringLiteral("\r\n"));
+    return text;
+}
+
+void fillPluginList(QTreeWidget *lvPluginList)
+{
+    lvPluginList->clear();
+    PluginCatalog *c = pluginCatalog();
+    if (!c)
+        return;
+    for (int i = 0; i < c->pluginCount(); ++i) {
+        QString name, version, desc;
+        try {
+            name = c->pluginName(i);
+            version = c->pluginVersion(i);
+            desc = c->pluginDesc(i);
+        } catch (...) {
+            return; // the rows so far stay
+        }
+        auto *item = new QTreeWidgetItem(lvPluginList, {name, version, desc});
+        item->setData(0, Qt::UserRole, i);
+    }
+}
+
+void lvPluginList_Click(QTreeWidget *lvPluginList, QPushButton *cmdSetupPlugin)
+{
+    QTreeWidgetItem *item = lvPluginList->currentItem();
+    PluginCatalog *c = pluginCatalog();
+    if (!item || !c)
+        return;
+    bool hasSetup = false;
+    try {
+        hasSetup = c->pluginCan(rowPlugin(item), 1);
+    } catch (...) {
+        hasSetup = false;
+    }
+    cmdSetupPlugin->setEnabled(hasSetup);
+}
+
+void cmdSetupPlugin_Click(QTreeWidget *lvPluginList)
+{
+    QTreeWidgetItem *item = lvPluginList->currentItem();
+    PluginCatalog *c = pluginCatalog();
+    if (!item || !c)
+        return;
+    try {
+        const int i = rowPlugin(item);
+        if (c->pluginCan(i, 1))
+            c->pluginSetup(i);
+    } catch (...) {
+        RkMsgBox(describeCurrentException(), MbButtons::Ok, MbIcon::Exclamation, QString(), 0, lvPluginList->window());
+    }
+}
+
+void cmdRegPlugins_Click(QWidget *owner)
+{
+    const PluginRegistration r = registerPluginLibraries();
+    if (!r.folderFound)
+        return;
+    RkMsgBox(registrationMessage(r), MbButtons::Ok, r.failures.isEmpty() ? MbIcon::Information : MbIcon::Exclamation,
+             kPluginsTitle, 0, owner);
+}
+
+bool unregisterPluginRow(QTreeWidget *lvPluginList, int row, QWidget *owner)
+{
+    QTreeWidgetItem *item = lvPluginList->topLevelItem(row);
+    PluginCatalog *c = pluginCatalog();
+    if (!item || !c)
+        return false;
+    const int i = rowPlugin(item);
+    if (i < 0 || i >= c->pluginCount())
+        return false;
+    const QString progId = pluginProgId(c->pluginFile(i));
+    const QString text = QStringLiteral("Avregistrera plugin:en \"%1\" (%2)?\r\n"
+                                        "Den startas inte längre från och med nästa start av Lumrik32. "
+                                        "Registrera plugin:er tar med den igen.")
+                             .arg(item->text(0), progId);
+    if (RkMsgBox(text, MbButtons::YesNo, MbIcon::Question, kPluginsTitle, 1, owner) != MbYes)
+        return false;
+    if (!setPluginRegistered(progId, false))
+        return false;
+    item->setText(2, QStringLiteral("(avregistrerad) ") + item->text(2));
+    return true;
+}
+
+void attachPluginList(QTreeWidget *lvPluginList, QPushButton *cmdSetupPlugin, QPushButton *cmdRegPlugins)
+{
+    fillPluginList(lvPluginList);
+    lvPluginList->setEnabled(true);
+    cmdRegPlugins->setEnabled(true);
+    cmdSetupPlugin->setEnabled(false);
+    QObject::connect(lvPluginList, &QTreeWidget::currentItemChanged, cmdSetupPlugin,
+                     [lvPluginList, cmdSetupPlugin] { lvPluginList_Click(lvPluginList, cmdSetupPlugin); });
+    QObject::connect(lvPluginList, &QTreeWidget::itemClicked, cmdSetupPlugin,
+                     [lvPluginList, cmdSetupPlugin] { lvPluginList_Click(lvPluginList, cmdSetupPlugin); });
+    QObject::connect(cmdSetupPlugin, &QPushButton::clicked, lvPluginList,
+                     [lvPluginList] { cmdSetupPlugin_Click(lvPluginList); });
+    QObject::connect(cmdRegPlugins, &QPushButton::clicked, lvPluginList,
+                     [lvPluginList] { cmdRegPlugins_Click(lvPluginList->window()); });
+
+    lvPluginList->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(lvPluginList, &QWidget::customContextMenuRequested, lvPluginList,
+                     [lvPluginList](const QPoint &pos) {
+                         QTreeWidgetItem *item = lvPluginList->itemAt(pos);
+                         if (!item)
+                             return;
+                         const int row = lvPluginList->indexOfTopLevelItem(item);
+                         QMenu menu(lvPluginList);
+                         QAction *unreg = menu.addAction(QStringLiteral("Avregistrera"));
+                         unreg->setObjectName(QStringLiteral("mnuUnregisterPlugin"));
+                         if (menu.exec(lvPluginList->viewport()->mapToGlobal(pos)) == unreg)
+                             unregisterPluginRow(lvPluginList, row, lvPluginList->window());
+                     });
+}
+
+}

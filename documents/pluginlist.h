@@ -1,0 +1,97 @@
+#pragma once
+// The plug-in list of the editor settings and the registration of plug-in
+// libraries.
+//
+// A plug-in is a library file "<name>.so" in the folder "plugins" of the
+// program folder; it is known as "<name>.plugin". It is registered when it is
+// there, is a plug-in of this program and is not switched off: the main
+// window loads every registered plug-in at start. "Registrera plugin:er"
+// checks every library of the folder and switches them all on again;
+// unregistering one switches it off (a "False" under its name in the settings
+// section "Plugins"), so the file stays where it is and can be registered
+// again at any time. Changes take effect at the next start.
+//
+// The loaded plug-ins themselves belong to the main window; this library
+// reaches them through PluginCatalog.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+class QPushButton;
+class QTreeWidget;
+class QWidget;
+
+namespace lumrik {
+
+// The interface id a plug-in's metadata must carry.
+inline constexpr char kPluginIid[] = "se.lumrik.Lumrik32.Plugin/1.0";
+
+// The plug-ins the main window loaded at start, in load order (index from 0).
+// A call into a plug-in may throw.
+class PluginCatalog {
+public:
+    virtual ~PluginCatalog() = default;
+    virtual int pluginCount() const = 0;
+    virtual QString pluginFile(int index) const = 0; // full path of its library
+    virtual QString pluginName(int index) = 0;
+    virtual QString pluginVersion(int index) = 0;
+    virtual QString pluginDesc(int index) = 0;
+    virtual bool pluginCan(int index, int code) = 0;
+    virtual void pluginSetup(int index) = 0;
+};
+void setPluginCatalog(PluginCatalog *catalog);
+PluginCatalog *pluginCatalog(); // nullptr before the main window has loaded its plug-ins
+
+// The plug-ins folder: "plugins" in the program folder (found without regard
+// to case). The folder need not exist.
+QString pluginsFolder();
+// The plug-in libraries of a folder, full paths, in the order the plug-ins
+// are loaded (by name, without regard to case); empty when there is no folder.
+QStringList pluginLibraries(const QString &folder);
+// "<base name>.plugin" of a library path.
+QString pluginProgId(const QString &libraryPath);
+
+// Switched on unless unregistered.
+bool isPluginRegistered(const QString &progId);
+// Switches a plug-in on or off for the next start; false when the settings
+// file could not be written.
+bool setPluginRegistered(const QString &progId, bool on);
+
+// Checks a library without running the plug-in: "" when it can be loaded and
+// is a plug-in of this program, else the reason in Swedish.
+QString checkPluginLibrary(const QString &path);
+
+// What a registration did.
+struct PluginRegistration {
+    bool folderFound = false;
+    QStringList libraries;   // every library of the folder, checked and switched on
+    QStringList failures;    // "<file name>: <reason>" of those that cannot be used
+};
+PluginRegistration registerPluginLibraries();
+// The message shown afterwards ("" when there was no folder).
+QString registrationMessage(const PluginRegistration &r);
+
+// The texts of the list and its messages.
+inline const QString kPluginsTitle = QStringLiteral("Plugin:er");
+inline const QString kRegistrationDone =
+    QStringLiteral("Registrering av plugin:er klar. Omstartning av Lumrik32 krävs för att plugin:erna skall fungera.");
+
+// The handlers of the plug-in tab of the editor settings. Row k of the list
+// (from 0) belongs to plug-in k of the catalog.
+void fillPluginList(QTreeWidget *lvPluginList);
+// Enables the settings button exactly when the selected row's plug-in has a
+// settings dialog.
+void lvPluginList_Click(QTreeWidget *lvPluginList, QPushButton *cmdSetupPlugin);
+// Opens the selected plug-in's settings dialog; a failure is shown in a message box.
+void cmdSetupPlugin_Click(QTreeWidget *lvPluginList);
+// Registers the plug-in libraries and says so (no folder: does nothing).
+void cmdRegPlugins_Click(QWidget *owner);
+// Unregisters the plug-in of a row after asking; true when done.
+bool unregisterPluginRow(QTreeWidget *lvPluginList, int row, QWidget *owner);
+
+// Wires the tab's controls to the handlers above and fills the list: the
+// buttons and the list are enabled, the settings button follows the selected
+// row, and the list's context menu offers "Avregistrera" for the row.
+void attachPluginList(QTreeWidget *lvPluginList, QPushButton *cmdSetupPlugin, QPushButton *cmdRegPlugins);
+
+}

@@ -1,0 +1,211 @@
+#include "files/printingjobs.h"
+
+#include "core/codepage.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/msgbox.h"
+#include "core/paths.h"
+#include "core/progress.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+#include "documents/saving.h"
+#include "files/frmrkselfile.h"
+#include "files/printing.h"
+#include "files/printingpaint.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTreeWidget>
+#include <memory>
+
+namespace lumrik {
+
+namespace {
+
+constexpr long kErrPrinter = 482;
+
+// Jobs of more pages than this show the progress window (with its abort button).
+constexpr int kProgressFromPages = 4;
+
+PrinterDialogFn &printerDialogHook()
+{
+    static PrinterDialogFn hook;
+    return hook;
+}
+
+std::unique_ptr<QPrinter> &printerHolder()
+{
+    static std::unique_ptr<QPrinter> printer;
+    return printer;
+}
+
+bool showPrinterDialog(QPrinter &printer, QWidget *owner)
+{
+    if (const PrinterDialogFn &hook = printerDialogHook())
+        return hook(printer, owner);
+    QPrintDialog dialog(&printer, owner);
+    // The engines always print every line once: no selection, no page range.
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+// Runs a job body: a failure ends the job with the error box.
+template <class F>
+void runJob(const char *name, F &&body)
+{
+    RkTraceProc(QString::fromLatin1(name));
+    try {
+        body();
+    } catch (const RkError &e) {
+        RkErrorBox(e.description());
+    } catch (const std::bad_alloc &) {
+        RkErrorBox(QStringLiteral("Slut på minne: utskriften kunde inte göras."));
+    } catch (const std::exception &e) {
+        RkErrorBox(QString::fromUtf8(e.what()));
+    }
+}
+
+// Prints a finished layout; a failure or an abort throws with its reason.
+void printLayout(QPrinter &printer, const PrintLayout &layout, QWidget *owner)
+{
+    const int pages = int(layout.pages.size());
+    std::unique_ptr<ProgressRun> progress;
+    if (pages >= kProgressFromPages)
+        progress = std::make_unique<ProgressRun>(owner, pages);
+    bool aborted = false;
+    const QString failure = paintOnPrinter(
+        printer, layout, [&](int page) { return !progress || progress->step(page); }, &aborted);
+    progress.reset();
+    if (aborted) {
+        RkMsgBox(failure, MbButtons::Ok, MbIcon::Information, QString(), 0, owner);
+        return;
+    }
+    if (!failure.isEmpty())
+        throw RkError(kErrPrinter, failure);
+}
+
+// The editor's screen updates stay off while its lines are read.
+class RedrawOff {
+public:
+    explicit RedrawOff(Editor *e) : editor_(e) { editor_->setRedraw(false); }
+    ~RedrawOff() { editor_->setRedraw(true); }
+    RedrawOff(const RedrawOff &) = delete;
+    RedrawOff &operator=(const RedrawOff &) = delete;
+
+private:
+    Editor *editor_;
+};
+
+}
+
+void setPrinterDialogHook(PrinterDialogFn hook) { printerDialogHook() = std::move(hook); }
+
+QPrinter &sharedPrinter()
+{
+    std::unique_ptr<QPrinter> &p = printerHolder();
+    if (!p) {
+        p = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // The printer goes with the application object, before the print system does.
+        qAddPostRoutine([] { printerHolder().reset(); });
+    }
+    return *p;
+}
+
+void PrintDocument(frmDocument *doc, int left, int top, int right, int bottom)
+{
+    if (!doc || !doc->txtText)
+        return;
+    runJob("PrintDocument()", [&] {
+        const DocumentMargins margins{left, top, right, bottom};
+        // A margin that cannot be used is told before a printer is chosen.
+        for (int mm : {left, top, right, bottom})
+            mmToTwips(mm);
+
+        QWidget *owner = doc->window();
+        QPrinter &printer = sharedPrinter();
+        if (!showPrinterDialog(printer, owner))
+            return;
+        const QDateTime printTime = QDateTime::currentDateTime();
+
+        Editor *editor = doc->txtText;
+        QStringList lines;
+        {
+            RedrawOff redraw(editor);
+            const int count = editor->Count();
+            lines.reserve(count);
+            for (int i = 1; i <= count; ++i) {
+                editor->setTextIndex(i);
+                lines << bytesToDisplay(editor->Text());
+            }
+        }
+        const DeviceMetrics metrics(&printer, printableTwips(printer));
+        const PrintLayout layout =
+            layoutDocument(lines, doc->caption(), margins, PrintOptions::fromSettings(), printTime, metrics);
+        printLayout(printer, layout, owner);
+    });
+}
+
+void RkPrintFile(const QString &path, QWidget *owner)
+{
+    runJob("RkPrintFile()", [&] {
+        const QString native = findFileNoCase(RkNativePath(ExpandExePath(path)));
+        QFile file(native);
+        if (!file.open(QIODevice::ReadOnly))
+            throw RkError(kErrFileNotFound,
+                          QStringLiteral("Filen \"%1\" kan inte öppnas för utskrift:\n%2").arg(path, file.errorString()));
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            throw RkError(kErrIo, QStringLiteral("Filen \"%1\" kan inte läsas:\n%2").arg(path, file.errorString()));
+        file.close();
+        const QStringList lines = programFileLines(bytes);
+
+        QPrinter &printer = sharedPrinter();
+        if (!showPrinterDialog(printer, owner))
+            return;
+        GsPrinterHeader = path;
+        GsPrintDate = generalDateText(QDateTime::currentDateTime());
+        const DeviceMetrics metrics(&printer, printableTwips(printer));
+        const PrintOptions options = PrintOptions::fromSettings();
+        const PrintLayout layout = layoutWithPageTotal([&] { return layoutProgramFile(lines, options, metrics); });
+        printLayout(printer, layout, owner);
+    });
+}
+
+void PrintFileList(frmRkSelFile *selector)
+{
+    if (!selector)
+        return;
+    runJob("PrintFileList()", [&] {
+        // The columns as the list shows them: the comment column is the
+        // second of four.
+        const int columns = selector->lstViewFiles->columnCount();
+        const bool commentShown = columns >= 4;
+        const int count = selector->lstViewFiles->topLevelItemCount();
+        std::vector<QStringList> rows;
+        rows.reserve(size_t(count));
+        for (int i = 1; i <= count; ++i) {
+            QStringList row;
+            for (int c = 0; c < columns; ++c)
+                row << selector->GetListItemText(i, c);
+            rows.push_back(row);
+        }
+
+        QPrinter &printer = sharedPrinter();
+        if (!showPrinterDialog(printer, selector))
+            return;
+        GsPrinterHeader = selector->currentPath();
+        GsPrintDate = generalDateText(QDateTime::currentDateTime());
+        const DeviceMetrics metrics(&printer, printableTwips(printer));
+        const PrintOptions options = PrintOptions::fromSettings();
+        const PrintLayout layout =
+            layoutWithPageTotal([&] { return layoutFileList(rows, commentShown, options, metrics); });
+        printLayout(printer, layout, selector);
+    });
+}
+
+}

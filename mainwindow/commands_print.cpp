@@ -1,0 +1,48 @@
+#include "mainwindow/commands_print.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/settings.h"
+#include "files/frmprintsetup.h"
+#include "files/printingjobs.h"
+#include "mainwindow/frmmain.h"
+
+namespace lumrik {
+
+namespace {
+
+// A margin as the 16-bit whole number the print takes.
+int marginValue(int mm)
+{
+    const std::optional<int> v = toInt16(QString::number(mm));
+    if (!v)
+        throw RkError(kErrOverflow, QStringLiteral("Marginalen %1 mm är för stor för utskriften.").arg(mm));
+    return *v;
+}
+
+void mnuFilePrint_Click(frmMain *w)
+{
+    RkGuard("mnuFilePrint_Click()", [&] {
+        frmDocument *doc = w->activeDocument();
+        if (!doc)
+            return;
+        PrintDocument(doc, marginValue(gPrintLMargin), marginValue(gPrintTMargin), marginValue(gPrintRMargin),
+                      marginValue(gPrintBMargin));
+    });
+}
+
+void mnuFilePrintSetup_Click(frmMain *w)
+{
+    frmPrintSetup dialog(w);
+    dialog.exec();
+}
+
+}
+
+void installPrintCommands(frmMain *w)
+{
+    w->setCommand("mnuFilePrint", [w] { mnuFilePrint_Click(w); });
+    w->setCommand("mnuFilePrintSetup", [w] { mnuFilePrintSetup_Click(w); });
+}
+
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The commands that leave the editor: the compare program, the file-database
+// program, the calculation program, the updater, the manual, the maker's web
+// pages and the about window. Programs are found in their folders by name
+// without regard to case; a program that is missing or cannot be started is
+// reported and nothing else happens.
+#include <QString>
+#include <QStringList>
+
+namespace lumrik {
+
+class frmMain;
+
+// The maker's web pages.
+extern const QString kHomePageUrl;
+extern const QString kHowToPageUrl;
+
+// One argument of a command line as the process starter splits it: quoted
+// when it holds blanks or quotes (a quote inside is written as three).
+QString quoteArgument(const QString &arg);
+// A command line of a program and its arguments, each quoted as needed.
+QString commandLineOf(const QString &program, const QStringList &arguments);
+
+// The program `name` in `folder` (found without regard to case), or "" when
+// there is no such file.
+QString findProgram(const QString &folder, const QString &name);
+
+// Message of a failed start of the calculation program.
+QString kalmeroFailureText(int fel, int errCode);
+
+// The updater's arguments: the check, and the update of this version.
+QStringList updaterCheckArguments();
+QStringList updaterUpdateArguments();
+
+// Runs a program and waits for its end. Returns false when it could not be
+// started or did not end normally; `exitCode` gets its exit code.
+bool runAndWait(const QString &program, const QStringList &arguments, const QString &folder, int &exitCode);
+
+// Compare: the current texts of the two oldest documents go to "1.JTmp" and
+// "2.JTmp" in the temporary folder and the compare program opens them.
+void mnuCompare_Click(frmMain *w);
+// The file-database program: its search, and the information of the active program.
+void mnuFindDB_Click(frmMain *w);
+void mnuInfo_Click(frmMain *w);
+// The calculation program: waits for it, then opens its result "Geo.nc".
+void StartKalmero(frmMain *w);
+void mnuOptionKalmero_Click(frmMain *w);
+// Help menu.
+void mnuHelpContents_Click(frmMain *w);
+void mnuHelpSearch_Click(frmMain *w);
+void mnuHelpHowToDo_Click(frmMain *w);
+void mnuHelpWeb_Click(frmMain *w);
+void mnuHelpUpdates_Click(frmMain *w);
+void mnuHelpAbout_Click(frmMain *w);
+
+}

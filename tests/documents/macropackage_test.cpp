@@ -1,0 +1,335 @@
+// Macro packages: reading "MACRO.INI", copying the templates as one change and
+// registering the package in the Macro menu.
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "documents/macropackage.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+
+namespace {
+
+class MacroPackageTest : public ::testing::Test {
+protected:
+    test::TempEnv env;
+    test::MsgBoxRecorder boxes;
+    std::array<QString, 10> captions;
+    std::array<bool, 10> visible{};
+    MacroMenuAccess menu;
+
+    void SetUp() override
+    {
+        gbNotSwedish = false;
+        gsMacroPath = {};
+        captions = {};
+        captions[0] = "Standard";
+        menu.caption = [this](int n) { return captions[size_t(n)]; };
+        menu.showEntry = [this](int n, const QString &c) {
+            captions[size_t(n)] = c;
+            visible[size_t(n)] = true;
+        };
+        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\n");
+    }
+    void TearDown() override { gsMacroPath = {}; }
+
+    // A package below the temporary folder: "MACRO.INI" and the given files.
+    QString package(const QString &name, const QByteArray &ini, const QStringList &files = {"BORR.NCM", "FICKA.NCM", "BILD.BMP"})
+    {
+        const QString dir = env.tmpPath() + "/" + name;
+        QDir().mkpath(dir);
+        if (!ini.isNull())
+            test::writeFile(dir + "/MACRO.INI", ini);
+        for (const QString &f : files)
+            test::writeFile(dir + "/" + f, "innehåll " + f.toUtf8());
+        return dir;
+    }
+    static QByteArray ini(const QByteArray &path, const QByteArray &name)
+    {
+        return "[MACRO]\r\nMACROPATH=" + path + "\r\nMACROCNC=" + name + "\r\n";
+    }
+    QByteArray settings() const { return test::readFile(env.path("lumrik32.INI")); }
+    QString setting(const QString &key) const { return GetIniSetting("MACRO", key, "<saknas>"); }
+};
+
+}
+
+TEST_F(MacroPackageTest, GoodPackageIsCopiedAndRegistered)
+{
+    const QString dir = package("pkg", ini("Macron\\Fanuc", "FANUC 0M"));
+    QStringList shown;
+    // Typed with blanks around it and without a trailing separator.
+    const auto r = RkImportMacroPackage("  " + dir + "  ", menu, nullptr,
+                                        [&](const QString &p, const QString &n) { shown << p << n; });
+    EXPECT_EQ(r.outcome, MacroImportResult::Imported);
+    EXPECT_EQ(r.entry, 0);
+    EXPECT_EQ(r.count, 4); // the templates, the picture and MACRO.INI
+    EXPECT_EQ(shown, (QStringList{"Macron/Fanuc", "FANUC 0M"}));
+    EXPECT_EQ(test::readFile(env.path("Macron/Fanuc/BORR.NCM")), "innehåll BORR.NCM");
+    EXPECT_TRUE(QFileInfo::exists(env.path("Macron/Fanuc/BILD.BMP")));
+    EXPECT_EQ(setting("0_NAMN"), "FANUC 0M");
+    EXPECT_EQ(setting("0_PATH"), "Macron/Fanuc");
+    EXPECT_EQ(captions[0], "FANUC 0M");
+    EXPECT_TRUE(visible[0]);
+    EXPECT_EQ(gsMacroPath[0], "Macron/Fanuc");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Import av macro genomförd. 4 filer.");
+    EXPECT_EQ(boxes.calls()[0].title, "Klar");
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Information);
+    // No temporary file is left in the target folder.
+    EXPECT_EQ(QDir(env.path("Macron/Fanuc")).entryList(QDir::Files | QDir::Hidden).size(), 4);
+}
+
+TEST_F(MacroPackageTest, NewPackageTakesTheFirstFreeEntry)
+{
+    env.write("lumrik32.INI", "[MACRO]\r\n0_NAMN=A1\r\n0_PATH=M\\A\r\n1_NAMN=B1\r\n1_PATH=M\\B\r\n"
+                              "3_NAMN=D1\r\n3_PATH=M\\D\r\n4_NAMN=UTAN SÖKVÄG\r\n");
+    gsMacroPath[0] = "M\\A";
+    gsMacroPath[1] = "M\\B";
+    gsMacroPath[3] = "M\\D";
+    captions = {"A1", "B1", "", "D1", "UTAN SÖKVÄG"};
+    const auto r = RkImportMacroPackage(package("p", ini("\\Macron\\Okuma", "OKUMA")) + "/", menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Imported);
+    EXPECT_EQ(r.entry, 2);
+    EXPECT_EQ(setting("2_NAMN"), "OKUMA");
+    EXPECT_EQ(setting("2_PATH"), "Macron/Okuma");
+    EXPECT_TRUE(visible[2]);
+    EXPECT_EQ(captions[2], "OKUMA");
+    // The other registrations stay as they were.
+    EXPECT_EQ(setting("3_PATH"), "M\\D");
+
+    // A registered name without a folder is not free either.
+    EXPECT_EQ(freeMacroEntry(gsMacroPath, registeredMacroNames()), 5);
+}
+
+TEST_F(MacroPackageTest, MissingDescriptionFileChangesNothing)
+{
+    const QByteArray before = settings();
+    const auto r = RkImportMacroPackage(package("tom", QByteArray()), menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::NoIniFile);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Installations fil saknas! [MACRO.INI]");
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Critical);
+    EXPECT_EQ(settings(), before);
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron")));
+
+    // An empty box and a missing folder say the same.
+    boxes.clear();
+    EXPECT_EQ(RkImportMacroPackage("   ", menu).outcome, MacroImportResult::NoIniFile);
+    EXPECT_EQ(RkImportMacroPackage(env.tmpPath() + "/finns-inte", menu).outcome, MacroImportResult::NoIniFile);
+    EXPECT_EQ(boxes.calls().size(), 2u);
+}
+
+TEST_F(MacroPackageTest, DescriptionFileNameIgnoresCase)
+{
+    const QString dir = package("gemener", QByteArray());
+    test::writeFile(dir + "/macro.ini", ini("Macron\\Gemen", "GEMEN"));
+    EXPECT_EQ(RkImportMacroPackage(dir, menu).outcome, MacroImportResult::Imported);
+    EXPECT_TRUE(QFileInfo::exists(env.path("Macron/Gemen/FICKA.NCM")));
+}
+
+TEST_F(MacroPackageTest, BrokenPackagesAreRefusedBeforeAnythingIsCopied)
+{
+    struct Case {
+        const char *name;
+        QByteArray ini;
+        QStringList files;
+        const char *reason;
+    };
+    const QStringList good{"A.NCM"};
+    const Case cases[] = {
+        {"noname", ini("Macron\\X", ""), good, "MACROCNC"},
+        {"shortname", ini("Macron\\X", "X"), good, "MACROCNC"},
+        {"nopath", ini("", "NAMN"), good, "MACROPATH"},
+        {"rootpath", ini("\\", "NAMN"), good, "MACROPATH"},
+        {"escape", ini("Macron\\..\\..\\etc", "NAMN"), good, "programmappen"},
+        {"drive", ini("C:\\Macron", "NAMN"), good, "enhetsbokstav"},
+        {"outside", ini("[exedrive]\\Macron", "NAMN"), good, "programmappen"},
+        {"notemplates", ini("Macron\\X", "NAMN"), {"README.TXT"}, "NCM"},
+        {"twins", ini("Macron\\X", "NAMN"), {"A.NCM", "a.ncm"}, "flera filer"},
+    };
+    const QByteArray before = settings();
+    for (const Case &c : cases) {
+        boxes.clear();
+        const auto r = RkImportMacroPackage(package(c.name, c.ini, c.files), menu);
+        EXPECT_EQ(r.outcome, MacroImportResult::Invalid) << c.name;
+        ASSERT_EQ(boxes.calls().size(), 1u) << c.name;
+        EXPECT_TRUE(boxes.calls()[0].text.startsWith("Ogiltigt macro")) << c.name;
+        EXPECT_TRUE(boxes.calls()[0].text.contains(c.reason)) << c.name << " " << boxes.calls()[0].text.toStdString();
+        EXPECT_EQ(boxes.calls()[0].icon, MbIcon::None);
+    }
+    EXPECT_EQ(settings(), before);
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron")));
+    EXPECT_FALSE(visible[0]);
+}
+
+TEST_F(MacroPackageTest, ProgramFolderTokenInsideIsAccepted)
+{
+    const auto r = RkImportMacroPackage(package("tok", ini("[exedir]\\Macron\\Tok", "TOKEN")), menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Imported);
+    EXPECT_EQ(setting("0_PATH"), "Macron/Tok");
+    EXPECT_TRUE(QFileInfo::exists(env.path("Macron/Tok/BORR.NCM")));
+}
+
+TEST_F(MacroPackageTest, UpgradeAsksAndCopiesIntoThePackagesOwnFolder)
+{
+    env.write("lumrik32.INI", "[MACRO]\r\n0_NAMN=FANUC\r\n0_PATH=Macron\\Gammal\r\n");
+    gsMacroPath[0] = "Macron\\Gammal";
+    captions[0] = "FANUC";
+    env.write("Macron/Ny/BORR.NCM", "gammal");
+    const QByteArray before = settings();
+    const QString dir = package("upp", ini("Macron\\Ny", "FANUC"), {"BORR.NCM", "NY.NCM"});
+
+    boxes.answer(MbNo);
+    auto r = RkImportMacroPackage(dir, menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Declined);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "FANUC finns redan, uppgradera??");
+    EXPECT_EQ(boxes.calls()[0].title, "Namn upptaget");
+    EXPECT_EQ(boxes.calls()[0].buttons, MbButtons::YesNo);
+    EXPECT_EQ(test::readFile(env.path("Macron/Ny/BORR.NCM")), "gammal");
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron/Ny/NY.NCM")));
+
+    boxes.clear();
+    boxes.answer(MbYes);
+    r = RkImportMacroPackage(dir, menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Upgraded);
+    EXPECT_EQ(r.count, 3);
+    EXPECT_EQ(test::readFile(env.path("Macron/Ny/BORR.NCM")), "innehåll BORR.NCM");
+    EXPECT_TRUE(QFileInfo::exists(env.path("Macron/Ny/NY.NCM")));
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron/Gammal")));
+    EXPECT_EQ(settings(), before);
+    EXPECT_FALSE(visible[1]);
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    EXPECT_EQ(boxes.calls()[1].text, "Uppgradering genomförd. 3 filer");
+    EXPECT_EQ(boxes.calls()[1].title, "Klar");
+}
+
+TEST_F(MacroPackageTest, ExistingFolderIsNotOverwrittenWithoutAsking)
+{
+    env.write("Macron/Fanuc/BORR.NCM", "egen");
+    env.write("Macron/Fanuc/ficka.ncm", "egen ficka");
+    env.write("Macron/Fanuc/EGEN.NCM", "behålls");
+    const QByteArray before = settings();
+    const QString dir = package("pkg", ini("Macron\\Fanuc", "FANUC"));
+
+    boxes.answer(MbNo);
+    auto r = RkImportMacroPackage(dir, menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Declined);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, "Mappen finns redan");
+    EXPECT_TRUE(boxes.calls()[0].text.contains("BORR.NCM"));
+    EXPECT_TRUE(boxes.calls()[0].text.contains("FICKA.NCM"));
+    EXPECT_EQ(boxes.calls()[0].defaultButton, 1); // No
+    EXPECT_EQ(test::readFile(env.path("Macron/Fanuc/BORR.NCM")), "egen");
+    EXPECT_EQ(settings(), before);
+
+    boxes.clear();
+    boxes.answer(MbYes);
+    r = RkImportMacroPackage(dir, menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Imported);
+    EXPECT_EQ(test::readFile(env.path("Macron/Fanuc/BORR.NCM")), "innehåll BORR.NCM");
+    // A file of the same name in other letter case is replaced, not doubled.
+    EXPECT_EQ(test::readFile(env.path("Macron/Fanuc/FICKA.NCM")), "innehåll FICKA.NCM");
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron/Fanuc/ficka.ncm")));
+    EXPECT_EQ(test::readFile(env.path("Macron/Fanuc/EGEN.NCM")), "behålls");
+    EXPECT_EQ(setting("0_NAMN"), "FANUC");
+}
+
+TEST_F(MacroPackageTest, ExistingFolderWithoutClashesIsUsedWithoutAQuestion)
+{
+    env.write("Macron/Fanuc/EGEN.NCM", "behålls");
+    const auto r = RkImportMacroPackage(package("pkg", ini("Macron\\Fanuc", "FANUC")), menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Imported);
+    EXPECT_EQ(boxes.calls().size(), 1u); // only the completion message
+}
+
+TEST_F(MacroPackageTest, AFolderInTheWayMakesThePackageInvalid)
+{
+    QDir().mkpath(env.path("Macron/Fanuc/BORR.NCM"));
+    const auto r = RkImportMacroPackage(package("pkg", ini("Macron\\Fanuc", "FANUC")), menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Invalid);
+    EXPECT_TRUE(QFileInfo(env.path("Macron/Fanuc/BORR.NCM")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron/Fanuc/FICKA.NCM")));
+}
+
+TEST_F(MacroPackageTest, FailedCopyRegistersNothingAndLeavesNoFolder)
+{
+    // "Macron" is a file, so the folder below it cannot be made.
+    env.write("Macron", "ingen mapp");
+    const QByteArray before = settings();
+    const auto r = RkImportMacroPackage(package("pkg", ini("Macron\\Fanuc", "FANUC")), menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Failed);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.startsWith("Importen av macro misslyckades"));
+    EXPECT_EQ(settings(), before);
+    EXPECT_FALSE(visible[0]);
+    EXPECT_TRUE(gsMacroPath[0].isEmpty());
+    EXPECT_EQ(test::readFile(env.path("Macron")), "ingen mapp");
+}
+
+TEST_F(MacroPackageTest, UnwritableSettingsFileUndoesTheCopy)
+{
+    // A settings "file" that is a folder cannot be written.
+    QFile::remove(env.path("lumrik32.INI"));
+    QDir().mkpath(env.path("lumrik32.INI"));
+    const auto r = RkImportMacroPackage(package("pkg", ini("Macron\\Fanuc", "FANUC")), menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Failed);
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron")));
+    EXPECT_FALSE(visible[0]);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.startsWith("Fel vid skrivning till INI-fil..."));
+}
+
+TEST_F(MacroPackageTest, AllEntriesInUseSaysSoAndChangesNothing)
+{
+    for (int d = 0; d < 10; ++d) {
+        gsMacroPath[size_t(d)] = QString("M%1").arg(d);
+        captions[size_t(d)] = QString("NAMN%1").arg(d);
+    }
+    const QByteArray before = settings();
+    const auto r = RkImportMacroPackage(package("pkg", ini("Macron\\Fanuc", "FANUC")), menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::NoFreeEntry);
+    EXPECT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(settings(), before);
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron")));
+}
+
+TEST_F(MacroPackageTest, CopyRollsBackEverythingOnAFailureHalfWay)
+{
+    const QString src = package("src", QByteArray(), {"A.NCM", "B.NCM", "C.NCM"});
+    env.write("Macron/X/A.NCM", "gammal A");
+    env.write("Macron/X/b.ncm", "gammal b");
+
+    MacroFileCopy copy(src, env.path("Macron/X"), {"A.NCM", "B.NCM", "C.NCM"});
+    EXPECT_EQ(copy.existingInTarget(), (QStringList{"A.NCM", "B.NCM"}));
+    int renames = 0;
+    copy.renameFile = [&](const QString &from, const QString &to) {
+        // A, then B set aside and B placed; C fails.
+        if (++renames == 5)
+            return false;
+        return QFile::rename(from, to);
+    };
+    ASSERT_TRUE(copy.stage());
+    EXPECT_FALSE(copy.commit());
+    EXPECT_FALSE(copy.error().isEmpty());
+    EXPECT_EQ(test::readFile(env.path("Macron/X/A.NCM")), "gammal A");
+    EXPECT_EQ(test::readFile(env.path("Macron/X/b.ncm")), "gammal b");
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron/X/B.NCM")));
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron/X/C.NCM")));
+    EXPECT_EQ(QDir(env.path("Macron/X")).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST_F(MacroPackageTest, FailedStageRemovesTheFoldersItMade)
+{
+    const QString src = package("src", QByteArray(), {"A.NCM", "B.NCM"});
+    MacroFileCopy copy(src, env.path("Macron/Ny/Djup"), {"A.NCM", "B.NCM"});
+    int copies = 0;
+    copy.copyFile = [&](const QString &from, const QString &to) { return ++copies < 2 && QFile::copy(from, to); };
+    EXPECT_FALSE(copy.stage());
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron")));
+}

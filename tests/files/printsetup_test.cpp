@@ -1,0 +1,217 @@
+// The print settings dialog: what it shows from section "Printing", what
+// "Spara", "Avbryt" and the font button write, the margin key filter and the
+// column preview.
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "core/settings.h"
+#include "files/frmprintsetup.h"
+#include "qtprint.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+
+namespace {
+
+class PrintSetupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setErrorBoxHook([this](const QString &t) {
+            errors << t;
+            return true;
+        });
+        gbNotSwedish = false;
+        RkLoadIniSettings();
+    }
+    void TearDown() override
+    {
+        setErrorBoxHook({});
+        frmPrintSetup::setFontDialogHook({});
+        gbNotSwedish = false;
+        RkLoadIniSettings();
+    }
+    QString stored(const char *key) { return GetIniSetting("Printing", key, "<missing>"); }
+
+    test::TempEnv env;
+    test::MsgBoxRecorder boxes;
+    QStringList errors;
+};
+
+}
+
+TEST_F(PrintSetupTest, DefaultsWithoutAPrintingSection)
+{
+    EXPECT_EQ(gPrinterFont, "Courier New");
+    EXPECT_EQ(gPrinterFontSize, 10);
+    EXPECT_FALSE(gPrintTime);
+
+    frmPrintSetup f;
+    EXPECT_EQ(f.objectName(), "frmPrintSetup");
+    EXPECT_EQ(f.windowTitle(), "Skrivare inställningar");
+    EXPECT_EQ(f.txtTopMargin->text(), "20");
+    EXPECT_EQ(f.txtBottomMargin->text(), "20");
+    EXPECT_EQ(f.txtLeftMargin->text(), "40");
+    EXPECT_EQ(f.txtRightMargin->text(), "20");
+    EXPECT_EQ(f.cmbColumns->currentText(), "1");
+    EXPECT_FALSE(f.chkPrintBoldComments->isChecked());
+    EXPECT_FALSE(f.chkPrintItalicComments->isChecked());
+    EXPECT_FALSE(f.img1Col[1]->isHidden());
+    EXPECT_TRUE(f.img1Col[2]->isHidden());
+    EXPECT_TRUE(f.img1Col[3]->isHidden());
+    EXPECT_TRUE(f.findChild<QPushButton *>("cmdPrintFont"));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(PrintSetupTest, SaveWritesValuesAndVariablesAndCloses)
+{
+    env.write("lumrik32.INI", "[Printing]\r\nTopMargin=15\r\nColumns=3\r\nBoldComment=True\r\n");
+    RkLoadIniSettings();
+    frmPrintSetup f;
+    f.show();
+    EXPECT_EQ(f.txtTopMargin->text(), "15");
+    EXPECT_TRUE(f.chkPrintBoldComments->isChecked());
+    // The preview follows the stored number of columns, and every choice.
+    EXPECT_FALSE(f.img1Col[3]->isHidden());
+    f.cmbColumns->setCurrentIndex(1);
+    EXPECT_FALSE(f.img1Col[2]->isHidden());
+    EXPECT_TRUE(f.img1Col[1]->isHidden() && f.img1Col[3]->isHidden());
+
+    f.txtLeftMargin->setText("25");
+    f.chkPrintBoldComments->setChecked(false);
+    f.cmdSave->click();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(f.result(), QDialog::Accepted);
+    EXPECT_EQ(stored("TopMargin"), "15");
+    EXPECT_EQ(stored("BottomMargin"), "20");
+    EXPECT_EQ(stored("LeftMargin"), "25");
+    EXPECT_EQ(stored("RightMargin"), "20");
+    EXPECT_EQ(stored("Columns"), "2");
+    EXPECT_EQ(stored("BoldComment"), "False");
+    // Written even when it was missing before.
+    EXPECT_EQ(stored("ItalicComment"), "False");
+    EXPECT_EQ(gPrintTMargin, 15);
+    EXPECT_EQ(gPrintLMargin, 25);
+    EXPECT_EQ(gPrintColumns, 2);
+    EXPECT_FALSE(gPrintBoldComments);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(PrintSetupTest, CancelKeepsEverythingButAChosenFont)
+{
+    QFont offered;
+    frmPrintSetup::setFontDialogHook([&](QWidget *, QFont &font) {
+        offered = font;
+        font = QFont("DejaVu Sans Mono");
+        font.setPointSizeF(11.5);
+        return true;
+    });
+    frmPrintSetup f;
+    f.show();
+    f.txtTopMargin->setText("99");
+    f.cmdPrintFont->click();
+    EXPECT_EQ(offered.family(), "Courier New");
+    EXPECT_EQ(offered.pointSize(), 10);
+    f.cmdCancel->click();
+    EXPECT_EQ(f.result(), QDialog::Rejected);
+    // The font is saved at once; halves round to even.
+    EXPECT_EQ(gPrinterFont, "DejaVu Sans Mono");
+    EXPECT_EQ(gPrinterFontSize, 12);
+    EXPECT_EQ(stored("PrinterFont"), "DejaVu Sans Mono");
+    EXPECT_EQ(stored("PrinterFontSize"), "12");
+    EXPECT_EQ(stored("TopMargin"), "<missing>");
+    EXPECT_EQ(gPrintTMargin, 20);
+
+    // A cancelled font dialog changes nothing.
+    frmPrintSetup::setFontDialogHook([](QWidget *, QFont &font) {
+        font = QFont("Other");
+        return false;
+    });
+    frmPrintSetup g;
+    g.cmdPrintFont->click();
+    EXPECT_EQ(gPrinterFont, "DejaVu Sans Mono");
+    EXPECT_EQ(stored("PrinterFont"), "DejaVu Sans Mono");
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(PrintSetupTest, MarginBoxesTakeDigitsOnly)
+{
+    frmPrintSetup f;
+    f.show();
+    f.txtTopMargin->clear();
+    f.txtTopMargin->setFocus();
+    QTest::keyClicks(f.txtTopMargin, "1a2,-");
+    EXPECT_EQ(f.txtTopMargin->text(), "12");
+    QTest::keyClick(f.txtTopMargin, Qt::Key_Backspace);
+    EXPECT_EQ(f.txtTopMargin->text(), "1");
+}
+
+TEST_F(PrintSetupTest, AnInvalidValueStopsSavingWithTheErrorReport)
+{
+    frmPrintSetup f;
+    f.show();
+    f.txtTopMargin->setText("12");
+    f.txtBottomMargin->setText("13");
+    f.txtLeftMargin->clear();
+    f.txtRightMargin->setText("14");
+    f.cmdSave->click();
+    // The dialog closes even so; the values before the empty one are saved,
+    // the empty one and those after it are not.
+    EXPECT_FALSE(f.isVisible());
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("Vänster"));
+    EXPECT_EQ(stored("TopMargin"), "12");
+    EXPECT_EQ(stored("BottomMargin"), "13");
+    EXPECT_EQ(stored("LeftMargin"), "<missing>");
+    EXPECT_EQ(stored("RightMargin"), "<missing>");
+    EXPECT_EQ(gPrintBMargin, 13);
+    EXPECT_EQ(gPrintLMargin, 40);
+
+    // Zero columns is not a layout.
+    errors.clear();
+    frmPrintSetup g;
+    g.cmbColumns->setCurrentText("0");
+    g.cmdSave->click();
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(stored("Columns"), "<missing>");
+}
+
+TEST_F(PrintSetupTest, AStoredTruthValueThatIsNoneStopsLoading)
+{
+    env.write("lumrik32.INI", "[Printing]\r\nBoldComment=kanske\r\nItalicComment=True\r\n");
+    frmPrintSetup f;
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("kanske"));
+    EXPECT_FALSE(f.chkPrintBoldComments->isChecked());
+    // Loading stopped there: the italic box was not filled.
+    EXPECT_FALSE(f.chkPrintItalicComments->isChecked());
+    // Numbers read as truth values.
+    errors.clear();
+    env.write("lumrik32.INI", "[Printing]\r\nBoldComment=-1\r\nItalicComment=0\r\n");
+    frmPrintSetup g;
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_TRUE(g.chkPrintBoldComments->isChecked());
+    EXPECT_FALSE(g.chkPrintItalicComments->isChecked());
+}
+
+TEST_F(PrintSetupTest, TextsFromTheLanguageFile)
+{
+    gsLanguageFile = env.write("lang.lng", "[LANGUAGE]\r\n1555=Printer settings\r\n325=bold comments\r\n"
+                                           "1560=Top:\r\n1550=Margins\r\n");
+    gbNotSwedish = true;
+    frmPrintSetup f;
+    EXPECT_EQ(f.windowTitle(), "PRINTER SETTINGS");
+    EXPECT_EQ(f.chkPrintBoldComments->text(), "bold comments");
+    EXPECT_EQ(f.cmdSave->text(), "Spara");
+    gbNotSwedish = false;
+    gsLanguageFile.clear();
+}

@@ -1,0 +1,157 @@
+// File > "Inställningar CNC...": the set-up dialog over the main window, and
+// the machine selector refilled afterwards.
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/settings.h"
+#include "dnc/cncsetup_fields.h"
+#include "dnc/frmcncsetup.h"
+#include "mainwindow/commands_cncsetup.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/mainlanguage.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace lumrik;
+
+namespace {
+
+void whenShown(const QString &name, std::function<void(QWidget *)> drive, int tries = 100)
+{
+    QTimer::singleShot(10, [name, drive, tries] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == name && w->isVisible()) {
+                drive(w);
+                return;
+            }
+        if (tries > 0)
+            whenShown(name, drive, tries - 1);
+        else
+            ADD_FAILURE() << "window never shown: " << name.toStdString();
+    });
+}
+
+QStringList items(QComboBox *c)
+{
+    QStringList out;
+    for (int i = 0; i < c->count(); ++i)
+        out << c->itemText(i);
+    return out;
+}
+
+class CncSetupCommandTest : public ::testing::Test {
+protected:
+    test::TempEnv env;
+    test::MsgBoxRecorder boxes;
+    std::vector<QString> errors;
+
+    void SetUp() override
+    {
+        setErrorBoxHook([this](const QString &t) {
+            errors.push_back(t);
+            return true;
+        });
+        cncSetupHooks().systemPorts = [] { return QStringList(); };
+        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\nCodeColor1=255\r\n");
+        env.write("LATHE.cfg", "[Settings]\r\nFileExtension=*.MPF\r\n");
+        gbNotSwedish = false;
+    }
+    void TearDown() override
+    {
+        cncSetupHooks() = CncSetupHooks();
+        setErrorBoxHook({});
+        EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
+    }
+    void settings(const char *setup)
+    {
+        env.write("lumrik32.INI", QByteArray("[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\n[Options]\r\nSetup=") +
+                                      setup + "\r\n[ComPorts]\r\nCOM1=/nonexistent/tty\r\n");
+        RkLoadIniSettings();
+        setBuiltInWords();
+        ASSERT_EQ(gSetupAllowed, QByteArray(setup) == "True");
+    }
+};
+
+}
+
+TEST_F(CncSetupCommandTest, NewMachineIsListedAndTheSelectorKeepsItsMachine)
+{
+    settings("True");
+    frmMain w;
+    installCncSetupCommands(&w);
+    w.RkUpdateValidSelections();
+    QAction *item = w.menuAction("mnuCncSetup");
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(item->isVisible());
+    EXPECT_TRUE(item->isEnabled());
+    ASSERT_EQ(w.comboMaskiner->currentText(), "MILL");
+
+    bool driven = false;
+    whenShown("frmCncSetup", [&](QWidget *top) {
+        auto *dlg = static_cast<frmCncSetup *>(top);
+        EXPECT_EQ(dlg->shownMachine(), "MILL");
+        EXPECT_EQ(dlg->txtFileExtension->text(), "*.NC");
+        whenShown("frmCreateCfg", [&](QWidget *c) {
+            auto *create = static_cast<frmCreateCfg *>(c);
+            create->txtCfgName->setText("drill");
+            create->btnOk->click();
+        });
+        dlg->cmdCreateCNC->click();
+        EXPECT_EQ(dlg->shownMachine(), "DRILL");
+        // A colour chosen but not stored.
+        gCodeColor[0] = 0x123456;
+        driven = true;
+        dlg->cmdCancel->click();
+    });
+    item->trigger();
+    ASSERT_TRUE(driven);
+
+    EXPECT_TRUE(QFile::exists(env.path("DRILL.CFG")));
+    EXPECT_EQ(items(w.comboMaskiner), QStringList({"DRILL", "LATHE", "MILL"}));
+    EXPECT_EQ(w.comboMaskiner->currentText(), "MILL");
+    // The selector's choice ran again: the stored settings are back.
+    EXPECT_EQ(gActiveCfg, "MILL");
+    EXPECT_EQ(gsFileExtension, "*.NC");
+    EXPECT_EQ(gCodeColor[0], 255);
+}
+
+TEST_F(CncSetupCommandTest, MachineChosenInTheDialogIsSelectedInTheMainWindow)
+{
+    settings("True");
+    frmMain w;
+    installCncSetupCommands(&w);
+    whenShown("frmCncSetup", [&](QWidget *top) {
+        auto *dlg = static_cast<frmCncSetup *>(top);
+        dlg->cmbCfgFiler->setCurrentText("LATHE");
+        EXPECT_EQ(w.comboMaskiner->currentText(), "LATHE");
+        dlg->txtFileExtension->setText("*.H");
+        dlg->cmdOk->click();
+    });
+    w.runCommand("mnuCncSetup");
+    EXPECT_EQ(w.comboMaskiner->currentText(), "LATHE");
+    EXPECT_EQ(gActiveCfg, "LATHE");
+    EXPECT_EQ(gsFileExtension, "*.H");
+}
+
+TEST_F(CncSetupCommandTest, HiddenAndInactiveWhenSetupIsNotAllowed)
+{
+    settings("False");
+    frmMain w;
+    installCncSetupCommands(&w);
+    w.RkUpdateValidSelections();
+    EXPECT_FALSE(w.menuAction("mnuCncSetup")->isVisible());
+    // Run anyway: no dialog comes up (a shown one would block here).
+    w.runCommand("mnuCncSetup");
+    for (QWidget *top : QApplication::topLevelWidgets())
+        EXPECT_NE(top->objectName(), "frmCncSetup");
+    EXPECT_EQ(w.comboMaskiner->currentText(), "MILL");
+}

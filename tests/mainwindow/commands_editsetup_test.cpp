@@ -1,0 +1,127 @@
+// File > "Inställningar Editor...": the dialog opens modally over the main
+// window, and the command state follows what it applied.
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "core/settings.h"
+#include "documents/frmeditsetup.h"
+#include "mainwindow/commands_editsetup.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/mainlanguage.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+
+namespace {
+
+class EditSetupCommandTest : public ::testing::Test {
+protected:
+    test::TempEnv env;
+    test::MsgBoxRecorder boxes;
+    std::vector<QString> errors;
+    bool paper = gKollegieBlock;
+
+    void SetUp() override
+    {
+        setErrorBoxHook([this](const QString &t) {
+            errors.push_back(t);
+            return true;
+        });
+        env.write("lumrik32.INI", "[Settings]\r\nFirstStart=False\r\nKollegieBlock=False\r\n");
+        gbNotSwedish = false;
+        RkLoadIniSettings();
+        setBuiltInWords();
+    }
+    void TearDown() override
+    {
+        QCoreApplication::processEvents();
+        setErrorBoxHook({});
+        gKollegieBlock = paper;
+        EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
+    }
+
+    // Runs `inside` on the dialog once it is shown modally, then presses `button`.
+    static void whenShown(std::function<void(frmEditSetup *)> inside, const char *button, bool *seen)
+    {
+        QTimer::singleShot(0, [=] {
+            auto *d = qobject_cast<frmEditSetup *>(QApplication::activeModalWidget());
+            *seen = d != nullptr;
+            if (!d)
+                return;
+            inside(d);
+            d->findChild<QPushButton *>(button)->click();
+        });
+    }
+};
+
+}
+
+TEST_F(EditSetupCommandTest, OkWritesTheSettingsAndUpdatesTheCommandState)
+{
+    frmMain w;
+    QAction *item = w.menuAction("mnuEditSetup");
+    ASSERT_NE(item, nullptr);
+    EXPECT_FALSE(item->isEnabled());
+    installEditSetupCommands(&w);
+    EXPECT_TRUE(item->isEnabled());
+    EXPECT_FALSE(w.menuAction("mnuViewLines")->isChecked());
+
+    bool seen = false;
+    whenShown([&](frmEditSetup *d) {
+        EXPECT_EQ(d->parentWidget(), &w);
+        d->chkKollegieBlock->setChecked(true);
+        d->chkColorISO->click();
+    }, "cmdOK", &seen);
+    item->trigger();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(GetIniSetting("Settings", "KollegieBlock"), "True");
+    EXPECT_EQ(GetIniSetting("Settings", "AutoColor"), "0");
+    EXPECT_TRUE(gKollegieBlock);
+    EXPECT_FALSE(w.mnuViewAutoColorNC->isChecked());
+    // The command state ran after the dialog: the lined-paper item shows the new value.
+    EXPECT_TRUE(w.menuAction("mnuViewLines")->isChecked());
+}
+
+TEST_F(EditSetupCommandTest, CancelWritesNothing)
+{
+    frmMain w;
+    installEditSetupCommands(&w);
+    const QByteArray before = test::readFile(env.path("lumrik32.INI"));
+    bool seen = false;
+    whenShown([](frmEditSetup *d) { d->chkKollegieBlock->setChecked(true); }, "cmdCancel", &seen);
+    w.runCommand("mnuEditSetup");
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(test::readFile(env.path("lumrik32.INI")), before);
+    EXPECT_FALSE(gKollegieBlock);
+}
+
+TEST_F(EditSetupCommandTest, ImportedPackageAppearsInTheMacroMenu)
+{
+    frmMain w;
+    installEditSetupCommands(&w);
+    const QString pkg = env.tmpPath() + "/MAKRON";
+    QDir().mkpath(pkg);
+    test::writeFile(pkg + "/MACRO.INI", "[MACRO]\r\nMACROPATH=Macron\\Haas\r\nMACROCNC=HAAS VF2\r\n");
+    test::writeFile(pkg + "/BORR.NCM", "N10 G81\r\n");
+    bool seen = false;
+    whenShown([&](frmEditSetup *d) {
+        d->txtImportFrom->setText(pkg);
+        d->cmdImport->click();
+    }, "cmdCancel", &seen);
+    w.runCommand("mnuEditSetup");
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(w.mnuSubMacro[0]->text(), "HAAS VF2");
+    EXPECT_TRUE(w.mnuSubMacro[0]->isVisible());
+    EXPECT_EQ(gsMacroPath[0], "Macron/Haas");
+    EXPECT_EQ(GetIniSetting("MACRO", "0_NAMN"), "HAAS VF2");
+    gsMacroPath = {};
+}

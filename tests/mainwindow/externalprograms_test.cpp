@@ -1,0 +1,363 @@
+// The commands that start other programs: each with its program missing
+// (a message, nothing started) and with a stand-in program that records how
+// it was called.
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/settings.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+#include "mainwindow/externalprograms.h"
+#include "mainwindow/frmabout.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/mainlanguage.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+
+namespace {
+
+// Records what the desktop was asked to open instead of opening it.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    UrlRecorder()
+    {
+        for (const char *s : {"file", "http", "https"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(s), this, "open");
+    }
+    ~UrlRecorder() override
+    {
+        for (const char *s : {"file", "http", "https"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(s));
+    }
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl &url) { urls << url; }
+};
+
+class ExternalProgramsTest : public ::testing::Test {
+protected:
+    test::TempEnv env;
+    test::MsgBoxRecorder boxes;
+    std::vector<QString> errors;
+    QString savedKalmero = gsKalmeroPath, savedInfo = gsProgramInfoPath;
+
+    void SetUp() override
+    {
+        setErrorBoxHook([this](const QString &t) {
+            errors.push_back(t);
+            return true;
+        });
+        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n");
+        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
+        gbNotSwedish = false;
+        RkLoadIniSettings();
+        setBuiltInWords();
+    }
+    void TearDown() override
+    {
+        setErrorBoxHook({});
+        gsKalmeroPath = savedKalmero;
+        gsProgramInfoPath = savedInfo;
+    }
+    // A stand-in program: writes its arguments, one a line, and its working
+    // folder to `<name>.args` beside it, then runs the shell lines `extra`.
+    QString standIn(const QString &relPath, const QString &extra = {})
+    {
+        const QString path = env.path(relPath);
+        const QString log = path + ".args";
+        const QByteArray script = ("#!/bin/sh\n: > '" + log + ".tmp'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '"
+                                   + log + ".tmp'; done\npwd >> '" + log + ".tmp'\nmv '" + log + ".tmp' '" + log
+                                   + "'\n" + extra + "\n")
+                                      .toUtf8();
+        env.write(relPath, script);
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+        return path;
+    }
+    // The stand-in's arguments (its working folder last), once it has run.
+    static QStringList argsOf(const QString &program, int waitMs = 5000)
+    {
+        const QString log = program + ".args";
+        if (!QTest::qWaitFor([&] { return QFile::exists(log); }, waitMs))
+            return {};
+        return QString::fromUtf8(test::readFile(log)).split('\n', Qt::SkipEmptyParts);
+    }
+    frmDocument *openProgram(frmMain &w, const QString &name, const QByteArray &text)
+    {
+        return w.openDocument(env.write(name, text), "MILL");
+    }
+};
+
+}
+
+TEST(ExternalPrograms, CommandLines)
+{
+    EXPECT_EQ(quoteArgument("/FIND"), "/FIND");
+    EXPECT_EQ(quoteArgument("a b"), "\"a b\"");
+    EXPECT_EQ(quoteArgument(""), "\"\"");
+    const QString line = commandLineOf("/opt/my progs/Vindre.exe", {"/tmp/1.JTmp", "x \"y\" z"});
+    EXPECT_EQ(QProcess::splitCommand(line), (QStringList{"/opt/my progs/Vindre.exe", "/tmp/1.JTmp", "x \"y\" z"}));
+    EXPECT_EQ(updaterCheckArguments(), QStringList{"/check"});
+    EXPECT_EQ(updaterUpdateArguments(), (QStringList{"/update", "/version=1.0.0", "/prod=KV"}));
+    EXPECT_EQ(kalmeroFailureText(1, 0),
+              QString::fromUtf8("Kalmero kunde ej startas !\r\n\nVälj inställningar och ange sökvägen till\r\n"
+                                "exe filen 'PENDROF.EXE' eller 'Kalmero32.exe' \r\nFel = 1 ErrCode = 0"));
+    EXPECT_EQ(findProgram("", "Dalvinger32.exe"), "");
+}
+
+TEST_F(ExternalProgramsTest, CompareWithoutTheCompareProgram)
+{
+    frmMain w;
+    openProgram(w, "A.NC", "O1\r\n");
+    openProgram(w, "B.NC", "O2\r\n");
+    mnuCompare_Click(&w);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Vindre.exe kunde ej startas !");
+    EXPECT_EQ(boxes.calls()[0].title, "Fel vid laddning av Vindre.exe");
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Critical);
+    EXPECT_FALSE(QFile::exists(env.tmpPath() + "/1.JTmp"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ExternalProgramsTest, CompareHandsOverTheCurrentTexts)
+{
+    const QString vindre = standIn("vindre.EXE"); // found without regard to case
+    frmMain w;
+    frmDocument *a = openProgram(w, "A.NC", "O1\r\nN10 G0\r\n");
+    // One document only: nothing happens.
+    mnuCompare_Click(&w);
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_FALSE(QFile::exists(vindre + ".args"));
+
+    frmDocument *b = openProgram(w, "B.NC", "O2\r\n");
+    openProgram(w, "C.NC", "O3\r\n"); // the two oldest are compared
+    a->txtText->setText("N10 G1 X5.");  // changed, not saved
+    ASSERT_TRUE(a->txtText->IsDirty());
+    ASSERT_FALSE(b->txtText->IsDirty());
+    mnuCompare_Click(&w);
+    const QStringList args = argsOf(vindre);
+    ASSERT_EQ(args.size(), 3);
+    EXPECT_EQ(args[0], env.tmpPath() + "/1.JTmp");
+    EXPECT_EQ(args[1], env.tmpPath() + "/2.JTmp");
+    EXPECT_EQ(QDir(args[2]).canonicalPath(), QDir(env.dataPath()).canonicalPath()); // started in the program folder
+    EXPECT_EQ(test::readFile(args[0]), a->txtText->TextAll());
+    EXPECT_EQ(test::readFile(args[1]), "O2\r\n");
+    EXPECT_EQ(test::readFile(env.path("A.NC")), "O1\r\nN10 G0\r\n"); // the file on disk is untouched
+    EXPECT_TRUE(a->txtText->IsDirty());
+    EXPECT_FALSE(b->txtText->IsDirty());
+    EXPECT_TRUE(boxes.calls().empty());
+    a->txtText->setIsDirty(false);
+}
+
+TEST_F(ExternalProgramsTest, CompareProgramThatCannotStart)
+{
+    env.write("Vindre.exe", "MZ not a program here"); // present but not executable
+    frmMain w;
+    openProgram(w, "A.NC", "O1\r\n");
+    openProgram(w, "B.NC", "O2\r\n");
+    mnuCompare_Click(&w);
+    EXPECT_TRUE(boxes.saw("Vindre.exe kunde ej startas !"));
+}
+
+TEST_F(ExternalProgramsTest, FileDatabaseProgram)
+{
+    frmMain w;
+    // Missing: the error report names the program; nothing else happens.
+    gsProgramInfoPath = env.path("db");
+    mnuFindDB_Click(&w);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].contains("Dalvinger32.exe"));
+    EXPECT_TRUE(errors[0].contains("Felnummer: 53"));
+
+    const QString dalvinger = standIn("db/Dalvinger32.exe");
+    mnuFindDB_Click(&w);
+    QStringList args = argsOf(dalvinger);
+    ASSERT_EQ(args.size(), 2);
+    EXPECT_EQ(args[0], "/FIND");
+    QFile::remove(dalvinger + ".args");
+
+    // Information of an untitled program: it must be saved first.
+    w.mnuFileNew_Click();
+    mnuInfo_Click(&w);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, QString::fromUtf8("Programmet måste vara sparat först."));
+    EXPECT_EQ(boxes.calls()[0].title, "Fel");
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Exclamation);
+    QTest::qWait(200);
+    EXPECT_FALSE(QFile::exists(dalvinger + ".args"));
+
+    // A saved program: its full path is one argument, blanks and all.
+    frmDocument *d = openProgram(w, "my progs/O 100.NC", "O100\r\n");
+    ASSERT_TRUE(d);
+    mnuInfo_Click(&w);
+    args = argsOf(dalvinger);
+    ASSERT_EQ(args.size(), 2);
+    EXPECT_EQ(args[0], env.path("my progs/O 100.NC"));
+    EXPECT_EQ(errors.size(), 1u);
+}
+
+TEST_F(ExternalProgramsTest, CalculationProgramOpensItsResult)
+{
+    env.write("Geo.nc", "OLD RESULT\r\n");
+    // The stand-in notes whether an old result was still there, then writes its own.
+    const QString pendrof = standIn("Pendrof.exe", "[ -e Geo.nc ] && echo old >> stale.txt\n"
+                                                   "printf 'O9000\\r\\nN10 G0 X1.\\r\\n' > Geo.nc");
+    gsKalmeroPath = "/nonexistent/LMK";
+    const QString before = QDir::currentPath();
+    frmMain w;
+    mnuOptionKalmero_Click(&w);
+    EXPECT_EQ(gsKalmeroPath, gsDataPath); // the program folder holds the program
+    EXPECT_FALSE(QFile::exists(env.path("stale.txt")));
+    const QStringList args = argsOf(pendrof, 0); // waited for: done already
+    ASSERT_EQ(args.size(), 1);
+    EXPECT_EQ(QDir(args[0]).canonicalPath(), QDir(env.dataPath()).canonicalPath());
+    EXPECT_EQ(QDir::currentPath(), before);
+    ASSERT_EQ(w.documents().size(), 1);
+    frmDocument *d = w.documents().front();
+    EXPECT_EQ(d->txtText->TextAll(), "O9000\r\nN10 G0 X1.\r\n");
+    EXPECT_EQ(d->caption(), gsUntitled);
+    EXPECT_EQ(d->sMaskin, "");
+    EXPECT_TRUE(boxes.calls().empty());
+
+    // A run without a result opens nothing; the second program starts as well.
+    QFile::remove(pendrof);
+    QFile::remove(pendrof + ".args");
+    standIn("Pendrof.exe", "rm -f Geo.nc");
+    const QString kalmero = standIn("Kalmero32.exe");
+    mnuOptionKalmero_Click(&w);
+    EXPECT_EQ(w.documents().size(), 1);
+    EXPECT_EQ(argsOf(kalmero).size(), 1);
+    EXPECT_TRUE(boxes.calls().empty());
+}
+
+TEST_F(ExternalProgramsTest, CalculationProgramMissingOrBroken)
+{
+    gsKalmeroPath = env.path("LMK");
+    QDir().mkpath(gsKalmeroPath);
+    const QString before = QDir::currentPath();
+    frmMain w;
+    // Neither program: the start-failure message.
+    StartKalmero(&w);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, kalmeroFailureText(1, 0));
+    EXPECT_EQ(boxes.calls()[0].title, "Fel vid laddning av Kalmero");
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Critical);
+    EXPECT_EQ(QDir::currentPath(), before);
+
+    // A program that cannot start: the message, and the second program is not tried.
+    env.write("LMK/PENDROF.EXE", "not runnable");
+    const QString kalmero = standIn("LMK/Kalmero32.exe");
+    boxes.clear();
+    StartKalmero(&w);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, kalmeroFailureText(1, 0));
+    QTest::qWait(200);
+    EXPECT_FALSE(QFile::exists(kalmero + ".args"));
+    EXPECT_EQ(QDir::currentPath(), before);
+
+    // A folder that does not exist.
+    gsKalmeroPath = env.path("gone");
+    boxes.clear();
+    StartKalmero(&w);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, kalmeroFailureText(0, kErrPathNotFound));
+    EXPECT_TRUE(w.documents().isEmpty());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ExternalProgramsTest, UpdaterMissingIsNotReportedAsNoUpdates)
+{
+    frmMain w;
+    mnuHelpUpdates_Click(&w);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.saw("Update.exe kunde ej startas !"));
+    EXPECT_FALSE(boxes.saw("inga nya uppdateringar"));
+    EXPECT_EQ(boxes.calls()[0].title, "Uppdateringar");
+}
+
+TEST_F(ExternalProgramsTest, UpdaterCheckAndUpdate)
+{
+    // The check answers by its exit code: the file "answer" holds it.
+    const QString updater = standIn("Update.exe", "[ \"$1\" = /check ] && exit $(cat answer)\nexit 0");
+    env.write("answer", "0");
+    frmMain w;
+    w.show();
+    mnuHelpUpdates_Click(&w);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Det finns inga nya uppdateringar.");
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Information);
+    EXPECT_EQ(argsOf(updater, 0).value(0), "/check");
+
+    // New updates, and No: the program goes on.
+    env.write("answer", "1");
+    boxes.clear();
+    boxes.answer(MbNo);
+    mnuHelpUpdates_Click(&w);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].buttons, MbButtons::YesNo);
+    EXPECT_TRUE(boxes.calls()[0].text.startsWith("Det finns nya uppdateringar.\r\nVill du hämta de nu?\r\n"));
+    EXPECT_TRUE(w.isVisible());
+
+    // Yes: the update starts with this version, and the program ends.
+    boxes.clear();
+    boxes.answer(MbYes);
+    QFile::remove(updater + ".args");
+    mnuHelpUpdates_Click(&w);
+    EXPECT_FALSE(w.isVisible());
+    // The check ran first; the update's own record follows.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return argsOf(updater, 0).value(0) == "/update"; }, 5000));
+    EXPECT_EQ(argsOf(updater).mid(0, 3), (QStringList{"/update", "/version=1.0.0", "/prod=KV"}));
+}
+
+TEST_F(ExternalProgramsTest, ManualAndWebPages)
+{
+    UrlRecorder opened;
+    frmMain w;
+    // No manual: said so, nothing opened.
+    mnuHelpContents_Click(&w);
+    EXPECT_TRUE(boxes.saw("lumrik32.pdf"));
+    EXPECT_TRUE(opened.urls.isEmpty());
+
+    const QString pdf = env.write("Lumrik32.PDF", "%PDF-1.4\n");
+    mnuHelpContents_Click(&w);
+    mnuHelpSearch_Click(&w);
+    ASSERT_EQ(opened.urls.size(), 2);
+    EXPECT_EQ(opened.urls[0], QUrl::fromLocalFile(pdf));
+    EXPECT_EQ(opened.urls[1], QUrl::fromLocalFile(pdf));
+
+    mnuHelpWeb_Click(&w);
+    mnuHelpHowToDo_Click(&w);
+    ASSERT_EQ(opened.urls.size(), 4);
+    EXPECT_EQ(opened.urls[2], QUrl(kHomePageUrl));
+    EXPECT_EQ(opened.urls[3], QUrl(kHowToPageUrl));
+    EXPECT_EQ(boxes.calls().size(), 1u);
+}
+
+TEST_F(ExternalProgramsTest, AboutIsModalOverTheMainWindow)
+{
+    frmMain w;
+    w.show();
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(about);
+        seen = about->parentWidget() == &w && about->isModal();
+        about->cmdOK_Click();
+    });
+    mnuHelpAbout_Click(&w);
+    EXPECT_TRUE(seen);
+}
+
+#include "externalprograms_test.moc"

@@ -1,0 +1,79 @@
+// The splash window (version line, fade-in) and the start-up wait.
+#include "mainwindow/frmabout.h"
+#include "mainwindow/frmsplash.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+
+TEST(Splash, VersionLine)
+{
+    EXPECT_EQ(programVersionNumber(), "1.0.0");
+    EXPECT_EQ(splashVersionText(), "Version 1.0.0 - " + programVersion().comments);
+    frmSplash s(false);
+    EXPECT_EQ(s.objectName(), "frmSplash");
+    ASSERT_TRUE(s.Picture1);
+    EXPECT_FALSE(s.Picture1->pixmap().isNull());
+    EXPECT_EQ(s.lblVersion->objectName(), "lblVersion");
+    EXPECT_TRUE(s.windowFlags() & Qt::FramelessWindowHint);
+}
+
+TEST(Splash, FadesInToTwoHundredFortyAndStops)
+{
+    frmSplash s(true);
+    EXPECT_TRUE(s.Timer1->isActive());
+    EXPECT_EQ(s.Timer1->interval(), 50);
+    EXPECT_DOUBLE_EQ(s.windowOpacity(), 0.0); // invisible until the first tick
+    for (int tick = 1; tick <= 15; ++tick) {
+        s.Timer1_Timer();
+        EXPECT_EQ(s.opacity(), 16 * tick);
+        EXPECT_NEAR(s.windowOpacity(), 16 * tick / 255.0, 0.01);
+    }
+    EXPECT_TRUE(s.Timer1->isActive());
+    s.Timer1_Timer(); // 256: stops, the window stays at 240
+    EXPECT_FALSE(s.Timer1->isActive());
+    EXPECT_NEAR(s.windowOpacity(), 240 / 255.0, 0.01);
+}
+
+TEST(Splash, TimerRunsByItself)
+{
+    frmSplash s(true);
+    s.show();
+    QTest::qWait(700);
+    EXPECT_GT(s.opacity(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.Timer1->isActive(); }, 3000));
+    EXPECT_EQ(s.opacity(), 256);
+}
+
+TEST(Splash, OpaqueAtOnceWithoutLayeredWindows)
+{
+    frmSplash s(false);
+    EXPECT_FALSE(s.Timer1->isActive());
+    EXPECT_DOUBLE_EQ(s.windowOpacity(), 1.0);
+}
+
+TEST(Splash, WaitEndsThreeSecondsAfterTheRoundedStart)
+{
+    EXPECT_EQ(splashWaitMs(QTime(12, 0, 0, 0)), 3000);
+    EXPECT_EQ(splashWaitMs(QTime(12, 0, 0, 499)), 2501);
+    EXPECT_EQ(splashWaitMs(QTime(12, 0, 0, 500)), 3500);
+    EXPECT_EQ(splashWaitMs(QTime(12, 0, 0, 999)), 3001);
+    // Just before midnight the wait is as long as at any other time.
+    EXPECT_EQ(splashWaitMs(QTime(23, 59, 59, 700)), 3300);
+}
+
+TEST(Splash, StartupSplashDoesNotHoldUpTestRuns)
+{
+    ASSERT_TRUE(splashWaitSkipped()); // LUMRIK_TEST is set by the test main
+    QElapsedTimer t;
+    t.start();
+    showStartupSplash();
+    EXPECT_LT(t.elapsed(), 1500);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(w->objectName() == "frmSplash" && w->isVisible());
+}

@@ -1,0 +1,475 @@
+// The plug-in host: loading plug-in libraries from the plug-ins folder, their
+// menu items and toolbar buttons, the take-over of File > Open, the host's
+// document and settings methods, and libraries that must be left out.
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+#include "documents/pluginlist.h"
+#include "files/printing.h"
+#include "mainwindow/commands_plugins.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/mainlanguage.h"
+#include "mainwindow/pluginhost.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+
+namespace {
+
+// A plug-in of the program's own, for the host methods.
+class FakePlugin : public RkPlugin {
+public:
+    RkPluginHost *host = nullptr;
+    std::function<void(qint16)> onStartup;
+    void sethost(RkPluginHost *h) override { host = h; }
+    void startup(qint16 command) override
+    {
+        if (onStartup)
+            onStartup(command);
+    }
+    QString PluginName() override { return QStringLiteral("Fejk"); }
+    QString PluginVersion() override { return QStringLiteral("1"); }
+    QString PluginDesc() override { return {}; }
+    bool can(qint16) override { return false; }
+    void setup() override {}
+};
+
+class PluginHostTest : public ::testing::Test {
+protected:
+    test::TempEnv env;
+    test::MsgBoxRecorder boxes;
+    std::vector<QString> errors;
+    int chooserCalls = 0;
+
+    void SetUp() override
+    {
+        setErrorBoxHook([this](const QString &t) {
+            errors.push_back(t);
+            return true;
+        });
+        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n");
+        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
+        gbNotSwedish = false;
+        RkLoadIniSettings();
+        setBuiltInWords();
+        // The built-in File > Open would show the file selector: count instead.
+        fileSelectorHooks().choose = [this](QWidget *, const QString &, const QString &, QString &, QString &,
+                                            QString &) { ++chooserCalls; };
+    }
+    void TearDown() override
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        fileSelectorHooks().choose = nullptr;
+        setErrorBoxHook({});
+    }
+    // Puts a built plug-in library into the plug-ins folder under `name`.
+    void addLibrary(const char *built, const QString &name)
+    {
+        QDir().mkpath(env.path("plugins"));
+        ASSERT_TRUE(QFile::copy(QString::fromUtf8(built), env.path("plugins/" + name))) << built;
+    }
+    frmDocument *open(frmMain &w, const QByteArray &text)
+    {
+        return w.openDocument(env.write("ncprog/P1.NC", text), "MILL");
+    }
+    static QByteArray textOf(frmDocument *d) { return d->txtText->TextAll(); }
+    static QAction *button(frmMain &w, int n) { return w.tbPlugins->actions().at(n - 1); }
+    static QString tagOf(QAction *a) { return a ? a->property("tag").toString() : QString(); }
+    static QAction *item(frmMain &w, const char *name) { return w.findChild<QAction *>(QString::fromLatin1(name)); }
+};
+
+}
+
+TEST_F(PluginHostTest, WithoutPluginsNothingAppears)
+{
+    {
+        frmMain w;
+        PluginHost *h = installPluginHost(&w);
+        EXPECT_EQ(h->pluginCount(), 0);
+        EXPECT_EQ(h->gDisabledEvents.size(), 1); // slot 0, empty
+        EXPECT_TRUE(w.tbPlugins->isHidden());
+        EXPECT_FALSE(w.menuAction("mnuTools")->isVisible());
+        EXPECT_EQ(installPluginHost(&w), h); // once per window
+    }
+    // A folder holding no libraries.
+    env.write("plugins/readme.txt", "Plugin:er läggs här.\r\n");
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    EXPECT_EQ(h->pluginCount(), 0);
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PluginHostTest, SamplePluginAddsItsCommandsAndTheyRun)
+{
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "Omvandla.so");
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    ASSERT_EQ(h->pluginCount(), 1) << (boxes.calls().empty() ? "" : boxes.calls().front().text.toStdString());
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_EQ(h->pluginFile(0), env.path("plugins/Omvandla.so"));
+    EXPECT_EQ(pluginProgId(h->pluginFile(0)), "Omvandla.plugin");
+    QObject *plugin = h->pluginObject(0);
+    ASSERT_NE(plugin, nullptr);
+    EXPECT_EQ(plugin->property("sethostCalls").toInt(), 1);
+
+    // File menu: directly below its plug-in place, with "*" and the tag.
+    QAction *konvertera = item(w, "mnuFilePlugins1");
+    ASSERT_NE(konvertera, nullptr);
+    EXPECT_EQ(konvertera->text(), "Konvertera*");
+    EXPECT_EQ(tagOf(konvertera), "0.3");
+    const auto fileItems = w.menu("mnuFile")->actions();
+    EXPECT_EQ(fileItems.indexOf(konvertera), fileItems.indexOf(w.menuAction("mnuFilePlugins0")) + 1);
+    // View menu item and toolbar button 1; the band shows.
+    EXPECT_EQ(tagOf(item(w, "mnuViewPlugins1")), "0.4");
+    QAction *b1 = button(w, 1);
+    EXPECT_TRUE(b1->isVisible());
+    EXPECT_EQ(b1->toolTip(), "Gör om till versaler");
+    EXPECT_FALSE(b1->icon().isNull());
+    EXPECT_EQ(tagOf(b1), "0.4");
+    EXPECT_FALSE(button(w, 2)->isVisible());
+    EXPECT_FALSE(w.tbPlugins->isHidden());
+    // Menu 8 shows Verktyg; 4 and 9 land in NcOption.
+    EXPECT_TRUE(w.menuAction("mnuTools")->isVisible());
+    EXPECT_EQ(item(w, "mnuToolsPlugins1")->text(), "Tempmapp*");
+    EXPECT_EQ(item(w, "mnuNcOptionsPlugins1")->text(), "Fel*");
+    EXPECT_EQ(item(w, "mnuNcOptionsPlugins2")->text(), "Registrera sen*");
+
+    frmDocument *doc = open(w, "n10 g0\r\n   n20 x1\r\n");
+    ASSERT_NE(doc, nullptr);
+    konvertera->trigger();
+    EXPECT_EQ(plugin->property("lastCommand").toInt(), 3);
+    EXPECT_EQ(textOf(doc), "n10 g0\r\n   n20 x1\r\n(KONVERTERAD)");
+
+    b1->trigger(); // every line upper-cased, read without its leading blanks
+    EXPECT_EQ(textOf(doc), "N10 G0\r\nN20 X1\r\n(KONVERTERAD)");
+
+    item(w, "mnuToolsPlugins1")->trigger();
+    EXPECT_TRUE(textOf(doc).startsWith("(" + gsTmpPath.toUtf8() + ")\r\nN10 G0"));
+
+    // A command that throws: its text in a box, nothing else.
+    const QByteArray before = textOf(doc);
+    item(w, "mnuNcOptionsPlugins1")->trigger();
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Provfel i plugin:en");
+    EXPECT_EQ(textOf(doc), before);
+
+    // View > Toolbar hides and shows the plug-in band with the others.
+    w.menuAction("mnuViewToolbar")->trigger();
+    EXPECT_TRUE(w.tbPlugins->isHidden());
+    w.menuAction("mnuViewToolbar")->trigger();
+    EXPECT_FALSE(w.tbPlugins->isHidden());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PluginHostTest, TakenOverFileOpenReachesOnlyThePlugin)
+{
+    {
+        frmMain plain; // no plug-in: the built-in command runs
+        installPluginHost(&plain);
+        plain.menuAction("mnuFileOpen")->trigger();
+        EXPECT_EQ(chooserCalls, 1);
+        chooserCalls = 0;
+    }
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "Omvandla.so");
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    ASSERT_EQ(h->pluginCount(), 1);
+    QObject *plugin = h->pluginObject(0);
+    QAction *open = w.menuAction("mnuFileOpen");
+    EXPECT_TRUE(h->IsDisabledEvents(open));
+    EXPECT_FALSE(h->IsDisabledEvents(w.menuAction("mnuFileSave")));
+    EXPECT_FALSE(h->IsDisabledEvents(nullptr));
+
+    open->trigger();
+    EXPECT_EQ(plugin->property("openClicks").toInt(), 1);
+    // The Open buttons go to the plug-in too, once per click.
+    w.toolButton("tbrFile", "Open")->trigger();
+    EXPECT_EQ(plugin->property("openClicks").toInt(), 2);
+    w.tbToolBar_ButtonClick("Open");
+    EXPECT_EQ(plugin->property("openClicks").toInt(), 3);
+    EXPECT_EQ(chooserCalls, 0);
+    EXPECT_TRUE(open->isEnabled());
+
+    // Handing the same control over again changes nothing.
+    h->DisableEvents(open);
+    EXPECT_TRUE(h->IsDisabledEvents(open));
+    open->trigger();
+    EXPECT_EQ(plugin->property("openClicks").toInt(), 4);
+}
+
+TEST_F(PluginHostTest, BrokenLibrariesAreReportedAndSkipped)
+{
+    addLibrary(LUMRIK_TEST_THROWINGPLUGIN, "a_throwing.so");
+    addLibrary(LUMRIK_TEST_LACKINGPLUGIN, "b_lacking.so");
+    addLibrary(LUMRIK_TEST_FOREIGNPLUGIN, "c_foreign.so");
+    env.write("plugins/d_junk.so", "inget bibliotek\r\n");
+    addLibrary(LUMRIK_TEST_NOTAPLUGIN, "e_plain.so");
+    addLibrary(LUMRIK_TEST_UNRESOLVEDPLUGIN, "f_unresolved.so");
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "g_sample.so");
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+
+    // One message naming every failure; the good plug-in after them loads.
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    const MsgBoxCall &box = boxes.calls()[0];
+    EXPECT_EQ(box.title, kPluginStartFailureTitle);
+    EXPECT_EQ(box.icon, MbIcon::Critical);
+    EXPECT_TRUE(box.text.startsWith(kPluginStartFailure));
+    for (const char *f : {"a_throwing.so", "b_lacking.so", "c_foreign.so", "d_junk.so", "e_plain.so", "f_unresolved.so"})
+        EXPECT_TRUE(box.text.contains(QString::fromLatin1(f))) << f;
+    EXPECT_TRUE(box.text.contains("Licensfil saknas"));
+    EXPECT_FALSE(box.text.contains("g_sample.so"));
+    EXPECT_EQ(h->startFailures().size(), 6);
+
+    ASSERT_EQ(h->pluginCount(), 1);
+    EXPECT_EQ(h->pluginName(0), "Provplugin");
+    EXPECT_EQ(tagOf(item(w, "mnuFilePlugins1")), "0.3");
+    EXPECT_EQ(item(w, "mnuFilePlugins2"), nullptr);
+    EXPECT_EQ(h->menuItems("mnuToolsPlugins").size(), 1);
+    // The failed plug-in's take-over of File > Save was taken back with it.
+    EXPECT_FALSE(h->IsDisabledEvents(w.menuAction("mnuFileSave")));
+    EXPECT_EQ(button(w, 1)->toolTip(), "Gör om till versaler");
+    EXPECT_EQ(tagOf(button(w, 1)), "0.4");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PluginHostTest, FailedStartLeavesNoTrace)
+{
+    addLibrary(LUMRIK_TEST_THROWINGPLUGIN, "Trasig.so");
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    EXPECT_EQ(h->pluginCount(), 0);
+    EXPECT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(item(w, "mnuFilePlugins1"), nullptr);
+    EXPECT_FALSE(w.menuAction("mnuTools")->isVisible());
+    EXPECT_FALSE(button(w, 1)->isVisible());
+    EXPECT_TRUE(w.tbPlugins->isHidden());
+    EXPECT_EQ(h->gDisabledEvents.size(), 1);
+}
+
+TEST_F(PluginHostTest, UnregisteredPluginIsNotLoadedAndRegistrationChecksLibraries)
+{
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "Omvandla.so");
+    addLibrary(LUMRIK_TEST_UNRESOLVEDPLUGIN, "Ofullständig.so");
+    EXPECT_EQ(checkPluginLibrary(env.path("plugins/Omvandla.so")), QString());
+    EXPECT_TRUE(checkPluginLibrary(env.path("plugins/Ofullständig.so")).startsWith("kan inte laddas"));
+    ASSERT_TRUE(setPluginRegistered("Omvandla.plugin", false));
+    ASSERT_TRUE(setPluginRegistered("Ofullständig.plugin", false));
+    {
+        frmMain w;
+        EXPECT_EQ(installPluginHost(&w)->pluginCount(), 0);
+        EXPECT_TRUE(boxes.calls().empty());
+    }
+    const PluginRegistration r = registerPluginLibraries();
+    EXPECT_EQ(r.libraries.size(), 2);
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_TRUE(r.failures[0].startsWith("Ofullständig.so: "));
+    EXPECT_TRUE(isPluginRegistered("Omvandla.plugin"));
+    frmMain w;
+    EXPECT_EQ(installPluginHost(&w)->pluginCount(), 1);
+}
+
+TEST_F(PluginHostTest, PluginListShowsLoadedPluginsAndOpensTheirSettings)
+{
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "Omvandla.so");
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    ASSERT_EQ(pluginCatalog(), h);
+    QWidget page;
+    auto *lv = new QTreeWidget(&page);
+    lv->setColumnCount(3);
+    auto *setup = new QPushButton(&page);
+    auto *reg = new QPushButton(&page);
+    attachPluginList(lv, setup, reg);
+    ASSERT_EQ(lv->topLevelItemCount(), 1);
+    EXPECT_EQ(lv->topLevelItem(0)->text(0), "Provplugin");
+    EXPECT_EQ(lv->topLevelItem(0)->text(1), "1.2");
+    EXPECT_EQ(lv->topLevelItem(0)->text(2), "Plugin för test");
+    EXPECT_FALSE(setup->isEnabled());
+    lv->setCurrentItem(lv->topLevelItem(0));
+    EXPECT_TRUE(setup->isEnabled());
+    setup->click();
+    EXPECT_EQ(h->pluginObject(0)->property("setupCalls").toInt(), 1);
+    // Registering from the list checks the folder and says so.
+    reg->click();
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, kRegistrationDone);
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Information);
+}
+
+// ---------------------------------------------------------------------------
+// Host methods, through a plug-in of the program's own
+
+TEST_F(PluginHostTest, DocumentMethodsReadAndWriteTheActiveDocument)
+{
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    FakePlugin fake;
+    ASSERT_TRUE(h->addPlugin(&fake, nullptr, "fejk.so"));
+    RkPluginHost *host = fake.host;
+    ASSERT_EQ(host, h->hostFor(0));
+
+    // No document: the plug-in gets an error, the user sees nothing.
+    try {
+        host->plugin_GetEditText();
+        ADD_FAILURE() << "no error without a document";
+    } catch (const RkError &e) {
+        EXPECT_EQ(e.number(), 91);
+    }
+    EXPECT_THROW(host->plugin_GetTextRowCount(), RkError);
+    EXPECT_THROW(host->plugin_SetEditText("X"), RkError);
+    EXPECT_TRUE(boxes.calls().empty());
+
+    frmDocument *doc = open(w, "L1\r\n   L2\r\n\tL3\r\n");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(host->plugin_GetTextRowCount(), 4);
+    EXPECT_EQ(host->plugin_GetTextRow(2), "L2");
+    EXPECT_EQ(host->plugin_GetTextRow(3), "\tL3"); // only blanks go
+    EXPECT_EQ(doc->txtText->TextIndex(), 3);
+    EXPECT_THROW(host->plugin_GetTextRow(9), RkError);
+
+    host->plugin_AddEditText("N99");
+    EXPECT_EQ(textOf(doc), "L1\r\n   L2\r\n\tL3\r\nN99");
+    host->plugin_InsertEditText("%\r\n");
+    EXPECT_EQ(host->plugin_GetEditText(), "%\r\nL1\r\n   L2\r\n\tL3\r\nN99");
+
+    // Line replacement in insert mode replaces and leaves insert mode on.
+    doc->txtText->setInsertMode(true);
+    host->plugin_SetTextRow(3, "NY");
+    EXPECT_EQ(textOf(doc), "%\r\nL1\r\nNY\r\n\tL3\r\nN99");
+    EXPECT_TRUE(doc->txtText->InsertMode());
+    EXPECT_THROW(host->plugin_SetTextRow(42, "X"), RkError);
+    EXPECT_TRUE(doc->txtText->InsertMode());
+    doc->txtText->setInsertMode(false);
+    host->plugin_SetTextRow(1, "O1000");
+    EXPECT_FALSE(doc->txtText->InsertMode());
+
+    // 8-bit text goes both ways byte for byte.
+    const QByteArray bytes("(\xC5\xC4\xD6 \xB0)\r\nN10\r\n");
+    host->plugin_SetEditText(bytes);
+    EXPECT_EQ(host->plugin_GetEditText(), bytes);
+    EXPECT_TRUE(doc->txtText->IsDirty());
+
+    // A read-only program is not changed.
+    doc->bReadOnly = true;
+    EXPECT_THROW(host->plugin_AddEditText("X"), RkError);
+    EXPECT_THROW(host->plugin_SetTextRow(1, "X"), RkError);
+    EXPECT_EQ(host->plugin_GetEditText(), bytes);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PluginHostTest, SettingsAreReadByTheirExactNames)
+{
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    FakePlugin fake;
+    ASSERT_TRUE(h->addPlugin(&fake, nullptr, "fejk.so"));
+    RkPluginHost *host = fake.host;
+
+    const QVariant tmp = host->pReadGlobal("gsTmpPath");
+    EXPECT_EQ(tmp.metaType().id(), QMetaType::QString);
+    EXPECT_EQ(tmp.toString(), gsTmpPath);
+    for (const char *other : {"gstmppath", "gsTmpPath ", "gNoSuchThing", ""}) {
+        const QVariant v = host->pReadGlobal(QString::fromLatin1(other));
+        EXPECT_EQ(v.metaType().id(), QMetaType::QString) << other;
+        EXPECT_TRUE(v.toString().isEmpty()) << other;
+    }
+    gTextColor = 0x123456;
+    const QVariant colour = host->pReadGlobal("gTextColor");
+    EXPECT_EQ(colour.metaType().id(), QMetaType::Int);
+    EXPECT_EQ(colour.toInt(), 0x123456);
+    const QVariant type = host->pReadGlobal("gTextType");
+    EXPECT_EQ(type.metaType().id(), QMetaType::Short);
+    EXPECT_EQ(type.toInt(), gTextType);
+    const QVariant helix = host->pReadGlobal("gUseHelix");
+    EXPECT_EQ(helix.metaType().id(), QMetaType::Bool);
+    EXPECT_TRUE(helix.toBool());
+    EXPECT_FALSE(host->pReadGlobal("gMakeBackup").toBool());
+    gsCodeText[2] = "M3";
+    gCodeColor[7] = 255;
+    GsPrinterHeader = "Huvud";
+    EXPECT_EQ(host->pReadGlobal("gsCodeText3").toString(), "M3");
+    EXPECT_EQ(host->pReadGlobal("gCodeColor8").toInt(), 255);
+    EXPECT_EQ(host->pReadGlobal("GsPrinterHeader").toString(), "Huvud");
+    EXPECT_EQ(host->pReadGlobal("gActiveCfg").toString(), gActiveCfg);
+
+    gNumKbdDec = true;
+    gUpperCase = false;
+    EXPECT_TRUE(host->NumKbdDec());
+    EXPECT_FALSE(host->UpperCase());
+    gNumKbdDec = false;
+    EXPECT_EQ(host->GetConfigFolder("send"), GetDefaultPath("send"));
+    EXPECT_EQ(host->GetConfigFolder("root"), GetDefaultPath("root"));
+    EXPECT_EQ(host->mainWidget(), &w);
+    EXPECT_EQ(host->control("mnuFileOpen"), w.menuAction("mnuFileOpen"));
+    EXPECT_EQ(host->control("comboMaskiner"), static_cast<QObject *>(w.comboMaskiner));
+    EXPECT_EQ(host->control("finnsInte"), nullptr);
+}
+
+TEST_F(PluginHostTest, RegistrationRulesAndCommandTags)
+{
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    FakePlugin first, second;
+    ASSERT_TRUE(h->addPlugin(&first, nullptr, "a.so"));
+    ASSERT_TRUE(h->addPlugin(&second, nullptr, "b.so"));
+
+    // A command registered later, from within a command, is the caller's own.
+    std::vector<int> calls;
+    first.onStartup = [&](qint16 c) {
+        calls.push_back(c);
+        if (c == 1)
+            first.host->RegisterPlugin(1, "Sen", 2, false, {}, 0);
+    };
+    second.onStartup = [&](qint16 c) { calls.push_back(100 + c); };
+    h->runPluginCommand("0.1");
+    QAction *late = item(w, "mnuEditPlugins1");
+    ASSERT_NE(late, nullptr);
+    EXPECT_EQ(tagOf(late), "0.2");
+    late->trigger();
+    EXPECT_EQ(calls, (std::vector<int>{1, 2}));
+
+    // The second View item with a button uses button 2.
+    second.host->RegisterPlugin(2, "A", 1, false, {}, 0);
+    second.host->RegisterPlugin(2, "B", 7, true, "Knapp B", 31);
+    EXPECT_TRUE(button(w, 2)->isVisible());
+    EXPECT_FALSE(button(w, 1)->isVisible());
+    EXPECT_EQ(tagOf(button(w, 2)), "1.7");
+    button(w, 2)->trigger();
+    EXPECT_EQ(calls.back(), 107);
+
+    // Menu 8 with no name still shows Verktyg; a button without a menu item
+    // or with a picture outside 1..31 is an error report, the rest stays.
+    second.host->RegisterPlugin(8, {}, 1, true, "Ingen meny", 1);
+    EXPECT_TRUE(w.menuAction("mnuTools")->isVisible());
+    EXPECT_EQ(errors.size(), 1u);
+    second.host->RegisterPlugin(0, "Bild", 3, true, "Fel bild", 32);
+    EXPECT_EQ(errors.size(), 2u);
+    EXPECT_EQ(item(w, "mnuFilePlugins1")->text(), "Bild*");
+    EXPECT_FALSE(button(w, 1)->isVisible());
+
+    // Bad tags and failures are shown, never thrown.
+    for (const char *tag : {"x.1", "7.1", "1", "0.abc"}) {
+        boxes.clear();
+        h->runPluginCommand(QString::fromLatin1(tag));
+        ASSERT_EQ(boxes.calls().size(), 1u) << tag;
+        EXPECT_FALSE(boxes.calls()[0].text.isEmpty()) << tag;
+    }
+    errors.clear();
+}

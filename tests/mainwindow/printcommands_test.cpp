@@ -1,0 +1,127 @@
+// File > Print, the toolbar's "Print" key and File > Printer settings.
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "core/settings.h"
+#include "documents/frmdocument.h"
+#include "files/printingjobs.h"
+#include "mainwindow/commands_print.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/mainlanguage.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+
+namespace {
+
+class PrintCommandsTest : public ::testing::Test {
+protected:
+    test::TempEnv env;
+    test::MsgBoxRecorder boxes;
+    std::vector<QString> errors;
+    QTemporaryDir out;
+    QStringList printed;
+
+    void SetUp() override
+    {
+        setErrorBoxHook([this](const QString &t) {
+            errors.push_back(t);
+            return true;
+        });
+        setPrinterDialogHook([this](QPrinter &printer, QWidget *) {
+            printed << out.filePath(QStringLiteral("p%1.pdf").arg(printed.size() + 1));
+            printer.setOutputFileName(printed.back());
+            return true;
+        });
+        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n");
+        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
+        gbNotSwedish = false;
+        RkLoadIniSettings();
+        setBuiltInWords();
+    }
+    void TearDown() override
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        setPrinterDialogHook({});
+        setErrorBoxHook({});
+        RkLoadIniSettings();
+    }
+    static bool enabled(frmMain &w, const char *name) { return w.menuAction(name)->isEnabled(); }
+};
+
+}
+
+TEST_F(PrintCommandsTest, PrintFollowsTheActiveDocument)
+{
+    frmMain w;
+    installPrintCommands(&w);
+    EXPECT_FALSE(enabled(w, "mnuFilePrint"));
+    EXPECT_TRUE(enabled(w, "mnuFilePrintSetup"));
+    EXPECT_FALSE(w.menuAction("mnuFilePrintPreview")->isVisible());
+
+    const QString path = env.write("ncprog/P1.NC", "N10 G0 X1 (START)\r\nN20 M30\r\n");
+    ASSERT_NE(w.openDocument(path, "MILL"), nullptr);
+    EXPECT_TRUE(enabled(w, "mnuFilePrint"));
+    EXPECT_TRUE(w.toolButton("tbrFile", "Print")->isEnabled());
+
+    w.menuAction("mnuFilePrint")->trigger();
+    ASSERT_EQ(printed.size(), 1);
+    EXPECT_TRUE(QFile::exists(printed[0]));
+    w.tbToolBar_ButtonClick("Print");
+    ASSERT_EQ(printed.size(), 2);
+    EXPECT_TRUE(QFile::exists(printed[1]));
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PrintCommandsTest, MarginsOutOfRangeAreReported)
+{
+    frmMain w;
+    installPrintCommands(&w);
+    ASSERT_NE(w.openDocument(env.write("ncprog/P1.NC", "N10\r\n"), "MILL"), nullptr);
+    // Beyond a 16-bit number: the command's own error report.
+    gPrintLMargin = 40000;
+    w.runCommand("mnuFilePrint");
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(printed.isEmpty());
+    // A number but too large for the page: the print's error box.
+    errors.clear();
+    gPrintLMargin = 600;
+    w.runCommand("mnuFilePrint");
+    EXPECT_TRUE(errors.empty());
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Critical);
+    EXPECT_TRUE(printed.isEmpty());
+}
+
+TEST_F(PrintCommandsTest, PrinterSettingsOpensTheDialogModally)
+{
+    frmMain w;
+    installPrintCommands(&w);
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == "frmPrintSetup" && top->isVisible()) {
+                shown = top->windowTitle();
+                EXPECT_TRUE(static_cast<QDialog *>(top)->isModal());
+                EXPECT_EQ(top->parentWidget(), &w);
+                top->findChild<QPushButton *>("cmdSave")->click();
+            }
+    });
+    w.menuAction("mnuFilePrintSetup")->trigger();
+    EXPECT_EQ(shown, QString::fromUtf8("Skrivare inställningar"));
+    // "Spara" wrote the section.
+    EXPECT_EQ(GetIniSetting("Printing", "LeftMargin"), "40");
+    EXPECT_TRUE(errors.empty());
+}
