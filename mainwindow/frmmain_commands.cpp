@@ -4,6 +4,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/commands_ncdnc.h"
 #include "mainwindow/commands_cncsetup.h"
+#include "mainwindow/commands_generators.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -117,6 +118,7 @@ void frmMain::registerBuiltInCommands()
     installNcCommands(this);
     installTransferCommands(this);
     installCncSetupCommands(this);
+    installGeneratorCommands(this);
     applyAvailability();
 }
 
