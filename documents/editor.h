@@ -38,8 +38,8 @@ public:
     qint64 CountBytes() const;
 
     // Read-only views of the text's own bytes, without a copy: valid until the
-    // text next changes. The whole text keeps its line ends as they are in the
-    // document; a line is without its line end.
+    // text changes or the next view is taken. The whole text keeps its line
+    // ends as they are in the document; a line is without its line end.
     QByteArrayView textView() const;
     QByteArrayView lineView(int line) const;
     // Replaces lines first..last (from 1, their line ends between them

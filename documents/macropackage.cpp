@@ -103,9 +103,9 @@ MacroPackage readMacroPackage(const QString &folderText)
         pkg.problem = QStringLiteral("MACRO.INI kan inte läsas.");
         return pkg;
     }
-    const QString rawPath = ini.value(QStringLiteral("MACRO"), QStringLiteral("MACROPATH")).left(99);
+    const QString rawPath = ini.value(QStringLiteral("MACRO"), QStringLiteral("MACROPATH"));
     pkg.macroPath = ExpandExePath(rawPath);
-    pkg.macroCnc = ExpandExePath(ini.value(QStringLiteral("MACRO"), QStringLiteral("MACROCNC")).left(99));
+    pkg.macroCnc = ExpandExePath(ini.value(QStringLiteral("MACRO"), QStringLiteral("MACROCNC")));
     if (pkg.macroCnc.trimmed().size() <= 1) {
         pkg.problem = QStringLiteral("MACROCNC saknas i MACRO.INI (namnet på macrot, minst två tecken).");
         return pkg;
@@ -163,7 +163,7 @@ std::array<QString, 10> registeredMacroNames()
     if (!ini.load(mainSettingsFile()))
         return names;
     for (int d = 0; d < 10; ++d)
-        names[size_t(d)] = ini.value(QStringLiteral("MACRO"), entryKey(d, "_NAMN")).left(99);
+        names[size_t(d)] = ini.value(QStringLiteral("MACRO"), entryKey(d, "_NAMN"));
     return names;
 }
 

@@ -217,13 +217,16 @@ std::optional<double> readUserNumber(const QString &text)
         // place of the first significant digit and the exponent.
         const size_t ePos = s.find('e');
         const std::string mantissa = s.substr(0, ePos);
-        const long long exponent =
-            ePos == std::string::npos ? 0 : std::clamp(std::strtoll(s.c_str() + ePos + 1, nullptr, 10), -100000LL, 100000LL);
-        const size_t point = std::min(mantissa.find('.'), mantissa.size());
+        long long exponent = 0;
+        if (ePos != std::string::npos)
+            exponent = std::clamp(std::strtoll(s.c_str() + ePos + 1, nullptr, 10), -100000LL, 100000LL);
+        const size_t dot = std::min(mantissa.find('.'), mantissa.size());
         const size_t firstDigit = mantissa.find_first_of("123456789");
         if (firstDigit == std::string::npos)
             return 0.0;
-        const long long place = firstDigit < point ? (long long)(point - firstDigit) : -(long long)(firstDigit - point) + 1;
+        // The first significant digit stands for 10^(place - 1).
+        const long long place =
+            firstDigit < dot ? (long long)(dot - firstDigit) : 1 - (long long)(firstDigit - dot);
         if (place + exponent > 0)
             return std::nullopt;
         return 0.0;

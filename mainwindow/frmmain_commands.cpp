@@ -5,6 +5,8 @@
 #include "mainwindow/commands_ncdnc.h"
 #include "mainwindow/commands_cncsetup.h"
 #include "mainwindow/commands_generators.h"
+#include "mainwindow/commands_editsetup.h"
+#include "mainwindow/commands_print.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -119,6 +121,8 @@ void frmMain::registerBuiltInCommands()
     installTransferCommands(this);
     installCncSetupCommands(this);
     installGeneratorCommands(this);
+    installEditSetupCommands(this);
+    installPrintCommands(this);
     applyAvailability();
 }
 

@@ -97,9 +97,8 @@ TEST(IniFile, FailedWriteIsReportedOnceAndKeepsTheFile)
     TempEnv env;
     MsgBoxRecorder boxes;
     const QString f = env.write("ro.ini", "[S]\r\nK=1\r\n");
+    // Refused also with rights that ignore permissions: nobody may write it.
     QFile::setPermissions(f, QFile::ReadOwner);
-    if (QFile(f).open(QIODevice::WriteOnly))
-        GTEST_SKIP() << "running with rights that ignore file permissions";
     EXPECT_FALSE(SaveIniSetting("S", "K", "2", f));
     EXPECT_FALSE(SaveIniSetting("S", "K", "3", f));
     ASSERT_EQ(boxes.calls().size(), 1u);

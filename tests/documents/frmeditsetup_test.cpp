@@ -356,27 +356,6 @@ TEST_F(EditSetupTest, CancelWritesNothingButKeepsTheFontChoice)
     EXPECT_EQ(gTextBackColor, 0xE0FFFF);
 }
 
-TEST_F(EditSetupTest, CancelledFontAndColourDialogsChangeNothing)
-{
-    editSetupDialogs().chooseFont = [](QWidget *, QString &family, int &size, int &colour) {
-        family = "X";
-        size = 99;
-        colour = 1;
-        return false;
-    };
-    editSetupDialogs().chooseColor = [](QWidget *, int &colour) {
-        colour = 1;
-        return false;
-    };
-    frmEditSetup d(&host.window);
-    d.cmdEditFontSel->click();
-    d.cmdEditBackGround->click();
-    EXPECT_EQ(gTextFont, "Courier New");
-    EXPECT_EQ(gTextFontSize, 12);
-    EXPECT_EQ(gTextColor, 0);
-    EXPECT_EQ(gTextBackColor, 0xFFFFFF);
-}
-
 TEST_F(EditSetupTest, OkAppliesToEveryOpenDocument)
 {
     gScrollbarShow = 4;
@@ -472,12 +451,4 @@ TEST_F(EditSetupTest, ImportThroughTheDialogShowsThePackageAndFillsTheMenu)
     d.cmdImport->click();
     EXPECT_TRUE(boxes.saw("HAAS VF2 finns redan, uppgradera??"));
     EXPECT_FALSE(host.macro[1]->isVisible());
-}
-
-TEST_F(EditSetupTest, DeviceButtonListsTheSerialPorts)
-{
-    frmEditSetup d(&host.window);
-    d.cmdDeviceManager->click();
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_EQ(boxes.calls()[0].title, "Enheter");
 }

@@ -157,7 +157,7 @@ TEST_F(MainWindowTest, NewDocumentsAndCommandState)
     EXPECT_FALSE(enabled(w, "mnuEditCut"));
     EXPECT_FALSE(enabled(w, "mnuEditDelete"));
     EXPECT_FALSE(enabled(w, "mnuEditFind")); // find and replace come later
-    EXPECT_FALSE(enabled(w, "mnuFilePrint"));
+    EXPECT_TRUE(enabled(w, "mnuFilePrint"));
     EXPECT_FALSE(enabled(w, "mnuCompare"));
     EXPECT_FALSE(w.toolButton("tbrEdit", "Cut")->isEnabled());
 
