@@ -7,6 +7,7 @@
 #include "mainwindow/commands_generators.h"
 #include "mainwindow/commands_editsetup.h"
 #include "mainwindow/commands_print.h"
+#include "mainwindow/commands_macro.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -123,6 +124,7 @@ void frmMain::registerBuiltInCommands()
     installGeneratorCommands(this);
     installEditSetupCommands(this);
     installPrintCommands(this);
+    installMacroCommands(this);
     applyAvailability();
 }
 
