@@ -129,7 +129,15 @@ struct PtyRig {
         lumrik::test::writeFile(tmpFile(kTxdTmp), program);
         EXPECT_EQ(readTxdSettings(MachineConfig::active(), settings), TxdSettingsStatus::Ok);
     }
-    TxdSender::Result send() { return sender.send(tmpFile(kTxdTmp), settings); }
+    // A send that never ends fails the test instead of hanging it.
+    TxdSender::Result send()
+    {
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, &watchdog, [this] { sender.bAbort = true; });
+        watchdog.start(30000);
+        return sender.send(tmpFile(kTxdTmp), settings);
+    }
 };
 
 QByteArray bigProgram(int lines, QByteArray *expected)
@@ -212,7 +220,7 @@ TEST(TxdPty, DcCodesStartOnDc1FromTheControl)
     r.peer.start([&](CncPeer &p) {
         // The control asks for the program until it comes; DC1 is not the
         // first byte it sends.
-        while (p.readFor(50) == 0 && requests < 100) {
+        while (p.readFor(50) == 0 && requests < 400) {
             p.write("ab\x11");
             ++requests;
         }
@@ -231,7 +239,7 @@ TEST(TxdPty, KearneyEndsWithEotDc4)
     ASSERT_TRUE(r.peer.ok());
     const QByteArray expected = "N10 G0\r\n\x04\x14";
     r.peer.start([&](CncPeer &p) {
-        while (p.readFor(50) == 0)
+        for (int i = 0; i < 400 && p.readFor(50) == 0; ++i)
             p.write("\x11");
         p.readUntil(expected.size(), 5000);
         p.readFor(100);
