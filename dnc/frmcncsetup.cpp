@@ -6,6 +6,7 @@
 #include "core/language.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/progress.h"
 #include "core/services.h"
 #include "core/settings.h"
 #include "dnc/cncsetup_fields.h"
@@ -14,7 +15,7 @@
 #include "dnc/machineconfig.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -89,12 +90,6 @@ QGroupBox *makeFrame(const QString &title, int id, QWidget *parent, const char *
         setTag(g, id);
     return g;
 }
-
-// The wait cursor for the length of a block.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 const char *const kHexNames[5] = {"cmdHex0", "cmdHex1", "cmdHex2", "cmdHex3", "cmdHex4"};
 

@@ -1,10 +1,12 @@
 #include "dnc/frmtxd2cnc.h"
 
+#include "core/atomicfile.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/progress.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/host.h"
@@ -13,7 +15,6 @@
 #include "dnc/serialport.h"
 #include "dnc/txdsend.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
@@ -26,7 +27,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -395,9 +395,11 @@ void sendActiveDocument(frmDocument *doc)
         const QByteArray text = ed->TextAll();
         if (oldType != 1)
             ed->setTextType(oldType);
-        QSaveFile f(tmpFile(kTxdTmp));
-        if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size() || !f.commit())
-            throw RkError(kErrIo, QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(tmpFile(kTxdTmp), f.errorString()));
+        try {
+            writeFileAtomic(tmpFile(kTxdTmp), text);
+        } catch (const RkError &e) {
+            throw RkError(e.number(), QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(tmpFile(kTxdTmp), e.description()));
+        }
 
         w->showModal(caption);
         if (ed->IsDirty() != wasDirty)
@@ -433,20 +435,24 @@ bool concatenateForSend(const QStringList &paths, QByteArray &out, QString *fail
 int sendFilesToCnc(const QStringList &paths, QWidget *owner)
 {
     return RkGuard("btnSend_Click()", [&]() -> int {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        QByteArray text;
         QString failed;
-        const bool ok = concatenateForSend(paths, text, &failed);
+        bool ok = false;
         bool written = false;
-        if (ok) {
-            const QString txd = tmpFile(kTxdTmp);
-            QFile::remove(findFileNoCase(RkNativePath(txd)));
-            QSaveFile f(txd);
-            written = f.open(QIODevice::WriteOnly) && f.write(text) == text.size() && f.commit();
-            if (!written)
-                failed = txd;
+        {
+            const WaitCursor wait;
+            QByteArray text;
+            ok = concatenateForSend(paths, text, &failed);
+            if (ok) {
+                const QString txd = tmpFile(kTxdTmp);
+                QFile::remove(findFileNoCase(RkNativePath(txd)));
+                try {
+                    writeFileAtomic(txd, text);
+                    written = true;
+                } catch (const RkError &) {
+                    failed = txd;
+                }
+            }
         }
-        QApplication::restoreOverrideCursor();
         if (!ok || !written) {
             RkMsgBox(QStringLiteral("Filen kunde inte läsas eller skrivas:\r\n%1\r\n\r\nIngenting har sänts.").arg(failed),
                      MbButtons::Ok, MbIcon::Exclamation, QString(), 0, owner);

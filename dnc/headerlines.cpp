@@ -4,25 +4,13 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/paths.h"
+#include "documents/nctext.h"
 
 #include <QDate>
 #include <QFile>
 #include <QLocale>
 
 namespace lumrik {
-
-namespace {
-// Blanks only: a line indented by a TAB is not a comment line.
-QByteArrayView trimBlanks(QByteArrayView line)
-{
-    qsizetype a = 0, b = line.size();
-    while (a < b && line[a] == ' ')
-        ++a;
-    while (b > a && line[b - 1] == ' ')
-        --b;
-    return line.sliced(a, b - a);
-}
-}
 
 QByteArray headerRule()
 {
@@ -45,6 +33,7 @@ QByteArray headerBlock(const QByteArray &source, const QString &machine, const Q
             ++pos;
         if (pos < n && source[pos] == '\n')
             ++pos;
+        // Blanks only: a line indented by a TAB is not a comment line.
         const QByteArrayView t = trimBlanks(line);
         if (t.isEmpty())
             continue;

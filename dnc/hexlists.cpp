@@ -2,6 +2,7 @@
 
 #include "core/codepage.h"
 #include "core/errors.h"
+#include "documents/nctext.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -14,24 +15,6 @@
 namespace lumrik {
 
 namespace {
-
-// Cuts the first "(...)" group out of a right-trimmed text and returns it
-// (through the end of the text when no ")" follows); "" when there is none.
-QString clipGroup(QString &line)
-{
-    qsizetype end = line.size();
-    while (end > 0 && line.at(end - 1) == ' ')
-        --end;
-    line.truncate(end);
-    const qsizetype open = line.indexOf('(');
-    if (open < 0)
-        return {};
-    const qsizetype close = line.indexOf(')', open + 1);
-    const qsizetype stop = close < 0 ? line.size() : close + 1;
-    const QString group = line.mid(open, stop - open);
-    line = line.left(open) + line.mid(stop);
-    return group;
-}
 
 int hexDigit(QChar c)
 {
@@ -90,7 +73,7 @@ qint64 leadingHexValue(const QString &text)
 QString RkParseHexData(QString &text)
 {
     return RkGuard("RkParseHexData()", [&]() -> QString {
-        const QString group = clipGroup(text);
+        const QString group = RkClipComment(text);
         if (!group.isEmpty())
             return group;
         QString t = text;
@@ -232,7 +215,7 @@ std::optional<QByteArray> expandHexCodes(const QString &value, QString *error)
     if (value.trimmed().isEmpty())
         return QByteArray();
     QString line = value;
-    QString group = clipGroup(line);
+    QString group = RkClipComment(line);
     if (group.isEmpty())
         return expandHexList(value, error);
     group.remove('(');

@@ -6,8 +6,8 @@
 #include "core/language.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/progress.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -64,23 +64,6 @@ QString relativeMacroPath(const QString &raw, QString *problem)
     }
     return parts.join('/');
 }
-
-// The hourglass pointer while files are copied.
-struct WaitCursor {
-    bool on = false;
-    WaitCursor()
-    {
-        if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            on = true;
-        }
-    }
-    ~WaitCursor()
-    {
-        if (on)
-            QApplication::restoreOverrideCursor();
-    }
-};
 
 QString entryKey(int entry, const char *suffix) { return QString::number(entry) + QLatin1String(suffix); }
 

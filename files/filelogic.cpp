@@ -2,6 +2,7 @@
 
 #include "core/codepage.h"
 #include "core/paths.h"
+#include "documents/nctext.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,16 +40,6 @@ std::optional<bool> IsTextData(QByteArrayView text)
         return std::nullopt;
     // other / plain < 0.05, in whole numbers.
     return other * 20 < plain;
-}
-
-static QByteArrayView trimBlanks(QByteArrayView v)
-{
-    qsizetype a = 0, b = v.size();
-    while (a < b && v[a] == ' ')
-        ++a;
-    while (b > a && v[b - 1] == ' ')
-        --b;
-    return v.sliced(a, b - a);
 }
 
 QString commentFromHead(QByteArrayView head)

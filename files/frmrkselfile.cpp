@@ -6,6 +6,7 @@
 #include "core/language.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/progress.h"
 #include "core/services.h"
 #include "dnc/frmtxd2cnc.h"
 #include "files/filelogic.h"
@@ -14,7 +15,6 @@
 #include "files/printingjobs.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -126,12 +126,6 @@ public:
 
 private:
     frmRkSelFile *owner_;
-};
-
-// Shows a wait cursor for the lifetime of the object.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
 };
 
 QPointer<frmRkSelFile> gSelFile;

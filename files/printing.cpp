@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/language.h"
+#include "documents/nctext.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -427,44 +428,10 @@ void PrintFooter(PrintCanvas &c, bool lastPage)
         c.NewPage();
 }
 
-QString clipComment(QString &line)
-{
-    qsizetype n = line.size();
-    while (n > 0 && line.at(n - 1) == QLatin1Char(' '))
-        --n;
-    line.truncate(n);
-    const qsizetype a = line.indexOf(QLatin1Char('('));
-    if (a < 0)
-        return {};
-    const qsizetype b = line.indexOf(QLatin1Char(')'), a + 1);
-    QString comment;
-    if (b >= 0) {
-        comment = line.mid(a, b - a + 1);
-        line.remove(a, b - a + 1);
-    } else {
-        comment = line.mid(a);
-        line.truncate(a);
-    }
-    return comment;
-}
-
 QStringList programFileLines(const QByteArray &bytes)
 {
-    QStringList out;
-    qsizetype start = 0;
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char ch = bytes.at(i);
-        if (ch == '\r' || ch == '\n') {
-            out << bytesToDisplay(QByteArrayView(bytes).sliced(start, i - start));
-            if (ch == '\r' && i + 1 < n && bytes.at(i + 1) == '\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        out << bytesToDisplay(QByteArrayView(bytes).sliced(start));
-    return out;
+    // One character per byte: the line ends stand where they stood.
+    return splitTextLines(bytesToDisplay(bytes));
 }
 
 PrintLayout layoutProgramFile(const QStringList &lines, const PrintOptions &options, const PrintMetrics &metrics)
@@ -475,7 +442,7 @@ PrintLayout layoutProgramFile(const QStringList &lines, const PrintOptions &opti
     const PrintFont comment = options.commentFont();
     const QString indent(7, QLatin1Char(' '));
     for (QString line : lines) {
-        const QString lineComment = clipComment(line);
+        const QString lineComment = RkClipComment(line);
         PrintLine printed;
         if (line.startsWith(QLatin1Char('\'')))
             printed.push_back({line, bold});

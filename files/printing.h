@@ -186,11 +186,6 @@ void PrintHeader(PrintCanvas &c);
 // last page, a new page begins.
 void PrintFooter(PrintCanvas &c, bool lastPage);
 
-// A comment taken out of a line: the line loses its trailing blanks and its
-// first "(" ... ")" (an unclosed comment runs to the end of the line); the
-// comment comes back with its parentheses, "" when the line has none.
-QString clipComment(QString &line);
-
 // The lines of a program file: split at CR LF, LF or CR; a last line end
 // does not start another line.
 QStringList programFileLines(const QByteArray &bytes);

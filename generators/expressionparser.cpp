@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/msgbox.h"
+#include "documents/nctext.h"
 
 #include <charconv>
 #include <cmath>
@@ -24,16 +25,6 @@ const QChar kOperators[] = {QChar(), u'+', u'-', u'*', u'/', u'(', u')'};
 
 // sin and cos take degrees; the factor is the classic 15-digit pi over 180.
 constexpr double kDegToRad = 0.017453292519943278;
-
-QString trimSpaces(const QString &s)
-{
-    qsizetype a = 0, b = s.size();
-    while (a < b && s[a] == u' ')
-        ++a;
-    while (b > a && s[b - 1] == u' ')
-        --b;
-    return s.mid(a, b - a);
-}
 
 // Upper case of the letters a..z only: names hold nothing else, and no other
 // character may turn into one of them.

@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/msgbox.h"
+#include "core/progress.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -18,16 +19,6 @@
 #include <QVBoxLayout>
 
 namespace lumrik {
-
-namespace {
-
-// The busy pointer for the length of a computation.
-struct BusyPointer {
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-};
-
-}
 
 frmBult::frmBult(QWidget *parent) : QDialog(parent)
 {
@@ -168,7 +159,7 @@ void frmBult::cmdDoIt_Click()
     RkGuard("cmdDoIt_Click()", [&] {
         BultResult r;
         {
-            BusyPointer busy;
+            WaitCursor busy;
             r = ComputeBult(fields());
         }
         if (!r.ok) {

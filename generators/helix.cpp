@@ -1,12 +1,12 @@
 #include "generators/helix.h"
 
+#include "core/atomicfile.h"
 #include "core/codepage.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/language.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <cmath>
@@ -324,12 +324,14 @@ QByteArray helixProgram(const HelixData &d, bool linear)
 
 bool writeHelixFile(const QString &path, const QByteArray &bytes, QString &message)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    try {
+        writeFileAtomic(path, bytes);
         return true;
-    message = QStringLiteral("Programmet kunde inte skrivas till %1:\r\n%2")
-                  .arg(QDir::toNativeSeparators(path), file.errorString());
-    return false;
+    } catch (const RkError &e) {
+        message = QStringLiteral("Programmet kunde inte skrivas till %1:\r\n%2")
+                      .arg(QDir::toNativeSeparators(path), e.description());
+        return false;
+    }
 }
 
 }

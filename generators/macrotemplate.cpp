@@ -3,6 +3,7 @@
 #include "core/codepage.h"
 #include "core/globals.h"
 #include "core/paths.h"
+#include "documents/nctext.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,16 +17,6 @@
 namespace lumrik {
 
 namespace {
-
-QString trimSpaces(const QString &s)
-{
-    qsizetype a = 0, b = s.size();
-    while (a < b && s[a] == u' ')
-        ++a;
-    while (b > a && s[b - 1] == u' ')
-        --b;
-    return s.mid(a, b - a);
-}
 
 // Template files are small; anything beyond this is not a template.
 constexpr qint64 kMaxTemplateBytes = 32 * 1024 * 1024;
@@ -84,25 +75,6 @@ MacroHeader parseMacroHeader(const QStringList &lines)
     return h;
 }
 
-QStringList splitMacroLines(const QString &text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.append(text.mid(start));
-    return lines;
-}
-
 bool readMacroLines(const QString &path, QStringList &lines, QString *error)
 {
     lines.clear();
@@ -123,7 +95,7 @@ bool readMacroLines(const QString &path, QStringList &lines, QString *error)
             *error = f.errorString();
         return false;
     }
-    lines = splitMacroLines(fromCp1252(bytes));
+    lines = splitTextLines(fromCp1252(bytes));
     return true;
 }
 

@@ -42,7 +42,6 @@ QString ExtractBracketValue(QString &text);
 // CR LF (LF or CR alone also end a line). False, with `error` set, when the
 // file cannot be read.
 bool readMacroLines(const QString &path, QStringList &lines, QString *error = nullptr);
-QStringList splitMacroLines(const QString &text);
 
 // A folder below `base` given with "\" or "/" separators; each part is found
 // without regard to case. Parts that do not exist are kept as written.

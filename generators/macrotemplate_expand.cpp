@@ -1,6 +1,7 @@
 #include "generators/macrotemplate_expand.h"
 
 #include "core/errors.h"
+#include "documents/nctext.h"
 
 #include <QLocale>
 #include <cmath>
@@ -9,16 +10,6 @@
 namespace lumrik {
 
 namespace {
-
-QString trimSpaces(const QString &s)
-{
-    qsizetype a = 0, b = s.size();
-    while (a < b && s[a] == u' ')
-        ++a;
-    while (b > a && s[b - 1] == u' ')
-        --b;
-    return s.mid(a, b - a);
-}
 
 // A safety net for ReplaceText: no template needs more replacements of one tag.
 constexpr int kMaxReplacements = 1000000;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <utility>
 
 namespace lumrik {
 
@@ -122,21 +123,11 @@ QString MillCalcMedelsp(QString fz, QString dc, QString ae)
     return skardataResult(f * std::sqrt(a / d));
 }
 
-QString LatheCalcSkarh(QString n, QString D)
-{
-    double nv = 0, d = 0;
-    if (!readAll({{&n, &nv}, {&D, &d}}))
-        return QString();
-    return skardataResult(d * (nv * kSkardataPi) / 1000);
-}
+// Cutting speed and spindle speed are the same formulas in turning, with the
+// diameter of the work piece in place of the cutter's.
+QString LatheCalcSkarh(QString n, QString D) { return MillCalcSkarh(std::move(n), std::move(D)); }
 
-QString LatheCalcVarvtal(QString Vc, QString D)
-{
-    double vc = 0, d = 0;
-    if (!readAll({{&Vc, &vc}, {&D, &d}}) || d == 0)
-        return QString();
-    return skardataResult((vc * 1000) / (d * kSkardataPi));
-}
+QString LatheCalcVarvtal(QString Vc, QString D) { return MillCalcVarvtal(std::move(Vc), std::move(D)); }
 
 QString LatheCalcYtjamnhet(QString f, QString re)
 {

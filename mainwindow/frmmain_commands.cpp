@@ -8,6 +8,7 @@
 #include "mainwindow/commands_editsetup.h"
 #include "mainwindow/commands_print.h"
 #include "mainwindow/commands_macro.h"
+#include "mainwindow/commands_shell.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -125,6 +126,7 @@ void frmMain::registerBuiltInCommands()
     installEditSetupCommands(this);
     installPrintCommands(this);
     installMacroCommands(this);
+    installShellCommands(this);
     applyAvailability();
 }
 

@@ -48,42 +48,6 @@ QByteArray RkRemoveChr(QByteArrayView text, char c)
     return out;
 }
 
-QByteArrayView ltrimBlanks(QByteArrayView s)
-{
-    qsizetype i = 0;
-    while (i < s.size() && s[i] == ' ')
-        ++i;
-    return s.sliced(i);
-}
-
-QByteArrayView rtrimBlanks(QByteArrayView s)
-{
-    qsizetype n = s.size();
-    while (n > 0 && s[n - 1] == ' ')
-        --n;
-    return s.first(n);
-}
-
-QByteArrayView trimBlanks(QByteArrayView s) { return rtrimBlanks(ltrimBlanks(s)); }
-
-QByteArray RkClipComment(QByteArray &line)
-{
-    line.truncate(rtrimBlanks(line).size());
-    const qsizetype a = line.indexOf('(');
-    if (a < 0)
-        return {};
-    const qsizetype b = line.indexOf(')', a + 1);
-    QByteArray comment;
-    if (b >= 0) {
-        comment = line.mid(a, b - a + 1);
-        line.remove(a, b - a + 1);
-    } else {
-        comment = line.mid(a);
-        line.truncate(a);
-    }
-    return comment;
-}
-
 bool RkOmNumTnc(QByteArrayView line, QByteArray &result, qint64 newNumber)
 {
     if (line.isEmpty())

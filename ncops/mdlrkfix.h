@@ -3,6 +3,8 @@
 // end). NC text is bytes; positions in these routines count from 0. None of them
 // touches an editor, a setting or a file, and none of them can fail: a number
 // that does not fit 32 bits counts as no number, and lines of any length work.
+#include "documents/nctext.h" // blank trimming and RkClipComment
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <optional>
@@ -18,11 +20,6 @@ inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The text with every occurrence of c removed.
 QByteArray RkRemoveChr(QByteArrayView text, char c);
-
-// Removes trailing blanks from the line, then cuts its first comment out: from
-// the first "(" to the first ")" after it (or to the end of the line). Returns
-// the comment, or "" when the line has none.
-QByteArray RkClipComment(QByteArray &line);
 
 // TNC numbering: the new number followed by the line without its leading run of
 // block-number characters. False (result untouched) for an empty line.
@@ -65,11 +62,6 @@ float ExtractValue(char letter, QByteArrayView line);
 
 // True when the text holds at least one character of the set.
 bool RkInstrList(QByteArrayView text, QByteArrayView set);
-
-// Blanks (spaces only) trimmed, as the classic string routines trim.
-QByteArrayView ltrimBlanks(QByteArrayView s);
-QByteArrayView rtrimBlanks(QByteArrayView s);
-QByteArrayView trimBlanks(QByteArrayView s);
 
 // Windows-1252 capitals: a-z and the accented small letters (å ä ö ...).
 char toUpper1252(char c);

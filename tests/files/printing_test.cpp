@@ -146,21 +146,6 @@ TEST(PrintText, CommentPartsOfADocumentLine)
     EXPECT_EQ(p.rest, "(B)");
 }
 
-TEST(PrintText, ClipCommentOfAProgramLine)
-{
-    QString line = "N10 (TOOL 1) G0 X0   ";
-    EXPECT_EQ(clipComment(line), "(TOOL 1)");
-    EXPECT_EQ(line, "N10  G0 X0");
-
-    line = "N20 (OPEN  ";
-    EXPECT_EQ(clipComment(line), "(OPEN");
-    EXPECT_EQ(line, "N20 ");
-
-    line = "N30 X1  ";
-    EXPECT_EQ(clipComment(line), "");
-    EXPECT_EQ(line, "N30 X1");
-}
-
 TEST(PrintText, ProgramLinesEndWithCrLfLfOrCr)
 {
     EXPECT_EQ(programFileLines("A\r\nB\r\n"), (QStringList{"A", "B"}));

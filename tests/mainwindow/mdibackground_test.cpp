@@ -224,21 +224,3 @@ TEST(MdiBackground, MainWindowDocumentArea)
     w.showNormal();
     QApplication::processEvents();
 }
-
-TEST(MdiBackground, MainWindowWithNoBackground)
-{
-    NoBackGuard guard;
-    test::TempEnv env;
-    env.write("lumrik32.INI", "[Settings]\r\nFirstStart=False\r\n");
-    RkLoadIniSettings();
-    gNoBack = true;
-    frmMain w;
-    w.resize(500, 400);
-    w.show();
-    QApplication::processEvents();
-    EXPECT_EQ(w.background()->Color(0), rgb(80, 80, 80));
-    EXPECT_EQ(w.background()->BackStyle(), 0);
-    const QImage shot = w.mdiArea->viewport()->grab().toImage();
-    EXPECT_EQ(shot.pixel(3, 3), qRgb(80, 80, 80));
-    EXPECT_EQ(shot.pixel(3, shot.height() - 3), qRgb(80, 80, 80));
-}

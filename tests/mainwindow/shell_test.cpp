@@ -143,19 +143,6 @@ TEST_F(ShellTest, ActivationGivesTheFocusToTheActiveEditor)
     ASSERT_EQ(w.focusWidget(), field);
     QApplication::sendEvent(&w, &activate);
     EXPECT_TRUE(onEditor(w.focusWidget()));
-
-    // The same through the desktop: another window active, then the main window again.
-    QWidget other;
-    other.resize(100, 100);
-    other.show();
-    other.activateWindow();
-    if (QTest::qWaitForWindowActive(&other)) {
-        field->setFocus();
-        w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-        EXPECT_TRUE(onEditor(QApplication::focusWidget()));
-        EXPECT_EQ(gActiveEditHwnd, d->txtText->hWnd());
-    }
 }
 
 TEST_F(ShellTest, InstalledCommandsAreEnabled)

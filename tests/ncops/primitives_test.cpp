@@ -10,24 +10,6 @@ TEST(RemoveChr, DropsEveryOccurrence)
     EXPECT_EQ(RkRemoveChr("", ' '), "");
 }
 
-TEST(ClipComment, CutsTheFirstCommentAndTrimsTrailingBlanks)
-{
-    struct Case { const char *in, *comment, *rest; } cases[] = {
-        {"G1 X5   ", "", "G1 X5"},
-        {"G1 (A", "(A", "G1 "},
-        {"X1)(A", "(A", "X1)"},
-        {"G1 (A) X5 (B)", "(A)", "G1  X5 (B)"},
-        {"X10 (A) Y5", "(A)", "X10  Y5"},
-        {"(A)   ", "(A)", ""},
-        {"", "", ""},
-    };
-    for (const auto &c : cases) {
-        QByteArray line = c.in;
-        EXPECT_EQ(RkClipComment(line), QByteArray(c.comment)) << c.in;
-        EXPECT_EQ(line, QByteArray(c.rest)) << c.in;
-    }
-}
-
 TEST(OmNumTnc, ReplacesTheLeadingNumber)
 {
     QByteArray r = "untouched";
