@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "dnc/hexlists.h"
+#include "documents/nctext.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -114,12 +115,10 @@ qsizetype isoToEia(QByteArrayView text, QByteArray &out)
 
 bool txdSkipLine(QByteArrayView line, const QByteArray &doNotSend)
 {
-    qsizetype i = 0;
-    while (i < line.size() && line[i] == ' ')
-        ++i;
-    if (i >= line.size())
+    const QByteArrayView t = ltrimBlanks(line);
+    if (t.isEmpty())
         return false;
-    const char c = line[i];
+    const char c = t[0];
     if (c == '\'')
         return true;
     return doNotSend.size() == 1 && c == doNotSend[0];

@@ -4,6 +4,7 @@
 #include "core/codepage.h"
 #include "core/errors.h"
 #include "core/services.h"
+#include "documents/findreplace_rules.h"
 #include "documents/lineends.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -171,7 +172,10 @@ struct Editor::Impl {
     void checkDirty();
     void refreshCorners();
     void applyCorners();
-    bool findNext(long from, long to, bool select);
+    QByteArrayView wholeText() const;
+    void selectFound(long from, long to);
+    bool findNext(long from, bool wrap);
+    long replaceMatches(const std::vector<qsizetype> &hits, qsizetype length, QByteArrayView replacement);
     void notifyModified(bool on);
 
     // Lines written while Redraw is off and not yet in Scintilla's text: one
@@ -636,23 +640,69 @@ void Editor::Impl::applyCorners()
     checkCaret();
 }
 
-bool Editor::Impl::findNext(long from, long to, bool select)
+QByteArrayView Editor::Impl::wholeText() const
 {
-    int flags = 0;
-    if (q->SearchCaseSensitive) flags |= Sci::SCFIND_MATCHCASE;
-    if (q->SearchWholeWordsOnly) flags |= Sci::SCFIND_WHOLEWORD;
-    send(Sci::SCI_SETSEARCHFLAGS, flags);
-    send(Sci::SCI_SETTARGETSTART, from);
-    send(Sci::SCI_SETTARGETEND, to);
-    const long r = sendPtr(Sci::SCI_SEARCHINTARGET, q->SearchTarget.size(), q->SearchTarget.constData());
+    const long n = send(Sci::SCI_GETLENGTH);
+    return QByteArrayView(reinterpret_cast<const char *>(send(Sci::SCI_GETCHARACTERPOINTER)), n);
+}
+
+void Editor::Impl::selectFound(long from, long to)
+{
+    send(Sci::SCI_SETSEL, from, to);
+    send(Sci::SCI_SCROLLCARET);
+    checkCaret();
+}
+
+// Finds the search target from `from` on (with wrap, then from the start) and
+// selects the match, the caret at its end.
+bool Editor::Impl::findNext(long from, bool wrap)
+{
+    const ByteSearch search(q->SearchTarget, {q->SearchCaseSensitive, q->SearchWholeWordsOnly});
+    const qsizetype r = search.findWrapped(wholeText(), from, wrap);
     if (r < 0) return false;
-    if (select) {
-        const long e = send(Sci::SCI_GETTARGETEND);
-        send(Sci::SCI_SETSEL, r, e);
-        send(Sci::SCI_SCROLLCARET);
-        checkCaret();
-    }
+    selectFound(long(r), long(r + search.length()));
     return true;
+}
+
+// Replaces the matches (in order, without overlaps) with one change of the
+// text: linear in the text, whatever the number of matches. The character
+// attributes of the text between them stay; a replacement takes the attributes
+// of the first character of its match. Returns the offset after the last
+// replacement.
+long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype length, QByteArrayView replacement)
+{
+    const long start = long(hits.front()), end = long(hits.back() + length);
+    const QByteArray bytes = spliceReplacements(wholeText(), start, end, hits, length, replacement);
+
+    // The styles of the region: Scintilla gives them interleaved with the text.
+    QByteArray styled(2 * (end - start) + 2, Qt::Uninitialized);
+    sci->SendScintilla(Sci::SCI_GETSTYLEDTEXT, start, end, styled.data());
+    QByteArray styles(end - start, Qt::Uninitialized);
+    bool anyStyle = false;
+    const char *src = styled.constData();
+    char *dst = styles.data();
+    for (qsizetype i = 0; i < qsizetype(end - start); ++i) {
+        dst[i] = src[2 * i + 1];
+        anyStyle |= dst[i] != 0;
+    }
+    styled = QByteArray();
+    QByteArray newStyles;
+    if (anyStyle) {
+        newStyles.reserve(bytes.size());
+        qsizetype at = start;
+        for (qsizetype p : hits) {
+            newStyles.append(styles.constData() + (at - start), p - at);
+            newStyles.append(replacement.size(), styles.at(p - start));
+            at = p + length;
+        }
+        newStyles.append(styles.constData() + (at - start), end - at);
+    }
+    replaceRange(start, end, bytes);
+    if (anyStyle) {
+        send(Sci::SCI_STARTSTYLING, start, 0xFF);
+        sendPtr(Sci::SCI_SETSTYLINGEX, newStyles.size(), newStyles.constData());
+    }
+    return start + long(bytes.size());
 }
 
 void Editor::Impl::deferLine(int line0, const QByteArray &bytes)
@@ -1226,46 +1276,77 @@ void Editor::setAction(int code)
     case 6:
         if (!ReadOnly()) d->send(Sci::SCI_UNDO);
         break;
-    case 9: { // find
+    case 9: { // find, from the start of the text or from the caret
         searchResult_ = false;
         if (SearchTarget.isEmpty()) break;
         const long from = SearchOrigin == 1 ? 0 : d->send(Sci::SCI_GETCURRENTPOS);
-        searchResult_ = d->findNext(from, d->send(Sci::SCI_GETLENGTH), true);
+        searchResult_ = d->findNext(from, SearchTo == 0);
         break;
     }
     case 11: { // find next: after the current match
         searchResult_ = false;
         if (SearchTarget.isEmpty()) break;
         const long from = qMax(d->send(Sci::SCI_GETSELECTIONEND), d->send(Sci::SCI_GETCURRENTPOS));
-        searchResult_ = d->findNext(from, d->send(Sci::SCI_GETLENGTH), true);
+        searchResult_ = d->findNext(from, SearchTo == 0);
         break;
     }
     case 10: { // replace, asking per match
         searchResult_ = false;
+        searchReplaced_ = 0;
         if (SearchTarget.isEmpty() || ReadOnly()) break;
-        long from = SearchOrigin == 1 ? 0 : d->send(Sci::SCI_GETSELECTIONSTART);
-        bool all = false;
+        const ByteSearch search(SearchTarget, {SearchCaseSensitive, SearchWholeWordsOnly});
+        const qsizetype m = search.length();
+        const long origin = SearchOrigin == 1 ? 0 : d->send(Sci::SCI_GETSELECTIONSTART);
+        // With SearchTo 0 the text before the starting point follows the rest;
+        // replacements after it leave its offsets as they are.
+        const int phases = (SearchTo == 0 && origin > 0) ? 2 : 1;
+        long lastStart = -1, lastEnd = -1;
+        bool all = false, stop = false;
+        // One undo step for the whole replace, the answered matches included.
         d->send(Sci::SCI_BEGINUNDOACTION);
-        while (d->findNext(from, d->send(Sci::SCI_GETLENGTH), !all)) {
-            searchResult_ = true;
-            const long s = d->send(Sci::SCI_GETTARGETSTART), e = d->send(Sci::SCI_GETTARGETEND);
-            int answer = 4;
-            if (!all) {
-                answer = 1;
+        for (int phase = 0; phase < phases && !stop; ++phase) {
+            long pos = phase == 0 ? origin : 0;
+            while (true) {
+                const QByteArrayView text = d->wholeText();
+                const long to = phase == 0 ? long(text.size()) : origin;
+                if (all) {
+                    const std::vector<qsizetype> hits = search.findAll(text, pos, to);
+                    if (!hits.empty()) {
+                        searchResult_ = true;
+                        lastEnd = d->replaceMatches(hits, m, SearchReplacement);
+                        lastStart = lastEnd - long(SearchReplacement.size());
+                        searchReplaced_ += qsizetype(hits.size());
+                    }
+                    break;
+                }
+                const qsizetype r = search.find(text, pos, to);
+                if (r < 0) break;
+                searchResult_ = true;
+                d->selectFound(long(r), long(r + m));
+                int answer = 1;
                 Q_EMIT ReplaceQuery(answer);
+                if (answer == 4) { // this match and every further one
+                    all = true;
+                    pos = long(r);
+                    continue;
+                }
+                if (answer == 1) {
+                    d->replaceRange(long(r), long(r + m), SearchReplacement);
+                    ++searchReplaced_;
+                    lastStart = long(r);
+                    lastEnd = long(r + SearchReplacement.size());
+                    d->selectFound(lastStart, lastEnd);
+                    pos = lastEnd;
+                } else if (answer == 2) {
+                    pos = long(r + m);
+                } else { // 0 or anything else: stop here
+                    stop = true;
+                    break;
+                }
             }
-            if (answer == 0) break;
-            if (answer == 2) {
-                from = e > s ? e : s + 1;
-                continue;
-            }
-            if (answer == 4) all = true;
-            d->replaceRange(s, e, SearchReplacement);
-            from = s + SearchReplacement.size();
-            if (e == s) ++from; // an empty match must not loop
-            d->send(Sci::SCI_SETSEL, s, from);
         }
         d->send(Sci::SCI_ENDUNDOACTION);
+        if (lastStart >= 0 && (all || !stop)) d->selectFound(lastStart, lastEnd);
         d->checkDirty();
         d->checkCaret();
         break;

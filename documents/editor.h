@@ -155,6 +155,8 @@ public:
     bool SearchCaseSensitive = false;
     bool SearchWholeWordsOnly = false;
     bool SearchResult() const { return searchResult_; }
+    // Matches the last replace action (10) replaced.
+    qsizetype searchReplacedCount() const { return searchReplaced_; }
 
     // The area the text is drawn in (for painting over it and for placing
     // popups by the mouse positions of MouseDown, which are in its coordinates).
@@ -186,6 +188,7 @@ private:
     struct Impl;
     Impl *d;
     bool searchResult_ = false;
+    qsizetype searchReplaced_ = 0;
 };
 
 }

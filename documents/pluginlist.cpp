@@ -24,8 +24,14 @@ PluginCatalog *gCatalog = nullptr;
 
 const QString kSection = QStringLiteral("Plugins");
 
-// The description of whatever a plug-in threw.
-QString describeCurrentException()
+int rowPlugin(QTreeWidgetItem *item)
+{
+    return item ? item->data(0, Qt::UserRole).toInt() : -1;
+}
+
+}
+
+QString pluginExceptionText()
 {
     try {
         throw;
@@ -36,13 +42,6 @@ QString describeCurrentException()
     } catch (...) {
         return QStringLiteral("Okänt fel i plugin:en.");
     }
-}
-
-int rowPlugin(QTreeWidgetItem *item)
-{
-    return item ? item->data(0, Qt::UserRole).toInt() : -1;
-}
-
 }
 
 void setPluginCatalog(PluginCatalog *catalog) { gCatalog = catalog; }
@@ -178,7 +177,7 @@ void cmdSetupPlugin_Click(QTreeWidget *lvPluginList)
         if (c->pluginCan(i, 1))
             c->pluginSetup(i);
     } catch (...) {
-        RkMsgBox(describeCurrentException(), MbButtons::Ok, MbIcon::Exclamation, QString(), 0, lvPluginList->window());
+        RkMsgBox(pluginExceptionText(), MbButtons::Ok, MbIcon::Exclamation, QString(), 0, lvPluginList->window());
     }
 }
 

@@ -40,6 +40,9 @@ public:
     virtual void pluginSetup(int index) = 0;
 };
 void setPluginCatalog(PluginCatalog *catalog);
+// The description of whatever a call into a plug-in threw; only inside a
+// catch block.
+QString pluginExceptionText();
 PluginCatalog *pluginCatalog(); // nullptr before the main window has loaded its plug-ins
 
 // The plug-ins folder: "plugins" in the program folder (found without regard

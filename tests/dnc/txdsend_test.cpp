@@ -369,6 +369,27 @@ TEST(TxdWindow, SendOfSeveralFilesGoesOutAsOneTransfer)
     EXPECT_TRUE(w.boxes.saw("Ingenting har sänts."));
 }
 
+// A hand-off file cut short by a full disk must not go out as the program.
+TEST(TxdWindow, AHandOffFileCutShortSendsNothing)
+{
+    WindowRig w;
+    w.machine("MILL1", "Protokoll=INGEN\r\n");
+    const QString a = w.env.write("O1000.NC", QByteArray(5000, 'N'));
+    frmTxd2Cnc *win = txd2CncWindow();
+    auto *port = static_cast<FakeSerialPort *>(win->Comm1);
+    port->written.clear();
+    int sent;
+    {
+        const lumrik::test::FileSizeLimit limit(1000);
+        ASSERT_TRUE(limit.active());
+        sent = sendFilesToCnc({a});
+    }
+    EXPECT_EQ(sent, 0);
+    EXPECT_TRUE(w.boxes.saw("Ingenting har sänts."));
+    EXPECT_TRUE(port->written.isEmpty());
+    EXPECT_FALSE(QFile::exists(tmpFile(kTxdTmp)));
+}
+
 TEST(TxdWindow, SendingTheActiveDocumentKeepsItsChangedFlagAndLineEnds)
 {
     WindowRig w;

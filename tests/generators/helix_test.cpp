@@ -259,3 +259,22 @@ TEST(HelixCheck, MessagesFromTheLanguageFile)
     gbNotSwedish = false;
     gsLanguageFile.clear();
 }
+
+// A full disk is seen, not reported as a written program: the old file stays.
+TEST(HelixFile, AWriteCutShortIsReportedAndKeepsTheOldFile)
+{
+    test::TempEnv env;
+    const QString path = env.tmpPath() + "/helix.tmp";
+    const QByteArray old(100, 'O');
+    test::writeFile(path, old);
+    QString message;
+    bool written;
+    {
+        const test::FileSizeLimit limit(1000);
+        ASSERT_TRUE(limit.active());
+        written = writeHelixFile(path, QByteArray(5000, 'N'), message);
+    }
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(message.startsWith("Programmet kunde inte skrivas till ")) << message.toStdString();
+    EXPECT_EQ(test::readFile(path), old);
+}

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace lumrik::test {
 
 TempEnv::TempEnv() : oldData_(gsDataPath), oldTmp_(gsTmpPath)
@@ -18,6 +21,29 @@ TempEnv::~TempEnv()
 {
     gsDataPath = oldData_;
     gsTmpPath = oldTmp_;
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return;
+    saved_ = limit.rlim_cur;
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN); // a short write, not a killed process
+    handlerSet_ = oldHandler_ != SIG_ERR;
+    limit.rlim_cur = rlim_t(bytes);
+    active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    struct rlimit limit;
+    if (active_ && getrlimit(RLIMIT_FSIZE, &limit) == 0) {
+        limit.rlim_cur = rlim_t(saved_);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (handlerSet_)
+        std::signal(SIGXFSZ, oldHandler_);
 }
 
 QString TempEnv::write(const QString &name, const QByteArray &bytes) const

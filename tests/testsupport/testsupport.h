@@ -30,6 +30,23 @@ private:
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
 
+// While it lives, the system refuses to let this process make a file larger
+// than the given size, as a full disk would (the write comes back short).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    bool active() const { return active_; }
+
+private:
+    unsigned long long saved_ = 0;
+    void (*oldHandler_)(int) = nullptr;
+    bool handlerSet_ = false;
+    bool active_ = false;
+};
+
 // Answers message boxes without a display and remembers what was asked.
 // Without a queued answer the box's default button is taken.
 class MsgBoxRecorder {

@@ -1,0 +1,192 @@
+#include "documents/findreplace.h"
+
+#include "core/codepage.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/language.h"
+#include "core/msgbox.h"
+#include "core/progress.h"
+#include "documents/editor.h"
+#include "documents/findreplace_rules.h"
+#include "documents/frmdocument.h"
+#include "documents/host.h"
+
+#include <QApplication>
+#include <QComboBox>
+
+namespace lumrik {
+
+namespace {
+
+QString trimBlanks(const QString &s)
+{
+    qsizetype a = 0, b = s.size();
+    while (a < b && s[a] == QLatin1Char(' '))
+        ++a;
+    while (b > a && s[b - 1] == QLatin1Char(' '))
+        --b;
+    return s.mid(a, b - a);
+}
+
+// The window a message of the search belongs over: the dialog that runs it,
+// else the main window.
+QWidget *messageParent()
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    return documentHost() ? documentHost()->mainWidget() : nullptr;
+}
+
+void tellNotFound(const QString &target)
+{
+    const QString quoted = QLatin1Char('"') + target + QLatin1Char('"');
+    if (gbNotSwedish)
+        RkMsgBox(RkGetLanguage(616) + QStringLiteral("  ") + quoted, MbButtons::Ok, MbIcon::Information,
+                 RkGetLanguage(617), 0, messageParent());
+    else
+        RkMsgBox(QStringLiteral("Kan ej hitta  ") + quoted, MbButtons::Ok, MbIcon::Information,
+                 QStringLiteral("Sökning klar"), 0, messageParent());
+}
+
+// The search variables as the editor's Search members.
+void giveSearchSettings(Editor *e, const QByteArray &target, const QByteArray &replacement)
+{
+    e->SearchReplacement = replacement;
+    e->SearchTarget = target;
+    e->SearchTo = gSearchTo;
+    e->SearchOrigin = gSearchOrigin;
+    e->SearchCaseSensitive = false;
+    e->SearchWholeWordsOnly = gSearchWholeWordsOnly;
+}
+
+}
+
+bool searchBytes(const QString &text, QByteArray &bytes)
+{
+    const QByteArray raw = toCp1252(text);
+    bytes = upperCp1252(raw);
+    return fromCp1252(raw) == text;
+}
+
+bool FindIt(const QString &target, int wholeWords, bool searchTo, bool fromStart, const QString &replacement,
+            bool replace)
+{
+    return RkGuard("FindIt()", [&]() -> bool {
+        DocumentHost *host = documentHost();
+        frmDocument *doc = host ? host->activeDocument() : nullptr;
+        if (!doc)
+            return false;
+        doc->update();
+        WaitCursor busy;
+        if (target.isEmpty())
+            return false;
+
+        QByteArray targetBytes, replacementBytes;
+        const bool targetFits = searchBytes(target, targetBytes);
+        const bool replacementFits = searchBytes(replacement, replacementBytes);
+        gSearchReplacement = replacementFits ? fromCp1252(replacementBytes) : replacement.toUpper();
+        gSearchTarget = targetFits ? fromCp1252(targetBytes) : target.toUpper();
+        gSearchOrigin = fromStart ? 1 : 0;
+        gSearchTo = searchTo ? 0 : 1;
+        gSearchWholeWordsOnly = wholeWords != 0;
+        gSearchAction = replace ? 10 : 9;
+
+        Editor *e = doc->txtText;
+        if (replace && !replacementFits) {
+            // A '?' in its place would be written into the program unnoticed.
+            RkMsgBox(QStringLiteral("Ersättningstexten har tecken som inte kan skrivas i ett NC-program."),
+                     MbButtons::Ok, MbIcon::Information, QStringLiteral("Sök & Ersätt"), 0, messageParent());
+            return false;
+        }
+        if (replace && e->ReadOnly()) {
+            RkMsgBox(QStringLiteral("Programmet är skrivskyddat och kan inte ändras."), MbButtons::Ok,
+                     MbIcon::Information, QStringLiteral("Sök & Ersätt"), 0, messageParent());
+            return false;
+        }
+        bool found = false;
+        if (targetFits) {
+            giveSearchSettings(e, targetBytes, replacementBytes);
+            e->setAction(gSearchAction);
+            found = e->SearchResult();
+        } else {
+            // No NC text holds a character outside Windows-1252: nothing to find.
+            e->SearchTarget.clear();
+        }
+        if (found)
+            return true;
+        tellNotFound(target);
+        return false;
+    });
+}
+
+void UpdateComboList(QComboBox *combo, const QString &text)
+{
+    RkGuard("UpdateComboList()", [&] {
+        if (!combo || text.isEmpty())
+            return;
+        int at = -1;
+        for (int i = 0; i < combo->count(); ++i) {
+            if (combo->itemText(i) == text) {
+                at = i;
+                break;
+            }
+        }
+        if (at == 0)
+            return;
+        if (at > 0)
+            combo->removeItem(at);
+        combo->insertItem(0, text);
+        // The box keeps showing the text (removing the current entry may have changed it).
+        combo->setCurrentIndex(0);
+    });
+}
+
+QString wordAtCaret(const QString &line, int caretX)
+{
+    qsizetype start = 1;
+    while (true) {
+        const qsizetype blank = line.indexOf(QLatin1Char(' '), start - 1) + 1;
+        if (blank == 0 || blank > caretX)
+            break;
+        start = blank + 1;
+    }
+    QString word = trimBlanks(line.mid(start - 1));
+    const qsizetype cut = word.indexOf(QLatin1Char(' '));
+    if (cut >= 0)
+        word = trimBlanks(word.left(cut));
+    return word;
+}
+
+QString findProposal(Editor *editor)
+{
+    if (!editor)
+        return {};
+    if (editor->SelMark() != 0) {
+        editor->setTextIndex(editor->SelStartY());
+        QByteArray sel = editor->SelText();
+        // One line: a search text has no line end.
+        const qsizetype eol = sel.indexOf('\r') >= 0 ? sel.indexOf('\r') : sel.indexOf('\n');
+        if (eol >= 0)
+            sel.truncate(eol);
+        qsizetype n = sel.size();
+        while (n > 0 && sel[n - 1] == ' ')
+            --n;
+        sel.truncate(n);
+        return bytesToDisplay(sel);
+    }
+    editor->setTextIndex(editor->CaretY());
+    return wordAtCaret(bytesToDisplay(editor->Text()), editor->CaretX());
+}
+
+void primeLastSearch(Editor *editor)
+{
+    if (!editor || gSearchTarget.isEmpty())
+        return;
+    QByteArray target, replacement;
+    if (!searchBytes(gSearchTarget, target))
+        return;
+    searchBytes(gSearchReplacement, replacement);
+    giveSearchSettings(editor, target, replacement);
+}
+
+}

@@ -1,0 +1,50 @@
+#pragma once
+// Find and replace in the active document: the routine both dialogs call
+// (FindIt), the history lists of their combo boxes (UpdateComboList) and the
+// text the Find dialog proposes. The matching itself is the editor
+// component's (its Search members and actions 9, 10 and 11, with the rules of
+// documents/findreplace_rules.h).
+//
+// The program-wide search variables (core/globals.h: gSearchTarget ..
+// gSearchAction) hold the last search; F3 and Find Next repeat it.
+#include <QByteArray>
+#include <QString>
+
+class QComboBox;
+
+namespace lumrik {
+
+class Editor;
+
+// Searches the active document window for `target`, or replaces it there by
+// `replacement` asking per match (the document window's replace question).
+// Matching is without regard to case; target and replacement go to the text
+// in upper case, as Windows-1252 bytes. `wholeWords` not 0: whole words only;
+// `searchTo`: search the whole text, going on from the start after the end
+// (the dialogs pass false: from the starting point to the end); `fromStart`:
+// from the start of the text, else from the caret. Returns true when the
+// document had a match; otherwise "Sökning klar" tells that nothing was found.
+bool FindIt(const QString &target, int wholeWords, bool searchTo, bool fromStart, const QString &replacement,
+            bool replace);
+
+// Puts `text` at the top of the combo box's list, once (an equal entry further
+// down is removed). An empty text changes nothing.
+void UpdateComboList(QComboBox *combo, const QString &text);
+
+// A text typed in a dialog as the bytes the editor searches for: Windows-1252
+// in upper case. False when it holds a character that Windows-1252 lacks (no
+// NC text can hold it); `bytes` then has '?' in its place.
+bool searchBytes(const QString &text, QByteArray &bytes);
+
+// The word under the caret: the part of `line` from just after the last blank
+// at or before column `caretX` (from 1), trimmed and cut at its next blank.
+QString wordAtCaret(const QString &line, int caretX);
+// What the Find dialog proposes for an editor: its selected text (its first
+// line, trailing blanks removed), else the word under the caret.
+QString findProposal(Editor *editor);
+
+// Gives an editor the last search (the search variables), so that find next
+// (F3) repeats it there too. Nothing happens before the first search.
+void primeLastSearch(Editor *editor);
+
+}
