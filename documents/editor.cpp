@@ -674,18 +674,25 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
     const long start = long(hits.front()), end = long(hits.back() + length);
     const QByteArray bytes = spliceReplacements(wholeText(), start, end, hits, length, replacement);
 
-    // The styles of the region: Scintilla gives them interleaved with the text.
-    QByteArray styled(2 * (end - start) + 2, Qt::Uninitialized);
-    sci->SendScintilla(Sci::SCI_GETSTYLEDTEXT, start, end, styled.data());
+    // The styles of the region: Scintilla gives them interleaved with the
+    // text, read here a piece at a time.
     QByteArray styles(end - start, Qt::Uninitialized);
     bool anyStyle = false;
-    const char *src = styled.constData();
-    char *dst = styles.data();
-    for (qsizetype i = 0; i < qsizetype(end - start); ++i) {
-        dst[i] = src[2 * i + 1];
-        anyStyle |= dst[i] != 0;
+    {
+        constexpr long kPiece = 1 << 20;
+        QByteArray styled(2 * kPiece + 2, Qt::Uninitialized);
+        char *dst = styles.data();
+        for (long at = start; at < end; at += kPiece) {
+            const long upto = qMin(end, at + kPiece);
+            sci->SendScintilla(Sci::SCI_GETSTYLEDTEXT, at, upto, styled.data());
+            const char *src = styled.constData();
+            for (long i = 0; i < upto - at; ++i) {
+                const char st = src[2 * i + 1];
+                dst[at - start + i] = st;
+                anyStyle |= st != 0;
+            }
+        }
     }
-    styled = QByteArray();
     QByteArray newStyles;
     if (anyStyle) {
         newStyles.reserve(bytes.size());

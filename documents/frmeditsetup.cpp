@@ -1,4 +1,5 @@
 #include "documents/frmeditsetup.h"
+#include "documents/pluginlist.h"
 
 #include "core/globals.h"
 #include "core/inifile.h"
@@ -560,6 +561,7 @@ void frmEditSetup::Form_Load()
     }
     lvExtensions->resizeColumnToContents(0);
     filling_ = false;
+    attachPluginList(lvPluginList, cmdSetupPlugin, cmdRegPlugins);
 }
 
 EditSetupValues frmEditSetup::values() const

@@ -9,6 +9,7 @@
 #include "mainwindow/commands_print.h"
 #include "mainwindow/commands_macro.h"
 #include "mainwindow/commands_shell.h"
+#include "mainwindow/commands_plugins.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -128,6 +129,8 @@ void frmMain::registerBuiltInCommands()
     installMacroCommands(this);
     installShellCommands(this);
     applyAvailability();
+    // Plug-ins come last: they may take over any command registered above.
+    installPluginHost(this);
 }
 
 // ---------------------------------------------------------------------------

@@ -150,10 +150,9 @@ TEST_F(EditSetupTest, ControlsCarryTheirNamesCaptionsAndTabs)
     EXPECT_EQ(d.txtImportFrom->text(), "D:\\MAKRON");
     EXPECT_EQ(d.frmDecimalkoll->title(), "Kontroll av Decimalpunkt");
     EXPECT_EQ(d.cmdApply->text(), "&Verkställ");
-    // The plug-in list is there, but not in use yet.
-    EXPECT_FALSE(d.lvPluginList->isEnabled());
-    EXPECT_FALSE(d.cmdSetupPlugin->isEnabled());
-    EXPECT_FALSE(d.cmdRegPlugins->isEnabled());
+    // The plug-in list is filled when the dialog loads.
+    EXPECT_TRUE(d.lvPluginList->isEnabled());
+    EXPECT_TRUE(d.cmdRegPlugins->isEnabled());
     EXPECT_EQ(d.lvPluginList->headerItem()->text(2), "Beskrivning");
 }
 
