@@ -9,6 +9,7 @@
 #include "mainwindow/commands_print.h"
 #include "mainwindow/commands_macro.h"
 #include "mainwindow/commands_shell.h"
+#include "mainwindow/commands_find.h"
 #include "mainwindow/commands_plugins.h"
 
 #include "core/errors.h"
@@ -128,6 +129,7 @@ void frmMain::registerBuiltInCommands()
     installPrintCommands(this);
     installMacroCommands(this);
     installShellCommands(this);
+    installFindCommands(this);
     applyAvailability();
     // Plug-ins come last: they may take over any command registered above.
     installPluginHost(this);

@@ -156,7 +156,7 @@ TEST_F(MainWindowTest, NewDocumentsAndCommandState)
     // The new document's activation has made the clipboard items follow its (empty) selection.
     EXPECT_FALSE(enabled(w, "mnuEditCut"));
     EXPECT_FALSE(enabled(w, "mnuEditDelete"));
-    EXPECT_FALSE(enabled(w, "mnuEditFind")); // find and replace come later
+    EXPECT_TRUE(enabled(w, "mnuEditFind"));
     EXPECT_TRUE(enabled(w, "mnuFilePrint"));
     EXPECT_FALSE(enabled(w, "mnuCompare"));
     EXPECT_FALSE(w.toolButton("tbrEdit", "Cut")->isEnabled());
