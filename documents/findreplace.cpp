@@ -12,7 +12,14 @@
 #include "documents/host.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
 
 namespace lumrik {
 
@@ -187,6 +194,60 @@ void primeLastSearch(Editor *editor)
         return;
     searchBytes(gSearchReplacement, replacement);
     giveSearchSettings(editor, target, replacement);
+}
+
+QComboBox *newHistoryCombo(QWidget *parent, const QString &objectName)
+{
+    auto *box = new QComboBox(parent);
+    box->setObjectName(objectName);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert); // the history is kept by OK
+    box->setMinimumContentsLength(28);
+    return box;
+}
+
+SearchDialogControls buildSearchDialog(QDialog *dialog, const QString &okName)
+{
+    SearchDialogControls c;
+    c.fraOptions = new QGroupBox(QStringLiteral("Options"), dialog);
+    c.fraOptions->setObjectName(QStringLiteral("fraOptions"));
+    c.chkWholeWords = new QCheckBox(QStringLiteral("Avgränsade värden"), c.fraOptions);
+    c.chkWholeWords->setObjectName(QStringLiteral("chkWholeWords"));
+    auto *optionsLay = new QVBoxLayout(c.fraOptions);
+    optionsLay->addWidget(c.chkWholeWords);
+    optionsLay->addStretch();
+
+    c.fraOrigin = new QGroupBox(QStringLiteral("Starta fr.o.m"), dialog);
+    c.fraOrigin->setObjectName(QStringLiteral("fraOrigin"));
+    c.optOrigin[0] = new QRadioButton(QStringLiteral("&Början"), c.fraOrigin);
+    c.optOrigin[1] = new QRadioButton(QStringLiteral("&Markör"), c.fraOrigin);
+    auto *originLay = new QVBoxLayout(c.fraOrigin);
+    for (int i = 0; i < 2; ++i) {
+        c.optOrigin[size_t(i)]->setObjectName(QStringLiteral("optOrigin_%1").arg(i));
+        originLay->addWidget(c.optOrigin[size_t(i)]);
+    }
+    c.optOrigin[1]->setChecked(true); // OK then walks from match to match
+
+    c.ok = new QPushButton(QStringLiteral("&OK"), dialog);
+    c.ok->setObjectName(okName);
+    c.ok->setDefault(true);
+    c.cancel = new QPushButton(QStringLiteral("&Avbryt"), dialog);
+    c.cancel->setObjectName(QStringLiteral("cmdCancel"));
+    c.cancel->setAutoDefault(false);
+
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(c.ok);
+    buttons->addWidget(c.cancel);
+    buttons->addStretch();
+    auto *below = new QHBoxLayout;
+    below->addWidget(c.fraOptions, 1);
+    below->addWidget(c.fraOrigin, 1);
+    c.left = new QVBoxLayout;
+    c.left->addLayout(below);
+    auto *top = new QHBoxLayout(dialog);
+    top->addLayout(c.left, 1);
+    top->addLayout(buttons);
+    return c;
 }
 
 }

@@ -10,7 +10,16 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
+
+class QCheckBox;
 class QComboBox;
+class QDialog;
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class QVBoxLayout;
+class QWidget;
 
 namespace lumrik {
 
@@ -46,5 +55,26 @@ QString findProposal(Editor *editor);
 // Gives an editor the last search (the search variables), so that find next
 // (F3) repeats it there too. Nothing happens before the first search.
 void primeLastSearch(Editor *editor);
+
+// The controls the Find and the Replace dialog have in common: the options,
+// the starting point and the OK and Cancel buttons, laid out with the buttons
+// to the right of a column (`left`) that the dialog puts its text boxes at the
+// top of.
+struct SearchDialogControls {
+    QGroupBox *fraOptions = nullptr;
+    QCheckBox *chkWholeWords = nullptr;
+    QGroupBox *fraOrigin = nullptr;
+    std::array<QRadioButton *, 2> optOrigin{}; // 0 "&Början", 1 "&Markör" (checked)
+    QPushButton *ok = nullptr;
+    QPushButton *cancel = nullptr;
+    QVBoxLayout *left = nullptr;
+};
+// Creates them on `dialog`, the OK button named `okName`. Call it after the
+// dialog has made its text boxes, so the tab order runs from them on.
+SearchDialogControls buildSearchDialog(QDialog *dialog, const QString &okName);
+
+// An editable combo box holding a search history; the history is kept by OK
+// (UpdateComboList), not by Enter.
+QComboBox *newHistoryCombo(QWidget *parent, const QString &objectName);
 
 }

@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -44,53 +43,18 @@ frmFind::frmFind(QWidget *parent) : QDialog(parent)
 
     fraSearch = new QGroupBox(QStringLiteral("Sök"), this);
     fraSearch->setObjectName(QStringLiteral("fraSearch"));
-    comboText = new QComboBox(fraSearch);
-    comboText->setObjectName(QStringLiteral("comboText"));
-    comboText->setEditable(true);
-    comboText->setInsertPolicy(QComboBox::NoInsert); // the history is kept by OK
-    comboText->setMinimumContentsLength(28);
+    comboText = newHistoryCombo(fraSearch, QStringLiteral("comboText"));
     auto *searchLay = new QVBoxLayout(fraSearch);
     searchLay->addWidget(comboText);
 
-    fraOptions = new QGroupBox(QStringLiteral("Options"), this);
-    fraOptions->setObjectName(QStringLiteral("fraOptions"));
-    chkWholeWords = new QCheckBox(QStringLiteral("Avgränsade värden"), fraOptions);
-    chkWholeWords->setObjectName(QStringLiteral("chkWholeWords"));
-    auto *optionsLay = new QVBoxLayout(fraOptions);
-    optionsLay->addWidget(chkWholeWords);
-    optionsLay->addStretch();
-
-    fraOrigin = new QGroupBox(QStringLiteral("Starta fr.o.m"), this);
-    fraOrigin->setObjectName(QStringLiteral("fraOrigin"));
-    optOrigin[0] = new QRadioButton(QStringLiteral("&Början"), fraOrigin);
-    optOrigin[1] = new QRadioButton(QStringLiteral("&Markör"), fraOrigin);
-    auto *originLay = new QVBoxLayout(fraOrigin);
-    for (int i = 0; i < 2; ++i) {
-        optOrigin[size_t(i)]->setObjectName(QStringLiteral("optOrigin_%1").arg(i));
-        originLay->addWidget(optOrigin[size_t(i)]);
-    }
-    optOrigin[1]->setChecked(true); // OK then walks from match to match
-
-    cmdFind = new QPushButton(QStringLiteral("&OK"), this);
-    cmdFind->setObjectName(QStringLiteral("cmdFind"));
-    cmdFind->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("&Avbryt"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAutoDefault(false);
-
-    auto *buttons = new QVBoxLayout;
-    buttons->addWidget(cmdFind);
-    buttons->addWidget(cmdCancel);
-    buttons->addStretch();
-    auto *below = new QHBoxLayout;
-    below->addWidget(fraOptions, 1);
-    below->addWidget(fraOrigin, 1);
-    auto *left = new QVBoxLayout;
-    left->addWidget(fraSearch);
-    left->addLayout(below);
-    auto *top = new QHBoxLayout(this);
-    top->addLayout(left, 1);
-    top->addLayout(buttons);
+    const SearchDialogControls c = buildSearchDialog(this, QStringLiteral("cmdFind"));
+    fraOptions = c.fraOptions;
+    chkWholeWords = c.chkWholeWords;
+    fraOrigin = c.fraOrigin;
+    optOrigin = c.optOrigin;
+    cmdFind = c.ok;
+    cmdCancel = c.cancel;
+    c.left->insertWidget(0, fraSearch);
 
     connect(comboText, &QComboBox::editTextChanged, this, [this] { comboText_Change(); });
     connect(comboText, &QComboBox::activated, this, [this] { comboText_Change(); });

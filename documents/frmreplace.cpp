@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -23,16 +22,6 @@ QPointer<frmReplace> &theDialog()
 {
     static QPointer<frmReplace> dlg;
     return dlg;
-}
-
-QComboBox *historyBox(QWidget *parent, const char *name)
-{
-    auto *box = new QComboBox(parent);
-    box->setObjectName(QLatin1String(name));
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert); // the history is kept by OK
-    box->setMinimumContentsLength(28);
-    return box;
 }
 }
 
@@ -54,57 +43,27 @@ frmReplace::frmReplace(QWidget *parent) : QDialog(parent)
 
     Label1 = new QLabel(QStringLiteral("&Sök"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    comboText = historyBox(this, "comboText");
+    comboText = newHistoryCombo(this, QStringLiteral("comboText"));
     Label1->setBuddy(comboText);
     Label2 = new QLabel(QStringLiteral("&Ersätt med"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    comboNewText = historyBox(this, "comboNewText");
+    comboNewText = newHistoryCombo(this, QStringLiteral("comboNewText"));
     Label2->setBuddy(comboNewText);
 
-    fraOptions = new QGroupBox(QStringLiteral("Options"), this);
-    fraOptions->setObjectName(QStringLiteral("fraOptions"));
-    chkWholeWords = new QCheckBox(QStringLiteral("Avgränsade värden"), fraOptions);
-    chkWholeWords->setObjectName(QStringLiteral("chkWholeWords"));
-    auto *optionsLay = new QVBoxLayout(fraOptions);
-    optionsLay->addWidget(chkWholeWords);
-    optionsLay->addStretch();
-
-    fraOrigin = new QGroupBox(QStringLiteral("Starta fr.o.m"), this);
-    fraOrigin->setObjectName(QStringLiteral("fraOrigin"));
-    optOrigin[0] = new QRadioButton(QStringLiteral("&Början"), fraOrigin);
-    optOrigin[1] = new QRadioButton(QStringLiteral("&Markör"), fraOrigin);
-    auto *originLay = new QVBoxLayout(fraOrigin);
-    for (int i = 0; i < 2; ++i) {
-        optOrigin[size_t(i)]->setObjectName(QStringLiteral("optOrigin_%1").arg(i));
-        originLay->addWidget(optOrigin[size_t(i)]);
-    }
-    optOrigin[1]->setChecked(true);
-
-    cmdOk = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOk->setObjectName(QStringLiteral("cmdOk"));
-    cmdOk->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("&Avbryt"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAutoDefault(false);
+    const SearchDialogControls c = buildSearchDialog(this, QStringLiteral("cmdOk"));
+    fraOptions = c.fraOptions;
+    chkWholeWords = c.chkWholeWords;
+    fraOrigin = c.fraOrigin;
+    optOrigin = c.optOrigin;
+    cmdOk = c.ok;
+    cmdCancel = c.cancel;
 
     auto *texts = new QGridLayout;
     texts->addWidget(Label1, 0, 0);
     texts->addWidget(comboText, 0, 1);
     texts->addWidget(Label2, 1, 0);
     texts->addWidget(comboNewText, 1, 1);
-    auto *below = new QHBoxLayout;
-    below->addWidget(fraOptions, 1);
-    below->addWidget(fraOrigin, 1);
-    auto *left = new QVBoxLayout;
-    left->addLayout(texts);
-    left->addLayout(below);
-    auto *buttons = new QVBoxLayout;
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(cmdCancel);
-    buttons->addStretch();
-    auto *top = new QHBoxLayout(this);
-    top->addLayout(left, 1);
-    top->addLayout(buttons);
+    c.left->insertLayout(0, texts);
 
     connect(comboText, &QComboBox::editTextChanged, this, [this] { comboText_Change(); });
     connect(comboText, &QComboBox::activated, this, [this] { comboText_Change(); });

@@ -441,46 +441,45 @@ void frmMain::mnuEditUndo_Click()
         d->txtText->setAction(6);
 }
 
-void frmMain::mnuEditCut_Click()
+namespace {
+
+// A clipboard command of the Edit menu: editor action `action` on the active
+// document when `possible` allows it, else a message why it cannot be done.
+void clipboardCommand(frmMain *w, const char *name, int action, bool (*possible)(frmDocument *),
+                      const QString &message, const QString &title)
 {
-    RkGuard("mnuEditCut_Click()", [&] {
-        frmDocument *d = activeDocument();
+    RkGuard(name, [&] {
+        frmDocument *d = w->activeDocument();
         if (!d)
             return;
-        if (d->txtText->SelMark() != 0)
-            d->txtText->setAction(3);
+        if (possible(d))
+            d->txtText->setAction(action);
         else
-            RkMsgBox(QStringLiteral("Ingen text är markerad!"), MbButtons::Ok, MbIcon::Information,
-                     QStringLiteral("Kan ej klippa ut"), 0, this);
+            RkMsgBox(message, MbButtons::Ok, MbIcon::Information, title, 0, w);
     });
+}
+
+bool hasSelection(frmDocument *d) { return d->txtText->SelMark() != 0; }
+bool clipboardHasText(frmDocument *) { return !QApplication::clipboard()->text().isEmpty(); }
+
+}
+
+void frmMain::mnuEditCut_Click()
+{
+    clipboardCommand(this, "mnuEditCut_Click()", 3, hasSelection, QStringLiteral("Ingen text är markerad!"),
+                     QStringLiteral("Kan ej klippa ut"));
 }
 
 void frmMain::mnuEditCopy_Click()
 {
-    RkGuard("mnuEditCopy_Click()", [&] {
-        frmDocument *d = activeDocument();
-        if (!d)
-            return;
-        if (d->txtText->SelMark() != 0)
-            d->txtText->setAction(1);
-        else
-            RkMsgBox(QStringLiteral("Ingen text är markerad!"), MbButtons::Ok, MbIcon::Information,
-                     QStringLiteral("Kan ej kopiera till klippbordet"), 0, this);
-    });
+    clipboardCommand(this, "mnuEditCopy_Click()", 1, hasSelection, QStringLiteral("Ingen text är markerad!"),
+                     QStringLiteral("Kan ej kopiera till klippbordet"));
 }
 
 void frmMain::mnuEditPaste_Click()
 {
-    RkGuard("mnuEditPaste_Click()", [&] {
-        frmDocument *d = activeDocument();
-        if (!d)
-            return;
-        if (!QApplication::clipboard()->text().isEmpty())
-            d->txtText->setAction(2);
-        else
-            RkMsgBox(QStringLiteral("Klippbordet är tomt !"), MbButtons::Ok, MbIcon::Information,
-                     QStringLiteral("Kan ej klstra in"), 0, this);
-    });
+    clipboardCommand(this, "mnuEditPaste_Click()", 2, clipboardHasText, QStringLiteral("Klippbordet är tomt !"),
+                     QStringLiteral("Kan ej klstra in"));
 }
 
 void frmMain::mnuEditDelete_Click()

@@ -35,20 +35,6 @@ const QString kTextReadOnly =
 
 constexpr int kToolbarButtons = 16;
 
-// The description of whatever a plug-in threw.
-QString describeCurrentException()
-{
-    try {
-        throw;
-    } catch (const RkError &e) {
-        return e.description();
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("Okänt fel i plugin:en.");
-    }
-}
-
 // The target menu of a registration.
 struct Target {
     const char *array;  // the menu item array ("...Plugins"); element 0 is a separator
@@ -225,7 +211,7 @@ bool PluginHost::loadPluginLibrary(const QString &path, QString *error)
     try {
         root = loader.instance();
     } catch (...) {
-        return fail(QStringLiteral("fel när plugin:en skapades (%1)").arg(describeCurrentException()));
+        return fail(QStringLiteral("fel när plugin:en skapades (%1)").arg(pluginExceptionText()));
     }
     if (!root)
         return fail(QStringLiteral("kan inte skapas (%1)").arg(loader.errorString()));
@@ -264,7 +250,7 @@ bool PluginHost::addPlugin(RkPlugin *plugin, QObject *root, const QString &file,
         plugin->sethost(host);
     } catch (...) {
         failed = true;
-        why = describeCurrentException();
+        why = pluginExceptionText();
     }
     starting_ = outer;
     const auto pending = std::exchange(pendingTakeOvers_, outerPending);
@@ -407,7 +393,7 @@ void PluginHost::runPluginCommand(const QString &tag)
             throw RkError(kErrSubscript, kTextSubscript);
         p->startup(qint16(command));
     } catch (...) {
-        RkMsgBox(describeCurrentException(), MbButtons::Ok, MbIcon::None, QString(), 0, w_);
+        RkMsgBox(pluginExceptionText(), MbButtons::Ok, MbIcon::None, QString(), 0, w_);
     }
 }
 
@@ -456,7 +442,7 @@ void PluginHost::takeOver(QObject *e)
             try {
                 Q_EMIT item->triggered(item->isChecked());
             } catch (...) {
-                RkMsgBox(describeCurrentException(), MbButtons::Ok, MbIcon::None, QString(), 0, w_);
+                RkMsgBox(pluginExceptionText(), MbButtons::Ok, MbIcon::None, QString(), 0, w_);
             }
         });
     }

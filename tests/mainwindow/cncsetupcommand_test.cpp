@@ -8,6 +8,7 @@
 #include "mainwindow/commands_cncsetup.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -48,18 +49,14 @@ QStringList items(QComboBox *c)
     return out;
 }
 
-class CncSetupCommandTest : public ::testing::Test {
+class CncSetupCommandTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
+    CncSetupCommandTest() { settleRounds = 0; }
 
+    // The settings file is each test's own (settings()).
     void SetUp() override
     {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
+        hookErrors();
         cncSetupHooks().systemPorts = [] { return QStringList(); };
         env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\nCodeColor1=255\r\n");
         env.write("LATHE.cfg", "[Settings]\r\nFileExtension=*.MPF\r\n");
@@ -68,8 +65,7 @@ protected:
     void TearDown() override
     {
         cncSetupHooks() = CncSetupHooks();
-        setErrorBoxHook({});
-        EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
+        MainWindowFixture::TearDown();
     }
     void settings(const char *setup)
     {

@@ -8,6 +8,7 @@
 #include "mainwindow/commands_editsetup.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -23,30 +24,20 @@ using namespace lumrik;
 
 namespace {
 
-class EditSetupCommandTest : public ::testing::Test {
+class EditSetupCommandTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
     bool paper = gKollegieBlock;
 
-    void SetUp() override
+    EditSetupCommandTest()
     {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
-        env.write("lumrik32.INI", "[Settings]\r\nFirstStart=False\r\nKollegieBlock=False\r\n");
-        gbNotSwedish = false;
-        RkLoadIniSettings();
-        setBuiltInWords();
+        settingsIni = "[Settings]\r\nFirstStart=False\r\nKollegieBlock=False\r\n";
+        machineCfg.clear();
+        settleRounds = 1;
     }
     void TearDown() override
     {
-        QCoreApplication::processEvents();
-        setErrorBoxHook({});
+        MainWindowFixture::TearDown();
         gKollegieBlock = paper;
-        EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
     }
 
     // Runs `inside` on the dialog once it is shown modally, then presses `button`.

@@ -12,6 +12,7 @@
 #include "mainwindow/commands_find.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -31,33 +32,18 @@ using namespace lumrik;
 
 namespace {
 
-class FindCommandsTest : public ::testing::Test {
+class FindCommandsTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
-
     void SetUp() override
     {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
-        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n");
-        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
-        gbNotSwedish = false;
-        RkLoadIniSettings();
-        setBuiltInWords();
+        MainWindowFixture::SetUp();
         gSearchTarget.clear();
     }
     void TearDown() override
     {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
+        MainWindowFixture::TearDown();
         frmDocument::setReplaceConfirm({});
-        setErrorBoxHook({});
         gSearchTarget.clear();
-        EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
     }
     frmDocument *open(frmMain &w, const QString &name, const QByteArray &text)
     {

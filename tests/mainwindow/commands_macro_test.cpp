@@ -10,6 +10,7 @@
 #include "mainwindow/commands_macro.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -60,36 +61,23 @@ struct MacronAnswer {
 
 void cancel(frmMacron *m) { m->cmdAbort->click(); }
 
-class MacroCommandTest : public ::testing::Test {
+class MacroCommandTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
-
+    MacroCommandTest()
+    {
+        settingsIni += "[MACRO]\r\n1_NAMN=&Fanuc\r\n1_PATH=Fanuc\r\n2_NAMN=Borta\r\n2_PATH=Saknas\r\n";
+        settleDeletes = true;
+    }
     void SetUp() override
     {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
-        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n"
-                                  "[MACRO]\r\n1_NAMN=&Fanuc\r\n1_PATH=Fanuc\r\n2_NAMN=Borta\r\n2_PATH=Saknas\r\n");
-        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
-        gbNotSwedish = false;
         gsMacroPath = {};
-        RkLoadIniSettings();
-        setBuiltInWords();
+        MainWindowFixture::SetUp();
         QGuiApplication::clipboard()->setText("kvar");
     }
     void TearDown() override
     {
-        for (int i = 0; i < 3; ++i) {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QCoreApplication::processEvents();
-        }
-        setErrorBoxHook({});
+        MainWindowFixture::TearDown();
         gsMacroPath = {};
-        EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
     }
     void prepare(frmMain &w)
     {

@@ -10,6 +10,7 @@
 #include "mainwindow/frmabout.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -46,28 +47,18 @@ public Q_SLOTS:
     void open(const QUrl &url) { urls << url; }
 };
 
-class ExternalProgramsTest : public ::testing::Test {
+class ExternalProgramsTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
     QString savedKalmero = gsKalmeroPath, savedInfo = gsProgramInfoPath;
 
-    void SetUp() override
+    ExternalProgramsTest()
     {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
-        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n");
-        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
-        gbNotSwedish = false;
-        RkLoadIniSettings();
-        setBuiltInWords();
+        settleRounds = 0;
+        errorsAllowed = true;
     }
     void TearDown() override
     {
-        setErrorBoxHook({});
+        MainWindowFixture::TearDown();
         gsKalmeroPath = savedKalmero;
         gsProgramInfoPath = savedInfo;
     }

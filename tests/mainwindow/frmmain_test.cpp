@@ -9,6 +9,7 @@
 #include "documents/saving.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -40,36 +41,29 @@ void settle()
     }
 }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
     QString savePath; // what the Save As dialog answers
 
+    MainWindowTest()
+    {
+        settingsIni = "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nDefaultTile=0\r\n";
+        machineCfg = "[Settings]\r\nFileExtension=*.NC\r\nCodeText1=G\r\n";
+        settleDeletes = true;
+    }
     void SetUp() override
     {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
         setSaveDialogHook([this](QWidget *, const QString &, const QString &, const QString &, const QString &) {
             return savePath;
         });
-        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nDefaultTile=0\r\n");
-        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\nCodeText1=G\r\n");
         env.write("lathe.CFG", "[Settings]\r\nFileExtension=*.MPF\r\n");
-        gbNotSwedish = false;
-        RkLoadIniSettings();
-        setBuiltInWords();
+        MainWindowFixture::SetUp();
     }
     void TearDown() override
     {
-        settle();
-        setErrorBoxHook({});
+        MainWindowFixture::TearDown();
         setSaveDialogHook({});
         fileSelectorHooks() = {};
-        EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
     }
     // Chooses `path` in File > Open, with `machine` picked in the selector.
     void chooseInSelector(const QString &path, const QString &machine)
@@ -81,7 +75,6 @@ protected:
             m = machine;
         };
     }
-    static bool enabled(frmMain &w, const char *name) { return w.menuAction(name)->isEnabled(); }
 };
 
 TEST_F(MainWindowTest, MenusToolbarsAndSelectorAtLoad)

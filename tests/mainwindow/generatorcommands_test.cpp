@@ -12,6 +12,7 @@
 #include "mainwindow/commands_generators.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -29,31 +30,8 @@ using namespace lumrik;
 
 namespace {
 
-class GeneratorCommandsTest : public ::testing::Test {
+class GeneratorCommandsTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
-
-    void SetUp() override
-    {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
-        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n");
-        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
-        gbNotSwedish = false;
-        RkLoadIniSettings();
-        setBuiltInWords();
-    }
-    void TearDown() override
-    {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-        setErrorBoxHook({});
-        EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
-    }
     QString helixFile() const { return env.tmpPath() + "/helix.tmp"; }
 
     // Answers the helix dialog once it is shown: the internal example, then

@@ -7,6 +7,7 @@
 #include "documents/frmdocument.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -19,38 +20,18 @@ using namespace lumrik;
 
 namespace {
 
-class NcCommandsTest : public ::testing::Test {
+class NcCommandsTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
-
-    void SetUp() override
-    {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
-        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n");
-        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
-        gbNotSwedish = false;
-        RkLoadIniSettings();
-        setBuiltInWords();
-    }
     void TearDown() override
     {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-        setErrorBoxHook({});
+        MainWindowFixture::TearDown();
         gKollegieBlock = false;
-        EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
     }
     frmDocument *open(frmMain &w, const QByteArray &text)
     {
         const QString path = env.write("ncprog/P1.NC", text);
         return w.openDocument(path, "MILL");
     }
-    static bool enabled(frmMain &w, const char *name) { return w.menuAction(name)->isEnabled(); }
 };
 
 }

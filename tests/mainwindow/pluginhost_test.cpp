@@ -13,6 +13,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindow/pluginhost.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -48,34 +49,22 @@ public:
     void setup() override {}
 };
 
-class PluginHostTest : public ::testing::Test {
+class PluginHostTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
     int chooserCalls = 0;
 
+    PluginHostTest() { errorsAllowed = true; }
     void SetUp() override
     {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
-        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n");
-        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
-        gbNotSwedish = false;
-        RkLoadIniSettings();
-        setBuiltInWords();
+        MainWindowFixture::SetUp();
         // The built-in File > Open would show the file selector: count instead.
         fileSelectorHooks().choose = [this](QWidget *, const QString &, const QString &, QString &, QString &,
                                             QString &) { ++chooserCalls; };
     }
     void TearDown() override
     {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
+        MainWindowFixture::TearDown();
         fileSelectorHooks().choose = nullptr;
-        setErrorBoxHook({});
     }
     // Puts a built plug-in library into the plug-ins folder under `name`.
     void addLibrary(const char *built, const QString &name)

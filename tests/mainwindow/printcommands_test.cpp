@@ -8,6 +8,7 @@
 #include "mainwindow/commands_print.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -24,40 +25,27 @@ using namespace lumrik;
 
 namespace {
 
-class PrintCommandsTest : public ::testing::Test {
+class PrintCommandsTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
     QTemporaryDir out;
     QStringList printed;
 
+    PrintCommandsTest() { errorsAllowed = true; }
     void SetUp() override
     {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
+        MainWindowFixture::SetUp();
         setPrinterDialogHook([this](QPrinter &printer, QWidget *) {
             printed << out.filePath(QStringLiteral("p%1.pdf").arg(printed.size() + 1));
             printer.setOutputFileName(printed.back());
             return true;
         });
-        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n");
-        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
-        gbNotSwedish = false;
-        RkLoadIniSettings();
-        setBuiltInWords();
     }
     void TearDown() override
     {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
+        MainWindowFixture::TearDown();
         setPrinterDialogHook({});
-        setErrorBoxHook({});
         RkLoadIniSettings();
     }
-    static bool enabled(frmMain &w, const char *name) { return w.menuAction(name)->isEnabled(); }
 };
 
 }

@@ -9,6 +9,7 @@
 #include "mainwindow/commands_shell.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "mainwindowfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -28,29 +29,10 @@ using namespace lumrik;
 
 namespace {
 
-class ShellTest : public ::testing::Test {
+class ShellTest : public test::MainWindowFixture {
 protected:
-    test::TempEnv env;
-    test::MsgBoxRecorder boxes;
-    std::vector<QString> errors;
+    ShellTest() { settleRounds = 0; }
 
-    void SetUp() override
-    {
-        setErrorBoxHook([this](const QString &t) {
-            errors.push_back(t);
-            return true;
-        });
-        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\n");
-        env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
-        gbNotSwedish = false;
-        RkLoadIniSettings();
-        setBuiltInWords();
-    }
-    void TearDown() override
-    {
-        setErrorBoxHook({});
-        EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
-    }
     // A document of `lines` lines, shown in a window of a few lines' height.
     frmDocument *longDocument(frmMain &w, int lines)
     {
