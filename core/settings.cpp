@@ -55,11 +55,13 @@ std::optional<bool> toTruth(const QString &text)
 }
 
 namespace {
+// Reads the main settings file once; every key of the table comes from that copy.
 struct Loader {
     QString section = QStringLiteral("Settings");
-    QString file;
+    IniFile ini;
 
-    QString raw(const QString &key, const QString &def) { return GetIniSetting(section, key, def, file); }
+    Loader() { ini.load(mainSettingsFile()); }
+    QString raw(const QString &key, const QString &def) const { return ini.value(section, key, def); }
     void text(const QString &key, const QString &def, QString &target) { target = raw(key, def); }
     void expand(const QString &key, const QString &def, QString &target)
     {

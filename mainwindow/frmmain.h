@@ -190,6 +190,8 @@ private:
     void updateCommandEnabled(QAction *action);
     void setMruCaption(int index, const QString &path);
     void setFileFormat(const QString &path);
+    // The command line and the hand-over: one path, quotes removed, the selector's machine.
+    void openOutsidePath(const char *proc, const QString &commandLine);
     SelectionInputs selectionInputs();
     bool closeDocumentsPass();     // true when no document is left
     bool closeSubWindow(QMdiSubWindow *w);

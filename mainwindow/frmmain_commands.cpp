@@ -229,21 +229,9 @@ static QString withoutQuotes(QString s)
     return s;
 }
 
-void frmMain::openCommandLine(const QString &commandLine)
+void frmMain::openOutsidePath(const char *proc, const QString &commandLine)
 {
-    RkGuard("MDIForm_Load()", [&] {
-        const QString path = withoutQuotes(commandLine);
-        if (path.isEmpty())
-            return;
-        setFileFormat(path);
-        const auto &hooks = fileSelectorHooks();
-        openDocument(path, hooks.machine ? hooks.machine() : QString());
-    });
-}
-
-void frmMain::openHandedOver(const QString &commandLine)
-{
-    RkGuard("iSuperClass_After()", [&] {
+    RkGuard(proc, [&] {
         const QString path = withoutQuotes(commandLine);
         if (path.isEmpty())
             return;
@@ -253,6 +241,10 @@ void frmMain::openHandedOver(const QString &commandLine)
         openDocument(path, hooks.machine ? hooks.machine() : QString());
     });
 }
+
+void frmMain::openCommandLine(const QString &commandLine) { openOutsidePath("MDIForm_Load()", commandLine); }
+
+void frmMain::openHandedOver(const QString &commandLine) { openOutsidePath("iSuperClass_After()", commandLine); }
 
 void frmMain::dropFiles(const QStringList &files)
 {
