@@ -127,8 +127,8 @@ frmBult::frmBult(QWidget *parent) : QDialog(parent)
 
 int frmBult::OnlyNumbers(int iKey)
 {
-    // "," as well as ".": the computation reads both as the decimal point.
-    if (iKey == 8 || (iKey > 0 && iKey < 128 && QStringLiteral("+-.,0123456789").contains(QChar(iKey))))
+    // "." is the decimal point; "," is refused with the beep.
+    if (iKey == 8 || (iKey > 0 && iKey < 128 && QStringLiteral("+-.0123456789").contains(QChar(iKey))))
         return iKey;
     RkBeep();
     return 0;
