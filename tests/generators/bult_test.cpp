@@ -214,12 +214,13 @@ TEST_F(FrmBultTest, FailedComputationKeepsThePreviousResult)
 TEST_F(FrmBultTest, KeyFilterOfTheNumberBoxes)
 {
     frmBult dlg;
-    // Letters and "," are refused; "." is the decimal point.
+    // Letters are refused; "," stays, so "12,5" is not taken as 125.
     type(dlg.txtRadie, "1a2,5");
-    EXPECT_EQ(dlg.txtRadie->text(), "125");
-    EXPECT_EQ(frmBult::OnlyNumbers(','), 0);
-    EXPECT_EQ(frmBult::OnlyNumbers('.'), '.');
-    EXPECT_EQ(frmBult::OnlyNumbers('-'), '-');
+    EXPECT_EQ(dlg.txtRadie->text(), "12,5");
+    dlg.txtCentrumX->setText("0");
+    dlg.txtAntal->setText("1");
+    dlg.cmdDoIt_Click();
+    EXPECT_EQ(dlg.resultText(), "X12.5 Y0.\r\n");
     type(dlg.txtMellanVinkel, "30 grader");
     EXPECT_EQ(dlg.txtMellanVinkel->text(), "30 grader"); // no filter there; the computation names it
 }
