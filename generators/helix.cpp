@@ -220,7 +220,7 @@ QString CheckHelixInput(const HelixFields &f, HelixData &d)
             return msg;
 
         // An empty field reads 0 (a thread at the origin); text that is no
-        // number would otherwise go into the program as 0 or as a part of it.
+        // number would otherwise go into the program as 0, or as its leading digits.
         const std::pair<const QString *, const char *> fields[] = {
             {&f.gx, "Gängans centrum - X"}, {&f.gy, "Gängans centrum - Y"}, {&f.gdiam, "Gängans diameter"},
             {&f.gs, "Gängstigning"},        {&f.safeZ, "Säkerhetsavstånd - Z"}, {&f.endZ, "Gängans slut i Z"},
