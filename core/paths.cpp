@@ -276,11 +276,19 @@ QString exeDrive()
 
 QString ExpandExePath(QString &path)
 {
-    if (path.contains("[exedir]"))
+    bool expanded = false;
+    if (path.contains("[exedir]")) {
         path.replace("[exedir]", gsDataPath);
-    if (path.contains("[exedrive]"))
+        expanded = true;
+    }
+    if (path.contains("[exedrive]")) {
         path.replace("[exedrive]", exeDrive());
-    path = RkNativePath(path);
+        expanded = true;
+    }
+    // A path with a token is a folder of this computer: it takes this
+    // computer's separators. Any other text stays exactly as stored.
+    if (expanded)
+        path = RkNativePath(path);
     return path;
 }
 
@@ -300,7 +308,8 @@ static bool collapsePrefix(QString &path, const QString &prefix, const QString &
         if (next != '/' && next != '\\' && !prefix.endsWith('/') && !prefix.endsWith('\\'))
             return false;
     }
-    path = token + path.mid(prefix.size());
+    // The stored form: the token, then the rest with "\" between folders.
+    path = token + path.mid(prefix.size()).replace('/', '\\');
     return true;
 }
 
@@ -310,9 +319,7 @@ QString CollapseExePath(QString &path)
     while (dataPath.size() > 1 && dataPath.endsWith('/'))
         dataPath.chop(1);
     QString native = RkNativePath(path);
-    if (!collapsePrefix(native, dataPath, "[exedir]"))
-        collapsePrefix(native, exeDrive(), "[exedrive]");
-    if (native.startsWith('['))
+    if (collapsePrefix(native, dataPath, "[exedir]") || collapsePrefix(native, exeDrive(), "[exedrive]"))
         path = native;
     return path;
 }

@@ -40,6 +40,11 @@ QString GetDrivePart(const QString &path);
 bool IsDirectory(const QString &path);
 
 // "[exedir]" is the program folder, "[exedrive]" the user's home folder.
+// Expanding replaces the tokens (case-sensitive); a text that held a token
+// comes back with this computer's separators, any other text unchanged.
+// Collapsing puts a token in place of the program folder or the home folder
+// and gives the stored form, "\" between folders ("[exedir]\ncprog\"); a
+// path outside both comes back unchanged.
 QString ExpandExePath(QString &path);
 QString ExpandExePath(const QString &path);
 QString CollapseExePath(QString &path);

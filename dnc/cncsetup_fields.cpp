@@ -237,6 +237,10 @@ QString newMachineNameProblem(const QString &name)
         return QStringLiteral("Namnet måste ha minst två tecken.");
     if (name.size() > 30)
         return QStringLiteral("Namnet får ha högst 30 tecken.");
+    // A leading "." (say "..") makes a hidden file here ("...CFG") and no
+    // valid file name on other systems.
+    if (name.startsWith('.'))
+        return QStringLiteral("Namnet får inte börja med en punkt.");
     static const QString bad = QStringLiteral(":\\/*?\"<>|");
     for (QChar c : name)
         if (bad.contains(c) || c.unicode() < 32)

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace lumrik {
@@ -152,6 +153,16 @@ frmCncSetup::frmCncSetup(QWidget *parent, QComboBox *mainSelector) : QDialog(par
 
     connect(cmbCfgFiler, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (i >= 0)
+            cmbCfgFiler_Click();
+        // The user's choice that changed the entry is handled; the list
+        // reports it once more as chosen right after this.
+        choiceHandled_ = true;
+        QTimer::singleShot(0, this, [this] { choiceHandled_ = false; });
+    });
+    // The entry the list shows, chosen again while the fields still show
+    // another machine ("Spara?" was cancelled): that machine is chosen now.
+    connect(cmbCfgFiler, &QComboBox::activated, this, [this](int i) {
+        if (!choiceHandled_ && i >= 0 && cmbCfgFiler->currentText() != shownMachine_)
             cmbCfgFiler_Click();
     });
     connect(cmdCreateCNC, &QPushButton::clicked, this, &frmCncSetup::cmdCreateCNC_Click);
@@ -464,12 +475,11 @@ void frmCncSetup::cmbCfgFiler_Click()
         if (cmbCfgFiler->currentIndex() < 0)
             return;
         const QString chosen = cmbCfgFiler->currentText();
-        if (!shownMachine_.isEmpty() && isChanged() && !askToSave()) {
-            // The list goes back to the machine whose values the fields show.
-            const QSignalBlocker block(cmbCfgFiler);
-            cmbCfgFiler->setCurrentIndex(cmbCfgFiler->findText(shownMachine_));
+        // Cancelled (or not stored): the fields keep the values of the
+        // machine shown, and "&Verkställ" stores them into that machine's
+        // file; the list keeps the entry just chosen.
+        if (!shownMachine_.isEmpty() && isChanged() && !askToSave())
             return;
-        }
         loadMachine(chosen);
     });
 }
@@ -488,9 +498,14 @@ bool frmCncSetup::askToSave()
 
 void frmCncSetup::loadMachine(const QString &machine)
 {
-    QStringList problems;
+    // A value that cannot be shown: the warning, and loading goes on with the
+    // next value; the field keeps what it showed.
     auto bad = [&](const QString &key, const QString &value, const QString &shown) {
-        problems << QStringLiteral("%1 = \"%2\"  (visas som \"%3\")").arg(key, value, shown);
+        RkMsgBox(QStringLiteral("En kommunikationsport som inte är installerad är vald.\r\n\n"
+                                "Ställ in porten eller anslut rätt enhet och försök igen.\r\n\r\n"
+                                "%1: %2 = \"%3\" kan inte visas. Fältet visar \"%4\".")
+                     .arg(machine, key, value, shown),
+                 MbButtons::Ok, MbIcon::Exclamation, QStringLiteral("ComPort fel !"), 0, this);
     };
 
     {
@@ -519,18 +534,18 @@ void frmCncSetup::loadMachine(const QString &machine)
                                            QStringLiteral("16777215")))
                          .value_or(16777215);
 
-    // Colours: a value that is not a number shows as the editor's text colour.
-    auto colour = [&](const QString &key) {
+    // Colours: a value that is not a number keeps the colour there was.
+    auto colour = [&](const QString &key, int &target) {
         const QString v = cfg.value(kCfgSettings, key, QString::number(gTextColor));
         if (const auto c = toInt32(v))
-            return *c;
-        bad(key, v, QString::number(gTextColor));
-        return gTextColor;
+            target = *c;
+        else
+            bad(key, v, QString::number(target));
     };
-    gCommentColor = colour(QStringLiteral("CommentColor"));
+    colour(QStringLiteral("CommentColor"), gCommentColor);
     for (int i = 0; i < 8; ++i) {
         gsCodeText[i] = cfg.CodeText(i + 1);
-        gCodeColor[i] = colour(QStringLiteral("CodeColor%1").arg(i + 1));
+        colour(QStringLiteral("CodeColor%1").arg(i + 1), gCodeColor[i]);
     }
     for (int i = 0; i < 8; ++i) {
         txtCodeText[i]->setText(gsCodeText[i]);
@@ -595,12 +610,6 @@ void frmCncSetup::loadMachine(const QString &machine)
 
     if (comboMaskiner)
         SelectComboItem(machine, comboMaskiner);
-
-    if (!problems.isEmpty())
-        RkMsgBox(QStringLiteral("Några värden i inställningen för \"%1\" kunde inte läsas:\r\n\r\n%2\r\n\r\n"
-                                "Fälten visar värdena inom parentes; de sparas när du sparar inställningen.")
-                     .arg(machine, problems.join(QStringLiteral("\r\n"))),
-                 MbButtons::Ok, MbIcon::Exclamation, QStringLiteral("Felaktig CNC-inställning"), 0, this);
 }
 
 void frmCncSetup::showCodeColour(int index)
@@ -693,6 +702,12 @@ bool frmCncSetup::cmdApply_Click()
             RkMsgBox(problem->message, MbButtons::Ok, MbIcon::Exclamation, QStringLiteral("Felaktigt värde"), 0, this);
             return false;
         }
+        // A failed write has been reported; the changes stay unsaved, and
+        // the program keeps following what is stored.
+        if (!MachineConfig(shownFile_).write(s)) {
+            cmdApply->setEnabled(true);
+            return false;
+        }
         cmdApply->setEnabled(false);
         gsRootFolder = ExpandExePath(txtDefaultPath->text().trimmed());
         gsActivePath = gsRootFolder;
@@ -701,10 +716,6 @@ bool frmCncSetup::cmdApply_Click()
         gsFileExtension = txtFileExtension->text();
         for (int i = 0; i < 8; ++i)
             gsCodeText[i] = s.CodeText[i];
-        if (!MachineConfig(shownFile_).write(s)) {
-            cmdApply->setEnabled(true);
-            return false;
-        }
         // The port number stored is now the one to keep when the list has none.
         loadedPort_ = QString::number(s.ComPort);
         return true;
@@ -743,10 +754,7 @@ void frmCncSetup::cmdQueryPorts_Click()
         QString text;
         for (const QString &p : cncSystemPorts())
             text += p + QStringLiteral("\r\n");
-        if (text.isEmpty())
-            RkMsgBox(QStringLiteral("Inga serieportar hittades i systemet."), MbButtons::Ok, MbIcon::Information,
-                     QString(), 0, this);
-        else
+        if (!text.isEmpty())
             RkMsgBox(QStringLiteral("Dessa portar hittades i systemet:\r\n") + text, MbButtons::Ok, MbIcon::Information,
                      QString(), 0, this);
     });
@@ -988,10 +996,9 @@ void frmCreateCfg::btnOk_Click()
                      MbButtons::Ok, MbIcon::None, QString(), 0, this);
             txtCfgName->setFocus();
         };
+        // A name of one character or none creates nothing.
         if (name.size() < 2) {
-            RkMsgBox(newMachineNameProblem(name), MbButtons::Ok, MbIcon::Exclamation,
-                     QStringLiteral("Skapa NY Cnc konfiguration"), 0, this);
-            txtCfgName->setFocus();
+            reject();
             return;
         }
         if (const QString why = newMachineNameProblem(name); !why.isEmpty()) {

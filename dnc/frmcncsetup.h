@@ -137,6 +137,7 @@ private:
     QString shownMachine_;
     QString shownFile_;      // its file: Apply stores there
     QString loadedPort_;     // the stored port number of the machine shown
+    bool choiceHandled_ = false; // a change of the machine list was just handled
 };
 
 // Shows the dialog modally over `owner`; returns when it has closed.

@@ -305,8 +305,10 @@ bool MachineConfig::write(const MachineSettings &s) const
             ini.setValue(section, key, v.value(key));
         if (ini.save(path))
             return true;
-        // Let the settings writer report the failure as it does for every file.
-        return SaveIniSetting(kCfgCommunication, QStringLiteral("BufSize"), s.BufSize, file_);
+        // Let the settings writer report the failure as it does for every
+        // file. Should that one key get through, the whole file is written
+        // again: a machine is stored whole or reported as not stored.
+        return SaveIniSetting(kCfgCommunication, QStringLiteral("BufSize"), s.BufSize, file_) && ini.save(path);
     });
 }
 

@@ -105,7 +105,6 @@ MacroPackage readMacroPackage(const QString &folderText)
     }
     const QFileInfoList entries =
         QDir(pkg.folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    int templates = 0;
     QSet<QString> seen;
     for (const QFileInfo &fi : entries) {
         const QString name = fi.fileName();
@@ -127,13 +126,7 @@ MacroPackage readMacroPackage(const QString &folderText)
                 return pkg;
             }
         }
-        if (fi.suffix().compare(QLatin1String("NCM"), Qt::CaseInsensitive) == 0)
-            ++templates;
         pkg.files << name;
-    }
-    if (templates == 0) {
-        pkg.problem = QStringLiteral("Paketet innehåller inga macron (*.NCM).");
-        return pkg;
     }
     pkg.status = MacroPackage::Valid;
     return pkg;
@@ -360,12 +353,10 @@ MacroImportResult RkImportMacroPackage(const QString &folderText, const MacroMen
             return res;
         }
 
+        // All ten entries in use: nothing changes, and nothing is said.
         const int d = freeMacroEntry(gsMacroPath, registeredMacroNames());
         if (d < 0) {
             res.outcome = MacroImportResult::NoFreeEntry;
-            RkMsgBox(QStringLiteral("Alla tio platser i Macro-menyn är upptagna. ") + pkg.macroCnc
-                         + QStringLiteral(" har inte importerats."),
-                     MbButtons::Ok, MbIcon::Exclamation, {}, 0, owner);
             return res;
         }
         res.entry = d;
@@ -388,7 +379,8 @@ MacroImportResult RkImportMacroPackage(const QString &folderText, const MacroMen
             res.outcome = MacroImportResult::Failed;
             return res;
         }
-        if (!writeMacroEntry(d, pkg.macroCnc, pkg.relativePath)) {
+        // Stored in the form every installation reads: "\" between folders.
+        if (!writeMacroEntry(d, pkg.macroCnc, QString(pkg.relativePath).replace(u'/', u'\\'))) {
             copy.rollback();
             res.outcome = MacroImportResult::Failed;
             RkBeep();

@@ -40,9 +40,9 @@ struct MacroPackage {
 // Reads and checks a package. `folderText` is the folder as the user typed it
 // (blanks around it ignored, with or without a trailing separator). A package
 // is valid when "MACROCNC" has at least two characters, "MACROPATH" names a
-// folder inside the program folder (not the program folder itself), the
-// folder holds at least one ".NCM" template, every file of it can be read,
-// and no file name stands for a folder in the target.
+// folder inside the program folder (not the program folder itself), every
+// file of the package folder can be read, and no file name stands for a
+// folder in the target.
 MacroPackage readMacroPackage(const QString &folderText);
 
 // The first free macro entry (0..9): one whose folder is empty (blanks

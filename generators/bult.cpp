@@ -49,22 +49,29 @@ BultResult ComputeBult(const BultFields &f)
                    {&f.between, "Vinkel mellan hål"}};
     const int used = f.arc ? 6 : 5; // the angle between holes is hidden on a full circle
     for (int i = 0; i < used; ++i) {
+        // An empty box reads 0: a pattern at the origin, from angle 0.
         const QString t = boxes[i].text->trimmed();
-        const QString label = QString::fromUtf8(boxes[i].label);
         if (t.isEmpty())
-            return fail(QStringLiteral("%1 saknas").arg(label));
+            continue;
         const auto v = readFieldNumber(t);
         if (!v)
-            return fail(QStringLiteral("%1: \"%2\" är inget giltigt tal").arg(label, t));
+            return fail(QStringLiteral("%1: \"%2\" är inget giltigt tal").arg(QString::fromUtf8(boxes[i].label), t));
         boxes[i].value = *v;
     }
     const double cx = boxes[0].value, cy = boxes[1].value, r = boxes[2].value, a0 = boxes[3].value;
     const double between = boxes[5].value;
     const long long n = roundHoles(boxes[4].value);
-    if (r <= 0)
-        return fail(QStringLiteral("Radien måste vara större än 0"));
-    if (n < 1 || n > 32767)
-        return fail(QStringLiteral("Antal hål måste vara mellan 1 och 32767"));
+    // A full circle needs at least one hole to divide it; a negative number,
+    // or none on an arc, gives no lines.
+    if (n < -32768 || n > 32767 || (!f.arc && n == 0))
+        return fail(RkText(513, QStringLiteral("Antal hål måste vara mellan 1 och 32767")));
+    if (n <= 0) {
+        res.ok = true;
+        return res;
+    }
+    // Every hole would lie on the same spot.
+    if (r == 0)
+        return fail(QStringLiteral("Radien får inte vara 0"));
     if (f.arc && n > 1 && between == 0)
         return fail(QStringLiteral("Vinkel mellan hål får inte vara 0"));
     try {

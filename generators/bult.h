@@ -29,10 +29,12 @@ QString BultLines(double cx, double cy, double r, double a0Deg, int n, bool arc,
 // neighbour (2.5 -> 2, 3.5 -> 4).
 long long roundHoles(double value);
 
-// Reads and checks the boxes, then computes. Every box in use must hold a
-// number ("," or "." as the decimal point), the radius must be positive, the
-// number of holes 1 to 32767, and on an arc with more than one hole the angle
-// between holes must not be 0.
+// Reads and checks the boxes, then computes. An empty box reads 0; any other
+// text must be a number ("," or "." as the decimal point). The number of
+// holes must fit -32768 to 32767, and a full circle needs at least one; a
+// negative number, or 0 on an arc, gives an empty result. The radius must not
+// be 0, nor, on an arc with more than one hole, the angle between holes:
+// every hole would lie on the same spot.
 BultResult ComputeBult(const BultFields &fields);
 
 }

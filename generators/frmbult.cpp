@@ -128,6 +128,8 @@ frmBult::frmBult(QWidget *parent) : QDialog(parent)
 int frmBult::OnlyNumbers(int iKey)
 {
     // "," as well as ".": the computation reads both as the decimal point.
+    // Refused, a "," typed in "12,5" would leave 125 in the box, and a beep
+    // goes unheard beside the machines.
     if (iKey == 8 || (iKey > 0 && iKey < 128 && QStringLiteral("+-.,0123456789").contains(QChar(iKey))))
         return iKey;
     RkBeep();

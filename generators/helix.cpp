@@ -18,6 +18,12 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
+// The smallest radius of an arc of the program (the messages name it and
+// twice it): from it on, the 45-degree entry and exit arcs move more than one
+// thousandth in Y and keep centre words other than 0, whatever the rounding
+// to three decimals.
+constexpr double kMinArcRadius = 0.002;
+
 // The label, then blanks up to the start of the next 14-column print zone,
 // then ")". A label that ends on a zone boundary gets the whole next zone, so
 // the ")" never touches the value.
@@ -213,23 +219,28 @@ QString CheckHelixInput(const HelixFields &f, HelixData &d)
         if (!msg.isEmpty())
             return msg;
 
-        // Text that is no number would otherwise go into the program as 0.
+        // An empty field reads 0 (a thread at the origin); text that is no
+        // number would otherwise go into the program as 0, or as its leading digits.
         const std::pair<const QString *, const char *> fields[] = {
             {&f.gx, "Gängans centrum - X"}, {&f.gy, "Gängans centrum - Y"}, {&f.gdiam, "Gängans diameter"},
             {&f.gs, "Gängstigning"},        {&f.safeZ, "Säkerhetsavstånd - Z"}, {&f.endZ, "Gängans slut i Z"},
             {&f.inR, "Ingångsradie"}};
-        for (const auto &[text, label] : fields) {
-            if (text->trimmed().isEmpty())
-                return QStringLiteral("%1 saknas").arg(QString::fromUtf8(label));
-            if (!readFieldNumber(*text))
+        for (const auto &[text, label] : fields)
+            if (!text->trimmed().isEmpty() && !readFieldNumber(*text))
                 return QStringLiteral("%1: \"%2\" är inget giltigt tal").arg(QString::fromUtf8(label), text->trimmed());
-        }
         if (!isWholeNumber(d.compNo))
             return QStringLiteral("Kompenseringsnumret måste vara ett heltal (\"%1\")").arg(d.compNo);
         if (d.R < 0)
             return QStringLiteral("Gängans diameter måste vara större än 0");
         if (d.r < 0)
             return QStringLiteral("Ingångsradien måste vara större än 0");
+        // An arc smaller than this would be written with its centre words
+        // rounded to I0. J0., or with its start and end on the same point: a
+        // control refuses it, or cuts a full circle.
+        if (d.R < kMinArcRadius)
+            return QStringLiteral("Gängans diameter måste vara minst 0.004");
+        if (d.r < kMinArcRadius)
+            return QStringLiteral("Ingångsradien måste vara minst 0.002");
         if (d.P < 0)
             return QStringLiteral("Gängstigningen måste vara större än 0");
         // Every value of both forms must fit the number format.

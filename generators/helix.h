@@ -61,9 +61,11 @@ double helixZ2(const HelixData &d);
 // program, otherwise the one message to show. The classic tests come first
 // (the last failing one gives the message): internal thread with an entry
 // radius not smaller than the thread radius, no diameter, no entry radius, no
-// pitch, no compensation number. When they all pass, every field must hold a
-// number, the sizes must be positive, the safe Z must not lie below the start
-// of the path and every value must fit the NC number format.
+// pitch, no compensation number. When they all pass, every field must be
+// empty (it reads 0) or hold a number, the sizes must be positive, the thread
+// radius and the entry radius at least 0.002 (a smaller arc would be written
+// as I0. J0. or start and end on one point), the safe Z must not lie below
+// the start of the path and every value must fit the NC number format.
 QString CheckHelixInput(const HelixFields &fields, HelixData &data);
 
 // The program header (from "%" to the first "G0 Z" line), CR LF lines.

@@ -953,7 +953,7 @@ bool frmMain::MDIForm_Unload()
     return RkGuard("MDIForm_Unload()", [&] {
         savePlacement();
         SaveIniSetting("Settings", "LastCnc", gActiveCfg);
-        SaveIniSetting("Settings", "CurrentPath", gsActivePath);
+        SaveIniSetting("Settings", "CurrentPath", CollapseExePath(QString(gsActivePath)));
         SaveIniSetting("Settings", "FirstStart", "False");
         saveMruList(mruList());
         HelpQuit();

@@ -14,24 +14,33 @@ TEST(PathTokens, ExpandIsCaseSensitiveAndReplacesEveryToken)
     TempEnv env;
     EXPECT_EQ(ExpandExePath("[exedir]\\Macron"), gsDataPath + "/Macron");
     EXPECT_EQ(ExpandExePath("[exedrive]\\ncprog\\"), QDir::homePath() + "/ncprog/");
-    EXPECT_EQ(ExpandExePath("[EXEDIR]\\x"), "[EXEDIR]/x");
+    // Text without a token stays exactly as stored.
+    EXPECT_EQ(ExpandExePath("[EXEDIR]\\x"), "[EXEDIR]\\x");
+    EXPECT_EQ(ExpandExePath("Fanuc\\6M"), "Fanuc\\6M");
+    EXPECT_EQ(ExpandExePath("C:\\NC\\"), "C:\\NC\\");
     EXPECT_EQ(ExpandExePath("[exedir]|[exedir]"), gsDataPath + "|" + gsDataPath);
     QString byRef = "[exedir]";
     ExpandExePath(byRef);
     EXPECT_EQ(byRef, gsDataPath);
 }
 
-TEST(PathTokens, CollapseKeepsCaseAndStopsAtSeparators)
+TEST(PathTokens, CollapseGivesTheStoredFormAndStopsAtSeparators)
 {
     TempEnv env;
     QString byRef = gsDataPath;
     EXPECT_EQ(CollapseExePath(byRef), "[exedir]");
     EXPECT_EQ(byRef, "[exedir]");
-    EXPECT_EQ(CollapseExePath(gsDataPath + "/NC/Prog1"), "[exedir]/NC/Prog1");
+    // Stored with "\" between folders, as every installation reads it.
+    EXPECT_EQ(CollapseExePath(gsDataPath + "/NC/Prog1"), "[exedir]\\NC\\Prog1");
+    EXPECT_EQ(CollapseExePath(gsDataPath + "/ncprog/"), "[exedir]\\ncprog\\");
     EXPECT_FALSE(CollapseExePath(gsDataPath + "X/NC").startsWith("[exedir]"));
-    EXPECT_EQ(CollapseExePath(QDir::homePath() + "/NcProg"), "[exedrive]/NcProg");
+    EXPECT_EQ(CollapseExePath(QDir::homePath() + "/NcProg"), "[exedrive]\\NcProg");
     EXPECT_EQ(CollapseExePath("/opt/Other"), "/opt/Other");
+    EXPECT_EQ(CollapseExePath("[exedir]\\x\\"), "[exedir]\\x\\");
+    // The stored form expands to a folder of this computer, and back.
+    EXPECT_EQ(ExpandExePath("[exedir]\\ncprog\\"), gsDataPath + "/ncprog/");
     EXPECT_EQ(ExpandExePath(CollapseExePath(gsDataPath + "/Sub/Dir")), gsDataPath + "/Sub/Dir");
+    EXPECT_EQ(CollapseExePath(ExpandExePath("[exedir]\\ncprog\\")), "[exedir]\\ncprog\\");
 }
 
 TEST(PathParts, WindowsStyleAndNativePaths)

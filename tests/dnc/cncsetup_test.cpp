@@ -240,7 +240,8 @@ TEST_F(CncSetupTest, ApplyWritesEveryKeyInOrderAndKeepsOtherSections)
     EXPECT_TRUE(cfg.LoopSend());
     EXPECT_EQ(cfg.CodeText(2), "M6");
     EXPECT_EQ(cfg.CodeColor(2), 255);
-    EXPECT_EQ(cfg.DefaultPath(), "[exedir]/program");
+    // The folder is stored with its token, in the form every installation reads.
+    EXPECT_EQ(cfg.DefaultPath(), "[exedir]\\program");
     EXPECT_EQ(cfg.DefaultCncPath(), "/nc/root/");
     EXPECT_EQ(GetIniSetting("OmNum", "Incr", "", file), "5");
     // The program follows the stored values.
@@ -271,45 +272,109 @@ TEST_F(CncSetupTest, ChoosingAnotherMachineAsksToSaveTheChanges)
     const QString mill = env.write("MILL.cfg", "[Communication]\r\nBaudRate=4800\r\n");
     const QString lathe = env.write("LATHE.cfg", "[Communication]\r\nBaudRate=9600\r\n");
     auto dlg = open();
+    // The user's choice: the list's drop-down, the entry, Enter.
+    auto choose = [&](const QString &machine) {
+        QComboBox *list = dlg->cmbCfgFiler;
+        list->showPopup();
+        list->view()->setCurrentIndex(list->model()->index(list->findText(machine), 0));
+        QTest::keyClick(list->view(), Qt::Key_Return);
+        QApplication::processEvents();
+    };
     dlg->txtSendTo->setText("M30");
 
-    // Cancel: nothing changes, and the list goes back to the machine shown.
+    // Cancel: the fields, the current machine and the flag stay; the list
+    // shows the entry just chosen, and Apply stores into the machine shown.
     boxes.answer(MbCancel);
-    dlg->cmbCfgFiler->setCurrentText("LATHE");
+    choose("LATHE");
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].title, "Spara?");
     EXPECT_EQ(boxes.calls()[0].text, QStringLiteral("Vill du spara gjorda ändringarna till förinställningen \"MILL\"?"));
     EXPECT_EQ(boxes.calls()[0].buttons, MbButtons::YesNoCancel);
     EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Question);
-    EXPECT_EQ(dlg->cmbCfgFiler->currentText(), "MILL");
+    EXPECT_EQ(dlg->cmbCfgFiler->currentText(), "LATHE");
     EXPECT_EQ(dlg->shownMachine(), "MILL");
     EXPECT_EQ(gActiveCfg, "MILL");
     EXPECT_EQ(dlg->txtSendTo->text(), "M30");
+    EXPECT_EQ(dlg->cmbBaud->currentText(), "4800");
     EXPECT_TRUE(dlg->cmdApply->isEnabled());
+    ASSERT_TRUE(dlg->cmdApply_Click());
+    EXPECT_EQ(MachineConfig(mill).SendTo(), "M30");
+    EXPECT_TRUE(MachineConfig(lathe).SendTo().isEmpty());
 
-    // No: the change is dropped and the other machine loads.
-    boxes.answer(MbNo);
-    dlg->cmbCfgFiler->setCurrentText("LATHE");
+    // The entry the list shows, chosen again: now it loads.
+    choose("LATHE");
+    EXPECT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(dlg->shownMachine(), "LATHE");
     EXPECT_EQ(dlg->cmbBaud->currentText(), "9600");
-    EXPECT_TRUE(dlg->txtSendTo->text().isEmpty());
-    EXPECT_FALSE(MachineConfig(mill).SendTo() == "M30");
-    EXPECT_FALSE(dlg->cmdApply->isEnabled());
 
-    // Yes: the change goes to the machine it was made on.
-    dlg->txtSendTo->setText("M02");
-    boxes.answer(MbYes);
-    dlg->cmbCfgFiler->setCurrentText("MILL");
-    EXPECT_EQ(MachineConfig(lathe).SendTo(), "M02");
-    EXPECT_TRUE(MachineConfig(mill).SendTo().isEmpty());
+    // No: the change is dropped and the other machine loads.
+    dlg->txtSendTo->setText("M99");
+    boxes.answer(MbNo);
+    choose("MILL");
+    EXPECT_EQ(boxes.calls().size(), 2u);
     EXPECT_EQ(dlg->shownMachine(), "MILL");
     EXPECT_EQ(dlg->cmbBaud->currentText(), "4800");
-    EXPECT_EQ(gActiveCfg, "MILL");
+    EXPECT_EQ(dlg->txtSendTo->text(), "M30");
+    EXPECT_TRUE(MachineConfig(lathe).SendTo().isEmpty());
+    EXPECT_FALSE(dlg->cmdApply->isEnabled());
+
+    // Yes: the change goes to the machine it was made on. A choice made by
+    // the program runs the same way.
+    dlg->txtSendTo->setText("M02");
+    boxes.answer(MbYes);
+    dlg->cmbCfgFiler->setCurrentText("LATHE");
+    EXPECT_EQ(MachineConfig(mill).SendTo(), "M02");
+    EXPECT_TRUE(MachineConfig(lathe).SendTo().isEmpty());
+    EXPECT_EQ(dlg->shownMachine(), "LATHE");
+    EXPECT_EQ(dlg->cmbBaud->currentText(), "9600");
+    EXPECT_EQ(gActiveCfg, "LATHE");
     EXPECT_EQ(boxes.calls().size(), 3u);
 
     // Without changes there is no question.
-    dlg->cmbCfgFiler->setCurrentText("LATHE");
+    choose("MILL");
     EXPECT_EQ(boxes.calls().size(), 3u);
+    EXPECT_EQ(dlg->shownMachine(), "MILL");
+}
+
+// A write that fails is told each time, and nothing looks stored: the
+// dialog stays open with "&Verkställ" enabled, and the program keeps the
+// stored values.
+TEST_F(CncSetupTest, FailedWriteIsReportedAndTheChangesStayUnsaved)
+{
+    const QString file = env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
+    auto dlg = open();
+    gsFileExtension = "*.NC";
+    // The block size is an edit like any other: without the flag it could
+    // not be stored with "&Verkställ", nor offered when another machine is chosen.
+    dlg->cmbBufSize->setCurrentText("64");
+    EXPECT_TRUE(dlg->cmdApply->isEnabled());
+    dlg->txtFileExtension->setText("*.H");
+    QFile::setPermissions(file, QFile::ReadOwner);
+    const QByteArray before = readFile(file);
+
+    EXPECT_FALSE(dlg->cmdApply_Click());
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Fel vid skrivning till INI-fil...");
+    EXPECT_TRUE(dlg->cmdApply->isEnabled());
+    EXPECT_EQ(gsFileExtension, "*.NC");
+    EXPECT_EQ(readFile(file), before);
+
+    // Again, and through OK: still not stored, the dialog stays open.
+    dlg->cmdApply->click();
+    dlg->cmdOk_Click();
+    EXPECT_NE(dlg->result(), QDialog::Accepted);
+    EXPECT_TRUE(dlg->cmdApply->isEnabled());
+    EXPECT_EQ(readFile(file), before);
+    EXPECT_GE(boxes.calls().size(), 1u);
+
+    // Writable again: stored, and the flag comes down.
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    dlg->cmdOk_Click();
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_FALSE(dlg->cmdApply->isEnabled());
+    EXPECT_EQ(MachineConfig(file).FileExtension(), "*.H");
+    EXPECT_EQ(MachineConfig(file).BufSize(), "64");
+    EXPECT_EQ(gsFileExtension, "*.H");
 }
 
 TEST_F(CncSetupTest, ValuesThatCannotBeStoredAreRefusedWithAClearMessage)
@@ -351,21 +416,32 @@ TEST_F(CncSetupTest, ValuesThatCannotBeStoredAreRefusedWithAClearMessage)
     EXPECT_EQ(readFile(file), before);
 }
 
-TEST_F(CncSetupTest, StoredValuesThatCannotBeShownAreReportedOnce)
+TEST_F(CncSetupTest, EachStoredValueThatCannotBeShownIsWarnedOf)
 {
     env.write("MILL.cfg", "[Communication]\r\nBaudRate=12345\r\nParity=UDDA\r\nSend30Null=ja\r\n"
                           "[Settings]\r\nCodeColor3=röd\r\nCodeColor4=65280\r\n");
+    gCodeColor[2] = 0x123456;
     auto dlg = open();
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    const QString text = boxes.calls()[0].text;
-    EXPECT_TRUE(text.contains("BaudRate = \"12345\"")) << text.toStdString();
-    EXPECT_TRUE(text.contains("Send30Null = \"ja\""));
-    EXPECT_TRUE(text.contains(QStringLiteral("CodeColor3 = \"röd\"")));
-    EXPECT_FALSE(text.contains("Parity"));
-    // The list keeps its entry; the other values load.
+    // One warning per value, in the order of loading, each with what it is about.
+    ASSERT_EQ(boxes.calls().size(), 3u);
+    const QString warning = QStringLiteral("En kommunikationsport som inte är installerad är vald.\r\n\n"
+                                           "Ställ in porten eller anslut rätt enhet och försök igen.");
+    for (const auto &call : boxes.calls()) {
+        EXPECT_TRUE(call.text.startsWith(warning)) << call.text.toStdString();
+        EXPECT_EQ(call.title, "ComPort fel !");
+        EXPECT_EQ(call.icon, MbIcon::Exclamation);
+        EXPECT_EQ(call.buttons, MbButtons::Ok);
+    }
+    EXPECT_TRUE(boxes.calls()[0].text.endsWith(QStringLiteral("CodeColor3 = \"röd\" kan inte visas. Fältet visar \"%1\".")
+                                                   .arg(0x123456)))
+        << boxes.calls()[0].text.toStdString();
+    EXPECT_TRUE(boxes.calls()[1].text.contains("BaudRate = \"12345\""));
+    EXPECT_TRUE(boxes.calls()[1].text.contains(QStringLiteral("Fältet visar \"2400\"")));
+    EXPECT_TRUE(boxes.calls()[2].text.contains("Send30Null = \"ja\""));
+    // Each field keeps what it showed; the other values load.
     EXPECT_EQ(dlg->cmbBaud->currentText(), "2400");
     EXPECT_EQ(dlg->cmbParity->currentText(), "UDDA");
-    EXPECT_EQ(gCodeColor[2], 255);
+    EXPECT_EQ(gCodeColor[2], 0x123456);
     EXPECT_EQ(gCodeColor[3], 65280);
     EXPECT_FALSE(dlg->cmdApply->isEnabled());
 }
@@ -499,14 +575,14 @@ TEST_F(CncSetupTest, ColourAndFolderButtons)
         startedAt = initial;
         return browsed;
     };
-    dlg->txtDefaultTxdCNCpath->setText("[exedir]/old");
+    dlg->txtDefaultTxdCNCpath->setText("[exedir]\\old\\");
     browsed.clear();
     dlg->btnBrowse->click();
-    EXPECT_EQ(startedAt, gsDataPath + "/old");
-    EXPECT_EQ(dlg->txtDefaultTxdCNCpath->text(), "[exedir]/old");
+    EXPECT_EQ(startedAt, gsDataPath + "/old/");
+    EXPECT_EQ(dlg->txtDefaultTxdCNCpath->text(), "[exedir]\\old\\");
     browsed = gsDataPath + "/send";
     dlg->btnBrowse->click();
-    EXPECT_EQ(dlg->txtDefaultTxdCNCpath->text(), "[exedir]/send");
+    EXPECT_EQ(dlg->txtDefaultTxdCNCpath->text(), "[exedir]\\send");
     browsed = "/srv/rx";
     dlg->btnBrowseRxd->click();
     EXPECT_EQ(dlg->txtDefaultRxdCNCpath->text(), "/srv/rx");
@@ -520,7 +596,7 @@ TEST_F(CncSetupTest, ColourAndFolderButtons)
     const MachineConfig cfg(file);
     EXPECT_EQ(cfg.CodeColor(3), 0x0000FF00);
     EXPECT_EQ(cfg.CommentColor(), 0x00FF0000);
-    EXPECT_EQ(cfg.DefaultCncPath(), "[exedir]/send");
+    EXPECT_EQ(cfg.DefaultCncPath(), "[exedir]\\send");
     EXPECT_EQ(cfg.DefaultRxdCncPath(), "/srv/rx");
 }
 
@@ -529,17 +605,19 @@ TEST_F(CncSetupTest, NewMachineIsCreatedEmptyAndLoadedWithTheDefaults)
     const QString mill = env.write("MILL.cfg", "[Communication]\r\nBaudRate=9600\r\n");
     auto dlg = open();
 
-    // A name too short: told, and the small dialog stays until cancelled.
+    // A name of one character: nothing is made, the small dialog closes,
+    // and the current machine loads again.
+    bool closed = false;
     whenShown("frmCreateCfg", [&](QWidget *w) {
         auto *create = static_cast<frmCreateCfg *>(w);
-        create->txtCfgName->setText("a");
+        create->txtCfgName->setText(" a ");
         create->btnOk->click();
-        EXPECT_TRUE(create->isVisible());
-        create->btnAbort->click();
+        closed = !create->isVisible();
     });
     dlg->cmdCreateCNC->click();
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_TRUE(boxes.calls()[0].text.contains(QStringLiteral("minst två tecken")));
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_EQ(machineList(), QStringList({"MILL"}));
     EXPECT_EQ(dlg->shownMachine(), "MILL");
     EXPECT_EQ(dlg->cmbBaud->currentText(), "9600");
 
@@ -591,19 +669,24 @@ TEST_F(CncSetupTest, NewMachineIsCreatedEmptyAndLoadedWithTheDefaults)
     EXPECT_EQ(dlg->cmbBaud->currentText(), "2400");
 
     // A name that cannot be a file name: the error box, nothing created.
-    boxes.clear();
-    whenShown("frmCreateCfg", [&](QWidget *w) {
-        auto *create = static_cast<frmCreateCfg *>(w);
-        create->txtCfgName->setText("a/b");
-        create->btnOk->click();
-        EXPECT_TRUE(create->isVisible());
-        create->btnAbort->click();
-    });
-    dlg->cmdCreateCNC->click();
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_TRUE(boxes.calls()[0].text.startsWith("Error creating CFG File\r\n\r\nErroro : "));
-    EXPECT_TRUE(boxes.calls()[0].text.contains("File   : "));
+    // A leading "." among them: ".." would make the file "...CFG".
+    for (const char *bad : {"a/b", "..", ".MILL"}) {
+        boxes.clear();
+        whenShown("frmCreateCfg", [&](QWidget *w) {
+            auto *create = static_cast<frmCreateCfg *>(w);
+            create->txtCfgName->setText(bad);
+            create->btnOk->click();
+            EXPECT_TRUE(create->isVisible());
+            create->btnAbort->click();
+        });
+        dlg->cmdCreateCNC->click();
+        ASSERT_EQ(boxes.calls().size(), 1u) << bad;
+        EXPECT_TRUE(boxes.calls()[0].text.startsWith("Error creating CFG File\r\n\r\nErroro : "));
+        EXPECT_TRUE(boxes.calls()[0].text.contains("File   : "));
+    }
+    EXPECT_TRUE(boxes.calls()[0].text.contains(QStringLiteral("Namnet får inte börja med en punkt.")));
     EXPECT_EQ(machineList(), QStringList({"LATHE 2", "MILL"}));
+    EXPECT_EQ(QDir(gsDataPath).entryList(QDir::Files | QDir::Hidden).filter(".CFG", Qt::CaseInsensitive).size(), 2);
 }
 
 TEST_F(CncSetupTest, InformationButtonsAndTheCodeTable)
@@ -619,10 +702,10 @@ TEST_F(CncSetupTest, InformationButtonsAndTheCodeTable)
     dlg->cmdQueryPorts->click();
     ASSERT_EQ(boxes.calls().size(), 2u);
     EXPECT_EQ(boxes.calls()[1].text, "Dessa portar hittades i systemet:\r\n/dev/ttyS0\r\n/dev/ttyUSB0\r\n");
+    // No port: nothing is shown.
     cncSetupHooks().systemPorts = [] { return QStringList(); };
     dlg->cmdQueryPorts->click();
-    ASSERT_EQ(boxes.calls().size(), 3u);
-    EXPECT_TRUE(boxes.calls()[2].text.contains("Inga serieportar"));
+    EXPECT_EQ(boxes.calls().size(), 2u);
 
     bool shown = false;
     whenShown("frmHexEdit", [&](QWidget *w) {

@@ -251,7 +251,7 @@ TEST_F(EditSetupTest, ApplyWritesEveryKeyAndSetsTheVariables)
     d.cmdApply->click();
 
     EXPECT_EQ(key("AutoColor"), "1");
-    EXPECT_EQ(key("KalmeroPath"), "[exedir]/LMK");
+    EXPECT_EQ(key("KalmeroPath"), "[exedir]\\LMK");
     EXPECT_EQ(key("NumberSort"), "True");
     EXPECT_EQ(key("ShowAllFiles"), "False");
     EXPECT_EQ(key("SaveAsUnix"), "True");
@@ -303,7 +303,7 @@ TEST_F(EditSetupTest, ApplyWritesEveryKeyAndSetsTheVariables)
     EXPECT_EQ(key("DefaultTile"), "1");
     EXPECT_EQ(key("NumberSort"), "False");
     EXPECT_EQ(key("RullningsList"), "False");
-    EXPECT_EQ(key("KalmeroPath"), "[exedir]/annan");
+    EXPECT_EQ(key("KalmeroPath"), "[exedir]\\annan");
     EXPECT_EQ(gSaveAsUnixType, 1);
     EXPECT_EQ(gScrollbarShow, 4);
     EXPECT_EQ(gDefaultTile, "1");
@@ -437,11 +437,11 @@ TEST_F(EditSetupTest, ImportThroughTheDialogShowsThePackageAndFillsTheMenu)
     frmEditSetup d(&host.window);
     d.txtImportFrom->setText(pkg);
     d.cmdImport->click();
-    EXPECT_EQ(d.lblSavePath->text(), "Macron/Haas");
+    EXPECT_EQ(d.lblSavePath->text(), "Macron\\Haas");
     EXPECT_EQ(d.lblCncName->text(), "HAAS VF2");
     EXPECT_EQ(host.macro[0]->text(), "HAAS VF2");
     EXPECT_TRUE(host.macro[0]->isVisible());
-    EXPECT_EQ(gsMacroPath[0], "Macron/Haas");
+    EXPECT_EQ(gsMacroPath[0], "Macron\\Haas");
     EXPECT_TRUE(boxes.saw("Import av macro genomförd. 2 filer."));
 
     // The same package again is an upgrade of entry 0.

@@ -71,19 +71,42 @@ TEST(BultCompute, HoleCountRoundsHalvesToEven)
     EXPECT_EQ(ComputeBult(circle("0", "0", "10", "0", "3,5")).text.count("\r\n"), 4);
 }
 
+TEST(BultCompute, EmptyBoxesReadZeroAndANegativeRadiusIsComputed)
+{
+    // Centre and first angle left empty: the pattern at the origin, from 0 degrees.
+    const BultResult r = ComputeBult(circle("", " ", "10", "", "4"));
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_EQ(r.text, "X10. Y0.\r\nX0. Y10.\r\nX-10. Y0.\r\nX0. Y-10.\r\n");
+    // A negative radius puts every hole opposite its angle.
+    EXPECT_EQ(ComputeBult(circle("0", "0", "-5", "0", "4")).text, "X-5. Y0.\r\nX0. Y-5.\r\nX5. Y0.\r\nX0. Y5.\r\n");
+}
+
+TEST(BultCompute, NoHolesOnAnArcOrANegativeNumberGiveNoLines)
+{
+    for (const BultFields &f : {arc("0", "0", "10", "0", "0", "30"), arc("0", "0", "10", "0", "", "30"),
+                                arc("0", "0", "10", "0", "-3", "30"), circle("0", "0", "10", "0", "-2")}) {
+        const BultResult r = ComputeBult(f);
+        EXPECT_TRUE(r.ok) << r.message.toStdString();
+        EXPECT_TRUE(r.text.isEmpty());
+        EXPECT_TRUE(r.message.isEmpty());
+    }
+}
+
 TEST(BultCompute, BadInputGivesAMessageAndNoLines)
 {
     const std::pair<BultFields, const char *> cases[] = {
-        {circle("0", "0", "10", "0", ""), "Antal hål saknas"},
-        {circle("", "0", "10", "0", "4"), "ABS Centrum X saknas"},
-        {circle("0", "0", "1x", "0", "4"), "Radie R: \"1x\" är inget giltigt tal"},
-        {circle("0", "0", "0", "0", "4"), "Radien måste vara större än 0"},
-        {circle("0", "0", "-5", "0", "4"), "Radien måste vara större än 0"},
+        // A full circle without holes cannot be divided.
+        {circle("0", "0", "10", "0", ""), "Antal hål måste vara mellan 1 och 32767"},
         {circle("0", "0", "10", "0", "0"), "Antal hål måste vara mellan 1 och 32767"},
         {circle("0", "0", "10", "0", "0.4"), "Antal hål måste vara mellan 1 och 32767"},
-        {arc("0", "0", "10", "0", "-3", "30"), "Antal hål måste vara mellan 1 och 32767"},
         {circle("0", "0", "10", "0", "40000"), "Antal hål måste vara mellan 1 och 32767"},
-        {arc("0", "0", "10", "0", "3", ""), "Vinkel mellan hål saknas"},
+        {arc("0", "0", "10", "0", "-40000", "30"), "Antal hål måste vara mellan 1 och 32767"},
+        {circle("0", "0", "1x", "0", "4"), "Radie R: \"1x\" är inget giltigt tal"},
+        {circle("0", "1-2", "10", "0", "4"), "ABS Centrum Y: \"1-2\" är inget giltigt tal"},
+        // Every hole on the same spot.
+        {circle("0", "0", "0", "0", "4"), "Radien får inte vara 0"},
+        {circle("0", "0", "", "0", "4"), "Radien får inte vara 0"},
+        {arc("0", "0", "10", "0", "3", ""), "Vinkel mellan hål får inte vara 0"},
         {arc("0", "0", "10", "0", "3", "0"), "Vinkel mellan hål får inte vara 0"},
     };
     for (const auto &[fields, message] : cases) {
@@ -169,17 +192,35 @@ TEST_F(FrmBultTest, FailedComputationKeepsThePreviousResult)
     dlg.cmdDoIt_Click();
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Critical);
-    EXPECT_EQ(boxes.calls()[0].text, "Antal hål saknas");
+    EXPECT_EQ(boxes.calls()[0].text, "Antal hål måste vara mellan 1 och 32767");
     EXPECT_EQ(dlg.txtDisp->toPlainText(), before);
     EXPECT_TRUE(dlg.cmdCopy->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // An arc without holes: an empty result, and nothing to copy.
+    dlg.Option1[1]->click();
+    dlg.txtMellanVinkel->setText("30");
+    dlg.txtAntal->setText("0");
+    dlg.cmdDoIt_Click();
+    EXPECT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(dlg.txtDisp->toPlainText().isEmpty());
+    EXPECT_FALSE(dlg.cmdCopy->isEnabled());
+    QApplication::clipboard()->setText("old");
+    dlg.cmdCopy_Click();
+    EXPECT_EQ(QApplication::clipboard()->text(), "old");
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
 }
 
 TEST_F(FrmBultTest, KeyFilterOfTheNumberBoxes)
 {
     frmBult dlg;
+    // Letters are refused; "," stays, so "12,5" is not taken as 125.
     type(dlg.txtRadie, "1a2,5");
     EXPECT_EQ(dlg.txtRadie->text(), "12,5");
+    dlg.txtCentrumX->setText("0");
+    dlg.txtAntal->setText("1");
+    dlg.cmdDoIt_Click();
+    EXPECT_EQ(dlg.resultText(), "X12.5 Y0.\r\n");
     type(dlg.txtMellanVinkel, "30 grader");
     EXPECT_EQ(dlg.txtMellanVinkel->text(), "30 grader"); // no filter there; the computation names it
 }

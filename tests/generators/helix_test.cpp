@@ -210,7 +210,7 @@ TEST(HelixCheck, ClassicTestsLastFailureWins)
     EXPECT_EQ(CheckHelixInput(fieldsOf("0", "0", "10", "1.5", "5", "-15", "8", "1", true), d), "");
 }
 
-TEST(HelixCheck, ReadsTheFieldsWithEitherSeparator)
+TEST(HelixCheck, ReadsTheFieldsWithEitherSeparatorAndEmptyAsZero)
 {
     HelixData d;
     ASSERT_EQ(CheckHelixInput(fieldsOf("50", "20,5", "30", "1,5", "10", "-12", "3", " 7 ", true), d), "");
@@ -219,13 +219,57 @@ TEST(HelixCheck, ReadsTheFieldsWithEitherSeparator)
     EXPECT_EQ(d.P, 1.5);
     EXPECT_EQ(d.compNo, "7");
     EXPECT_TRUE(d.external);
+
+    // Centre and end Z left empty read 0: a thread at the origin ending at Z0.
+    ASSERT_EQ(CheckHelixInput(fieldsOf("", " ", "10", "1.5", "5", "", "2", "1", false), d), "");
+    EXPECT_TRUE(d.cx == 0 && d.cy == 0 && d.Ze == 0);
+    const QStringList l = lines(WriteHelixArcs(d));
+    EXPECT_EQ(l[13], "G0 X0. Y0.");
+    EXPECT_EQ(l[18], "G2 X4.414 Y-1.414 Z0. I-2. J0. ( UTG. RADIE )");
+    // An empty safe Z reads 0 too, which here lies below the start of the path.
+    EXPECT_EQ(CheckHelixInput(fieldsOf("0", "0", "10", "1.5", "", "", "2", "1", false), d),
+              "Säkerhetsavståndet i Z ligger under gängfräsningens start (Z1.875)");
+}
+
+// Arcs too small for three decimals would come out as I0. J0. or with their
+// start on their end: refused, and the smallest radius that is taken writes
+// proper arcs.
+TEST(HelixCheck, ArcsTooSmallForTheNumberFormatAreRefused)
+{
+    HelixData d;
+    for (const char *r : {"0.0001", "0.001", "0.0019"})
+        EXPECT_EQ(CheckHelixInput(fieldsOf("0", "-0.0004", "10", "1.5", "5", "-15", r, "1", false), d),
+                  "Ingångsradien måste vara minst 0.002")
+            << r;
+    EXPECT_EQ(CheckHelixInput(fieldsOf("0", "0", "0.003", "1.5", "5", "-15", "8", "1", true), d),
+              "Gängans diameter måste vara minst 0.004");
+    for (bool external : {false, true})
+        for (const char *cy : {"0", "-0.0004", "0.0004", "0.0005"}) {
+            ASSERT_EQ(CheckHelixInput(fieldsOf("0", cy, "10", "1.5", "5", "-15", "0.002", "1", external), d), "");
+            const QStringList l = lines(WriteHelixArcs(d));
+            // Entry arc from the line before it to its own end; exit arc from
+            // the thread turn's end.
+            auto xy = [](const QString &line) {
+                const QStringList w = line.split(' ');
+                QString out;
+                for (const QString &word : w)
+                    if (word.startsWith('X') || word.startsWith('Y'))
+                        out += word;
+                return out;
+            };
+            for (int i : {16, 18}) {
+                EXPECT_FALSE(l[i].contains("I0. J0.")) << l[i].toStdString();
+                EXPECT_FALSE(l[i].contains("I-0.")) << l[i].toStdString();
+            }
+            EXPECT_NE(xy(l[15]), xy(l[16])) << cy;
+            EXPECT_NE(xy(l[16]), xy(l[18])) << cy;
+        }
 }
 
 TEST(HelixCheck, BadInputIsNamed)
 {
     HelixData d;
     auto check = [&](HelixFields f) { return CheckHelixInput(f, d); };
-    EXPECT_EQ(check(fieldsOf("", "0", "10", "1.5", "5", "-15", "2", "1", false)), "Gängans centrum - X saknas");
     EXPECT_EQ(check(fieldsOf("0", "0", "10", "1.5", "5", "abc", "2", "1", false)),
               "Gängans slut i Z: \"abc\" är inget giltigt tal");
     EXPECT_EQ(check(fieldsOf("0", "0", "10", "1.5x", "5", "-15", "2", "1", false)),

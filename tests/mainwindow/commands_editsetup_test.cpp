@@ -111,7 +111,7 @@ TEST_F(EditSetupCommandTest, ImportedPackageAppearsInTheMacroMenu)
     EXPECT_TRUE(seen);
     EXPECT_EQ(w.mnuSubMacro[0]->text(), "HAAS VF2");
     EXPECT_TRUE(w.mnuSubMacro[0]->isVisible());
-    EXPECT_EQ(gsMacroPath[0], "Macron/Haas");
+    EXPECT_EQ(gsMacroPath[0], "Macron\\Haas");
     EXPECT_EQ(GetIniSetting("MACRO", "0_NAMN"), "HAAS VF2");
     gsMacroPath = {};
 }

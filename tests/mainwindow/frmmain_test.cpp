@@ -436,9 +436,15 @@ TEST_F(MainWindowTest, ExitWithCancelKeepsRunningThenSavesSettings)
     EXPECT_EQ(GetIniSetting("Recent Files", "MRU0"), ""); // nothing written yet
 
     boxes.answer(MbNo);
+    gsActivePath = gsDataPath + "/ncprog/O1/";
     w->mnuFileExit_Click();
     settle();
     EXPECT_FALSE(w->isVisible());
+    // The current folder is stored with the program-folder token, and the
+    // next start finds the same folder again.
+    EXPECT_EQ(GetIniSetting("Settings", "CurrentPath"), "[exedir]\\ncprog\\O1\\");
+    RkLoadIniSettings();
+    EXPECT_EQ(gsActivePath, gsDataPath + "/ncprog/O1/");
     EXPECT_EQ(GetIniSetting("Recent Files", "MRU0"), "/nc/x.nc");
     EXPECT_EQ(GetIniSetting("Recent Files", "MRU3"), "");
     EXPECT_EQ(GetIniSetting("Settings", "LastCnc"), "MILL");
