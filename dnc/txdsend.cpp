@@ -545,7 +545,7 @@ void TxdSender::OnCommEvent()
 QByteArray TxdSender::failureReport() const
 {
     QString t = QStringLiteral("\r\n*** SÄNDNINGEN MISSLYCKADES ***\r\n") + failReason + QStringLiteral("\r\n")
-                + QStringLiteral("Minst %1 byte hann skrivas till porten innan felet.\r\n").arg(bytesWritten);
+                + QStringLiteral("%1 byte hade skrivits till porten när felet kom.\r\n").arg(bytesWritten);
     QByteArray out = toCp1252(t);
     if (!binary_ && !lastLine.isEmpty())
         out += toCp1252(QStringLiteral("Sista hela rad som skrevs: ")) + lastLine + "\r\n";

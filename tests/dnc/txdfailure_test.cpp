@@ -97,7 +97,7 @@ TEST(TxdFailure, TheLogTellsHowFarTheSendGot)
     const QString text = QString::fromLatin1(log);
     EXPECT_TRUE(text.contains("SÄNDNINGEN MISSLYCKADES")) << text.toStdString();
     EXPECT_TRUE(text.contains(kReason));
-    EXPECT_TRUE(text.contains("Minst 21 byte hann skrivas till porten innan felet."));
+    EXPECT_TRUE(text.contains("21 byte hade skrivits till porten när felet kom."));
     EXPECT_TRUE(text.contains("Sista hela rad som skrevs: N10 G0 X1\r\n"));
     EXPECT_TRUE(text.contains("Programmet i CNC:n är inte komplett."));
     EXPECT_EQ(panel3.last(), QStringLiteral("Sändningen misslyckades."));
@@ -224,7 +224,7 @@ TEST(TxdFailureWindow, StaysOpenAndShowsHowFarTheSendGot)
         EXPECT_EQ(win.panelText(3), QStringLiteral("Sändningen misslyckades."));
         const QString log = win.txtTxd2Cnc->toPlainText();
         EXPECT_TRUE(log.contains(QStringLiteral("*** SÄNDNINGEN MISSLYCKADES ***\n") + kReason)) << log.toStdString();
-        EXPECT_TRUE(log.contains("Minst 21 byte hann skrivas till porten innan felet."));
+        EXPECT_TRUE(log.contains("21 byte hade skrivits till porten när felet kom."));
         EXPECT_TRUE(log.contains("Sista hela rad som skrevs: N10 G0 X1\n"));
         EXPECT_LT(win.ccrpProgressBar->value(), win.ccrpProgressBar->maximum());
         EXPECT_EQ(win.ccrpProgressBar->value(), 21);
