@@ -444,6 +444,18 @@ struct CommandRun {
             &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); },
             [&] { ++saves; });
     }
+    // What came is in an untitled, unsaved document; the file is as it was.
+    void expectUntitled(const RxdEnv &e, const QByteArray &text, const QByteArray &oldFile) const
+    {
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(saves, 0);
+        EXPECT_FALSE(doc->bNamed);
+        EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
+        EXPECT_TRUE(doc->txtText->IsDirty());
+        EXPECT_EQ(doc->txtText->TextAll(), text);
+        EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), oldFile);
+        EXPECT_TRUE(QDir(e.env.tmpPath()).entryList(QDir::Files).isEmpty());
+    }
 };
 }
 
@@ -587,15 +599,8 @@ TEST(RxdCommand, AFailedReceptionIntoAnExistingFileOpensAnUntitledDocument)
         port->receive("%\nN1 G0 X1\nN2 G1");
         port->loseDevice(kPortDeviceError, kLost);
     });
-    ASSERT_NE(run.doc, nullptr);
-    EXPECT_EQ(run.saves, 0);
-    EXPECT_FALSE(run.doc->bNamed);
-    EXPECT_EQ(run.doc->caption(), e.recvFolder + gsUntitled);
-    EXPECT_TRUE(run.doc->txtText->IsDirty());
     // No header of the file it would have replaced: it replaces nothing.
-    EXPECT_EQ(run.doc->txtText->TextAll(), "%\r\nN1 G0 X1\r\nN2 G1");
-    EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), "'FIXTURE\r\nN1 GOOD PROGRAM\r\n");
-    EXPECT_TRUE(QDir(e.env.tmpPath()).entryList(QDir::Files).isEmpty());
+    run.expectUntitled(e, "%\r\nN1 G0 X1\r\nN2 G1", "'FIXTURE\r\nN1 GOOD PROGRAM\r\n");
 }
 
 TEST(RxdCommand, StoppingAReceptionIntoAnExistingFileOpensAnUntitledDocument)
@@ -610,11 +615,7 @@ TEST(RxdCommand, StoppingAReceptionIntoAnExistingFileOpensAnUntitledDocument)
         port->receive("%\nN1 G0 X1\n");
         w->btnRxdFromCncAbort_Click();
     });
-    ASSERT_NE(run.doc, nullptr);
-    EXPECT_EQ(run.saves, 0);
-    EXPECT_FALSE(run.doc->bNamed);
-    EXPECT_EQ(run.doc->txtText->TextAll(), "%\r\nN1 G0 X1\r\n");
-    EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), "N1 GOOD PROGRAM\r\n");
+    run.expectUntitled(e, "%\r\nN1 G0 X1\r\n", "N1 GOOD PROGRAM\r\n");
     ASSERT_EQ(boxes.calls().size(), 2u);
     EXPECT_EQ(boxes.calls()[1].icon, MbIcon::Information);
     EXPECT_TRUE(boxes.calls()[1].text.startsWith(QStringLiteral("Mottagningen avslutades för hand efter 11 byte.")));
