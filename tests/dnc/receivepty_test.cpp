@@ -2,12 +2,16 @@
 // side of a pseudo-terminal pair while a peer thread plays the CNC control on
 // the other side with scripted bytes and pauses.
 #include "dnc/frmrxdfromcnc.h"
+#include "dnc/receivecommand.h"
 #include "dnc/serialport.h"
 
 #include "core/globals.h"
 #include "core/inifile.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
 #include "testsupport/testsupport.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -433,12 +437,6 @@ TEST(RxdPty, TheControlHangingUpEndsTheReceptionWithWhatCame)
     EXPECT_EQ(e.received(), "%\r\nO8\r\nN10 G0 X1\r\nN20 G1 X2 F1");
     EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), "N1 GOOD PROGRAM\r\n");
 }
-
-#include "dnc/receivecommand.h"
-#include "documents/editor.h"
-#include "documents/frmdocument.h"
-
-#include <QComboBox>
 
 TEST(RxdPty, AReceptionIntoAnExistingFileFailingHalfWayReplacesNothing)
 {
