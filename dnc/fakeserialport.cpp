@@ -46,6 +46,7 @@ void FakeSerialPort::setPortOpen(bool open)
     if (open) {
         if (failOpenNumber != 0)
             throw RkError(failOpenNumber, failOpenText);
+        clearLost();
         open_ = true;
         ++opens;
         sessions.append(QByteArray());
@@ -83,6 +84,12 @@ void FakeSerialPort::clearOutBuffer()
     ++purges;
 }
 
+void FakeSerialPort::clearInBuffer()
+{
+    input_.clear();
+    ++inputClears;
+}
+
 QByteArray FakeSerialPort::Input()
 {
     QByteArray out;
@@ -99,6 +106,17 @@ bool FakeSerialPort::Output(const QByteArray &bytes)
 {
     if (!open_ || refuseOutput)
         return false;
+    if (failOutputAfter >= 0 && bytes.size() > failOutputAfter) {
+        const QByteArray taken = bytes.left(failOutputAfter);
+        written += taken;
+        if (!sessions.isEmpty())
+            sessions.last() += taken;
+        failOutputAfter = -1;
+        loseDevice(kPortDeviceError, writeFailure);
+        return false;
+    }
+    if (failOutputAfter > 0)
+        failOutputAfter -= bytes.size();
     if (recordWrites) {
         outCountAtWrite << pending_;
         writes << bytes;
@@ -135,6 +153,16 @@ void FakeSerialPort::receive(const QByteArray &bytes)
     input_ += bytes;
     if (RThreshold > 0)
         raise(comEvReceive);
+}
+
+void FakeSerialPort::loseDevice(long number, const QString &reason)
+{
+    if (!open_)
+        return;
+    open_ = false;
+    ++closes;
+    pending_ = 0;
+    portLost(number, reason);
 }
 
 void FakeSerialPort::drain(int bytes)

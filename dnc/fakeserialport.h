@@ -33,6 +33,7 @@ public:
     int InBufferCount() const override { return int(input_.size()); }
     int OutBufferCount() const override;
     void clearOutBuffer() override;
+    void clearInBuffer() override;
     QByteArray Input() override;
     bool Output(const QByteArray &bytes) override;
 
@@ -44,7 +45,7 @@ public:
     QList<int> handshakeLog;            // every Handshaking value set
     QList<bool> rtsLog;                 // every RTSEnable value set
     QStringList openedWith;             // "COM<n> <settings> hs=<mode>" at each opening
-    int opens = 0, closes = 0, purges = 0;
+    int opens = 0, closes = 0, purges = 0, inputClears = 0;
     // Bytes written while the port was open, for each opening.
     QList<QByteArray> sessions;
 
@@ -67,6 +68,14 @@ public:
     QString failOpenText;
     // Output refuses bytes (returns false) while set.
     bool refuseOutput = false;
+    // The device fails in the middle of a write once this many more bytes have
+    // been taken (-1: never): the bytes up to the limit are written, Output
+    // returns false and the port is lost with writeFailure as its reason.
+    qint64 failOutputAfter = -1;
+    QString writeFailure = QStringLiteral("Porten COM1 (/dev/ttyUSB0) slutade fungera: Input/output error");
+    // The device vanishes (adapter pulled): the port closes at once and
+    // comEventPortLost follows from the event loop.
+    void loseDevice(long number, const QString &reason);
     // Called after each write with the bytes just written.
     std::function<void(FakeSerialPort &, const QByteArray &)> onOutput;
 

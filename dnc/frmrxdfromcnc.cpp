@@ -111,6 +111,14 @@ frmRxdFromCnc::frmRxdFromCnc(QWidget *parent) : QDialog(parent)
     RecDelayTimer = new QTimer(this);
     RecDelayTimer->setObjectName("RecDelayTimer");
     RecDelayTimer->setSingleShot(true);
+    // What arrived is on the disk within a second, also when the data stops.
+    syncTimer_ = new QTimer(this);
+    syncTimer_->setObjectName("syncTimer");
+    syncTimer_->setInterval(500);
+    connect(syncTimer_, &QTimer::timeout, this, [this] {
+        if (reception_)
+            reception_->sync();
+    });
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -189,6 +197,8 @@ void frmRxdFromCnc::Form_Load()
         reception_.reset();
         bErrorPending = bRxdAborted = bIgnoreErrors = false;
         bStarted = bLocked = bReceived = bClosing = bNoMachines = false;
+        bPortFailed = bSilenceEnded = bUntitled = false;
+        syncTimer_->stop();
         bSettingsOk = false;
         bDataSeen = false;
         SetLanguage(this);
@@ -313,8 +323,8 @@ void frmRxdFromCnc::btnStartRxd_Click()
             txtFileName->setText(name);
             // The question is about the file that will be written: the name
             // with the machine's extension.
-            const QString target = rxdTargetName(name, rxd.sFileExtension, gsUntitled);
-            if (target != gsUntitled && RkFileExists(findFileNoCase(RkNativePath(gsActivePath + target)))) {
+            const QString target = targetName();
+            if (targetExists()) {
                 const QString text = gbNotSwedish
                     ? RkGetLanguage(1018)
                     : target + QStringLiteral(" finns redan !") + kCrLf + QStringLiteral("Skall den skrivas över ? ");
@@ -367,10 +377,13 @@ void frmRxdFromCnc::StartRxd()
         Comm1->setRTSEnable(true);
         Comm1->setHandshaking(rxd.lHandshake);
         Comm1->setPortOpen(true);
-        (void)Comm1->Input();   // whatever waited before the start is not part of the program
+        // Whatever waited before the start, in the driver as well, is not part
+        // of the program.
+        Comm1->clearInBuffer();
         setStatusPanel(1, Comm1->Settings);
         setStatusPanel(3, waiting);
         bStarted = true;
+        syncTimer_->start();
     } catch (const RkError &e) {
         if (Comm1 && Comm1->PortOpen()) {
             try {
@@ -404,6 +417,14 @@ void frmRxdFromCnc::MSComm1_OnComm()
             break;
         case comEvCTS:
             setStatusPanel(2, Comm1->CTSHolding() ? QString() : QStringLiteral("CTS"));
+            break;
+        case comEventPortLost:
+            // While a line-error box is open, its answer takes the failure up.
+            if (!bErrorPending) {
+                portFailed();
+                if (bPortFailed && !bClosing)
+                    reject();
+            }
             break;
         case comEventBreak:
             ++nBreak;
@@ -462,8 +483,16 @@ void frmRxdFromCnc::lineError()
 
     RecDelayTimer->stop();
     const int answer = RkMsgBox(text, MbButtons::AbortRetryIgnore, MbIcon::Critical, title, 0, this);
-    if (bClosing)
+    if (bClosing || bPortFailed)
         return;
+    if (Comm1 && Comm1->lost() && answer != MbAbort) {
+        // The port failed while the box was open: that ends the reception.
+        bErrorPending = false;
+        portFailed();
+        if (bPortFailed && !bClosing)
+            reject();
+        return;
+    }
     if (rxd.recDelayMs > 0)
         RecDelayTimer->start(rxd.recDelayMs);
     if (answer == MbRetry || answer == MbIgnore) {
@@ -533,7 +562,54 @@ void frmRxdFromCnc::GetRxdBuffer()
 void frmRxdFromCnc::RecDelayTimer_Timer()
 {
     RecDelayTimer->stop();
+    bSilenceEnded = true;
     btnRxdFromCncAbort_Click();
+}
+
+QString frmRxdFromCnc::targetName() const
+{
+    return rxdTargetName(txtFileName->text(), rxd.sFileExtension, gsUntitled);
+}
+
+bool frmRxdFromCnc::targetExists() const
+{
+    const QString target = targetName();
+    return target != gsUntitled && RkFileExists(findFileNoCase(RkNativePath(gsActivePath + target)));
+}
+
+void frmRxdFromCnc::portFailed()
+{
+    RkTraceProc(QStringLiteral("portFailed()"));
+    if (!bStarted || bRxdAborted || bPortFailed || bClosing || !Comm1)
+        return;
+    bPortFailed = true;
+    RecDelayTimer->stop();
+    // What was read before the failure still goes to the file.
+    if (Comm1->InBufferCount() > 0)
+        GetRxdBuffer();
+    if (bRxdAborted)
+        return;
+    if (Comm1->PortOpen())
+        Comm1->setPortOpen(false);
+    setStatusPanel(3, QStringLiteral("Förbindelsen bröts."));
+    const long number = Comm1->lost() ? Comm1->LostNumber : kPortNotOpen;
+    const QString reason = Comm1->lost() ? Comm1->LostReason : QStringLiteral("Porten stängdes.");
+    QString text = QStringLiteral("Mottagningen avbröts.") + kCrLf + reason + kCrLf + kCrLf
+                   + QStringLiteral("%1 byte togs emot.").arg(bytesReceived()) + kCrLf + kCrLf;
+    const bool opens = bytesWritten() > 4;
+    if (opens)
+        text += QStringLiteral("Det som togs emot öppnas som ett nytt namnlöst dokument");
+    else
+        text += QStringLiteral("Ingenting sparades");
+    if (targetExists())
+        text += QStringLiteral("; den befintliga filen %1 har inte skrivits över.").arg(targetName());
+    else
+        text += '.';
+    if (opens)
+        text += kCrLf + QStringLiteral("Kontrollera programmet innan du sparar det.");
+    const QString title = (gbNotSwedish ? RkGetLanguage(710) : QStringLiteral("Överföringsfel"))
+        + QStringLiteral(" # ") + QString::number(number);
+    RkMsgBox(text, MbButtons::Ok, MbIcon::Critical, title, 0, this);
 }
 
 void frmRxdFromCnc::btnRxdFromCncAbort_Click()
@@ -544,7 +620,7 @@ void frmRxdFromCnc::btnRxdFromCncAbort_Click()
 
 void frmRxdFromCnc::finalise()
 {
-    if (Comm1 && Comm1->PortOpen() && Comm1->InBufferCount() > 0)
+    if (Comm1 && Comm1->InBufferCount() > 0)
         GetRxdBuffer();
     if (bRxdAborted)
         return;
@@ -569,8 +645,29 @@ void frmRxdFromCnc::done(int result)
     }
     RkGuard("Form_QueryUnload()", [&] {
         RecDelayTimer->stop();
+        syncTimer_->stop();
+        // A failure of the port not yet taken up (its event still on its way)
+        // is never taken for the normal end of the reception.
+        if (bStarted && !bRxdAborted && !bPortFailed && Comm1 && Comm1->lost())
+            portFailed();
         if (bStarted && !bRxdAborted)
             finalise();
+        // A reception that may be incomplete never replaces a file.
+        if (bReceived && bytesWritten() > 4) {
+            if (bPortFailed) {
+                bUntitled = true;
+            } else if (!bSilenceEnded && targetExists()) {
+                bUntitled = true;
+                RkMsgBox(QStringLiteral("Mottagningen avslutades för hand efter %1 byte.").arg(bytesReceived())
+                             + kCrLf + kCrLf
+                             + QStringLiteral("Filen %1 finns redan och skrivs inte över med en mottagning som "
+                                              "avslutades för hand. Det som togs emot öppnas som ett nytt namnlöst "
+                                              "dokument; spara det själv när du har kontrollerat att programmet "
+                                              "är komplett.")
+                                   .arg(targetName()),
+                         MbButtons::Ok, MbIcon::Information, QString(), 0, this);
+            }
+        }
         bClosing = true;
         if (bRxdAborted || !bStarted || !bReceived) {
             if (Comm1 && Comm1->PortOpen()) {
@@ -579,7 +676,7 @@ void frmRxdFromCnc::done(int result)
             }
             discardWorkFile();
         }
-        gsActiveFile = rxdTargetName(txtFileName->text(), rxd.sFileExtension, gsUntitled);
+        gsActiveFile = bUntitled ? gsUntitled : targetName();
         if (txtFileName->text().trimmed().isEmpty() && !bStarted)
             gsActiveFile = txtFileName->text();
     });

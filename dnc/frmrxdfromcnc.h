@@ -76,9 +76,13 @@ public:
     void ReadRxdSettings();
     static QString NormalizePath(const QString &path);
 
-    // After the window closed: true when a reception ran to its normal end, so
-    // that "Rxd.Tmp" holds what was received.
+    // After the window closed: true when a reception ran to its end, so that
+    // "Rxd.Tmp" holds what was received.
     bool received() const { return bReceived; }
+    // After the window closed: what was received may be incomplete (the port
+    // failed, or the user stopped a reception whose target exists), so it goes
+    // to an untitled document and gsActiveFile is the untitled name.
+    bool handedOverUntitled() const { return bUntitled; }
     // The reception of this opening: bytes read from the port and written to the file.
     qint64 bytesReceived() const;
     qint64 bytesWritten() const;
@@ -90,6 +94,12 @@ protected:
 
 private:
     void lineError();
+    // The port failed during the reception: what was read goes to the file,
+    // the user is told why, how many bytes came and where they go. The caller
+    // closes the window.
+    void portFailed();
+    QString targetName() const;
+    bool targetExists() const;
     void abortReception();
     void discardWorkFile();
     void finalise();
@@ -100,9 +110,13 @@ private:
     bool bStarted = false;       // the port and "Rxd.Tmp" are open
     bool bLocked = false;        // a start was attempted: choices stay locked for this opening
     bool bReceived = false;
+    bool bPortFailed = false;    // the port failed: reported, the reception ended
+    bool bSilenceEnded = false;  // the silence timer ended the reception
+    bool bUntitled = false;
     bool bClosing = false;
     bool bNoMachines = false;
     QLabel *panels_[3];
+    QTimer *syncTimer_;
 };
 
 }

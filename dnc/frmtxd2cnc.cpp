@@ -10,6 +10,7 @@
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/host.h"
+#include "documents/lineends.h"
 #include "dnc/hexlists.h"
 #include "dnc/machineconfig.h"
 #include "dnc/serialport.h"
@@ -162,6 +163,11 @@ void frmTxd2Cnc::Form_Load()
     RkGuard("Form_Load()", [&] {
         closing_ = false;
         SetLanguage(this);
+        // A failure shown at the end of the last showing is not this one's.
+        setPanelText(3, QString());
+        ccrpProgressBar->setFormat(QStringLiteral("%p%"));
+        ccrpProgressBar->setRange(0, 1);
+        ccrpProgressBar->setValue(0);
     });
 }
 
@@ -293,6 +299,7 @@ void frmTxd2Cnc::btnTxd2Cnc_Click()
         setSending(true);
         sender_->fileLength = 0;
         sender_->sentCount = 0;
+        ccrpProgressBar->setFormat(QStringLiteral("%p%"));
         ccrpProgressBar->setRange(0, 1);
         ccrpProgressBar->setValue(0);
         refresh_->start();
@@ -321,6 +328,12 @@ void frmTxd2Cnc::btnTxd2Cnc_Click()
         case TxdSender::Result::Cancelled:
             if (!sender_->reachedSending)
                 setSending(false);
+            return;
+        case TxdSender::Result::Failed:
+            // The window stays with the failure, the bytes written and the
+            // last line written in its log; only "&Avbryt" and the close box
+            // remain, as after Cancel in a failure box.
+            ccrpProgressBar->setFormat(QStringLiteral("%p% – misslyckades"));
             return;
         }
         return;
@@ -417,12 +430,15 @@ bool concatenateForSend(const QStringList &paths, QByteArray &out, QString *fail
                 *failedPath = path;
             return false;
         }
-        const QByteArray data = f.readAll();
+        const QByteArray raw = f.readAll();
         if (f.error() != QFileDevice::NoError) {
             if (failedPath)
                 *failedPath = path;
             return false;
         }
+        // LF-only line ends count as line ends, as when the program is sent
+        // from its document window: every line goes out as a block of its own.
+        const QByteArray data = withLineEnds(raw, kLineEndCrLf);
         TxdLineReader reader(data);
         while (!reader.atEnd()) {
             out.append(reader.next());

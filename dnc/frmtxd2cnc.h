@@ -91,7 +91,7 @@ frmTxd2Cnc *txd2CncWindow();
 void sendActiveDocument(frmDocument *doc);
 
 // The file selector's send: the files one after the other, every line ended by
-// CR LF, in "Txd.Tmp", then the window titled "Sänder [<name>]" (one file) or
+// CR LF (a line ends at CR LF, LF or CR), in "Txd.Tmp", then the window titled "Sänder [<name>]" (one file) or
 // "<n> nc program att sända". A file that cannot be read is reported and
 // nothing is sent. Returns the number of files handed over (0: no window).
 int sendFilesToCnc(const QStringList &paths, QWidget *owner = nullptr);

@@ -4,6 +4,9 @@
 // hardware flow control, CTS changes, line-error counts, the driver's output
 // queue, XON/XOFF that resumes on DC1 only). On a pseudo-terminal, which has no
 // modem lines or error counters, those calls fail quietly: CTS then reads as on.
+// A device that fails while open (adapter pulled, line hung up, a write the
+// system refuses) closes the port and raises comEventPortLost; the bytes read
+// before the failure stay readable through Input().
 #include "dnc/serialport.h"
 
 #include <QList>
@@ -30,6 +33,7 @@ public:
     int InBufferCount() const override;
     int OutBufferCount() const override;
     void clearOutBuffer() override;
+    void clearInBuffer() override;
     QByteArray Input() override;
     bool Output(const QByteArray &bytes) override;
 
@@ -43,12 +47,20 @@ private:
     void applyRts();
     void pollLines();
     void writeOut();
+    void closePort();
+    // Looks whether the open line still works; `qtReason`, when given, is Qt's
+    // word that the device is gone.
+    void checkLine(const QString &qtReason = {});
+    void lose(long number, const QString &systemReason);
 
     QSerialPort port_;
     QTimer poll_;
     QSocketNotifier *writer_ = nullptr;
     QByteArray out_;           // bytes not yet taken by the driver, from outPos_
     qsizetype outPos_ = 0;
+    QString device_;           // the path opened
+    QByteArray leftover_;      // read before the port failed, not yet taken
+    bool checkQueued_ = false;
     int handshake_ = comNone;
     bool rts_ = false;
     bool lastCts_ = true;

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <unistd.h>
+
 namespace lumrik {
 
 const std::array<unsigned char, 129> &eiaToIsoTable()
@@ -105,7 +107,8 @@ void RxdReception::open(const QString &path)
         file_.close();
     path_ = path;
     file_.setFileName(path);
-    received_ = written_ = 0;
+    received_ = written_ = synced_ = 0;
+    sinceSync_.invalidate();
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw RkError(kErrPathNotFound, QStringLiteral("Kan inte skapa filen %1: %2")
                                             .arg(QFileInfo(path).fileName(), file_.errorString()));
@@ -120,11 +123,23 @@ RxdChunk RxdReception::feed(QByteArrayView bytes)
         return out;
     if (!file_.isOpen())
         throw RkError(kErrIo, QStringLiteral("Filen %1 är inte öppen").arg(QFileInfo(path_).fileName()));
-    if (file_.write(out.file) != out.file.size())
+    if (file_.write(out.file) != out.file.size() || !file_.flush())
         throw RkError(kErrIo, QStringLiteral("Det gick inte att skriva till %1: %2")
                                   .arg(QFileInfo(path_).fileName(), file_.errorString()));
     written_ += out.file.size();
+    if (!sinceSync_.isValid() || sinceSync_.elapsed() >= 1000)
+        sync();
     return out;
+}
+
+void RxdReception::sync()
+{
+    if (!file_.isOpen() || synced_ == written_)
+        return;
+    // Flushed after every chunk already; this puts it on the disk.
+    ::fdatasync(file_.handle());
+    synced_ = written_;
+    sinceSync_.start();
 }
 
 void RxdReception::close()
@@ -133,6 +148,8 @@ void RxdReception::close()
         return;
     const bool ok = file_.flush();
     const QString err = file_.errorString();
+    if (ok)
+        sync();
     file_.close();
     if (!ok)
         throw RkError(kErrIo, QStringLiteral("Det gick inte att skriva till %1: %2")

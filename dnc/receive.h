@@ -6,6 +6,7 @@
 // port to an RxdReception.
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 #include <array>
@@ -53,7 +54,9 @@ private:
 };
 
 // The work file of a reception: created empty when the reception starts; every
-// processed chunk is appended in the order it was read from the port.
+// processed chunk is appended in the order it was read from the port and handed
+// to the system at once, and what arrived is on the disk within a second, so a
+// crash or a power cut in the middle of a long reception loses nothing older.
 class RxdReception {
 public:
     explicit RxdReception(const RxdOptions &options = {});
@@ -66,6 +69,8 @@ public:
     // fails (a full disk), so that nothing is lost without a word. On an EIA
     // translation error nothing of the chunk is written.
     RxdChunk feed(QByteArrayView bytes);
+    // Puts what was written and not yet synced on the disk (no-op otherwise).
+    void sync();
     // Flushes and closes; throws RkError when the last bytes cannot be written.
     void close();
     // Closes and deletes the file (an aborted or failed reception).
@@ -82,6 +87,8 @@ private:
     QString path_;
     qint64 received_ = 0;
     qint64 written_ = 0;
+    qint64 synced_ = 0;        // written_ at the last sync
+    QElapsedTimer sinceSync_;
     RxdChunk scratch_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/msgbox.h"
 #include "core/paths.h"
 #include "dnc/frmrxdfromcnc.h"
 #include "dnc/headerlines.h"
@@ -98,11 +99,34 @@ frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &
     return doc;
 }
 
+frmDocument *RecoverInterruptedReception(QWidget *owner, const std::function<frmDocument *()> &loadNewDoc)
+{
+    RxdCommandResult r;
+    r.rxdFile = findFileNoCase(tmpFile(kRxdTmp));
+    const qint64 size = QFileInfo(r.rxdFile).size();
+    if (size <= 4)
+        return nullptr;
+    const int answer = RkMsgBox(
+        QStringLiteral("En tidigare mottagning avslutades aldrig (programmet stängdes under mottagningen). "
+                       "Det som togs emot då, %1 byte, finns kvar.\r\n\r\n"
+                       "Vill du öppna det som ett nytt namnlöst dokument? Svarar du Nej tas det bort.")
+            .arg(size),
+        MbButtons::YesNo, MbIcon::Question, QStringLiteral("Mottaget program finns kvar"), 0, owner);
+    if (answer != MbYes) {
+        removeAnySpelling(r.rxdFile);
+        return nullptr;
+    }
+    r.received = true;
+    r.targetPath = RkNativePath(gsActivePath + gsUntitled);
+    return OpenReceivedProgram(r, gActiveCfg, loadNewDoc, {});
+}
+
 frmDocument *RxdFromCncCommand(QWidget *owner, QComboBox *comboMaskiner,
                                const std::function<frmDocument *()> &loadNewDoc,
                                const std::function<void()> &saveActive)
 {
     return RkGuard("mnuRxdFromCnc_Click()", [&]() -> frmDocument * {
+        RecoverInterruptedReception(owner, loadNewDoc);
         const RxdCommandResult r = RunRxdFromCnc(owner, comboMaskiner);
         // The machine received from; the selector's spelling when it shows it.
         QString machine = gActiveCfg;

@@ -43,7 +43,12 @@ frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &
                                  const std::function<frmDocument *()> &loadNewDoc,
                                  const std::function<void()> &saveActive);
 
-// The whole command: RunRxdFromCnc, then OpenReceivedProgram with the machine
+// A work file left by a reception that never ended (the program stopped in the
+// middle of it) and holds more than 4 bytes: the user is asked whether to open
+// it as an untitled document, else it is deleted. Returns the document opened.
+frmDocument *RecoverInterruptedReception(QWidget *owner, const std::function<frmDocument *()> &loadNewDoc);
+
+// The whole command: RecoverInterruptedReception, then RunRxdFromCnc, then OpenReceivedProgram with the machine
 // chosen in the receive window (as `comboMaskiner` spells it when it shows
 // that machine). Failures go to the common error report.
 frmDocument *RxdFromCncCommand(QWidget *owner, QComboBox *comboMaskiner,

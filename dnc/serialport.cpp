@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -68,6 +69,25 @@ QList<QPair<int, QString>> serialPortList()
     }
     std::sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     return out;
+}
+
+// ---------------------------------------------------------------------------
+// Loss of an open port
+
+void SerialPort::portLost(long number, const QString &reason)
+{
+    if (lost())
+        return;
+    LostNumber = number;
+    LostReason = reason;
+    const int generation = lossGeneration_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation] {
+            if (generation == lossGeneration_ && lost())
+                raise(comEventPortLost);
+        },
+        Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------
@@ -145,9 +165,16 @@ QtSerialPort::QtSerialPort(QObject *parent) : SerialPort(parent)
             raise(comEvReceive);
     });
     QObject::connect(&port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-        // A vanished device (USB adapter pulled) ends like a closed port.
-        if (e == QSerialPort::ResourceError && port_.isOpen())
-            setPortOpen(false);
+        if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError || !port_.isOpen() || checkQueued_)
+            return;
+        // Looked into from the event loop, not inside Qt's own notifier. A hung
+        // up line keeps reporting read errors until then; one look is enough.
+        checkQueued_ = true;
+        const QString qtReason = e == QSerialPort::ResourceError ? port_.errorString() : QString();
+        QTimer::singleShot(0, this, [this, qtReason] {
+            checkQueued_ = false;
+            checkLine(qtReason);
+        });
     });
 }
 
@@ -161,23 +188,30 @@ bool QtSerialPort::PortOpen() const { return port_.isOpen(); }
 
 int QtSerialPort::handle() const { return port_.isOpen() ? int(port_.handle()) : -1; }
 
+void QtSerialPort::closePort()
+{
+    poll_.stop();
+    if (writer_) {
+        // Possibly called from the notifier's own signal: delete it later.
+        writer_->setEnabled(false);
+        writer_->deleteLater();
+        writer_ = nullptr;
+    }
+    out_.clear();
+    outPos_ = 0;
+    port_.close();
+}
+
 void QtSerialPort::setPortOpen(bool open)
 {
     if (open == port_.isOpen())
         return;
     if (!open) {
-        poll_.stop();
-        if (writer_) {
-            // Possibly called from the notifier's own signal: delete it later.
-            writer_->setEnabled(false);
-            writer_->deleteLater();
-            writer_ = nullptr;
-        }
-        out_.clear();
-        outPos_ = 0;
-        port_.close();
+        closePort();
         return;
     }
+    clearLost();
+    leftover_.clear();
     const QString device = serialPortDevice(CommPort);
     if (device.isEmpty())
         throw RkError(8002, QStringLiteral("Ogiltigt portnummer: COM%1 finns inte på den här datorn.").arg(CommPort));
@@ -186,6 +220,7 @@ void QtSerialPort::setPortOpen(bool open)
     if (!parsePortSettings(Settings, ps, &why))
         throw RkError(380, why);
     port_.setPortName(device);
+    device_ = device;
     port_.setBaudRate(ps.baud);
     port_.setParity(ps.parity);
     port_.setDataBits(ps.dataBits);
@@ -272,7 +307,7 @@ bool QtSerialPort::CTSHolding() const
 
 int QtSerialPort::InBufferCount() const
 {
-    return port_.isOpen() ? int(port_.bytesAvailable()) : 0;
+    return port_.isOpen() ? int(port_.bytesAvailable()) : int(leftover_.size());
 }
 
 int QtSerialPort::OutBufferCount() const
@@ -298,10 +333,26 @@ void QtSerialPort::clearOutBuffer()
     ::tcflush(handle(), TCOFLUSH);
 }
 
+void QtSerialPort::clearInBuffer()
+{
+    leftover_.clear();
+    if (!port_.isOpen())
+        return;
+    // What the driver holds as well as what Qt has read already.
+    ::tcflush(handle(), TCIFLUSH);
+    port_.clear(QSerialPort::Input);
+}
+
 QByteArray QtSerialPort::Input()
 {
-    if (!port_.isOpen())
-        return {};
+    if (!port_.isOpen()) {
+        if (InputLen > 0 && leftover_.size() > InputLen) {
+            QByteArray head = leftover_.left(InputLen);
+            leftover_.remove(0, InputLen);
+            return head;
+        }
+        return std::exchange(leftover_, QByteArray());
+    }
     if (InputLen > 0)
         return port_.read(InputLen);
     return port_.readAll();
@@ -334,10 +385,8 @@ void QtSerialPort::writeOut()
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            // The device is gone (adapter pulled): the port counts as closed.
-            out_.clear();
-            outPos_ = 0;
-            setPortOpen(false);
+            // The device is gone (adapter pulled) or refuses to write.
+            lose(kPortDeviceError, qt_error_string(errno));
             return;
         }
         // The driver is full or the line is stopped: go on when it takes more.
@@ -351,8 +400,38 @@ void QtSerialPort::writeOut()
         writer_->setEnabled(false);
 }
 
+void QtSerialPort::checkLine(const QString &qtReason)
+{
+    const int fd = handle();
+    if (fd < 0)
+        return;
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) {
+        lose(kPortDeviceError, qt_error_string(errno));
+        return;
+    }
+    pollfd p{fd, 0, 0};
+    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        lose(kPortDeviceError, QStringLiteral("linjen bröts (hangup)"));
+        return;
+    }
+    if (!qtReason.isEmpty())
+        lose(kPortDeviceError, qtReason);
+}
+
+void QtSerialPort::lose(long number, const QString &systemReason)
+{
+    if (!port_.isOpen())
+        return;
+    // What was read before the failure stays for Input().
+    leftover_ += port_.readAll();
+    closePort();
+    portLost(number, QStringLiteral("Porten COM%1 (%2) slutade fungera: %3").arg(CommPort).arg(device_, systemReason));
+}
+
 void QtSerialPort::pollLines()
 {
+    checkLine();
     const int fd = handle();
     if (fd < 0)
         return;

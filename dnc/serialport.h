@@ -25,6 +25,17 @@ enum CommEventCode {
     comEventRxParity = 1009,
     comEventTxFull = 1010,
     comEventDCB = 1011,
+    // The open port stopped working (device gone, line hung up, a write or
+    // read the system refused): the port is closed, LostNumber and LostReason
+    // say why.
+    comEventPortLost = 1012,
+};
+
+// Error numbers of a port that stopped working while open.
+enum PortLostNumber : long {
+    kPortDeviceError = 57,   // the device failed or vanished (I/O error, hang-up)
+    kPortNotOpen = 8018,     // the port was closed under its user
+    kPortReadError = 8020,   // reading the port failed
 };
 
 // Handshaking modes.
@@ -57,11 +68,19 @@ public:
     virtual int InBufferCount() const = 0;
     virtual int OutBufferCount() const = 0;
     virtual void clearOutBuffer() = 0;      // OutBufferCount = 0 and purge
+    virtual void clearInBuffer() = 0;       // InBufferCount = 0, the driver's queue too
     virtual QByteArray Input() = 0;         // takes the waiting bytes
     // Queues bytes for output; false when the port refused them.
     virtual bool Output(const QByteArray &bytes) = 0;
     // The code of the event being raised (valid inside OnComm).
     int CommEvent = 0;
+
+    // Why the port stopped working while it was open: a PortLostNumber and a
+    // text that names the port and gives the system's reason. 0 and empty
+    // while it works; cleared when the port is opened again.
+    long LostNumber = 0;
+    QString LostReason;
+    bool lost() const { return LostNumber != 0; }
 
 Q_SIGNALS:
     void OnComm();
@@ -72,6 +91,20 @@ protected:
         CommEvent = code;
         Q_EMIT OnComm();
     }
+    // Called by an implementation that found its open port failing, after it
+    // stopped using the port (PortOpen() is false from here on): keeps the
+    // first reason and raises comEventPortLost from the event loop, never
+    // inside the call that found the failure.
+    void portLost(long number, const QString &reason);
+    void clearLost()
+    {
+        LostNumber = 0;
+        LostReason.clear();
+        ++lossGeneration_;
+    }
+
+private:
+    int lossGeneration_ = 0;
 };
 
 // The device path of a port number: section "ComPorts" of the main settings

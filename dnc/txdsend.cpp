@@ -353,6 +353,52 @@ bool TxdSender::stop()
     return true;
 }
 
+bool TxdSender::fail()
+{
+    // An abort by the user closes the port too: that is no failure.
+    if (bAbort)
+        return stop();
+    if (!failed_) {
+        failed_ = true;
+        if (port_ && port_->lost()) {
+            failNumber = port_->LostNumber;
+            failReason = port_->LostReason;
+        } else if (port_ && !port_->PortOpen()) {
+            failNumber = kPortNotOpen;
+            failReason = QStringLiteral("Porten COM%1 stängdes under sändningen.").arg(port_->CommPort);
+        } else {
+            failNumber = kPortDeviceError;
+            failReason = QStringLiteral("Porten COM%1 tog inte emot fler tecken.").arg(port_ ? port_->CommPort : 0);
+        }
+    }
+    return stop();
+}
+
+void TxdSender::confirm()
+{
+    bytesWritten = handed_;
+    if (lineWireEnd_ >= 0 && handed_ >= lineWireEnd_) {
+        lastLine = lineInFlight_;
+        confirmedFileEnd_ = lineFileEnd_;
+        lineWireEnd_ = -1;
+    }
+}
+
+void TxdSender::handedLine(QByteArrayView line, qint64 fileEnd)
+{
+    lineInFlight_ = line.toByteArray();
+    lineWireEnd_ = handed_;
+    lineFileEnd_ = fileEnd;
+}
+
+bool TxdSender::write(QByteArrayView bytes, bool eia)
+{
+    const bool ok = eia ? SendEIA(bytes) : port_->Output(bytes.toByteArray());
+    if (ok)
+        handed_ += bytes.size();
+    return ok;
+}
+
 bool TxdSender::SendEIA(QByteArrayView text)
 {
     if (isoToEia(text, eiaBuf_) >= 0) {
@@ -370,12 +416,19 @@ bool TxdSender::SendString(QByteArrayView text, bool eia)
         return false;
     if (!port_)
         return true;
+    // Every wait also watches the port: one that failed or was closed under
+    // the send ends it as failed, never as sent.
     int round = 0;
     for (;;) {
         pump();
         if (bAbort)
             return stop();
-        if (port_->OutBufferCount() == 0 && IsCncReady())
+        const int pending = port_->OutBufferCount();
+        if (!port_->PortOpen())
+            return fail();
+        if (pending == 0)
+            confirm();
+        if (pending == 0 && IsCncReady())
             break;
         waitIdle(round);
     }
@@ -385,41 +438,52 @@ bool TxdSender::SendString(QByteArrayView text, bool eia)
             const QByteArrayView block = text.sliced(pos, std::min(size, text.size() - pos));
             pos += block.size();
             round = 0;
-            while (port_->OutBufferCount() != 0) {
+            for (;;) {
+                const int pending = port_->OutBufferCount();
+                if (!port_->PortOpen())
+                    return fail();
+                if (pending == 0)
+                    break;
                 waitIdle(round);
                 if (bAbort)
                     return stop();
             }
+            confirm();
             round = 0;
             while (!IsCncReady()) {
                 waitIdle(round);
                 if (bAbort)
                     return stop();
+                if (!port_->PortOpen())
+                    return fail();
             }
             round = 0;
             const int need = int(std::min<qsizetype>(block.size(), std::max(1, port_->OutBufferSize)));
             while (port_->OutBufferSize - port_->OutBufferCount() < need) {
                 if (bAbort)
                     return stop();
+                if (!port_->PortOpen())
+                    return fail();
                 waitIdle(round);
             }
-            const bool ok = eia ? SendEIA(block) : port_->Output(block.toByteArray());
-            if (!ok || bAbort)
+            if (!write(block, eia))
+                return fail();
+            if (bAbort)
                 return stop();
         }
         return false;
     }
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const QByteArrayView one = text.sliced(i, 1);
-        const bool ok = eia ? SendEIA(one) : port_->Output(one.toByteArray());
-        if (!ok)
-            return stop();
+        if (!write(text.sliced(i, 1), eia))
+            return fail();
         pump(true);
         if (bAbort)
             return stop();
         // The pause between characters lets the window run meanwhile.
         if (!delay(lChrDelay))
             return stop();
+        if (!port_->PortOpen())
+            return fail();
     }
     return false;
 }
@@ -478,6 +542,35 @@ void TxdSender::OnCommEvent()
     }
 }
 
+QByteArray TxdSender::failureReport() const
+{
+    QString t = QStringLiteral("\r\n*** SÄNDNINGEN MISSLYCKADES ***\r\n") + failReason + QStringLiteral("\r\n")
+                + QStringLiteral("%1 byte hade skrivits till porten när felet kom.\r\n").arg(bytesWritten);
+    QByteArray out = toCp1252(t);
+    if (!binary_ && !lastLine.isEmpty())
+        out += toCp1252(QStringLiteral("Sista hela rad som skrevs: ")) + lastLine + "\r\n";
+    else if (!binary_)
+        out += toCp1252(QStringLiteral("Ingen programrad hann skrivas.\r\n"));
+    out += toCp1252(QStringLiteral("Programmet i CNC:n är inte komplett.\r\n"));
+    return out;
+}
+
+TxdSender::Result TxdSender::ended()
+{
+    if (!failed_)
+        return Result::Stopped;
+    // The window shows how far the send got, then the guarded failure box;
+    // OK and Cancel both end the send: nothing more goes to a dead port.
+    sentCount = confirmedFileEnd_;
+    if (onStatus)
+        onStatus(3, QStringLiteral("Sändningen misslyckades."));
+    if (onLog)
+        onLog(failureReport());
+    RkTraceProc(QStringLiteral("SendString()"));
+    stepFailed(failNumber, failReason);
+    return Result::Failed;
+}
+
 bool TxdSender::stepFailed(long number, const QString &description)
 {
     const QString title = RkText(710, QStringLiteral("Överföringsfel")) + QStringLiteral(" # ") +
@@ -498,6 +591,14 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
     sentCount = 0;
     fileLength = 0;
     rateText.clear();
+    failed_ = false;
+    failNumber = 0;
+    failReason.clear();
+    bytesWritten = handed_ = 0;
+    lastLine.clear();
+    lineWireEnd_ = -1;
+    confirmedFileEnd_ = 0;
+    binary_ = s.options.binary;
     auto status = [&](int panel, const QString &text) {
         if (onStatus)
             onStatus(panel, text);
@@ -574,6 +675,10 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
                         ClosePort();
                         return Result::Stopped;
                     }
+                    if (!port_->PortOpen()) {
+                        fail();
+                        return ended();
+                    }
                 }
                 if (s.protocol.osp) {
                     port_->setHandshaking(comXOnXOff);
@@ -589,6 +694,10 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
                 ClosePort();
                 return Result::Stopped;
             }
+            if (!port_->PortOpen()) {
+                fail();
+                return ended();
+            }
             if (IsCncReady())
                 break;
             if (!bWaitDc1)
@@ -597,9 +706,9 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
         status(3, QString());
 
         if (s.send30Null && SendString(QByteArray(30, '\0'), false))
-            return Result::Stopped;
+            return ended();
         if (SendString(s.leader, false))
-            return Result::Stopped;
+            return ended();
 
         if (s.options.binary) {
             // The file as one piece: padded, never skipped, filtered or
@@ -610,8 +719,9 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
             for (qsizetype pos = 0; pos < piece.size(); pos += 4) {
                 const QByteArrayView slice = QByteArrayView(piece).sliced(pos, std::min<qsizetype>(4, piece.size() - pos));
                 if (SendString(slice, false))
-                    return Result::Stopped;
+                    return ended();
                 sentCount = std::min<qint64>(sentCount + slice.size(), fileLength);
+                handedLine({}, sentCount);
             }
             if (s.displayTxData && onLog)
                 onLog(piece + "\r\n");
@@ -625,12 +735,12 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
                 if (action != TxdLineAction::Skip) {
                     stopped = action == TxdLineAction::SendAndStop;
                     if (SendString(out, s.eia))
-                        return Result::Stopped;
-                    if (s.displayTxData && onLog) {
-                        if (!stopped)
-                            out.chop(s.options.eob.size());
+                        return ended();
+                    if (!stopped)
+                        out.chop(s.options.eob.size());
+                    handedLine(out, reader.position());
+                    if (s.displayTxData && onLog)
                         onLog(out + "\r\n");
-                    }
                 }
                 sentCount = reader.position();
             }
@@ -640,22 +750,37 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
         status(3, rateText);
 
         if (bKearney && SendString(QByteArray("\x04\x14"), false))
-            return Result::Stopped;
+            return ended();
         if (SendString(s.trailer, false))
-            return Result::Stopped;
+            return ended();
         if (s.send30Null && SendString(QByteArray(30, '\0'), false))
-            return Result::Stopped;
-        sentCount = fileLength;
+            return ended();
 
-        // Drain, then give the machine time before the line drops.
+        // Drain, then give the machine time before the line drops. A port
+        // that fails meanwhile fails the send: the last bytes may not have left.
         int round = 0;
-        while (!bAbort && port_->PortOpen() && port_->OutBufferCount() > 0)
+        while (!bAbort) {
+            const int pending = port_->OutBufferCount();
+            if (!port_->PortOpen()) {
+                fail();
+                return ended();
+            }
+            if (pending == 0)
+                break;
             waitIdle(round);
+        }
+        if (!bAbort)
+            confirm();
+        sentCount = fileLength;
         const int seconds = s.delayBeforeClose == 0 ? 2 : s.delayBeforeClose;
         if (seconds > 0 && !bAbort) {
             QDeadlineTimer deadline(qint64(seconds) * 1000);
             while (!deadline.hasExpired() && !bAbort) {
                 pump(true);
+                if (!port_->PortOpen()) {
+                    fail();
+                    return ended();
+                }
                 QThread::usleep(2000);
             }
         }

@@ -146,6 +146,13 @@ public:
     bool reachedSending = false;  // the send got past the port set-up
     bool cancelledByErrorBox = false;  // Cancel in the line-error box ended it
     QString rateText;
+    // How far a send got, counting only what is known to have left the port's
+    // buffers: the bytes written and the last program line written whole.
+    qint64 bytesWritten = 0;
+    QByteArray lastLine;
+    // The port failure that ended the send (Result::Failed): number and reason.
+    long failNumber = 0;
+    QString failReason;
 
     // Window feedback.
     std::function<void(int panel, const QString &text)> onStatus;
@@ -157,12 +164,15 @@ public:
         Empty,        // nothing to send (reported)
         PortFailed,   // the port could not be opened (reported)
         Cancelled,    // a failed step answered with Cancel (reported)
+        Failed,       // the port failed in the middle (reported; the port is closed)
     };
     // Sends the file with the settings (port set-up to closing).
     Result send(const QString &txdPath, const TxdSettings &s);
 
-    // Output layer. True when the send was stopped (the port is then closed).
+    // Output layer. True when the send was stopped or the port failed (the
+    // port is then closed; failed() tells which).
     bool SendString(QByteArrayView text, bool eia);
+    bool failed() const { return failed_; }
     // Translates and writes in one write; a byte without translation shows the
     // box, sets the abort flag and writes nothing. True when written.
     bool SendEIA(QByteArrayView text);
@@ -177,14 +187,28 @@ public:
 
 private:
     bool stop();
+    bool fail();
+    Result ended();
     bool waitIdle(int &round);
     bool delay(int ms);
     bool stepFailed(long number, const QString &description);
+    bool write(QByteArrayView bytes, bool eia);
+    // Everything handed to the port has left its buffers.
+    void confirm();
+    void handedLine(QByteArrayView line, qint64 fileEnd);
+    QByteArray failureReport() const;
 
     QPointer<SerialPort> port_;
     QElapsedTimer lastPump_;
     bool errorBoxOpen_ = false;
+    bool failed_ = false;
+    bool binary_ = false;
     QByteArray eiaBuf_;
+    qint64 handed_ = 0;           // bytes the port took in this send
+    QByteArray lineInFlight_;     // the last line handed over, not yet confirmed
+    qint64 lineWireEnd_ = -1;     // handed_ after it; -1: none in flight
+    qint64 lineFileEnd_ = 0;      // its end in the file
+    qint64 confirmedFileEnd_ = 0;
 };
 
 }

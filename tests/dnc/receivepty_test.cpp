@@ -2,12 +2,16 @@
 // side of a pseudo-terminal pair while a peer thread plays the CNC control on
 // the other side with scripted bytes and pauses.
 #include "dnc/frmrxdfromcnc.h"
+#include "dnc/receivecommand.h"
 #include "dnc/serialport.h"
 
 #include "core/globals.h"
 #include "core/inifile.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
 #include "testsupport/testsupport.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -373,4 +377,103 @@ TEST(RxdPty, SendThenReceiveGivesBackTheProgram)
         EXPECT_EQ(got.size(), program.size()) << cable.forwarded << " " << w.bytesReceived() << " " << port->OutBufferCount();
         EXPECT_TRUE(got == program) << got.left(200).toStdString();
     }
+}
+
+// ---------------------------------------------------------------------------
+// What came before the start, and the line going away in the middle
+
+TEST(RxdPty, ALineSentBeforeTheStartIsNotPartOfTheProgram)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    e.machine({});
+    frmRxdFromCnc w;
+    w.Form_Load();
+    w.show();
+    // The control sends while the window is open but not yet receiving.
+    ASSERT_TRUE(writeAll(e.pty.master, "N999 OLD LINE\n%\nO9999\n"));
+    QTest::qWait(100);
+    w.txtFileName->setText("P1");
+    w.btnStartRxd_Click();
+    ASSERT_TRUE(w.Comm1 && w.Comm1->PortOpen());
+    Peer peer(e.pty.master);
+    peer.run([](Peer &p) { p.send("%\nO1000\nN10 G0 X1\n%\n"); });
+    ASSERT_TRUE(waitClosed(w, 8000));
+    peer.join();
+    EXPECT_EQ(e.received(), "%\r\nO1000\r\nN10 G0 X1\r\n%\r\n");
+}
+
+TEST(RxdPty, TheControlHangingUpEndsTheReceptionWithWhatCame)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    e.machine({{"RecDelay", "5"}}, "*.NC");
+    test::writeFile(e.recvFolder + "O8.NC", "N1 GOOD PROGRAM\r\n");
+    e.boxes.answer(MbYes);   // overwrite
+    frmRxdFromCnc w;
+    ASSERT_TRUE(e.start(w, "O8"));
+    Peer peer(e.pty.master);
+    peer.run([&](Peer &p) {
+        p.send("%\nO8\nN10 G0 X1\n", 150);
+        p.send("N20 G1 X2 F1", 300);
+        ::close(e.pty.master);   // the cable is pulled
+    });
+    QElapsedTimer clock;
+    clock.start();
+    // Long before the silence time of 5 seconds.
+    ASSERT_TRUE(waitClosed(w, 3000));
+    EXPECT_LT(clock.elapsed(), 3000);
+    peer.join();
+    e.pty.master = -1;
+    ASSERT_EQ(e.boxes.calls().size(), 2u);
+    const MsgBoxCall &box = e.boxes.calls()[1];
+    EXPECT_EQ(box.title, QStringLiteral("Överföringsfel # 57"));
+    EXPECT_TRUE(box.text.contains(QStringLiteral("Porten COM7 (") + e.pty.path + ") slutade fungera: "))
+        << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(QStringLiteral("27 byte togs emot.")));
+    EXPECT_TRUE(box.text.contains(QStringLiteral("den befintliga filen O8.NC har inte skrivits över")));
+    EXPECT_TRUE(w.received());
+    EXPECT_TRUE(w.handedOverUntitled());
+    EXPECT_EQ(e.received(), "%\r\nO8\r\nN10 G0 X1\r\nN20 G1 X2 F1");
+    EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), "N1 GOOD PROGRAM\r\n");
+}
+
+TEST(RxdPty, AReceptionIntoAnExistingFileFailingHalfWayReplacesNothing)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    e.machine({{"RecDelay", "5"}}, "*.NC");
+    const QByteArray old = "'FIXTURE 3\r\nN1 GOOD PROGRAM\r\nN2 M30\r\n";
+    test::writeFile(e.recvFolder + "O8.NC", old);
+    e.boxes.answer(MbYes);   // overwrite
+    QByteArray half;
+    for (int i = 1; i <= 300; ++i)
+        half += "N" + QByteArray::number(i * 10) + " G01 X" + QByteArray::number(i) + ".5\n";
+    Peer peer(e.pty.master);
+    QWidget owner;
+    QComboBox mainCombo(&owner);
+    mainCombo.addItem("PTY");
+    QTimer::singleShot(0, [&] {
+        frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+        w->txtFileName->setText("O8");
+        w->btnStartRxd_Click();
+        peer.run([&](Peer &p) {
+            p.send(half, 300);
+            ::close(e.pty.master);
+        });
+    });
+    std::unique_ptr<frmDocument> made;
+    int saves = 0;
+    frmDocument *doc = RxdFromCncCommand(
+        &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); }, [&] { ++saves; });
+    peer.join();
+    e.pty.master = -1;
+    ASSERT_NE(doc, nullptr);
+    // The good program stays; what came is in an untitled document.
+    EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), old);
+    EXPECT_EQ(saves, 0);
+    EXPECT_FALSE(doc->bNamed);
+    EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
+    EXPECT_EQ(doc->txtText->TextAll(), QByteArray(half).replace("\n", "\r\n"));
+    EXPECT_TRUE(e.boxes.saw(QStringLiteral("Det som togs emot öppnas som ett nytt namnlöst dokument")));
 }

@@ -335,6 +335,7 @@ TEST(RxdCommand, StaleWorkFileIsNeverOpened)
     e.machine("M", {});
     MsgBoxRecorder boxes;
     test::writeFile(e.env.tmpPath() + "/rxd.tmp", "N1 OLD PROGRAM\r\n");
+    boxes.answer(MbNo);   // not wanted: it is removed
     QWidget owner;
     // The user closes the window without receiving anything.
     QTimer::singleShot(0, [&] { rxdFromCncWindow(&owner)->btnRxdFromCncAbort_Click(); });
@@ -343,13 +344,14 @@ TEST(RxdCommand, StaleWorkFileIsNeverOpened)
     frmDocument *doc = RxdFromCncCommand(&owner, nullptr, [&]() -> frmDocument * { ++loads; return nullptr; }, {});
     EXPECT_EQ(doc, nullptr);
     EXPECT_EQ(loads, 0);
+    EXPECT_TRUE(boxes.saw(QStringLiteral("16 byte")));
     EXPECT_TRUE(QDir(e.env.tmpPath()).entryList(QDir::Files).isEmpty());
 }
 
 TEST(RxdCommand, OpensWithHeaderAndSavesWhenNamed)
 {
     RxdEnv e;
-    e.machine("MILL1", {{"RecDelay", "0"}}, "*.NC");
+    e.machine("MILL1", {{"RecDelay", "5"}}, "*.NC");
     test::writeFile(e.recvFolder + "O7.NC", "'FIXTURE 3\r\n'OP 10\r\nN1 G0 X0\r\n");
     MsgBoxRecorder boxes;
     boxes.answer(MbYes);   // overwrite O7.NC
@@ -362,7 +364,7 @@ TEST(RxdCommand, OpensWithHeaderAndSavesWhenNamed)
         w->btnStartRxd_Click();
         auto *port = FakeSerialPort::last();
         port->receive("%\nN1 G1 X5\nM30\n%\n");
-        w->btnRxdFromCncAbort_Click();
+        w->RecDelayTimer_Timer();   // the machine fell silent
     });
     std::unique_ptr<frmDocument> made;
     int saves = 0;
@@ -412,5 +414,241 @@ TEST(RxdCommand, UntitledIsNotSavedAndShortFilesOpenNothing)
     receive("N1\n");     // 4 bytes: nothing opens
     EXPECT_EQ(RxdFromCncCommand(&owner, nullptr, load, [&] { ++saves; }), nullptr);
     EXPECT_FALSE(made);
+    EXPECT_TRUE(QDir(e.env.tmpPath()).entryList(QDir::Files).isEmpty());
+}
+
+// ---------------------------------------------------------------------------
+// A port that fails in the middle of a reception
+
+namespace {
+const QString kLost = QStringLiteral("Porten COM1 (/dev/ttyUSB0) slutade fungera: Input/output error");
+
+// Runs the receive command into `name` of machine M (which has "O8.NC" in its
+// receive folder); `during` gets the started window and its port.
+struct CommandRun {
+    std::unique_ptr<frmDocument> made;
+    int saves = 0;
+    frmDocument *doc = nullptr;
+    CommandRun(const QString &name, const std::function<void(frmRxdFromCnc *, FakeSerialPort *)> &during)
+    {
+        QWidget owner;
+        QComboBox mainCombo(&owner);
+        mainCombo.addItem("M");
+        QTimer::singleShot(0, [&] {
+            frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+            w->txtFileName->setText(name);
+            w->btnStartRxd_Click();
+            during(w, FakeSerialPort::last());
+        });
+        doc = RxdFromCncCommand(
+            &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); },
+            [&] { ++saves; });
+    }
+    // What came is in an untitled, unsaved document; the file is as it was.
+    void expectUntitled(const RxdEnv &e, const QByteArray &text, const QByteArray &oldFile) const
+    {
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(saves, 0);
+        EXPECT_FALSE(doc->bNamed);
+        EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
+        EXPECT_TRUE(doc->txtText->IsDirty());
+        EXPECT_EQ(doc->txtText->TextAll(), text);
+        EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), oldFile);
+        EXPECT_TRUE(QDir(e.env.tmpPath()).entryList(QDir::Files).isEmpty());
+    }
+};
+}
+
+TEST(RxdFailure, ALostDeviceEndsTheReceptionAndKeepsWhatCame)
+{
+    RxdEnv e;
+    e.machine("M", {{"RecDelay", "5"}}, "*.NC");
+    test::writeFile(e.recvFolder + "O8.NC", "N1 GOOD PROGRAM\r\n");
+    MsgBoxRecorder boxes;
+    boxes.answer(MbYes);   // overwrite O8.NC
+    frmRxdFromCnc w;
+    start(w, "M", "O8");
+    FakeSerialPort *port = FakeSerialPort::last();
+    port->receive("%\nN1 G0 X1\n");
+    // Bytes read before the failure and not yet taken still go to the file.
+    port->RThreshold = 0;
+    port->receive("N2 G1");
+    port->loseDevice(kPortDeviceError, kLost);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
+
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    const MsgBoxCall box = boxes.calls()[1];
+    EXPECT_EQ(box.title, QStringLiteral("Överföringsfel # 57"));
+    EXPECT_EQ(box.icon, MbIcon::Critical);
+    EXPECT_EQ(box.buttons, MbButtons::Ok);
+    EXPECT_EQ(box.text, QStringLiteral("Mottagningen avbröts.\r\n") + kLost + QStringLiteral(
+                            "\r\n\r\n16 byte togs emot.\r\n\r\nDet som togs emot öppnas som ett nytt namnlöst "
+                            "dokument; den befintliga filen O8.NC har inte skrivits över.\r\n"
+                            "Kontrollera programmet innan du sparar det."));
+    EXPECT_TRUE(w.received());
+    EXPECT_TRUE(w.handedOverUntitled());
+    EXPECT_EQ(gsActiveFile, gsUntitled);
+    EXPECT_EQ(test::readFile(tmpFile(kRxdTmp)), "%\r\nN1 G0 X1\r\nN2 G1");
+    EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), "N1 GOOD PROGRAM\r\n");
+}
+
+TEST(RxdFailure, ALostDeviceBeforeAnyDataSavesNothing)
+{
+    RxdEnv e;
+    e.machine("M", {{"RecDelay", "1"}});
+    MsgBoxRecorder boxes;
+    frmRxdFromCnc w;
+    start(w, "M", "NEW1");
+    FakeSerialPort::last()->loseDevice(kPortDeviceError, kLost);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.endsWith(QStringLiteral("0 byte togs emot.\r\n\r\nIngenting sparades.")));
+    EXPECT_FALSE(QFile::exists(e.recvFolder + "NEW1"));
+}
+
+TEST(RxdFailure, AFailureWhileALineErrorBoxIsOpenIsTakenUpAfterTheAnswer)
+{
+    RxdEnv e;
+    e.machine("M", {});
+    frmRxdFromCnc w;
+    start(w, "M", "O9");
+    FakeSerialPort *port = FakeSerialPort::last();
+    port->receive("N1 G0\nN2 G0\n");
+    int seen = 0;
+    setMsgBoxHook([&](const MsgBoxCall &call) {
+        if (++seen == 1) {
+            // The device goes while the user reads the line-error box.
+            port->loseDevice(kPortDeviceError, kLost);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(call.title, QStringLiteral("Kommunikationsfel !"));
+            return int(MbRetry);
+        }
+        EXPECT_EQ(call.title, QStringLiteral("Överföringsfel # 57"));
+        return int(MbOk);
+    });
+    port->injectLineError(comEventFrame);
+    setMsgBoxHook({});
+    EXPECT_EQ(seen, 2);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(w.handedOverUntitled());
+    EXPECT_EQ(test::readFile(tmpFile(kRxdTmp)), "N1 G0\r\nN2 G0\r\n");
+}
+
+TEST(RxdFailure, AFailureNotYetReportedIsNeverTakenForTheEnd)
+{
+    RxdEnv e;
+    e.machine("M", {{"RecDelay", "1"}});
+    test::writeFile(e.recvFolder + "O10", "N1 GOOD\r\n");
+    MsgBoxRecorder boxes;
+    boxes.answer(MbYes);
+    frmRxdFromCnc w;
+    start(w, "M", "O10");
+    FakeSerialPort *port = FakeSerialPort::last();
+    port->receive("N1 CUT\nN2");
+    port->loseDevice(kPortDeviceError, kLost);
+    // The silence timer fires before the port's event comes.
+    w.RecDelayTimer_Timer();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(boxes.saw(QStringLiteral("Mottagningen avbröts.")));
+    EXPECT_TRUE(w.handedOverUntitled());
+    EXPECT_EQ(gsActiveFile, gsUntitled);
+    QCoreApplication::processEvents();   // the late event changes nothing
+    EXPECT_EQ(boxes.calls().size(), 2u);
+}
+
+TEST(RxdFailure, StartDiscardsWhatWaitedInTheDriver)
+{
+    RxdEnv e;
+    e.machine("M", {});
+    MsgBoxRecorder boxes;
+    frmRxdFromCnc w;
+    start(w, "M", "O11");
+    FakeSerialPort *port = FakeSerialPort::last();
+    EXPECT_EQ(port->inputClears, 1);
+    w.btnRxdFromCncAbort_Click();
+}
+
+TEST(RxdFailure, TheWorkFileIsOnTheDiskWhileDataArrives)
+{
+    RxdEnv e;
+    e.machine("M", {});
+    MsgBoxRecorder boxes;
+    frmRxdFromCnc w;
+    start(w, "M", "O12");
+    FakeSerialPort *port = FakeSerialPort::last();
+    QByteArray expected;
+    for (int i = 1; i <= 200; ++i) {
+        const QByteArray line = "N" + QByteArray::number(i) + " G01 X" + QByteArray::number(i) + ".5\n";
+        port->receive(line);
+        expected += line.chopped(1) + "\r\n";
+        // Readable by anyone, at once: a crash now would lose nothing.
+        ASSERT_EQ(test::readFile(tmpFile(kRxdTmp)), expected) << i;
+    }
+    w.btnRxdFromCncAbort_Click();
+}
+
+TEST(RxdCommand, AFailedReceptionIntoAnExistingFileOpensAnUntitledDocument)
+{
+    RxdEnv e;
+    e.machine("M", {{"RecDelay", "5"}}, "*.NC");
+    test::writeFile(e.recvFolder + "O8.NC", "'FIXTURE\r\nN1 GOOD PROGRAM\r\n");
+    MsgBoxRecorder boxes;
+    boxes.answer(MbYes);
+    gActiveCfg = "M";
+    CommandRun run("O8", [](frmRxdFromCnc *, FakeSerialPort *port) {
+        port->receive("%\nN1 G0 X1\nN2 G1");
+        port->loseDevice(kPortDeviceError, kLost);
+    });
+    // No header of the file it would have replaced: it replaces nothing.
+    run.expectUntitled(e, "%\r\nN1 G0 X1\r\nN2 G1", "'FIXTURE\r\nN1 GOOD PROGRAM\r\n");
+}
+
+TEST(RxdCommand, StoppingAReceptionIntoAnExistingFileOpensAnUntitledDocument)
+{
+    RxdEnv e;
+    e.machine("M", {{"RecDelay", "0"}}, "*.NC");
+    test::writeFile(e.recvFolder + "O8.NC", "N1 GOOD PROGRAM\r\n");
+    MsgBoxRecorder boxes;
+    boxes.answer(MbYes);
+    gActiveCfg = "M";
+    CommandRun run("O8", [](frmRxdFromCnc *w, FakeSerialPort *port) {
+        port->receive("%\nN1 G0 X1\n");
+        w->btnRxdFromCncAbort_Click();
+    });
+    run.expectUntitled(e, "%\r\nN1 G0 X1\r\n", "N1 GOOD PROGRAM\r\n");
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    EXPECT_EQ(boxes.calls()[1].icon, MbIcon::Information);
+    EXPECT_TRUE(boxes.calls()[1].text.startsWith(QStringLiteral("Mottagningen avslutades för hand efter 11 byte.")));
+    EXPECT_TRUE(boxes.calls()[1].text.contains(QStringLiteral("Filen O8.NC finns redan")));
+
+    // Stopped by hand into a new name it is saved under that name, as always.
+    boxes.clear();
+    CommandRun fresh("O9", [](frmRxdFromCnc *w, FakeSerialPort *port) {
+        port->receive("%\nN1 G0 X1\n");
+        w->btnRxdFromCncAbort_Click();
+    });
+    ASSERT_NE(fresh.doc, nullptr);
+    EXPECT_EQ(fresh.saves, 1);
+    EXPECT_TRUE(boxes.calls().empty());
+}
+
+TEST(RxdCommand, AnInterruptedReceptionCanBeOpened)
+{
+    RxdEnv e;
+    e.machine("M", {});
+    MsgBoxRecorder boxes;
+    // Left by a run that ended in the middle of a reception.
+    test::writeFile(e.env.tmpPath() + "/Rxd.Tmp", "%\r\nN1 G0 X1\r\nN2 G1 X");
+    boxes.answer(MbYes);
+    gActiveCfg = "M";
+    std::vector<std::unique_ptr<frmDocument>> made;
+    QWidget owner;
+    QTimer::singleShot(0, [&] { rxdFromCncWindow(&owner)->btnRxdFromCncAbort_Click(); });
+    RxdFromCncCommand(&owner, nullptr, [&] { made.push_back(std::make_unique<frmDocument>()); return made.back().get(); },
+                      {});
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_EQ(made[0]->txtText->TextAll(), "%\r\nN1 G0 X1\r\nN2 G1 X");
+    EXPECT_FALSE(made[0]->bNamed);
+    EXPECT_EQ(boxes.calls()[0].title, QStringLiteral("Mottaget program finns kvar"));
     EXPECT_TRUE(QDir(e.env.tmpPath()).entryList(QDir::Files).isEmpty());
 }

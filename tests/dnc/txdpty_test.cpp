@@ -10,6 +10,9 @@
 #include "testsupport/testsupport.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -18,6 +21,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <csignal>
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
@@ -78,6 +82,12 @@ public:
         return size();
     }
     void write(const QByteArray &bytes) { ::write(master_, bytes.constData(), size_t(bytes.size())); }
+    // The control's end goes away, as when the cable or adapter is pulled.
+    void hangUp()
+    {
+        ::close(master_);
+        master_ = -1;
+    }
     qsizetype size()
     {
         std::lock_guard<std::mutex> l(m_);
@@ -306,4 +316,133 @@ TEST(TxdPty, SettingsTextParsing)
     EXPECT_TRUE(why.contains("9600,Q,8,1"));
     EXPECT_FALSE(parsePortSettings("9600,N,9,1", ps));
     EXPECT_FALSE(parsePortSettings("fast,N,8,1", ps));
+}
+
+// ---------------------------------------------------------------------------
+// The line going away in the middle of a send
+
+namespace {
+// The bytes the control got must be the start of what was sent, and the
+// sender's account of how far it got must fit what went out.
+void expectCutShort(const PtyRig &r, const QByteArray &program, const QByteArray &got)
+{
+    EXPECT_EQ(got, program.left(got.size()));
+    EXPECT_LT(r.sender.bytesWritten, program.size());
+    EXPECT_GT(r.sender.bytesWritten, 0);
+    EXPECT_LE(r.sender.bytesWritten, r.sender.sentCount + 64);
+    ASSERT_FALSE(r.sender.lastLine.isEmpty());
+    EXPECT_TRUE(program.left(r.sender.sentCount).endsWith(r.sender.lastLine + "\r\n"));
+    EXPECT_FALSE(r.port.PortOpen());
+}
+}
+
+TEST(TxdPty, TheControlHangingUpFailsTheSend)
+{
+    for (const char *protocol : {"INGEN", "RTS/CTS", "XON/XOFF"}) {
+        SCOPED_TRACE(protocol);
+        lumrik::test::MsgBoxRecorder boxes;
+        QByteArray program;
+        bigProgram(20000, &program);
+        PtyRig r("Protokoll=" + QByteArray(protocol) + "\r\n", program);
+        ASSERT_TRUE(r.peer.ok());
+        r.peer.start([&](CncPeer &p) {
+            p.readUntil(30000, 5000);
+            p.hangUp();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(r.send(), TxdSender::Result::Failed);
+        EXPECT_LT(clock.elapsed(), 5000);
+        r.peer.join();
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        const MsgBoxCall &box = boxes.calls()[0];
+        EXPECT_TRUE(box.title.startsWith(QStringLiteral("Överföringsfel # 57(Porten COM1 (") + r.peer.path()))
+            << box.title.toStdString();
+        EXPECT_TRUE(box.text.contains(QStringLiteral("slutade fungera: ")));
+        EXPECT_EQ(box.buttons, MbButtons::OkCancel);
+        EXPECT_EQ(r.sender.failNumber, kPortDeviceError);
+        expectCutShort(r, program, r.peer.received());
+    }
+}
+
+namespace {
+// A socat relay between two pseudo-terminals, as one is used to try a program
+// by hand: the port opens one end, the control the other.
+class Relay {
+public:
+    explicit Relay(const QString &folder) : a_(folder + "/a"), b_(folder + "/b")
+    {
+        proc_.start("socat", {"-d", "-d", "pty,raw,echo=0,link=" + a_, "pty,raw,echo=0,link=" + b_});
+        if (!proc_.waitForStarted(3000))
+            return;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 3000 && !(QFileInfo::exists(a_) && QFileInfo::exists(b_)))
+            QThread::msleep(10);
+        ok_ = QFileInfo::exists(a_) && QFileInfo::exists(b_);
+    }
+    ~Relay()
+    {
+        proc_.kill();
+        proc_.waitForFinished(3000);
+    }
+    bool ok() const { return ok_; }
+    QString portEnd() const { return a_; }
+    QString controlEnd() const { return b_; }
+    // Safe from any thread: a plain signal to the relay.
+    void kill() { ::kill(pid_t(proc_.processId()), SIGKILL); }
+
+private:
+    QString a_, b_;
+    QProcess proc_;
+    bool ok_ = false;
+};
+}
+
+TEST(TxdPty, TheRelayEndingFailsTheSend)
+{
+    TempEnv env;
+    Relay relay(env.tmpPath());
+    if (!relay.ok())
+        GTEST_SKIP() << "socat is not installed";
+    lumrik::test::MsgBoxRecorder boxes;
+    env.write("lumrik32.INI", "[ComPorts]\r\nCOM1=" + relay.portEnd().toLocal8Bit() + "\r\n");
+    gActiveCfgFile = env.write("RELAY.cfg", "[Communication]\r\nComPort=1\r\nBaudRate=9600\r\nParity=INGEN\r\n"
+                                            "DataBits=8\r\nDelayBeforeClose=-1\r\nProtokoll=RTS/CTS\r\n");
+    QByteArray program;
+    bigProgram(20000, &program);
+    lumrik::test::writeFile(tmpFile(kTxdTmp), program);
+    TxdSettings settings;
+    ASSERT_EQ(readTxdSettings(MachineConfig::active(), settings), TxdSettingsStatus::Ok);
+
+    const int control = ::open(QFile::encodeName(relay.controlEnd()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(control, 0);
+    QByteArray got;
+    std::thread reader([&] {
+        char buf[4096];
+        while (got.size() < 30000) {
+            pollfd p{control, POLLIN, 0};
+            if (::poll(&p, 1, 5000) <= 0)
+                break;
+            const ssize_t n = ::read(control, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            got.append(buf, n);
+        }
+        relay.kill();
+    });
+    QtSerialPort port;
+    TxdSender sender(&port);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &watchdog, [&] { sender.bAbort = true; });
+    watchdog.start(20000);
+    EXPECT_EQ(sender.send(tmpFile(kTxdTmp), settings), TxdSender::Result::Failed);
+    reader.join();
+    ::close(control);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].title.startsWith(QStringLiteral("Överföringsfel # 57(")));
+    EXPECT_EQ(got, program.left(got.size()));
+    EXPECT_LT(sender.bytesWritten, program.size());
+    EXPECT_FALSE(port.PortOpen());
 }

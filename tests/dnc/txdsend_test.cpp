@@ -335,13 +335,14 @@ TEST(TxdWindow, SeveralMachinesWaitForAChoiceAndLoopSendRepeatsUntilAbort)
 TEST(TxdWindow, ConcatenationEndsEveryLineWithCrLf)
 {
     TempEnv env;
-    const QString a = env.write("A.NC", "N1\nN2\n");   // LF lines stay inside one line
+    const QString a = env.write("A.NC", "N1\nN2\n");   // LF-only lines are lines as well
     const QString b = env.write("B.NC", "N3\r\nN4");   // last line without a line end
     const QString c = env.write("C.NC", "");
     const QString d = env.write("D.NC", "N5\rN6\r\n");
+    const QString e = env.write("E.NC", "N7\r\nN8\nN9");   // mixed
     QByteArray out;
-    ASSERT_TRUE(concatenateForSend({a, b, c, d}, out));
-    EXPECT_EQ(out, "N1\nN2\n\r\nN3\r\nN4\r\nN5\r\nN6\r\n");
+    ASSERT_TRUE(concatenateForSend({a, b, c, d, e}, out));
+    EXPECT_EQ(out, "N1\r\nN2\r\nN3\r\nN4\r\nN5\r\nN6\r\nN7\r\nN8\r\nN9\r\n");
     QString failed;
     EXPECT_FALSE(concatenateForSend({a, env.path("missing.nc")}, out, &failed));
     EXPECT_EQ(failed, env.path("missing.nc"));
@@ -367,6 +368,21 @@ TEST(TxdWindow, SendOfSeveralFilesGoesOutAsOneTransfer)
 
     EXPECT_EQ(sendFilesToCnc({a, w.env.path("gone.nc")}), 0);
     EXPECT_TRUE(w.boxes.saw("Ingenting har sänts."));
+}
+
+// A program saved with LF line ends goes out block by block with the machine's
+// own end of block, as it does from its document window.
+TEST(TxdWindow, LfOnlyProgramsFromTheFileSelectorGoOutWithTheMachinesEndOfBlock)
+{
+    WindowRig w;
+    w.machine("MILL1", "Protokoll=INGEN\r\nEobCode=LF CR CR\r\nSendTo=M30\r\n");
+    const QString a = w.env.write("O1000.NC", "%\nO1000\nN10 G0 X1\n'(kommentar)\n");
+    const QString b = w.env.write("O2000.NC", "N20 M30\nN30 G0\n");
+    frmTxd2Cnc *win = txd2CncWindow();
+    auto *port = static_cast<FakeSerialPort *>(win->Comm1);
+    port->written.clear();
+    EXPECT_EQ(sendFilesToCnc({a, b}), 2);
+    EXPECT_EQ(port->written, "%\n\r\rO1000\n\r\rN10 G0 X1\n\r\rN20 M30");
 }
 
 // A hand-off file cut short by a full disk must not go out as the program.

@@ -514,7 +514,7 @@ TEST_F(SelFileTest, SendHandsTheSelectedProgramsToTheSendWindow)
     });
     f.cmdSend->click();
     EXPECT_EQ(caption, "3 nc program att sända");
-    EXPECT_EQ(handed, "%\r\nO1000 (SHAFT 12)\r\nN10 G0 X0\r\nO2000 ( lower case )\r\nN10\nN20\r\n");
+    EXPECT_EQ(handed, "%\r\nO1000 (SHAFT 12)\r\nN10 G0 X0\r\nO2000 ( lower case )\r\nN10\r\nN20\r\n");
     EXPECT_TRUE(f.isVisible());
 }
 
