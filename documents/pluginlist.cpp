@@ -78,8 +78,7 @@ bool setPluginRegistered(const QString &progId, bool on)
     IniFile ini;
     if (!ini.load(file) || !ini.contains(kSection, progId))
         return true;
-    ini.removeKey(kSection, progId);
-    return ini.save(file);
+    return RkWriteIniFile(file, {{kSection, progId, {}, true}});
 }
 
 QString checkPluginLibrary(const QString &path)
