@@ -2,7 +2,9 @@
 #include "core/inifile.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace lumrik;
@@ -171,6 +173,14 @@ TEST(IniFile, FileThatCannotBeReadIsNotReplaced)
 {
     TempEnv env;
     MsgBoxRecorder boxes;
+    // A folder where the file should be.
+    QDir().mkpath(env.path("folder.ini/x"));
+    EXPECT_FALSE(SaveIniSetting("S", "K", "9", env.path("folder.ini")));
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.endsWith(env.path("folder.ini") + QString::fromUtf8(": Det är en mapp")));
+    EXPECT_TRUE(QFileInfo(env.path("folder.ini/x")).isDir());
+    boxes.clear();
+
     const QString f = env.write("noread.ini", "[S]\r\nK=1\r\nL=2\r\n");
     QFile::setPermissions(f, QFile::WriteOwner);
     if (QFile(f).open(QIODevice::ReadOnly))
