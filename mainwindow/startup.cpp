@@ -84,15 +84,27 @@ void installSampleData(const QString &dataPath)
     }
 }
 
-QString commandLinePath(const QStringList &arguments)
+QString commandLinePath(const QStringList &arguments, const QString &workingFolder)
 {
     QString s = arguments.mid(1).join(' ');
     s.remove('"');
-    return s.trimmed();
+    s = s.trimmed();
+    if (s.isEmpty())
+        return s;
+    // A running instance has a folder of its own: the path must not depend on it.
+    const QDir base(workingFolder.isEmpty() ? QDir::currentPath() : workingFolder);
+    return QDir::cleanPath(base.absoluteFilePath(s));
 }
 
 frmMain *Main(const QStringList &arguments)
 {
+    // Whether this start is the editor is settled first of all (main() asks
+    // before anything else); the instance listens at once and keeps what
+    // later starts hand over until its main window is up.
+    const bool first = isFirstInstance();
+    if (first)
+        collectHandOvers();
+    const QString cmd = commandLinePath(arguments);
     return RkGuard("Main()", [&]() -> frmMain * {
         const QString exeDir = QCoreApplication::applicationDirPath();
         gsDataPath = resolveDataPath(exeDir);
@@ -101,10 +113,14 @@ frmMain *Main(const QStringList &arguments)
 
         if (startupHooks().showSplash)
             startupHooks().showSplash();
-        const QString cmd = commandLinePath(arguments);
-        // One editor per user: a running one takes the command line.
-        if (startupHooks().handOver ? startupHooks().handOver(cmd) : ActivatePrevInstance(cmd, handOverName(), 1000))
+        // One editor per user and session: the running one takes the command line.
+        if (!first) {
+            if (startupHooks().handOver)
+                startupHooks().handOver(cmd);
+            else
+                ActivatePrevInstance(cmd);
             return nullptr;
+        }
 
         gsTmpPath = resolveTmpPath();
         installSampleData(gsDataPath);
