@@ -41,11 +41,19 @@ int RkMsgBox(const MsgBoxCall &given, QWidget *parent)
     MsgBoxCall call = given;
     if (call.title.isEmpty())
         call.title = appTitle();
+    if (hookRef())
+        return hookRef()(call);
+    return RkMsgBoxWindow(call, parent);
+}
+
+int RkMsgBoxWindow(const MsgBoxCall &given, QWidget *parent)
+{
+    MsgBoxCall call = given;
+    if (call.title.isEmpty())
+        call.title = appTitle();
     const QString &text = call.text;
     const MbButtons buttons = call.buttons;
     const int defaultButton = call.defaultButton;
-    if (hookRef())
-        return hookRef()(call);
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return buttons == MbButtons::YesNo || buttons == MbButtons::YesNoCancel ? MbNo : MbOk;
 

@@ -30,6 +30,8 @@ int RkMsgBox(const QString &text, MbButtons buttons = MbButtons::Ok, MbIcon icon
 
 // The same with every detail of the call.
 int RkMsgBox(const MsgBoxCall &call, QWidget *parent = nullptr);
+// The box window itself, shown modally whatever hook is set.
+int RkMsgBoxWindow(const MsgBoxCall &call, QWidget *parent = nullptr);
 
 using MsgBoxHook = std::function<int(const MsgBoxCall &)>;
 void setMsgBoxHook(MsgBoxHook hook);

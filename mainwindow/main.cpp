@@ -23,6 +23,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("Lumrik");
     QApplication::setOrganizationName("Lumrik");
+    lumrik::answerBoxesForTests();
     lumrik::frmMain *w = lumrik::Main(app.arguments());
     if (!w)
         return 0;

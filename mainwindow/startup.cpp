@@ -12,8 +12,13 @@
 #include "mainwindow/integration.h"
 #include "resources/resources.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -94,6 +99,31 @@ QString commandLinePath(const QStringList &arguments, const QString &workingFold
     // A running instance has a folder of its own: the path must not depend on it.
     const QDir base(workingFolder.isEmpty() ? QDir::currentPath() : workingFolder);
     return QDir::cleanPath(base.absoluteFilePath(s));
+}
+
+void answerBoxesForTests()
+{
+    const QString log = qEnvironmentVariable("LUMRIK_TEST_BOXLOG");
+    if (log.isEmpty())
+        return;
+    bool ok = false;
+    int ms = qEnvironmentVariableIntValue("LUMRIK_TEST_BOXMS", &ok);
+    if (!ok)
+        ms = 300;
+    setMsgBoxHook([log, ms](const MsgBoxCall &c) {
+        QFile f(log);
+        if (f.open(QIODevice::Append)) {
+            QString text = c.text;
+            text.replace(QStringLiteral("\r\n"), QStringLiteral(" | ")).replace('\n', QStringLiteral(" | "));
+            f.write((c.title + '\t' + text + '\n').toUtf8());
+        }
+        QTimer::singleShot(ms, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                if (QAbstractButton *b = box->defaultButton() ? box->defaultButton() : box->buttons().value(0))
+                    b->click();
+        });
+        return RkMsgBoxWindow(c);
+    });
 }
 
 frmMain *Main(const QStringList &arguments)

@@ -18,6 +18,13 @@ void installSampleData(const QString &dataPath);
 // the current folder when empty).
 QString commandLinePath(const QStringList &arguments, const QString &workingFolder = {});
 
+// For the tests that run the program itself: when LUMRIK_TEST_BOXLOG names a
+// file, every message box is written to it (title, TAB, text with its line
+// breaks as " | ", one line each) and, after it has been up for
+// LUMRIK_TEST_BOXMS milliseconds (300 when not set), answered with its
+// default button, as a user would. Nothing happens without the variable.
+void answerBoxesForTests();
+
 // Start-up after the application object exists: returns the shown main window,
 // or nullptr when this start handed over to a running instance (or failed).
 frmMain *Main(const QStringList &arguments);
