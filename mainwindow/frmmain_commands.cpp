@@ -39,6 +39,7 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
@@ -321,7 +322,9 @@ void frmMain::dropEvent(QDropEvent *e)
     }
     e->setDropAction(Qt::CopyAction);
     e->accept();
-    dropFiles(files);
+    // The drop is finished first: what the files show (a message, a
+    // question) comes from the event loop, not from inside the drag.
+    QTimer::singleShot(0, this, [this, files] { dropFiles(files); });
 }
 
 // ---------------------------------------------------------------------------

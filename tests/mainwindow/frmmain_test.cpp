@@ -312,6 +312,9 @@ TEST_F(MainWindowTest, DropCommandLineAndHandOver)
     EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&w, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(w.documents().isEmpty()); // opened once the drop is over
+    settle();
     ASSERT_EQ(w.documents().size(), 3);
     EXPECT_TRUE(boxes.calls().empty()); // the same file twice: no question
     EXPECT_EQ(w.documents()[0]->txtText->TextType(), 2);
@@ -323,6 +326,7 @@ TEST_F(MainWindowTest, DropCommandLineAndHandOver)
     fileSelectorHooks().isVisible = [] { return true; };
     QApplication::sendEvent(&w, &enter);
     QApplication::sendEvent(&w, &drop);
+    settle();
     EXPECT_EQ(w.documents().size(), 3);
     fileSelectorHooks().isVisible = {};
 
