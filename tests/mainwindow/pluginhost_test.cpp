@@ -246,10 +246,10 @@ TEST_F(PluginHostTest, BrokenLibrariesAreReportedAndSkipped)
 TEST_F(PluginHostTest, LibrariesThatThrowHangOrCrashWhileLoadingCannotTakeTheEditorDown)
 {
     setPluginCheckTimeoutMs(1000);
-    addLibrary(LUMRIK_TEST_LOADTHROWPLUGIN, "a_kastar.so");
+    addLibrary(LUMRIK_TEST_LOADTHROWSPLUGIN, "a_kastar.so");
     addLibrary(LUMRIK_TEST_NOTAPLUGIN, "b_vanlig.so");
-    addLibrary(LUMRIK_TEST_CRASHINGPLUGIN, "c_kraschar.so");
-    addLibrary(LUMRIK_TEST_HANGINGPLUGIN, "d_hanger.so");
+    addLibrary(LUMRIK_TEST_LOADCRASHESPLUGIN, "c_kraschar.so");
+    addLibrary(LUMRIK_TEST_LOADHANGSPLUGIN, "d_hanger.so");
     addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "e_prov.so");
     frmMain w;
     PluginHost *h = installPluginHost(&w);
