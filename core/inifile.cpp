@@ -237,7 +237,7 @@ bool IniFile::save(const QString &path, QString *why) const
     }
 }
 
-QString iniWriteFailureText(const QString &reason, const QString &note)
+static QString iniWriteFailureText(const QString &reason, const QString &note)
 {
     QString text = QStringLiteral("Fel vid skrivning till INI-fil...");
     if (!reason.isEmpty())

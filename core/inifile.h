@@ -76,8 +76,6 @@ struct IniEdit {
 // false: an existing file that cannot be read, a value the file's encoding
 // cannot hold (nothing is written then), a write the system refuses.
 bool RkWriteIniFile(const QString &path, const QList<IniEdit> &edits, const QString &note = {});
-// The message of such a failure.
-QString iniWriteFailureText(const QString &reason, const QString &note = {});
 
 // While one lives, SaveIniSetting collects its writes and each file is written
 // once, at commit() or when it goes (one report per file that fails). Used

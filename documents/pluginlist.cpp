@@ -5,9 +5,8 @@
 #include "core/inifile.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
-#include "core/settings.h"
-
 #include "core/services.h"
+#include "core/settings.h"
 
 #include <QFileInfo>
 #include <QJsonObject>
