@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -96,6 +97,9 @@ QString commandLinePath(const QStringList &arguments, const QString &workingFold
     s = s.trimmed();
     if (s.isEmpty())
         return s;
+    // A file manager may name the file as an address.
+    if (s.startsWith(QLatin1String("file://")))
+        s = QUrl(s).toLocalFile();
     // A running instance has a folder of its own: the path must not depend on it.
     const QDir base(workingFolder.isEmpty() ? QDir::currentPath() : workingFolder);
     return QDir::cleanPath(base.absoluteFilePath(s));

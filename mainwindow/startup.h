@@ -13,9 +13,9 @@ QString resolveDataPath(const QString &exeDir);
 QString resolveTmpPath();
 // A new data folder gets a sample machine, a sample program and the syntax file.
 void installSampleData(const QString &dataPath);
-// The command line as one file path: every double quote removed, and made
-// absolute against the folder the program was started in (`workingFolder`,
-// the current folder when empty).
+// The command line as one file path: every double quote removed, a "file://"
+// address taken as its file, and made absolute against the folder the program
+// was started in (`workingFolder`, the current folder when empty).
 QString commandLinePath(const QStringList &arguments, const QString &workingFolder = {});
 
 // For the tests that run the program itself: when LUMRIK_TEST_BOXLOG names a
