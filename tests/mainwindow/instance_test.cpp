@@ -150,13 +150,13 @@ TEST(RealProgram, RelativePathIsTheSecondStartsAndFilesOpenAfterAModalBox)
 {
     Session s;
     // The editor runs in one folder; the second start names a file of its own folder.
-    QProcess *editor = s.startEditor(":91", 1500);
+    QProcess *editor = s.startEditor(":91", 1000);
     QDir().mkpath(s.path("other"));
     writeFile(s.path("other/REL.NC"), "%\r\nO1000\r\nN10 G0 X0.\r\n%\r\n");
     writeFile(s.path("work/FINNS.NC"), "N10\r\n");
     s.handOver({"REL.NC"}, ":91", s.path("other"));
 
-    // A box is up (1.5 s) when the next file is handed over: the second start
+    // A box is up (1 s) when the next file is handed over: the second start
     // is answered at once; the file opens after the box.
     s.handOver({"saknas.nc"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return s.boxes().size() == 1; }, 10000));
@@ -172,7 +172,7 @@ TEST(RealProgram, RelativePathIsTheSecondStartsAndFilesOpenAfterAModalBox)
     ASSERT_EQ(b.size(), 2) << b.join('\n').toStdString();
     EXPECT_TRUE(b[0].contains(s.path("work/saknas.nc")));
     EXPECT_TRUE(b[1].contains(s.path("work/saknas2.nc")));
-    QTest::qWait(1800);
+    QTest::qWait(1300);
     EXPECT_TRUE(running(editor));
 }
 
