@@ -6,7 +6,28 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace lumrik {
+
+namespace {
+// Why a new file cannot be made in the folder of `path`: the folder is asked
+// first, so that the answer names the real obstacle; else the error of the
+// failed call.
+int creationError(const QString &path, int callError)
+{
+    const QString dir = QFileInfo(path).absolutePath();
+    const QByteArray d = QFile::encodeName(dir);
+    if (::access(d.constData(), F_OK) != 0)
+        return ENOENT;
+    if (!QFileInfo(dir).isDir())
+        return ENOTDIR;
+    if (::access(d.constData(), W_OK | X_OK) != 0)
+        return errno;
+    return callError;
+}
+}
 
 void writeFileAtomic(const QString &path, QByteArrayView bytes)
 {
@@ -19,26 +40,37 @@ void writeFileAtomic(const QString &path, QByteArrayView bytes)
     // for writing would be refused (also for a file nobody may write).
     constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (existed && !old.isDir() && (!old.isWritable() || !(old.permissions() & anyWrite)))
-        throw RkError(kErrPermissionDenied, QStringLiteral("Åtkomst nekad: %1").arg(p));
+        throw RkError(kErrPermissionDenied, QStringLiteral("%1: %2").arg(p, RkSystemErrorText(EACCES)));
     const QFileDevice::Permissions perms = existed ? old.permissions() : QFileDevice::Permissions{};
     const QString target = existed && old.isSymLink() ? old.symLinkTarget() : p;
 
     QSaveFile f(p);
     f.setDirectWriteFallback(false); // never write into the old file itself
-    const auto failure = [&](long number) {
-        return RkError(number, QStringLiteral("%1: %2").arg(p, f.errorString()));
+    const auto failure = [&](long number, int errnum) {
+        return RkError(number, QStringLiteral("%1: %2").arg(p, RkSystemErrorText(errnum)));
     };
     // Unbuffered, so that a short write (disk full, size limit) is seen here
     // and not lost in a flush that reports success.
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw failure(existed ? kErrIo : kErrPathNotFound);
+    errno = 0;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const int err = creationError(p, errno);
+        throw failure(err == ENOENT ? kErrPathNotFound : err == EACCES || err == EPERM ? kErrPermissionDenied : kErrIo,
+                      err);
+    }
+    errno = 0;
     if (f.write(bytes.data(), bytes.size()) != bytes.size() || f.size() != bytes.size()) {
-        const RkError e(kErrDiskFull, QStringLiteral("%1: Det gick inte att skriva hela filen (är disken full?)").arg(p));
+        const int err = errno;
+        const RkError e(kErrDiskFull,
+                        QStringLiteral("%1: %2").arg(p, err != 0 && err != ENOSPC && err != EFBIG
+                                                            ? RkSystemErrorText(err)
+                                                            : QStringLiteral("Det gick inte att skriva hela filen "
+                                                                             "(är disken full?)")));
         f.cancelWriting();
         throw e;
     }
+    errno = 0;
     if (!f.commit())
-        throw failure(kErrIo);
+        throw failure(kErrIo, creationError(p, errno));
     // The temporary file was made under the process's umask; give the file
     // back exactly the permissions it had.
     if (existed && QFileInfo(target).permissions() != perms)

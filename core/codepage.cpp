@@ -85,6 +85,49 @@ QString decodeSettingsText(QByteArrayView bytes)
     return fromCp1252(bytes);
 }
 
+TextEncoding settingsEncodingOf(QByteArrayView bytes)
+{
+    bool high = false;
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) > 127) {
+            high = true;
+            break;
+        }
+    return high && isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+}
+
+QString encodingName(TextEncoding e)
+{
+    return e == TextEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1252");
+}
+
+QChar firstUnencodable(const QString &text, TextEncoding e)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (e == TextEncoding::Utf8) {
+            // Only a surrogate without its partner has no UTF-8 form.
+            if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                ++i;
+            else if (c.isSurrogate())
+                return c;
+        } else if (charToByte(c) < 0) {
+            return c;
+        }
+    }
+    return QChar();
+}
+
+QByteArray encodeText(const QString &text, TextEncoding e)
+{
+    return e == TextEncoding::Utf8 ? text.toUtf8() : toCp1252(text);
+}
+
+QString decodeText(QByteArrayView bytes, TextEncoding e)
+{
+    return e == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : fromCp1252(bytes);
+}
+
 QString bytesToDisplay(QByteArrayView bytes) { return fromCp1252(bytes); }
 
 QByteArray displayToBytes(const QString &text) { return toCp1252(text); }

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <cerrno>
 #include <cstdlib>
 
 namespace lumrik {
@@ -68,6 +69,31 @@ void RkTraceProc(const QString &name)
     t.entries[0] = {name, QDateTime::currentDateTime()};
 }
 
+QString RkSystemErrorText(int errnum)
+{
+    switch (errnum) {
+    case EACCES:
+    case EPERM: return QStringLiteral("Åtkomst nekad");
+    case EROFS: return QStringLiteral("Filsystemet är skrivskyddat");
+    case ENOENT: return QStringLiteral("Filen eller mappen finns inte");
+    case ENOTDIR: return QStringLiteral("En del av sökvägen är ingen mapp");
+    case EISDIR: return QStringLiteral("Det är en mapp");
+    case ENOSPC: return QStringLiteral("Disken är full");
+    case EDQUOT: return QStringLiteral("Diskutrymmet för användaren är slut");
+    case EFBIG: return QStringLiteral("Filen blir för stor");
+    case EIO: return QStringLiteral("In- eller utmatningsfel på disken");
+    case ENAMETOOLONG: return QStringLiteral("Namnet är för långt");
+    case ELOOP: return QStringLiteral("För många symboliska länkar i sökvägen");
+    case EMFILE:
+    case ENFILE: return QStringLiteral("För många öppna filer");
+    case EBUSY:
+    case ETXTBSY: return QStringLiteral("Filen används");
+    case EXDEV: return QStringLiteral("Filen kan inte flyttas mellan olika diskar");
+    case 0: return QStringLiteral("Okänt fel");
+    default: return QStringLiteral("Systemfel %1").arg(errnum);
+    }
+}
+
 std::array<TraceSlot, 8> RkTraceSlots() { return trace().entries; }
 int RkTraceCount() { return trace().count; }
 void RkTraceReset() { trace() = Trace{}; }
@@ -99,7 +125,12 @@ void RkShowError(long number, const QString &description)
     if (boxHook())
         ok = boxHook()(text);
     else
-        ok = RkMsgBox(text, MbButtons::OkCancel, MbIcon::Critical, QStringLiteral("Fel")) == MbOk;
+    {
+        // Esc and the close box mean OK: only "Avbryt" itself ends the program.
+        MsgBoxCall call{text, QStringLiteral("Fel"), MbButtons::OkCancel, MbIcon::Critical, 0};
+        call.escapeButton = 0;
+        ok = RkMsgBox(call) != MbCancel;
+    }
     if (!ok) {
         if (exitHook()) {
             exitHook()();

@@ -42,6 +42,9 @@ std::array<TraceSlot, 8> RkTraceSlots();
 int RkTraceCount();
 void RkTraceReset();
 
+// The system's reason for a failed file operation (an errno value), in Swedish.
+QString RkSystemErrorText(int errnum);
+
 // The report text for an error, exactly as it is shown and logged.
 QString RkErrorText(long number, const QString &description);
 

@@ -8,7 +8,10 @@
 #include "core/paths.h"
 
 #include <QFile>
-#include <QSet>
+#include <QFileInfo>
+#include <QMap>
+
+#include <cerrno>
 
 namespace lumrik {
 
@@ -22,10 +25,13 @@ bool IniFile::load(const QString &path)
     return true;
 }
 
-void IniFile::loadFromBytes(const QByteArray &bytes)
+void IniFile::loadFromBytes(const QByteArray &input)
 {
     lines_.clear();
-    const bool utf8 = isValidUtf8(bytes);
+    encoding_ = settingsEncodingOf(input);
+    const bool utf8 = encoding_ == TextEncoding::Utf8;
+    bom_ = utf8 && input.startsWith("\xEF\xBB\xBF");
+    const QByteArray bytes = bom_ ? input.mid(3) : input;
     eol_ = bytes.contains("\r\n") || !bytes.contains('\n') ? QByteArray("\r\n") : QByteArray("\n");
     finalEol_ = bytes.isEmpty() || bytes.endsWith('\n');
     qsizetype start = 0;
@@ -38,7 +44,7 @@ void IniFile::loadFromBytes(const QByteArray &bytes)
             raw.chop(1);
         Line l;
         l.raw = raw;
-        l.text = utf8 ? QString::fromUtf8(raw) : fromCp1252(raw);
+        l.text = decodeText(raw, encoding_);
         lines_.push_back(std::move(l));
         start = nl < 0 ? n : nl + 1;
     }
@@ -120,8 +126,25 @@ QString IniFile::value(const QString &section, const QString &key, const QString
     return v;
 }
 
-void IniFile::setValue(const QString &section, const QString &key, const QString &value)
+QString IniFile::refusal(const QString &section, const QString &key, const QString &value) const
 {
+    for (const QString *t : {&section, &key, &value}) {
+        const QChar c = firstUnencodable(*t, encoding_);
+        if (c.isNull())
+            continue;
+        return QStringLiteral("Värdet för \"%1\" under [%2] innehåller tecknet \"%3\" (U+%4), som filens "
+                              "teckenkodning %5 inte kan lagra. Inget har skrivits.")
+            .arg(key, section, QString(c))
+            .arg(c.unicode(), 4, 16, QLatin1Char('0'))
+            .arg(encodingName(encoding_));
+    }
+    return {};
+}
+
+bool IniFile::setValue(const QString &section, const QString &key, const QString &value)
+{
+    if (!refusal(section, key, value).isEmpty())
+        return false;
     QString v = value;
     v.replace('\r', ' ').replace('\n', ' ');
     Line entry;
@@ -139,20 +162,21 @@ void IniFile::setValue(const QString &section, const QString &key, const QString
         header.edited = true;
         lines_.push_back(header);
         lines_.push_back(entry);
-        return;
+        return true;
     }
     const int k = findKey(s, key);
     if (k >= 0) {
         // Keep the stored spelling of the key.
         entry.text = keyOf(lines_[k].text, nullptr) + '=' + v;
         lines_[k] = entry;
-        return;
+        return true;
     }
     // After the last non-blank line of the section.
     int at = sectionEnd(s);
     while (at - 1 > s && lines_[at - 1].text.trimmed().isEmpty())
         --at;
     lines_.insert(lines_.begin() + at, entry);
+    return true;
 }
 
 void IniFile::removeKey(const QString &section, const QString &key)
@@ -192,23 +216,101 @@ QStringList IniFile::keys(const QString &section) const
 
 QByteArray IniFile::toBytes() const
 {
-    QByteArray out;
+    QByteArray out = bom_ ? QByteArray("\xEF\xBB\xBF") : QByteArray();
     for (size_t i = 0; i < lines_.size(); ++i) {
-        out += lines_[i].edited ? toCp1252(lines_[i].text) : lines_[i].raw;
+        out += lines_[i].edited ? encodeText(lines_[i].text, encoding_) : lines_[i].raw;
         if (i + 1 < lines_.size() || finalEol_ || lines_[i].edited)
             out += eol_;
     }
     return out;
 }
 
-bool IniFile::save(const QString &path) const
+bool IniFile::save(const QString &path, QString *why) const
 {
     try {
         writeFileAtomic(path, toBytes());
         return true;
-    } catch (const RkError &) {
+    } catch (const RkError &e) {
+        if (why)
+            *why = e.description();
         return false;
     }
+}
+
+static QString iniWriteFailureText(const QString &reason, const QString &note)
+{
+    QString text = QStringLiteral("Fel vid skrivning till INI-fil...");
+    if (!reason.isEmpty())
+        text += QStringLiteral("\r\n\r\n") + reason;
+    if (!note.isEmpty())
+        text += QStringLiteral("\r\n\r\n") + note;
+    return text;
+}
+
+static bool reportIniFailure(const QString &reason, const QString &note)
+{
+    RkBeep();
+    RkMsgBox(iniWriteFailureText(reason, note), MbButtons::Ok, MbIcon::Exclamation);
+    return false;
+}
+
+bool RkWriteIniFile(const QString &path, const QList<IniEdit> &edits, const QString &note)
+{
+    const QString p = RkNativePath(path);
+    IniFile ini;
+    // A file that is there but cannot be read is not replaced by the few keys
+    // of this write.
+    if (!ini.load(p) && QFileInfo::exists(p)) {
+        const QFileInfo fi(p);
+        const int err = fi.isDir() ? EISDIR : !fi.isReadable() ? EACCES : EIO;
+        return reportIniFailure(QStringLiteral("%1: %2").arg(p, RkSystemErrorText(err)), note);
+    }
+    for (const IniEdit &e : edits) {
+        if (e.remove) {
+            ini.removeKey(e.section, e.key);
+        } else if (!ini.setValue(e.section, e.key, e.value)) {
+            return reportIniFailure(p + QStringLiteral(": ") + ini.refusal(e.section, e.key, e.value), note);
+        }
+    }
+    QString why;
+    if (ini.save(p, &why))
+        return true;
+    return reportIniFailure(why, note);
+}
+
+// ---------------------------------------------------------------------------
+// Collected writes
+
+namespace {
+struct Batch {
+    QMap<QString, QList<IniEdit>> files; // by path, in the order of the calls
+    QStringList order;
+};
+Batch *gBatch = nullptr;
+}
+
+IniWriteBatch::IniWriteBatch()
+{
+    if (!gBatch) {
+        gBatch = new Batch;
+        outer_ = true;
+    }
+}
+
+IniWriteBatch::~IniWriteBatch() { commit(); }
+
+bool IniWriteBatch::commit()
+{
+    if (!outer_ || !gBatch)
+        return true;
+    Batch *b = gBatch;
+    gBatch = nullptr;
+    outer_ = false;
+    bool ok = true;
+    for (const QString &path : std::as_const(b->order))
+        ok = RkWriteIniFile(path, b->files.value(path)) && ok;
+    delete b;
+    return ok;
 }
 
 QString mainSettingsFile()
@@ -244,18 +346,13 @@ bool SaveIniSetting(const QString &section, const QString &key, const QString &v
 {
     return RkGuard("SaveIniSetting()", [&]() -> bool {
         const QString path = resolveFileArg(file);
-        IniFile ini;
-        ini.load(path);
-        ini.setValue(section, key, value);
-        if (ini.save(path))
+        if (gBatch) {
+            if (!gBatch->files.contains(path))
+                gBatch->order << path;
+            gBatch->files[path].append({section, key, value});
             return true;
-        static QSet<QString> reported;
-        if (!reported.contains(path)) {
-            reported.insert(path);
-            RkBeep();
-            RkMsgBox(QStringLiteral("Fel vid skrivning till INI-fil..."), MbButtons::Ok, MbIcon::Exclamation);
         }
-        return false;
+        return RkWriteIniFile(path, {{section, key, value}});
     });
 }
 

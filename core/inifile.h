@@ -1,8 +1,17 @@
 #pragma once
 // INI text files: the main settings file, machine configurations, syntax files,
-// macro packages. Section and key names match without regard to case. Lines
-// that are not edited keep their bytes; an edit changes only its own line.
+// macro packages, the language file. Section and key names match without
+// regard to case. Lines that are not edited keep their bytes; an edit changes
+// only its own line.
+//
+// Each file keeps one encoding: a file that is valid UTF-8 and holds a byte
+// above 127 is read and written as UTF-8, any other file (a new one too) as
+// Windows-1252. A value the file's encoding cannot hold is refused, never
+// written as something else.
+#include "core/codepage.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -19,17 +28,23 @@ public:
     // The stored value, or `def` when the section or key is missing.
     QString value(const QString &section, const QString &key, const QString &def = {}) const;
     // Replaces the value in place, or adds the key (and the section) at the end.
-    // CR and LF in the value are written as blanks.
-    void setValue(const QString &section, const QString &key, const QString &value);
+    // CR and LF in the value are written as blanks. False, and nothing
+    // changes, when the file's encoding cannot hold the section, key or value.
+    bool setValue(const QString &section, const QString &key, const QString &value);
     void removeKey(const QString &section, const QString &key);
 
     QStringList sections() const;
     QStringList keys(const QString &section) const;
 
+    TextEncoding encoding() const { return encoding_; }
+    // Why the file cannot take this entry ("" when it can), in Swedish.
+    QString refusal(const QString &section, const QString &key, const QString &value) const;
+
     QByteArray toBytes() const;
     // Writes through a temporary file renamed over the target; the old file
-    // stays whole when anything fails.
-    bool save(const QString &path) const;
+    // stays whole when anything fails. `why` receives the file and the
+    // system's reason in Swedish.
+    bool save(const QString &path, QString *why = nullptr) const;
 
 private:
     struct Line {
@@ -45,6 +60,37 @@ private:
     std::vector<Line> lines_;
     QByteArray eol_ = "\r\n";
     bool finalEol_ = true;
+    TextEncoding encoding_ = TextEncoding::Windows1252;
+    bool bom_ = false; // a UTF-8 file that begins with a byte-order mark keeps it
+};
+
+// One change of a settings-like file: a value to write, or a key to remove.
+struct IniEdit {
+    QString section, key, value;
+    bool remove = false;
+};
+
+// Applies the edits to one file and writes it once. Every failure is told
+// in a message box ("Fel vid skrivning till INI-fil..." with the file and the
+// reason in Swedish, then `note` when given), every time, and the result is
+// false: an existing file that cannot be read, a value the file's encoding
+// cannot hold (nothing is written then), a write the system refuses.
+bool RkWriteIniFile(const QString &path, const QList<IniEdit> &edits, const QString &note = {});
+
+// While one lives, SaveIniSetting collects its writes and each file is written
+// once, at commit() or when it goes (one report per file that fails). Used
+// where many keys go at once and nothing reads them back in between.
+class IniWriteBatch {
+public:
+    IniWriteBatch();
+    ~IniWriteBatch();
+    IniWriteBatch(const IniWriteBatch &) = delete;
+    IniWriteBatch &operator=(const IniWriteBatch &) = delete;
+    // Writes what was collected; false when any file failed.
+    bool commit();
+
+private:
+    bool outer_ = false;
 };
 
 // Reads one key. A file argument shorter than 2 characters means the main
@@ -53,8 +99,8 @@ QString GetIniSetting(const QString &section, const QString &key, const QString 
 QString GetIniSetting(const QString &section, const QString &key, const QString &def = {},
                       const QString &file = {});
 
-// Writes one key (same file rule). A failed write shows "Fel vid skrivning till
-// INI-fil..." once for that file and returns false; the program carries on.
+// Writes one key (same file rule). Every failed write is told as
+// RkWriteIniFile tells it and returns false; the program carries on.
 bool SaveIniSetting(const QString &section, const QString &key, const QString &value, QString &file);
 bool SaveIniSetting(const QString &section, const QString &key, const QString &value,
                     const QString &file = {});

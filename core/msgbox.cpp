@@ -33,9 +33,27 @@ void RkBeep()
 int RkMsgBox(const QString &text, MbButtons buttons, MbIcon icon, const QString &title,
              int defaultButton, QWidget *parent)
 {
-    MsgBoxCall call{text, title.isEmpty() ? appTitle() : title, buttons, icon, defaultButton};
+    return RkMsgBox(MsgBoxCall{text, title, buttons, icon, defaultButton}, parent);
+}
+
+int RkMsgBox(const MsgBoxCall &given, QWidget *parent)
+{
+    MsgBoxCall call = given;
+    if (call.title.isEmpty())
+        call.title = appTitle();
     if (hookRef())
         return hookRef()(call);
+    return RkMsgBoxWindow(call, parent);
+}
+
+int RkMsgBoxWindow(const MsgBoxCall &given, QWidget *parent)
+{
+    MsgBoxCall call = given;
+    if (call.title.isEmpty())
+        call.title = appTitle();
+    const QString &text = call.text;
+    const MbButtons buttons = call.buttons;
+    const int defaultButton = call.defaultButton;
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return buttons == MbButtons::YesNo || buttons == MbButtons::YesNoCancel ? MbNo : MbOk;
 
@@ -43,7 +61,7 @@ int RkMsgBox(const QString &text, MbButtons buttons, MbIcon icon, const QString 
     box.setObjectName("RkMsgBox");
     box.setWindowTitle(call.title);
     box.setText(text);
-    switch (icon) {
+    switch (call.icon) {
     case MbIcon::Critical: box.setIcon(QMessageBox::Critical); break;
     case MbIcon::Question: box.setIcon(QMessageBox::Question); break;
     case MbIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
@@ -84,12 +102,16 @@ int RkMsgBox(const QString &text, MbButtons buttons, MbIcon icon, const QString 
         if (QAbstractButton *btn = box.button(b.sb)) btn->setText(caption(b.sb));
     if (defaultButton >= 0 && defaultButton < int(list.size()))
         box.setDefaultButton(list[defaultButton].sb);
-    if (buttons == MbButtons::OkCancel || buttons == MbButtons::YesNoCancel || buttons == MbButtons::RetryCancel)
+    if (call.escapeButton >= 0 && call.escapeButton < int(list.size()))
+        box.setEscapeButton(list[size_t(call.escapeButton)].sb);
+    else if (buttons == MbButtons::OkCancel || buttons == MbButtons::YesNoCancel || buttons == MbButtons::RetryCancel)
         box.setEscapeButton(QMessageBox::Cancel);
     box.exec();
     auto *clicked = box.clickedButton();
     for (const B &b : list)
         if (clicked == box.button(b.sb)) return b.result;
+    if (call.escapeButton >= 0 && call.escapeButton < int(list.size()))
+        return list[size_t(call.escapeButton)].result;
     return list.size() > 1 ? list.back().result : MbOk;
 }
 

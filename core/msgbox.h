@@ -17,6 +17,9 @@ struct MsgBoxCall {
     MbButtons buttons = MbButtons::Ok;
     MbIcon icon = MbIcon::None;
     int defaultButton = 0; // 0 = first button, 1 = second, 2 = third
+    // The button that Esc and the window's close box choose (same numbering);
+    // -1: Cancel when the box has one, else the last button.
+    int escapeButton = -1;
 };
 
 // Shows a message box and returns the button chosen. An empty title means the
@@ -24,6 +27,11 @@ struct MsgBoxCall {
 // runs without a display).
 int RkMsgBox(const QString &text, MbButtons buttons = MbButtons::Ok, MbIcon icon = MbIcon::None,
              const QString &title = {}, int defaultButton = 0, QWidget *parent = nullptr);
+
+// The same with every detail of the call.
+int RkMsgBox(const MsgBoxCall &call, QWidget *parent = nullptr);
+// The box window itself, shown modally whatever hook is set.
+int RkMsgBoxWindow(const MsgBoxCall &call, QWidget *parent = nullptr);
 
 using MsgBoxHook = std::function<int(const MsgBoxCall &)>;
 void setMsgBoxHook(MsgBoxHook hook);

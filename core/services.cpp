@@ -20,6 +20,21 @@
 
 namespace lumrik {
 
+namespace {
+QString &programFileRef()
+{
+    static QString path;
+    return path;
+}
+}
+
+QString RkProgramFile()
+{
+    return programFileRef().isEmpty() ? QCoreApplication::applicationFilePath() : programFileRef();
+}
+
+void setRkProgramFile(const QString &path) { programFileRef() = path; }
+
 int ExecCmd(const QString &commandLine, const QString &folder)
 {
     return RkGuard("ExecCmd()", [&]() -> int {

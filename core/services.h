@@ -14,6 +14,10 @@ int ExecCmd(const QString &commandLine, const QString &folder = {});
 bool RkStartProgram(const QString &commandLine, const QString &folder = {});
 // Opens a file or address with the desktop's program for it.
 bool RkShellOpen(const QString &pathOrUrl);
+// The editor's own program file, for the checks it runs in a process of its
+// own (this process's program unless set otherwise).
+QString RkProgramFile();
+void setRkProgramFile(const QString &path);
 
 // There is no registry here: every value reads as "".
 QString RegGetValue(long root, const QString &key, const QString &value);

@@ -298,17 +298,10 @@ bool MachineConfig::write(const MachineSettings &s) const
 
         // One read and one write of the whole file; the keys go in the same
         // order and to the same places as single-key writes would put them.
-        const QString path = findFileNoCase(RkNativePath(file_));
-        IniFile ini;
-        ini.load(path);
+        QList<IniEdit> edits;
         for (const auto &[section, key] : writeOrder())
-            ini.setValue(section, key, v.value(key));
-        if (ini.save(path))
-            return true;
-        // Let the settings writer report the failure as it does for every
-        // file. Should that one key get through, the whole file is written
-        // again: a machine is stored whole or reported as not stored.
-        return SaveIniSetting(kCfgCommunication, QStringLiteral("BufSize"), s.BufSize, file_) && ini.save(path);
+            edits.append({section, key, v.value(key)});
+        return RkWriteIniFile(findFileNoCase(RkNativePath(file_)), edits);
     });
 }
 

@@ -42,6 +42,7 @@ void fillPortSection()
     QCollator collator;
     collator.setNumericMode(true);
     std::sort(paths.begin(), paths.end(), [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    IniWriteBatch batch; // one write, one report if it fails
     for (int i = 0; i < paths.size(); ++i)
         SaveIniSetting(kComPorts, portKey(i + 1), paths[i]);
 }

@@ -55,19 +55,10 @@ struct KeyWriter {
     void set(const QString &section, const QString &key, bool value) { set(section, key, boolText(value)); }
     bool write() const
     {
-        const QString file = mainSettingsFile();
-        IniFile ini;
-        bool ok = !QFileInfo::exists(file) || ini.load(file);
-        if (ok) {
-            for (const auto &k : keys)
-                ini.setValue(k[0], k[1], k[2]);
-            ok = ini.save(file);
-        }
-        if (!ok) {
-            RkBeep();
-            RkMsgBox(QStringLiteral("Fel vid skrivning till INI-fil..."), MbButtons::Ok, MbIcon::Exclamation);
-        }
-        return ok;
+        QList<IniEdit> edits;
+        for (const auto &k : keys)
+            edits.append({k[0], k[1], k[2]});
+        return RkWriteIniFile(mainSettingsFile(), edits);
     }
 };
 

@@ -13,7 +13,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
 
 namespace lumrik {
 
@@ -23,6 +26,31 @@ bool RkSetFileFormat(const QString &path)
         gTextType = fileLineEndType(ExpandExePath(path));
         return true;
     });
+}
+
+QString RkOpenProblem(const QString &path)
+{
+    const QString p = RkNativePath(path);
+    const QFileInfo fi(p);
+    if (!fi.exists())
+        return fi.isSymLink() ? QStringLiteral("Länken pekar på en fil som inte finns.")
+                              : QStringLiteral("Filen finns inte.");
+    if (fi.isDir())
+        return QStringLiteral("Det är en mapp, inte en fil.");
+    if (!fi.isFile())
+        return QStringLiteral("Det är ingen vanlig fil.");
+    QFile f(p);
+    errno = 0;
+    if (!f.open(QIODevice::ReadOnly)) {
+        const int err = errno;
+        return QStringLiteral("Filen kan inte läsas: %1.").arg(RkSystemErrorText(err ? err : EACCES));
+    }
+    return {};
+}
+
+QString openProblemText(const QString &path, const QString &problem)
+{
+    return QStringLiteral("Filen \"%1\" kan inte öppnas.\r\n%2").arg(RkNativePath(path), problem);
 }
 
 int extensionMode(const QString &path)

@@ -17,6 +17,12 @@ namespace lumrik {
 // gTextType keeps its value. Returns true when the file was classified.
 bool RkSetFileFormat(const QString &path);
 
+// Why a file cannot be opened as a program, in Swedish ("" when it can): it
+// is missing, a folder, not a regular file, or cannot be read.
+QString RkOpenProblem(const QString &path);
+// The message for such a file: its full name and the reason.
+QString openProblemText(const QString &path, const QString &problem);
+
 // The "Extensions" mode of a file: the value of its extension (the text after
 // the last "."; no extension means 0) in the main settings file; 0 when the
 // key is missing. Throws RkError for a value that is not a whole number from

@@ -153,13 +153,10 @@ int freeMacroEntry(const std::array<QString, 10> &paths, const std::array<QStrin
 
 bool writeMacroEntry(int entry, const QString &name, const QString &path)
 {
-    const QString file = mainSettingsFile();
-    IniFile ini;
-    if (QFileInfo::exists(file) && !ini.load(file))
-        return false;
-    ini.setValue(QStringLiteral("MACRO"), entryKey(entry, "_NAMN"), name);
-    ini.setValue(QStringLiteral("MACRO"), entryKey(entry, "_PATH"), path);
-    return ini.save(file);
+    return RkWriteIniFile(mainSettingsFile(),
+                          {{QStringLiteral("MACRO"), entryKey(entry, "_NAMN"), name},
+                           {QStringLiteral("MACRO"), entryKey(entry, "_PATH"), path}},
+                          QStringLiteral("Macrot har inte importerats."));
 }
 
 // ---------------------------------------------------------------------------
@@ -382,10 +379,7 @@ MacroImportResult RkImportMacroPackage(const QString &folderText, const MacroMen
         // Stored in the form every installation reads: "\" between folders.
         if (!writeMacroEntry(d, pkg.macroCnc, QString(pkg.relativePath).replace(u'/', u'\\'))) {
             copy.rollback();
-            res.outcome = MacroImportResult::Failed;
-            RkBeep();
-            RkMsgBox(QStringLiteral("Fel vid skrivning till INI-fil...\n\nMacrot har inte importerats."),
-                     MbButtons::Ok, MbIcon::Exclamation, {}, 0, owner);
+            res.outcome = MacroImportResult::Failed; // told by the writer
             return res;
         }
         copy.finish();

@@ -5,13 +5,16 @@
 #include "core/inifile.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/services.h"
 #include "core/settings.h"
 
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QMenu>
 #include <QPluginLoader>
+#include <QProcess>
 #include <QPushButton>
+#include <QTextStream>
 #include <QTreeWidget>
 
 #include <exception>
@@ -78,27 +81,80 @@ bool setPluginRegistered(const QString &progId, bool on)
     IniFile ini;
     if (!ini.load(file) || !ini.contains(kSection, progId))
         return true;
-    ini.removeKey(kSection, progId);
-    return ini.save(file);
+    return RkWriteIniFile(file, {{kSection, progId, {}, true}});
+}
+
+namespace {
+int gCheckTimeoutMs = 5000;
+
+// What the checking process found, by its exit code.
+enum CheckResult { CheckOk = 0, CheckFailed = 1 };
+}
+
+int pluginCheckTimeoutMs() { return gCheckTimeoutMs; }
+void setPluginCheckTimeoutMs(int ms) { gCheckTimeoutMs = ms; }
+
+int runPluginCheck(const QString &path)
+{
+    QTextStream out(stdout);
+    const auto fail = [&](const QString &why) {
+        out << why << Qt::endl;
+        return int(CheckFailed);
+    };
+    if (!QFileInfo(path).isFile())
+        return fail(QStringLiteral("filen finns inte"));
+    QPluginLoader loader(path);
+    loader.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    const QJsonObject meta = loader.metaData();
+    if (meta.isEmpty())
+        return fail(QStringLiteral("är ingen plugin"));
+    if (meta.value(QStringLiteral("IID")).toString() != QLatin1String(kPluginIid))
+        return fail(QStringLiteral("är en plugin för ett annat program"));
+    QObject *root = nullptr;
+    try {
+        // Loading runs the library's own start code; then its object is made.
+        if (!loader.load())
+            return fail(QStringLiteral("kan inte laddas (bibliotek eller funktioner som den behöver saknas)"));
+        root = loader.instance();
+    } catch (...) {
+        return fail(QStringLiteral("fel när den laddades (\"%1\")").arg(pluginExceptionText()));
+    }
+    if (!root)
+        return fail(QStringLiteral("plugin-objektet kan inte skapas"));
+    if (!root->qt_metacast(kPluginIid))
+        return fail(QStringLiteral("saknar gränssnittet för Lumrik32-plugin:er"));
+    return CheckOk;
 }
 
 QString checkPluginLibrary(const QString &path)
 {
     if (!QFileInfo(path).isFile())
         return QStringLiteral("filen finns inte");
-    QPluginLoader loader(path);
-    loader.setLoadHints(QLibrary::ResolveAllSymbolsHint);
-    const QJsonObject meta = loader.metaData();
-    if (meta.isEmpty())
-        return QStringLiteral("ingen plugin (%1)").arg(loader.errorString());
-    const QString iid = meta.value(QStringLiteral("IID")).toString();
-    if (iid != QLatin1String(kPluginIid))
-        return QStringLiteral("ingen plugin för Lumrik32 (gränssnittet \"%1\")").arg(iid);
-    // Loading shows missing libraries and symbols; the plug-in itself is not
-    // created. The library stays loaded, as a loaded plug-in does.
-    if (!loader.load())
-        return QStringLiteral("kan inte laddas (%1)").arg(loader.errorString());
-    return {};
+    QProcess p;
+    p.setProgram(RkProgramFile());
+    p.setArguments({QString::fromLatin1(kPluginCheckOption), path});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start();
+    if (!p.waitForStarted(gCheckTimeoutMs))
+        return QStringLiteral("kan inte kontrolleras (%1 kan inte startas)").arg(RkProgramFile());
+    if (!p.waitForFinished(gCheckTimeoutMs)) {
+        p.kill();
+        p.waitForFinished(1000);
+        const int seconds = qMax(1, (gCheckTimeoutMs + 500) / 1000);
+        return QStringLiteral("svarar inte när den laddas (kontrollen avbröts efter %1 %2)")
+            .arg(seconds)
+            .arg(seconds == 1 ? QStringLiteral("sekund") : QStringLiteral("sekunder"));
+    }
+    if (p.exitStatus() == QProcess::CrashExit)
+        return QStringLiteral("kraschade när den laddades");
+    if (p.exitCode() == CheckOk)
+        return {};
+    const QString why = QString::fromUtf8(p.readAllStandardOutput()).trimmed().section('\n', 0, 0);
+    return why.isEmpty() ? QStringLiteral("kan inte laddas") : why;
 }
 
 PluginRegistration registerPluginLibraries()
@@ -186,8 +242,7 @@ void cmdRegPlugins_Click(QWidget *owner)
     const PluginRegistration r = registerPluginLibraries();
     if (!r.folderFound)
         return;
-    RkMsgBox(registrationMessage(r), MbButtons::Ok, r.failures.isEmpty() ? MbIcon::Information : MbIcon::Exclamation,
-             kPluginsTitle, 0, owner);
+    RkMsgBox(registrationMessage(r), MbButtons::Ok, MbIcon::Information, kPluginsTitle, 0, owner);
 }
 
 bool unregisterPluginRow(QTreeWidget *lvPluginList, int row, QWidget *owner)

@@ -60,9 +60,22 @@ bool isPluginRegistered(const QString &progId);
 // file could not be written.
 bool setPluginRegistered(const QString &progId, bool on);
 
-// Checks a library without running the plug-in: "" when it can be loaded and
-// is a plug-in of this program, else the reason in Swedish.
+// Checks a library in a process of its own (this program started with
+// kPluginCheckOption), so that no library can crash or hang the editor: ""
+// when it loads and its plug-in object is one of this program's, else the
+// reason in Swedish. A check that does not end within the time limit is
+// stopped and reported.
 QString checkPluginLibrary(const QString &path);
+inline constexpr char kPluginCheckOption[] = "--check-plugin";
+// Milliseconds a check may take (a few seconds; tests shorten it).
+int pluginCheckTimeoutMs();
+void setPluginCheckTimeoutMs(int ms);
+// The checking process: the program started as "<program> --check-plugin
+// <library>" calls this instead of starting the editor. It loads the library,
+// creates its plug-in object, writes the reason of a failure (UTF-8, one
+// line) to its standard output and returns the exit code (0: a plug-in of
+// this program).
+int runPluginCheck(const QString &path);
 
 // What a registration did.
 struct PluginRegistration {

@@ -429,6 +429,7 @@ void frmRkSelFile::restorePlacement()
 
 void frmRkSelFile::savePlacement()
 {
+    IniWriteBatch batch; // one write, one report if it fails
     SaveIniSetting("Settings", "FileLeft", QString::number(x() * kTwipsPerPixel));
     SaveIniSetting("Settings", "FileTop", QString::number(y() * kTwipsPerPixel));
     SaveIniSetting("Settings", "FileWidth", QString::number(width() * kTwipsPerPixel));

@@ -951,11 +951,13 @@ void frmMain::showAtStart()
 bool frmMain::MDIForm_Unload()
 {
     return RkGuard("MDIForm_Unload()", [&] {
+        IniWriteBatch batch; // one write of the settings file, one report if it fails
         savePlacement();
         SaveIniSetting("Settings", "LastCnc", gActiveCfg);
         SaveIniSetting("Settings", "CurrentPath", CollapseExePath(QString(gsActivePath)));
         SaveIniSetting("Settings", "FirstStart", "False");
         saveMruList(mruList());
+        batch.commit();
         HelpQuit();
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w != this && w->isVisible() && !(w->windowType() == Qt::Popup))

@@ -30,13 +30,16 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
@@ -229,11 +232,26 @@ static QString withoutQuotes(QString s)
     return s;
 }
 
+// A file that cannot be opened (missing, a folder, not a regular file,
+// unreadable) is told in a plain message, and nothing else happens.
+static bool toldUnopenable(QWidget *owner, const QString &path)
+{
+    const QString problem = RkOpenProblem(path);
+    if (problem.isEmpty())
+        return false;
+    RkMsgBox(openProblemText(path, problem), MbButtons::Ok, MbIcon::Exclamation, appTitle(), 0, owner);
+    return true;
+}
+
 void frmMain::openOutsidePath(const char *proc, const QString &commandLine)
 {
     RkGuard(proc, [&] {
-        const QString path = withoutQuotes(commandLine);
+        QString path = withoutQuotes(commandLine).trimmed();
         if (path.isEmpty())
+            return;
+        // Captions and the recent-files list hold full paths.
+        path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        if (toldUnopenable(this, path))
             return;
         // Classified like every other way of opening, so the file keeps its line ends.
         setFileFormat(path);
@@ -255,6 +273,8 @@ void frmMain::dropFiles(const QStringList &files)
     for (const QString &f : files) {
         // One file that fails is reported; the others still open.
         RkGuard("MDIForm_OLEDragDrop()", [&] {
+            if (toldUnopenable(this, f))
+                return;
             setFileFormat(f);
             openDocument(f, machine());
             AddToMruList(f);
@@ -302,7 +322,9 @@ void frmMain::dropEvent(QDropEvent *e)
     }
     e->setDropAction(Qt::CopyAction);
     e->accept();
-    dropFiles(files);
+    // The drop is finished first: what the files show (a message, a
+    // question) comes from the event loop, not from inside the drag.
+    QTimer::singleShot(0, this, [this, files] { dropFiles(files); });
 }
 
 // ---------------------------------------------------------------------------
@@ -409,6 +431,8 @@ void frmMain::mnuFileMRU_Click(int index)
                      this);
             return;
         }
+        if (toldUnopenable(this, path))
+            return;
         if (!RkOkToOpenFile(path))
             return;
         gsActiveFile = path;

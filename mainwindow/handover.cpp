@@ -1,64 +1,152 @@
 #include "mainwindow/handover.h"
 
+#include "mainwindow/startup.h"
+
+#include <QCoreApplication>
 #include <QDataStream>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QRegularExpression>
+#include <QThread>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace lumrik {
 
-QString handOverName() { return QStringLiteral("lumrik32-%1").arg(getuid()); }
+namespace {
+// A caller that connects and sends nothing whole is dropped after this long.
+constexpr int kReadTimeoutMs = 5000;
+// A frame longer than this holds no path.
+constexpr quint32 kMaxFrame = 1u << 20;
+
+// The display as part of a file name.
+QString sessionTag()
+{
+    QString d = sessionDisplay();
+    if (d.isEmpty())
+        return QStringLiteral("ingen");
+    d.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
+    return d.right(40);
+}
+}
+
+QString sessionDisplay()
+{
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (!wayland.isEmpty())
+        return QStringLiteral("wayland-") + QFileInfo(wayland).fileName();
+    QString x = qEnvironmentVariable("DISPLAY");
+    // The screen number does not make another session: ":0.1" is display ":0".
+    const qsizetype colon = x.lastIndexOf(':');
+    if (colon >= 0) {
+        const qsizetype dot = x.indexOf('.', colon);
+        if (dot > colon)
+            x.truncate(dot);
+    }
+    return x;
+}
+
+QString instanceFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
+        return QDir::cleanPath(runtime);
+    return resolveTmpPath();
+}
+
+QString instanceLockPath() { return instanceFolder() + QStringLiteral("/lumrik32-%1.lock").arg(sessionTag()); }
+
+QString handOverName() { return instanceFolder() + QStringLiteral("/lumrik32-%1.sock").arg(sessionTag()); }
+
+bool isFirstInstance()
+{
+    // The descriptor stays open, and the lock held, until the process ends.
+    static const bool first = [] {
+        const QByteArray path = QFile::encodeName(instanceLockPath());
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return true; // no lock to be had: better an editor of its own than none
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        ::close(fd);
+        return false;
+    }();
+    return first;
+}
 
 bool ActivatePrevInstance(const QString &commandLine, const QString &name, int timeoutMs)
 {
-    QLocalSocket socket;
-    socket.connectToServer(name);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
     // The command line goes as UTF-16 text with its length in bytes in front.
     QByteArray payload(reinterpret_cast<const char *>(commandLine.utf16()), commandLine.size() * 2);
     QByteArray frame;
     QDataStream out(&frame, QIODevice::WriteOnly);
     out << quint32(payload.size());
     frame += payload;
-    socket.write(frame);
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
-    // Wait until the running instance has taken it (it answers one byte).
-    socket.waitForReadyRead(timeoutMs);
-    socket.disconnectFromServer();
-    return true;
+
+    const QDeadlineTimer deadline(timeoutMs);
+    // The instance listens right after taking its lock; until then, try again.
+    while (true) {
+        QLocalSocket socket;
+        socket.connectToServer(name);
+        if (socket.waitForConnected(int(qMax<qint64>(1, deadline.remainingTime())))) {
+            socket.write(frame);
+            if (!socket.waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
+                return false;
+            // The instance answers one byte once it has the whole line.
+            const bool taken = socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))
+                               && socket.read(1) == "k";
+            socket.disconnectFromServer();
+            return taken;
+        }
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
 }
 
 HandOverServer::HandOverServer(QObject *parent) : QObject(parent), server_(new QLocalServer(this))
 {
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *s = server_->nextPendingConnection()) {
-            connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                Q_UNUSED(this);
-                if (s->bytesAvailable() < 4)
-                    return;
-                QByteArray head = s->peek(4);
-                QDataStream in(head);
-                quint32 size = 0;
-                in >> size;
-                if (size > (1u << 20)) { // no path is that long: drop the caller
-                    s->abort();
-                    return;
-                }
-                if (s->bytesAvailable() < qint64(4 + size))
-                    return;
-                s->read(4);
-                const QByteArray payload = s->read(size);
-                const QString line = QString::fromUtf16(reinterpret_cast<const char16_t *>(payload.constData()),
-                                                        payload.size() / 2);
-                s->write("k");
-                s->flush();
-                Q_EMIT handedOver(line);
-            });
-            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+        while (QLocalSocket *s = server_->nextPendingConnection())
+            accept(s);
+    });
+}
+
+void HandOverServer::accept(QLocalSocket *s)
+{
+    connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+    QTimer::singleShot(kReadTimeoutMs, s, [s] { s->abort(); });
+    // Everything here concerns the socket alone: read the frame whole, answer,
+    // close. What the line asks for is done later, from the event loop, when
+    // nothing of this connection is on the stack any more.
+    connect(s, &QLocalSocket::readyRead, s, [this, s] {
+        if (s->bytesAvailable() < 4)
+            return;
+        QDataStream in(s->peek(4));
+        quint32 size = 0;
+        in >> size;
+        if (size > kMaxFrame || size % 2 != 0) {
+            s->abort();
+            return;
         }
+        if (s->bytesAvailable() < qint64(4 + size))
+            return;
+        s->read(4);
+        const QByteArray payload = s->read(size);
+        const QString line =
+            QString::fromUtf16(reinterpret_cast<const char16_t *>(payload.constData()), payload.size() / 2);
+        s->write("k");
+        s->flush();
+        s->disconnectFromServer();
+        QMetaObject::invokeMethod(this, [this, line] { Q_EMIT handedOver(line); }, Qt::QueuedConnection);
     });
 }
 
@@ -75,6 +163,17 @@ bool HandOverServer::listen(const QString &name)
     return server_->listen(name);
 }
 
-QString HandOverServer::serverName() const { return server_->serverName(); }
+QString HandOverServer::serverName() const { return server_->fullServerName(); }
+
+HandOverServer *instanceServer()
+{
+    static HandOverServer *server = [] {
+        auto *s = new HandOverServer(QCoreApplication::instance());
+        if (isFirstInstance())
+            s->listen();
+        return s;
+    }();
+    return server;
+}
 
 }

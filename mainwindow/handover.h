@@ -1,20 +1,40 @@
 #pragma once
-// One editor per user: a second start hands its command line to the running
-// instance over a local socket and ends. The running instance listens on the
-// same name, brings its main window to the front and opens the file passed.
+// One editor per user and desktop session: a second start hands its command
+// line to the running instance over a local socket and ends. The running
+// instance listens on the same name, brings its main window to the front and
+// opens the file passed.
+//
+// Which start is the instance is decided by a lock that the first start takes
+// before anything else and holds until it ends (the system lets go of it when
+// the process ends, also by a crash), so that of two starts close together
+// only one becomes the editor. A start on another display belongs to another
+// session and becomes an instance of its own there.
 #include <QObject>
 #include <QString>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace lumrik {
 
-// The per-user name the running instance listens on.
+// The desktop session of this start: its Wayland or X display (":0.0" and
+// ":0" are one display); "" without one.
+QString sessionDisplay();
+// Where the lock and the socket live: the session's runtime folder
+// ($XDG_RUNTIME_DIR) when there is one, else the user's private temporary folder.
+QString instanceFolder();
+// The lock file and the socket of this user's session.
+QString instanceLockPath();
 QString handOverName();
 
-// Second start: when an instance listens on `name`, sends it the command line
-// (empty: just come to the front) and returns true. False when none runs.
-bool ActivatePrevInstance(const QString &commandLine, const QString &name = handOverName(), int timeoutMs = 2000);
+// The instance lock of this process, taken at its first use and held until
+// the process ends. True when this process is the running instance.
+bool isFirstInstance();
+
+// Second start: sends the command line (empty: just come to the front) to the
+// instance listening on `name`, trying again while it is starting up; true
+// when the instance took it, false when none answered within `timeoutMs`.
+bool ActivatePrevInstance(const QString &commandLine, const QString &name = handOverName(), int timeoutMs = 10000);
 
 class HandOverServer : public QObject {
     Q_OBJECT
@@ -26,11 +46,17 @@ public:
 
 Q_SIGNALS:
     // A second start asked to come to the front; `commandLine` may be empty.
+    // Emitted from the event loop after the caller has been answered and its
+    // connection closed, never from inside the socket's own handler.
     void handedOver(const QString &commandLine);
 
 private:
-    void readClient();
+    void accept(QLocalSocket *s);
     QLocalServer *server_;
 };
+
+// The server of this process (listening when this process is the instance),
+// made at its first use.
+HandOverServer *instanceServer();
 
 }

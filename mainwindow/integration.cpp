@@ -4,7 +4,10 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handover.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QPointer>
+#include <QTimer>
 
 namespace lumrik {
 
@@ -26,18 +29,69 @@ void installFileSelector()
     hooks.machine = [] { return rkSelFile(frmMain::instance())->cmbMaskiner->currentText(); };
 }
 
-void installHandOver(frmMain *w)
+namespace {
+// What second starts handed over, opened one at a time from the event loop:
+// not before the main window is up, not while a modal window or another open
+// is in progress (the file then opens when that is over).
+class HandOverQueue : public QObject {
+public:
+    HandOverQueue()
+    {
+        retry_.setSingleShot(true);
+        retry_.setInterval(200);
+        connect(&retry_, &QTimer::timeout, this, &HandOverQueue::drain);
+        connect(instanceServer(), &HandOverServer::handedOver, this, &HandOverQueue::add);
+    }
+    void setWindow(frmMain *w)
+    {
+        window_ = w;
+        drain();
+    }
+
+private:
+    void add(const QString &commandLine)
+    {
+        if (window_) {
+            if (window_->isMinimized())
+                window_->showNormal();
+            window_->raise();
+            window_->activateWindow();
+        }
+        if (!commandLine.trimmed().isEmpty())
+            pending_ << commandLine;
+        drain();
+    }
+    void drain()
+    {
+        if (!window_ || pending_.isEmpty())
+            return;
+        if (busy_ || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+            retry_.start();
+            return;
+        }
+        const QString line = pending_.takeFirst();
+        busy_ = true;
+        window_->openHandedOver(line);
+        busy_ = false;
+        if (!pending_.isEmpty())
+            QTimer::singleShot(0, this, &HandOverQueue::drain);
+    }
+
+    QPointer<frmMain> window_;
+    QStringList pending_;
+    QTimer retry_;
+    bool busy_ = false;
+};
+
+HandOverQueue *handOverQueue()
 {
-    auto *server = new HandOverServer(w);
-    if (!server->listen())
-        return;
-    QObject::connect(server, &HandOverServer::handedOver, w, [w](const QString &commandLine) {
-        if (w->isMinimized())
-            w->showNormal();
-        w->raise();
-        w->activateWindow();
-        w->openHandedOver(commandLine);
-    });
+    static auto *q = new HandOverQueue; // lives as long as the process
+    return q;
 }
+}
+
+void collectHandOvers() { handOverQueue(); }
+
+void installHandOver(frmMain *w) { handOverQueue()->setWindow(w); }
 
 }

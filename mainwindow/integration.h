@@ -6,8 +6,11 @@ namespace lumrik {
 class frmMain;
 
 void installFileSelector();
-// Listens for second starts; each one brings the window to the front and opens
-// the file it names.
+// Keeps what second starts hand over from now on (the instance's server
+// listens from the very start).
+void collectHandOvers();
+// From now on each hand-over brings `w` to the front and opens the file it
+// names; what came before opens now.
 void installHandOver(frmMain *w);
 
 }

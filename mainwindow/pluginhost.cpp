@@ -201,7 +201,8 @@ bool PluginHost::loadPluginLibrary(const QString &path, QString *error)
             *error = why;
         return false;
     };
-    // Checked first without running anything of it.
+    // Checked first in a process of its own: a library that crashes, hangs or
+    // throws while it loads never gets into the editor.
     const QString reason = checkPluginLibrary(path);
     if (!reason.isEmpty())
         return fail(reason);
@@ -211,10 +212,10 @@ bool PluginHost::loadPluginLibrary(const QString &path, QString *error)
     try {
         root = loader.instance();
     } catch (...) {
-        return fail(QStringLiteral("fel när plugin:en skapades (%1)").arg(pluginExceptionText()));
+        return fail(QStringLiteral("fel när den laddades (\"%1\")").arg(pluginExceptionText()));
     }
     if (!root)
-        return fail(QStringLiteral("kan inte skapas (%1)").arg(loader.errorString()));
+        return fail(QStringLiteral("plugin-objektet kan inte skapas"));
     auto *p = qobject_cast<RkPlugin *>(root);
     if (!p)
         return fail(QStringLiteral("saknar gränssnittet för Lumrik32-plugin:er"));
@@ -223,7 +224,7 @@ bool PluginHost::loadPluginLibrary(const QString &path, QString *error)
             return fail(QStringLiteral("samma plugin som %1").arg(GetFileNamePart(e->file)));
     QString why;
     if (!addPlugin(p, root, path, &why))
-        return fail(QStringLiteral("fel vid start (%1)").arg(why));
+        return fail(QStringLiteral("fel vid start (\"%1\")").arg(why));
     // The library stays loaded until the program ends (the loader object
     // going away does not unload it).
     return true;

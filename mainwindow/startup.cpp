@@ -12,8 +12,14 @@
 #include "mainwindow/integration.h"
 #include "resources/resources.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -84,15 +90,55 @@ void installSampleData(const QString &dataPath)
     }
 }
 
-QString commandLinePath(const QStringList &arguments)
+QString commandLinePath(const QStringList &arguments, const QString &workingFolder)
 {
     QString s = arguments.mid(1).join(' ');
     s.remove('"');
-    return s.trimmed();
+    s = s.trimmed();
+    if (s.isEmpty())
+        return s;
+    // A file manager may name the file as an address.
+    if (s.startsWith(QLatin1String("file://")))
+        s = QUrl(s).toLocalFile();
+    // A running instance has a folder of its own: the path must not depend on it.
+    const QDir base(workingFolder.isEmpty() ? QDir::currentPath() : workingFolder);
+    return QDir::cleanPath(base.absoluteFilePath(s));
+}
+
+void answerBoxesForTests()
+{
+    const QString log = qEnvironmentVariable("LUMRIK_TEST_BOXLOG");
+    if (log.isEmpty())
+        return;
+    bool ok = false;
+    int ms = qEnvironmentVariableIntValue("LUMRIK_TEST_BOXMS", &ok);
+    if (!ok)
+        ms = 300;
+    setMsgBoxHook([log, ms](const MsgBoxCall &c) {
+        QFile f(log);
+        if (f.open(QIODevice::Append)) {
+            QString text = c.text;
+            text.replace(QStringLiteral("\r\n"), QStringLiteral(" | ")).replace('\n', QStringLiteral(" | "));
+            f.write((c.title + '\t' + text + '\n').toUtf8());
+        }
+        QTimer::singleShot(ms, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                if (QAbstractButton *b = box->defaultButton() ? box->defaultButton() : box->buttons().value(0))
+                    b->click();
+        });
+        return RkMsgBoxWindow(c);
+    });
 }
 
 frmMain *Main(const QStringList &arguments)
 {
+    // Whether this start is the editor is settled first of all (main() asks
+    // before anything else); the instance listens at once and keeps what
+    // later starts hand over until its main window is up.
+    const bool first = isFirstInstance();
+    if (first)
+        collectHandOvers();
+    const QString cmd = commandLinePath(arguments);
     return RkGuard("Main()", [&]() -> frmMain * {
         const QString exeDir = QCoreApplication::applicationDirPath();
         gsDataPath = resolveDataPath(exeDir);
@@ -101,10 +147,14 @@ frmMain *Main(const QStringList &arguments)
 
         if (startupHooks().showSplash)
             startupHooks().showSplash();
-        const QString cmd = commandLinePath(arguments);
-        // One editor per user: a running one takes the command line.
-        if (startupHooks().handOver ? startupHooks().handOver(cmd) : ActivatePrevInstance(cmd, handOverName(), 1000))
+        // One editor per user and session: the running one takes the command line.
+        if (!first) {
+            if (startupHooks().handOver)
+                startupHooks().handOver(cmd);
+            else
+                ActivatePrevInstance(cmd);
             return nullptr;
+        }
 
         gsTmpPath = resolveTmpPath();
         installSampleData(gsDataPath);

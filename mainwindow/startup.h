@@ -13,16 +13,25 @@ QString resolveDataPath(const QString &exeDir);
 QString resolveTmpPath();
 // A new data folder gets a sample machine, a sample program and the syntax file.
 void installSampleData(const QString &dataPath);
-// The command line as one file path: every double quote removed.
-QString commandLinePath(const QStringList &arguments);
+// The command line as one file path: every double quote removed, a "file://"
+// address taken as its file, and made absolute against the folder the program
+// was started in (`workingFolder`, the current folder when empty).
+QString commandLinePath(const QStringList &arguments, const QString &workingFolder = {});
+
+// For the tests that run the program itself: when LUMRIK_TEST_BOXLOG names a
+// file, every message box is written to it (title, TAB, text with its line
+// breaks as " | ", one line each) and, after it has been up for
+// LUMRIK_TEST_BOXMS milliseconds (300 when not set), answered with its
+// default button, as a user would. Nothing happens without the variable.
+void answerBoxesForTests();
 
 // Start-up after the application object exists: returns the shown main window,
 // or nullptr when this start handed over to a running instance (or failed).
 frmMain *Main(const QStringList &arguments);
 
-// Seams filled by later work: the splash window and the hand-over to a running instance.
+// Seams: the splash window and the hand-over to a running instance.
 struct StartupHooks {
-    bool (*handOver)(const QString &commandLine) = nullptr; // true: a running instance took it
+    bool (*handOver)(const QString &commandLine) = nullptr; // instead of ActivatePrevInstance
     void (*showSplash)() = nullptr;
 };
 StartupHooks &startupHooks();

@@ -264,21 +264,14 @@ void frmOmnum::btnStartOmnum_Click()
         // renumbering goes on with the options as given.
         const QString file = omnumConfigFile();
         if (!file.isEmpty()) {
-            IniFile ini;
-            ini.load(file);
-            ini.setValue(kSection, "IsTNC", gTNC ? "1" : "0");
-            ini.setValue(kSection, "FirstBlockNr", QString::number(gFirstBlockNr));
-            ini.setValue(kSection, "Incr", QString::number(gIncr));
-            ini.setValue(kSection, "OmNumFrom", QString::number(gFromBlockNr));
-            ini.setValue(kSection, "OmNumTo", QString::number(gTomBlockNr));
-            ini.setValue(kSection, "SkipBlock", gSkipBlock);
-            ini.setValue(kSection, "RestartFromChr", gRestartFrom);
-            ini.setValue(kSection, "LeadingZeros", gLeadingZeros ? "1" : "0");
-            if (!ini.save(file)) {
-                RkBeep();
-                RkMsgBox(QStringLiteral("Fel vid skrivning till INI-fil..."), MbButtons::Ok, MbIcon::Exclamation,
-                         {}, 0, this);
-            }
+            RkWriteIniFile(file, {{kSection, "IsTNC", gTNC ? "1" : "0"},
+                                  {kSection, "FirstBlockNr", QString::number(gFirstBlockNr)},
+                                  {kSection, "Incr", QString::number(gIncr)},
+                                  {kSection, "OmNumFrom", QString::number(gFromBlockNr)},
+                                  {kSection, "OmNumTo", QString::number(gTomBlockNr)},
+                                  {kSection, "SkipBlock", gSkipBlock},
+                                  {kSection, "RestartFromChr", gRestartFrom},
+                                  {kSection, "LeadingZeros", gLeadingZeros ? "1" : "0"}});
             loadedFile_ = file;
         }
         done(QDialog::Accepted);

@@ -2,6 +2,12 @@
 #include "core/globals.h"
 #include "testsupport.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace lumrik;
@@ -90,4 +96,43 @@ TEST(ErrorReport, NoPendingErrorAppendsAnEmptyLine)
     setErrorBoxHook({});
     EXPECT_FALSE(shown);
     EXPECT_EQ(readFile(env.path("error.log")), QByteArray("\r\n"));
+}
+
+namespace {
+// Runs one real error report and answers it with `answer` once it is up;
+// true when the program would have ended.
+bool reportEnds(const std::function<void(QMessageBox *)> &answer)
+{
+    bool ended = false;
+    setErrorExitHook([&] { ended = true; });
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        answer(box);
+    });
+    RkShowError(kErrFileNotFound, "Filen hittades inte");
+    setErrorExitHook({});
+    return ended;
+}
+}
+
+TEST(ErrorReport, EscAndTheCloseBoxMeanOkOnlyAvbrytEnds)
+{
+    TempEnv env;
+    ASSERT_FALSE(hasMsgBoxHook());
+    // Esc: OK, the report is logged and the program goes on.
+    EXPECT_FALSE(reportEnds([](QMessageBox *b) { QTest::keyClick(b, Qt::Key_Escape); }));
+    EXPECT_TRUE(readFile(env.path("error.log")).startsWith("Ett fel uppstod."));
+    // The window's close box.
+    EXPECT_FALSE(reportEnds([](QMessageBox *b) { b->close(); }));
+    // Enter takes the default button, OK.
+    EXPECT_FALSE(reportEnds([](QMessageBox *b) { QTest::keyClick(b, Qt::Key_Return); }));
+    // Only "Avbryt" ends the program.
+    EXPECT_TRUE(reportEnds([](QMessageBox *b) {
+        for (QAbstractButton *btn : b->buttons())
+            if (btn->text() == "Avbryt")
+                btn->click();
+    }));
+    EXPECT_EQ(readFile(env.path("error.log")).count("Ett fel uppstod."), 3);
 }

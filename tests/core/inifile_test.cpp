@@ -2,7 +2,9 @@
 #include "core/inifile.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace lumrik;
@@ -74,15 +76,73 @@ TEST(IniFile, EditChangesOnlyItsOwnLineAndKeepsLineEnds)
     EXPECT_EQ(readFile(g), QByteArray("[A]\nx=1\ny=2\n\n[B]\nz=3\n"));
 }
 
-TEST(IniFile, Windows1252AndUtf8TextIsReadAndWrittenAs1252)
+TEST(IniFile, EachFileKeepsItsOwnEncoding)
 {
     TempEnv env;
-    const QString f = env.write("w.ini", "[Settings]\r\nShowFileExtText=Alla filer \xc5\xc4\xd6\r\n");
-    EXPECT_EQ(GetIniSetting("Settings", "ShowFileExtText", "", f), QString::fromUtf8("Alla filer ÅÄÖ"));
-    const QString u = env.write("u.ini", "[Settings]\nText=S\xc3\xa5g\n");
-    EXPECT_EQ(GetIniSetting("Settings", "Text", "", u), QString::fromUtf8("Såg"));
-    SaveIniSetting("Settings", "Ny", QString::fromUtf8("Fräs"), u);
-    EXPECT_EQ(readFile(u), QByteArray("[Settings]\nText=S\xc3\xa5g\nNy=Fr\xe4s\n"));
+    // Windows-1252: read and written in it.
+    const QString w = env.write("w.ini", "[Settings]\r\nShowFileExtText=Alla filer \xc5\xc4\xd6\r\n");
+    EXPECT_EQ(GetIniSetting("Settings", "ShowFileExtText", "", w), QString::fromUtf8("Alla filer ÅÄÖ"));
+    ASSERT_TRUE(SaveIniSetting("Settings", "CurrentPath", QString::fromUtf8("/nc/Fräs"), w));
+    EXPECT_EQ(readFile(w), QByteArray("[Settings]\r\nShowFileExtText=Alla filer \xc5\xc4\xd6\r\nCurrentPath=/nc/Fr\xe4s\r\n"));
+
+    // UTF-8 with letters above 127: read and written as UTF-8, so the next
+    // start reads both lines right.
+    const QString u = env.write("u.ini", "[Options]\nTitle=Verkstad \xc3\x85" "by\n");
+    EXPECT_EQ(GetIniSetting("Options", "Title", "", u), QString::fromUtf8("Verkstad Åby"));
+    ASSERT_TRUE(SaveIniSetting("Settings", "CurrentPath", QString::fromUtf8("/nc/Fräs"), u));
+    EXPECT_EQ(readFile(u), QByteArray("[Options]\nTitle=Verkstad \xc3\x85" "by\n\n[Settings]\nCurrentPath=/nc/Fr\xc3\xa4s\n"));
+    EXPECT_EQ(GetIniSetting("Settings", "CurrentPath", "", u), QString::fromUtf8("/nc/Fräs"));
+    EXPECT_EQ(GetIniSetting("Options", "Title", "", u), QString::fromUtf8("Verkstad Åby"));
+    // Characters outside Windows-1252 are kept whole in a UTF-8 file.
+    ASSERT_TRUE(SaveIniSetting("Options", "Title", QString::fromUtf8("Verkstad Ω"), u));
+    EXPECT_EQ(GetIniSetting("Options", "Title", "", u), QString::fromUtf8("Verkstad Ω"));
+
+    // Plain ASCII and new files are Windows-1252.
+    const QString a = env.write("a.ini", "[S]\r\nK=1\r\n");
+    ASSERT_TRUE(SaveIniSetting("S", "Namn", QString::fromUtf8("Åby"), a));
+    EXPECT_EQ(readFile(a), QByteArray("[S]\r\nK=1\r\nNamn=\xc5" "by\r\n"));
+    ASSERT_TRUE(SaveIniSetting("S", "Namn", QString::fromUtf8("Öst"), env.path("new.ini")));
+    EXPECT_EQ(readFile(env.path("new.ini")), QByteArray("[S]\r\nNamn=\xd6st\r\n"));
+
+    // A byte-order mark stays where it was.
+    const QString b = env.write("bom.ini", "\xef\xbb\xbf[S]\r\nK=\xc3\xa5\r\n");
+    EXPECT_EQ(GetIniSetting("s", "k", "", b), QString::fromUtf8("å"));
+    ASSERT_TRUE(SaveIniSetting("S", "L", QString::fromUtf8("ä"), b));
+    EXPECT_EQ(readFile(b), QByteArray("\xef\xbb\xbf[S]\r\nK=\xc3\xa5\r\nL=\xc3\xa4\r\n"));
+}
+
+TEST(IniFile, ValueTheEncodingCannotHoldIsRefusedAndTold)
+{
+    TempEnv env;
+    MsgBoxRecorder boxes;
+    const QByteArray before = "[Settings]\r\nTitle=\xc5" "by\r\n";
+    const QString f = env.write("w.ini", before);
+    EXPECT_FALSE(SaveIniSetting("Settings", "Title", QString::fromUtf8("Ωmega"), f));
+    EXPECT_FALSE(SaveIniSetting("Settings", QString::fromUtf8("Ωkey"), "1", f));
+    EXPECT_EQ(readFile(f), before); // never written as "?"
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    const QString text = boxes.calls()[0].text;
+    EXPECT_TRUE(text.startsWith("Fel vid skrivning till INI-fil...")) << text.toStdString();
+    EXPECT_TRUE(text.contains(f));
+    EXPECT_TRUE(text.contains(QString::fromUtf8("\"Ω\"")));
+    EXPECT_TRUE(text.contains("Windows-1252"));
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Exclamation);
+
+    // The euro sign is a Windows-1252 character.
+    EXPECT_TRUE(SaveIniSetting("Settings", "Pris", QString::fromUtf8("5 €"), f));
+    EXPECT_TRUE(readFile(f).endsWith("Pris=5 \x80\r\n"));
+}
+
+TEST(IniFile, UntouchedLinesKeepTheirBytes)
+{
+    TempEnv env;
+    // Lines that are not edited are not decoded and encoded again.
+    const QByteArray bytes = "; \x81\x8d odd bytes\r\n[S]\r\nA=\xe5\r\nB=1\r\n";
+    const QString f = env.write("o.ini", bytes);
+    ASSERT_TRUE(SaveIniSetting("S", "B", "2", f));
+    QByteArray expected = bytes;
+    expected.replace("B=1", "B=2");
+    EXPECT_EQ(readFile(f), expected);
 }
 
 TEST(IniFile, LineBreaksInValuesAreWrittenAsBlanks)
@@ -92,7 +152,7 @@ TEST(IniFile, LineBreaksInValuesAreWrittenAsBlanks)
     EXPECT_EQ(GetIniSetting("S", "K", "", env.path("a.ini")), "a  b c");
 }
 
-TEST(IniFile, FailedWriteIsReportedOnceAndKeepsTheFile)
+TEST(IniFile, EveryFailedWriteIsToldWithFileAndReason)
 {
     TempEnv env;
     MsgBoxRecorder boxes;
@@ -101,18 +161,68 @@ TEST(IniFile, FailedWriteIsReportedOnceAndKeepsTheFile)
     QFile::setPermissions(f, QFile::ReadOwner);
     EXPECT_FALSE(SaveIniSetting("S", "K", "2", f));
     EXPECT_FALSE(SaveIniSetting("S", "K", "3", f));
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_EQ(boxes.calls()[0].text, "Fel vid skrivning till INI-fil...");
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    for (const MsgBoxCall &c : boxes.calls()) {
+        EXPECT_EQ(c.text, "Fel vid skrivning till INI-fil...\r\n\r\n" + f + QString::fromUtf8(": Åtkomst nekad"));
+        EXPECT_EQ(c.icon, MbIcon::Exclamation);
+    }
     EXPECT_EQ(readFile(f), QByteArray("[S]\r\nK=1\r\n"));
 }
 
-TEST(IniFile, WriteIntoMissingFolderFailsOnceWithoutEndingTheProgram)
+TEST(IniFile, FileThatCannotBeReadIsNotReplaced)
 {
     TempEnv env;
     MsgBoxRecorder boxes;
-    EXPECT_FALSE(SaveIniSetting("S", "K", "1", env.path("no/such/folder/x.ini")));
-    EXPECT_FALSE(SaveIniSetting("S", "L", "2", env.path("no/such/folder/x.ini")));
+    // A folder where the file should be.
+    QDir().mkpath(env.path("folder.ini/x"));
+    EXPECT_FALSE(SaveIniSetting("S", "K", "9", env.path("folder.ini")));
     ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_EQ(boxes.calls()[0].text, "Fel vid skrivning till INI-fil...");
-    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Exclamation);
+    EXPECT_TRUE(boxes.calls()[0].text.endsWith(env.path("folder.ini") + QString::fromUtf8(": Det är en mapp")));
+    EXPECT_TRUE(QFileInfo(env.path("folder.ini/x")).isDir());
+    boxes.clear();
+
+    const QString f = env.write("noread.ini", "[S]\r\nK=1\r\nL=2\r\n");
+    QFile::setPermissions(f, QFile::WriteOwner);
+    if (QFile(f).open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "permissions are not enforced for this user";
+    EXPECT_FALSE(SaveIniSetting("S", "K", "9", f));
+    QFile::setPermissions(f, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(readFile(f), QByteArray("[S]\r\nK=1\r\nL=2\r\n"));
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.contains(f + QString::fromUtf8(": Åtkomst nekad")));
+}
+
+TEST(IniFile, WriteIntoMissingFolderIsToldEveryTimeWithoutEndingTheProgram)
+{
+    TempEnv env;
+    MsgBoxRecorder boxes;
+    const QString f = env.path("no/such/folder/x.ini");
+    EXPECT_FALSE(SaveIniSetting("S", "K", "1", f));
+    EXPECT_FALSE(SaveIniSetting("S", "L", "2", f));
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    EXPECT_EQ(boxes.calls()[1].text,
+              "Fel vid skrivning till INI-fil...\r\n\r\n" + f + ": Filen eller mappen finns inte");
+}
+
+TEST(IniFile, BatchWritesEachFileOnceAndTellsOneFailure)
+{
+    TempEnv env;
+    MsgBoxRecorder boxes;
+    const QString f = env.write("b.ini", "[S]\r\nA=1\r\n");
+    const QString ro = env.write("ro.ini", "[S]\r\n");
+    QFile::setPermissions(ro, QFile::ReadOwner);
+    {
+        IniWriteBatch batch;
+        EXPECT_TRUE(SaveIniSetting("S", "A", "2", f));
+        EXPECT_TRUE(SaveIniSetting("S", "B", "3", f));
+        EXPECT_TRUE(SaveIniSetting("S", "X", "1", ro));
+        EXPECT_TRUE(SaveIniSetting("S", "Y", "2", ro));
+        EXPECT_EQ(readFile(f), QByteArray("[S]\r\nA=1\r\n")); // not yet
+        EXPECT_FALSE(batch.commit());
+    }
+    EXPECT_EQ(readFile(f), QByteArray("[S]\r\nA=2\r\nB=3\r\n"));
+    EXPECT_EQ(boxes.calls().size(), 1u);
+    // After the batch, writes go at once again.
+    EXPECT_TRUE(SaveIniSetting("S", "C", "4", f));
+    EXPECT_TRUE(readFile(f).endsWith("C=4\r\n"));
 }

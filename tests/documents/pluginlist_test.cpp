@@ -134,8 +134,8 @@ TEST_F(PluginListTest, RegistrationWithoutFolderEmptyFolderAndBadLibraries)
     cmdRegPlugins_Click(&page);
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_TRUE(boxes.calls()[0].text.startsWith(kRegistrationDone));
-    EXPECT_TRUE(boxes.calls()[0].text.contains("Med blanksteg.so"));
-    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Exclamation);
+    EXPECT_TRUE(boxes.calls()[0].text.contains("Med blanksteg.so: är ingen plugin"));
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Information);
 }
 
 TEST_F(PluginListTest, UnregisteringSwitchesOffAndRegisteringSwitchesOnAgain)

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -311,6 +312,9 @@ TEST_F(MainWindowTest, DropCommandLineAndHandOver)
     EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&w, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(w.documents().isEmpty()); // opened once the drop is over
+    settle();
     ASSERT_EQ(w.documents().size(), 3);
     EXPECT_TRUE(boxes.calls().empty()); // the same file twice: no question
     EXPECT_EQ(w.documents()[0]->txtText->TextType(), 2);
@@ -322,6 +326,7 @@ TEST_F(MainWindowTest, DropCommandLineAndHandOver)
     fileSelectorHooks().isVisible = [] { return true; };
     QApplication::sendEvent(&w, &enter);
     QApplication::sendEvent(&w, &drop);
+    settle();
     EXPECT_EQ(w.documents().size(), 3);
     fileSelectorHooks().isVisible = {};
 
@@ -345,11 +350,82 @@ TEST_F(MainWindowTest, AFileThatCannotBeLoadedLeavesNoWindowBehind)
     frmMain w;
     w.dropFiles({bad, env.path("missing.nc")});
     settle();
-    EXPECT_EQ(errors.size(), 2u); // each reported once
+    // The bad setting is a fault of the installation: the error report. The
+    // missing file is told in a plain message naming it.
+    EXPECT_EQ(errors.size(), 1u);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text,
+              "Filen \"" + env.path("missing.nc") + QString::fromUtf8("\" kan inte öppnas.\r\nFilen finns inte."));
     EXPECT_TRUE(w.documents().isEmpty());
     EXPECT_EQ(test::readFile(bad), kCrLfProgram);
     EXPECT_FALSE(w.menuAction("mnuFileSave")->isEnabled());
     errors.clear();
+}
+
+TEST_F(MainWindowTest, FilesThatCannotBeOpenedAreToldByNameAndNothingElseHappens)
+{
+    frmMain w;
+    w.mnuFileNew_Click();
+    w.activeDocument()->txtText->setTextAll("N10 G0 X5.\r\n");
+    const QString folder = env.path("ncprog");
+    QDir().mkpath(folder);
+    const QString missing = env.path("saknas.nc");
+    const auto told = [&](const QString &path, const QString &reason) {
+        return boxes.saw("Filen \"" + path + QString::fromUtf8("\" kan inte öppnas.\r\n") + reason);
+    };
+    // Command line, hand-over, drop and a recent file: a plain message each,
+    // no error report, no window, no recent entry.
+    w.openCommandLine("\"" + missing + "\"");
+    EXPECT_TRUE(told(missing, "Filen finns inte."));
+    w.openHandedOver(folder);
+    EXPECT_TRUE(told(folder, QString::fromUtf8("Det är en mapp, inte en fil.")));
+    w.dropFiles({folder, missing});
+    EXPECT_EQ(boxes.calls().size(), 4u);
+    w.AddToMruList(folder);
+    w.mnuFileMRU_Click(0);
+    EXPECT_EQ(boxes.calls().size(), 5u);
+    EXPECT_TRUE(told(folder, QString::fromUtf8("Det är en mapp, inte en fil.")));
+    for (const MsgBoxCall &c : boxes.calls()) {
+        EXPECT_EQ(c.icon, MbIcon::Exclamation);
+        EXPECT_EQ(c.buttons, MbButtons::Ok);
+    }
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(w.documents().size(), 1);
+    EXPECT_EQ(w.activeDocument()->txtText->TextAll(), "N10 G0 X5.\r\n");
+    EXPECT_EQ(w.mruList(), (QStringList{folder, QString(), QString(), QString()}));
+    w.activeDocument()->txtText->setIsDirty(false);
+}
+
+TEST_F(MainWindowTest, CommandLinePathsAreFullPaths)
+{
+    const QString file = env.write("ncprog/P1.NC", kCrLfProgram);
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(env.path("ncprog"));
+    frmMain w;
+    w.openCommandLine("\"./../ncprog/P1.NC\"");
+    QDir::setCurrent(old);
+    ASSERT_EQ(w.documents().size(), 1);
+    EXPECT_EQ(w.activeDocument()->caption(), file);
+    EXPECT_TRUE(boxes.calls().empty());
+}
+
+TEST_F(MainWindowTest, ExitWithAReadOnlySettingsFileTellsItOnce)
+{
+    auto *w = new frmMain;
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    w->showAtStart();
+    w->AddToMruList("/nc/x.nc");
+    const QString ini = mainSettingsFile();
+    const QByteArray before = test::readFile(ini);
+    QFile::setPermissions(ini, QFile::ReadOwner);
+    w->mnuFileExit_Click();
+    settle();
+    EXPECT_FALSE(w->isVisible());
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.startsWith("Fel vid skrivning till INI-fil...\r\n\r\n" + ini + ": "));
+    EXPECT_EQ(test::readFile(ini), before);
+    QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
+    delete w;
 }
 
 TEST_F(MainWindowTest, CloseAsksAndCancelKeepsTheDocument)

@@ -223,7 +223,12 @@ TEST_F(PluginHostTest, BrokenLibrariesAreReportedAndSkipped)
     for (const char *f : {"a_throwing.so", "b_lacking.so", "c_foreign.so", "d_junk.so", "e_plain.so", "f_unresolved.so"})
         EXPECT_TRUE(box.text.contains(QString::fromLatin1(f))) << f;
     EXPECT_TRUE(box.text.contains("Licensfil saknas"));
+    EXPECT_TRUE(box.text.contains("d_junk.so: är ingen plugin"));
+    EXPECT_TRUE(box.text.contains("c_foreign.so: är en plugin för ett annat program"));
     EXPECT_FALSE(box.text.contains("g_sample.so"));
+    // Swedish only: nothing of the system loader's own English text.
+    for (const char *english : {"undefined symbol", "Cannot load", "not a valid", "library", "Qt"})
+        EXPECT_FALSE(box.text.contains(QString::fromLatin1(english))) << english;
     EXPECT_EQ(h->startFailures().size(), 6);
 
     ASSERT_EQ(h->pluginCount(), 1);
@@ -236,6 +241,48 @@ TEST_F(PluginHostTest, BrokenLibrariesAreReportedAndSkipped)
     EXPECT_EQ(button(w, 1)->toolTip(), "Gör om till versaler");
     EXPECT_EQ(tagOf(button(w, 1)), "0.4");
     EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PluginHostTest, LibrariesThatThrowHangOrCrashWhileLoadingCannotTakeTheEditorDown)
+{
+    setPluginCheckTimeoutMs(2000);
+    addLibrary(LUMRIK_TEST_LOADTHROWSPLUGIN, "a_kastar.so");
+    addLibrary(LUMRIK_TEST_NOTAPLUGIN, "b_vanlig.so");
+    addLibrary(LUMRIK_TEST_LOADCRASHESPLUGIN, "c_kraschar.so");
+    addLibrary(LUMRIK_TEST_LOADHANGSPLUGIN, "d_hanger.so");
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "e_prov.so");
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+
+    // The good plug-in after them loads; the others are named, with the reason.
+    ASSERT_EQ(h->pluginCount(), 1);
+    EXPECT_EQ(h->pluginName(0), "Provplugin");
+    EXPECT_EQ(tagOf(item(w, "mnuFilePlugins1")), "0.3");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    const MsgBoxCall &box = boxes.calls()[0];
+    EXPECT_EQ(box.title, kPluginStartFailureTitle);
+    EXPECT_EQ(box.icon, MbIcon::Critical);
+    const QStringList lines = box.text.split("\r\n");
+    EXPECT_TRUE(box.text.startsWith(kPluginStartFailure + "\r\n\r\n"));
+    EXPECT_TRUE(lines.contains(QString::fromUtf8("a_kastar.so: fel när den laddades (\"Licensservern svarar inte\")")))
+        << box.text.toStdString();
+    EXPECT_TRUE(lines.contains(QString::fromUtf8("b_vanlig.so: är ingen plugin")));
+    EXPECT_TRUE(lines.contains(QString::fromUtf8("c_kraschar.so: kraschade när den laddades")));
+    EXPECT_TRUE(lines.contains(QString::fromUtf8("d_hanger.so: svarar inte när den laddas (kontrollen avbröts efter 2 sekunder)")));
+    EXPECT_EQ(h->startFailures().size(), 4);
+
+    // Registering checks every library the same way and says so, with the
+    // information icon.
+    boxes.clear();
+    cmdRegPlugins_Click(&w);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Information);
+    EXPECT_EQ(boxes.calls()[0].title, "Plugin:er");
+    EXPECT_TRUE(boxes.calls()[0].text.startsWith(kRegistrationDone));
+    for (const char *f : {"a_kastar.so", "b_vanlig.so", "c_kraschar.so", "d_hanger.so"})
+        EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromLatin1(f))) << f;
+    EXPECT_FALSE(boxes.calls()[0].text.contains("e_prov.so"));
+    setPluginCheckTimeoutMs(5000);
 }
 
 TEST_F(PluginHostTest, FailedStartLeavesNoTrace)

@@ -53,6 +53,11 @@ TEST(Startup, CommandLineIsOnePathWithoutQuotes)
     EXPECT_EQ(commandLinePath({"lumrik32"}), "");
     EXPECT_EQ(commandLinePath({"lumrik32", "\"/nc/my prog.nc\""}), "/nc/my prog.nc");
     EXPECT_EQ(commandLinePath({"lumrik32", "/nc/my", "prog.nc"}), "/nc/my prog.nc");
+    // Relative to the folder the program was started in, never another one.
+    EXPECT_EQ(commandLinePath({"lumrik32", "REL.NC"}, "/verkstad/fras"), "/verkstad/fras/REL.NC");
+    EXPECT_EQ(commandLinePath({"lumrik32", "\"../svarv/O 1.NC\""}, "/verkstad/fras"), "/verkstad/svarv/O 1.NC");
+    EXPECT_EQ(commandLinePath({"lumrik32", "./x.nc"}), QDir::currentPath() + "/x.nc");
+    EXPECT_EQ(commandLinePath({"lumrik32", "file:///nc/Fr%C3%A4s%20O1.NC"}), QString::fromUtf8("/nc/Fräs O1.NC"));
 }
 
 TEST(Startup, TitleRecentFilesAndMacroMenuFromSettings)
