@@ -1,6 +1,7 @@
 #include "documents/frmdocument.h"
 
 #include "core/errors.h"
+#include "core/fonts.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
@@ -63,7 +64,7 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
     if (gScrollbarShow == 2 || gScrollbarShow == 4) txtText->setScrollBars(gScrollbarShow);
     txtText->setLeftMargin(20);
     txtText->setTextType(gTextType);
-    txtText->setFont(gTextFont);
+    txtText->setFont(RkFixedFontFamily(gTextFont));
     txtText->setFontSize(gTextFontSize);
     txtText->setForeColor(rkColor(gTextColor));
     txtText->setBackColor(rkColor(gTextBackColor));

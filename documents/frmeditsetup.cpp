@@ -1,6 +1,7 @@
 #include "documents/frmeditsetup.h"
 #include "documents/pluginlist.h"
 
+#include "core/fonts.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/language.h"
@@ -191,7 +192,7 @@ void applyEditorLookToDocuments()
         Editor *e = (*it)->txtText;
         if (!e)
             continue;
-        e->setFont(gTextFont);
+        e->setFont(RkFixedFontFamily(gTextFont));
         e->setFontSize(gTextFontSize);
         e->setForeColor(rkColor(gTextColor));
         e->setBackColor(rkColor(gTextBackColor));
@@ -614,7 +615,7 @@ void frmEditSetup::chkColorISO_Click()
 
 void frmEditSetup::cmdEditFontSel_Click()
 {
-    QString family = gTextFont;
+    QString family = RkFixedFontFamily(gTextFont); // the font in use
     int size = gTextFontSize, colour = gTextColor;
     const auto &choose = editSetupDialogs().chooseFont;
     if (!choose || !choose(this, family, size, colour))

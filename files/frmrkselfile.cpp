@@ -1,6 +1,7 @@
 #include "files/frmrkselfile.h"
 
 #include "core/errors.h"
+#include "core/fonts.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/language.h"
@@ -200,8 +201,7 @@ void frmRkSelFile::buildControls()
 
     txtPreView = new QPlainTextEdit(this);
     txtPreView->setObjectName("txtPreView");
-    QFont mono("Courier New");
-    mono.setStyleHint(QFont::Monospace);
+    QFont mono(RkFixedFontFamily(QStringLiteral("Courier New")));
     txtPreView->setFont(mono);
     txtPreView->setReadOnly(true);
     txtPreView->setLineWrapMode(QPlainTextEdit::NoWrap);

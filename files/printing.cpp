@@ -2,6 +2,7 @@
 
 #include "core/codepage.h"
 #include "core/errors.h"
+#include "core/fonts.h"
 #include "core/globals.h"
 #include "core/language.h"
 #include "documents/nctext.h"
@@ -68,7 +69,7 @@ QStringList PrintPage::texts() const
 PrintOptions PrintOptions::fromSettings()
 {
     PrintOptions o;
-    o.fontName = gPrinterFont.isEmpty() ? QStringLiteral("Courier New") : gPrinterFont;
+    o.fontName = RkFixedFontFamily(gPrinterFont.isEmpty() ? QStringLiteral("Courier New") : gPrinterFont);
     o.fontSize = gPrinterFontSize > 0 ? gPrinterFontSize : 10;
     o.columns = gPrintColumns;
     o.boldComments = gPrintBoldComments;
