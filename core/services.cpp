@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
 #include <QProcess>
@@ -181,11 +182,23 @@ int SetMenuBarColor(QMainWindow *window, int colour, bool includeSubmenus)
 {
     if (!window || !window->menuBar())
         return 0;
+    // Through the palette and not a style sheet: a sheet's background would
+    // also replace the style's highlight of the chosen item, which then shows
+    // its text unreadable on the new colour.
     const QColor c = rkColor(colour);
-    QString css = QStringLiteral("QMenuBar { background-color: %1; }").arg(c.name());
+    auto paint = [&c](QWidget *w) {
+        QPalette pal = w->palette();
+        for (QPalette::ColorRole role : {QPalette::Window, QPalette::Button, QPalette::Base})
+            pal.setColor(role, c);
+        w->setPalette(pal);
+    };
+    QMenuBar *bar = window->menuBar();
+    paint(bar);
+    bar->setAutoFillBackground(true);
     if (includeSubmenus)
-        css += QStringLiteral(" QMenu { background-color: %1; }").arg(c.name());
-    window->menuBar()->setStyleSheet(css);
+        for (QMenu *m : bar->findChildren<QMenu *>())
+            paint(m);
+    bar->update();
     return 0;
 }
 

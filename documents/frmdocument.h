@@ -75,6 +75,9 @@ public:
     using ReplaceConfirm = std::function<int(frmDocument *)>;
     static void setReplaceConfirm(ReplaceConfirm confirm);
 
+    // A usable first size (the window has no layout of its own).
+    QSize sizeHint() const override { return {640, 420}; }
+
 protected:
     void resizeEvent(QResizeEvent *e) override;
     void closeEvent(QCloseEvent *e) override;

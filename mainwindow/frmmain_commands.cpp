@@ -35,6 +35,7 @@
 #include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QToolBar>
@@ -154,8 +155,21 @@ frmDocument *frmMain::LoadNewDoc()
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setObjectName("frmDocumentFrame");
         sub->setWindowIcon(documentIcon());
+        // The document's own window menu leaves the main menus' keys to them (Ctrl+W).
+        if (QMenu *own = sub->systemMenu())
+            for (QAction *a : own->actions()) {
+                QList<QKeySequence> keys = a->shortcuts();
+                keys.removeIf([this](const QKeySequence &k) {
+                    for (QAction *m : std::as_const(actions_))
+                        if (m->shortcuts().contains(k))
+                            return true;
+                    return false;
+                });
+                a->setShortcuts(keys);
+            }
         sub->show();
         mdiArea->setActiveSubWindow(sub);
+        doc->txtText->setFocus(Qt::OtherFocusReason);
         RkUpdateValidSelections();
         Arrange(arrangementOf(gDefaultTile));
         return doc;
@@ -182,6 +196,7 @@ frmDocument *frmMain::openDocument(const QString &path, const QString &machine)
         throw;
     }
     doc->UpdateText();
+    RkUpdateGlobalStatus(); // the status bar shows the new text before any key
     return doc;
 }
 
@@ -316,6 +331,7 @@ void frmMain::mnuFileNew_Click()
             return;
         doc->sMaskin = machine();
         doc->UpdateText();
+        RkUpdateGlobalStatus();
     });
 }
 
