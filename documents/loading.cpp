@@ -1,6 +1,7 @@
 #include "documents/loading.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
@@ -13,7 +14,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
 
 namespace lumrik {
 
@@ -125,7 +125,7 @@ void frmDocument::FileOpen(const QString &sFilename)
     bNamed = true;
     bHexView = hex;
     bReadOnly = readOnly;
-    fileStamp = QFileInfo(path).lastModified();
+    fileStamp = RkFileModified(path);
 
     if (autoColorOnOpen())
         ColorNC(txtText, sMaskin, 1, kAutoColorLines, kAutoColorBudgetMs, true, this);
@@ -133,8 +133,7 @@ void frmDocument::FileOpen(const QString &sFilename)
 
 void frmDocument::ForceFileStamp()
 {
-    const QFileInfo fi(RkNativePath(caption()));
-    fileStamp = fi.isFile() ? fi.lastModified() : QDateTime();
+    fileStamp = RkFileModified(caption());
 }
 
 QString frmDocument::FixCh(unsigned char b)

@@ -317,7 +317,7 @@ void frmMain::buildMenus()
         int n = 0;
         for (frmDocument *d : docs) {
             ++n;
-            QString title = d->caption();
+            QString title = d->windowTitle();
             title.replace('&', "&&");
             QAction *a = win->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : title);
             a->setObjectName(QStringLiteral("mnuWindowList%1").arg(n));
