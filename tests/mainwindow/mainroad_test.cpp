@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "mainwindow/arrange.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/translations.h"
 #include "mainwindowfixture.h"
@@ -18,6 +19,7 @@
 #include <QFontDialog>
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -26,6 +28,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -354,6 +357,62 @@ TEST_F(MainRoadTest, QtsOwnDialogsSpeakSwedish)
     EXPECT_FALSE(p.contains("Options")) << p.toStdString();
     QMessageBox question(QMessageBox::Question, "Lumrik-32", "?", QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(question.button(QMessageBox::Yes)->text(), "&Ja");
+}
+
+}
+
+namespace {
+
+TEST_F(MainRoadTest, SaveAsProposesTheUntitledNameAsItIs)
+{
+    frmMain w;
+    showActive(w);
+    w.mnuFileNew_Click();
+    frmDocument *d = w.activeDocument();
+    ASSERT_TRUE(d);
+    d->txtText->setTextAll("G17\r\n");
+    d->txtText->setIsDirty(true);
+    // The real save dialog (Qt's own here): its file name box, then Cancel.
+    QString proposed;
+    QTimer::singleShot(0, &w, [&] {
+        auto *dlg = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        for (QLineEdit *e : dlg->findChildren<QLineEdit *>())
+            if (e->objectName() == QLatin1String("fileNameEdit"))
+                proposed = e->text();
+        dlg->reject();
+    });
+    w.mnuFileSaveAs_Click();
+    EXPECT_EQ(proposed, QString::fromUtf8("NAMNLÖS"));
+    EXPECT_EQ(d->caption(), QString::fromUtf8("NAMNLÖS"));
+    d->txtText->setIsDirty(false);
+}
+
+}
+
+namespace {
+
+TEST(Cascade, StepsAndSizes)
+{
+    const QSize area(1000, 600);
+    // One window fills the area; each further one a step deeper, all one size.
+    auto r = cascadeRects(area, 1, 25);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0], QRect(0, 0, 1000, 600));
+    r = cascadeRects(area, 3, 25);
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[2], QRect(50, 50, 950, 550));
+    EXPECT_EQ(r[1].topLeft(), QPoint(25, 25));
+    // No deeper than a quarter of the smaller side: the next starts at the top again.
+    r = cascadeRects(area, 12, 25);
+    const int depth = 600 / 4 / 25 + 1;
+    for (size_t i = 0; i < r.size(); ++i) {
+        EXPECT_EQ(r[i].topLeft(), QPoint(int(i % depth) * 25, int(i % depth) * 25));
+        EXPECT_TRUE(QRect(QPoint(0, 0), area).contains(r[i]));
+        EXPECT_GE(r[i].height(), 600 * 3 / 4);
+    }
+    EXPECT_TRUE(cascadeRects(QSize(), 3, 25).empty());
+    EXPECT_TRUE(cascadeRects(area, 0, 25).empty());
 }
 
 }
