@@ -293,7 +293,9 @@ protected:
         Q_EMIT q->KeyDown(vk, shiftBits(e->modifiers()));
         const QString text = e->text();
         const Qt::KeyboardModifiers mods = e->modifiers();
-        const bool command = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+        // Ctrl or Alt alone make a command key, never a typed character
+        // (Ctrl and Alt together are AltGr on some keyboards: that types).
+        const bool command = bool(mods & Qt::ControlModifier) != bool(mods & Qt::AltModifier);
         const Qt::KeyboardModifiers held = mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
         const bool insertKey = e->key() == Qt::Key_Insert, deleteKey = e->key() == Qt::Key_Delete;
         if (e->matches(QKeySequence::Copy) || (insertKey && held == Qt::ControlModifier)) {
@@ -304,6 +306,10 @@ protected:
             cutBytes();
         } else if (text.size() == 1 && !command && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F) {
             typeChar(text[0], e);
+        } else if (command && !text.isEmpty()) {
+            // Scintilla would type the key's text when its key map has no use for it.
+            QKeyEvent bare(e->type(), e->key(), e->modifiers(), QString(), e->isAutoRepeat(), ushort(e->count()));
+            QsciScintilla::keyPressEvent(&bare);
         } else {
             QsciScintilla::keyPressEvent(e);
         }

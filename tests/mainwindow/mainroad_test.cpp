@@ -221,6 +221,15 @@ TEST_F(MainRoadTest, EditKeysInTheEditorDoWhatTheEditMenuDoes)
     EXPECT_EQ(line1(), "");
     QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(line1(), "G17");
+    // Alt with a letter is a menu key or nothing, never a typed letter; Ctrl
+    // and Alt together (AltGr) type.
+    const QByteArray before = d->txtText->TextAll();
+    QTest::keyClick(editor, Qt::Key_Q, Qt::AltModifier);
+    EXPECT_EQ(d->txtText->TextAll(), before);
+    QTest::keyClick(editor, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(d->txtText->TextAll(), before);
+    QTest::keyClick(editor, Qt::Key_At, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(d->txtText->TextAll(), before + "@");
     EXPECT_TRUE(boxes.calls().empty());
     d->txtText->setIsDirty(false);
 }
