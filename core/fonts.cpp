@@ -29,4 +29,12 @@ QString RkFixedFontFamily(const QString &wanted)
     return matched.family();
 }
 
+QFont RkFontForDialog(const QString &wanted, int points)
+{
+    QFont f(RkFixedFontFamily(wanted));
+    f.setPointSize(points > 0 ? points : 10);
+    f.setStyleName(QFontInfo(f).styleName());
+    return f;
+}
+
 }

@@ -2,6 +2,7 @@
 // Fonts of the editor and the printout: a stored family that is not installed
 // (such as "Courier New", the Windows default) must not turn an NC program
 // into proportional text.
+#include <QFont>
 #include <QString>
 
 namespace lumrik {
@@ -11,5 +12,10 @@ namespace lumrik {
 // the installed monospaced family that the system's font matching gives for
 // it with a fixed-pitch hint. Needs the application object.
 QString RkFixedFontFamily(const QString &wanted);
+
+// The font a font dialog opens on for `wanted` at `points`: the family in use
+// (RkFixedFontFamily) in its regular style, so that the dialog does not pick
+// another style of the family (such as its oblique one) for it.
+QFont RkFontForDialog(const QString &wanted, int points);
 
 }

@@ -219,9 +219,7 @@ bool platformChooseFont(QWidget *owner, QString &family, int &size, int &colour)
     auto *fonts = new QFontDialog(&dlg);
     fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     fonts->setWindowFlags(Qt::Widget);
-    QFont f(family);
-    f.setPointSize(size > 0 ? size : 10);
-    fonts->setCurrentFont(f);
+    fonts->setCurrentFont(RkFontForDialog(family, size));
     layout->addWidget(fonts);
     fonts->setVisible(true);
 

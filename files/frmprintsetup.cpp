@@ -302,8 +302,7 @@ void frmPrintSetup::cmdCancel_Click() { reject(); }
 
 void frmPrintSetup::cmdPrintFont_Click()
 {
-    QFont font(RkFixedFontFamily(gPrinterFont)); // the font in use
-    font.setPointSize(std::max(1, gPrinterFontSize));
+    QFont font = RkFontForDialog(gPrinterFont, gPrinterFontSize); // the font in use
     bool chosen = false;
     try {
         if (const FontDialogFn &hook = fontDialogHook()) {

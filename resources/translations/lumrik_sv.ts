@@ -517,4 +517,134 @@
         <translation>Kopiera &amp;länkadress</translation>
     </message>
 </context>
+<context>
+    <name>QPrintPropertiesDialog</name>
+    <message>
+        <source>Job Options</source>
+        <translation>Jobbalternativ</translation>
+    </message>
+    <message>
+        <source>Printer Properties</source>
+        <translation>Skrivaregenskaper</translation>
+    </message>
+</context>
+<context>
+    <name>QPrintPropertiesWidget</name>
+    <message>
+        <source>Page</source>
+        <translation>Sida</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>Avancerat</translation>
+    </message>
+    <message>
+        <source>There are conflicts in some options. Please fix them.</source>
+        <translation>Några alternativ står i konflikt med varandra. Rätta dem.</translation>
+    </message>
+</context>
+<context>
+    <name>QCupsJobWidget</name>
+    <message>
+        <source>Job</source>
+        <translation>Jobb</translation>
+    </message>
+    <message>
+        <source>Job Control</source>
+        <translation>Jobbstyrning</translation>
+    </message>
+    <message>
+        <source>Scheduled printing:</source>
+        <translation>Schemalagd utskrift:</translation>
+    </message>
+    <message>
+        <source>Print Immediately</source>
+        <translation>Skriv ut genast</translation>
+    </message>
+    <message>
+        <source>Hold Indefinitely</source>
+        <translation>Håll kvar tills vidare</translation>
+    </message>
+    <message>
+        <source>Day (06:00 to 17:59)</source>
+        <translation>Dag (06:00 till 17:59)</translation>
+    </message>
+    <message>
+        <source>Night (18:00 to 05:59)</source>
+        <translation>Natt (18:00 till 05:59)</translation>
+    </message>
+    <message>
+        <source>Second Shift (16:00 to 23:59)</source>
+        <translation>Andra skiftet (16:00 till 23:59)</translation>
+    </message>
+    <message>
+        <source>Third Shift (00:00 to 07:59)</source>
+        <translation>Tredje skiftet (00:00 till 07:59)</translation>
+    </message>
+    <message>
+        <source>Weekend (Saturday to Sunday)</source>
+        <translation>Helg (lördag till söndag)</translation>
+    </message>
+    <message>
+        <source>Specific Time</source>
+        <translation>Viss tid</translation>
+    </message>
+    <message>
+        <source>Billing information:</source>
+        <translation>Debiteringsinformation:</translation>
+    </message>
+    <message>
+        <source>Job priority:</source>
+        <translation>Jobbprioritet:</translation>
+    </message>
+    <message>
+        <source>Banner Pages</source>
+        <translation>Försättsblad</translation>
+    </message>
+    <message>
+        <source>Start:</source>
+        <comment>Banner page at start</comment>
+        <translation>Början:</translation>
+    </message>
+    <message>
+        <source>End:</source>
+        <comment>Banner page at end</comment>
+        <translation>Slut:</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <comment>CUPS Banner page</comment>
+        <translation>Inget</translation>
+    </message>
+    <message>
+        <source>Standard</source>
+        <comment>CUPS Banner page</comment>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>Unclassified</source>
+        <comment>CUPS Banner page</comment>
+        <translation>Oklassificerat</translation>
+    </message>
+    <message>
+        <source>Confidential</source>
+        <comment>CUPS Banner page</comment>
+        <translation>Konfidentiellt</translation>
+    </message>
+    <message>
+        <source>Classified</source>
+        <comment>CUPS Banner page</comment>
+        <translation>Klassificerat</translation>
+    </message>
+    <message>
+        <source>Secret</source>
+        <comment>CUPS Banner page</comment>
+        <translation>Hemligt</translation>
+    </message>
+    <message>
+        <source>Top Secret</source>
+        <comment>CUPS Banner page</comment>
+        <translation>Kvalificerat hemligt</translation>
+    </message>
+</context>
 </TS>

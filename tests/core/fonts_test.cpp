@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontDialog>
 #include <QFontInfo>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -41,6 +42,22 @@ TEST(Fonts, AnInstalledFamilyStays)
         EXPECT_EQ(RkFixedFontFamily(proportional), proportional);
         EXPECT_EQ(RkFixedFontFamily(proportional.toUpper()), proportional);
     }
+}
+
+}
+
+namespace {
+
+TEST(Fonts, TheFontDialogOpensOnTheFontInUseInItsRegularStyle)
+{
+    QFontDialog dialog;
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    dialog.setCurrentFont(RkFontForDialog("Courier New", 12));
+    const QFont shown = dialog.currentFont();
+    EXPECT_EQ(shown.family(), RkFixedFontFamily("Courier New"));
+    EXPECT_EQ(shown.pointSize(), 12);
+    EXPECT_FALSE(shown.italic());
+    EXPECT_FALSE(shown.bold());
 }
 
 }
