@@ -42,6 +42,25 @@ using lumrik::test::TempEnv;
 
 namespace {
 
+// While it lives, the desktop's data folder (and with it the trash) is `path`.
+class DataHomeAt {
+public:
+    explicit DataHomeAt(const QString &path) : old_(qgetenv("XDG_DATA_HOME"))
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(path));
+    }
+    ~DataHomeAt()
+    {
+        if (old_.isEmpty())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", old_);
+    }
+
+private:
+    QByteArray old_;
+};
+
 class SelFileTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -117,6 +136,21 @@ protected:
         QTreeWidgetItem *it = item(f, shown);
         ASSERT_NE(it, nullptr) << shown.toStdString();
         f.lstViewFiles->setCurrentItem(it);
+    }
+
+    // Presses "Sänd" and closes the send window it opens; the window's caption
+    // and the hand-off file's bytes as the window found them.
+    static std::pair<QString, QByteArray> sendSelected(frmRkSelFile &f)
+    {
+        std::pair<QString, QByteArray> seen;
+        QTimer::singleShot(0, &f, [&] {
+            QWidget *w = QApplication::activeModalWidget();
+            ASSERT_NE(w, nullptr);
+            seen = {w->windowTitle(), lumrik::test::readFile(tmpFile(kTxdTmp))};
+            w->close();
+        });
+        f.cmdSend->click();
+        return seen;
     }
 
     TempEnv env;
@@ -358,9 +392,8 @@ TEST_F(SelFileTest, NewFolderRefusesBadNames)
 TEST_F(SelFileTest, DeleteAsksAndMovesToTheTrash)
 {
     MsgBoxRecorder boxes;
-    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
     QDir().mkpath(env.path("xdg"));
-    qputenv("XDG_DATA_HOME", env.path("xdg").toUtf8());
+    const DataHomeAt dataHome(env.path("xdg"));
     frmRkSelFile f;
     open(f);
     select(f, "O1000.NC");
@@ -384,10 +417,6 @@ TEST_F(SelFileTest, DeleteAsksAndMovesToTheTrash)
     EXPECT_TRUE(QFile::exists(env.path("xdg/Trash/files/O1000.NC")));
     EXPECT_EQ(shownNames(f), QStringList{"O2000.NC"});
     EXPECT_EQ(boxes.calls().size(), 2u);
-    if (oldXdg.isEmpty())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", oldXdg);
 }
 
 TEST_F(SelFileTest, MachineChangeReRootsTheTree)
@@ -483,19 +512,16 @@ TEST_F(SelFileTest, DeleteWithoutATrashDeletesNothing)
 {
     MsgBoxRecorder boxes;
     // No usable trash: the trash folder's parent is a plain file.
-    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
     env.write("xdgfile", "not a folder");
-    qputenv("XDG_DATA_HOME", env.path("xdgfile").toUtf8());
-    frmRkSelFile f;
-    open(f);
-    select(f, "O1000.NC");
-    f.lstViewFiles->setFocus();
-    boxes.answer(MbYes);
-    f.mnuDelete_Click();
-    if (oldXdg.isEmpty())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", oldXdg);
+    {
+        const DataHomeAt dataHome(env.path("xdgfile"));
+        frmRkSelFile f;
+        open(f);
+        select(f, "O1000.NC");
+        f.lstViewFiles->setFocus();
+        boxes.answer(MbYes);
+        f.mnuDelete_Click();
+    }
     // The user is told and the file stays where it was.
     EXPECT_TRUE(QFile::exists(prog + "/O1000.NC"));
     EXPECT_TRUE(boxes.saw("Något fel uppstod vid raderingen."));
@@ -512,16 +538,7 @@ TEST_F(SelFileTest, SendHandsTheSelectedProgramsToTheSendWindow)
     f.lstViewFiles->setFocus();
     f.lstViewFiles->selectAll();
     EXPECT_TRUE(f.cmdSend->isEnabled());
-    QString caption;
-    QByteArray handed;
-    QTimer::singleShot(0, &f, [&] {
-        QWidget *w = QApplication::activeModalWidget();
-        ASSERT_NE(w, nullptr);
-        caption = w->windowTitle();
-        handed = lumrik::test::readFile(tmpFile(kTxdTmp));
-        w->close();
-    });
-    f.cmdSend->click();
+    const auto [caption, handed] = sendSelected(f);
     EXPECT_EQ(caption, "3 nc program att sända");
     EXPECT_EQ(handed, "%\r\nO1000 (SHAFT 12)\r\nN10 G0 X0\r\nO2000 ( lower case )\r\nN10\nN20\r\n");
     EXPECT_TRUE(f.isVisible());
@@ -689,9 +706,8 @@ TEST_F(SelFileTest, EachShowingStartsWithoutAChoice)
 TEST_F(SelFileTest, ANameThatIsNotUtf8IsKeptShownAndActedOn)
 {
     MsgBoxRecorder boxes;
-    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
     QDir().mkpath(env.path("xdg"));
-    qputenv("XDG_DATA_HOME", env.path("xdg").toUtf8());
+    const DataHomeAt dataHome(env.path("xdg"));
     // "XÖ.NC" as an old Windows PC writes it: Ö is the single byte 0xD6.
     writeRawName(prog, "X\xD6.NC", "%\r\nO7000 (ROUND)\r\nN10 G0 X0\r\n");
     writeRawName(prog, "Y\xD6.NC", "O8000 (GONE SOON)\r\n");
@@ -733,16 +749,7 @@ TEST_F(SelFileTest, ANameThatIsNotUtf8IsKeptShownAndActedOn)
 
     // Send: the file's own text, under the name the list shows.
     select(f, shownY);
-    QString caption;
-    QByteArray handed;
-    QTimer::singleShot(0, &f, [&] {
-        QWidget *w = QApplication::activeModalWidget();
-        ASSERT_NE(w, nullptr);
-        caption = w->windowTitle();
-        handed = lumrik::test::readFile(tmpFile(kTxdTmp));
-        w->close();
-    });
-    f.cmdSend->click();
+    const auto [caption, handed] = sendSelected(f);
     EXPECT_EQ(caption, QString::fromUtf8("Sänder [YÖ.NC]"));
     EXPECT_EQ(handed, "O8000 (GONE SOON)\r\n");
 
@@ -761,10 +768,6 @@ TEST_F(SelFileTest, ANameThatIsNotUtf8IsKeptShownAndActedOn)
     // Qt's own folder routines do not see these names: they go by hand.
     ::unlink((QFile::encodeName(env.path("xdg/Trash/files")) + "/Y\xD6.NC").constData());
     ::unlink((QFile::encodeName(env.path("xdg/Trash/info")) + "/Y\xD6.NC.trashinfo").constData());
-    if (oldXdg.isEmpty())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", oldXdg);
 }
 
 TEST_F(SelFileTest, ADeleteThatFindsNoFileSaysSo)
@@ -789,13 +792,5 @@ TEST_F(SelFileTest, TheSendCaptionNamesTheFileAsTheListShowsIt)
     frmRkSelFile f;
     open(f);
     select(f, "O2000.NC"); // "o2000.nc" on disk
-    QString caption;
-    QTimer::singleShot(0, &f, [&] {
-        QWidget *w = QApplication::activeModalWidget();
-        ASSERT_NE(w, nullptr);
-        caption = w->windowTitle();
-        w->close();
-    });
-    f.cmdSend->click();
-    EXPECT_EQ(caption, QString::fromUtf8("Sänder [O2000.NC]"));
+    EXPECT_EQ(sendSelected(f).first, QString::fromUtf8("Sänder [O2000.NC]"));
 }
