@@ -1,6 +1,7 @@
 #include "core/atomicfile.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/paths.h"
 
 #include <QFileInfo>
@@ -31,6 +32,10 @@ int creationError(const QString &path, int callError)
 
 void writeFileAtomic(const QString &path, QByteArrayView bytes)
 {
+    if (RkHasKeptBytes(path)) {
+        RkWriteKeptNameAtomic(path, bytes); // a name Qt's file routines cannot reach
+        return;
+    }
     const QString p = RkNativePath(path);
     // Asked once, before the write: QFileInfo does not cache existence, and a
     // new file must keep the permissions it was made with.

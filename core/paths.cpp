@@ -1,6 +1,7 @@
 #include "core/paths.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/msgbox.h"
@@ -13,6 +14,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace lumrik {
 
@@ -106,6 +108,10 @@ void RkFormFix(QWidget *window)
 
 bool RkFileExists(const QString &path)
 {
+    if (RkHasKeptBytes(path)) {
+        struct stat st;
+        return ::stat(RkPathBytes(path).constData(), &st) == 0;
+    }
     return !path.isEmpty() && QFileInfo::exists(RkNativePath(path));
 }
 

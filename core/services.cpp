@@ -1,6 +1,7 @@
 #include "core/services.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
@@ -12,11 +13,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
 #include <QProcess>
 #include <QSerialPortInfo>
 #include <QUrl>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace lumrik {
 
@@ -121,23 +126,36 @@ QString ShowSaveFileDialog(QWidget *owner, const QString &title, QString &initia
     return dlg.selectedFiles().first();
 }
 
-// The desktop trash of this user ($XDG_DATA_HOME/Trash) can be used.
-static bool trashUsable()
+// The desktop trash of this user ($XDG_DATA_HOME/Trash).
+static QString trashFolder()
 {
     QString base = qEnvironmentVariable("XDG_DATA_HOME");
     if (base.isEmpty() || !QDir::isAbsolutePath(base))
         base = QDir::homePath() + "/.local/share";
-    const QFileInfo fi(base);
+    return base + "/Trash";
+}
+
+// The desktop trash of this user can be used.
+static bool trashUsable()
+{
+    const QString trash = trashFolder();
+    const QFileInfo fi(QFileInfo(trash).path());
     if (fi.exists() && !fi.isDir())
         return false;
-    return QDir().mkpath(base + "/Trash/files") && QDir().mkpath(base + "/Trash/info");
+    return QDir().mkpath(trash + "/files") && QDir().mkpath(trash + "/info");
 }
 
 int ShellDeleteFile(QWidget *, const QString &path, const QString &, int flags)
 {
     const QString p = RkNativePath(path);
-    if (!QFileInfo::exists(p))
+    if (!RkFileExists(p))
         return 2;
+    if (RkHasKeptBytes(p)) {
+        // Qt's trash cannot reach the name: the desktop's trash by hand.
+        if (!(flags & 0x40))
+            return ::unlink(RkPathBytes(p).constData()) == 0 ? 0 : 1;
+        return trashUsable() && RkTrashKeptName(p, trashFolder()) == 0 ? 0 : 1;
+    }
     if (flags & 0x40) {
         if (!trashUsable())
             return 1;
@@ -157,8 +175,12 @@ int ShellDeleteFile(QWidget *, const QString &path, const QString &, int flags)
 int ShellRenameFile(QWidget *, const QString &oldPath, const QString &newPath, const QString &, int)
 {
     const QString from = RkNativePath(oldPath), to = RkNativePath(newPath);
-    if (!QFileInfo::exists(from))
+    if (!RkFileExists(from))
         return 2;
+    if (RkHasKeptBytes(from) || RkHasKeptBytes(to)) {
+        const int e = RkRenamePath(from, to);
+        return e == 0 ? 0 : e == EEXIST ? 0xB7 : 1;
+    }
     if (QFileInfo::exists(to) && from.compare(to, Qt::CaseSensitive) != 0)
         return 0xB7; // already exists
     return QFile::rename(from, to) ? 0 : 1;
@@ -196,11 +218,23 @@ int SetMenuBarColor(QMainWindow *window, int colour, bool includeSubmenus)
 {
     if (!window || !window->menuBar())
         return 0;
+    // Through the palette and not a style sheet: a sheet's background would
+    // also replace the style's highlight of the chosen item, which then shows
+    // its text unreadable on the new colour.
     const QColor c = rkColor(colour);
-    QString css = QStringLiteral("QMenuBar { background-color: %1; }").arg(c.name());
+    auto paint = [&c](QWidget *w) {
+        QPalette pal = w->palette();
+        for (QPalette::ColorRole role : {QPalette::Window, QPalette::Button, QPalette::Base})
+            pal.setColor(role, c);
+        w->setPalette(pal);
+    };
+    QMenuBar *bar = window->menuBar();
+    paint(bar);
+    bar->setAutoFillBackground(true);
     if (includeSubmenus)
-        css += QStringLiteral(" QMenu { background-color: %1; }").arg(c.name());
-    window->menuBar()->setStyleSheet(css);
+        for (QMenu *m : bar->findChildren<QMenu *>())
+            paint(m);
+    bar->update();
     return 0;
 }
 

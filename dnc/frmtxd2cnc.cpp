@@ -2,6 +2,7 @@
 
 #include "core/atomicfile.h"
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/msgbox.h"
@@ -424,8 +425,8 @@ bool concatenateForSend(const QStringList &paths, QByteArray &out, QString *fail
 {
     out.clear();
     for (const QString &path : paths) {
-        QFile f(findFileNoCase(RkNativePath(path)));
-        if (!f.open(QIODevice::ReadOnly)) {
+        QFile f;
+        if (!RkOpenFile(f, findFileNoCase(RkNativePath(path)), QIODevice::ReadOnly)) {
             if (failedPath)
                 *failedPath = path;
             return false;
@@ -448,7 +449,7 @@ bool concatenateForSend(const QStringList &paths, QByteArray &out, QString *fail
     return true;
 }
 
-int sendFilesToCnc(const QStringList &paths, QWidget *owner)
+int sendFilesToCnc(const QStringList &paths, QWidget *owner, const QString &shownName)
 {
     return RkGuard("btnSend_Click()", [&]() -> int {
         QString failed;
@@ -479,7 +480,7 @@ int sendFilesToCnc(const QStringList &paths, QWidget *owner)
             return 0;
         QString caption = QString::number(n) + QStringLiteral(" nc program att sända");
         if (n == 1) {
-            const QString name = QFileInfo(paths.first()).fileName();
+            const QString name = shownName.isEmpty() ? RkShownName(QFileInfo(paths.first()).fileName()) : shownName;
             caption = RkText(727, QStringLiteral("Sänder")) + QStringLiteral(" [") + name + ']';
         }
         txd2CncWindow()->showModal(caption);

@@ -94,7 +94,9 @@ void sendActiveDocument(frmDocument *doc);
 // CR LF (a line ends at CR LF, LF or CR), in "Txd.Tmp", then the window titled "Sänder [<name>]" (one file) or
 // "<n> nc program att sända". A file that cannot be read is reported and
 // nothing is sent. Returns the number of files handed over (0: no window).
-int sendFilesToCnc(const QStringList &paths, QWidget *owner = nullptr);
+// `shownName` is the name the caller's list shows for a single file (the
+// file's own name when empty).
+int sendFilesToCnc(const QStringList &paths, QWidget *owner = nullptr, const QString &shownName = {});
 
 // The hand-off text of several files (exposed for tests).
 bool concatenateForSend(const QStringList &paths, QByteArray &out, QString *failedPath = nullptr);

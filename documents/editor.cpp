@@ -7,6 +7,8 @@
 #include "documents/findreplace_rules.h"
 #include "documents/lineends.h"
 
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 
 #include <QApplication>
@@ -291,7 +293,9 @@ protected:
         Q_EMIT q->KeyDown(vk, shiftBits(e->modifiers()));
         const QString text = e->text();
         const Qt::KeyboardModifiers mods = e->modifiers();
-        const bool command = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+        // Ctrl or Alt alone make a command key, never a typed character
+        // (Ctrl and Alt together are AltGr on some keyboards: that types).
+        const bool command = bool(mods & Qt::ControlModifier) != bool(mods & Qt::AltModifier);
         const Qt::KeyboardModifiers held = mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
         const bool insertKey = e->key() == Qt::Key_Insert, deleteKey = e->key() == Qt::Key_Delete;
         if (e->matches(QKeySequence::Copy) || (insertKey && held == Qt::ControlModifier)) {
@@ -302,6 +306,10 @@ protected:
             cutBytes();
         } else if (text.size() == 1 && !command && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F) {
             typeChar(text[0], e);
+        } else if (command && !text.isEmpty()) {
+            // Scintilla would type the key's text when its key map has no use for it.
+            QKeyEvent bare(e->type(), e->key(), e->modifiers(), QString(), e->isAutoRepeat(), ushort(e->count()));
+            QsciScintilla::keyPressEvent(&bare);
         } else {
             QsciScintilla::keyPressEvent(e);
         }
@@ -795,6 +803,40 @@ void Editor::Impl::notifyModified(bool on)
 
 // ----- Editor ----------------------------------------------------------------
 
+namespace {
+
+// The menus' keys (key code and modifiers, as QKeySequence gives them).
+QList<int> &menuKeys()
+{
+    static QList<int> keys;
+    return keys;
+}
+
+// Scintilla's key map takes a key before the menus do: a key that a menu
+// uses is taken out of it.
+void giveUpMenuKeys(QsciScintilla *sci)
+{
+    const QList<int> &keys = menuKeys();
+    for (QsciCommand *c : sci->standardCommands()->commands()) {
+        if (c->key() && keys.contains(c->key()))
+            c->setKey(0);
+        if (c->alternateKey() && keys.contains(c->alternateKey()))
+            c->setAlternateKey(0);
+    }
+}
+
+}
+
+void Editor::releaseKeys(const QList<QKeySequence> &keys)
+{
+    for (const QKeySequence &k : keys)
+        if (!k.isEmpty() && !menuKeys().contains(k[0].toCombined()))
+            menuKeys() << k[0].toCombined();
+    for (QWidget *w : QApplication::allWidgets())
+        if (auto *e = qobject_cast<Editor *>(w))
+            giveUpMenuKeys(e->d->sci);
+}
+
 Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
 {
     d->q = this;
@@ -821,6 +863,7 @@ Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
     d->send(Sci::SCI_CLEARCMDKEY, Sci::SCK_INSERT | (Sci::SCMOD_SHIFT << 16));
     d->send(Sci::SCI_ASSIGNCMDKEY, Sci::SCK_INSERT | (Sci::SCMOD_SHIFT << 16), Sci::SCI_PASTE);
     d->send(Sci::SCI_ASSIGNCMDKEY, Sci::SCK_INSERT | (Sci::SCMOD_CTRL << 16), Sci::SCI_COPY);
+    giveUpMenuKeys(d->sci);
     d->applyBaseLook();
     // Selection colours of our own, so that the glyphs drawn over Scintilla's
     // text match them.

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QColor>
+#include <QKeySequence>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -23,6 +25,10 @@ class Editor : public QWidget {
 public:
     explicit Editor(QWidget *parent = nullptr);
     ~Editor() override;
+
+    // Keys that the program's menus use: every editor, those that exist and
+    // those made later, leaves them to the menus instead of its own key map.
+    static void releaseKeys(const QList<QKeySequence> &keys);
 
     // Lines. A line outside 1..Count() throws RkError (subscript out of range).
     int Count() const;

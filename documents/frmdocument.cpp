@@ -1,6 +1,8 @@
 #include "documents/frmdocument.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
+#include "core/fonts.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
@@ -12,7 +14,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMimeData>
@@ -63,7 +64,7 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
     if (gScrollbarShow == 2 || gScrollbarShow == 4) txtText->setScrollBars(gScrollbarShow);
     txtText->setLeftMargin(20);
     txtText->setTextType(gTextType);
-    txtText->setFont(gTextFont);
+    txtText->setFont(RkFixedFontFamily(gTextFont));
     txtText->setFontSize(gTextFontSize);
     txtText->setForeColor(rkColor(gTextColor));
     txtText->setBackColor(rkColor(gTextBackColor));
@@ -114,6 +115,12 @@ void frmDocument::setPanelText(int panel, const QString &text)
     panels_[panel - 1]->setText(text);
 }
 
+void frmDocument::setCaption(const QString &caption)
+{
+    caption_ = caption;
+    setWindowTitle(RkShownName(caption));
+}
+
 void frmDocument::UpdateText()
 {
     Activation();
@@ -127,9 +134,8 @@ void frmDocument::Activation()
         if (asking_) return;
         const QString path = caption();
         if (path.isEmpty() || path == gsUntitled) return;
-        const QFileInfo fi(path);
-        if (!fi.isFile()) return; // deleted on disk: keep text and stamp
-        const QDateTime onDisk = fi.lastModified();
+        if (!RkIsFile(path)) return; // deleted on disk: keep text and stamp
+        const QDateTime onDisk = RkFileModified(path);
         if (fileStamp.isValid() && onDisk != fileStamp) {
             const QString text = QStringLiteral("Filen \"") + path + QStringLiteral("\"har ändrats utanför Lumrik-32.\n")
                                  + QStringLiteral("Vill du ladda om den?\n\n")

@@ -43,9 +43,10 @@ public:
     // invalid (null) while there is none.
     QDateTime fileStamp;
 
-    // The caption: the full path of the file, or gsUntitled.
-    QString caption() const { return windowTitle(); }
-    void setCaption(const QString &caption) { setWindowTitle(caption); }
+    // The caption: the full path of the file, or gsUntitled. The window's
+    // title shows it with a name's kept bytes read as Windows-1252.
+    QString caption() const { return caption_; }
+    void setCaption(const QString &caption);
 
     // Runs the activation handling; the main window calls it after it has
     // opened a file into the window.
@@ -75,6 +76,9 @@ public:
     using ReplaceConfirm = std::function<int(frmDocument *)>;
     static void setReplaceConfirm(ReplaceConfirm confirm);
 
+    // A usable first size (the window has no layout of its own).
+    QSize sizeHint() const override { return {640, 420}; }
+
 protected:
     void resizeEvent(QResizeEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
@@ -93,6 +97,7 @@ private:
     void onLostFocus();
     void hookSubWindow();
 
+    QString caption_;
     QLabel *panels_[4] = {};
     bool numpad_ = false;
     bool asking_ = false;

@@ -1,6 +1,7 @@
 #include "documents/frmeditsetup.h"
 #include "documents/pluginlist.h"
 
+#include "core/fonts.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/language.h"
@@ -182,7 +183,7 @@ void applyEditorLookToDocuments()
         Editor *e = (*it)->txtText;
         if (!e)
             continue;
-        e->setFont(gTextFont);
+        e->setFont(RkFixedFontFamily(gTextFont));
         e->setFontSize(gTextFontSize);
         e->setForeColor(rkColor(gTextColor));
         e->setBackColor(rkColor(gTextBackColor));
@@ -209,9 +210,7 @@ bool platformChooseFont(QWidget *owner, QString &family, int &size, int &colour)
     auto *fonts = new QFontDialog(&dlg);
     fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     fonts->setWindowFlags(Qt::Widget);
-    QFont f(family);
-    f.setPointSize(size > 0 ? size : 10);
-    fonts->setCurrentFont(f);
+    fonts->setCurrentFont(RkFontForDialog(family, size));
     layout->addWidget(fonts);
     fonts->setVisible(true);
 
@@ -605,7 +604,7 @@ void frmEditSetup::chkColorISO_Click()
 
 void frmEditSetup::cmdEditFontSel_Click()
 {
-    QString family = gTextFont;
+    QString family = RkFixedFontFamily(gTextFont); // the font in use
     int size = gTextFontSize, colour = gTextColor;
     const auto &choose = editSetupDialogs().chooseFont;
     if (!choose || !choose(this, family, size, colour))

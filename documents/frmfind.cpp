@@ -91,6 +91,13 @@ void frmFind::cmdFind_Click()
     const QString text = comboText->currentText();
     UpdateComboList(comboText, text);
     FindIt(text, chkWholeWords->isChecked() ? 1 : 0, false, optOrigin[0]->isChecked(), QString(), false);
+    // The dialog stays open for the next search: the keys go to the search box
+    // again, also after the "Kan ej hitta" message.
+    if (isVisible()) {
+        activateWindow();
+        comboText->setFocus();
+        comboText->lineEdit()->selectAll();
+    }
 }
 
 void frmFind::cmdCancel_Click()

@@ -1,6 +1,7 @@
 #include "documents/lineends.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/paths.h"
 
 #include <QFile>
@@ -15,24 +16,24 @@ int lineEndTypeOf(QByteArrayView bytes)
     return probe.indexOf(QByteArrayView("\r\n")) >= 0 ? kLineEndCrLf : kLineEndLf;
 }
 
-static RkError readError(const QFile &f)
+static RkError readError(const QFile &f, const QString &path)
 {
-    return RkError(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(f.fileName(), f.errorString()));
+    return RkError(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(RkShownName(path), f.errorString()));
 }
 
 // Opens the file for reading or throws: 53 when it is not there, 57 otherwise.
-static void openForReading(QFile &f)
+static void openForReading(QFile &f, const QString &path)
 {
-    if (!f.exists())
-        throw RkError(kErrFileNotFound, QStringLiteral("Filen hittades inte: %1").arg(f.fileName()));
-    if (!f.open(QIODevice::ReadOnly))
-        throw readError(f);
+    if (!RkFileExists(path))
+        throw RkError(kErrFileNotFound, QStringLiteral("Filen hittades inte: %1").arg(RkShownName(RkNativePath(path))));
+    if (!RkOpenFile(f, path, QIODevice::ReadOnly))
+        throw readError(f, RkNativePath(path));
 }
 
 int fileLineEndType(const QString &path)
 {
-    QFile f(RkNativePath(path));
-    openForReading(f);
+    QFile f;
+    openForReading(f, path);
     return lineEndTypeOf(f.read(kLineEndProbeBytes));
 }
 
@@ -100,11 +101,11 @@ QByteArray withLineEnds(const QByteArray &text, int type)
 
 QByteArray readFileBytes(const QString &path)
 {
-    QFile f(RkNativePath(path));
-    openForReading(f);
+    QFile f;
+    openForReading(f, path);
     QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        throw readError(f);
+        throw readError(f, RkNativePath(path));
     return bytes;
 }
 

@@ -1,6 +1,7 @@
 #include "documents/loading.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
@@ -14,9 +15,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace lumrik {
 
@@ -30,18 +31,27 @@ bool RkSetFileFormat(const QString &path)
 
 QString RkOpenProblem(const QString &path)
 {
+    // Tested by the name's bytes, so that a name that is not UTF-8 (kept
+    // bytes) is judged as the file it names.
     const QString p = RkNativePath(path);
-    const QFileInfo fi(p);
-    if (!fi.exists())
-        return fi.isSymLink() ? QStringLiteral("Länken pekar på en fil som inte finns.")
-                              : QStringLiteral("Filen finns inte.");
-    if (fi.isDir())
-        return QStringLiteral("Det är en mapp, inte en fil.");
-    if (!fi.isFile())
-        return QStringLiteral("Det är ingen vanlig fil.");
-    QFile f(p);
+    const QByteArray bytes = RkPathBytes(p);
+    struct stat st {};
     errno = 0;
-    if (!f.open(QIODevice::ReadOnly)) {
+    if (::stat(bytes.constData(), &st) != 0) {
+        const int err = errno;
+        struct stat link {};
+        if (err == ENOENT || err == ENOTDIR)
+            return ::lstat(bytes.constData(), &link) == 0 ? QStringLiteral("Länken pekar på en fil som inte finns.")
+                                                         : QStringLiteral("Filen finns inte.");
+        return QStringLiteral("Filen kan inte läsas: %1.").arg(RkSystemErrorText(err));
+    }
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("Det är en mapp, inte en fil.");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("Det är ingen vanlig fil.");
+    QFile f;
+    errno = 0;
+    if (!RkOpenFile(f, p, QIODevice::ReadOnly)) {
         const int err = errno;
         return QStringLiteral("Filen kan inte läsas: %1.").arg(RkSystemErrorText(err ? err : EACCES));
     }
@@ -50,7 +60,7 @@ QString RkOpenProblem(const QString &path)
 
 QString openProblemText(const QString &path, const QString &problem)
 {
-    return QStringLiteral("Filen \"%1\" kan inte öppnas.\r\n%2").arg(RkNativePath(path), problem);
+    return QStringLiteral("Filen \"%1\" kan inte öppnas.\r\n%2").arg(RkShownName(RkNativePath(path)), problem);
 }
 
 int extensionMode(const QString &path)
@@ -153,7 +163,7 @@ void frmDocument::FileOpen(const QString &sFilename)
     bNamed = true;
     bHexView = hex;
     bReadOnly = readOnly;
-    fileStamp = QFileInfo(path).lastModified();
+    fileStamp = RkFileModified(path);
 
     if (autoColorOnOpen())
         ColorNC(txtText, sMaskin, 1, kAutoColorLines, kAutoColorBudgetMs, true, this);
@@ -161,8 +171,7 @@ void frmDocument::FileOpen(const QString &sFilename)
 
 void frmDocument::ForceFileStamp()
 {
-    const QFileInfo fi(RkNativePath(caption()));
-    fileStamp = fi.isFile() ? fi.lastModified() : QDateTime();
+    fileStamp = RkFileModified(caption());
 }
 
 QString frmDocument::FixCh(unsigned char b)

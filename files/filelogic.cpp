@@ -1,6 +1,7 @@
 #include "files/filelogic.h"
 
 #include "core/codepage.h"
+#include "core/filenames.h"
 #include "core/paths.h"
 #include "documents/nctext.h"
 
@@ -61,8 +62,8 @@ QString commentFromHead(QByteArrayView head)
 
 std::optional<QByteArray> readHead(const QString &path, qint64 maxBytes, qint64 *fileLength)
 {
-    QFile f(RkNativePath(path));
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!RkOpenFile(f, path, QIODevice::ReadOnly))
         return std::nullopt;
     if (fileLength)
         *fileLength = f.size();
@@ -238,7 +239,7 @@ std::vector<FolderEntry> RkScanFolder(const QString &folder, const QString &sear
         *readable = false;
     if (folder.isEmpty())
         return out;
-    DIR *dir = ::opendir(QFile::encodeName(RkNativePath(folder)).constData());
+    DIR *dir = ::opendir(RkPathBytes(folder).constData());
     if (!dir)
         return out;
     if (readable)
@@ -252,8 +253,8 @@ std::vector<FolderEntry> RkScanFolder(const QString &folder, const QString &sear
         if (e->d_type == DT_DIR)
             continue;
         FolderEntry entry;
-        entry.name = QFile::decodeName(raw);
-        if (!RkMatchesSelection(entry.name, searchText, filter))
+        entry.name = RkDecodeName(raw); // bytes that are not UTF-8 stay as they are
+        if (!RkMatchesSelection(RkShownName(entry.name), searchText, filter))
             continue;
         struct stat st;
         if (withComments) {
@@ -295,6 +296,17 @@ std::vector<FolderEntry> RkScanFolder(const QString &folder, const QString &sear
     return out;
 }
 
+bool RkFolderReadable(const QString &folder)
+{
+    if (folder.isEmpty())
+        return false;
+    DIR *dir = ::opendir(RkPathBytes(folder).constData());
+    if (!dir)
+        return false;
+    ::closedir(dir);
+    return true;
+}
+
 static const QString &shortDateTimeFormat()
 {
     static const QString format = [] {
@@ -330,6 +342,9 @@ QString RkCheckNewName(const QString &name)
         return QStringLiteral("Namnet innehåller ett ogiltigt tecken.");
     if (name == QLatin1String(".") || name == QLatin1String(".."))
         return QStringLiteral("Namnet \"%1\" går inte att använda.").arg(name);
+    // A name beginning with a dot is hidden: the list would never show it again.
+    if (name.startsWith(QLatin1Char('.')))
+        return QStringLiteral("Namnet \"%1\" går inte att använda: ett namn får inte börja med punkt.").arg(name);
     return {};
 }
 

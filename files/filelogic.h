@@ -61,13 +61,13 @@ bool RkMatchesSelection(const QString &name, const QString &searchText, const QS
 
 // One file of the list.
 struct FolderEntry {
-    QString name;       // the real name on disk
+    QString name;       // the real name on disk (bytes that are not UTF-8 kept, see RkDecodeName)
     QString comment;    // first comment (only when asked for)
     qint64 size = 0;    // bytes
     qint64 modifiedMs = 0; // last write, milliseconds since the epoch (UTC)
 };
 
-// The regular files of a folder whose names pass RkMatchesSelection, in the
+// The regular files of a folder whose names (as shown) pass RkMatchesSelection, in the
 // order the file system gives them. Names beginning with "." are skipped, and
 // so is everything that is not a regular file (folders, pipes, devices). With
 // comments, only the first kHeadBytes of each file are read. `readable`
@@ -76,13 +76,17 @@ std::vector<FolderEntry> RkScanFolder(const QString &folder, const QString &sear
                                       const QString &filter, bool withComments,
                                       bool *readable = nullptr);
 
+// The folder exists and its entries can be read.
+bool RkFolderReadable(const QString &folder);
+
 // "date  time" in the system's short formats, without seconds.
 QString FileTimeToText(const QDateTime &time, bool toLocal);
 QString FileTimeToText(qint64 modifiedMs);
 
 // "" when `name` may be used as the new name of a file or folder in the shown
 // folder; otherwise the message that refuses it. Refused: a name holding "/",
-// "\" or a NUL, and the names "." and "..". The empty name is not checked here
+// "\" or a NUL, and a name beginning with "." (hidden, and "." and ".." are
+// no names). The empty name is not checked here
 // (it means "do nothing" to the callers).
 QString RkCheckNewName(const QString &name);
 

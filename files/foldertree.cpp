@@ -95,18 +95,11 @@ QModelIndex FolderTree::indexOf(const QString &path) const
     return filter_->mapFromSource(src);
 }
 
-void FolderTree::setRootFolder(const QString &folder)
+bool FolderTree::setRootFolder(const QString &folder, bool select)
 {
-    QString root = cleanFolderPath(folder);
-    // A missing root: its nearest existing parent folder stands in.
-    while (!root.isEmpty() && !QFileInfo(root).isDir()) {
-        const QString up = cleanFolderPath(root + QStringLiteral("/.."));
-        if (up == root)
-            break;
-        root = up;
-    }
-    if (root.isEmpty())
-        root = QDir::rootPath();
+    const QString root = cleanFolderPath(folder);
+    if (root.isEmpty() || !QFileInfo(root).isDir())
+        return false;
     root_ = root;
     fs_->setRootPath(root);
     filter_->setRoot(root);
@@ -114,11 +107,16 @@ void FolderTree::setRootFolder(const QString &folder)
     setRootIndex(rootIdx.isValid() ? rootIdx.parent() : QModelIndex());
     if (rootIdx.isValid()) {
         expand(rootIdx);
+        if (!select) {
+            selectionModel()->clear();
+            return true;
+        }
         if (currentIndex() == rootIdx)
             Q_EMIT folderChanged(root);
         else
             setCurrentIndex(rootIdx);
     }
+    return true;
 }
 
 QString FolderTree::SelectedFolder() const

@@ -16,9 +16,11 @@ public:
     explicit FolderTree(QWidget *parent = nullptr);
 
     // The tree's root folder (a cleaned absolute path, no trailing separator
-    // except for "/"). Setting it selects the root, which reports a folder change.
+    // except for "/"). Setting it selects the root (unless `select` is false),
+    // which reports a folder change. A folder that is not there changes
+    // nothing and gives false: no other folder stands in for it.
     QString RootFolder() const { return root_; }
-    void setRootFolder(const QString &folder);
+    bool setRootFolder(const QString &folder, bool select = true);
     // The selected folder; "" when none. Setting it to a folder under the root
     // selects and shows it, which reports a folder change; a folder outside
     // the root or missing leaves the selection as it is and returns false.

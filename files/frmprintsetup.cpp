@@ -1,6 +1,7 @@
 #include "files/frmprintsetup.h"
 
 #include "core/errors.h"
+#include "core/fonts.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/language.h"
@@ -205,7 +206,8 @@ frmPrintSetup::frmPrintSetup(QWidget *owner) : QDialog(owner)
 
 void frmPrintSetup::showFontName()
 {
-    lblPrintFont->setText(QStringLiteral("%1, %2 pt").arg(gPrinterFont).arg(gPrinterFontSize));
+    // The font that prints: a stored font that is not installed has a stand-in.
+    lblPrintFont->setText(QStringLiteral("%1, %2 pt").arg(RkFixedFontFamily(gPrinterFont)).arg(gPrinterFontSize));
 }
 
 void frmPrintSetup::LoadSettings()
@@ -236,9 +238,11 @@ void frmPrintSetup::LoadSettings()
     });
 }
 
-void frmPrintSetup::SaveSettings()
+bool frmPrintSetup::SaveSettings()
 {
-    RkGuard("SaveSettings()", [&] {
+    return RkGuard("SaveSettings()", [&]() -> bool {
+        // Every value is checked before the first one is written: a wrong
+        // value leaves the file and the program as they were.
         const struct {
             const char *key;
             QLineEdit *box;
@@ -248,45 +252,57 @@ void frmPrintSetup::SaveSettings()
                        {"BottomMargin", txtBottomMargin, gPrintBMargin, "Botten"},
                        {"LeftMargin", txtLeftMargin, gPrintLMargin, "Vänster"},
                        {"RightMargin", txtRightMargin, gPrintRMargin, "Höger"}};
-        for (const auto &m : margins) {
+        int marginValues[4] = {};
+        for (int i = 0; i < 4; ++i) {
+            const auto &m = margins[i];
             const QString text = m.box->text();
             const std::optional<int> value = text.trimmed().isEmpty() ? std::nullopt : toInt32(text);
             if (!value || *value < 0)
                 throw RkError(kErrTypeMismatch, QStringLiteral("Marginalen %1 måste vara ett helt antal millimeter "
                                                                "(nu \"%2\").")
                                                     .arg(QString::fromUtf8(m.name), text));
-            SaveIniSetting(kSection, QLatin1String(m.key), text);
-            m.target = *value;
+            marginValues[i] = *value;
         }
-
         const QString columnsText = cmbColumns->currentText();
-        const std::optional<int> columns = columnsText.trimmed().isEmpty() ? std::nullopt : toInt16(columnsText);
-        if (!columns || *columns < 1)
+        const int columnCount = columnsText.trimmed().isEmpty() ? 0 : toInt16(columnsText).value_or(0);
+        if (columnCount < 1)
             throw RkError(kErrTypeMismatch,
                           QStringLiteral("Antal spalter måste vara ett heltal från 1 (nu \"%1\").").arg(columnsText));
-        SaveIniSetting(kSection, QStringLiteral("Columns"), columnsText);
-        gPrintColumns = *columns;
 
-        gPrintBoldComments = chkPrintBoldComments->isChecked();
-        SaveIniSetting(kSection, QStringLiteral("BoldComment"), boolText(gPrintBoldComments));
-        gPrintItalicComments = chkPrintItalicComments->isChecked();
-        SaveIniSetting(kSection, QStringLiteral("ItalicComment"), boolText(gPrintItalicComments));
+        // A write that fails has told the user already; what follows it is not written.
+        for (int i = 0; i < 4; ++i) {
+            if (!SaveIniSetting(kSection, QLatin1String(margins[i].key), margins[i].box->text()))
+                return false;
+            margins[i].target = marginValues[i];
+        }
+        if (!SaveIniSetting(kSection, QStringLiteral("Columns"), columnsText))
+            return false;
+        gPrintColumns = columnCount;
+        const bool bold = chkPrintBoldComments->isChecked();
+        if (!SaveIniSetting(kSection, QStringLiteral("BoldComment"), boolText(bold)))
+            return false;
+        gPrintBoldComments = bold;
+        const bool italic = chkPrintItalicComments->isChecked();
+        if (!SaveIniSetting(kSection, QStringLiteral("ItalicComment"), boolText(italic)))
+            return false;
+        gPrintItalicComments = italic;
+        return true;
     });
 }
 
 void frmPrintSetup::cmdSave_Click()
 {
-    SaveSettings();
-    // The dialog closes even when saving stopped at a value.
-    accept();
+    // The dialog stays open with the user's values when they could not be
+    // saved, so that nothing typed is lost.
+    if (SaveSettings())
+        accept();
 }
 
 void frmPrintSetup::cmdCancel_Click() { reject(); }
 
 void frmPrintSetup::cmdPrintFont_Click()
 {
-    QFont font(gPrinterFont);
-    font.setPointSize(std::max(1, gPrinterFontSize));
+    QFont font = RkFontForDialog(gPrinterFont, gPrinterFontSize); // the font in use
     bool chosen = false;
     try {
         if (const FontDialogFn &hook = fontDialogHook()) {

@@ -37,9 +37,11 @@ public:
     // Fills the dialog from the settings file.
     void LoadSettings();
     // Writes the dialog's values to the settings file and the print variables,
-    // in the order margins, columns, bold, italic; stops with the error report
-    // at the first value that is not valid (nothing invalid is written).
-    void SaveSettings();
+    // in the order margins, columns, bold, italic. Every value is checked
+    // first: one that is not valid is told in the error report and nothing is
+    // written. Returns false then, and when a write failed (the settings layer
+    // has told the user; the values after it are not written).
+    bool SaveSettings();
 
     void cmdSave_Click();
     void cmdCancel_Click();

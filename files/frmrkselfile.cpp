@@ -1,6 +1,8 @@
 #include "files/frmrkselfile.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
+#include "core/fonts.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/language.h"
@@ -106,7 +108,7 @@ public:
         auto *edit = qobject_cast<QLineEdit *>(editor);
         if (!edit)
             return;
-        edit->setText(owner_->fileNameAt(index.row()));
+        edit->setText(RkShownName(owner_->fileNameAt(index.row())));
         edit->selectAll();
     }
 
@@ -200,8 +202,7 @@ void frmRkSelFile::buildControls()
 
     txtPreView = new QPlainTextEdit(this);
     txtPreView->setObjectName("txtPreView");
-    QFont mono("Courier New");
-    mono.setStyleHint(QFont::Monospace);
+    QFont mono(RkFixedFontFamily(QStringLiteral("Courier New")));
     txtPreView->setFont(mono);
     txtPreView->setReadOnly(true);
     txtPreView->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -356,7 +357,18 @@ void frmRkSelFile::buildMenus()
     connect(mnuRename, &QAction::triggered, this, &frmRkSelFile::mnuRename_Click);
     connect(mnuDelete, &QAction::triggered, this, &frmRkSelFile::mnuDelete_Click);
     connect(mnuPrintProg, &QAction::triggered, this, [this] { RkPrintFile(sCurrentPath + sCurrentFile, this); });
-    connect(mnuPrintFDir, &QAction::triggered, this, [this] { PrintFileList(this); });
+    connect(mnuPrintFDir, &QAction::triggered, this, [this] {
+        // The rows as the list shows them, in its order and columns.
+        std::vector<QStringList> rows;
+        const int columns = lstViewFiles->columnCount();
+        for (int i = 1; i <= lstViewFiles->topLevelItemCount(); ++i) {
+            QStringList row;
+            for (int c = 0; c < columns; ++c)
+                row << GetListItemText(i, c);
+            rows.push_back(row);
+        }
+        PrintFileList(rows, columns >= 4, RkShownName(sCurrentPath), this);
+    });
     connect(mnuCleanOld, &QAction::triggered, this, &frmRkSelFile::mnuCleanOld_Click);
     connect(mnuClose, &QAction::triggered, this, &frmRkSelFile::mnuClose_Click);
     connect(mnuVisaPar, &QAction::triggered, this, [this](bool on) {
@@ -462,25 +474,27 @@ void frmRkSelFile::Form_Activate()
             bShowAllVersions = false;
             mnuShowAllFiles->setChecked(false);
         }
+        // The tree is rooted anew for another machine, at the first showing, and
+        // when its root folder has gone away or was missing the last time.
+        const bool rootGone = homeFallback_ || !RkFolderReadable(FoTrVi->RootFolder());
         // Machine names match without regard to case, as their files do.
         const bool changed = cmbMaskiner->currentText().compare(gActiveCfg, Qt::CaseInsensitive) != 0;
+        bool chosen = false;
         if (changed) {
             FillComboWithFiles(gsDataPath, "cfg", cmbMaskiner);
             int index = cmbMaskiner->findText(gActiveCfg, Qt::MatchFixedString | Qt::MatchCaseSensitive);
             if (index < 0)
                 index = cmbMaskiner->findText(gActiveCfg, Qt::MatchFixedString);
             cmbMaskiner->setCurrentIndex(index);
-            if (index >= 0)
-                cmbMaskiner_Click();
+            if (index >= 0) {
+                cmbMaskiner_Click(); // roots the tree at the machine's folder
+                chosen = true;
+            }
         }
         sSelectedFile.clear();
-        // The tree is rooted anew for another machine, at the first showing, and
-        // when its root folder has gone away.
-        const bool rootGone = FoTrVi->RootFolder().isEmpty() || !QFileInfo(FoTrVi->RootFolder()).isDir();
         if (changed || rootGone) {
-            if (!samePath(FoTrVi->RootFolder(), sRootPath) || rootGone)
-                FoTrVi->setRootFolder(sRootPath);
-            if (!sPreSelectedPath.isEmpty()) {
+            const bool rooted = chosen ? !homeFallback_ : rootTree(sRootPath);
+            if (rooted && !sPreSelectedPath.isEmpty()) {
                 FoTrVi->setSelectedFolder(sPreSelectedPath);
                 sLastPath = sPreSelectedPath;
             }
@@ -491,8 +505,36 @@ void frmRkSelFile::Form_Activate()
             lstViewFiles->setFocus();
         activating_ = false;
         FillFileList(sCurrentPath, bShowComments, sSearchPattern);
+        // Every showing starts without a choice: nothing of the last one is
+        // opened or sent by mistake.
+        sCurrentFile.clear();
+        txtPreView->clear();
+        setSelectionCommands(false);
     });
     activating_ = false;
+}
+
+bool frmRkSelFile::rootTree(const QString &root)
+{
+    const QString folder = RkNativePath(ExpandExePath(root));
+    if (QDir::isAbsolutePath(folder) && RkFolderReadable(folder) && FoTrVi->setRootFolder(folder)) {
+        homeFallback_ = false;
+        return true;
+    }
+    // Missing, unreadable, or a path of another system (C:\NCPROG\): no other
+    // folder's files stand in for it. The tree offers the home folder.
+    homeFallback_ = true;
+    FoTrVi->setRootFolder(QDir::homePath(), false);
+    sCurrentPath.clear();
+    sCurrentFile.clear();
+    lstViewFiles->clear();
+    txtPreView->clear();
+    setSelectionCommands(false);
+    RkMsgBox(QStringLiteral("Maskinens programmapp \"%1\" finns inte eller kan inte läsas.\r\n\r\n"
+                            "Välj en mapp i trädet, eller ange rätt sökväg under Inställningar CNC.")
+                 .arg(RkShownName(root)),
+             MbButtons::Ok, MbIcon::Exclamation, windowTitle(), 0, this);
+    return false;
 }
 
 void frmRkSelFile::hideEvent(QHideEvent *e)
@@ -539,8 +581,8 @@ void frmRkSelFile::cmbMaskiner_Click()
         sRootPath = GetDefaultPath("root");
         sPreSelectedPath = GetDefaultPath("send");
         const QString root = ExpandExePath(sRootPath);
-        if (!samePath(FoTrVi->RootFolder(), root))
-            FoTrVi->setRootFolder(root);
+        if ((homeFallback_ || !samePath(FoTrVi->RootFolder(), root)) && !rootTree(root))
+            return;
         if (!sPreSelectedPath.isEmpty() && !samePath(sLastPath, sPreSelectedPath)) {
             sLastPath = ExpandExePath(sPreSelectedPath);
             FoTrVi->setSelectedFolder(sLastPath);
@@ -606,7 +648,7 @@ void frmRkSelFile::FillFileList(const QString &folder, bool showComments, const 
         QList<QTreeWidgetItem *> items;
         items.reserve(qsizetype(entries.size()));
         for (const FolderEntry &e : entries) {
-            const QString shown = e.name.toUpper();
+            const QString shown = RkShownName(e.name).toUpper();
             QStringList texts;
             texts << shown;
             if (showComments)
@@ -792,7 +834,9 @@ void frmRkSelFile::lstViewFiles_AfterLabelEdit(const QString &newText)
     RkGuard("lstViewFiles_AfterLabelEdit()", [&] {
         const QString title = QStringLiteral("Fel vid omdöpning");
         QString renamedTo;
-        if (!newText.isEmpty() && !sCurrentFile.isEmpty() && newText != sCurrentFile) {
+        // The edit starts with the name as shown: unchanged, the name on disk stays as it is.
+        if (!newText.isEmpty() && !sCurrentFile.isEmpty() && newText != sCurrentFile
+            && newText != RkShownName(sCurrentFile)) {
             const QString folder = RkAddBackslash(sCurrentPath);
             const QString source = folder + sCurrentFile;
             const QString refused = RkCheckNewName(newText);
@@ -837,25 +881,33 @@ void frmRkSelFile::mnuDelete_Click()
             return;
         const QString question =
             chosen.size() == 1
-                ? QStringLiteral("Vill du flytta %1 till papperskorgen?").arg(chosen.first())
+                ? QStringLiteral("Vill du flytta %1 till papperskorgen?").arg(RkShownName(chosen.first()))
                 : QStringLiteral("Vill du flytta de %1 markerade filerna till papperskorgen?").arg(chosen.size());
         if (RkMsgBox(question, MbButtons::YesNo, MbIcon::Question, QStringLiteral("Radera"), 1, this) != MbYes)
             return;
         const QString folder = RkAddBackslash(sCurrentPath);
+        QStringList gone;
         for (qsizetype i = chosen.size() - 1; i >= 0; --i) {
             sCurrentFile = chosen[i];
             const QString path = folder + sCurrentFile;
-            if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
-                continue; // already gone
+            if (!RkFileExists(path) && !QFileInfo(path).isSymLink()) {
+                gone.prepend(RkShownName(sCurrentFile)); // nothing to delete: told below
+                continue;
+            }
             if (ShellDeleteFile(this, path, QStringLiteral("Raderar..."), 64) != 0) {
                 RkMsgBox(QStringLiteral("Något fel uppstod vid raderingen.\n\n%1 kunde inte flyttas till "
                                         "papperskorgen (det finns ingen papperskorg för den här mappen, eller "
                                         "filen går inte att flytta). Filen raderades inte.")
-                             .arg(sCurrentFile),
+                             .arg(RkShownName(sCurrentFile)),
                          MbButtons::Ok, MbIcon::Critical, QStringLiteral("Fel vid radering"), 0, this);
                 break;
             }
         }
+        if (!gone.isEmpty())
+            RkMsgBox(QStringLiteral("Det finns ingen fil att radera med namnet:\n%1\n\nListan visas som mappen ser "
+                                    "ut nu.")
+                         .arg(gone.join('\n')),
+                     MbButtons::Ok, MbIcon::Exclamation, QStringLiteral("Radera"), 0, this);
         cmdShowFiles_Click();
         lstViewFiles->setFocus();
     });
@@ -910,14 +962,16 @@ void frmRkSelFile::cmdSend_Click()
     RkGuard("cmdSend_Click()", [&] {
         // The selected programs in list order, one after the other.
         QStringList paths;
+        QString shown; // the list's text of the (last) file, for the send window's caption
         const QString folder = RkAddBackslash(sCurrentPath);
         for (int i = 0; i < lstViewFiles->topLevelItemCount(); ++i) {
             if (!lstViewFiles->topLevelItem(i)->isSelected())
                 continue;
             sCurrentFile = fileNameAt(i);
+            shown = GetListItemText(i + 1, 0);
             paths << folder + sCurrentFile;
         }
-        sendFilesToCnc(paths, this);
+        sendFilesToCnc(paths, this, shown);
     });
 }
 

@@ -144,6 +144,9 @@ private:
     void sortList(int column, Qt::SortOrder order);
     void openCurrent();
     void savePlacement();
+    // Roots the tree at a machine's program folder; false (told, the tree at
+    // the home folder, the list empty) when it is missing or cannot be read.
+    bool rootTree(const QString &root);
     void restorePlacement();
     void selectFileInList(const QString &name);
     QString searchText() const;
@@ -160,6 +163,7 @@ private:
     bool activating_ = false;
     bool filling_ = false;
     bool splitApplied_ = false;
+    bool homeFallback_ = false; // the tree shows the home folder for a missing program folder
     frmConfirmBackupDelete *backupDialog_ = nullptr;
 };
 

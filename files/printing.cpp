@@ -2,6 +2,7 @@
 
 #include "core/codepage.h"
 #include "core/errors.h"
+#include "core/fonts.h"
 #include "core/globals.h"
 #include "core/language.h"
 #include "documents/nctext.h"
@@ -68,7 +69,7 @@ QStringList PrintPage::texts() const
 PrintOptions PrintOptions::fromSettings()
 {
     PrintOptions o;
-    o.fontName = gPrinterFont.isEmpty() ? QStringLiteral("Courier New") : gPrinterFont;
+    o.fontName = RkFixedFontFamily(gPrinterFont.isEmpty() ? QStringLiteral("Courier New") : gPrinterFont);
     o.fontSize = gPrinterFontSize > 0 ? gPrinterFontSize : 10;
     o.columns = gPrintColumns;
     o.boldComments = gPrintBoldComments;
@@ -441,16 +442,21 @@ PrintLayout layoutProgramFile(const QStringList &lines, const PrintOptions &opti
     const PrintFont bold{options.fontName, options.fontSize, true, false};
     const PrintFont comment = options.commentFont();
     const QString indent(7, QLatin1Char(' '));
+    // The rest of a line too long for the page goes on deeper than any line
+    // begins, so that it is never read as a block (or a comment line) of its own.
+    const QString continued(4, QLatin1Char(' '));
     for (QString line : lines) {
         const QString lineComment = RkClipComment(line);
         PrintLine printed;
-        if (line.startsWith(QLatin1Char('\'')))
+        const bool commentLine = line.startsWith(QLatin1Char('\''));
+        if (commentLine)
             printed.push_back({line, bold});
         else
             printed.push_back({indent + line, plain});
         if (!lineComment.isEmpty())
             printed.push_back({lineComment, comment});
-        for (const PrintLine &part : wrapPrintLine(printed, c.ScaleWidth(), metrics, indent)) {
+        for (const PrintLine &part :
+             wrapPrintLine(printed, c.ScaleWidth(), metrics, commentLine ? continued : indent + continued)) {
             CheckHeaderAndFooter(c);
             for (const PrintRun &run : part) {
                 c.font = run.font;

@@ -2,6 +2,7 @@
 
 #include "core/codepage.h"
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
@@ -9,7 +10,6 @@
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/saving.h"
-#include "files/frmrkselfile.h"
 #include "files/printing.h"
 #include "files/printingpaint.h"
 
@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QTreeWidget>
 #include <memory>
 
 namespace lumrik {
@@ -154,20 +153,21 @@ void RkPrintFile(const QString &path, QWidget *owner)
 {
     runJob("RkPrintFile()", [&] {
         const QString native = findFileNoCase(RkNativePath(ExpandExePath(path)));
-        QFile file(native);
-        if (!file.open(QIODevice::ReadOnly))
+        const QString shown = RkShownName(path);
+        QFile file;
+        if (!RkOpenFile(file, native, QIODevice::ReadOnly))
             throw RkError(kErrFileNotFound,
-                          QStringLiteral("Filen \"%1\" kan inte öppnas för utskrift:\n%2").arg(path, file.errorString()));
+                          QStringLiteral("Filen \"%1\" kan inte öppnas för utskrift:\n%2").arg(shown, file.errorString()));
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            throw RkError(kErrIo, QStringLiteral("Filen \"%1\" kan inte läsas:\n%2").arg(path, file.errorString()));
+            throw RkError(kErrIo, QStringLiteral("Filen \"%1\" kan inte läsas:\n%2").arg(shown, file.errorString()));
         file.close();
         const QStringList lines = programFileLines(bytes);
 
         QPrinter &printer = sharedPrinter();
         if (!showPrinterDialog(printer, owner))
             return;
-        GsPrinterHeader = path;
+        GsPrinterHeader = shown;
         GsPrintDate = generalDateText(QDateTime::currentDateTime());
         const DeviceMetrics metrics(&printer, printableTwips(printer));
         const PrintOptions options = PrintOptions::fromSettings();
@@ -176,35 +176,19 @@ void RkPrintFile(const QString &path, QWidget *owner)
     });
 }
 
-void PrintFileList(frmRkSelFile *selector)
+void PrintFileList(const std::vector<QStringList> &rows, bool commentShown, const QString &folder, QWidget *owner)
 {
-    if (!selector)
-        return;
     runJob("PrintFileList()", [&] {
-        // The columns as the list shows them: the comment column is the
-        // second of four.
-        const int columns = selector->lstViewFiles->columnCount();
-        const bool commentShown = columns >= 4;
-        const int count = selector->lstViewFiles->topLevelItemCount();
-        std::vector<QStringList> rows;
-        rows.reserve(size_t(count));
-        for (int i = 1; i <= count; ++i) {
-            QStringList row;
-            for (int c = 0; c < columns; ++c)
-                row << selector->GetListItemText(i, c);
-            rows.push_back(row);
-        }
-
         QPrinter &printer = sharedPrinter();
-        if (!showPrinterDialog(printer, selector))
+        if (!showPrinterDialog(printer, owner))
             return;
-        GsPrinterHeader = selector->currentPath();
+        GsPrinterHeader = folder;
         GsPrintDate = generalDateText(QDateTime::currentDateTime());
         const DeviceMetrics metrics(&printer, printableTwips(printer));
         const PrintOptions options = PrintOptions::fromSettings();
         const PrintLayout layout =
             layoutWithPageTotal([&] { return layoutFileList(rows, commentShown, options, metrics); });
-        printLayout(printer, layout, selector);
+        printLayout(printer, layout, owner);
     });
 }
 

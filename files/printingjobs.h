@@ -6,7 +6,9 @@
 // a message box (critical icon, the application's title) and changes
 // nothing: printing never touches a document's text or a file.
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <vector>
 
 class QPrinter;
 class QWidget;
@@ -14,7 +16,6 @@ class QWidget;
 namespace lumrik {
 
 class frmDocument;
-class frmRkSelFile;
 
 // The printer dialog. Fills in the printer's choice and returns false when
 // the user cancelled. Tests (and runs without a display) replace it.
@@ -33,7 +34,10 @@ void PrintDocument(frmDocument *doc, int left, int top, int right, int bottom);
 // the path are expanded).
 void RkPrintFile(const QString &path, QWidget *owner = nullptr);
 
-// Prints the file selector's list of files in its current order and columns.
-void PrintFileList(frmRkSelFile *selector);
+// Prints a list of files (the file selector's, in its order and columns):
+// each row's texts are file name, comment when `commentShown`, changed and
+// size; `folder` is the title of every page.
+void PrintFileList(const std::vector<QStringList> &rows, bool commentShown, const QString &folder,
+                   QWidget *owner = nullptr);
 
 }

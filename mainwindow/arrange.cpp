@@ -33,6 +33,23 @@ std::vector<QRect> tileRects(int arrangement, QSize area, int count, int minStri
     return out;
 }
 
+std::vector<QRect> cascadeRects(QSize area, int count, int step)
+{
+    std::vector<QRect> out;
+    if (count <= 0 || area.isEmpty())
+        return out;
+    step = std::max(1, step);
+    // A quarter of the smaller side is the most the cascade may take.
+    const int maxDepth = std::max(1, std::min(area.width(), area.height()) / 4 / step + 1);
+    const int depth = std::min(count, maxDepth);
+    const QSize size(std::max(1, area.width() - (depth - 1) * step), std::max(1, area.height() - (depth - 1) * step));
+    for (int i = 0; i < count; ++i) {
+        const int k = i % depth;
+        out.emplace_back(QPoint(k * step, k * step), size);
+    }
+    return out;
+}
+
 int arrangementOf(const QString &text)
 {
     bool ok = false;

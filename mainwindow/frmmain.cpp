@@ -32,9 +32,12 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOption>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cstdlib>
 
 namespace lumrik {
@@ -95,6 +98,12 @@ frmMain::frmMain(const QString &commandLineFile, QWidget *parent)
     buildToolBars();
     buildStatusBar();
     registerBuiltInCommands();
+    // A key of a menu does what the menu does, also while an editor has the focus.
+    QList<QKeySequence> keys;
+    for (QAction *a : findChildren<QAction *>())
+        if (a->shortcutContext() != Qt::WidgetShortcut)
+            keys << a->shortcuts();
+    Editor::releaseKeys(keys);
 
     gMainWindow = this;
     setDocumentHost(this);
@@ -308,7 +317,7 @@ void frmMain::buildMenus()
         int n = 0;
         for (frmDocument *d : docs) {
             ++n;
-            QString title = d->caption();
+            QString title = d->windowTitle();
             title.replace('&', "&&");
             QAction *a = win->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : title);
             a->setObjectName(QStringLiteral("mnuWindowList%1").arg(n));
@@ -775,14 +784,19 @@ void frmMain::arrangeNow(int arrangement, bool automatic)
         for (QMdiSubWindow *w : wins)
             if (w->isMaximized())
                 return; // a maximised document keeps filling the area
+    std::vector<QRect> rects;
     if (arrangement == kArrangeCascade) {
-        for (QMdiSubWindow *w : wins)
-            if (w->isMaximized())
-                w->showNormal();
-        mdiArea->cascadeSubWindows();
-        return;
+        // The bottom window first, so that the active one ends on top, one step further.
+        std::reverse(wins.begin(), wins.end());
+        QMdiSubWindow *w = wins.front();
+        QStyleOptionTitleBar title;
+        title.initFrom(w);
+        const int step = w->style()->pixelMetric(QStyle::PM_TitleBarHeight, &title, w)
+                         + w->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, w);
+        rects = cascadeRects(mdiArea->viewport()->size(), int(wins.size()), step);
+    } else {
+        rects = tileRects(arrangement, mdiArea->viewport()->size(), int(wins.size()));
     }
-    const std::vector<QRect> rects = tileRects(arrangement, mdiArea->viewport()->size(), int(wins.size()));
     for (int i = 0; i < int(wins.size()) && i < int(rects.size()); ++i) {
         if (wins[i]->isMaximized())
             wins[i]->showNormal();
@@ -996,11 +1010,51 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 // ---------------------------------------------------------------------------
 // Window-message hook: activation and the mouse wheel
 
+namespace {
+
+// The bands of the cool bar wrap as a cool bar's do: a band that does not fit
+// beside the ones before it starts a new row, so that no band (the machine
+// selector among them) is squeezed into an overflow menu.
+void wrapBands(QMainWindow *w, const QList<QToolBar *> &bands)
+{
+    QList<QToolBar *> row;
+    for (QToolBar *b : bands)
+        if (!b->isHidden() && w->toolBarArea(b) == Qt::TopToolBarArea)
+            row << b;
+    if (row.isEmpty())
+        return;
+    // In the order the user sees them (a band may have been dragged).
+    std::stable_sort(row.begin(), row.end(), [](QToolBar *a, QToolBar *b) {
+        return a->y() != b->y() ? a->y() < b->y() : a->x() < b->x();
+    });
+    const int spacing = w->style()->pixelMetric(QStyle::PM_ToolBarItemSpacing) + 2;
+    int x = 0;
+    for (QToolBar *b : row) {
+        const int width = b->sizeHint().width() + spacing;
+        const bool breakBefore = x > 0 && x + width > w->width();
+        if (breakBefore)
+            x = 0;
+        x += width;
+        if (b == row.first())
+            continue; // the first band starts the cool bar's first row
+        if (breakBefore != w->toolBarBreak(b)) {
+            if (breakBefore)
+                w->insertToolBarBreak(b);
+            else
+                w->removeToolBarBreak(b);
+        }
+    }
+}
+
+}
+
 bool frmMain::event(QEvent *event)
 {
     const bool result = QMainWindow::event(event); // the window's own handling first
     if (destroying_)
         return result;
+    if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)
+        wrapBands(this, bands_);
     if (event->type() == QEvent::WindowActivate) {
         // The menu bar in the desktop's button colour, then the focus back to the active editor.
         SetMenuBarColor(this, int(0x8000000Fu), true);

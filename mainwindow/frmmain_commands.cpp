@@ -37,6 +37,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTimer>
@@ -157,8 +158,21 @@ frmDocument *frmMain::LoadNewDoc()
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setObjectName("frmDocumentFrame");
         sub->setWindowIcon(documentIcon());
+        // The document's own window menu leaves the main menus' keys to them (Ctrl+W).
+        if (QMenu *own = sub->systemMenu())
+            for (QAction *a : own->actions()) {
+                QList<QKeySequence> keys = a->shortcuts();
+                keys.removeIf([this](const QKeySequence &k) {
+                    for (QAction *m : std::as_const(actions_))
+                        if (m->shortcuts().contains(k))
+                            return true;
+                    return false;
+                });
+                a->setShortcuts(keys);
+            }
         sub->show();
         mdiArea->setActiveSubWindow(sub);
+        doc->txtText->setFocus(Qt::OtherFocusReason);
         RkUpdateValidSelections();
         Arrange(arrangementOf(gDefaultTile));
         return doc;
@@ -185,6 +199,7 @@ frmDocument *frmMain::openDocument(const QString &path, const QString &machine)
         throw;
     }
     doc->UpdateText();
+    RkUpdateGlobalStatus(); // the status bar shows the new text before any key
     return doc;
 }
 
@@ -338,6 +353,7 @@ void frmMain::mnuFileNew_Click()
             return;
         doc->sMaskin = machine();
         doc->UpdateText();
+        RkUpdateGlobalStatus();
     });
 }
 

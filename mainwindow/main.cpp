@@ -1,3 +1,4 @@
+#include "core/filenames.h"
 #include "documents/pluginlist.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handover.h"
@@ -24,7 +25,12 @@ int main(int argc, char **argv)
     QApplication::setApplicationName("Lumrik");
     QApplication::setOrganizationName("Lumrik");
     lumrik::answerBoxesForTests();
-    lumrik::frmMain *w = lumrik::Main(app.arguments());
+    // The arguments as the bytes they are: a file name that is not UTF-8 must
+    // still name its file (Qt's own list would replace such bytes).
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << lumrik::RkDecodeName(argv[i]);
+    lumrik::frmMain *w = lumrik::Main(arguments);
     if (!w)
         return 0;
     return app.exec();

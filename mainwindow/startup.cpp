@@ -10,6 +10,7 @@
 #include "mainwindow/frmsplash.h"
 #include "mainwindow/handover.h"
 #include "mainwindow/integration.h"
+#include "mainwindow/translations.h"
 #include "resources/resources.h"
 
 #include <QAbstractButton>
@@ -144,6 +145,8 @@ frmMain *Main(const QStringList &arguments)
         gsDataPath = resolveDataPath(exeDir);
         gsLanguageFile = findFileNoCase(gsDataPath, "Lumrik32.LNG");
         gbNotSwedish = QFileInfo(gsLanguageFile).isFile();
+        if (!gbNotSwedish)
+            installQtTranslations(); // Qt's own dialogs speak Swedish too
 
         if (startupHooks().showSplash)
             startupHooks().showSplash();

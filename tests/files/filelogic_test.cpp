@@ -159,7 +159,10 @@ TEST(FileScan, FilesOfTheFolderWithCommentsAndSizes)
 TEST(FileNames, NewNamesAreChecked)
 {
     EXPECT_TRUE(RkCheckNewName("O1000.NC").isEmpty());
-    EXPECT_TRUE(RkCheckNewName("...").isEmpty());
+    EXPECT_TRUE(RkCheckNewName("O1000.").isEmpty());
+    // A dot first hides the name from the list for good.
+    EXPECT_FALSE(RkCheckNewName("...").isEmpty());
+    EXPECT_FALSE(RkCheckNewName(".O2000.NC").isEmpty());
     EXPECT_FALSE(RkCheckNewName("a/b").isEmpty());
     EXPECT_FALSE(RkCheckNewName("..\\b").isEmpty());
     EXPECT_FALSE(RkCheckNewName("/").isEmpty());

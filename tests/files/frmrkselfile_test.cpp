@@ -1,9 +1,12 @@
 // The file selector window on real folders: opening, the exits, the list,
 // sorting, rename, new folder, delete and the backup clean-up.
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
 #include "files/foldertree.h"
 #include "files/frmconfirmbackupdelete.h"
 #include "files/frmrkselfile.h"
@@ -29,11 +32,34 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace lumrik;
 using lumrik::test::MsgBoxRecorder;
 using lumrik::test::TempEnv;
 
 namespace {
+
+// While it lives, the desktop's data folder (and with it the trash) is `path`.
+class DataHomeAt {
+public:
+    explicit DataHomeAt(const QString &path) : old_(qgetenv("XDG_DATA_HOME"))
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(path));
+    }
+    ~DataHomeAt()
+    {
+        if (old_.isEmpty())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", old_);
+    }
+
+private:
+    QByteArray old_;
+};
 
 class SelFileTest : public ::testing::Test {
 protected:
@@ -110,6 +136,21 @@ protected:
         QTreeWidgetItem *it = item(f, shown);
         ASSERT_NE(it, nullptr) << shown.toStdString();
         f.lstViewFiles->setCurrentItem(it);
+    }
+
+    // Presses "Sänd" and closes the send window it opens; the window's caption
+    // and the hand-off file's bytes as the window found them.
+    static std::pair<QString, QByteArray> sendSelected(frmRkSelFile &f)
+    {
+        std::pair<QString, QByteArray> seen;
+        QTimer::singleShot(0, &f, [&] {
+            QWidget *w = QApplication::activeModalWidget();
+            ASSERT_NE(w, nullptr);
+            seen = {w->windowTitle(), lumrik::test::readFile(tmpFile(kTxdTmp))};
+            w->close();
+        });
+        f.cmdSend->click();
+        return seen;
     }
 
     TempEnv env;
@@ -262,7 +303,7 @@ TEST_F(SelFileTest, RenameRefusesBadNamesAndNeverReplaces)
     select(f, "O1000.NC");
     ASSERT_EQ(f.currentFile(), "O1000.NC");
 
-    for (const QString bad : {"a/b", "..\\x", ".", ".."}) {
+    for (const QString bad : {"a/b", "..\\x", ".", "..", ".O1000.NC", "..."}) {
         boxes.clear();
         f.lstViewFiles_AfterLabelEdit(bad);
         EXPECT_EQ(boxes.calls().size(), 1u) << bad.toStdString();
@@ -270,6 +311,7 @@ TEST_F(SelFileTest, RenameRefusesBadNamesAndNeverReplaces)
     }
     EXPECT_TRUE(QFile::exists(prog + "/O1000.NC"));
     EXPECT_FALSE(QFile::exists(env.path("x")));
+    EXPECT_FALSE(QFile::exists(prog + "/.O1000.NC")); // it would be hidden from the list for good
 
     // Onto an existing file, also one differing only in letter case: refused.
     boxes.clear();
@@ -321,12 +363,13 @@ TEST_F(SelFileTest, NewFolderRefusesBadNames)
     MsgBoxRecorder boxes;
     frmRkSelFile f;
     open(f);
-    for (const QString bad : {"x/y", "..", ".", "a\\b"}) {
+    for (const QString bad : {"x/y", "..", ".", "a\\b", ".NY", "..."}) {
         boxes.clear();
         EXPECT_FALSE(f.CreateNewFolder(bad));
         EXPECT_EQ(boxes.calls().size(), 1u) << bad.toStdString();
     }
     EXPECT_FALSE(QDir(prog + "/x").exists());
+    EXPECT_FALSE(QDir(prog + "/.NY").exists());
 
     // Through the input box; the new folder becomes the shown one.
     f.inputBox = [](const QString &prompt, const QString &title) {
@@ -349,9 +392,8 @@ TEST_F(SelFileTest, NewFolderRefusesBadNames)
 TEST_F(SelFileTest, DeleteAsksAndMovesToTheTrash)
 {
     MsgBoxRecorder boxes;
-    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
     QDir().mkpath(env.path("xdg"));
-    qputenv("XDG_DATA_HOME", env.path("xdg").toUtf8());
+    const DataHomeAt dataHome(env.path("xdg"));
     frmRkSelFile f;
     open(f);
     select(f, "O1000.NC");
@@ -375,10 +417,6 @@ TEST_F(SelFileTest, DeleteAsksAndMovesToTheTrash)
     EXPECT_TRUE(QFile::exists(env.path("xdg/Trash/files/O1000.NC")));
     EXPECT_EQ(shownNames(f), QStringList{"O2000.NC"});
     EXPECT_EQ(boxes.calls().size(), 2u);
-    if (oldXdg.isEmpty())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", oldXdg);
 }
 
 TEST_F(SelFileTest, MachineChangeReRootsTheTree)
@@ -474,19 +512,16 @@ TEST_F(SelFileTest, DeleteWithoutATrashDeletesNothing)
 {
     MsgBoxRecorder boxes;
     // No usable trash: the trash folder's parent is a plain file.
-    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
     env.write("xdgfile", "not a folder");
-    qputenv("XDG_DATA_HOME", env.path("xdgfile").toUtf8());
-    frmRkSelFile f;
-    open(f);
-    select(f, "O1000.NC");
-    f.lstViewFiles->setFocus();
-    boxes.answer(MbYes);
-    f.mnuDelete_Click();
-    if (oldXdg.isEmpty())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", oldXdg);
+    {
+        const DataHomeAt dataHome(env.path("xdgfile"));
+        frmRkSelFile f;
+        open(f);
+        select(f, "O1000.NC");
+        f.lstViewFiles->setFocus();
+        boxes.answer(MbYes);
+        f.mnuDelete_Click();
+    }
     // The user is told and the file stays where it was.
     EXPECT_TRUE(QFile::exists(prog + "/O1000.NC"));
     EXPECT_TRUE(boxes.saw("Något fel uppstod vid raderingen."));
@@ -503,16 +538,7 @@ TEST_F(SelFileTest, SendHandsTheSelectedProgramsToTheSendWindow)
     f.lstViewFiles->setFocus();
     f.lstViewFiles->selectAll();
     EXPECT_TRUE(f.cmdSend->isEnabled());
-    QString caption;
-    QByteArray handed;
-    QTimer::singleShot(0, &f, [&] {
-        QWidget *w = QApplication::activeModalWidget();
-        ASSERT_NE(w, nullptr);
-        caption = w->windowTitle();
-        handed = lumrik::test::readFile(tmpFile(kTxdTmp));
-        w->close();
-    });
-    f.cmdSend->click();
+    const auto [caption, handed] = sendSelected(f);
     EXPECT_EQ(caption, "3 nc program att sända");
     EXPECT_EQ(handed, "%\r\nO1000 (SHAFT 12)\r\nN10 G0 X0\r\nO2000 ( lower case )\r\nN10\r\nN20\r\n");
     EXPECT_TRUE(f.isVisible());
@@ -574,4 +600,197 @@ TEST_F(SelFileTest, PrintMenuPrintsTheCurrentProgramAndTheList)
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_TRUE(errors.isEmpty());
     setPrinterDialogHook({});
+}
+
+namespace {
+
+// A file whose name on disk is the bytes `name` (not valid UTF-8).
+void writeRawName(const QString &folder, const QByteArray &name, const QByteArray &bytes)
+{
+    const QByteArray path = QFile::encodeName(folder) + '/' + name;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    ::close(fd);
+}
+
+bool rawExists(const QString &folder, const QByteArray &name)
+{
+    struct stat st;
+    return ::stat((QFile::encodeName(folder) + '/' + name).constData(), &st) == 0;
+}
+
+QByteArray rawRead(const QString &folder, const QByteArray &name)
+{
+    QByteArray out;
+    const int fd = ::open((QFile::encodeName(folder) + '/' + name).constData(), O_RDONLY);
+    if (fd < 0)
+        return out;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+        out.append(buf, n);
+    ::close(fd);
+    return out;
+}
+
+}
+
+TEST_F(SelFileTest, AMissingProgramFolderShowsNoOtherFolder)
+{
+    MsgBoxRecorder boxes;
+    // One machine points at a folder that is not there, another at an old
+    // Windows path; the program folder holds the settings and machine files.
+    writeMachine("GONE", env.path("nothere/MILL"), env.path("nothere/MILL/SEND"));
+    writeMachine("WIN", "C:\\NCPROG\\MILL\\", "C:\\NCPROG\\MILL\\");
+    for (const char *machine : {"GONE", "WIN"}) {
+        SCOPED_TRACE(machine);
+        gActiveCfg = machine;
+        boxes.clear();
+        frmRkSelFile f;
+        open(f);
+        // Told, naming the folder; the list is empty; the tree offers the home folder.
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        EXPECT_TRUE(boxes.calls()[0].text.contains(machine == QLatin1String("GONE") ? env.path("nothere/MILL")
+                                                                                    : QStringLiteral("C:")));
+        EXPECT_EQ(f.lstViewFiles->topLevelItemCount(), 0);
+        EXPECT_EQ(f.currentPath(), "");
+        EXPECT_EQ(f.FoTrVi->RootFolder(), QDir::homePath());
+        EXPECT_FALSE(f.cmdOpen->isEnabled());
+        // Refresh and Open find nothing to show or hand over.
+        f.cmdShowFiles_Click();
+        EXPECT_EQ(f.lstViewFiles->topLevelItemCount(), 0);
+        f.cmdOpen_Click();
+        EXPECT_EQ(f.sSelectedFile, "");
+        EXPECT_FALSE(f.FoTrVi->RootFolder().startsWith(env.dataPath()));
+    }
+
+    // Once the folder is there, the next showing roots the tree at it.
+    gActiveCfg = "GONE";
+    frmRkSelFile f;
+    open(f);
+    f.cmdAbort->click();
+    env.write("nothere/MILL/O5000.NC", "(FOUND)\r\n");
+    boxes.clear();
+    open(f);
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_EQ(f.FoTrVi->RootFolder(), env.path("nothere/MILL"));
+    EXPECT_EQ(shownNames(f), QStringList{"O5000.NC"});
+}
+
+TEST_F(SelFileTest, EachShowingStartsWithoutAChoice)
+{
+    MsgBoxRecorder boxes;
+    frmRkSelFile f;
+    open(f);
+    f.mnuVisaFirstBlock->trigger(); // the preview on
+    select(f, "O1000.NC");
+    EXPECT_FALSE(f.txtPreView->toPlainText().isEmpty());
+    EXPECT_TRUE(f.cmdOpen->isEnabled());
+    f.cmdOpen->click();
+    EXPECT_EQ(f.sSelectedFile, "O1000.NC");
+
+    // Shown again: nothing chosen, nothing previewed, nothing to open or send.
+    open(f);
+    EXPECT_TRUE(f.lstViewFiles->selectedItems().isEmpty());
+    EXPECT_EQ(f.currentFile(), "");
+    EXPECT_TRUE(f.txtPreView->toPlainText().isEmpty());
+    for (QWidget *b : {static_cast<QWidget *>(f.cmdOpen), static_cast<QWidget *>(f.cmdSend)})
+        EXPECT_FALSE(b->isEnabled());
+    for (QAction *a : {f.mnuOpen, f.mnuRename, f.mnuDelete, f.mnuPrintProg})
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    f.cmdOpen_Click();
+    EXPECT_EQ(f.sSelectedFile, "");
+    EXPECT_TRUE(boxes.calls().empty());
+}
+
+TEST_F(SelFileTest, ANameThatIsNotUtf8IsKeptShownAndActedOn)
+{
+    MsgBoxRecorder boxes;
+    QDir().mkpath(env.path("xdg"));
+    const DataHomeAt dataHome(env.path("xdg"));
+    // "XÖ.NC" as an old Windows PC writes it: Ö is the single byte 0xD6.
+    writeRawName(prog, "X\xD6.NC", "%\r\nO7000 (ROUND)\r\nN10 G0 X0\r\n");
+    writeRawName(prog, "Y\xD6.NC", "O8000 (GONE SOON)\r\n");
+    frmRkSelFile f;
+    open(f);
+    const QString shownX = QString::fromUtf8("XÖ.NC"), shownY = QString::fromUtf8("YÖ.NC");
+    EXPECT_TRUE(shownNames(f).contains(shownX)) << shownNames(f).join(',').toStdString();
+    EXPECT_EQ(item(f, shownX)->text(1), "ROUND");
+
+    // Open hands over the name on disk: the file loads.
+    select(f, shownX);
+    f.ShowPreview();
+    EXPECT_TRUE(f.txtPreView->toPlainText().contains("O7000"));
+    f.cmdOpen_Click();
+    const QString path = f.sSelectedPath + f.sSelectedFile;
+    EXPECT_EQ(RkPathBytes(path), QFile::encodeName(prog) + "/X\xD6.NC");
+    EXPECT_EQ(RkShownName(path), prog + "/" + shownX);
+    frmDocument doc;
+    doc.FileOpen(path);
+    EXPECT_EQ(doc.txtText->TextAll(), QByteArray("%\r\nO7000 (ROUND)\r\nN10 G0 X0\r\n"));
+    EXPECT_EQ(doc.windowTitle(), prog + "/" + shownX);
+    // A save goes back into the same file, under the same name.
+    doc.txtText->setTextAll("O7001\r\n");
+    doc.txtText->FileSave(path);
+    EXPECT_EQ(rawRead(prog, "X\xD6.NC"), "O7001\r\n");
+    EXPECT_FALSE(QFile::exists(prog + "/X?.NC"));
+    EXPECT_FALSE(QFile::exists(prog + QString::fromUtf8("/XÖ.NC")));
+
+    // Rename: the edit starts with the name as shown; unchanged, nothing happens.
+    open(f);
+    select(f, shownX);
+    f.lstViewFiles_AfterLabelEdit(shownX);
+    EXPECT_TRUE(rawExists(prog, "X\xD6.NC"));
+    select(f, shownX);
+    f.lstViewFiles_AfterLabelEdit("X2.NC");
+    EXPECT_FALSE(rawExists(prog, "X\xD6.NC"));
+    EXPECT_EQ(lumrik::test::readFile(prog + "/X2.NC"), "O7001\r\n");
+    EXPECT_TRUE(boxes.calls().empty());
+
+    // Send: the file's own text, under the name the list shows.
+    select(f, shownY);
+    const auto [caption, handed] = sendSelected(f);
+    EXPECT_EQ(caption, QString::fromUtf8("Sänder [YÖ.NC]"));
+    EXPECT_EQ(handed, "O8000 (GONE SOON)\r\n");
+
+    // Delete: to the trash, where the original name is kept for a restore.
+    select(f, shownY);
+    f.lstViewFiles->setFocus();
+    boxes.answer(MbYes);
+    f.mnuDelete_Click();
+    EXPECT_FALSE(rawExists(prog, "Y\xD6.NC"));
+    EXPECT_TRUE(rawExists(env.path("xdg/Trash/files"), "Y\xD6.NC"));
+    const QByteArray info = rawRead(env.path("xdg/Trash/info"), "Y\xD6.NC.trashinfo");
+    EXPECT_TRUE(info.contains("/Y%D6.NC\n")) << info.toStdString();
+    EXPECT_FALSE(shownNames(f).contains(shownY));
+    ASSERT_EQ(boxes.calls().size(), 1u); // the question only
+    EXPECT_TRUE(boxes.calls()[0].text.contains(shownY));
+    // Qt's own folder routines do not see these names: they go by hand.
+    ::unlink((QFile::encodeName(env.path("xdg/Trash/files")) + "/Y\xD6.NC").constData());
+    ::unlink((QFile::encodeName(env.path("xdg/Trash/info")) + "/Y\xD6.NC.trashinfo").constData());
+}
+
+TEST_F(SelFileTest, ADeleteThatFindsNoFileSaysSo)
+{
+    MsgBoxRecorder boxes;
+    frmRkSelFile f;
+    open(f);
+    select(f, "O1000.NC");
+    QFile::remove(prog + "/O1000.NC"); // gone behind the selector's back
+    f.lstViewFiles->setFocus();
+    boxes.answer(MbYes);
+    f.mnuDelete_Click();
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    EXPECT_TRUE(boxes.calls()[1].text.contains("Det finns ingen fil att radera"));
+    EXPECT_TRUE(boxes.calls()[1].text.contains("O1000.NC"));
+    EXPECT_EQ(shownNames(f), QStringList{"O2000.NC"});
+}
+
+TEST_F(SelFileTest, TheSendCaptionNamesTheFileAsTheListShowsIt)
+{
+    MsgBoxRecorder boxes;
+    frmRkSelFile f;
+    open(f);
+    select(f, "O2000.NC"); // "o2000.nc" on disk
+    EXPECT_EQ(sendSelected(f).first, QString::fromUtf8("Sänder [O2000.NC]"));
 }

@@ -442,15 +442,25 @@ TEST(ListingLayout, AnEmptyFileIsOneFooterOnlyPage)
     EXPECT_NE(findText(l.pages[0], "Sida - 1 / 1 "), nullptr);
 }
 
-TEST(ListingLayout, LongProgramLinesWrapWithTheIndent)
+TEST(ListingLayout, LongProgramLinesGoOnDeeperThanABlock)
 {
     PrintSettingsScope scope;
-    const FixedMetrics m(2400, 15000); // 20 characters
+    const FixedMetrics m(3600, 15000); // 30 characters
     GsPrinterHeader = "H";
-    const PrintLayout l = layoutWithPageTotal([&] { return layoutProgramFile({"N10 G1 X1 Y2 Z3 F400 S2000"}, {}, m); });
-    const QString a = l.pages[0].lineAt(864), b = l.pages[0].lineAt(1104);
-    EXPECT_TRUE(b.startsWith("       "));
-    EXPECT_EQ((a + b.mid(7)).trimmed(), "N10 G1 X1 Y2 Z3 F400 S2000");
+    const PrintLayout l = layoutWithPageTotal([&] {
+        return layoutProgramFile({"N10 G1 X1 Y2 Z3 F400 S2000", "N20 M30", "'KOMMENTAR SOM BLIR FOR LANG FOR RADEN"}, {},
+                                 m);
+    });
+    const QString a = l.pages[0].lineAt(864), b = l.pages[0].lineAt(1104), next = l.pages[0].lineAt(1344);
+    // A block begins after seven blanks; the rest of a wrapped one after eleven.
+    EXPECT_TRUE(a.startsWith("       N10"));
+    EXPECT_TRUE(b.startsWith("           ") && !b.startsWith("            ")) << b.toStdString();
+    EXPECT_EQ(next, "       N20 M30");
+    EXPECT_EQ((a + b.mid(11)).trimmed(), "N10 G1 X1 Y2 Z3 F400 S2000");
+    // A comment line begins at the edge with its "'"; its rest after four blanks.
+    const QString c = l.pages[0].lineAt(1584), d = l.pages[0].lineAt(1824);
+    EXPECT_TRUE(c.startsWith("'KOMMENTAR"));
+    EXPECT_TRUE(d.startsWith("    ") && !d.startsWith("       ")) << d.toStdString();
 }
 
 TEST(ListingLayout, ListCellsWidthsAndShading)

@@ -2,6 +2,7 @@
 // "Spara", "Avbryt" and the font button write, the margin key filter and the
 // column preview.
 #include "core/errors.h"
+#include "core/fonts.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/settings.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -119,7 +121,9 @@ TEST_F(PrintSetupTest, CancelKeepsEverythingButAChosenFont)
     f.show();
     f.txtTopMargin->setText("99");
     f.cmdPrintFont->click();
-    EXPECT_EQ(offered.family(), "Courier New");
+    // "Courier New" is not installed here: the dialog opens on the font that prints.
+    EXPECT_EQ(offered.family(), RkFixedFontFamily("Courier New"));
+    EXPECT_TRUE(QFontInfo(offered).fixedPitch());
     EXPECT_EQ(offered.pointSize(), 10);
     f.cmdCancel->click();
     EXPECT_EQ(f.result(), QDialog::Rejected);
@@ -155,7 +159,7 @@ TEST_F(PrintSetupTest, MarginBoxesTakeDigitsOnly)
     EXPECT_EQ(f.txtTopMargin->text(), "1");
 }
 
-TEST_F(PrintSetupTest, AnInvalidValueStopsSavingWithTheErrorReport)
+TEST_F(PrintSetupTest, AnInvalidValueIsToldAndNothingIsWritten)
 {
     frmPrintSetup f;
     f.show();
@@ -164,25 +168,55 @@ TEST_F(PrintSetupTest, AnInvalidValueStopsSavingWithTheErrorReport)
     f.txtLeftMargin->clear();
     f.txtRightMargin->setText("14");
     f.cmdSave->click();
-    // The dialog closes even so; the values before the empty one are saved,
-    // the empty one and those after it are not.
-    EXPECT_FALSE(f.isVisible());
+    // Every value is checked before any is written; the dialog stays open
+    // with what the user typed.
+    EXPECT_TRUE(f.isVisible());
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains("Vänster"));
-    EXPECT_EQ(stored("TopMargin"), "12");
-    EXPECT_EQ(stored("BottomMargin"), "13");
-    EXPECT_EQ(stored("LeftMargin"), "<missing>");
-    EXPECT_EQ(stored("RightMargin"), "<missing>");
-    EXPECT_EQ(gPrintBMargin, 13);
-    EXPECT_EQ(gPrintLMargin, 40);
+    for (const char *key : {"TopMargin", "BottomMargin", "LeftMargin", "RightMargin", "Columns", "BoldComment"})
+        EXPECT_EQ(stored(key), "<missing>") << key;
+    EXPECT_EQ(gPrintTMargin, 20);
+    EXPECT_EQ(gPrintBMargin, 20);
+    EXPECT_EQ(f.txtTopMargin->text(), "12");
+    // Mended, it saves and closes.
+    f.txtLeftMargin->setText("30");
+    f.cmdSave->click();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(stored("LeftMargin"), "30");
+    EXPECT_EQ(gPrintLMargin, 30);
 
-    // Zero columns is not a layout.
+    // Zero columns is not a layout: the margins before it are not written either.
     errors.clear();
     frmPrintSetup g;
+    g.show();
+    g.txtTopMargin->setText("5");
     g.cmbColumns->setCurrentText("0");
     g.cmdSave->click();
     EXPECT_EQ(errors.size(), 1);
-    EXPECT_EQ(stored("Columns"), "<missing>");
+    EXPECT_EQ(stored("Columns"), "1");
+    EXPECT_EQ(stored("TopMargin"), "12");
+    EXPECT_TRUE(g.isVisible());
+}
+
+TEST_F(PrintSetupTest, AFailedWriteKeepsTheDialogOpen)
+{
+    frmPrintSetup f;
+    f.show();
+    f.txtTopMargin->setText("15");
+    {
+        // The disk is full: the settings file cannot be written.
+        test::FileSizeLimit full(8);
+        ASSERT_TRUE(full.active());
+        f.cmdSave->click();
+    }
+    EXPECT_TRUE(boxes.saw("Fel vid skrivning till INI-fil"));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.txtTopMargin->text(), "15");
+    EXPECT_EQ(gPrintTMargin, 20);
+    // Writable again, the same values save.
+    f.cmdSave->click();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(stored("TopMargin"), "15");
 }
 
 TEST_F(PrintSetupTest, AStoredTruthValueThatIsNoneStopsLoading)

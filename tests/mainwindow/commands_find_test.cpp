@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QRadioButton>
@@ -238,4 +239,25 @@ TEST_F(FindCommandsTest, ReplaceAsksPerMatchAndUndoesInOneStep)
 
     w.runCommand("mnuEditUndo");
     EXPECT_EQ(doc->txtText->TextAll(), text);
+}
+
+TEST_F(FindCommandsTest, AfterANotFoundMessageTheKeysGoToTheSearchBoxAgain)
+{
+    frmMain w;
+    installFindCommands(&w);
+    ASSERT_NE(open(w, "P1.NC", "N10 G01 X1\r\n"), nullptr);
+    int shown = 0;
+    whenShown<frmFind>(
+        [&](frmFind *d) {
+            d->comboText->setEditText("X99");
+            d->cmdFind->setFocus(); // as a click on the button leaves it
+            d->cmdFind->click();
+            EXPECT_TRUE(boxes.saw(QStringLiteral("Kan ej hitta")));
+            EXPECT_EQ(d->focusWidget(), static_cast<QWidget *>(d->comboText));
+            EXPECT_EQ(d->comboText->lineEdit()->selectedText(), QStringLiteral("X99"));
+            d->cmdCancel->click();
+        },
+        &shown);
+    w.runCommand("mnuEditFind");
+    EXPECT_EQ(shown, 1);
 }

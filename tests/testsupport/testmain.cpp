@@ -31,6 +31,7 @@ int main(int argc, char **argv)
     setFolder(root, "XDG_DATA_HOME", "home/.local/share");
     setFolder(root, "XDG_CONFIG_HOME", "home/.config");
     setFolder(root, "XDG_CACHE_HOME", "home/.cache");
+    setFolder(root, "XDG_STATE_HOME", "home/.local/state");
     setFolder(root, "XDG_RUNTIME_DIR", "runtime");
     setFolder(root, "TMPDIR", "tmp");
     qunsetenv("LUMRIK_DATA");

@@ -1,0 +1,48 @@
+#pragma once
+// File names are bytes on this system, and programs copied from old Windows
+// PCs and archives carry names in Windows-1252 ("X\xD6.NC") that are not
+// valid UTF-8. Such a name is kept exactly: every byte of it that does not
+// decode as UTF-8 stands in the text as the code point U+DC00 + byte (a lone
+// surrogate, which valid UTF-8 never gives), so that the text names the file
+// it came from and nothing else. RkPathBytes gives the bytes back, and the
+// routines below open, test and replace such files; the eye gets
+// RkShownName, the kept bytes read as Windows-1252.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QIODevice>
+#include <QString>
+
+class QFile;
+
+namespace lumrik {
+
+// A name (or path) as read from the file system, kept bytes marked.
+QString RkDecodeName(QByteArrayView raw);
+// The bytes of a path on disk ("\" read as "/", kept bytes given back).
+QByteArray RkPathBytes(const QString &path);
+// True when the path holds kept bytes (Qt's own file routines cannot reach it).
+bool RkHasKeptBytes(const QString &path);
+// The path as shown: kept bytes read as Windows-1252 ("X\xD6.NC" shows as "XÖ.NC").
+QString RkShownName(const QString &path);
+
+// Opens a file by its path, kept bytes included (as QFile::open does for
+// other paths; a write creates the file).
+bool RkOpenFile(QFile &file, const QString &path, QIODevice::OpenMode mode);
+// A regular file (a link to one counts) exists at the path; its time of last
+// change (invalid when none).
+bool RkIsFile(const QString &path);
+QDateTime RkFileModified(const QString &path);
+// Renames, never over an existing entry: 0 on success, else the system's
+// error number (EEXIST when the new name is taken).
+int RkRenamePath(const QString &from, const QString &to);
+
+// writeFileAtomic for a path with kept bytes: the same promise (a temporary
+// file beside it renamed over it at the end, permissions kept, a symbolic link
+// followed, RkError and the old file untouched on any failure).
+void RkWriteKeptNameAtomic(const QString &path, QByteArrayView bytes);
+// Moves a file with kept bytes to the trash folder `trash` (its "files" and
+// "info" folders exist): 0 on success, else the system's error number.
+int RkTrashKeptName(const QString &path, const QString &trash);
+
+}
