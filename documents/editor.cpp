@@ -162,6 +162,14 @@ struct Editor::Impl {
     long posOf(int x, int y) const;
     QByteArray range(long from, long to) const;
     void replaceRange(long from, long to, QByteArrayView bytes);
+    bool replaceChanged(long from, long to, QByteArrayView bytes);
+    // Where the caret and the anchor stand by line and column, and the top
+    // line: given back after a replacement that moved their offsets.
+    struct Places {
+        long caretLine, caretColumn, anchorLine, anchorColumn, top;
+    };
+    Places places() const;
+    void restorePlaces(const Places &at);
     const char *eol() const { return textType == 2 ? "\n" : "\r\n"; }
     void applyStyleDefaults(int style);
     void applyBaseLook();
@@ -509,6 +517,54 @@ void Editor::Impl::replaceRange(long from, long to, QByteArrayView bytes)
     if (ro) send(Sci::SCI_SETREADONLY, 1);
 }
 
+// Replaces from..to by `bytes`, leaving in place what the old and the new
+// bytes share at their start and at their end: one replacement of the stretch
+// that differs, so that undo and redo cost that stretch only. False when the
+// bytes are the same as before (nothing is replaced).
+bool Editor::Impl::replaceChanged(long from, long to, QByteArrayView bytes)
+{
+    const char *old = reinterpret_cast<const char *>(send(Sci::SCI_GETRANGEPOINTER, from, to - from));
+    const char *nw = bytes.constData();
+    const qsizetype oldLen = to - from, newLen = bytes.size();
+    const qsizetype most = qMin(oldLen, newLen);
+    // Compared a piece at a time first: a large text differs late, if at all.
+    constexpr qsizetype kPiece = 4096;
+    qsizetype pre = 0;
+    while (pre + kPiece <= most && memcmp(old + pre, nw + pre, kPiece) == 0)
+        pre += kPiece;
+    while (pre < most && old[pre] == nw[pre])
+        ++pre;
+    if (pre == oldLen && pre == newLen)
+        return false;
+    qsizetype suf = 0;
+    while (suf + kPiece <= most - pre && memcmp(old + oldLen - suf - kPiece, nw + newLen - suf - kPiece, kPiece) == 0)
+        suf += kPiece;
+    while (suf < most - pre && old[oldLen - 1 - suf] == nw[newLen - 1 - suf])
+        ++suf;
+    replaceRange(from + long(pre), to - long(suf), bytes.sliced(pre, newLen - pre - suf));
+    return true;
+}
+
+Editor::Impl::Places Editor::Impl::places() const
+{
+    const long caret = send(Sci::SCI_GETCURRENTPOS), anchor = send(Sci::SCI_GETANCHOR);
+    const long caretLine = send(Sci::SCI_LINEFROMPOSITION, caret);
+    const long anchorLine = send(Sci::SCI_LINEFROMPOSITION, anchor);
+    return {caretLine, caret - send(Sci::SCI_POSITIONFROMLINE, caretLine), anchorLine,
+            anchor - send(Sci::SCI_POSITIONFROMLINE, anchorLine), send(Sci::SCI_GETFIRSTVISIBLELINE)};
+}
+
+void Editor::Impl::restorePlaces(const Places &at)
+{
+    auto back = [this](long line, long column) {
+        const long s = send(Sci::SCI_POSITIONFROMLINE, line);
+        return qMin(s + column, long(send(Sci::SCI_GETLINEENDPOSITION, line)));
+    };
+    send(Sci::SCI_SETANCHOR, back(at.anchorLine, at.anchorColumn));
+    send(Sci::SCI_SETCURRENTPOS, back(at.caretLine, at.caretColumn));
+    send(Sci::SCI_SETFIRSTVISIBLELINE, at.top);
+}
+
 void Editor::Impl::applyStyleDefaults(int style)
 {
     const QByteArray fam = font.toUtf8();
@@ -771,21 +827,9 @@ void Editor::Impl::flushPending()
     if (!anyChange) return;
 
     // The caret and the anchor keep their line and column; the view its top line.
-    const long caret = send(Sci::SCI_GETCURRENTPOS), anchor = send(Sci::SCI_GETANCHOR);
-    const long top = send(Sci::SCI_GETFIRSTVISIBLELINE);
-    auto where = [&](long pos) {
-        const long line = send(Sci::SCI_LINEFROMPOSITION, pos);
-        return std::pair<long, long>(line, pos - send(Sci::SCI_POSITIONFROMLINE, line));
-    };
-    const auto caretAt = where(caret), anchorAt = where(anchor);
+    const Places at = places();
     replaceRange(from, to, region);
-    auto back = [&](std::pair<long, long> at) {
-        const long s = send(Sci::SCI_POSITIONFROMLINE, at.first);
-        return qMin(s + at.second, long(send(Sci::SCI_GETLINEENDPOSITION, at.first)));
-    };
-    send(Sci::SCI_SETANCHOR, back(anchorAt));
-    send(Sci::SCI_SETCURRENTPOS, back(caretAt));
-    send(Sci::SCI_SETFIRSTVISIBLELINE, top);
+    restorePlaces(at);
 }
 
 void Editor::Impl::notifyModified(bool on)
@@ -881,18 +925,7 @@ void Editor::setText(const QByteArray &bytes)
     } else {
         // Only the part that differs is replaced: the same result, less work
         // for Scintilla and a smaller undo record. An unchanged line stays.
-        const long e = d->lineEnd(d->textIndex);
-        const long oldLen = e - s;
-        const char *old = reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, oldLen));
-        const char *nw = bytes.constData();
-        const long newLen = long(bytes.size());
-        long pre = 0;
-        const long maxPre = qMin(oldLen, newLen);
-        while (pre < maxPre && old[pre] == nw[pre]) ++pre;
-        long suf = 0;
-        while (suf < maxPre - pre && old[oldLen - 1 - suf] == nw[newLen - 1 - suf]) ++suf;
-        if (pre == oldLen && pre == newLen) return;
-        d->replaceRange(s + pre, e - suf, QByteArray::fromRawData(nw + pre, newLen - pre - suf));
+        if (!d->replaceChanged(s, d->lineEnd(d->textIndex), bytes)) return;
     }
     d->checkDirty();
 }
@@ -906,14 +939,12 @@ QByteArray Editor::TextAll() const
 
 void Editor::setTextAll(const QByteArray &bytes)
 { d->flush();
-    const long n = d->send(Sci::SCI_GETLENGTH);
-    const char *p = reinterpret_cast<const char *>(d->send(Sci::SCI_GETCHARACTERPOINTER));
-    if (n == bytes.size() && memcmp(p, bytes.constData(), size_t(n)) == 0) {
-        // The same text: keep it (and the caret, undo and dirty state), drop the attributes.
+    // Only the stretch that differs is replaced (one change); the same text
+    // keeps the caret, the undo and the dirty state. The attributes go.
+    if (!d->replaceChanged(0, d->send(Sci::SCI_GETLENGTH), bytes)) {
         d->clearStyles();
         return;
     }
-    d->replaceRange(0, n, bytes);
     d->clearStyles();
     d->textIndex = qBound(1, d->textIndex, Count());
     d->checkDirty();
@@ -937,16 +968,47 @@ QByteArrayView Editor::lineView(int line) const
     return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, e - s)), e - s);
 }
 
-void Editor::replaceLines(int first, int last, QByteArrayView bytes)
+int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn)
 { d->flush();
-    d->checkLine(first);
-    d->checkLine(last);
-    if (last < first)
-        throw RkError(kErrSubscript, QStringLiteral("Index utanför intervallet (rad %1 till %2)").arg(first).arg(last));
-    d->replaceRange(d->lineStart(first), d->lineEnd(last), bytes);
-    d->textIndex = qBound(1, d->textIndex, Count());
+    // The lines are read in place and their line ends (CR LF, LF or a lone
+    // CR, as Scintilla counts them) are copied as they are.
+    const Impl::Places at = d->places();
+    QByteArrayView text = d->wholeText();
+    const qsizetype n = text.size();
+    QByteArray out;
+    out.reserve(n + n / 8 + 64);
+    int line = 0;
+    qsizetype from = 0;
+    for (;;) {
+        const char *p = text.data();
+        const auto *lf = static_cast<const char *>(memchr(p + from, '\n', size_t(n - from)));
+        const qsizetype lfAt = lf ? lf - p : n;
+        const auto *cr = static_cast<const char *>(memchr(p + from, '\r', size_t(lfAt - from)));
+        const qsizetype end = cr ? cr - p : lfAt;
+        out.append(rule(QByteArrayView(p + from, end - from), ++line));
+        qsizetype next = end;
+        if (next < n)
+            next += (p[next] == '\r' && next + 1 < n && p[next + 1] == '\n') ? 2 : 1;
+        out.append(p + end, next - end);
+        from = next;
+        if (end == n)
+            break;
+        if (goOn && !goOn(line)) {
+            // Stopped: the rest as it is. Waiting let events run; the text
+            // itself is unchanged, but its bytes may have moved.
+            text = d->wholeText();
+            out.append(text.data() + from, n - from);
+            break;
+        }
+        if (goOn)
+            text = d->wholeText();
+    }
+    if (d->replaceChanged(0, long(n), out))
+        d->restorePlaces(at);
+    d->textIndex = qBound(1, line, Count());
     d->checkDirty();
     d->checkCaret();
+    return line;
 }
 
 void Editor::beginUndoAction() { d->flush(); d->send(Sci::SCI_BEGINUNDOACTION); }

@@ -42,10 +42,17 @@ public:
     // ends as they are in the document; a line is without its line end.
     QByteArrayView textView() const;
     QByteArrayView lineView(int line) const;
-    // Replaces lines first..last (from 1, their line ends between them
-    // included, the last one's not) by `bytes`, as one change; also in a
-    // read-only editor. Caret and selection are not kept.
-    void replaceLines(int first, int last, QByteArrayView bytes);
+    // Rewrites the lines from the first on, in order, as one replacement of
+    // the stretch that changed, so that undo and redo cost one replacement.
+    // `rule` gets each line's bytes (read in place, without its line end) and
+    // number and gives its new bytes, without line ends; the line ends stay as
+    // they are. After each line but the last `goOn` (when given) is asked and
+    // stops the pass by returning false: the lines done are rewritten and the
+    // rest is left as it is. Also in a read-only editor. The caret, the anchor
+    // and the top line keep their lines and columns, TextIndex stands on the
+    // last line done. Returns the number of lines done.
+    using LineRule = std::function<QByteArray(QByteArrayView line, int lineNo)>;
+    int rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn = {});
 
     // Undo. Changes between begin and end undo as one step (pairs may nest).
     void beginUndoAction();

@@ -484,7 +484,7 @@ TEST(Editor, LinesWrittenWithRedrawOffUndoInOneStep)
     EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB\r\nC"));
 }
 
-TEST(Editor, ViewsAndLineReplacementWorkOnTheBytes)
+TEST(Editor, ViewsWorkOnTheBytes)
 {
     Editor ed;
     ed.setTextAll("N10\r\nN20 (\xF6)\r\nN30\r\nM30");
@@ -493,38 +493,76 @@ TEST(Editor, ViewsAndLineReplacementWorkOnTheBytes)
     EXPECT_EQ(ed.lineView(4), QByteArrayView("M30"));
     EXPECT_THROW(ed.lineView(5), RkError);
 
-    // Lines written with Redraw off are in the views and survive a block replacement.
+    // Lines written with Redraw off are in the views.
     ed.setRedraw(false);
     ed.setInsertMode(false);
     ed.setTextIndex(1);
     ed.setText("N11");
     EXPECT_EQ(ed.lineView(1), QByteArrayView("N11"));
-    ed.replaceLines(2, 3, "N21");
     ed.setRedraw(true);
-    EXPECT_EQ(ed.textView(), QByteArrayView("N11\r\nN21\r\nM30"));
+    EXPECT_EQ(ed.textView(), QByteArrayView("N11\r\nN20 (\xF6)\r\nN30\r\nM30"));
+}
 
-    // The replacement may change the line count, also in a read-only editor.
-    ed.setReadOnly(true);
-    ed.replaceLines(3, 3, "M5\r\nM30");
-    EXPECT_TRUE(ed.ReadOnly());
-    EXPECT_EQ(ed.Count(), 4);
-    EXPECT_EQ(ed.TextAll(), QByteArray("N11\r\nN21\r\nM5\r\nM30"));
-    EXPECT_THROW(ed.replaceLines(3, 2, "x"), RkError);
-    EXPECT_THROW(ed.replaceLines(1, 9, "x"), RkError);
+// The whole-program rewrite: every line through the rule, the line ends as
+// they were (also mixed ones and a lone CR), one undo step, caret and anchor
+// on their lines and columns, and a stop that leaves the rest untouched.
+TEST(Editor, RewriteLinesKeepsLineEndsAndUndoesInOneStep)
+{
+    Editor ed;
+    const QByteArray original = "n10 g1\r\nn20\nn30\rn40\r\n";
+    ed.setTextAll(original);
+    ed.emptyUndoBuffer();
+    ed.setSelectionOffsets(9, 4); // anchor on line 2, caret on line 1, column 5
+    std::vector<int> seen;
+    auto upper = [&](QByteArrayView line, int no) {
+        seen.push_back(no);
+        return line.toByteArray().toUpper() + "X";
+    };
+    EXPECT_EQ(ed.rewriteLines(upper), 5);
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(ed.textView(), QByteArrayView("N10 G1X\r\nN20X\nN30X\rN40X\r\nX"));
+    EXPECT_EQ(ed.TextIndex(), 5);
+    EXPECT_EQ(ed.CaretY(), 1);
+    EXPECT_EQ(ed.CaretX(), 5);
+    EXPECT_EQ(ed.SelText(), "G1X\r\nN");
+    ed.setAction(6);
+    EXPECT_EQ(ed.textView(), QByteArrayView(original));
+
+    // Stopped after line 2: lines 1 and 2 done, the rest untouched.
+    EXPECT_EQ(ed.rewriteLines(upper, [](int line) { return line < 2; }), 2);
+    EXPECT_EQ(ed.textView(), QByteArrayView("N10 G1X\r\nN20X\nn30\rn40\r\n"));
+
+    // An unchanged text is not touched: nothing to undo, not modified.
+    Editor same;
+    same.setTextAll("A\r\nB");
+    same.emptyUndoBuffer();
+    same.setIsDirty(false);
+    same.setReadOnly(true);
+    EXPECT_EQ(same.rewriteLines([](QByteArrayView line, int) { return line.toByteArray(); }), 2);
+    EXPECT_FALSE(same.IsDirty());
+    // A read-only editor is rewritten too.
+    same.rewriteLines([](QByteArrayView line, int) { return line.toByteArray() + "1"; });
+    EXPECT_EQ(same.TextAll(), "A1\r\nB1");
+    EXPECT_TRUE(same.ReadOnly());
 }
 
 TEST(Editor, UndoGroupsAndEmptyUndoBuffer)
 {
     Editor ed;
     ed.setTextAll("A\r\nB\r\nC");
+    auto write = [&](int line, const QByteArray &text) {
+        ed.setTextIndex(line);
+        ed.setText(text);
+    };
+    ed.setInsertMode(false);
     ed.beginUndoAction();
-    ed.replaceLines(1, 1, "A1");
-    ed.replaceLines(3, 3, "C1");
+    write(1, "A1");
+    write(3, "C1");
     ed.endUndoAction();
     ed.setAction(6);
     EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB\r\nC")); // both in one step
 
-    ed.replaceLines(2, 2, "B1");
+    write(2, "B1");
     ed.emptyUndoBuffer();
     ed.setAction(6);
     EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB1\r\nC")); // nothing left to undo
