@@ -153,6 +153,8 @@ struct Editor::Impl {
     std::vector<StyleKey> keys = std::vector<StyleKey>(256);
     std::vector<bool> used = std::vector<bool>(256, false);
     int nextStyle = kFirstStyle;
+    // Every character is known to show in style 0: clearing has nothing to do.
+    bool plainStyles = true;
 
     long send(unsigned int msg, unsigned long w = 0, long l = 0) const;
     long sendPtr(unsigned int msg, unsigned long w, const char *p) const;
@@ -629,6 +631,7 @@ template <class Change> void Editor::Impl::restyleSelection(Change change)
         if (ns != runStyle) {
             send(Sci::SCI_STARTSTYLING, runStart, 0xFF);
             send(Sci::SCI_SETSTYLING, end - runStart, ns);
+            plainStyles = false;
         }
     };
     for (long p = from + 1; p < to; ++p) {
@@ -644,11 +647,14 @@ template <class Change> void Editor::Impl::restyleSelection(Change change)
 
 void Editor::Impl::clearStyles()
 {
+    // New text comes in style 0: once cleared, only styling makes work again.
+    if (plainStyles) return;
     const long n = send(Sci::SCI_GETLENGTH);
     if (n > 0) {
         send(Sci::SCI_STARTSTYLING, 0, 0xFF);
         send(Sci::SCI_SETSTYLING, n, 0);
     }
+    plainStyles = true;
 }
 
 void Editor::Impl::checkCaret()
@@ -764,6 +770,7 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
     if (anyStyle) {
         send(Sci::SCI_STARTSTYLING, start, 0xFF);
         sendPtr(Sci::SCI_SETSTYLINGEX, newStyles.size(), newStyles.constData());
+        plainStyles = false;
     }
     return start + long(bytes.size());
 }
@@ -1237,31 +1244,29 @@ int Editor::attributeStyle(const QColor &colour, bool bold, bool italic)
     return d->styleFor(k);
 }
 
-int Editor::applyAttributeRuns(int first, int last, const AttributeRunsOf &runsOf,
-                               const std::function<bool(int line)> &goOn)
+void Editor::setAttributeStyles(qint64 offset, QByteArrayView styles)
 { d->flush();
-    first = qMax(first, 1);
-    last = qMin(last, Count());
-    std::vector<AttributeRun> runs;
-    int done = 0;
-    // Three questions to Scintilla a line and the styling itself: a large
-    // program is coloured in about a second.
-    for (int line = first; line <= last; ++line) {
-        if (goOn && !goOn(line)) break;
-        const long s = d->lineStart(line), e = d->lineEnd(line);
-        if (s < 0 || e < s) break; // the text lost lines meanwhile
-        const long len = e - s;
-        runs.clear();
-        runsOf(QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, len)), len), runs);
-        for (const AttributeRun &r : runs) {
-            const long from = qBound(0L, long(r.start), len), to = qBound(0L, long(r.end), len);
-            if (to <= from) continue;
-            d->send(Sci::SCI_STARTSTYLING, s + from, 0xFF);
-            d->send(Sci::SCI_SETSTYLING, to - from, r.style & 0xFF);
-        }
-        ++done;
-    }
-    return done;
+    const long n = d->send(Sci::SCI_GETLENGTH);
+    if (offset < 0 || offset >= n || styles.isEmpty())
+        return;
+    const long length = long(qMin<qint64>(styles.size(), n - offset));
+    d->send(Sci::SCI_STARTSTYLING, long(offset), 0xFF);
+    d->sendPtr(Sci::SCI_SETSTYLINGEX, length, styles.constData());
+    d->plainStyles = false;
+}
+
+qint64 Editor::lineOffset(int line) const
+{ d->flush();
+    if (line == Count() + 1)
+        return d->send(Sci::SCI_GETLENGTH);
+    d->checkLine(line);
+    return d->lineStart(line);
+}
+
+int Editor::lineOfOffset(qint64 offset) const
+{ d->flush();
+    const long n = d->send(Sci::SCI_GETLENGTH);
+    return int(d->send(Sci::SCI_LINEFROMPOSITION, long(qBound<qint64>(0, offset, qint64(n))))) + 1;
 }
 
 void Editor::FileLoad(const QString &path)
@@ -1274,6 +1279,7 @@ void Editor::FileLoad(const QString &path)
     // No undo record of the load: it would hold a second copy of the file.
     d->send(Sci::SCI_SETUNDOCOLLECTION, 0);
     d->send(Sci::SCI_CLEARALL);
+    d->plainStyles = true; // the new text comes in style 0
     d->send(Sci::SCI_ALLOCATE, data.size() + 1);
     d->sendPtr(Sci::SCI_ADDTEXT, data.size(), data.constData());
     d->send(Sci::SCI_EMPTYUNDOBUFFER);

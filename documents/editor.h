@@ -124,21 +124,15 @@ public:
 
     // Bulk colouring without moving the selection: attributeStyle gives the
     // number of a colour/bold/italic combination (the same number as the
-    // attribute members above give the characters), and applyAttributeRuns
-    // shows spans of lines first..last in such styles. For each line, `goOn`
-    // (when given) is asked first and ends the pass by returning false; then
-    // `runsOf` gets the line's bytes, read in place, and adds its spans (it
-    // must not change the editor). Spans are cut at the line's end. Returns
-    // the number of lines done.
-    struct AttributeRun {
-        int start = 0;                    // byte offset in the line, from 0
-        int end = 0;                      // exclusive
-        int style = 0;                    // from attributeStyle; 0 plain text
-    };
-    using AttributeRunsOf = std::function<void(QByteArrayView line, std::vector<AttributeRun> &runs)>;
+    // attribute members above give the characters), and setAttributeStyles
+    // shows the bytes from `offset` (in textView()) on in the styles given,
+    // one style number a byte (0 plain text), in one call.
     int attributeStyle(const QColor &colour, bool bold, bool italic);
-    int applyAttributeRuns(int first, int last, const AttributeRunsOf &runsOf,
-                           const std::function<bool(int line)> &goOn = {});
+    void setAttributeStyles(qint64 offset, QByteArrayView styles);
+    // Where line `line` (from 1) starts in textView(); Count() + 1 gives the
+    // length of the text. And the line an offset lies on.
+    qint64 lineOffset(int line) const;
+    int lineOfOffset(qint64 offset) const;
 
     // Files. A failed read or write throws RkError; FileSave never truncates the
     // old file when the write fails.

@@ -568,7 +568,7 @@ TEST(Editor, UndoGroupsAndEmptyUndoBuffer)
     EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB1\r\nC")); // nothing left to undo
 }
 
-TEST(Editor, AttributeRunsColourWithoutMovingTheSelection)
+TEST(Editor, AttributeStylesColourWithoutMovingTheSelection)
 {
     Editor ed;
     ed.setTextAll("N10 G01 X5\r\nM30 (END)");
@@ -576,16 +576,23 @@ TEST(Editor, AttributeRunsColourWithoutMovingTheSelection)
     EXPECT_EQ(ed.anchorOffset(), 9);
     EXPECT_EQ(ed.caretOffset(), 2);
     EXPECT_EQ(ed.SelStartOffset(), 2);
+    EXPECT_EQ(ed.lineOffset(1), 0);
+    EXPECT_EQ(ed.lineOffset(2), 12);
+    EXPECT_EQ(ed.lineOffset(3), 21); // past the last line: the length
+    EXPECT_THROW(ed.lineOffset(4), RkError);
+    EXPECT_EQ(ed.lineOfOffset(11), 1);
+    EXPECT_EQ(ed.lineOfOffset(12), 2);
+    EXPECT_EQ(ed.lineOfOffset(99), 2);
 
     const int red = ed.attributeStyle(QColor(255, 0, 0), true, false);
     const int blue = ed.attributeStyle(QColor(0, 0, 255), false, true);
     EXPECT_NE(red, blue);
     EXPECT_EQ(ed.attributeStyle(QColor(255, 0, 0), true, false), red);
-    const auto runs = [](std::vector<Editor::AttributeRun> spans) {
-        return [spans](QByteArrayView, std::vector<Editor::AttributeRun> &out) { out = spans; };
-    };
-    // A run past the line end is cut at it.
-    EXPECT_EQ(ed.applyAttributeRuns(2, 2, runs({{0, 3, red}, {4, 99, blue}})), 1);
+    // Line 2: "M30" red, the blank plain, "(END)" blue; styles past the end are dropped.
+    QByteArray styles(3, char(red));
+    styles += '\0';
+    styles += QByteArray(99, char(blue));
+    ed.setAttributeStyles(12, styles);
     EXPECT_EQ(ed.characterForeColorAt(2, 1), QColor(255, 0, 0));
     EXPECT_TRUE(ed.characterBoldAt(2, 3));
     EXPECT_EQ(ed.characterForeColorAt(2, 4), ed.ForeColor());
@@ -598,20 +605,18 @@ TEST(Editor, AttributeRunsColourWithoutMovingTheSelection)
     ed.setSelectionOffsets(0, 3);
     ed.setCharacterForeColor(QColor(255, 0, 0));
     ed.setCharacterBold(true);
-    ed.applyAttributeRuns(1, 1, runs({{3, 4, red}}));
+    ed.setAttributeStyles(3, QByteArray(1, char(red)));
     EXPECT_EQ(ed.characterForeColorAt(1, 4), QColor(255, 0, 0));
-
-    // Each line gets its own bytes; the pass stops where it is told to, and at the last line.
-    QList<QByteArray> seen;
-    const auto record = [&](QByteArrayView line, std::vector<Editor::AttributeRun> &) { seen.append(line.toByteArray()); };
-    EXPECT_EQ(ed.applyAttributeRuns(1, 9, record), 2);
-    EXPECT_EQ(seen, QList<QByteArray>({"N10 G01 X5", "M30 (END)"}));
-    EXPECT_EQ(ed.applyAttributeRuns(1, 2, record, [](int line) { return line < 2; }), 1);
 
     ed.clearCharacterAttributes();
     EXPECT_EQ(ed.characterForeColorAt(2, 1), ed.ForeColor());
     EXPECT_FALSE(ed.characterItalicAt(2, 9));
     EXPECT_EQ(ed.TextAll(), QByteArray("N10 G01 X5\r\nM30 (END)"));
+    // Cleared once, new styling is cleared again.
+    ed.clearCharacterAttributes();
+    ed.setAttributeStyles(0, QByteArray(3, char(blue)));
+    ed.clearCharacterAttributes();
+    EXPECT_EQ(ed.characterForeColorAt(1, 1), ed.ForeColor());
 }
 
 TEST(Editor, KeyPreviewTakesAKeyBeforeEverythingElse)
