@@ -459,7 +459,7 @@ int main(int argc, char **argv)
         ->Iterations(1);
     benchmark::RegisterBenchmark("BM_OneLineTypeAtEnd", BM_OneLineTypeAtEnd)
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(1);
+        ->Iterations(20);
     benchmark::RegisterBenchmark("BM_OneLinePackAndUndo", BM_OneLinePackAndUndo)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);

@@ -6,6 +6,7 @@
 #include "core/services.h"
 #include "documents/findreplace_rules.h"
 #include "documents/lineends.h"
+#include "documents/textrows.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -22,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include <climits>
+#include <memory>
 #include <vector>
 
 namespace lumrik {
@@ -36,10 +38,13 @@ constexpr int kFirstStyle = 1;
 constexpr int kLastStyle = 255;
 inline bool isReservedStyle(int s) { return s >= 32 && s <= 39; }
 
-// Modification events Scintilla reports while painting is on. Style changes
-// are left out: colouring a large program would otherwise flood the handlers.
-constexpr int kModMask = Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT | Sci::SC_PERFORMED_USER
-                         | Sci::SC_PERFORMED_UNDO | Sci::SC_PERFORMED_REDO;
+// No modification events from Scintilla: nothing here listens to them, and
+// for each change of the text the component works out, for its accessibility
+// events, how many characters lie before the change, counting them one by one
+// from the start of the text. That made every change cost time in proportion
+// to the size of the text: typing near the end of a large program, and an
+// undo of many changes, which took time in proportion to the square of it.
+constexpr int kModMask = 0;
 
 // Windows key code of a Qt key (letters, digits, function and edit keys).
 int windowsKeyCode(const QKeyEvent *e)
@@ -158,6 +163,40 @@ struct Editor::Impl {
 
     long send(unsigned int msg, unsigned long w = 0, long l = 0) const;
     long sendPtr(unsigned int msg, unsigned long w, const char *p) const;
+    long raw(unsigned int msg, unsigned long w = 0, long l = 0) const;
+    void styledText(long from, long to, char *out) const;
+
+    // A text with a line too long for Scintilla to lay out is shown in rows
+    // (documents/textrows.h). Scintilla then holds the shown text, read-only
+    // and without an undo of its own; this holds the text itself and its
+    // undo, and send() speaks of the text: every position, line and change
+    // is translated between the two, so the rest of the adapter is the same
+    // in both cases.
+    struct Rows {
+        TextRows map;
+        QByteArray text;
+        bool readOnly = false;       // the read-only flag the callers see
+        long targetStart = 0, targetEnd = 0, styleAt = 0;
+        struct Edit {
+            qint64 at;
+            QByteArray removed, inserted;
+        };
+        std::vector<std::vector<Edit>> undo, redo;
+        int depth = 0;               // undo groups open
+        bool grouped = false;        // the open group holds an edit already
+        bool replaying = false;
+        qint64 typedEnd = -1;        // where typing may go on in the last group
+        qsizetype savePoint = 0;     // groups to undo at the save point; -1 none
+    };
+    std::unique_ptr<Rows> rows;
+    long rowsSend(unsigned int msg, unsigned long w, long l) const;
+    long rowsSendPtr(unsigned int msg, unsigned long w, const char *p) const;
+    qsizetype rowOfBreak(qsizetype i) const;
+    long firstRow(long line) const;
+    long lineOfRow(long row) const;
+    void rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, bool typed = false) const;
+    void rowsUndo(bool redo) const;
+    bool rowsKey(QKeyEvent *e);
     void checkLine(int line) const;
     long lineStart(int line) const { return send(Sci::SCI_POSITIONFROMLINE, line - 1); }
     long lineEnd(int line) const { return send(Sci::SCI_GETLINEENDPOSITION, line - 1); }
@@ -186,7 +225,6 @@ struct Editor::Impl {
     void selectFound(long from, long to);
     bool findNext(long from, bool wrap);
     long replaceMatches(const std::vector<qsizetype> &hits, qsizetype length, QByteArrayView replacement);
-    void notifyModified(bool on);
 
     // Lines written while Redraw is off and not yet in Scintilla's text: one
     // modification per line costs Scintilla about a microsecond, so a
@@ -225,29 +263,29 @@ public:
     // copy does not carry every byte value).
     bool copyBytes()
     {
-        const long s = SendScintilla(SCI_GETSELECTIONSTART), e = SendScintilla(SCI_GETSELECTIONEND);
+        const long s = d_->send(SCI_GETSELECTIONSTART), e = d_->send(SCI_GETSELECTIONEND);
         if (e <= s) return false;
-        const char *p = reinterpret_cast<const char *>(SendScintilla(SCI_GETRANGEPOINTER, s, e - s));
+        const char *p = reinterpret_cast<const char *>(d_->send(SCI_GETRANGEPOINTER, s, e - s));
         QApplication::clipboard()->setMimeData(toMimeData(QByteArray(p, e - s), false));
         return true;
     }
     void pasteBytes()
     {
-        if (isReadOnly()) return;
+        if (d_->q->ReadOnly()) return;
         bool rect = false;
         const QByteArray b = fromMimeData(QApplication::clipboard()->mimeData(), rect);
         if (b.isEmpty()) return;
-        const long s = SendScintilla(SCI_GETSELECTIONSTART), e = SendScintilla(SCI_GETSELECTIONEND);
-        SendScintilla(SCI_BEGINUNDOACTION);
-        SendScintilla(SCI_SETTARGETSTART, s);
-        SendScintilla(SCI_SETTARGETEND, e);
-        SendScintilla(SCI_REPLACETARGET, (unsigned long)b.size(), b.constData());
-        SendScintilla(SCI_ENDUNDOACTION);
-        SendScintilla(SCI_GOTOPOS, (unsigned long)(s + b.size()));
+        const long s = d_->send(SCI_GETSELECTIONSTART), e = d_->send(SCI_GETSELECTIONEND);
+        d_->send(SCI_BEGINUNDOACTION);
+        d_->send(SCI_SETTARGETSTART, s);
+        d_->send(SCI_SETTARGETEND, e);
+        d_->sendPtr(SCI_REPLACETARGET, (unsigned long)b.size(), b.constData());
+        d_->send(SCI_ENDUNDOACTION);
+        d_->send(SCI_GOTOPOS, (unsigned long)(s + b.size()));
     }
     void cutBytes()
     {
-        if (copyBytes() && !isReadOnly()) SendScintilla(SCI_CLEAR);
+        if (copyBytes() && !d_->q->ReadOnly()) d_->send(SCI_CLEAR);
     }
 
 protected:
@@ -299,6 +337,10 @@ protected:
             return;
         }
         Q_EMIT q->KeyDown(vk, shiftBits(e->modifiers()));
+        if (d_->rows && d_->rowsKey(e)) {
+            d_->checkCaret();
+            return;
+        }
         const QString text = e->text();
         const Qt::KeyboardModifiers mods = e->modifiers();
         const bool command = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
@@ -402,8 +444,9 @@ private:
             QApplication::beep();
             return;
         }
-        if (b >= 0x80 && b <= 0x9F) {
-            // Scintilla drops these codes as unprintable: put the byte in ourselves.
+        if ((b >= 0x80 && b <= 0x9F) || d_->rows) {
+            // Scintilla drops these codes as unprintable, and a text shown
+            // in rows is not Scintilla's to edit: put the byte in ourselves.
             insertByte(char(b));
             return;
         }
@@ -460,14 +503,15 @@ public:
 private:
     void insertByte(char b)
     {
-        if (isReadOnly()) return;
-        const long anchor = SendScintilla(SCI_GETANCHOR), caret = SendScintilla(SCI_GETCURRENTPOS);
-        if (anchor == caret && SendScintilla(SCI_GETOVERTYPE)) {
-            const long end = SendScintilla(SCI_GETLINEENDPOSITION, SendScintilla(SCI_LINEFROMPOSITION, caret));
-            if (caret < end) SendScintilla(SCI_SETSEL, caret, caret + 1);
+        if (d_->q->ReadOnly()) return;
+        const long anchor = d_->send(SCI_GETANCHOR), caret = d_->send(SCI_GETCURRENTPOS);
+        if (anchor == caret && d_->send(SCI_GETOVERTYPE)) {
+            const long end = d_->send(SCI_GETLINEENDPOSITION, d_->send(SCI_LINEFROMPOSITION, caret));
+            if (caret < end) d_->send(SCI_SETSEL, caret, caret + 1);
         }
         const char text[2] = {b, 0};
-        SendScintilla(SCI_REPLACESEL, 0UL, text);
+        d_->sendPtr(SCI_REPLACESEL, 0UL, text);
+        d_->checkDirty();
     }
 
     Editor::Impl *d_;
@@ -479,12 +523,274 @@ private:
 
 long Editor::Impl::send(unsigned int msg, unsigned long w, long l) const
 {
+    if (rows) return rowsSend(msg, w, l);
+    return sci->SendScintilla(msg, w, l);
+}
+
+long Editor::Impl::raw(unsigned int msg, unsigned long w, long l) const
+{
     return sci->SendScintilla(msg, w, l);
 }
 
 long Editor::Impl::sendPtr(unsigned int msg, unsigned long w, const char *p) const
 {
+    if (rows) return rowsSendPtr(msg, w, p);
     return sci->SendScintilla(msg, w, p);
+}
+
+// The text and its styles, interleaved, as SCI_GETSTYLEDTEXT gives them.
+void Editor::Impl::styledText(long from, long to, char *out) const
+{
+    if (!rows) {
+        sci->SendScintilla(Sci::SCI_GETSTYLEDTEXT, from, to, out);
+        return;
+    }
+    for (long p = from; p < to; ++p) {
+        *out++ = rows->text.at(p);
+        *out++ = char(raw(Sci::SCI_GETSTYLEAT, rows->map.shownAfter(p)));
+    }
+}
+
+// ----- rows ------------------------------------------------------------------
+
+qsizetype Editor::Impl::rowOfBreak(qsizetype i) const
+{
+    return raw(Sci::SCI_LINEFROMPOSITION, rows->map.breaks()[size_t(i)] + i);
+}
+
+// The first row of a line (lines and rows from 0): the line plus the breaks
+// of the lines before it.
+long Editor::Impl::firstRow(long line) const
+{
+    qsizetype lo = 0, hi = qsizetype(rows->map.breaks().size());
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (rowOfBreak(mid) - mid < line) lo = mid + 1;
+        else hi = mid;
+    }
+    return line + long(lo);
+}
+
+long Editor::Impl::lineOfRow(long row) const
+{
+    qsizetype lo = 0, hi = qsizetype(rows->map.breaks().size());
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (rowOfBreak(mid) < row) lo = mid + 1;
+        else hi = mid;
+    }
+    return row - long(lo);
+}
+
+long Editor::Impl::rowsSend(unsigned int msg, unsigned long w, long l) const
+{
+    Rows &r = *rows;
+    const TextRows &map = r.map;
+    const long length = long(r.text.size());
+    auto clamp = [length](unsigned long p) { return qBound(0L, long(p), length); };
+    switch (msg) {
+    case Sci::SCI_GETLENGTH: return length;
+    case Sci::SCI_GETCHARACTERPOINTER: return long(reinterpret_cast<quintptr>(r.text.constData()));
+    case Sci::SCI_GETRANGEPOINTER: return long(reinterpret_cast<quintptr>(r.text.constData() + clamp(w)));
+    case Sci::SCI_GETLINECOUNT: return raw(msg) - long(map.breaks().size());
+    case Sci::SCI_POSITIONFROMLINE: {
+        const long count = raw(Sci::SCI_GETLINECOUNT) - long(map.breaks().size());
+        if (long(w) >= count) return long(w) == count ? length : -1;
+        return long(map.textAt(raw(msg, firstRow(long(w)))));
+    }
+    case Sci::SCI_GETLINEENDPOSITION: {
+        const long rowCount = raw(Sci::SCI_GETLINECOUNT);
+        const long next = firstRow(long(w) + 1);
+        return long(map.textAt(raw(msg, qMin(next, rowCount) - 1)));
+    }
+    case Sci::SCI_LINEFROMPOSITION: {
+        const qint64 p = clamp(w);
+        return raw(msg, map.shownBefore(p)) - long(map.breaksBefore(p));
+    }
+    case Sci::SCI_GETCURRENTPOS: case Sci::SCI_GETANCHOR:
+    case Sci::SCI_GETSELECTIONSTART: case Sci::SCI_GETSELECTIONEND:
+        return long(map.textAt(raw(msg)));
+    case Sci::SCI_SETANCHOR: {
+        // The caret's own place when it stands for the same position.
+        const long caret = raw(Sci::SCI_GETCURRENTPOS);
+        return raw(msg, map.textAt(caret) == clamp(w) ? caret : map.shownAfter(clamp(w)));
+    }
+    case Sci::SCI_SETCURRENTPOS: case Sci::SCI_GOTOPOS: case Sci::SCI_SETEMPTYSELECTION:
+        return raw(msg, map.shownAfter(clamp(w)));
+    case Sci::SCI_SETSEL: return raw(msg, map.shownAfter(clamp(w)), map.shownAfter(clamp(l)));
+    case Sci::SCI_GETSTYLEAT: return raw(msg, map.shownAfter(clamp(w)));
+    case Sci::SCI_STARTSTYLING: r.styleAt = clamp(w); return 0;
+    case Sci::SCI_SETSTYLING: {
+        const long from = long(map.shownAfter(r.styleAt)), to = long(map.shownBefore(clamp(r.styleAt + w)));
+        r.styleAt = clamp(r.styleAt + w);
+        if (to > from) {
+            raw(Sci::SCI_STARTSTYLING, from, 0xFF);
+            raw(Sci::SCI_SETSTYLING, to - from, l);
+        }
+        return 0;
+    }
+    case Sci::SCI_SETTARGETSTART: r.targetStart = clamp(w); return 0;
+    case Sci::SCI_SETTARGETEND: r.targetEnd = clamp(w); return 0;
+    case Sci::SCI_GETFIRSTVISIBLELINE: return lineOfRow(raw(msg));
+    case Sci::SCI_SETFIRSTVISIBLELINE: return raw(msg, firstRow(long(w)));
+    case Sci::SCI_GETREADONLY: return r.readOnly;
+    case Sci::SCI_SETREADONLY: r.readOnly = w != 0; return 0;
+    case Sci::SCI_SETUNDOCOLLECTION: return 0;
+    case Sci::SCI_BEGINUNDOACTION:
+        if (r.depth++ == 0) r.grouped = false;
+        return 0;
+    case Sci::SCI_ENDUNDOACTION:
+        if (r.depth > 0 && --r.depth == 0) r.grouped = false;
+        return 0;
+    case Sci::SCI_EMPTYUNDOBUFFER:
+        r.undo.clear();
+        r.redo.clear();
+        r.savePoint = 0;
+        r.typedEnd = -1;
+        return 0;
+    case Sci::SCI_SETSAVEPOINT: r.savePoint = qsizetype(r.undo.size()); r.typedEnd = -1; return 0;
+    case Sci::SCI_GETMODIFY: return r.savePoint != qsizetype(r.undo.size());
+    case Sci::SCI_UNDO: rowsUndo(false); return 0;
+    case Sci::SCI_REDO: rowsUndo(true); return 0;
+    case Sci::SCI_CLEAR: {
+        if (r.readOnly) return 0;
+        long s = long(map.textAt(raw(Sci::SCI_GETSELECTIONSTART))), e = long(map.textAt(raw(Sci::SCI_GETSELECTIONEND)));
+        if (s == e && s < length) // no selection: the character after the caret, a CR LF whole
+            e = s + ((r.text.at(s) == '\r' && s + 1 < length && r.text.at(s + 1) == '\n') ? 2L : 1L);
+        if (e > s) {
+            rowsReplace(s, e, {});
+            raw(Sci::SCI_SETEMPTYSELECTION, map.shownAfter(s));
+        }
+        return 0;
+    }
+    default: return raw(msg, w, l);
+    }
+}
+
+long Editor::Impl::rowsSendPtr(unsigned int msg, unsigned long w, const char *p) const
+{
+    Rows &r = *rows;
+    switch (msg) {
+    case Sci::SCI_REPLACETARGET:
+        rowsReplace(r.targetStart, qMax(r.targetStart, r.targetEnd), QByteArrayView(p, qsizetype(w)));
+        return long(w);
+    case Sci::SCI_REPLACESEL: {
+        const qint64 s = r.map.textAt(raw(Sci::SCI_GETSELECTIONSTART)), e = r.map.textAt(raw(Sci::SCI_GETSELECTIONEND));
+        const qsizetype n = qsizetype(strlen(p));
+        rowsReplace(s, e, QByteArrayView(p, n), e == s && n == 1);
+        raw(Sci::SCI_SETEMPTYSELECTION, r.map.shownAfter(s + n));
+        raw(Sci::SCI_SCROLLCARET);
+        return 0;
+    }
+    case Sci::SCI_SETSTYLINGEX: {
+        // A piece for every row: the breaks keep their own style.
+        const std::vector<qint64> &breaks = r.map.breaks();
+        qint64 at = r.styleAt;
+        const qint64 end = qMin<qint64>(r.text.size(), at + qint64(w));
+        for (qsizetype i = r.map.breaksBefore(at + 1); at < end; ++i) {
+            const qint64 upto = i < qsizetype(breaks.size()) ? qMin(end, breaks[size_t(i)]) : end;
+            if (upto > at) {
+                raw(Sci::SCI_STARTSTYLING, r.map.shownAfter(at), 0xFF);
+                sci->SendScintilla(Sci::SCI_SETSTYLINGEX, upto - at, p + (at - r.styleAt));
+            }
+            at = upto;
+        }
+        r.styleAt = end;
+        return 0;
+    }
+    default: return sci->SendScintilla(msg, w, p);
+    }
+}
+
+// A change of the text: the text, the shown rows and the undo follow.
+void Editor::Impl::rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, bool typed) const
+{
+    Rows &r = *rows;
+    const QByteArray keep = bytes.toByteArray(); // the bytes may lie in the text itself
+    if (!r.replaying) {
+        Rows::Edit e{from, r.text.mid(from, to - from), keep};
+        if (r.savePoint > qsizetype(r.undo.size())) r.savePoint = -1; // a save point among the undone groups
+        r.redo.clear();
+        const bool goOn = typed && from == r.typedEnd && !r.undo.empty() && r.depth == 0
+                          && r.savePoint != qsizetype(r.undo.size());
+        if ((r.depth > 0 && r.grouped) || goOn) {
+            r.undo.back().push_back(std::move(e));
+        } else {
+            r.undo.push_back({std::move(e)});
+            r.grouped = r.depth > 0;
+        }
+        r.typedEnd = typed ? from + keep.size() : -1;
+    }
+    const TextRows::Change c = r.map.change(r.text, from, to, keep);
+    r.text.replace(from, to - from, keep);
+    raw(Sci::SCI_SETREADONLY, 0);
+    raw(Sci::SCI_SETTARGETSTART, c.shownFrom);
+    raw(Sci::SCI_SETTARGETEND, c.shownTo);
+    sci->SendScintilla(Sci::SCI_REPLACETARGET, c.shown.size(), c.shown.constData());
+    raw(Sci::SCI_SETREADONLY, 1);
+}
+
+// Undo (or redo) of the last group of changes; the caret stands after the
+// bytes the last step put in.
+void Editor::Impl::rowsUndo(bool redo) const
+{
+    Rows &r = *rows;
+    auto &from = redo ? r.redo : r.undo;
+    auto &to = redo ? r.undo : r.redo;
+    if (from.empty()) return;
+    std::vector<Rows::Edit> group = std::move(from.back());
+    from.pop_back();
+    r.replaying = true;
+    qint64 caret = 0;
+    if (redo) {
+        for (const Rows::Edit &e : group) {
+            rowsReplace(e.at, e.at + e.removed.size(), e.inserted);
+            caret = e.at + e.inserted.size();
+        }
+    } else {
+        for (auto it = group.rbegin(); it != group.rend(); ++it) {
+            rowsReplace(it->at, it->at + it->inserted.size(), it->removed);
+            caret = it->at + it->removed.size();
+        }
+    }
+    r.replaying = false;
+    r.typedEnd = -1;
+    to.push_back(std::move(group));
+    raw(Sci::SCI_SETEMPTYSELECTION, r.map.shownAfter(caret));
+    raw(Sci::SCI_SCROLLCARET);
+}
+
+// The editing keys of a text shown in rows (Scintilla's own editing is off).
+bool Editor::Impl::rowsKey(QKeyEvent *e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const int key = e->key();
+    if (mods == Qt::ControlModifier && (key == Qt::Key_Z || key == Qt::Key_Y)) {
+        rowsUndo(key == Qt::Key_Y);
+    } else if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key == Qt::Key_Z) {
+        rowsUndo(true);
+    } else if ((key == Qt::Key_Backspace && (mods == Qt::NoModifier || mods == Qt::ShiftModifier))
+               || (key == Qt::Key_Delete && mods == Qt::NoModifier)) {
+        const long s = send(Sci::SCI_GETSELECTIONSTART), en = send(Sci::SCI_GETSELECTIONEND);
+        if (s == en && key == Qt::Key_Backspace) {
+            if (s > 0 && !rows->readOnly) {
+                const long back = (s >= 2 && rows->text.at(s - 1) == '\n' && rows->text.at(s - 2) == '\r') ? 2 : 1;
+                rowsReplace(s - back, s, {});
+                raw(Sci::SCI_SETEMPTYSELECTION, rows->map.shownAfter(s - back));
+            }
+        } else {
+            send(Sci::SCI_CLEAR);
+        }
+        raw(Sci::SCI_SCROLLCARET);
+    } else if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab)
+               && (mods == Qt::NoModifier || mods == Qt::ShiftModifier)) {
+        if (!rows->readOnly)
+            sendPtr(Sci::SCI_REPLACESEL, 0, key == Qt::Key_Tab ? "\t" : eol());
+    } else {
+        return false;
+    }
+    checkDirty();
+    return true;
 }
 
 void Editor::Impl::checkLine(int line) const
@@ -746,7 +1052,7 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
         char *dst = styles.data();
         for (long at = start; at < end; at += kPiece) {
             const long upto = qMin(end, at + kPiece);
-            sci->SendScintilla(Sci::SCI_GETSTYLEDTEXT, at, upto, styled.data());
+            styledText(at, upto, styled.data());
             const char *src = styled.constData();
             for (long i = 0; i < upto - at; ++i) {
                 const char st = src[2 * i + 1];
@@ -837,11 +1143,6 @@ void Editor::Impl::flushPending()
     const Places at = places();
     replaceRange(from, to, region);
     restorePlaces(at);
-}
-
-void Editor::Impl::notifyModified(bool on)
-{
-    send(Sci::SCI_SETMODEVENTMASK, on ? kModMask : 0);
 }
 
 // ----- Editor ----------------------------------------------------------------
@@ -1119,7 +1420,6 @@ void Editor::setRedraw(bool on)
     if (on == d->redraw) return;
     if (on) d->flush();
     d->redraw = on;
-    d->notifyModified(on);
     d->sci->viewport()->setUpdatesEnabled(on);
     d->sci->setUpdatesEnabled(on);
     if (on) {
@@ -1275,16 +1575,30 @@ void Editor::FileLoad(const QString &path)
     const QByteArray data = withLineEnds(readFileBytes(path), d->textType);
     d->dropPending(); // the whole text is replaced
     const bool ro = d->send(Sci::SCI_GETREADONLY);
-    if (ro) d->send(Sci::SCI_SETREADONLY, 0);
+    d->rows.reset(); // Scintilla holds the text itself again, for now
+    d->raw(Sci::SCI_SETREADONLY, 0);
     // No undo record of the load: it would hold a second copy of the file.
     d->send(Sci::SCI_SETUNDOCOLLECTION, 0);
     d->send(Sci::SCI_CLEARALL);
     d->plainStyles = true; // the new text comes in style 0
-    d->send(Sci::SCI_ALLOCATE, data.size() + 1);
-    d->sendPtr(Sci::SCI_ADDTEXT, data.size(), data.constData());
-    d->send(Sci::SCI_EMPTYUNDOBUFFER);
-    d->send(Sci::SCI_SETUNDOCOLLECTION, 1);
-    if (ro) d->send(Sci::SCI_SETREADONLY, 1);
+    if (TextRows::needed(data)) {
+        // A line too long to lay out: Scintilla shows the text in rows.
+        auto rows = std::make_unique<Impl::Rows>();
+        rows->text = data;
+        rows->readOnly = ro;
+        const QByteArray shown = rows->map.layOut(data);
+        d->send(Sci::SCI_ALLOCATE, shown.size() + 1);
+        d->sendPtr(Sci::SCI_ADDTEXT, shown.size(), shown.constData());
+        d->send(Sci::SCI_EMPTYUNDOBUFFER);
+        d->raw(Sci::SCI_SETREADONLY, 1);
+        d->rows = std::move(rows);
+    } else {
+        d->send(Sci::SCI_ALLOCATE, data.size() + 1);
+        d->sendPtr(Sci::SCI_ADDTEXT, data.size(), data.constData());
+        d->send(Sci::SCI_EMPTYUNDOBUFFER);
+        d->send(Sci::SCI_SETUNDOCOLLECTION, 1);
+        if (ro) d->send(Sci::SCI_SETREADONLY, 1);
+    }
     d->clearStyles();
     d->send(Sci::SCI_GOTOPOS, 0);
     d->send(Sci::SCI_SETSAVEPOINT);

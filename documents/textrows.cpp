@@ -1,0 +1,143 @@
+#include "documents/textrows.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lumrik {
+
+namespace {
+
+inline bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// Appends text[from, to) to `out` with a break after every kRowBytes bytes
+// of a line; `column` is how far the row at `from` has come already. A line
+// end starts a new row; no break stands right before a line end or at `to`.
+// The breaks go to `breaks` as offsets of the text plus `shift`.
+void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype column, qint64 shift, QByteArray &out,
+             std::vector<qint64> &breaks)
+{
+    const char *p = text.data();
+    qint64 at = from;
+    while (at < to) {
+        // The rest of the line within from..to.
+        const auto *lf = static_cast<const char *>(memchr(p + at, '\n', size_t(to - at)));
+        const qint64 lfAt = lf ? lf - p : to;
+        const auto *cr = static_cast<const char *>(memchr(p + at, '\r', size_t(lfAt - at)));
+        const qint64 end = cr ? cr - p : lfAt;
+        while (end - at > TextRows::kRowBytes - column) {
+            const qint64 cut = at + (TextRows::kRowBytes - column);
+            out.append(p + at, cut - at);
+            out.append('\n');
+            breaks.push_back(cut + shift);
+            at = cut;
+            column = 0;
+        }
+        out.append(p + at, end - at);
+        column += end - at;
+        at = end;
+        // The line end, whole, and a new row after it.
+        if (at < to) {
+            const qint64 length = (p[at] == '\r' && at + 1 < to && p[at + 1] == '\n') ? 2 : 1;
+            out.append(p + at, length);
+            at += length;
+            column = 0;
+        }
+    }
+}
+
+}
+
+bool TextRows::needed(QByteArrayView text)
+{
+    const char *p = text.data();
+    const qint64 n = text.size();
+    for (qint64 at = 0; at < n;) {
+        const auto *lf = static_cast<const char *>(memchr(p + at, '\n', size_t(n - at)));
+        const qint64 lfAt = lf ? lf - p : n;
+        const auto *cr = static_cast<const char *>(memchr(p + at, '\r', size_t(lfAt - at)));
+        const qint64 end = cr ? cr - p : lfAt;
+        if (end - at > kLongLine)
+            return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+QByteArray TextRows::layOut(QByteArrayView text)
+{
+    breaks_.clear();
+    QByteArray out;
+    out.reserve(text.size() + text.size() / kRowBytes + 16);
+    layRows(text, 0, text.size(), 0, 0, out, breaks_);
+    return out;
+}
+
+qsizetype TextRows::breaksBefore(qint64 offset) const
+{
+    return std::lower_bound(breaks_.begin(), breaks_.end(), offset) - breaks_.begin();
+}
+
+qint64 TextRows::shownAfter(qint64 offset) const
+{
+    return offset + (std::upper_bound(breaks_.begin(), breaks_.end(), offset) - breaks_.begin());
+}
+
+qint64 TextRows::shownBefore(qint64 offset) const { return offset + breaksBefore(offset); }
+
+qint64 TextRows::textAt(qint64 shown) const
+{
+    // Break i stands at shown position breaks_[i] + i: those before `shown` drop out.
+    qsizetype lo = 0, hi = qsizetype(breaks_.size());
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (breaks_[size_t(mid)] + mid < shown)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return shown - lo;
+}
+
+TextRows::Change TextRows::change(QByteArrayView old, qint64 from, qint64 to, QByteArrayView bytes)
+{
+    const char *p = old.data();
+    const qint64 n = old.size();
+    // The rows the change touches, whole: from the start of the row at `from`
+    // (a break, or the start of its line) to the end of the row at `to` (the
+    // next break after it, or the end of its line).
+    const qsizetype before = breaksBefore(from + 1); // breaks at or before `from`
+    const qint64 prevBreak = before > 0 ? breaks_[size_t(before - 1)] : 0;
+    qint64 start = from;
+    while (start > prevBreak && !isLineEnd(p[start - 1]))
+        --start;
+    const qsizetype firstAfter = qsizetype(std::upper_bound(breaks_.begin(), breaks_.end(), to) - breaks_.begin());
+    const qint64 nextBreak = firstAfter < qsizetype(breaks_.size()) ? breaks_[size_t(firstAfter)] : n;
+    qint64 end = to;
+    while (end < nextBreak && !isLineEnd(p[end]))
+        ++end;
+
+    Change c;
+    c.shownFrom = shownAfter(start);
+    c.shownTo = shownBefore(end);
+    const qint64 delta = qint64(bytes.size()) - (to - from);
+    // The region as it is after the change, laid out in rows from its start.
+    QByteArray region;
+    region.reserve((from - start) + bytes.size() + (end - to));
+    region.append(p + start, from - start);
+    region.append(bytes.data(), bytes.size());
+    region.append(p + to, end - to);
+    std::vector<qint64> fresh;
+    c.shown.reserve(region.size() + region.size() / kRowBytes + 4);
+    layRows(region, 0, region.size(), 0, start, c.shown, fresh);
+
+    // Breaks inside the region go; those after it move with the change.
+    const qsizetype firstInside = breaksBefore(start + 1); // breaks after `start`
+    const qsizetype firstKept = breaksBefore(end);          // breaks at `end` or later
+    for (qsizetype i = firstKept; i < qsizetype(breaks_.size()); ++i)
+        breaks_[size_t(i)] += delta;
+    breaks_.erase(breaks_.begin() + firstInside, breaks_.begin() + firstKept);
+    breaks_.insert(breaks_.begin() + firstInside, fresh.begin(), fresh.end());
+    return c;
+}
+
+}
