@@ -197,6 +197,7 @@ struct Editor::Impl {
     void rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, bool typed = false) const;
     void rowsUndo(bool redo) const;
     bool rowsKey(QKeyEvent *e);
+    void showInRows(const QByteArray &text, bool readOnly);
     void checkLine(int line) const;
     long lineStart(int line) const { return send(Sci::SCI_POSITIONFROMLINE, line - 1); }
     long lineEnd(int line) const { return send(Sci::SCI_GETLINEENDPOSITION, line - 1); }
@@ -702,6 +703,25 @@ long Editor::Impl::rowsSendPtr(unsigned int msg, unsigned long w, const char *p)
     }
 }
 
+// Scintilla takes the text in rows: nothing to undo, nothing coloured.
+void Editor::Impl::showInRows(const QByteArray &text, bool readOnly)
+{
+    auto r = std::make_unique<Rows>();
+    r->text = text;
+    r->readOnly = readOnly;
+    const QByteArray shown = r->map.layOut(text);
+    rows.reset();
+    raw(Sci::SCI_SETREADONLY, 0);
+    raw(Sci::SCI_SETUNDOCOLLECTION, 0);
+    raw(Sci::SCI_CLEARALL);
+    plainStyles = true;
+    raw(Sci::SCI_ALLOCATE, shown.size() + 1);
+    sci->SendScintilla(Sci::SCI_ADDTEXT, shown.size(), shown.constData());
+    raw(Sci::SCI_EMPTYUNDOBUFFER);
+    raw(Sci::SCI_SETREADONLY, 1);
+    rows = std::move(r);
+}
+
 // A change of the text: the text, the shown rows and the undo follow.
 void Editor::Impl::rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, bool typed) const
 {
@@ -1074,8 +1094,16 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
     }
     replaceRange(start, end, bytes);
     if (anyStyle) {
-        send(Sci::SCI_STARTSTYLING, start, 0xFF);
-        sendPtr(Sci::SCI_SETSTYLINGEX, newStyles.size(), newStyles.constData());
+        // The new bytes come in style 0: only the stretch from the first to
+        // the last attribute needs styling again.
+        const char *st = newStyles.constData();
+        qsizetype first = 0, last = newStyles.size();
+        while (first < last && st[first] == 0) ++first;
+        while (last > first && st[last - 1] == 0) --last;
+        if (last > first) {
+            send(Sci::SCI_STARTSTYLING, start + long(first), 0xFF);
+            sendPtr(Sci::SCI_SETSTYLINGEX, last - first, st + first);
+        }
         plainStyles = false;
     }
     return start + long(bytes.size());
@@ -1247,6 +1275,19 @@ QByteArray Editor::TextAll() const
 
 void Editor::setTextAll(const QByteArray &bytes)
 { d->flush();
+    if (!d->rows && TextRows::needed(bytes)) {
+        // A line too long to lay out: shown in rows from now on, this change
+        // the first step of their undo (what Scintilla could undo goes).
+        const QByteArray old = d->wholeText().toByteArray();
+        const bool dirty = IsDirty();
+        d->showInRows(bytes, ReadOnly());
+        d->rows->undo.push_back({{0, old, bytes}});
+        d->rows->savePoint = dirty ? -1 : 0;
+        d->textIndex = 1;
+        d->checkDirty();
+        d->checkCaret();
+        return;
+    }
     // Only the stretch that differs is replaced (one change); the same text
     // keeps the caret, the undo and the dirty state. The attributes go.
     if (!d->replaceChanged(0, d->send(Sci::SCI_GETLENGTH), bytes)) {
@@ -1575,24 +1616,16 @@ void Editor::FileLoad(const QString &path)
     const QByteArray data = withLineEnds(readFileBytes(path), d->textType);
     d->dropPending(); // the whole text is replaced
     const bool ro = d->send(Sci::SCI_GETREADONLY);
-    d->rows.reset(); // Scintilla holds the text itself again, for now
-    d->raw(Sci::SCI_SETREADONLY, 0);
-    // No undo record of the load: it would hold a second copy of the file.
-    d->send(Sci::SCI_SETUNDOCOLLECTION, 0);
-    d->send(Sci::SCI_CLEARALL);
-    d->plainStyles = true; // the new text comes in style 0
     if (TextRows::needed(data)) {
         // A line too long to lay out: Scintilla shows the text in rows.
-        auto rows = std::make_unique<Impl::Rows>();
-        rows->text = data;
-        rows->readOnly = ro;
-        const QByteArray shown = rows->map.layOut(data);
-        d->send(Sci::SCI_ALLOCATE, shown.size() + 1);
-        d->sendPtr(Sci::SCI_ADDTEXT, shown.size(), shown.constData());
-        d->send(Sci::SCI_EMPTYUNDOBUFFER);
-        d->raw(Sci::SCI_SETREADONLY, 1);
-        d->rows = std::move(rows);
+        d->showInRows(data, ro);
     } else {
+        d->rows.reset(); // Scintilla holds the text itself again
+        d->raw(Sci::SCI_SETREADONLY, 0);
+        // No undo record of the load: it would hold a second copy of the file.
+        d->send(Sci::SCI_SETUNDOCOLLECTION, 0);
+        d->send(Sci::SCI_CLEARALL);
+        d->plainStyles = true; // the new text comes in style 0
         d->send(Sci::SCI_ALLOCATE, data.size() + 1);
         d->sendPtr(Sci::SCI_ADDTEXT, data.size(), data.constData());
         d->send(Sci::SCI_EMPTYUNDOBUFFER);
