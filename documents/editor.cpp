@@ -1330,10 +1330,7 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
     qsizetype from = 0;
     for (;;) {
         const char *p = text.data();
-        const auto *lf = static_cast<const char *>(memchr(p + from, '\n', size_t(n - from)));
-        const qsizetype lfAt = lf ? lf - p : n;
-        const auto *cr = static_cast<const char *>(memchr(p + from, '\r', size_t(lfAt - from)));
-        const qsizetype end = cr ? cr - p : lfAt;
+        const qsizetype end = lineEndAt(text, from);
         out.append(rule(QByteArrayView(p + from, end - from), ++line));
         qsizetype next = end;
         if (next < n)

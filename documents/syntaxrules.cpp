@@ -5,6 +5,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
+#include "documents/lineends.h"
 
 #include <cstring>
 
@@ -146,19 +147,6 @@ void lineSpans(QByteArrayView line, const SyntaxRules &rules, std::vector<ColorS
         }
         out.push_back({int(start), int(end), r.style});
     }
-}
-
-namespace {
-// Where the line holding `at` ends: its first CR or LF, or the end of the text.
-qsizetype lineEndAt(QByteArrayView text, qsizetype at)
-{
-    const char *p = text.data();
-    const qsizetype n = text.size();
-    const auto *lf = static_cast<const char *>(memchr(p + at, '\n', size_t(n - at)));
-    const qsizetype lfAt = lf ? lf - p : n;
-    const auto *cr = static_cast<const char *>(memchr(p + at, '\r', size_t(lfAt - at)));
-    return cr ? cr - p : lfAt;
-}
 }
 
 void textStyles(QByteArrayView text, const SyntaxRules &rules, QByteArrayView styleOf, char *out)

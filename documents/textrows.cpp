@@ -1,7 +1,8 @@
 #include "documents/textrows.h"
 
+#include "documents/lineends.h"
+
 #include <algorithm>
-#include <cstring>
 
 namespace lumrik {
 
@@ -20,10 +21,7 @@ void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype column, qint
     qint64 at = from;
     while (at < to) {
         // The rest of the line within from..to.
-        const auto *lf = static_cast<const char *>(memchr(p + at, '\n', size_t(to - at)));
-        const qint64 lfAt = lf ? lf - p : to;
-        const auto *cr = static_cast<const char *>(memchr(p + at, '\r', size_t(lfAt - at)));
-        const qint64 end = cr ? cr - p : lfAt;
+        const qint64 end = lineEndAt(text.first(to), at);
         while (end - at > TextRows::kRowBytes - column) {
             const qint64 cut = at + (TextRows::kRowBytes - column);
             out.append(p + at, cut - at);
@@ -49,13 +47,9 @@ void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype column, qint
 
 bool TextRows::needed(QByteArrayView text)
 {
-    const char *p = text.data();
     const qint64 n = text.size();
     for (qint64 at = 0; at < n;) {
-        const auto *lf = static_cast<const char *>(memchr(p + at, '\n', size_t(n - at)));
-        const qint64 lfAt = lf ? lf - p : n;
-        const auto *cr = static_cast<const char *>(memchr(p + at, '\r', size_t(lfAt - at)));
-        const qint64 end = cr ? cr - p : lfAt;
+        const qint64 end = lineEndAt(text, at);
         if (end - at > kLongLine)
             return true;
         at = end + 1;
