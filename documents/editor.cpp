@@ -283,10 +283,12 @@ public:
         d_->sendPtr(SCI_REPLACETARGET, (unsigned long)b.size(), b.constData());
         d_->send(SCI_ENDUNDOACTION);
         d_->send(SCI_GOTOPOS, (unsigned long)(s + b.size()));
+        d_->checkDirty();
     }
     void cutBytes()
     {
         if (copyBytes() && !d_->q->ReadOnly()) d_->send(SCI_CLEAR);
+        d_->checkDirty();
     }
 
 protected:

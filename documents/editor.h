@@ -2,7 +2,9 @@
 // The editor component of a document window: an adapter over QsciScintilla in
 // 8-bit mode. The text is bytes: a file's bytes are the document's bytes. Lines
 // and columns count from 1; an end column is exclusive. The rest of the program
-// talks to this class only, never to Scintilla directly.
+// talks to this class only, never to Scintilla directly. A text holding a line
+// too long for Scintilla to lay out is shown in rows (documents/textrows.h);
+// every member still speaks of the text itself.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QColor>

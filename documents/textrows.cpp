@@ -10,11 +10,12 @@ namespace {
 
 inline bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-// Appends text[from, to) to `out` with a break after every kRowBytes bytes
-// of a line; `column` is how far the row at `from` has come already. A line
-// end starts a new row; no break stands right before a line end or at `to`.
-// The breaks go to `breaks` as offsets of the text plus `shift`.
-void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype column, qint64 shift, QByteArray &out,
+// Appends text[from, to) to `out` broken into rows: a line longer than
+// `longest` bytes gets a break after every kRowBytes bytes, as long as more
+// than `longest` bytes are left. A line end starts a new row; no break stands
+// right before a line end or at `to`. The breaks go to `breaks` as offsets of
+// the text plus `shift`.
+void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype longest, qint64 shift, QByteArray &out,
              std::vector<qint64> &breaks)
 {
     const char *p = text.data();
@@ -22,23 +23,20 @@ void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype column, qint
     while (at < to) {
         // The rest of the line within from..to.
         const qint64 end = lineEndAt(text.first(to), at);
-        while (end - at > TextRows::kRowBytes - column) {
-            const qint64 cut = at + (TextRows::kRowBytes - column);
+        while (end - at > longest) {
+            const qint64 cut = at + TextRows::kRowBytes;
             out.append(p + at, cut - at);
             out.append('\n');
             breaks.push_back(cut + shift);
             at = cut;
-            column = 0;
         }
         out.append(p + at, end - at);
-        column += end - at;
         at = end;
         // The line end, whole, and a new row after it.
         if (at < to) {
             const qint64 length = (p[at] == '\r' && at + 1 < to && p[at + 1] == '\n') ? 2 : 1;
             out.append(p + at, length);
             at += length;
-            column = 0;
         }
     }
 }
@@ -62,7 +60,7 @@ QByteArray TextRows::layOut(QByteArrayView text)
     breaks_.clear();
     QByteArray out;
     out.reserve(text.size() + text.size() / kRowBytes + 16);
-    layRows(text, 0, text.size(), 0, 0, out, breaks_);
+    layRows(text, 0, text.size(), kRowBytes, 0, out, breaks_);
     return out;
 }
 
@@ -105,10 +103,15 @@ TextRows::Change TextRows::change(QByteArrayView old, qint64 from, qint64 to, QB
     while (start > prevBreak && !isLineEnd(p[start - 1]))
         --start;
     const qsizetype firstAfter = qsizetype(std::upper_bound(breaks_.begin(), breaks_.end(), to) - breaks_.begin());
-    const qint64 nextBreak = firstAfter < qsizetype(breaks_.size()) ? breaks_[size_t(firstAfter)] : n;
+    auto breakAt = [&](qsizetype i) { return i < qsizetype(breaks_.size()) ? breaks_[size_t(i)] : n; };
     qint64 end = to;
-    while (end < nextBreak && !isLineEnd(p[end]))
+    while (end < breakAt(firstAfter) && !isLineEnd(p[end]))
         ++end;
+    // When the line goes on in the next row, that row too: laid out again
+    // with its neighbour, a row that grew or shrank leaves no short rows.
+    if (end < n && end == breakAt(firstAfter))
+        while (end < breakAt(firstAfter + 1) && !isLineEnd(p[end]))
+            ++end;
 
     Change c;
     c.shownFrom = shownAfter(start);
@@ -122,7 +125,9 @@ TextRows::Change TextRows::change(QByteArrayView old, qint64 from, qint64 to, QB
     region.append(p + to, end - to);
     std::vector<qint64> fresh;
     c.shown.reserve(region.size() + region.size() / kRowBytes + 4);
-    layRows(region, 0, region.size(), 0, start, c.shown, fresh);
+    // Rows of up to twice the length before they are broken again: typing
+    // in a row does not break off a row for every byte.
+    layRows(region, 0, region.size(), 2 * kRowBytes, start, c.shown, fresh);
 
     // Breaks inside the region go; those after it move with the change.
     const qsizetype firstInside = breaksBefore(start + 1); // breaks after `start`

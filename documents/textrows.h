@@ -43,7 +43,8 @@ public:
 
     // A change of the text: `old` holds the text before it; from..to is
     // replaced by `bytes`. Gives the stretch of the shown text to replace and
-    // its new bytes (whole rows, laid out again) and moves the breaks.
+    // its new bytes (whole rows, laid out again; a changed row may grow to
+    // twice kRowBytes before it is broken) and moves the breaks.
     struct Change {
         qint64 shownFrom = 0, shownTo = 0;
         QByteArray shown;

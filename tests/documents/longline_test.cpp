@@ -80,13 +80,36 @@ TEST(TextRows, LongLinesAreShownInRowsAndChangesKeepThemShort)
         text.replace(from, to - from, bytes);
         shown.replace(c.shownFrom, c.shownTo - c.shownFrom, c.shown);
         ASSERT_EQ(withoutBreaks(shown, rows), text) << "round " << round;
-        ASSERT_LE(longestRow(shown), TextRows::kRowBytes) << "round " << round;
+        ASSERT_LE(longestRow(shown), 2 * TextRows::kRowBytes) << "round " << round;
     }
     // Positions go back and forth; a break is no position of the text.
     for (qint64 d = 0; d <= text.size(); d += 7) {
         EXPECT_EQ(rows.textAt(rows.shownAfter(d)), d);
         EXPECT_EQ(rows.textAt(rows.shownBefore(d)), d);
     }
+}
+
+// Typing byte after byte into a row, or deleting, leaves rows of about the
+// row length: no run of short rows.
+TEST(TextRows, TypingAndDeletingLeaveNoShortRows)
+{
+    QByteArray text(20 * TextRows::kRowBytes, 'X');
+    TextRows rows;
+    QByteArray shown = rows.layOut(text);
+    auto apply = [&](qint64 from, qint64 to, QByteArrayView bytes) {
+        const TextRows::Change c = rows.change(text, from, to, bytes);
+        text.replace(from, to - from, bytes.toByteArray());
+        shown.replace(c.shownFrom, c.shownTo - c.shownFrom, c.shown);
+    };
+    for (int i = 0; i < 1000; ++i)
+        apply(3 * TextRows::kRowBytes + 10 + i, 3 * TextRows::kRowBytes + 10 + i, "A");
+    for (int i = 0; i < 700; ++i)
+        apply(5 * TextRows::kRowBytes, 5 * TextRows::kRowBytes + 1, {});
+    ASSERT_EQ(withoutBreaks(shown, rows), text);
+    const QList<QByteArray> shownRows = shown.split('\n');
+    for (qsizetype i = 0; i + 1 < shownRows.size(); ++i)
+        EXPECT_GE(shownRows[i].size(), TextRows::kRowBytes / 2) << "row " << i;
+    EXPECT_LE(longestRow(shown), 2 * TextRows::kRowBytes);
 }
 
 TEST(TextRows, OnlyLinesLongerThanTheLimitNeedRows)
@@ -99,14 +122,16 @@ TEST(TextRows, OnlyLinesLongerThanTheLimitNeedRows)
 
 namespace {
 
-// Two editors with the same text: one holds it as it is, the other was given
-// it from a file and shows it in rows.
+// Two editors with the same text: one holds it as it is (put in as a
+// selection's replacement, which never shows a text in rows), the other was
+// given it from a file and shows it in rows.
 struct Pair {
     TempEnv env;
     Editor plain, rows;
     explicit Pair(const QByteArray &text)
     {
-        plain.setTextAll(text);
+        plain.setSelText(text);
+        plain.setCaret(1, 1);
         plain.emptyUndoBuffer();
         plain.setIsDirty(false);
         rows.FileLoad(env.write("LONG.NC", text));
