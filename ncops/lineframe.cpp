@@ -5,6 +5,7 @@
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/lineends.h"
+#include "documents/statusbar.h"
 
 namespace lumrik {
 
@@ -40,6 +41,7 @@ LineFrame::~LineFrame()
     if (restoreInsert_)
         ed_->setInsertMode(insertMode_);
     ed_->setRedraw(true);
+    RkUpdateGlobalStatus(); // lines and characters of the new text
 }
 
 int LineFrame::run(const Rule &rule, ProgressRun *progress)
