@@ -426,6 +426,11 @@ void BM_OneLineTypeAtEnd(benchmark::State &state)
     });
 }
 
+void BM_OneLineRenumber(benchmark::State &state)
+{
+    onOneLine(state, [](Window &w) { command(w, "mnuNcOptionsOmnum"); });
+}
+
 void BM_OneLinePackAndUndo(benchmark::State &state)
 {
     onOneLine(state, [](Window &w) {
@@ -468,6 +473,7 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark("BM_OneLineTypeAtEnd", BM_OneLineTypeAtEnd)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(20);
+    benchmark::RegisterBenchmark("BM_OneLineRenumber", BM_OneLineRenumber)->Unit(benchmark::kMillisecond)->Iterations(1);
     benchmark::RegisterBenchmark("BM_OneLinePackAndUndo", BM_OneLinePackAndUndo)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
