@@ -541,16 +541,24 @@ long Editor::Impl::sendPtr(unsigned int msg, unsigned long w, const char *p) con
     return sci->SendScintilla(msg, w, p);
 }
 
-// The text and its styles, interleaved, as SCI_GETSTYLEDTEXT gives them.
+// The text and its styles, interleaved, as SCI_GETSTYLEDTEXT gives them
+// (`out` holds two bytes more than twice the length).
 void Editor::Impl::styledText(long from, long to, char *out) const
 {
     if (!rows) {
         sci->SendScintilla(Sci::SCI_GETSTYLEDTEXT, from, to, out);
         return;
     }
-    for (long p = from; p < to; ++p) {
-        *out++ = rows->text.at(p);
-        *out++ = char(raw(Sci::SCI_GETSTYLEAT, rows->map.shownAfter(p)));
+    // A row at a time: no break lies inside a piece. Each piece's two closing
+    // zero bytes fall where the next piece begins, or after the end.
+    const std::vector<qint64> &breaks = rows->map.breaks();
+    for (qsizetype i = rows->map.breaksBefore(from + 1); from < to; ++i) {
+        const long upto = i < qsizetype(breaks.size()) ? long(qMin<qint64>(to, breaks[size_t(i)])) : to;
+        const long shown = long(rows->map.shownAfter(from));
+        if (upto > from)
+            sci->SendScintilla(Sci::SCI_GETSTYLEDTEXT, shown, shown + (upto - from), out);
+        out += 2 * (upto - from);
+        from = upto;
     }
 }
 
@@ -743,6 +751,21 @@ void Editor::Impl::rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, boo
         }
         r.typedEnd = typed ? from + keep.size() : -1;
     }
+    // The rows around the change are shown anew: the attributes of their
+    // unchanged bytes are taken along.
+    const TextRows::Region around = r.map.region(r.text, from, to);
+    QByteArray before, after;
+    auto stylesOf = [this](qint64 a, qint64 b) {
+        QByteArray styled(2 * (b - a) + 2, Qt::Uninitialized), out(b - a, Qt::Uninitialized);
+        styledText(long(a), long(b), styled.data());
+        for (qint64 i = 0; i < b - a; ++i)
+            out[i] = styled[2 * i + 1];
+        return out;
+    };
+    if (!plainStyles) {
+        before = stylesOf(around.from, from);
+        after = stylesOf(to, around.to);
+    }
     const TextRows::Change c = r.map.change(r.text, from, to, keep);
     r.text.replace(from, to - from, keep);
     raw(Sci::SCI_SETREADONLY, 0);
@@ -750,6 +773,11 @@ void Editor::Impl::rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, boo
     raw(Sci::SCI_SETTARGETEND, c.shownTo);
     sci->SendScintilla(Sci::SCI_REPLACETARGET, c.shown.size(), c.shown.constData());
     raw(Sci::SCI_SETREADONLY, 1);
+    for (const auto &[at, styles] : {std::pair(around.from, before), std::pair(from + keep.size(), after)}) {
+        if (styles.isEmpty()) continue;
+        rowsSend(Sci::SCI_STARTSTYLING, at, 0);
+        rowsSendPtr(Sci::SCI_SETSTYLINGEX, styles.size(), styles.constData());
+    }
 }
 
 // Undo (or redo) of the last group of changes; the caret stands after the

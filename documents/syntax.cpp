@@ -83,8 +83,6 @@ int ColorNC(Editor *txtText, const QString &machine, int firstLine, int lastLine
         EditorStateGuard state(txtText);
         const QByteArray styleOf = editorStyles(txtText, rules);
 
-        QElapsedTimer clock;
-        clock.start();
         const int count = txtText->Count();
         const int from = firstLine == 0 ? 1 : std::max(firstLine, 1);
         const int to = firstLine == 0 ? count : std::min(lastLine, count);
@@ -99,6 +97,8 @@ int ColorNC(Editor *txtText, const QString &machine, int firstLine, int lastLine
         const qint64 begin = wholeText ? 0 : txtText->lineOffset(from);
         const qint64 length = (wholeText ? txtText->lineOffset(count + 1) : txtText->lineOffset(to + 1)) - begin;
         QByteArray styles(length, '\0');
+        QElapsedTimer clock;
+        clock.start();
         int line = from;
         qint64 at = txtText->lineOffset(from);
         while (line <= to) {

@@ -90,13 +90,13 @@ qint64 TextRows::textAt(qint64 shown) const
     return shown - lo;
 }
 
-TextRows::Change TextRows::change(QByteArrayView old, qint64 from, qint64 to, QByteArrayView bytes)
+TextRows::Region TextRows::region(QByteArrayView old, qint64 from, qint64 to) const
 {
     const char *p = old.data();
     const qint64 n = old.size();
-    // The rows the change touches, whole: from the start of the row at `from`
-    // (a break, or the start of its line) to the end of the row at `to` (the
-    // next break after it, or the end of its line).
+    // From the start of the row at `from` (a break, or the start of its line)
+    // to the end of the row at `to` (the next break after it, or the end of
+    // its line).
     const qsizetype before = breaksBefore(from + 1); // breaks at or before `from`
     const qint64 prevBreak = before > 0 ? breaks_[size_t(before - 1)] : 0;
     qint64 start = from;
@@ -112,22 +112,29 @@ TextRows::Change TextRows::change(QByteArrayView old, qint64 from, qint64 to, QB
     if (end < n && end == breakAt(firstAfter))
         while (end < breakAt(firstAfter + 1) && !isLineEnd(p[end]))
             ++end;
+    return {start, end};
+}
+
+TextRows::Change TextRows::change(QByteArrayView old, qint64 from, qint64 to, QByteArrayView bytes)
+{
+    const char *p = old.data();
+    const auto [start, end] = region(old, from, to);
 
     Change c;
     c.shownFrom = shownAfter(start);
     c.shownTo = shownBefore(end);
     const qint64 delta = qint64(bytes.size()) - (to - from);
-    // The region as it is after the change, laid out in rows from its start.
-    QByteArray region;
-    region.reserve((from - start) + bytes.size() + (end - to));
-    region.append(p + start, from - start);
-    region.append(bytes.data(), bytes.size());
-    region.append(p + to, end - to);
+    // The stretch as it is after the change, laid out in rows from its start.
+    QByteArray after;
+    after.reserve((from - start) + bytes.size() + (end - to));
+    after.append(p + start, from - start);
+    after.append(bytes.data(), bytes.size());
+    after.append(p + to, end - to);
     std::vector<qint64> fresh;
-    c.shown.reserve(region.size() + region.size() / kRowBytes + 4);
+    c.shown.reserve(after.size() + after.size() / kRowBytes + 4);
     // Rows of up to twice the length before they are broken again: typing
     // in a row does not break off a row for every byte.
-    layRows(region, 0, region.size(), 2 * kRowBytes, start, c.shown, fresh);
+    layRows(after, 0, after.size(), 2 * kRowBytes, start, c.shown, fresh);
 
     // Breaks inside the region go; those after it move with the change.
     const qsizetype firstInside = breaksBefore(start + 1); // breaks after `start`

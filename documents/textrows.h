@@ -50,6 +50,12 @@ public:
         QByteArray shown;
     };
     Change change(QByteArrayView old, qint64 from, qint64 to, QByteArrayView bytes);
+    // The stretch of the text (before the change) whose rows such a change
+    // lays out again: from..to and the rest of the rows around it.
+    struct Region {
+        qint64 from = 0, to = 0;
+    };
+    Region region(QByteArrayView old, qint64 from, qint64 to) const;
 
 private:
     std::vector<qint64> breaks_;

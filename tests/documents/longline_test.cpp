@@ -360,6 +360,19 @@ TEST(LongLines, ColouringLandsOnTheTextsBytes)
     EXPECT_EQ(p.rows.characterForeColorAt(line, row.indexOf('X', 600) + 1), QColor(0, 0, 255));
     EXPECT_EQ(p.rows.TextAll(), text);
     EXPECT_FALSE(p.rows.IsDirty());
+
+    // Replacing all keeps the colours of what stays, across the row breaks too.
+    p.both([](Editor &e) {
+        QObject::connect(&e, &Editor::ReplaceQuery, [](int &a) { a = 4; });
+        e.SearchTarget = "F100";
+        e.SearchReplacement = "F2000";
+        e.SearchOrigin = 1;
+        e.setAction(10);
+    });
+    p.expectSame("replace all");
+    const int length = int(p.plain.lineView(line).size());
+    for (int col = 1; col <= length; col += 13)
+        ASSERT_EQ(p.rows.characterForeColorAt(line, col), p.plain.characterForeColorAt(line, col)) << col;
 }
 
 TEST(LongLines, ANewTextWithALongLineUndoesToTheOldOne)
