@@ -31,6 +31,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <tuple>
 
 using namespace lumrik;
 
@@ -462,21 +463,17 @@ int main(int argc, char **argv)
                                      [&op](benchmark::State &s) { operationEndToEnd(s, op); })
             ->Unit(benchmark::kMillisecond)
             ->Iterations(2);
-    benchmark::RegisterBenchmark("BM_ColourWholeProgram1M", BM_ColourWholeProgram1M)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
-    benchmark::RegisterBenchmark("BM_OneLineOpen", BM_OneLineOpen)->Unit(benchmark::kMillisecond)->Iterations(1);
-    benchmark::RegisterBenchmark("BM_OneLineFind", BM_OneLineFind)->Unit(benchmark::kMillisecond)->Iterations(1);
-    benchmark::RegisterBenchmark("BM_OneLineEndAndHome", BM_OneLineEndAndHome)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(1);
-    benchmark::RegisterBenchmark("BM_OneLineTypeAtEnd", BM_OneLineTypeAtEnd)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(20);
-    benchmark::RegisterBenchmark("BM_OneLineRenumber", BM_OneLineRenumber)->Unit(benchmark::kMillisecond)->Iterations(1);
-    benchmark::RegisterBenchmark("BM_OneLinePackAndUndo", BM_OneLinePackAndUndo)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(1);
+    const std::vector<std::tuple<const char *, void (*)(benchmark::State &), int>> single = {
+        {"BM_ColourWholeProgram1M", BM_ColourWholeProgram1M, 3},
+        {"BM_OneLineOpen", BM_OneLineOpen, 1},
+        {"BM_OneLineFind", BM_OneLineFind, 1},
+        {"BM_OneLineEndAndHome", BM_OneLineEndAndHome, 1},
+        {"BM_OneLineTypeAtEnd", BM_OneLineTypeAtEnd, 20},
+        {"BM_OneLineRenumber", BM_OneLineRenumber, 1},
+        {"BM_OneLinePackAndUndo", BM_OneLinePackAndUndo, 1},
+    };
+    for (const auto &[name, bench, iterations] : single)
+        benchmark::RegisterBenchmark(name, bench)->Unit(benchmark::kMillisecond)->Iterations(iterations);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
