@@ -6,6 +6,7 @@
 #include "core/services.h"
 #include "documents/findreplace_rules.h"
 #include "documents/lineends.h"
+#include "documents/textrows.h"
 
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
@@ -24,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <climits>
+#include <memory>
 #include <vector>
 
 namespace lumrik {
@@ -38,10 +40,13 @@ constexpr int kFirstStyle = 1;
 constexpr int kLastStyle = 255;
 inline bool isReservedStyle(int s) { return s >= 32 && s <= 39; }
 
-// Modification events Scintilla reports while painting is on. Style changes
-// are left out: colouring a large program would otherwise flood the handlers.
-constexpr int kModMask = Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT | Sci::SC_PERFORMED_USER
-                         | Sci::SC_PERFORMED_UNDO | Sci::SC_PERFORMED_REDO;
+// No modification events from Scintilla: nothing here listens to them, and
+// for each change of the text the component works out, for its accessibility
+// events, how many characters lie before the change, counting them one by one
+// from the start of the text. That made every change cost time in proportion
+// to the size of the text: typing near the end of a large program, and an
+// undo of many changes, which took time in proportion to the square of it.
+constexpr int kModMask = 0;
 
 // Windows key code of a Qt key (letters, digits, function and edit keys).
 int windowsKeyCode(const QKeyEvent *e)
@@ -155,15 +160,60 @@ struct Editor::Impl {
     std::vector<StyleKey> keys = std::vector<StyleKey>(256);
     std::vector<bool> used = std::vector<bool>(256, false);
     int nextStyle = kFirstStyle;
+    // Every character is known to show in style 0: clearing has nothing to do.
+    bool plainStyles = true;
 
     long send(unsigned int msg, unsigned long w = 0, long l = 0) const;
     long sendPtr(unsigned int msg, unsigned long w, const char *p) const;
+    long raw(unsigned int msg, unsigned long w = 0, long l = 0) const;
+    void styledText(long from, long to, char *out) const;
+
+    // A text with a line too long for Scintilla to lay out is shown in rows
+    // (documents/textrows.h). Scintilla then holds the shown text, read-only
+    // and without an undo of its own; this holds the text itself and its
+    // undo, and send() speaks of the text: every position, line and change
+    // is translated between the two, so the rest of the adapter is the same
+    // in both cases.
+    struct Rows {
+        TextRows map;
+        QByteArray text;
+        bool readOnly = false;       // the read-only flag the callers see
+        long targetStart = 0, targetEnd = 0, styleAt = 0;
+        struct Edit {
+            qint64 at;
+            QByteArray removed, inserted;
+        };
+        std::vector<std::vector<Edit>> undo, redo;
+        int depth = 0;               // undo groups open
+        bool grouped = false;        // the open group holds an edit already
+        bool replaying = false;
+        qint64 typedEnd = -1;        // where typing may go on in the last group
+        qsizetype savePoint = 0;     // groups to undo at the save point; -1 none
+    };
+    std::unique_ptr<Rows> rows;
+    long rowsSend(unsigned int msg, unsigned long w, long l) const;
+    long rowsSendPtr(unsigned int msg, unsigned long w, const char *p) const;
+    qsizetype rowOfBreak(qsizetype i) const;
+    long firstRow(long line) const;
+    long lineOfRow(long row) const;
+    void rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, bool typed = false) const;
+    void rowsUndo(bool redo) const;
+    bool rowsKey(QKeyEvent *e);
+    void showInRows(const QByteArray &text, bool readOnly);
     void checkLine(int line) const;
     long lineStart(int line) const { return send(Sci::SCI_POSITIONFROMLINE, line - 1); }
     long lineEnd(int line) const { return send(Sci::SCI_GETLINEENDPOSITION, line - 1); }
     long posOf(int x, int y) const;
     QByteArray range(long from, long to) const;
     void replaceRange(long from, long to, QByteArrayView bytes);
+    bool replaceChanged(long from, long to, QByteArrayView bytes);
+    // Where the caret and the anchor stand by line and column, and the top
+    // line: given back after a replacement that moved their offsets.
+    struct Places {
+        long caretLine, caretColumn, anchorLine, anchorColumn, top;
+    };
+    Places places() const;
+    void restorePlaces(const Places &at);
     const char *eol() const { return textType == 2 ? "\n" : "\r\n"; }
     void applyStyleDefaults(int style);
     void applyBaseLook();
@@ -178,7 +228,6 @@ struct Editor::Impl {
     void selectFound(long from, long to);
     bool findNext(long from, bool wrap);
     long replaceMatches(const std::vector<qsizetype> &hits, qsizetype length, QByteArrayView replacement);
-    void notifyModified(bool on);
 
     // Lines written while Redraw is off and not yet in Scintilla's text: one
     // modification per line costs Scintilla about a microsecond, so a
@@ -217,29 +266,31 @@ public:
     // copy does not carry every byte value).
     bool copyBytes()
     {
-        const long s = SendScintilla(SCI_GETSELECTIONSTART), e = SendScintilla(SCI_GETSELECTIONEND);
+        const long s = d_->send(SCI_GETSELECTIONSTART), e = d_->send(SCI_GETSELECTIONEND);
         if (e <= s) return false;
-        const char *p = reinterpret_cast<const char *>(SendScintilla(SCI_GETRANGEPOINTER, s, e - s));
+        const char *p = reinterpret_cast<const char *>(d_->send(SCI_GETRANGEPOINTER, s, e - s));
         QApplication::clipboard()->setMimeData(toMimeData(QByteArray(p, e - s), false));
         return true;
     }
     void pasteBytes()
     {
-        if (isReadOnly()) return;
+        if (d_->q->ReadOnly()) return;
         bool rect = false;
         const QByteArray b = fromMimeData(QApplication::clipboard()->mimeData(), rect);
         if (b.isEmpty()) return;
-        const long s = SendScintilla(SCI_GETSELECTIONSTART), e = SendScintilla(SCI_GETSELECTIONEND);
-        SendScintilla(SCI_BEGINUNDOACTION);
-        SendScintilla(SCI_SETTARGETSTART, s);
-        SendScintilla(SCI_SETTARGETEND, e);
-        SendScintilla(SCI_REPLACETARGET, (unsigned long)b.size(), b.constData());
-        SendScintilla(SCI_ENDUNDOACTION);
-        SendScintilla(SCI_GOTOPOS, (unsigned long)(s + b.size()));
+        const long s = d_->send(SCI_GETSELECTIONSTART), e = d_->send(SCI_GETSELECTIONEND);
+        d_->send(SCI_BEGINUNDOACTION);
+        d_->send(SCI_SETTARGETSTART, s);
+        d_->send(SCI_SETTARGETEND, e);
+        d_->sendPtr(SCI_REPLACETARGET, (unsigned long)b.size(), b.constData());
+        d_->send(SCI_ENDUNDOACTION);
+        d_->send(SCI_GOTOPOS, (unsigned long)(s + b.size()));
+        d_->checkDirty();
     }
     void cutBytes()
     {
-        if (copyBytes() && !isReadOnly()) SendScintilla(SCI_CLEAR);
+        if (copyBytes() && !d_->q->ReadOnly()) d_->send(SCI_CLEAR);
+        d_->checkDirty();
     }
 
 protected:
@@ -291,6 +342,10 @@ protected:
             return;
         }
         Q_EMIT q->KeyDown(vk, shiftBits(e->modifiers()));
+        if (d_->rows && d_->rowsKey(e)) {
+            d_->checkCaret();
+            return;
+        }
         const QString text = e->text();
         const Qt::KeyboardModifiers mods = e->modifiers();
         // Ctrl or Alt alone make a command key, never a typed character
@@ -400,8 +455,9 @@ private:
             QApplication::beep();
             return;
         }
-        if (b >= 0x80 && b <= 0x9F) {
-            // Scintilla drops these codes as unprintable: put the byte in ourselves.
+        if ((b >= 0x80 && b <= 0x9F) || d_->rows) {
+            // Scintilla drops these codes as unprintable, and a text shown
+            // in rows is not Scintilla's to edit: put the byte in ourselves.
             insertByte(char(b));
             return;
         }
@@ -458,14 +514,15 @@ public:
 private:
     void insertByte(char b)
     {
-        if (isReadOnly()) return;
-        const long anchor = SendScintilla(SCI_GETANCHOR), caret = SendScintilla(SCI_GETCURRENTPOS);
-        if (anchor == caret && SendScintilla(SCI_GETOVERTYPE)) {
-            const long end = SendScintilla(SCI_GETLINEENDPOSITION, SendScintilla(SCI_LINEFROMPOSITION, caret));
-            if (caret < end) SendScintilla(SCI_SETSEL, caret, caret + 1);
+        if (d_->q->ReadOnly()) return;
+        const long anchor = d_->send(SCI_GETANCHOR), caret = d_->send(SCI_GETCURRENTPOS);
+        if (anchor == caret && d_->send(SCI_GETOVERTYPE)) {
+            const long end = d_->send(SCI_GETLINEENDPOSITION, d_->send(SCI_LINEFROMPOSITION, caret));
+            if (caret < end) d_->send(SCI_SETSEL, caret, caret + 1);
         }
         const char text[2] = {b, 0};
-        SendScintilla(SCI_REPLACESEL, 0UL, text);
+        d_->sendPtr(SCI_REPLACESEL, 0UL, text);
+        d_->checkDirty();
     }
 
     Editor::Impl *d_;
@@ -477,12 +534,321 @@ private:
 
 long Editor::Impl::send(unsigned int msg, unsigned long w, long l) const
 {
+    if (rows) return rowsSend(msg, w, l);
+    return sci->SendScintilla(msg, w, l);
+}
+
+long Editor::Impl::raw(unsigned int msg, unsigned long w, long l) const
+{
     return sci->SendScintilla(msg, w, l);
 }
 
 long Editor::Impl::sendPtr(unsigned int msg, unsigned long w, const char *p) const
 {
+    if (rows) return rowsSendPtr(msg, w, p);
     return sci->SendScintilla(msg, w, p);
+}
+
+// The text and its styles, interleaved, as SCI_GETSTYLEDTEXT gives them
+// (`out` holds two bytes more than twice the length).
+void Editor::Impl::styledText(long from, long to, char *out) const
+{
+    if (!rows) {
+        sci->SendScintilla(Sci::SCI_GETSTYLEDTEXT, from, to, out);
+        return;
+    }
+    // A row at a time: no break lies inside a piece. Each piece's two closing
+    // zero bytes fall where the next piece begins, or after the end.
+    const std::vector<qint64> &breaks = rows->map.breaks();
+    for (qsizetype i = rows->map.breaksBefore(from + 1); from < to; ++i) {
+        const long upto = i < qsizetype(breaks.size()) ? long(qMin<qint64>(to, breaks[size_t(i)])) : to;
+        const long shown = long(rows->map.shownAfter(from));
+        if (upto > from)
+            sci->SendScintilla(Sci::SCI_GETSTYLEDTEXT, shown, shown + (upto - from), out);
+        out += 2 * (upto - from);
+        from = upto;
+    }
+}
+
+// ----- rows ------------------------------------------------------------------
+
+qsizetype Editor::Impl::rowOfBreak(qsizetype i) const
+{
+    return raw(Sci::SCI_LINEFROMPOSITION, rows->map.breaks()[size_t(i)] + i);
+}
+
+// The first row of a line (lines and rows from 0): the line plus the breaks
+// of the lines before it.
+long Editor::Impl::firstRow(long line) const
+{
+    qsizetype lo = 0, hi = qsizetype(rows->map.breaks().size());
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (rowOfBreak(mid) - mid < line) lo = mid + 1;
+        else hi = mid;
+    }
+    return line + long(lo);
+}
+
+long Editor::Impl::lineOfRow(long row) const
+{
+    qsizetype lo = 0, hi = qsizetype(rows->map.breaks().size());
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (rowOfBreak(mid) < row) lo = mid + 1;
+        else hi = mid;
+    }
+    return row - long(lo);
+}
+
+long Editor::Impl::rowsSend(unsigned int msg, unsigned long w, long l) const
+{
+    Rows &r = *rows;
+    const TextRows &map = r.map;
+    const long length = long(r.text.size());
+    auto clamp = [length](unsigned long p) { return qBound(0L, long(p), length); };
+    switch (msg) {
+    case Sci::SCI_GETLENGTH: return length;
+    case Sci::SCI_GETCHARACTERPOINTER: return long(reinterpret_cast<quintptr>(r.text.constData()));
+    case Sci::SCI_GETRANGEPOINTER: return long(reinterpret_cast<quintptr>(r.text.constData() + clamp(w)));
+    case Sci::SCI_GETLINECOUNT: return raw(msg) - long(map.breaks().size());
+    case Sci::SCI_POSITIONFROMLINE: {
+        const long count = raw(Sci::SCI_GETLINECOUNT) - long(map.breaks().size());
+        if (long(w) >= count) return long(w) == count ? length : -1;
+        return long(map.textAt(raw(msg, firstRow(long(w)))));
+    }
+    case Sci::SCI_GETLINEENDPOSITION: {
+        const long rowCount = raw(Sci::SCI_GETLINECOUNT);
+        const long next = firstRow(long(w) + 1);
+        return long(map.textAt(raw(msg, qMin(next, rowCount) - 1)));
+    }
+    case Sci::SCI_LINEFROMPOSITION: {
+        const qint64 p = clamp(w);
+        return raw(msg, map.shownBefore(p)) - long(map.breaksBefore(p));
+    }
+    case Sci::SCI_GETCURRENTPOS: case Sci::SCI_GETANCHOR:
+    case Sci::SCI_GETSELECTIONSTART: case Sci::SCI_GETSELECTIONEND:
+        return long(map.textAt(raw(msg)));
+    case Sci::SCI_SETANCHOR: {
+        // The caret's own place when it stands for the same position.
+        const long caret = raw(Sci::SCI_GETCURRENTPOS);
+        return raw(msg, map.textAt(caret) == clamp(w) ? caret : map.shownAfter(clamp(w)));
+    }
+    case Sci::SCI_SETCURRENTPOS: case Sci::SCI_GOTOPOS: case Sci::SCI_SETEMPTYSELECTION:
+        return raw(msg, map.shownAfter(clamp(w)));
+    case Sci::SCI_SETSEL: return raw(msg, map.shownAfter(clamp(w)), map.shownAfter(clamp(l)));
+    case Sci::SCI_GETSTYLEAT: return raw(msg, map.shownAfter(clamp(w)));
+    case Sci::SCI_STARTSTYLING: r.styleAt = clamp(w); return 0;
+    case Sci::SCI_SETSTYLING: {
+        const long from = long(map.shownAfter(r.styleAt)), to = long(map.shownBefore(clamp(r.styleAt + w)));
+        r.styleAt = clamp(r.styleAt + w);
+        if (to > from) {
+            raw(Sci::SCI_STARTSTYLING, from, 0xFF);
+            raw(Sci::SCI_SETSTYLING, to - from, l);
+        }
+        return 0;
+    }
+    case Sci::SCI_SETTARGETSTART: r.targetStart = clamp(w); return 0;
+    case Sci::SCI_SETTARGETEND: r.targetEnd = clamp(w); return 0;
+    case Sci::SCI_GETFIRSTVISIBLELINE: return lineOfRow(raw(msg));
+    case Sci::SCI_SETFIRSTVISIBLELINE: return raw(msg, firstRow(long(w)));
+    case Sci::SCI_GETREADONLY: return r.readOnly;
+    case Sci::SCI_SETREADONLY: r.readOnly = w != 0; return 0;
+    case Sci::SCI_SETUNDOCOLLECTION: return 0;
+    case Sci::SCI_BEGINUNDOACTION:
+        if (r.depth++ == 0) r.grouped = false;
+        return 0;
+    case Sci::SCI_ENDUNDOACTION:
+        if (r.depth > 0 && --r.depth == 0) r.grouped = false;
+        return 0;
+    case Sci::SCI_EMPTYUNDOBUFFER:
+        r.undo.clear();
+        r.redo.clear();
+        r.savePoint = 0;
+        r.typedEnd = -1;
+        return 0;
+    case Sci::SCI_SETSAVEPOINT: r.savePoint = qsizetype(r.undo.size()); r.typedEnd = -1; return 0;
+    case Sci::SCI_GETMODIFY: return r.savePoint != qsizetype(r.undo.size());
+    case Sci::SCI_UNDO: rowsUndo(false); return 0;
+    case Sci::SCI_REDO: rowsUndo(true); return 0;
+    case Sci::SCI_CLEAR: {
+        if (r.readOnly) return 0;
+        long s = long(map.textAt(raw(Sci::SCI_GETSELECTIONSTART))), e = long(map.textAt(raw(Sci::SCI_GETSELECTIONEND)));
+        if (s == e && s < length) // no selection: the character after the caret, a CR LF whole
+            e = s + ((r.text.at(s) == '\r' && s + 1 < length && r.text.at(s + 1) == '\n') ? 2L : 1L);
+        if (e > s) {
+            rowsReplace(s, e, {});
+            raw(Sci::SCI_SETEMPTYSELECTION, map.shownAfter(s));
+        }
+        return 0;
+    }
+    default: return raw(msg, w, l);
+    }
+}
+
+long Editor::Impl::rowsSendPtr(unsigned int msg, unsigned long w, const char *p) const
+{
+    Rows &r = *rows;
+    switch (msg) {
+    case Sci::SCI_REPLACETARGET:
+        rowsReplace(r.targetStart, qMax(r.targetStart, r.targetEnd), QByteArrayView(p, qsizetype(w)));
+        return long(w);
+    case Sci::SCI_REPLACESEL: {
+        const qint64 s = r.map.textAt(raw(Sci::SCI_GETSELECTIONSTART)), e = r.map.textAt(raw(Sci::SCI_GETSELECTIONEND));
+        const qsizetype n = qsizetype(strlen(p));
+        rowsReplace(s, e, QByteArrayView(p, n), e == s && n == 1);
+        raw(Sci::SCI_SETEMPTYSELECTION, r.map.shownAfter(s + n));
+        raw(Sci::SCI_SCROLLCARET);
+        return 0;
+    }
+    case Sci::SCI_SETSTYLINGEX: {
+        // A piece for every row: the breaks keep their own style.
+        const std::vector<qint64> &breaks = r.map.breaks();
+        qint64 at = r.styleAt;
+        const qint64 end = qMin<qint64>(r.text.size(), at + qint64(w));
+        for (qsizetype i = r.map.breaksBefore(at + 1); at < end; ++i) {
+            const qint64 upto = i < qsizetype(breaks.size()) ? qMin(end, breaks[size_t(i)]) : end;
+            if (upto > at) {
+                raw(Sci::SCI_STARTSTYLING, r.map.shownAfter(at), 0xFF);
+                sci->SendScintilla(Sci::SCI_SETSTYLINGEX, upto - at, p + (at - r.styleAt));
+            }
+            at = upto;
+        }
+        r.styleAt = end;
+        return 0;
+    }
+    default: return sci->SendScintilla(msg, w, p);
+    }
+}
+
+// Scintilla takes the text in rows: nothing to undo, nothing coloured.
+void Editor::Impl::showInRows(const QByteArray &text, bool readOnly)
+{
+    auto r = std::make_unique<Rows>();
+    r->text = text;
+    r->readOnly = readOnly;
+    const QByteArray shown = r->map.layOut(text);
+    rows.reset();
+    raw(Sci::SCI_SETREADONLY, 0);
+    raw(Sci::SCI_SETUNDOCOLLECTION, 0);
+    raw(Sci::SCI_CLEARALL);
+    plainStyles = true;
+    raw(Sci::SCI_ALLOCATE, shown.size() + 1);
+    sci->SendScintilla(Sci::SCI_ADDTEXT, shown.size(), shown.constData());
+    raw(Sci::SCI_EMPTYUNDOBUFFER);
+    raw(Sci::SCI_SETREADONLY, 1);
+    rows = std::move(r);
+}
+
+// A change of the text: the text, the shown rows and the undo follow.
+void Editor::Impl::rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, bool typed) const
+{
+    Rows &r = *rows;
+    const QByteArray keep = bytes.toByteArray(); // the bytes may lie in the text itself
+    if (!r.replaying) {
+        Rows::Edit e{from, r.text.mid(from, to - from), keep};
+        if (r.savePoint > qsizetype(r.undo.size())) r.savePoint = -1; // a save point among the undone groups
+        r.redo.clear();
+        const bool goOn = typed && from == r.typedEnd && !r.undo.empty() && r.depth == 0
+                          && r.savePoint != qsizetype(r.undo.size());
+        if ((r.depth > 0 && r.grouped) || goOn) {
+            r.undo.back().push_back(std::move(e));
+        } else {
+            r.undo.push_back({std::move(e)});
+            r.grouped = r.depth > 0;
+        }
+        r.typedEnd = typed ? from + keep.size() : -1;
+    }
+    // The rows around the change are shown anew: the attributes of their
+    // unchanged bytes are taken along.
+    const TextRows::Region around = r.map.region(r.text, from, to);
+    QByteArray before, after;
+    auto stylesOf = [this](qint64 a, qint64 b) {
+        QByteArray styled(2 * (b - a) + 2, Qt::Uninitialized), out(b - a, Qt::Uninitialized);
+        styledText(long(a), long(b), styled.data());
+        for (qint64 i = 0; i < b - a; ++i)
+            out[i] = styled[2 * i + 1];
+        return out;
+    };
+    if (!plainStyles) {
+        before = stylesOf(around.from, from);
+        after = stylesOf(to, around.to);
+    }
+    const TextRows::Change c = r.map.change(r.text, from, to, keep);
+    r.text.replace(from, to - from, keep);
+    raw(Sci::SCI_SETREADONLY, 0);
+    raw(Sci::SCI_SETTARGETSTART, c.shownFrom);
+    raw(Sci::SCI_SETTARGETEND, c.shownTo);
+    sci->SendScintilla(Sci::SCI_REPLACETARGET, c.shown.size(), c.shown.constData());
+    raw(Sci::SCI_SETREADONLY, 1);
+    for (const auto &[at, styles] : {std::pair(around.from, before), std::pair(from + keep.size(), after)}) {
+        if (styles.isEmpty()) continue;
+        rowsSend(Sci::SCI_STARTSTYLING, at, 0);
+        rowsSendPtr(Sci::SCI_SETSTYLINGEX, styles.size(), styles.constData());
+    }
+}
+
+// Undo (or redo) of the last group of changes; the caret stands after the
+// bytes the last step put in.
+void Editor::Impl::rowsUndo(bool redo) const
+{
+    Rows &r = *rows;
+    auto &from = redo ? r.redo : r.undo;
+    auto &to = redo ? r.undo : r.redo;
+    if (from.empty()) return;
+    std::vector<Rows::Edit> group = std::move(from.back());
+    from.pop_back();
+    r.replaying = true;
+    qint64 caret = 0;
+    if (redo) {
+        for (const Rows::Edit &e : group) {
+            rowsReplace(e.at, e.at + e.removed.size(), e.inserted);
+            caret = e.at + e.inserted.size();
+        }
+    } else {
+        for (auto it = group.rbegin(); it != group.rend(); ++it) {
+            rowsReplace(it->at, it->at + it->inserted.size(), it->removed);
+            caret = it->at + it->removed.size();
+        }
+    }
+    r.replaying = false;
+    r.typedEnd = -1;
+    to.push_back(std::move(group));
+    raw(Sci::SCI_SETEMPTYSELECTION, r.map.shownAfter(caret));
+    raw(Sci::SCI_SCROLLCARET);
+}
+
+// The editing keys of a text shown in rows (Scintilla's own editing is off).
+bool Editor::Impl::rowsKey(QKeyEvent *e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const int key = e->key();
+    if (mods == Qt::ControlModifier && (key == Qt::Key_Z || key == Qt::Key_Y)) {
+        rowsUndo(key == Qt::Key_Y);
+    } else if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key == Qt::Key_Z) {
+        rowsUndo(true);
+    } else if ((key == Qt::Key_Backspace && (mods == Qt::NoModifier || mods == Qt::ShiftModifier))
+               || (key == Qt::Key_Delete && mods == Qt::NoModifier)) {
+        const long s = send(Sci::SCI_GETSELECTIONSTART), en = send(Sci::SCI_GETSELECTIONEND);
+        if (s == en && key == Qt::Key_Backspace) {
+            if (s > 0 && !rows->readOnly) {
+                const long back = (s >= 2 && rows->text.at(s - 1) == '\n' && rows->text.at(s - 2) == '\r') ? 2 : 1;
+                rowsReplace(s - back, s, {});
+                raw(Sci::SCI_SETEMPTYSELECTION, rows->map.shownAfter(s - back));
+            }
+        } else {
+            send(Sci::SCI_CLEAR);
+        }
+        raw(Sci::SCI_SCROLLCARET);
+    } else if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab)
+               && (mods == Qt::NoModifier || mods == Qt::ShiftModifier)) {
+        if (!rows->readOnly)
+            sendPtr(Sci::SCI_REPLACESEL, 0, key == Qt::Key_Tab ? "\t" : eol());
+    } else {
+        return false;
+    }
+    checkDirty();
+    return true;
 }
 
 void Editor::Impl::checkLine(int line) const
@@ -515,6 +881,54 @@ void Editor::Impl::replaceRange(long from, long to, QByteArrayView bytes)
     send(Sci::SCI_SETTARGETEND, to);
     sendPtr(Sci::SCI_REPLACETARGET, bytes.size(), bytes.constData());
     if (ro) send(Sci::SCI_SETREADONLY, 1);
+}
+
+// Replaces from..to by `bytes`, leaving in place what the old and the new
+// bytes share at their start and at their end: one replacement of the stretch
+// that differs, so that undo and redo cost that stretch only. False when the
+// bytes are the same as before (nothing is replaced).
+bool Editor::Impl::replaceChanged(long from, long to, QByteArrayView bytes)
+{
+    const char *old = reinterpret_cast<const char *>(send(Sci::SCI_GETRANGEPOINTER, from, to - from));
+    const char *nw = bytes.constData();
+    const qsizetype oldLen = to - from, newLen = bytes.size();
+    const qsizetype most = qMin(oldLen, newLen);
+    // Compared a piece at a time first: a large text differs late, if at all.
+    constexpr qsizetype kPiece = 4096;
+    qsizetype pre = 0;
+    while (pre + kPiece <= most && memcmp(old + pre, nw + pre, kPiece) == 0)
+        pre += kPiece;
+    while (pre < most && old[pre] == nw[pre])
+        ++pre;
+    if (pre == oldLen && pre == newLen)
+        return false;
+    qsizetype suf = 0;
+    while (suf + kPiece <= most - pre && memcmp(old + oldLen - suf - kPiece, nw + newLen - suf - kPiece, kPiece) == 0)
+        suf += kPiece;
+    while (suf < most - pre && old[oldLen - 1 - suf] == nw[newLen - 1 - suf])
+        ++suf;
+    replaceRange(from + long(pre), to - long(suf), bytes.sliced(pre, newLen - pre - suf));
+    return true;
+}
+
+Editor::Impl::Places Editor::Impl::places() const
+{
+    const long caret = send(Sci::SCI_GETCURRENTPOS), anchor = send(Sci::SCI_GETANCHOR);
+    const long caretLine = send(Sci::SCI_LINEFROMPOSITION, caret);
+    const long anchorLine = send(Sci::SCI_LINEFROMPOSITION, anchor);
+    return {caretLine, caret - send(Sci::SCI_POSITIONFROMLINE, caretLine), anchorLine,
+            anchor - send(Sci::SCI_POSITIONFROMLINE, anchorLine), send(Sci::SCI_GETFIRSTVISIBLELINE)};
+}
+
+void Editor::Impl::restorePlaces(const Places &at)
+{
+    auto back = [this](long line, long column) {
+        const long s = send(Sci::SCI_POSITIONFROMLINE, line);
+        return qMin(s + column, long(send(Sci::SCI_GETLINEENDPOSITION, line)));
+    };
+    send(Sci::SCI_SETANCHOR, back(at.anchorLine, at.anchorColumn));
+    send(Sci::SCI_SETCURRENTPOS, back(at.caretLine, at.caretColumn));
+    send(Sci::SCI_SETFIRSTVISIBLELINE, at.top);
 }
 
 void Editor::Impl::applyStyleDefaults(int style)
@@ -581,6 +995,7 @@ template <class Change> void Editor::Impl::restyleSelection(Change change)
         if (ns != runStyle) {
             send(Sci::SCI_STARTSTYLING, runStart, 0xFF);
             send(Sci::SCI_SETSTYLING, end - runStart, ns);
+            plainStyles = false;
         }
     };
     for (long p = from + 1; p < to; ++p) {
@@ -596,11 +1011,14 @@ template <class Change> void Editor::Impl::restyleSelection(Change change)
 
 void Editor::Impl::clearStyles()
 {
+    // New text comes in style 0: once cleared, only styling makes work again.
+    if (plainStyles) return;
     const long n = send(Sci::SCI_GETLENGTH);
     if (n > 0) {
         send(Sci::SCI_STARTSTYLING, 0, 0xFF);
         send(Sci::SCI_SETSTYLING, n, 0);
     }
+    plainStyles = true;
 }
 
 void Editor::Impl::checkCaret()
@@ -692,7 +1110,7 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
         char *dst = styles.data();
         for (long at = start; at < end; at += kPiece) {
             const long upto = qMin(end, at + kPiece);
-            sci->SendScintilla(Sci::SCI_GETSTYLEDTEXT, at, upto, styled.data());
+            styledText(at, upto, styled.data());
             const char *src = styled.constData();
             for (long i = 0; i < upto - at; ++i) {
                 const char st = src[2 * i + 1];
@@ -714,8 +1132,17 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
     }
     replaceRange(start, end, bytes);
     if (anyStyle) {
-        send(Sci::SCI_STARTSTYLING, start, 0xFF);
-        sendPtr(Sci::SCI_SETSTYLINGEX, newStyles.size(), newStyles.constData());
+        // The new bytes come in style 0: only the stretch from the first to
+        // the last attribute needs styling again.
+        const char *st = newStyles.constData();
+        qsizetype first = 0, last = newStyles.size();
+        while (first < last && st[first] == 0) ++first;
+        while (last > first && st[last - 1] == 0) --last;
+        if (last > first) {
+            send(Sci::SCI_STARTSTYLING, start + long(first), 0xFF);
+            sendPtr(Sci::SCI_SETSTYLINGEX, last - first, st + first);
+        }
+        plainStyles = false;
     }
     return start + long(bytes.size());
 }
@@ -779,26 +1206,9 @@ void Editor::Impl::flushPending()
     if (!anyChange) return;
 
     // The caret and the anchor keep their line and column; the view its top line.
-    const long caret = send(Sci::SCI_GETCURRENTPOS), anchor = send(Sci::SCI_GETANCHOR);
-    const long top = send(Sci::SCI_GETFIRSTVISIBLELINE);
-    auto where = [&](long pos) {
-        const long line = send(Sci::SCI_LINEFROMPOSITION, pos);
-        return std::pair<long, long>(line, pos - send(Sci::SCI_POSITIONFROMLINE, line));
-    };
-    const auto caretAt = where(caret), anchorAt = where(anchor);
+    const Places at = places();
     replaceRange(from, to, region);
-    auto back = [&](std::pair<long, long> at) {
-        const long s = send(Sci::SCI_POSITIONFROMLINE, at.first);
-        return qMin(s + at.second, long(send(Sci::SCI_GETLINEENDPOSITION, at.first)));
-    };
-    send(Sci::SCI_SETANCHOR, back(anchorAt));
-    send(Sci::SCI_SETCURRENTPOS, back(caretAt));
-    send(Sci::SCI_SETFIRSTVISIBLELINE, top);
-}
-
-void Editor::Impl::notifyModified(bool on)
-{
-    send(Sci::SCI_SETMODEVENTMASK, on ? kModMask : 0);
+    restorePlaces(at);
 }
 
 // ----- Editor ----------------------------------------------------------------
@@ -924,18 +1334,7 @@ void Editor::setText(const QByteArray &bytes)
     } else {
         // Only the part that differs is replaced: the same result, less work
         // for Scintilla and a smaller undo record. An unchanged line stays.
-        const long e = d->lineEnd(d->textIndex);
-        const long oldLen = e - s;
-        const char *old = reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, oldLen));
-        const char *nw = bytes.constData();
-        const long newLen = long(bytes.size());
-        long pre = 0;
-        const long maxPre = qMin(oldLen, newLen);
-        while (pre < maxPre && old[pre] == nw[pre]) ++pre;
-        long suf = 0;
-        while (suf < maxPre - pre && old[oldLen - 1 - suf] == nw[newLen - 1 - suf]) ++suf;
-        if (pre == oldLen && pre == newLen) return;
-        d->replaceRange(s + pre, e - suf, QByteArray::fromRawData(nw + pre, newLen - pre - suf));
+        if (!d->replaceChanged(s, d->lineEnd(d->textIndex), bytes)) return;
     }
     d->checkDirty();
 }
@@ -949,14 +1348,25 @@ QByteArray Editor::TextAll() const
 
 void Editor::setTextAll(const QByteArray &bytes)
 { d->flush();
-    const long n = d->send(Sci::SCI_GETLENGTH);
-    const char *p = reinterpret_cast<const char *>(d->send(Sci::SCI_GETCHARACTERPOINTER));
-    if (n == bytes.size() && memcmp(p, bytes.constData(), size_t(n)) == 0) {
-        // The same text: keep it (and the caret, undo and dirty state), drop the attributes.
+    if (!d->rows && TextRows::needed(bytes)) {
+        // A line too long to lay out: shown in rows from now on, this change
+        // the first step of their undo (what Scintilla could undo goes).
+        const QByteArray old = d->wholeText().toByteArray();
+        const bool dirty = IsDirty();
+        d->showInRows(bytes, ReadOnly());
+        d->rows->undo.push_back({{0, old, bytes}});
+        d->rows->savePoint = dirty ? -1 : 0;
+        d->textIndex = 1;
+        d->checkDirty();
+        d->checkCaret();
+        return;
+    }
+    // Only the stretch that differs is replaced (one change); the same text
+    // keeps the caret, the undo and the dirty state. The attributes go.
+    if (!d->replaceChanged(0, d->send(Sci::SCI_GETLENGTH), bytes)) {
         d->clearStyles();
         return;
     }
-    d->replaceRange(0, n, bytes);
     d->clearStyles();
     d->textIndex = qBound(1, d->textIndex, Count());
     d->checkDirty();
@@ -980,16 +1390,44 @@ QByteArrayView Editor::lineView(int line) const
     return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, e - s)), e - s);
 }
 
-void Editor::replaceLines(int first, int last, QByteArrayView bytes)
+int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn)
 { d->flush();
-    d->checkLine(first);
-    d->checkLine(last);
-    if (last < first)
-        throw RkError(kErrSubscript, QStringLiteral("Index utanför intervallet (rad %1 till %2)").arg(first).arg(last));
-    d->replaceRange(d->lineStart(first), d->lineEnd(last), bytes);
-    d->textIndex = qBound(1, d->textIndex, Count());
+    // The lines are read in place and their line ends (CR LF, LF or a lone
+    // CR, as Scintilla counts them) are copied as they are.
+    const Impl::Places at = d->places();
+    QByteArrayView text = d->wholeText();
+    const qsizetype n = text.size();
+    QByteArray out;
+    out.reserve(n + n / 8 + 64);
+    int line = 0;
+    qsizetype from = 0;
+    for (;;) {
+        const char *p = text.data();
+        const qsizetype end = lineEndAt(text, from);
+        out.append(rule(QByteArrayView(p + from, end - from), ++line));
+        qsizetype next = end;
+        if (next < n)
+            next += (p[next] == '\r' && next + 1 < n && p[next + 1] == '\n') ? 2 : 1;
+        out.append(p + end, next - end);
+        from = next;
+        if (end == n)
+            break;
+        if (goOn && !goOn(line)) {
+            // Stopped: the rest as it is. Waiting let events run; the text
+            // itself is unchanged, but its bytes may have moved.
+            text = d->wholeText();
+            out.append(text.data() + from, n - from);
+            break;
+        }
+        if (goOn)
+            text = d->wholeText();
+    }
+    if (d->replaceChanged(0, long(n), out))
+        d->restorePlaces(at);
+    d->textIndex = qBound(1, line, Count());
     d->checkDirty();
     d->checkCaret();
+    return line;
 }
 
 void Editor::beginUndoAction() { d->flush(); d->send(Sci::SCI_BEGINUNDOACTION); }
@@ -1093,7 +1531,6 @@ void Editor::setRedraw(bool on)
     if (on == d->redraw) return;
     if (on) d->flush();
     d->redraw = on;
-    d->notifyModified(on);
     d->sci->viewport()->setUpdatesEnabled(on);
     d->sci->setUpdatesEnabled(on);
     if (on) {
@@ -1218,31 +1655,29 @@ int Editor::attributeStyle(const QColor &colour, bool bold, bool italic)
     return d->styleFor(k);
 }
 
-int Editor::applyAttributeRuns(int first, int last, const AttributeRunsOf &runsOf,
-                               const std::function<bool(int line)> &goOn)
+void Editor::setAttributeStyles(qint64 offset, QByteArrayView styles)
 { d->flush();
-    first = qMax(first, 1);
-    last = qMin(last, Count());
-    std::vector<AttributeRun> runs;
-    int done = 0;
-    // Three questions to Scintilla a line and the styling itself: a large
-    // program is coloured in about a second.
-    for (int line = first; line <= last; ++line) {
-        if (goOn && !goOn(line)) break;
-        const long s = d->lineStart(line), e = d->lineEnd(line);
-        if (s < 0 || e < s) break; // the text lost lines meanwhile
-        const long len = e - s;
-        runs.clear();
-        runsOf(QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, len)), len), runs);
-        for (const AttributeRun &r : runs) {
-            const long from = qBound(0L, long(r.start), len), to = qBound(0L, long(r.end), len);
-            if (to <= from) continue;
-            d->send(Sci::SCI_STARTSTYLING, s + from, 0xFF);
-            d->send(Sci::SCI_SETSTYLING, to - from, r.style & 0xFF);
-        }
-        ++done;
-    }
-    return done;
+    const long n = d->send(Sci::SCI_GETLENGTH);
+    if (offset < 0 || offset >= n || styles.isEmpty())
+        return;
+    const long length = long(qMin<qint64>(styles.size(), n - offset));
+    d->send(Sci::SCI_STARTSTYLING, long(offset), 0xFF);
+    d->sendPtr(Sci::SCI_SETSTYLINGEX, length, styles.constData());
+    d->plainStyles = false;
+}
+
+qint64 Editor::lineOffset(int line) const
+{ d->flush();
+    if (line == Count() + 1)
+        return d->send(Sci::SCI_GETLENGTH);
+    d->checkLine(line);
+    return d->lineStart(line);
+}
+
+int Editor::lineOfOffset(qint64 offset) const
+{ d->flush();
+    const long n = d->send(Sci::SCI_GETLENGTH);
+    return int(d->send(Sci::SCI_LINEFROMPOSITION, long(qBound<qint64>(0, offset, qint64(n))))) + 1;
 }
 
 void Editor::FileLoad(const QString &path)
@@ -1251,15 +1686,22 @@ void Editor::FileLoad(const QString &path)
     const QByteArray data = withLineEnds(readFileBytes(path), d->textType);
     d->dropPending(); // the whole text is replaced
     const bool ro = d->send(Sci::SCI_GETREADONLY);
-    if (ro) d->send(Sci::SCI_SETREADONLY, 0);
-    // No undo record of the load: it would hold a second copy of the file.
-    d->send(Sci::SCI_SETUNDOCOLLECTION, 0);
-    d->send(Sci::SCI_CLEARALL);
-    d->send(Sci::SCI_ALLOCATE, data.size() + 1);
-    d->sendPtr(Sci::SCI_ADDTEXT, data.size(), data.constData());
-    d->send(Sci::SCI_EMPTYUNDOBUFFER);
-    d->send(Sci::SCI_SETUNDOCOLLECTION, 1);
-    if (ro) d->send(Sci::SCI_SETREADONLY, 1);
+    if (TextRows::needed(data)) {
+        // A line too long to lay out: Scintilla shows the text in rows.
+        d->showInRows(data, ro);
+    } else {
+        d->rows.reset(); // Scintilla holds the text itself again
+        d->raw(Sci::SCI_SETREADONLY, 0);
+        // No undo record of the load: it would hold a second copy of the file.
+        d->send(Sci::SCI_SETUNDOCOLLECTION, 0);
+        d->send(Sci::SCI_CLEARALL);
+        d->plainStyles = true; // the new text comes in style 0
+        d->send(Sci::SCI_ALLOCATE, data.size() + 1);
+        d->sendPtr(Sci::SCI_ADDTEXT, data.size(), data.constData());
+        d->send(Sci::SCI_EMPTYUNDOBUFFER);
+        d->send(Sci::SCI_SETUNDOCOLLECTION, 1);
+        if (ro) d->send(Sci::SCI_SETREADONLY, 1);
+    }
     d->clearStyles();
     d->send(Sci::SCI_GOTOPOS, 0);
     d->send(Sci::SCI_SETSAVEPOINT);

@@ -2,7 +2,9 @@
 // The editor component of a document window: an adapter over QsciScintilla in
 // 8-bit mode. The text is bytes: a file's bytes are the document's bytes. Lines
 // and columns count from 1; an end column is exclusive. The rest of the program
-// talks to this class only, never to Scintilla directly.
+// talks to this class only, never to Scintilla directly. A text holding a line
+// too long for Scintilla to lay out is shown in rows (documents/textrows.h);
+// every member still speaks of the text itself.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QColor>
@@ -48,10 +50,17 @@ public:
     // ends as they are in the document; a line is without its line end.
     QByteArrayView textView() const;
     QByteArrayView lineView(int line) const;
-    // Replaces lines first..last (from 1, their line ends between them
-    // included, the last one's not) by `bytes`, as one change; also in a
-    // read-only editor. Caret and selection are not kept.
-    void replaceLines(int first, int last, QByteArrayView bytes);
+    // Rewrites the lines from the first on, in order, as one replacement of
+    // the stretch that changed, so that undo and redo cost one replacement.
+    // `rule` gets each line's bytes (read in place, without its line end) and
+    // number and gives its new bytes, without line ends; the line ends stay as
+    // they are. After each line but the last `goOn` (when given) is asked and
+    // stops the pass by returning false: the lines done are rewritten and the
+    // rest is left as it is. Also in a read-only editor. The caret, the anchor
+    // and the top line keep their lines and columns, TextIndex stands on the
+    // last line done. Returns the number of lines done.
+    using LineRule = std::function<QByteArray(QByteArrayView line, int lineNo)>;
+    int rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn = {});
 
     // Undo. Changes between begin and end undo as one step (pairs may nest).
     void beginUndoAction();
@@ -123,21 +132,15 @@ public:
 
     // Bulk colouring without moving the selection: attributeStyle gives the
     // number of a colour/bold/italic combination (the same number as the
-    // attribute members above give the characters), and applyAttributeRuns
-    // shows spans of lines first..last in such styles. For each line, `goOn`
-    // (when given) is asked first and ends the pass by returning false; then
-    // `runsOf` gets the line's bytes, read in place, and adds its spans (it
-    // must not change the editor). Spans are cut at the line's end. Returns
-    // the number of lines done.
-    struct AttributeRun {
-        int start = 0;                    // byte offset in the line, from 0
-        int end = 0;                      // exclusive
-        int style = 0;                    // from attributeStyle; 0 plain text
-    };
-    using AttributeRunsOf = std::function<void(QByteArrayView line, std::vector<AttributeRun> &runs)>;
+    // attribute members above give the characters), and setAttributeStyles
+    // shows the bytes from `offset` (in textView()) on in the styles given,
+    // one style number a byte (0 plain text), in one call.
     int attributeStyle(const QColor &colour, bool bold, bool italic);
-    int applyAttributeRuns(int first, int last, const AttributeRunsOf &runsOf,
-                           const std::function<bool(int line)> &goOn = {});
+    void setAttributeStyles(qint64 offset, QByteArrayView styles);
+    // Where line `line` (from 1) starts in textView(); Count() + 1 gives the
+    // length of the text. And the line an offset lies on.
+    qint64 lineOffset(int line) const;
+    int lineOfOffset(qint64 offset) const;
 
     // Files. A failed read or write throws RkError; FileSave never truncates the
     // old file when the write fails.

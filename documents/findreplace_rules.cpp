@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <cstring>
+
 namespace lumrik {
 
 namespace {
@@ -75,6 +77,16 @@ ByteSearch::ByteSearch(QByteArrayView target, SearchOptions options) : options_(
     skip_.fill(qMax<qsizetype>(m, 1));
     for (qsizetype j = 0; j + 1 < m; ++j)
         skip_[static_cast<unsigned char>(target_[j])] = m - 1 - j;
+    if (m > 0) {
+        int ways = 0;
+        for (int c = 0; c < 256; ++c)
+            if (fold_[size_t(c)] == static_cast<unsigned char>(target_[m - 1])) {
+                lastByte_ = c;
+                ++ways;
+            }
+        if (ways != 1)
+            lastByte_ = -1;
+    }
 }
 
 bool ByteSearch::matchesAt(const unsigned char *p) const
@@ -94,11 +106,27 @@ qsizetype ByteSearch::find(QByteArrayView text, qsizetype from, qsizetype to) co
     from = qBound<qsizetype>(0, from, n);
     to = qBound<qsizetype>(0, to, n);
     const auto *t = reinterpret_cast<const unsigned char *>(text.data());
+    auto matches = [&](qsizetype i) {
+        return matchesAt(t + i) && (!options_.wholeWords || (isWordBoundary(text, i) && isWordBoundary(text, i + m)));
+    };
+    if (lastByte_ >= 0) {
+        // A match ends in one byte only (a digit, say): from one of them to
+        // the next, a search of the whole text at memory speed.
+        for (qsizetype e = from + m - 1; e < to;) {
+            const auto *hit = static_cast<const unsigned char *>(memchr(t + e, lastByte_, size_t(to - e)));
+            if (!hit)
+                return -1;
+            e = hit - t;
+            if (matches(e - (m - 1)))
+                return e - (m - 1);
+            ++e;
+        }
+        return -1;
+    }
     const auto lastOfTarget = static_cast<unsigned char>(target_[m - 1]);
     for (qsizetype i = from; i <= to - m;) {
         const unsigned char c = fold_[t[i + m - 1]];
-        if (c == lastOfTarget && matchesAt(t + i)
-            && (!options_.wholeWords || (isWordBoundary(text, i) && isWordBoundary(text, i + m))))
+        if (c == lastOfTarget && matches(i))
             return i;
         i += skip_[c];
     }

@@ -62,6 +62,7 @@ private:
     SearchOptions options_;
     std::array<unsigned char, 256> fold_{};
     std::array<qsizetype, 256> skip_{};
+    int lastByte_ = -1;                    // the one byte a match can end in, or -1
 };
 
 // The bytes of text[start, end) with every match (offsets into `text`, each

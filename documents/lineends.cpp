@@ -99,6 +99,16 @@ QByteArray withLineEnds(const QByteArray &text, int type)
     return hasLineEndsOf(text, type) ? text : convertLineEnds(text, type);
 }
 
+qsizetype lineEndAt(QByteArrayView text, qsizetype at)
+{
+    const char *p = text.data();
+    const qsizetype n = text.size();
+    const auto *lf = static_cast<const char *>(memchr(p + at, '\n', size_t(n - at)));
+    const qsizetype lfAt = lf ? lf - p : n;
+    const auto *cr = static_cast<const char *>(memchr(p + at, '\r', size_t(lfAt - at)));
+    return cr ? cr - p : lfAt;
+}
+
 QByteArray readFileBytes(const QString &path)
 {
     QFile f;

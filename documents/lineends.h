@@ -30,6 +30,11 @@ QByteArray withLineEnds(const QByteArray &text, int type);
 // True when every line end of the text is in the given form already.
 bool hasLineEndsOf(QByteArrayView text, int type);
 
+// Where the line that holds `at` ends: the first CR or LF from `at` on, or
+// the end of the text (lines end at CR LF, LF or a lone CR, as the editor
+// counts them).
+qsizetype lineEndAt(QByteArrayView text, qsizetype at);
+
 // The whole file as bytes. Throws RkError when it cannot be read (53 when it
 // is not there, else 57).
 QByteArray readFileBytes(const QString &path);

@@ -7,7 +7,6 @@
 
 #include <QElapsedTimer>
 #include <optional>
-#include <vector>
 
 namespace lumrik {
 
@@ -52,17 +51,19 @@ private:
     qint64 anchor_, caret_;
 };
 
-// The editor's style number of each style of the rules. The lines are styled
-// with those numbers directly: moving the selection for every span would lay
-// out each line again, which makes a large program take minutes.
-std::vector<int> editorStyles(Editor *ed, const SyntaxRules &rules)
+// The editor's style number of each style of the rules, one byte each.
+QByteArray editorStyles(Editor *ed, const SyntaxRules &rules)
 {
-    std::vector<int> out;
-    out.reserve(rules.styles.size());
+    QByteArray out;
+    out.reserve(qsizetype(rules.styles.size()));
     for (const SyntaxStyle &st : rules.styles)
-        out.push_back(ed->attributeStyle(rkColor(st.colour), st.bold, st.italic));
+        out.append(char(ed->attributeStyle(rkColor(st.colour), st.bold, st.italic)));
     return out;
 }
+
+// Lines are coloured a piece of about this many bytes at a time; the time
+// budget, the progress and the abort button are seen between pieces.
+constexpr qint64 kPieceBytes = 64 * 1024;
 
 }
 
@@ -80,29 +81,39 @@ int ColorNC(Editor *txtText, const QString &machine, int firstLine, int lastLine
         if (showProgress)
             progress.emplace(owner ? owner : txtText->window(), txtText->Count() + 1);
         EditorStateGuard state(txtText);
-        const std::vector<int> styleNo = editorStyles(txtText, rules);
-        txtText->clearCharacterAttributes();
+        const QByteArray styleOf = editorStyles(txtText, rules);
 
-        QElapsedTimer clock;
-        clock.start();
         const int count = txtText->Count();
         const int from = firstLine == 0 ? 1 : std::max(firstLine, 1);
         const int to = firstLine == 0 ? count : std::min(lastLine, count);
-        if (styleNo.empty())
+        // The styles of the whole text are worked out as plain code and go to
+        // the editor in one piece; lines outside the range, and lines not
+        // reached when the run stops, show plain.
+        const bool wholeText = from == 1 && to == count;
+        if (!wholeText || styleOf.isEmpty())
+            txtText->clearCharacterAttributes();
+        if (styleOf.isEmpty() || to < from)
             return 0;
-        std::vector<ColorSpan> runs;
-        std::vector<int> scratch;
-        // The line's own bytes, read in place: work per line is its length.
-        return txtText->applyAttributeRuns(
-            from, to,
-            [&](QByteArrayView line, std::vector<Editor::AttributeRun> &out) {
-                lineRuns(line, rules, runs, scratch);
-                for (const ColorSpan &r : runs)
-                    out.push_back({r.start, r.end, styleNo[size_t(r.style)]});
-            },
-            [&](int line) {
-                return !(budgetMs > 0 && clock.elapsed() > budgetMs) && (!progress || progress->step(line));
-            });
+        const qint64 begin = wholeText ? 0 : txtText->lineOffset(from);
+        const qint64 length = (wholeText ? txtText->lineOffset(count + 1) : txtText->lineOffset(to + 1)) - begin;
+        QByteArray styles(length, '\0');
+        QElapsedTimer clock;
+        clock.start();
+        int line = from;
+        qint64 at = txtText->lineOffset(from);
+        while (line <= to) {
+            if ((budgetMs > 0 && clock.elapsed() > budgetMs) || (progress && !progress->step(line)))
+                break;
+            // Serving events may have moved the text's bytes, never changed them.
+            const QByteArrayView text = txtText->textView();
+            const int last = std::min(to, std::max(line, txtText->lineOfOffset(at + kPieceBytes)));
+            const qint64 end = txtText->lineOffset(last + 1);
+            textStyles(text.sliced(at, end - at), rules, styleOf, styles.data() + (at - begin));
+            at = end;
+            line = last + 1;
+        }
+        txtText->setAttributeStyles(begin, styles);
+        return line - from;
     });
 }
 

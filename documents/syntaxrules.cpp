@@ -5,6 +5,9 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
+#include "documents/lineends.h"
+
+#include <cstring>
 
 namespace lumrik {
 
@@ -146,31 +149,44 @@ void lineSpans(QByteArrayView line, const SyntaxRules &rules, std::vector<ColorS
     }
 }
 
-void lineRuns(QByteArrayView line, const SyntaxRules &rules, std::vector<ColorSpan> &out,
-              std::vector<int> &scratch)
+void textStyles(QByteArrayView text, const SyntaxRules &rules, QByteArrayView styleOf, char *out)
 {
-    static thread_local std::vector<ColorSpan> spans;
-    lineSpans(line, rules, spans);
-    out.clear();
-    if (spans.empty())
-        return;
-    if (spans.size() == 1) {
-        out.push_back(spans.front());
-        return;
+    // Rule after rule over the whole stretch: no span crosses a line end (a
+    // keyword holds none, a number and a range stop at it), so each line
+    // ends up as if its spans were laid down one after the other.
+    const qsizetype n = text.size();
+    const char *s = text.data();
+    memset(out, 0, size_t(n));
+    for (const KeywordRule &r : rules.keywords) {
+        const QByteArrayView word(r.keyword);
+        const char style = styleOf[r.style];
+        for (qsizetype pos = text.indexOf(word); pos >= 0;) {
+            qsizetype end = pos + word.size();
+            if (r.withNumber)
+                while (end < n && !IsNotNumChar(s[end]))
+                    ++end;
+            memset(out + pos, style, size_t(end - pos));
+            // The next occurrence is looked for after the coloured span.
+            pos = end < n ? text.indexOf(word, end) : -1;
+        }
     }
-    const int n = int(line.size());
-    scratch.assign(size_t(n), -1);
-    for (const ColorSpan &sp : spans)
-        std::fill(scratch.begin() + sp.start, scratch.begin() + sp.end, sp.style);
-    int i = 0;
-    while (i < n) {
-        const int style = scratch[size_t(i)];
-        int j = i + 1;
-        while (j < n && scratch[size_t(j)] == style)
-            ++j;
-        if (style >= 0)
-            out.push_back({i, j, style});
-        i = j;
+    for (const RangeRule &r : rules.ranges) {
+        const char style = styleOf[r.style];
+        for (qsizetype from = 0; from < n;) {
+            const qsizetype start = text.indexOf(QByteArrayView(r.start), from);
+            if (start < 0)
+                break;
+            const qsizetype lineEnd = lineEndAt(text, start);
+            qsizetype end = lineEnd;
+            if (!r.end.isEmpty()) {
+                // The end is looked for after the start string, in its line.
+                const qsizetype e = text.first(lineEnd).indexOf(QByteArrayView(r.end), start + r.start.size());
+                end = e < 0 ? -1 : e + r.end.size(); // an unclosed range colours nothing
+            }
+            if (end >= 0)
+                memset(out + start, style, size_t(end - start));
+            from = lineEnd; // only the first start string of a line counts
+        }
     }
 }
 

@@ -73,10 +73,12 @@ struct ColorSpan {
 // span wins over an earlier one on the characters they share.
 void lineSpans(QByteArrayView line, const SyntaxRules &rules, std::vector<ColorSpan> &out);
 
-// What the line shows: non-overlapping runs, left to right, neighbours of the
-// same style joined. `scratch` is working memory that callers may reuse
-// between lines. Linear in the length of the line times the rules.
-void lineRuns(QByteArrayView line, const SyntaxRules &rules, std::vector<ColorSpan> &out,
-              std::vector<int> &scratch);
+// The styles a stretch of whole lines shows, one byte for each of its bytes:
+// for every line what its spans give (a later span wins on the characters it
+// shares with an earlier one), `styleOf` giving the byte written for each of
+// the rules' styles; 0 where no span lies, and on the line ends. The lines
+// end at CR LF, LF or a lone CR. Linear in the size of the text times the
+// number of rules; no work per line beyond the searches.
+void textStyles(QByteArrayView text, const SyntaxRules &rules, QByteArrayView styleOf, char *out);
 
 }

@@ -3,8 +3,9 @@
 // off, insert mode remembered and switched off, the text assigned to itself
 // (line ends made uniform, colours cleared), then the lines rewritten in order,
 // and everything given back at the end. All changes of one frame are one undo
-// step. Lines are rewritten in blocks: a block is written whole or not at all,
-// so an abort leaves the lines done rewritten and the rest as they were.
+// step, and the rewritten lines go into the text as one replacement, so that
+// undo and redo cost one replacement. An abort leaves the lines done rewritten
+// and the rest as they were.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <functional>
@@ -21,6 +22,10 @@ class ProgressRun;
 // denna filtyp." and returns true.
 bool refuseReadOnlyOrHex(frmDocument *doc);
 
+// The text assigned to itself: line ends made uniform, colours cleared. A text
+// whose line ends are uniform already stays in place, without a copy.
+void assignTextToItself(Editor *ed);
+
 class LineFrame {
 public:
     // selfAssign: assign the text to itself first (every framed command does).
@@ -31,8 +36,8 @@ public:
 
     // The rule gives the new text of a line (from 1). Lines 1..count are
     // rewritten in order; with a progress run, its bar follows and an abort
-    // stops after the current block. Returns the number of lines done.
-    using Rule = std::function<QByteArray(QByteArrayView line, int lineNo)>;
+    // stops after the current line. Returns the number of lines done.
+    using Rule = std::function<QByteArray(QByteArrayView line, int lineNo)>; // as Editor::LineRule
     int run(const Rule &rule, ProgressRun *progress = nullptr);
 
     // The insert mode the editor had before the frame.

@@ -63,10 +63,7 @@ void MnUnPack(frmDocument *doc)
     if (!mayRun(doc, QStringLiteral("Denna funktion kommer att infoga mellanrum mellan alla funktioner. "
                                     "Är du säker att du vill göra detta?")))
         return;
-    runFramed(doc, [](QByteArrayView line, int) {
-        QByteArray l(line.data(), line.size());
-        return UnpackBlock(l);
-    }, true);
+    runFramed(doc, [](QByteArrayView line, int) { return UnpackPackedBlock(PackBlock(line)); }, true);
 }
 
 void MnUppercase(frmDocument *doc)

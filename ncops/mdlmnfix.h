@@ -18,6 +18,8 @@ QByteArray PackBlock(QByteArrayView line);
 // letter and stands outside a comment. A line holding "'" stays packed. The
 // caller's line is replaced by its packed form.
 QByteArray UnpackBlock(QByteArray &line);
+// The same for a line that is packed already.
+QByteArray UnpackPackedBlock(const QByteArray &line);
 
 // Every character below code 32 dropped.
 QByteArray clearControlChars(QByteArrayView line);

@@ -30,24 +30,33 @@ QByteArray PackBlock(QByteArrayView line)
 QByteArray UnpackBlock(QByteArray &line)
 {
     line = PackBlock(line);
+    return UnpackPackedBlock(line);
+}
+
+QByteArray UnpackPackedBlock(const QByteArray &line)
+{
     if (line.contains('\''))
         return line;
+    const char *p = line.constData();
     const qsizetype last = line.size() - 1;
-    QByteArray out;
-    out.reserve(line.size() + line.size() / 2 + 1);
+    // A blank goes only before a letter that does not follow a letter: at
+    // most one for every two characters.
+    QByteArray out(line.size() + line.size() / 2 + 1, Qt::Uninitialized);
+    char *o = out.data();
+    qsizetype n = 0;
     bool inComment = false;
     for (qsizetype i = 0; i <= last; ++i) {
-        const char c = line[i];
+        const char c = p[i];
         if (c == '(') {
             inComment = true;
         } else if (c == ')') {
             inComment = false;
-        } else if (!inComment && i != 0 && i != last && isAddressLetter(c)
-                   && !isAddressLetter(line[i - 1])) {
-            out.append(' ');
+        } else if (!inComment && i != 0 && i != last && isAddressLetter(c) && !isAddressLetter(p[i - 1])) {
+            o[n++] = ' ';
         }
-        out.append(c);
+        o[n++] = c;
     }
+    out.truncate(n);
     return out;
 }
 

@@ -39,7 +39,7 @@ void RkOmnum(frmDocument *doc)
             // The text assigned to itself, with the selection kept.
             const int mark = ed->SelMark();
             const int sx = ed->SelStartX(), ex = ed->SelEndX(), sy = ed->SelStartY(), ey = ed->SelEndY();
-            ed->setTextAll(ed->TextAll());
+            assignTextToItself(ed);
             ed->setSelMark(mark);
             if (mark) {
                 ed->setSelStartX(sx);

@@ -34,14 +34,14 @@ void RkGetToolList(frmDocument *doc)
         }
         if (entries.empty())
             return;
-        // The closing frame goes in first as line 1, then the rest of the block
-        // in front of it; the editor writes the document's own line ends.
+        // The whole block, closing frame included, goes in front of line 1 as
+        // one insertion; the editor writes the document's own line ends.
         QByteArray block = toolListFrameLine();
         for (const QByteArray &e : entries)
             block.append("\r\n").append(e);
+        block.append("\r\n").append(toolListFrameLine());
         ed->setInsertMode(true);
         ed->setTextIndex(1);
-        ed->setText(toolListFrameLine());
         ed->setText(block);
     });
 }

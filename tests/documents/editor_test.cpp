@@ -484,7 +484,7 @@ TEST(Editor, LinesWrittenWithRedrawOffUndoInOneStep)
     EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB\r\nC"));
 }
 
-TEST(Editor, ViewsAndLineReplacementWorkOnTheBytes)
+TEST(Editor, ViewsWorkOnTheBytes)
 {
     Editor ed;
     ed.setTextAll("N10\r\nN20 (\xF6)\r\nN30\r\nM30");
@@ -493,44 +493,82 @@ TEST(Editor, ViewsAndLineReplacementWorkOnTheBytes)
     EXPECT_EQ(ed.lineView(4), QByteArrayView("M30"));
     EXPECT_THROW(ed.lineView(5), RkError);
 
-    // Lines written with Redraw off are in the views and survive a block replacement.
+    // Lines written with Redraw off are in the views.
     ed.setRedraw(false);
     ed.setInsertMode(false);
     ed.setTextIndex(1);
     ed.setText("N11");
     EXPECT_EQ(ed.lineView(1), QByteArrayView("N11"));
-    ed.replaceLines(2, 3, "N21");
     ed.setRedraw(true);
-    EXPECT_EQ(ed.textView(), QByteArrayView("N11\r\nN21\r\nM30"));
+    EXPECT_EQ(ed.textView(), QByteArrayView("N11\r\nN20 (\xF6)\r\nN30\r\nM30"));
+}
 
-    // The replacement may change the line count, also in a read-only editor.
-    ed.setReadOnly(true);
-    ed.replaceLines(3, 3, "M5\r\nM30");
-    EXPECT_TRUE(ed.ReadOnly());
-    EXPECT_EQ(ed.Count(), 4);
-    EXPECT_EQ(ed.TextAll(), QByteArray("N11\r\nN21\r\nM5\r\nM30"));
-    EXPECT_THROW(ed.replaceLines(3, 2, "x"), RkError);
-    EXPECT_THROW(ed.replaceLines(1, 9, "x"), RkError);
+// The whole-program rewrite: every line through the rule, the line ends as
+// they were (also mixed ones and a lone CR), one undo step, caret and anchor
+// on their lines and columns, and a stop that leaves the rest untouched.
+TEST(Editor, RewriteLinesKeepsLineEndsAndUndoesInOneStep)
+{
+    Editor ed;
+    const QByteArray original = "n10 g1\r\nn20\nn30\rn40\r\n";
+    ed.setTextAll(original);
+    ed.emptyUndoBuffer();
+    ed.setSelectionOffsets(9, 4); // anchor on line 2, caret on line 1, column 5
+    std::vector<int> seen;
+    auto upper = [&](QByteArrayView line, int no) {
+        seen.push_back(no);
+        return line.toByteArray().toUpper() + "X";
+    };
+    EXPECT_EQ(ed.rewriteLines(upper), 5);
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(ed.textView(), QByteArrayView("N10 G1X\r\nN20X\nN30X\rN40X\r\nX"));
+    EXPECT_EQ(ed.TextIndex(), 5);
+    EXPECT_EQ(ed.CaretY(), 1);
+    EXPECT_EQ(ed.CaretX(), 5);
+    EXPECT_EQ(ed.SelText(), "G1X\r\nN");
+    ed.setAction(6);
+    EXPECT_EQ(ed.textView(), QByteArrayView(original));
+
+    // Stopped after line 2: lines 1 and 2 done, the rest untouched.
+    EXPECT_EQ(ed.rewriteLines(upper, [](int line) { return line < 2; }), 2);
+    EXPECT_EQ(ed.textView(), QByteArrayView("N10 G1X\r\nN20X\nn30\rn40\r\n"));
+
+    // An unchanged text is not touched: nothing to undo, not modified.
+    Editor same;
+    same.setTextAll("A\r\nB");
+    same.emptyUndoBuffer();
+    same.setIsDirty(false);
+    same.setReadOnly(true);
+    EXPECT_EQ(same.rewriteLines([](QByteArrayView line, int) { return line.toByteArray(); }), 2);
+    EXPECT_FALSE(same.IsDirty());
+    // A read-only editor is rewritten too.
+    same.rewriteLines([](QByteArrayView line, int) { return line.toByteArray() + "1"; });
+    EXPECT_EQ(same.TextAll(), "A1\r\nB1");
+    EXPECT_TRUE(same.ReadOnly());
 }
 
 TEST(Editor, UndoGroupsAndEmptyUndoBuffer)
 {
     Editor ed;
     ed.setTextAll("A\r\nB\r\nC");
+    auto write = [&](int line, const QByteArray &text) {
+        ed.setTextIndex(line);
+        ed.setText(text);
+    };
+    ed.setInsertMode(false);
     ed.beginUndoAction();
-    ed.replaceLines(1, 1, "A1");
-    ed.replaceLines(3, 3, "C1");
+    write(1, "A1");
+    write(3, "C1");
     ed.endUndoAction();
     ed.setAction(6);
     EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB\r\nC")); // both in one step
 
-    ed.replaceLines(2, 2, "B1");
+    write(2, "B1");
     ed.emptyUndoBuffer();
     ed.setAction(6);
     EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB1\r\nC")); // nothing left to undo
 }
 
-TEST(Editor, AttributeRunsColourWithoutMovingTheSelection)
+TEST(Editor, AttributeStylesColourWithoutMovingTheSelection)
 {
     Editor ed;
     ed.setTextAll("N10 G01 X5\r\nM30 (END)");
@@ -538,16 +576,23 @@ TEST(Editor, AttributeRunsColourWithoutMovingTheSelection)
     EXPECT_EQ(ed.anchorOffset(), 9);
     EXPECT_EQ(ed.caretOffset(), 2);
     EXPECT_EQ(ed.SelStartOffset(), 2);
+    EXPECT_EQ(ed.lineOffset(1), 0);
+    EXPECT_EQ(ed.lineOffset(2), 12);
+    EXPECT_EQ(ed.lineOffset(3), 21); // past the last line: the length
+    EXPECT_THROW(ed.lineOffset(4), RkError);
+    EXPECT_EQ(ed.lineOfOffset(11), 1);
+    EXPECT_EQ(ed.lineOfOffset(12), 2);
+    EXPECT_EQ(ed.lineOfOffset(99), 2);
 
     const int red = ed.attributeStyle(QColor(255, 0, 0), true, false);
     const int blue = ed.attributeStyle(QColor(0, 0, 255), false, true);
     EXPECT_NE(red, blue);
     EXPECT_EQ(ed.attributeStyle(QColor(255, 0, 0), true, false), red);
-    const auto runs = [](std::vector<Editor::AttributeRun> spans) {
-        return [spans](QByteArrayView, std::vector<Editor::AttributeRun> &out) { out = spans; };
-    };
-    // A run past the line end is cut at it.
-    EXPECT_EQ(ed.applyAttributeRuns(2, 2, runs({{0, 3, red}, {4, 99, blue}})), 1);
+    // Line 2: "M30" red, the blank plain, "(END)" blue; styles past the end are dropped.
+    QByteArray styles(3, char(red));
+    styles += '\0';
+    styles += QByteArray(99, char(blue));
+    ed.setAttributeStyles(12, styles);
     EXPECT_EQ(ed.characterForeColorAt(2, 1), QColor(255, 0, 0));
     EXPECT_TRUE(ed.characterBoldAt(2, 3));
     EXPECT_EQ(ed.characterForeColorAt(2, 4), ed.ForeColor());
@@ -560,20 +605,18 @@ TEST(Editor, AttributeRunsColourWithoutMovingTheSelection)
     ed.setSelectionOffsets(0, 3);
     ed.setCharacterForeColor(QColor(255, 0, 0));
     ed.setCharacterBold(true);
-    ed.applyAttributeRuns(1, 1, runs({{3, 4, red}}));
+    ed.setAttributeStyles(3, QByteArray(1, char(red)));
     EXPECT_EQ(ed.characterForeColorAt(1, 4), QColor(255, 0, 0));
-
-    // Each line gets its own bytes; the pass stops where it is told to, and at the last line.
-    QList<QByteArray> seen;
-    const auto record = [&](QByteArrayView line, std::vector<Editor::AttributeRun> &) { seen.append(line.toByteArray()); };
-    EXPECT_EQ(ed.applyAttributeRuns(1, 9, record), 2);
-    EXPECT_EQ(seen, QList<QByteArray>({"N10 G01 X5", "M30 (END)"}));
-    EXPECT_EQ(ed.applyAttributeRuns(1, 2, record, [](int line) { return line < 2; }), 1);
 
     ed.clearCharacterAttributes();
     EXPECT_EQ(ed.characterForeColorAt(2, 1), ed.ForeColor());
     EXPECT_FALSE(ed.characterItalicAt(2, 9));
     EXPECT_EQ(ed.TextAll(), QByteArray("N10 G01 X5\r\nM30 (END)"));
+    // Cleared once, new styling is cleared again.
+    ed.clearCharacterAttributes();
+    ed.setAttributeStyles(0, QByteArray(3, char(blue)));
+    ed.clearCharacterAttributes();
+    EXPECT_EQ(ed.characterForeColorAt(1, 1), ed.ForeColor());
 }
 
 TEST(Editor, KeyPreviewTakesAKeyBeforeEverythingElse)

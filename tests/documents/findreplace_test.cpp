@@ -176,13 +176,14 @@ TEST(FindRules, SkipsNeverMissAMatch)
         const int n = int(rng.bounded(60)), m = 1 + int(rng.bounded(4));
         for (int i = 0; i < n; ++i) text += alphabet[rng.bounded(7)];
         for (int i = 0; i < m; ++i) target += alphabet[rng.bounded(7)];
+        const qsizetype from = rng.bounded(4) == 0 ? qsizetype(rng.bounded(n + 1)) : 0;
         for (bool whole : {false, true}) {
             qsizetype expect = -1;
             const QByteArray up = upperCp1252(text), t = upperCp1252(target);
-            for (qsizetype i = 0; i + m <= n && expect < 0; ++i)
+            for (qsizetype i = from; i + m <= n && expect < 0; ++i)
                 if (up.mid(i, m) == t && (!whole || (isWordBoundary(text, i) && isWordBoundary(text, i + m))))
                     expect = i;
-            ASSERT_EQ(findIn(text, target, whole), expect) << text.constData() << " / " << target.constData();
+            ASSERT_EQ(findIn(text, target, whole, false, from), expect) << text.constData() << " / " << target.constData();
         }
     }
 }

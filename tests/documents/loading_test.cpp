@@ -72,6 +72,13 @@ TEST(LineEnds, ConvertsEitherWayAndKeepsOtherBytes)
     EXPECT_FALSE(hasLineEndsOf("A\r\nB\n", 1));
     EXPECT_FALSE(hasLineEndsOf("A\r\nB\n", 2));
     EXPECT_EQ(convertLineEnds("\r\n\n\r\r\n", 2), QByteArray("\n\n\r\n"));
+
+    // Where a line ends, as the editor counts lines: CR LF, LF or a lone CR.
+    const QByteArray mixed = "AB\r\nC\nD\rE";
+    EXPECT_EQ(lineEndAt(mixed, 0), 2);
+    EXPECT_EQ(lineEndAt(mixed, 4), 5);
+    EXPECT_EQ(lineEndAt(mixed, 6), 7);
+    EXPECT_EQ(lineEndAt(mixed, 8), mixed.size());
 }
 
 TEST(HexView, DumpCharacterShowsControlsAsPoints)

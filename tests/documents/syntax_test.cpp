@@ -20,15 +20,35 @@ SyntaxRules rulesOf(const QByteArray &ini)
     return parseSyntaxRules(f, "t.syn");
 }
 
-// The spans as "start-end:style" text, for short expectations.
+// The styles of a text, style index + 1 a byte (0 where no span lies).
+QByteArray stylesOf(const QByteArray &text, const SyntaxRules &r)
+{
+    QByteArray styleOf;
+    for (size_t i = 0; i < r.styles.size(); ++i)
+        styleOf.append(char(i + 1));
+    QByteArray out(text.size(), 'x');
+    textStyles(text, r, styleOf, out.data());
+    return out;
+}
+
+// The spans of a line, or the runs of one style it shows, as "start-end:style"
+// text, for short expectations.
 QString spansText(const QByteArray &line, const SyntaxRules &r, bool runs)
 {
     std::vector<ColorSpan> out;
-    std::vector<int> scratch;
-    if (runs)
-        lineRuns(line, r, out, scratch);
-    else
+    if (runs) {
+        const QByteArray styles = stylesOf(line, r);
+        for (int i = 0; i < styles.size();) {
+            int j = i + 1;
+            while (j < styles.size() && styles[j] == styles[i])
+                ++j;
+            if (styles[i] != 0)
+                out.push_back({i, j, styles[i] - 1});
+            i = j;
+        }
+    } else {
         lineSpans(line, r, out);
+    }
     QStringList parts;
     for (const ColorSpan &s : out)
         parts << QStringLiteral("%1-%2:%3").arg(s.start).arg(s.end).arg(s.style);
@@ -158,16 +178,45 @@ TEST(SyntaxFile, ShippedFanucFileColoursATypicalBlock)
     const SyntaxRules r = parseSyntaxRules(f, "fanuc.syn");
     EXPECT_GE(r.keywords.size(), 20u);
     EXPECT_GE(r.ranges.size(), 1u);
-    std::vector<ColorSpan> runs;
-    std::vector<int> scratch;
     const QByteArray line = "N20 T1 M6 (PLANFRAS D50)";
-    lineRuns(line, r, runs, scratch);
-    ASSERT_FALSE(runs.empty());
-    EXPECT_EQ(runs.front().start, 0);
-    EXPECT_EQ(runs.front().end, 3);               // N20
-    EXPECT_EQ(runs.back().start, line.indexOf('('));
-    EXPECT_EQ(runs.back().end, line.size());      // the comment, whole
-    EXPECT_TRUE(r.styles[size_t(runs.back().style)].italic);
+    const QByteArray styles = stylesOf(line, r);
+    EXPECT_NE(styles[0], 0);
+    EXPECT_EQ(styles[2], styles[0]);              // N20
+    EXPECT_EQ(styles[3], 0);
+    const qsizetype open = line.indexOf('(');
+    EXPECT_EQ(styles.mid(open), QByteArray(line.size() - open, styles[open])); // the comment, whole
+    EXPECT_TRUE(r.styles[size_t(styles[open] - 1)].italic);
+}
+
+// A stretch of many lines shows on each line what that line's spans give,
+// laid down one after the other; line ends stay plain.
+TEST(SyntaxSpans, TextStylesAreTheLinesSpansOneAfterTheOther)
+{
+    const SyntaxRules r = rulesOf("[Context]\n1=N\n2=X\n3=G0\n4=-\n[Len]\n3=1\n[CColor]\n1=1\n2=2\n3=3\n4=4\n"
+                                  "[STARTSTOP]\nS1=(\nE1=)\nS2=;\nS3=X\nE3=Y\n[SColor]\n1=5\n2=6\n3=7\n");
+    const char alphabet[] = "NXYG0-1.;() \r\n";
+    QByteArray text;
+    unsigned seed = 7;
+    for (int i = 0; i < 20000; ++i) {
+        seed = seed * 1103515245 + 12345;
+        text.append(alphabet[(seed >> 16) % (sizeof alphabet - 1)]);
+    }
+    const QByteArray styles = stylesOf(text, r);
+    QByteArray expected(text.size(), 0);
+    std::vector<ColorSpan> spans;
+    for (qsizetype at = 0; at <= text.size();) {
+        qsizetype end = at;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        lineSpans(QByteArrayView(text).sliced(at, end - at), r, spans);
+        for (const ColorSpan &sp : spans)
+            for (int k = sp.start; k < sp.end; ++k)
+                expected[at + k] = char(sp.style + 1);
+        at = end + ((end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ? 2 : 1);
+    }
+    ASSERT_EQ(styles.size(), expected.size());
+    for (qsizetype i = 0; i < text.size(); ++i)
+        ASSERT_EQ(int(styles[i]), int(expected[i])) << "at " << i;
 }
 
 // ----- colouring an editor --------------------------------------------------------

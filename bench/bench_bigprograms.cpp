@@ -1,0 +1,484 @@
+// Large programs in the running main window: undo and redo of every
+// whole-program operation on 400,000 and 1,000,000 lines, opening 1,000,000
+// lines and each operation end to end, and a 32 MB program without a single
+// line end (open until the window is idle, with the peak memory, find, going
+// to its end and typing on it). Every time runs until the window is idle:
+// pending events served and the editor painted.
+#include "core/globals.h"
+#include "core/inifile.h"
+#include "core/msgbox.h"
+#include "core/settings.h"
+#include "documents/editor.h"
+#include "documents/findreplace.h"
+#include "documents/frmdocument.h"
+#include "mainwindow/commands_plugins.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/mainlanguage.h"
+#include "mainwindow/pluginhost.h"
+#include "ncops/frmomnum.h"
+#include "ncops/mdlmnfix.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <tuple>
+
+using namespace lumrik;
+
+namespace {
+
+// ----- the programs ------------------------------------------------------------
+
+enum class Form { Plain, Packed, Lower, Tabs };
+
+// A milling program of about 35 bytes a line with a tool change every 50
+// lines: as it is, packed, in small letters, or with TABs between its words.
+QByteArray program(int lines, Form form)
+{
+    QByteArray text;
+    text.reserve(qsizetype(lines) * 40);
+    text += "%\r\nO1000 (BENCH - FRASNING)\r\n";
+    for (int i = 3; i <= lines; ++i) {
+        QByteArray line;
+        if (i % 50 == 0)
+            line = "N" + QByteArray::number(i * 10) + " T" + QByteArray::number(i % 20 + 1) + " M6 (VERKTYG "
+                   + QByteArray::number(i % 20 + 1) + ")";
+        else
+            line = "N" + QByteArray::number(i * 10) + " G1 X" + QByteArray::number((i * 7) % 500) + ".25 Y-"
+                   + QByteArray::number((i * 13) % 300) + ".5 Z-2. F" + QByteArray::number(100 + i % 900);
+        switch (form) {
+        case Form::Plain: break;
+        case Form::Packed: line = PackBlock(line); break;
+        case Form::Lower: line = line.toLower(); break;
+        case Form::Tabs: line.replace(' ', '\t'); break;
+        }
+        text += line;
+        if (i < lines)
+            text += "\r\n";
+    }
+    return text;
+}
+
+// What a control writes when its blocks come without end-of-block
+// characters: 32 MB of blocks in one line, "M30" at its very end.
+QByteArray oneLineProgram()
+{
+    constexpr qsizetype kSize = 32 * 1024 * 1024;
+    QByteArray text;
+    text.reserve(kSize);
+    for (int i = 1; text.size() < kSize - 64; ++i)
+        text += "N" + QByteArray::number(i * 10) + " G1 X" + QByteArray::number((i * 7) % 500) + ".25 Y-"
+                + QByteArray::number((i * 13) % 300) + ".5 F" + QByteArray::number(100 + i % 900) + " ";
+    text += "M30";
+    return text;
+}
+
+long statusKb(const char *key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(strlen(key))).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+// The peak of the resident memory starts again from what is resident now.
+void resetPeakMemory()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+// ----- the main window -----------------------------------------------------------
+
+// A program folder with the settings, a machine "MILL" coloured by the shipped
+// syntax file (automatic colouring on, as a new installation has it), the
+// built-in words, and every question answered: Yes to the operations' questions,
+// Start in the renumbering dialog (numbers 10, 20, ... over the whole range).
+struct Fixture {
+    QTemporaryDir dir;
+    QTimer answers;
+
+    Fixture()
+    {
+        gsDataPath = dir.path();
+        gsTmpPath = dir.path();
+        write(QStringLiteral("lumrik32.INI"),
+              "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=1\r\nToolListChrs=T\r\n"
+              "DecCheckChrs=XYF\r\n");
+        write(QStringLiteral("MILL.cfg"), "[Settings]\r\nFileExtension=*.NC\r\nColorFile=fanuc\r\n");
+        QFile::copy(QStringLiteral(":/lumrik/install/fanuc.syn"), dir.filePath(QStringLiteral("fanuc.syn")));
+        QFile::setPermissions(dir.filePath(QStringLiteral("fanuc.syn")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        RkLoadIniSettings();
+        setBuiltInWords();
+        setMsgBoxHook([](const MsgBoxCall &c) { return c.buttons == MbButtons::YesNo ? int(MbYes) : int(MbOk); });
+        answers.setInterval(0);
+        QObject::connect(&answers, &QTimer::timeout, [] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *o = qobject_cast<frmOmnum *>(w);
+                if (!o || !o->isVisible())
+                    continue;
+                o->txtOmNumFrom->setText(QStringLiteral("0"));
+                o->txtOmNumTom->setText(QStringLiteral("2000000000"));
+                o->txtFirstBlockNr->setText(QStringLiteral("10"));
+                o->txtOmNumIncr->setText(QStringLiteral("10"));
+                o->btnStartOmnum->click();
+            }
+        });
+        answers.start();
+    }
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+        return path;
+    }
+};
+
+Fixture &fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+// Serves what is pending and paints the active program: the window is idle.
+void settle(frmDocument *doc)
+{
+    QApplication::processEvents();
+    if (doc)
+        doc->txtText->viewport()->repaint();
+    QApplication::processEvents();
+}
+
+struct Window {
+    std::unique_ptr<frmMain> main = std::make_unique<frmMain>();
+    frmDocument *doc = nullptr;
+
+    Window()
+    {
+        main->resize(1280, 900);
+        main->show();
+        installPluginHost(main.get());
+        QApplication::processEvents();
+    }
+    ~Window()
+    {
+        if (doc)
+            doc->txtText->setIsDirty(false); // no question at the end
+        main->close();
+        main.reset();
+        QApplication::processEvents();
+    }
+    bool open(const QString &path)
+    {
+        doc = main->openDocument(path, QStringLiteral("MILL"));
+        settle(doc);
+        return doc != nullptr;
+    }
+    void key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QWidget *target = doc->txtText->focusProxy() ? doc->txtText->focusProxy() : doc->txtText;
+        QTest::keyClick(target, Qt::Key(key), mods);
+    }
+    PluginHost *host() const { return PluginHost::of(main.get()); }
+};
+
+double seconds(const std::function<void()> &f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+// ----- the operations --------------------------------------------------------------
+
+struct Operation {
+    const char *name;
+    Form form;
+    std::function<void(Window &)> run;
+    // What the operation is given, made before it is timed (a plug-in's own work).
+    std::function<void(Window &)> prepare = {};
+};
+
+QByteArray &prepared()
+{
+    static QByteArray bytes;
+    return bytes;
+}
+
+void command(Window &w, const char *name) { w.main->menuAction(QString::fromLatin1(name))->trigger(); }
+
+const std::vector<Operation> &operations()
+{
+    static const std::vector<Operation> ops = {
+        {"Renumber", Form::Plain, [](Window &w) { command(w, "mnuNcOptionsOmnum"); }},
+        {"ToolList", Form::Plain, [](Window &w) { command(w, "mnuNcOptionsToolList"); }},
+        {"Pack", Form::Plain, [](Window &w) { command(w, "mnuViewPack"); }},
+        {"Unpack", Form::Packed, [](Window &w) { command(w, "mnuViewUnPack"); }},
+        {"Uppercase", Form::Lower, [](Window &w) { command(w, "mnuViewUppercase"); }},
+        {"ClearChars", Form::Tabs, [](Window &w) { command(w, "mnuViewClearchars"); }},
+        {"DecimalPoints", Form::Plain, [](Window &w) { command(w, "mnuOptionPunktKoll"); }},
+        {"ReplaceAll", Form::Plain,
+         [](Window &) {
+             frmDocument::setReplaceConfirm([](frmDocument *) { return 4; }); // "Alla"
+             FindIt(QStringLiteral("G1"), 1, false, true, QStringLiteral("G01"), true);
+         }},
+        {"PluginSetEditText", Form::Plain, [](Window &w) { w.host()->plugin_SetEditText(prepared()); },
+         [](Window &w) { prepared() = w.host()->plugin_GetEditText().replace(" G1 ", " G01 "); }},
+        {"PluginAddEditText", Form::Plain, [](Window &w) { w.host()->plugin_AddEditText("\r\nM30"); }},
+        {"PluginInsertEditText", Form::Plain, [](Window &w) { w.host()->plugin_InsertEditText("(START)\r\n"); }},
+    };
+    return ops;
+}
+
+const QString &programFile(int lines, Form form)
+{
+    static std::map<std::pair<int, int>, QString> files;
+    QString &path = files[{lines, int(form)}];
+    if (path.isEmpty())
+        path = fixture().write(QStringLiteral("P%1_%2.NC").arg(lines).arg(int(form)), program(lines, form));
+    return path;
+}
+
+// The operation, then Ctrl+Z and Ctrl+Y: the time is undo and redo together.
+void undoRedo(benchmark::State &state, const Operation &op, int lines)
+{
+    const QString path = programFile(lines, op.form);
+    double opS = 0, undoS = 0, redoS = 0;
+    for (auto _ : state) {
+        Window w;
+        if (!w.open(path)) {
+            state.SkipWithError("not opened");
+            break;
+        }
+        const QByteArray before = w.doc->txtText->TextAll();
+        if (op.prepare)
+            op.prepare(w);
+        opS = seconds([&] {
+            op.run(w);
+            settle(w.doc);
+        });
+        const QByteArray after = w.doc->txtText->TextAll();
+        if (after == before) {
+            state.SkipWithError("the operation changed nothing");
+            break;
+        }
+        undoS = seconds([&] {
+            w.key(Qt::Key_Z, Qt::ControlModifier);
+            settle(w.doc);
+        });
+        const bool undone = w.doc->txtText->TextAll() == before;
+        redoS = seconds([&] {
+            w.key(Qt::Key_Y, Qt::ControlModifier);
+            settle(w.doc);
+        });
+        const bool redone = w.doc->txtText->TextAll() == after;
+        state.SetIterationTime(undoS + redoS);
+        if (!undone || !redone) {
+            state.SkipWithError(!undone ? "undo did not give the text back" : "redo did not give the result back");
+            break;
+        }
+    }
+    state.counters["lines"] = lines;
+    state.counters["op_s"] = opS;
+    state.counters["undo_s"] = undoS;
+    state.counters["redo_s"] = redoS;
+}
+
+// Opening 1,000,000 lines until the window is idle (the first 1000 coloured).
+void BM_Open1M(benchmark::State &state)
+{
+    const QString path = programFile(1000000, Form::Plain);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto w = std::make_unique<Window>();
+        state.ResumeTiming();
+        if (!w->open(path))
+            state.SkipWithError("not opened");
+        state.PauseTiming();
+        w.reset();
+        state.ResumeTiming();
+    }
+}
+
+// Each operation end to end on 1,000,000 lines: command, question, progress,
+// the one change of the text and the painted window.
+void operationEndToEnd(benchmark::State &state, const Operation &op)
+{
+    const QString path = programFile(1000000, op.form);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto w = std::make_unique<Window>();
+        w->open(path);
+        if (op.prepare)
+            op.prepare(*w);
+        state.ResumeTiming();
+        op.run(*w);
+        settle(w->doc);
+        state.PauseTiming();
+        w.reset();
+        state.ResumeTiming();
+    }
+}
+
+// Colouring the whole 1,000,000-line program (F11) until the window is idle.
+void BM_ColourWholeProgram1M(benchmark::State &state)
+{
+    const QString path = programFile(1000000, Form::Plain);
+    Window w;
+    w.open(path);
+    for (auto _ : state) {
+        command(w, "mnuViewColorNC");
+        settle(w.doc);
+    }
+    const QColor plain = w.doc->txtText->ForeColor();
+    if (w.doc->txtText->characterForeColorAt(w.doc->txtText->Count(), 1) == plain)
+        state.SkipWithError("not coloured to the end");
+}
+
+// ----- 32 MB without a line end ------------------------------------------------------
+
+const QString &oneLineFile()
+{
+    static QString path;
+    if (path.isEmpty())
+        path = fixture().write(QStringLiteral("ONELINE.NC"), oneLineProgram());
+    return path;
+}
+
+void BM_OneLineOpen(benchmark::State &state)
+{
+    const QString path = oneLineFile();
+    const double fileMb = double(QFile(path).size()) / (1024.0 * 1024.0);
+    double peakMb = 0, growthMb = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto w = std::make_unique<Window>();
+        const long base = statusKb("VmRSS:");
+        resetPeakMemory();
+        state.ResumeTiming();
+        if (!w->open(path))
+            state.SkipWithError("not opened");
+        state.PauseTiming();
+        peakMb = statusKb("VmHWM:") / 1024.0;
+        growthMb = (statusKb("VmHWM:") - base) / 1024.0;
+        if (w->doc->txtText->Count() != 1)
+            state.SkipWithError("not one line");
+        w.reset();
+        state.ResumeTiming();
+    }
+    state.counters["file_MB"] = fileMb;
+    state.counters["peak_MB"] = peakMb;
+    state.counters["peak_x_file"] = growthMb / fileMb;
+}
+
+// The one-line program open; `step` is timed until the window is idle again.
+void onOneLine(benchmark::State &state, const std::function<void(Window &)> &step,
+               const std::function<bool(Window &)> &check = {})
+{
+    Window w;
+    w.open(oneLineFile());
+    for (auto _ : state) {
+        step(w);
+        settle(w.doc);
+    }
+    if (check && !check(w))
+        state.SkipWithError("wrong result");
+}
+
+void BM_OneLineFind(benchmark::State &state)
+{
+    onOneLine(state, [](Window &w) {
+        w.doc->txtText->setCaret(1, 1);
+        FindIt(QStringLiteral("M30"), 0, false, true, QString(), false);
+    }, [](Window &w) { return w.doc->txtText->SelText() == "M30"; });
+}
+
+void BM_OneLineEndAndHome(benchmark::State &state)
+{
+    onOneLine(state, [](Window &w) {
+        w.key(Qt::Key_End);
+        settle(w.doc);
+        w.key(Qt::Key_Home);
+    });
+}
+
+void BM_OneLineTypeAtEnd(benchmark::State &state)
+{
+    onOneLine(state, [](Window &w) {
+        w.doc->txtText->setCaret(INT_MAX, 1);
+        w.key(Qt::Key_Space);
+    });
+}
+
+void BM_OneLineRenumber(benchmark::State &state)
+{
+    onOneLine(state, [](Window &w) { command(w, "mnuNcOptionsOmnum"); });
+}
+
+void BM_OneLinePackAndUndo(benchmark::State &state)
+{
+    onOneLine(state, [](Window &w) {
+        command(w, "mnuViewPack");
+        settle(w.doc);
+        w.key(Qt::Key_Z, Qt::ControlModifier);
+    });
+}
+
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    fixture();
+    for (int lines : {400000, 1000000})
+        for (const Operation &op : operations())
+            benchmark::RegisterBenchmark(
+                (std::string("BM_UndoRedo/") + op.name + "/" + std::to_string(lines)).c_str(),
+                [&op, lines](benchmark::State &s) { undoRedo(s, op, lines); })
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(1);
+    benchmark::RegisterBenchmark("BM_Open1M", BM_Open1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+    for (const Operation &op : operations())
+        benchmark::RegisterBenchmark((std::string("BM_EndToEnd/") + op.name).c_str(),
+                                     [&op](benchmark::State &s) { operationEndToEnd(s, op); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(2);
+    const std::vector<std::tuple<const char *, void (*)(benchmark::State &), int>> single = {
+        {"BM_ColourWholeProgram1M", BM_ColourWholeProgram1M, 3},
+        {"BM_OneLineOpen", BM_OneLineOpen, 1},
+        {"BM_OneLineFind", BM_OneLineFind, 1},
+        {"BM_OneLineEndAndHome", BM_OneLineEndAndHome, 1},
+        {"BM_OneLineTypeAtEnd", BM_OneLineTypeAtEnd, 20},
+        {"BM_OneLineRenumber", BM_OneLineRenumber, 1},
+        {"BM_OneLinePackAndUndo", BM_OneLinePackAndUndo, 1},
+    };
+    for (const auto &[name, bench, iterations] : single)
+        benchmark::RegisterBenchmark(name, bench)->Unit(benchmark::kMillisecond)->Iterations(iterations);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    setMsgBoxHook({});
+    return 0;
+}

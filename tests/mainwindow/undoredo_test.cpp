@@ -1,0 +1,162 @@
+// Every whole-program operation of the main window is one undo step and one
+// redo step: Ctrl+Z gives back the program's bytes as they were before, Ctrl+Y
+// the bytes the operation made, also when the operation was aborted half-way.
+#include "core/globals.h"
+#include "core/progress.h"
+#include "documents/editor.h"
+#include "documents/findreplace.h"
+#include "documents/frmdocument.h"
+#include "mainwindow/commands_plugins.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/pluginhost.h"
+#include "mainwindowfixture.h"
+#include "ncops/frmomnum.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace lumrik;
+
+namespace {
+
+// A milling program with something for every operation: block numbers to
+// renumber, tool calls, blanks and TABs, small letters, numbers without a
+// decimal point, and G1 words.
+QByteArray program(int lines = 3000)
+{
+    QByteArray t = "%\r\nO1000 (UNDO)\r\n";
+    for (int i = 1; i <= lines; ++i) {
+        QByteArray line = "N" + QByteArray::number(i * 5) + " G1 X" + QByteArray::number(i % 300) + " Y-"
+                          + QByteArray::number(i % 70) + ".5 F200";
+        if (i % 40 == 0)
+            line = "N" + QByteArray::number(i * 5) + " T" + QByteArray::number(i % 9 + 1) + " M6";
+        if (i % 7 == 0)
+            line = line.toLower();
+        if (i % 11 == 0)
+            line.replace(' ', '\t');
+        t += line + "\r\n";
+    }
+    return t + "M30\r\n%";
+}
+
+class UndoRedoTest : public test::MainWindowFixture {
+protected:
+    UndoRedoTest()
+    {
+        settingsIni = "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\nToolListChrs=T\r\n"
+                      "DecCheckChrs=XYF\r\n";
+    }
+    void TearDown() override
+    {
+        MainWindowFixture::TearDown();
+        frmDocument::setReplaceConfirm({});
+    }
+
+    // Presses the buttons of the windows the operations open: Start in the
+    // renumbering dialog, and, when asked to, abort in the progress dialog
+    // once the run is under way.
+    void answerWindows(bool abort)
+    {
+        auto *timer = new QTimer(&owner);
+        timer->setInterval(0);
+        QObject::connect(timer, &QTimer::timeout, [abort] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible())
+                    continue;
+                if (auto *o = qobject_cast<frmOmnum *>(w))
+                    o->btnStartOmnum->click();
+                if (auto *p = qobject_cast<frmProgress *>(w); p && abort && p->ProgressBar->value() > 0)
+                    p->btnProgessAbort->click();
+            }
+        });
+        timer->start();
+    }
+    static void key(frmDocument *doc, int key)
+    {
+        QTest::keyClick(doc->txtText->focusProxy(), Qt::Key(key), Qt::ControlModifier);
+    }
+
+    // Runs the operation and checks one Ctrl+Z and one Ctrl+Y each way; gives
+    // back what the operation made.
+    QByteArray check(const char *name, const std::function<void(frmMain &, frmDocument *)> &operation, bool abort,
+                     int lines = 3000)
+    {
+        frmMain w;
+        installPluginHost(&w);
+        frmDocument::setReplaceConfirm([](frmDocument *) { return 4; });
+        answerWindows(abort);
+        frmDocument *doc = w.openDocument(env.write("ncprog/P1.NC", program(lines)), "MILL");
+        EXPECT_NE(doc, nullptr);
+        if (!doc)
+            return {};
+        const QByteArray before = doc->txtText->TextAll();
+        operation(w, doc);
+        const QByteArray after = doc->txtText->TextAll();
+        EXPECT_NE(after, before) << name;
+        key(doc, Qt::Key_Z);
+        EXPECT_EQ(doc->txtText->TextAll(), before) << name << ": one Ctrl+Z";
+        key(doc, Qt::Key_Z);
+        EXPECT_EQ(doc->txtText->TextAll(), before) << name << ": nothing more to undo";
+        key(doc, Qt::Key_Y);
+        EXPECT_EQ(doc->txtText->TextAll(), after) << name << ": one Ctrl+Y";
+        EXPECT_TRUE(doc->txtText->IsDirty()) << name;
+        key(doc, Qt::Key_Z);
+        EXPECT_EQ(doc->txtText->TextAll(), before) << name << ": Ctrl+Z after Ctrl+Y";
+        doc->txtText->setIsDirty(false);
+        return after;
+    }
+
+    QObject owner;
+};
+
+void run(frmMain &w, const char *command) { w.menuAction(QString::fromLatin1(command))->trigger(); }
+
+}
+
+TEST_F(UndoRedoTest, EveryOperationIsOneStepEachWay)
+{
+    const std::vector<std::pair<const char *, std::function<void(frmMain &, frmDocument *)>>> operations = {
+        {"mnuNcOptionsOmnum", [](frmMain &w, frmDocument *) { run(w, "mnuNcOptionsOmnum"); }},
+        {"mnuNcOptionsToolList", [](frmMain &w, frmDocument *) { run(w, "mnuNcOptionsToolList"); }},
+        {"mnuViewPack", [](frmMain &w, frmDocument *) { run(w, "mnuViewPack"); }},
+        {"mnuViewUnPack", [](frmMain &w, frmDocument *) { run(w, "mnuViewUnPack"); }},
+        {"mnuViewUppercase", [](frmMain &w, frmDocument *) { run(w, "mnuViewUppercase"); }},
+        {"mnuViewClearchars", [](frmMain &w, frmDocument *) { run(w, "mnuViewClearchars"); }},
+        {"mnuOptionPunktKoll", [](frmMain &w, frmDocument *) { run(w, "mnuOptionPunktKoll"); }},
+        {"replace all", [](frmMain &, frmDocument *) { FindIt("G1", 1, false, true, "G01", true); }},
+        {"plugin_SetEditText",
+         [](frmMain &w, frmDocument *) {
+             PluginHost *h = PluginHost::of(&w);
+             h->plugin_SetEditText(h->plugin_GetEditText().replace("F200", "F250"));
+         }},
+        {"plugin_AddEditText", [](frmMain &w, frmDocument *) { PluginHost::of(&w)->plugin_AddEditText("\r\nM2"); }},
+        {"plugin_InsertEditText",
+         [](frmMain &w, frmDocument *) { PluginHost::of(&w)->plugin_InsertEditText("(START)\r\n"); }},
+        {"plugin_SetTextRow", [](frmMain &w, frmDocument *) { PluginHost::of(&w)->plugin_SetTextRow(5, "N1 G0"); }},
+    };
+    for (const auto &[name, operation] : operations)
+        check(name, operation, false);
+    EXPECT_TRUE(errors.empty());
+}
+
+// An abort keeps the lines done and leaves the rest: that state too is one
+// step away from the program before, and one step back. (A program large
+// enough for the run to last until the progress dialog is served.)
+TEST_F(UndoRedoTest, AbortedOperationsAreOneStepEachWayToo)
+{
+    constexpr int kLines = 400000;
+    const QByteArray original = program(kLines);
+    for (const char *command : {"mnuNcOptionsOmnum", "mnuViewPack", "mnuViewUnPack"}) {
+        const QByteArray part = check(command, [command](frmMain &w, frmDocument *) { run(w, command); }, true, kLines);
+        // The first lines done, the last ones as they were.
+        EXPECT_NE(part.left(2000), original.left(2000)) << command;
+        EXPECT_EQ(part.right(2000), original.right(2000)) << command;
+    }
+}
