@@ -90,16 +90,27 @@ protected:
     {
         frmMain w;
         installPluginHost(&w);
+        // The keys go through the real window: the menu's shortcuts act on
+        // the active document, as when the user presses them.
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
         frmDocument::setReplaceConfirm([](frmDocument *) { return 4; });
         answerWindows(abort);
         frmDocument *doc = w.openDocument(env.write("ncprog/P1.NC", program(lines)), "MILL");
         EXPECT_NE(doc, nullptr);
         if (!doc)
             return {};
+        doc->txtText->setFocus();
         const QByteArray before = doc->txtText->TextAll();
         operation(w, doc);
         const QByteArray after = doc->txtText->TextAll();
         EXPECT_NE(after, before) << name;
+        // The operation's dialogs have closed; the window manager gives the
+        // main window back its activation (the offscreen platform does not).
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        doc->txtText->setFocus();
         key(doc, Qt::Key_Z);
         EXPECT_EQ(doc->txtText->TextAll(), before) << name << ": one Ctrl+Z";
         key(doc, Qt::Key_Z);
