@@ -94,6 +94,19 @@ QString RkSystemErrorText(int errnum)
     }
 }
 
+QString RkFileErrorText(const QFileDevice &file)
+{
+    const QString text = file.errorString();
+    for (int err = 1; err < 256; ++err)
+        if (text == qt_error_string(err))
+            return RkSystemErrorText(err);
+    switch (file.error()) {
+    case QFileDevice::PermissionsError: return RkSystemErrorText(EACCES);
+    case QFileDevice::ResourceError: return RkSystemErrorText(ENOSPC);
+    default: return text;
+    }
+}
+
 std::array<TraceSlot, 8> RkTraceSlots() { return trace().entries; }
 int RkTraceCount() { return trace().count; }
 void RkTraceReset() { trace() = Trace{}; }

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <type_traits>
 
+class QFileDevice;
+
 namespace lumrik {
 
 // A run-time failure with the classic error number and description.
@@ -44,6 +46,9 @@ void RkTraceReset();
 
 // The system's reason for a failed file operation (an errno value), in Swedish.
 QString RkSystemErrorText(int errnum);
+// The same for a file device whose last operation failed: Qt words its
+// reason with the system's English text, which is given back in Swedish.
+QString RkFileErrorText(const QFileDevice &file);
 
 // The report text for an error, exactly as it is shown and logged.
 QString RkErrorText(long number, const QString &description);

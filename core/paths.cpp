@@ -143,7 +143,7 @@ void rkCopyFiles(const QString &source, const QString &target, int &count)
                 ++count;
             } else {
                 RkBeep();
-                RkMsgBox(in.errorString(), MbButtons::Ok, MbIcon::Exclamation, "Error copying file " + name);
+                RkMsgBox(RkFileErrorText(in), MbButtons::Ok, MbIcon::Exclamation, "Error copying file " + name);
             }
         }
     });

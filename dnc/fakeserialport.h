@@ -72,7 +72,7 @@ public:
     // been taken (-1: never): the bytes up to the limit are written, Output
     // returns false and the port is lost with writeFailure as its reason.
     qint64 failOutputAfter = -1;
-    QString writeFailure = QStringLiteral("Porten COM1 (/dev/ttyUSB0) slutade fungera: Input/output error");
+    QString writeFailure = QStringLiteral("Porten COM1 (/dev/ttyUSB0) slutade fungera: enheten svarar inte (kabeln eller adaptern borttagen?)");
     // The device vanishes (adapter pulled): the port closes at once and
     // comEventPortLost follows from the event loop.
     void loseDevice(long number, const QString &reason);

@@ -1018,7 +1018,7 @@ void frmCreateCfg::btnOk_Click()
         const QString path = exists ? existing : RkNativePath(gsDataPath) + '/' + name + QStringLiteral(".CFG");
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            fail(file.errorString());
+            fail(RkFileErrorText(file));
             return;
         }
         file.close();

@@ -111,7 +111,7 @@ void RxdReception::open(const QString &path)
     sinceSync_.invalidate();
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw RkError(kErrPathNotFound, QStringLiteral("Kan inte skapa filen %1: %2")
-                                            .arg(QFileInfo(path).fileName(), file_.errorString()));
+                                            .arg(QFileInfo(path).fileName(), RkFileErrorText(file_)));
 }
 
 RxdChunk RxdReception::feed(QByteArrayView bytes)
@@ -125,7 +125,7 @@ RxdChunk RxdReception::feed(QByteArrayView bytes)
         throw RkError(kErrIo, QStringLiteral("Filen %1 är inte öppen").arg(QFileInfo(path_).fileName()));
     if (file_.write(out.file) != out.file.size() || !file_.flush())
         throw RkError(kErrIo, QStringLiteral("Det gick inte att skriva till %1: %2")
-                                  .arg(QFileInfo(path_).fileName(), file_.errorString()));
+                                  .arg(QFileInfo(path_).fileName(), RkFileErrorText(file_)));
     written_ += out.file.size();
     if (!sinceSync_.isValid() || sinceSync_.elapsed() >= 1000)
         sync();
@@ -147,7 +147,7 @@ void RxdReception::close()
     if (!file_.isOpen())
         return;
     const bool ok = file_.flush();
-    const QString err = file_.errorString();
+    const QString err = RkFileErrorText(file_);
     if (ok)
         sync();
     file_.close();

@@ -26,6 +26,34 @@ const QString kComPorts = QStringLiteral("ComPorts");
 
 QString portKey(int n) { return QStringLiteral("COM%1").arg(n); }
 
+// The reason a port failed, in the user's language: the system's own texts
+// are English and name disks where a serial line is meant.
+QString portErrnoText(int err)
+{
+    switch (err) {
+    case EIO:
+    case ENXIO:
+    case ENODEV: return QStringLiteral("enheten svarar inte (kabeln eller adaptern borttagen?)");
+    case EBADF: return QStringLiteral("porten är stängd");
+    default: return RkSystemErrorText(err);
+    }
+}
+
+QString portErrorText(QSerialPort::SerialPortError e)
+{
+    switch (e) {
+    case QSerialPort::DeviceNotFoundError: return QStringLiteral("enheten finns inte");
+    case QSerialPort::PermissionError:
+        return QStringLiteral("åtkomst nekad (porten används av ett annat program, eller behörighet saknas)");
+    case QSerialPort::OpenError: return QStringLiteral("porten är redan öppen");
+    case QSerialPort::ResourceError: return portErrnoText(EIO);
+    case QSerialPort::UnsupportedOperationError: return QStringLiteral("inställningen stöds inte av porten");
+    case QSerialPort::WriteError: return QStringLiteral("skrivfel");
+    case QSerialPort::ReadError: return QStringLiteral("läsfel");
+    default: return QStringLiteral("okänt fel");
+    }
+}
+
 // Fills the section from this computer's ports, once: later calls find the
 // section and keep its numbering even when ports come and go.
 void fillPortSection()
@@ -171,7 +199,7 @@ QtSerialPort::QtSerialPort(QObject *parent) : SerialPort(parent)
         // Looked into from the event loop, not inside Qt's own notifier. A hung
         // up line keeps reporting read errors until then; one look is enough.
         checkQueued_ = true;
-        const QString qtReason = e == QSerialPort::ResourceError ? port_.errorString() : QString();
+        const QString qtReason = e == QSerialPort::ResourceError ? portErrorText(e) : QString();
         QTimer::singleShot(0, this, [this, qtReason] {
             checkQueued_ = false;
             checkLine(qtReason);
@@ -231,7 +259,7 @@ void QtSerialPort::setPortOpen(bool open)
         const long number = port_.error() == QSerialPort::PermissionError ? 8005 : 8002;
         throw RkError(number, QStringLiteral("Porten COM%1 (%2) kunde inte öppnas: %3")
                                   .arg(CommPort)
-                                  .arg(device, port_.errorString()));
+                                  .arg(device, portErrorText(port_.error())));
     }
     out_.clear();
     outPos_ = 0;
@@ -387,7 +415,7 @@ void QtSerialPort::writeOut()
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             // The device is gone (adapter pulled) or refuses to write.
-            lose(kPortDeviceError, qt_error_string(errno));
+            lose(kPortDeviceError, portErrnoText(errno));
             return;
         }
         // The driver is full or the line is stopped: go on when it takes more.
@@ -408,12 +436,12 @@ void QtSerialPort::checkLine(const QString &qtReason)
         return;
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
-        lose(kPortDeviceError, qt_error_string(errno));
+        lose(kPortDeviceError, portErrnoText(errno));
         return;
     }
     pollfd p{fd, 0, 0};
     if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-        lose(kPortDeviceError, QStringLiteral("linjen bröts (hangup)"));
+        lose(kPortDeviceError, QStringLiteral("linjen bröts"));
         return;
     }
     if (!qtReason.isEmpty())

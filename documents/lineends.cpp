@@ -18,7 +18,7 @@ int lineEndTypeOf(QByteArrayView bytes)
 
 static RkError readError(const QFile &f, const QString &path)
 {
-    return RkError(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(RkShownName(path), f.errorString()));
+    return RkError(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(RkShownName(path), RkFileErrorText(f)));
 }
 
 // Opens the file for reading or throws: 53 when it is not there, 57 otherwise.

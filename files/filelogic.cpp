@@ -1,6 +1,7 @@
 #include "files/filelogic.h"
 
 #include "core/codepage.h"
+#include "core/errors.h"
 #include "core/filenames.h"
 #include "core/paths.h"
 #include "documents/nctext.h"
@@ -449,7 +450,7 @@ int RkDeleteFiles(const QString &folder, const QStringList &names, QString *erro
         QFile f(path);
         if (!f.remove()) {
             if (error)
-                *error = f.errorString();
+                *error = RkFileErrorText(f);
             return int(i);
         }
     }

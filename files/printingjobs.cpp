@@ -157,10 +157,10 @@ void RkPrintFile(const QString &path, QWidget *owner)
         QFile file;
         if (!RkOpenFile(file, native, QIODevice::ReadOnly))
             throw RkError(kErrFileNotFound,
-                          QStringLiteral("Filen \"%1\" kan inte öppnas för utskrift:\n%2").arg(shown, file.errorString()));
+                          QStringLiteral("Filen \"%1\" kan inte öppnas för utskrift:\n%2").arg(shown, RkFileErrorText(file)));
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            throw RkError(kErrIo, QStringLiteral("Filen \"%1\" kan inte läsas:\n%2").arg(shown, file.errorString()));
+            throw RkError(kErrIo, QStringLiteral("Filen \"%1\" kan inte läsas:\n%2").arg(shown, RkFileErrorText(file)));
         file.close();
         const QStringList lines = programFileLines(bytes);
 

@@ -1,6 +1,7 @@
 #include "generators/macrotemplate.h"
 
 #include "core/codepage.h"
+#include "core/errors.h"
 #include "core/globals.h"
 #include "core/paths.h"
 #include "documents/nctext.h"
@@ -81,7 +82,7 @@ bool readMacroLines(const QString &path, QStringList &lines, QString *error)
     QFile f(path);
     if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = f.errorString();
+            *error = RkFileErrorText(f);
         return false;
     }
     if (f.size() > kMaxTemplateBytes) {
@@ -92,7 +93,7 @@ bool readMacroLines(const QString &path, QStringList &lines, QString *error)
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
         if (error)
-            *error = f.errorString();
+            *error = RkFileErrorText(f);
         return false;
     }
     lines = splitTextLines(fromCp1252(bytes));

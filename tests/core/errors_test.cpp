@@ -136,3 +136,15 @@ TEST(ErrorReport, EscAndTheCloseBoxMeanOkOnlyAvbrytEnds)
     }));
     EXPECT_EQ(readFile(env.path("error.log")).count("Ett fel uppstod."), 3);
 }
+
+// A failed file operation is told in Swedish, never in the system's English.
+TEST(ErrorReport, FileFailuresAreToldInSwedish)
+{
+    TempEnv env;
+    QFile missing(env.path("finns-inte/O1.NC"));
+    EXPECT_FALSE(missing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(RkFileErrorText(missing), "Filen eller mappen finns inte");
+    QFile folder(env.dataPath());
+    EXPECT_FALSE(folder.open(QIODevice::WriteOnly));
+    EXPECT_EQ(RkFileErrorText(folder), "Det är en mapp");
+}

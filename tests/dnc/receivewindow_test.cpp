@@ -421,7 +421,7 @@ TEST(RxdCommand, UntitledIsNotSavedAndShortFilesOpenNothing)
 // A port that fails in the middle of a reception
 
 namespace {
-const QString kLost = QStringLiteral("Porten COM1 (/dev/ttyUSB0) slutade fungera: Input/output error");
+const QString kLost = QStringLiteral("Porten COM1 (/dev/ttyUSB0) slutade fungera: enheten svarar inte (kabeln eller adaptern borttagen?)");
 
 // Runs the receive command into `name` of machine M (which has "O8.NC" in its
 // receive folder); `during` gets the started window and its port.

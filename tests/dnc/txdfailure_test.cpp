@@ -23,7 +23,7 @@ using lumrik::test::TempEnv;
 
 namespace {
 const QByteArray kProgram = "%\r\nO1000\r\nN10 G0 X1\r\nN20 G1 X2 F100\r\nN30 M30\r\n%\r\n";
-const QString kReason = QStringLiteral("Porten COM1 (/dev/ttyUSB0) slutade fungera: Input/output error");
+const QString kReason = QStringLiteral("Porten COM1 (/dev/ttyUSB0) slutade fungera: enheten svarar inte (kabeln eller adaptern borttagen?)");
 
 struct FailRig {
     TempEnv env;
