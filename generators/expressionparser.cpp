@@ -101,6 +101,14 @@ ExprOutcome clsExpressionParser::Evaluate(QString &Expression)
     return out;
 }
 
+QString constantName(const QString &name)
+{
+    QString out = trimSpaces(name);
+    for (QChar &c : out)
+        c = c.toUpper();
+    return out;
+}
+
 double clsExpressionParser::ParseExpression(QString &Expression, const QString &sMsg)
 {
     const ExprOutcome r = Evaluate(Expression);
@@ -123,7 +131,7 @@ double clsExpressionParser::constantValue(const QString &Name) const
 
 void clsExpressionParser::AddConstant(const QString &Name, double value)
 {
-    const QString name = trimSpaces(Name).toUpper();
+    const QString name = constantName(Name);
     if (name.isEmpty())
         throw RkError(kExprBadName, QStringLiteral("Constant name cannot be null"));
     if (!IsLetter(name[0]))
@@ -140,7 +148,7 @@ void clsExpressionParser::AddConstant(const QString &Name, double value)
 
 void clsExpressionParser::RemoveConstant(const QString &Name)
 {
-    const QString name = trimSpaces(Name).toUpper();
+    const QString name = constantName(Name);
     if (!ConstExists(name))
         throw RkError(kExprNoConstant, QStringLiteral("Constant name ") + name + QStringLiteral(" does not exist"));
     constants_.remove(asciiUpper(name));

@@ -28,6 +28,11 @@ enum ExprErrNo : long {
     kExprTooDeep = 28,                // parentheses nested beyond kMaxNesting
 };
 
+// A constant name as the table keeps it: blanks trimmed, and every character
+// by its own one-character capital, so that "aß" stays "Aß" (and is refused)
+// instead of turning into "ASS".
+QString constantName(const QString &name);
+
 // What one evaluation gave.
 struct ExprOutcome {
     bool ok = true;

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -73,6 +74,27 @@ Geometry geometry(const HelixData &d)
     g.S = d.external ? g.A : Point{d.cx, d.cy};
     return g;
 }
+
+// The start of the entry arc and the end of the exit arc.
+std::pair<Point, Point> arcEnds(const HelixData &d, const Geometry &g)
+{
+    return {onCircle(g.A.x, g.A.y, d.r, d.external ? 135 : 45), onCircle(g.A.x, g.A.y, d.r, d.external ? 225 : 315)};
+}
+
+// An arc as a control reads it from its written words: the centre is the
+// written start plus the written I and J. Gives the distances from that centre
+// to the written start and end.
+std::pair<double, double> writtenRadii(const Point &from, const Point &centre, const Point &to)
+{
+    auto nc = [](double v) { return std::nearbyint(v * 1000.0) / 1000.0; };
+    const double i = nc(centre.x - from.x), j = nc(centre.y - from.y);
+    return {std::hypot(i, j), std::hypot(nc(to.x) - (nc(from.x) + i), nc(to.y) - (nc(from.y) + j))};
+}
+
+// How far the written start and end radius of an arc may differ, as a share
+// of the larger one. Rounding to three decimals stays far below it from
+// radii of a few hundredths on; below that it can bend an arc out of shape.
+constexpr double kArcRadiusTolerance = 0.05;
 
 QString tail(const HelixData &d, const Geometry &g)
 {
@@ -252,6 +274,19 @@ QString CheckHelixInput(const HelixFields &f, HelixData &d)
         } catch (const RkError &) {
             return QStringLiteral("Värdena är för stora för NC-programmet (högst 2147483.647)");
         }
+        // The entry and exit arcs as written must still be arcs: a control
+        // refuses one whose start and end lie at clearly different distances
+        // from its centre.
+        const Geometry g = geometry(d);
+        const auto [P1, P2] = arcEnds(d, g);
+        const std::pair<const char *, std::pair<double, double>> arcs[] = {
+            {"ingångsbågen", writtenRadii(P1, g.A, g.T)}, {"utgångsbågen", writtenRadii(g.T, g.A, P2)}};
+        for (const auto &[name, radii] : arcs)
+            if (std::abs(radii.first - radii.second) > kArcRadiusTolerance * std::max(radii.first, radii.second))
+                return QStringLiteral("Ingångsradien eller gängans diameter är för liten för tre decimaler: "
+                                      "%1 skulle få startradien %2 och slutradien %3")
+                    .arg(QString::fromUtf8(name), QString::number(radii.first, 'g', 3),
+                         QString::number(radii.second, 'g', 3));
         // The rapid moves run at the safe Z: it must not lie below the start of the path.
         if (d.Zs < helixZ0(d))
             return QStringLiteral("Säkerhetsavståndet i Z ligger under gängfräsningens start (Z%1)")
@@ -279,8 +314,7 @@ QString WriteHelixArcs(const HelixData &d)
 {
     const Geometry g = geometry(d);
     const bool ext = d.external;
-    const Point P1 = onCircle(g.A.x, g.A.y, d.r, ext ? 135 : 45);
-    const Point P2 = onCircle(g.A.x, g.A.y, d.r, ext ? 225 : 315);
+    const auto [P1, P2] = arcEnds(d, g);
     QStringList l;
     l << QStringLiteral("G0 X") + MakeNc(g.S.x) + QStringLiteral(" Y") + MakeNc(d.cy);
     l << QStringLiteral("G0 Z") + MakeNc(helixZ0(d));

@@ -64,8 +64,10 @@ double helixZ2(const HelixData &d);
 // pitch, no compensation number. When they all pass, every field must be
 // empty (it reads 0) or hold a number, the sizes must be positive, the thread
 // radius and the entry radius at least 0.002 (a smaller arc would be written
-// as I0. J0. or start and end on one point), the safe Z must not lie below
-// the start of the path and every value must fit the NC number format.
+// as I0. J0. or start and end on one point), every value must fit the NC
+// number format, the entry and exit arcs as written (three decimals) must
+// keep their start and end radius within 5 % of each other, and the safe Z
+// must not lie below the start of the path.
 QString CheckHelixInput(const HelixFields &fields, HelixData &data);
 
 // The program header (from "%" to the first "G0 Z" line), CR LF lines.

@@ -155,7 +155,7 @@ bool Expander::conditionsAndSets(QString &line)
             const qsizetype eq = inner.indexOf(u'=');
             if (eq < 0 || inner.contains(u'<') != inner.contains(u'>'))
                 stop("SET-definition");
-            const QString name = trimSpaces(inner.left(eq)).toUpper();
+            const QString name = constantName(inner.left(eq));
             QString formula = inner.mid(eq + 1);
             if (inner.contains(u'<'))
                 for (int n = 1; n <= kMacroFields; ++n)

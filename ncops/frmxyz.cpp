@@ -80,9 +80,10 @@ frmXYZ::frmXYZ(QWidget *parent) : QDialog(parent)
 
 QString frmXYZ::valueText(float v)
 {
-    // Seven significant digits with the system's decimal separator; the sign
-    // stays the plain "-" of NC text.
-    QString text = QString::number(double(v), 'g', 7);
+    // Seven significant digits with the system's decimal separator and a
+    // capital exponent for large and small values ("1E+07"); the sign stays
+    // the plain "-" of NC text.
+    QString text = QString::number(double(v), 'G', 7);
     const QString point = QLocale().decimalPoint();
     if (point != QLatin1String("."))
         text.replace(QLatin1Char('.'), point);

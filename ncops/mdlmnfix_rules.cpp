@@ -2,6 +2,8 @@
 #include "ncops/mdlmnfix.h"
 #include "ncops/mdlrkfix.h"
 
+#include <algorithm>
+
 namespace lumrik {
 
 namespace {
@@ -81,7 +83,12 @@ int addDecimalPoints(QByteArray &line, QByteArrayView letters)
         const QByteArrayView run = QByteArrayView(line).sliced(r.start, r.length);
         if (!readBlockNumber(run)) // a number beyond 32 bits is no number
             continue;
-        if (c == '.' || run.contains('.'))
+        // Only a number with digits and no decimal separator gets a point: a
+        // bare sign stands before a parameter ("X-#<x_max>", "X+Q41"), and a
+        // "," right after the digits is the decimal separator ("X1,5").
+        if (c == '.' || run.contains('.') || !std::any_of(run.begin(), run.end(), isDigit))
+            continue;
+        if (r.start + r.length < line.size() && line[r.start + r.length] == ',')
             continue;
         line.insert(r.start + r.length, '.');
         ++added;

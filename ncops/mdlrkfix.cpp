@@ -1,5 +1,7 @@
 #include "ncops/mdlrkfix.h"
 
+#include <QChar>
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -249,6 +251,50 @@ QByteArray upper1252(QByteArrayView s)
     char *o = out.data();
     for (qsizetype i = 0; i < s.size(); ++i)
         o[i] = char(t[static_cast<unsigned char>(s[i])]);
+    return out;
+}
+
+QByteArray upperUtf8(QByteArrayView s)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(s.data());
+    const qsizetype n = s.size();
+    QByteArray out;
+    out.reserve(n);
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            out.append(char(c >= 'a' && c <= 'z' ? c - 32 : c));
+            ++i;
+            continue;
+        }
+        const int extra = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        bool whole = extra > 0 && i + extra < n;
+        char32_t cp = extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
+        for (int k = 1; whole && k <= extra; ++k) {
+            whole = (p[i + k] & 0xC0) == 0x80;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if (!whole) {
+            out.append(char(c));
+            ++i;
+            continue;
+        }
+        // The micro sign stays, as it does in Windows-1252 text (its capital
+        // would be the Greek Mu).
+        const char32_t up = cp == 0xB5 ? cp : QChar::toUpper(cp);
+        if (up == cp) {
+            out.append(s.sliced(i, extra + 1));
+        } else if (up < 0x800) {
+            out.append(char(0xC0 | (up >> 6))).append(char(0x80 | (up & 0x3F)));
+        } else if (up < 0x10000) {
+            out.append(char(0xE0 | (up >> 12))).append(char(0x80 | ((up >> 6) & 0x3F)));
+            out.append(char(0x80 | (up & 0x3F)));
+        } else {
+            out.append(char(0xF0 | (up >> 18))).append(char(0x80 | ((up >> 12) & 0x3F)));
+            out.append(char(0x80 | ((up >> 6) & 0x3F))).append(char(0x80 | (up & 0x3F)));
+        }
+        i += extra + 1;
+    }
     return out;
 }
 

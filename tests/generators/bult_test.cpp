@@ -103,6 +103,11 @@ TEST(BultCompute, BadInputGivesAMessageAndNoLines)
         {arc("0", "0", "10", "0", "-40000", "30"), "Antal hål måste vara mellan 1 och 32767"},
         {circle("0", "0", "1x", "0", "4"), "Radie R: \"1x\" är inget giltigt tal"},
         {circle("0", "1-2", "10", "0", "4"), "ABS Centrum Y: \"1-2\" är inget giltigt tal"},
+        // Text that is more than a number would put the holes somewhere else.
+        {circle("0", "0", "12abc", "0", "4"), "Radie R: \"12abc\" är inget giltigt tal"},
+        {circle("1.2.3", "0", "10", "0", "4"), "ABS Centrum X: \"1.2.3\" är inget giltigt tal"},
+        {arc("0", "0", "10", "0", "3", "30abc"), "Vinkel mellan hål: \"30abc\" är inget giltigt tal"},
+        {circle("0", "0", "10", "0", "4.5.1"), "Antal hål: \"4.5.1\" är inget giltigt tal"},
         // Every hole on the same spot.
         {circle("0", "0", "0", "0", "4"), "Radien får inte vara 0"},
         {circle("0", "0", "", "0", "4"), "Radien får inte vara 0"},
@@ -223,6 +228,13 @@ TEST_F(FrmBultTest, KeyFilterOfTheNumberBoxes)
     EXPECT_EQ(dlg.resultText(), "X12.5 Y0.\r\n");
     type(dlg.txtMellanVinkel, "30 grader");
     EXPECT_EQ(dlg.txtMellanVinkel->text(), "30 grader"); // no filter there; the computation names it
+    // A typo of the number characters is named, not read as its leading part.
+    dlg.txtRadie->clear();
+    type(dlg.txtRadie, "12.5.1");
+    dlg.cmdDoIt_Click();
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Radie R: \"12.5.1\" är inget giltigt tal");
+    EXPECT_EQ(dlg.resultText(), "X12.5 Y0.\r\n");
 }
 
 TEST_F(FrmBultTest, EnterComputesAndCopyButtonTakesItsOwn)

@@ -150,6 +150,14 @@ TEST(ExpressionParser, ConstantNameErrors)
     EXPECT_EQ(text, "Constant name must begin with a letter");
     EXPECT_EQ(addError(p, "A-B", &text), kExprBadName);
     EXPECT_EQ(text, "Invalid constant name");
+    // A letter is capitalised into one character, never into two: "aß"
+    // keeps its ß, which is no letter of a name.
+    for (const QString &name : {QStringLiteral("a\u00df"), QStringLiteral("x\ufb00")}) {
+        EXPECT_EQ(addError(p, name, &text), kExprBadName);
+        EXPECT_EQ(text, "Invalid constant name");
+    }
+    EXPECT_FALSE(p.ConstExists("ASS"));
+    EXPECT_FALSE(p.ConstExists("XFF"));
     EXPECT_EQ(addError(p, "pi", &text), kExprExists);
     EXPECT_EQ(text, "The constant already exists");
     EXPECT_EQ(addError(p, "sin", &text), kExprReserved);

@@ -142,6 +142,28 @@ TEST_F(FrmHelixTest, BadInputKeepsTheDialogAndWritesNothing)
     EXPECT_TRUE(QFile::exists(helixFile()));
 }
 
+// A comma typed on the main keyboard is a decimal point, and a typo of the
+// number characters is named instead of being read as its leading number.
+TEST_F(FrmHelixTest, TypedCommaIsADecimalPointAndTyposAreNamed)
+{
+    frmHelix dlg;
+    fillInternalExample(dlg);
+    dlg.txtGs->clear();
+    type(dlg.txtGs, "1.5.1");
+    dlg.btnOk->click();
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Gängstigning: \"1.5.1\" är inget giltigt tal");
+    EXPECT_FALSE(QFile::exists(helixFile()));
+    dlg.txtGs->clear();
+    type(dlg.txtGs, "12,5");
+    dlg.txtSafeZ->clear();
+    type(dlg.txtSafeZ, "20");
+    dlg.btnOk->click();
+    const QByteArray program = test::readFile(helixFile());
+    EXPECT_TRUE(program.contains("( STIGNING    = 12.5        )\r\n")) << program.constData();
+    EXPECT_TRUE(program.contains("G0 Z.625\r\n")); // -15 + 1.25 * 12.5
+}
+
 TEST_F(FrmHelixTest, AbortWritesNothing)
 {
     frmHelix dlg;

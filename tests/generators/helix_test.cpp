@@ -14,6 +14,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 using namespace lumrik;
 
 namespace {
@@ -231,9 +234,31 @@ TEST(HelixCheck, ReadsTheFieldsWithEitherSeparatorAndEmptyAsZero)
               "Säkerhetsavståndet i Z ligger under gängfräsningens start (Z1.875)");
 }
 
-// Arcs too small for three decimals would come out as I0. J0. or with their
-// start on their end: refused, and the smallest radius that is taken writes
-// proper arcs.
+// Arcs too small for three decimals would come out as I0. J0., with their
+// start on their end, or bent: start and end at clearly different distances
+// from the centre the words give. All are refused; the arcs that are taken
+// keep their shape.
+namespace {
+struct XY {
+    double x = 0, y = 0;
+};
+double word(const QString &line, QChar letter)
+{
+    for (const QString &w : line.split(' '))
+        if (w.startsWith(letter))
+            return w.mid(1).toDouble();
+    return 0;
+}
+XY at(const QString &line) { return {word(line, 'X'), word(line, 'Y')}; }
+// Start and end radius of the arc on `line`, which starts where `before` ends.
+std::pair<double, double> radii(const QString &before, const QString &line)
+{
+    const XY s = at(before), e = at(line);
+    const XY c{s.x + word(line, 'I'), s.y + word(line, 'J')};
+    return {std::hypot(s.x - c.x, s.y - c.y), std::hypot(e.x - c.x, e.y - c.y)};
+}
+}
+
 TEST(HelixCheck, ArcsTooSmallForTheNumberFormatAreRefused)
 {
     HelixData d;
@@ -243,27 +268,30 @@ TEST(HelixCheck, ArcsTooSmallForTheNumberFormatAreRefused)
             << r;
     EXPECT_EQ(CheckHelixInput(fieldsOf("0", "0", "0.003", "1.5", "5", "-15", "8", "1", true), d),
               "Gängans diameter måste vara minst 0.004");
+    // Entry arc from X.002 Y.001 with I-.001 J-.001 to X.002 Y0.: 0.0014 from
+    // its centre at the start, 0.001 at the end.
+    EXPECT_EQ(CheckHelixInput(fieldsOf("0", "0", "0.005", "1.5", "5", "-15", "0.002", "1", false), d),
+              "Ingångsradien eller gängans diameter är för liten för tre decimaler: ingångsbågen skulle få "
+              "startradien 0.00141 och slutradien 0.001");
+    EXPECT_TRUE(CheckHelixInput(fieldsOf("0", "0", "10", "1.5", "5", "-15", "0.002", "1", true), d)
+                    .startsWith("Ingångsradien eller gängans diameter är för liten"));
     for (bool external : {false, true})
-        for (const char *cy : {"0", "-0.0004", "0.0004", "0.0005"}) {
-            ASSERT_EQ(CheckHelixInput(fieldsOf("0", cy, "10", "1.5", "5", "-15", "0.002", "1", external), d), "");
-            const QStringList l = lines(WriteHelixArcs(d));
-            // Entry arc from the line before it to its own end; exit arc from
-            // the thread turn's end.
-            auto xy = [](const QString &line) {
-                const QStringList w = line.split(' ');
-                QString out;
-                for (const QString &word : w)
-                    if (word.startsWith('X') || word.startsWith('Y'))
-                        out += word;
-                return out;
-            };
-            for (int i : {16, 18}) {
-                EXPECT_FALSE(l[i].contains("I0. J0.")) << l[i].toStdString();
-                EXPECT_FALSE(l[i].contains("I-0.")) << l[i].toStdString();
+        for (const char *cy : {"0", "-0.0004", "0.0004", "0.0005"})
+            for (const char *r : {"0.01", "0.03", "2"}) {
+                ASSERT_EQ(CheckHelixInput(fieldsOf("0", cy, "10", "1.5", "5", "-15", r, "1", external), d), "")
+                    << cy << " " << r;
+                const QStringList l = lines(WriteHelixArcs(d));
+                // Entry arc from the line before it to its own end; exit arc
+                // from the thread turn's end.
+                for (int i : {16, 18}) {
+                    EXPECT_FALSE(l[i].contains("I0. J0.")) << l[i].toStdString();
+                    EXPECT_FALSE(l[i].contains("I-0.")) << l[i].toStdString();
+                    const auto [start, end] = radii(l[i - 1], l[i]);
+                    EXPECT_NEAR(start, end, 0.05 * std::max(start, end)) << l[i].toStdString();
+                }
+                EXPECT_NE(at(l[15]).y, at(l[16]).y) << cy;
+                EXPECT_NE(at(l[16]).y, at(l[18]).y) << cy;
             }
-            EXPECT_NE(xy(l[15]), xy(l[16])) << cy;
-            EXPECT_NE(xy(l[16]), xy(l[18])) << cy;
-        }
 }
 
 TEST(HelixCheck, BadInputIsNamed)

@@ -227,7 +227,8 @@ TEST(MacroExpand, NamedValues)
 TEST(MacroExpand, TemplateSyntaxErrorsStop)
 {
     Expansion e{"20"};
-    for (const char *bad : {"[SET =5]", "[SET SIN=1]", "[SET 1A=1]", "[SET A=<1]", "[SET A 5]", "[SET A=1"})
+    for (const char *bad : {"[SET =5]", "[SET SIN=1]", "[SET 1A=1]", "[SET A=<1]", "[SET A 5]", "[SET A=1",
+                            "[SET a\u00df=1]"})
         EXPECT_EQ(e.error({"M3", bad}), "Fel i SET-definition. (Rad: 4)") << bad;
     for (const char *bad : {"[IF 1 20]G1", "[IF 17=1]G1", "[IF 1=abc]G1", "[IF 1=2G1", "[IF 1.5=2]G1"})
         EXPECT_EQ(e.error({bad}), "Fel i IF-sats. (Rad: 3)") << bad;

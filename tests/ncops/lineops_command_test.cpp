@@ -55,6 +55,23 @@ TEST(LineCommands, AskFirstAndDoNothingOnNo)
     EXPECT_EQ(d.text(), "G1 X5 (\xc5)");
 }
 
+// A program in UTF-8 stays UTF-8: the letters of every line are capitalised
+// as UTF-8 and the byte-order mark and quotation marks keep their bytes. A
+// program that is no valid UTF-8 is Windows-1252 text, also when one of its
+// lines would pass for UTF-8.
+TEST(LineCommands, UppercaseKeepsAUtf8ProgramUtf8)
+{
+    MsgBoxRecorder boxes;
+    boxes.answer(MbYes);
+    TestDoc utf8("\xef\xbb\xbf%\r\n(\xc3\xbc" "ber \xe2\x80\x9ekant\xe2\x80\x9c)\r\ng1 x5");
+    MnUppercase(&utf8.doc);
+    EXPECT_EQ(utf8.text(), "\xef\xbb\xbf%\r\n(\xc3\x9c" "BER \xe2\x80\x9eKANT\xe2\x80\x9c)\r\nG1 X5");
+
+    TestDoc mixed("(\xc3\xa5)\r\n(\xe5\xe4)"); // "Ã¥" and "åä" in Windows-1252
+    MnUppercase(&mixed.doc);
+    EXPECT_EQ(mixed.text(), "(\xc3\xa5)\r\n(\xc5\xc4)");
+}
+
 TEST(LineCommands, EachCommandIsOneUndoStepAndKeepsInsertMode)
 {
     MsgBoxRecorder boxes;
@@ -119,9 +136,9 @@ TEST(LineCommands, DecimalPointsCountAdjustments)
     MsgBoxRecorder boxes;
     const QString keep = gsDecCheckBlockChars;
     gsDecCheckBlockChars = "XYZ";
-    TestDoc d("G1 X10 Y-5 Z2.5\r\n(X AXIS) X10\r\nX1,5");
+    TestDoc d("G1 X10 Y-5 Z2.5\r\n(X AXIS) X10\r\nX1,5\r\nG01 X-#<x_max> Y4");
     MnPunktKoll(&d.doc);
-    EXPECT_EQ(d.text(), "G1 X10. Y-5. Z2.5\r\n(X AXIS) X10\r\nX1.,5");
+    EXPECT_EQ(d.text(), "G1 X10. Y-5. Z2.5\r\n(X AXIS) X10\r\nX1,5\r\nG01 X-#<x_max> Y4.");
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].text, QStringLiteral("3 justeringar är gjorda."));
 
@@ -191,6 +208,16 @@ TEST(XyzCommand, ShowsTheRangeAndDisablesUnusedBoxes)
     EXPECT_FALSE(disabledY);
     EXPECT_EQ(d.ed()->TextIndex(), 4);
     EXPECT_EQ(d.text(), "G0 X10 Y-5\r\nG1 X-2.5 F200\r\nS1200 M3\r\nG1 (X99) X1,5 (R5)");
+}
+
+TEST(XyzCommand, LargeAndSmallValuesShowWithACapitalExponent)
+{
+    QLocale::setDefault(QLocale(QLocale::Swedish, QLocale::Sweden));
+    const QStringList texts = {frmXYZ::valueText(1e7f), frmXYZ::valueText(-12345678.0f),
+                               frmXYZ::valueText(9999999.0f), frmXYZ::valueText(0.00001f),
+                               frmXYZ::valueText(12.5f)};
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(texts, (QStringList{"1E+07", "-1,234568E+07", "9999999", "1E-05", "12,5"}));
 }
 
 TEST(BoldComments, ColoursCodeWordsAndCommentsOnly)

@@ -59,11 +59,18 @@ TEST(DecimalPoints, AddsPointsAfterNumbersWithout)
 {
     struct Case { const char *in, *out; int n; } cases[] = {
         {"G1 X10 Y-5 Z2.5", "G1 X10. Y-5. Z2.5", 2},
-        {"X1,5", "X1.,5", 1},
+        {"X1,5", "X1,5", 0},   // "," is the decimal separator
+        {"X10, Y5", "X10, Y5.", 1},
         {"(X AXIS) X10", "(X AXIS) X10", 0},
         {"G1 X10 X20", "G1 X10. X20", 1},
         {"G1 Y Z", "G1 Y Z", 0},
-        {"X-", "X-.", 1},
+        // A sign without digits stands before a parameter: a point would
+        // change what the word means.
+        {"X-", "X-", 0},
+        {"G01 X-#<x_max>", "G01 X-#<x_max>", 0},
+        {"L X+Q41 Y-5", "L X+Q41 Y-5.", 1},
+        {"X+", "X+", 0},
+        {"X-0", "X-0.", 1},
         {"X99999999999", "X99999999999", 0}, // beyond 32 bits: no number
     };
     for (const auto &c : cases) {

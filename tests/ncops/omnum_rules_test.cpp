@@ -111,3 +111,29 @@ TEST(OmnumRules, LongLinesAndZeroIncrement)
     EXPECT_EQ(out[0], "N10 " + QByteArray(50000, 'X'));
     EXPECT_EQ(out[1], "N10");
 }
+
+// The counter runs on past the 32-bit range in every mode and in both
+// directions: the numbers keep rising (or falling) by the step.
+TEST(OmnumRules, CounterGoesOnPast32Bits)
+{
+    OmnumOptions o;
+    o.firstBlockNr = 2147483647;
+    o.incr = 2147483647;
+    o.tomBlockNr = 2147483647;
+    EXPECT_EQ(renumber({"N1 G1", "N2 X1", "N3 M30"}, o), (L{"N2147483647 G1", "N4294967294 X1", "N6442450941 M30"}));
+    o.addBlockNr = true;
+    EXPECT_EQ(renumber({"G1", "X1"}, o), (L{"N2147483647 G1", "N4294967294 X1"}));
+    o.addBlockNr = false;
+    o.tnc = true;
+    o.fromBlockNr = 0;
+    EXPECT_EQ(renumber({"1 L X+5", "2 L Y+5"}, o), (L{"2147483647 L X+5", "4294967294 L Y+5"}));
+    o.tnc = false;
+    o.fromBlockNr = 1;
+    o.firstBlockNr = -2147483647 - 1;
+    o.incr = -1;
+    EXPECT_EQ(renumber({"N1", "N2"}, o), (L{"N-2147483648", "N-2147483649"}));
+    o.leadingZeros = true;
+    o.firstBlockNr = 2147483647;
+    o.incr = 2147483647;
+    EXPECT_EQ(renumber({"N1", "N2"}, o), (L{"N3647", "N7294"}));
+}

@@ -1,3 +1,4 @@
+#include "core/codepage.h"
 #include "ncops/mdlrkfix.h"
 
 #include <gtest/gtest.h>
@@ -144,4 +145,19 @@ TEST(InstrList, TrueWhenAnyCharacterOfTheSetOccurs)
 TEST(Upper1252, CapitalisesSwedishLetters)
 {
     EXPECT_EQ(upper1252("g1 x5 (\xe5\xe4\xf6 \xf7\xff)"), "G1 X5 (\xc5\xc4\xd6 \xf7\x9f)");
+}
+
+TEST(UpperUtf8, CapitalisesLettersAndKeepsEveryOtherSequence)
+{
+    EXPECT_EQ(upperUtf8("(\xc3\xbc" "ber \xc3\xa5\xc3\xa4\xc3\xb6 \xc3\xbf)"),
+              "(\xc3\x9c" "BER \xc3\x85\xc3\x84\xc3\x96 \xc5\xb8)"); // "über åäö ÿ"
+    // The byte-order mark, a „ quotation mark, ß, the micro sign and the
+    // division sign keep their bytes; Greek and a letter beyond 16 bits change.
+    EXPECT_EQ(upperUtf8("\xef\xbb\xbf" "g1 \xe2\x80\x9ex\xe2\x80\x9c \xc3\x9f \xc2\xb5m \xc3\xb7"),
+              "\xef\xbb\xbf" "G1 \xe2\x80\x9eX\xe2\x80\x9c \xc3\x9f \xc2\xb5M \xc3\xb7");
+    EXPECT_EQ(upperUtf8("\xce\xb1 \xf0\x90\x90\xa8"), "\xce\x91 \xf0\x90\x90\x80"); // α, Deseret ew
+    // Bytes that start no whole sequence stay as they are.
+    EXPECT_EQ(upperUtf8("a\xe5" "b\xc3"), "A\xe5" "B\xc3");
+    for (const char *line : {"\xef\xbb\xbf" "g1", "x \xe2\x80\x9e" "a\xe2\x80\x9c", "\xc3\xbc" "ber"})
+        EXPECT_TRUE(isValidUtf8(upperUtf8(line))) << line;
 }
