@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -51,9 +52,22 @@ void appendToLog(const QString &text)
     if (gsDataPath.isEmpty())
         return;
     QFile f(gsDataPath + "/error.log");
+    // The log keeps one encoding, as the settings files do. A log without
+    // bytes above 127 so far that is to hold a character Windows-1252 lacks
+    // begins as UTF-8, which it is read as from then on.
+    const QString entry = text + QStringLiteral("\r\n");
+    QByteArray before;
+    if (f.open(QIODevice::ReadOnly)) {
+        before = f.readAll();
+        f.close();
+    }
+    TextEncoding enc = settingsEncodingOf(before);
+    const bool ascii = std::all_of(before.begin(), before.end(), [](char c) { return uchar(c) < 128; });
+    if (ascii && !firstUnencodable(entry, enc).isNull())
+        enc = TextEncoding::Utf8;
     // A log that cannot be written is not reported: the report has been shown.
     if (f.open(QIODevice::Append))
-        f.write(toCp1252(text + "\r\n"));
+        f.write(enc == TextEncoding::Utf8 ? entry.toUtf8() : toCp1252(entry));
 }
 }
 
@@ -110,6 +124,13 @@ QString RkFileErrorText(const QFileDevice &file)
 std::array<TraceSlot, 8> RkTraceSlots() { return trace().entries; }
 int RkTraceCount() { return trace().count; }
 void RkTraceReset() { trace() = Trace{}; }
+
+RkTraceKeep::RkTraceKeep() : entries_(trace().entries), count_(trace().count) {}
+RkTraceKeep::~RkTraceKeep()
+{
+    trace().entries = entries_;
+    trace().count = count_;
+}
 
 QString RkErrorText(long number, const QString &description)
 {

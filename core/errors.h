@@ -43,6 +43,19 @@ void RkTraceProc(const QString &name);
 std::array<TraceSlot, 8> RkTraceSlots();
 int RkTraceCount();
 void RkTraceReset();
+// Keeps the trace as it stands and puts it back on leaving the scope: the
+// clean-up after a failure runs procedures of its own, and the report must
+// still name the procedure that failed as the newest.
+class RkTraceKeep {
+public:
+    RkTraceKeep();
+    ~RkTraceKeep();
+    RkTraceKeep(const RkTraceKeep &) = delete;
+    RkTraceKeep &operator=(const RkTraceKeep &) = delete;
+private:
+    std::array<TraceSlot, 8> entries_;
+    int count_;
+};
 
 // The system's reason for a failed file operation (an errno value), in Swedish.
 QString RkSystemErrorText(int errnum);

@@ -11,7 +11,7 @@ namespace lumrik {
 // Start-up and shared state
 inline QString gsDataPath;       // program folder (settings, machine and language files)
 inline QString gsTmpPath;        // private temporary folder, no trailing separator
-inline QString gsExeName = QStringLiteral("lumrik32"); // the settings file is this & ".INI"
+inline QString gsExeName = QStringLiteral("lumrik32"); // the executable's name; the settings file is this & ".INI"
 inline bool gbNotSwedish = false;
 inline QString gsLanguageFile;
 inline bool gRkAbort = false;

@@ -24,8 +24,20 @@ bool hasMsgBoxHook() { return bool(hookRef()); }
 QString appTitle() { return titleRef(); }
 void setAppTitle(const QString &title) { titleRef() = title; }
 
+static std::function<void()> &beepHookRef()
+{
+    static std::function<void()> h;
+    return h;
+}
+
+void setBeepHook(std::function<void()> hook) { beepHookRef() = std::move(hook); }
+
 void RkBeep()
 {
+    if (beepHookRef()) {
+        beepHookRef()();
+        return;
+    }
     if (qobject_cast<QApplication *>(QCoreApplication::instance()))
         QApplication::beep();
 }

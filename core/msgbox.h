@@ -37,8 +37,9 @@ using MsgBoxHook = std::function<int(const MsgBoxCall &)>;
 void setMsgBoxHook(MsgBoxHook hook);
 bool hasMsgBoxHook();
 
-// The system beep.
+// The system beep; a test may take it instead (an empty hook gives it back).
 void RkBeep();
+void setBeepHook(std::function<void()> hook);
 
 // Title of message boxes without a title of their own.
 QString appTitle();

@@ -100,10 +100,16 @@ void RkFormFix(QWidget *window)
     QScreen *s = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!s)
         return;
-    const QRect r = s->availableGeometry();
     window->showNormal();
+    window->setGeometry(RkFormFixRect(s->availableGeometry()));
+}
+
+QRect RkFormFixRect(const QRect &r)
+{
+    // Rounded to the nearest pixel, not cut to whole hundredths of the screen.
+    const auto part = [](int whole, int percent) { return (whole * percent + 50) / 100; };
     const int w = r.width(), h = r.height();
-    window->setGeometry(r.x() + w / 100 * 10, r.y() + h / 100 * 10, w - w / 100 * 20, h - h / 100 * 20);
+    return QRect(r.x() + part(w, 10), r.y() + part(h, 10), part(w, 80), part(h, 80));
 }
 
 bool RkFileExists(const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 // Path, file and folder routines shared by every subsystem. Stored paths may use
 // "\" as separator; RkNativePath turns them into paths this system can open.
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -22,7 +23,9 @@ bool RkMatchWildcard(const QString &name, const QString &pattern);
 // One pattern, no ";" list.
 bool RkMatchPattern(const QString &name, const QString &pattern);
 
+// The window in normal state, a tenth of the screen from each edge.
 void RkFormFix(QWidget *window);
+QRect RkFormFixRect(const QRect &screen);
 bool RkFileExists(const QString &path);
 // Elements 1..n receive the pieces; element 0 is empty. Returns n.
 int RkParseString(QStringList &out, const QString &text, const QString &separator);

@@ -19,7 +19,9 @@ QString AddBackslash(const QString &path)
 {
     if (path.endsWith('\\') || path.endsWith('/'))
         return path;
-    return path + '\\';
+    // The separator the path already uses: a folder of this system keeps its "/".
+    const qsizetype slash = path.lastIndexOf('/'), backslash = path.lastIndexOf('\\');
+    return path + (slash > backslash ? '/' : '\\');
 }
 
 // ---------------------------------------------------------------------------

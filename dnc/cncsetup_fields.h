@@ -17,7 +17,8 @@ class QWidget;
 
 namespace lumrik {
 
-// path & "\" unless the path already ends with a separator; "" gives "\".
+// The path with a closing separator unless it already ends with one: "/"
+// when its last separator is "/", otherwise "\" ("" gives "\").
 QString AddBackslash(const QString &path);
 
 // ---------------------------------------------------------------------------

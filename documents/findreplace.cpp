@@ -106,8 +106,10 @@ bool FindIt(const QString &target, int wholeWords, bool searchTo, bool fromStart
             return false;
         }
         if (replace && e->ReadOnly()) {
-            RkMsgBox(QStringLiteral("Programmet är skrivskyddat och kan inte ändras."), MbButtons::Ok,
-                     MbIcon::Information, QStringLiteral("Sök & Ersätt"), 0, messageParent());
+            // Refused as the other commands that would change such a text are:
+            // "Kan ej hitta" would deny a text that is there.
+            RkMsgBox(QStringLiteral("Denna funktion är inte tillåten på denna filtyp."), MbButtons::Ok,
+                     MbIcon::Critical, QStringLiteral("Sök & Ersätt"), 0, messageParent());
             return false;
         }
         bool found = false;

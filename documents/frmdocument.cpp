@@ -267,7 +267,11 @@ void frmDocument::onKeyDown(int keyCode, int shift)
         txtText->setAction(11);
     } else if (keyCode == 110 && gNumKbdDec) {
         numpad_ = true;
+        return;
     }
+    // Any other key ends the keypad's turn: a comma typed later on the main
+    // keyboard stays a comma.
+    numpad_ = false;
 }
 
 void frmDocument::onMouseDown(int button, int shift, int x, int y)

@@ -104,15 +104,10 @@ QString previewFromHead(QByteArrayView head, qint64 fileLength)
         else
             text = text.mid(cr);
     }
+    // Only blanks are trimmed; the line ends stay as the file has them (the
+    // box breaks lines at CR LF, CR and LF alike).
     QString shown = bytesToDisplay(trimBlanks(text));
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(QChar('\r'), QChar('\n'));
     shown.remove(QChar(0));
-    // Line breaks at either end only push the block out of view.
-    while (shown.startsWith('\n'))
-        shown.remove(0, 1);
-    while (shown.endsWith('\n'))
-        shown.chop(1);
     return shown;
 }
 

@@ -596,9 +596,8 @@ void frmRkSelFile::FoTrVi_FolderClick(const QString &path)
         sCurrentPath = RkAddBackslash(path);
         sCurrentFile.clear();
         txtPreView->clear();
-        // The list and the (emptied) search box agree from here on.
+        // The search box is emptied; the last "Visa urval" pattern stays.
         txtSearch->clear();
-        sSearchPattern.clear();
         if (activating_) {
             // The activation fills the list itself once the tree is settled.
         } else if (gbShowAllFiles) {
@@ -848,15 +847,17 @@ void frmRkSelFile::lstViewFiles_AfterLabelEdit(const QString &newText)
             for (const QString &e : entries)
                 if (e != sCurrentFile && e.compare(newText, Qt::CaseInsensitive) == 0)
                     taken = true;
+            const QString failed = QStringLiteral("Något fel uppstod vid omdöpning.");
             if (!refused.isEmpty()) {
-                RkMsgBox(refused, MbButtons::Ok, MbIcon::Critical, title, 0, this);
+                RkMsgBox(failed + QStringLiteral("\n\n") + refused, MbButtons::Ok, MbIcon::Critical, title, 0, this);
             } else if (taken) {
-                RkMsgBox(QStringLiteral("Det finns redan en fil eller mapp med namnet %1. Filen döptes inte om.")
-                             .arg(newText),
+                RkMsgBox(failed
+                             + QStringLiteral("\n\nDet finns redan en fil eller mapp med namnet %1. Filen döptes "
+                                              "inte om.")
+                                   .arg(newText),
                          MbButtons::Ok, MbIcon::Critical, title, 0, this);
             } else if (ShellRenameFile(this, source, folder + newText, QString(), 64) != 0) {
-                RkMsgBox(QStringLiteral("Något fel uppstod vid omdöpning."), MbButtons::Ok, MbIcon::Critical,
-                         title, 0, this);
+                RkMsgBox(failed, MbButtons::Ok, MbIcon::Critical, title, 0, this);
             } else {
                 renamedTo = newText;
             }

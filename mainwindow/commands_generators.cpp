@@ -86,12 +86,15 @@ frmDocument *openHelixResult(frmMain *w)
     } catch (...) {
         // An empty window would only stand in the way: it goes, and the
         // failure is reported.
-        for (QMdiSubWindow *sub : w->mdiArea->subWindowList())
-            if (sub->widget() == doc) {
-                sub->hide();
-                sub->deleteLater();
-            }
-        w->RkUpdateValidSelections();
+        {
+            const RkTraceKeep keep;
+            for (QMdiSubWindow *sub : w->mdiArea->subWindowList())
+                if (sub->widget() == doc) {
+                    sub->hide();
+                    sub->deleteLater();
+                }
+            w->RkUpdateValidSelections();
+        }
         throw;
     }
     // The generated program exists nowhere else: closing it asks to save.

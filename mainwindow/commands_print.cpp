@@ -24,6 +24,8 @@ void mnuFilePrint_Click(frmMain *w)
 {
     RkGuard("mnuFilePrint_Click()", [&] {
         frmDocument *doc = w->activeDocument();
+        // Nothing to print is no failure: no report, whose Avbryt would end
+        // the program over a command that had nothing to do.
         if (!doc)
             return;
         PrintDocument(doc, marginValue(gPrintLMargin), marginValue(gPrintTMargin), marginValue(gPrintRMargin),

@@ -191,11 +191,14 @@ frmDocument *frmMain::openDocument(const QString &path, const QString &machine)
     } catch (...) {
         // A window that could not load its file would show an empty text under
         // the file's name, and a save would then overwrite the file: it goes.
-        if (QMdiSubWindow *sub = subWindowOf(doc)) {
-            sub->hide();
-            sub->deleteLater();
+        {
+            const RkTraceKeep keep;
+            if (QMdiSubWindow *sub = subWindowOf(doc)) {
+                sub->hide();
+                sub->deleteLater();
+            }
+            RkUpdateValidSelections();
         }
-        RkUpdateValidSelections();
         throw;
     }
     doc->UpdateText();

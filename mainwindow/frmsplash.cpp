@@ -10,6 +10,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -107,6 +108,12 @@ frmSplash::frmSplash(bool layered, QWidget *parent)
     Timer1->setObjectName("Timer1");
     connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
     setFixedSize(Picture1->pixmap().size());
+    // In the middle of the screen, also where no window manager places it.
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect r(QPoint(), size());
+        r.moveCenter(screen->availableGeometry().center());
+        move(r.topLeft());
+    }
     Form_Load();
 }
 

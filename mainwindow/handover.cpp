@@ -1,5 +1,6 @@
 #include "mainwindow/handover.h"
 
+#include "core/msgbox.h"
 #include "mainwindow/startup.h"
 
 #include <QCoreApplication>
@@ -96,6 +97,7 @@ bool ActivatePrevInstance(const QString &commandLine, const QString &name, int t
         QLocalSocket socket;
         socket.connectToServer(name);
         if (socket.waitForConnected(int(qMax<qint64>(1, deadline.remainingTime())))) {
+            RkBeep(); // the running editor is there: it takes over
             socket.write(frame);
             if (!socket.waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
                 return false;

@@ -1,10 +1,12 @@
 #include "core/filenames.h"
+#include "core/globals.h"
 #include "documents/pluginlist.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handover.h"
 #include "mainwindow/startup.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +27,9 @@ int main(int argc, char **argv)
     QApplication::setApplicationName("Lumrik");
     QApplication::setOrganizationName("Lumrik");
     lumrik::answerBoxesForTests();
+    // The settings file is named after the executable ("lumrik32.INI").
+    if (const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(); !exe.isEmpty())
+        lumrik::gsExeName = exe;
     // The arguments as the bytes they are: a file name that is not UTF-8 must
     // still name its file (Qt's own list would replace such bytes).
     QStringList arguments;

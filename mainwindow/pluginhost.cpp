@@ -30,8 +30,6 @@ constexpr long kErrObjectNotSet = 91;
 const QString kTextSubscript = QStringLiteral("Indexet ligger utanför intervallet");
 const QString kTextTypeMismatch = QStringLiteral("Inkompatibla typer");
 const QString kTextNoDocument = QStringLiteral("Objektvariabeln är inte angiven");
-const QString kTextReadOnly =
-    QStringLiteral("Åtkomst nekad: det aktiva programmet är öppnat skrivskyddat och kan inte ändras.");
 
 constexpr int kToolbarButtons = 16;
 
@@ -460,35 +458,39 @@ frmDocument *PluginHost::activeDoc()
     return d;
 }
 
-frmDocument *PluginHost::writableDoc()
+void PluginHost::changeText(const std::function<void(Editor *)> &change)
 {
-    frmDocument *d = activeDoc();
-    // A read-only program or a hex view is never changed behind the user's back.
-    if (d->bReadOnly || d->bHexView)
-        throw RkError(kErrPermissionDenied, kTextReadOnly);
-    return d;
+    // A plug-in changes the text also of a read-only program or a hex view:
+    // only the user's typing is locked out there, and such a window is never
+    // saved back over its file.
+    Editor *e = activeDoc()->txtText;
+    const bool locked = e->ReadOnly();
+    e->setReadOnly(false);
+    try {
+        change(e);
+    } catch (...) {
+        e->setReadOnly(locked);
+        throw;
+    }
+    e->setReadOnly(locked);
+    RkUpdateGlobalStatus();
 }
 
 QByteArray PluginHost::plugin_GetEditText() { return activeDoc()->txtText->TextAll(); }
 
 void PluginHost::plugin_SetEditText(const QByteArray &text)
 {
-    writableDoc()->txtText->setTextAll(text);
-    RkUpdateGlobalStatus();
+    changeText([&](Editor *e) { e->setTextAll(text); });
 }
 
 void PluginHost::plugin_AddEditText(const QByteArray &text)
 {
-    Editor *e = writableDoc()->txtText;
-    e->setTextAll(e->TextAll() + text);
-    RkUpdateGlobalStatus();
+    changeText([&](Editor *e) { e->setTextAll(e->TextAll() + text); });
 }
 
 void PluginHost::plugin_InsertEditText(const QByteArray &text)
 {
-    Editor *e = writableDoc()->txtText;
-    e->setTextAll(text + e->TextAll());
-    RkUpdateGlobalStatus();
+    changeText([&](Editor *e) { e->setTextAll(text + e->TextAll()); });
 }
 
 qint32 PluginHost::plugin_GetTextRowCount() { return activeDoc()->txtText->Count(); }
@@ -506,18 +508,18 @@ QByteArray PluginHost::plugin_GetTextRow(qint32 lRow)
 
 void PluginHost::plugin_SetTextRow(qint32 lRow, const QByteArray &text)
 {
-    Editor *e = writableDoc()->txtText;
-    const bool insert = e->InsertMode();
-    e->setInsertMode(false);
-    try {
-        e->setTextIndex(lRow);
-        e->setText(text);
-    } catch (...) {
-        e->setInsertMode(insert); // the user's typing mode survives a bad line number
-        throw;
-    }
-    e->setInsertMode(insert);
-    RkUpdateGlobalStatus();
+    changeText([&](Editor *e) {
+        const bool insert = e->InsertMode();
+        e->setInsertMode(false);
+        try {
+            e->setTextIndex(lRow);
+            e->setText(text);
+        } catch (...) {
+            e->setInsertMode(insert); // the user's typing mode survives a bad line number
+            throw;
+        }
+        e->setInsertMode(insert);
+    });
 }
 
 bool PluginHost::NumKbdDec() { return gNumKbdDec; }

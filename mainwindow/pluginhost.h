@@ -19,6 +19,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,6 +30,7 @@ namespace lumrik {
 
 class frmMain;
 class frmDocument;
+class Editor;
 
 class PluginHost : public QObject, public PluginCatalog {
     Q_OBJECT
@@ -104,7 +106,8 @@ private:
     class Access;
     struct Snapshot;
     frmDocument *activeDoc();
-    frmDocument *writableDoc();
+    // Runs a change of the active document's text by a plug-in.
+    void changeText(const std::function<void(Editor *)> &change);
     Snapshot takeSnapshot() const;
     void rollBack(const Snapshot &s);
     void takeOver(QObject *e);

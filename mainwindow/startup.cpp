@@ -81,8 +81,13 @@ void installSampleData(const QString &dataPath)
                        && !QFileInfo::exists(findFileNoCase(dataPath, gsExeName + ".INI"));
     for (const QString &name : resources::shippedFiles()) {
         if (name.startsWith("sample/")) {
+            // The shipped settings file takes the executable's name, as the
+            // program looks for it under that name.
+            QString target = name.mid(7);
+            if (target.compare(QLatin1String("lumrik32.INI"), Qt::CaseInsensitive) == 0)
+                target = gsExeName + QStringLiteral(".INI");
             if (fresh)
-                resources::installShippedFile(name, dataPath + '/' + name.mid(7));
+                resources::installShippedFile(name, dataPath + '/' + target);
         } else if (name.startsWith("install/")) {
             // Program files (syntax files): put in place whenever missing.
             const QString target = findFileNoCase(dataPath, name.mid(8));

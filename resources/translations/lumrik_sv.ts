@@ -113,6 +113,10 @@
 <context>
     <name>QFileDialog</name>
     <message>
+        <source>&amp;Choose</source>
+        <translation>&amp;Välj</translation>
+    </message>
+    <message>
         <source>Look in:</source>
         <translation>Leta i:</translation>
     </message>

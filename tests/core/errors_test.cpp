@@ -1,4 +1,5 @@
 #include "core/errors.h"
+#include "core/codepage.h"
 #include "core/globals.h"
 #include "testsupport.h"
 
@@ -75,7 +76,8 @@ TEST(ErrorReport, OkLogsAndCarriesOnCancelEndsWithoutLog)
     EXPECT_TRUE(shown.contains("Beskrivning: Typmatchningsfel"));
     const QByteArray log = readFile(env.path("error.log"));
     EXPECT_TRUE(log.startsWith("Ett fel uppstod.\r\n"));
-    EXPECT_TRUE(log.endsWith("stängas av).\r\n") || log.endsWith("st\xe4ngas av).\r\n"));
+    // A new log holding only what Windows-1252 can write is written in it.
+    EXPECT_TRUE(log.endsWith("st\xe4ngas av).\r\n"));
 
     bool ended = false;
     setErrorBoxHook([](const QString &) { return false; });
@@ -85,6 +87,34 @@ TEST(ErrorReport, OkLogsAndCarriesOnCancelEndsWithoutLog)
     EXPECT_EQ(readFile(env.path("error.log")), log);
     setErrorBoxHook({});
     setErrorExitHook({});
+}
+
+TEST(ErrorReport, LogKeepsTheEncodingRuleOfTheSettingsFiles)
+{
+    setErrorBoxHook([](const QString &) { return true; });
+    {
+        // A character Windows-1252 lacks: a log with no bytes above 127 so far
+        // becomes UTF-8, and stays UTF-8 for a later entry.
+        TempEnv env;
+        env.write("error.log", "\r\n");
+        RkShowError(53, QString::fromUtf8("Filen \"Łódź.nc\" hittades inte"));
+        RkShowError(53, QString::fromUtf8("Filen \"å.nc\" hittades inte"));
+        const QByteArray log = readFile(env.path("error.log"));
+        EXPECT_TRUE(isValidUtf8(log));
+        EXPECT_TRUE(log.contains(QString::fromUtf8("\"Łódź.nc\"").toUtf8()));
+        EXPECT_TRUE(log.contains(QString::fromUtf8("\"å.nc\"").toUtf8()));
+        EXPECT_FALSE(log.contains('?'));
+    }
+    {
+        // A log already in Windows-1252 stays so: one file, one encoding.
+        TempEnv env;
+        env.write("error.log", "F\xe4l\r\n");
+        RkShowError(53, QString::fromUtf8("Łódź"));
+        const QByteArray log = readFile(env.path("error.log"));
+        EXPECT_TRUE(log.contains("?\xf3" "d?"));
+        EXPECT_TRUE(log.startsWith("F\xe4l\r\nEtt fel uppstod."));
+    }
+    setErrorBoxHook({});
 }
 
 TEST(ErrorReport, NoPendingErrorAppendsAnEmptyLine)

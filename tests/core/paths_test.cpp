@@ -90,6 +90,14 @@ TEST(Wildcards, CaseInsensitiveAndStarDotStar)
     EXPECT_FALSE(RkMatchWildcard("P123.NC", "P??.nc"));
 }
 
+TEST(PathParts, FirstStartPlacementRoundsToTheNearestPixel)
+{
+    EXPECT_EQ(RkFormFixRect(QRect(0, 0, 1280, 1024)), QRect(128, 102, 1024, 819));
+    EXPECT_EQ(RkFormFixRect(QRect(0, 0, 1366, 768)), QRect(137, 77, 1093, 614));
+    // A panel at the top: the window keeps clear of it.
+    EXPECT_EQ(RkFormFixRect(QRect(0, 30, 1920, 1050)), QRect(192, 135, 1536, 840));
+}
+
 TEST(Folders, ListingsAndDefaultPaths)
 {
     TempEnv env;

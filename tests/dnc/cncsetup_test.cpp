@@ -258,13 +258,24 @@ TEST_F(CncSetupTest, ApplyWritesEveryKeyInOrderAndKeepsOtherSections)
     EXPECT_FALSE(again->cmdApply->isEnabled());
 
     // OK stores even when nothing was changed, and a path loaded without
-    // its trailing backslash is stored with one.
+    // its closing separator is stored with one, of the kind the path uses.
     SaveIniSetting("CNCProgPath", "DefaultCncPath", "/send/folder", file);
+    SaveIniSetting("CNCProgPath", "DefaultRxdCncPath", "[exedir]\\rx", file);
     auto third = open();
-    EXPECT_EQ(third->txtDefaultTxdCNCpath->text(), "/send/folder\\");
+    EXPECT_EQ(third->txtDefaultTxdCNCpath->text(), "/send/folder/");
+    EXPECT_EQ(third->txtDefaultRxdCNCpath->text(), "[exedir]\\rx\\");
     third->cmdOk_Click();
     EXPECT_EQ(third->result(), QDialog::Accepted);
-    EXPECT_EQ(MachineConfig(file).DefaultCncPath(), "/send/folder\\");
+    EXPECT_EQ(MachineConfig(file).DefaultCncPath(), "/send/folder/");
+    EXPECT_EQ(MachineConfig(file).DefaultRxdCncPath(), "[exedir]\\rx\\");
+
+    // A machine without folders of its own shows the base folder, a folder
+    // of this system, with "/" at its end.
+    env.write("MILL.cfg", "[OmNum]\r\nIncr=5\r\n");
+    gsRootFolder = gsDataPath + "/program";
+    auto fourth = open();
+    EXPECT_EQ(fourth->txtDefaultTxdCNCpath->text(), gsDataPath + "/program/");
+    EXPECT_EQ(fourth->txtDefaultRxdCNCpath->text(), gsDataPath + "/program/");
 }
 
 TEST_F(CncSetupTest, ChoosingAnotherMachineAsksToSaveTheChanges)

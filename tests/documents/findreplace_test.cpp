@@ -409,7 +409,8 @@ TEST_F(FindReplaceTest, ReplaceRefusesWhatCannotBeWritten)
     ed->setReadOnly(true); // hex view
     EXPECT_FALSE(FindIt(QStringLiteral("ö"), 0, false, true, "X", true));
     ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_TRUE(boxes.saw(QStringLiteral("skrivskyddat")));
+    EXPECT_EQ(boxes.calls()[0].text, QStringLiteral("Denna funktion är inte tillåten på denna filtyp."));
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Critical);
     EXPECT_EQ(ed->TextAll(), cp("Ö1 Ö2"));
 }
 

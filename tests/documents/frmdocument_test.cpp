@@ -102,6 +102,32 @@ TEST(frmDocument, UpperCaseAndKeypadComma)
     EXPECT_EQ(doc.txtText->TextAll(), QByteArray("X1\xD6,.,,"));
 }
 
+TEST(frmDocument, KeypadPointLeavesALaterCommaAlone)
+{
+    SettingsGuard keep;
+    frmDocument doc;
+    doc.show();
+    gNumKbdDec = true;
+    QWidget *keys = doc.txtText->focusProxy();
+    // A keypad that types a point: the flag is set, with no comma to convert.
+    QTest::keyClicks(keys, QStringLiteral("X1"));
+    QTest::keyClick(keys, Qt::Key_Period, Qt::KeypadModifier);
+    EXPECT_TRUE(doc.numpadFlag());
+    // More keys, then a comma on the main keyboard: it stays a comma.
+    QTest::keyClicks(keys, QStringLiteral("5 Y"));
+    EXPECT_FALSE(doc.numpadFlag());
+    QTest::keyClick(keys, Qt::Key_Comma);
+    EXPECT_EQ(doc.txtText->TextAll(), QByteArray("X1.5 Y,"));
+    // Right after the keypad key, its own comma still becomes a point.
+    QTest::keyClick(keys, Qt::Key_Comma, Qt::KeypadModifier);
+    EXPECT_EQ(doc.txtText->TextAll(), QByteArray("X1.5 Y,."));
+    // A Shift pressed on its own between them ends the keypad's turn too.
+    QTest::keyClick(keys, Qt::Key_Period, Qt::KeypadModifier);
+    QTest::keyClick(keys, Qt::Key_Shift);
+    QTest::keyClick(keys, Qt::Key_Comma);
+    EXPECT_EQ(doc.txtText->TextAll(), QByteArray("X1.5 Y,..,"));
+}
+
 TEST(frmDocument, InsertTogglesOnlyWithoutModifiers)
 {
     SettingsGuard keep;

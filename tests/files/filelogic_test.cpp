@@ -62,13 +62,15 @@ TEST(FilePreview, FirstBlockOfTheFile)
     EXPECT_EQ(previewFromHead("0123456789", 10), "012345678");
     EXPECT_EQ(previewFromHead("", 0), "");
     EXPECT_EQ(previewFromHead("A", 1), "");
-    EXPECT_EQ(previewFromHead("%\r\nO1 (X)\r\nN10\r\n", 16), "%\nO1 (X)\nN10");
+    // The last byte is left out; only blanks are trimmed, line ends stay.
+    EXPECT_EQ(previewFromHead("%\r\nO1 (X)\r\nN10\r\n", 16), "%\r\nO1 (X)\r\nN10\r");
+    EXPECT_EQ(previewFromHead("  \r\n%\nN10  \n", 12), "\r\n%\nN10");
     // Longer than the buffer: the whole buffer.
     const QByteArray big(2000, 'B');
     EXPECT_EQ(previewFromHead(big.first(kHeadBytes), 2000).size(), kHeadBytes);
     // Binary data: from the first CR up to two before the NUL after it.
     const QByteArray bin("ABC\0\rN10 G0\r\n\0X", 15);
-    EXPECT_EQ(previewFromHead(bin, bin.size()), "N10 G0");
+    EXPECT_EQ(previewFromHead(bin, bin.size()), "\rN10 G0\r");
     // A NUL and no CR: nothing.
     EXPECT_EQ(previewFromHead(QByteArray("AB\0CD", 5), 5), "");
 }

@@ -209,7 +209,8 @@ TEST_F(SelFileTest, ListShowsCommentsDatesAndSizes)
     select(f, "O1000.NC");
     f.mnuVisaFirstBlock->trigger();
     EXPECT_TRUE(f.txtPreView->isVisible());
-    EXPECT_EQ(f.txtPreView->toPlainText(), "%\nO1000 (SHAFT 12)\nN10 G0 X0");
+    // The file without its last byte: the CR of the last line end is left.
+    EXPECT_EQ(f.txtPreView->toPlainText(), "%\nO1000 (SHAFT 12)\nN10 G0 X0\n");
 }
 
 TEST_F(SelFileTest, EnterAbortAndClose)
@@ -265,6 +266,16 @@ TEST_F(SelFileTest, SearchIsANamePrefixOfTheShownFolderOnly)
     f.txtSearch->clear();
     f.mnuVisaUppdat->trigger();
     EXPECT_EQ(shownNames(f).size(), 4);
+
+    // A folder change empties the search box; the last pattern stays until
+    // the next "Visa urval".
+    f.txtSearch->setText("o12");
+    f.cmdShowFiles->click();
+    ASSERT_TRUE(f.FoTrVi->setSelectedFolder(prog + "/SUB"));
+    EXPECT_TRUE(f.txtSearch->text().isEmpty());
+    EXPECT_EQ(f.searchPattern(), "o12*");
+    f.cmdShowFiles->click();
+    EXPECT_EQ(f.searchPattern(), "");
 }
 
 TEST_F(SelFileTest, NumericSortingOfNamesAndSizes)
@@ -306,7 +317,12 @@ TEST_F(SelFileTest, RenameRefusesBadNamesAndNeverReplaces)
     for (const QString bad : {"a/b", "..\\x", ".", "..", ".O1000.NC", "..."}) {
         boxes.clear();
         f.lstViewFiles_AfterLabelEdit(bad);
-        EXPECT_EQ(boxes.calls().size(), 1u) << bad.toStdString();
+        ASSERT_EQ(boxes.calls().size(), 1u) << bad.toStdString();
+        // The common failure first, the reason after it.
+        EXPECT_TRUE(boxes.calls()[0].text.startsWith(QString::fromUtf8("Något fel uppstod vid omdöpning.\n\n")))
+            << boxes.calls()[0].text.toStdString();
+        EXPECT_GT(boxes.calls()[0].text.size(), 40);
+        EXPECT_EQ(boxes.calls()[0].title, QString::fromUtf8("Fel vid omdöpning"));
         select(f, "O1000.NC");
     }
     EXPECT_TRUE(QFile::exists(prog + "/O1000.NC"));
@@ -317,6 +333,7 @@ TEST_F(SelFileTest, RenameRefusesBadNamesAndNeverReplaces)
     boxes.clear();
     f.lstViewFiles_AfterLabelEdit("o3000.nc");
     ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.startsWith(QString::fromUtf8("Något fel uppstod vid omdöpning.\n\n")));
     EXPECT_TRUE(boxes.calls()[0].text.contains("finns redan"));
     EXPECT_EQ(lumrik::test::readFile(prog + "/O3000.NC"), "KEEP");
     EXPECT_TRUE(QFile::exists(prog + "/O1000.NC"));

@@ -68,9 +68,9 @@ TEST(About, SystemToolsMissing)
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].text, "System Information Is Unavailable At This Time");
     EXPECT_EQ(boxes.calls()[0].buttons, MbButtons::Ok);
+    // A missing device manager is not told.
     a.cmdDeviceManager->click();
-    ASSERT_EQ(boxes.calls().size(), 2u);
-    EXPECT_TRUE(boxes.saw("enhetshanterare"));
+    EXPECT_EQ(boxes.calls().size(), 1u);
 }
 
 TEST(About, SystemToolsStartTheDesktopsPrograms)

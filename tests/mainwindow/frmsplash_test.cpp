@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -17,6 +18,15 @@ TEST(Splash, VersionLine)
     EXPECT_EQ(splashVersionText(), "Version 1.0.0 - " + programVersion().comments);
     frmSplash s(false);
     EXPECT_FALSE(s.Picture1->pixmap().isNull());
+}
+
+TEST(Splash, CentredOnTheScreen)
+{
+    frmSplash s(false);
+    s.show();
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE((s.frameGeometry().center() - avail.center()).manhattanLength(), 2);
+    EXPECT_TRUE(avail.contains(s.frameGeometry()));
 }
 
 TEST(Splash, FadesInToTwoHundredFortyAndStops)

@@ -1,5 +1,7 @@
 #include "mainwindow/handover.h"
 
+#include "core/msgbox.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
@@ -10,17 +12,27 @@
 #include <QTest>
 #include <QThread>
 #include <QLocalSocket>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace lumrik;
 
 namespace {
+// Counts the beeps of the second start instead of sounding them.
+struct BeepCounter {
+    std::atomic<int> beeps{0};
+    BeepCounter() { setBeepHook([this] { ++beeps; }); }
+    ~BeepCounter() { setBeepHook({}); }
+};
+
 QString uniqueName() { return QStringLiteral("lumrik-test-%1-%2").arg(getpid()).arg(QDateTime::currentMSecsSinceEpoch()); }
 }
 
 TEST(HandOver, NoRunningInstanceMeansNoHandOver)
 {
+    BeepCounter counter;
     EXPECT_FALSE(ActivatePrevInstance("/nc/a.nc", uniqueName(), 300));
+    EXPECT_EQ(counter.beeps, 0);
 }
 
 TEST(HandOver, CommandLineReachesTheRunningInstance)
@@ -29,6 +41,7 @@ TEST(HandOver, CommandLineReachesTheRunningInstance)
     HandOverServer server;
     ASSERT_TRUE(server.listen(name));
     QSignalSpy spy(&server, &HandOverServer::handedOver);
+    BeepCounter counter;
     // The second start runs in its own thread, as it would in its own process.
     bool sent = false;
     QThread *t = QThread::create([&] { sent = ActivatePrevInstance(QString::fromUtf8("\"/nc/Fräs prog.nc\""), name); });
@@ -37,6 +50,7 @@ TEST(HandOver, CommandLineReachesTheRunningInstance)
     t->wait();
     delete t;
     EXPECT_TRUE(sent);
+    EXPECT_EQ(counter.beeps, 1); // the second start beeps once it has found the editor
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toString(), QString::fromUtf8("\"/nc/Fräs prog.nc\""));
 }

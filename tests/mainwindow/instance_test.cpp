@@ -51,6 +51,8 @@ public:
         }
     }
     QString path(const QString &name) const { return root_.path() + '/' + name; }
+    // The executable the starts run (the built one unless set).
+    void setProgram(const QString &program) { program_ = program; }
 
     // One start of the program on `display`, in `workFolder`; `boxMs`: how
     // long its message boxes stay up.
@@ -73,7 +75,7 @@ public:
         env.remove("WAYLAND_DISPLAY");
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(workFolder.isEmpty() ? path("work") : workFolder);
-        p->setProgram(QStringLiteral(LUMRIK_TEST_PROGRAM));
+        p->setProgram(program_);
         p->setArguments(args);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->setStandardOutputFile(QProcess::nullDevice());
@@ -113,6 +115,7 @@ public:
 
 private:
     QTemporaryDir root_;
+    QString program_ = QStringLiteral(LUMRIK_TEST_PROGRAM);
     std::vector<std::unique_ptr<QProcess>> started_;
 };
 
@@ -173,6 +176,21 @@ TEST(RealProgram, RelativePathIsTheSecondStartsAndFilesOpenAfterAModalBox)
     EXPECT_TRUE(b[0].contains(s.path("work/saknas.nc")));
     EXPECT_TRUE(b[1].contains(s.path("work/saknas2.nc")));
     QTest::qWait(1300);
+    EXPECT_TRUE(running(editor));
+}
+
+TEST(RealProgram, SettingsFileIsNamedAfterTheExecutable)
+{
+    Session s;
+    QDir().mkpath(s.path("bin"));
+    const QString copy = s.path("bin/verkstad");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LUMRIK_TEST_PROGRAM), copy));
+    ASSERT_TRUE(QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    s.setProgram(copy);
+    QProcess *editor = s.startEditor();
+    // A first start puts the sample settings in place under the program's own name.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(s.path("data/verkstad.INI")); }, 10000));
+    EXPECT_FALSE(QFileInfo::exists(s.path("data/lumrik32.INI")));
     EXPECT_TRUE(running(editor));
 }
 

@@ -354,6 +354,14 @@ TEST_F(MainRoadTest, QtsOwnDialogsSpeakSwedish)
     EXPECT_TRUE(f.contains("Leta i:")) << f.toStdString();
     EXPECT_FALSE(f.contains("Look in")) << f.toStdString();
     EXPECT_FALSE(f.contains("Cancel")) << f.toStdString();
+    // The folder browser of the machine set-up.
+    QFileDialog folders;
+    folders.setOption(QFileDialog::DontUseNativeDialog);
+    folders.setOption(QFileDialog::ShowDirsOnly);
+    folders.setFileMode(QFileDialog::Directory);
+    const QString d = labels(folders);
+    EXPECT_TRUE(d.contains(QString::fromUtf8("&Välj"))) << d.toStdString();
+    EXPECT_FALSE(d.contains("Choose")) << d.toStdString();
     QFontDialog font;
     font.setOption(QFontDialog::DontUseNativeDialog);
     const QString t = labels(font);

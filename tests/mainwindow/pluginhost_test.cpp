@@ -402,11 +402,16 @@ TEST_F(PluginHostTest, DocumentMethodsReadAndWriteTheActiveDocument)
     EXPECT_EQ(host->plugin_GetEditText(), bytes);
     EXPECT_TRUE(doc->txtText->IsDirty());
 
-    // A read-only program is not changed.
+    // A read-only program is changed by the plug-in as any other; the user
+    // still cannot type into it.
     doc->bReadOnly = true;
-    EXPECT_THROW(host->plugin_AddEditText("X"), RkError);
-    EXPECT_THROW(host->plugin_SetTextRow(1, "X"), RkError);
-    EXPECT_EQ(host->plugin_GetEditText(), bytes);
+    doc->txtText->setReadOnly(true);
+    host->plugin_AddEditText("X");
+    host->plugin_SetTextRow(1, "Y");
+    EXPECT_EQ(host->plugin_GetEditText(), QByteArray("Y\r\nN10\r\nX"));
+    EXPECT_TRUE(doc->txtText->ReadOnly());
+    EXPECT_THROW(host->plugin_SetTextRow(42, "X"), RkError);
+    EXPECT_TRUE(doc->txtText->ReadOnly());
     EXPECT_TRUE(errors.empty());
 }
 

@@ -57,6 +57,12 @@ TEST_F(PrintCommandsTest, PrintFollowsTheActiveDocument)
     EXPECT_FALSE(enabled(w, "mnuFilePrint"));
     EXPECT_TRUE(enabled(w, "mnuFilePrintSetup"));
     EXPECT_FALSE(w.menuAction("mnuFilePrintPreview")->isVisible());
+    // Reached without a document all the same (the toolbar's dispatch by
+    // key): nothing is printed, and no error report offers to end the program.
+    w.tbToolBar_ButtonClick("Print");
+    EXPECT_TRUE(printed.isEmpty());
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(boxes.calls().empty());
 
     const QString path = env.write("ncprog/P1.NC", "N10 G0 X1 (START)\r\nN20 M30\r\n");
     ASSERT_NE(w.openDocument(path, "MILL"), nullptr);
