@@ -192,7 +192,7 @@ bool frmRkSelFile::checkShownFolder()
     txtPreView->clear();
     setSelectionCommands(false);
     telling_ = true;
-    RkMsgBox(QStringLiteral("Mappen \"%1\" finns inte längre eller kan inte läsas.").arg(RkShownName(gone)),
+    RkMsgBox(QStringLiteral("Mappen \"%1\" finns inte längre eller kan inte läsas.").arg(RkShownName(cleanFolderPath(gone))),
              MbButtons::Ok, MbIcon::Exclamation, windowTitle(), 0, this);
     telling_ = false;
     return false;
