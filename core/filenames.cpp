@@ -22,11 +22,13 @@ namespace lumrik {
 namespace {
 
 constexpr char16_t kKeptBase = 0xDC00;
+// A "\" of a name on disk is a character of that name, never a separator.
+constexpr char16_t kKeptBackslash = kKeptBase + u'\\';
 
 bool isKept(const QString &s, qsizetype i)
 {
     const char16_t c = s[i].unicode();
-    return c >= 0xDC80 && c <= 0xDCFF && (i == 0 || !s[i - 1].isHighSurrogate());
+    return ((c >= 0xDC80 && c <= 0xDCFF) || c == kKeptBackslash) && (i == 0 || !s[i - 1].isHighSurrogate());
 }
 
 // The length of the valid UTF-8 sequence at p (1..4), or 0 when none starts there.
@@ -84,7 +86,7 @@ QString RkDecodeName(QByteArrayView raw)
     qsizetype i = 0;
     while (i < raw.size()) {
         const int n = utf8Sequence(p + i, raw.size() - i);
-        if (n == 0) {
+        if (n == 0 || p[i] == '\\') {
             out += QChar(char16_t(kKeptBase + p[i]));
             ++i;
             continue;

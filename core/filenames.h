@@ -4,7 +4,10 @@
 // valid UTF-8. Such a name is kept exactly: every byte of it that does not
 // decode as UTF-8 stands in the text as the code point U+DC00 + byte (a lone
 // surrogate, which valid UTF-8 never gives), so that the text names the file
-// it came from and nothing else. RkPathBytes gives the bytes back, and the
+// it came from and nothing else. A "\" of a name is kept the same way
+// (U+DC5C): on this system it is a character of the name, and the routines
+// that read stored paths ("[exedir]\ncprog\") never take it for a
+// separator. RkPathBytes gives the bytes back, and the
 // routines below open, test and replace such files; the eye gets
 // RkShownName, the kept bytes read as Windows-1252.
 #include <QByteArray>

@@ -114,4 +114,11 @@ void SetLanguage(QWidget *window)
     });
 }
 
+QString RkShortDate(const QDate &date) { return date.toString(QStringLiteral("yyyy-MM-dd")); }
+
+QString RkShortDateTime(const QDateTime &time)
+{
+    return RkShortDate(time.date()) + QStringLiteral("  ") + time.time().toString(QStringLiteral("HH:mm"));
+}
+
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+class QDate;
+class QDateTime;
 class QWidget;
 class QObject;
 
@@ -23,5 +25,10 @@ void SetLanguage(QWidget *window);
 void setTag(QObject *object, const QString &tag);
 void setTag(QObject *object, int id);
 QString tagOf(const QObject *object);
+
+// Dates as a Swedish program writes them, whatever the system's locale: the
+// short date "2026-12-09" and, with the time of day, "2026-12-09  03:04".
+QString RkShortDate(const QDate &date);
+QString RkShortDateTime(const QDateTime &time);
 
 }

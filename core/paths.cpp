@@ -196,10 +196,15 @@ bool RkFolderExists(const QString &path)
     return QFileInfo::exists(p);
 }
 
+// A path of this computer ("/nc/O1:2.nc") is cut only at "/": "\\" and ":"
+// are characters of its names. A stored Windows path ("C:\\nc\\O1.nc")
+// keeps its "\\" and drive forms.
 static qsizetype lastSep(const QString &path, bool withColon)
 {
-    qsizetype a = path.lastIndexOf('\\'), b = path.lastIndexOf('/');
-    qsizetype r = std::max(a, b);
+    const qsizetype b = path.lastIndexOf('/');
+    if (path.startsWith('/'))
+        return b;
+    qsizetype r = std::max(path.lastIndexOf('\\'), b);
     if (withColon)
         r = std::max(r, path.lastIndexOf(':'));
     return r;
@@ -313,7 +318,8 @@ QString ExpandExePath(const QString &path)
 // Replaces `prefix` at the start of `path` by `token` when it ends at a separator.
 static bool collapsePrefix(QString &path, const QString &prefix, const QString &token)
 {
-    if (prefix.isEmpty() || !path.startsWith(prefix, Qt::CaseInsensitive))
+    // Letter case counts: /OPT/prog is another folder than /opt/Prog.
+    if (prefix.isEmpty() || !path.startsWith(prefix))
         return false;
     if (path.size() > prefix.size()) {
         const QChar next = path[prefix.size()];

@@ -54,6 +54,15 @@ std::optional<bool> toTruth(const QString &text)
     return std::nullopt;
 }
 
+int placementPixels(double twips, double twipsPerPixel) { return int(std::lround(twips / twipsPerPixel)); }
+
+qint64 placementTwips(int pixels, double storedTwips, double twipsPerPixel)
+{
+    if (placementPixels(storedTwips, twipsPerPixel) == pixels)
+        return std::llround(storedTwips);
+    return std::llround(pixels * twipsPerPixel);
+}
+
 namespace {
 // Reads the main settings file once; every key of the table comes from that copy.
 struct Loader {

@@ -13,4 +13,10 @@ std::optional<int> toInt16(const QString &text);
 std::optional<int> toInt32(const QString &text);
 std::optional<bool> toTruth(const QString &text);
 
+// Window placements are stored in twips. A window shown where it was stored
+// and not moved gives back the very twips it was stored with, not its pixels
+// turned back into twips, so that a placement never creeps at each save.
+int placementPixels(double twips, double twipsPerPixel);
+qint64 placementTwips(int pixels, double storedTwips, double twipsPerPixel);
+
 }

@@ -44,8 +44,7 @@ QString portItemText(int number, const QString &name)
 
 QList<CncPort> presentComPorts()
 {
-    const QString section = QStringLiteral("ComPorts");
-    QList<QPair<int, QString>> numbered = serialPortList();
+    QList<QPair<int, QString>> numbered = serialPortList(false);
 
     // Ports of this computer that have no number yet get the next free ones.
     QSet<QString> known;
@@ -59,8 +58,6 @@ QList<CncPort> presentComPorts()
         if (known.contains(device) || highest >= 255)
             continue;
         ++highest;
-        if (!SaveIniSetting(section, QStringLiteral("COM%1").arg(highest), device))
-            break;
         known.insert(device);
         numbered.append({highest, device});
     }
@@ -77,6 +74,7 @@ QList<CncPort> presentComPorts()
         CncPort p;
         p.number = n;
         p.name = device;
+        p.device = device;
         const QString d = descriptions.value(device);
         if (!d.isEmpty())
             p.name += QStringLiteral(" (") + d + ')';

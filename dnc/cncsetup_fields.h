@@ -35,12 +35,13 @@ QString portItemText(int number, const QString &name);
 struct CncPort {
     int number = 0;
     QString name;
+    QString device;
 };
 // The ports present now, numbers 1..255 in ascending order. Numbers come from
 // section "ComPorts" of the main settings file (the send and receive windows
 // open the same devices); a serial port of this computer that has no number
-// yet gets the next free one, so a newly plugged adapter can be chosen. A
-// numbered port whose device is gone is left out.
+// yet is offered the next free one, so a newly plugged adapter can be chosen;
+// nothing is written here. A numbered port whose device is gone is left out.
 QList<CncPort> presentComPorts();
 
 // ---------------------------------------------------------------------------

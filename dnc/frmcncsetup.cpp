@@ -13,6 +13,7 @@
 #include "dnc/frmhexedit.h"
 #include "dnc/hexlists.h"
 #include "dnc/machineconfig.h"
+#include "dnc/qtserialport.h"
 
 #include <QAbstractItemView>
 #include <QGuiApplication>
@@ -573,8 +574,13 @@ void frmCncSetup::loadMachine(const QString &machine)
     };
     auto check = [&](QCheckBox *box, const char *key) {
         const QString v = raw(com, key);
-        if (const auto n = toInt16(v))
-            box->setChecked(*n != 0);
+        std::optional<bool> on;
+        if (box == chkLoopSend)
+            on = loopSendValue(v);
+        else if (const auto n = toInt16(v))
+            on = *n != 0;
+        if (on)
+            box->setChecked(*on);
         else
             bad(QLatin1String(key), v, box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     };
@@ -708,6 +714,10 @@ bool frmCncSetup::cmdApply_Click()
             cmdApply->setEnabled(true);
             return false;
         }
+        // A port offered with a new number keeps that number from now on.
+        for (const CncPort &p : std::as_const(ports_))
+            if (p.number == s.ComPort)
+                rememberSerialPort(p.number, p.device);
         cmdApply->setEnabled(false);
         gsRootFolder = ExpandExePath(txtDefaultPath->text().trimmed());
         gsActivePath = gsRootFolder;
@@ -812,7 +822,8 @@ void frmCncSetup::RefreshComPortList()
             {
                 const QSignalBlocker block(cmbComPort);
                 cmbComPort->clear();
-                for (const CncPort &p : presentComPorts())
+                ports_ = presentComPorts();
+                for (const CncPort &p : std::as_const(ports_))
                     cmbComPort->addItem(portItemText(p.number, p.name));
                 cmbComPort->setCurrentIndex(-1);
             }

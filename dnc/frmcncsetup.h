@@ -10,7 +10,10 @@
 //
 // From the main window: ShowCncSetup(owner, comboMaskiner), then refill the
 // machine selector (the dialog may have created machines).
+#include "dnc/cncsetup_fields.h"
+
 #include <QDialog>
+#include <QList>
 #include <QString>
 #include <array>
 
@@ -137,6 +140,7 @@ private:
     QString shownMachine_;
     QString shownFile_;      // its file: Apply stores there
     QString loadedPort_;     // the stored port number of the machine shown
+    QList<CncPort> ports_;   // the port list as offered
     bool choiceHandled_ = false; // a change of the machine list was just handled
 };
 

@@ -1,6 +1,7 @@
 #include "dnc/headerlines.h"
 
 #include "core/codepage.h"
+#include "core/language.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/paths.h"
@@ -62,7 +63,7 @@ bool RkSaveHeaderLines(const QString &path)
         if (source.error() != QFileDevice::NoError)
             return false;
         source.close();
-        const QString date = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+        const QString date = RkShortDate(QDate::currentDate());
         const QByteArray block = headerBlock(bytes, gActiveCfg, date);
         QFile header(findFileNoCase(tmpFile(kHeaderTmp)));
         if (!header.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -183,7 +183,16 @@ int MachineConfig::ComPort() const
 }
 bool MachineConfig::Send30Null() const { return checkOf(value(kCfgCommunication, QStringLiteral("Send30Null"))); }
 bool MachineConfig::DisplayTxData() const { return checkOf(value(kCfgCommunication, QStringLiteral("DisplayTxData"))); }
-bool MachineConfig::LoopSend() const { return checkOf(value(kCfgCommunication, QStringLiteral("LoopSend"))); }
+std::optional<bool> loopSendValue(const QString &text) { return toTruth(text); }
+
+bool MachineConfig::LoopSend() const
+{
+    const QString text = value(kCfgCommunication, QStringLiteral("LoopSend"));
+    const auto v = loopSendValue(text);
+    if (!v)
+        throw RkError(kErrTypeMismatch, QStringLiteral("Typmatchningsfel (\"%1\")").arg(text));
+    return *v;
+}
 
 int MachineConfig::blockSize() const
 {

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <optional>
 
 namespace lumrik {
 
@@ -170,6 +171,11 @@ public:
 private:
     QString file_;
 };
+
+// "LoopSend" as the files hold it: "1" or "True" is on, "0" or "False" off
+// (the set-up dialog writes a number, older files a truth text); nothing for
+// any other text. Every reader of the key goes through this.
+std::optional<bool> loopSendValue(const QString &text);
 
 // The machine name of a configuration file name: upper-cased and cut before its
 // first ".CFG" ("mill1.cfg" -> "MILL1").

@@ -79,7 +79,12 @@ struct PortSettings {
 bool parsePortSettings(const QString &text, PortSettings &out, QString *error = nullptr);
 
 // The numbered ports of section "ComPorts" of the main settings file, in number
-// order (filled from this computer's ports the first time it is asked).
-QList<QPair<int, QString>> serialPortList();
+// order (filled from this computer's ports the first time it is asked; with
+// `fillOnce` false nothing is written, and a missing section gives the numbers
+// the first fill would give).
+QList<QPair<int, QString>> serialPortList(bool fillOnce = true);
+// Stores a port number for a device that has none yet (after the first fill);
+// false when the number is taken by another device or the write failed.
+bool rememberSerialPort(int number, const QString &device);
 
 }

@@ -54,26 +54,44 @@ QString portErrorText(QSerialPort::SerialPortError e)
     }
 }
 
+bool hasPortSection(const IniFile &ini) { return ini.sections().contains(kComPorts, Qt::CaseInsensitive); }
+
+// What the first fill numbers: this computer's ports in natural order, from 1.
+QStringList firstFillPorts()
+{
+    QStringList paths;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        paths << info.systemLocation();
+    QCollator collator;
+    collator.setNumericMode(true);
+    std::sort(paths.begin(), paths.end(), [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    return paths;
+}
+
 // Fills the section from this computer's ports, once: later calls find the
 // section and keep its numbering even when ports come and go.
 void fillPortSection()
 {
     IniFile ini;
     ini.load(mainSettingsFile());
-    if (ini.sections().contains(kComPorts, Qt::CaseInsensitive))
+    if (hasPortSection(ini))
         return;
-    QStringList paths;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        paths << info.systemLocation();
+    const QStringList paths = firstFillPorts();
     if (paths.isEmpty())
         return;
-    QCollator collator;
-    collator.setNumericMode(true);
-    std::sort(paths.begin(), paths.end(), [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
     IniWriteBatch batch; // one write, one report if it fails
     for (int i = 0; i < paths.size(); ++i)
         SaveIniSetting(kComPorts, portKey(i + 1), paths[i]);
 }
+}
+
+bool rememberSerialPort(int number, const QString &device)
+{
+    fillPortSection();
+    for (const auto &[n, stored] : serialPortList(false))
+        if (n == number)
+            return stored == device;
+    return SaveIniSetting(kComPorts, portKey(number), device);
 }
 
 QString serialPortDevice(int portNumber)
@@ -82,12 +100,20 @@ QString serialPortDevice(int portNumber)
     return GetIniSetting(kComPorts, portKey(portNumber), QString()).trimmed();
 }
 
-QList<QPair<int, QString>> serialPortList()
+QList<QPair<int, QString>> serialPortList(bool fillOnce)
 {
-    fillPortSection();
+    if (fillOnce)
+        fillPortSection();
     QList<QPair<int, QString>> out;
     IniFile ini;
     ini.load(mainSettingsFile());
+    if (!fillOnce && !hasPortSection(ini)) {
+        // The numbers the first fill will give, nothing written.
+        const QStringList paths = firstFillPorts();
+        for (int i = 0; i < paths.size(); ++i)
+            out.append({i + 1, paths[i]});
+        return out;
+    }
     for (const QString &key : ini.keys(kComPorts)) {
         if (!key.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
             continue;

@@ -234,7 +234,7 @@ TxdSettingsStatus readTxdSettings(const MachineConfig &cfg, TxdSettings &s, QStr
     const QString parity = get("Parity", cfg::ParityEven);
     const QString stopBits = get("StopBits", "1");
     s.commSettings = commSettingsText(baud, parity, dataBits, stopBits);
-    s.loopSend = toTruth(get("LoopSend", "False")).value_or(false);
+    s.loopSend = loopSendValue(get("LoopSend", "False")).value_or(false);
     s.delayBeforeClose = toInt16(get("DelayBeforeClose", "0")).value_or(0);
     s.chrDelay = std::max(0, toInt32(get("ChrDelayInMs", "0")).value_or(0));
     s.protokoll = get("Protokoll", cfg::ProtRtsCts);
@@ -660,14 +660,16 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
         QElapsedTimer clock;
         clock.start();
 
-        // Wait for the machine.
+        // Wait for the machine. What the line held before this send is dropped
+        // once, here; a DC1 that arrives from now on counts, however soon.
+        port_->clearInBuffer();
+        bDc1Received = false;
         status(3, RkText(722, QStringLiteral("Väntar CNC...")));
         for (;;) {
             pump(true);
             if (bWaitDc1) {
                 port_->setHandshaking(comRTS);
                 status(3, RkText(723, QStringLiteral("Väntar på DC-Kod...")));
-                bDc1Received = false;
                 int round = 0;
                 while (!bDc1Received) {
                     waitIdle(round);
@@ -700,6 +702,8 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
             }
             if (IsCncReady())
                 break;
+            // Not ready after its DC1: the machine is waited for again, by its next DC1.
+            bDc1Received = false;
             if (!bWaitDc1)
                 QThread::usleep(1000);
         }

@@ -352,12 +352,14 @@ protected:
         // (Ctrl and Alt together are AltGr on some keyboards: that types).
         const bool command = bool(mods & Qt::ControlModifier) != bool(mods & Qt::AltModifier);
         const Qt::KeyboardModifiers held = mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-        const bool insertKey = e->key() == Qt::Key_Insert, deleteKey = e->key() == Qt::Key_Delete;
-        if (e->matches(QKeySequence::Copy) || (insertKey && held == Qt::ControlModifier)) {
+        // The Edit menu's keys, and the Insert key's clipboard forms; never
+        // Shift+Delete, which would cut on a slip of the Shift key.
+        const bool ctrlOnly = held == Qt::ControlModifier, insertKey = e->key() == Qt::Key_Insert;
+        if ((ctrlOnly && e->key() == Qt::Key_C) || (insertKey && held == Qt::ControlModifier)) {
             copyBytes();
-        } else if (e->matches(QKeySequence::Paste) || (insertKey && held == Qt::ShiftModifier)) {
+        } else if ((ctrlOnly && e->key() == Qt::Key_V) || (insertKey && held == Qt::ShiftModifier)) {
             pasteBytes();
-        } else if (e->matches(QKeySequence::Cut) || (deleteKey && held == Qt::ShiftModifier)) {
+        } else if (ctrlOnly && e->key() == Qt::Key_X) {
             cutBytes();
         } else if (text.size() == 1 && !command && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F) {
             typeChar(text[0], e);
@@ -1222,6 +1224,17 @@ QList<int> &menuKeys()
     return keys;
 }
 
+// Everything else of Scintilla's own key map goes (see isEditingKey).
+void keepOnlyEditingKeys(QsciScintilla *sci)
+{
+    for (QsciCommand *c : sci->standardCommands()->commands()) {
+        if (c->key() && !Editor::isEditingKey(c->key()))
+            c->setKey(0);
+        if (c->alternateKey() && !Editor::isEditingKey(c->alternateKey()))
+            c->setAlternateKey(0);
+    }
+}
+
 // Scintilla's key map takes a key before the menus do: a key that a menu
 // uses is taken out of it.
 void giveUpMenuKeys(QsciScintilla *sci)
@@ -1235,6 +1248,40 @@ void giveUpMenuKeys(QsciScintilla *sci)
     }
 }
 
+}
+
+bool Editor::isEditingKey(int combinedKey)
+{
+    const int key = combinedKey & ~int(Qt::KeyboardModifierMask);
+    const Qt::KeyboardModifiers mods = Qt::KeyboardModifiers(combinedKey & int(Qt::KeyboardModifierMask));
+    const Qt::KeyboardModifiers withoutShift = mods & ~Qt::ShiftModifier;
+    switch (key) {
+    case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Left: case Qt::Key_Right:
+    case Qt::Key_Home: case Qt::Key_End:
+        return withoutShift == Qt::NoModifier || withoutShift == Qt::ControlModifier;
+    case Qt::Key_PageUp: case Qt::Key_PageDown:
+        return withoutShift == Qt::NoModifier;
+    case Qt::Key_Delete: case Qt::Key_Backspace: case Qt::Key_Return: case Qt::Key_Enter: case Qt::Key_Tab:
+        return mods == Qt::NoModifier;
+    case Qt::Key_Insert:
+        return mods == Qt::ShiftModifier || mods == Qt::ControlModifier;
+    case Qt::Key_Z: // the Edit menu's undo, which the editor alone does too
+    case Qt::Key_Y: // and its redo: an undo made by mistake can be taken back
+        return mods == Qt::ControlModifier;
+    default:
+        return false;
+    }
+}
+
+QList<int> Editor::componentDefaultKeys()
+{
+    QsciScintilla plain;
+    QList<int> keys;
+    for (QsciCommand *c : plain.standardCommands()->commands())
+        for (int k : {c->key(), c->alternateKey()})
+            if (k && !keys.contains(k))
+                keys << k;
+    return keys;
 }
 
 void Editor::releaseKeys(const QList<QKeySequence> &keys)
@@ -1268,6 +1315,7 @@ Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
     d->send(Sci::SCI_SETEOLMODE, Sci::SC_EOL_CRLF);
     d->send(Sci::SCI_SETMODEVENTMASK, kModMask);
     d->send(Sci::SCI_SETIDLESTYLING, Sci::SC_IDLESTYLING_NONE);
+    keepOnlyEditingKeys(d->sci);
     // The Insert key belongs to the document window (one insert mode for all).
     d->send(Sci::SCI_CLEARCMDKEY, Sci::SCK_INSERT);
     d->send(Sci::SCI_CLEARCMDKEY, Sci::SCK_INSERT | (Sci::SCMOD_SHIFT << 16));

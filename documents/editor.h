@@ -31,6 +31,16 @@ public:
     // Keys that the program's menus use: every editor, those that exist and
     // those made later, leaves them to the menus instead of its own key map.
     static void releaseKeys(const QList<QKeySequence> &keys);
+    // The editing keys the editor keeps of its component's own key map:
+    // arrows, Home/End, Page Up/Down, Ctrl with arrows and Home/End, Shift
+    // with any of these, Delete, Backspace, Return and Tab (Insert is the
+    // document window's; Shift+Insert pastes, Ctrl+Insert copies), and
+    // Ctrl+Z and Ctrl+Y (undo, the Edit menu's key, and redo). Every other binding of the component is taken
+    // out, so that no key changes the text or the clipboard unless a menu
+    // command (Ctrl+X, Ctrl+C, Ctrl+V) or this list says so.
+    static bool isEditingKey(int combinedKey);
+    // Every key of the component's own default key map.
+    static QList<int> componentDefaultKeys();
 
     // Lines. A line outside 1..Count() throws RkError (subscript out of range).
     int Count() const;

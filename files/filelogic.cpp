@@ -1,6 +1,7 @@
 #include "files/filelogic.h"
 
 #include "core/codepage.h"
+#include "core/language.h"
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/paths.h"
@@ -303,22 +304,9 @@ bool RkFolderReadable(const QString &folder)
     return true;
 }
 
-static const QString &shortDateTimeFormat()
-{
-    static const QString format = [] {
-        const QLocale loc = QLocale::system();
-        QString time = loc.timeFormat(QLocale::ShortFormat);
-        // No seconds: drop "ss" with the separator before it.
-        time.remove(QRegularExpression(QStringLiteral("[:.]?s+")));
-        return loc.dateFormat(QLocale::ShortFormat) + QStringLiteral("  ") + time.trimmed();
-    }();
-    return format;
-}
-
 QString FileTimeToText(const QDateTime &time, bool toLocal)
 {
-    const QDateTime t = toLocal ? time.toLocalTime() : time;
-    return QLocale::system().toString(t, shortDateTimeFormat());
+    return RkShortDateTime(toLocal ? time.toLocalTime() : time);
 }
 
 QString FileTimeToText(qint64 modifiedMs)
@@ -406,13 +394,9 @@ QStringList folderFileNames(const QString &folder)
     QStringList names;
     if (folder.isEmpty())
         return names;
-    QDir dir(RkNativePath(folder));
-    const QFileInfoList infos = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo &fi : infos) {
-        const QString n = fi.fileName();
-        if (!n.startsWith('.'))
-            names << n;
-    }
+    // Read as bytes: a name that is not UTF-8 ("Q\xD6.001") is found too.
+    for (const FolderEntry &e : RkScanFolder(folder, QString(), QStringLiteral("*"), false))
+        names << e.name;
     std::sort(names.begin(), names.end(),
               [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     return names;
@@ -433,19 +417,23 @@ int RkDeleteFiles(const QString &folder, const QStringList &names, QString *erro
                 *error = QStringLiteral("Ogiltigt filnamn: %1").arg(name);
             return int(i);
         }
-        const QString path = dir + name;
-        const QFileInfo fi(path);
-        if (!fi.exists() && !fi.isSymLink())
-            continue; // already gone: counts as deleted
-        if (fi.isDir() && !fi.isSymLink()) {
+        const QByteArray path = RkPathBytes(dir + name);
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0) {
+            if (errno == ENOENT)
+                continue; // already gone: counts as deleted
             if (error)
-                *error = QStringLiteral("%1 är en mapp").arg(name);
+                *error = RkSystemErrorText(errno);
             return int(i);
         }
-        QFile f(path);
-        if (!f.remove()) {
+        if (S_ISDIR(st.st_mode)) {
             if (error)
-                *error = RkFileErrorText(f);
+                *error = QStringLiteral("%1 är en mapp").arg(RkShownName(name));
+            return int(i);
+        }
+        if (::unlink(path.constData()) != 0) {
+            if (error)
+                *error = RkSystemErrorText(errno);
             return int(i);
         }
     }

@@ -1,15 +1,23 @@
 #include "files/foldertree.h"
 
+#include "core/filenames.h"
 #include "core/paths.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QFileInfo>
-#include <QFileSystemModel>
 #include <QHeaderView>
-#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <algorithm>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace lumrik {
+
+namespace {
+constexpr int kPathRole = Qt::UserRole + 1;
+constexpr int kFilledRole = Qt::UserRole + 2;
+}
 
 QString cleanFolderPath(const QString &path)
 {
@@ -21,119 +29,165 @@ QString cleanFolderPath(const QString &path)
     return p;
 }
 
-// Shows the root folder as the single top node: among the folders on the way
-// down to it only the path itself is kept, and everything under it.
-class FolderTreeFilter : public QSortFilterProxyModel {
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-
-    void setRoot(const QString &root)
-    {
-        root_ = root;
-        invalidateFilter();
-    }
-
-protected:
-    bool filterAcceptsRow(int row, const QModelIndex &parent) const override
-    {
-        if (root_.isEmpty())
-            return true;
-        auto *fs = static_cast<QFileSystemModel *>(sourceModel());
-        const QString path = fs->filePath(fs->index(row, 0, parent));
-        if (path == root_ || root_ == QLatin1String("/"))
-            return true;
-        const QString slashed = path.endsWith('/') ? path : path + '/';
-        return root_.startsWith(slashed) || path.startsWith(root_ + '/');
-    }
-
-private:
-    QString root_;
-};
-
-FolderTree::FolderTree(QWidget *parent) : QTreeView(parent)
+bool RkIsFolder(const QString &path)
 {
-    fs_ = new QFileSystemModel(this);
-    fs_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    fs_->setReadOnly(true);
-    fs_->setRootPath(QDir::rootPath());
-    filter_ = new FolderTreeFilter(this);
-    filter_->setSourceModel(fs_);
-    filter_->setSortCaseSensitivity(Qt::CaseInsensitive);
-    filter_->setDynamicSortFilter(true);
-    setModel(filter_);
-    for (int c = 1; c < fs_->columnCount(); ++c)
-        hideColumn(c);
+    struct stat st;
+    return !path.isEmpty() && ::stat(RkPathBytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+QStringList RkSubFolders(const QString &folder)
+{
+    QStringList out;
+    const QByteArray base = RkPathBytes(folder);
+    DIR *dir = ::opendir(base.constData());
+    if (!dir)
+        return out;
+    const QByteArray prefix = base.endsWith('/') ? base : base + '/';
+    while (const dirent *e = ::readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue;
+        bool isDir = e->d_type == DT_DIR;
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            struct stat st;
+            isDir = ::stat((prefix + e->d_name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (isDir)
+            out << RkDecodeName(e->d_name);
+    }
+    ::closedir(dir);
+    std::sort(out.begin(), out.end(), [](const QString &a, const QString &b) {
+        return RkShownName(a).compare(RkShownName(b), Qt::CaseInsensitive) < 0;
+    });
+    return out;
+}
+
+FolderTree::FolderTree(QWidget *parent) : QTreeView(parent), model_(new QStandardItemModel(this))
+{
+    setModel(model_);
     header()->hide();
-    setSortingEnabled(true);
-    sortByColumn(0, Qt::AscendingOrder);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformRowHeights(true);
 
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                const QString p = pathOf(current);
-                if (p.isEmpty())
-                    return;
-                lastReported_ = p;
-                Q_EMIT folderChanged(p);
-            });
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+        if (QStandardItem *item = model_->itemFromIndex(index))
+            fill(item);
+    });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+        const QString p = current.data(kPathRole).toString();
+        if (!p.isEmpty())
+            Q_EMIT folderChanged(p);
+    });
 }
 
-QString FolderTree::pathOf(const QModelIndex &proxyIndex) const
+QStandardItem *FolderTree::itemFor(const QString &path, const QString &name) const
 {
-    if (!proxyIndex.isValid())
-        return {};
-    return fs_->filePath(filter_->mapToSource(proxyIndex));
+    auto *item = new QStandardItem(RkShownName(name));
+    item->setData(path, kPathRole);
+    item->setData(false, kFilledRole);
+    item->setEditable(false);
+    // Opens to show its subfolders; read when first opened.
+    item->appendRow(new QStandardItem);
+    return item;
 }
 
-QModelIndex FolderTree::indexOf(const QString &path) const
+void FolderTree::fill(QStandardItem *item, bool again)
 {
-    const QModelIndex src = fs_->index(path);
-    if (!src.isValid())
-        return {};
-    return filter_->mapFromSource(src);
+    if (item->data(kFilledRole).toBool() && !again)
+        return;
+    const QString path = item->data(kPathRole).toString();
+    const QStringList names = RkSubFolders(path);
+    // Children kept by path, so that an open branch stays open on a new reading.
+    QList<QStandardItem *> kept;
+    while (item->rowCount() > 0) {
+        const QList<QStandardItem *> row = item->takeRow(0);
+        if (!row.isEmpty() && !row.first()->data(kPathRole).toString().isEmpty())
+            kept << row.first();
+        else
+            qDeleteAll(row);
+    }
+    const QString prefix = path.endsWith('/') ? path : path + '/';
+    for (const QString &n : names) {
+        const QString childPath = prefix + n;
+        auto old = std::find_if(kept.begin(), kept.end(),
+                                [&](QStandardItem *k) { return k->data(kPathRole).toString() == childPath; });
+        if (old != kept.end()) {
+            item->appendRow(*old);
+            kept.erase(old);
+        } else {
+            item->appendRow(itemFor(childPath, n));
+        }
+    }
+    qDeleteAll(kept);
+    item->setData(true, kFilledRole);
+}
+
+QStandardItem *FolderTree::childNamed(QStandardItem *item, const QString &path)
+{
+    for (bool again : {false, true}) {
+        fill(item, again);
+        for (int r = 0; r < item->rowCount(); ++r)
+            if (item->child(r)->data(kPathRole).toString() == path)
+                return item->child(r);
+    }
+    return nullptr;
 }
 
 bool FolderTree::setRootFolder(const QString &folder, bool select)
 {
     const QString root = cleanFolderPath(folder);
-    if (root.isEmpty() || !QFileInfo(root).isDir())
+    if (root.isEmpty() || !RkIsFolder(root))
         return false;
     root_ = root;
-    fs_->setRootPath(root);
-    filter_->setRoot(root);
-    const QModelIndex rootIdx = indexOf(root);
-    setRootIndex(rootIdx.isValid() ? rootIdx.parent() : QModelIndex());
-    if (rootIdx.isValid()) {
-        expand(rootIdx);
-        if (!select) {
-            selectionModel()->clear();
-            return true;
-        }
-        if (currentIndex() == rootIdx)
-            Q_EMIT folderChanged(root);
-        else
-            setCurrentIndex(rootIdx);
+    {
+        const QSignalBlocker block(selectionModel());
+        model_->clear();
     }
+    const qsizetype slash = root.lastIndexOf('/');
+    QStandardItem *top = itemFor(root, root == QLatin1String("/") ? root : root.mid(slash + 1));
+    model_->appendRow(top);
+    fill(top);
+    expand(top->index());
+    if (!select) {
+        selectionModel()->clear();
+        return true;
+    }
+    if (currentIndex() == top->index())
+        Q_EMIT folderChanged(root);
+    else
+        setCurrentIndex(top->index());
     return true;
 }
 
-QString FolderTree::SelectedFolder() const
+void FolderTree::clearTree()
 {
-    return pathOf(currentIndex());
+    const QSignalBlocker block(selectionModel());
+    model_->clear();
 }
+
+QString FolderTree::SelectedFolder() const { return currentIndex().data(kPathRole).toString(); }
 
 bool FolderTree::setSelectedFolder(const QString &folder)
 {
     const QString p = cleanFolderPath(folder);
-    if (p.isEmpty() || !QFileInfo(p).isDir())
+    if (p.isEmpty() || root_.isEmpty() || !RkIsFolder(p))
         return false;
     if (p != root_ && !(root_ == QLatin1String("/") || p.startsWith(root_ + '/')))
         return false;
-    const QModelIndex idx = indexOf(p);
-    if (!idx.isValid())
+    QStandardItem *item = model_->item(0);
+    if (!item || item->data(kPathRole).toString() != root_)
         return false;
+    if (p != root_) {
+        const QStringList parts = p.mid(root_ == QLatin1String("/") ? 1 : root_.size() + 1).split('/');
+        QString path = root_ == QLatin1String("/") ? QString() : root_;
+        for (const QString &part : parts) {
+            path += '/' + part;
+            item = childNamed(item, path);
+            if (!item)
+                return false;
+        }
+    }
+    const QModelIndex idx = item->index();
     for (QModelIndex up = idx.parent(); up.isValid(); up = up.parent())
         expand(up);
     if (currentIndex() == idx)
@@ -148,6 +202,42 @@ void FolderTree::contextMenuEvent(QContextMenuEvent *e)
 {
     Q_EMIT contextMenuAt(e->globalPos());
     e->accept();
+}
+
+}
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace lumrik {
+
+QString RkBrowseFolderTree(QWidget *owner, const QString &prompt, const QString &initialFolder)
+{
+    QDialog dlg(owner);
+    dlg.setObjectName("frmBrowseFolder");
+    dlg.setWindowTitle(QStringLiteral("Välj mapp"));
+    auto *lay = new QVBoxLayout(&dlg);
+    auto *label = new QLabel(prompt, &dlg);
+    lay->addWidget(label);
+    auto *tree = new FolderTree(&dlg);
+    tree->setObjectName("FoTrViBrowse");
+    lay->addWidget(tree, 1);
+    auto *buttons = new QDialogButtonBox(&dlg);
+    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setObjectName("cmdOK");
+    buttons->addButton(QStringLiteral("Avbryt"), QDialogButtonBox::RejectRole)->setObjectName("cmdCancel");
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    lay->addWidget(buttons);
+    dlg.resize(420, 480);
+    tree->setRootFolder(QStringLiteral("/"), false);
+    if (!tree->setSelectedFolder(initialFolder))
+        tree->setSelectedFolder(QDir::homePath());
+    if (dlg.exec() != QDialog::Accepted)
+        return {};
+    return tree->SelectedFolder();
 }
 
 }

@@ -10,6 +10,7 @@
 #include "core/paths.h"
 #include "core/progress.h"
 #include "core/services.h"
+#include "core/settings.h"
 #include "dnc/frmtxd2cnc.h"
 #include "files/filelogic.h"
 #include "files/foldertree.h"
@@ -162,11 +163,39 @@ frmRkSelFile::frmRkSelFile(QWidget *owner) : QDialog(owner)
         return QInputDialog::getText(this, title, prompt);
     };
     folderBrowser = [this](const QString &prompt, const QString &initial) {
-        return BrowseForFolder(prompt, this, initial);
+        return RkBrowseFolderTree(this, prompt, ExpandExePath(initial));
     };
     buildControls();
     buildMenus();
     Form_Load();
+    // A shown folder that goes away while the window is up is told at once.
+    folderCheck_.setInterval(1000);
+    connect(&folderCheck_, &QTimer::timeout, this, [this] { checkShownFolder(); });
+}
+
+bool frmRkSelFile::checkShownFolder()
+{
+    if (telling_)
+        return false;
+    const QString root = FoTrVi->RootFolder();
+    const bool rootGone = !homeFallback_ && !root.isEmpty() && !RkFolderReadable(root);
+    const QString gone = rootGone ? root : (!sCurrentPath.isEmpty() && !RkFolderReadable(sCurrentPath) ? sCurrentPath : QString());
+    if (gone.isEmpty())
+        return true;
+    // Nothing of another folder stands in for it: the list is emptied and
+    // the user chooses where to go.
+    if (rootGone)
+        FoTrVi->clearTree();
+    sCurrentPath.clear();
+    sCurrentFile.clear();
+    lstViewFiles->clear();
+    txtPreView->clear();
+    setSelectionCommands(false);
+    telling_ = true;
+    RkMsgBox(QStringLiteral("Mappen \"%1\" finns inte längre eller kan inte läsas.").arg(RkShownName(cleanFolderPath(gone))),
+             MbButtons::Ok, MbIcon::Exclamation, windowTitle(), 0, this);
+    telling_ = false;
+    return false;
 }
 
 frmRkSelFile::~frmRkSelFile()
@@ -358,6 +387,8 @@ void frmRkSelFile::buildMenus()
     connect(mnuDelete, &QAction::triggered, this, &frmRkSelFile::mnuDelete_Click);
     connect(mnuPrintProg, &QAction::triggered, this, [this] { RkPrintFile(sCurrentPath + sCurrentFile, this); });
     connect(mnuPrintFDir, &QAction::triggered, this, [this] {
+        if (!checkShownFolder())
+            return;
         // The rows as the list shows them, in its order and columns.
         std::vector<QStringList> rows;
         const int columns = lstViewFiles->columnCount();
@@ -425,8 +456,9 @@ void frmRkSelFile::Form_Load()
 
 void frmRkSelFile::restorePlacement()
 {
-    QRect r(gFileSelectLeft / kTwipsPerPixel, gFileSelectTop / kTwipsPerPixel,
-            std::max(gFileSelectWidth, 7400) / kTwipsPerPixel, std::max(gFileSelectHeight, 3000) / kTwipsPerPixel);
+    QRect r(placementPixels(gFileSelectLeft, kTwipsPerPixel), placementPixels(gFileSelectTop, kTwipsPerPixel),
+            placementPixels(std::max(gFileSelectWidth, 7400), kTwipsPerPixel),
+            placementPixels(std::max(gFileSelectHeight, 3000), kTwipsPerPixel));
     if (QScreen *s = QGuiApplication::primaryScreen()) {
         const QRect avail = s->availableGeometry();
         r.setWidth(std::min(r.width(), avail.width()));
@@ -442,10 +474,15 @@ void frmRkSelFile::restorePlacement()
 void frmRkSelFile::savePlacement()
 {
     IniWriteBatch batch; // one write, one report if it fails
-    SaveIniSetting("Settings", "FileLeft", QString::number(x() * kTwipsPerPixel));
-    SaveIniSetting("Settings", "FileTop", QString::number(y() * kTwipsPerPixel));
-    SaveIniSetting("Settings", "FileWidth", QString::number(width() * kTwipsPerPixel));
-    SaveIniSetting("Settings", "FileHeight", QString::number(height() * kTwipsPerPixel));
+    // Kept as shown, so the next save compares with what is stored now.
+    const auto save = [](const char *key, int pixels, int &stored) {
+        stored = int(placementTwips(pixels, stored, kTwipsPerPixel));
+        SaveIniSetting("Settings", key, QString::number(stored));
+    };
+    save("FileLeft", x(), gFileSelectLeft);
+    save("FileTop", y(), gFileSelectTop);
+    save("FileWidth", width(), gFileSelectWidth);
+    save("FileHeight", height(), gFileSelectHeight);
 }
 
 void frmRkSelFile::showEvent(QShowEvent *e)
@@ -504,7 +541,9 @@ void frmRkSelFile::Form_Activate()
         else
             lstViewFiles->setFocus();
         activating_ = false;
-        FillFileList(sCurrentPath, bShowComments, sSearchPattern);
+        if (checkShownFolder())
+            FillFileList(sCurrentPath, bShowComments, sSearchPattern);
+        folderCheck_.start();
         // Every showing starts without a choice: nothing of the last one is
         // opened or sent by mistake.
         sCurrentFile.clear();
@@ -539,6 +578,7 @@ bool frmRkSelFile::rootTree(const QString &root)
 
 void frmRkSelFile::hideEvent(QHideEvent *e)
 {
+    folderCheck_.stop();
     QDialog::hideEvent(e);
     savePlacement();
 }
@@ -594,6 +634,8 @@ void frmRkSelFile::FoTrVi_FolderClick(const QString &path)
 {
     RkGuard("FoTrVi_FolderClick()", [&] {
         sCurrentPath = RkAddBackslash(path);
+        if (!checkShownFolder())
+            return;
         sCurrentFile.clear();
         txtPreView->clear();
         // The search box is emptied; the last "Visa urval" pattern stays.
@@ -620,6 +662,8 @@ void frmRkSelFile::cmdShowFiles_Click()
         WaitCursor wait;
         sCurrentFile.clear();
         txtPreView->clear();
+        if (!checkShownFolder())
+            return;
         sSearchPattern = searchText().isEmpty() ? QString() : searchText() + '*';
         FillFileList(sCurrentPath, bShowComments, sSearchPattern);
         setSelectionCommands(false);
@@ -961,6 +1005,8 @@ void frmRkSelFile::mnuPopupRoot_Click()
 void frmRkSelFile::cmdSend_Click()
 {
     RkGuard("cmdSend_Click()", [&] {
+        if (!checkShownFolder())
+            return;
         // The selected programs in list order, one after the other.
         QStringList paths;
         QString shown; // the list's text of the (last) file, for the send window's caption
@@ -979,6 +1025,8 @@ void frmRkSelFile::cmdSend_Click()
 void frmRkSelFile::mnuCleanOld_Click()
 {
     RkGuard("mnuCleanOld_Click()", [&] {
+        if (!checkShownFolder())
+            return;
         FindBackupFiles(sCurrentPath);
         cmdShowFiles_Click();
     });

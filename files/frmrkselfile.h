@@ -9,6 +9,7 @@
 // with exec(), and reads sSelectedPath + sSelectedFile afterwards
 // (sSelectedFile "" = nothing chosen); the machine is cmbMaskiner's text.
 #include <QDialog>
+#include <QTimer>
 #include <QStringList>
 #include <functional>
 
@@ -85,6 +86,10 @@ public:
     void cmbMaskiner_Click();
     // A folder chosen in the tree.
     void FoTrVi_FolderClick(const QString &path);
+    // The shown folder and the tree's root are still there and readable;
+    // otherwise the one gone is told by name and the list emptied (false).
+    // Also checked every second while the window is shown.
+    bool checkShownFolder();
 
     // "Visa urval": the list rebuilt with the search box as name prefix.
     void cmdShowFiles_Click();
@@ -163,6 +168,8 @@ private:
     bool activating_ = false;
     bool filling_ = false;
     bool splitApplied_ = false;
+    bool telling_ = false;
+    QTimer folderCheck_;
     bool homeFallback_ = false; // the tree shows the home folder for a missing program folder
     frmConfirmBackupDelete *backupDialog_ = nullptr;
 };

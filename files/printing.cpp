@@ -211,14 +211,7 @@ QString printDateWord()
 
 QString generalDateText(const QDateTime &time)
 {
-    const QLocale loc = QLocale::system();
-    QString timeFormat = loc.timeFormat(QLocale::LongFormat);
-    // Without the time zone.
-    static const QRegularExpression zone(QStringLiteral("\\s*t+\\s*"));
-    timeFormat.replace(zone, QString());
-    if (timeFormat.isEmpty())
-        timeFormat = QStringLiteral("HH:mm:ss");
-    return loc.toString(time.date(), QLocale::ShortFormat) + QLatin1Char(' ') + loc.toString(time.time(), timeFormat);
+    return RkShortDate(time.date()) + QLatin1Char(' ') + time.time().toString(QStringLiteral("HH:mm:ss"));
 }
 
 int mmToTwips(int mm)

@@ -1,6 +1,7 @@
 #include "generators/macrotemplate_expand.h"
 
 #include "core/errors.h"
+#include "core/language.h"
 #include "documents/nctext.h"
 
 #include <QLocale>
@@ -357,7 +358,7 @@ QString ReplaceText(const QString &text, const QString &find, const QString &rep
 
 QString macroDateText(const QDate &date)
 {
-    return QLocale::system().toString(date, QLocale::ShortFormat);
+    return RkShortDate(date);
 }
 
 QString macroTimeText(const QTime &time)

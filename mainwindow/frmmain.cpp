@@ -855,8 +855,7 @@ void frmMain::comboMaskiner_Click()
     }
 }
 
-static int twipsToPixels(double twips, double dpi) { return int(twips * dpi / 1440.0 + 0.5); }
-static double pixelsToTwips(int pixels, double dpi) { return pixels * 1440.0 / dpi; }
+static int twipsToPixels(double twips, double dpi) { return placementPixels(twips, 1440.0 / dpi); }
 
 void frmMain::placeAtStart()
 {
@@ -888,11 +887,13 @@ void frmMain::savePlacement()
     QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
     const double dx = s ? s->logicalDotsPerInchX() : 96.0, dy = s ? s->logicalDotsPerInchY() : 96.0;
     const QPoint p = pos();
-    auto twips = [](double v) { return QString::number(qRound64(v)); };
-    SaveIniSetting("Settings", "MainLeft", twips(pixelsToTwips(p.x(), dx)));
-    SaveIniSetting("Settings", "MainTop", twips(pixelsToTwips(p.y(), dy)));
-    SaveIniSetting("Settings", "MainWidth", twips(pixelsToTwips(width(), dx)));
-    SaveIniSetting("Settings", "MainHeight", twips(pixelsToTwips(height(), dy)));
+    auto twips = [](int pixels, int stored, double dpi) {
+        return QString::number(placementTwips(pixels, stored, 1440.0 / dpi));
+    };
+    SaveIniSetting("Settings", "MainLeft", twips(p.x(), gOldLeft, dx));
+    SaveIniSetting("Settings", "MainTop", twips(p.y(), gOldTop, dy));
+    SaveIniSetting("Settings", "MainWidth", twips(width(), gOldWidth, dx));
+    SaveIniSetting("Settings", "MainHeight", twips(height(), gOldHeight, dy));
 }
 
 void frmMain::applyTexts()

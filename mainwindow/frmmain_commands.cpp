@@ -264,8 +264,9 @@ static bool toldUnopenable(QWidget *owner, const QString &path)
 void frmMain::openOutsidePath(const char *proc, const QString &commandLine)
 {
     RkGuard(proc, [&] {
-        QString path = withoutQuotes(commandLine).trimmed();
-        if (path.isEmpty())
+        // The name exactly as given: blanks at either end belong to it.
+        QString path = withoutQuotes(commandLine);
+        if (path.trimmed().isEmpty())
             return;
         // Captions and the recent-files list hold full paths.
         path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());

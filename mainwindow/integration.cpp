@@ -25,8 +25,14 @@ void installFileSelector()
         machine = sel->cmbMaskiner->currentText();
     };
     hooks.isVisible = [] { return rkSelFileVisible(); };
-    // The machine list is empty until the selector has been shown once.
-    hooks.machine = [] { return rkSelFile(frmMain::instance())->cmbMaskiner->currentText(); };
+    // The selector's machine once it has been shown; before that its list is
+    // empty and the main window's machine is taken.
+    hooks.machine = [] {
+        const QString chosen = rkSelFile(frmMain::instance())->cmbMaskiner->currentText();
+        if (!chosen.isEmpty() || !frmMain::instance())
+            return chosen;
+        return frmMain::instance()->machine();
+    };
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "mainwindow/startup.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/msgbox.h"
@@ -26,6 +27,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <unistd.h>
+#include <cctype>
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace lumrik {
@@ -96,18 +99,51 @@ void installSampleData(const QString &dataPath)
     }
 }
 
+// The folder this process was started in, as the bytes it has on disk.
+static QString workingFolderOfStart()
+{
+    QByteArray buf(4096, '\0');
+    while (!::getcwd(buf.data(), size_t(buf.size()))) {
+        if (errno != ERANGE || buf.size() > (1 << 20))
+            return QDir::currentPath();
+        buf.resize(buf.size() * 2);
+    }
+    return RkDecodeName(QByteArrayView(buf.constData()));
+}
+
+// A "file://" address: its path with every percent escape taken as one byte,
+// so that a name that is not UTF-8 ("X%D6.NC") still names its file.
+static QString pathOfFileAddress(const QString &address)
+{
+    QString rest = address.mid(7);
+    if (rest.startsWith(QLatin1String("localhost/"), Qt::CaseInsensitive))
+        rest = rest.mid(9);
+    const QByteArray raw = RkPathBytes(rest);
+    QByteArray bytes;
+    bytes.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '%' && i + 2 < raw.size() && std::isxdigit(uchar(raw[i + 1])) && std::isxdigit(uchar(raw[i + 2]))) {
+            bytes += QByteArray::fromHex(raw.mid(i + 1, 2));
+            i += 2;
+        } else {
+            bytes += raw[i];
+        }
+    }
+    return RkDecodeName(bytes);
+}
+
 QString commandLinePath(const QStringList &arguments, const QString &workingFolder)
 {
+    // The name exactly as given: blanks at either end belong to it.
     QString s = arguments.mid(1).join(' ');
     s.remove('"');
-    s = s.trimmed();
-    if (s.isEmpty())
-        return s;
+    if (s.trimmed().isEmpty())
+        return {};
     // A file manager may name the file as an address.
     if (s.startsWith(QLatin1String("file://")))
-        s = QUrl(s).toLocalFile();
+        s = pathOfFileAddress(s);
     // A running instance has a folder of its own: the path must not depend on it.
-    const QDir base(workingFolder.isEmpty() ? QDir::currentPath() : workingFolder);
+    const QDir base(workingFolder.isEmpty() ? workingFolderOfStart() : workingFolder);
     return QDir::cleanPath(base.absoluteFilePath(s));
 }
 

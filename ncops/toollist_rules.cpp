@@ -29,8 +29,11 @@ int collectToolEntries(QByteArrayView line, const QList<QByteArray> &tokens,
         const qsizetype p = token.isEmpty() ? (code.isEmpty() ? -1 : 0) : code.indexOf(token);
         if (p < 0)
             continue;
+        // A digit must follow, unless the token ends in one itself: "M6"
+        // is a whole tool-change word and catches «T1 M6».
         const qsizetype after = p + token.size();
-        if (after < code.size() && isDigit(code[after])) {
+        const bool wholeWord = !token.isEmpty() && isDigit(token.back());
+        if (wholeWord || (after < code.size() && isDigit(code[after]))) {
             QByteArray entry;
             entry.reserve(line.size() + 2);
             entry.append("' ").append(line);

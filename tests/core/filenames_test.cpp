@@ -70,6 +70,27 @@ TEST(FileNameBytes, EveryNameComesBackAsItsBytes)
     const QString pair = QString::fromUtf8("\xF0\x9F\x94\xA7");
     EXPECT_FALSE(RkHasKeptBytes(pair));
     EXPECT_EQ(RkPathBytes("C:\\NC\\" + RkDecodeName("X\xD6")), QByteArray("C:/NC/X\xD6"));
+    // A "\\" read from the disk or the command line is a character of its name.
+    const QString slash = RkDecodeName("/nc/a\\b.nc");
+    EXPECT_TRUE(RkHasKeptBytes(slash));
+    EXPECT_EQ(RkPathBytes(slash), QByteArray("/nc/a\\b.nc"));
+    EXPECT_EQ(RkShownName(slash), "/nc/a\\b.nc");
+    EXPECT_EQ(GetFileNamePart(slash), RkDecodeName("a\\b.nc"));
+}
+
+TEST(FileNameBytes, BackslashNameIsItsOwnFile)
+{
+    lumrik::test::TempEnv env;
+    QDir().mkpath(env.path("a"));
+    rawWrite(bytesOf(env.dataPath(), "a/b.nc"), "OTHER\r\n");
+    const QString named = RkDecodeName(bytesOf(env.dataPath(), "a\\b.nc"));
+    EXPECT_FALSE(RkIsFile(named));
+    EXPECT_FALSE(RkFileExists(named));
+    rawWrite(bytesOf(env.dataPath(), "a\\b.nc"), "MINE\r\n");
+    EXPECT_TRUE(RkIsFile(named));
+    QFile f;
+    ASSERT_TRUE(RkOpenFile(f, named, QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "MINE\r\n");
 }
 
 TEST(FileNameBytes, FilesWithKeptBytesOpenSaveAndRename)

@@ -41,6 +41,11 @@ TEST(PathTokens, CollapseGivesTheStoredFormAndStopsAtSeparators)
     EXPECT_EQ(ExpandExePath("[exedir]\\ncprog\\"), gsDataPath + "/ncprog/");
     EXPECT_EQ(ExpandExePath(CollapseExePath(gsDataPath + "/Sub/Dir")), gsDataPath + "/Sub/Dir");
     EXPECT_EQ(CollapseExePath(ExpandExePath("[exedir]\\ncprog\\")), "[exedir]\\ncprog\\");
+    // Another letter case is another folder here: it stays as it is.
+    gsDataPath = "/opt/Prog/Ed";
+    EXPECT_EQ(CollapseExePath("/OPT/prog/ED/nc"), "/OPT/prog/ED/nc");
+    EXPECT_EQ(CollapseExePath("/opt/Prog/Ed/NC"), "[exedir]\\NC");
+    EXPECT_EQ(ExpandExePath(CollapseExePath("/opt/Prog/Ed/NC")), "/opt/Prog/Ed/NC");
 }
 
 TEST(PathParts, WindowsStyleAndNativePaths)
@@ -54,6 +59,12 @@ TEST(PathParts, WindowsStyleAndNativePaths)
     EXPECT_EQ(GetFileNamePart("C:\\a\\"), "C:\\a\\");
     EXPECT_EQ(GetPathPart("C:\\a\\b.nc"), "C:\\a\\");
     EXPECT_EQ(GetPathPart("/a/b.nc"), "/a/");
+    // A path of this computer is cut at "/" alone: ":" and "\\" belong to its names.
+    EXPECT_EQ(GetFileNamePart("/x/O1:2.nc"), "O1:2.nc");
+    EXPECT_EQ(GetPathPart("/x/O1:2.nc"), "/x/");
+    EXPECT_EQ(GetFileNamePart("/x/a\\b.nc"), "a\\b.nc");
+    EXPECT_EQ(GetFileExtension("/x/O1:2.nc"), "nc");
+    EXPECT_EQ(GetFileNamePart("C:O1.NC"), "O1.NC");
     EXPECT_EQ(GetFileExtension("/a.b/c"), "");
     EXPECT_EQ(GetFileExtension("/a/c.Nc"), "Nc");
     EXPECT_EQ(RkFileBaseName("C:\\a\\plug.dll"), "plug");

@@ -482,16 +482,49 @@ TEST_F(CncSetupTest, PortListMapsNumbersToPresentPorts)
     dlg->Form_Load();
     EXPECT_EQ(dlg->cmbComPort->currentIndex(), -1);
 
-    // A port of this computer without a number gets the next free one.
+    // A port of this computer without a number is offered the next free one,
+    // which is stored only when a machine is saved with it.
     const QString fresh = env.write("dev/ttyUSB0", "");
     cncSetupHooks().systemPorts = [fresh] { return QStringList{fresh}; };
+    const QByteArray before = readFile(env.path("lumrik32.INI"));
     dlg->RefreshComPortList();
     EXPECT_EQ(dlg->cmbComPort->itemText(dlg->cmbComPort->count() - 1), "124 - " + fresh);
+    EXPECT_EQ(readFile(env.path("lumrik32.INI")), before);
+    dlg->cmbComPort->setCurrentIndex(dlg->cmbComPort->count() - 1);
+    ASSERT_TRUE(dlg->cmdApply_Click());
     EXPECT_EQ(GetIniSetting("ComPorts", "COM124"), fresh);
+    EXPECT_EQ(MachineConfig(file).ComPort(), 124);
 
     EXPECT_EQ(GetPortPart("7 - /dev/ttyS6"), "7");
     EXPECT_EQ(GetPortPart(" 12 "), " 12 ");
     EXPECT_EQ(GetPortPart(""), "");
+}
+
+TEST_F(CncSetupTest, OpenedAndCancelledWritesNothing)
+{
+    // A port of this computer without a number, a truth text for "LoopSend".
+    const QString fresh = env.write("dev/ttyS0", "");
+    cncSetupHooks().systemPorts = [fresh] { return QStringList{fresh}; };
+    const QString file = env.write("MILL.cfg", "[Communication]\r\nComPort=1\r\nLoopSend=True\r\n");
+    const QByteArray ini = readFile(env.path("lumrik32.INI"));
+    const QByteArray cfg = readFile(file);
+    {
+        auto dlg = open();
+        EXPECT_TRUE(dlg->chkLoopSend->isChecked());
+        EXPECT_TRUE(boxes.calls().empty());
+        EXPECT_FALSE(dlg->cmdApply->isEnabled());
+        dlg->RefreshComPortList();
+        QTest::keyClick(dlg.get(), Qt::Key_Escape);
+    }
+    EXPECT_EQ(readFile(env.path("lumrik32.INI")), ini);
+    EXPECT_EQ(readFile(file), cfg);
+    // Both forms read alike everywhere.
+    EXPECT_TRUE(MachineConfig(file).LoopSend());
+    for (const char *text : {"1", "True", "true", "-1"})
+        EXPECT_EQ(loopSendValue(text), std::optional<bool>(true)) << text;
+    for (const char *text : {"0", "False"})
+        EXPECT_EQ(loopSendValue(text), std::optional<bool>(false)) << text;
+    EXPECT_FALSE(loopSendValue("ja"));
 }
 
 TEST_F(CncSetupTest, DropDownWidensToItsWidestItem)

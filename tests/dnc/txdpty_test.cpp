@@ -243,6 +243,24 @@ TEST(TxdPty, DcCodesStartOnDc1FromTheControl)
     EXPECT_EQ(r.peer.received(), expected);
 }
 
+TEST(TxdPty, OneDc1SentAtOnceIsNeverLost)
+{
+    // The control sends a single DC1 the moment the port is open, before the
+    // window has begun to wait for it, and never again.
+    for (const QByteArray protocol : {"OSP5000", "DC-KODER", "KEARNEY"}) {
+        PtyRig r("Protokoll=" + protocol + "\r\n", "N10 G0\r\n");
+        ASSERT_TRUE(r.peer.ok());
+        r.sender.onStatus = [&](int panel, const QString &text) {
+            if (panel == 3 && text == QStringLiteral("Väntar CNC..."))
+                r.peer.write("\x11");
+        };
+        r.peer.start([](CncPeer &p) { p.readFor(1500); });
+        EXPECT_EQ(r.send(), TxdSender::Result::Done) << protocol.constData();
+        r.peer.join();
+        EXPECT_TRUE(r.peer.received().startsWith("N10 G0\r\n")) << protocol.constData();
+    }
+}
+
 TEST(TxdPty, KearneyEndsWithEotDc4)
 {
     PtyRig r("Protokoll=KEARNEY\r\n", "N10 G0\r\n");

@@ -158,6 +158,50 @@ TEST(Editor, InsertModeAndTyping)
     EXPECT_FALSE(ed.InsertMode());
 }
 
+TEST(Editor, OnlyTheEditingKeysOfTheComponentsOwnMapAreKept)
+{
+    Editor ed;
+    ed.resize(400, 200);
+    ed.show();
+    ed.setFocus();
+    QApplication::clipboard()->setText(QStringLiteral("KLIPP"));
+    const QList<int> keys = Editor::componentDefaultKeys();
+    ASSERT_GT(keys.size(), 50);
+    EXPECT_TRUE(keys.contains(int(Qt::CTRL | Qt::Key_L)));
+    EXPECT_FALSE(Editor::isEditingKey(int(Qt::CTRL | Qt::Key_L)));
+    EXPECT_FALSE(Editor::isEditingKey(int(Qt::CTRL | Qt::SHIFT | Qt::Key_L)));
+    int pressed = 0;
+    for (int k : keys) {
+        // The Edit menu's keys are the menu's (the editor alone does the same).
+        if (Editor::isEditingKey(k) || k == int(Qt::CTRL | Qt::Key_X) || k == int(Qt::CTRL | Qt::Key_C)
+            || k == int(Qt::CTRL | Qt::Key_V))
+            continue;
+        // Caret inside a line, with a selection, on text with blocks above and below.
+        ed.setTextAll(kProgram);
+        ed.setSelectionOffsets(14, 19);
+        QApplication::clipboard()->setText(QStringLiteral("KLIPP"));
+        const auto key = Qt::Key(k & ~int(Qt::KeyboardModifierMask));
+        const auto mods = Qt::KeyboardModifiers(k & int(Qt::KeyboardModifierMask));
+        QTest::keyClick(ed.focusProxy(), key, mods);
+        EXPECT_EQ(ed.TextAll(), kProgram) << QKeySequence(k).toString().toStdString();
+        EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("KLIPP")) << QKeySequence(k).toString().toStdString();
+        ++pressed;
+    }
+    EXPECT_GT(pressed, 30);
+    // The editing keys still edit and move.
+    ed.setTextAll("AB\r\nCD");
+    ed.setCaret(2, 1);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Delete);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Backspace);
+    EXPECT_EQ(ed.TextAll(), QByteArray("\r\nCD"));
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Down);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Delete);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Return);
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Tab);
+    EXPECT_EQ(ed.TextAll(), QByteArray("\r\n\r\n\t"));
+}
+
 TEST(Editor, TypedCharactersBecomeBytesAndGoThroughKeyPress)
 {
     Editor ed;

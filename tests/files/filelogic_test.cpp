@@ -1,5 +1,6 @@
 // The file selector's logic: comments, preview, name matching, sort values,
 // the folder scan, name checks and the numbered backup copies.
+#include "core/filenames.h"
 #include "files/filelogic.h"
 #include "qtprint.h"
 #include "testsupport.h"
@@ -229,4 +230,23 @@ TEST(FileBackups, FolderAndDeletion)
     // A name with a separator is never followed out of the folder.
     EXPECT_EQ(RkDeleteFiles(dir, {"../other/P1.001"}), 0);
     EXPECT_TRUE(QFile::exists(env.path("other/P1.001")));
+
+    // Names that are not UTF-8 are found and deleted as their bytes.
+    const QByteArray raw = QFile::encodeName(dir) + "/Q\xD6";
+    for (const char *ext : {".NC", ".001", ".002"}) {
+        QFile f;
+        ASSERT_TRUE(RkOpenFile(f, RkDecodeName(raw + ext), QIODevice::WriteOnly));
+    }
+    const QStringList kept = RkListBackupFiles(dir);
+    ASSERT_EQ(kept, (QStringList{RkDecodeName("Q\xD6.001"), RkDecodeName("Q\xD6.002")}));
+    EXPECT_EQ(RkDeleteFiles(dir, kept), 2);
+    EXPECT_FALSE(RkIsFile(RkDecodeName(raw + ".001")));
+    EXPECT_TRUE(RkIsFile(RkDecodeName(raw + ".NC")));
+}
+
+TEST(FileDates, SwedishShortFormWhateverTheLocale)
+{
+    const QDateTime t(QDate(2026, 12, 9), QTime(3, 4, 59));
+    EXPECT_EQ(FileTimeToText(t, false), "2026-12-09  03:04");
+    EXPECT_EQ(FileTimeToText(t, false).size(), 17); // the listing's date column
 }

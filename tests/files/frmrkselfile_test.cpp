@@ -811,3 +811,104 @@ TEST_F(SelFileTest, TheSendCaptionNamesTheFileAsTheListShowsIt)
     select(f, "O2000.NC"); // "o2000.nc" on disk
     EXPECT_EQ(sendSelected(f).first, QString::fromUtf8("Sänder [O2000.NC]"));
 }
+
+TEST_F(SelFileTest, AFolderNamedInWindows1252IsListedShownAndOpens)
+{
+    // ncprog/D\xC5T holds a program; the folder's name is not UTF-8.
+    const QByteArray raw = QFile::encodeName(prog) + "/D\xC5T";
+    ASSERT_EQ(::mkdir(raw.constData(), 0755), 0);
+    const QString folder = RkDecodeName(raw);
+    {
+        QFile f;
+        ASSERT_TRUE(RkOpenFile(f, folder + "/P1.NC", QIODevice::WriteOnly));
+        f.write("(I MAPPEN)\r\n");
+    }
+    EXPECT_EQ(RkSubFolders(prog), (QStringList{RkDecodeName("D\xC5T"), "SUB"}));
+    frmRkSelFile f;
+    open(f);
+    // In the tree under its Windows-1252 name; choosing it lists its program.
+    const QModelIndex top = f.FoTrVi->model()->index(0, 0);
+    QStringList shown;
+    for (int r = 0; r < f.FoTrVi->model()->rowCount(top); ++r)
+        shown << f.FoTrVi->model()->index(r, 0, top).data().toString();
+    EXPECT_EQ(shown, (QStringList{QString::fromUtf8("DÅT"), "SUB"}));
+    ASSERT_TRUE(f.FoTrVi->setSelectedFolder(folder));
+    EXPECT_EQ(f.currentPath(), folder + "/");
+    EXPECT_EQ(shownNames(f), QStringList{"P1.NC"});
+    select(f, "P1.NC");
+    f.cmdOpen_Click();
+    EXPECT_EQ(f.sSelectedPath + f.sSelectedFile, folder + "/P1.NC");
+
+    // The folder browser offers it too, and gives it back as it is on disk.
+    QString chosen;
+    QTimer::singleShot(0, &f, [&] {
+        auto *tree = QApplication::activeModalWidget()->findChild<FolderTree *>("FoTrViBrowse");
+        ASSERT_NE(tree, nullptr);
+        EXPECT_EQ(tree->SelectedFolder(), folder);
+        QApplication::activeModalWidget()->findChild<QPushButton *>("cmdOK")->click();
+    });
+    chosen = RkBrowseFolderTree(&f, "Välj", folder);
+    EXPECT_EQ(chosen, folder);
+    EXPECT_TRUE(errors.isEmpty());
+    f.cmdAbort->click();
+    ::unlink(RkPathBytes(folder + "/P1.NC").constData());
+    ::rmdir(raw.constData());
+}
+
+TEST_F(SelFileTest, AShownFolderThatVanishesIsToldAndNoOtherIsShown)
+{
+    MsgBoxRecorder boxes;
+    frmRkSelFile f;
+    open(f);
+    ASSERT_TRUE(f.FoTrVi->setSelectedFolder(prog + "/SUB"));
+    EXPECT_EQ(shownNames(f), QStringList{"S1.NC"});
+    ASSERT_TRUE(QDir(prog + "/SUB").removeRecursively());
+    // Told by name within the second, the list emptied; the tree stays on it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.calls().empty(); }, 5000));
+    EXPECT_TRUE(boxes.calls()[0].text.contains(prog + "/SUB")) << boxes.calls()[0].text.toStdString();
+    EXPECT_EQ(f.lstViewFiles->topLevelItemCount(), 0);
+    EXPECT_EQ(f.currentPath(), "");
+    EXPECT_EQ(f.FoTrVi->SelectedFolder(), prog + "/SUB");
+    // Refresh, send and clean-up act on no other folder.
+    f.cmdShowFiles_Click();
+    EXPECT_EQ(f.lstViewFiles->topLevelItemCount(), 0);
+    f.cmdOpen_Click();
+    EXPECT_EQ(f.sSelectedFile, "");
+
+    // The whole root goes: told, the tree emptied, nothing listed.
+    boxes.clear();
+    ASSERT_TRUE(f.FoTrVi->setSelectedFolder(prog));
+    EXPECT_EQ(shownNames(f), (QStringList{"O1000.NC", "O2000.NC"}));
+    ASSERT_TRUE(QDir(prog).removeRecursively());
+    EXPECT_EQ(f.FoTrVi->RootFolder(), prog);
+    EXPECT_FALSE(f.checkShownFolder());
+    ASSERT_FALSE(boxes.calls().empty());
+    EXPECT_TRUE(boxes.calls()[0].text.contains(prog));
+    EXPECT_EQ(f.lstViewFiles->topLevelItemCount(), 0);
+    EXPECT_EQ(f.FoTrVi->model()->rowCount(), 0);
+    f.cmdAbort->click();
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(SelFileTest, PlacementComesBackAsStored)
+{
+    env.write("lumrik32.INI", "[Settings]\r\n");
+    const std::array<int, 4> saved = {gFileSelectLeft, gFileSelectTop, gFileSelectWidth, gFileSelectHeight};
+    gFileSelectLeft = 1000;
+    gFileSelectTop = 1010;
+    gFileSelectWidth = 8500;
+    gFileSelectHeight = 6007;
+    {
+        frmRkSelFile f;
+        open(f);
+        f.cmdAbort->click();
+    }
+    EXPECT_EQ(GetIniSetting("Settings", "FileLeft"), "1000");
+    EXPECT_EQ(GetIniSetting("Settings", "FileTop"), "1010");
+    EXPECT_EQ(GetIniSetting("Settings", "FileWidth"), "8500");
+    EXPECT_EQ(GetIniSetting("Settings", "FileHeight"), "6007");
+    gFileSelectLeft = saved[0];
+    gFileSelectTop = saved[1];
+    gFileSelectWidth = saved[2];
+    gFileSelectHeight = saved[3];
+}

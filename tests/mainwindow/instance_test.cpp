@@ -5,6 +5,7 @@
 // live). Message boxes of the running editor are written to a log and
 // answered after a while, as a user would (LUMRIK_TEST_BOXLOG).
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
@@ -315,6 +316,66 @@ TEST(RunningEditor, HandOversKeepTheUnsavedTextAndOpenFullPaths)
 
     typed->txtText->setIsDirty(false);
     w.reset();
+    setErrorBoxHook({});
+    if (oldData.isEmpty())
+        qunsetenv("LUMRIK_DATA");
+    else
+        qputenv("LUMRIK_DATA", oldData);
+}
+
+TEST(RunningEditor, CommandLineAndHandOverTakeTheMachineOfTheMainWindow)
+{
+    TempEnv env;
+    MsgBoxRecorder boxes;
+    std::vector<QString> errors;
+    setErrorBoxHook([&](const QString &t) {
+        errors.push_back(t);
+        return true;
+    });
+    // The machine colours from "test.syn": G in red; the default "fanuc" would give another colour.
+    env.write("lumrik32.INI", "[Settings]\r\nLastCnc=DEMO\r\n");
+    env.write("DEMO.cfg", "[Settings]\r\nDefaultPath=[exedir]\\ncprog\\\r\nColorFile=test\r\n");
+    env.write("test.syn", "[Context]\r\n1=G\r\n[CColor]\r\n1=0000FF\r\n");
+    const QString col = env.write("ncprog/col.nc", "G0 X1\r\n");
+    // A name holding "\" is a file of its own, beside a/b.nc.
+    env.write("ncprog/a/b.nc", "OTHER\r\n");
+    const QByteArray slashed = QFile::encodeName(env.path("ncprog")) + "/a\\b.nc";
+    {
+        QFile f;
+        ASSERT_TRUE(RkOpenFile(f, RkDecodeName(slashed), QIODevice::WriteOnly));
+        f.write("G1 Y2\r\n");
+    }
+    const QByteArray oldData = qgetenv("LUMRIK_DATA");
+    qputenv("LUMRIK_DATA", QFile::encodeName(env.dataPath()));
+    ASSERT_TRUE(isFirstInstance());
+    std::unique_ptr<frmMain> w(Main({QStringLiteral("lumrik32"), col}));
+    ASSERT_TRUE(w);
+    const QColor red(255, 0, 0);
+    ASSERT_EQ(w->documents().size(), 1);
+    frmDocument *first = w->activeDocument();
+    EXPECT_EQ(first->sMaskin, "DEMO");
+    EXPECT_EQ(first->txtText->characterForeColorAt(1, 1), red);
+
+    // Handed over by a second start, with a "\" in its name.
+    QProcess p;
+    p.setProgram(QStringLiteral(LUMRIK_TEST_PROGRAM));
+    p.setArguments({QString::fromUtf8("a\\b.nc")});
+    p.setWorkingDirectory(env.path("ncprog"));
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->documents().size() == 2; }, 5000));
+    frmDocument *handed = w->activeDocument();
+    EXPECT_EQ(RkPathBytes(handed->caption()), slashed);
+    EXPECT_EQ(handed->txtText->TextAll(), "G1 Y2\r\n");
+    EXPECT_EQ(handed->sMaskin, "DEMO");
+    EXPECT_EQ(handed->txtText->characterForeColorAt(1, 1), red);
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(errors.empty());
+
+    w.reset();
+    ::unlink(slashed.constData());
     setErrorBoxHook({});
     if (oldData.isEmpty())
         qunsetenv("LUMRIK_DATA");

@@ -1,3 +1,4 @@
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "mainwindow/frmmain.h"
@@ -6,10 +7,12 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace lumrik;
 using namespace lumrik::test;
@@ -58,6 +61,24 @@ TEST(Startup, CommandLineIsOnePathWithoutQuotes)
     EXPECT_EQ(commandLinePath({"lumrik32", "\"../svarv/O 1.NC\""}, "/verkstad/fras"), "/verkstad/svarv/O 1.NC");
     EXPECT_EQ(commandLinePath({"lumrik32", "./x.nc"}), QDir::currentPath() + "/x.nc");
     EXPECT_EQ(commandLinePath({"lumrik32", "file:///nc/Fr%C3%A4s%20O1.NC"}), QString::fromUtf8("/nc/Fräs O1.NC"));
+    // The name exactly as given: blanks at its ends, "\\" and bytes that are not UTF-8 belong to it.
+    EXPECT_EQ(commandLinePath({"lumrik32", " lead.nc "}, "/nc"), "/nc/ lead.nc ");
+    EXPECT_EQ(commandLinePath({"lumrik32", "  "}, "/nc"), "");
+    EXPECT_EQ(RkPathBytes(commandLinePath({"lumrik32", RkDecodeName("a\\b.nc")}, "/nc")), QByteArray("/nc/a\\b.nc"));
+    EXPECT_EQ(RkPathBytes(commandLinePath({"lumrik32", "file:///nc/X%D6.NC"})), QByteArray("/nc/X\xD6.NC"));
+    EXPECT_EQ(RkPathBytes(commandLinePath({"lumrik32", "file://localhost/nc/a%5Cb%2"})), QByteArray("/nc/a\\b%2"));
+}
+
+TEST(Startup, RelativeNameFromAFolderThatIsNotUtf8)
+{
+    QTemporaryDir root;
+    const QByteArray folder = QFile::encodeName(root.path()) + "/D\xC5T";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    const QByteArray was = QFile::encodeName(QDir::currentPath());
+    ASSERT_EQ(::chdir(folder.constData()), 0);
+    const QString path = commandLinePath({"lumrik32", "p.nc"});
+    ASSERT_EQ(::chdir(was.constData()), 0);
+    EXPECT_EQ(RkPathBytes(path), folder + "/p.nc");
 }
 
 TEST(Startup, TitleRecentFilesAndMacroMenuFromSettings)

@@ -120,8 +120,17 @@ TEST(ToolList, TestsTheCharacterAfterTheWholeToken)
 {
     // Every token is looked at, so a line can give two entries.
     EXPECT_EQ(RkToolListBlock({"T1 M06", "M06", "M6"}, toolListTokens("T,M0")).size(), 2u + 3u);
-    EXPECT_EQ(RkToolListBlock({"T1 M6 X1"}, toolListTokens("M6")).size(), 0u);
+    // A token that ends in a digit is a whole word: «T1 M6» gives two entries.
+    const L both = RkToolListBlock({"T1 M6", "G0 X5 M6"}, toolListTokens("T,M6"));
+    ASSERT_EQ(both.size(), 2u + 3u);
+    EXPECT_EQ(both[1], "' T1 M6");
+    EXPECT_EQ(both[2], "' T1 M6");
+    EXPECT_EQ(both[3], "' G0 X5 M6");
+    EXPECT_EQ(RkToolListBlock({"T1 M6 X1"}, toolListTokens("M6")).size(), 3u);
     EXPECT_EQ(RkToolListBlock({"T1 M61"}, toolListTokens("M6")).size(), 3u);
+    EXPECT_EQ(RkToolListBlock({"T1 M5 (M6)"}, toolListTokens("M6")).size(), 0u);
+    // «T, M6»: "M6" with a blank before it.
+    EXPECT_EQ(RkToolListBlock({"T1 M6", "M6"}, toolListTokens("T, M6")).size(), 2u + 2u);
     EXPECT_EQ(RkToolListBlock({"G0 TT5"}, toolListTokens("TT")).size(), 3u);
     // A blank inside a token is part of it.
     EXPECT_EQ(RkToolListBlock({"M 6", "X M6"}, toolListTokens(" M")).size(), 3u);
