@@ -22,6 +22,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -178,13 +181,17 @@ struct Window {
     }
     // The menu keys act on the active main window's document: the window is
     // activated as the user's click would, and the program takes the focus.
-    void activate()
+    bool activate()
     {
-        main->activateWindow();
-        (void)QTest::qWaitForWindowActive(main.get());
+        for (int attempt = 0; attempt < 3 && QApplication::activeWindow() != main.get(); ++attempt) {
+            main->raise();
+            main->activateWindow();
+            (void)QTest::qWaitForWindowActive(main.get(), 2000);
+        }
         if (doc)
             doc->txtText->setFocus();
         QApplication::processEvents();
+        return QApplication::activeWindow() == main.get();
     }
     ~Window()
     {
@@ -322,7 +329,10 @@ void undoRedo(benchmark::State &state, const Operation &op, int lines)
             break;
         }
         // The operation's dialogs have closed: the main window is active again.
-        w.activate();
+        if (!w.activate()) {
+            state.SkipWithError("the main window did not become active");
+            break;
+        }
         undoS = seconds([&] {
             w.key(Qt::Key_Z, Qt::ControlModifier);
             settle(w.doc);
@@ -440,6 +450,97 @@ void BM_OneLineOpen(benchmark::State &state)
     state.counters["peak_x_file"] = growthMb / fileMb;
 }
 
+// CPU time (user and system) of a process in clock ticks, -1 once it is gone.
+long long cpuTicks(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.readAll();
+    // The fields after the command name in brackets: utime and stime are the
+    // 12th and 13th of them.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
+}
+
+long processStatusKb(qint64 pid, const char *key)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(strlen(key))).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+// The program started from the command line with the one-line program, as a
+// user opens it: the whole process's peak memory once its window is idle
+// (no CPU time used for half a second), and the time until then.
+void BM_OneLineOpenProcess(benchmark::State &state)
+{
+    const QString path = oneLineFile();
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../lumrik32");
+    const double fileMb = double(QFile(path).size()) / (1024.0 * 1024.0);
+    double peakMb = 0;
+    for (auto _ : state) {
+        QTemporaryDir run;
+        for (const char *sub : {"home", "data", "tmp", "runtime"})
+            QDir(run.path()).mkpath(QString::fromLatin1(sub));
+        QFile::setPermissions(run.filePath(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::copy(fixture().dir.filePath(QStringLiteral("lumrik32.INI")), run.filePath(QStringLiteral("data/lumrik32.INI")));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), run.filePath(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), run.filePath(QStringLiteral("home/.config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), run.filePath(QStringLiteral("home/.local/share")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), run.filePath(QStringLiteral("runtime")));
+        env.insert(QStringLiteral("TMPDIR"), run.filePath(QStringLiteral("tmp")));
+        env.insert(QStringLiteral("LUMRIK_DATA"), run.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("LUMRIK_TEST"), QStringLiteral("1")); // no splash wait
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setProgram(program);
+        p.setArguments({path});
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setStandardErrorFile(QProcess::nullDevice());
+        QElapsedTimer clock;
+        clock.start();
+        p.start();
+        if (!p.waitForStarted(10000)) {
+            state.SkipWithError("the program did not start");
+            break;
+        }
+        long long last = -1;
+        qint64 still = clock.elapsed(), busyUntil = 0;
+        while (clock.elapsed() < 60000) {
+            QTest::qSleep(20);
+            const long long ticks = cpuTicks(p.processId());
+            if (ticks < 0)
+                break;
+            if (ticks != last) {
+                last = ticks;
+                still = clock.elapsed();
+                busyUntil = still;
+            } else if (clock.elapsed() - still >= 500) {
+                break;
+            }
+        }
+        peakMb = processStatusKb(p.processId(), "VmHWM:") / 1024.0;
+        const bool running = p.state() == QProcess::Running;
+        p.kill();
+        p.waitForFinished(5000);
+        state.SetIterationTime(double(busyUntil) / 1000.0);
+        if (!running) {
+            state.SkipWithError("the program ended while opening");
+            break;
+        }
+    }
+    state.counters["file_MB"] = fileMb;
+    state.counters["peak_MB"] = peakMb;
+    state.counters["peak_x_file"] = peakMb / fileMb;
+}
+
 // The one-line program open; `step` is timed until the window is idle again.
 void onOneLine(benchmark::State &state, const std::function<void(Window &)> &step,
                const std::function<bool(Window &)> &check = {})
@@ -524,6 +625,10 @@ int main(int argc, char **argv)
         {"BM_OneLineRenumber", BM_OneLineRenumber, 1},
         {"BM_OneLinePackAndUndo", BM_OneLinePackAndUndo, 1},
     };
+    benchmark::RegisterBenchmark("BM_OneLineOpenProcess", BM_OneLineOpenProcess)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
     for (const auto &[name, bench, iterations] : single)
         benchmark::RegisterBenchmark(name, bench)->Unit(benchmark::kMillisecond)->Iterations(iterations);
     benchmark::Initialize(&argc, argv);

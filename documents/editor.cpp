@@ -755,14 +755,16 @@ void Editor::Impl::showInRows(const QByteArray &text, bool readOnly)
     auto r = std::make_unique<Rows>();
     r->text = text;
     r->readOnly = readOnly;
-    const QByteArray shown = r->map.layOut(text);
     rows.reset();
     raw(Sci::SCI_SETREADONLY, 0);
     raw(Sci::SCI_SETUNDOCOLLECTION, 0);
     raw(Sci::SCI_CLEARALL);
     plainStyles = true;
-    raw(Sci::SCI_ALLOCATE, shown.size() + 1);
-    sci->SendScintilla(Sci::SCI_ADDTEXT, shown.size(), shown.constData());
+    // Room for the text and a break every row; the rows go in a piece at a time.
+    raw(Sci::SCI_ALLOCATE, text.size() + text.size() / TextRows::kRowBytes + 1);
+    r->map.layOut(text, [this](QByteArrayView piece) {
+        sci->SendScintilla(Sci::SCI_ADDTEXT, piece.size(), piece.constData());
+    });
     raw(Sci::SCI_EMPTYUNDOBUFFER);
     raw(Sci::SCI_SETREADONLY, 1);
     rows = std::move(r);
