@@ -29,7 +29,7 @@ done
 
 build="$(cd "$build" 2>/dev/null && pwd)" || { echo "run.sh: no build folder" >&2; exit 2; }
 benches=("$build"/bench/bench_*)
-[ -x "${benches[0]}" ] || { echo "run.sh: no benchmarks in $build/bench (build first)" >&2; exit 2; }
+[ -f "${benches[0]}" ] || { echo "run.sh: no benchmarks in $build/bench (build first)" >&2; exit 2; }
 
 work="$(mktemp -d)"
 [ -n "$out" ] || out="$work/out"
@@ -85,7 +85,7 @@ run() {
 }
 
 for b in "${benches[@]}"; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue
   if [ "$(basename "$b")" = bench_bigprograms ]; then
     run "$b" xcb
     ((offscreen)) && run "$b" offscreen
