@@ -86,9 +86,10 @@ QByteArray oneLineProgram()
     return text;
 }
 
-long statusKb(const char *key)
+// A value in kB of a process's status ("self": this one).
+long processStatusKb(const QString &pid, const char *key)
 {
-    QFile f(QStringLiteral("/proc/self/status"));
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : f.readAll().split('\n'))
@@ -96,6 +97,8 @@ long statusKb(const char *key)
             return line.mid(int(strlen(key))).trimmed().split(' ').value(0).toLong();
     return 0;
 }
+
+long statusKb(const char *key) { return processStatusKb(QStringLiteral("self"), key); }
 
 // The peak of the resident memory starts again from what is resident now.
 void resetPeakMemory()
@@ -463,17 +466,6 @@ long long cpuTicks(qint64 pid)
     return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
 }
 
-long processStatusKb(qint64 pid, const char *key)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(strlen(key))).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
-
 // The program started from the command line with the one-line program, as a
 // user opens it: the whole process's peak memory once its window is idle
 // (no CPU time used for half a second), and the time until then.
@@ -526,7 +518,7 @@ void BM_OneLineOpenProcess(benchmark::State &state)
                 break;
             }
         }
-        peakMb = processStatusKb(p.processId(), "VmHWM:") / 1024.0;
+        peakMb = processStatusKb(QString::number(p.processId()), "VmHWM:") / 1024.0;
         const bool running = p.state() == QProcess::Running;
         p.kill();
         p.waitForFinished(5000);
