@@ -22,6 +22,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,9 +86,10 @@ QByteArray oneLineProgram()
     return text;
 }
 
-long statusKb(const char *key)
+// A value in kB of a process's status ("self": this one).
+long processStatusKb(const QString &pid, const char *key)
 {
-    QFile f(QStringLiteral("/proc/self/status"));
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : f.readAll().split('\n'))
@@ -93,6 +97,8 @@ long statusKb(const char *key)
             return line.mid(int(strlen(key))).trimmed().split(' ').value(0).toLong();
     return 0;
 }
+
+long statusKb(const char *key) { return processStatusKb(QStringLiteral("self"), key); }
 
 // The peak of the resident memory starts again from what is resident now.
 void resetPeakMemory()
@@ -174,7 +180,21 @@ struct Window {
         main->resize(1280, 900);
         main->show();
         installPluginHost(main.get());
+        activate();
+    }
+    // The menu keys act on the active main window's document: the window is
+    // activated as the user's click would, and the program takes the focus.
+    bool activate()
+    {
+        for (int attempt = 0; attempt < 3 && QApplication::activeWindow() != main.get(); ++attempt) {
+            main->raise();
+            main->activateWindow();
+            (void)QTest::qWaitForWindowActive(main.get(), 2000);
+        }
+        if (doc)
+            doc->txtText->setFocus();
         QApplication::processEvents();
+        return QApplication::activeWindow() == main.get();
     }
     ~Window()
     {
@@ -205,6 +225,38 @@ double seconds(const std::function<void()> &f)
     f();
     return double(t.nsecsElapsed()) / 1e9;
 }
+
+// The longest stretch in which the window's event loop was not served while
+// the watch ran: a timer that wants to run every few milliseconds notes when
+// it did.
+class ServedWatch {
+public:
+    ServedWatch()
+    {
+        tick_.setInterval(5);
+        QObject::connect(&tick_, &QTimer::timeout, [this] { note(); });
+        clock_.start();
+        tick_.start();
+    }
+    // The longest stretch in milliseconds, the end included.
+    double stop()
+    {
+        note();
+        tick_.stop();
+        return double(longest_) / 1e6;
+    }
+
+private:
+    void note()
+    {
+        const qint64 now = clock_.nsecsElapsed();
+        longest_ = std::max(longest_, now - last_);
+        last_ = now;
+    }
+    QTimer tick_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0, longest_ = 0;
+};
 
 // ----- the operations --------------------------------------------------------------
 
@@ -279,6 +331,11 @@ void undoRedo(benchmark::State &state, const Operation &op, int lines)
             state.SkipWithError("the operation changed nothing");
             break;
         }
+        // The operation's dialogs have closed: the main window is active again.
+        if (!w.activate()) {
+            state.SkipWithError("the main window did not become active");
+            break;
+        }
         undoS = seconds([&] {
             w.key(Qt::Key_Z, Qt::ControlModifier);
             settle(w.doc);
@@ -322,19 +379,27 @@ void BM_Open1M(benchmark::State &state)
 void operationEndToEnd(benchmark::State &state, const Operation &op)
 {
     const QString path = programFile(1000000, op.form);
+    double unservedMs = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto w = std::make_unique<Window>();
         w->open(path);
         if (op.prepare)
             op.prepare(*w);
+        const QByteArray before = w->doc->txtText->TextAll();
         state.ResumeTiming();
+        ServedWatch served;
         op.run(*w);
         settle(w->doc);
+        unservedMs = std::max(unservedMs, served.stop());
         state.PauseTiming();
+        if (w->doc->txtText->TextAll() == before)
+            state.SkipWithError("the operation changed nothing");
         w.reset();
         state.ResumeTiming();
     }
+    // The longest time the abort button could not have been pressed.
+    state.counters["unserved_ms"] = unservedMs;
 }
 
 // Colouring the whole 1,000,000-line program (F11) until the window is idle.
@@ -386,6 +451,86 @@ void BM_OneLineOpen(benchmark::State &state)
     state.counters["file_MB"] = fileMb;
     state.counters["peak_MB"] = peakMb;
     state.counters["peak_x_file"] = growthMb / fileMb;
+}
+
+// CPU time (user and system) of a process in clock ticks, -1 once it is gone.
+long long cpuTicks(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.readAll();
+    // The fields after the command name in brackets: utime and stime are the
+    // 12th and 13th of them.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
+}
+
+// The program started from the command line with the one-line program, as a
+// user opens it: the whole process's peak memory once its window is idle
+// (no CPU time used for half a second), and the time until then.
+void BM_OneLineOpenProcess(benchmark::State &state)
+{
+    const QString path = oneLineFile();
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../lumrik32");
+    const double fileMb = double(QFile(path).size()) / (1024.0 * 1024.0);
+    double peakMb = 0;
+    for (auto _ : state) {
+        QTemporaryDir run;
+        for (const char *sub : {"home", "data", "tmp", "runtime"})
+            QDir(run.path()).mkpath(QString::fromLatin1(sub));
+        QFile::setPermissions(run.filePath(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::copy(fixture().dir.filePath(QStringLiteral("lumrik32.INI")), run.filePath(QStringLiteral("data/lumrik32.INI")));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), run.filePath(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), run.filePath(QStringLiteral("home/.config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), run.filePath(QStringLiteral("home/.local/share")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), run.filePath(QStringLiteral("runtime")));
+        env.insert(QStringLiteral("TMPDIR"), run.filePath(QStringLiteral("tmp")));
+        env.insert(QStringLiteral("LUMRIK_DATA"), run.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("LUMRIK_TEST"), QStringLiteral("1")); // no splash wait
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setProgram(program);
+        p.setArguments({path});
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setStandardErrorFile(QProcess::nullDevice());
+        QElapsedTimer clock;
+        clock.start();
+        p.start();
+        if (!p.waitForStarted(10000)) {
+            state.SkipWithError("the program did not start");
+            break;
+        }
+        long long last = -1;
+        qint64 still = clock.elapsed(), busyUntil = 0;
+        while (clock.elapsed() < 60000) {
+            QTest::qSleep(20);
+            const long long ticks = cpuTicks(p.processId());
+            if (ticks < 0)
+                break;
+            if (ticks != last) {
+                last = ticks;
+                still = clock.elapsed();
+                busyUntil = still;
+            } else if (clock.elapsed() - still >= 500) {
+                break;
+            }
+        }
+        peakMb = processStatusKb(QString::number(p.processId()), "VmHWM:") / 1024.0;
+        const bool running = p.state() == QProcess::Running;
+        p.kill();
+        p.waitForFinished(5000);
+        state.SetIterationTime(double(busyUntil) / 1000.0);
+        if (!running) {
+            state.SkipWithError("the program ended while opening");
+            break;
+        }
+    }
+    state.counters["file_MB"] = fileMb;
+    state.counters["peak_MB"] = peakMb;
+    state.counters["peak_x_file"] = peakMb / fileMb;
 }
 
 // The one-line program open; `step` is timed until the window is idle again.
@@ -472,6 +617,10 @@ int main(int argc, char **argv)
         {"BM_OneLineRenumber", BM_OneLineRenumber, 1},
         {"BM_OneLinePackAndUndo", BM_OneLinePackAndUndo, 1},
     };
+    benchmark::RegisterBenchmark("BM_OneLineOpenProcess", BM_OneLineOpenProcess)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
     for (const auto &[name, bench, iterations] : single)
         benchmark::RegisterBenchmark(name, bench)->Unit(benchmark::kMillisecond)->Iterations(iterations);
     benchmark::Initialize(&argc, argv);

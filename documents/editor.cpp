@@ -12,6 +12,8 @@
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QFocusEvent>
@@ -214,6 +216,7 @@ struct Editor::Impl {
     };
     Places places() const;
     void restorePlaces(const Places &at);
+    void select(long anchor, long caret);
     const char *eol() const { return textType == 2 ? "\n" : "\r\n"; }
     void applyStyleDefaults(int style);
     void applyBaseLook();
@@ -258,6 +261,32 @@ namespace detail {
 // The Scintilla widget with the text-as-bytes rules: clipboard and drops are
 // converted between display text and bytes, and typed characters go through
 // the owner's key events.
+// Selected bytes on the clipboard. Scintilla offers every selection it makes
+// to the X11 primary selection, whole programs included: the display text is
+// made only when another window (or a paste) asks for it.
+class BytesMimeData : public QMimeData {
+public:
+    explicit BytesMimeData(const QByteArray &bytes) : bytes_(bytes) {}
+    QStringList formats() const override { return {QStringLiteral("text/plain")}; }
+
+protected:
+    QVariant retrieveData(const QString &format, QMetaType type) const override
+    {
+        if (!format.startsWith(QLatin1String("text/plain")))
+            return QMimeData::retrieveData(format, type);
+        if (!converted_) {
+            text_ = bytesToDisplay(bytes_);
+            converted_ = true;
+        }
+        return text_;
+    }
+
+private:
+    QByteArray bytes_;
+    mutable QString text_;
+    mutable bool converted_ = false;
+};
+
 class SciView : public QsciScintilla {
 public:
     explicit SciView(Editor::Impl *d, QWidget *parent) : QsciScintilla(parent), d_(d) {}
@@ -302,10 +331,8 @@ protected:
     }
     QMimeData *toMimeData(const QByteArray &text, bool rectangular) const override
     {
-        auto *m = new QMimeData;
-        m->setText(bytesToDisplay(text));
         Q_UNUSED(rectangular);
-        return m;
+        return new BytesMimeData(text);
     }
     bool canInsertFromMimeData(const QMimeData *source) const override { return source && source->hasText(); }
 
@@ -638,7 +665,8 @@ long Editor::Impl::rowsSend(unsigned int msg, unsigned long w, long l) const
     }
     case Sci::SCI_SETCURRENTPOS: case Sci::SCI_GOTOPOS: case Sci::SCI_SETEMPTYSELECTION:
         return raw(msg, map.shownAfter(clamp(w)));
-    case Sci::SCI_SETSEL: return raw(msg, map.shownAfter(clamp(w)), map.shownAfter(clamp(l)));
+    case Sci::SCI_SETSEL: case Sci::SCI_SETSELECTION:
+        return raw(msg, map.shownAfter(clamp(w)), map.shownAfter(clamp(l)));
     case Sci::SCI_GETSTYLEAT: return raw(msg, map.shownAfter(clamp(w)));
     case Sci::SCI_STARTSTYLING: r.styleAt = clamp(w); return 0;
     case Sci::SCI_SETSTYLING: {
@@ -729,14 +757,16 @@ void Editor::Impl::showInRows(const QByteArray &text, bool readOnly)
     auto r = std::make_unique<Rows>();
     r->text = text;
     r->readOnly = readOnly;
-    const QByteArray shown = r->map.layOut(text);
     rows.reset();
     raw(Sci::SCI_SETREADONLY, 0);
     raw(Sci::SCI_SETUNDOCOLLECTION, 0);
     raw(Sci::SCI_CLEARALL);
     plainStyles = true;
-    raw(Sci::SCI_ALLOCATE, shown.size() + 1);
-    sci->SendScintilla(Sci::SCI_ADDTEXT, shown.size(), shown.constData());
+    // Room for the text and a break every row; the rows go in a piece at a time.
+    raw(Sci::SCI_ALLOCATE, text.size() + text.size() / TextRows::kRowBytes + 1);
+    r->map.layOut(text, [this](QByteArrayView piece) {
+        sci->SendScintilla(Sci::SCI_ADDTEXT, piece.size(), piece.constData());
+    });
     raw(Sci::SCI_EMPTYUNDOBUFFER);
     raw(Sci::SCI_SETREADONLY, 1);
     rows = std::move(r);
@@ -928,9 +958,26 @@ void Editor::Impl::restorePlaces(const Places &at)
         const long s = send(Sci::SCI_POSITIONFROMLINE, line);
         return qMin(s + column, long(send(Sci::SCI_GETLINEENDPOSITION, line)));
     };
-    send(Sci::SCI_SETANCHOR, back(at.anchorLine, at.anchorColumn));
-    send(Sci::SCI_SETCURRENTPOS, back(at.caretLine, at.caretColumn));
+    select(back(at.anchorLine, at.anchorColumn), back(at.caretLine, at.caretColumn));
     send(Sci::SCI_SETFIRSTVISIBLELINE, at.top);
+}
+
+// Sets the selection without scrolling. Scintilla's own way of setting it
+// copies the selected text for the display's primary selection byte by byte,
+// and then once more, for every selection it sets: a whole large program that
+// way costs a tenth of a second each time. Here the bytes are copied once, and
+// not at all when the selection stays as it is.
+void Editor::Impl::select(long anchor, long caret)
+{
+    if (send(Sci::SCI_GETANCHOR) == anchor && send(Sci::SCI_GETCURRENTPOS) == caret)
+        return;
+    send(Sci::SCI_SETSELECTION, caret, anchor);
+    if (anchor == caret)
+        return;
+    QClipboard *clipboard = QApplication::clipboard();
+    if (clipboard && clipboard->supportsSelection())
+        clipboard->setMimeData(new detail::BytesMimeData(range(qMin(anchor, caret), qMax(anchor, caret))),
+                               QClipboard::Selection);
 }
 
 void Editor::Impl::applyStyleDefaults(int style)
@@ -1217,6 +1264,18 @@ void Editor::Impl::flushPending()
 
 namespace {
 
+// The editor's accessible interface is Qt's plain one for an editable widget.
+// The component's own interface tells the caret's character offset at every
+// caret move and paint, counted one character at a time from the start of
+// the text: with the caret far down a large program, every key would cost a
+// count of millions.
+QAccessibleInterface *plainEditorAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("QsciScintilla") && dynamic_cast<detail::SciView *>(object))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::EditableText);
+    return nullptr;
+}
+
 // The menus' keys (key code and modifiers, as QKeySequence gives them).
 QList<int> &menuKeys()
 {
@@ -1298,6 +1357,11 @@ Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
 {
     d->q = this;
     d->sci = new SciView(d, this);
+    static const bool plainAccessible = [] {
+        QAccessible::installFactory(plainEditorAccessible);
+        return true;
+    }();
+    Q_UNUSED(plainAccessible);
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
     lay->addWidget(d->sci);
@@ -1539,7 +1603,7 @@ qint64 Editor::caretOffset() const { d->flush(); return d->send(Sci::SCI_GETCURR
 void Editor::setSelectionOffsets(qint64 anchor, qint64 caret)
 { d->flush();
     const long n = d->send(Sci::SCI_GETLENGTH);
-    d->send(Sci::SCI_SETSEL, qBound(0L, long(anchor), n), qBound(0L, long(caret), n));
+    d->select(qBound(0L, long(anchor), n), qBound(0L, long(caret), n));
     d->checkCaret();
 }
 

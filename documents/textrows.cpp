@@ -14,8 +14,8 @@ inline bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 // `longest` bytes gets a break after every kRowBytes bytes, as long as more
 // than `longest` bytes are left. A line end starts a new row; no break stands
 // right before a line end or at `to`. The breaks go to `breaks` as offsets of
-// the text plus `shift`.
-void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype longest, qint64 shift, QByteArray &out,
+// the text plus `shift`. Without `out`, only the breaks are found.
+void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype longest, qint64 shift, QByteArray *out,
              std::vector<qint64> &breaks)
 {
     const char *p = text.data();
@@ -25,17 +25,21 @@ void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype longest, qin
         const qint64 end = lineEndAt(text.first(to), at);
         while (end - at > longest) {
             const qint64 cut = at + TextRows::kRowBytes;
-            out.append(p + at, cut - at);
-            out.append('\n');
+            if (out) {
+                out->append(p + at, cut - at);
+                out->append('\n');
+            }
             breaks.push_back(cut + shift);
             at = cut;
         }
-        out.append(p + at, end - at);
+        if (out)
+            out->append(p + at, end - at);
         at = end;
         // The line end, whole, and a new row after it.
         if (at < to) {
             const qint64 length = (p[at] == '\r' && at + 1 < to && p[at + 1] == '\n') ? 2 : 1;
-            out.append(p + at, length);
+            if (out)
+                out->append(p + at, length);
             at += length;
         }
     }
@@ -60,8 +64,31 @@ QByteArray TextRows::layOut(QByteArrayView text)
     breaks_.clear();
     QByteArray out;
     out.reserve(text.size() + text.size() / kRowBytes + 16);
-    layRows(text, 0, text.size(), kRowBytes, 0, out, breaks_);
+    layRows(text, 0, text.size(), kRowBytes, 0, &out, breaks_);
     return out;
+}
+
+void TextRows::layOut(QByteArrayView text, const std::function<void(QByteArrayView)> &piece)
+{
+    breaks_.clear();
+    layRows(text, 0, text.size(), kRowBytes, 0, nullptr, breaks_);
+    constexpr qsizetype kPiece = 1 << 20;
+    QByteArray out;
+    out.reserve(kPiece + kPiece / kRowBytes + 16);
+    qint64 at = 0;
+    auto next = breaks_.cbegin();
+    while (at < text.size()) {
+        const qint64 upto = std::min<qint64>(text.size(), at + kPiece);
+        for (; next != breaks_.cend() && *next < upto; ++next) {
+            out.append(text.data() + at, *next - at);
+            out.append('\n');
+            at = *next;
+        }
+        out.append(text.data() + at, upto - at);
+        at = upto;
+        piece(out);
+        out.clear();
+    }
 }
 
 qsizetype TextRows::breaksBefore(qint64 offset) const
@@ -134,7 +161,7 @@ TextRows::Change TextRows::change(QByteArrayView old, qint64 from, qint64 to, QB
     c.shown.reserve(after.size() + after.size() / kRowBytes + 4);
     // Rows of up to twice the length before they are broken again: typing
     // in a row does not break off a row for every byte.
-    layRows(after, 0, after.size(), 2 * kRowBytes, start, c.shown, fresh);
+    layRows(after, 0, after.size(), 2 * kRowBytes, start, &c.shown, fresh);
 
     // Breaks inside the region go; those after it move with the change.
     const qsizetype firstInside = breaksBefore(start + 1); // breaks after `start`

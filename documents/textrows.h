@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <functional>
 #include <vector>
 
 namespace lumrik {
@@ -27,6 +28,9 @@ public:
 
     // The shown text of `text`: every line broken into rows of kRowBytes.
     QByteArray layOut(QByteArrayView text);
+    // The same, a piece of the shown text at a time and in order, so that the
+    // whole shown text is never held beside the text.
+    void layOut(QByteArrayView text, const std::function<void(QByteArrayView)> &piece);
 
     // Offsets of the text where a row break stands (before the byte at the
     // offset), in order.

@@ -48,27 +48,23 @@ void RkOmnum(frmDocument *doc)
                 ed->setSelEndY(ey);
             }
 
-            // Without a selection the whole program is selected (and stays so).
-            auto selectAll = [ed] {
-                ed->setSelMark(0);
-                ed->setSelMark(1);
-                ed->setSelStartX(1);
-                ed->setSelStartY(1);
-                ed->setSelEndY(ed->Count());
-                ed->setTextIndex(ed->Count());
-                ed->setSelEndX(int(ed->Text().size()) + 1);
-            };
+            // Without a selection the run goes over the whole program, which
+            // is selected at the end (and stays so). It is selected once: every
+            // selection of the whole text is a copy of it for the display's
+            // primary selection.
             const bool wholeProgram = ed->SelText().isEmpty();
-            if (wholeProgram)
-                selectAll();
             OmnumRun run(options);
-            if (ed->SelMark() > 0)
+            if (wholeProgram)
+                run.setSelection(1, ed->Count());
+            else if (ed->SelMark() > 0)
                 run.setSelection(ed->SelStartY(), ed->SelEndY());
 
             const int done = frame.run([&](QByteArrayView line, int i) { return run.line(line, i); },
                                        &progress);
             if (wholeProgram) {
-                selectAll();
+                ed->setSelMark(0);
+                ed->setSelMark(1);
+                ed->setSelectionOffsets(0, ed->TextLength());
                 ed->setTextIndex(done > 0 ? done : 1);
             }
             if (done == n && !gRkAbort)

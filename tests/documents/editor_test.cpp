@@ -4,6 +4,7 @@
 #include "documents/editor.h"
 #include "testsupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -702,4 +703,45 @@ TEST(Editor, ClipboardKeysCarryTheBytes)
     ed.setReadOnly(true);
     QTest::keyClick(ed.focusProxy(), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(ed.TextAll(), QByteArray("\x80\xF6Z\x80\xF6"));
+}
+
+// Setting the selection by offsets keeps the view where it is and, on a
+// display with a primary selection, offers the selected bytes there; a
+// selection set again as it stands changes nothing.
+TEST(Editor, SelectionByOffsetsKeepsTheViewAndOffersTheBytes)
+{
+    Editor ed;
+    ed.resize(400, 200);
+    QByteArray text;
+    for (int i = 1; i <= 2000; ++i)
+        text += "N" + QByteArray::number(i) + " G1 X" + QByteArray::number(i) + "\r\n";
+    ed.setTextAll(text);
+    ed.setTopY(100);
+    ed.setSelectionOffsets(0, ed.TextLength());
+    EXPECT_EQ(ed.TopY(), 100);
+    EXPECT_EQ(ed.anchorOffset(), 0);
+    EXPECT_EQ(ed.caretOffset(), ed.TextLength());
+    EXPECT_EQ(ed.SelText(), ed.textView().toByteArray());
+    EXPECT_EQ(ed.SelStartY(), 1);
+    EXPECT_EQ(ed.SelEndY(), ed.Count());
+    QClipboard *clipboard = QApplication::clipboard();
+    if (clipboard->supportsSelection())
+        EXPECT_EQ(clipboard->text(QClipboard::Selection).size(), ed.TextLength());
+    ed.setSelectionOffsets(ed.TextLength(), 3);
+    EXPECT_EQ(ed.anchorOffset(), ed.TextLength());
+    EXPECT_EQ(ed.caretOffset(), 3);
+}
+
+// The editor is an editable text to assistive tools, without the
+// component's own text interface (which counts the text up to the caret at
+// every caret move).
+TEST(Editor, AccessibleAsAnEditableWidget)
+{
+    Editor ed;
+    ed.setTextAll("N10 G0 X1\r\nM30");
+    QWidget *view = ed.viewport()->parentWidget();
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(view);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::EditableText);
+    EXPECT_EQ(iface->textInterface(), nullptr);
 }

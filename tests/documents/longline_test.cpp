@@ -396,3 +396,24 @@ TEST(LongLines, ANewTextWithALongLineUndoesToTheOldOne)
     ed.setAction(6); // nothing more to undo
     EXPECT_EQ(ed.TextAll(), "N10\r\nN20");
 }
+
+// Laid out a piece at a time, the rows are the same bytes as laid out whole,
+// also where a piece ends inside a long line or right at a break.
+TEST(TextRows, RowsInPiecesAreTheRowsWhole)
+{
+    std::mt19937 rnd(5);
+    for (QByteArray text : {randomText(rnd, 60), QByteArray(3 * 1024 * 1024 + 7, 'X'),
+                            QByteArray(1024 * 1024, 'Y') + "\r\n" + QByteArray(2 * 1024 * 1024 + 1, 'Z')}) {
+        TextRows whole, pieces;
+        const QByteArray shown = whole.layOut(text);
+        QByteArray joined;
+        int count = 0;
+        pieces.layOut(text, [&](QByteArrayView piece) {
+            joined.append(piece);
+            ++count;
+        });
+        EXPECT_EQ(joined, shown);
+        EXPECT_EQ(pieces.breaks(), whole.breaks());
+        EXPECT_GE(count, int(text.size() / (1024 * 1024)));
+    }
+}
