@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -302,4 +303,82 @@ TEST(RunningEditor, HandOversKeepTheUnsavedTextAndOpenFullPaths)
         qunsetenv("LUMRIK_DATA");
     else
         qputenv("LUMRIK_DATA", oldData);
+}
+
+// A file handed over while the exit asks about a changed document is not
+// lost: the exit stops and the file opens.
+TEST(RunningEditor, AHandOverDuringTheExitPromptStopsTheExitAndOpens)
+{
+    TempEnv env;
+    QTemporaryDir other;
+    std::vector<QString> errors;
+    setErrorBoxHook([&](const QString &t) {
+        errors.push_back(t);
+        return true;
+    });
+    const QByteArray oldData = qgetenv("LUMRIK_DATA");
+    qputenv("LUMRIK_DATA", QFile::encodeName(env.dataPath()));
+    ASSERT_TRUE(isFirstInstance());
+    std::unique_ptr<frmMain> w(Main({QStringLiteral("lumrik32")}));
+    ASSERT_TRUE(w);
+    w->mnuFileNew_Click();
+    frmDocument *typed = w->activeDocument();
+    typed->txtText->setTextAll("N10 G0 X5.");
+    typed->txtText->setIsDirty(true);
+    writeFile(other.path() + "/SEN.NC", "N20\r\n");
+
+    int secondExit = -1, prompts = 0;
+    setMsgBoxHook([&](const MsgBoxCall &c) {
+        if (!c.text.contains(QString::fromUtf8("har ändrats, skall det sparas")))
+            return int(MbOk);
+        if (++prompts == 1) {
+            QProcess p;
+            p.setProgram(QStringLiteral(LUMRIK_TEST_PROGRAM));
+            p.setArguments({"SEN.NC"});
+            p.setWorkingDirectory(other.path());
+            p.setStandardOutputFile(QProcess::nullDevice());
+            p.setStandardErrorFile(QProcess::nullDevice());
+            p.start();
+            QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000);
+            secondExit = p.exitCode();
+        }
+        return int(MbNo);
+    });
+    w->show();
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(secondExit, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->documents().size() >= 1
+                                             && w->activeDocument()->caption() == other.path() + "/SEN.NC"; },
+                                5000));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(errors.empty());
+
+    setMsgBoxHook({});
+    for (frmDocument *d : w->documents())
+        d->txtText->setIsDirty(false);
+    w.reset();
+    setErrorBoxHook({});
+    if (oldData.isEmpty())
+        qunsetenv("LUMRIK_DATA");
+    else
+        qputenv("LUMRIK_DATA", oldData);
+}
+
+// An editor that does not answer (stopped here) is told of; the start does
+// not give up in silence.
+TEST(RealProgram, ASecondStartThatGetsNoAnswerSaysSo)
+{
+    Session s;
+    QProcess *editor = s.startEditor();
+    const qint64 pid = editor->processId();
+    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);
+    QProcess *second = s.start({"O1.NC"});
+    const bool ended = second->waitForFinished(30000);
+    ::kill(pid_t(pid), SIGCONT);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(second->exitCode(), 1);
+    const QStringList b = s.boxes();
+    ASSERT_FALSE(b.isEmpty());
+    EXPECT_TRUE(b.last().contains(QString::fromUtf8("svarar inte"))) << b.join('\n').toStdString();
+    EXPECT_TRUE(b.last().contains(s.path("work/O1.NC")));
 }
