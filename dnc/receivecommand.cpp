@@ -84,8 +84,8 @@ frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &
         const QString header = findFileNoCase(tmpFile(kHeaderTmp));
         doc->txtText->setCaret(1, 1);
         doc->txtText->FileInsert(header);
-        removeAnySpelling(header);
     }
+    removeAnySpelling(tmpFile(kHeaderTmp)); // also one emptied by a file without a header
     doc->setCaption(result.targetPath);
     doc->txtText->setIsDirty(true);
     doc->setFocus();

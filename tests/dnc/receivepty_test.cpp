@@ -22,6 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
@@ -182,6 +184,27 @@ bool waitClosed(frmRxdFromCnc &w, int ms)
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
     return !w.isVisible();
+}
+
+// The main window's receive command into `name`: the machine's side starts
+// `script` once the reception has started. The document opened (kept in
+// `made`) or nullptr; `saves` counts the saves the command asked for.
+frmDocument *receiveCommand(Peer &peer, const QString &name, const std::function<void(Peer &)> &script,
+                            std::unique_ptr<frmDocument> &made, int &saves)
+{
+    QWidget owner;
+    QComboBox mainCombo(&owner);
+    mainCombo.addItem("PTY");
+    QTimer::singleShot(0, [&] {
+        frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+        w->txtFileName->setText(name);
+        w->btnStartRxd_Click();
+        peer.run(script);
+    });
+    frmDocument *doc = RxdFromCncCommand(
+        &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); }, [&] { ++saves; });
+    peer.join();
+    return doc;
 }
 
 } // namespace
@@ -451,23 +474,12 @@ TEST(RxdPty, AReceptionIntoAnExistingFileFailingHalfWayReplacesNothing)
     for (int i = 1; i <= 300; ++i)
         half += "N" + QByteArray::number(i * 10) + " G01 X" + QByteArray::number(i) + ".5\n";
     Peer peer(e.pty.master);
-    QWidget owner;
-    QComboBox mainCombo(&owner);
-    mainCombo.addItem("PTY");
-    QTimer::singleShot(0, [&] {
-        frmRxdFromCnc *w = rxdFromCncWindow(&owner);
-        w->txtFileName->setText("O8");
-        w->btnStartRxd_Click();
-        peer.run([&](Peer &p) {
-            p.send(half, 300);
-            ::close(e.pty.master);
-        });
-    });
     std::unique_ptr<frmDocument> made;
     int saves = 0;
-    frmDocument *doc = RxdFromCncCommand(
-        &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); }, [&] { ++saves; });
-    peer.join();
+    frmDocument *doc = receiveCommand(peer, "O8", [&](Peer &p) {
+        p.send(half, 300);
+        ::close(e.pty.master);
+    }, made, saves);
     e.pty.master = -1;
     ASSERT_NE(doc, nullptr);
     // The good program stays; what came is in an untitled document.
@@ -493,20 +505,9 @@ TEST(RxdPty, AnEiaErrorKeepsWhatCameAsAnUntitledDocument)
     // "%", LF, "N10 X1", LF in EIA codes, then 81, which is no EIA code.
     const QByteArray eia("\x0B\x80\x45\x01\x20\x10\x37\x01\x80\x81", 10);
     Peer peer(e.pty.master);
-    QWidget owner;
-    QComboBox mainCombo(&owner);
-    mainCombo.addItem("PTY");
-    QTimer::singleShot(0, [&] {
-        frmRxdFromCnc *w = rxdFromCncWindow(&owner);
-        w->txtFileName->setText("O9");
-        w->btnStartRxd_Click();
-        peer.run([&](Peer &p) { p.send(eia); });
-    });
     std::unique_ptr<frmDocument> made;
     int saves = 0;
-    frmDocument *doc = RxdFromCncCommand(
-        &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); }, [&] { ++saves; });
-    peer.join();
+    frmDocument *doc = receiveCommand(peer, "O9", [&](Peer &p) { p.send(eia); }, made, saves);
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(test::readFile(e.recvFolder + "O9.NC"), old);
     EXPECT_EQ(saves, 0);

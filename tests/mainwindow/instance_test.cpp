@@ -214,21 +214,40 @@ TEST(RealProgram, AnotherDisplayIsAnotherEditor)
     EXPECT_TRUE(running(two));
 }
 
+// The editor of this test process, started by the real start-up, with its
+// own program folder; error reports are collected in `errors`.
+struct EditorHere {
+    TempEnv env;
+    std::vector<QString> errors;
+    QByteArray oldData = qgetenv("LUMRIK_DATA");
+    EditorHere()
+    {
+        setErrorBoxHook([this](const QString &t) {
+            errors.push_back(t);
+            return true;
+        });
+        qputenv("LUMRIK_DATA", QFile::encodeName(env.dataPath()));
+    }
+    ~EditorHere()
+    {
+        setErrorBoxHook({});
+        if (oldData.isEmpty())
+            qunsetenv("LUMRIK_DATA");
+        else
+            qputenv("LUMRIK_DATA", oldData);
+    }
+};
+
 // The editor of this test process is the running instance (started by the
 // real start-up); the second starts are the real program. What the editor
 // holds can be looked at directly.
 TEST(RunningEditor, HandOversKeepTheUnsavedTextAndOpenFullPaths)
 {
-    TempEnv env;
+    EditorHere here;
+    TempEnv &env = here.env;
+    std::vector<QString> &errors = here.errors;
     QTemporaryDir other;
     MsgBoxRecorder boxes;
-    std::vector<QString> errors;
-    setErrorBoxHook([&](const QString &t) {
-        errors.push_back(t);
-        return true;
-    });
-    const QByteArray oldData = qgetenv("LUMRIK_DATA");
-    qputenv("LUMRIK_DATA", QFile::encodeName(env.dataPath()));
     ASSERT_TRUE(isFirstInstance());
     std::unique_ptr<frmMain> w(Main({QStringLiteral("lumrik32")}));
     ASSERT_TRUE(w);
@@ -298,26 +317,14 @@ TEST(RunningEditor, HandOversKeepTheUnsavedTextAndOpenFullPaths)
 
     typed->txtText->setIsDirty(false);
     w.reset();
-    setErrorBoxHook({});
-    if (oldData.isEmpty())
-        qunsetenv("LUMRIK_DATA");
-    else
-        qputenv("LUMRIK_DATA", oldData);
 }
 
 // A file handed over while the exit asks about a changed document is not
 // lost: the exit stops and the file opens.
 TEST(RunningEditor, AHandOverDuringTheExitPromptStopsTheExitAndOpens)
 {
-    TempEnv env;
+    EditorHere here;
     QTemporaryDir other;
-    std::vector<QString> errors;
-    setErrorBoxHook([&](const QString &t) {
-        errors.push_back(t);
-        return true;
-    });
-    const QByteArray oldData = qgetenv("LUMRIK_DATA");
-    qputenv("LUMRIK_DATA", QFile::encodeName(env.dataPath()));
     ASSERT_TRUE(isFirstInstance());
     std::unique_ptr<frmMain> w(Main({QStringLiteral("lumrik32")}));
     ASSERT_TRUE(w);
@@ -351,17 +358,12 @@ TEST(RunningEditor, AHandOverDuringTheExitPromptStopsTheExitAndOpens)
                                              && w->activeDocument()->caption() == other.path() + "/SEN.NC"; },
                                 5000));
     EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(here.errors.empty());
 
     setMsgBoxHook({});
     for (frmDocument *d : w->documents())
         d->txtText->setIsDirty(false);
     w.reset();
-    setErrorBoxHook({});
-    if (oldData.isEmpty())
-        qunsetenv("LUMRIK_DATA");
-    else
-        qputenv("LUMRIK_DATA", oldData);
 }
 
 // An editor that does not answer (stopped here) is told of; the start does
