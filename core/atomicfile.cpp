@@ -28,6 +28,18 @@ int creationError(const QString &path, int callError)
         return errno;
     return callError;
 }
+
+bool folderWritable(const QString &path)
+{
+    const QByteArray d = QFile::encodeName(QFileInfo(path).absolutePath());
+    return ::access(d.constData(), W_OK | X_OK) == 0;
+}
+
+RkError folderFailure(long number, const QString &path, int err)
+{
+    return RkError(number, QStringLiteral("%1: Filen kan inte skapas i mappen %2: %3")
+                               .arg(path, QFileInfo(path).absolutePath(), RkSystemErrorText(err)));
+}
 }
 
 void writeFileAtomic(const QString &path, QByteArrayView bytes)
@@ -50,7 +62,9 @@ void writeFileAtomic(const QString &path, QByteArrayView bytes)
     const QString target = existed && old.isSymLink() ? old.symLinkTarget() : p;
 
     QSaveFile f(p);
-    f.setDirectWriteFallback(false); // never write into the old file itself
+    // A folder that may not be written in, holding a file that may: the file
+    // is written in place, as the user could do with any other program.
+    f.setDirectWriteFallback(existed);
     const auto failure = [&](long number, int errnum) {
         return RkError(number, QStringLiteral("%1: %2").arg(p, RkSystemErrorText(errnum)));
     };
@@ -59,9 +73,13 @@ void writeFileAtomic(const QString &path, QByteArrayView bytes)
     errno = 0;
     if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         const int err = creationError(p, errno);
-        throw failure(err == ENOENT ? kErrPathNotFound : err == EACCES || err == EPERM ? kErrPermissionDenied : kErrIo,
-                      err);
+        const long number =
+            err == ENOENT ? kErrPathNotFound : err == EACCES || err == EPERM ? kErrPermissionDenied : kErrIo;
+        if (!existed && err != ENOENT && err != ENOTDIR && !folderWritable(p))
+            throw folderFailure(number, p, err); // the folder is the obstacle, not the new file
+        throw failure(number, err);
     }
+    const bool inPlace = existed && !folderWritable(p);
     errno = 0;
     if (f.write(bytes.data(), bytes.size()) != bytes.size() || f.size() != bytes.size()) {
         const int err = errno;
@@ -74,8 +92,10 @@ void writeFileAtomic(const QString &path, QByteArrayView bytes)
         throw e;
     }
     errno = 0;
-    if (!f.commit())
-        throw failure(kErrIo, creationError(p, errno));
+    if (!f.commit()) {
+        const int err = errno;
+        throw failure(kErrIo, inPlace ? err : creationError(p, err));
+    }
     // The temporary file was made under the process's umask; give the file
     // back exactly the permissions it had.
     if (existed && QFileInfo(target).permissions() != perms)

@@ -38,6 +38,30 @@ std::function<void()> &exitHook()
     static std::function<void()> h;
     return h;
 }
+std::function<void()> &forcedExitPrompt()
+{
+    static std::function<void()> h;
+    return h;
+}
+bool gPromptRunning = false;
+
+// "Avbryt" in the report: the changed documents are offered first, then the
+// program ends with nothing else saved.
+void endProgramFromReport()
+{
+    if (gPromptRunning)
+        return; // the pass that is offering the documents ends the program
+    if (forcedExitPrompt()) {
+        gPromptRunning = true;
+        forcedExitPrompt()();
+        gPromptRunning = false;
+    }
+    if (exitHook()) {
+        exitHook()();
+        return;
+    }
+    std::_Exit(1);
+}
 
 QString slotTime(const QDateTime &t)
 {
@@ -166,16 +190,38 @@ void RkShowError(long number, const QString &description)
         ok = RkMsgBox(call) != MbCancel;
     }
     if (!ok) {
-        if (exitHook()) {
-            exitHook()();
-            return;
-        }
-        std::_Exit(1);
+        endProgramFromReport();
+        return;
     }
     appendToLog(text);
 }
 
 void RkShowError() { appendToLog(QString()); }
+
+bool RkIsExpectedError(const RkError &e)
+{
+    if (dynamic_cast<const RkExpected *>(&e))
+        return true;
+    switch (e.number()) {
+    case kErrFileNotFound:
+    case kErrIo:
+    case kErrDiskFull:
+    case kErrPermissionDenied:
+    case 71: // disk not ready
+    case 75: // path/file access error
+    case kErrPathNotFound:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void RkTellExpected(const QString &description)
+{
+    RkMsgBox(description, MbButtons::Ok, MbIcon::Exclamation);
+}
+
+void setForcedExitPrompt(std::function<void()> prompt) { forcedExitPrompt() = std::move(prompt); }
 
 void setErrorBoxHook(std::function<bool(const QString &)> hook) { boxHook() = std::move(hook); }
 void setErrorExitHook(std::function<void()> hook) { exitHook() = std::move(hook); }

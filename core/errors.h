@@ -20,6 +20,14 @@ private:
     long number_;
 };
 
+// A condition of the user's files, folders, settings or input rather than a
+// fault of the program (a vanished file, a bad value): RkGuard tells it in a
+// plain box and the command does nothing more; the error report is not shown.
+class RkExpected : public RkError {
+public:
+    using RkError::RkError;
+};
+
 // Error numbers used by the program's own throws.
 enum RkErrNo : long {
     kErrInvalidCall = 5,
@@ -73,6 +81,17 @@ void RkShowError(long number, const QString &description);
 // Without a pending error: shows nothing and appends an empty line to the log.
 void RkShowError();
 
+// True for the failures that come from the files and folders themselves
+// (missing, unreadable, no permission, disk full), whoever threw them.
+bool RkIsExpectedError(const RkError &e);
+// Tells an expected condition: a plain box with the description and OK.
+void RkTellExpected(const QString &description);
+
+// Run before "Avbryt" in the report ends the program: each changed document
+// is offered for saving (set by the main window). A report raised while it
+// runs does not end the program; the pass goes on and ends it.
+void setForcedExitPrompt(std::function<void()> prompt);
+
 // Hooks for tests: the box answer (true = OK), and what ending the program does.
 void setErrorBoxHook(std::function<bool(const QString &text)> hook);
 void setErrorExitHook(std::function<void()> hook);
@@ -87,7 +106,10 @@ auto RkGuard(const char *name, F &&body) -> std::invoke_result_t<F>
     try {
         return body();
     } catch (const RkError &e) {
-        RkShowError(e.number(), e.description());
+        if (RkIsExpectedError(e))
+            RkTellExpected(e.description());
+        else
+            RkShowError(e.number(), e.description());
     } catch (const std::bad_alloc &) {
         RkShowError(7, QStringLiteral("Slut på minne"));
     } catch (const std::exception &e) {

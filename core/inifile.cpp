@@ -3,6 +3,7 @@
 #include "core/atomicfile.h"
 #include "core/codepage.h"
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
@@ -10,14 +11,39 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QSet>
 
 #include <cerrno>
 
 namespace lumrik {
 
+namespace {
+QString notRegularText(const QString &path)
+{
+    return QStringLiteral("%1: Det är ingen vanlig fil. Den läses inte.").arg(RkShownName(path));
+}
+
+// A named pipe or a device would block the read for ever (or never end): it
+// is refused, and told once a session.
+bool refuseIfNotRegular(const QString &path)
+{
+    const QFileInfo fi(path);
+    if (!fi.exists() || fi.isFile())
+        return false;
+    static QSet<QString> told;
+    if (!fi.isDir() && !told.contains(path)) {
+        told.insert(path);
+        RkMsgBox(notRegularText(path), MbButtons::Ok, MbIcon::Exclamation);
+    }
+    return true;
+}
+}
+
 bool IniFile::load(const QString &path)
 {
     lines_.clear();
+    if (refuseIfNotRegular(path))
+        return false;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;
@@ -133,7 +159,7 @@ QString IniFile::refusal(const QString &section, const QString &key, const QStri
         if (c.isNull())
             continue;
         return QStringLiteral("Värdet för \"%1\" under [%2] innehåller tecknet \"%3\" (U+%4), som filens "
-                              "teckenkodning %5 inte kan lagra. Inget har skrivits.")
+                              "teckenkodning %5 inte kan lagra. Den inställningen har inte ändrats.")
             .arg(key, section, QString(c))
             .arg(c.unicode(), 4, 16, QLatin1Char('0'))
             .arg(encodingName(encoding_));
@@ -141,10 +167,27 @@ QString IniFile::refusal(const QString &section, const QString &key, const QStri
     return {};
 }
 
+bool IniFile::isPlainAscii() const
+{
+    if (encoding_ != TextEncoding::Windows1252)
+        return false;
+    for (const Line &l : lines_)
+        if (!l.edited)
+            for (char b : l.raw)
+                if (static_cast<unsigned char>(b) > 127)
+                    return false;
+    return true;
+}
+
 bool IniFile::setValue(const QString &section, const QString &key, const QString &value)
 {
-    if (!refusal(section, key, value).isEmpty())
-        return false;
+    if (!refusal(section, key, value).isEmpty()) {
+        // A file of plain ASCII is UTF-8 already: it becomes so, and no byte
+        // of what it holds changes.
+        if (!isPlainAscii())
+            return false;
+        encoding_ = TextEncoding::Utf8;
+    }
     QString v = value;
     v.replace('\r', ' ').replace('\n', ' ');
     Line entry;
@@ -262,20 +305,34 @@ bool RkWriteIniFile(const QString &path, const QList<IniEdit> &edits, const QStr
     // of this write.
     if (!ini.load(p) && QFileInfo::exists(p)) {
         const QFileInfo fi(p);
+        if (!fi.isDir() && !fi.isFile())
+            return reportIniFailure(notRegularText(p), note);
         const int err = fi.isDir() ? EISDIR : !fi.isReadable() ? EACCES : EIO;
         return reportIniFailure(QStringLiteral("%1: %2").arg(p, RkSystemErrorText(err)), note);
     }
+    // A value the file cannot hold leaves that one key as it was; every other
+    // key is written, and each refused value is told once per session.
+    static QSet<QString> told;
+    QStringList refused;
+    bool allTaken = true;
     for (const IniEdit &e : edits) {
         if (e.remove) {
             ini.removeKey(e.section, e.key);
         } else if (!ini.setValue(e.section, e.key, e.value)) {
-            return reportIniFailure(p + QStringLiteral(": ") + ini.refusal(e.section, e.key, e.value), note);
+            allTaken = false;
+            const QString why = p + QStringLiteral(": ") + ini.refusal(e.section, e.key, e.value);
+            if (!told.contains(why)) {
+                told.insert(why);
+                refused << why;
+            }
         }
     }
     QString why;
-    if (ini.save(p, &why))
-        return true;
-    return reportIniFailure(why, note);
+    if (!ini.save(p, &why))
+        return reportIniFailure(why, note);
+    if (!refused.isEmpty())
+        reportIniFailure(refused.join(QStringLiteral("\r\n")), note);
+    return allTaken;
 }
 
 // ---------------------------------------------------------------------------

@@ -6,8 +6,9 @@
 //
 // Each file keeps one encoding: a file that is valid UTF-8 and holds a byte
 // above 127 is read and written as UTF-8, any other file (a new one too) as
-// Windows-1252. A value the file's encoding cannot hold is refused, never
-// written as something else.
+// Windows-1252. A file of plain ASCII becomes UTF-8 when a value needs it; in
+// a Windows-1252 file with bytes above 127 a value it cannot hold is refused,
+// never written as something else.
 #include "core/codepage.h"
 
 #include <QByteArray>
@@ -29,7 +30,8 @@ public:
     QString value(const QString &section, const QString &key, const QString &def = {}) const;
     // Replaces the value in place, or adds the key (and the section) at the end.
     // CR and LF in the value are written as blanks. False, and nothing
-    // changes, when the file's encoding cannot hold the section, key or value.
+    // changes, when the file's encoding cannot hold the section, key or value
+    // and the file cannot become UTF-8 (see above).
     bool setValue(const QString &section, const QString &key, const QString &value);
     void removeKey(const QString &section, const QString &key);
 
@@ -56,6 +58,7 @@ private:
     int findKey(int sectionLine, const QString &key) const;     // index of the entry line, -1
     int sectionEnd(int sectionLine) const;                      // one past the last line
     static QString keyOf(const QString &line, QString *value);
+    bool isPlainAscii() const; // Windows-1252 so far, but no byte above 127 read
 
     std::vector<Line> lines_;
     QByteArray eol_ = "\r\n";
@@ -72,9 +75,10 @@ struct IniEdit {
 
 // Applies the edits to one file and writes it once. Every failure is told
 // in a message box ("Fel vid skrivning till INI-fil..." with the file and the
-// reason in Swedish, then `note` when given), every time, and the result is
-// false: an existing file that cannot be read, a value the file's encoding
-// cannot hold (nothing is written then), a write the system refuses.
+// reason in Swedish, then `note` when given), and the result is false: an
+// existing file that cannot be read, a write the system refuses (nothing is
+// written then), a value the file's encoding cannot hold (that key is left
+// as it was, the others are written; the same value is told once a session).
 bool RkWriteIniFile(const QString &path, const QList<IniEdit> &edits, const QString &note = {});
 
 // While one lives, SaveIniSetting collects its writes and each file is written

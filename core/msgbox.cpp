@@ -72,6 +72,8 @@ int RkMsgBoxWindow(const MsgBoxCall &given, QWidget *parent)
     QMessageBox box(parent ? parent : QApplication::activeWindow());
     box.setObjectName("RkMsgBox");
     box.setWindowTitle(call.title);
+    // File names and values are shown as they are, never read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (call.icon) {
     case MbIcon::Critical: box.setIcon(QMessageBox::Critical); break;

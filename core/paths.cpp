@@ -15,6 +15,8 @@
 #include <QWidget>
 #include <algorithm>
 #include <sys/stat.h>
+#include <cerrno>
+#include <cstdio>
 
 namespace lumrik {
 
@@ -135,21 +137,51 @@ int RkParseString(QStringList &out, const QString &text, const QString &separato
     });
 }
 
+namespace {
+bool copyThenReplace(QFile &in, const QString &target, QString &why)
+{
+    const QString part = target + QStringLiteral(".lumrik-kopia");
+    QFile::remove(part); // a piece left by an earlier copy that failed
+    if (!in.copy(part)) {
+        why = QStringLiteral("%1: %2").arg(RkShownName(in.fileName()), RkFileErrorText(in));
+        QFile::remove(part);
+        return false;
+    }
+    errno = 0;
+    if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0) {
+        why = QStringLiteral("%1: %2").arg(RkShownName(target), RkSystemErrorText(errno));
+        QFile::remove(part);
+        return false;
+    }
+    return true;
+}
+}
+
 void rkCopyFiles(const QString &source, const QString &target, int &count)
 {
     RkGuard("rkCopyFiles()", [&] {
         count = 0;
         const QString src = RkNativePath(RkAddBackslash(source));
         const QString dst = RkNativePath(RkAddBackslash(target));
+        // A folder copied onto itself would only replace each file by itself.
+        const QFileInfo from(src), to(dst);
+        if (from.exists() && to.exists() && from.canonicalFilePath() == to.canonicalFilePath()) {
+            RkBeep();
+            RkMsgBox(QStringLiteral("Mappen %1 kan inte kopieras till sig själv.").arg(RkShownName(src)),
+                     MbButtons::Ok, MbIcon::Exclamation);
+            return;
+        }
         const QStringList files = QDir(src).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
         for (const QString &name : files) {
-            QFile::remove(dst + name);
+            // The copy is made whole under a name of its own, and only then
+            // takes the old file's place.
             QFile in(src + name);
-            if (in.copy(dst + name)) {
+            QString why;
+            if (copyThenReplace(in, dst + name, why)) {
                 ++count;
             } else {
                 RkBeep();
-                RkMsgBox(RkFileErrorText(in), MbButtons::Ok, MbIcon::Exclamation, "Error copying file " + name);
+                RkMsgBox(why, MbButtons::Ok, MbIcon::Exclamation, "Error copying file " + name);
             }
         }
     });

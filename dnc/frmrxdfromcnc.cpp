@@ -197,7 +197,8 @@ void frmRxdFromCnc::Form_Load()
         reception_.reset();
         bErrorPending = bRxdAborted = bIgnoreErrors = false;
         bStarted = bLocked = bReceived = bClosing = bNoMachines = false;
-        bPortFailed = bSilenceEnded = bUntitled = false;
+        bPortFailed = bSilenceEnded = bUntitled = bEndedEarly = false;
+        replacedFile_.clear();
         syncTimer_->stop();
         bSettingsOk = false;
         bDataSeen = false;
@@ -403,7 +404,7 @@ void frmRxdFromCnc::StartRxd()
 void frmRxdFromCnc::MSComm1_OnComm()
 {
     RkGuard("MSComm1_OnComm()", [&] {
-        if (bRxdAborted || !Comm1 || bClosing)
+        if (bRxdAborted || !Comm1 || bClosing || bEndedEarly)
             return;
         switch (Comm1->CommEvent) {
         case comEvReceive:
@@ -504,7 +505,9 @@ void frmRxdFromCnc::lineError()
         if (Comm1 && Comm1->PortOpen())
             Comm1->setRTSEnable(true);
     } else {
-        abortReception();
+        // "Avbryt": the reception ends, and what arrived is kept.
+        endKeepingWhatArrived(QStringLiteral("Mottagningen avbröts efter ett överföringsfel."),
+                              QStringLiteral("Överföringsfel"), 0);
     }
 }
 
@@ -525,7 +528,7 @@ void frmRxdFromCnc::abortReception()
 void frmRxdFromCnc::GetRxdBuffer()
 {
     RkGuard("GetRxdBuffer()", [&] {
-        if (!Comm1 || !reception_ || bRxdAborted)
+        if (!Comm1 || !reception_ || bRxdAborted || bEndedEarly)
             return;
         bool paused = false;
         if (Comm1->InBufferCount() > 2048 && rxd.lHandshake == 0) {
@@ -544,16 +547,14 @@ void frmRxdFromCnc::GetRxdBuffer()
         }
         if (chunk.sendDc1)
             Comm1->Output(QByteArray(1, '\x11'));
-        if (chunk.eiaError) {
-            RkTraceProc(QStringLiteral("EIA2ISO()"));
-            abortReception();
-            RkMsgBox(QStringLiteral("EIA översättningsfel.") + kCrLf + QStringLiteral("Överföringen har avbrutits."),
-                     MbButtons::Ok, MbIcon::Critical, QStringLiteral("Översättningsfel"), 0, this);
-            return;
-        }
         if (!chunk.display.isEmpty())
             RkShowData(txtRxdFromCnc, chunk.display.size() > kLogTail ? chunk.display.right(kLogTail)
                                                                         : chunk.display);
+        if (chunk.eiaError) {
+            RkTraceProc(QStringLiteral("EIA2ISO()"));
+            endKeepingWhatArrived(QStringLiteral("EIA översättningsfel."), QStringLiteral("Översättningsfel"), 0);
+            return;
+        }
         if (paused && Comm1->PortOpen())
             Comm1->setRTSEnable(true);
     });
@@ -580,7 +581,7 @@ bool frmRxdFromCnc::targetExists() const
 void frmRxdFromCnc::portFailed()
 {
     RkTraceProc(QStringLiteral("portFailed()"));
-    if (!bStarted || bRxdAborted || bPortFailed || bClosing || !Comm1)
+    if (!bStarted || bRxdAborted || bPortFailed || bEndedEarly || bClosing || !Comm1)
         return;
     bPortFailed = true;
     RecDelayTimer->stop();
@@ -594,8 +595,36 @@ void frmRxdFromCnc::portFailed()
     setStatusPanel(3, QStringLiteral("Förbindelsen bröts."));
     const long number = Comm1->lost() ? Comm1->LostNumber : kPortNotOpen;
     const QString reason = Comm1->lost() ? Comm1->LostReason : QStringLiteral("Porten stängdes.");
-    QString text = QStringLiteral("Mottagningen avbröts.") + kCrLf + reason + kCrLf + kCrLf
-                   + QStringLiteral("%1 byte togs emot.").arg(bytesReceived()) + kCrLf + kCrLf;
+    const QString title = (gbNotSwedish ? RkGetLanguage(710) : QStringLiteral("Överföringsfel"))
+        + QStringLiteral(" # ") + QString::number(number);
+    RkMsgBox(keptText(QStringLiteral("Mottagningen avbröts.") + kCrLf + reason), MbButtons::Ok, MbIcon::Critical,
+             title, 0, this);
+}
+
+void frmRxdFromCnc::endKeepingWhatArrived(const QString &reason, const QString &title, long number)
+{
+    RkTraceProc(QStringLiteral("endKeepingWhatArrived()"));
+    if (!bStarted || bRxdAborted || bPortFailed || bEndedEarly)
+        return;
+    bEndedEarly = true;
+    RecDelayTimer->stop();
+    if (Comm1 && Comm1->PortOpen()) {
+        try {
+            Comm1->setRTSEnable(false);
+            Comm1->setPortOpen(false);
+        } catch (...) {
+        }
+    }
+    setStatusPanel(3, abortedText());
+    RkMsgBox(keptText(reason), MbButtons::Ok, MbIcon::Critical,
+             number != 0 ? title + QStringLiteral(" # ") + QString::number(number) : title, 0, this);
+    if (!bClosing && !inDone_)
+        reject();
+}
+
+QString frmRxdFromCnc::keptText(const QString &reason) const
+{
+    QString text = reason + kCrLf + kCrLf + QStringLiteral("%1 byte togs emot.").arg(bytesReceived()) + kCrLf + kCrLf;
     const bool opens = bytesWritten() > 4;
     if (opens)
         text += QStringLiteral("Det som togs emot öppnas som ett nytt namnlöst dokument");
@@ -607,9 +636,7 @@ void frmRxdFromCnc::portFailed()
         text += '.';
     if (opens)
         text += kCrLf + QStringLiteral("Kontrollera programmet innan du sparar det.");
-    const QString title = (gbNotSwedish ? RkGetLanguage(710) : QStringLiteral("Överföringsfel"))
-        + QStringLiteral(" # ") + QString::number(number);
-    RkMsgBox(text, MbButtons::Ok, MbIcon::Critical, title, 0, this);
+    return text;
 }
 
 void frmRxdFromCnc::btnRxdFromCncAbort_Click()
@@ -643,6 +670,7 @@ void frmRxdFromCnc::done(int result)
         QDialog::done(result);
         return;
     }
+    inDone_ = true;
     RkGuard("Form_QueryUnload()", [&] {
         RecDelayTimer->stop();
         syncTimer_->stop();
@@ -654,7 +682,7 @@ void frmRxdFromCnc::done(int result)
             finalise();
         // A reception that may be incomplete never replaces a file.
         if (bReceived && bytesWritten() > 4) {
-            if (bPortFailed) {
+            if (bPortFailed || bEndedEarly) {
                 bUntitled = true;
             } else if (!bSilenceEnded && targetExists()) {
                 bUntitled = true;
@@ -676,11 +704,13 @@ void frmRxdFromCnc::done(int result)
             }
             discardWorkFile();
         }
+        replacedFile_ = targetExists() ? findFileNoCase(RkNativePath(gsActivePath + targetName())) : QString();
         gsActiveFile = bUntitled ? gsUntitled : targetName();
         if (txtFileName->text().trimmed().isEmpty() && !bStarted)
             gsActiveFile = txtFileName->text();
     });
     bClosing = true;
+    inDone_ = false;
     QDialog::done(result);
 }
 

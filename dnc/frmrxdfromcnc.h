@@ -79,6 +79,9 @@ public:
     // After the window closed: true when a reception ran to its end, so that
     // "Rxd.Tmp" holds what was received.
     bool received() const { return bReceived; }
+    // The existing file the reception was named after ("" when none): its
+    // comment header goes on top of what arrived, also when that opens untitled.
+    QString replacedFile() const { return replacedFile_; }
     // After the window closed: what was received may be incomplete (the port
     // failed, or the user stopped a reception whose target exists), so it goes
     // to an untitled document and gsActiveFile is the untitled name.
@@ -98,6 +101,11 @@ private:
     // the user is told why, how many bytes came and where they go. The caller
     // closes the window.
     void portFailed();
+    // Ends the reception early (a line error answered "Avbryt", an EIA error):
+    // what arrived is kept and opens untitled; the box gives the reason and
+    // the byte count.
+    void endKeepingWhatArrived(const QString &reason, const QString &title, long number);
+    QString keptText(const QString &reason) const;
     QString targetName() const;
     bool targetExists() const;
     void abortReception();
@@ -111,6 +119,9 @@ private:
     bool bLocked = false;        // a start was attempted: choices stay locked for this opening
     bool bReceived = false;
     bool bPortFailed = false;    // the port failed: reported, the reception ended
+    bool bEndedEarly = false;    // ended by an error or "Avbryt": what arrived opens untitled
+    bool inDone_ = false;
+    QString replacedFile_;
     bool bSilenceEnded = false;  // the silence timer ended the reception
     bool bUntitled = false;
     bool bClosing = false;

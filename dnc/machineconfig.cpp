@@ -79,7 +79,7 @@ int colorOf(const QString &text)
 {
     const auto v = toInt32(text);
     if (!v)
-        throw RkError(kErrTypeMismatch, QStringLiteral("Typmatchningsfel (färg \"%1\")").arg(text));
+        throw RkExpected(kErrTypeMismatch, QStringLiteral("Typmatchningsfel (färg \"%1\")").arg(text));
     return *v;
 }
 
@@ -87,7 +87,7 @@ bool checkOf(const QString &text)
 {
     const auto v = toInt16(text);
     if (!v)
-        throw RkError(kErrTypeMismatch, QStringLiteral("Typmatchningsfel (\"%1\")").arg(text));
+        throw RkExpected(kErrTypeMismatch, QStringLiteral("Typmatchningsfel (\"%1\")").arg(text));
     return *v != 0;
 }
 

@@ -72,10 +72,8 @@ void RxdChunkProcessor::process(QByteArrayView bytes, RxdChunk &out)
         unsigned char c = static_cast<unsigned char>(p[i]);
         if (o_.eia) {
             if (c > 128) {
-                // Nothing of a chunk with a code that is not EIA is kept.
+                // A code that is not EIA ends the program: what came before it stays.
                 out.eiaError = true;
-                out.file.truncate(fileStart);
-                out.display.truncate(displayStart);
                 return;
             }
             c = eia[c];
@@ -119,7 +117,7 @@ RxdChunk RxdReception::feed(QByteArrayView bytes)
     RxdChunk out;
     proc_.process(bytes, out);
     received_ += bytes.size();
-    if (out.eiaError || out.file.isEmpty())
+    if (out.file.isEmpty())
         return out;
     if (!file_.isOpen())
         throw RkError(kErrIo, QStringLiteral("Filen %1 är inte öppen").arg(QFileInfo(path_).fileName()));

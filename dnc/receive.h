@@ -32,7 +32,7 @@ struct RxdChunk {
     QByteArray file;            // what goes to the work file
     QByteArray display;         // what the log shows (CR and NUL kept, LF as CR LF)
     bool sendDc1 = false;       // the start character came with KEARNEY: answer DC1 once
-    bool eiaError = false;      // a code above 128 in EIA mode: nothing of this chunk is kept
+    bool eiaError = false;      // a code above 128 in EIA mode: the chunk ends before it
     qsizetype skipped = 0;      // bytes passed over while waiting for the start character
 };
 
@@ -67,7 +67,7 @@ public:
     bool isOpen() const { return file_.isOpen(); }
     // Cleans the chunk and appends what is kept. Throws RkError when the write
     // fails (a full disk), so that nothing is lost without a word. On an EIA
-    // translation error nothing of the chunk is written.
+    // translation error what came before the bad code is written.
     RxdChunk feed(QByteArrayView bytes);
     // Puts what was written and not yet synced on the disk (no-op otherwise).
     void sync();

@@ -48,6 +48,7 @@ RxdCommandResult RunRxdFromCnc(QWidget *owner, QComboBox *comboMaskiner)
     w->exec();
     r.targetPath = RkNativePath(gsActivePath + gsActiveFile);
     r.named = !gsActiveFile.isEmpty() && gsActiveFile != gsUntitled;
+    r.headerSource = w->replacedFile();
     const QString file = findFileNoCase(r.rxdFile);
     if (w->received() && QFileInfo(file).size() > 4) {
         r.received = true;
@@ -79,12 +80,12 @@ frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &
     doc->txtText->FileLoad(result.rxdFile);
     doc->sMaskin = machine;
     doc->bNamed = false;
-    if (RkSaveHeaderLines(result.targetPath)) {
+    if (RkSaveHeaderLines(result.headerSource.isEmpty() ? result.targetPath : result.headerSource)) {
         const QString header = findFileNoCase(tmpFile(kHeaderTmp));
         doc->txtText->setCaret(1, 1);
         doc->txtText->FileInsert(header);
-        removeAnySpelling(header);
     }
+    removeAnySpelling(tmpFile(kHeaderTmp)); // also one emptied by a file without a header
     doc->setCaption(result.targetPath);
     doc->txtText->setIsDirty(true);
     doc->setFocus();

@@ -20,6 +20,7 @@ struct RxdCommandResult {
     QString rxdFile;         // the work file "Rxd.Tmp" of the temporary folder
     QString targetPath;      // gsActivePath & gsActiveFile: where the program belongs
     bool named = false;      // a name was given (gsActiveFile is not the untitled name)
+    QString headerSource;    // the existing file named in the window, also when what arrived opens untitled
 };
 
 // The receive window of this program run (created on first use, owned by

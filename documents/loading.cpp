@@ -72,7 +72,7 @@ int extensionMode(const QString &path)
     bool ok = false;
     const int mode = value.toInt(&ok);
     if (!ok || mode < 0 || mode > 255)
-        throw RkError(kErrTypeMismatch,
+        throw RkExpected(kErrTypeMismatch,
                       QStringLiteral("Felaktigt värde \"%1\" för filtypen \"%2\" under [Extensions] i inställningarna")
                           .arg(value, ext));
     return mode;

@@ -138,26 +138,45 @@ bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result)
     return written;
 }
 
+namespace {
+// The question of a changed document that is to go: Yes saves it.
+int askToSave(frmDocument *doc, MbButtons buttons)
+{
+    QString title, prompt;
+    if (gbNotSwedish) {
+        title = RkGetLanguage(1021);
+        prompt = doc->caption() + ' ' + RkGetLanguage(1020);
+    } else {
+        title = QStringLiteral("Programmet är ändrat !!");
+        prompt = doc->caption() + QStringLiteral(" har ändrats, skall det sparas ? ");
+    }
+    return RkMsgBox(prompt, buttons, MbIcon::Exclamation, title, 0, doc);
+}
+
+void saveAsAsked(frmDocument *doc, int &cancel)
+{
+    bool saveAs = !gsUntitled.isEmpty() && doc->caption().contains(gsUntitled);
+    RkSaveDocument(doc, saveAs, cancel);
+}
+}
+
+void OfferSaveBeforeForcedExit(frmDocument *doc)
+{
+    while (doc->txtText->IsDirty() && askToSave(doc, MbButtons::YesNo) == MbYes) {
+        int result = 0;
+        saveAsAsked(doc, result);
+    }
+}
+
 void SaveOrNot(frmDocument *doc, int &cancel)
 {
     bool finished = false;
     RkGuard("SaveOrNot()", [&] {
         const CompletionMark mark(finished);
-        const QString caption = doc->caption();
-        QString title, prompt;
-        if (gbNotSwedish) {
-            title = RkGetLanguage(1021);
-            prompt = caption + ' ' + RkGetLanguage(1020);
-        } else {
-            title = QStringLiteral("Programmet är ändrat !!");
-            prompt = caption + QStringLiteral(" har ändrats, skall det sparas ? ");
-        }
-        switch (RkMsgBox(prompt, MbButtons::YesNoCancel, MbIcon::Exclamation, title, 0, doc)) {
-        case MbYes: {
-            bool saveAs = !gsUntitled.isEmpty() && caption.contains(gsUntitled);
-            RkSaveDocument(doc, saveAs, cancel);
+        switch (askToSave(doc, MbButtons::YesNoCancel)) {
+        case MbYes:
+            saveAsAsked(doc, cancel);
             break;
-        }
         case MbNo:
             break;
         default:

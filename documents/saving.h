@@ -35,6 +35,11 @@ bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result);
 // `cancel` to 2 to keep the window open; No lets it close unsaved.
 void SaveOrNot(frmDocument *doc, int &cancel);
 
+// Before the program is ended from the error report: a changed document is
+// offered for saving (Yes / No), again after a save that did not happen,
+// until it is saved or the user says No.
+void OfferSaveBeforeForcedExit(frmDocument *doc);
+
 // Shows an error's description with the critical icon, titled with the
 // application's title.
 void RkErrorBox(const QString &description);

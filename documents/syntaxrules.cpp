@@ -57,7 +57,7 @@ SyntaxStyle readStyle(const IniFile &ini, const QString &colourSection, const QS
     SyntaxStyle s;
     const QString colourText = iniValue(ini, colourSection, key, QStringLiteral("000000")).trimmed();
     if (!parseSyntaxColour(colourText, s.colour))
-        throw RkError(kErrTypeMismatch,
+        throw RkExpected(kErrTypeMismatch,
                       QStringLiteral("Felaktig färg \"%1\" under [%2] %3 i syntaxfilen %4")
                           .arg(colourText, colourSection, key, fileName));
     const QString style = iniValue(ini, styleSection, key, {}).trimmed();

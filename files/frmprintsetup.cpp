@@ -230,7 +230,7 @@ void frmPrintSetup::LoadSettings()
             const QString text = read(c.key, "False");
             const std::optional<bool> on = toTruth(text);
             if (!on)
-                throw RkError(kErrTypeMismatch, QStringLiteral("Inställningen \"%1\" i avsnittet \"Printing\" är "
+                throw RkExpected(kErrTypeMismatch, QStringLiteral("Inställningen \"%1\" i avsnittet \"Printing\" är "
                                                                "varken True eller False: \"%2\"")
                                                     .arg(QLatin1String(c.key), text));
             c.box->setChecked(*on);
@@ -258,7 +258,7 @@ bool frmPrintSetup::SaveSettings()
             const QString text = m.box->text();
             const std::optional<int> value = text.trimmed().isEmpty() ? std::nullopt : toInt32(text);
             if (!value || *value < 0)
-                throw RkError(kErrTypeMismatch, QStringLiteral("Marginalen %1 måste vara ett helt antal millimeter "
+                throw RkExpected(kErrTypeMismatch, QStringLiteral("Marginalen %1 måste vara ett helt antal millimeter "
                                                                "(nu \"%2\").")
                                                     .arg(QString::fromUtf8(m.name), text));
             marginValues[i] = *value;
@@ -266,7 +266,7 @@ bool frmPrintSetup::SaveSettings()
         const QString columnsText = cmbColumns->currentText();
         const int columnCount = columnsText.trimmed().isEmpty() ? 0 : toInt16(columnsText).value_or(0);
         if (columnCount < 1)
-            throw RkError(kErrTypeMismatch,
+            throw RkExpected(kErrTypeMismatch,
                           QStringLiteral("Antal spalter måste vara ett heltal från 1 (nu \"%1\").").arg(columnsText));
 
         // A write that fails has told the user already; what follows it is not written.

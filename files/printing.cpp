@@ -218,7 +218,7 @@ int mmToTwips(int mm)
 {
     const double t = std::nearbyint(double(mm) * kTwipsPerMm);
     if (t > 32767 || t < -32768)
-        throw RkError(kErrOverflow,
+        throw RkExpected(kErrOverflow,
                       QStringLiteral("Marginalen %1 mm är för stor för utskriften (högst 577 mm).").arg(mm));
     return int(t);
 }
@@ -306,7 +306,7 @@ PrintLayout layoutDocument(const QStringList &lines, const QString &title, const
 
     // Margins that leave no room would put every line on a page of its own.
     if (textWidth <= 0 || headerBottom + lineHeight > bottomLimit - lineHeight - footerHeight)
-        throw RkError(kErrInvalidCall,
+        throw RkExpected(kErrInvalidCall,
                       QStringLiteral("Marginalerna är för stora för papperet: ingen textrad får plats på sidan.\n"
                                      "Minska marginalerna under Skrivare inställningar."));
 

@@ -131,7 +131,7 @@ bool fitsNc(double dValue)
 QString MakeNc(double dValue)
 {
     if (!fitsNc(dValue))
-        throw RkError(kErrOverflow, QStringLiteral("Överspill: talet %1 ryms inte i NC-formatet").arg(dValue));
+        throw RkExpected(kErrOverflow, QStringLiteral("Överspill: talet %1 ryms inte i NC-formatet").arg(dValue));
     // Written from the whole number of thousandths, so the text holds exactly
     // the rounded value whatever the binary form of n / 1000.
     const qint64 n = qint64(std::nearbyint(dValue * 1000.0)); // the default rounding mode: halves to even

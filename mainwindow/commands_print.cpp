@@ -16,7 +16,7 @@ int marginValue(int mm)
 {
     const std::optional<int> v = toInt16(QString::number(mm));
     if (!v)
-        throw RkError(kErrOverflow, QStringLiteral("Marginalen %1 mm är för stor för utskriften.").arg(mm));
+        throw RkExpected(kErrOverflow, QStringLiteral("Marginalen %1 mm är för stor för utskriften.").arg(mm));
     return *v;
 }
 

@@ -12,6 +12,7 @@
 #include "documents/saving.h"
 #include "mainwindow/arrange.h"
 #include "mainwindow/icons.h"
+#include "mainwindow/integration.h"
 #include "mainwindow/machinekeys.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindow/mdibackground.h"
@@ -108,6 +109,11 @@ frmMain::frmMain(const QString &commandLineFile, QWidget *parent)
     gMainWindow = this;
     setDocumentHost(this);
     setSavedFileHook([this](const QString &path) { AddToMruList(path); });
+    // Ending the program from the error report never throws away typed text.
+    setForcedExitPrompt([this] {
+        for (frmDocument *d : documents())
+            OfferSaveBeforeForcedExit(d);
+    });
     MDIForm_Load();
 }
 
@@ -122,8 +128,10 @@ frmMain::~frmMain()
         setDocumentHost(nullptr);
         setSavedFileHook({});
     }
-    if (gMainWindow == this)
+    if (gMainWindow == this) {
+        setForcedExitPrompt({});
         gMainWindow = nullptr;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -992,6 +1000,13 @@ void frmMain::closeEvent(QCloseEvent *e)
         e->ignore();
         return;
     }
+    // A file handed over while the documents were asked about stops the exit
+    // and opens: the second start was told that it was taken.
+    if (handOverWaiting()) {
+        e->ignore();
+        return;
+    }
+    stopHandOvers();
     MDIForm_Unload();
     unloaded_ = true;
     e->accept();

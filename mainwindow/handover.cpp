@@ -66,23 +66,41 @@ QString instanceLockPath() { return instanceFolder() + QStringLiteral("/lumrik32
 
 QString handOverName() { return instanceFolder() + QStringLiteral("/lumrik32-%1.sock").arg(sessionTag()); }
 
+namespace {
+// Whether this process holds the instance lock; the descriptor stays open,
+// and the lock held, until the process ends.
+bool &holdsLock()
+{
+    static bool held = false;
+    return held;
+}
+
+bool tryLock()
+{
+    if (holdsLock())
+        return true;
+    const QByteArray path = QFile::encodeName(instanceLockPath());
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return holdsLock() = true; // no lock to be had: better an editor of its own than none
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return holdsLock() = true;
+    ::close(fd);
+    return false;
+}
+}
+
 bool isFirstInstance()
 {
-    // The descriptor stays open, and the lock held, until the process ends.
-    static const bool first = [] {
-        const QByteArray path = QFile::encodeName(instanceLockPath());
-        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0)
-            return true; // no lock to be had: better an editor of its own than none
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return true;
-        ::close(fd);
-        return false;
-    }();
+    static const bool first = tryLock();
     return first;
 }
 
-bool ActivatePrevInstance(const QString &commandLine, const QString &name, int timeoutMs)
+bool takeInstanceLock() { return tryLock(); }
+
+bool holdsInstanceLock() { return holdsLock(); }
+
+bool ActivatePrevInstance(const QString &commandLine, const QString &name, int timeoutMs, bool stopWhenLockFree)
 {
     // The command line goes as UTF-16 text with its length in bytes in front.
     QByteArray payload(reinterpret_cast<const char *>(commandLine.utf16()), commandLine.size() * 2);
@@ -107,7 +125,8 @@ bool ActivatePrevInstance(const QString &commandLine, const QString &name, int t
             socket.disconnectFromServer();
             return taken;
         }
-        if (deadline.hasExpired())
+        // Nobody listens: the editor may be ending; once it has, the lock is free.
+        if (deadline.hasExpired() || (stopWhenLockFree && tryLock()))
             return false;
         QThread::msleep(50);
     }
@@ -167,11 +186,13 @@ bool HandOverServer::listen(const QString &name)
 
 QString HandOverServer::serverName() const { return server_->fullServerName(); }
 
+void HandOverServer::close() { server_->close(); }
+
 HandOverServer *instanceServer()
 {
     static HandOverServer *server = [] {
         auto *s = new HandOverServer(QCoreApplication::instance());
-        if (isFirstInstance())
+        if (isFirstInstance() || holdsInstanceLock())
             s->listen();
         return s;
     }();

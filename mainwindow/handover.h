@@ -30,11 +30,18 @@ QString handOverName();
 // The instance lock of this process, taken at its first use and held until
 // the process ends. True when this process is the running instance.
 bool isFirstInstance();
+// Takes the lock when it has come free (the editor that held it has ended);
+// true when this process holds it now.
+bool takeInstanceLock();
+bool holdsInstanceLock();
 
 // Second start: sends the command line (empty: just come to the front) to the
 // instance listening on `name`, trying again while it is starting up; true
 // when the instance took it, false when none answered within `timeoutMs`.
-bool ActivatePrevInstance(const QString &commandLine, const QString &name = handOverName(), int timeoutMs = 10000);
+// With `stopWhenLockFree`, the tries end as soon as this process can take
+// the instance lock (the editor has ended): false then, with the lock held.
+bool ActivatePrevInstance(const QString &commandLine, const QString &name = handOverName(), int timeoutMs = 10000,
+                          bool stopWhenLockFree = false);
 
 class HandOverServer : public QObject {
     Q_OBJECT
@@ -43,6 +50,8 @@ public:
     // Starts listening; a stale socket left by a crashed instance is removed.
     bool listen(const QString &name = handOverName());
     QString serverName() const;
+    // Stops listening: later starts find no editor to hand over to.
+    void close();
 
 Q_SIGNALS:
     // A second start asked to come to the front; `commandLine` may be empty.

@@ -53,6 +53,12 @@ public:
         window_ = w;
         drain();
     }
+    bool waiting()
+    {
+        // A line already answered whose signal is still on its way counts too.
+        QCoreApplication::sendPostedEvents(instanceServer());
+        return !pending_.isEmpty();
+    }
 
 private:
     void add(const QString &commandLine)
@@ -89,15 +95,26 @@ private:
     bool busy_ = false;
 };
 
+HandOverQueue *gQueue = nullptr;
+
 HandOverQueue *handOverQueue()
 {
-    static auto *q = new HandOverQueue; // lives as long as the process
-    return q;
+    if (!gQueue)
+        gQueue = new HandOverQueue; // lives as long as the process
+    return gQueue;
 }
 }
 
 void collectHandOvers() { handOverQueue(); }
 
 void installHandOver(frmMain *w) { handOverQueue()->setWindow(w); }
+
+bool handOverWaiting() { return gQueue && gQueue->waiting(); }
+
+void stopHandOvers()
+{
+    if (gQueue)
+        instanceServer()->close();
+}
 
 }

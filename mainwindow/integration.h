@@ -12,5 +12,10 @@ void collectHandOvers();
 // From now on each hand-over brings `w` to the front and opens the file it
 // names; what came before opens now.
 void installHandOver(frmMain *w);
+// True when a second start has handed over a file that has not opened yet.
+bool handOverWaiting();
+// The editor is ending: no more hand-overs are taken (a later start waits
+// for it to end and becomes the editor).
+void stopHandOvers();
 
 }

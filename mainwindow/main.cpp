@@ -37,6 +37,6 @@ int main(int argc, char **argv)
         arguments << lumrik::RkDecodeName(argv[i]);
     lumrik::frmMain *w = lumrik::Main(arguments);
     if (!w)
-        return 0;
+        return lumrik::startupExitCode();
     return app.exec();
 }

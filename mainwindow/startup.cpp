@@ -172,6 +172,32 @@ void answerBoxesForTests()
     });
 }
 
+namespace {
+int gExitCode = 0;
+}
+
+int startupExitCode() { return gExitCode; }
+
+bool becomeEditorWhenNoneAnswers(const QString &cmd)
+{
+    // An editor that is ending lets go of its lock as it goes: this start then
+    // becomes the editor and opens the file itself.
+    if (ActivatePrevInstance(cmd, handOverName(), 10000, true))
+        return false;
+    if (holdsInstanceLock() || takeInstanceLock()) {
+        collectHandOvers();
+        return true;
+    }
+    gExitCode = 1;
+    QString text = QStringLiteral("Lumrik-32 är redan igång men svarar inte.");
+    if (!cmd.isEmpty())
+        text += QStringLiteral("\r\nFilen %1 kunde inte lämnas över till det.").arg(RkShownName(cmd));
+    text += QStringLiteral("\r\n\r\nVänta tills Lumrik-32 svarar igen (ett program som det väntar på kan vara "
+                           "öppet) och försök sedan på nytt.");
+    RkMsgBox(text, MbButtons::Ok, MbIcon::Exclamation);
+    return false;
+}
+
 frmMain *Main(const QStringList &arguments)
 {
     // Whether this start is the editor is settled first of all (main() asks
@@ -193,11 +219,12 @@ frmMain *Main(const QStringList &arguments)
             startupHooks().showSplash();
         // One editor per user and session: the running one takes the command line.
         if (!first) {
-            if (startupHooks().handOver)
+            if (startupHooks().handOver) {
                 startupHooks().handOver(cmd);
-            else
-                ActivatePrevInstance(cmd);
-            return nullptr;
+                return nullptr;
+            }
+            if (!becomeEditorWhenNoneAnswers(cmd))
+                return nullptr;
         }
 
         gsTmpPath = resolveTmpPath();

@@ -30,6 +30,13 @@ void answerBoxesForTests();
 frmMain *Main(const QStringList &arguments);
 
 // Seams: the splash window and the hand-over to a running instance.
+// A second start whose hand-over nobody took: true when the editor has
+// ended meanwhile and this start has become the editor; otherwise the user is
+// told that the running editor does not answer, and false.
+bool becomeEditorWhenNoneAnswers(const QString &cmd);
+// The exit code of a start that ends without a window of its own.
+int startupExitCode();
+
 struct StartupHooks {
     bool (*handOver)(const QString &commandLine) = nullptr; // instead of ActivatePrevInstance
     void (*showSplash)() = nullptr;

@@ -11,6 +11,9 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace lumrik;
 using namespace lumrik::test;
@@ -88,4 +91,59 @@ TEST(AtomicWrite, AWriteThatFailsHalfWayKeepsTheOldFile)
     EXPECT_TRUE(threw);
     EXPECT_EQ(readFile(p), old);
     EXPECT_EQ(QDir(env.dataPath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// A writable file in a folder the user may not write in: written in place.
+// Root may write everywhere, so the write is made by another user.
+TEST(AtomicWrite, AWritableFileInAFolderThatIsNotIsWrittenInPlace)
+{
+    TempEnv env;
+    QDir(env.dataPath()).mkdir("ro");
+    const QString file = env.write("ro/O1.NC", "old\r\n");
+    const QString fresh = env.path("ro/NY.NC");
+    // The other user may pass through this test's own folders.
+    if (!env.dataPath().contains("/lumrik-test-"))
+        GTEST_SKIP() << "not under the test run's own folder";
+    for (QDir d(env.dataPath()); !d.isRoot(); d.cdUp()) {
+        ::chmod(QFile::encodeName(d.absolutePath()).constData(), 0755);
+        if (d.dirName().startsWith("lumrik-test-"))
+            break;
+    }
+    ::chmod(QFile::encodeName(env.path("ro")).constData(), 0555);
+    ::chmod(QFile::encodeName(file).constData(), 0666);
+    const uid_t other = 65534;
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(other) != 0 || ::setuid(other) != 0))
+            ::_exit(77);
+        if (::access(QFile::encodeName(env.path("ro")).constData(), W_OK) == 0)
+            ::_exit(78); // the folder can be written after all
+        if (::access(QFile::encodeName(file).constData(), W_OK) != 0)
+            ::_exit(79); // the file cannot be reached
+        int rc = 0;
+        try {
+            writeFileAtomic(file, "new\r\n");
+        } catch (const RkError &) {
+            rc |= 1;
+        }
+        try {
+            writeFileAtomic(fresh, "x");
+            rc |= 2;
+        } catch (const RkError &e) {
+            // The folder is named as the cause, not the new file.
+            if (!e.description().contains(QStringLiteral("kan inte skapas i mappen ") + env.path("ro")))
+                rc |= 4;
+        }
+        ::_exit(rc);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::chmod(QFile::encodeName(env.path("ro")).constData(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77 || WEXITSTATUS(status) >= 78)
+        GTEST_SKIP() << "no user who may not write the folder " << WEXITSTATUS(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readFile(file), "new\r\n");
+    EXPECT_FALSE(QFileInfo::exists(fresh));
 }

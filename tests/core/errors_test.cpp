@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -177,4 +178,65 @@ TEST(ErrorReport, FileFailuresAreToldInSwedish)
     QFile folder(env.dataPath());
     EXPECT_FALSE(folder.open(QIODevice::WriteOnly));
     EXPECT_EQ(RkFileErrorText(folder), "Det är en mapp");
+}
+
+// Failures of the user's files and values are no program faults: a plain box
+// tells them, and the report with its "Avbryt" is not shown.
+TEST(ErrorReport, ExpectedConditionsAreToldPlainly)
+{
+    TempEnv env;
+    MsgBoxRecorder boxes;
+    int reports = 0;
+    setErrorBoxHook([&](const QString &) { return ++reports, true; });
+    for (long n : {long(kErrFileNotFound), long(kErrPathNotFound), long(kErrPermissionDenied), long(kErrDiskFull),
+                   long(kErrIo)})
+        RkGuard("open()", [&] { throw RkError(n, QStringLiteral("/nc/O1.NC: orsak %1").arg(n)); });
+    RkGuard("value()", [] { throw RkExpected(kErrTypeMismatch, QStringLiteral("Felaktigt värde \"300\"")); });
+    EXPECT_EQ(reports, 0);
+    ASSERT_EQ(boxes.calls().size(), 6u);
+    EXPECT_EQ(boxes.calls()[0].text, "/nc/O1.NC: orsak 53");
+    EXPECT_EQ(boxes.calls()[5].buttons, MbButtons::Ok);
+    EXPECT_FALSE(QFileInfo::exists(env.path("error.log")));
+    // A fault of the program is still reported.
+    RkGuard("fault()", [] { throw RkError(kErrSubscript, QStringLiteral("Index utanför intervallet")); });
+    EXPECT_EQ(reports, 1);
+    setErrorBoxHook({});
+}
+
+TEST(ErrorReport, AvbrytLetsTheChangedDocumentsBeSavedFirst)
+{
+    TempEnv env;
+    std::vector<QString> order;
+    setErrorBoxHook([](const QString &) { return false; });
+    setErrorExitHook([&] { order.push_back("exit"); });
+    setForcedExitPrompt([&] {
+        order.push_back("prompt");
+        // A report while the documents are offered does not end the program there.
+        RkShowError(kErrIo, QStringLiteral("under sparandet"));
+        order.push_back("prompt done");
+    });
+    RkShowError(kErrSubscript, QStringLiteral("fel"));
+    EXPECT_EQ(order, (std::vector<QString>{"prompt", "prompt done", "exit"}));
+    setForcedExitPrompt({});
+    setErrorExitHook({});
+    setErrorBoxHook({});
+}
+
+// A file name is shown as it is: never read as markup.
+TEST(MessageBox, TextIsPlainWhateverItHolds)
+{
+    ASSERT_FALSE(hasMsgBoxHook());
+    const QString text = QStringLiteral("Filen \"/tmp/<h1>BIG <i>text<hr>.nc\" kan inte öppnas.");
+    Qt::TextFormat format = Qt::AutoText;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            format = box->textFormat();
+            shown = box->text();
+            box->accept();
+        }
+    });
+    RkMsgBoxWindow(MsgBoxCall{text, "Lumrik-32", MbButtons::Ok, MbIcon::Exclamation, 0});
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, text);
 }

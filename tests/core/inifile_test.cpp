@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace lumrik;
 using namespace lumrik::test;
 
@@ -225,4 +227,52 @@ TEST(IniFile, BatchWritesEachFileOnceAndTellsOneFailure)
     // After the batch, writes go at once again.
     EXPECT_TRUE(SaveIniSetting("S", "C", "4", f));
     EXPECT_TRUE(readFile(f).endsWith("C=4\r\n"));
+}
+
+TEST(IniFile, APlainAsciiFileBecomesUtf8WhenAValueNeedsIt)
+{
+    TempEnv env;
+    MsgBoxRecorder boxes;
+    const QByteArray before = "[Settings]\r\nLastCnc=OLD\r\n; kommentar\r\n";
+    const QString f = env.write("a.ini", before);
+    const QString greek = QString::fromUtf8("/nc/Ω9.NC");
+    EXPECT_TRUE(RkWriteIniFile(f, {{"Recent Files", "MRU0", greek}, {"Settings", "LastCnc", "MILL"}}));
+    EXPECT_TRUE(boxes.calls().empty());
+    // Nothing else changes: the old lines keep their bytes, the new value is UTF-8.
+    EXPECT_EQ(readFile(f), "[Settings]\r\nLastCnc=MILL\r\n; kommentar\r\n\r\n[Recent Files]\r\nMRU0="
+                               + greek.toUtf8() + "\r\n");
+    EXPECT_EQ(GetIniSetting("Recent Files", "MRU0", "", f), greek);
+}
+
+TEST(IniFile, AWindows1252FileLeavesTheOneKeyAndWritesTheOthers)
+{
+    TempEnv env;
+    MsgBoxRecorder boxes;
+    const QString f = env.write("b.ini", "[Settings]\r\nTitle=\xc5" "by\r\nLastCnc=OLD\r\n");
+    const QList<IniEdit> edits{{"Recent Files", "MRU0", QString::fromUtf8("/nc/Ω9.NC")},
+                               {"Settings", "LastCnc", "MILL"},
+                               {"Settings", "FirstStart", "False"}};
+    EXPECT_FALSE(RkWriteIniFile(f, edits));
+    EXPECT_EQ(readFile(f), "[Settings]\r\nTitle=\xc5" "by\r\nLastCnc=MILL\r\nFirstStart=False\r\n");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.contains("MRU0"));
+    EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8("har inte ändrats")));
+    // Told once: the next exit writes again without a second box.
+    EXPECT_FALSE(RkWriteIniFile(f, edits));
+    EXPECT_EQ(boxes.calls().size(), 1u);
+}
+
+TEST(IniFile, ANamedPipeAsSettingsFileIsRefusedWithoutWaiting)
+{
+    TempEnv env;
+    MsgBoxRecorder boxes;
+    const QString fifo = env.path("lumrik32.INI");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // Nobody writes into the pipe: a read would never end.
+    EXPECT_EQ(GetIniSetting("Settings", "LastCnc", "def"), "def");
+    EXPECT_EQ(GetIniSetting("Settings", "FirstStart", "True"), "True");
+    ASSERT_EQ(boxes.calls().size(), 1u); // told once
+    EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8("Det är ingen vanlig fil")));
+    EXPECT_FALSE(SaveIniSetting("Settings", "LastCnc", "MILL"));
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
 }

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace lumrik;
@@ -134,4 +135,47 @@ TEST(Folders, ListingsAndDefaultPaths)
     EXPECT_EQ(GetDefaultPath("rec"), "/var/rx");
     EXPECT_EQ(GetDefaultPath("other"), "");
     gActiveCfg.clear();
+}
+
+TEST(CopyFiles, AFolderCopiedOntoItselfKeepsEveryFile)
+{
+    test::TempEnv env;
+    test::MsgBoxRecorder boxes;
+    env.write("nc/O1.NC", "N1\r\n");
+    env.write("nc/O2.NC", "N2\r\n");
+    int count = -1;
+    rkCopyFiles(env.path("nc"), env.path("nc/"), count);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(test::readFile(env.path("nc/O1.NC")), "N1\r\n");
+    EXPECT_EQ(test::readFile(env.path("nc/O2.NC")), "N2\r\n");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8("till sig själv")));
+    // The same folder by another way (a link) is refused too.
+    ASSERT_TRUE(QFile::link(env.path("nc"), env.path("link")));
+    rkCopyFiles(env.path("link"), env.path("nc"), count);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(test::readFile(env.path("nc/O1.NC")), "N1\r\n");
+}
+
+TEST(CopyFiles, AnOldTargetGoesOnlyWhenItsReplacementIsWhole)
+{
+    test::TempEnv env;
+    test::MsgBoxRecorder boxes;
+    env.write("from/O1.NC", "NEW\r\n");
+    env.write("to/O1.NC", "OLD\r\n");
+    env.write("to/O9.NC", "OTHER\r\n");
+    int count = 0;
+    rkCopyFiles(env.path("from"), env.path("to"), count);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(test::readFile(env.path("to/O1.NC")), "NEW\r\n");
+    EXPECT_EQ(test::readFile(env.path("to/O9.NC")), "OTHER\r\n");
+    EXPECT_EQ(QDir(env.path("to")).entryList(QDir::Files).size(), 2); // no piece left behind
+    // A source that cannot be read: the old target stays.
+    const QString locked = env.write("from/O9.NC", "X\r\n");
+    QFile::setPermissions(locked, {});
+    if (QFile(locked).open(QIODevice::ReadOnly))
+        return; // root reads everything
+    rkCopyFiles(env.path("from"), env.path("to"), count);
+    EXPECT_EQ(test::readFile(env.path("to/O9.NC")), "OTHER\r\n");
+    EXPECT_FALSE(boxes.calls().empty());
 }

@@ -112,7 +112,7 @@ TEST(RxdChunkProcessor, EiaIsTranslatedAndFilteredAfterTranslation)
     EXPECT_EQ(t[0x3E], '\t');
 }
 
-TEST(RxdChunkProcessor, EiaCodeAbove128DropsTheWholeChunk)
+TEST(RxdChunkProcessor, EiaCodeAbove128EndsTheChunkBeforeIt)
 {
     RxdOptions o;
     o.eia = true;
@@ -120,8 +120,8 @@ TEST(RxdChunkProcessor, EiaCodeAbove128DropsTheWholeChunk)
     EXPECT_EQ(p.process(QByteArray("\x45\x01\x80", 3)).file, "N1\r\n");
     RxdChunk r = p.process(QByteArray("\x45\x02\x81\x45", 4));
     EXPECT_TRUE(r.eiaError);
-    EXPECT_TRUE(r.file.isEmpty());
-    EXPECT_TRUE(r.display.isEmpty());
+    EXPECT_EQ(r.file, "N2");
+    EXPECT_EQ(r.display, "N2");
 }
 
 TEST(RxdChunkProcessor, BinaryKeepsEveryByteFromTheStartCharacterOn)

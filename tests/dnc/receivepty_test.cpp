@@ -2,6 +2,7 @@
 // side of a pseudo-terminal pair while a peer thread plays the CNC control on
 // the other side with scripted bytes and pauses.
 #include "dnc/frmrxdfromcnc.h"
+#include "dnc/headerlines.h"
 #include "dnc/receivecommand.h"
 #include "dnc/serialport.h"
 
@@ -21,6 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
@@ -181,6 +184,27 @@ bool waitClosed(frmRxdFromCnc &w, int ms)
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
     return !w.isVisible();
+}
+
+// The main window's receive command into `name`: the machine's side starts
+// `script` once the reception has started. The document opened (kept in
+// `made`) or nullptr; `saves` counts the saves the command asked for.
+frmDocument *receiveCommand(Peer &peer, const QString &name, const std::function<void(Peer &)> &script,
+                            std::unique_ptr<frmDocument> &made, int &saves)
+{
+    QWidget owner;
+    QComboBox mainCombo(&owner);
+    mainCombo.addItem("PTY");
+    QTimer::singleShot(0, [&] {
+        frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+        w->txtFileName->setText(name);
+        w->btnStartRxd_Click();
+        peer.run(script);
+    });
+    frmDocument *doc = RxdFromCncCommand(
+        &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); }, [&] { ++saves; });
+    peer.join();
+    return doc;
 }
 
 } // namespace
@@ -450,23 +474,12 @@ TEST(RxdPty, AReceptionIntoAnExistingFileFailingHalfWayReplacesNothing)
     for (int i = 1; i <= 300; ++i)
         half += "N" + QByteArray::number(i * 10) + " G01 X" + QByteArray::number(i) + ".5\n";
     Peer peer(e.pty.master);
-    QWidget owner;
-    QComboBox mainCombo(&owner);
-    mainCombo.addItem("PTY");
-    QTimer::singleShot(0, [&] {
-        frmRxdFromCnc *w = rxdFromCncWindow(&owner);
-        w->txtFileName->setText("O8");
-        w->btnStartRxd_Click();
-        peer.run([&](Peer &p) {
-            p.send(half, 300);
-            ::close(e.pty.master);
-        });
-    });
     std::unique_ptr<frmDocument> made;
     int saves = 0;
-    frmDocument *doc = RxdFromCncCommand(
-        &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); }, [&] { ++saves; });
-    peer.join();
+    frmDocument *doc = receiveCommand(peer, "O8", [&](Peer &p) {
+        p.send(half, 300);
+        ::close(e.pty.master);
+    }, made, saves);
     e.pty.master = -1;
     ASSERT_NE(doc, nullptr);
     // The good program stays; what came is in an untitled document.
@@ -474,6 +487,36 @@ TEST(RxdPty, AReceptionIntoAnExistingFileFailingHalfWayReplacesNothing)
     EXPECT_EQ(saves, 0);
     EXPECT_FALSE(doc->bNamed);
     EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
-    EXPECT_EQ(doc->txtText->TextAll(), QByteArray(half).replace("\n", "\r\n"));
+    // The old file's comment header goes on top of what came, untitled too.
+    const QByteArray text = doc->txtText->TextAll();
+    EXPECT_TRUE(text.startsWith("'FIXTURE 3\r\n" + headerRule() + "\r\n")) << text.left(200).constData();
+    EXPECT_TRUE(text.endsWith(QByteArray(half).replace("\n", "\r\n")));
     EXPECT_TRUE(e.boxes.saw(QStringLiteral("Det som togs emot öppnas som ett nytt namnlöst dokument")));
+}
+
+TEST(RxdPty, AnEiaErrorKeepsWhatCameAsAnUntitledDocument)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    e.machine({{"RecDelay", "0"}, {"Code", "EIA"}}, "*.NC");
+    const QByteArray old = "'FIXTURE 7\r\nN1 GOOD PROGRAM\r\n";
+    test::writeFile(e.recvFolder + "O9.NC", old);
+    e.boxes.answer(MbYes); // overwrite
+    // "%", LF, "N10 X1", LF in EIA codes, then 81, which is no EIA code.
+    const QByteArray eia("\x0B\x80\x45\x01\x20\x10\x37\x01\x80\x81", 10);
+    Peer peer(e.pty.master);
+    std::unique_ptr<frmDocument> made;
+    int saves = 0;
+    frmDocument *doc = receiveCommand(peer, "O9", [&](Peer &p) { p.send(eia); }, made, saves);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(test::readFile(e.recvFolder + "O9.NC"), old);
+    EXPECT_EQ(saves, 0);
+    EXPECT_FALSE(doc->bNamed);
+    EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
+    const QByteArray text = doc->txtText->TextAll();
+    EXPECT_TRUE(text.startsWith("'FIXTURE 7\r\n")) << text.constData();
+    EXPECT_TRUE(text.endsWith("%\r\nN10 X1\r\n")) << text.constData();
+    ASSERT_TRUE(e.boxes.saw(QStringLiteral("EIA översättningsfel.")));
+    EXPECT_TRUE(e.boxes.saw(QStringLiteral("10 byte togs emot.")));
+    EXPECT_TRUE(e.boxes.saw(QStringLiteral("den befintliga filen O9.NC har inte skrivits över")));
 }

@@ -3,6 +3,7 @@
 #include "dnc/fakeserialport.h"
 #include "dnc/frmrxdfromcnc.h"
 #include "dnc/receivecommand.h"
+#include "dnc/headerlines.h"
 #include "dnc/receivesettings.h"
 
 #include "core/codepage.h"
@@ -13,7 +14,9 @@
 #include "testsupport/testsupport.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QDir>
+#include <QLocale>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -267,7 +270,7 @@ TEST(RxdWindow, IgnoreOnlySilencesFurtherErrorBoxes)
     EXPECT_EQ(test::readFile(tmpFile(kRxdTmp)), expected);
 }
 
-TEST(RxdWindow, RetryPausesAndResumesAndAbortLeavesNoWorkFile)
+TEST(RxdWindow, RetryPausesAndResumesAndAbortKeepsWhatCame)
 {
     RxdEnv e;
     e.machine("M", {});
@@ -282,16 +285,17 @@ TEST(RxdWindow, RetryPausesAndResumesAndAbortLeavesNoWorkFile)
     EXPECT_EQ(port->rtsLog, (QList<bool>{false, true}));
     boxes.answer(MbAbort);
     port->injectLineError(comEventBreak);
-    EXPECT_EQ(boxes.calls().size(), 2u);
+    // "Avbryt" ends the reception; what came is told and kept.
+    ASSERT_EQ(boxes.calls().size(), 3u);
+    EXPECT_TRUE(boxes.calls()[2].text.contains(QStringLiteral("3 byte togs emot.")));
     EXPECT_EQ(w.statusPanel(3), QStringLiteral("Avbruten."));
     EXPECT_FALSE(port->PortOpen());
-    EXPECT_FALSE(QFile::exists(tmpFile(kRxdTmp)));
-    w.btnRxdFromCncAbort_Click();
-    EXPECT_FALSE(w.received());
-    EXPECT_FALSE(QFile::exists(tmpFile(kRxdTmp)));
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(w.received());
+    EXPECT_EQ(test::readFile(tmpFile(kRxdTmp)), "N1\r\n");
 }
 
-TEST(RxdWindow, EiaCodeAbove128Aborts)
+TEST(RxdWindow, EiaCodeAbove128EndsTheReceptionAndKeepsWhatCame)
 {
     RxdEnv e;
     e.machine("M", {{"Code", "EIA"}});
@@ -302,11 +306,14 @@ TEST(RxdWindow, EiaCodeAbove128Aborts)
     port->receive(QByteArray("\x45\x01\x80", 3));
     port->receive(QByteArray("\x45\x02\x81", 3));
     ASSERT_TRUE(boxes.saw(QStringLiteral("EIA översättningsfel.")));
+    EXPECT_TRUE(boxes.saw(QStringLiteral("6 byte togs emot.")));
     EXPECT_EQ(w.statusPanel(3), QStringLiteral("Avbruten."));
     port->receive("more");   // ignored
-    w.btnRxdFromCncAbort_Click();
-    EXPECT_FALSE(w.received());
-    EXPECT_FALSE(QFile::exists(tmpFile(kRxdTmp)));
+    // What came before the bad code is kept, and opens untitled.
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(w.received());
+    EXPECT_TRUE(w.handedOverUntitled());
+    EXPECT_EQ(test::readFile(tmpFile(kRxdTmp)), "N1\r\nN2");
 }
 
 TEST(RxdWindow, FailedOpeningLeavesNoWorkFile)
@@ -599,8 +606,10 @@ TEST(RxdCommand, AFailedReceptionIntoAnExistingFileOpensAnUntitledDocument)
         port->receive("%\nN1 G0 X1\nN2 G1");
         port->loseDevice(kPortDeviceError, kLost);
     });
-    // No header of the file it would have replaced: it replaces nothing.
-    run.expectUntitled(e, "%\r\nN1 G0 X1\r\nN2 G1", "'FIXTURE\r\nN1 GOOD PROGRAM\r\n");
+    // The header of the file it was named after goes on top, though it replaces nothing.
+    const QByteArray header = headerBlock("'FIXTURE\r\n", "M", QLocale::system().toString(QDate::currentDate(),
+                                                                                    QLocale::ShortFormat));
+    run.expectUntitled(e, header + "%\r\nN1 G0 X1\r\nN2 G1", "'FIXTURE\r\nN1 GOOD PROGRAM\r\n");
 }
 
 TEST(RxdCommand, StoppingAReceptionIntoAnExistingFileOpensAnUntitledDocument)

@@ -361,8 +361,10 @@ TEST(FileOpen, SetFileFormatSetsTheGlobalType)
     EXPECT_TRUE(RkSetFileFormat("[exedir]/crlf.nc")); // path tokens expanded
     EXPECT_EQ(gTextType, 1);
     EXPECT_TRUE(reported.isEmpty());
-    EXPECT_FALSE(RkSetFileFormat(env.path("none.nc"))); // reported, type kept
-    EXPECT_FALSE(reported.isEmpty());
+    MsgBoxRecorder boxes;
+    EXPECT_FALSE(RkSetFileFormat(env.path("none.nc"))); // told by name, type kept
+    EXPECT_TRUE(reported.isEmpty());
+    EXPECT_TRUE(boxes.saw("none.nc"));
     EXPECT_EQ(gTextType, 1);
     setErrorBoxHook({});
 }

@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -232,21 +233,40 @@ TEST(RealProgram, AnotherDisplayIsAnotherEditor)
     EXPECT_TRUE(running(two));
 }
 
+// The editor of this test process, started by the real start-up, with its
+// own program folder; error reports are collected in `errors`.
+struct EditorHere {
+    TempEnv env;
+    std::vector<QString> errors;
+    QByteArray oldData = qgetenv("LUMRIK_DATA");
+    EditorHere()
+    {
+        setErrorBoxHook([this](const QString &t) {
+            errors.push_back(t);
+            return true;
+        });
+        qputenv("LUMRIK_DATA", QFile::encodeName(env.dataPath()));
+    }
+    ~EditorHere()
+    {
+        setErrorBoxHook({});
+        if (oldData.isEmpty())
+            qunsetenv("LUMRIK_DATA");
+        else
+            qputenv("LUMRIK_DATA", oldData);
+    }
+};
+
 // The editor of this test process is the running instance (started by the
 // real start-up); the second starts are the real program. What the editor
 // holds can be looked at directly.
 TEST(RunningEditor, HandOversKeepTheUnsavedTextAndOpenFullPaths)
 {
-    TempEnv env;
+    EditorHere here;
+    TempEnv &env = here.env;
+    std::vector<QString> &errors = here.errors;
     QTemporaryDir other;
     MsgBoxRecorder boxes;
-    std::vector<QString> errors;
-    setErrorBoxHook([&](const QString &t) {
-        errors.push_back(t);
-        return true;
-    });
-    const QByteArray oldData = qgetenv("LUMRIK_DATA");
-    qputenv("LUMRIK_DATA", QFile::encodeName(env.dataPath()));
     ASSERT_TRUE(isFirstInstance());
     std::unique_ptr<frmMain> w(Main({QStringLiteral("lumrik32")}));
     ASSERT_TRUE(w);
@@ -316,11 +336,72 @@ TEST(RunningEditor, HandOversKeepTheUnsavedTextAndOpenFullPaths)
 
     typed->txtText->setIsDirty(false);
     w.reset();
-    setErrorBoxHook({});
-    if (oldData.isEmpty())
-        qunsetenv("LUMRIK_DATA");
-    else
-        qputenv("LUMRIK_DATA", oldData);
+}
+
+// A file handed over while the exit asks about a changed document is not
+// lost: the exit stops and the file opens.
+TEST(RunningEditor, AHandOverDuringTheExitPromptStopsTheExitAndOpens)
+{
+    EditorHere here;
+    QTemporaryDir other;
+    ASSERT_TRUE(isFirstInstance());
+    std::unique_ptr<frmMain> w(Main({QStringLiteral("lumrik32")}));
+    ASSERT_TRUE(w);
+    w->mnuFileNew_Click();
+    frmDocument *typed = w->activeDocument();
+    typed->txtText->setTextAll("N10 G0 X5.");
+    typed->txtText->setIsDirty(true);
+    writeFile(other.path() + "/SEN.NC", "N20\r\n");
+
+    int secondExit = -1, prompts = 0;
+    setMsgBoxHook([&](const MsgBoxCall &c) {
+        if (!c.text.contains(QString::fromUtf8("har ändrats, skall det sparas")))
+            return int(MbOk);
+        if (++prompts == 1) {
+            QProcess p;
+            p.setProgram(QStringLiteral(LUMRIK_TEST_PROGRAM));
+            p.setArguments({"SEN.NC"});
+            p.setWorkingDirectory(other.path());
+            p.setStandardOutputFile(QProcess::nullDevice());
+            p.setStandardErrorFile(QProcess::nullDevice());
+            p.start();
+            QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000);
+            secondExit = p.exitCode();
+        }
+        return int(MbNo);
+    });
+    w->show();
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(secondExit, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->documents().size() >= 1
+                                             && w->activeDocument()->caption() == other.path() + "/SEN.NC"; },
+                                5000));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(here.errors.empty());
+
+    setMsgBoxHook({});
+    for (frmDocument *d : w->documents())
+        d->txtText->setIsDirty(false);
+    w.reset();
+}
+
+// An editor that does not answer (stopped here) is told of; the start does
+// not give up in silence.
+TEST(RealProgram, ASecondStartThatGetsNoAnswerSaysSo)
+{
+    Session s;
+    QProcess *editor = s.startEditor();
+    const qint64 pid = editor->processId();
+    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);
+    QProcess *second = s.start({"O1.NC"});
+    const bool ended = second->waitForFinished(30000);
+    ::kill(pid_t(pid), SIGCONT);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(second->exitCode(), 1);
+    const QStringList b = s.boxes();
+    ASSERT_FALSE(b.isEmpty());
+    EXPECT_TRUE(b.last().contains(QString::fromUtf8("svarar inte"))) << b.join('\n').toStdString();
+    EXPECT_TRUE(b.last().contains(s.path("work/O1.NC")));
 }
 
 TEST(RunningEditor, CommandLineAndHandOverTakeTheMachineOfTheMainWindow)
