@@ -40,7 +40,7 @@ done
 mime="$prefix/share/mime"
 [ -f "$mime/packages/$id.xml" ] || fail "no MIME package"
 if command -v update-mime-database >/dev/null; then
-  update-mime-database "$mime" 2>"$root/mime.err" || fail "update-mime-database: $(cat "$root/mime.err")"
+  XDG_DATA_DIRS="$prefix/share" update-mime-database "$mime" 2>"$root/mime.err" || fail "update-mime-database: $(cat "$root/mime.err")"
   [ ! -s "$root/mime.err" ] || fail "update-mime-database: $(cat "$root/mime.err")"
   for g in '*.nc' '*.mpf' '*.tap'; do
     grep -qF "text/x-lumrik-nc:$g" "$mime/globs2" || fail "glob $g"
