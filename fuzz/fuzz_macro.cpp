@@ -8,6 +8,7 @@
 #include "generators/macrotemplate_expand.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <cmath>
 
 using namespace lumrik;
