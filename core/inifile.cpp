@@ -66,9 +66,13 @@ void IniFile::loadFromBytes(const QByteArray &input)
         qsizetype nl = bytes.indexOf('\n', start);
         qsizetype end = nl < 0 ? n : nl;
         QByteArray raw = bytes.mid(start, end - start);
-        if (raw.endsWith('\r'))
-            raw.chop(1);
         Line l;
+        // Each line keeps its own line end: a file of mixed line ends is
+        // written back as it was read.
+        if (nl >= 0)
+            l.eol = raw.endsWith('\r') ? QByteArray("\r\n") : QByteArray("\n");
+        if (nl >= 0 && raw.endsWith('\r'))
+            raw.chop(1);
         l.raw = raw;
         l.text = decodeText(raw, encoding_);
         lines_.push_back(std::move(l));
@@ -211,6 +215,7 @@ bool IniFile::setValue(const QString &section, const QString &key, const QString
     if (k >= 0) {
         // Keep the stored spelling of the key.
         entry.text = keyOf(lines_[k].text, nullptr) + '=' + v;
+        entry.eol = lines_[k].eol;
         lines_[k] = entry;
         return true;
     }
@@ -261,8 +266,11 @@ QByteArray IniFile::toBytes() const
 {
     QByteArray out = bom_ ? QByteArray("\xEF\xBB\xBF") : QByteArray();
     for (size_t i = 0; i < lines_.size(); ++i) {
-        out += lines_[i].edited ? encodeText(lines_[i].text, encoding_) : lines_[i].raw;
-        if (i + 1 < lines_.size() || finalEol_ || lines_[i].edited)
+        const Line &l = lines_[i];
+        out += l.edited ? encodeText(l.text, encoding_) : l.raw;
+        if (!l.eol.isEmpty())
+            out += l.eol;
+        else if (i + 1 < lines_.size() || finalEol_ || l.edited)
             out += eol_;
     }
     return out;

@@ -51,6 +51,7 @@ public:
 private:
     struct Line {
         QByteArray raw;    // original bytes, without the line end
+        QByteArray eol;    // the line end as read ("" for a last line without one, and new lines)
         QString text;      // decoded
         bool edited = false;
     };

@@ -84,8 +84,25 @@ void ProgressRun::setMaximum(qint64 maximum)
         dialog_->ProgressBar->setMaximum(int(std::max<qint64>(maximum / scale_, 1)));
 }
 
+namespace {
+qint64 gAbortAt = 0;
+}
+
+void ProgressRun::abortAtForTests(qint64 value) { gAbortAt = value; }
+
+void ProgressRun::abortHook(qint64 value)
+{
+    if (gAbortAt > 0 && value >= gAbortAt && !aborted()) {
+        if (dialog_)
+            dialog_->btnProgessAbort_Click();
+        else
+            gRkAbort = true;
+    }
+}
+
 bool ProgressRun::step(qint64 value)
 {
+    abortHook(value);
     if (pumped_.elapsed() >= 40) {
         if (dialog_)
             dialog_->ProgressBar->setValue(int(std::min(value, maximum_) / scale_));

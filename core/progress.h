@@ -56,7 +56,13 @@ public:
     void setMaximum(qint64 maximum);
     frmProgress *dialog() const { return dialog_; }
 
+    // For tests: from now on every run is aborted, as by the abort button, once
+    // step() is given a value of at least `value` (lines or bytes done); 0 ends it.
+    static void abortAtForTests(qint64 value);
+
 private:
+    void abortHook(qint64 value);
+
     frmProgress *dialog_ = nullptr;
     qint64 maximum_ = 0;
     int scale_ = 1;

@@ -88,6 +88,9 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
 frmDocument::~frmDocument()
 {
     if (gActiveEditHwnd == txtText->hWnd()) gActiveEditHwnd = 0;
+    // The editor is destroyed after this window: its last signals (the focus it
+    // loses) must not reach a window that is half gone.
+    disconnect(txtText, nullptr, this, nullptr);
     // Terminate: once the window is gone, rearrange the rest and bring the
     // command state and the status display up to date.
     QTimer::singleShot(0, qApp, [] {

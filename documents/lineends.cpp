@@ -40,6 +40,8 @@ int fileLineEndType(const QString &path)
 // The line feeds of the text, one after the other.
 template <class Visit> static void forEachLf(const char *p, qsizetype n, Visit visit)
 {
+    if (n <= 0)
+        return;
     const char *end = p + n;
     for (const char *q = static_cast<const char *>(memchr(p, '\n', size_t(n))); q;
          q = static_cast<const char *>(memchr(q + 1, '\n', size_t(end - q - 1)))) {

@@ -284,10 +284,12 @@ void CMdiBackground::m_Client_Resize()
 
 bool CMdiBackground::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_Client && event->type() == QEvent::Resize) {
+    // The event's kind first: a client being destroyed still sends events, and is
+    // no longer a QMdiArea then (the pointers are only compared for a live area).
+    if (event->type() == QEvent::Resize && qobject_cast<QMdiArea *>(watched) && watched == m_Client) {
         m_Client_Resize();
-    } else if (watched == frame_ && event->type() == QEvent::WindowStateChange && !frame_->isMinimized()
-               && m_Client && pictureSize_ != neededSize()) {
+    } else if (event->type() == QEvent::WindowStateChange && watched == frame_ && !frame_->isMinimized()
+               && !m_Client.isNull() && pictureSize_ != neededSize()) {
         // A size change while the window was minimised is painted when it comes back.
         ResizePicture();
     }

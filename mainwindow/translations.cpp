@@ -23,7 +23,10 @@ bool installQtTranslations()
         QCoreApplication::installTranslator(gQtCatalogue);
     // Installed last, so asked first: it also mends texts of Qt's catalogue.
     gOwnCatalogue = new QTranslator(app);
-    const bool own = gOwnCatalogue->load(QStringLiteral(":/lumrik/translations/lumrik_sv.qm"));
+    // An installed program takes the catalogue installed beside it; else the built-in one.
+    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/" LUMRIK_TRANSLATIONS_FROM_BIN);
+    const bool own = gOwnCatalogue->load(QStringLiteral("lumrik_sv"), installed)
+        || gOwnCatalogue->load(QStringLiteral(":/lumrik/translations/lumrik_sv.qm"));
     if (own)
         QCoreApplication::installTranslator(gOwnCatalogue);
     return own;

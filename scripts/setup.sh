@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs (when missing) and builds into build/.
+# With --packages-only it installs the packages and builds nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-serialport-dev libqscintilla2-qt6-dev
           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth socat
-          qt6-translations-l10n qt6-l10n-tools fonts-dejavu-core)
+          qt6-translations-l10n qt6-l10n-tools qt6-tools-dev fonts-dejavu-core
+          desktop-file-utils shared-mime-info clang libclang-rt-14-dev)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -17,6 +19,8 @@ if ((${#missing[@]})); then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+
+if [ "${1:-}" = "--packages-only" ]; then exit 0; fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C build

@@ -147,6 +147,27 @@ TEST(IniFile, UntouchedLinesKeepTheirBytes)
     EXPECT_EQ(readFile(f), expected);
 }
 
+// A file edited on two kinds of system keeps every line end as it was, the
+// edited line too; a lone CR at the very end stays.
+TEST(IniFile, MixedLineEndsAreKeptByteForByte)
+{
+    for (const QByteArray bytes : {QByteArray("[Settings]\nA=1\r\nB=2\nC=3\r\n"), QByteArray("[S]\r\nA=1\nB=2\r"),
+                                   QByteArray("[S]\nA=1\r\n\r\r\n")}) {
+        IniFile ini;
+        ini.loadFromBytes(bytes);
+        EXPECT_EQ(ini.toBytes(), bytes);
+    }
+    TempEnv env;
+    const QString f = env.write("mixed.ini", "[Settings]\nA=1\r\nB=2\nC=3\r\n");
+    ASSERT_TRUE(SaveIniSetting("Settings", "B", "5", f));
+    EXPECT_EQ(readFile(f), QByteArray("[Settings]\nA=1\r\nB=5\nC=3\r\n"));
+    ASSERT_TRUE(SaveIniSetting("Settings", "D", "4", f));
+    EXPECT_EQ(readFile(f), QByteArray("[Settings]\nA=1\r\nB=5\nC=3\r\nD=4\r\n"));
+    IniFile back;
+    ASSERT_TRUE(back.load(f));
+    EXPECT_EQ(back.value("Settings", "C"), "3");
+}
+
 TEST(IniFile, LineBreaksInValuesAreWrittenAsBlanks)
 {
     TempEnv env;

@@ -41,3 +41,24 @@ TEST(Progress, CloseBoxCountsAsAbortAndKeepsTheDialog)
     EXPECT_TRUE(dlg.isVisible());
     gRkAbort = false;
 }
+
+// The test hook stops every run at the same place, whatever the machine's
+// speed, the way the abort button does; without it runs go to the end.
+TEST(Progress, AbortHookStopsEveryRunAtItsValue)
+{
+    ProgressRun::abortAtForTests(300);
+    for (int round = 0; round < 2; ++round) {
+        ProgressRun run(nullptr, 1000);
+        int done = 0;
+        for (int i = 1; i <= 1000 && run.step(i); ++i)
+            done = i;
+        EXPECT_EQ(done, 299);
+        EXPECT_TRUE(run.aborted());
+        ASSERT_NE(run.dialog(), nullptr);
+        EXPECT_TRUE(run.dialog()->bAbort);
+    }
+    ProgressRun::abortAtForTests(0);
+    ProgressRun run(nullptr, 1000);
+    EXPECT_TRUE(run.step(1000));
+    EXPECT_FALSE(gRkAbort);
+}

@@ -57,23 +57,20 @@ protected:
     {
         MainWindowFixture::TearDown();
         frmDocument::setReplaceConfirm({});
+        ProgressRun::abortAtForTests(0);
     }
 
-    // Presses the buttons of the windows the operations open: Start in the
-    // renumbering dialog, and, when asked to, abort in the progress dialog
-    // once the run is under way.
-    void answerWindows(bool abort)
+    // Presses Start in the renumbering dialog; when asked to, the progress
+    // dialog reports abort once `abortAt` lines are done.
+    void answerWindows(int abortAt)
     {
+        ProgressRun::abortAtForTests(abortAt);
         auto *timer = new QTimer(&owner);
         timer->setInterval(0);
-        QObject::connect(timer, &QTimer::timeout, [abort] {
+        QObject::connect(timer, &QTimer::timeout, [] {
             for (QWidget *w : QApplication::topLevelWidgets()) {
-                if (!w->isVisible())
-                    continue;
-                if (auto *o = qobject_cast<frmOmnum *>(w))
+                if (auto *o = qobject_cast<frmOmnum *>(w); o && o->isVisible())
                     o->btnStartOmnum->click();
-                if (auto *p = qobject_cast<frmProgress *>(w); p && abort && p->ProgressBar->value() > 0)
-                    p->btnProgessAbort->click();
             }
         });
         timer->start();
@@ -85,7 +82,7 @@ protected:
 
     // Runs the operation and checks one Ctrl+Z and one Ctrl+Y each way; gives
     // back what the operation made.
-    QByteArray check(const char *name, const std::function<void(frmMain &, frmDocument *)> &operation, bool abort,
+    QByteArray check(const char *name, const std::function<void(frmMain &, frmDocument *)> &operation, int abortAt = 0,
                      int lines = 3000)
     {
         frmMain w;
@@ -96,7 +93,7 @@ protected:
         w.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
         frmDocument::setReplaceConfirm([](frmDocument *) { return 4; });
-        answerWindows(abort);
+        answerWindows(abortAt);
         frmDocument *doc = w.openDocument(env.write("ncprog/P1.NC", program(lines)), "MILL");
         EXPECT_NE(doc, nullptr);
         if (!doc)
@@ -153,19 +150,19 @@ TEST_F(UndoRedoTest, EveryOperationIsOneStepEachWay)
         {"plugin_SetTextRow", [](frmMain &w, frmDocument *) { PluginHost::of(&w)->plugin_SetTextRow(5, "N1 G0"); }},
     };
     for (const auto &[name, operation] : operations)
-        check(name, operation, false);
+        check(name, operation);
     EXPECT_TRUE(errors.empty());
 }
 
 // An abort keeps the lines done and leaves the rest: that state too is one
-// step away from the program before, and one step back. (A program large
-// enough for the run to last until the progress dialog is served.)
+// step away from the program before, and one step back.
 TEST_F(UndoRedoTest, AbortedOperationsAreOneStepEachWayToo)
 {
-    constexpr int kLines = 400000;
+    constexpr int kLines = 20000;
     const QByteArray original = program(kLines);
     for (const char *command : {"mnuNcOptionsOmnum", "mnuViewPack", "mnuViewUnPack"}) {
-        const QByteArray part = check(command, [command](frmMain &w, frmDocument *) { run(w, command); }, true, kLines);
+        const QByteArray part =
+            check(command, [command](frmMain &w, frmDocument *) { run(w, command); }, kLines / 2, kLines);
         // The first lines done, the last ones as they were.
         EXPECT_NE(part.left(2000), original.left(2000)) << command;
         EXPECT_EQ(part.right(2000), original.right(2000)) << command;

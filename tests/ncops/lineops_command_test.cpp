@@ -111,7 +111,7 @@ TEST(LineCommands, AbortKeepsLinesDoneAndLeavesTheRest)
     QByteArray original = numberedProgram(n);
     TestDoc d(original);
     {
-        WindowDriver abort(abortProgress);
+        AbortAfter abort(1000);
         MnPack(&d.doc);
     }
     const QList<QByteArray> lines = d.text().split('\n');
@@ -119,7 +119,7 @@ TEST(LineCommands, AbortKeepsLinesDoneAndLeavesTheRest)
     int packed = 0;
     while (packed < n && !lines[packed].contains(' '))
         ++packed;
-    EXPECT_GT(packed, 0);
+    EXPECT_GE(packed, 1000);
     EXPECT_LT(packed, n);
     for (int i = packed; i < n; ++i)
         ASSERT_EQ(lines[i], original.split('\n')[i]) << i; // the rest untouched

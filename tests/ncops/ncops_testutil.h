@@ -48,15 +48,15 @@ private:
     QTimer timer_;
 };
 
-// Presses the progress dialog's abort button as soon as it shows.
-inline bool abortProgress(QWidget *w)
-{
-    if (auto *p = qobject_cast<frmProgress *>(w)) {
-        p->btnProgessAbort->click();
-        return true;
-    }
-    return false;
-}
+// Every progress run in its scope is aborted, as by the abort button, once
+// `lines` lines are done.
+class AbortAfter {
+public:
+    explicit AbortAfter(qint64 lines) { ProgressRun::abortAtForTests(lines); }
+    ~AbortAfter() { ProgressRun::abortAtForTests(0); }
+    AbortAfter(const AbortAfter &) = delete;
+    AbortAfter &operator=(const AbortAfter &) = delete;
+};
 
 // A program of n lines "N<i> G1 X<i>" with CR LF line ends.
 inline QByteArray numberedProgram(int n, const char *prefix = "N")

@@ -233,12 +233,13 @@ TEST(OmnumCommand, AbortKeepsLinesDoneAndTheNextRunGoesThrough)
     TestDoc d(original);
     {
         OmnumAnswer answer([](frmOmnum *dlg) { dlg->txtOmNumTom->setText("999999"); });
-        WindowDriver abort(abortProgress);
+        AbortAfter abort(1000);
         RkOmnum(&d.doc);
     }
     const QList<QByteArray> lines = d.text().split('\n');
     ASSERT_EQ(lines.size(), n);
     EXPECT_EQ(lines[0], "N10 G1 X1\r");
+    EXPECT_EQ(lines[999], "N10000 G1 X1000\r"); // the lines done
     EXPECT_EQ(lines[n - 1], "N5000 G1 X5000"); // not reached
 
     OmnumAnswer answer;
