@@ -10,13 +10,13 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
+#include "core/language.h"
 #include "documents/frmdocument.h"
 #include "testsupport/testsupport.h"
 
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
-#include <QLocale>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -607,8 +607,7 @@ TEST(RxdCommand, AFailedReceptionIntoAnExistingFileOpensAnUntitledDocument)
         port->loseDevice(kPortDeviceError, kLost);
     });
     // The header of the file it was named after goes on top, though it replaces nothing.
-    const QByteArray header = headerBlock("'FIXTURE\r\n", "M", QLocale::system().toString(QDate::currentDate(),
-                                                                                    QLocale::ShortFormat));
+    const QByteArray header = headerBlock("'FIXTURE\r\n", "M", RkShortDate(QDate::currentDate()));
     run.expectUntitled(e, header + "%\r\nN1 G0 X1\r\nN2 G1", "'FIXTURE\r\nN1 GOOD PROGRAM\r\n");
 }
 

@@ -1,5 +1,6 @@
 // Syntax files and the spans they colour.
 #include "core/errors.h"
+#include "core/msgbox.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "documents/syntaxrules.h"
@@ -312,11 +313,16 @@ TEST(ColorNC, BadSyntaxFileIsReportedAndChangesNothing)
 {
     Colouring c("[Context]\n1=N\n[CColor]\n1=BLÅ\n");
     c.ed.setInsertMode(false);
-    QString reported;
-    setErrorBoxHook([&](const QString &text) { reported = text; return true; });
+    // A bad value in the syntax file is told in a plain box naming it, never
+    // in the error report.
+    QString reported, report;
+    setErrorBoxHook([&](const QString &text) { report = text; return true; });
+    setMsgBoxHook([&](const MsgBoxCall &call) { reported = call.text; return MbOk; });
     EXPECT_EQ(ColorNC(&c.ed, "MILL", 0, 0, 0, true), 0);
+    setMsgBoxHook({});
     setErrorBoxHook({});
     EXPECT_TRUE(reported.contains("BLÅ"));
+    EXPECT_TRUE(report.isEmpty());
     EXPECT_TRUE(c.ed.Redraw());
     EXPECT_FALSE(c.ed.InsertMode());
     EXPECT_FALSE(c.ed.IsDirty());
