@@ -39,6 +39,10 @@ using Sci = QsciScintillaBase;
 // Styles the character attributes may use: 0 is the plain text; 32..39 are
 // Scintilla's own.
 constexpr int kFirstStyle = 1;
+// A hidden indicator over every character given a style other than 0. It
+// moves with the text as the styles do, so the end of its last run bounds the
+// styled stretch without reading every character's style.
+constexpr int kStyledIndicator = 31;
 constexpr int kLastStyle = 255;
 inline bool isReservedStyle(int s) { return s >= 32 && s <= 39; }
 
@@ -164,6 +168,8 @@ struct Editor::Impl {
     int nextStyle = kFirstStyle;
     // Every character is known to show in style 0: clearing has nothing to do.
     bool plainStyles = true;
+    void markStyled(long from, long to) const;
+    std::pair<long, long> styledStretch(long from, long to) const;
 
     long send(unsigned int msg, unsigned long w = 0, long l = 0) const;
     long sendPtr(unsigned int msg, unsigned long w, const char *p) const;
@@ -1044,6 +1050,7 @@ template <class Change> void Editor::Impl::restyleSelection(Change change)
         if (ns != runStyle) {
             send(Sci::SCI_STARTSTYLING, runStart, 0xFF);
             send(Sci::SCI_SETSTYLING, end - runStart, ns);
+            markStyled(runStart, end);
             plainStyles = false;
         }
     };
@@ -1058,6 +1065,31 @@ template <class Change> void Editor::Impl::restyleSelection(Change change)
     flush(to);
 }
 
+void Editor::Impl::markStyled(long from, long to) const
+{
+    if (rows || to <= from) return;
+    raw(Sci::SCI_SETINDICATORCURRENT, kStyledIndicator);
+    raw(Sci::SCI_INDICATORFILLRANGE, from, to - from);
+}
+
+// The part of from..to outside of which every character is in style 0.
+std::pair<long, long> Editor::Impl::styledStretch(long from, long to) const
+{
+    if (plainStyles) return {from, from};
+    if (rows) return {from, to}; // the shown rows carry no marks
+    long first = -1, last = from;
+    for (long p = from; p < to;) {
+        const long e = qMin(to, long(raw(Sci::SCI_INDICATOREND, kStyledIndicator, p)));
+        if (raw(Sci::SCI_INDICATORVALUEAT, kStyledIndicator, p)) {
+            if (first < 0) first = p;
+            last = e;
+        }
+        if (e <= p) break; // no further run
+        p = e;
+    }
+    return first < 0 ? std::pair(from, from) : std::pair(first, last);
+}
+
 void Editor::Impl::clearStyles()
 {
     // New text comes in style 0: once cleared, only styling makes work again.
@@ -1066,6 +1098,10 @@ void Editor::Impl::clearStyles()
     if (n > 0) {
         send(Sci::SCI_STARTSTYLING, 0, 0xFF);
         send(Sci::SCI_SETSTYLING, n, 0);
+        if (!rows) {
+            raw(Sci::SCI_SETINDICATORCURRENT, kStyledIndicator);
+            raw(Sci::SCI_INDICATORCLEARRANGE, 0, n);
+        }
     }
     plainStyles = true;
 }
@@ -1149,16 +1185,18 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
     const long start = long(hits.front()), end = long(hits.back() + length);
     const QByteArray bytes = spliceReplacements(wholeText(), start, end, hits, length, replacement);
 
-    // The styles of the region: Scintilla gives them interleaved with the
-    // text, read here a piece at a time.
-    QByteArray styles(end - start, Qt::Uninitialized);
+    // The styles of the region: only its styled stretch is read (Scintilla
+    // gives them interleaved with the text, a piece at a time); the rest is
+    // in style 0.
+    const auto [styledFrom, styledTo] = styledStretch(start, end);
+    QByteArray styles(styledTo - start, '\0');
     bool anyStyle = false;
     {
         constexpr long kPiece = 1 << 20;
         QByteArray styled(2 * kPiece + 2, Qt::Uninitialized);
         char *dst = styles.data();
-        for (long at = start; at < end; at += kPiece) {
-            const long upto = qMin(end, at + kPiece);
+        for (long at = styledFrom; at < styledTo; at += kPiece) {
+            const long upto = qMin<long>(styledTo, at + kPiece);
             styledText(at, upto, styled.data());
             const char *src = styled.constData();
             for (long i = 0; i < upto - at; ++i) {
@@ -1168,16 +1206,19 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
             }
         }
     }
+    // The new styles up to the end of the styled stretch: after it, all is 0.
     QByteArray newStyles;
     if (anyStyle) {
+        const qsizetype upto = styledTo;
         newStyles.reserve(bytes.size());
         qsizetype at = start;
         for (qsizetype p : hits) {
+            if (p >= upto) break;
             newStyles.append(styles.constData() + (at - start), p - at);
             newStyles.append(replacement.size(), styles.at(p - start));
             at = p + length;
         }
-        newStyles.append(styles.constData() + (at - start), end - at);
+        if (at < upto) newStyles.append(styles.constData() + (at - start), upto - at);
     }
     replaceRange(start, end, bytes);
     if (anyStyle) {
@@ -1190,6 +1231,7 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
         if (last > first) {
             send(Sci::SCI_STARTSTYLING, start + long(first), 0xFF);
             sendPtr(Sci::SCI_SETSTYLINGEX, last - first, st + first);
+            markStyled(start + long(first), start + long(last));
         }
         plainStyles = false;
     }
@@ -1371,6 +1413,7 @@ Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
     d->sci->setContextMenuPolicy(Qt::DefaultContextMenu);
     d->send(Sci::SCI_SETCODEPAGE, 0);
     d->send(Sci::SCI_SETLEXER, 0 /* SCLEX_CONTAINER: styles are ours */);
+    d->send(Sci::SCI_INDICSETSTYLE, kStyledIndicator, Sci::INDIC_HIDDEN);
     for (int m = 0; m < 5; ++m) d->send(Sci::SCI_SETMARGINWIDTHN, m, 0);
     d->send(Sci::SCI_SETWRAPMODE, Sci::SC_WRAP_NONE);
     d->send(Sci::SCI_SETLAYOUTCACHE, Sci::SC_CACHE_PAGE);
@@ -1775,6 +1818,12 @@ void Editor::setAttributeStyles(qint64 offset, QByteArrayView styles)
     const long length = long(qMin<qint64>(styles.size(), n - offset));
     d->send(Sci::SCI_STARTSTYLING, long(offset), 0xFF);
     d->sendPtr(Sci::SCI_SETSTYLINGEX, length, styles.constData());
+    // Only the stretch from the first to the last style other than 0 is marked.
+    const char *st = styles.constData();
+    long first = 0, last = length;
+    while (first < last && st[first] == 0) ++first;
+    while (last > first && st[last - 1] == 0) --last;
+    d->markStyled(long(offset) + first, long(offset) + last);
     d->plainStyles = false;
 }
 
