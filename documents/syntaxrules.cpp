@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "documents/syntaxrules.h"
 
 #include "core/codepage.h"
@@ -185,7 +186,9 @@ void textStyles(QByteArrayView text, const SyntaxRules &rules, QByteArrayView st
             }
             if (end >= 0)
                 memset(out + start, style, size_t(end - start));
-            from = lineEnd; // only the first start string of a line counts
+            // Only the first start string of a line counts. A start string
+            // that holds a line end of its own still moves the search on.
+            from = std::max(lineEnd, start + 1);
         }
     }
 }

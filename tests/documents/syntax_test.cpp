@@ -220,6 +220,19 @@ TEST(SyntaxSpans, TextStylesAreTheLinesSpansOneAfterTheOther)
         ASSERT_EQ(int(styles[i]), int(expected[i])) << "at " << i;
 }
 
+TEST(SyntaxSpans, AStartStringHoldingALineEndEndsTheRun)
+{
+    // A range rule read from a file of lone CRs may begin with one; colouring
+    // a text with it comes to an end and colours nothing past the line.
+    SyntaxRules r = rulesOf("[STARTSTOP]\nS1=(\nE1=)\n[SColor]\n1=5\n");
+    ASSERT_EQ(r.ranges.size(), 1u);
+    r.ranges[0].start = "\r";
+    r.ranges[0].end.clear();
+    const QByteArray text = "N1\rN2\r\nN3\r";
+    const QByteArray styles = stylesOf(text, r);
+    EXPECT_EQ(styles.size(), text.size());
+}
+
 // ----- colouring an editor --------------------------------------------------------
 
 #include "core/services.h"
