@@ -1,4 +1,5 @@
 #include "core/msgbox.h"
+#include "core/filenames.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -71,10 +72,12 @@ int RkMsgBoxWindow(const MsgBoxCall &given, QWidget *parent)
 
     QMessageBox box(parent ? parent : QApplication::activeWindow());
     box.setObjectName("RkMsgBox");
-    box.setWindowTitle(call.title);
-    // File names and values are shown as they are, never read as markup.
+    // File names and values are shown as they are, never read as markup; the
+    // bytes of a name kept as they are on disk show as the characters they
+    // stand for.
+    box.setWindowTitle(RkShownName(call.title));
     box.setTextFormat(Qt::PlainText);
-    box.setText(text);
+    box.setText(RkShownName(text));
     switch (call.icon) {
     case MbIcon::Critical: box.setIcon(QMessageBox::Critical); break;
     case MbIcon::Question: box.setIcon(QMessageBox::Question); break;

@@ -1,4 +1,5 @@
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/codepage.h"
 #include "core/globals.h"
 #include "testsupport.h"
@@ -239,4 +240,20 @@ TEST(MessageBox, TextIsPlainWhateverItHolds)
     RkMsgBoxWindow(MsgBoxCall{text, "Lumrik-32", MbButtons::Ok, MbIcon::Exclamation, 0});
     EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(shown, text);
+}
+
+TEST(MessageBox, NamesKeptAsTheirBytesShowAsTheirCharacters)
+{
+    // "a\b.nc" and "X\xD6.NC" on disk: the box names them as the caption does.
+    const QString path = RkDecodeName(QByteArray("/tmp/a\\b X\xD6.nc"));
+    ASSERT_TRUE(RkHasKeptBytes(path));
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    RkMsgBoxWindow(MsgBoxCall{path + " har ändrats", "Lumrik-32", MbButtons::Ok, MbIcon::Exclamation, 0});
+    EXPECT_EQ(shown, QString::fromUtf8("/tmp/a\\b XÖ.nc har ändrats"));
 }
