@@ -85,15 +85,17 @@ QString decodeSettingsText(QByteArrayView bytes)
     return fromCp1252(bytes);
 }
 
+bool hasHighBytes(QByteArrayView bytes)
+{
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) > 127)
+            return true;
+    return false;
+}
+
 TextEncoding settingsEncodingOf(QByteArrayView bytes)
 {
-    bool high = false;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) > 127) {
-            high = true;
-            break;
-        }
-    return high && isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    return hasHighBytes(bytes) && isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
 }
 
 QString encodingName(TextEncoding e)

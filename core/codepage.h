@@ -18,6 +18,8 @@ QString decodeSettingsText(QByteArrayView bytes);
 // UTF-8 and hold a byte above 127, otherwise Windows-1252 (also a new or
 // plain-ASCII file).
 enum class TextEncoding { Windows1252, Utf8 };
+// True when any byte is above 127 (the text is not plain ASCII).
+bool hasHighBytes(QByteArrayView bytes);
 TextEncoding settingsEncodingOf(QByteArrayView bytes);
 QString encodingName(TextEncoding e);
 // The first character of `text` that the encoding cannot hold (a null QChar

@@ -86,8 +86,7 @@ void appendToLog(const QString &text)
         f.close();
     }
     TextEncoding enc = settingsEncodingOf(before);
-    const bool ascii = std::all_of(before.begin(), before.end(), [](char c) { return uchar(c) < 128; });
-    if (ascii && !firstUnencodable(entry, enc).isNull())
+    if (!hasHighBytes(before) && !firstUnencodable(entry, enc).isNull())
         enc = TextEncoding::Utf8;
     // A log that cannot be written is not reported: the report has been shown.
     if (f.open(QIODevice::Append))

@@ -176,10 +176,8 @@ bool IniFile::isPlainAscii() const
     if (encoding_ != TextEncoding::Windows1252)
         return false;
     for (const Line &l : lines_)
-        if (!l.edited)
-            for (char b : l.raw)
-                if (static_cast<unsigned char>(b) > 127)
-                    return false;
+        if (!l.edited && hasHighBytes(l.raw))
+            return false;
     return true;
 }
 
