@@ -6,6 +6,7 @@
 // pending events served and the editor painted.
 #include "core/globals.h"
 #include "core/inifile.h"
+#include "core/largepages.h"
 #include "core/msgbox.h"
 #include "core/settings.h"
 #include "documents/editor.h"
@@ -590,6 +591,8 @@ void BM_OneLinePackAndUndo(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
+    // Memory as the program itself has it.
+    startWithLargePages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

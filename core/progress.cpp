@@ -53,8 +53,61 @@ void frmProgress::keyPressEvent(QKeyEvent *e)
     QDialog::keyPressEvent(e);
 }
 
+namespace {
+
+constexpr int kServeEveryMs = 40;
+int gServeEveryMs = kServeEveryMs;
+int gLongWork = 0;    // long work under way: LongWork scopes and progress runs
+int gProgressRuns = 0; // of them with the progress dialog's run
+QElapsedTimer gServed; // since the events last ran
+
+// Whether the events are due to run; starts the clock with the first work.
+bool serveDue()
+{
+    if (!gServed.isValid()) {
+        gServed.start();
+        return gServeEveryMs == 0;
+    }
+    return gServed.elapsed() >= gServeEveryMs;
+}
+
+void serveNow()
+{
+    QCoreApplication::processEvents(gProgressRuns > 0 ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    gServed.restart();
+}
+
+void beginLongWork()
+{
+    if (gLongWork++ == 0)
+        gServed.start();
+}
+
+void endLongWork()
+{
+    if (--gLongWork == 0)
+        gServed.invalidate();
+}
+
+}
+
+LongWork::LongWork() { beginLongWork(); }
+LongWork::~LongWork() { endLongWork(); }
+bool LongWork::underWay() { return gLongWork > 0; }
+void LongWork::serveEveryForTests(int ms) { gServeEveryMs = ms < 0 ? kServeEveryMs : ms; }
+
+bool serveLongWork()
+{
+    if (gLongWork == 0 || !serveDue())
+        return false;
+    serveNow();
+    return true;
+}
+
 ProgressRun::ProgressRun(QWidget *owner, qint64 maximum)
 {
+    beginLongWork();
+    ++gProgressRuns;
     gRkAbort = false;
     if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
         dialog_ = new frmProgress(owner);
@@ -63,7 +116,6 @@ ProgressRun::ProgressRun(QWidget *owner, qint64 maximum)
         QCoreApplication::processEvents();
     }
     setMaximum(maximum);
-    pumped_.start();
 }
 
 ProgressRun::~ProgressRun()
@@ -72,6 +124,8 @@ ProgressRun::~ProgressRun()
         dialog_->hide();
         delete dialog_;
     }
+    --gProgressRuns;
+    endLongWork();
 }
 
 void ProgressRun::setMaximum(qint64 maximum)
@@ -103,11 +157,10 @@ void ProgressRun::abortHook(qint64 value)
 bool ProgressRun::step(qint64 value)
 {
     abortHook(value);
-    if (pumped_.elapsed() >= 40) {
+    if (serveDue()) {
         if (dialog_)
             dialog_->ProgressBar->setValue(int(std::min(value, maximum_) / scale_));
-        QCoreApplication::processEvents();
-        pumped_.restart();
+        serveNow();
     }
     return !aborted();
 }

@@ -40,6 +40,30 @@ private:
     bool on_;
 };
 
+// Long work that keeps the windows alive: while one is under way (a LongWork
+// in scope, or a ProgressRun), serveLongWork() lets pending window events run
+// when the last round was a few hundredths of a second ago. With the progress
+// dialog up every event runs, its abort button among them (the dialog keeps
+// input from every other window); without it, input to the windows waits
+// until the work is over, so that nothing typed or clicked reaches a text
+// that is half rewritten.
+class LongWork {
+public:
+    LongWork();
+    ~LongWork();
+    LongWork(const LongWork &) = delete;
+    LongWork &operator=(const LongWork &) = delete;
+
+    static bool underWay();
+    // For tests: events run at every serveLongWork() (0), or at most every
+    // `ms` milliseconds; a negative value gives the usual interval back.
+    static void serveEveryForTests(int ms);
+};
+
+// Lets pending events run when long work is under way and its events last
+// ran a while ago. True when they ran.
+bool serveLongWork();
+
 // One run of a long operation: shows the dialog (when there is a display),
 // clears the abort flags, and unloads the dialog when it goes out of scope.
 class ProgressRun {
@@ -66,7 +90,6 @@ private:
     frmProgress *dialog_ = nullptr;
     qint64 maximum_ = 0;
     int scale_ = 1;
-    QElapsedTimer pumped_;
 };
 
 }

@@ -3,6 +3,7 @@
 #include "core/atomicfile.h"
 #include "core/codepage.h"
 #include "core/errors.h"
+#include "core/progress.h"
 #include "core/services.h"
 #include "documents/findreplace_rules.h"
 #include "documents/lineends.h"
@@ -27,6 +28,7 @@
 #include <QVBoxLayout>
 
 #include <climits>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -53,6 +55,14 @@ inline bool isReservedStyle(int s) { return s >= 32 && s <= 39; }
 // to the size of the text: typing near the end of a large program, and an
 // undo of many changes, which took time in proportion to the square of it.
 constexpr int kModMask = 0;
+
+// Whole-text changes go into Scintilla a piece of about this many bytes at a
+// time, and a whole-program rewrite reads and writes its lines a piece at a
+// time: between pieces the window's events run during long work
+// (serveLongWork), and no buffer the size of the whole program is made
+// besides the ones Scintilla keeps for the text and its undo.
+constexpr qsizetype kPieceBytes = qsizetype(1) << 20;
+qsizetype gPieceBytes = kPieceBytes;
 
 // Windows key code of a Qt key (letters, digits, function and edit keys).
 int windowsKeyCode(const QKeyEvent *e)
@@ -214,6 +224,7 @@ struct Editor::Impl {
     long posOf(int x, int y) const;
     QByteArray range(long from, long to) const;
     void replaceRange(long from, long to, QByteArrayView bytes);
+    void replaceInPieces(long from, long to, QByteArrayView bytes);
     bool replaceChanged(long from, long to, QByteArrayView bytes);
     // Where the caret and the anchor stand by line and column, and the top
     // line: given back after a replacement that moved their offsets.
@@ -945,8 +956,39 @@ bool Editor::Impl::replaceChanged(long from, long to, QByteArrayView bytes)
         suf += kPiece;
     while (suf < most - pre && old[oldLen - 1 - suf] == nw[newLen - 1 - suf])
         ++suf;
-    replaceRange(from + long(pre), to - long(suf), bytes.sliced(pre, newLen - pre - suf));
+    replaceInPieces(from + long(pre), to - long(suf), bytes.sliced(pre, newLen - pre - suf));
     return true;
+}
+
+// Replaces from..to by `bytes` as one undo step, a piece at a time when the
+// change is large; the window's events may run between pieces, with the view
+// not painted until the last piece is in.
+void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
+{
+    const qsizetype piece = gPieceBytes;
+    if (rows || (to - from <= piece && bytes.size() <= piece)) {
+        // The shown rows are rewritten whole at each change: one change.
+        replaceRange(from, to, bytes);
+        return;
+    }
+    QWidget *view = sci->viewport();
+    const bool painting = view->updatesEnabled();
+    view->setUpdatesEnabled(false);
+    send(Sci::SCI_BEGINUNDOACTION);
+    long at = from;
+    qsizetype oldLeft = to - from, done = 0;
+    while (oldLeft > 0 || done < bytes.size()) {
+        const qsizetype take = qMin(piece, bytes.size() - done);
+        // The last new piece takes what is left of the old stretch.
+        const qsizetype drop = done + take == bytes.size() ? oldLeft : qMin(piece, oldLeft);
+        replaceRange(at, at + long(drop), bytes.sliced(done, take));
+        at += long(take);
+        done += take;
+        oldLeft -= drop;
+        serveLongWork();
+    }
+    send(Sci::SCI_ENDUNDOACTION);
+    view->setUpdatesEnabled(painting);
 }
 
 Editor::Impl::Places Editor::Impl::places() const
@@ -1220,7 +1262,7 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
         }
         if (at < upto) newStyles.append(styles.constData() + (at - start), upto - at);
     }
-    replaceRange(start, end, bytes);
+    replaceInPieces(start, end, bytes);
     if (anyStyle) {
         // The new bytes come in style 0: only the stretch from the first to
         // the last attribute needs styling again.
@@ -1545,39 +1587,72 @@ QByteArrayView Editor::lineView(int line) const
     return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, e - s)), e - s);
 }
 
+void Editor::setPieceBytesForTests(qsizetype bytes) { gPieceBytes = bytes > 0 ? bytes : kPieceBytes; }
+
 int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn)
 { d->flush();
     // The lines are read in place and their line ends (CR LF, LF or a lone
-    // CR, as Scintilla counts them) are copied as they are.
+    // CR, as Scintilla counts them) are copied as they are. A piece of lines
+    // is rewritten and goes into the text before the next piece is read:
+    // Scintilla's gap then stands where the next piece starts, so reading it
+    // in place moves nothing.
     const Impl::Places at = d->places();
-    QByteArrayView text = d->wholeText();
-    const qsizetype n = text.size();
+    const qsizetype piece = d->rows ? std::numeric_limits<qsizetype>::max() / 2 : gPieceBytes;
     QByteArray out;
-    out.reserve(n + n / 8 + 64);
+    bool changed = false, grouped = false;
     int line = 0;
-    qsizetype from = 0;
-    for (;;) {
-        const char *p = text.data();
-        const qsizetype end = lineEndAt(text, from);
-        out.append(rule(QByteArrayView(p + from, end - from), ++line));
-        qsizetype next = end;
-        if (next < n)
-            next += (p[next] == '\r' && next + 1 < n && p[next + 1] == '\n') ? 2 : 1;
-        out.append(p + end, next - end);
-        from = next;
-        if (end == n)
-            break;
-        if (goOn && !goOn(line)) {
-            // Stopped: the rest as it is. Waiting let events run; the text
-            // itself is unchanged, but its bytes may have moved.
-            text = d->wholeText();
-            out.append(text.data() + from, n - from);
-            break;
+    long from = 0; // where the piece starts in the text as it is now
+    for (bool last = false, stopped = false; !last && !stopped;) {
+        const long n = d->send(Sci::SCI_GETLENGTH);
+        // The piece: whole lines from `from`, ending after the line end of the
+        // line in which it reaches its size (or at the end of the text).
+        const long reach = long(qMin<qsizetype>(n, from + piece));
+        const long endLine = d->send(Sci::SCI_LINEFROMPOSITION, reach) + 1;
+        const long upto = endLine < d->send(Sci::SCI_GETLINECOUNT) ? d->send(Sci::SCI_POSITIONFROMLINE, endLine) : n;
+        auto view = [&] {
+            return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, from, upto - from)),
+                                  upto - from);
+        };
+        QByteArrayView text = view();
+        const qsizetype size = text.size();
+        out.clear();
+        out.reserve(size + size / 8 + 64);
+        qsizetype pos = 0;
+        for (;;) {
+            const char *p = text.data();
+            const qsizetype end = lineEndAt(text, pos);
+            out.append(rule(QByteArrayView(p + pos, end - pos), ++line));
+            qsizetype next = end;
+            if (next < size)
+                next += (p[next] == '\r' && next + 1 < size && p[next + 1] == '\n') ? 2 : 1;
+            out.append(p + end, next - end);
+            pos = next;
+            if (from + end == n) {
+                last = true; // the last line of the text
+                break;
+            }
+            if (goOn && !goOn(line)) {
+                stopped = true; // the rest stays as it is
+                break;
+            }
+            if (pos == size)
+                break; // the piece is done
+            if (goOn)
+                text = view(); // waiting let events run: the bytes may have moved
         }
-        if (goOn)
-            text = d->wholeText();
+        if (!grouped && !(last && from == 0)) {
+            // More than one piece: all of them one undo step.
+            d->send(Sci::SCI_BEGINUNDOACTION);
+            grouped = true;
+        }
+        changed |= d->replaceChanged(from, from + long(pos), out);
+        from += long(out.size());
+        if (!last && !stopped)
+            serveLongWork();
     }
-    if (d->replaceChanged(0, long(n), out))
+    if (grouped)
+        d->send(Sci::SCI_ENDUNDOACTION);
+    if (changed)
         d->restorePlaces(at);
     d->textIndex = qBound(1, line, Count());
     d->checkDirty();
@@ -1963,6 +2038,7 @@ void Editor::setAction(int code)
                 const QByteArrayView text = d->wholeText();
                 const long to = phase == 0 ? long(text.size()) : origin;
                 if (all) {
+                    LongWork busy; // every further match at once: the windows stay alive
                     const std::vector<qsizetype> hits = search.findAll(text, pos, to);
                     if (!hits.empty()) {
                         searchResult_ = true;

@@ -31,6 +31,9 @@ public:
     // Keys that the program's menus use: every editor, those that exist and
     // those made later, leaves them to the menus instead of its own key map.
     static void releaseKeys(const QList<QKeySequence> &keys);
+    // For tests: the size of the pieces in which large changes go into the
+    // text (0 gives the usual size back).
+    static void setPieceBytesForTests(qsizetype bytes);
     // The editing keys the editor keeps of its component's own key map:
     // arrows, Home/End, Page Up/Down, Ctrl with arrows and Home/End, Shift
     // with any of these, Delete, Backspace, Return and Tab (Insert is the
@@ -60,8 +63,10 @@ public:
     // ends as they are in the document; a line is without its line end.
     QByteArrayView textView() const;
     QByteArrayView lineView(int line) const;
-    // Rewrites the lines from the first on, in order, as one replacement of
-    // the stretch that changed, so that undo and redo cost one replacement.
+    // Rewrites the lines from the first on, in order, as one undo step. The
+    // lines go into the text a piece (about a megabyte) at a time, each piece
+    // as one replacement of the stretch that changed in it; between pieces
+    // the window's events run when long work is under way (serveLongWork).
     // `rule` gets each line's bytes (read in place, without its line end) and
     // number and gives its new bytes, without line ends; the line ends stay as
     // they are. After each line but the last `goOn` (when given) is asked and

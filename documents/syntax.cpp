@@ -64,6 +64,8 @@ QByteArray editorStyles(Editor *ed, const SyntaxRules &rules)
 // Lines are coloured a piece of about this many bytes at a time; the time
 // budget, the progress and the abort button are seen between pieces.
 constexpr qint64 kPieceBytes = 64 * 1024;
+// The styles go to the editor in windows of at most this many bytes.
+constexpr qint64 kWindowBytes = 1024 * 1024;
 
 }
 
@@ -86,9 +88,8 @@ int ColorNC(Editor *txtText, const QString &machine, int firstLine, int lastLine
         const int count = txtText->Count();
         const int from = firstLine == 0 ? 1 : std::max(firstLine, 1);
         const int to = firstLine == 0 ? count : std::min(lastLine, count);
-        // The styles of the whole text are worked out as plain code and go to
-        // the editor in one piece; lines outside the range, and lines not
-        // reached when the run stops, show plain.
+        // Lines outside the range, and lines not reached when the run stops,
+        // show plain.
         const bool wholeText = from == 1 && to == count;
         if (!wholeText || styleOf.isEmpty())
             txtText->clearCharacterAttributes();
@@ -96,7 +97,29 @@ int ColorNC(Editor *txtText, const QString &machine, int firstLine, int lastLine
             return 0;
         const qint64 begin = wholeText ? 0 : txtText->lineOffset(from);
         const qint64 length = (wholeText ? txtText->lineOffset(count + 1) : txtText->lineOffset(to + 1)) - begin;
-        QByteArray styles(length, '\0');
+        // The styles are worked out as plain code and go to the editor a
+        // window at a time, also within a line longer than a window: no style
+        // buffer the size of the text is made.
+        TextStyler styler(rules, styleOf);
+        QByteArray window(qsizetype(std::min(length, kWindowBytes)), Qt::Uninitialized);
+        qint64 held = 0, heldFrom = txtText->lineOffset(from); // worked out, not yet in the editor
+        auto give = [&] {
+            if (held > 0)
+                txtText->setAttributeStyles(heldFrom, QByteArrayView(window.constData(), held));
+            heldFrom += held;
+            held = 0;
+        };
+        auto colour = [&](qint64 a, qint64 b) {
+            while (a < b) {
+                if (held == qint64(window.size()))
+                    give();
+                const qint64 e = std::min(b, a + (window.size() - held));
+                // Serving events may have moved the text's bytes, never changed them.
+                styler.styles(txtText->textView().sliced(begin, length), a - begin, e - begin, window.data() + held);
+                held += e - a;
+                a = e;
+            }
+        };
         QElapsedTimer clock;
         clock.start();
         int line = from;
@@ -104,15 +127,19 @@ int ColorNC(Editor *txtText, const QString &machine, int firstLine, int lastLine
         while (line <= to) {
             if ((budgetMs > 0 && clock.elapsed() > budgetMs) || (progress && !progress->step(line)))
                 break;
-            // Serving events may have moved the text's bytes, never changed them.
-            const QByteArrayView text = txtText->textView();
             const int last = std::min(to, std::max(line, txtText->lineOfOffset(at + kPieceBytes)));
             const qint64 end = txtText->lineOffset(last + 1);
-            textStyles(text.sliced(at, end - at), rules, styleOf, styles.data() + (at - begin));
+            colour(at, end);
             at = end;
             line = last + 1;
         }
-        txtText->setAttributeStyles(begin, styles);
+        give();
+        if (wholeText && at < begin + length) {
+            // Stopped early: the lines not reached show plain.
+            window.fill('\0');
+            for (qint64 w = at; w < begin + length; w += kWindowBytes)
+                txtText->setAttributeStyles(w, QByteArrayView(window.constData(), std::min(begin + length - w, kWindowBytes)));
+        }
         return line - from;
     });
 }

@@ -152,43 +152,80 @@ void lineSpans(QByteArrayView line, const SyntaxRules &rules, std::vector<ColorS
 
 void textStyles(QByteArrayView text, const SyntaxRules &rules, QByteArrayView styleOf, char *out)
 {
-    // Rule after rule over the whole stretch: no span crosses a line end (a
-    // keyword holds none, a number and a range stop at it), so each line
-    // ends up as if its spans were laid down one after the other.
+    TextStyler(rules, styleOf).styles(text, 0, text.size(), out);
+}
+
+TextStyler::TextStyler(const SyntaxRules &rules, QByteArrayView styleOf)
+    : rules_(rules), styleOf_(styleOf), keywords_(rules.keywords.size()), ranges_(rules.ranges.size())
+{
+}
+
+void TextStyler::styles(QByteArrayView text, qsizetype from, qsizetype to, char *out)
+{
+    // Rule after rule, keywords first: no span crosses a line end (a keyword
+    // holds none, a number and a range stop at it), so each line ends up as
+    // if its spans were laid down one after the other. Each rule's search
+    // goes on from where it stood at the end of the last window; a span that
+    // reaches past the window is kept for the next one.
     const qsizetype n = text.size();
     const char *s = text.data();
-    memset(out, 0, size_t(n));
-    for (const KeywordRule &r : rules.keywords) {
+    memset(out, 0, size_t(to - from));
+    auto paint = [&](qsizetype a, qsizetype b, char style) {
+        a = std::max(a, from);
+        b = std::min(b, to);
+        if (b > a)
+            memset(out + (a - from), style, size_t(b - a));
+    };
+    for (size_t k = 0; k < rules_.keywords.size(); ++k) {
+        const KeywordRule &r = rules_.keywords[k];
         const QByteArrayView word(r.keyword);
-        const char style = styleOf[r.style];
-        for (qsizetype pos = text.indexOf(word); pos >= 0;) {
-            qsizetype end = pos + word.size();
-            if (r.withNumber)
-                while (end < n && !IsNotNumChar(s[end]))
-                    ++end;
-            memset(out + pos, style, size_t(end - pos));
+        const char style = styleOf_[r.style];
+        Next &c = keywords_[k];
+        if (c.start == -2)
+            c.start = text.indexOf(word);
+        while (c.start >= 0 && c.start < to) {
+            if (c.end < 0) {
+                c.end = c.start + word.size();
+                if (r.withNumber)
+                    while (c.end < n && !IsNotNumChar(s[c.end]))
+                        ++c.end;
+            }
+            paint(c.start, c.end, style);
+            if (c.end > to)
+                break; // goes on in the next window
             // The next occurrence is looked for after the coloured span.
-            pos = end < n ? text.indexOf(word, end) : -1;
+            c.start = c.end < n ? text.indexOf(word, c.end) : -1;
+            c.end = -1;
         }
     }
-    for (const RangeRule &r : rules.ranges) {
-        const char style = styleOf[r.style];
-        for (qsizetype from = 0; from < n;) {
-            const qsizetype start = text.indexOf(QByteArrayView(r.start), from);
-            if (start < 0)
-                break;
-            const qsizetype lineEnd = lineEndAt(text, start);
-            qsizetype end = lineEnd;
-            if (!r.end.isEmpty()) {
-                // The end is looked for after the start string, in its line.
-                const qsizetype e = text.first(lineEnd).indexOf(QByteArrayView(r.end), start + r.start.size());
-                end = e < 0 ? -1 : e + r.end.size(); // an unclosed range colours nothing
+    for (size_t k = 0; k < rules_.ranges.size(); ++k) {
+        const RangeRule &r = rules_.ranges[k];
+        const char style = styleOf_[r.style];
+        Next &c = ranges_[k];
+        for (;;) {
+            if (c.start == -2) {
+                c.start = c.searchFrom < n ? text.indexOf(QByteArrayView(r.start), c.searchFrom) : -1;
+                if (c.start >= 0) {
+                    const qsizetype lineEnd = lineEndAt(text, c.start);
+                    c.end = lineEnd;
+                    if (!r.end.isEmpty()) {
+                        // The end is looked for after the start string, in its line.
+                        const qsizetype e = text.first(lineEnd).indexOf(QByteArrayView(r.end), c.start + r.start.size());
+                        c.end = e < 0 ? -1 : e + r.end.size(); // an unclosed range colours nothing
+                    }
+                    // Only the first start string of a line counts. A start string
+                    // that holds a line end of its own still moves the search on.
+                    c.searchFrom = std::max(lineEnd, c.start + 1);
+                }
             }
-            if (end >= 0)
-                memset(out + start, style, size_t(end - start));
-            // Only the first start string of a line counts. A start string
-            // that holds a line end of its own still moves the search on.
-            from = std::max(lineEnd, start + 1);
+            if (c.start < 0 || c.start >= to)
+                break;
+            if (c.end >= 0) {
+                paint(c.start, c.end, style);
+                if (c.end > to)
+                    break; // goes on in the next window
+            }
+            c.start = -2;
         }
     }
 }

@@ -81,4 +81,28 @@ void lineSpans(QByteArrayView line, const SyntaxRules &rules, std::vector<ColorS
 // number of rules; no work per line beyond the searches.
 void textStyles(QByteArrayView text, const SyntaxRules &rules, QByteArrayView styleOf, char *out);
 
+// The same styles a window at a time: the windows of one text follow each
+// other from its start, and together give what textStyles gives the whole
+// text. A text of one giant line is coloured without a style buffer of its
+// size. Each call is given the text anew (the same bytes; they may have
+// moved in memory since the last call).
+class TextStyler {
+public:
+    TextStyler(const SyntaxRules &rules, QByteArrayView styleOf);
+    // The styles of text[from, to); `from` is where the last window ended
+    // (0 for the first).
+    void styles(QByteArrayView text, qsizetype from, qsizetype to, char *out);
+
+private:
+    // Per rule: the match or range found next (start -1: none left, -2: not
+    // looked for yet), the end of its span (-1: a range that colours
+    // nothing), and for a range rule where its next search starts.
+    struct Next {
+        qsizetype start = -2, end = -1, searchFrom = 0;
+    };
+    const SyntaxRules &rules_;
+    QByteArrayView styleOf_;
+    std::vector<Next> keywords_, ranges_;
+};
+
 }

@@ -1,5 +1,6 @@
 #include "mainwindow/integration.h"
 
+#include "core/progress.h"
 #include "files/frmrkselfile.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handover.h"
@@ -77,7 +78,7 @@ private:
     {
         if (!window_ || pending_.isEmpty())
             return;
-        if (busy_ || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        if (busy_ || LongWork::underWay() || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
             retry_.start();
             return;
         }

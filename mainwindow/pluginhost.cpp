@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/progress.h"
 #include "documents/frmdocument.h"
 #include "documents/statusbar.h"
 #include "files/printing.h"
@@ -464,6 +465,7 @@ void PluginHost::changeText(const std::function<void(Editor *)> &change)
     // only the user's typing is locked out there, and such a window is never
     // saved back over its file.
     Editor *e = activeDoc()->txtText;
+    LongWork busy; // a whole new text goes in a piece at a time
     const bool locked = e->ReadOnly();
     e->setReadOnly(false);
     try {

@@ -35,6 +35,7 @@ void runFramed(frmDocument *doc, const LineFrame::Rule &rule, bool withProgress)
         frame.run(rule, &progress);
     } else {
         WaitCursor wait;
+        LongWork busy;
         LineFrame frame(ed);
         frame.run(rule);
     }
@@ -87,6 +88,7 @@ void MnPunktKoll(frmDocument *doc)
     long adjustments = 0;
     {
         WaitCursor wait;
+        LongWork busy;
         LineFrame frame(doc->txtText);
         frame.run([&](QByteArrayView line, int) {
             QByteArray l(line.data(), line.size());

@@ -22,6 +22,7 @@ void RkGetToolList(frmDocument *doc)
             return;
         }
         WaitCursor wait;
+        LongWork busy;
 
         Editor *ed = doc->txtText;
         LineFrame frame(ed);
@@ -29,9 +30,11 @@ void RkGetToolList(frmDocument *doc)
         std::vector<QByteArray> entries;
         const int n = ed->Count();
         for (int i = 1; i <= n; ++i) {
-            ed->setTextIndex(i);
-            collectToolEntries(ed->Text(), tokens, entries);
+            collectToolEntries(ed->lineView(i), tokens, entries);
+            if (i % 64 == 0)
+                serveLongWork();
         }
+        ed->setTextIndex(n); // where reading the lines one by one leaves it
         if (entries.empty())
             return;
         // The whole block, closing frame included, goes in front of line 1 as

@@ -58,6 +58,8 @@ protected:
         MainWindowFixture::TearDown();
         frmDocument::setReplaceConfirm({});
         ProgressRun::abortAtForTests(0);
+        Editor::setPieceBytesForTests(0);
+        LongWork::serveEveryForTests(-1);
     }
 
     // Presses Start in the renumbering dialog; when asked to, the progress
@@ -75,6 +77,17 @@ protected:
         });
         timer->start();
     }
+    // Counts the rounds of the event loop while it runs.
+    struct Rounds {
+        Rounds()
+        {
+            tick.setInterval(0);
+            QObject::connect(&tick, &QTimer::timeout, [this] { ++count; });
+            tick.start();
+        }
+        QTimer tick;
+        int count = 0;
+    };
     static void key(frmDocument *doc, int key)
     {
         QTest::keyClick(doc->txtText->focusProxy(), Qt::Key(key), Qt::ControlModifier);
@@ -128,9 +141,12 @@ void run(frmMain &w, const char *command) { w.menuAction(QString::fromLatin1(com
 
 }
 
-TEST_F(UndoRedoTest, EveryOperationIsOneStepEachWay)
+using Operations = std::vector<std::pair<const char *, std::function<void(frmMain &, frmDocument *)>>>;
+
+// The whole-program operations that rewrite the whole program.
+const Operations &wholeProgramOperations()
 {
-    const std::vector<std::pair<const char *, std::function<void(frmMain &, frmDocument *)>>> operations = {
+    static const Operations operations = {
         {"mnuNcOptionsOmnum", [](frmMain &w, frmDocument *) { run(w, "mnuNcOptionsOmnum"); }},
         {"mnuNcOptionsToolList", [](frmMain &w, frmDocument *) { run(w, "mnuNcOptionsToolList"); }},
         {"mnuViewPack", [](frmMain &w, frmDocument *) { run(w, "mnuViewPack"); }},
@@ -144,11 +160,19 @@ TEST_F(UndoRedoTest, EveryOperationIsOneStepEachWay)
              PluginHost *h = PluginHost::of(&w);
              h->plugin_SetEditText(h->plugin_GetEditText().replace("F200", "F250"));
          }},
+    };
+    return operations;
+}
+
+TEST_F(UndoRedoTest, EveryOperationIsOneStepEachWay)
+{
+    Operations operations = wholeProgramOperations();
+    operations.insert(operations.end(), {
         {"plugin_AddEditText", [](frmMain &w, frmDocument *) { PluginHost::of(&w)->plugin_AddEditText("\r\nM2"); }},
         {"plugin_InsertEditText",
          [](frmMain &w, frmDocument *) { PluginHost::of(&w)->plugin_InsertEditText("(START)\r\n"); }},
         {"plugin_SetTextRow", [](frmMain &w, frmDocument *) { PluginHost::of(&w)->plugin_SetTextRow(5, "N1 G0"); }},
-    };
+    });
     for (const auto &[name, operation] : operations)
         check(name, operation);
     EXPECT_TRUE(errors.empty());
@@ -166,5 +190,45 @@ TEST_F(UndoRedoTest, AbortedOperationsAreOneStepEachWayToo)
         // The first lines done, the last ones as they were.
         EXPECT_NE(part.left(2000), original.left(2000)) << command;
         EXPECT_EQ(part.right(2000), original.right(2000)) << command;
+    }
+}
+
+// A large program goes into the editor a piece at a time, and between pieces
+// the window's events run: in pieces of a few hundred bytes every operation
+// still makes the same bytes, one step each way, and the event loop runs
+// while it works.
+TEST_F(UndoRedoTest, InSmallPiecesEveryOperationServesTheWindowAndMakesTheSameBytes)
+{
+    for (const auto &[name, operation] : wholeProgramOperations()) {
+        Editor::setPieceBytesForTests(0);
+        LongWork::serveEveryForTests(-1);
+        const QByteArray whole = check(name, operation);
+        Editor::setPieceBytesForTests(313);
+        LongWork::serveEveryForTests(0);
+        int rounds = 0;
+        const QByteArray pieces = check(name, [&, op = operation](frmMain &w, frmDocument *doc) {
+            Rounds counted;
+            op(w, doc);
+            rounds = counted.count;
+        });
+        EXPECT_EQ(pieces, whole) << name;
+        EXPECT_GT(rounds, 10) << name << ": the event loop ran while it worked";
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(UndoRedoTest, AbortedInSmallPiecesTheRestStaysAsItWas)
+{
+    constexpr int kLines = 20000;
+    const QByteArray original = program(kLines);
+    for (const char *command : {"mnuNcOptionsOmnum", "mnuViewPack", "mnuViewUnPack"}) {
+        Editor::setPieceBytesForTests(0);
+        const QByteArray whole =
+            check(command, [command](frmMain &w, frmDocument *) { run(w, command); }, kLines / 2, kLines);
+        Editor::setPieceBytesForTests(4099);
+        const QByteArray pieces =
+            check(command, [command](frmMain &w, frmDocument *) { run(w, command); }, kLines / 2, kLines);
+        EXPECT_EQ(pieces, whole) << command;
+        EXPECT_EQ(pieces.right(2000), original.right(2000)) << command;
     }
 }
