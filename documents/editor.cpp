@@ -64,6 +64,15 @@ constexpr int kModMask = 0;
 constexpr qsizetype kPieceBytes = qsizetype(1) << 20;
 qsizetype gPieceBytes = kPieceBytes;
 
+// The line ends in a text as Scintilla counts them: CR LF, LF or a lone CR.
+qsizetype lineEndsIn(QByteArrayView text)
+{
+    qsizetype n = 0;
+    for (qsizetype at = 0; (at = lineEndAt(text, at)) < text.size(); ++n)
+        at += (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ? 2 : 1;
+    return n;
+}
+
 // Windows key code of a Qt key (letters, digits, function and edit keys).
 int windowsKeyCode(const QKeyEvent *e)
 {
@@ -971,6 +980,13 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
         replaceRange(from, to, bytes);
         return;
     }
+    // Each piece moves the caret, the anchor and the top line only as far as
+    // its own stretch: where they stood is noted, and afterwards they go where
+    // one replacement of the whole stretch puts them.
+    const long caret = send(Sci::SCI_GETCURRENTPOS), anchor = send(Sci::SCI_GETANCHOR);
+    const long top = send(Sci::SCI_GETFIRSTVISIBLELINE);
+    const long topStart = send(Sci::SCI_POSITIONFROMLINE, top);
+    const long linesGone = send(Sci::SCI_LINEFROMPOSITION, to) - send(Sci::SCI_LINEFROMPOSITION, from);
     QWidget *view = sci->viewport();
     const bool painting = view->updatesEnabled();
     view->setUpdatesEnabled(false);
@@ -988,6 +1004,18 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
         serveLongWork();
     }
     send(Sci::SCI_ENDUNDOACTION);
+    const long grown = long(bytes.size()) - (to - from);
+    const auto moved = [&](long pos) { return pos <= from ? pos : pos <= to ? from : pos + grown; };
+    select(moved(anchor), moved(caret));
+    // A change that starts above the top line moves it by the lines it takes
+    // away, and then by the lines it brings when it still starts above it.
+    long newTop = top;
+    if (from < topStart)
+        newTop = qMax(0L, newTop - linesGone);
+    if (from < send(Sci::SCI_POSITIONFROMLINE, newTop))
+        newTop += long(lineEndsIn(bytes));
+    if (newTop != send(Sci::SCI_GETFIRSTVISIBLELINE))
+        send(Sci::SCI_SETFIRSTVISIBLELINE, newTop);
     view->setUpdatesEnabled(painting);
 }
 

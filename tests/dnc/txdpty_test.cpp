@@ -24,6 +24,7 @@
 #include <csignal>
 #include <poll.h>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 using namespace lumrik;
@@ -37,7 +38,12 @@ public:
     CncPeer()
     {
         char name[256] = {};
-        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+        // The line is raw from the start, as a serial port is once opened:
+        // what the control sends before the sender has set the port up is
+        // neither echoed back nor taken as flow control by the terminal.
+        termios raw{};
+        ::cfmakeraw(&raw);
+        if (::openpty(&master_, &slave_, name, &raw, nullptr) != 0)
             return;
         path_ = QString::fromLocal8Bit(name);
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);

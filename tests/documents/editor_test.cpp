@@ -1,6 +1,7 @@
 // The editor component on real text: lines, selection, modes, the modified
 // flag, files and bytes, search and character attributes.
 #include "core/errors.h"
+#include "core/progress.h"
 #include "documents/editor.h"
 #include "testsupport.h"
 
@@ -10,9 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace lumrik;
 using namespace lumrik::test;
@@ -168,14 +172,14 @@ TEST(Editor, OnlyTheEditingKeysOfTheComponentsOwnMapAreKept)
     QApplication::clipboard()->setText(QStringLiteral("KLIPP"));
     const QList<int> keys = Editor::componentDefaultKeys();
     ASSERT_GT(keys.size(), 50);
-    EXPECT_TRUE(keys.contains(int(Qt::CTRL | Qt::Key_L)));
-    EXPECT_FALSE(Editor::isEditingKey(int(Qt::CTRL | Qt::Key_L)));
-    EXPECT_FALSE(Editor::isEditingKey(int(Qt::CTRL | Qt::SHIFT | Qt::Key_L)));
+    EXPECT_TRUE(keys.contains((Qt::CTRL | Qt::Key_L).toCombined()));
+    EXPECT_FALSE(Editor::isEditingKey((Qt::CTRL | Qt::Key_L).toCombined()));
+    EXPECT_FALSE(Editor::isEditingKey((Qt::CTRL | Qt::SHIFT | Qt::Key_L).toCombined()));
     int pressed = 0;
     for (int k : keys) {
         // The Edit menu's keys are the menu's (the editor alone does the same).
-        if (Editor::isEditingKey(k) || k == int(Qt::CTRL | Qt::Key_X) || k == int(Qt::CTRL | Qt::Key_C)
-            || k == int(Qt::CTRL | Qt::Key_V))
+        if (Editor::isEditingKey(k) || k == (Qt::CTRL | Qt::Key_X).toCombined() || k == (Qt::CTRL | Qt::Key_C).toCombined()
+            || k == (Qt::CTRL | Qt::Key_V).toCombined())
             continue;
         // Caret inside a line, with a selection, on text with blocks above and below.
         ed.setTextAll(kProgram);
@@ -744,4 +748,483 @@ TEST(Editor, AccessibleAsAnEditableWidget)
     ASSERT_NE(iface, nullptr);
     EXPECT_EQ(iface->role(), QAccessible::EditableText);
     EXPECT_EQ(iface->textInterface(), nullptr);
+}
+
+// ----- whole-text changes a piece at a time ------------------------------------
+
+namespace {
+
+// The pieces in which large changes go into the text are this small while it
+// lives; the usual size after.
+class PieceBytes {
+public:
+    explicit PieceBytes(qsizetype bytes) { Editor::setPieceBytesForTests(bytes); }
+    ~PieceBytes() { Editor::setPieceBytesForTests(0); }
+    PieceBytes(const PieceBytes &) = delete;
+    PieceBytes &operator=(const PieceBytes &) = delete;
+};
+
+// 0 stands for the usual piece size.
+const qsizetype kPieceSizes[] = {0, 1, 7, 64};
+
+// What a change leaves behind, for comparing the usual path with the pieces.
+struct Outcome {
+    QByteArray text;
+    qint64 anchor = 0, caret = 0;
+    int textIndex = 0, count = 0, top = 0;
+    bool operator==(const Outcome &) const = default;
+};
+
+Outcome outcomeOf(const Editor &ed)
+{
+    return {ed.textView().toByteArray(), ed.anchorOffset(), ed.caretOffset(), ed.TextIndex(), ed.Count(), ed.TopY()};
+}
+
+std::string shown(const QByteArray &bytes)
+{
+    return bytes.toPercentEncoding(" ()%.,-").toStdString();
+}
+
+void PrintTo(const Outcome &o, std::ostream *os)
+{
+    *os << "text \"" << shown(o.text) << "\" anchor " << o.anchor << " caret " << o.caret << " index " << o.textIndex
+        << " lines " << o.count << " top " << o.top;
+}
+
+QByteArray randomProgram(QRandomGenerator &rng, int size)
+{
+    static const QByteArray alphabet = QByteArray("NGXZ01259 .-()") + "\r\n\r\n\n\r" + "\x80\xA0\xE4\xF6\xFF";
+    QByteArray text;
+    for (int i = 0; i < size; ++i)
+        text.append(alphabet[int(rng.bounded(alphabet.size()))]);
+    return text;
+}
+
+// Texts with every kind of line end, with and without one at the end, empty
+// ones and 8-bit bytes.
+std::vector<QByteArray> pieceTexts()
+{
+    std::vector<QByteArray> texts = {
+        "",
+        "N10 G1 X5",
+        "\r\n",
+        "\n\n",
+        "\r",
+        "\r\r\n\n\r",
+        "%\r\nN10 G1\nN20\rN30\r\n\r\n\n\r\rM30",
+        "%\r\nN10 G1\nN20\rN30\r\n\r\n\n\r\rM30\r\n",
+        "A\rB\r",
+        allBytesButLineEnds(),
+    };
+    QByteArray high;
+    for (int i = 0x80; i <= 0xFF; ++i) {
+        high.append(char(i));
+        if (i % 9 == 0) high.append(i % 2 ? "\r" : "\n");
+    }
+    texts.push_back(high);
+    QRandomGenerator rng(20261209);
+    for (int size : {40, 300, 301}) {
+        const QByteArray text = randomProgram(rng, size);
+        texts.push_back(text);
+        // A few bytes changed in its middle: the shared start and end stay.
+        QByteArray changed = text;
+        changed.replace(size / 2, 3, "\r\nG\x90\x91\n");
+        texts.push_back(changed);
+    }
+    return texts;
+}
+
+// Scintilla's lines with their line ends (CR LF, LF or a lone CR).
+std::vector<std::pair<QByteArray, QByteArray>> linesOf(const QByteArray &text)
+{
+    std::vector<std::pair<QByteArray, QByteArray>> lines;
+    qsizetype at = 0;
+    for (;;) {
+        qsizetype end = at;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        qsizetype next = end;
+        if (next < text.size())
+            next += text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n' ? 2 : 1;
+        lines.emplace_back(text.mid(at, end - at), text.mid(end, next - end));
+        if (end == text.size())
+            return lines;
+        at = next;
+    }
+}
+
+// The change just made is one undo step: undo gives `before` back, a second
+// undo `earlier` (the step before it), and redo walks the same way forward.
+void expectOneStepBetween(Editor &ed, const QByteArray &earlier, const QByteArray &before, const QByteArray &after,
+                          const std::string &what)
+{
+    ed.setAction(6);
+    EXPECT_EQ(ed.textView(), QByteArrayView(before)) << what << ": first undo";
+    ed.setAction(6);
+    EXPECT_EQ(ed.textView(), QByteArrayView(earlier)) << what << ": second undo";
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(ed.textView(), QByteArrayView(before)) << what << ": first redo";
+    QTest::keyClick(ed.focusProxy(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(ed.textView(), QByteArrayView(after)) << what << ": second redo";
+}
+
+}
+
+// Where the old and the new text first differ, and how long a stretch they
+// share at their ends after that.
+std::pair<qsizetype, qsizetype> sharedEnds(const QByteArray &old, const QByteArray &now)
+{
+    const qsizetype most = qMin(old.size(), now.size());
+    qsizetype pre = 0, suf = 0;
+    while (pre < most && old[pre] == now[pre])
+        ++pre;
+    while (suf < most - pre && old[old.size() - 1 - suf] == now[now.size() - 1 - suf])
+        ++suf;
+    return {pre, suf};
+}
+
+// A whole text set in pieces of any size: the same bytes and text index as
+// set whole, a caret and an anchor outside the changed stretch where they
+// would be, and one undo step that gives every byte back.
+TEST(EditorPieces, SetTextAllGivesWhatTheWholeChangeGives)
+{
+    const std::vector<QByteArray> texts = pieceTexts();
+    Editor ed;
+    ed.resize(300, 120);
+    ed.show();
+    for (const QByteArray &old : texts) {
+        for (const QByteArray &now : texts) {
+            const auto [pre, suf] = sharedEnds(old, now);
+            const qint64 n = old.size();
+            // At the start of the text and of the changed stretch, past its
+            // end and at the end of the text when that is past it.
+            std::vector<std::pair<qint64, qint64>> selections = {{0, 0}, {pre, 0}, {0, pre}};
+            if (suf > 0)
+                selections.insert(selections.end(), {{n, n - suf + 1}, {n - suf + 1, pre}, {pre, n}});
+            for (const auto &[anchor, caret] : selections) {
+                const QByteArray earlier = "(EARLIER)\r\n" + old;
+                Outcome usual;
+                for (qsizetype piece : kPieceSizes) {
+                    const std::string what = "piece " + std::to_string(piece) + " from \"" + shown(old) + "\" to \""
+                                             + shown(now) + "\" anchor " + std::to_string(anchor) + " caret "
+                                             + std::to_string(caret);
+                    PieceBytes size(piece);
+                    ed.setTextAll(earlier);
+                    ed.emptyUndoBuffer();
+                    ed.setTextAll(old);
+                    ed.setSelectionOffsets(anchor, caret);
+                    ed.setTextIndex(ed.Count());
+                    ed.setTopY(3);
+                    ed.setTextAll(now);
+                    const Outcome got = outcomeOf(ed);
+                    ASSERT_EQ(got.text, now) << what;
+                    if (piece == 0) {
+                        usual = got;
+                    } else {
+                        EXPECT_EQ(got.anchor, usual.anchor) << what;
+                        EXPECT_EQ(got.caret, usual.caret) << what;
+                        EXPECT_EQ(got.textIndex, usual.textIndex) << what;
+                    }
+                    if (old != now)
+                        expectOneStepBetween(ed, earlier, old, now, what);
+                    if (HasFailure())
+                        return;
+                }
+            }
+        }
+    }
+}
+
+// A caret inside the changed stretch or at its end goes to its start, also
+// when the text goes in a piece at a time: never where a piece boundary
+// carried it, between the CR and the LF of a line end.
+TEST(EditorPieces, SetTextAllPutsACaretInsideTheChangeAtItsStart)
+{
+    Editor ed;
+    for (qsizetype piece : kPieceSizes) {
+        PieceBytes size(piece);
+        ed.setTextAll("N10 G1 X5");
+        ed.setSelectionOffsets(3, 6);
+        ed.setTextAll("\r\n");
+        EXPECT_EQ(ed.anchorOffset(), 0) << "piece " << piece;
+        EXPECT_EQ(ed.caretOffset(), 0) << "piece " << piece;
+        EXPECT_EQ(ed.CaretX(), 1) << "piece " << piece;
+
+        ed.setTextAll("%\r\nABCDEFGH\r\n");
+        ed.setSelectionOffsets(9, 9);
+        ed.setTextAll("%\r\nabcdefgh\r\n");
+        EXPECT_EQ(ed.caretOffset(), 3) << "piece " << piece;
+
+        // At the end of a text that is set anew from its first byte on.
+        ed.setTextAll("ABCDEFGH");
+        ed.setSelectionOffsets(8, 8);
+        ed.setTextAll("abcdefgh");
+        EXPECT_EQ(ed.caretOffset(), 0) << "piece " << piece;
+    }
+}
+
+// The top line after a text set anew in pieces stands where it stands when
+// the text is set whole.
+TEST(EditorPieces, SetTextAllLeavesTheTopLineAsTheWholeChange)
+{
+    QByteArray old, now;
+    for (int i = 1; i <= 20; ++i)
+        old += "L" + QByteArray::number(i) + "\r\n";
+    for (int i = 1; i <= 40; ++i)
+        now += "M" + QByteArray::number(i) + "\r\n";
+    Editor ed;
+    ed.resize(300, 120);
+    ed.show();
+    int usual = 0;
+    for (qsizetype piece : kPieceSizes) {
+        PieceBytes size(piece);
+        ed.setTextAll(old);
+        ed.setSelectionOffsets(0, 0);
+        ed.setTopY(3);
+        ed.setTextAll(now);
+        if (piece == 0)
+            usual = ed.TopY();
+        EXPECT_EQ(ed.TopY(), usual) << "piece " << piece;
+    }
+}
+
+// The whole-program rewrite in pieces of any size: each line through the
+// rule once and in order, without its line end; the same text, lines done,
+// text index, caret, anchor and top line as in one piece; one undo step.
+TEST(EditorPieces, RewriteLinesGivesWhatOnePieceGives)
+{
+    const std::vector<QByteArray> texts = pieceTexts();
+    const std::vector<Editor::LineRule> rules = {
+        [](QByteArrayView line, int) { return line.toByteArray().toUpper() + "X"; },
+        [](QByteArrayView line, int no) {
+            // Longer, gone and shorter lines by turns.
+            return no % 3 == 0 ? QByteArray() : no % 3 == 1 ? line.toByteArray().repeated(2)
+                                                            : line.first(line.size() / 2).toByteArray();
+        },
+    };
+    Editor ed;
+    ed.resize(300, 120);
+    ed.show();
+    for (const QByteArray &text : texts) {
+        const auto lines = linesOf(text);
+        for (size_t r = 0; r < rules.size(); ++r) {
+            QByteArray expected;
+            for (size_t i = 0; i < lines.size(); ++i)
+                expected += rules[r](lines[i].first, int(i) + 1) + lines[i].second;
+            const QByteArray earlier = "(EARLIER)\r\n" + text;
+            Outcome usual;
+            for (qsizetype piece : kPieceSizes) {
+                const std::string what = "piece " + std::to_string(piece) + " rule " + std::to_string(r) + " on \""
+                                         + shown(text) + "\"";
+                PieceBytes size(piece);
+                ed.setTextAll(earlier);
+                ed.emptyUndoBuffer();
+                ed.setTextAll(text);
+                ed.setSelectionOffsets(text.size() / 2, text.size() / 3);
+                ed.setTopY(2);
+                int expectNo = 1;
+                bool wellCut = true;
+                auto rule = [&](QByteArrayView line, int no) {
+                    wellCut = wellCut && no == expectNo++ && !line.contains('\r') && !line.contains('\n');
+                    return rules[r](line, no);
+                };
+                EXPECT_EQ(ed.rewriteLines(rule), int(lines.size())) << what;
+                EXPECT_TRUE(wellCut) << what;
+                const Outcome got = outcomeOf(ed);
+                ASSERT_EQ(got.text, expected) << what;
+                if (piece == 0)
+                    usual = got;
+                else
+                    EXPECT_EQ(got, usual) << what;
+                if (expected != text)
+                    expectOneStepBetween(ed, earlier, text, expected, what);
+                if (HasFailure())
+                    return;
+            }
+        }
+    }
+}
+
+// Stopped after any line, in the middle of a piece or where one ends: the
+// lines done rewritten, every byte after them as it was, one undo step; the
+// same as a stop in one piece. Asking may move the text's bytes (reading the
+// whole text does), and the rewrite reads on from where they are.
+TEST(EditorPieces, RewriteStoppedAnywhereLeavesTheRestAsItWas)
+{
+    const std::vector<QByteArray> texts = pieceTexts();
+    const auto rule = [](QByteArrayView line, int no) { return "N" + QByteArray::number(no) + line.toByteArray(); };
+    Editor ed;
+    ed.show();
+    for (const QByteArray &text : texts) {
+        const auto lines = linesOf(text);
+        for (int stop = 1; stop < int(lines.size()); ++stop) {
+            QByteArray expected;
+            for (int i = 0; i < int(lines.size()); ++i)
+                expected += (i < stop ? rule(lines[size_t(i)].first, i + 1) : lines[size_t(i)].first)
+                            + lines[size_t(i)].second;
+            Outcome usual;
+            for (qsizetype piece : kPieceSizes) {
+                const std::string what = "piece " + std::to_string(piece) + " stop after " + std::to_string(stop)
+                                         + " on \"" + shown(text) + "\"";
+                PieceBytes size(piece);
+                ed.setTextAll("(EARLIER)");
+                ed.emptyUndoBuffer();
+                ed.setTextAll(text);
+                ed.setSelectionOffsets(text.size(), 0);
+                int asked = 0;
+                auto goOn = [&](int line) {
+                    EXPECT_EQ(line, ++asked) << what;
+                    (void)ed.textView(); // moves Scintilla's gap to the end
+                    return line < stop;
+                };
+                EXPECT_EQ(ed.rewriteLines(rule, goOn), stop) << what;
+                EXPECT_EQ(asked, stop) << what;
+                const Outcome got = outcomeOf(ed);
+                ASSERT_EQ(got.text, expected) << what;
+                EXPECT_EQ(got.textIndex, stop) << what;
+                if (piece == 0)
+                    usual = got;
+                else
+                    EXPECT_EQ(got, usual) << what;
+                expectOneStepBetween(ed, "(EARLIER)", text, expected, what);
+                if (HasFailure())
+                    return;
+            }
+        }
+    }
+}
+
+// A rewrite that changes nothing leaves no undo step and no modified flag,
+// however many pieces it took.
+TEST(EditorPieces, UnchangedRewriteInPiecesLeavesNoTrace)
+{
+    QRandomGenerator rng(77);
+    const QByteArray text = randomProgram(rng, 500);
+    for (qsizetype piece : kPieceSizes) {
+        PieceBytes size(piece);
+        Editor ed;
+        ed.setTextAll("(EARLIER)");
+        ed.emptyUndoBuffer();
+        ed.setTextAll(text);
+        ed.setIsDirty(false);
+        EXPECT_EQ(ed.rewriteLines([](QByteArrayView line, int) { return line.toByteArray(); }),
+                  int(linesOf(text).size()));
+        EXPECT_FALSE(ed.IsDirty()) << "piece " << piece;
+        ed.setAction(6);
+        EXPECT_EQ(ed.textView(), QByteArrayView("(EARLIER)")) << "piece " << piece;
+    }
+}
+
+// Replace-all in pieces: the same text, count, selection and character
+// attributes as in one piece, and one undo step.
+TEST(EditorPieces, ReplaceAllGivesWhatOnePieceGives)
+{
+    QRandomGenerator rng(4711);
+    QByteArray text;
+    for (int i = 0; i < 60; ++i)
+        text += randomProgram(rng, 6) + "G1 X" + QByteArray::number(i) + "\x80" + (i % 3 ? "\r\n" : "\n");
+    const std::pair<QByteArray, QByteArray> changes[] = {
+        {"G1", "G01"}, {"X", ""}, {"\x80", "\xFF\xFE"}, {"N", "M"}, {"\r\n", "\n"}};
+    Editor ed;
+    ed.show();
+    QObject::connect(&ed, &Editor::ReplaceQuery, [](int &answer) { answer = 4; });
+    for (const auto &[target, replacement] : changes) {
+        for (bool coloured : {false, true}) {
+            Outcome usual;
+            qsizetype usualCount = 0;
+            std::vector<QColor> usualColours;
+            for (qsizetype piece : kPieceSizes) {
+                const std::string what = "piece " + std::to_string(piece) + " \"" + shown(target) + "\" to \""
+                                         + shown(replacement) + "\"" + (coloured ? " coloured" : "");
+                PieceBytes size(piece);
+                ed.setTextAll("(EARLIER)");
+                ed.emptyUndoBuffer();
+                ed.setTextAll(text);
+                if (coloured) {
+                    ed.setSelectionOffsets(30, 200);
+                    ed.setCharacterForeColor(QColor(255, 0, 0));
+                    ed.setSelectionOffsets(150, 151);
+                    ed.setCharacterBold(true);
+                }
+                ed.setSelectionOffsets(5, 5);
+                ed.SearchTarget = target;
+                ed.SearchReplacement = replacement;
+                ed.SearchOrigin = 1;
+                ed.SearchCaseSensitive = true;
+                ed.setAction(10);
+                EXPECT_TRUE(ed.SearchResult()) << what;
+                const Outcome got = outcomeOf(ed);
+                std::vector<QColor> colours;
+                for (int line = 1; line <= ed.Count(); ++line)
+                    for (int column = 1; column <= ed.lineView(line).size(); ++column)
+                        colours.push_back(ed.characterForeColorAt(line, column));
+                QByteArray expected = text;
+                expected.replace(target, replacement);
+                ASSERT_EQ(got.text, expected) << what;
+                if (piece == 0) {
+                    usual = got;
+                    usualCount = ed.searchReplacedCount();
+                    usualColours = colours;
+                } else {
+                    EXPECT_EQ(got, usual) << what;
+                    EXPECT_EQ(ed.searchReplacedCount(), usualCount) << what;
+                    EXPECT_TRUE(colours == usualColours) << what;
+                }
+                expectOneStepBetween(ed, "(EARLIER)", text, expected, what);
+                if (HasFailure())
+                    return;
+            }
+        }
+    }
+}
+
+// Between the pieces of a rewrite under long work the window's events run
+// (here at every piece), also one that reads the whole text and so moves its
+// bytes; the rewrite goes on from where they are. Without long work under way
+// nothing runs in between.
+TEST(EditorPieces, EventsRunBetweenThePiecesOfLongWork)
+{
+    struct ServeEvery {
+        ServeEvery() { LongWork::serveEveryForTests(0); }
+        ~ServeEvery() { LongWork::serveEveryForTests(-1); }
+    } every;
+    PieceBytes size(7);
+    QRandomGenerator rng(5);
+    const QByteArray text = randomProgram(rng, 400);
+    const auto lines = linesOf(text);
+    ASSERT_GT(lines.size(), 20u);
+    auto upper = [](QByteArrayView line, int) { return line.toByteArray().toUpper() + "X"; };
+    QByteArray expected;
+    for (const auto &[line, end] : lines)
+        expected += upper(line, 0) + end;
+    for (bool longWork : {true, false}) {
+        Editor ed;
+        ed.setTextAll(text);
+        int line = 0, ranAt = -1;
+        QMetaObject::invokeMethod(
+            &ed, [&] {
+                ranAt = line;
+                (void)ed.textView();
+            },
+            Qt::QueuedConnection);
+        {
+            std::optional<LongWork> work;
+            if (longWork)
+                work.emplace();
+            EXPECT_EQ(ed.rewriteLines([&](QByteArrayView l, int no) {
+                line = no;
+                return upper(l, no);
+            }),
+                      int(lines.size()));
+        }
+        EXPECT_EQ(ed.textView(), QByteArrayView(expected)) << longWork;
+        if (longWork) {
+            EXPECT_GT(ranAt, 0); // after the first piece, before the last
+            EXPECT_LT(ranAt, int(lines.size()));
+        } else {
+            EXPECT_EQ(ranAt, -1);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(ranAt, int(lines.size()));
+        }
+    }
 }

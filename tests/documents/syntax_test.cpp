@@ -7,12 +7,17 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 using namespace lumrik;
 using namespace lumrik::test;
 
 namespace {
+
+// The rules the editor colouring below is tested with.
+const QByteArray kSyntaxForWindows = "[Context]\n1=N\n2=X\n3=G\n[CColor]\n1=808080\n2=0000FF\n3=FF0000\n"
+                                     "[CStyle]\n3=B\n[STARTSTOP]\nS1=(\nE1=)\n[SColor]\n1=008000\n[SStyle]\n1=I\n";
 
 SyntaxRules rulesOf(const QByteArray &ini)
 {
@@ -231,6 +236,77 @@ TEST(SyntaxSpans, AStartStringHoldingALineEndEndsTheRun)
     const QByteArray text = "N1\rN2\r\nN3\r";
     const QByteArray styles = stylesOf(text, r);
     EXPECT_EQ(styles.size(), text.size());
+}
+
+// Coloured a window at a time, in windows of any size from one byte to the
+// whole text, a text shows what it shows coloured whole: keywords with their
+// numbers, closed and unclosed ranges and end-of-line ranges that reach past
+// a window, start strings holding a line end, every kind of line end. Each
+// window is given a fresh copy of the text, as a text whose bytes moved.
+TEST(SyntaxSpans, WindowsTogetherGiveTheWholeTextsStyles)
+{
+    std::vector<SyntaxRules> ruleSets = {
+        rulesOf("[Context]\n1=N\n2=X\n3=G0\n4=-\n[Len]\n3=1\n[CColor]\n1=1\n2=2\n3=3\n4=4\n"
+                "[STARTSTOP]\nS1=(\nE1=)\nS2=;\nS3=X\nE3=Y\n[SColor]\n1=5\n2=6\n3=7\n"),
+        rulesOf("[Context]\n1=N\n2=X\n3=T\n[CColor]\n1=1\n2=2\n3=3\n"
+                "[STARTSTOP]\nS1=(\nE1=)\n[SColor]\n1=4\n[SStyle]\n1=I\n"),
+        rulesOf("[STARTSTOP]\nS1=(\nE1=)\nS2=;\nS3=\"\nE3=\"\n[SColor]\n1=1\n2=2\n3=3\n"),
+        rulesOf("[Context]\n1=G\n2=XX\n[Len]\n2=1\n[STARTSTOP]\nS1=/*\nE1=*/\nS2=((\nE2=))\n[SColor]\n1=1\n2=2\n"),
+        rulesOf(kSyntaxForWindows),
+    };
+    {
+        IniFile f;
+        ASSERT_TRUE(f.load(QStringLiteral(LUMRIK_SOURCE_DIR "/resources/data/install/fanuc.syn")));
+        ruleSets.push_back(parseSyntaxRules(f, "fanuc.syn"));
+    }
+    // Start strings with line ends of their own, and an end string that holds one.
+    SyntaxRules lineEnds = rulesOf("[Context]\n1=N\n[STARTSTOP]\nS1=(\nE1=)\nS2=;\nS3=X\n[SColor]\n1=1\n2=2\n3=3\n");
+    lineEnds.ranges[0].start = "\r";
+    lineEnds.ranges[1].start = "\n(";
+    lineEnds.ranges[2].end = ")\r\n";
+    ruleSets.push_back(lineEnds);
+
+    QRandomGenerator rng(1209);
+    const QByteArray alphabet = QByteArray("NXYTG0G01-.,+;()\"/**/ ") + "\r\n\r\n" + "\x80\xE4\xFF";
+    for (size_t r = 0; r < ruleSets.size(); ++r) {
+        const SyntaxRules &rules = ruleSets[r];
+        QByteArray styleOf;
+        for (size_t i = 0; i < rules.styles.size(); ++i)
+            styleOf.append(char(i + 1));
+        for (int round = 0; round < 40; ++round) {
+            // Short texts with many line ends, and long lines now and then.
+            const int size = int(rng.bounded(round < 20 ? 60 : 2000));
+            const bool longLines = round % 3 == 2;
+            QByteArray text;
+            for (int i = 0; i < size; ++i) {
+                char c = alphabet[int(rng.bounded(alphabet.size()))];
+                if (longLines && (c == '\r' || c == '\n') && rng.bounded(20) != 0)
+                    c = ' ';
+                text.append(c);
+            }
+            const QByteArray whole = stylesOf(text, rules);
+            // Windows up to a few bytes, up to a line or two, and up to the whole text.
+            const qsizetype most[] = {4, 80, qMax<qsizetype>(1, text.size())};
+            for (qsizetype upTo : most) {
+                TextStyler styler(rules, styleOf);
+                QByteArray windowed;
+                QByteArray sizes;
+                for (qsizetype from = 0; from < text.size();) {
+                    const qsizetype to = qMin(text.size(), from + 1 + qsizetype(rng.bounded(quint32(upTo))));
+                    const QByteArray copy(text.constData(), text.size()); // the bytes elsewhere
+                    QByteArray out(to - from + 1, '\x7e');
+                    styler.styles(copy, from, to, out.data());
+                    ASSERT_EQ(out.back(), '\x7e') << "written past the window";
+                    windowed += out.first(to - from);
+                    sizes += QByteArray::number(to - from) + ' ';
+                    from = to;
+                }
+                ASSERT_EQ(windowed, whole) << "rules " << r << " round " << round << " text \""
+                                           << text.toPercentEncoding(" ").toStdString() << "\" windows "
+                                           << sizes.toStdString();
+            }
+        }
+    }
 }
 
 // ----- colouring an editor --------------------------------------------------------

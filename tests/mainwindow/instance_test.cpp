@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/globals.h"
+#include "core/progress.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "mainwindow/frmmain.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QDir>
 #include <QFile>
@@ -198,19 +200,19 @@ TEST(RealProgram, SettingsFileIsNamedAfterTheExecutable)
 
 TEST(RealProgram, TwoStartsCloseTogetherGiveOneEditor)
 {
-    for (int gapMs : {100, 0}) {
+    // Started at once, or the second once the first listens for it.
+    for (bool firstListens : {false, true}) {
         Session s;
-        QProcess *first = s.start({});
-        QTest::qWait(gapMs);
+        QProcess *first = firstListens ? s.startEditor() : s.start({});
         QProcess *second = s.start({});
         // One of them hands over and ends; the other is the editor.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !running(first) || !running(second); }, 10000)) << gapMs;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !running(first) || !running(second); }, 10000)) << firstListens;
         QTest::qWait(1000);
-        EXPECT_NE(running(first), running(second)) << gapMs;
+        EXPECT_NE(running(first), running(second)) << firstListens;
         QProcess *ended = running(first) ? second : first;
         EXPECT_EQ(ended->exitCode(), 0);
         EXPECT_EQ(ended->exitStatus(), QProcess::NormalExit);
-        if (gapMs > 0)
+        if (firstListens)
             EXPECT_TRUE(running(first));
     }
 }
@@ -329,6 +331,25 @@ TEST(RunningEditor, HandOversKeepTheUnsavedTextAndOpenFullPaths)
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->documents().size() == 3; }, 5000));
     EXPECT_EQ(w->activeDocument()->caption(), other.path() + "/SEN.NC");
 
+    // While a whole-program operation is under way (its events served between
+    // pieces), the handed-over file waits: nothing opens into the middle of it.
+    writeFile(other.path() + "/LANG.NC", "N30\r\n");
+    int openDuringWork = -1;
+    {
+        LongWork work;
+        LongWork::serveEveryForTests(0);
+        secondStart({"LANG.NC"}, other.path());
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 500)
+            serveLongWork();
+        openDuringWork = int(w->documents().size());
+        LongWork::serveEveryForTests(-1);
+    }
+    EXPECT_EQ(openDuringWork, 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->documents().size() == 4; }, 5000));
+    EXPECT_EQ(w->activeDocument()->caption(), other.path() + "/LANG.NC");
+
     // The typed text is still there, unsaved.
     EXPECT_EQ(w->documents().first(), typed);
     EXPECT_EQ(typed->txtText->TextAll(), "N10 G0 X5.");
@@ -365,7 +386,7 @@ TEST(RunningEditor, AHandOverDuringTheExitPromptStopsTheExitAndOpens)
             p.setStandardOutputFile(QProcess::nullDevice());
             p.setStandardErrorFile(QProcess::nullDevice());
             p.start();
-            QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000));
             secondExit = p.exitCode();
         }
         return int(MbNo);

@@ -22,6 +22,11 @@
 
 #include <functional>
 
+// Qt's own door from the platform into the application (Qt's private
+// headers): a key queued through it waits in the window system's queue until
+// the event loop takes it, as typed input does.
+#include <qpa/qwindowsysteminterface.h>
+
 using namespace lumrik;
 
 namespace {
@@ -139,6 +144,23 @@ protected:
 
 void run(frmMain &w, const char *command) { w.menuAction(QString::fromLatin1(command))->trigger(); }
 
+// Calls `pressed` when a key press reaches the widget.
+class KeySpy : public QObject {
+public:
+    KeySpy(QWidget *target, std::function<void()> pressed) : pressed_(std::move(pressed)) { target->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::KeyPress)
+            pressed_();
+        return false;
+    }
+
+private:
+    std::function<void()> pressed_;
+};
+
 }
 
 using Operations = std::vector<std::pair<const char *, std::function<void(frmMain &, frmDocument *)>>>;
@@ -230,5 +252,58 @@ TEST_F(UndoRedoTest, AbortedInSmallPiecesTheRestStaysAsItWas)
             check(command, [command](frmMain &w, frmDocument *) { run(w, command); }, kLines / 2, kLines);
         EXPECT_EQ(pieces, whole) << command;
         EXPECT_EQ(pieces.right(2000), original.right(2000)) << command;
+    }
+}
+
+// Keys typed while an operation without the progress dialog works wait for
+// its end: nothing typed reaches a text that is half rewritten, and the keys
+// land on the finished one.
+TEST_F(UndoRedoTest, KeysTypedDuringAnOperationWaitForItsEnd)
+{
+    Editor::setPieceBytesForTests(313);
+    LongWork::serveEveryForTests(0);
+    for (const char *command : {"mnuViewUppercase", "mnuViewClearchars", "mnuOptionPunktKoll"}) {
+        frmMain w;
+        installPluginHost(&w);
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        frmDocument *doc = w.openDocument(env.write("ncprog/P1.NC", program()), "MILL");
+        ASSERT_NE(doc, nullptr);
+        doc->txtText->setFocus();
+        const qsizetype qsBefore = doc->txtText->TextAll().count('q');
+
+        // The text as it stands when the key reaches the editor.
+        QByteArray seen;
+        KeySpy spy(doc->txtText->focusProxy(), [&] { seen = doc->txtText->TextAll(); });
+        // A key typed as soon as the operation's work lets the events run.
+        bool typed = false;
+        QTimer typist;
+        typist.setInterval(0);
+        QObject::connect(&typist, &QTimer::timeout, [&] {
+            if (typed || !LongWork::underWay())
+                return;
+            typed = true;
+            QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+                w.windowHandle(), QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+        });
+        typist.start();
+        run(w, command);
+        typist.stop();
+        const QByteArray done = doc->txtText->TextAll();
+        ASSERT_TRUE(typed) << command;
+        EXPECT_TRUE(seen.isEmpty()) << command << ": the key came in while the operation worked";
+        EXPECT_EQ(done.count('q'), qsBefore) << command;
+
+        // The key waited in the queue; the next round of the loop takes it.
+        for (int round = 0; round < 20 && seen.isEmpty(); ++round) {
+            QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection);
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(seen, done) << command << ": the key reached the finished text";
+        const QByteArray now = doc->txtText->TextAll();
+        EXPECT_EQ(now.size(), done.size() + 1) << command;
+        EXPECT_EQ(now.count('q'), qsBefore + 1) << command;
+        doc->txtText->setIsDirty(false);
     }
 }
