@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <ctime>
+
 namespace lumrik {
 
 frmProgress::frmProgress(QWidget *owner) : QDialog(owner)
@@ -59,34 +61,47 @@ constexpr int kServeEveryMs = 40;
 int gServeEveryMs = kServeEveryMs;
 int gLongWork = 0;    // long work under way: LongWork scopes and progress runs
 int gProgressRuns = 0; // of them with the progress dialog's run
-QElapsedTimer gServed; // since the events last ran
+qint64 gServedAt = -1; // when the events last ran (ms), -1: no long work
+
+// Milliseconds of the system's coarse clock: asked after every line of a long
+// run, and the precise clock costs more there than the line's own work on
+// some machines; a few milliseconds of resolution do here.
+qint64 nowMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
 
 // Whether the events are due to run; starts the clock with the first work.
 bool serveDue()
 {
-    if (!gServed.isValid()) {
-        gServed.start();
-        return gServeEveryMs == 0;
+    if (gServeEveryMs == 0)
+        return true;
+    const qint64 now = nowMs();
+    if (gServedAt < 0) {
+        gServedAt = now;
+        return false;
     }
-    return gServed.elapsed() >= gServeEveryMs;
+    return now - gServedAt >= gServeEveryMs;
 }
 
 void serveNow()
 {
     QCoreApplication::processEvents(gProgressRuns > 0 ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-    gServed.restart();
+    gServedAt = nowMs();
 }
 
 void beginLongWork()
 {
     if (gLongWork++ == 0)
-        gServed.start();
+        gServedAt = nowMs();
 }
 
 void endLongWork()
 {
     if (--gLongWork == 0)
-        gServed.invalidate();
+        gServedAt = -1;
 }
 
 }

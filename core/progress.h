@@ -1,6 +1,5 @@
 #pragma once
 #include <QDialog>
-#include <QElapsedTimer>
 
 class QProgressBar;
 class QPushButton;

@@ -24,12 +24,15 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <climits>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace lumrik {
@@ -289,10 +292,12 @@ namespace detail {
 // the owner's key events.
 // Selected bytes on the clipboard. Scintilla offers every selection it makes
 // to the X11 primary selection, whole programs included: the display text is
-// made only when another window (or a paste) asks for it.
+// made only when another window (or a paste) asks for it, and the bytes of a
+// selection offered that way are read only then.
 class BytesMimeData : public QMimeData {
 public:
     explicit BytesMimeData(const QByteArray &bytes) : bytes_(bytes) {}
+    explicit BytesMimeData(std::function<QByteArray()> source) : source_(std::move(source)) {}
     QStringList formats() const override { return {QStringLiteral("text/plain")}; }
 
 protected:
@@ -301,6 +306,7 @@ protected:
         if (!format.startsWith(QLatin1String("text/plain")))
             return QMimeData::retrieveData(format, type);
         if (!converted_) {
+            if (source_) bytes_ = std::exchange(source_, {})();
             text_ = bytesToDisplay(bytes_);
             converted_ = true;
         }
@@ -308,7 +314,8 @@ protected:
     }
 
 private:
-    QByteArray bytes_;
+    mutable QByteArray bytes_;
+    mutable std::function<QByteArray()> source_;
     mutable QString text_;
     mutable bool converted_ = false;
 };
@@ -1051,9 +1058,21 @@ void Editor::Impl::select(long anchor, long caret)
     if (anchor == caret)
         return;
     QClipboard *clipboard = QApplication::clipboard();
-    if (clipboard && clipboard->supportsSelection())
-        clipboard->setMimeData(new detail::BytesMimeData(range(qMin(anchor, caret), qMax(anchor, caret))),
-                               QClipboard::Selection);
+    if (!clipboard || !clipboard->supportsSelection())
+        return;
+    // The selected bytes as they stand when asked for: while the selection
+    // stays, so does the text under it.
+    const QPointer<QsciScintilla> view(sci);
+    const long from = qMin(anchor, caret), to = qMax(anchor, caret);
+    clipboard->setMimeData(new detail::BytesMimeData([view, from, to]() -> QByteArray {
+                               if (!view) return {};
+                               const long end = qMin(to, long(view->SendScintilla(Sci::SCI_GETLENGTH)));
+                               if (end <= from) return {};
+                               const auto *p = reinterpret_cast<const char *>(
+                                   view->SendScintilla(Sci::SCI_GETRANGEPOINTER, from, end - from));
+                               return QByteArray(p, end - from);
+                           }),
+                           QClipboard::Selection);
 }
 
 void Editor::Impl::applyStyleDefaults(int style)
@@ -1164,13 +1183,16 @@ void Editor::Impl::clearStyles()
 {
     // New text comes in style 0: once cleared, only styling makes work again.
     if (plainStyles) return;
-    const long n = send(Sci::SCI_GETLENGTH);
-    if (n > 0) {
-        send(Sci::SCI_STARTSTYLING, 0, 0xFF);
-        send(Sci::SCI_SETSTYLING, n, 0);
+    // Only the stretch that carries styles is set again: on a large program
+    // that is coloured in part, a pass over the whole text costs more than
+    // the rest of a whole-program operation.
+    const auto [from, to] = styledStretch(0, send(Sci::SCI_GETLENGTH));
+    if (to > from) {
+        send(Sci::SCI_STARTSTYLING, from, 0xFF);
+        send(Sci::SCI_SETSTYLING, to - from, 0);
         if (!rows) {
             raw(Sci::SCI_SETINDICATORCURRENT, kStyledIndicator);
-            raw(Sci::SCI_INDICATORCLEARRANGE, 0, n);
+            raw(Sci::SCI_INDICATORCLEARRANGE, from, to - from);
         }
     }
     plainStyles = true;

@@ -485,14 +485,27 @@ void PluginHost::plugin_SetEditText(const QByteArray &text)
     changeText([&](Editor *e) { e->setTextAll(text); });
 }
 
+namespace {
+
+// The text with `before` and `after` around it, made in one copy.
+QByteArray textWith(Editor *e, QByteArrayView before, QByteArrayView after)
+{
+    const QByteArrayView now = e->textView();
+    QByteArray all;
+    all.reserve(before.size() + now.size() + after.size());
+    return all.append(before).append(now).append(after);
+}
+
+}
+
 void PluginHost::plugin_AddEditText(const QByteArray &text)
 {
-    changeText([&](Editor *e) { e->setTextAll(e->TextAll() + text); });
+    changeText([&](Editor *e) { e->setTextAll(textWith(e, {}, text)); });
 }
 
 void PluginHost::plugin_InsertEditText(const QByteArray &text)
 {
-    changeText([&](Editor *e) { e->setTextAll(text + e->TextAll()); });
+    changeText([&](Editor *e) { e->setTextAll(textWith(e, text, {})); });
 }
 
 qint32 PluginHost::plugin_GetTextRowCount() { return activeDoc()->txtText->Count(); }
