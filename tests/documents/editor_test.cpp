@@ -736,6 +736,47 @@ TEST(Editor, SelectionByOffsetsKeepsTheViewAndOffersTheBytes)
     EXPECT_EQ(ed.caretOffset(), 3);
 }
 
+// Attributes set far apart in a large text, the last ones at its very end,
+// all go when the attributes are cleared; and the primary selection gives the
+// bytes under the selection when asked, nothing once the editor is gone.
+TEST(Editor, AttributesFarApartAllGoAndThePrimarySelectionReadsItsBytesWhenAsked)
+{
+    auto ed = std::make_unique<Editor>();
+    QByteArray text;
+    for (int i = 1; i <= 60000; ++i)
+        text += "N" + QByteArray::number(i) + " G1 X" + QByteArray::number(i) + "\r\n";
+    text += "M30";
+    ed->setTextAll(text);
+    const int last = ed->Count();
+    const auto colour = [&](int line, int from, int to) {
+        ed->setSelStartY(line);
+        ed->setSelStartX(from);
+        ed->setSelEndY(line);
+        ed->setSelEndX(to);
+        ed->setCharacterForeColor(QColor(255, 0, 0));
+        ed->setCharacterBold(true);
+    };
+    colour(2, 1, 3);
+    colour(30000, 2, 5);
+    colour(last, 1, 4);
+    ASSERT_EQ(ed->characterForeColorAt(last, 2), QColor(255, 0, 0));
+    ed->clearCharacterAttributes();
+    for (const auto &[line, column] : {std::pair(2, 1), std::pair(30000, 3), std::pair(last, 3)}) {
+        EXPECT_EQ(ed->characterForeColorAt(line, column), ed->ForeColor()) << line;
+        EXPECT_FALSE(ed->characterBoldAt(line, column)) << line;
+    }
+    EXPECT_EQ(ed->TextAll(), text);
+
+    QClipboard *clipboard = QApplication::clipboard();
+    if (!clipboard->supportsSelection())
+        return;
+    ed->setSelectionOffsets(3, 10);
+    EXPECT_EQ(clipboard->text(QClipboard::Selection), QString::fromLatin1(text.mid(3, 7)));
+    ed->setSelectionOffsets(text.size() - 3, text.size());
+    ed.reset();
+    EXPECT_EQ(clipboard->text(QClipboard::Selection), QString());
+}
+
 // The editor is an editable text to assistive tools, without the
 // component's own text interface (which counts the text up to the caret at
 // every caret move).
