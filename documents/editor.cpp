@@ -1060,17 +1060,23 @@ void Editor::Impl::select(long anchor, long caret)
     QClipboard *clipboard = QApplication::clipboard();
     if (!clipboard || !clipboard->supportsSelection())
         return;
-    // The selected bytes as they stand when asked for: while the selection
-    // stays, so does the text under it.
+    // What is selected in the editor when another window asks for it, as
+    // the display's primary selection is meant; once the selection is gone,
+    // the stretch that was selected last.
     const QPointer<QsciScintilla> view(sci);
-    const long from = qMin(anchor, caret), to = qMax(anchor, caret);
-    clipboard->setMimeData(new detail::BytesMimeData([view, from, to]() -> QByteArray {
+    const long first = qMin(anchor, caret), last = qMax(anchor, caret);
+    clipboard->setMimeData(new detail::BytesMimeData([view, first, last]() -> QByteArray {
                                if (!view) return {};
-                               const long end = qMin(to, long(view->SendScintilla(Sci::SCI_GETLENGTH)));
-                               if (end <= from) return {};
+                               long from = long(view->SendScintilla(Sci::SCI_GETSELECTIONSTART));
+                               long to = long(view->SendScintilla(Sci::SCI_GETSELECTIONEND));
+                               if (to <= from) {
+                                   from = first;
+                                   to = qMin(last, long(view->SendScintilla(Sci::SCI_GETLENGTH)));
+                               }
+                               if (to <= from) return {};
                                const auto *p = reinterpret_cast<const char *>(
-                                   view->SendScintilla(Sci::SCI_GETRANGEPOINTER, from, end - from));
-                               return QByteArray(p, end - from);
+                                   view->SendScintilla(Sci::SCI_GETRANGEPOINTER, from, to - from));
+                               return QByteArray(p, to - from);
                            }),
                            QClipboard::Selection);
 }

@@ -772,6 +772,9 @@ TEST(Editor, AttributesFarApartAllGoAndThePrimarySelectionReadsItsBytesWhenAsked
         return;
     ed->setSelectionOffsets(3, 10);
     EXPECT_EQ(clipboard->text(QClipboard::Selection), QString::fromLatin1(text.mid(3, 7)));
+    ed->setSelectionOffsets(12, 20);
+    ed->setSelectionOffsets(5, 5); // the selection given up: the last one stays on offer
+    EXPECT_EQ(clipboard->text(QClipboard::Selection), QString::fromLatin1(text.mid(12, 8)));
     ed->setSelectionOffsets(text.size() - 3, text.size());
     ed.reset();
     EXPECT_EQ(clipboard->text(QClipboard::Selection), QString());
