@@ -105,6 +105,8 @@ qsizetype lineEndAt(QByteArrayView text, qsizetype at)
 {
     const char *p = text.data();
     const qsizetype n = text.size();
+    if (at >= n)
+        return n; // an empty text has no bytes to look at, not even a pointer
     const auto *lf = static_cast<const char *>(memchr(p + at, '\n', size_t(n - at)));
     const qsizetype lfAt = lf ? lf - p : n;
     const auto *cr = static_cast<const char *>(memchr(p + at, '\r', size_t(lfAt - at)));
