@@ -16,6 +16,20 @@ constexpr char kHugePages[] = "glibc.malloc.hugetlb=1";
 // and the value they had.
 constexpr char kStarted[] = "LUMRIK_LARGE_PAGES";
 
+// A build with the address sanitizer has that sanitizer's allocator, which
+// does not read the C library's settings: a second start would gain nothing.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kOwnAllocator = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kOwnAllocator = true;
+#else
+constexpr bool kOwnAllocator = false;
+#endif
+#else
+constexpr bool kOwnAllocator = false;
+#endif
+
 }
 
 const char *transparentHugePages(const char *settingsFile)
@@ -46,7 +60,7 @@ void startWithLargePages(char **argv)
         unsetenv(kStarted);
         return;
     }
-    if (std::strcmp(transparentHugePages(), "madvise") != 0)
+    if (kOwnAllocator || std::strcmp(transparentHugePages(), "madvise") != 0)
         return; // always (nothing to ask for), never, or unknown
     const char *old = std::getenv(kTunables);
     if (old && std::strstr(old, "glibc.malloc.hugetlb"))

@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -306,4 +307,47 @@ TEST_F(UndoRedoTest, KeysTypedDuringAnOperationWaitForItsEnd)
         EXPECT_EQ(now.count('q'), qsBefore + 1) << command;
         doc->txtText->setIsDirty(false);
     }
+}
+
+// The main window's close box pressed while an operation works: nothing is
+// closed under the operation (the close waits with the typed input); the
+// window closes once the operation is over, asking about the changed program.
+TEST_F(UndoRedoTest, TheWindowClosedDuringAnOperationClosesAfterIt)
+{
+    Editor::setPieceBytesForTests(313);
+    LongWork::serveEveryForTests(0);
+    frmMain w;
+    installPluginHost(&w);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QPointer<frmDocument> doc = w.openDocument(env.write("ncprog/P1.NC", program()), "MILL");
+    ASSERT_NE(doc, nullptr);
+    const QByteArray upper = doc->txtText->TextAll().toUpper();
+
+    bool sent = false;
+    int documentsAtClose = -1;
+    QTimer closer;
+    closer.setInterval(0);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (sent || !LongWork::underWay())
+            return;
+        sent = true;
+        QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::AsynchronousDelivery>(w.windowHandle());
+        QWindowSystemInterface::flushWindowSystemEvents(QEventLoop::ExcludeUserInputEvents);
+        documentsAtClose = int(w.documents().size());
+    });
+    closer.start();
+    run(w, "mnuViewUppercase");
+    closer.stop();
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(documentsAtClose, 1);
+    ASSERT_FALSE(doc.isNull());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(doc->txtText->TextAll(), upper);
+
+    // Over: the close goes on, and asks about the changed program.
+    boxes.answer(7); // "Nej": not saved
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 5000));
+    EXPECT_TRUE(boxes.saw(QStringLiteral("P1.NC")));
 }
