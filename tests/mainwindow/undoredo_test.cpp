@@ -94,6 +94,14 @@ protected:
         QTimer tick;
         int count = 0;
     };
+    // The main window with its plug-in host, shown and active.
+    static bool showActive(frmMain &w)
+    {
+        installPluginHost(&w);
+        w.show();
+        w.activateWindow();
+        return QTest::qWaitForWindowActive(&w);
+    }
     static void key(frmDocument *doc, int key)
     {
         QTest::keyClick(doc->txtText->focusProxy(), Qt::Key(key), Qt::ControlModifier);
@@ -105,12 +113,9 @@ protected:
                      int lines = 3000)
     {
         frmMain w;
-        installPluginHost(&w);
         // The keys go through the real window: the menu's shortcuts act on
         // the active document, as when the user presses them.
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        EXPECT_TRUE(showActive(w));
         frmDocument::setReplaceConfirm([](frmDocument *) { return 4; });
         answerWindows(abortAt);
         frmDocument *doc = w.openDocument(env.write("ncprog/P1.NC", program(lines)), "MILL");
@@ -144,6 +149,30 @@ protected:
 };
 
 void run(frmMain &w, const char *command) { w.menuAction(QString::fromLatin1(command))->trigger(); }
+
+// Does `act` once, at the first round of the event loop while long work is
+// under way (an operation serving its events between pieces).
+class OnceDuringWork {
+public:
+    explicit OnceDuringWork(std::function<void()> act) : act_(std::move(act))
+    {
+        tick_.setInterval(0);
+        QObject::connect(&tick_, &QTimer::timeout, [this] {
+            if (!LongWork::underWay())
+                return;
+            tick_.stop();
+            ran_ = true;
+            act_();
+        });
+        tick_.start();
+    }
+    bool ran() const { return ran_; }
+
+private:
+    std::function<void()> act_;
+    QTimer tick_;
+    bool ran_ = false;
+};
 
 // Calls `pressed` when a key press reaches the widget.
 class KeySpy : public QObject {
@@ -265,10 +294,7 @@ TEST_F(UndoRedoTest, KeysTypedDuringAnOperationWaitForItsEnd)
     LongWork::serveEveryForTests(0);
     for (const char *command : {"mnuViewUppercase", "mnuViewClearchars", "mnuOptionPunktKoll"}) {
         frmMain w;
-        installPluginHost(&w);
-        w.show();
-        w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        ASSERT_TRUE(showActive(w));
         frmDocument *doc = w.openDocument(env.write("ncprog/P1.NC", program()), "MILL");
         ASSERT_NE(doc, nullptr);
         doc->txtText->setFocus();
@@ -278,21 +304,13 @@ TEST_F(UndoRedoTest, KeysTypedDuringAnOperationWaitForItsEnd)
         QByteArray seen;
         KeySpy spy(doc->txtText->focusProxy(), [&] { seen = doc->txtText->TextAll(); });
         // A key typed as soon as the operation's work lets the events run.
-        bool typed = false;
-        QTimer typist;
-        typist.setInterval(0);
-        QObject::connect(&typist, &QTimer::timeout, [&] {
-            if (typed || !LongWork::underWay())
-                return;
-            typed = true;
+        OnceDuringWork typist([&] {
             QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
                 w.windowHandle(), QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
         });
-        typist.start();
         run(w, command);
-        typist.stop();
         const QByteArray done = doc->txtText->TextAll();
-        ASSERT_TRUE(typed) << command;
+        ASSERT_TRUE(typist.ran()) << command;
         EXPECT_TRUE(seen.isEmpty()) << command << ": the key came in while the operation worked";
         EXPECT_EQ(done.count('q'), qsBefore) << command;
 
@@ -317,30 +335,19 @@ TEST_F(UndoRedoTest, TheWindowClosedDuringAnOperationClosesAfterIt)
     Editor::setPieceBytesForTests(313);
     LongWork::serveEveryForTests(0);
     frmMain w;
-    installPluginHost(&w);
-    w.show();
-    w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ASSERT_TRUE(showActive(w));
     QPointer<frmDocument> doc = w.openDocument(env.write("ncprog/P1.NC", program()), "MILL");
     ASSERT_NE(doc, nullptr);
     const QByteArray upper = doc->txtText->TextAll().toUpper();
 
-    bool sent = false;
     int documentsAtClose = -1;
-    QTimer closer;
-    closer.setInterval(0);
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (sent || !LongWork::underWay())
-            return;
-        sent = true;
+    OnceDuringWork closer([&] {
         QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::AsynchronousDelivery>(w.windowHandle());
         QWindowSystemInterface::flushWindowSystemEvents(QEventLoop::ExcludeUserInputEvents);
         documentsAtClose = int(w.documents().size());
     });
-    closer.start();
     run(w, "mnuViewUppercase");
-    closer.stop();
-    ASSERT_TRUE(sent);
+    ASSERT_TRUE(closer.ran());
     EXPECT_EQ(documentsAtClose, 1);
     ASSERT_FALSE(doc.isNull());
     EXPECT_TRUE(w.isVisible());
