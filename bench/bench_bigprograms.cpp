@@ -635,7 +635,7 @@ long long cpuTicks(qint64 pid)
 void BM_OneLineOpenProcess(benchmark::State &state)
 {
     const QString path = oneLineFile();
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../lumrik32");
+    const QString program = QStringLiteral(LUMRIK_BENCH_PROGRAM);
     const double fileMb = double(QFile(path).size()) / (1024.0 * 1024.0);
     double peakMb = 0;
     for (auto _ : state) {
@@ -652,7 +652,7 @@ void BM_OneLineOpenProcess(benchmark::State &state)
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), run.filePath(QStringLiteral("runtime")));
         env.insert(QStringLiteral("TMPDIR"), run.filePath(QStringLiteral("tmp")));
         env.insert(QStringLiteral("LUMRIK_DATA"), run.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("LUMRIK_TEST"), QStringLiteral("1")); // no splash wait
+        env.insert(QStringLiteral("LUMRIK_TEST"), QStringLiteral("1")); // no splash wait in the test build
         QProcess p;
         p.setProcessEnvironment(env);
         p.setProgram(program);

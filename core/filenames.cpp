@@ -106,6 +106,8 @@ bool RkHasKeptBytes(const QString &path)
 
 QByteArray RkPathBytes(const QString &path) { return pathBytesOf(RkNativePath(path)); }
 
+QByteArray RkNameBytes(const QString &text) { return pathBytesOf(text); }
+
 QString RkShownName(const QString &path)
 {
     if (!RkHasKeptBytes(path))

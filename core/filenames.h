@@ -24,6 +24,9 @@ namespace lumrik {
 QString RkDecodeName(QByteArrayView raw);
 // The bytes of a path on disk ("\" read as "/", kept bytes given back).
 QByteArray RkPathBytes(const QString &path);
+// The bytes of a text as it is (kept bytes given back, nothing else changed):
+// what a name or an argument is on this system.
+QByteArray RkNameBytes(const QString &text);
 // True when the path holds kept bytes (Qt's own file routines cannot reach it).
 bool RkHasKeptBytes(const QString &path);
 // The path as shown: kept bytes read as Windows-1252 ("X\xD6.NC" shows as "XÖ.NC").

@@ -16,12 +16,17 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
-#include <QProcess>
 #include <QSerialPortInfo>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <cerrno>
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace lumrik {
 
@@ -40,33 +45,105 @@ QString RkProgramFile()
 
 void setRkProgramFile(const QString &path) { programFileRef() = path; }
 
-int ExecCmd(const QString &commandLine, const QString &folder)
+TestHooks &testHooks()
+{
+    static TestHooks hooks;
+    return hooks;
+}
+
+namespace {
+
+// A child process started from byte strings: Qt's own starter turns every
+// argument into the local encoding, which cannot carry a name that is not
+// UTF-8.
+pid_t spawnChild(const QString &program, const QStringList &arguments, const QString &folder, bool ownSession)
+{
+    QString path = RkNativePath(program);
+    if (!path.contains('/'))
+        path = QStandardPaths::findExecutable(path);
+    if (path.isEmpty())
+        return -1;
+    std::vector<QByteArray> bytes;
+    bytes.reserve(size_t(arguments.size()) + 1);
+    bytes.push_back(RkNameBytes(path));
+    for (const QString &a : arguments)
+        bytes.push_back(RkNameBytes(a));
+    for (const QByteArray &b : bytes)
+        if (b.contains('\0'))
+            return -1; // it would reach the program cut short
+    std::vector<char *> argv;
+    for (QByteArray &b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    const QByteArray dir = folder.isEmpty() ? QByteArray() : RkPathBytes(folder);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attr);
+    if (!dir.isEmpty())
+        posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
+    // The program starts with the signals as a fresh process has them.
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (ownSession)
+        flags |= POSIX_SPAWN_SETSID;
+    posix_spawnattr_setflags(&attr, flags);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, bytes.front().constData(), &actions, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+// Waits for a child's end: its exit code, or -1 when it did not end normally.
+int waitChild(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}
+
+bool RkRunAndWait(const QString &program, const QStringList &arguments, const QString &folder, int &exitCode)
+{
+    exitCode = -1;
+    const pid_t pid = spawnChild(program, arguments, folder, false);
+    if (pid < 0)
+        return false;
+    exitCode = waitChild(pid);
+    return exitCode >= 0;
+}
+
+int ExecCmd(const QString &program, const QStringList &arguments, const QString &folder, int *exitCode)
 {
     return RkGuard("ExecCmd()", [&]() -> int {
-        QStringList args = QProcess::splitCommand(commandLine);
-        if (args.isEmpty())
+        const pid_t pid = spawnChild(program, arguments, folder, false);
+        if (pid < 0)
             return 1;
-        QProcess p;
-        p.setProgram(args.takeFirst());
-        p.setArguments(args);
-        if (!folder.isEmpty())
-            p.setWorkingDirectory(RkNativePath(folder));
-        p.setProcessChannelMode(QProcess::ForwardedChannels);
-        p.start();
-        if (!p.waitForStarted(-1))
-            return 1;
-        p.waitForFinished(-1);
+        const int code = waitChild(pid);
+        if (exitCode)
+            *exitCode = code;
         return 0;
     });
 }
 
-bool RkStartProgram(const QString &commandLine, const QString &folder)
+bool RkStartProgram(const QString &program, const QStringList &arguments, const QString &folder)
 {
-    QStringList args = QProcess::splitCommand(commandLine);
-    if (args.isEmpty())
+    const pid_t pid = spawnChild(program, arguments, folder, true);
+    if (pid < 0)
         return false;
-    const QString program = args.takeFirst();
-    return QProcess::startDetached(program, args, folder.isEmpty() ? QString() : RkNativePath(folder));
+    // Left running; its end is collected so that it leaves no zombie behind.
+    std::thread([pid] { waitChild(pid); }).detach();
+    return true;
 }
 
 bool RkShellOpen(const QString &pathOrUrl)
@@ -110,7 +187,7 @@ QString ShowSaveFileDialog(QWidget *owner, const QString &title, QString &initia
     dlg.setObjectName("dlgSaveFile");
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
-    dlg.setOption(QFileDialog::DontUseNativeDialog, qEnvironmentVariableIsSet("LUMRIK_TEST"));
+    dlg.setOption(QFileDialog::DontUseNativeDialog, testHooks().plainFileDialogs);
     if (!filters.isEmpty()) {
         dlg.setNameFilters(filters);
         dlg.selectNameFilter(filters.value(std::max(filterIndex, 1) - 1));

@@ -2,22 +2,44 @@
 // Process, shell, dialog and help services over the desktop platform.
 #include <QColor>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 class QMainWindow;
 
 namespace lumrik {
 
-// Starts the command line and waits for its end: 0 when it ran, 1 when it could not start.
-int ExecCmd(const QString &commandLine, const QString &folder = {});
-// Starts a program without waiting; false when it could not start.
-bool RkStartProgram(const QString &commandLine, const QString &folder = {});
+// Other programs are started with their arguments as a list: each argument
+// reaches the program as exactly one argument, its exact bytes (a file name's
+// kept bytes given back), never joined into a command line and split again.
+// `program` is a path (a bare name is looked up in PATH); `folder` is the
+// working folder of the program ("": this process's). An argument holding a
+// NUL character cannot be passed: the program is not started.
+//
+// Starts the program and waits for its end: 0 when it ran, 1 when it could
+// not start. `exitCode` (when given) gets its exit code, or -1 when it did
+// not end normally.
+int ExecCmd(const QString &program, const QStringList &arguments, const QString &folder = {},
+            int *exitCode = nullptr);
+// The same without the trace: false when it could not be started or did not
+// end normally.
+bool RkRunAndWait(const QString &program, const QStringList &arguments, const QString &folder, int &exitCode);
+// Starts a program in a session of its own without waiting; false when it could not start.
+bool RkStartProgram(const QString &program, const QStringList &arguments = {}, const QString &folder = {});
 // Opens a file or address with the desktop's program for it.
 bool RkShellOpen(const QString &pathOrUrl);
 // The editor's own program file, for the checks it runs in a process of its
 // own (this process's program unless set otherwise).
 QString RkProgramFile();
 void setRkProgramFile(const QString &path);
+
+// What the test build changes: the installed program never sets these, and
+// no environment variable reaches them.
+struct TestHooks {
+    bool plainFileDialogs = false; // Qt's own file dialogs instead of the desktop's
+    int splashWaitMs = -1;         // the splash wait in ms (0: none); -1 the normal wait
+};
+TestHooks &testHooks();
 
 // There is no registry here: every value reads as "".
 QString RegGetValue(long root, const QString &key, const QString &value);

@@ -1,6 +1,7 @@
 #include "documents/pluginlist.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/msgbox.h"
@@ -18,6 +19,9 @@
 #include <QTreeWidget>
 
 #include <exception>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lumrik {
 
@@ -67,21 +71,64 @@ QString pluginProgId(const QString &libraryPath)
     return RkFileBaseName(RkNativePath(libraryPath)) + QStringLiteral(".plugin");
 }
 
-bool isPluginRegistered(const QString &progId)
+namespace {
+std::optional<bool> recordedState(const QString &progId)
 {
-    return toTruth(GetIniSetting(kSection, progId, QStringLiteral("True"))).value_or(true);
+    const QString v = GetIniSetting(kSection, progId, QString());
+    return v.isEmpty() ? std::nullopt : toTruth(v);
 }
+}
+
+bool isPluginRegistered(const QString &progId) { return recordedState(progId).value_or(false); }
+
+bool isPluginSwitchedOff(const QString &progId) { return recordedState(progId) == false; }
 
 bool setPluginRegistered(const QString &progId, bool on)
 {
-    if (!on)
-        return SaveIniSetting(kSection, progId, boolText(false));
-    // Switched on is the normal state: the mark goes away.
-    const QString file = mainSettingsFile();
-    IniFile ini;
-    if (!ini.load(file) || !ini.contains(kSection, progId))
-        return true;
-    return RkWriteIniFile(file, {{kSection, progId, {}, true}});
+    return SaveIniSetting(kSection, progId, boolText(on));
+}
+
+QString pluginUnsafeReason(const QString &path, bool isFolder)
+{
+    const QString what = isFolder ? QStringLiteral("mappen %1").arg(RkShownName(path)) : QStringLiteral("filen");
+    struct stat st;
+    if (::stat(RkPathBytes(path).constData(), &st) != 0)
+        return what + QStringLiteral(" kan inte läsas");
+    if (st.st_uid != 0 && st.st_uid != ::getuid())
+        return what + QStringLiteral(" ägs av en annan användare");
+    if (st.st_mode & (S_IWGRP | S_IWOTH))
+        return what + QStringLiteral(" kan ändras av andra användare än ägaren");
+    return {};
+}
+
+PluginSelection selectPluginLibraries(const QString &folder)
+{
+    PluginSelection s;
+    const QString folderUnsafe = pluginUnsafeReason(folder, true);
+    for (const QString &lib : pluginLibraries(folder)) {
+        const QString progId = pluginProgId(lib);
+        if (isPluginSwitchedOff(progId))
+            continue;
+        QString why = folderUnsafe;
+        if (why.isEmpty() && !isPluginRegistered(progId))
+            why = QStringLiteral("är inte registrerad");
+        if (why.isEmpty())
+            why = pluginUnsafeReason(lib, false);
+        if (why.isEmpty())
+            s.load << lib;
+        else
+            s.refused << GetFileNamePart(lib) + QStringLiteral(": ") + why;
+    }
+    return s;
+}
+
+QString pluginsNotLoadedMessage(const QStringList &refused)
+{
+    if (refused.isEmpty())
+        return {};
+    return QStringLiteral("Följande plugin:er laddades inte:\r\n") + refused.join(QStringLiteral("\r\n"))
+           + QStringLiteral("\r\n\r\nEn plugin laddas bara när den är registrerad (\"Inställningar Editor - "
+                            "Plugins\", Registrera plugin:er) och bara dess ägare kan ändra den och dess mapp.");
 }
 
 namespace {
@@ -166,7 +213,14 @@ PluginRegistration registerPluginLibraries()
         if (!r.folderFound)
             return r;
         r.libraries = pluginLibraries(folder);
+        const QString folderUnsafe = pluginUnsafeReason(folder, true);
         for (const QString &lib : std::as_const(r.libraries)) {
+            // A library others can change is never run, not even to check it.
+            const QString unsafe = folderUnsafe.isEmpty() ? pluginUnsafeReason(lib, false) : folderUnsafe;
+            if (!unsafe.isEmpty()) {
+                r.failures << GetFileNamePart(lib) + QStringLiteral(": ") + unsafe;
+                continue;
+            }
             setPluginRegistered(pluginProgId(lib), true);
             const QString reason = checkPluginLibrary(lib);
             if (!reason.isEmpty())

@@ -3,13 +3,18 @@
 // libraries.
 //
 // A plug-in is a library file "<name>.so" in the folder "plugins" of the
-// program folder; it is known as "<name>.plugin". It is registered when it is
-// there, is a plug-in of this program and is not switched off: the main
-// window loads every registered plug-in at start. "Registrera plugin:er"
-// checks every library of the folder and switches them all on again;
-// unregistering one switches it off (a "False" under its name in the settings
-// section "Plugins"), so the file stays where it is and can be registered
-// again at any time. Changes take effect at the next start.
+// program folder; it is known as "<name>.plugin". Only a registered library is
+// loaded at start: "Registrera plugin:er" checks every library of the folder
+// and records each one it checked as "<name>.plugin=True" in the settings
+// section "Plugins"; unregistering one writes "False" there, so the file stays
+// where it is and can be registered again at any time. Changes take effect at
+// the next start. A library that lies in the folder unregistered is named at
+// start and not loaded.
+//
+// A library runs its code in every editor that loads it: a plug-ins folder or
+// library that users other than its owner and root can change (writable for
+// its group or for all, or owned by another user who is not root) is neither
+// checked, recorded nor loaded, and the message says why.
 //
 // The loaded plug-ins themselves belong to the main window; this library
 // reaches them through PluginCatalog.
@@ -54,8 +59,14 @@ QStringList pluginLibraries(const QString &folder);
 // "<base name>.plugin" of a library path.
 QString pluginProgId(const QString &libraryPath);
 
-// Switched on unless unregistered.
+// Recorded by a registration and not unregistered since.
 bool isPluginRegistered(const QString &progId);
+// Unregistered on purpose ("False" recorded): left out without a word.
+bool isPluginSwitchedOff(const QString &progId);
+// Why a plug-ins folder (`isFolder`) or library must not be used: "" when only
+// its owner, being this user or root, and root can change it; else the
+// reason in Swedish.
+QString pluginUnsafeReason(const QString &path, bool isFolder);
 // Switches a plug-in on or off for the next start; false when the settings
 // file could not be written.
 bool setPluginRegistered(const QString &progId, bool on);
@@ -77,11 +88,22 @@ void setPluginCheckTimeoutMs(int ms);
 // this program).
 int runPluginCheck(const QString &path);
 
+// The libraries of the plug-ins folder a start loads, in load order, and the
+// others ("<file name>: <reason>") that it names instead; libraries switched
+// off are in neither.
+struct PluginSelection {
+    QStringList load;
+    QStringList refused;
+};
+PluginSelection selectPluginLibraries(const QString &folder);
+// The message that names the libraries a start did not load ("" when none).
+QString pluginsNotLoadedMessage(const QStringList &refused);
+
 // What a registration did.
 struct PluginRegistration {
     bool folderFound = false;
-    QStringList libraries;   // every library of the folder, checked and switched on
-    QStringList failures;    // "<file name>: <reason>" of those that cannot be used
+    QStringList libraries;   // every library of the folder
+    QStringList failures;    // "<file name>: <reason>" of those that cannot be used (unsafe ones are not recorded)
 };
 PluginRegistration registerPluginLibraries();
 // The message shown afterwards ("" when there was no folder).

@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMdiSubWindow>
-#include <QProcess>
 
 namespace lumrik {
 
@@ -57,23 +56,6 @@ void openWebPage(frmMain *w, const QString &url)
 
 }
 
-QString quoteArgument(const QString &arg)
-{
-    if (!arg.isEmpty() && !arg.contains(' ') && !arg.contains('\t') && !arg.contains('"'))
-        return arg;
-    QString q = arg;
-    q.replace(QStringLiteral("\""), QStringLiteral("\"\"\""));
-    return '"' + q + '"';
-}
-
-QString commandLineOf(const QString &program, const QStringList &arguments)
-{
-    QStringList parts{quoteArgument(RkNativePath(program))};
-    for (const QString &a : arguments)
-        parts << quoteArgument(a);
-    return parts.join(' ');
-}
-
 QString findProgram(const QString &folder, const QString &name)
 {
     if (folder.trimmed().isEmpty())
@@ -100,21 +82,10 @@ QStringList updaterUpdateArguments()
 
 bool runAndWait(const QString &program, const QStringList &arguments, const QString &folder, int &exitCode)
 {
-    exitCode = 0;
-    QProcess p;
-    p.setProgram(RkNativePath(program));
-    p.setArguments(arguments);
-    if (!folder.isEmpty())
-        p.setWorkingDirectory(RkNativePath(folder));
-    p.setProcessChannelMode(QProcess::ForwardedChannels);
-    p.start();
-    if (!p.waitForStarted(-1))
-        return false;
-    p.waitForFinished(-1);
-    if (p.exitStatus() != QProcess::NormalExit)
-        return false;
-    exitCode = p.exitCode();
-    return true;
+    const bool ran = RkRunAndWait(program, arguments, folder, exitCode);
+    if (!ran)
+        exitCode = 0;
+    return ran;
 }
 
 // ---------------------------------------------------------------------------
@@ -144,7 +115,7 @@ void mnuCompare_Click(frmMain *w)
             if (e->IsDirty() != dirty)
                 e->setIsDirty(dirty);
         }
-        if (!RkStartProgram(commandLineOf(program, {RkNativePath(files[0]), RkNativePath(files[1])}), gsDataPath))
+        if (!RkStartProgram(program, {RkNativePath(files[0]), RkNativePath(files[1])}, gsDataPath))
             failed();
     });
 }
@@ -160,7 +131,7 @@ void startDalvinger(const QStringList &arguments)
     if (program.isEmpty())
         throw RkError(kErrFileNotFound, QStringLiteral("Programmet %1 finns inte i mappen \"%2\"")
                                             .arg(name, RkNativePath(gsProgramInfoPath)));
-    if (!RkStartProgram(commandLineOf(program, arguments), GetPathPart(program)))
+    if (!RkStartProgram(program, arguments, GetPathPart(program)))
         throw RkError(kErrFileNotFound, QStringLiteral("Programmet %1 kunde inte startas").arg(program));
 }
 }
@@ -211,7 +182,7 @@ void StartKalmero(frmMain *w)
         if (!pendrof.isEmpty()) {
             const int r = [&] {
                 BusyCursor busy;
-                return ExecCmd(commandLineOf(pendrof, {}), D);
+                return ExecCmd(pendrof, {}, D);
             }();
             if (r != 0) {
                 fel = r;
@@ -236,7 +207,7 @@ void StartKalmero(frmMain *w)
         }
         if (!failed) {
             const QString kalmero = findProgram(D, QStringLiteral("kalmero32.exe"));
-            if (!kalmero.isEmpty() && RkStartProgram(commandLineOf(kalmero, {}), D))
+            if (!kalmero.isEmpty() && RkStartProgram(kalmero, {}, D))
                 started = true;
             if (!started) {
                 fel = 1;
@@ -298,7 +269,7 @@ void mnuHelpUpdates_Click(frmMain *w)
                                               "filer innan du fortsätter.");
     if (RkMsgBox(question, MbButtons::YesNo, MbIcon::Information, title, 0, w) != MbYes)
         return;
-    if (!RkStartProgram(commandLineOf(updater, updaterUpdateArguments()), gsDataPath)) {
+    if (!RkStartProgram(updater, updaterUpdateArguments(), gsDataPath)) {
         RkMsgBox(QStringLiteral("Update.exe kunde ej startas !"), MbButtons::Ok, MbIcon::Critical, title, 0, w);
         return;
     }

@@ -15,12 +15,6 @@ class frmMain;
 extern const QString kHomePageUrl;
 extern const QString kHowToPageUrl;
 
-// One argument of a command line as the process starter splits it: quoted
-// when it holds blanks or quotes (a quote inside is written as three).
-QString quoteArgument(const QString &arg);
-// A command line of a program and its arguments, each quoted as needed.
-QString commandLineOf(const QString &program, const QStringList &arguments);
-
 // The program `name` in `folder` (found without regard to case), or "" when
 // there is no such file.
 QString findProgram(const QString &folder, const QString &name);

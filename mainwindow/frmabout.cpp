@@ -191,7 +191,7 @@ void frmAbout::StartSysInfo()
         // This desktop's own system information program.
         program = findFirstProgram(systemInfoPrograms());
     }
-    if (program.isEmpty() || !RkStartProgram(quoteArgument(program))) {
+    if (program.isEmpty() || !RkStartProgram(program)) {
         RkMsgBox(QStringLiteral("System Information Is Unavailable At This Time"), MbButtons::Ok, MbIcon::None,
                  {}, 0, this);
     }
@@ -202,7 +202,7 @@ void frmAbout::cmdDeviceManager_Click()
     // The answer is not looked at: a desktop without one simply shows nothing.
     const QString program = findFirstProgram(deviceManagerPrograms());
     if (!program.isEmpty())
-        RkStartProgram(quoteArgument(program));
+        RkStartProgram(program);
 }
 
 }

@@ -1,9 +1,13 @@
 #include "mainwindow/frmsplash.h"
 
+#include "core/services.h"
 #include "mainwindow/frmabout.h"
 #include "mainwindow/mdibackground.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QPointer>
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
@@ -144,22 +148,30 @@ int splashWaitMs(const QTime &now)
     return 3000 + rounding;
 }
 
-bool splashWaitSkipped() { return qEnvironmentVariableIsSet("LUMRIK_TEST"); }
+void waitServingEvents(int ms)
+{
+    // The clock is not read as a time of day: a day that changes during the
+    // wait cannot stretch it.
+    const QDeadlineTimer deadline(qMax(0, ms));
+    QTimer wake; // a round of events at least this often, whatever else runs
+    wake.setInterval(50);
+    wake.start();
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 void showStartupSplash()
 {
-    const int waitMs = splashWaitMs(QTime::currentTime());
-    frmSplash splash;
-    splash.show();
-    splash.repaint();
-    splash.lblVersion->setText(splashVersionText());
-    if (!splashWaitSkipped()) {
-        // The clock is not read again: a day that changes during the wait cannot stretch it.
-        QEventLoop loop;
-        QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    splash.close();
+    const int hooked = testHooks().splashWaitMs;
+    const int waitMs = hooked >= 0 ? hooked : splashWaitMs(QTime::currentTime());
+    QPointer<frmSplash> splash = new frmSplash;
+    splash->show();
+    splash->repaint();
+    splash->lblVersion->setText(splashVersionText());
+    if (waitMs > 0)
+        waitServingEvents(waitMs);
+    // Something served during the wait may have closed or deleted it already.
+    delete splash.data();
 }
 
 }

@@ -45,11 +45,15 @@ private:
 // Milliseconds start-up waits with the splash shown: until three seconds after
 // the start time `now` rounded to a whole second (2.5 to 3.5 seconds).
 int splashWaitMs(const QTime &now);
-// The wait is left out for test runs (LUMRIK_TEST set).
-bool splashWaitSkipped();
+// Serves events for `ms` milliseconds and returns when they have passed,
+// whatever the events do meanwhile (a loop quit from elsewhere, a window
+// closed or deleted, a flood of events): the deadline is checked after every
+// round of events, and a steady wake-up makes sure there is a next round.
+void waitServingEvents(int ms);
 
 // The splash of start-up: shows it, sets its version line, waits while serving
-// events (so the fade-in runs) and unloads it.
+// events (so the fade-in runs) and unloads it. The test build may shorten the
+// wait (testHooks().splashWaitMs).
 void showStartupSplash();
 
 }

@@ -176,13 +176,12 @@ void PluginHost::LookForPlugins()
 {
     RkGuard("LookForPlugins()", [&] {
         startFailures_.clear();
+        notLoaded_.clear();
         const QString folder = pluginsFolder();
         if (!RkFolderExists(folder))
             return;
-        const QStringList files = pluginLibraries(folder);
-        for (const QString &file : files) {
-            if (!isPluginRegistered(pluginProgId(file)))
-                continue; // unregistered: stays where it is, unused
+        const PluginSelection selection = selectPluginLibraries(folder);
+        for (const QString &file : selection.load) {
             QString why;
             if (!loadPluginLibrary(file, &why))
                 startFailures_ << GetFileNamePart(file) + QStringLiteral(": ") + why;
@@ -190,6 +189,9 @@ void PluginHost::LookForPlugins()
         if (!startFailures_.isEmpty())
             RkMsgBox(kPluginStartFailure + QStringLiteral("\r\n\r\n") + startFailures_.join(QStringLiteral("\r\n")),
                      MbButtons::Ok, MbIcon::Critical, kPluginStartFailureTitle, 0, w_);
+        notLoaded_ = selection.refused;
+        if (!notLoaded_.isEmpty())
+            RkMsgBox(pluginsNotLoadedMessage(notLoaded_), MbButtons::Ok, MbIcon::Exclamation, kPluginsTitle, 0, w_);
     });
 }
 

@@ -47,7 +47,8 @@ public:
     // Controls whose built-in command a plug-in has taken over, from slot 1.
     QList<QPointer<QObject>> gDisabledEvents;
 
-    // Loads the registered plug-ins of the plug-ins folder (once, at start).
+    // Loads the registered plug-ins of the plug-ins folder (once, at start);
+    // names any other library of the folder in one message.
     void LookForPlugins();
     // Starts one plug-in object (a loaded library's, or one of the program's
     // own): sethost is called with its host. When sethost throws, what it had
@@ -101,6 +102,9 @@ public:
     QList<QAction *> menuItems(const QString &arrayName) const;
     // The failures of the last LookForPlugins ("<file>: <reason>").
     QStringList startFailures() const { return startFailures_; }
+    // The libraries the last LookForPlugins left out unregistered or unsafe
+    // ("<file>: <reason>").
+    QStringList notLoaded() const { return notLoaded_; }
 
 private:
     class Access;
@@ -120,6 +124,7 @@ private:
     QList<QPointer<QObject>> pendingTakeOvers_;
     int starting_ = -1;                               // index whose sethost runs
     QStringList startFailures_;
+    QStringList notLoaded_;
 };
 
 // The 31 pictures a plug-in can choose for its toolbar buttons (1..31); a

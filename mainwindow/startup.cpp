@@ -7,6 +7,7 @@
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "documents/pluginlist.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/frmsplash.h"
 #include "mainwindow/handover.h"
@@ -14,19 +15,18 @@
 #include "mainwindow/translations.h"
 #include "resources/resources.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
 #include <QUrl>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <unistd.h>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <cerrno>
 
 namespace lumrik {
@@ -128,31 +128,6 @@ QString commandLinePath(const QStringList &arguments, const QString &workingFold
     return QDir::cleanPath(base.absoluteFilePath(s));
 }
 
-void answerBoxesForTests()
-{
-    const QString log = qEnvironmentVariable("LUMRIK_TEST_BOXLOG");
-    if (log.isEmpty())
-        return;
-    bool ok = false;
-    int ms = qEnvironmentVariableIntValue("LUMRIK_TEST_BOXMS", &ok);
-    if (!ok)
-        ms = 300;
-    setMsgBoxHook([log, ms](const MsgBoxCall &c) {
-        QFile f(log);
-        if (f.open(QIODevice::Append)) {
-            QString text = c.text;
-            text.replace(QStringLiteral("\r\n"), QStringLiteral(" | ")).replace('\n', QStringLiteral(" | "));
-            f.write((c.title + '\t' + text + '\n').toUtf8());
-        }
-        QTimer::singleShot(ms, [] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-                if (QAbstractButton *b = box->defaultButton() ? box->defaultButton() : box->buttons().value(0))
-                    b->click();
-        });
-        return RkMsgBoxWindow(c);
-    });
-}
-
 namespace {
 int gExitCode = 0;
 }
@@ -223,6 +198,37 @@ frmMain *Main(const QStringList &arguments)
         installHandOver(w);
         return w;
     });
+}
+
+int programMain(int argc, char **argv, void (*prepare)())
+{
+    // The check of one plug-in library, in a process of its own.
+    if (argc == 3 && std::strcmp(argv[1], kPluginCheckOption) == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        const int rc = runPluginCheck(QString::fromLocal8Bit(argv[2]));
+        std::fflush(stdout);
+        std::_Exit(rc); // nothing of the library runs after the answer
+    }
+    // Before anything else: of two starts close together, only one becomes the editor.
+    isFirstInstance();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Lumrik");
+    QApplication::setOrganizationName("Lumrik");
+    if (prepare)
+        prepare();
+    // The settings file is named after the executable ("lumrik32.INI").
+    if (const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(); !exe.isEmpty())
+        gsExeName = exe;
+    // The arguments as the bytes they are: a file name that is not UTF-8 must
+    // still name its file (Qt's own list would replace such bytes).
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << RkDecodeName(argv[i]);
+    frmMain *w = Main(arguments);
+    if (!w)
+        return startupExitCode();
+    return app.exec();
 }
 
 }

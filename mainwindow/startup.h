@@ -18,16 +18,15 @@ void installSampleData(const QString &dataPath);
 // was started in (`workingFolder`, the current folder when empty).
 QString commandLinePath(const QStringList &arguments, const QString &workingFolder = {});
 
-// For the tests that run the program itself: when LUMRIK_TEST_BOXLOG names a
-// file, every message box is written to it (title, TAB, text with its line
-// breaks as " | ", one line each) and, after it has been up for
-// LUMRIK_TEST_BOXMS milliseconds (300 when not set), answered with its
-// default button, as a user would. Nothing happens without the variable.
-void answerBoxesForTests();
-
 // Start-up after the application object exists: returns the shown main window,
 // or nullptr when this start handed over to a running instance (or failed).
 frmMain *Main(const QStringList &arguments);
+
+// The whole program, as main() runs it: the check of one plug-in library when
+// asked for, else the editor. `prepare` (may be nullptr) runs once the
+// application object exists, before start-up: the test build sets its hooks
+// there.
+int programMain(int argc, char **argv, void (*prepare)() = nullptr);
 
 // Seams: the splash window and the hand-over to a running instance.
 // A second start whose hand-over nobody took: true when the editor has

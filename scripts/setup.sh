@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-private-dev qt6-serialport-dev libqscintilla2-qt6-dev
-          libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth socat
+          libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils socat
           qt6-translations-l10n qt6-l10n-tools qt6-tools-dev fonts-dejavu-core
           desktop-file-utils shared-mime-info clang libclang-rt-14-dev acl)
 missing=()

@@ -7,11 +7,14 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace lumrik;
 
@@ -141,6 +144,10 @@ TEST_F(PluginListTest, RegistrationWithoutFolderEmptyFolderAndBadLibraries)
 TEST_F(PluginListTest, UnregisteringSwitchesOffAndRegisteringSwitchesOnAgain)
 {
     EXPECT_EQ(pluginProgId("/opt/lumrik/plugins/Omvandla.so"), "Omvandla.plugin");
+    // Never registered: not loaded, and not switched off either.
+    EXPECT_FALSE(isPluginRegistered("Omvandla.plugin"));
+    EXPECT_FALSE(isPluginSwitchedOff("Omvandla.plugin"));
+    ASSERT_TRUE(setPluginRegistered("Omvandla.plugin", true));
     EXPECT_TRUE(isPluginRegistered("Omvandla.plugin"));
     catalog.entries = {{"Omvandla", "1.0", "Konverterar", false}};
     fillPluginList(lv);
@@ -152,16 +159,72 @@ TEST_F(PluginListTest, UnregisteringSwitchesOffAndRegisteringSwitchesOnAgain)
     boxes.answer(MbYes);
     EXPECT_TRUE(unregisterPluginRow(lv, 0, &page));
     EXPECT_FALSE(isPluginRegistered("Omvandla.plugin"));
+    EXPECT_TRUE(isPluginSwitchedOff("Omvandla.plugin"));
     EXPECT_TRUE(boxes.calls().back().text.contains("Omvandla.plugin"));
     EXPECT_FALSE(unregisterPluginRow(lv, 5, &page)); // no such row
 
-    // The library is still in its folder; registering switches it on again
-    // and leaves no mark behind in the settings file.
+    // The library is still in its folder; registering records it again.
     env.write("plugins/Omvandla.so", "x");
     registerPluginLibraries();
     EXPECT_TRUE(isPluginRegistered("Omvandla.plugin"));
     IniFile ini;
     ASSERT_TRUE(ini.load(mainSettingsFile()));
-    EXPECT_FALSE(ini.contains("Plugins", "Omvandla.plugin"));
+    EXPECT_EQ(ini.value("Plugins", "Omvandla.plugin"), "True");
     EXPECT_EQ(ini.value("Settings", "FirstStart"), "False");
+}
+
+TEST_F(PluginListTest, LibrariesOthersCanChangeAreNeitherCheckedNorRecorded)
+{
+    QDir().mkpath(env.path("plugins"));
+    const QString folder = env.path("plugins");
+    const QString lib = env.write("plugins/Delad.so", "ingen plugin\r\n");
+    EXPECT_EQ(pluginUnsafeReason(folder, true), "");
+    EXPECT_EQ(pluginUnsafeReason(lib, false), "");
+
+    // A library its group can write: named with the reason, not checked
+    // (the check would run its code), not recorded.
+    QFile::setPermissions(lib, QFile::permissions(lib) | QFile::WriteGroup);
+    EXPECT_EQ(pluginUnsafeReason(lib, false), QString::fromUtf8("filen kan ändras av andra användare än ägaren"));
+    PluginRegistration r = registerPluginLibraries();
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_EQ(r.failures[0], QString::fromUtf8("Delad.so: filen kan ändras av andra användare än ägaren"));
+    EXPECT_FALSE(isPluginRegistered("Delad.plugin"));
+    EXPECT_FALSE(isPluginSwitchedOff("Delad.plugin"));
+
+    // A folder anyone can write: every library in it is refused the same way.
+    QFile::setPermissions(lib, QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    EXPECT_EQ(pluginUnsafeReason(folder, true),
+              QString::fromUtf8("mappen %1 kan ändras av andra användare än ägaren").arg(folder));
+    r = registerPluginLibraries();
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_TRUE(r.failures[0].startsWith("Delad.so: mappen ")) << r.failures[0].toStdString();
+    EXPECT_FALSE(isPluginRegistered("Delad.plugin"));
+    // Recorded by hand, it is still not loaded.
+    ASSERT_TRUE(setPluginRegistered("Delad.plugin", true));
+    PluginSelection s = selectPluginLibraries(folder);
+    EXPECT_TRUE(s.load.isEmpty());
+    ASSERT_EQ(s.refused.size(), 1);
+    EXPECT_TRUE(s.refused[0].startsWith("Delad.so: mappen "));
+
+    // Owned by another user who is not root: refused too.
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    if (::getuid() == 0) {
+        ASSERT_EQ(::chown(QFile::encodeName(lib).constData(), 65534, 65534), 0);
+        EXPECT_EQ(pluginUnsafeReason(lib, false), QString::fromUtf8("filen ägs av en annan användare"));
+        s = selectPluginLibraries(folder);
+        EXPECT_TRUE(s.load.isEmpty());
+        EXPECT_EQ(s.refused, QStringList{QString::fromUtf8("Delad.so: filen ägs av en annan användare")});
+        ASSERT_EQ(::chown(QFile::encodeName(lib).constData(), 0, 0), 0);
+    }
+    // Safe again: loaded; an unregistered neighbour is named, a switched-off one is not.
+    env.write("plugins/Ny.so", "x");
+    env.write("plugins/Av.so", "x");
+    ASSERT_TRUE(setPluginRegistered("Av.plugin", false));
+    s = selectPluginLibraries(folder);
+    EXPECT_EQ(s.load, QStringList{lib});
+    EXPECT_EQ(s.refused, QStringList{QString::fromUtf8("Ny.so: är inte registrerad")});
+    const QString text = pluginsNotLoadedMessage(s.refused);
+    EXPECT_TRUE(text.startsWith(QString::fromUtf8("Följande plugin:er laddades inte:\r\nNy.so: är inte registrerad\r\n")));
+    EXPECT_EQ(pluginsNotLoadedMessage({}), "");
 }

@@ -2,6 +2,8 @@
 // (a message, nothing started) and with a stand-in program that records how
 // it was called.
 #include "core/errors.h"
+#include "core/filenames.h"
+#include "core/services.h"
 #include "core/globals.h"
 #include "core/settings.h"
 #include "documents/editor.h"
@@ -92,10 +94,8 @@ protected:
 
 }
 
-TEST(ExternalPrograms, CommandLines)
+TEST(ExternalPrograms, Texts)
 {
-    const QString line = commandLineOf("/opt/my progs/Vindre.exe", {"/tmp/1.JTmp", "x \"y\" z"});
-    EXPECT_EQ(QProcess::splitCommand(line), (QStringList{"/opt/my progs/Vindre.exe", "/tmp/1.JTmp", "x \"y\" z"}));
     EXPECT_EQ(updaterCheckArguments(), QStringList{"/check"});
     EXPECT_EQ(updaterUpdateArguments(), (QStringList{"/update", "/version=1.0.0", "/prod=KV"}));
     EXPECT_EQ(kalmeroFailureText(1, 0),
@@ -344,3 +344,90 @@ TEST_F(ExternalProgramsTest, AboutIsModalOverTheMainWindow)
 }
 
 #include "externalprograms_test.moc"
+
+namespace {
+
+// A stand-in that writes each of its arguments followed by a NUL to `<path>.args`.
+QString nulRecorder(test::TempEnv &env, const QString &relPath)
+{
+    const QString path = env.path(relPath);
+    const QByteArray log = QFile::encodeName(path + ".args");
+    env.write(relPath, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + log + ".tmp'\nmv '" + log
+                           + ".tmp' '" + log + "'\n");
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+    return path;
+}
+
+QList<QByteArray> recordedArguments(const QString &program)
+{
+    const QString log = program + ".args";
+    if (!QTest::qWaitFor([&] { return QFile::exists(log); }, 10000))
+        return {};
+    QByteArray all = test::readFile(log);
+    QList<QByteArray> out = all.split('\0');
+    if (!out.isEmpty() && out.last().isEmpty())
+        out.removeLast();
+    return out;
+}
+
+}
+
+TEST_F(ExternalProgramsTest, EveryNameReachesTheProgramAsItsOwnExactBytes)
+{
+    // No-break space, newline, quotes of both kinds, TAB, a backslash and a
+    // byte that is not UTF-8: each name stays one argument with its own bytes.
+    const QList<QByteArray> names = {"O\xc2\xa0" "100.NC", "two\nlines.NC", "say \"hi\" 'x'.NC", "tab\there.NC",
+                                     "back\\slash.NC", "X\xd6.NC", " lead and trail .NC"};
+    const QByteArray folder = QFile::encodeName(env.path("progs"));
+    QDir().mkpath(env.path("progs"));
+    QStringList paths;
+    for (const QByteArray &n : names) {
+        const QByteArray bytes = folder + '/' + n;
+        QFile f;
+        ASSERT_TRUE(RkOpenFile(f, RkDecodeName(bytes), QIODevice::WriteOnly)) << n.toStdString();
+        f.write("O100\r\n");
+        f.close();
+        paths << RkDecodeName(bytes);
+    }
+
+    // Directly: started and left running, and started and waited for.
+    const QString rec = nulRecorder(env, "bin/rec");
+    ASSERT_TRUE(RkStartProgram(rec, paths, env.path("progs")));
+    QList<QByteArray> got = recordedArguments(rec);
+    ASSERT_EQ(got.size(), names.size());
+    for (int i = 0; i < names.size(); ++i)
+        EXPECT_EQ(got[i], folder + '/' + names[i]) << i;
+    QFile::remove(rec + ".args");
+    int exitCode = -5;
+    ASSERT_EQ(ExecCmd(rec, paths, {}, &exitCode), 0);
+    EXPECT_EQ(exitCode, 0);
+    got = recordedArguments(rec);
+    ASSERT_EQ(got.size(), names.size());
+    for (int i = 0; i < names.size(); ++i)
+        EXPECT_EQ(got[i], folder + '/' + names[i]) << i;
+    // A NUL would cut an argument short: nothing is started.
+    QFile::remove(rec + ".args");
+    EXPECT_FALSE(RkStartProgram(rec, {QStringLiteral("a") + QChar(0) + "b"}));
+    EXPECT_EQ(ExecCmd(rec, {QStringLiteral("a") + QChar(0) + "b"}), 1);
+    // A missing program and a file that is no program do not start.
+    EXPECT_FALSE(RkStartProgram(env.path("bin/none")));
+    env.write("bin/text", "just text\n");
+    EXPECT_EQ(ExecCmd(env.path("bin/text"), {}), 1);
+    QTest::qWait(100);
+    EXPECT_FALSE(QFile::exists(rec + ".args"));
+
+    // Through the program information command, for each open program.
+    gsProgramInfoPath = env.path("db");
+    const QString dalvinger = nulRecorder(env, "db/Dalvinger32.exe");
+    frmMain w;
+    for (int i = 0; i < names.size(); ++i) {
+        frmDocument *d = w.openDocument(paths[i], "MILL");
+        ASSERT_TRUE(d) << names[i].toStdString();
+        mnuInfo_Click(&w);
+        got = recordedArguments(dalvinger);
+        ASSERT_EQ(got.size(), 1) << names[i].toStdString();
+        EXPECT_EQ(got[0], folder + '/' + names[i]);
+        QFile::remove(dalvinger + ".args");
+    }
+    EXPECT_TRUE(errors.empty());
+}

@@ -1,9 +1,11 @@
 // The splash window (version line, fade-in) and the start-up wait.
+#include "core/services.h"
 #include "mainwindow/frmabout.h"
 #include "mainwindow/frmsplash.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
@@ -73,13 +75,82 @@ TEST(Splash, WaitEndsThreeSecondsAfterTheRoundedStart)
     EXPECT_EQ(splashWaitMs(QTime(23, 59, 59, 700)), 3300);
 }
 
-TEST(Splash, StartupSplashDoesNotHoldUpTestRuns)
+namespace {
+bool splashShown()
 {
-    ASSERT_TRUE(splashWaitSkipped()); // LUMRIK_TEST is set by the test main
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == "frmSplash" && w->isVisible())
+            return true;
+    return false;
+}
+}
+
+TEST(Splash, StartupSplashStaysForItsWaitThenGoes)
+{
+    // The test main leaves the wait out; a start with a wait serves events
+    // (the fade-in runs) until it has passed.
+    EXPECT_EQ(testHooks().splashWaitMs, 0);
+    testHooks().splashWaitMs = 400;
+    bool seen = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] { seen = seen || splashShown(); });
+    probe.start(20);
     QElapsedTimer t;
     t.start();
     showStartupSplash();
-    EXPECT_LT(t.elapsed(), 1500);
-    for (QWidget *w : QApplication::topLevelWidgets())
-        EXPECT_FALSE(w->objectName() == "frmSplash" && w->isVisible());
+    EXPECT_GE(t.elapsed(), 400);
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(splashShown());
+    testHooks().splashWaitMs = 0;
+    showStartupSplash();
+    EXPECT_FALSE(splashShown());
+}
+
+TEST(Splash, WaitEndsOnItsDeadlineWhateverRunsMeanwhile)
+{
+    testHooks().splashWaitMs = 600;
+    // Meanwhile: a loop of someone else's quit from outside, a flood of
+    // events, the splash closed and then deleted by somebody else.
+    QEventLoop *other = nullptr;
+    QTimer nested, flood, closer;
+    nested.setSingleShot(true);
+    QObject::connect(&nested, &QTimer::timeout, [&] {
+        QEventLoop loop;
+        other = &loop;
+        QTimer::singleShot(100, &loop, &QEventLoop::quit);
+        loop.exec();
+        other = nullptr;
+    });
+    int floods = 0;
+    QObject::connect(&flood, &QTimer::timeout, [&] { ++floods; });
+    int closes = 0;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == "frmSplash") {
+                if (closes++ == 0)
+                    w->close();
+                else
+                    w->deleteLater();
+            }
+    });
+    nested.start(50);
+    flood.start(0);
+    closer.start(150);
+    QElapsedTimer t;
+    t.start();
+    showStartupSplash();
+    EXPECT_GE(t.elapsed(), 600);
+    EXPECT_GT(floods, 0);
+    EXPECT_GE(closes, 1);
+    EXPECT_EQ(other, nullptr);
+    flood.stop();
+    closer.stop();
+    EXPECT_FALSE(splashShown());
+
+    // The bare wait too, with nothing else running.
+    t.restart();
+    waitServingEvents(200);
+    EXPECT_GE(t.elapsed(), 200);
+    waitServingEvents(0);
+    testHooks().splashWaitMs = 0;
 }

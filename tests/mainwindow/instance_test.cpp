@@ -64,13 +64,7 @@ public:
                     int boxMs = 300)
     {
         auto p = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", path("home"));
-        env.insert("XDG_DATA_HOME", path("home/.local/share"));
-        env.insert("XDG_CONFIG_HOME", path("home/.config"));
-        env.insert("XDG_RUNTIME_DIR", path("runtime"));
-        env.insert("TMPDIR", path("tmp"));
-        env.insert("LUMRIK_DATA", path("data"));
+        QProcessEnvironment env = sessionEnvironment(root_.path());
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("LUMRIK_TEST", "1"); // no splash wait
         env.insert("LUMRIK_TEST_BOXLOG", boxLog(display));

@@ -27,6 +27,8 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace lumrik;
 
 namespace {
@@ -66,11 +68,14 @@ protected:
         MainWindowFixture::TearDown();
         fileSelectorHooks().choose = nullptr;
     }
-    // Puts a built plug-in library into the plug-ins folder under `name`.
-    void addLibrary(const char *built, const QString &name)
+    // Puts a built plug-in library into the plug-ins folder under `name`,
+    // registered unless told otherwise.
+    void addLibrary(const char *built, const QString &name, bool registered = true)
     {
         QDir().mkpath(env.path("plugins"));
         ASSERT_TRUE(QFile::copy(QString::fromUtf8(built), env.path("plugins/" + name))) << built;
+        if (registered)
+            ASSERT_TRUE(setPluginRegistered(pluginProgId(name), true));
     }
     frmDocument *open(frmMain &w, const QByteArray &text)
     {
@@ -208,6 +213,7 @@ TEST_F(PluginHostTest, BrokenLibrariesAreReportedAndSkipped)
     addLibrary(LUMRIK_TEST_LACKINGPLUGIN, "b_lacking.so");
     addLibrary(LUMRIK_TEST_FOREIGNPLUGIN, "c_foreign.so");
     env.write("plugins/d_junk.so", "inget bibliotek\r\n");
+    ASSERT_TRUE(setPluginRegistered("d_junk.plugin", true));
     addLibrary(LUMRIK_TEST_NOTAPLUGIN, "e_plain.so");
     addLibrary(LUMRIK_TEST_UNRESOLVEDPLUGIN, "f_unresolved.so");
     addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "g_sample.so");
@@ -513,4 +519,56 @@ TEST_F(PluginHostTest, RegistrationRulesAndCommandTags)
         EXPECT_FALSE(boxes.calls()[0].text.isEmpty()) << tag;
     }
     errors.clear();
+}
+
+TEST_F(PluginHostTest, OnlyRegisteredLibrariesOnlyTheirOwnersCanChangeAreLoaded)
+{
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "Okand.so", false);
+    {
+        // Unregistered: not loaded (not even checked), and named once.
+        frmMain w;
+        PluginHost *h = installPluginHost(&w);
+        EXPECT_EQ(h->pluginCount(), 0);
+        EXPECT_EQ(item(w, "mnuFilePlugins1"), nullptr);
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        EXPECT_EQ(boxes.calls()[0].title, "Plugin:er");
+        EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8("Okand.so: är inte registrerad")))
+            << boxes.calls()[0].text.toStdString();
+        EXPECT_EQ(h->notLoaded().size(), 1);
+    }
+    // Registered, in a folder its group can write: not loaded, and the
+    // message says why.
+    boxes.clear();
+    ASSERT_TRUE(setPluginRegistered("Okand.plugin", true));
+    const QByteArray folder = QFile::encodeName(env.path("plugins"));
+    ASSERT_EQ(::chmod(folder.constData(), 0775), 0);
+    {
+        frmMain w;
+        PluginHost *h = installPluginHost(&w);
+        EXPECT_EQ(h->pluginCount(), 0);
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        EXPECT_TRUE(boxes.calls()[0].text.contains(
+            QString::fromUtf8("Okand.so: mappen %1 kan ändras av andra användare än ägaren").arg(env.path("plugins"))))
+            << boxes.calls()[0].text.toStdString();
+    }
+    // A library anyone can write, in a safe folder: the same.
+    boxes.clear();
+    ASSERT_EQ(::chmod(folder.constData(), 0755), 0);
+    const QByteArray lib = QFile::encodeName(env.path("plugins/Okand.so"));
+    ASSERT_EQ(::chmod(lib.constData(), 0757), 0);
+    {
+        frmMain w;
+        EXPECT_EQ(installPluginHost(&w)->pluginCount(), 0);
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8("Okand.so: filen kan ändras")));
+    }
+    // Registered, and only its owner can change it and its folder: loaded, no message.
+    boxes.clear();
+    ASSERT_EQ(::chmod(lib.constData(), 0755), 0);
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    ASSERT_EQ(h->pluginCount(), 1);
+    EXPECT_EQ(h->pluginName(0), "Provplugin");
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(errors.empty());
 }

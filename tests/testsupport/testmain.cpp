@@ -4,6 +4,7 @@
 // desktop data (with the trash), settings, cache, temporary files and the
 // session's runtime folder (where the editor's instance lock and hand-over
 // socket live, so that test runs never meet each other or a real editor).
+// LUMRIK_TEST stays set for the programs the tests start.
 #include "core/services.h"
 
 #include <QApplication>
@@ -39,6 +40,9 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("LUMRIK_TEST", "1");
     QApplication app(argc, argv);
+    // Qt's own file dialogs, and no splash wait.
+    lumrik::testHooks().plainFileDialogs = true;
+    lumrik::testHooks().splashWaitMs = 0;
 #ifdef LUMRIK_TEST_PROGRAM
     // Plug-in libraries are checked by the editor's own program.
     lumrik::setRkProgramFile(QStringLiteral(LUMRIK_TEST_PROGRAM));

@@ -54,6 +54,18 @@ QString TempEnv::write(const QString &name, const QByteArray &bytes) const
     return p;
 }
 
+QProcessEnvironment sessionEnvironment(const QString &root)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", root + "/home");
+    env.insert("XDG_DATA_HOME", root + "/home/.local/share");
+    env.insert("XDG_CONFIG_HOME", root + "/home/.config");
+    env.insert("XDG_RUNTIME_DIR", root + "/runtime");
+    env.insert("TMPDIR", root + "/tmp");
+    env.insert("LUMRIK_DATA", root + "/data");
+    return env;
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);

@@ -3,6 +3,7 @@
 #include "core/msgbox.h"
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 #include <deque>
@@ -28,6 +29,10 @@ private:
 };
 
 QByteArray readFile(const QString &path);
+
+// The environment of a start of the program that keeps everything under
+// `root`: its folders "home", "data", "tmp" and "runtime".
+QProcessEnvironment sessionEnvironment(const QString &root);
 bool writeFile(const QString &path, const QByteArray &bytes);
 
 // While it lives, the system refuses to let this process make a file larger
