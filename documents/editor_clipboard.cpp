@@ -87,6 +87,13 @@ QByteArray SciView::fromMimeData(const QMimeData *source, bool &rectangular) con
 QMimeData *SciView::toMimeData(const QByteArray &text, bool rectangular) const
 {
     Q_UNUSED(rectangular);
+    // Scintilla offers the shown text: for a text shown in rows that holds
+    // the row breaks, so the selection's own bytes go instead.
+    if (d_->rows) {
+        const long n = d_->send(SCI_GETLENGTH);
+        const long from = qBound(0L, d_->send(SCI_GETSELECTIONSTART), n);
+        return new BytesMimeData(d_->range(from, qBound(from, d_->send(SCI_GETSELECTIONEND), n)));
+    }
     return new BytesMimeData(text);
 }
 
@@ -110,20 +117,20 @@ void Editor::Impl::select(long anchor, long caret)
     // What is selected in the editor when another window asks for it, as
     // the display's primary selection is meant; once the selection is gone,
     // the stretch that was selected last.
-    const QPointer<QsciScintilla> view(sci);
+    // Read through the text store: the bytes of the text, also when it is
+    // shown in rows.
+    const QPointer<Editor> editor(q);
     const long first = qMin(anchor, caret), last = qMax(anchor, caret);
-    clipboard->setMimeData(new detail::BytesMimeData([view, first, last]() -> QByteArray {
-                               if (!view) return {};
-                               long from = long(view->SendScintilla(Sci::SCI_GETSELECTIONSTART));
-                               long to = long(view->SendScintilla(Sci::SCI_GETSELECTIONEND));
+    clipboard->setMimeData(new detail::BytesMimeData([editor, first, last]() -> QByteArray {
+                               if (!editor) return {};
+                               const Impl *d = editor->d;
+                               long from = d->send(Sci::SCI_GETSELECTIONSTART);
+                               long to = d->send(Sci::SCI_GETSELECTIONEND);
                                if (to <= from) {
                                    from = first;
-                                   to = qMin(last, long(view->SendScintilla(Sci::SCI_GETLENGTH)));
+                                   to = qMin(last, d->send(Sci::SCI_GETLENGTH));
                                }
-                               if (to <= from) return {};
-                               const auto *p = reinterpret_cast<const char *>(
-                                   view->SendScintilla(Sci::SCI_GETRANGEPOINTER, from, to - from));
-                               return QByteArray(p, to - from);
+                               return d->range(from, to);
                            }),
                            QClipboard::Selection);
 }

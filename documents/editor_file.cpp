@@ -17,7 +17,7 @@ void Editor::FileLoad(const QString &path)
         d->showInRows(data, ro);
     } else {
         d->rows.reset(); // Scintilla holds the text itself again
-        d->raw(Sci::SCI_SETREADONLY, 0);
+        d->send(Sci::SCI_SETREADONLY, 0);
         // No undo record of the load: it would hold a second copy of the file.
         d->send(Sci::SCI_SETUNDOCOLLECTION, 0);
         d->send(Sci::SCI_CLEARALL);

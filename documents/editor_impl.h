@@ -47,6 +47,16 @@ struct StyleKey {
 
 namespace detail {
 
+// How the text store passes a Scintilla message on.
+enum class SciRoute {
+    Unknown,   // no route: refused
+    Converted, // speaks of places in the text: translated for a text in rows
+    AsIs,      // speaks of no place in the text (settings, looks, the view)
+    OwnText,   // speaks of places, and is sent only while Scintilla holds
+               // the text itself: refused for a text in rows
+};
+SciRoute sciRoute(unsigned int msg);
+
 // The key map (editor_keys.cpp).
 int windowsKeyCode(const QKeyEvent *e);
 int shiftBits(Qt::KeyboardModifiers m);
@@ -89,9 +99,15 @@ struct Editor::Impl {
     void markStyled(long from, long to) const;
     std::pair<long, long> styledStretch(long from, long to) const;
 
+    // The text store (editor_textstore.cpp): every message about the text
+    // goes to Scintilla through send() and sendPtr(), which speak of the
+    // text itself whether Scintilla holds it or shows it in rows. Each
+    // message has a route (detail::sciRoute); one without is refused.
+    // raw() is Scintilla's shown text as it is, for the row store alone.
     long send(unsigned int msg, unsigned long w = 0, long l = 0) const;
     long sendPtr(unsigned int msg, unsigned long w, const char *p) const;
     long raw(unsigned int msg, unsigned long w = 0, long l = 0) const;
+    long refuse(unsigned int msg) const;
     void styledText(long from, long to, char *out) const;
 
     // A text with a line too long for Scintilla to lay out is shown in rows

@@ -90,8 +90,8 @@ template <class Change> void Editor::Impl::restyleSelection(Change change)
 void Editor::Impl::markStyled(long from, long to) const
 {
     if (rows || to <= from) return;
-    raw(Sci::SCI_SETINDICATORCURRENT, kStyledIndicator);
-    raw(Sci::SCI_INDICATORFILLRANGE, from, to - from);
+    send(Sci::SCI_SETINDICATORCURRENT, kStyledIndicator);
+    send(Sci::SCI_INDICATORFILLRANGE, from, to - from);
 }
 
 // The part of from..to outside of which every character is in style 0.
@@ -101,8 +101,8 @@ std::pair<long, long> Editor::Impl::styledStretch(long from, long to) const
     if (rows) return {from, to}; // the shown rows carry no marks
     long first = -1, last = from;
     for (long p = from; p < to;) {
-        const long e = qMin(to, long(raw(Sci::SCI_INDICATOREND, kStyledIndicator, p)));
-        if (raw(Sci::SCI_INDICATORVALUEAT, kStyledIndicator, p)) {
+        const long e = qMin(to, long(send(Sci::SCI_INDICATOREND, kStyledIndicator, p)));
+        if (send(Sci::SCI_INDICATORVALUEAT, kStyledIndicator, p)) {
             if (first < 0) first = p;
             last = e;
         }
@@ -124,8 +124,8 @@ void Editor::Impl::clearStyles()
         send(Sci::SCI_STARTSTYLING, from, 0xFF);
         send(Sci::SCI_SETSTYLING, to - from, 0);
         if (!rows) {
-            raw(Sci::SCI_SETINDICATORCURRENT, kStyledIndicator);
-            raw(Sci::SCI_INDICATORCLEARRANGE, from, to - from);
+            send(Sci::SCI_SETINDICATORCURRENT, kStyledIndicator);
+            send(Sci::SCI_INDICATORCLEARRANGE, from, to - from);
         }
     }
     plainStyles = true;

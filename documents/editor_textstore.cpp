@@ -11,9 +11,61 @@
 
 namespace lumrik {
 
+namespace detail {
+
+// Every message the adapter sends has its route here. A new one gets its
+// place in this list, and a case of rowsSend or rowsSendPtr when it speaks
+// of places in the text; until then it is refused.
+SciRoute sciRoute(unsigned int msg)
+{
+    switch (msg) {
+    // Positions, lines, the selection, the target, styling, the read-only
+    // flag and the undo: the row store translates them (rowsSend, rowsSendPtr).
+    case Sci::SCI_GETLENGTH: case Sci::SCI_GETCHARACTERPOINTER: case Sci::SCI_GETRANGEPOINTER:
+    case Sci::SCI_GETLINECOUNT: case Sci::SCI_POSITIONFROMLINE: case Sci::SCI_GETLINEENDPOSITION:
+    case Sci::SCI_LINEFROMPOSITION: case Sci::SCI_TEXTHEIGHT:
+    case Sci::SCI_GETCURRENTPOS: case Sci::SCI_GETANCHOR:
+    case Sci::SCI_GETSELECTIONSTART: case Sci::SCI_GETSELECTIONEND:
+    case Sci::SCI_SETANCHOR: case Sci::SCI_SETCURRENTPOS: case Sci::SCI_GOTOPOS:
+    case Sci::SCI_SETEMPTYSELECTION: case Sci::SCI_SETSEL: case Sci::SCI_SETSELECTION:
+    case Sci::SCI_GETSTYLEAT: case Sci::SCI_STARTSTYLING: case Sci::SCI_SETSTYLING: case Sci::SCI_SETSTYLINGEX:
+    case Sci::SCI_SETTARGETSTART: case Sci::SCI_SETTARGETEND: case Sci::SCI_REPLACETARGET: case Sci::SCI_REPLACESEL:
+    case Sci::SCI_GETFIRSTVISIBLELINE: case Sci::SCI_SETFIRSTVISIBLELINE:
+    case Sci::SCI_GETREADONLY: case Sci::SCI_SETREADONLY:
+    case Sci::SCI_SETUNDOCOLLECTION: case Sci::SCI_BEGINUNDOACTION: case Sci::SCI_ENDUNDOACTION:
+    case Sci::SCI_EMPTYUNDOBUFFER: case Sci::SCI_SETSAVEPOINT: case Sci::SCI_GETMODIFY:
+    case Sci::SCI_UNDO: case Sci::SCI_REDO: case Sci::SCI_CLEAR:
+        return SciRoute::Converted;
+    // Settings, looks and the view, the same for the text and its rows.
+    case Sci::SCI_SETCODEPAGE: case Sci::SCI_SETLEXER: case Sci::SCI_SETMODEVENTMASK:
+    case Sci::SCI_SETIDLESTYLING: case Sci::SCI_SETLAYOUTCACHE: case Sci::SCI_SETWRAPMODE:
+    case Sci::SCI_SETEOLMODE: case Sci::SCI_CLEARCMDKEY: case Sci::SCI_ASSIGNCMDKEY:
+    case Sci::SCI_GETOVERTYPE: case Sci::SCI_SETOVERTYPE:
+    case Sci::SCI_SETMARGINWIDTHN: case Sci::SCI_SETMARGINLEFT:
+    case Sci::SCI_SETSCROLLWIDTH: case Sci::SCI_SETSCROLLWIDTHTRACKING:
+    case Sci::SCI_SCROLLCARET: case Sci::SCI_LINESONSCREEN:
+    case Sci::SCI_STYLESETFONT: case Sci::SCI_STYLESETSIZE: case Sci::SCI_STYLESETBACK:
+    case Sci::SCI_STYLESETFORE: case Sci::SCI_STYLESETBOLD: case Sci::SCI_STYLESETITALIC:
+    case Sci::SCI_SETCARETFORE: case Sci::SCI_SETSELBACK: case Sci::SCI_SETSELFORE:
+    case Sci::SCI_INDICSETSTYLE: case Sci::SCI_SETINDICATORCURRENT:
+        return SciRoute::AsIs;
+    // A new text of Scintilla's own, and the marks of styled stretches,
+    // which the shown rows do not carry.
+    case Sci::SCI_CLEARALL: case Sci::SCI_ALLOCATE: case Sci::SCI_ADDTEXT:
+    case Sci::SCI_INDICATORFILLRANGE: case Sci::SCI_INDICATORCLEARRANGE:
+    case Sci::SCI_INDICATOREND: case Sci::SCI_INDICATORVALUEAT:
+        return SciRoute::OwnText;
+    default:
+        return SciRoute::Unknown;
+    }
+}
+
+}
+
 long Editor::Impl::send(unsigned int msg, unsigned long w, long l) const
 {
     if (rows) return rowsSend(msg, w, l);
+    if (detail::sciRoute(msg) == detail::SciRoute::Unknown) return refuse(msg);
     return sci->SendScintilla(msg, w, l);
 }
 
@@ -25,7 +77,19 @@ long Editor::Impl::raw(unsigned int msg, unsigned long w, long l) const
 long Editor::Impl::sendPtr(unsigned int msg, unsigned long w, const char *p) const
 {
     if (rows) return rowsSendPtr(msg, w, p);
+    if (detail::sciRoute(msg) == detail::SciRoute::Unknown) return refuse(msg);
     return sci->SendScintilla(msg, w, p);
+}
+
+// A message without a route (or one of Scintilla's own text while the text
+// is shown in rows) would reach Scintilla in the wrong coordinates: it is not
+// sent, and the refusal is told.
+long Editor::Impl::refuse(unsigned int msg) const
+{
+    qCritical("Editor: Scintilla message %u refused: no route for it through the text store%s", msg,
+              rows ? " of a text shown in rows" : "");
+    Q_ASSERT_X(false, "Editor::Impl::refuse", "a Scintilla message without a route");
+    return 0;
 }
 
 // The text and its styles, interleaved, as SCI_GETSTYLEDTEXT gives them
@@ -130,6 +194,7 @@ long Editor::Impl::rowsSend(unsigned int msg, unsigned long w, long l) const
     }
     case Sci::SCI_SETTARGETSTART: r.targetStart = clamp(w); return 0;
     case Sci::SCI_SETTARGETEND: r.targetEnd = clamp(w); return 0;
+    case Sci::SCI_TEXTHEIGHT: return raw(msg, firstRow(long(w)));
     case Sci::SCI_GETFIRSTVISIBLELINE: return lineOfRow(raw(msg));
     case Sci::SCI_SETFIRSTVISIBLELINE: return raw(msg, firstRow(long(w)));
     case Sci::SCI_GETREADONLY: return r.readOnly;
@@ -162,7 +227,9 @@ long Editor::Impl::rowsSend(unsigned int msg, unsigned long w, long l) const
         }
         return 0;
     }
-    default: return raw(msg, w, l);
+    default:
+        // Only a message that speaks of no place in the text goes on as it is.
+        return detail::sciRoute(msg) == detail::SciRoute::AsIs ? raw(msg, w, l) : refuse(msg);
     }
 }
 
@@ -197,7 +264,8 @@ long Editor::Impl::rowsSendPtr(unsigned int msg, unsigned long w, const char *p)
         r.styleAt = end;
         return 0;
     }
-    default: return sci->SendScintilla(msg, w, p);
+    default:
+        return detail::sciRoute(msg) == detail::SciRoute::AsIs ? sci->SendScintilla(msg, w, p) : refuse(msg);
     }
 }
 

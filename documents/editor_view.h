@@ -51,6 +51,8 @@ protected:
 
 private:
     void typeChar(QChar c, QKeyEvent *e);
+    // Paints over what Scintilla shows, in the shown text's own positions:
+    // the one place that speaks to Scintilla without the text store.
     void drawHighGlyphs(const QRect &area);
     void insertByte(char b);
 
