@@ -417,3 +417,117 @@ TEST(TextRows, RowsInPiecesAreTheRowsWhole)
         EXPECT_GE(count, int(text.size() / (1024 * 1024)));
     }
 }
+
+namespace {
+
+// The messages the editor's text store refuses while this lives.
+class RefusalLog {
+public:
+    RefusalLog()
+    {
+        entries().clear();
+        previous() = qInstallMessageHandler(&record);
+    }
+    ~RefusalLog() { qInstallMessageHandler(previous()); }
+    QString text() const { return entries().join(QLatin1Char('\n')); }
+    bool empty() const { return entries().isEmpty(); }
+
+private:
+    static QStringList &entries()
+    {
+        static QStringList list;
+        return list;
+    }
+    static QtMessageHandler &previous()
+    {
+        static QtMessageHandler handler = nullptr;
+        return handler;
+    }
+    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (type == QtCriticalMsg && message.contains(QLatin1String("refused")))
+            entries() << message;
+        else if (previous())
+            previous()(type, context, message);
+    }
+};
+
+}
+
+// Every member of the editor on a text in rows reaches Scintilla through the
+// text store (none is refused) and gives what it gives without rows.
+TEST(LongLines, EveryCallGoesThroughTheTextStore)
+{
+    RefusalLog log;
+    const QByteArray text = longLineProgram();
+    Pair p(text);
+    const QString inserted = p.env.write("INS.NC", "(INSATT)\r\n");
+    p.both([&](Editor &e) {
+        e.resize(500, 300);
+        e.setTopY(2);
+        e.setLeftMargin(4);
+        e.setScrollBars(2);
+        e.setScrollBars(4);
+        e.setFont(QStringLiteral("Monospace"));
+        e.setFontSize(11);
+        e.setBackColor(QColor(250, 250, 240));
+        e.setForeColor(QColor(0, 0, 128));
+        e.setInsertMode(false);
+        e.setInsertMode(true);
+        e.setCaret(500, 3);
+        e.setSelMark(1);
+        e.setSelEndX(800);
+        e.setCharacterBold(true);
+        e.setCharacterItalic(true);
+        e.setCharacterForeColor(QColor(255, 0, 0));
+        const char style = char(e.attributeStyle(QColor(0, 0, 255), false, false));
+        e.setAttributeStyles(e.lineOffset(3) + 10, QByteArray(600, style));
+        e.setAction(1); // copy
+        e.setCaret(2, 4);
+        e.setAction(2); // paste
+        e.setCaret(3, 3);
+        e.FileInsert(inserted);
+        e.setSelectionOffsets(e.lineOffset(3) + 250, e.lineOffset(3) + 270);
+        e.setAction(3); // cut
+        e.beginUndoAction();
+        e.setSelText("G4");
+        e.setAction(4); // delete
+        e.endUndoAction();
+        e.setAction(6); // undo
+        e.setRedraw(false);
+        e.setTextIndex(1);
+        e.setText("%%");
+        e.setRedraw(true);
+        e.clearCharacterAttributes();
+        e.setReadOnly(true);
+        e.setReadOnly(false);
+    });
+    p.expectSame("every call");
+    EXPECT_EQ(p.rows.SelText(), p.plain.SelText());
+    EXPECT_EQ(p.rows.LineHeight(), p.plain.LineHeight());
+    EXPECT_EQ(p.rows.InsertMode(), p.plain.InsertMode());
+    EXPECT_EQ(p.rows.characterForeColorAt(3, 20), p.plain.characterForeColorAt(3, 20));
+    EXPECT_TRUE(log.empty()) << log.text().toStdString();
+}
+
+// A selection of a text in rows is offered to the display's primary
+// selection as the text's bytes, without the row breaks: set by offsets and
+// made with the keys across a break.
+TEST(LongLines, ThePrimarySelectionHoldsTheTextsBytes)
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    if (!clipboard->supportsSelection())
+        GTEST_SKIP() << "no primary selection on this display";
+    const QByteArray text = longLineProgram();
+    Pair p(text);
+    const qint64 at = p.rows.lineOffset(3) + TextRows::kRowBytes - 5;
+    p.rows.setSelectionOffsets(at, at + 300);
+    EXPECT_EQ(clipboard->text(QClipboard::Selection), QString::fromLatin1(text.mid(at, 300)));
+    p.rows.setSelectionOffsets(at, at);
+    for (int i = 0; i < 12; ++i)
+        Pair::key(p.rows, Qt::Key_Right, Qt::ShiftModifier);
+    const QByteArray selected = p.rows.SelText();
+    ASSERT_GT(selected.size(), 5);
+    EXPECT_EQ(selected, text.mid(at, selected.size()));
+    EXPECT_EQ(clipboard->text(QClipboard::Selection), QString::fromLatin1(selected));
+}

@@ -1,0 +1,68 @@
+// Loading and saving the editor's text.
+#include "documents/editor_impl.h"
+
+#include "core/atomicfile.h"
+#include "documents/lineends.h"
+
+namespace lumrik {
+
+void Editor::FileLoad(const QString &path)
+{
+    // The file's bytes as they are, every line end included: a line end that
+    // differs from TextType (a CR LF in an LF program, a lone CR) stays.
+    const QByteArray data = readFileBytes(path);
+    d->dropPending(); // the whole text is replaced
+    const bool ro = d->send(Sci::SCI_GETREADONLY);
+    if (TextRows::needed(data)) {
+        // A line too long to lay out: Scintilla shows the text in rows.
+        d->showInRows(data, ro);
+    } else {
+        d->rows.reset(); // Scintilla holds the text itself again
+        d->send(Sci::SCI_SETREADONLY, 0);
+        // No undo record of the load: it would hold a second copy of the file.
+        d->send(Sci::SCI_SETUNDOCOLLECTION, 0);
+        d->send(Sci::SCI_CLEARALL);
+        d->plainStyles = true; // the new text comes in style 0
+        d->send(Sci::SCI_ALLOCATE, data.size() + 1);
+        d->sendPtr(Sci::SCI_ADDTEXT, data.size(), data.constData());
+        d->send(Sci::SCI_EMPTYUNDOBUFFER);
+        d->forgetPlaceGroups();
+        d->send(Sci::SCI_SETUNDOCOLLECTION, 1);
+        if (ro) d->send(Sci::SCI_SETREADONLY, 1);
+    }
+    d->clearStyles();
+    d->send(Sci::SCI_GOTOPOS, 0);
+    d->send(Sci::SCI_SETSAVEPOINT);
+    d->forcedDirty = false;
+    d->textIndex = 1;
+    d->selMark = 0;
+    d->checkDirty();
+    d->checkCaret();
+}
+
+void Editor::FileSave(const QString &path)
+{
+    // Written beside the old file and renamed over it: a failed write leaves
+    // the old file as it was. The old file's permissions carry over.
+    // The text's own bytes: the line ends a file brought with it are written
+    // back as they came (text that comes in from elsewhere takes TextType's).
+    writeFileAtomic(path, textView().toByteArray());
+}
+
+void Editor::FileInsert(const QString &path)
+{ d->flush();
+    const QByteArray data = withLineEnds(readFileBytes(path), d->textType);
+    const long pos = d->send(Sci::SCI_GETCURRENTPOS);
+    d->replaceRange(pos, pos, data);
+    d->checkDirty();
+}
+
+int Editor::TextType() const { return d->textType; }
+
+void Editor::setTextType(int type)
+{
+    d->textType = (type == 2) ? 2 : 1;
+    d->send(Sci::SCI_SETEOLMODE, d->textType == 2 ? Sci::SC_EOL_LF : Sci::SC_EOL_CRLF);
+}
+
+}

@@ -1,0 +1,230 @@
+#pragma once
+// The parts of the editor adapter (documents/editor.h) shared by its files:
+// Editor::Impl, which holds the adapter's state, and what its files have in
+// common. Only the editor's own files include this.
+#include "documents/editor.h"
+#include "documents/editor_view.h"
+#include "documents/textrows.h"
+
+#include <Qsci/qsciscintillabase.h>
+
+#include <QColor>
+#include <QHash>
+#include <QKeyEvent>
+#include <QList>
+
+#include <memory>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+class QsciScintilla;
+
+namespace lumrik {
+
+using Sci = QsciScintillaBase;
+
+// Styles the character attributes may use: 0 is the plain text; 32..39 are
+// Scintilla's own.
+constexpr int kFirstStyle = 1;
+// A hidden indicator over every character given a style other than 0. It
+// moves with the text as the styles do, so the end of its last run bounds the
+// styled stretch without reading every character's style.
+constexpr int kStyledIndicator = 31;
+constexpr int kLastStyle = 255;
+inline bool isReservedStyle(int s) { return s >= 32 && s <= 39; }
+
+struct StyleKey {
+    QRgb color = 0;
+    bool hasColor = false;
+    bool bold = false;
+    bool italic = false;
+    quint32 hash() const
+    {
+        return (color & 0xFFFFFF) | (hasColor ? 1u << 24 : 0) | (bold ? 1u << 25 : 0)
+               | (italic ? 1u << 26 : 0);
+    }
+};
+
+namespace detail {
+
+// How the text store passes a Scintilla message on.
+enum class SciRoute {
+    Unknown,   // no route: refused
+    Converted, // speaks of places in the text: translated for a text in rows
+    AsIs,      // speaks of no place in the text (settings, looks, the view)
+    OwnText,   // speaks of places, and is sent only while Scintilla holds
+               // the text itself: refused for a text in rows
+};
+SciRoute sciRoute(unsigned int msg);
+
+// The key map (editor_keys.cpp).
+int windowsKeyCode(const QKeyEvent *e);
+int shiftBits(Qt::KeyboardModifiers m);
+void keepOnlyEditingKeys(QsciScintilla *sci);
+void giveUpMenuKeys(QsciScintilla *sci);
+
+}
+
+using detail::SciView;
+
+struct Editor::Impl {
+    Editor *q = nullptr;
+    SciView *sci = nullptr;
+    int textIndex = 1;
+    bool redraw = true;
+    bool forcedDirty = false;
+    bool notifyQueued = false;
+    bool lastDirty = false;
+    long lastCaret = -1;
+    int selMark = 0;
+    long markAnchor = -1, markCaret = -1;
+    // Selection corners as last written, kept while the selection itself is
+    // unchanged so that callers may write them one at a time in any order.
+    int cStartX = 1, cStartY = 1, cEndX = 1, cEndY = 1;
+    long cornerAnchor = -2, cornerCaret = -2;
+    int splitterType = 0;
+    int leftMargin = 0;
+    int scrollBars = 4;
+    int textType = 1;
+    QColor fore = Qt::black, back = Qt::white;
+    QString font = QStringLiteral("Courier New");
+    int fontSize = 10;
+    // Character-attribute styles allocated on demand.
+    QHash<quint32, int> styleOf;
+    std::vector<StyleKey> keys = std::vector<StyleKey>(256);
+    std::vector<bool> used = std::vector<bool>(256, false);
+    int nextStyle = kFirstStyle;
+    // Every character is known to show in style 0: clearing has nothing to do.
+    bool plainStyles = true;
+    void markStyled(long from, long to) const;
+    std::pair<long, long> styledStretch(long from, long to) const;
+
+    // The text store (editor_textstore.cpp): every message about the text
+    // goes to Scintilla through send() and sendPtr(), which speak of the
+    // text itself whether Scintilla holds it or shows it in rows. Each
+    // message has a route (detail::sciRoute); one without is refused.
+    // raw() is Scintilla's shown text as it is, for the row store alone.
+    long send(unsigned int msg, unsigned long w = 0, long l = 0) const;
+    long sendPtr(unsigned int msg, unsigned long w, const char *p) const;
+    long raw(unsigned int msg, unsigned long w = 0, long l = 0) const;
+    long refuse(unsigned int msg) const;
+    void styledText(long from, long to, char *out) const;
+
+    // A text with a line too long for Scintilla to lay out is shown in rows
+    // (documents/textrows.h). Scintilla then holds the shown text, read-only
+    // and without an undo of its own; this holds the text itself and its
+    // undo, and send() speaks of the text: every position, line and change
+    // is translated between the two, so the rest of the adapter is the same
+    // in both cases.
+    struct Rows {
+        TextRows map;
+        QByteArray text;
+        bool readOnly = false;       // the read-only flag the callers see
+        long targetStart = 0, targetEnd = 0, styleAt = 0;
+        struct Edit {
+            qint64 at;
+            QByteArray removed, inserted;
+            long mark = -1; // the place group the edit's undo group stands for
+        };
+        std::vector<std::vector<Edit>> undo, redo;
+        int depth = 0;               // undo groups open
+        bool grouped = false;        // the open group holds an edit already
+        bool replaying = false;
+        qint64 typedEnd = -1;        // where typing may go on in the last group
+        qsizetype savePoint = 0;     // groups to undo at the save point; -1 none
+    };
+    std::unique_ptr<Rows> rows;
+    long rowsSend(unsigned int msg, unsigned long w, long l) const;
+    long rowsSendPtr(unsigned int msg, unsigned long w, const char *p) const;
+    qsizetype rowOfBreak(qsizetype i) const;
+    long firstRow(long line) const;
+    long lineOfRow(long row) const;
+    void rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, bool typed = false) const;
+    void rowsUndo(bool redo) const;
+    bool rowsKey(QKeyEvent *e);
+    void showInRows(const QByteArray &text, bool readOnly);
+    void checkLine(int line) const;
+    long lineStart(int line) const { return send(Sci::SCI_POSITIONFROMLINE, line - 1); }
+    long lineEnd(int line) const { return send(Sci::SCI_GETLINEENDPOSITION, line - 1); }
+    long posOf(int x, int y) const;
+    QByteArray range(long from, long to) const;
+    void replaceRange(long from, long to, QByteArrayView bytes);
+    void replaceInPieces(long from, long to, QByteArrayView bytes);
+    bool replaceChanged(long from, long to, QByteArrayView bytes);
+    // Where the caret and the anchor stand by line and column, and the top
+    // line: given back after a replacement that moved their offsets.
+    struct Places {
+        long caretLine, caretColumn, anchorLine, anchorColumn, top;
+    };
+    Places places() const;
+    void restorePlaces(const Places &at);
+
+    // --- Places around large changes, given back by their undo and redo ---
+    // Scintilla's undo of a group of many changes leaves the caret at the last
+    // change it undid (the end of the first piece of a whole-program change).
+    // A group opened by openPlaceGroup that changes the text gets a marker
+    // action at its start and one at its end; undoing the group passes the
+    // start marker last, redoing it the end marker, and the places noted for
+    // that marker are then given back.
+    struct Spot {
+        long anchor, caret, top;
+    };
+    struct PlaceGroup {
+        Spot before, after;
+    };
+    std::unordered_map<long, PlaceGroup> placeGroups; // by group number
+    long nextPlaceGroup = 0;
+    int placeDepth = 0;          // open groups
+    bool placeMarked = false;    // the open group holds its start marker
+    Spot placeBefore{0, 0, 0};
+    mutable long passedMarker = -1; // the last marker an undo or redo passed
+    mutable long rowsMark = -1;     // shown in rows: the group the next edit starts
+    Spot spot() const;
+    void openPlaceGroup();
+    void closePlaceGroup();
+    void markPlaceGroup();
+    void givePlacesBack();
+    void forgetPlaceGroups();
+    // --- end of places around large changes ---
+    void select(long anchor, long caret);
+    const char *eol() const { return textType == 2 ? "\n" : "\r\n"; }
+    void applyStyleDefaults(int style);
+    void applyBaseLook();
+    int styleFor(const StyleKey &k);
+    template <class Change> void restyleSelection(Change change);
+    void clearStyles();
+    void checkCaret();
+    void checkDirty();
+    void refreshCorners();
+    void applyCorners();
+    QByteArrayView wholeText() const;
+    void selectFound(long from, long to);
+    bool findNext(long from, bool wrap);
+    long replaceMatches(const std::vector<qsizetype> &hits, qsizetype length, QByteArrayView replacement);
+
+    // Lines written while Redraw is off and not yet in Scintilla's text: one
+    // modification per line costs Scintilla about a microsecond, so a
+    // whole-program pass over a large program collects its lines here and
+    // puts them in with a single replacement. Only whole-line replacements
+    // without line ends are kept aside (the line count stays); anything else
+    // that touches the text, the caret or the selection puts them in first.
+    bool pendingActive = false;
+    QByteArray pendingArena;
+    std::vector<qint64> pendingOff; // per line: offset in the arena, -1 unchanged
+    std::vector<int> pendingLen;
+    int pendingFirst = 0, pendingLast = -1;
+    void deferLine(int line0, const QByteArray &bytes);
+    QByteArray pendingText(int line0) const
+    {
+        return QByteArray(pendingArena.constData() + pendingOff[line0], pendingLen[line0]);
+    }
+    void flush()
+    {
+        if (pendingActive) flushPending();
+    }
+    void flushPending();
+    void dropPending();
+};
+
+}

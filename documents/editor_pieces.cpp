@@ -1,0 +1,344 @@
+// Whole-text edits of the editor: a large change goes into the text a piece
+// at a time, lines written with Redraw off wait aside and go in together,
+// and rewriteLines rewrites the whole program a piece of lines at a time.
+#include "documents/editor_impl.h"
+
+#include "core/progress.h"
+#include "documents/lineends.h"
+
+#include <cstring>
+#include <limits>
+
+namespace lumrik {
+
+namespace {
+
+// Whole-text changes go into Scintilla a piece of about this many bytes at a
+// time, and a whole-program rewrite reads and writes its lines a piece at a
+// time: between pieces the window's events run during long work
+// (serveLongWork), and no buffer the size of the whole program is made
+// besides the ones Scintilla keeps for the text and its undo.
+constexpr qsizetype kPieceBytes = qsizetype(1) << 20;
+qsizetype gPieceBytes = kPieceBytes;
+
+// The line ends in a text as Scintilla counts them: CR LF, LF or a lone CR.
+qsizetype lineEndsIn(QByteArrayView text)
+{
+    qsizetype n = 0;
+    for (qsizetype at = 0; (at = lineEndAt(text, at)) < text.size(); ++n)
+        at += (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ? 2 : 1;
+    return n;
+}
+
+}
+
+void Editor::Impl::replaceRange(long from, long to, QByteArrayView bytes)
+{
+    const bool ro = send(Sci::SCI_GETREADONLY);
+    if (ro) send(Sci::SCI_SETREADONLY, 0);
+    markPlaceGroup();
+    send(Sci::SCI_SETTARGETSTART, from);
+    send(Sci::SCI_SETTARGETEND, to);
+    sendPtr(Sci::SCI_REPLACETARGET, bytes.size(), bytes.constData());
+    if (ro) send(Sci::SCI_SETREADONLY, 1);
+}
+
+// Replaces from..to by `bytes`, leaving in place what the old and the new
+// bytes share at their start and at their end: one replacement of the stretch
+// that differs, so that undo and redo cost that stretch only. False when the
+// bytes are the same as before (nothing is replaced).
+bool Editor::Impl::replaceChanged(long from, long to, QByteArrayView bytes)
+{
+    const char *old = reinterpret_cast<const char *>(send(Sci::SCI_GETRANGEPOINTER, from, to - from));
+    const char *nw = bytes.constData();
+    const qsizetype oldLen = to - from, newLen = bytes.size();
+    const qsizetype most = qMin(oldLen, newLen);
+    // Compared a piece at a time first: a large text differs late, if at all.
+    constexpr qsizetype kPiece = 4096;
+    qsizetype pre = 0;
+    while (pre + kPiece <= most && memcmp(old + pre, nw + pre, kPiece) == 0)
+        pre += kPiece;
+    while (pre < most && old[pre] == nw[pre])
+        ++pre;
+    if (pre == oldLen && pre == newLen)
+        return false;
+    qsizetype suf = 0;
+    while (suf + kPiece <= most - pre && memcmp(old + oldLen - suf - kPiece, nw + newLen - suf - kPiece, kPiece) == 0)
+        suf += kPiece;
+    while (suf < most - pre && old[oldLen - 1 - suf] == nw[newLen - 1 - suf])
+        ++suf;
+    replaceInPieces(from + long(pre), to - long(suf), bytes.sliced(pre, newLen - pre - suf));
+    return true;
+}
+
+// Replaces from..to by `bytes` as one undo step, a piece at a time when the
+// change is large; the window's events may run between pieces, with the view
+// not painted until the last piece is in.
+void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
+{
+    const qsizetype piece = gPieceBytes;
+    if (rows || (to - from <= piece && bytes.size() <= piece)) {
+        // The shown rows are rewritten whole at each change: one change.
+        replaceRange(from, to, bytes);
+        return;
+    }
+    // Each piece moves the caret, the anchor and the top line only as far as
+    // its own stretch: where they stood is noted, and afterwards they go where
+    // one replacement of the whole stretch puts them.
+    const long caret = send(Sci::SCI_GETCURRENTPOS), anchor = send(Sci::SCI_GETANCHOR);
+    const long top = send(Sci::SCI_GETFIRSTVISIBLELINE);
+    const long topStart = send(Sci::SCI_POSITIONFROMLINE, top);
+    const long linesGone = send(Sci::SCI_LINEFROMPOSITION, to) - send(Sci::SCI_LINEFROMPOSITION, from);
+    QWidget *view = sci->viewport();
+    const bool painting = view->updatesEnabled();
+    view->setUpdatesEnabled(false);
+    openPlaceGroup();
+    long at = from;
+    qsizetype oldLeft = to - from, done = 0;
+    while (oldLeft > 0 || done < bytes.size()) {
+        const qsizetype take = qMin(piece, bytes.size() - done);
+        // The last new piece takes what is left of the old stretch.
+        const qsizetype drop = done + take == bytes.size() ? oldLeft : qMin(piece, oldLeft);
+        replaceRange(at, at + long(drop), bytes.sliced(done, take));
+        at += long(take);
+        done += take;
+        oldLeft -= drop;
+        serveLongWork();
+    }
+    const long grown = long(bytes.size()) - (to - from);
+    const auto moved = [&](long pos) { return pos <= from ? pos : pos <= to ? from : pos + grown; };
+    select(moved(anchor), moved(caret));
+    // A change that starts above the top line moves it by the lines it takes
+    // away, and then by the lines it brings when it still starts above it.
+    long newTop = top;
+    if (from < topStart)
+        newTop = qMax(0L, newTop - linesGone);
+    if (from < send(Sci::SCI_POSITIONFROMLINE, newTop))
+        newTop += long(lineEndsIn(bytes));
+    if (newTop != send(Sci::SCI_GETFIRSTVISIBLELINE))
+        send(Sci::SCI_SETFIRSTVISIBLELINE, newTop);
+    closePlaceGroup(); // after the places are set: a redo gives these back
+    view->setUpdatesEnabled(painting);
+}
+
+// --- Places around large changes ---
+
+Editor::Impl::Spot Editor::Impl::spot() const
+{
+    return {send(Sci::SCI_GETANCHOR), send(Sci::SCI_GETCURRENTPOS), send(Sci::SCI_GETFIRSTVISIBLELINE)};
+}
+
+void Editor::Impl::openPlaceGroup()
+{
+    if (placeDepth++ == 0) {
+        placeBefore = spot();
+        placeMarked = false;
+    }
+    send(Sci::SCI_BEGINUNDOACTION);
+}
+
+// Marker numbers: 2g at the start of group g, 2g + 1 at its end.
+void Editor::Impl::markPlaceGroup()
+{
+    if (placeDepth == 0 || placeMarked || (!rows && !send(Sci::SCI_GETUNDOCOLLECTION)))
+        return;
+    placeMarked = true;
+    if (rows)
+        rowsMark = nextPlaceGroup; // the undo of rows keeps it with the edit
+    else
+        send(Sci::SCI_ADDUNDOACTION, 2 * nextPlaceGroup, 0);
+}
+
+void Editor::Impl::closePlaceGroup()
+{
+    if (placeDepth == 0)
+        return;
+    if (--placeDepth == 0 && placeMarked) {
+        placeMarked = false;
+        rowsMark = -1;
+        if (!rows)
+            send(Sci::SCI_ADDUNDOACTION, 2 * nextPlaceGroup + 1, 0);
+        placeGroups[nextPlaceGroup++] = {placeBefore, spot()};
+    }
+    send(Sci::SCI_ENDUNDOACTION);
+}
+
+void Editor::Impl::givePlacesBack()
+{
+    const long marker = std::exchange(passedMarker, -1);
+    if (marker < 0)
+        return;
+    const auto it = placeGroups.find(marker / 2);
+    if (it == placeGroups.end())
+        return;
+    const Spot &at = marker % 2 == 0 ? it->second.before : it->second.after;
+    const long n = send(Sci::SCI_GETLENGTH);
+    select(qBound(0L, at.anchor, n), qBound(0L, at.caret, n));
+    send(Sci::SCI_SETFIRSTVISIBLELINE, at.top);
+}
+
+void Editor::Impl::forgetPlaceGroups()
+{
+    placeGroups.clear();
+    passedMarker = -1;
+}
+
+// --- end of places around large changes ---
+
+Editor::Impl::Places Editor::Impl::places() const
+{
+    const long caret = send(Sci::SCI_GETCURRENTPOS), anchor = send(Sci::SCI_GETANCHOR);
+    const long caretLine = send(Sci::SCI_LINEFROMPOSITION, caret);
+    const long anchorLine = send(Sci::SCI_LINEFROMPOSITION, anchor);
+    return {caretLine, caret - send(Sci::SCI_POSITIONFROMLINE, caretLine), anchorLine,
+            anchor - send(Sci::SCI_POSITIONFROMLINE, anchorLine), send(Sci::SCI_GETFIRSTVISIBLELINE)};
+}
+
+void Editor::Impl::restorePlaces(const Places &at)
+{
+    auto back = [this](long line, long column) {
+        const long s = send(Sci::SCI_POSITIONFROMLINE, line);
+        return qMin(s + column, long(send(Sci::SCI_GETLINEENDPOSITION, line)));
+    };
+    select(back(at.anchorLine, at.anchorColumn), back(at.caretLine, at.caretColumn));
+    send(Sci::SCI_SETFIRSTVISIBLELINE, at.top);
+}
+
+void Editor::Impl::deferLine(int line0, const QByteArray &bytes)
+{
+    if (!pendingActive) {
+        const size_t n = size_t(send(Sci::SCI_GETLINECOUNT));
+        pendingOff.assign(n, -1);
+        pendingLen.assign(n, 0);
+        pendingArena.clear();
+        pendingFirst = line0;
+        pendingLast = line0;
+        pendingActive = true;
+    }
+    // The same text as Scintilla's own line needs no change.
+    if (pendingOff[line0] < 0) {
+        const long s = lineStart(line0 + 1), e = lineEnd(line0 + 1);
+        if (e - s == bytes.size()
+            && memcmp(reinterpret_cast<const char *>(send(Sci::SCI_GETRANGEPOINTER, s, e - s)), bytes.constData(),
+                      size_t(e - s)) == 0)
+            return;
+    }
+    if (pendingArena.capacity() - pendingArena.size() < bytes.size())
+        pendingArena.reserve(qMax<qsizetype>(pendingArena.size() * 2, send(Sci::SCI_GETLENGTH) + bytes.size() + 1024));
+    pendingOff[line0] = pendingArena.size();
+    pendingLen[line0] = int(bytes.size());
+    pendingArena.append(bytes);
+    pendingFirst = qMin(pendingFirst, line0);
+    pendingLast = qMax(pendingLast, line0);
+}
+
+void Editor::Impl::dropPending()
+{
+    pendingActive = false;
+    pendingArena = QByteArray();
+    std::vector<qint64>().swap(pendingOff);
+    std::vector<int>().swap(pendingLen);
+}
+
+void Editor::Impl::flushPending()
+{
+    pendingActive = false; // before any call below that would flush again
+    const int first = pendingFirst, last = pendingLast;
+    const long from = lineStart(first + 1), to = lineEnd(last + 1);
+    const char *doc = reinterpret_cast<const char *>(send(Sci::SCI_GETCHARACTERPOINTER));
+    QByteArray region;
+    region.reserve((to - from) + pendingArena.size() / 4 + 64);
+    for (int i = first; i <= last; ++i) {
+        const long ls = send(Sci::SCI_POSITIONFROMLINE, i), le = send(Sci::SCI_GETLINEENDPOSITION, i);
+        if (pendingOff[size_t(i)] >= 0)
+            region.append(pendingArena.constData() + pendingOff[size_t(i)], pendingLen[size_t(i)]);
+        else
+            region.append(doc + ls, le - ls);
+        if (i < last) region.append(doc + le, send(Sci::SCI_POSITIONFROMLINE, i + 1) - le);
+    }
+    bool anyChange = true;
+    if (region.size() == to - from && memcmp(region.constData(), doc + from, size_t(to - from)) == 0)
+        anyChange = false;
+    dropPending();
+    if (!anyChange) return;
+
+    // The caret and the anchor keep their line and column; the view its top line.
+    const Places at = places();
+    replaceRange(from, to, region);
+    restorePlaces(at);
+}
+
+void Editor::setPieceBytesForTests(qsizetype bytes) { gPieceBytes = bytes > 0 ? bytes : kPieceBytes; }
+
+int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn)
+{ d->flush();
+    // The lines are read in place and their line ends (CR LF, LF or a lone
+    // CR, as Scintilla counts them) are copied as they are. A piece of lines
+    // is rewritten and goes into the text before the next piece is read:
+    // Scintilla's gap then stands where the next piece starts, so reading it
+    // in place moves nothing.
+    const Impl::Places at = d->places();
+    const qsizetype piece = d->rows ? std::numeric_limits<qsizetype>::max() / 2 : gPieceBytes;
+    QByteArray out;
+    bool changed = false;
+    int line = 0;
+    // Where the last line done starts in the new text: a line its rule
+    // empties between a lone CR and an LF joins the line before it (the two
+    // make one CR LF), so the lines done may be more than the lines now.
+    long lastStart = 0;
+    d->openPlaceGroup(); // all pieces one undo step
+    long from = 0; // where the piece starts in the text as it is now
+    for (bool last = false, stopped = false; !last && !stopped;) {
+        const long n = d->send(Sci::SCI_GETLENGTH);
+        // The piece: whole lines from `from`, ending after the line end of the
+        // line in which it reaches its size (or at the end of the text).
+        const long reach = long(qMin<qsizetype>(n, from + piece));
+        const long endLine = d->send(Sci::SCI_LINEFROMPOSITION, reach) + 1;
+        const long upto = endLine < d->send(Sci::SCI_GETLINECOUNT) ? d->send(Sci::SCI_POSITIONFROMLINE, endLine) : n;
+        auto view = [&] {
+            return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, from, upto - from)),
+                                  upto - from);
+        };
+        QByteArrayView text = view();
+        const qsizetype size = text.size();
+        out.clear();
+        out.reserve(size + size / 8 + 64);
+        qsizetype pos = 0;
+        for (;;) {
+            const char *p = text.data();
+            const qsizetype end = lineEndAt(text, pos);
+            lastStart = from + long(out.size());
+            out.append(rule(QByteArrayView(p + pos, end - pos), ++line));
+            qsizetype next = end;
+            if (next < size)
+                next += (p[next] == '\r' && next + 1 < size && p[next + 1] == '\n') ? 2 : 1;
+            out.append(p + end, next - end);
+            pos = next;
+            if (from + end == n) {
+                last = true; // the last line of the text
+                break;
+            }
+            if (goOn && !goOn(line)) {
+                stopped = true; // the rest stays as it is
+                break;
+            }
+            if (pos == size)
+                break; // the piece is done
+            if (goOn)
+                text = view(); // waiting let events run: the bytes may have moved
+        }
+        changed |= d->replaceChanged(from, from + long(pos), out);
+        from += long(out.size());
+        if (!last && !stopped)
+            serveLongWork();
+    }
+    if (changed)
+        d->restorePlaces(at);
+    d->closePlaceGroup();
+    d->textIndex = qBound(1, int(d->send(Sci::SCI_LINEFROMPOSITION, lastStart)) + 1, Count());
+    d->checkDirty();
+    d->checkCaret();
+    return line;
+}
+
+}
