@@ -21,4 +21,7 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 cd build-san
-ctest --output-on-failure -j"$jobs" --timeout 600
+# The hundred starts in a row look for a start that hangs; the normal pass runs
+# them, and here they would only take minutes.
+ctest --output-on-failure -j"$jobs" --timeout 600 -E 'RealProgramOnX\.'
+
