@@ -135,13 +135,23 @@ int shiftBits(Qt::KeyboardModifiers m)
     return s;
 }
 
-// The byte a typed character stands for, or -1 when it has none.
-int typedByte(QChar c)
+// The bytes a typed character stands for in the text's encoding; none when
+// the encoding has no such character.
+QByteArray typedBytes(QChar c, TextEncoding encoding)
 {
-    const QByteArray b = displayToBytes(QString(c));
-    if (b.size() != 1) return -1;
-    if (b[0] == '?' && c != QLatin1Char('?')) return -1;
-    return static_cast<unsigned char>(b[0]);
+    if (!firstUnencodable(QString(c), encoding).isNull()) return {};
+    return encodeText(QString(c), encoding);
+}
+
+// Text from elsewhere (the clipboard, a drop) as the text's bytes, and back.
+QByteArray bytesOfText(const QString &text, TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf8 ? text.toUtf8() : displayToBytes(text);
+}
+
+QString textOfBytes(QByteArrayView bytes, TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : bytesToDisplay(bytes);
 }
 
 struct StyleKey {
@@ -180,6 +190,11 @@ struct Editor::Impl {
     int leftMargin = 0;
     int scrollBars = 4;
     int textType = 1;
+    TextEncoding encoding = TextEncoding::Windows1252;
+    // The encoding of a text set as a whole; Scintilla shows UTF-8 in its
+    // UTF-8 code page, except a text shown in rows (byte by byte).
+    void decideEncoding(QByteArrayView text);
+    void applyEncoding(TextEncoding e);
     QColor fore = Qt::black, back = Qt::white;
     QString font = QStringLiteral("Courier New");
     int fontSize = 10;
@@ -296,8 +311,9 @@ namespace detail {
 // selection offered that way are read only then.
 class BytesMimeData : public QMimeData {
 public:
-    explicit BytesMimeData(const QByteArray &bytes) : bytes_(bytes) {}
-    explicit BytesMimeData(std::function<QByteArray()> source) : source_(std::move(source)) {}
+    BytesMimeData(const QByteArray &bytes, TextEncoding encoding) : bytes_(bytes), encoding_(encoding) {}
+    BytesMimeData(std::function<QByteArray()> source, TextEncoding encoding)
+        : source_(std::move(source)), encoding_(encoding) {}
     QStringList formats() const override { return {QStringLiteral("text/plain")}; }
 
 protected:
@@ -307,7 +323,7 @@ protected:
             return QMimeData::retrieveData(format, type);
         if (!converted_) {
             if (source_) bytes_ = std::exchange(source_, {})();
-            text_ = bytesToDisplay(bytes_);
+            text_ = textOfBytes(bytes_, encoding_);
             converted_ = true;
         }
         return text_;
@@ -316,6 +332,7 @@ protected:
 private:
     mutable QByteArray bytes_;
     mutable std::function<QByteArray()> source_;
+    TextEncoding encoding_;
     mutable QString text_;
     mutable bool converted_ = false;
 };
@@ -360,12 +377,12 @@ protected:
     {
         rectangular = false;
         if (!source || !source->hasText()) return {};
-        return displayToBytes(source->text());
+        return bytesOfText(source->text(), d_->encoding);
     }
     QMimeData *toMimeData(const QByteArray &text, bool rectangular) const override
     {
         Q_UNUSED(rectangular);
-        return new BytesMimeData(text);
+        return new BytesMimeData(text, d_->encoding);
     }
     bool canInsertFromMimeData(const QMimeData *source) const override { return source && source->hasText(); }
 
@@ -512,20 +529,24 @@ private:
         int code = c.unicode();
         Q_EMIT d_->q->KeyPress(code);
         if (code == 0) return; // the handler swallowed it
-        const int b = typedByte(QChar(char16_t(code)));
-        if (b < 0) {
+        const QChar typed{char16_t(code)};
+        const QByteArray bytes = typedBytes(typed, d_->encoding);
+        if (bytes.isEmpty()) {
             QApplication::beep();
             return;
         }
-        if ((b >= 0x80 && b <= 0x9F) || d_->rows) {
+        const auto b = static_cast<unsigned char>(bytes[0]);
+        const bool utf8 = d_->encoding == TextEncoding::Utf8;
+        if ((!utf8 && b >= 0x80 && b <= 0x9F) || d_->rows) {
             // Scintilla drops these codes as unprintable, and a text shown
-            // in rows is not Scintilla's to edit: put the byte in ourselves.
-            insertByte(char(b));
+            // in rows is not Scintilla's to edit: put the bytes in ourselves.
+            insertBytes(bytes);
             return;
         }
-        // Scintilla in 8-bit mode takes the character's Latin-1 code as the byte.
-        QKeyEvent ke(e->type(), e->key(), e->modifiers(), QString(QChar(char16_t(b))), e->isAutoRepeat(),
-                     ushort(e->count()));
+        // Scintilla in its UTF-8 code page writes the character as UTF-8; in
+        // 8-bit mode it takes the character's Latin-1 code as the byte.
+        QKeyEvent ke(e->type(), e->key(), e->modifiers(), utf8 ? QString(typed) : QString(QChar(char16_t(b))),
+                     e->isAutoRepeat(), ushort(e->count()));
         QsciScintilla::keyPressEvent(&ke);
     }
 
@@ -534,6 +555,7 @@ private:
     // Windows-1252 glyphs.
     void drawHighGlyphs(const QRect &area)
     {
+        if (SendScintilla(SCI_GETCODEPAGE) == SC_CP_UTF8) return; // Scintilla draws UTF-8 itself
         const long first = SendScintilla(SCI_GETFIRSTVISIBLELINE);
         const long lines = SendScintilla(SCI_LINESONSCREEN) + 1;
         const long count = SendScintilla(SCI_GETLINECOUNT);
@@ -574,16 +596,21 @@ public:
     QColor selectionBack, selectionFore;
 
 private:
-    void insertByte(char b)
+    void insertBytes(const QByteArray &bytes)
     {
         if (d_->q->ReadOnly()) return;
         const long anchor = d_->send(SCI_GETANCHOR), caret = d_->send(SCI_GETCURRENTPOS);
         if (anchor == caret && d_->send(SCI_GETOVERTYPE)) {
+            // Overtyping replaces the character at the caret: in UTF-8 all of its bytes.
             const long end = d_->send(SCI_GETLINEENDPOSITION, d_->send(SCI_LINEFROMPOSITION, caret));
-            if (caret < end) d_->send(SCI_SETSEL, caret, caret + 1);
+            long next = caret + 1;
+            if (caret < end && d_->encoding == TextEncoding::Utf8) {
+                const auto lead = static_cast<unsigned char>(d_->wholeText()[caret]);
+                next = qMin(end, caret + long(utf8SequenceLength(lead)));
+            }
+            if (caret < end) d_->send(SCI_SETSEL, caret, next);
         }
-        const char text[2] = {b, 0};
-        d_->sendPtr(SCI_REPLACESEL, 0UL, text);
+        d_->sendPtr(SCI_REPLACESEL, 0UL, bytes.constData());
         d_->checkDirty();
     }
 
@@ -1065,7 +1092,8 @@ void Editor::Impl::select(long anchor, long caret)
     // the stretch that was selected last.
     const QPointer<QsciScintilla> view(sci);
     const long first = qMin(anchor, caret), last = qMax(anchor, caret);
-    clipboard->setMimeData(new detail::BytesMimeData([view, first, last]() -> QByteArray {
+    clipboard->setMimeData(new detail::BytesMimeData(
+                               [view, first, last]() -> QByteArray {
                                if (!view) return {};
                                long from = long(view->SendScintilla(Sci::SCI_GETSELECTIONSTART));
                                long to = long(view->SendScintilla(Sci::SCI_GETSELECTIONEND));
@@ -1077,7 +1105,8 @@ void Editor::Impl::select(long anchor, long caret)
                                const auto *p = reinterpret_cast<const char *>(
                                    view->SendScintilla(Sci::SCI_GETRANGEPOINTER, from, to - from));
                                return QByteArray(p, to - from);
-                           }),
+                           },
+                           encoding),
                            QClipboard::Selection);
 }
 
@@ -1266,7 +1295,8 @@ void Editor::Impl::selectFound(long from, long to)
 // selects the match, the caret at its end.
 bool Editor::Impl::findNext(long from, bool wrap)
 {
-    const ByteSearch search(q->SearchTarget, {q->SearchCaseSensitive, q->SearchWholeWordsOnly});
+    const ByteSearch search(q->SearchTarget,
+                            {q->SearchCaseSensitive, q->SearchWholeWordsOnly, encoding == TextEncoding::Utf8});
     const qsizetype r = search.findWrapped(wholeText(), from, wrap);
     if (r < 0) return false;
     selectFound(long(r), long(r + search.length()));
@@ -1609,6 +1639,7 @@ void Editor::setTextAll(const QByteArray &bytes)
         d->showInRows(bytes, ReadOnly());
         d->rows->undo.push_back({{0, old, bytes}});
         d->rows->savePoint = dirty ? -1 : 0;
+        d->decideEncoding(bytes);
         d->textIndex = 1;
         d->checkDirty();
         d->checkCaret();
@@ -1616,6 +1647,7 @@ void Editor::setTextAll(const QByteArray &bytes)
     }
     // Only the stretch that differs is replaced (one change); the same text
     // keeps the caret, the undo and the dirty state. The attributes go.
+    d->decideEncoding(bytes);
     if (!d->replaceChanged(0, d->send(Sci::SCI_GETLENGTH), bytes)) {
         d->clearStyles();
         return;
@@ -1994,6 +2026,7 @@ void Editor::FileLoad(const QString &path)
         d->send(Sci::SCI_SETUNDOCOLLECTION, 1);
         if (ro) d->send(Sci::SCI_SETREADONLY, 1);
     }
+    d->decideEncoding(data);
     d->clearStyles();
     d->send(Sci::SCI_GOTOPOS, 0);
     d->send(Sci::SCI_SETSAVEPOINT);
@@ -2013,13 +2046,29 @@ void Editor::FileSave(const QString &path)
 
 void Editor::FileInsert(const QString &path)
 { d->flush();
-    const QByteArray data = withLineEnds(readFileBytes(path), d->textType);
+    QByteArray data = withLineEnds(readFileBytes(path), d->textType);
+    if (d->encoding == TextEncoding::Utf8 && textEncodingOf(data) == TextEncoding::Windows1252)
+        data = encodeText(fromCp1252(data), TextEncoding::Utf8); // the program stays UTF-8
     const long pos = d->send(Sci::SCI_GETCURRENTPOS);
     d->replaceRange(pos, pos, data);
     d->checkDirty();
 }
 
 int Editor::TextType() const { return d->textType; }
+
+TextEncoding Editor::encoding() const { return d->encoding; }
+
+void Editor::setEncoding(TextEncoding encoding) { d->applyEncoding(encoding); }
+
+void Editor::Impl::decideEncoding(QByteArrayView text) { applyEncoding(textEncodingOf(text)); }
+
+void Editor::Impl::applyEncoding(TextEncoding e)
+{
+    encoding = e;
+    const long page = (encoding == TextEncoding::Utf8 && !rows) ? Sci::SC_CP_UTF8 : 0;
+    if (raw(Sci::SCI_GETCODEPAGE) != page)
+        raw(Sci::SCI_SETCODEPAGE, page);
+}
 
 void Editor::setTextType(int type)
 {
@@ -2078,7 +2127,8 @@ void Editor::setAction(int code)
         searchResult_ = false;
         searchReplaced_ = 0;
         if (SearchTarget.isEmpty() || ReadOnly()) break;
-        const ByteSearch search(SearchTarget, {SearchCaseSensitive, SearchWholeWordsOnly});
+        const ByteSearch search(SearchTarget,
+                                {SearchCaseSensitive, SearchWholeWordsOnly, d->encoding == TextEncoding::Utf8});
         const qsizetype m = search.length();
         const long origin = SearchOrigin == 1 ? 0 : d->send(Sci::SCI_GETSELECTIONSTART);
         // With SearchTo 0 the text before the starting point follows the rest;
