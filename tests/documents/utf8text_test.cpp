@@ -5,6 +5,7 @@
 #include "documents/editor.h"
 #include "documents/findreplace.h"
 #include "documents/findreplace_rules.h"
+#include "documents/frmdocument.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -187,4 +188,20 @@ TEST(Utf8Editor, TypingPastingAndOvertypingWriteWholeCharacters)
     ed.setSelectionOffsets(1, 2);
     ed.setAction(1);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Ö"));
+}
+
+// A hex dump of a UTF-8 program is a view of bytes: its character column
+// shows one character per byte, whatever the dump's own bytes would make.
+TEST(Utf8Editor, AHexDumpShowsOneCharacterPerByte)
+{
+    frmDocument doc;
+    doc.show();
+    doc.txtText->setTextAll(u8("(Å)"));
+    ASSERT_EQ(doc.txtText->encoding(), TextEncoding::Utf8);
+    doc.txtText->setIsDirty(false);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
+    QApplication::sendEvent(doc.txtText->focusProxy(), &press);
+    ASSERT_TRUE(doc.bHexView);
+    EXPECT_TRUE(doc.txtText->TextAll().startsWith("00000 | 28 C3 85 29 "));
+    EXPECT_EQ(doc.txtText->encoding(), TextEncoding::Windows1252);
 }
