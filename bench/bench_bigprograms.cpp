@@ -6,12 +6,12 @@
 // pending events served and the editor painted.
 #include "core/globals.h"
 #include "core/inifile.h"
-#include "core/largepages.h"
 #include "core/msgbox.h"
 #include "core/settings.h"
 #include "documents/editor.h"
 #include "documents/findreplace.h"
 #include "documents/frmdocument.h"
+#include "documents/frmreplaceconfirm.h"
 #include "mainwindow/commands_plugins.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
@@ -20,6 +20,11 @@
 #include "ncops/mdlmnfix.h"
 
 #include <QApplication>
+#include <QAbstractEventDispatcher>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -375,6 +380,163 @@ void BM_Open1M(benchmark::State &state)
     }
 }
 
+// ----- the whole path: from the user's key to the idle window ----------------------
+
+// A key as the display delivers it, to the focus of the window that `w` lies in.
+void displayKey(QWidget *w, int key, const QString &text = {})
+{
+    QWindow *window = w->window()->windowHandle();
+    QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+        window, QEvent::KeyPress, key, Qt::NoModifier, text);
+    QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+        window, QEvent::KeyRelease, key, Qt::NoModifier, text);
+}
+
+// Serves events until a round finds none, asks the display to catch up, and
+// serves what that brought: the window is idle with everything painted.
+void untilIdle()
+{
+    QAbstractEventDispatcher *events = QAbstractEventDispatcher::instance();
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int round = 0; round < 10000 && events->processEvents(QEventLoop::AllEvents); ++round) {
+        }
+        QGuiApplication::sync();
+    }
+    QCoreApplication::sendPostedEvents();
+}
+
+// Waits, events served, until `ready` holds (a few seconds at the most).
+bool serveUntil(const std::function<bool()> &ready)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!ready() && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return ready();
+}
+
+// Calls `act` once, from the event loop, as soon as a visible top-level
+// widget of type T is the active window (a modal dialog's own loop serves it).
+template <class T> class WhenActive {
+public:
+    explicit WhenActive(std::function<void(T *)> act) : act_(std::move(act))
+    {
+        tick_.setInterval(1);
+        QObject::connect(&tick_, &QTimer::timeout, [this] {
+            auto *dlg = qobject_cast<T *>(QApplication::activeWindow());
+            if (!dlg || !dlg->isVisible())
+                return;
+            tick_.stop();
+            act_(dlg);
+        });
+        tick_.start();
+    }
+
+private:
+    std::function<void(T *)> act_;
+    QTimer tick_;
+};
+
+struct UserOperation {
+    const char *name;
+    Form form;
+    // Brings the operation up to the key that starts it, then calls `press`
+    // with the widget and the key; returns when the operation is over.
+    std::function<void(Window &, const std::function<void(QWidget *, int)> &press)> run;
+};
+
+// A command from its menu: the menu is opened, its entry highlighted, and
+// Return is the key that starts the command.
+void fromMenu(Window &w, const char *name, const std::function<void(QWidget *, int)> &press)
+{
+    QAction *action = w.main->menuAction(QString::fromLatin1(name));
+    QMenu *menu = nullptr;
+    for (QObject *o : action->associatedObjects())
+        if ((menu = qobject_cast<QMenu *>(o)))
+            break;
+    w.activate();
+    w.main->menuBar()->setActiveAction(menu->menuAction());
+    if (!serveUntil([&] { return menu->isVisible() && QApplication::activePopupWidget() == menu; }))
+        return;
+    menu->setActiveAction(action);
+    QCoreApplication::processEvents();
+    press(menu, Qt::Key_Return);
+}
+
+const std::vector<UserOperation> &userOperations()
+{
+    static const std::vector<UserOperation> ops = {
+        {"Renumber", Form::Plain,
+         [](Window &w, const auto &press) {
+             // The dialog filled in, then Return in it.
+             WhenActive<frmOmnum> start([&](frmOmnum *o) {
+                 o->txtOmNumFrom->setText(QStringLiteral("0"));
+                 o->txtOmNumTom->setText(QStringLiteral("2000000000"));
+                 o->txtFirstBlockNr->setText(QStringLiteral("10"));
+                 o->txtOmNumIncr->setText(QStringLiteral("10"));
+                 o->txtOmNumIncr->setFocus();
+                 press(o, Qt::Key_Return);
+             });
+             command(w, "mnuNcOptionsOmnum");
+         }},
+        {"DecimalPoints", Form::Plain, [](Window &w, const auto &press) { fromMenu(w, "mnuOptionPunktKoll", press); }},
+        {"ReplaceAll", Form::Plain,
+         [](Window &, const auto &press) {
+             // The first match asked about: "Alla" answers for every one.
+             installReplaceConfirm();
+             WhenActive<frmReplaceConfirm> all([&](frmReplaceConfirm *c) {
+                 c->cmdAll->setFocus();
+                 press(c, Qt::Key_Space);
+             });
+             FindIt(QStringLiteral("G1"), 1, false, true, QStringLiteral("G01"), true);
+         }},
+        {"Pack", Form::Plain, [](Window &w, const auto &press) { fromMenu(w, "mnuViewPack", press); }},
+        {"Uppercase", Form::Lower, [](Window &w, const auto &press) { fromMenu(w, "mnuViewUppercase", press); }},
+        {"ToolList", Form::Plain, [](Window &w, const auto &press) { fromMenu(w, "mnuNcOptionsToolList", press); }},
+    };
+    return ops;
+}
+
+// What a user waits for: from the key that starts the operation in the main
+// window to the window idle with the result painted, and the longest stretch
+// in that time in which the window's events were not served.
+void wholePath(benchmark::State &state, const UserOperation &op)
+{
+    const QString path = programFile(1000000, op.form);
+    double unservedMs = 0;
+    fixture().answers.stop(); // the dialogs get the user's keys here
+    for (auto _ : state) {
+        auto w = std::make_unique<Window>();
+        w->open(path);
+        w->activate();
+        untilIdle();
+        const QByteArray before = w->doc->txtText->TextAll();
+        QElapsedTimer clock;
+        std::unique_ptr<ServedWatch> served;
+        bool pressed = false;
+        op.run(*w, [&](QWidget *target, int key) {
+            pressed = true;
+            served = std::make_unique<ServedWatch>();
+            clock.start();
+            displayKey(target, key, key == Qt::Key_Space ? QStringLiteral(" ") : QString());
+        });
+        untilIdle(); // a key from a menu starts its command here
+        const double s = pressed ? double(clock.nsecsElapsed()) / 1e9 : 0;
+        if (served)
+            unservedMs = std::max(unservedMs, served->stop());
+        state.SetIterationTime(s);
+        const bool changed = w->doc->txtText->TextAll() != before;
+        frmDocument::setReplaceConfirm({});
+        w.reset();
+        if (!pressed || !changed) {
+            state.SkipWithError(!pressed ? "the key was never pressed" : "the operation changed nothing");
+            break;
+        }
+    }
+    fixture().answers.start();
+    state.counters["unserved_ms"] = unservedMs;
+}
+
 // Each operation end to end on 1,000,000 lines: command, question, progress,
 // the one change of the text and the painted window.
 void operationEndToEnd(benchmark::State &state, const Operation &op)
@@ -591,8 +753,6 @@ void BM_OneLinePackAndUndo(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
-    // Memory as the program itself has it.
-    startWithLargePages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -609,6 +769,12 @@ int main(int argc, char **argv)
     for (const Operation &op : operations())
         benchmark::RegisterBenchmark((std::string("BM_EndToEnd/") + op.name).c_str(),
                                      [&op](benchmark::State &s) { operationEndToEnd(s, op); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(2);
+    for (const UserOperation &op : userOperations())
+        benchmark::RegisterBenchmark((std::string("BM_WholePath/") + op.name).c_str(),
+                                     [&op](benchmark::State &s) { wholePath(s, op); })
+            ->UseManualTime()
             ->Unit(benchmark::kMillisecond)
             ->Iterations(2);
     const std::vector<std::tuple<const char *, void (*)(benchmark::State &), int>> single = {

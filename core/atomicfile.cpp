@@ -4,102 +4,406 @@
 #include "core/filenames.h"
 #include "core/paths.h"
 
+#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace lumrik {
 
 namespace {
-// Why a new file cannot be made in the folder of `path`: the folder is asked
-// first, so that the answer names the real obstacle; else the error of the
-// failed call.
-int creationError(const QString &path, int callError)
+
+// Closes its descriptor when it goes.
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f) : fd(f) {}
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    // Closes now; false (errno set) when the system reports a failure.
+    bool close()
+    {
+        const int f = fd;
+        fd = -1;
+        return ::close(f) == 0;
+    }
+};
+
+QByteArray folderOf(const QByteArray &path)
 {
-    const QString dir = QFileInfo(path).absolutePath();
-    const QByteArray d = QFile::encodeName(dir);
-    if (::access(d.constData(), F_OK) != 0)
-        return ENOENT;
-    if (!QFileInfo(dir).isDir())
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+bool mayWriteIn(const QByteArray &folder)
+{
+    return ::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+bool readAll(int fd, qsizetype size, QByteArray &out)
+{
+    out.resize(size);
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t r = ::pread(fd, out.data() + done, size_t(size - done), done);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0) {
+            if (r == 0)
+                errno = EIO; // the file got shorter while it was read
+            return false;
+        }
+        done += r;
+    }
+    return true;
+}
+
+// A new file "<stem>XXXXXX" made exclusively with `mode` (the umask and a
+// default ACL of its folder apply, as to any new file); its name in `name`.
+int createUnique(const QByteArray &stem, mode_t mode, QByteArray &name)
+{
+    static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = stem;
+        for (int i = 0; i < 6; ++i)
+            name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+void syncFolder(const QByteArray &folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+QString shownBytes(const QByteArray &path) { return RkShownName(RkDecodeName(path)); }
+
+RkError failure(long number, const QString &shown, int err)
+{
+    return RkError(number, QStringLiteral("%1: %2").arg(shown, RkSystemErrorText(err)));
+}
+
+// A write that did not get all its bytes to the disk.
+RkError writeFailure(const QString &shown, int err, const QString &note = {})
+{
+    const QString why = err != 0 && err != ENOSPC && err != EFBIG
+                            ? RkSystemErrorText(err)
+                            : QStringLiteral("Det gick inte att skriva hela filen (är disken full?)");
+    return RkError(kErrDiskFull, QStringLiteral("%1: %2").arg(shown, why) + note);
+}
+
+// Why a new file cannot be made in `folder`: the folder is asked first, so
+// that the answer names the real obstacle; else the error of the failed call.
+int creationError(const QByteArray &folder, int callError)
+{
+    struct stat st;
+    if (::stat(folder.constData(), &st) != 0)
+        return errno == ENOENT ? ENOENT : callError;
+    if (!S_ISDIR(st.st_mode))
         return ENOTDIR;
-    if (::access(d.constData(), W_OK | X_OK) != 0)
+    if (!mayWriteIn(folder))
         return errno;
     return callError;
 }
 
-bool folderWritable(const QString &path)
+long creationNumber(int err)
 {
-    const QByteArray d = QFile::encodeName(QFileInfo(path).absolutePath());
-    return ::access(d.constData(), W_OK | X_OK) == 0;
+    return err == ENOENT ? kErrPathNotFound : err == EACCES || err == EPERM ? kErrPermissionDenied : kErrIo;
 }
 
-RkError folderFailure(long number, const QString &path, int err)
+// ---- extended attributes (POSIX ACLs are two of them) ----
+
+using Xattrs = std::map<QByteArray, QByteArray>;
+
+// Reads every attribute through `list` and `get` (for a path or a
+// descriptor); false when one cannot be read. A file system without
+// attributes has none.
+template <typename List, typename Get>
+bool readXattrs(List list, Get get, Xattrs &out)
+{
+    out.clear();
+    QByteArray names;
+    for (;;) {
+        const ssize_t n = list(nullptr, 0);
+        if (n < 0)
+            return errno == ENOTSUP;
+        names.resize(n);
+        const ssize_t got = list(names.data(), size_t(n));
+        if (got >= 0) {
+            names.resize(got);
+            break;
+        }
+        if (errno != ERANGE)
+            return false;
+    }
+    for (const QByteArray &name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        QByteArray value;
+        for (;;) {
+            const ssize_t n = get(name.constData(), nullptr, 0);
+            if (n < 0 && errno == ENODATA)
+                break; // gone since it was listed
+            if (n < 0)
+                return false;
+            value.resize(n);
+            const ssize_t got = get(name.constData(), value.data(), size_t(n));
+            if (got >= 0) {
+                value.resize(got);
+                out[name] = value;
+                break;
+            }
+            if (errno != ERANGE)
+                return false;
+        }
+    }
+    return true;
+}
+
+bool pathXattrs(const QByteArray &path, Xattrs &out)
+{
+    const char *p = path.constData();
+    return readXattrs([p](char *b, size_t n) { return ::listxattr(p, b, n); },
+                      [p](const char *name, void *b, size_t n) { return ::getxattr(p, name, b, n); }, out);
+}
+
+bool fdXattrs(int fd, Xattrs &out)
+{
+    return readXattrs([fd](char *b, size_t n) { return ::flistxattr(fd, b, n); },
+                      [fd](const char *name, void *b, size_t n) { return ::fgetxattr(fd, name, b, n); }, out);
+}
+
+// Gives the new file `fd` the old file's owner, group, permissions and
+// extended attributes; false when any of them cannot be given (another
+// user's file, a group the user is not in, an attribute that may not be set).
+bool takeOver(const QByteArray &old, const struct stat &was, int fd)
+{
+    Xattrs want, have;
+    if (!pathXattrs(old, want))
+        return false;
+    struct stat now;
+    if (::fstat(fd, &now) != 0)
+        return false;
+    if ((now.st_uid != was.st_uid || now.st_gid != was.st_gid) && ::fchown(fd, was.st_uid, was.st_gid) != 0)
+        return false;
+    // After the owner: a change of owner clears the set-id bits.
+    if (::fchmod(fd, was.st_mode & 07777) != 0 || !fdXattrs(fd, have))
+        return false;
+    // A default ACL of the folder gave the new file one the old did not have.
+    for (const auto &[name, value] : have)
+        if (!want.count(name) && ::fremovexattr(fd, name.constData()) != 0)
+            return false;
+    for (const auto &[name, value] : want) {
+        const auto it = have.find(name);
+        if ((it == have.end() || it->second != value)
+            && ::fsetxattr(fd, name.constData(), value.constData(), size_t(value.size()), 0) != 0)
+            return false;
+    }
+    // Whatever the system made of it must be exactly the old file's.
+    return ::fstat(fd, &now) == 0 && now.st_uid == was.st_uid && now.st_gid == was.st_gid
+           && (now.st_mode & 07777) == (was.st_mode & 07777) && fdXattrs(fd, have) && have == want;
+}
+
+// ---- in place ----
+
+// A copy of `bytes`, synced, beside `file` or else in the temporary folder:
+// its name, or empty with errno set.
+QByteArray keepCopy(const QByteArray &file, const QByteArray &bytes)
+{
+    const QByteArray base = file.mid(file.lastIndexOf('/') + 1).left(200);
+    const QByteArray places[] = {folderOf(file), QFile::encodeName(QDir::tempPath())};
+    int err = 0;
+    for (const QByteArray &folder : places) {
+        QByteArray name;
+        Fd copy(createUnique(folder + '/' + base + ".lumrik-kopia-", 0600, name));
+        if (copy.fd < 0) {
+            err = errno;
+            continue;
+        }
+        if (writeAllAt(copy.fd, bytes, 0) && ::fsync(copy.fd) == 0 && copy.close()) {
+            syncFolder(folder);
+            return name;
+        }
+        err = errno;
+        ::unlink(name.constData());
+    }
+    errno = err;
+    return {};
+}
+
+// The old file's times back after a failed write, so that the file does not
+// look changed on disk (only its owner and root may set them).
+void keepTimes(int fd, const struct stat &was)
+{
+    const struct timespec times[2] = {was.st_atim, was.st_mtim};
+    ::futimens(fd, times);
+}
+
+// Writes `bytes` into the existing file `file` (no link followed), keeping
+// its owner, group, permissions, attributes and links. The old bytes are kept
+// in a copy until the new ones are on the disk.
+void writeInPlace(const QByteArray &file, const QString &shown, QByteArrayView bytes)
+{
+    Fd f(::open(file.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
+    if (f.fd < 0) {
+        const int err = errno;
+        throw failure(err == EACCES || err == EPERM ? kErrPermissionDenied : kErrIo, shown, err);
+    }
+    struct stat st;
+    QByteArray old;
+    if (::fstat(f.fd, &st) != 0 || !readAll(f.fd, qsizetype(st.st_size), old))
+        throw failure(kErrIo, shown, errno);
+    const QByteArray copy = keepCopy(file, old);
+    if (copy.isEmpty())
+        throw writeFailure(shown, errno);
+
+    // Room for the longer text is asked for first: a full disk is then seen
+    // before a single old byte is replaced. Not every file system can.
+    if (bytes.size() > old.size()
+        && ::fallocate(f.fd, FALLOC_FL_KEEP_SIZE, off_t(old.size()), off_t(bytes.size() - old.size())) != 0
+        && errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) {
+        const int err = errno;
+        keepTimes(f.fd, st);
+        ::unlink(copy.constData());
+        throw writeFailure(shown, err);
+    }
+    if (writeAllAt(f.fd, bytes, 0) && ::fsync(f.fd) == 0 && ::ftruncate(f.fd, off_t(bytes.size())) == 0
+        && ::fsync(f.fd) == 0) {
+        f.close(); // synced: what close could report is already known
+        ::unlink(copy.constData());
+        return;
+    }
+    const int err = errno;
+    // The old text goes back where it was.
+    if (writeAllAt(f.fd, old, 0) && ::ftruncate(f.fd, off_t(old.size())) == 0 && ::fsync(f.fd) == 0) {
+        keepTimes(f.fd, st);
+        ::unlink(copy.constData());
+        throw writeFailure(shown, err);
+    }
+    throw writeFailure(shown, err, QStringLiteral(" Den gamla filen finns kvar som %1").arg(shownBytes(copy)));
+}
+
+RkError folderFailure(long number, const QString &native, int err)
 {
     return RkError(number, QStringLiteral("%1: Filen kan inte skapas i mappen %2: %3")
-                               .arg(path, QFileInfo(path).absolutePath(), RkSystemErrorText(err)));
+                               .arg(RkShownName(native), RkShownName(QFileInfo(native).absolutePath()),
+                                    RkSystemErrorText(err)));
 }
+
+// Writes a new file beside `target` and renames it over it. `was` is the old
+// file, or null for a new one. False (nothing changed) when the new file
+// cannot be given what the old one had, so that it must be written in place.
+bool writeByRename(const QByteArray &target, const QString &native, const struct stat *was, QByteArrayView bytes)
+{
+    const QString shown = RkShownName(native);
+    const QByteArray folder = folderOf(target);
+    QByteArray temp;
+    Fd f(createUnique(folder + "/.lumrik-", was ? 0600 : 0666, temp));
+    if (f.fd < 0) {
+        const int err = errno;
+        if (was && (err == EACCES || err == EPERM))
+            return false;
+        const int why = creationError(folder, err);
+        if (!was && why != ENOENT && why != ENOTDIR && !mayWriteIn(folder))
+            throw folderFailure(creationNumber(why), native, why); // the folder is the obstacle
+        throw failure(creationNumber(why), shown, why);
+    }
+    const auto drop = [&] { ::unlink(temp.constData()); };
+    if (was && !takeOver(target, *was, f.fd)) {
+        drop();
+        return false;
+    }
+    if (!writeAllAt(f.fd, bytes, 0) || ::fsync(f.fd) != 0) {
+        const int err = errno;
+        drop();
+        throw writeFailure(shown, err);
+    }
+    // A write clears the set-id bits of a file whose writer may not set them.
+    struct stat now;
+    if (was && ::fstat(f.fd, &now) == 0 && (now.st_mode & 07777) != (was->st_mode & 07777))
+        ::fchmod(f.fd, was->st_mode & 07777);
+    if (!f.close()) {
+        const int err = errno;
+        drop();
+        throw writeFailure(shown, err);
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        const int err = errno;
+        drop();
+        if (was && (err == EACCES || err == EPERM || err == EBUSY))
+            return false; // a sticky folder, a file mounted over
+        throw failure(kErrIo, shown, was ? err : creationError(folder, err));
+    }
+    syncFolder(folder);
+    return true;
+}
+
+}
+
+bool writeAllAt(int fd, QByteArrayView bytes, qint64 offset)
+{
+    const char *p = bytes.data();
+    qsizetype n = bytes.size();
+    while (n > 0) {
+        errno = 0;
+        const ssize_t w = ::pwrite(fd, p, size_t(n), off_t(offset));
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= w;
+        offset += w;
+    }
+    return true;
 }
 
 void writeFileAtomic(const QString &path, QByteArrayView bytes)
 {
-    if (RkHasKeptBytes(path)) {
-        RkWriteKeptNameAtomic(path, bytes); // a name Qt's file routines cannot reach
+    const QString native = RkNativePath(path);
+    const QString shown = RkShownName(native);
+    QByteArray target = RkPathBytes(native);
+    struct stat st;
+    if (::stat(target.constData(), &st) != 0) {
+        writeByRename(target, native, nullptr, bytes);
         return;
     }
-    const QString p = RkNativePath(path);
-    // Asked once, before the write: QFileInfo does not cache existence, and a
-    // new file must keep the permissions it was made with.
-    const QFileInfo old(p);
-    const bool existed = old.exists();
-    // The rename would replace a write-protected file; refuse it as opening it
-    // for writing would be refused (also for a file nobody may write).
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (existed && !old.isDir() && (!old.isWritable() || !(old.permissions() & anyWrite)))
-        throw RkError(kErrPermissionDenied, QStringLiteral("%1: %2").arg(p, RkSystemErrorText(EACCES)));
-    const QFileDevice::Permissions perms = existed ? old.permissions() : QFileDevice::Permissions{};
-    const QString target = existed && old.isSymLink() ? old.symLinkTarget() : p;
-
-    QSaveFile f(p);
-    // A folder that may not be written in, holding a file that may: the file
-    // is written in place, as the user could do with any other program.
-    f.setDirectWriteFallback(existed);
-    const auto failure = [&](long number, int errnum) {
-        return RkError(number, QStringLiteral("%1: %2").arg(p, RkSystemErrorText(errnum)));
-    };
-    // Unbuffered, so that a short write (disk full, size limit) is seen here
-    // and not lost in a flush that reports success.
-    errno = 0;
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        const int err = creationError(p, errno);
-        const long number =
-            err == ENOENT ? kErrPathNotFound : err == EACCES || err == EPERM ? kErrPermissionDenied : kErrIo;
-        if (!existed && err != ENOENT && err != ENOTDIR && !folderWritable(p))
-            throw folderFailure(number, p, err); // the folder is the obstacle, not the new file
-        throw failure(number, err);
-    }
-    const bool inPlace = existed && !folderWritable(p);
-    errno = 0;
-    if (f.write(bytes.data(), bytes.size()) != bytes.size() || f.size() != bytes.size()) {
-        const int err = errno;
-        const RkError e(kErrDiskFull,
-                        QStringLiteral("%1: %2").arg(p, err != 0 && err != ENOSPC && err != EFBIG
-                                                            ? RkSystemErrorText(err)
-                                                            : QStringLiteral("Det gick inte att skriva hela filen "
-                                                                             "(är disken full?)")));
-        f.cancelWriting();
-        throw e;
-    }
-    errno = 0;
-    if (!f.commit()) {
-        const int err = errno;
-        throw failure(kErrIo, inPlace ? err : creationError(p, err));
-    }
-    // The temporary file was made under the process's umask; give the file
-    // back exactly the permissions it had.
-    if (existed && QFileInfo(target).permissions() != perms)
-        QFile::setPermissions(target, perms);
+    if (S_ISDIR(st.st_mode))
+        throw failure(kErrIo, shown, EISDIR);
+    // Replacing a write-protected file is refused as opening it for writing
+    // would be (also for root, when nobody may write it).
+    if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0 || !(st.st_mode & 0222))
+        throw failure(kErrPermissionDenied, shown, EACCES);
+    // A link is followed: its target is written, the link stays.
+    if (char real[PATH_MAX]; ::realpath(target.constData(), real))
+        target = real;
+    // A file with other names must stay one file; a folder that may not be
+    // written in leaves the file's own bytes as the only way.
+    const bool inPlace = S_ISREG(st.st_mode) && (st.st_nlink > 1 || !mayWriteIn(folderOf(target)));
+    if (!inPlace && writeByRename(target, native, &st, bytes))
+        return;
+    if (!S_ISREG(st.st_mode))
+        throw failure(kErrPermissionDenied, shown, EACCES);
+    writeInPlace(target, shown, bytes);
 }
 
 }

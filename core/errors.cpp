@@ -2,10 +2,10 @@
 
 #include "core/codepage.h"
 #include "core/globals.h"
+#include "core/language.h"
 #include "core/msgbox.h"
 
 #include <QFile>
-#include <QLocale>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -67,8 +67,7 @@ QString slotTime(const QDateTime &t)
 {
     if (!t.isValid())
         return QStringLiteral("00:00:00");
-    QLocale loc;
-    return loc.toString(t.date(), QLocale::ShortFormat) + ' ' + t.time().toString("HH:mm:ss");
+    return RkGeneralDate(t);
 }
 
 void appendToLog(const QString &text)

@@ -1,7 +1,7 @@
 #include "core/filenames.h"
 
+#include "core/atomicfile.h"
 #include "core/codepage.h"
-#include "core/errors.h"
 #include "core/paths.h"
 
 #include <QDir>
@@ -11,7 +11,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -188,67 +187,12 @@ int RkRenamePath(const QString &from, const QString &to)
 
 namespace {
 
-// The whole buffer, or false (a short write: a full disk).
-bool writeAll(int fd, const char *p, qsizetype n)
-{
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, size_t(n));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        p += w;
-        n -= w;
-    }
-    return true;
-}
-
 QByteArray folderOf(const QByteArray &path)
 {
     const qsizetype slash = path.lastIndexOf('/');
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-}
-
-void RkWriteKeptNameAtomic(const QString &path, QByteArrayView bytes)
-{
-    const QString shown = RkShownName(RkNativePath(path));
-    QByteArray target = RkPathBytes(path);
-    struct stat st;
-    const bool existed = ::stat(target.constData(), &st) == 0;
-    if (existed) {
-        if (S_ISDIR(st.st_mode) || ::access(target.constData(), W_OK) != 0 || !(st.st_mode & 0222))
-            throw RkError(kErrPermissionDenied, QStringLiteral("Åtkomst nekad: %1").arg(shown));
-        // A link is followed: its target is replaced, the link stays.
-        char real[PATH_MAX];
-        if (::realpath(target.constData(), real))
-            target = real;
-    }
-    QByteArray temp = folderOf(target) + "/.lumrik-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        throw RkError(existed ? kErrIo : kErrPathNotFound,
-                      QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(strerror(errno))));
-    const bool written = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    if (existed)
-        ::fchmod(fd, st.st_mode & 07777);
-    else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed) {
-        ::unlink(temp.constData());
-        throw RkError(kErrDiskFull,
-                      QStringLiteral("%1: Det gick inte att skriva hela filen (är disken full?)").arg(shown));
-    }
-    if (::rename(temp.constData(), target.constData()) != 0) {
-        const int e = errno;
-        ::unlink(temp.constData());
-        throw RkError(kErrIo, QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(strerror(e))));
-    }
 }
 
 int RkTrashKeptName(const QString &path, const QString &trash)
@@ -274,7 +218,7 @@ int RkTrashKeptName(const QString &path, const QString &trash)
         }
         const QByteArray text = "[Trash Info]\nPath=" + absolute.toPercentEncoding("/") + "\nDeletionDate="
                                 + QDateTime::currentDateTime().toString(Qt::ISODate).toLatin1() + "\n";
-        const bool ok = writeAll(fd, text.constData(), text.size());
+        const bool ok = writeAllAt(fd, text, 0);
         ::close(fd);
         const int e = ok ? renameNoReplace(source, files + entry) : EIO;
         if (e == 0)

@@ -40,10 +40,6 @@ QDateTime RkFileModified(const QString &path);
 // error number (EEXIST when the new name is taken).
 int RkRenamePath(const QString &from, const QString &to);
 
-// writeFileAtomic for a path with kept bytes: the same promise (a temporary
-// file beside it renamed over it at the end, permissions kept, a symbolic link
-// followed, RkError and the old file untouched on any failure).
-void RkWriteKeptNameAtomic(const QString &path, QByteArrayView bytes);
 // Moves a file with kept bytes to the trash folder `trash` (its "files" and
 // "info" folders exist): 0 on success, else the system's error number.
 int RkTrashKeptName(const QString &path, const QString &trash);

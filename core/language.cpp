@@ -121,4 +121,9 @@ QString RkShortDateTime(const QDateTime &time)
     return RkShortDate(time.date()) + QStringLiteral("  ") + time.time().toString(QStringLiteral("HH:mm"));
 }
 
+QString RkGeneralDate(const QDateTime &time)
+{
+    return RkShortDate(time.date()) + QLatin1Char(' ') + time.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
 }

@@ -27,8 +27,10 @@ void setTag(QObject *object, int id);
 QString tagOf(const QObject *object);
 
 // Dates as a Swedish program writes them, whatever the system's locale: the
-// short date "2026-12-09" and, with the time of day, "2026-12-09  03:04".
+// short date "2026-12-09"; with the time of day, "2026-12-09  03:04"; the
+// general date and time (short date, a blank, long time) "2026-12-09 03:04:05".
 QString RkShortDate(const QDate &date);
 QString RkShortDateTime(const QDateTime &time);
+QString RkGeneralDate(const QDateTime &time);
 
 }

@@ -96,6 +96,8 @@ bool keyAccepted(KeyFilter filter, QChar c)
         return true;
     case KeyFilter::Digits:
         return c >= '0' && c <= '9';
+    case KeyFilter::SignedDigits:
+        return (c >= '0' && c <= '9') || c == '-';
     case KeyFilter::HexList:
         return QStringLiteral("0123456789, ABCDEF").contains(c.toUpper());
     case KeyFilter::HexRepeat:
@@ -106,6 +108,12 @@ bool keyAccepted(KeyFilter filter, QChar c)
 
 // ---------------------------------------------------------------------------
 // Checking
+
+QString closeDelayRule()
+{
+    return QStringLiteral("Ange ett helt antal sekunder, -1 till 32767. 0 väntar 2 sekunder; "
+                          "-1 stänger porten utan att vänta.");
+}
 
 namespace {
 
@@ -180,9 +188,12 @@ std::optional<FieldProblem> checkMachineSettings(const MachineSettings &s, const
                        QStringLiteral("Ange ett filmönster utan mappnamn, till exempel *.NC eller *.*."));
 
     // Advanced tab.
-    if (!allDigits(s.DelayBeforeClose) || s.DelayBeforeClose.toInt() > 32767)
-        return problem("txtCloseDelay", QStringLiteral("sekunder innan porten stängs"),
-                       QStringLiteral("Ange ett helt antal sekunder, 0 till 32767 (0: ingen väntan)."));
+    {
+        // The send waits that many seconds, 2 for 0, and not at all below 0.
+        const QString d = s.DelayBeforeClose;
+        if (d != QLatin1String("-1") && (!allDigits(d) || d.size() > 5 || d.toInt() > 32767))
+            return problem("txtCloseDelay", QStringLiteral("sekunder innan porten stängs"), closeDelayRule());
+    }
     if (!allDigits(s.ChrDelayInMs) || s.ChrDelayInMs.size() > 5 || s.ChrDelayInMs.toInt() > 60000)
         return problem("txtChrDelay", QStringLiteral("ms fördröjning mellan varje tecken"),
                        QStringLiteral("Ange ett helt antal millisekunder, 0 till 60000 (0: ingen fördröjning)."));

@@ -50,6 +50,7 @@ QList<CncPort> presentComPorts();
 enum class KeyFilter {
     None,    // any character
     Digits,  // "0123456789" (a rejected key beeps)
+    SignedDigits, // as Digits, and "-" (a negative close delay: no wait)
     HexList, // "0123456789, ABCDEF", compared in upper case
     HexRepeat, // as HexList, and "()*"
 };
@@ -76,13 +77,16 @@ struct FieldProblem {
 // - the port is a number 1..255;
 // - leader and trailer are hex lists or one repeat form, the receive filter a
 //   hex list, the start character and the send filter one hex code;
-// - the delays are whole numbers (close delay 0..32767 s, character delay
-//   0..60000 ms), the receive delay a number of seconds;
+// - the delays are whole numbers (close delay -1..32767 s, where 0 waits 2 s
+//   and -1 not at all; character delay 0..60000 ms), the receive delay a
+//   number of seconds;
 // - the folder of the programs and the extension are not empty, the extension
 //   holds no folder separator;
 // - no value is longer than the 99 characters a machine file gives back, and
 //   every character can be written in the file's code page.
 std::optional<FieldProblem> checkMachineSettings(const MachineSettings &s, const QString &portText);
+// What the close delay may be, as the user is told it.
+QString closeDelayRule();
 
 // ---------------------------------------------------------------------------
 // New machine

@@ -30,6 +30,7 @@ FakeSerialPort *FakeSerialPort::last() { return gLast; }
 void FakeSerialPort::install(std::function<void(FakeSerialPort &)> setup)
 {
     gSetup = std::move(setup);
+    gLast = nullptr; // a fake still alive from an earlier user is not this one's
     setSerialPortFactory(&makeFake);
 }
 

@@ -15,7 +15,7 @@ public:
     explicit FakeSerialPort(QObject *parent = nullptr);
     ~FakeSerialPort() override;
 
-    // The fake made last by the factory (nullptr once it is destroyed).
+    // The fake made last since install() (nullptr once it is destroyed).
     static FakeSerialPort *last();
     // Makes createSerialPort() hand out fakes; setup, when given, runs on each
     // new fake before it is returned.

@@ -336,6 +336,7 @@ void frmCncSetup::buildAdvancedTab(QWidget *tab)
 
     QGroupBox *delays = makeFrame(QStringLiteral("Fördröjningar"), 452, tab, "fraDelays");
     txtCloseDelay = makeEdit(delays, "txtCloseDelay");
+    txtCloseDelay->setToolTip(closeDelayRule());
     txtChrDelay = makeEdit(delays, "txtChrDelay");
     txtRecDelay = makeEdit(delays, "txtRecDelay");
     auto *d = new QGridLayout(delays);
@@ -913,8 +914,10 @@ bool frmCncSetup::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         KeyFilter filter = KeyFilter::None;
-        if (watched == txtChrDelay || watched == txtCloseDelay)
+        if (watched == txtChrDelay)
             filter = KeyFilter::Digits;
+        else if (watched == txtCloseDelay)
+            filter = KeyFilter::SignedDigits;
         else if (watched == txtFilter || watched == txtStartRxdFrom || watched == txtTxdFilter)
             filter = KeyFilter::HexList;
         else if (watched == txtLeader || watched == txtTrailer)
@@ -933,7 +936,7 @@ bool frmCncSetup::eventFilter(QObject *watched, QEvent *event)
             }
             const QString t = k->text();
             if (!t.isEmpty() && !keyAccepted(filter, t.at(0))) {
-                if (filter == KeyFilter::Digits)
+                if (filter == KeyFilter::Digits || filter == KeyFilter::SignedDigits)
                     RkBeep();
                 return true;
             }

@@ -164,8 +164,10 @@ void frmTxd2Cnc::Form_Load()
     RkGuard("Form_Load()", [&] {
         closing_ = false;
         SetLanguage(this);
-        // A failure shown at the end of the last showing is not this one's.
-        setPanelText(3, QString());
+        // What the last showing left (its port settings, its character
+        // delay, a failure at its end) is not this one's.
+        for (int panel = 1; panel <= 3; ++panel)
+            setPanelText(panel, QString());
         ccrpProgressBar->setFormat(QStringLiteral("%p%"));
         ccrpProgressBar->setRange(0, 1);
         ccrpProgressBar->setValue(0);

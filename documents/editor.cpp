@@ -32,6 +32,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -57,7 +58,8 @@ inline bool isReservedStyle(int s) { return s >= 32 && s <= 39; }
 // from the start of the text. That made every change cost time in proportion
 // to the size of the text: typing near the end of a large program, and an
 // undo of many changes, which took time in proportion to the square of it.
-constexpr int kModMask = 0;
+// Only the marker actions of large changes are told (their undo and redo).
+constexpr int kModMask = QsciScintillaBase::SC_MOD_CONTAINER;
 
 // Whole-text changes go into Scintilla a piece of about this many bytes at a
 // time, and a whole-program rewrite reads and writes its lines a piece at a
@@ -227,6 +229,7 @@ struct Editor::Impl {
         struct Edit {
             qint64 at;
             QByteArray removed, inserted;
+            long mark = -1; // the place group the edit's undo group stands for
         };
         std::vector<std::vector<Edit>> undo, redo;
         int depth = 0;               // undo groups open
@@ -260,6 +263,34 @@ struct Editor::Impl {
     };
     Places places() const;
     void restorePlaces(const Places &at);
+
+    // --- Places around large changes, given back by their undo and redo ---
+    // Scintilla's undo of a group of many changes leaves the caret at the last
+    // change it undid (the end of the first piece of a whole-program change).
+    // A group opened by openPlaceGroup that changes the text gets a marker
+    // action at its start and one at its end; undoing the group passes the
+    // start marker last, redoing it the end marker, and the places noted for
+    // that marker are then given back.
+    struct Spot {
+        long anchor, caret, top;
+    };
+    struct PlaceGroup {
+        Spot before, after;
+    };
+    std::unordered_map<long, PlaceGroup> placeGroups; // by group number
+    long nextPlaceGroup = 0;
+    int placeDepth = 0;          // open groups
+    bool placeMarked = false;    // the open group holds its start marker
+    Spot placeBefore{0, 0, 0};
+    mutable long passedMarker = -1; // the last marker an undo or redo passed
+    mutable long rowsMark = -1;     // shown in rows: the group the next edit starts
+    Spot spot() const;
+    void openPlaceGroup();
+    void closePlaceGroup();
+    void markPlaceGroup();
+    void givePlacesBack();
+    void forgetPlaceGroups();
+    // --- end of places around large changes ---
     void select(long anchor, long caret);
     const char *eol() const { return textType == 2 ? "\n" : "\r\n"; }
     void applyStyleDefaults(int style);
@@ -377,7 +408,8 @@ protected:
     {
         rectangular = false;
         if (!source || !source->hasText()) return {};
-        return bytesOfText(source->text(), d_->encoding);
+        // Pasted and dropped lines take the document's line ends.
+        return withLineEnds(bytesOfText(source->text(), d_->encoding), d_->textType);
     }
     QMimeData *toMimeData(const QByteArray &text, bool rectangular) const override
     {
@@ -420,6 +452,7 @@ protected:
         }
         Q_EMIT q->KeyDown(vk, shiftBits(e->modifiers()));
         if (d_->rows && d_->rowsKey(e)) {
+            d_->givePlacesBack(); // after Ctrl+Z and Ctrl+Y
             d_->checkCaret();
             return;
         }
@@ -447,6 +480,7 @@ protected:
         } else {
             QsciScintilla::keyPressEvent(e);
         }
+        d_->givePlacesBack(); // after Ctrl+Z and Ctrl+Y
         d_->checkCaret();
     }
 
@@ -838,7 +872,7 @@ void Editor::Impl::rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, boo
     Rows &r = *rows;
     const QByteArray keep = bytes.toByteArray(); // the bytes may lie in the text itself
     if (!r.replaying) {
-        Rows::Edit e{from, r.text.mid(from, to - from), keep};
+        Rows::Edit e{from, r.text.mid(from, to - from), keep, std::exchange(rowsMark, -1)};
         if (r.savePoint > qsizetype(r.undo.size())) r.savePoint = -1; // a save point among the undone groups
         r.redo.clear();
         const bool goOn = typed && from == r.typedEnd && !r.undo.empty() && r.depth == 0
@@ -905,6 +939,8 @@ void Editor::Impl::rowsUndo(bool redo) const
     }
     r.replaying = false;
     r.typedEnd = -1;
+    for (const Rows::Edit &e : group)
+        if (e.mark >= 0) passedMarker = 2 * e.mark + (redo ? 1 : 0);
     to.push_back(std::move(group));
     raw(Sci::SCI_SETEMPTYSELECTION, r.map.shownAfter(caret));
     raw(Sci::SCI_SCROLLCARET);
@@ -969,6 +1005,7 @@ void Editor::Impl::replaceRange(long from, long to, QByteArrayView bytes)
 {
     const bool ro = send(Sci::SCI_GETREADONLY);
     if (ro) send(Sci::SCI_SETREADONLY, 0);
+    markPlaceGroup();
     send(Sci::SCI_SETTARGETSTART, from);
     send(Sci::SCI_SETTARGETEND, to);
     sendPtr(Sci::SCI_REPLACETARGET, bytes.size(), bytes.constData());
@@ -1024,7 +1061,7 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
     QWidget *view = sci->viewport();
     const bool painting = view->updatesEnabled();
     view->setUpdatesEnabled(false);
-    send(Sci::SCI_BEGINUNDOACTION);
+    openPlaceGroup();
     long at = from;
     qsizetype oldLeft = to - from, done = 0;
     while (oldLeft > 0 || done < bytes.size()) {
@@ -1037,7 +1074,6 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
         oldLeft -= drop;
         serveLongWork();
     }
-    send(Sci::SCI_ENDUNDOACTION);
     const long grown = long(bytes.size()) - (to - from);
     const auto moved = [&](long pos) { return pos <= from ? pos : pos <= to ? from : pos + grown; };
     select(moved(anchor), moved(caret));
@@ -1050,8 +1086,73 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
         newTop += long(lineEndsIn(bytes));
     if (newTop != send(Sci::SCI_GETFIRSTVISIBLELINE))
         send(Sci::SCI_SETFIRSTVISIBLELINE, newTop);
+    closePlaceGroup(); // after the places are set: a redo gives these back
     view->setUpdatesEnabled(painting);
 }
+
+// --- Places around large changes ---
+
+Editor::Impl::Spot Editor::Impl::spot() const
+{
+    return {send(Sci::SCI_GETANCHOR), send(Sci::SCI_GETCURRENTPOS), send(Sci::SCI_GETFIRSTVISIBLELINE)};
+}
+
+void Editor::Impl::openPlaceGroup()
+{
+    if (placeDepth++ == 0) {
+        placeBefore = spot();
+        placeMarked = false;
+    }
+    send(Sci::SCI_BEGINUNDOACTION);
+}
+
+// Marker numbers: 2g at the start of group g, 2g + 1 at its end.
+void Editor::Impl::markPlaceGroup()
+{
+    if (placeDepth == 0 || placeMarked || (!rows && !send(Sci::SCI_GETUNDOCOLLECTION)))
+        return;
+    placeMarked = true;
+    if (rows)
+        rowsMark = nextPlaceGroup; // the undo of rows keeps it with the edit
+    else
+        send(Sci::SCI_ADDUNDOACTION, 2 * nextPlaceGroup, 0);
+}
+
+void Editor::Impl::closePlaceGroup()
+{
+    if (placeDepth == 0)
+        return;
+    if (--placeDepth == 0 && placeMarked) {
+        placeMarked = false;
+        rowsMark = -1;
+        if (!rows)
+            send(Sci::SCI_ADDUNDOACTION, 2 * nextPlaceGroup + 1, 0);
+        placeGroups[nextPlaceGroup++] = {placeBefore, spot()};
+    }
+    send(Sci::SCI_ENDUNDOACTION);
+}
+
+void Editor::Impl::givePlacesBack()
+{
+    const long marker = std::exchange(passedMarker, -1);
+    if (marker < 0)
+        return;
+    const auto it = placeGroups.find(marker / 2);
+    if (it == placeGroups.end())
+        return;
+    const Spot &at = marker % 2 == 0 ? it->second.before : it->second.after;
+    const long n = send(Sci::SCI_GETLENGTH);
+    select(qBound(0L, at.anchor, n), qBound(0L, at.caret, n));
+    send(Sci::SCI_SETFIRSTVISIBLELINE, at.top);
+}
+
+void Editor::Impl::forgetPlaceGroups()
+{
+    placeGroups.clear();
+    passedMarker = -1;
+}
+
+// --- end of places around large changes ---
 
 Editor::Impl::Places Editor::Impl::places() const
 {
@@ -1567,7 +1668,14 @@ Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
 
     connect(d->sci, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, [this] { d->checkDirty(); });
     connect(d->sci, &QsciScintillaBase::SCN_SAVEPOINTREACHED, this, [this] { d->checkDirty(); });
-    connect(d->sci, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) { d->checkCaret(); });
+    connect(d->sci, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) {
+        d->givePlacesBack(); // an undo or redo from elsewhere (the context menu)
+        d->checkCaret();
+    });
+    connect(d->sci, &QsciScintillaBase::SCN_MODIFIED, this,
+            [this](int, int type, const char *, int, int, int, int, int, int token, int) {
+                if (type & Sci::SC_MOD_CONTAINER) d->passedMarker = token;
+            });
     d->lastCaret = 0;
 }
 
@@ -1687,8 +1795,13 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
     const Impl::Places at = d->places();
     const qsizetype piece = d->rows ? std::numeric_limits<qsizetype>::max() / 2 : gPieceBytes;
     QByteArray out;
-    bool changed = false, grouped = false;
+    bool changed = false;
     int line = 0;
+    // Where the last line done starts in the new text: a line its rule
+    // empties between a lone CR and an LF joins the line before it (the two
+    // make one CR LF), so the lines done may be more than the lines now.
+    long lastStart = 0;
+    d->openPlaceGroup(); // all pieces one undo step
     long from = 0; // where the piece starts in the text as it is now
     for (bool last = false, stopped = false; !last && !stopped;) {
         const long n = d->send(Sci::SCI_GETLENGTH);
@@ -1709,6 +1822,7 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
         for (;;) {
             const char *p = text.data();
             const qsizetype end = lineEndAt(text, pos);
+            lastStart = from + long(out.size());
             out.append(rule(QByteArrayView(p + pos, end - pos), ++line));
             qsizetype next = end;
             if (next < size)
@@ -1728,29 +1842,23 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
             if (goOn)
                 text = view(); // waiting let events run: the bytes may have moved
         }
-        if (!grouped && !(last && from == 0)) {
-            // More than one piece: all of them one undo step.
-            d->send(Sci::SCI_BEGINUNDOACTION);
-            grouped = true;
-        }
         changed |= d->replaceChanged(from, from + long(pos), out);
         from += long(out.size());
         if (!last && !stopped)
             serveLongWork();
     }
-    if (grouped)
-        d->send(Sci::SCI_ENDUNDOACTION);
     if (changed)
         d->restorePlaces(at);
-    d->textIndex = qBound(1, line, Count());
+    d->closePlaceGroup();
+    d->textIndex = qBound(1, int(d->send(Sci::SCI_LINEFROMPOSITION, lastStart)) + 1, Count());
     d->checkDirty();
     d->checkCaret();
     return line;
 }
 
-void Editor::beginUndoAction() { d->flush(); d->send(Sci::SCI_BEGINUNDOACTION); }
-void Editor::endUndoAction() { d->flush(); d->send(Sci::SCI_ENDUNDOACTION); }
-void Editor::emptyUndoBuffer() { d->flush(); d->send(Sci::SCI_EMPTYUNDOBUFFER); }
+void Editor::beginUndoAction() { d->flush(); d->openPlaceGroup(); }
+void Editor::endUndoAction() { d->flush(); d->closePlaceGroup(); }
+void Editor::emptyUndoBuffer() { d->flush(); d->send(Sci::SCI_EMPTYUNDOBUFFER); d->forgetPlaceGroups(); }
 
 int Editor::CaretX() const
 { d->flush();
@@ -2006,8 +2114,9 @@ int Editor::lineOfOffset(qint64 offset) const
 
 void Editor::FileLoad(const QString &path)
 {
-    // The file's lines get the line ends of TextType; nothing else changes.
-    const QByteArray data = withLineEnds(readFileBytes(path), d->textType);
+    // The file's bytes as they are, every line end included: a line end that
+    // differs from TextType (a CR LF in an LF program, a lone CR) stays.
+    const QByteArray data = readFileBytes(path);
     d->dropPending(); // the whole text is replaced
     const bool ro = d->send(Sci::SCI_GETREADONLY);
     if (TextRows::needed(data)) {
@@ -2023,6 +2132,7 @@ void Editor::FileLoad(const QString &path)
         d->send(Sci::SCI_ALLOCATE, data.size() + 1);
         d->sendPtr(Sci::SCI_ADDTEXT, data.size(), data.constData());
         d->send(Sci::SCI_EMPTYUNDOBUFFER);
+        d->forgetPlaceGroups();
         d->send(Sci::SCI_SETUNDOCOLLECTION, 1);
         if (ro) d->send(Sci::SCI_SETREADONLY, 1);
     }
@@ -2041,7 +2151,9 @@ void Editor::FileSave(const QString &path)
 {
     // Written beside the old file and renamed over it: a failed write leaves
     // the old file as it was. The old file's permissions carry over.
-    writeFileAtomic(path, TextAll());
+    // The text's own bytes: the line ends a file brought with it are written
+    // back as they came (text that comes in from elsewhere takes TextType's).
+    writeFileAtomic(path, textView().toByteArray());
 }
 
 void Editor::FileInsert(const QString &path)
@@ -2107,7 +2219,10 @@ void Editor::setAction(int code)
         if (!ReadOnly()) d->send(Sci::SCI_CLEAR);
         break;
     case 6:
-        if (!ReadOnly()) d->send(Sci::SCI_UNDO);
+        if (!ReadOnly()) {
+            d->send(Sci::SCI_UNDO);
+            d->givePlacesBack();
+        }
         break;
     case 9: { // find, from the start of the text or from the caret
         searchResult_ = false;

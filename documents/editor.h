@@ -76,11 +76,18 @@ public:
     // stops the pass by returning false: the lines done are rewritten and the
     // rest is left as it is. Also in a read-only editor. The caret, the anchor
     // and the top line keep their lines and columns, TextIndex stands on the
-    // last line done. Returns the number of lines done.
+    // line the last line done is on now. Returns the number of lines done.
+    // A line is what Scintilla counts as one: it ends in CR LF, LF or a lone
+    // CR. A line the rule empties between a lone CR and an LF leaves the two
+    // side by side, one CR LF: the bytes are the rule's, and the lines after
+    // the pass one fewer. Undo and redo of the pass put the caret, the
+    // selection and the top line back where they stood before and after it.
     using LineRule = std::function<QByteArray(QByteArrayView line, int lineNo)>;
     int rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn = {});
 
-    // Undo. Changes between begin and end undo as one step (pairs may nest).
+    // Undo. Changes between begin and end undo as one step (pairs may nest);
+    // undoing it puts the caret, the selection and the top line back where
+    // they stood at begin, redoing it where they stood at end.
     void beginUndoAction();
     void endUndoAction();
     // Forgets every change so far: nothing to undo back to.
@@ -161,7 +168,10 @@ public:
     int lineOfOffset(qint64 offset) const;
 
     // Files. A failed read or write throws RkError; FileSave never truncates the
-    // old file when the write fails.
+    // old file when the write fails. FileLoad takes the file's bytes as they
+    // are and FileSave writes the text's bytes: every line end round-trips.
+    // Text that comes in (FileInsert, pasting, inserted lines) takes the line
+    // ends of TextType; TextAll gives the text with TextType's line ends.
     void FileLoad(const QString &path);
     void FileSave(const QString &path);
     void FileInsert(const QString &path);

@@ -209,10 +209,7 @@ QString printDateWord()
     return gbNotSwedish ? RkGetLanguage(670) + QLatin1Char(' ') : QStringLiteral("Utskrivet : ");
 }
 
-QString generalDateText(const QDateTime &time)
-{
-    return RkShortDate(time.date()) + QLatin1Char(' ') + time.time().toString(QStringLiteral("HH:mm:ss"));
-}
+QString generalDateText(const QDateTime &time) { return RkGeneralDate(time); }
 
 int mmToTwips(int mm)
 {

@@ -1,7 +1,7 @@
 #include "mainwindow/handover.h"
 
 #include "core/msgbox.h"
-#include "mainwindow/startup.h"
+#include "core/session.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 
@@ -26,45 +25,11 @@ namespace {
 constexpr int kReadTimeoutMs = 5000;
 // A frame longer than this holds no path.
 constexpr quint32 kMaxFrame = 1u << 20;
-
-// The display as part of a file name.
-QString sessionTag()
-{
-    QString d = sessionDisplay();
-    if (d.isEmpty())
-        return QStringLiteral("ingen");
-    d.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
-    return d.right(40);
-}
 }
 
-QString sessionDisplay()
-{
-    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
-    if (!wayland.isEmpty())
-        return QStringLiteral("wayland-") + QFileInfo(wayland).fileName();
-    QString x = qEnvironmentVariable("DISPLAY");
-    // The screen number does not make another session: ":0.1" is display ":0".
-    const qsizetype colon = x.lastIndexOf(':');
-    if (colon >= 0) {
-        const qsizetype dot = x.indexOf('.', colon);
-        if (dot > colon)
-            x.truncate(dot);
-    }
-    return x;
-}
+QString instanceLockPath() { return instanceName() + QStringLiteral(".lock"); }
 
-QString instanceFolder()
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
-        return QDir::cleanPath(runtime);
-    return resolveTmpPath();
-}
-
-QString instanceLockPath() { return instanceFolder() + QStringLiteral("/lumrik32-%1.lock").arg(sessionTag()); }
-
-QString handOverName() { return instanceFolder() + QStringLiteral("/lumrik32-%1.sock").arg(sessionTag()); }
+QString handOverName() { return instanceName() + QStringLiteral(".sock"); }
 
 namespace {
 // Whether this process holds the instance lock; the descriptor stays open,

@@ -9,6 +9,8 @@
 // the process ends, also by a crash), so that of two starts close together
 // only one becomes the editor. A start on another display belongs to another
 // session and becomes an instance of its own there.
+#include "core/session.h"
+
 #include <QObject>
 #include <QString>
 
@@ -17,13 +19,7 @@ class QLocalSocket;
 
 namespace lumrik {
 
-// The desktop session of this start: its Wayland or X display (":0.0" and
-// ":0" are one display); "" without one.
-QString sessionDisplay();
-// Where the lock and the socket live: the session's runtime folder
-// ($XDG_RUNTIME_DIR) when there is one, else the user's private temporary folder.
-QString instanceFolder();
-// The lock file and the socket of this user's session.
+// The lock file and the socket of this user's session (instanceName()).
 QString instanceLockPath();
 QString handOverName();
 

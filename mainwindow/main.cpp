@@ -1,6 +1,5 @@
 #include "core/filenames.h"
 #include "core/globals.h"
-#include "core/largepages.h"
 #include "documents/pluginlist.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handover.h"
@@ -22,8 +21,6 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         std::_Exit(rc); // nothing of the library runs after the answer
     }
-    // Big programs' buffers in large pages (may start the program again).
-    lumrik::startWithLargePages(argv);
     // Before anything else: of two starts close together, only one becomes the editor.
     lumrik::isFirstInstance();
     QApplication app(argc, argv);

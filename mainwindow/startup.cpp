@@ -25,11 +25,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <unistd.h>
 #include <cctype>
 #include <cerrno>
-#include <sys/stat.h>
 
 namespace lumrik {
 
@@ -59,23 +57,6 @@ QString resolveDataPath(const QString &exeDir)
         app = QDir::homePath() + "/.lumrik";
     QDir().mkpath(app);
     return app;
-}
-
-QString resolveTmpPath()
-{
-    const QString path = QDir::tempPath() + QStringLiteral("/lumrik-%1").arg(getuid());
-    const QByteArray p = QFile::encodeName(path);
-    struct stat st;
-    if (lstat(p.constData(), &st) != 0)
-        mkdir(p.constData(), 0700);
-    // Only a real folder of our own, closed to others, is trusted.
-    if (lstat(p.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid()) {
-        if ((st.st_mode & 0077) != 0)
-            chmod(p.constData(), 0700);
-        return path;
-    }
-    static QTemporaryDir fallback(QDir::tempPath() + "/lumrik-XXXXXX");
-    return fallback.path();
 }
 
 void installSampleData(const QString &dataPath)
@@ -227,7 +208,7 @@ frmMain *Main(const QStringList &arguments)
                 return nullptr;
         }
 
-        gsTmpPath = resolveTmpPath();
+        gsTmpPath = resolveHandOffPath();
         installSampleData(gsDataPath);
         RkLoadIniSettings();
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "core/session.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,8 +11,6 @@ class frmMain;
 // The program's folders: LUMRIK_DATA when set; else the executable's folder
 // when a settings file lies there (portable install); else the per-user data folder.
 QString resolveDataPath(const QString &exeDir);
-// A private per-user folder (0700) under the system temporary folder.
-QString resolveTmpPath();
 // A new data folder gets a sample machine, a sample program and the syntax file.
 void installSampleData(const QString &dataPath);
 // The command line as one file path: every double quote removed, a "file://"

@@ -4,7 +4,6 @@
 #include "core/progress.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
-#include "documents/lineends.h"
 #include "documents/statusbar.h"
 
 namespace lumrik {
@@ -20,10 +19,9 @@ bool refuseReadOnlyOrHex(frmDocument *doc)
 
 void assignTextToItself(Editor *ed)
 {
-    if (hasLineEndsOf(ed->textView(), ed->TextType()))
-        ed->clearCharacterAttributes();
-    else
-        ed->setTextAll(ed->TextAll());
+    // The bytes stay: every line end as the program has it, whatever TextType
+    // says. Only the colours go.
+    ed->clearCharacterAttributes();
 }
 
 LineFrame::LineFrame(Editor *editor, bool selfAssign) : ed_(editor), insertMode_(editor->InsertMode())

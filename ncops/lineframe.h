@@ -1,7 +1,7 @@
 #pragma once
 // The frame in which the whole-program operations rewrite a document: painting
 // off, insert mode remembered and switched off, the text assigned to itself
-// (line ends made uniform, colours cleared), then the lines rewritten in order,
+// (colours cleared), then the lines rewritten in order,
 // and everything given back at the end. All changes of one frame are one undo
 // step, and the rewritten lines go into the text as one replacement, so that
 // undo and redo cost one replacement. An abort leaves the lines done rewritten
@@ -22,8 +22,8 @@ class ProgressRun;
 // denna filtyp." and returns true.
 bool refuseReadOnlyOrHex(frmDocument *doc);
 
-// The text assigned to itself: line ends made uniform, colours cleared. A text
-// whose line ends are uniform already stays in place, without a copy.
+// The text assigned to itself: colours cleared, the bytes (line ends included)
+// left as they are.
 void assignTextToItself(Editor *ed);
 
 class LineFrame {
@@ -36,7 +36,8 @@ public:
 
     // The rule gives the new text of a line (from 1). Lines 1..count are
     // rewritten in order; with a progress run, its bar follows and an abort
-    // stops after the current line. Returns the number of lines done.
+    // stops after the current line. Returns the number of lines done (which
+    // may be more than the lines afterwards: see Editor::rewriteLines).
     using Rule = std::function<QByteArray(QByteArrayView line, int lineNo)>; // as Editor::LineRule
     int run(const Rule &rule, ProgressRun *progress = nullptr);
 

@@ -32,8 +32,7 @@ void RkOmnum(frmDocument *doc)
 
         WaitCursor wait;
 
-        const int n = ed->Count();
-        ProgressRun progress(doc, n);
+        ProgressRun progress(doc, ed->Count());
         {
             LineFrame frame(ed, false);
             // The text assigned to itself, with the selection kept.
@@ -59,13 +58,18 @@ void RkOmnum(frmDocument *doc)
             else if (ed->SelMark() > 0)
                 run.setSelection(ed->SelStartY(), ed->SelEndY());
 
+            // The lines counted right before the pass, as the pass counts
+            // them; the pass may leave fewer (see Editor::rewriteLines).
+            const int n = ed->Count();
             const int done = frame.run([&](QByteArrayView line, int i) { return run.line(line, i); },
                                        &progress);
+            // TextIndex stands on the line the last line written is now on.
+            const int lastWritten = ed->TextIndex();
             if (wholeProgram) {
                 ed->setSelMark(0);
                 ed->setSelMark(1);
                 ed->setSelectionOffsets(0, ed->TextLength());
-                ed->setTextIndex(done > 0 ? done : 1);
+                ed->setTextIndex(lastWritten);
             }
             if (done == n && !gRkAbort)
                 ed->setIsDirty(true);

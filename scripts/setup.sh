@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-private-dev qt6-serialport-dev libqscintilla2-qt6-dev
           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth socat
           qt6-translations-l10n qt6-l10n-tools qt6-tools-dev fonts-dejavu-core
-          desktop-file-utils shared-mime-info clang libclang-rt-14-dev)
+          desktop-file-utils shared-mime-info clang libclang-rt-14-dev acl)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

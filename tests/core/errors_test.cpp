@@ -7,7 +7,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -63,6 +65,27 @@ TEST(ErrorReport, TextListsTraceNewestFirstWithEmptySlots)
     EXPECT_EQ(lines[13], "");
     EXPECT_TRUE(lines[14].startsWith("Om detta fel"));
     EXPECT_TRUE(lines[15].startsWith("(Klicka på Avbryt"));
+}
+
+TEST(ErrorReport, TraceTimesAreSwedishWhateverTheLocale)
+{
+    const QLocale old;
+    for (const QLocale &locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::German, QLocale::Germany)}) {
+        QLocale::setDefault(locale);
+        RkTraceReset();
+        const QDateTime before = QDateTime::currentDateTime();
+        RkTraceProc(QStringLiteral("Proc()"));
+        const QStringList lines = RkErrorText(5, "x").split("\r\n");
+        ASSERT_GT(lines.size(), 6);
+        static const QRegularExpression form(QStringLiteral("^(\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}) - Proc\\(\\)$"));
+        const QRegularExpressionMatch m = form.match(lines[5]);
+        ASSERT_TRUE(m.hasMatch()) << lines[5].toStdString() << " / " << locale.name().toStdString();
+        const QDateTime logged = QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        EXPECT_LE(qAbs(logged.secsTo(before)), 2) << lines[5].toStdString();
+        EXPECT_EQ(lines[6], "00:00:00 - ");
+    }
+    QLocale::setDefault(old);
 }
 
 TEST(ErrorReport, OkLogsAndCarriesOnCancelEndsWithoutLog)

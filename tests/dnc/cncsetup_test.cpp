@@ -6,6 +6,7 @@
 #include "dnc/frmcncsetup.h"
 #include "dnc/frmhexedit.h"
 #include "dnc/machineconfig.h"
+#include "dnc/txdsend.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -425,6 +426,53 @@ TEST_F(CncSetupTest, ValuesThatCannotBeStoredAreRefusedWithAClearMessage)
     dlg->cmdOk_Click();
     EXPECT_NE(dlg->result(), QDialog::Accepted);
     EXPECT_EQ(readFile(file), before);
+}
+
+TEST_F(CncSetupTest, CloseDelayTellsItsRuleAndStoresTheNoWaitValue)
+{
+    const QString file = env.write("MILL.cfg", "[Communication]\r\nDelayBeforeClose=5\r\n");
+    auto dlg = open();
+    const QByteArray before = readFile(file);
+    EXPECT_TRUE(dlg->txtCloseDelay->toolTip().contains(QStringLiteral("0 väntar 2 sekunder")));
+
+    // Values the send does not take as told are refused, with the real rule.
+    for (const QString &bad : {QStringLiteral("-2"), QStringLiteral("1-"), QStringLiteral("-"),
+                               QStringLiteral("32768"), QStringLiteral("--1")}) {
+        dlg->Form_Load();
+        boxes.clear();
+        dlg->txtCloseDelay->setText(bad);
+        EXPECT_FALSE(dlg->cmdApply_Click()) << bad.toStdString();
+        ASSERT_EQ(boxes.calls().size(), 1u) << bad.toStdString();
+        const QString told = boxes.calls()[0].text;
+        EXPECT_TRUE(told.contains(QStringLiteral("0 väntar 2 sekunder"))) << told.toStdString();
+        EXPECT_TRUE(told.contains(QStringLiteral("-1 stänger porten utan att vänta"))) << told.toStdString();
+        EXPECT_FALSE(told.contains(QStringLiteral("0: ingen väntan"))) << told.toStdString();
+        EXPECT_EQ(readFile(file), before);
+    }
+
+    // The no-wait value is typed as a user types it and stored; the send reads it as no wait.
+    dlg->Form_Load();
+    boxes.clear();
+    dlg->txtCloseDelay->selectAll();
+    QTest::keyClicks(dlg->txtCloseDelay, "-x1");
+    EXPECT_EQ(dlg->txtCloseDelay->text(), "-1");
+    ASSERT_TRUE(dlg->cmdApply_Click());
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(readFile(file).contains("\r\nDelayBeforeClose=-1\r\n")) << readFile(file).toStdString();
+    gActiveCfgFile = file;
+    TxdSettings send;
+    ASSERT_EQ(readTxdSettings(MachineConfig::active(), send), TxdSettingsStatus::Ok);
+    EXPECT_LT(send.delayBeforeClose, 0);
+    // And 0 and the largest whole number stay storable.
+    for (const QString &good : {QStringLiteral("0"), QStringLiteral("32767")}) {
+        dlg->txtCloseDelay->setText(good);
+        ASSERT_TRUE(dlg->cmdApply_Click()) << good.toStdString();
+        EXPECT_TRUE(readFile(file).contains("DelayBeforeClose=" + good.toLatin1()));
+    }
+    // The character delay still takes digits only.
+    dlg->txtChrDelay->clear();
+    QTest::keyClicks(dlg->txtChrDelay, "-5");
+    EXPECT_EQ(dlg->txtChrDelay->text(), "5");
 }
 
 TEST_F(CncSetupTest, EachStoredValueThatCannotBeShownIsWarnedOf)

@@ -430,3 +430,34 @@ TEST(TxdWindow, SendingTheActiveDocumentKeepsItsChangedFlagAndLineEnds)
     EXPECT_FALSE(doc.txtText->IsDirty());
     sendActiveDocument(nullptr);  // nothing happens
 }
+
+// What one send showed in the status bar is not told of the next: a machine
+// whose character delay was set to 0 in between sends in blocks, and the
+// window says nothing of a delay.
+TEST(TxdWindow, ALaterShowingKeepsNoStatusOfTheLastSend)
+{
+    WindowRig w;
+    w.machine("MILL1", "Protokoll=INGEN\r\nChrDelayInMs=20\r\n");
+    const QString a = w.env.write("O1000.NC", "N1\r\n");
+    frmTxd2Cnc *win = txd2CncWindow();
+    auto *port = static_cast<FakeSerialPort *>(win->Comm1);
+    port->written.clear();
+    ASSERT_EQ(sendFilesToCnc({a}), 1);
+    EXPECT_EQ(port->written, "N1\r\n");
+    EXPECT_EQ(win->panelText(2), QStringLiteral("ChrDelay = 20 ms"));
+
+    w.machine("MILL1", "Protokoll=INGEN\r\nChrDelayInMs=0\r\n");
+    QStringList seenAtStart;
+    port->onOutput = [&](FakeSerialPort &, const QByteArray &) {
+        if (seenAtStart.isEmpty())
+            seenAtStart << win->panelText(1) << win->panelText(2) << win->panelText(3);
+    };
+    port->written.clear();
+    ASSERT_EQ(sendFilesToCnc({a}), 1);
+    port->onOutput = {};
+    EXPECT_EQ(port->written, "N1\r\n");
+    ASSERT_EQ(seenAtStart.size(), 3);
+    EXPECT_EQ(seenAtStart[1], QString()) << seenAtStart[1].toStdString();
+    EXPECT_TRUE(win->panelText(2).isEmpty()) << win->panelText(2).toStdString();
+    EXPECT_FALSE(seenAtStart[0].isEmpty());   // this send's own port settings
+}

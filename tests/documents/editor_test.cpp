@@ -326,20 +326,26 @@ TEST(Editor, AllByteValuesRoundTripThroughFilesAndTextAll)
     EXPECT_TRUE(QApplication::clipboard()->text().contains(QChar(0x20AC)));
 }
 
+// The file's line ends stay in the text and go back to the file as they
+// came; TextAll gives them as TextType says, and inserted text takes TextType's.
 TEST(Editor, LineEndsFollowTextType)
 {
     TempEnv env;
     Editor ed;
     ed.setTextType(2);
-    ed.FileLoad(env.write("mixed.nc", "A\r\nB\nC\rD\r\n"));
-    EXPECT_EQ(ed.TextAll(), QByteArray("A\nB\nC\rD\n")); // a lone CR is no line end of the file
-    EXPECT_EQ(ed.TextLength(), 8);
+    const QByteArray mixed("A\r\nB\nC\rD\r\n");
+    ed.FileLoad(env.write("mixed.nc", mixed));
+    EXPECT_EQ(ed.textView(), mixed);
+    EXPECT_EQ(ed.Count(), 5);
+    EXPECT_EQ(ed.TextAll(), QByteArray("A\nB\nC\rD\n")); // a lone CR is no CR LF
+    EXPECT_EQ(ed.TextLength(), 10);
     ed.setTextType(1);
     EXPECT_EQ(ed.TextAll(), QByteArray("A\r\nB\r\nC\rD\r\n"));
     ed.FileSave(env.path("crlf.nc"));
-    EXPECT_EQ(readFile(env.path("crlf.nc")), QByteArray("A\r\nB\r\nC\rD\r\n"));
+    EXPECT_EQ(readFile(env.path("crlf.nc")), mixed);
     ed.setTextType(2);
     ed.FileInsert(env.write("ins.nc", "X\r\n"));
+    EXPECT_EQ(ed.textView(), "X\n" + mixed);
     EXPECT_EQ(ed.TextAll(), QByteArray("X\nA\nB\nC\rD\n"));
 }
 

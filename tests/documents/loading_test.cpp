@@ -236,6 +236,35 @@ TEST(FileOpen, LoadsTextAsBytesAndTakesItsLineEnds)
     }
 }
 
+// Line ends that differ from the program's type stay as the file has them,
+// shown as the lines the editor counts (CR LF, LF and a lone CR each end one),
+// and saving writes the same bytes back.
+TEST(FileOpen, UnevenLineEndsKeepTheirBytesFromLoadToSave)
+{
+    TempEnv env;
+    struct Case {
+        QByteArray bytes;
+        int type, lines;
+    };
+    QByteArray late(1100, 'x');
+    const std::vector<Case> cases = {
+        {late + "\ng1 x5\r\r\ng1 x6\n", 2, 5},
+        {late + "\ng1 x5\r\r\r\ng1 x6", 2, 5},
+        {"g1 x5\r\ng1 x6\ng1 x7\rg1 x8\r", 1, 5},
+        {QByteArray("M1\r\0\nM2\n", 8), 2, 4},
+    };
+    for (const Case &c : cases) {
+        const QString path = env.write("MIXED.NC", c.bytes);
+        frmDocument doc;
+        doc.FileOpen(path);
+        EXPECT_EQ(doc.txtText->TextType(), c.type);
+        EXPECT_EQ(bufferBytes(doc.txtText), c.bytes);
+        EXPECT_EQ(doc.txtText->Count(), c.lines);
+        doc.txtText->FileSave(env.path("SAVED.NC"));
+        EXPECT_EQ(readFile(env.path("SAVED.NC")), c.bytes);
+    }
+}
+
 TEST(FileOpen, ExtensionModesChooseTheView)
 {
     TempEnv env;

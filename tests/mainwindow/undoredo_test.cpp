@@ -358,3 +358,59 @@ TEST_F(UndoRedoTest, TheWindowClosedDuringAnOperationClosesAfterIt)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 5000));
     EXPECT_TRUE(boxes.saw(QStringLiteral("P1.NC")));
 }
+
+// On a program of several pieces, undo puts the caret, the selection and the
+// top line where they stood before the operation, redo where the operation
+// left them: not where the last piece undone or redone would put them.
+TEST_F(UndoRedoTest, UndoAndRedoOfALargeProgramKeepTheUsersPlace)
+{
+    frmMain w;
+    ASSERT_TRUE(showActive(w));
+    answerWindows(0);
+    frmDocument *doc = w.openDocument(env.write("ncprog/BIG.NC", program(125000)), "MILL");
+    ASSERT_NE(doc, nullptr);
+    Editor *ed = doc->txtText;
+    ASSERT_GT(ed->TextLength(), 3 << 20);
+    struct Place {
+        int x, y, top;
+        qint64 anchor, caret;
+        bool operator==(const Place &) const = default;
+    };
+    const auto place = [ed] {
+        return Place{ed->CaretX(), ed->CaretY(), ed->TopY(), ed->anchorOffset(), ed->caretOffset()};
+    };
+    for (const char *command : {"mnuViewPack", "mnuNcOptionsOmnum"}) {
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        ed->setFocus();
+        QTest::keyClick(ed->focusProxy(), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(ed->focusProxy(), Qt::Key_Up);
+        QTest::keyClick(ed->focusProxy(), Qt::Key_End);
+        const Place before = place();
+        ASSERT_EQ(before.y, ed->Count() - 1) << command;
+        ASSERT_GT(before.top, ed->Count() - 200) << command;
+        const QByteArray original = ed->TextAll();
+        run(w, command);
+        const QByteArray changed = ed->TextAll();
+        ASSERT_NE(changed, original) << command;
+        const Place after = place();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        ed->setFocus();
+        for (int round = 0; round < 2; ++round) {
+            key(doc, Qt::Key_Z);
+            ASSERT_EQ(ed->TextAll(), original) << command;
+            EXPECT_TRUE(place() == before) << command << ": undo; caret line " << ed->CaretY() << " column "
+                                           << ed->CaretX() << ", top line " << ed->TopY() << " instead of "
+                                           << before.y << ", " << before.x << ", " << before.top;
+            key(doc, Qt::Key_Y);
+            ASSERT_EQ(ed->TextAll(), changed) << command;
+            EXPECT_TRUE(place() == after) << command << ": redo; caret line " << ed->CaretY() << " column "
+                                          << ed->CaretX() << ", top line " << ed->TopY() << " instead of "
+                                          << after.y << ", " << after.x << ", " << after.top;
+        }
+        key(doc, Qt::Key_Z);
+        ed->setIsDirty(false);
+    }
+    EXPECT_TRUE(errors.empty());
+}

@@ -1,0 +1,39 @@
+#pragma once
+// Who this editor is and where its private files live.
+//
+// One editor runs per user and desktop session. The session is the display
+// the program was started on (Wayland or X; ":0.0" and ":0" are one display)
+// together with the session's runtime folder, where the editor's instance
+// lock and hand-over socket live. Everything that must tell one editor from
+// another (the lock, the socket, the folder of the hand-off files) takes it
+// from here.
+#include <QString>
+
+namespace lumrik {
+
+// The desktop session of this start: its Wayland or X display; "" without one.
+QString sessionDisplay();
+// The display as part of a file name ("ingen" without a display).
+QString sessionTag();
+// Where the lock and the socket live: the session's runtime folder
+// ($XDG_RUNTIME_DIR) when there is one, else the user's private temporary folder.
+QString instanceFolder();
+// The editor of this user and session, as a path without extension: the
+// instance lock and the hand-over socket are this with ".lock" and ".sock".
+QString instanceName();
+
+// A private per-user folder (0700) under the system temporary folder.
+QString resolveTmpPath();
+// The folder of this editor's hand-off files ("Txd.Tmp", "Rxd.Tmp",
+// "Header.Tmp", "helix.tmp"), inside resolveTmpPath() and named after
+// instanceName(): two editors of one user never share it, and the next editor
+// of the same session finds what the last one left there. Made owner-only;
+// a folder that is not a real folder of this user closed to others is not
+// used, and a new private folder of this run takes its place.
+QString resolveHandOffPath();
+
+// True when `path` is a real folder (not a link) of this user that nobody
+// else can enter, made so when missing and closed to others when it is ours.
+bool makePrivateFolder(const QString &path);
+
+}
