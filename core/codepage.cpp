@@ -1,5 +1,7 @@
 #include "core/codepage.h"
 
+#include <QUtf8StringView>
+
 #include <array>
 
 namespace lumrik {
@@ -54,28 +56,24 @@ QByteArray toCp1252(const QString &text)
 
 bool isValidUtf8(QByteArrayView bytes)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    qsizetype n = bytes.size(), i = 0;
-    while (i < n) {
-        unsigned char c = p[i];
-        if (c < 0x80) { ++i; continue; }
-        int extra;
-        uint32_t cp;
-        if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; }
-        else return false;
-        if (i + extra >= n) return false;
-        for (int k = 1; k <= extra; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000)
-            || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
+    return QUtf8StringView(bytes.data(), bytes.size()).isValidUtf8();
+}
+
+int utf8SequenceLength(unsigned char lead)
+{
+    return (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
+}
+
+qsizetype withoutCutSequence(QByteArrayView bytes)
+{
+    // Back over at most three continuation bytes to the lead byte before them.
+    const qsizetype n = bytes.size();
+    qsizetype lead = n - 1;
+    while (lead >= 0 && n - lead <= 3 && (static_cast<unsigned char>(bytes[lead]) & 0xC0) == 0x80)
+        --lead;
+    if (lead < 0)
+        return n;
+    return n - lead < utf8SequenceLength(static_cast<unsigned char>(bytes[lead])) ? lead : n;
 }
 
 QString decodeSettingsText(QByteArrayView bytes)
@@ -93,9 +91,14 @@ bool hasHighBytes(QByteArrayView bytes)
     return false;
 }
 
-TextEncoding settingsEncodingOf(QByteArrayView bytes)
+TextEncoding textEncodingOf(QByteArrayView bytes)
 {
     return hasHighBytes(bytes) && isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+}
+
+TextEncoding textEncodingOfHead(QByteArrayView head, bool wholeFile)
+{
+    return textEncodingOf(wholeFile ? head : head.first(withoutCutSequence(head)));
 }
 
 QString encodingName(TextEncoding e)
@@ -128,6 +131,26 @@ QByteArray encodeText(const QString &text, TextEncoding e)
 QString decodeText(QByteArrayView bytes, TextEncoding e)
 {
     return e == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : fromCp1252(bytes);
+}
+
+char32_t upperCharacter(char32_t c)
+{
+    return c == 0xB5 ? c : QChar::toUpper(c);
+}
+
+QString upperText(const QString &text)
+{
+    // Character by character (QString::fromUcs4 would drop a leading
+    // byte-order mark).
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]), ++i;
+        out += QChar::fromUcs4(upperCharacter(c));
+    }
+    return out;
 }
 
 QString bytesToDisplay(QByteArrayView bytes) { return fromCp1252(bytes); }

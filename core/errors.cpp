@@ -84,7 +84,7 @@ void appendToLog(const QString &text)
         before = f.readAll();
         f.close();
     }
-    TextEncoding enc = settingsEncodingOf(before);
+    TextEncoding enc = textEncodingOf(before);
     if (!hasHighBytes(before) && !firstUnencodable(entry, enc).isNull())
         enc = TextEncoding::Utf8;
     // A log that cannot be written is not reported: the report has been shown.

@@ -54,7 +54,7 @@ bool IniFile::load(const QString &path)
 void IniFile::loadFromBytes(const QByteArray &input)
 {
     lines_.clear();
-    encoding_ = settingsEncodingOf(input);
+    encoding_ = textEncodingOf(input);
     const bool utf8 = encoding_ == TextEncoding::Utf8;
     bom_ = utf8 && input.startsWith("\xEF\xBB\xBF");
     const QByteArray bytes = bom_ ? input.mid(3) : input;

@@ -247,6 +247,7 @@ void Editor::setTextAll(const QByteArray &bytes)
         d->showInRows(bytes, ReadOnly());
         d->rows->undo.push_back({{0, old, bytes}});
         d->rows->savePoint = dirty ? -1 : 0;
+        d->decideEncoding(bytes);
         d->textIndex = 1;
         d->checkDirty();
         d->checkCaret();
@@ -254,6 +255,7 @@ void Editor::setTextAll(const QByteArray &bytes)
     }
     // Only the stretch that differs is replaced (one change); the same text
     // keeps the caret, the undo and the dirty state. The attributes go.
+    d->decideEncoding(bytes);
     if (!d->replaceChanged(0, d->send(Sci::SCI_GETLENGTH), bytes)) {
         d->clearStyles();
         return;

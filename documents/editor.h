@@ -1,10 +1,13 @@
 #pragma once
-// The editor component of a document window: an adapter over QsciScintilla in
-// 8-bit mode. The text is bytes: a file's bytes are the document's bytes. Lines
+// The editor component of a document window: an adapter over QsciScintilla.
+// The text is bytes: a file's bytes are the document's bytes, shown, typed and
+// searched in the text's encoding (UTF-8 or Windows-1252, see encoding()). Lines
 // and columns count from 1; an end column is exclusive. The rest of the program
 // talks to this class only, never to Scintilla directly. A text holding a line
 // too long for Scintilla to lay out is shown in rows (documents/textrows.h);
 // every member still speaks of the text itself.
+#include "core/codepage.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QColor>
@@ -174,6 +177,15 @@ public:
     void FileInsert(const QString &path);
     int TextType() const;                 // 1 CR LF, 2 LF
     void setTextType(int type);
+    // The encoding of the text by the rule of core/codepage.h (textEncodingOf),
+    // decided when the text is loaded or set as a whole (FileLoad, setTextAll)
+    // and kept while it is edited: typed, pasted, found and replaced text goes
+    // in and out in it. Windows-1252 shows every byte as one character.
+    TextEncoding encoding() const;
+    // For a text that shows bytes of another (a hex dump): the encoding it is
+    // shown in, whatever the rule would make of it, until the text is next set
+    // as a whole.
+    void setEncoding(TextEncoding encoding);
 
     bool IsDirty() const;
     void setIsDirty(bool dirty);          // true sticks and raises ModifiedChanged

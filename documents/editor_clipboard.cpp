@@ -15,6 +15,21 @@
 
 namespace lumrik {
 
+namespace {
+
+// Text from elsewhere (the clipboard, a drop) as the text's bytes, and back.
+QByteArray bytesOfText(const QString &text, TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf8 ? text.toUtf8() : displayToBytes(text);
+}
+
+QString textOfBytes(QByteArrayView bytes, TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : bytesToDisplay(bytes);
+}
+
+}
+
 namespace detail {
 
 // Selected bytes on the clipboard. Scintilla offers every selection it makes
@@ -23,8 +38,9 @@ namespace detail {
 // selection offered that way are read only then.
 class BytesMimeData : public QMimeData {
 public:
-    explicit BytesMimeData(const QByteArray &bytes) : bytes_(bytes) {}
-    explicit BytesMimeData(std::function<QByteArray()> source) : source_(std::move(source)) {}
+    BytesMimeData(const QByteArray &bytes, TextEncoding encoding) : bytes_(bytes), encoding_(encoding) {}
+    BytesMimeData(std::function<QByteArray()> source, TextEncoding encoding)
+        : source_(std::move(source)), encoding_(encoding) {}
     QStringList formats() const override { return {QStringLiteral("text/plain")}; }
 
 protected:
@@ -34,7 +50,7 @@ protected:
             return QMimeData::retrieveData(format, type);
         if (!converted_) {
             if (source_) bytes_ = std::exchange(source_, {})();
-            text_ = bytesToDisplay(bytes_);
+            text_ = textOfBytes(bytes_, encoding_);
             converted_ = true;
         }
         return text_;
@@ -43,6 +59,7 @@ protected:
 private:
     mutable QByteArray bytes_;
     mutable std::function<QByteArray()> source_;
+    TextEncoding encoding_;
     mutable QString text_;
     mutable bool converted_ = false;
 };
@@ -83,7 +100,7 @@ QByteArray SciView::fromMimeData(const QMimeData *source, bool &rectangular) con
     rectangular = false;
     if (!source || !source->hasText()) return {};
     // Pasted and dropped lines take the document's line ends.
-    return withLineEnds(displayToBytes(source->text()), d_->textType);
+    return withLineEnds(bytesOfText(source->text(), d_->encoding), d_->textType);
 }
 
 QMimeData *SciView::toMimeData(const QByteArray &text, bool rectangular) const
@@ -94,9 +111,9 @@ QMimeData *SciView::toMimeData(const QByteArray &text, bool rectangular) const
     if (d_->rows) {
         const long n = d_->send(SCI_GETLENGTH);
         const long from = qBound(0L, d_->send(SCI_GETSELECTIONSTART), n);
-        return new BytesMimeData(d_->range(from, qBound(from, d_->send(SCI_GETSELECTIONEND), n)));
+        return new BytesMimeData(d_->range(from, qBound(from, d_->send(SCI_GETSELECTIONEND), n)), d_->encoding);
     }
-    return new BytesMimeData(text);
+    return new BytesMimeData(text, d_->encoding);
 }
 
 }
@@ -123,17 +140,19 @@ void Editor::Impl::select(long anchor, long caret)
     // shown in rows.
     const QPointer<Editor> editor(q);
     const long first = qMin(anchor, caret), last = qMax(anchor, caret);
-    clipboard->setMimeData(new detail::BytesMimeData([editor, first, last]() -> QByteArray {
-                               if (!editor) return {};
-                               const Impl *d = editor->d;
-                               long from = d->send(Sci::SCI_GETSELECTIONSTART);
-                               long to = d->send(Sci::SCI_GETSELECTIONEND);
-                               if (to <= from) {
-                                   from = first;
-                                   to = qMin(last, d->send(Sci::SCI_GETLENGTH));
-                               }
-                               return d->range(from, to);
-                           }),
+    clipboard->setMimeData(new detail::BytesMimeData(
+                               [editor, first, last]() -> QByteArray {
+                                   if (!editor) return {};
+                                   const Impl *d = editor->d;
+                                   long from = d->send(Sci::SCI_GETSELECTIONSTART);
+                                   long to = d->send(Sci::SCI_GETSELECTIONEND);
+                                   if (to <= from) {
+                                       from = first;
+                                       to = qMin(last, d->send(Sci::SCI_GETLENGTH));
+                                   }
+                                   return d->range(from, to);
+                               },
+                               encoding),
                            QClipboard::Selection);
 }
 

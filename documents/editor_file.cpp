@@ -30,6 +30,7 @@ void Editor::FileLoad(const QString &path)
         d->send(Sci::SCI_SETUNDOCOLLECTION, 1);
         if (ro) d->send(Sci::SCI_SETREADONLY, 1);
     }
+    d->decideEncoding(data);
     d->clearStyles();
     d->send(Sci::SCI_GOTOPOS, 0);
     d->send(Sci::SCI_SETSAVEPOINT);
@@ -51,13 +52,29 @@ void Editor::FileSave(const QString &path)
 
 void Editor::FileInsert(const QString &path)
 { d->flush();
-    const QByteArray data = withLineEnds(readFileBytes(path), d->textType);
+    QByteArray data = withLineEnds(readFileBytes(path), d->textType);
+    if (d->encoding == TextEncoding::Utf8 && textEncodingOf(data) == TextEncoding::Windows1252)
+        data = encodeText(fromCp1252(data), TextEncoding::Utf8); // the program stays UTF-8
     const long pos = d->send(Sci::SCI_GETCURRENTPOS);
     d->replaceRange(pos, pos, data);
     d->checkDirty();
 }
 
 int Editor::TextType() const { return d->textType; }
+
+TextEncoding Editor::encoding() const { return d->encoding; }
+
+void Editor::setEncoding(TextEncoding encoding) { d->applyEncoding(encoding); }
+
+void Editor::Impl::decideEncoding(QByteArrayView text) { applyEncoding(textEncodingOf(text)); }
+
+void Editor::Impl::applyEncoding(TextEncoding e)
+{
+    encoding = e;
+    const long page = (encoding == TextEncoding::Utf8 && !rows) ? Sci::SC_CP_UTF8 : 0;
+    if (send(Sci::SCI_GETCODEPAGE) != page)
+        send(Sci::SCI_SETCODEPAGE, page);
+}
 
 void Editor::setTextType(int type)
 {

@@ -87,6 +87,11 @@ struct Editor::Impl {
     int leftMargin = 0;
     int scrollBars = 4;
     int textType = 1;
+    TextEncoding encoding = TextEncoding::Windows1252;
+    // The encoding of a text set as a whole; Scintilla shows UTF-8 in its
+    // UTF-8 code page, except a text shown in rows (byte by byte).
+    void decideEncoding(QByteArrayView text);
+    void applyEncoding(TextEncoding e);
     QColor fore = Qt::black, back = Qt::white;
     QString font = QStringLiteral("Courier New");
     int fontSize = 10;

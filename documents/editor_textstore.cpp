@@ -38,7 +38,7 @@ SciRoute sciRoute(unsigned int msg)
     case Sci::SCI_UNDO: case Sci::SCI_REDO: case Sci::SCI_CLEAR:
         return SciRoute::Converted;
     // Settings, looks and the view, the same for the text and its rows.
-    case Sci::SCI_SETCODEPAGE: case Sci::SCI_SETLEXER: case Sci::SCI_SETMODEVENTMASK:
+    case Sci::SCI_SETCODEPAGE: case Sci::SCI_GETCODEPAGE: case Sci::SCI_SETLEXER: case Sci::SCI_SETMODEVENTMASK:
     case Sci::SCI_SETIDLESTYLING: case Sci::SCI_SETLAYOUTCACHE: case Sci::SCI_SETWRAPMODE:
     case Sci::SCI_SETEOLMODE: case Sci::SCI_CLEARCMDKEY: case Sci::SCI_ASSIGNCMDKEY:
     case Sci::SCI_GETOVERTYPE: case Sci::SCI_SETOVERTYPE:

@@ -16,13 +16,12 @@ namespace lumrik {
 
 namespace {
 
-// The byte a typed character stands for, or -1 when it has none.
-int typedByte(QChar c)
+// The bytes a typed character stands for in the text's encoding; none when
+// the encoding has no such character.
+QByteArray typedBytes(QChar c, TextEncoding encoding)
 {
-    const QByteArray b = displayToBytes(QString(c));
-    if (b.size() != 1) return -1;
-    if (b[0] == '?' && c != QLatin1Char('?')) return -1;
-    return static_cast<unsigned char>(b[0]);
+    if (!firstUnencodable(QString(c), encoding).isNull()) return {};
+    return encodeText(QString(c), encoding);
 }
 
 }
@@ -180,20 +179,24 @@ void SciView::typeChar(QChar c, QKeyEvent *e)
     int code = c.unicode();
     Q_EMIT d_->q->KeyPress(code);
     if (code == 0) return; // the handler swallowed it
-    const int b = typedByte(QChar(char16_t(code)));
-    if (b < 0) {
+    const QChar typed{char16_t(code)};
+    const QByteArray bytes = typedBytes(typed, d_->encoding);
+    if (bytes.isEmpty()) {
         QApplication::beep();
         return;
     }
-    if ((b >= 0x80 && b <= 0x9F) || d_->rows) {
+    const auto b = static_cast<unsigned char>(bytes[0]);
+    const bool utf8 = d_->encoding == TextEncoding::Utf8;
+    if ((!utf8 && b >= 0x80 && b <= 0x9F) || d_->rows) {
         // Scintilla drops these codes as unprintable, and a text shown
-        // in rows is not Scintilla's to edit: put the byte in ourselves.
-        insertByte(char(b));
+        // in rows is not Scintilla's to edit: put the bytes in ourselves.
+        insertBytes(bytes);
         return;
     }
-    // Scintilla in 8-bit mode takes the character's Latin-1 code as the byte.
-    QKeyEvent ke(e->type(), e->key(), e->modifiers(), QString(QChar(char16_t(b))), e->isAutoRepeat(),
-                 ushort(e->count()));
+    // Scintilla in its UTF-8 code page writes the character as UTF-8; in
+    // 8-bit mode it takes the character's Latin-1 code as the byte.
+    QKeyEvent ke(e->type(), e->key(), e->modifiers(), utf8 ? QString(typed) : QString(QChar(char16_t(b))),
+                 e->isAutoRepeat(), ushort(e->count()));
     QsciScintilla::keyPressEvent(&ke);
 }
 
@@ -202,6 +205,7 @@ void SciView::typeChar(QChar c, QKeyEvent *e)
 // Windows-1252 glyphs.
 void SciView::drawHighGlyphs(const QRect &area)
 {
+    if (SendScintilla(SCI_GETCODEPAGE) == SC_CP_UTF8) return; // Scintilla draws UTF-8 itself
     const long first = SendScintilla(SCI_GETFIRSTVISIBLELINE);
     const long lines = SendScintilla(SCI_LINESONSCREEN) + 1;
     const long count = SendScintilla(SCI_GETLINECOUNT);
@@ -238,16 +242,21 @@ void SciView::drawHighGlyphs(const QRect &area)
     }
 }
 
-void SciView::insertByte(char b)
+void SciView::insertBytes(const QByteArray &bytes)
 {
     if (d_->q->ReadOnly()) return;
     const long anchor = d_->send(SCI_GETANCHOR), caret = d_->send(SCI_GETCURRENTPOS);
     if (anchor == caret && d_->send(SCI_GETOVERTYPE)) {
+        // Overtyping replaces the character at the caret: in UTF-8 all of its bytes.
         const long end = d_->send(SCI_GETLINEENDPOSITION, d_->send(SCI_LINEFROMPOSITION, caret));
-        if (caret < end) d_->send(SCI_SETSEL, caret, caret + 1);
+        long next = caret + 1;
+        if (caret < end && d_->encoding == TextEncoding::Utf8) {
+            const auto lead = static_cast<unsigned char>(d_->wholeText()[caret]);
+            next = qMin(end, caret + long(utf8SequenceLength(lead)));
+        }
+        if (caret < end) d_->send(SCI_SETSEL, caret, next);
     }
-    const char text[2] = {b, 0};
-    d_->sendPtr(SCI_REPLACESEL, 0UL, text);
+    d_->sendPtr(SCI_REPLACESEL, 0UL, bytes.constData());
     d_->checkDirty();
 }
 

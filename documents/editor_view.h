@@ -54,7 +54,7 @@ private:
     // Paints over what Scintilla shows, in the shown text's own positions:
     // the one place that speaks to Scintilla without the text store.
     void drawHighGlyphs(const QRect &area);
-    void insertByte(char b);
+    void insertBytes(const QByteArray &bytes);
 
     Editor::Impl *d_;
 };

@@ -68,8 +68,20 @@ void giveSearchSettings(Editor *e, const QByteArray &target, const QByteArray &r
 
 }
 
-bool searchBytes(const QString &text, QByteArray &bytes)
+bool searchBytes(const QString &text, TextEncoding encoding, bool replacement, QByteArray &bytes)
 {
+    if (encoding == TextEncoding::Utf8) {
+        // A target keeps a character whose capital has a UTF-8 form of
+        // another length (ı, ſ): the search matches by forms of equal length.
+        const auto utf8Size = [](char32_t c) { return QStringView(QChar::fromUcs4(c)).toUtf8().size(); };
+        QString upper;
+        for (uint c : text.toUcs4()) {
+            const char32_t up = upperCharacter(c);
+            upper += QChar::fromUcs4(replacement || utf8Size(up) == utf8Size(c) ? up : c);
+        }
+        bytes = upper.toUtf8();
+        return firstUnencodable(text, encoding).isNull();
+    }
     const QByteArray raw = toCp1252(text);
     bytes = upperCp1252(raw);
     return fromCp1252(raw) == text;
@@ -88,17 +100,18 @@ bool FindIt(const QString &target, int wholeWords, bool searchTo, bool fromStart
         if (target.isEmpty())
             return false;
 
+        Editor *e = doc->txtText;
+        const TextEncoding encoding = e->encoding();
         QByteArray targetBytes, replacementBytes;
-        const bool targetFits = searchBytes(target, targetBytes);
-        const bool replacementFits = searchBytes(replacement, replacementBytes);
-        gSearchReplacement = replacementFits ? fromCp1252(replacementBytes) : replacement.toUpper();
-        gSearchTarget = targetFits ? fromCp1252(targetBytes) : target.toUpper();
+        const bool targetFits = searchBytes(target, encoding, false, targetBytes);
+        const bool replacementFits = searchBytes(replacement, encoding, true, replacementBytes);
+        gSearchReplacement = replacementFits ? decodeText(replacementBytes, encoding) : replacement.toUpper();
+        gSearchTarget = targetFits ? decodeText(targetBytes, encoding) : target.toUpper();
         gSearchOrigin = fromStart ? 1 : 0;
         gSearchTo = searchTo ? 0 : 1;
         gSearchWholeWordsOnly = wholeWords != 0;
         gSearchAction = replace ? 10 : 9;
 
-        Editor *e = doc->txtText;
         if (replace && !replacementFits) {
             // A '?' in its place would be written into the program unnoticed.
             RkMsgBox(QStringLiteral("Ersättningstexten har tecken som inte kan skrivas i ett NC-program."),
@@ -118,7 +131,7 @@ bool FindIt(const QString &target, int wholeWords, bool searchTo, bool fromStart
             e->setAction(gSearchAction);
             found = e->SearchResult();
         } else {
-            // No NC text holds a character outside Windows-1252: nothing to find.
+            // The program's encoding has no such character: nothing to find.
             e->SearchTarget.clear();
         }
         if (found)
@@ -181,10 +194,12 @@ QString findProposal(Editor *editor)
         while (n > 0 && sel[n - 1] == ' ')
             --n;
         sel.truncate(n);
-        return bytesToDisplay(sel);
+        return decodeText(sel, editor->encoding());
     }
     editor->setTextIndex(editor->CaretY());
-    return wordAtCaret(bytesToDisplay(editor->Text()), editor->CaretX());
+    // The word is taken from the bytes (a column counts bytes), then decoded.
+    const QString word = wordAtCaret(QString::fromLatin1(editor->Text()), editor->CaretX());
+    return decodeText(word.toLatin1(), editor->encoding());
 }
 
 void primeLastSearch(Editor *editor)
@@ -192,9 +207,9 @@ void primeLastSearch(Editor *editor)
     if (!editor || gSearchTarget.isEmpty())
         return;
     QByteArray target, replacement;
-    if (!searchBytes(gSearchTarget, target))
+    if (!searchBytes(gSearchTarget, editor->encoding(), false, target))
         return;
-    searchBytes(gSearchReplacement, replacement);
+    searchBytes(gSearchReplacement, editor->encoding(), true, replacement);
     giveSearchSettings(editor, target, replacement);
 }
 

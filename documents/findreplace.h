@@ -7,6 +7,8 @@
 //
 // The program-wide search variables (core/globals.h: gSearchTarget ..
 // gSearchAction) hold the last search; F3 and Find Next repeat it.
+#include "core/codepage.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -40,10 +42,13 @@ bool FindIt(const QString &target, int wholeWords, bool searchTo, bool fromStart
 // down is removed). An empty text changes nothing.
 void UpdateComboList(QComboBox *combo, const QString &text);
 
-// A text typed in a dialog as the bytes the editor searches for: Windows-1252
-// in upper case. False when it holds a character that Windows-1252 lacks (no
-// NC text can hold it); `bytes` then has '?' in its place.
-bool searchBytes(const QString &text, QByteArray &bytes);
+// A text typed in a dialog as the bytes the editor searches for (or, with
+// `replacement`, writes): in upper case, in the program's encoding. False when
+// it holds a character that the encoding lacks (no such program can hold it);
+// `bytes` then has '?' in its place. In UTF-8 a target keeps each character
+// whose capital is of another UTF-8 length (ı stays ı, found as ı only); a
+// replacement takes every capital (ı -> I).
+bool searchBytes(const QString &text, TextEncoding encoding, bool replacement, QByteArray &bytes);
 
 // The word under the caret: the part of `line` from just after the last blank
 // at or before column `caretX` (from 1), trimmed and cut at its next blank.

@@ -1,7 +1,12 @@
 #include "documents/findreplace_rules.h"
 
+#include "core/codepage.h"
+
+#include <QList>
+#include <QString>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cstring>
 
 namespace lumrik {
@@ -21,6 +26,69 @@ bool isLetterByte(unsigned char b)
     default:
         return b >= 0xC0 && b != 0xD7 && b != 0xF7;
     }
+}
+
+unsigned char upperAscii(unsigned char b) { return b >= 'a' && b <= 'z' ? b - 0x20 : b; }
+
+int utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
+
+// The case folding of a character when its UTF-8 form is as long; else the
+// character itself.
+char32_t foldKeepingLength(char32_t c)
+{
+    const char32_t f = QChar::toCaseFolded(c);
+    return utf8Length(f) == utf8Length(c) ? f : c;
+}
+
+QByteArray utf8Of(char32_t c) { return QStringView(QChar::fromUcs4(c)).toUtf8(); }
+
+// The one character of a UTF-8 sequence (U+FFFD when it is none).
+char32_t decodeOne(QByteArrayView bytes)
+{
+    const QList<uint> u = QString::fromUtf8(bytes).toUcs4();
+    return u.size() == 1 ? char32_t(u[0]) : 0xFFFD;
+}
+
+// The character that begins at `pos`, and the one that ends before it.
+char32_t characterAt(QByteArrayView text, qsizetype pos)
+{
+    const qsizetype n = utf8SequenceLength(static_cast<unsigned char>(text[pos]));
+    return decodeOne(text.sliced(pos, qMin(n, text.size() - pos)));
+}
+
+char32_t characterBefore(QByteArrayView text, qsizetype pos)
+{
+    qsizetype start = pos - 1;
+    while (start > 0 && pos - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+        --start;
+    return decodeOne(text.sliced(start, pos - start));
+}
+
+bool isWordCharacter(char32_t c) { return c < 0x80 ? isNcWordByte(uchar(c)) : QChar::isLetterOrNumber(c); }
+bool isLetterCharacter(char32_t c) { return c < 0x80 ? isLetterByte(uchar(c)) : QChar::isLetter(c); }
+
+// The UTF-8 forms that match `c` without regard to case (itself first).
+std::vector<QByteArray> formsOf(char32_t c)
+{
+    std::vector<QByteArray> forms{utf8Of(c)};
+    const char32_t key = foldKeepingLength(c);
+    auto add = [&](char32_t other) {
+        if (other != c && foldKeepingLength(other) == key) {
+            const QByteArray b = utf8Of(other);
+            if (std::find(forms.begin(), forms.end(), b) == forms.end())
+                forms.push_back(b);
+        }
+    };
+    if (c < 0x10000) {
+        for (char32_t other = 0x80; other < 0x10000; ++other)
+            if (other < 0xD800 || other > 0xDFFF)
+                add(other);
+    } else {
+        add(QChar::toLower(c));
+        add(QChar::toUpper(c));
+        add(QChar::toTitleCase(c));
+    }
+    return forms;
 }
 
 }
@@ -54,10 +122,16 @@ bool isNcWordByte(unsigned char b)
     return isLetterByte(b) || isAsciiDigit(b) || b == '_' || b == '.';
 }
 
-bool isWordBoundary(QByteArrayView text, qsizetype pos)
+bool isWordBoundary(QByteArrayView text, qsizetype pos, bool utf8)
 {
     if (pos <= 0 || pos >= text.size())
         return true;
+    if (utf8) {
+        const char32_t a = characterBefore(text, pos), b = characterAt(text, pos);
+        if (!isWordCharacter(a) || !isWordCharacter(b))
+            return true;
+        return (a == '.' || (a < 0x80 && isAsciiDigit(uchar(a)))) && isLetterCharacter(b);
+    }
     const auto a = static_cast<unsigned char>(text[pos - 1]);
     const auto b = static_cast<unsigned char>(text[pos]);
     if (!isNcWordByte(a) || !isNcWordByte(b))
@@ -68,13 +142,49 @@ bool isWordBoundary(QByteArrayView text, qsizetype pos)
 
 ByteSearch::ByteSearch(QByteArrayView target, SearchOptions options) : options_(options)
 {
-    for (int c = 0; c < 256; ++c)
-        fold_[size_t(c)] = options.caseSensitive ? static_cast<unsigned char>(c) : upperCp1252(static_cast<unsigned char>(c));
+    // UTF-8 text: bytes fold as ASCII letters only; the target's other
+    // characters match by their forms (units_).
+    for (int c = 0; c < 256; ++c) {
+        const auto b = static_cast<unsigned char>(c);
+        fold_[size_t(c)] = options.caseSensitive ? b : options.utf8 ? upperAscii(b) : upperCp1252(b);
+    }
     target_ = QByteArray(target.data(), target.size());
     for (qsizetype i = 0; i < target_.size(); ++i)
         target_[i] = char(fold_[static_cast<unsigned char>(target_[i])]);
     const qsizetype m = target_.size();
     skip_.fill(qMax<qsizetype>(m, 1));
+    if (options.utf8 && !options.caseSensitive && hasHighBytes(target) && isValidUtf8(target)) {
+        qsizetype at = 0;
+        for (uint c : QString::fromUtf8(target).toUcs4()) {
+            const int n = utf8Length(c);
+            if (n > 1)
+                units_.push_back({at, formsOf(c)});
+            at += n;
+        }
+        if (at != m) // a character the decoding dropped (a leading byte-order mark)
+            units_.clear();
+    }
+    if (!units_.empty()) {
+        // The bytes a match may hold at each position, for the skips and the
+        // last byte.
+        std::vector<std::array<bool, 256>> allowed(size_t(m), std::array<bool, 256>{});
+        for (qsizetype j = 0; j < m; ++j)
+            for (int c = 0; c < 256; ++c)
+                allowed[size_t(j)][size_t(c)] = fold_[size_t(c)] == static_cast<unsigned char>(target_[j]);
+        for (const Unit &u : units_) {
+            for (qsizetype k = 0; k < u.forms.front().size(); ++k) {
+                allowed[size_t(u.offset + k)].fill(false);
+                for (const QByteArray &f : u.forms)
+                    allowed[size_t(u.offset + k)][static_cast<unsigned char>(f[k])] = true;
+            }
+        }
+        for (qsizetype j = 0; j + 1 < m; ++j)
+            for (int c = 0; c < 256; ++c)
+                if (allowed[size_t(j)][size_t(c)])
+                    skip_[size_t(c)] = m - 1 - j;
+        endsIn_ = allowed[size_t(m - 1)];
+        return;
+    }
     for (qsizetype j = 0; j + 1 < m; ++j)
         skip_[static_cast<unsigned char>(target_[j])] = m - 1 - j;
     if (m > 0) {
@@ -92,10 +202,42 @@ ByteSearch::ByteSearch(QByteArrayView target, SearchOptions options) : options_(
 bool ByteSearch::matchesAt(const unsigned char *p) const
 {
     const auto *t = reinterpret_cast<const unsigned char *>(target_.constData());
-    for (qsizetype k = 0; k < target_.size(); ++k)
+    auto unit = units_.begin();
+    for (qsizetype k = 0; k < target_.size();) {
+        if (unit != units_.end() && unit->offset == k) {
+            const qsizetype n = unit->forms.front().size();
+            const auto same = [&](const QByteArray &f) { return memcmp(p + k, f.constData(), size_t(n)) == 0; };
+            if (std::none_of(unit->forms.begin(), unit->forms.end(), same))
+                return false;
+            k += n;
+            ++unit;
+            continue;
+        }
         if (fold_[p[k]] != t[k])
             return false;
+        ++k;
+    }
     return true;
+}
+
+bool ByteSearch::boundaryAt(QByteArrayView text, qsizetype pos) const
+{
+    return isWordBoundary(text, pos, options_.utf8);
+}
+
+// Horspool's skips on the text's own bytes, for a target with units.
+qsizetype ByteSearch::findByCharacters(QByteArrayView text, qsizetype from, qsizetype to) const
+{
+    const qsizetype m = target_.size();
+    const auto *t = reinterpret_cast<const unsigned char *>(text.data());
+    for (qsizetype i = from; i <= to - m;) {
+        const unsigned char c = t[i + m - 1];
+        if (endsIn_[c] && matchesAt(t + i)
+            && (!options_.wholeWords || (boundaryAt(text, i) && boundaryAt(text, i + m))))
+            return i;
+        i += skip_[c];
+    }
+    return -1;
 }
 
 qsizetype ByteSearch::find(QByteArrayView text, qsizetype from, qsizetype to) const
@@ -105,9 +247,11 @@ qsizetype ByteSearch::find(QByteArrayView text, qsizetype from, qsizetype to) co
         return -1;
     from = qBound<qsizetype>(0, from, n);
     to = qBound<qsizetype>(0, to, n);
+    if (!units_.empty())
+        return findByCharacters(text, from, to);
     const auto *t = reinterpret_cast<const unsigned char *>(text.data());
     auto matches = [&](qsizetype i) {
-        return matchesAt(t + i) && (!options_.wholeWords || (isWordBoundary(text, i) && isWordBoundary(text, i + m)));
+        return matchesAt(t + i) && (!options_.wholeWords || (boundaryAt(text, i) && boundaryAt(text, i + m)));
     };
     if (lastByte_ >= 0) {
         // A match ends in one byte only (a digit, say): from one of them to

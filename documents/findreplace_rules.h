@@ -1,10 +1,14 @@
 #pragma once
-// The matching rules of find and replace, on NC text as bytes (Windows-1252).
-// Plain functions without an editor or a window: the editor component runs
-// its find, find-next and replace actions with them.
+// The matching rules of find and replace, on NC text as bytes, Windows-1252 or
+// UTF-8 (the program's encoding, core/codepage.h). Plain functions without an
+// editor or a window: the editor component runs its find, find-next and
+// replace actions with them.
 //
 // - Case: without regard to case, letters match their other case, the
-//   Windows-1252 letters included (ö finds Ö, š finds Š).
+//   Windows-1252 letters included (ö finds Ö, š finds Š). In UTF-8 text every
+//   letter matches the letters of the same case folding whose UTF-8 form has
+//   as many bytes (ö finds Ö, σ finds Σ and ς); so a match is always as long
+//   as the target, and i never matches the dotless ı nor s the long ſ.
 // - Whole words ("Avgränsade värden"): a match must begin and end at a
 //   boundary between NC words. Letters, digits, "_" and "." make up words;
 //   anything else (blank, sign, parenthesis, line end, start and end of the
@@ -28,12 +32,14 @@ QByteArray upperCp1252(QByteArrayView bytes);
 
 // True when the byte belongs to an NC word (letter, digit, "_" or ".").
 bool isNcWordByte(unsigned char b);
-// True when a whole-word match may begin or end at `pos` (0..size) of `text`.
-bool isWordBoundary(QByteArrayView text, qsizetype pos);
+// True when a whole-word match may begin or end at `pos` (0..size) of `text`;
+// in UTF-8 text the characters on either side are judged whole.
+bool isWordBoundary(QByteArrayView text, qsizetype pos, bool utf8 = false);
 
 struct SearchOptions {
     bool caseSensitive = false;
     bool wholeWords = false;
+    bool utf8 = false; // the text and the target are UTF-8
 };
 
 // A prepared search for one target: reusable for any number of look-ups.
@@ -57,6 +63,18 @@ public:
 
 private:
     bool matchesAt(const unsigned char *p) const;
+    qsizetype findByCharacters(QByteArrayView text, qsizetype from, qsizetype to) const;
+    bool boundaryAt(QByteArrayView text, qsizetype pos) const;
+
+    // A character of a UTF-8 target outside ASCII, matched without regard to
+    // case: the UTF-8 forms it matches, each as long as it.
+    struct Unit {
+        qsizetype offset;
+        std::vector<QByteArray> forms;
+    };
+    std::vector<Unit> units_;
+    // With units: the bytes a match may end in.
+    std::array<bool, 256> endsIn_{};
 
     QByteArray target_;                    // folded when without regard to case
     SearchOptions options_;

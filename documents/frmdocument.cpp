@@ -169,6 +169,7 @@ bool frmDocument::HexDump(int mode)
         }
         const QString hex = Asc2hex(txtText->TextAll(), mode);
         txtText->setTextAll(hex.toLatin1());
+        txtText->setEncoding(TextEncoding::Windows1252); // a dump: one character per byte
         // The dump is a view, not an edit: nothing to undo back to or to save.
         txtText->emptyUndoBuffer();
         txtText->setReadOnly(true);

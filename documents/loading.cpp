@@ -138,6 +138,7 @@ void frmDocument::FileOpen(const QString &sFilename)
         const QByteArray shown = hexRenderWithProgress(bytes, mode, this);
         txtText->setRedraw(false);
         txtText->setTextAll(shown);
+        txtText->setEncoding(TextEncoding::Windows1252); // a dump: one character per byte
         txtText->setCaret(1, 1);
         // The view is not an edit: nothing to undo back to.
         txtText->emptyUndoBuffer();

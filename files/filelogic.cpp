@@ -45,7 +45,35 @@ std::optional<bool> IsTextData(QByteArrayView text)
     return other * 20 < plain;
 }
 
-QString commentFromHead(QByteArrayView head)
+std::optional<bool> IsTextData(QStringView text)
+{
+    qsizetype plain = 0, other = 0;
+    for (QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c >= 32 && c <= 127)
+            ++plain;
+        else if (c <= 255)
+            ++other;
+    }
+    if (plain == 0)
+        return std::nullopt;
+    return other * 20 < plain;
+}
+
+namespace {
+
+// A program's first bytes as text in its encoding; in UTF-8 without a
+// sequence that the end of the bytes cuts short.
+QString headText(QByteArrayView bytes, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Utf8)
+        return QString::fromUtf8(bytes.first(withoutCutSequence(bytes)));
+    return bytesToDisplay(bytes);
+}
+
+}
+
+QString commentFromHead(QByteArrayView head, bool wholeFile)
 {
     const qsizetype open = head.indexOf('(');
     if (open < 0)
@@ -54,12 +82,15 @@ QString commentFromHead(QByteArrayView head)
     if (close < 0)
         return {};
     const QByteArrayView text = head.sliced(open + 1, close - open - 1);
-    const std::optional<bool> isText = IsTextData(text);
+    const TextEncoding encoding = textEncodingOfHead(head, wholeFile);
+    // In UTF-8 the test counts characters (an Å once), as it does in Windows-1252.
+    const std::optional<bool> isText =
+        encoding == TextEncoding::Utf8 ? IsTextData(QString::fromUtf8(text)) : IsTextData(text);
     if (!isText)
         return kCommentError;
     if (!*isText)
         return {};
-    return bytesToDisplay(trimBlanks(text));
+    return headText(trimBlanks(text), encoding);
 }
 
 std::optional<QByteArray> readHead(const QString &path, qint64 maxBytes, qint64 *fileLength)
@@ -79,10 +110,11 @@ std::optional<QByteArray> readHead(const QString &path, qint64 maxBytes, qint64 
 
 QString GetFirstComment(const QString &path)
 {
-    const auto head = readHead(path, kHeadBytes);
+    qint64 length = 0;
+    const auto head = readHead(path, kHeadBytes, &length);
     if (!head)
         return kCommentError;
-    return commentFromHead(*head);
+    return commentFromHead(*head, length <= head->size());
 }
 
 QString previewFromHead(QByteArrayView head, qint64 fileLength)
@@ -91,6 +123,7 @@ QString previewFromHead(QByteArrayView head, qint64 fileLength)
         return {};
     // The first L - 1 bytes of a kHeadBytes buffer whose unread rest is NUL.
     const qsizetype n = qsizetype(std::min<qint64>(fileLength - 1, kHeadBytes));
+    const TextEncoding encoding = textEncodingOfHead(head, fileLength <= head.size());
     QByteArray text = head.first(std::min<qsizetype>(n, head.size())).toByteArray();
     if (text.size() < n)
         text.append(QByteArray(n - text.size(), '\0'));
@@ -107,7 +140,7 @@ QString previewFromHead(QByteArrayView head, qint64 fileLength)
     }
     // Only blanks are trimmed; the line ends stay as the file has them (the
     // box breaks lines at CR LF, CR and LF alike).
-    QString shown = bytesToDisplay(trimBlanks(text));
+    QString shown = headText(trimBlanks(text), encoding);
     shown.remove(QChar(0));
     return shown;
 }
@@ -275,7 +308,7 @@ std::vector<FolderEntry> RkScanFolder(const QString &folder, const QString &sear
                     got += r;
                 }
                 ::close(fd);
-                entry.comment = got < 0 ? kCommentError : commentFromHead(QByteArrayView(head, got));
+                entry.comment = got < 0 ? kCommentError : commentFromHead(QByteArrayView(head, got), got < qsizetype(sizeof head));
             } else {
                 if (::fstatat(dfd, raw, &st, 0) != 0 || !S_ISREG(st.st_mode))
                     continue;

@@ -23,18 +23,23 @@ inline const QString kCommentError = QStringLiteral("Error getting comment");
 // Text test on bytes: T counts the bytes 32..127, O every other byte. True when
 // O / T < 0.05; empty when T is 0 (the ratio cannot be formed).
 std::optional<bool> IsTextData(QByteArrayView text);
+// The same on characters: T counts the codes 32..127, O the codes 0..31 and
+// 128..255; other characters count in neither.
+std::optional<bool> IsTextData(QStringView text);
 
 // The first comment of a program's first bytes: the text between the first "("
-// and the first ")" after it, trimmed of blanks (as display text, one
-// character per byte). "" without such a pair or when the text test fails;
-// kCommentError when the test cannot be made (no plain character in it).
-QString commentFromHead(QByteArrayView head);
+// and the first ")" after it, trimmed of blanks, as text in the program's
+// encoding (core/codepage.h, judged on `head`; when the file goes on after it,
+// `wholeFile` false, a UTF-8 sequence cut by its end is not held against it).
+// "" without such a pair or when the text test fails; kCommentError when the
+// test cannot be made (no plain character in it).
+QString commentFromHead(QByteArrayView head, bool wholeFile = true);
 // Reads the first kHeadBytes of a file for commentFromHead(); kCommentError
 // when the file cannot be read.
 QString GetFirstComment(const QString &path);
 
-// The preview of a program: the first block of its first bytes as display
-// text, trimmed of blanks, CR LF and CR shown as line breaks. `head` holds up
+// The preview of a program: the first block of its first bytes as text in the
+// program's encoding (as for the comment), trimmed of blanks, CR LF and CR shown as line breaks. `head` holds up
 // to kHeadBytes of the file, `fileLength` is the file's whole length. "" when
 // nothing can be shown.
 QString previewFromHead(QByteArrayView head, qint64 fileLength);

@@ -421,8 +421,9 @@ void PrintFooter(PrintCanvas &c, bool lastPage)
 
 QStringList programFileLines(const QByteArray &bytes)
 {
-    // One character per byte: the line ends stand where they stood.
-    return splitTextLines(bytesToDisplay(bytes));
+    // In the program's encoding (Windows-1252: one character per byte); the
+    // line ends stand where they stood.
+    return splitTextLines(decodeText(bytes, textEncodingOf(bytes)));
 }
 
 PrintLayout layoutProgramFile(const QStringList &lines, const PrintOptions &options, const PrintMetrics &metrics)

@@ -139,7 +139,7 @@ void PrintDocument(frmDocument *doc, int left, int top, int right, int bottom)
             lines.reserve(count);
             for (int i = 1; i <= count; ++i) {
                 editor->setTextIndex(i);
-                lines << bytesToDisplay(editor->Text());
+                lines << decodeText(editor->Text(), editor->encoding());
             }
         }
         const DeviceMetrics metrics(&printer, printableTwips(printer));

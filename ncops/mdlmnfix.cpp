@@ -72,9 +72,9 @@ void MnUppercase(frmDocument *doc)
     if (!mayRun(doc, QStringLiteral("Denna funktion kommer att ändra allt till VERSALER. "
                                     "Är du säker att du vill göra detta?")))
         return;
-    // A program in UTF-8 is upper-cased as UTF-8, by the rule of the settings
-    // files; any other program as Windows-1252.
-    if (settingsEncodingOf(doc->txtText->textView()) == TextEncoding::Utf8)
+    // A program in UTF-8 is upper-cased as UTF-8; any other program as
+    // Windows-1252.
+    if (doc->txtText->encoding() == TextEncoding::Utf8)
         runFramed(doc, [](QByteArrayView line, int) { return upperUtf8(line); }, false);
     else
         runFramed(doc, [](QByteArrayView line, int) { return upper1252(line); }, false);

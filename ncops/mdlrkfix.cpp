@@ -1,6 +1,9 @@
 #include "ncops/mdlrkfix.h"
 
+#include "core/codepage.h"
+
 #include <QChar>
+#include <QStringDecoder>
 
 #include <array>
 #include <charconv>
@@ -256,46 +259,24 @@ QByteArray upper1252(QByteArrayView s)
 
 QByteArray upperUtf8(QByteArrayView s)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(s.data());
-    const qsizetype n = s.size();
-    QByteArray out;
-    out.reserve(n);
-    for (qsizetype i = 0; i < n;) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            out.append(char(c >= 'a' && c <= 'z' ? c - 32 : c));
-            ++i;
-            continue;
-        }
-        const int extra = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-        bool whole = extra > 0 && i + extra < n;
-        char32_t cp = extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
-        for (int k = 1; whole && k <= extra; ++k) {
-            whole = (p[i + k] & 0xC0) == 0x80;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (!whole) {
-            out.append(char(c));
-            ++i;
-            continue;
-        }
-        // The micro sign stays, as it does in Windows-1252 text (its capital
-        // would be the Greek Mu).
-        const char32_t up = cp == 0xB5 ? cp : QChar::toUpper(cp);
-        if (up == cp) {
-            out.append(s.sliced(i, extra + 1));
-        } else if (up < 0x800) {
-            out.append(char(0xC0 | (up >> 6))).append(char(0x80 | (up & 0x3F)));
-        } else if (up < 0x10000) {
-            out.append(char(0xE0 | (up >> 12))).append(char(0x80 | ((up >> 6) & 0x3F)));
-            out.append(char(0x80 | (up & 0x3F)));
-        } else {
-            out.append(char(0xF0 | (up >> 18))).append(char(0x80 | ((up >> 12) & 0x3F)));
-            out.append(char(0x80 | ((up >> 6) & 0x3F))).append(char(0x80 | (up & 0x3F)));
-        }
-        i += extra + 1;
+    if (!hasHighBytes(s)) {
+        // Plain ASCII, most lines of a program: byte by byte.
+        QByteArray out(s.size(), Qt::Uninitialized);
+        for (qsizetype i = 0; i < s.size(); ++i)
+            out[i] = char(s[i] >= 'a' && s[i] <= 'z' ? s[i] - 32 : s[i]);
+        return out;
     }
-    return out;
+    if (!isValidUtf8(s)) {
+        // Bytes that are not UTF-8 are kept as they are: only a-z change.
+        QByteArray out = s.toByteArray();
+        for (char &c : out)
+            if (c >= 'a' && c <= 'z')
+                c = char(c - 32);
+        return out;
+    }
+    // Every byte-order mark stays (the decoder would drop a leading one).
+    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return upperText(decode(s)).toUtf8();
 }
 
 }

@@ -66,9 +66,10 @@ bool RkInstrList(QByteArrayView text, QByteArrayView set);
 // Windows-1252 capitals: a-z and the accented small letters (å ä ö ...).
 char toUpper1252(char c);
 QByteArray upper1252(QByteArrayView s);
-// UTF-8 capitals: every letter by its one-character capital ("über" -> "ÜBER");
-// a character without one ("ß"), the byte-order mark, the micro sign and every
-// other character keep their bytes. A byte that starts no UTF-8 sequence stays.
+// UTF-8 capitals: every letter by its one-character capital (upperCharacter in
+// core/codepage.h: "über" -> "ÜBER", "ı" -> "I"); a character without one
+// ("ß"), the byte-order mark, the micro sign and every other character keep
+// their bytes. A line that is not valid UTF-8 keeps every byte but a-z.
 QByteArray upperUtf8(QByteArrayView s);
 
 }

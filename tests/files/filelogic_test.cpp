@@ -250,3 +250,37 @@ TEST(FileDates, SwedishShortFormWhateverTheLocale)
     EXPECT_EQ(FileTimeToText(t, false), "2026-12-09  03:04");
     EXPECT_EQ(FileTimeToText(t, false).size(), 17); // the listing's date column
 }
+
+TEST(FileComment, AUtf8ProgramShowsItsCharacters)
+{
+    const QByteArray kant = QByteArray(" KANT").repeated(5);
+    EXPECT_EQ(commentFromHead("\xEF\xBB\xBF%\r\nO1 (FR\xC3\x85N \xC4\xB1" + kant + ")\r\n"),
+              QString::fromUtf8("FRÅN ı") + QString::fromLatin1(kant));
+    // The text test counts characters: an Å is one, as in Windows-1252.
+    const QByteArray twentyOne = "(" + QByteArray(21, 'A') + "\xC3\x85)";
+    EXPECT_EQ(commentFromHead(twentyOne), QString(21, QLatin1Char('A')) + QString::fromUtf8("Å"));
+    EXPECT_EQ(commentFromHead("(" + QByteArray(20, 'A') + "\xC3\x85)"), "");
+    EXPECT_EQ(IsTextData(QString::fromUtf8("AB\xE2\x82\xAC")), std::optional<bool>(true)); // € counts in neither
+    // The head of a longer file cut inside a character: still UTF-8.
+    const QByteArray head = "(" + QByteArray(41, 'A') + "\xC3\x85) " + QByteArray(1024 - 47, 'N') + "\xC3";
+    ASSERT_EQ(head.size(), 1024);
+    EXPECT_EQ(commentFromHead(head, false), QString(41, QLatin1Char('A')) + QString::fromUtf8("Å"));
+    // A whole file cut there is Windows-1252.
+    EXPECT_EQ(commentFromHead(head, true), QString(41, QLatin1Char('A')) + QString::fromUtf8("Ã…"));
+    // Windows-1252 bytes as ever.
+    EXPECT_EQ(commentFromHead("(FR\xC5N" + kant + ")"), QString::fromUtf8("FRÅN") + QString::fromLatin1(kant));
+}
+
+TEST(FilePreview, AUtf8ProgramShowsItsCharacters)
+{
+    const QByteArray program = "\xEF\xBB\xBF%\r\n(FR\xC3\x85N)\r\n";
+    EXPECT_EQ(previewFromHead(program, program.size()), QString::fromUtf8("%\r\n(FRÅN)\r"));
+    // The last byte is not shown: a character it belongs to goes whole.
+    const QByteArray tail = "(A) \xC3\x85\xC3\x96";
+    EXPECT_EQ(previewFromHead(tail, tail.size()), QString::fromUtf8("(A) Å"));
+    TempEnv env;
+    const QString path = env.path("U.NC");
+    ASSERT_TRUE(writeFile(path, "(\xC3\x96VRE" + QByteArray(" KANT").repeated(5) + ") " + QByteArray(2000, 'N') + "\r\n"));
+    EXPECT_EQ(GetFirstComment(path), QString::fromUtf8("ÖVRE KANT KANT KANT KANT KANT"));
+    EXPECT_TRUE(previewOfFile(path).startsWith(QString::fromUtf8("(ÖVRE")));
+}

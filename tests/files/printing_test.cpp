@@ -155,6 +155,9 @@ TEST(PrintText, ProgramLinesEndWithCrLfLfOrCr)
     EXPECT_TRUE(programFileLines("").isEmpty());
     // One character per byte; 0x80-0x9F as their Windows-1252 glyphs.
     EXPECT_EQ(programFileLines("(SP\xC5N \x80)"), (QStringList{QString::fromUtf8("(SPÅN €)")}));
+    // A UTF-8 program prints as UTF-8, without its byte-order mark.
+    EXPECT_EQ(programFileLines("\xEF\xBB\xBF(SP\xC3\x85N \xE2\x82\xAC)\r\n(\xC4\xB1)"),
+              (QStringList{QString::fromUtf8("(SPÅN €)"), QString::fromUtf8("(ı)")}));
 }
 
 TEST(PrintText, MillimetresToTwips)

@@ -42,7 +42,7 @@ protected:
     void expectValid(const QString &path, const QString &firstValue)
     {
         const QByteArray b = test::readFile(path);
-        EXPECT_EQ(settingsEncodingOf(b), enc()) << path.toStdString();
+        EXPECT_EQ(textEncodingOf(b), enc()) << path.toStdString();
         EXPECT_TRUE(b.contains(bytes(firstValue))) << path.toStdString();
         if (enc() == TextEncoding::Windows1252)
             EXPECT_FALSE(isValidUtf8(b));

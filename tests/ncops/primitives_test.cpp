@@ -161,3 +161,40 @@ TEST(UpperUtf8, CapitalisesLettersAndKeepsEveryOtherSequence)
     for (const char *line : {"\xef\xbb\xbf" "g1", "x \xe2\x80\x9e" "a\xe2\x80\x9c", "\xc3\xbc" "ber"})
         EXPECT_TRUE(isValidUtf8(upperUtf8(line))) << line;
 }
+
+// Every lower-case letter of the Latin, Greek and Cyrillic ranges (the Turkish
+// letters among them), upper-cased twice: each time valid UTF-8 with the
+// byte-order mark kept, and each letter as Qt's own case mapping has it.
+TEST(UpperUtf8, EveryLowerCaseLetterAsQtMapsItTwiceInARow)
+{
+    QString lower, upper;
+    for (char32_t c = 0x80; c < 0x530; ++c) {
+        if (!QChar::isLower(c) || c == 0xB5) // the micro sign stays (as in Windows-1252)
+            continue;
+        lower += QString::fromUcs4(&c, 1) + QLatin1Char(' ');
+        const char32_t up = QChar::toUpper(c);
+        upper += QString::fromUcs4(&up, 1) + QLatin1Char(' ');
+    }
+    ASSERT_GT(lower.size(), 400);
+    const QByteArray bom = "\xEF\xBB\xBF";
+    const QByteArray once = upperUtf8(bom + "(" + lower.toUtf8() + ")");
+    EXPECT_TRUE(isValidUtf8(once));
+    EXPECT_EQ(once, bom + "(" + upper.toUtf8() + ")");
+    const QByteArray twice = upperUtf8(once);
+    EXPECT_TRUE(isValidUtf8(twice));
+    EXPECT_TRUE(twice.startsWith(bom));
+    QString again;
+    for (uint c : upper.toUcs4()) {
+        const char32_t up = QChar::toUpper(c);
+        again += QString::fromUcs4(&up, 1);
+    }
+    EXPECT_EQ(twice, bom + "(" + again.toUtf8() + ")");
+
+    // A capital in ASCII is the ASCII byte, never a longer sequence.
+    EXPECT_EQ(upperUtf8("\xEF\xBB\xBF(\xC4\xB1)"), QByteArray("\xEF\xBB\xBF(I)"));     // «(ı)»
+    EXPECT_EQ(upperUtf8("(\xC5\xBF)"), QByteArray("(S)"));                              // «(ſ)»
+    const QByteArray turkish = QStringLiteral("(dış çap ölçü ğ ş i)").toUtf8();
+    EXPECT_EQ(upperUtf8(upperUtf8(turkish)), QStringLiteral("(DIŞ ÇAP ÖLÇÜ Ğ Ş I)").toUtf8());
+    // A byte-order mark inside a line stays too.
+    EXPECT_EQ(upperUtf8("a\xEF\xBB\xBF" "b\xC3\xA5"), QByteArray("A\xEF\xBB\xBF" "B\xC3\x85"));
+}
