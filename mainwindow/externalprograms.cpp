@@ -129,10 +129,10 @@ void startDalvinger(const QStringList &arguments)
     const QString name = QStringLiteral("Dalvinger32.exe");
     const QString program = findProgram(gsProgramInfoPath, name);
     if (program.isEmpty())
-        throw RkError(kErrFileNotFound, QStringLiteral("Programmet %1 finns inte i mappen \"%2\"")
+        throw RkExpected(kErrFileNotFound, QStringLiteral("Programmet %1 finns inte i mappen \"%2\"")
                                             .arg(name, RkNativePath(gsProgramInfoPath)));
     if (!RkStartProgram(program, arguments, GetPathPart(program)))
-        throw RkError(kErrFileNotFound, QStringLiteral("Programmet %1 kunde inte startas").arg(program));
+        throw RkExpected(kErrFileNotFound, QStringLiteral("Programmet %1 kunde inte startas").arg(program));
 }
 }
 
@@ -172,11 +172,11 @@ void StartKalmero(frmMain *w)
             gsKalmeroPath = gsDataPath;
         const QString D = RkNativePath(ExpandExePath(gsKalmeroPath));
         if (D.isEmpty() || !QDir::setCurrent(D))
-            throw RkError(kErrPathNotFound, QStringLiteral("Sökvägen hittades inte"));
+            throw RkExpected(kErrPathNotFound, QStringLiteral("Sökvägen hittades inte"));
         const QString geo = findFileNoCase(D, QStringLiteral("Geo.nc"));
         // A result left by an earlier run must not be taken for this run's.
         if (QFileInfo::exists(geo) && !QFile::remove(geo))
-            throw RkError(kErrPermissionDenied, QStringLiteral("Åtkomst nekad"));
+            throw RkExpected(kErrPermissionDenied, QStringLiteral("Åtkomst nekad"));
         bool started = false;
         const QString pendrof = findProgram(D, QStringLiteral("pendrof.exe"));
         if (!pendrof.isEmpty()) {
