@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/progress.h"
 #include "core/services.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
@@ -25,11 +26,6 @@ const QString kHowToPageUrl = QStringLiteral("https://www.lumrik.se/fragor-och-s
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 // Opens a file of the program folder with the desktop's program for it; says
 // so when the file is missing or nothing can show it.
@@ -181,7 +177,7 @@ void StartKalmero(frmMain *w)
         const QString pendrof = findProgram(D, QStringLiteral("pendrof.exe"));
         if (!pendrof.isEmpty()) {
             const int r = [&] {
-                BusyCursor busy;
+                WaitCursor busy;
                 return ExecCmd(pendrof, {}, D);
             }();
             if (r != 0) {
@@ -249,7 +245,7 @@ void mnuHelpUpdates_Click(frmMain *w)
     int exitCode = 0;
     bool checked = false;
     if (!updater.isEmpty()) {
-        BusyCursor busy;
+        WaitCursor busy;
         checked = runAndWait(updater, updaterCheckArguments(), gsDataPath, exitCode);
     }
     // A check that did not run says so; it never reads as "no new updates".
