@@ -1,12 +1,15 @@
 # One static library per subsystem folder: every .cpp of the folder but main.cpp.
+# QT names the Qt modules the folder itself uses besides Core (Widgets,
+# SerialPort, PrintSupport, Network); those of the libraries it DEPENDS on
+# come with them.
 function(lumrik_subsystem name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "QT;DEPENDS" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER _src EXCLUDE REGEX "/main\\.cpp$")
   add_library(lumrik_${name} STATIC ${_src})
-  target_include_directories(lumrik_${name} PUBLIC ${PROJECT_SOURCE_DIR} ${QSCINTILLA_INCLUDE})
-  target_link_libraries(lumrik_${name} PUBLIC ${ARG_DEPENDS}
-    Qt6::Core Qt6::Gui Qt6::Widgets Qt6::SerialPort Qt6::PrintSupport Qt6::Network)
+  target_include_directories(lumrik_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  list(TRANSFORM ARG_QT PREPEND "Qt6::")
+  target_link_libraries(lumrik_${name} PUBLIC ${ARG_DEPENDS} Qt6::Core ${ARG_QT})
   target_compile_options(lumrik_${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
 endfunction()
 

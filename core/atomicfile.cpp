@@ -97,18 +97,18 @@ void syncFolder(const QByteArray &folder)
 
 QString shownBytes(const QByteArray &path) { return RkShownName(RkDecodeName(path)); }
 
-RkError failure(long number, const QString &shown, int err)
+RkExpected failure(long number, const QString &shown, int err)
 {
-    return RkError(number, QStringLiteral("%1: %2").arg(shown, RkSystemErrorText(err)));
+    return RkExpected(number, QStringLiteral("%1: %2").arg(shown, RkSystemErrorText(err)));
 }
 
 // A write that did not get all its bytes to the disk.
-RkError writeFailure(const QString &shown, int err, const QString &note = {})
+RkExpected writeFailure(const QString &shown, int err, const QString &note = {})
 {
     const QString why = err != 0 && err != ENOSPC && err != EFBIG
                             ? RkSystemErrorText(err)
                             : QStringLiteral("Det gick inte att skriva hela filen (är disken full?)");
-    return RkError(kErrDiskFull, QStringLiteral("%1: %2").arg(shown, why) + note);
+    return RkExpected(kErrDiskFull, QStringLiteral("%1: %2").arg(shown, why) + note);
 }
 
 // Why a new file cannot be made in `folder`: the folder is asked first, so
@@ -302,9 +302,9 @@ void writeInPlace(const QByteArray &file, const QString &shown, QByteArrayView b
     throw writeFailure(shown, err, QStringLiteral(" Den gamla filen finns kvar som %1").arg(shownBytes(copy)));
 }
 
-RkError folderFailure(long number, const QString &native, int err)
+RkExpected folderFailure(long number, const QString &native, int err)
 {
-    return RkError(number, QStringLiteral("%1: Filen kan inte skapas i mappen %2: %3")
+    return RkExpected(number, QStringLiteral("%1: Filen kan inte skapas i mappen %2: %3")
                                .arg(RkShownName(native), RkShownName(QFileInfo(native).absolutePath()),
                                     RkSystemErrorText(err)));
 }

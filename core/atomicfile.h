@@ -25,7 +25,7 @@ namespace lumrik {
 //
 // A symbolic link is followed: its target is written, the link stays. A new
 // file gets the permissions a plain create gives (umask, default ACL).
-// When anything fails RkError is thrown (70 for a file that may not be
+// When anything fails RkExpected is thrown (70 for a file that may not be
 // written, 61 for a short write, 57 or 76 otherwise) and the old file is
 // whole.
 void writeFileAtomic(const QString &path, QByteArrayView bytes);

@@ -196,23 +196,7 @@ void RkShowError(long number, const QString &description)
 
 void RkShowError() { appendToLog(QString()); }
 
-bool RkIsExpectedError(const RkError &e)
-{
-    if (dynamic_cast<const RkExpected *>(&e))
-        return true;
-    switch (e.number()) {
-    case kErrFileNotFound:
-    case kErrIo:
-    case kErrDiskFull:
-    case kErrPermissionDenied:
-    case 71: // disk not ready
-    case 75: // path/file access error
-    case kErrPathNotFound:
-        return true;
-    default:
-        return false;
-    }
-}
+bool RkIsExpectedError(const RkError &e) { return dynamic_cast<const RkExpected *>(&e) != nullptr; }
 
 void RkTellExpected(const QString &description)
 {

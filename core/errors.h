@@ -21,8 +21,11 @@ private:
 };
 
 // A condition of the user's files, folders, settings or input rather than a
-// fault of the program (a vanished file, a bad value): RkGuard tells it in a
-// plain box and the command does nothing more; the error report is not shown.
+// fault of the program (a vanished, unreadable or unwritable file or folder, a
+// full disk, a bad value): RkGuard tells it in a plain box and the command does
+// nothing more; the error report is not shown. Whoever throws decides: every
+// such condition is thrown as RkExpected, whatever its number; everything else
+// thrown as a plain RkError is a fault of the program and goes to the report.
 class RkExpected : public RkError {
 public:
     using RkError::RkError;
@@ -81,8 +84,7 @@ void RkShowError(long number, const QString &description);
 // Without a pending error: shows nothing and appends an empty line to the log.
 void RkShowError();
 
-// True for the failures that come from the files and folders themselves
-// (missing, unreadable, no permission, disk full), whoever threw them.
+// True for an RkExpected: a condition to tell plainly, not a fault to report.
 bool RkIsExpectedError(const RkError &e);
 // Tells an expected condition: a plain box with the description and OK.
 void RkTellExpected(const QString &description);

@@ -414,7 +414,11 @@ void sendActiveDocument(frmDocument *doc)
         try {
             writeFileAtomic(tmpFile(kTxdTmp), text);
         } catch (const RkError &e) {
-            throw RkError(e.number(), QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(tmpFile(kTxdTmp), e.description()));
+            // Told as the write's own failure was: a full disk stays a plain box.
+            const QString why = QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(tmpFile(kTxdTmp), e.description());
+            if (RkIsExpectedError(e))
+                throw RkExpected(e.number(), why);
+            throw RkError(e.number(), why);
         }
 
         w->showModal(caption);

@@ -108,7 +108,7 @@ void RxdReception::open(const QString &path)
     received_ = written_ = synced_ = 0;
     sinceSync_.invalidate();
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw RkError(kErrPathNotFound, QStringLiteral("Kan inte skapa filen %1: %2")
+        throw RkExpected(kErrPathNotFound, QStringLiteral("Kan inte skapa filen %1: %2")
                                             .arg(QFileInfo(path).fileName(), RkFileErrorText(file_)));
 }
 
@@ -120,9 +120,9 @@ RxdChunk RxdReception::feed(QByteArrayView bytes)
     if (out.file.isEmpty())
         return out;
     if (!file_.isOpen())
-        throw RkError(kErrIo, QStringLiteral("Filen %1 är inte öppen").arg(QFileInfo(path_).fileName()));
+        throw RkExpected(kErrIo, QStringLiteral("Filen %1 är inte öppen").arg(QFileInfo(path_).fileName()));
     if (file_.write(out.file) != out.file.size() || !file_.flush())
-        throw RkError(kErrIo, QStringLiteral("Det gick inte att skriva till %1: %2")
+        throw RkExpected(kErrIo, QStringLiteral("Det gick inte att skriva till %1: %2")
                                   .arg(QFileInfo(path_).fileName(), RkFileErrorText(file_)));
     written_ += out.file.size();
     if (!sinceSync_.isValid() || sinceSync_.elapsed() >= 1000)
@@ -150,7 +150,7 @@ void RxdReception::close()
         sync();
     file_.close();
     if (!ok)
-        throw RkError(kErrIo, QStringLiteral("Det gick inte att skriva till %1: %2")
+        throw RkExpected(kErrIo, QStringLiteral("Det gick inte att skriva till %1: %2")
                                   .arg(QFileInfo(path_).fileName(), err));
 }
 

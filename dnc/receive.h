@@ -62,16 +62,16 @@ public:
     explicit RxdReception(const RxdOptions &options = {});
     ~RxdReception();
 
-    // Creates (truncates) the file. Throws RkError when it cannot be created.
+    // Creates (truncates) the file. Throws RkExpected when it cannot be created.
     void open(const QString &path);
     bool isOpen() const { return file_.isOpen(); }
-    // Cleans the chunk and appends what is kept. Throws RkError when the write
+    // Cleans the chunk and appends what is kept. Throws RkExpected when the write
     // fails (a full disk), so that nothing is lost without a word. On an EIA
     // translation error what came before the bad code is written.
     RxdChunk feed(QByteArrayView bytes);
     // Puts what was written and not yet synced on the disk (no-op otherwise).
     void sync();
-    // Flushes and closes; throws RkError when the last bytes cannot be written.
+    // Flushes and closes; throws RkExpected when the last bytes cannot be written.
     void close();
     // Closes and deletes the file (an aborted or failed reception).
     void discard();

@@ -16,16 +16,16 @@ int lineEndTypeOf(QByteArrayView bytes)
     return probe.indexOf(QByteArrayView("\r\n")) >= 0 ? kLineEndCrLf : kLineEndLf;
 }
 
-static RkError readError(const QFile &f, const QString &path)
+static RkExpected readError(const QFile &f, const QString &path)
 {
-    return RkError(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(RkShownName(path), RkFileErrorText(f)));
+    return RkExpected(kErrIo, QStringLiteral("Filen kan inte läsas: %1 (%2)").arg(RkShownName(path), RkFileErrorText(f)));
 }
 
 // Opens the file for reading or throws: 53 when it is not there, 57 otherwise.
 static void openForReading(QFile &f, const QString &path)
 {
     if (!RkFileExists(path))
-        throw RkError(kErrFileNotFound, QStringLiteral("Filen hittades inte: %1").arg(RkShownName(RkNativePath(path))));
+        throw RkExpected(kErrFileNotFound, QStringLiteral("Filen hittades inte: %1").arg(RkShownName(RkNativePath(path))));
     if (!RkOpenFile(f, path, QIODevice::ReadOnly))
         throw readError(f, RkNativePath(path));
 }

@@ -35,7 +35,7 @@ bool hasLineEndsOf(QByteArrayView text, int type);
 // counts them).
 qsizetype lineEndAt(QByteArrayView text, qsizetype at);
 
-// The whole file as bytes. Throws RkError when it cannot be read (53 when it
+// The whole file as bytes. Throws RkExpected when it cannot be read (53 when it
 // is not there, else 57).
 QByteArray readFileBytes(const QString &path);
 

@@ -261,6 +261,27 @@ static qint64 msecsOf(const struct stat &st)
     return qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
 }
 
+FolderListing::FolderListing(const QString &folder) : dir_(::opendir(RkPathBytes(folder).constData())) {}
+
+FolderListing::~FolderListing()
+{
+    if (dir_)
+        ::closedir(dir_);
+}
+
+int FolderListing::fd() const { return dir_ ? ::dirfd(dir_) : -1; }
+
+const dirent *FolderListing::next()
+{
+    if (!dir_)
+        return nullptr;
+    const dirent *e;
+    do
+        e = ::readdir(dir_);
+    while (e && e->d_name[0] == '.');
+    return e;
+}
+
 std::vector<FolderEntry> RkScanFolder(const QString &folder, const QString &searchText,
                                       const QString &filter, bool withComments, bool *readable)
 {
@@ -269,17 +290,15 @@ std::vector<FolderEntry> RkScanFolder(const QString &folder, const QString &sear
         *readable = false;
     if (folder.isEmpty())
         return out;
-    DIR *dir = ::opendir(RkPathBytes(folder).constData());
-    if (!dir)
+    FolderListing dir(folder);
+    if (!dir.isOpen())
         return out;
     if (readable)
         *readable = true;
-    const int dfd = ::dirfd(dir);
+    const int dfd = dir.fd();
     char head[kHeadBytes];
-    while (const dirent *e = ::readdir(dir)) {
+    while (const dirent *e = dir.next()) {
         const char *raw = e->d_name;
-        if (raw[0] == '.')
-            continue;
         if (e->d_type == DT_DIR)
             continue;
         FolderEntry entry;
@@ -322,19 +341,12 @@ std::vector<FolderEntry> RkScanFolder(const QString &folder, const QString &sear
         entry.modifiedMs = msecsOf(st);
         out.push_back(std::move(entry));
     }
-    ::closedir(dir);
     return out;
 }
 
 bool RkFolderReadable(const QString &folder)
 {
-    if (folder.isEmpty())
-        return false;
-    DIR *dir = ::opendir(RkPathBytes(folder).constData());
-    if (!dir)
-        return false;
-    ::closedir(dir);
-    return true;
+    return !folder.isEmpty() && FolderListing(folder).isOpen();
 }
 
 QString FileTimeToText(const QDateTime &time, bool toLocal)

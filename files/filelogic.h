@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <dirent.h>
 #include <optional>
 #include <vector>
 
@@ -63,6 +64,27 @@ bool RkMatchName(const QString &name, const QString &pattern);
 // (wildcards in it act as such; no separator can ever match) and it matches
 // the filter (one or more patterns separated by ";"; an empty filter lists every name).
 bool RkMatchesSelection(const QString &name, const QString &searchText, const QString &filter);
+
+// The entries of a folder as the system lists them, in its order, the names
+// as the bytes on disk; names beginning with "." (the folder itself, its
+// parent and hidden entries) are left out. The folder is closed on leaving.
+class FolderListing {
+public:
+    explicit FolderListing(const QString &folder);
+    ~FolderListing();
+    FolderListing(const FolderListing &) = delete;
+    FolderListing &operator=(const FolderListing &) = delete;
+
+    // False when the folder does not exist or cannot be read.
+    bool isOpen() const { return dir_ != nullptr; }
+    // The open folder's descriptor, for the *at calls on its entries.
+    int fd() const;
+    // The next entry, or nullptr after the last.
+    const dirent *next();
+
+private:
+    DIR *dir_ = nullptr;
+};
 
 // One file of the list.
 struct FolderEntry {

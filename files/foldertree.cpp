@@ -2,6 +2,7 @@
 
 #include "core/filenames.h"
 #include "core/paths.h"
+#include "files/filelogic.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QStandardItemModel>
 #include <algorithm>
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 namespace lumrik {
@@ -38,23 +38,16 @@ bool RkIsFolder(const QString &path)
 QStringList RkSubFolders(const QString &folder)
 {
     QStringList out;
-    const QByteArray base = RkPathBytes(folder);
-    DIR *dir = ::opendir(base.constData());
-    if (!dir)
-        return out;
-    const QByteArray prefix = base.endsWith('/') ? base : base + '/';
-    while (const dirent *e = ::readdir(dir)) {
-        if (e->d_name[0] == '.')
-            continue;
+    FolderListing dir(folder);
+    while (const dirent *e = dir.next()) {
         bool isDir = e->d_type == DT_DIR;
         if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-            struct stat st;
-            isDir = ::stat((prefix + e->d_name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+            struct stat st; // a link to a folder is a folder
+            isDir = ::fstatat(dir.fd(), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         if (isDir)
             out << RkDecodeName(e->d_name);
     }
-    ::closedir(dir);
     std::sort(out.begin(), out.end(), [](const QString &a, const QString &b) {
         return RkShownName(a).compare(RkShownName(b), Qt::CaseInsensitive) < 0;
     });

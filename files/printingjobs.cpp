@@ -156,11 +156,11 @@ void RkPrintFile(const QString &path, QWidget *owner)
         const QString shown = RkShownName(path);
         QFile file;
         if (!RkOpenFile(file, native, QIODevice::ReadOnly))
-            throw RkError(kErrFileNotFound,
+            throw RkExpected(kErrFileNotFound,
                           QStringLiteral("Filen \"%1\" kan inte öppnas för utskrift:\n%2").arg(shown, RkFileErrorText(file)));
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            throw RkError(kErrIo, QStringLiteral("Filen \"%1\" kan inte läsas:\n%2").arg(shown, RkFileErrorText(file)));
+            throw RkExpected(kErrIo, QStringLiteral("Filen \"%1\" kan inte läsas:\n%2").arg(shown, RkFileErrorText(file)));
         file.close();
         const QStringList lines = programFileLines(bytes);
 

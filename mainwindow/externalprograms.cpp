@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/progress.h"
 #include "core/services.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
@@ -25,11 +26,6 @@ const QString kHowToPageUrl = QStringLiteral("https://www.lumrik.se/fragor-och-s
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 // Opens a file of the program folder with the desktop's program for it; says
 // so when the file is missing or nothing can show it.
@@ -129,10 +125,10 @@ void startDalvinger(const QStringList &arguments)
     const QString name = QStringLiteral("Dalvinger32.exe");
     const QString program = findProgram(gsProgramInfoPath, name);
     if (program.isEmpty())
-        throw RkError(kErrFileNotFound, QStringLiteral("Programmet %1 finns inte i mappen \"%2\"")
+        throw RkExpected(kErrFileNotFound, QStringLiteral("Programmet %1 finns inte i mappen \"%2\"")
                                             .arg(name, RkNativePath(gsProgramInfoPath)));
     if (!RkStartProgram(program, arguments, GetPathPart(program)))
-        throw RkError(kErrFileNotFound, QStringLiteral("Programmet %1 kunde inte startas").arg(program));
+        throw RkExpected(kErrFileNotFound, QStringLiteral("Programmet %1 kunde inte startas").arg(program));
 }
 }
 
@@ -172,16 +168,16 @@ void StartKalmero(frmMain *w)
             gsKalmeroPath = gsDataPath;
         const QString D = RkNativePath(ExpandExePath(gsKalmeroPath));
         if (D.isEmpty() || !QDir::setCurrent(D))
-            throw RkError(kErrPathNotFound, QStringLiteral("Sökvägen hittades inte"));
+            throw RkExpected(kErrPathNotFound, QStringLiteral("Sökvägen hittades inte"));
         const QString geo = findFileNoCase(D, QStringLiteral("Geo.nc"));
         // A result left by an earlier run must not be taken for this run's.
         if (QFileInfo::exists(geo) && !QFile::remove(geo))
-            throw RkError(kErrPermissionDenied, QStringLiteral("Åtkomst nekad"));
+            throw RkExpected(kErrPermissionDenied, QStringLiteral("Åtkomst nekad"));
         bool started = false;
         const QString pendrof = findProgram(D, QStringLiteral("pendrof.exe"));
         if (!pendrof.isEmpty()) {
             const int r = [&] {
-                BusyCursor busy;
+                WaitCursor busy;
                 return ExecCmd(pendrof, {}, D);
             }();
             if (r != 0) {
@@ -249,7 +245,7 @@ void mnuHelpUpdates_Click(frmMain *w)
     int exitCode = 0;
     bool checked = false;
     if (!updater.isEmpty()) {
-        BusyCursor busy;
+        WaitCursor busy;
         checked = runAndWait(updater, updaterCheckArguments(), gsDataPath, exitCode);
     }
     // A check that did not run says so; it never reads as "no new updates".

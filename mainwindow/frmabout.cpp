@@ -5,7 +5,6 @@
 #include "mainwindow/externalprograms.h"
 #include "mainwindow/mdibackground.h"
 
-#include <QFileInfo>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -177,20 +176,8 @@ bool frmAbout::GetKeyValue(long keyRoot, const QString &keyName, const QString &
 
 void frmAbout::StartSysInfo()
 {
-    constexpr long kLocalMachine = long(0x80000002u);
-    QString program;
-    QString found;
-    if (GetKeyValue(kLocalMachine, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
-                    QStringLiteral("PATH"), found)) {
-        program = found;
-    } else if (GetKeyValue(kLocalMachine, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"),
-                           QStringLiteral("MSINFO"), found)
-               && QFileInfo::exists(found + QStringLiteral("/MSINFO32.EXE"))) {
-        program = found + QStringLiteral("/MSINFO32.EXE");
-    } else {
-        // This desktop's own system information program.
-        program = findFirstProgram(systemInfoPrograms());
-    }
+    // This desktop's own system information program.
+    const QString program = findFirstProgram(systemInfoPrograms());
     if (program.isEmpty() || !RkStartProgram(program)) {
         RkMsgBox(QStringLiteral("System Information Is Unavailable At This Time"), MbButtons::Ok, MbIcon::None,
                  {}, 0, this);

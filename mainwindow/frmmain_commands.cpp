@@ -17,6 +17,7 @@
 #include "core/inifile.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/progress.h"
 #include "documents/frmdocument.h"
 #include "documents/loading.h"
 #include "documents/saving.h"
@@ -87,11 +88,6 @@ void plainOpenDialog(QWidget *owner, const QString &rootPath, const QString &pre
     machine = frmMain::instance() ? frmMain::instance()->machine() : gActiveCfg;
 }
 
-// Busy pointer for the time of an operation.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 }
 
 void frmMain::registerBuiltInCommands()
@@ -379,7 +375,7 @@ void frmMain::mnuFileOpen_Click()
         if (!RkOkToOpenFile(gsActivePath + gsActiveFileName))
             return;
         gsActiveFile = gsActivePath + gsActiveFileName;
-        BusyCursor busy;
+        WaitCursor busy;
         setFileFormat(gsActiveFile);
         openDocument(gsActiveFile, chosenMachine);
         AddToMruList(gsActiveFile);

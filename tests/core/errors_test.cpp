@@ -1,4 +1,5 @@
 #include "core/errors.h"
+#include "core/atomicfile.h"
 #include "core/filenames.h"
 #include "core/codepage.h"
 #include "core/globals.h"
@@ -214,17 +215,41 @@ TEST(ErrorReport, ExpectedConditionsAreToldPlainly)
     setErrorBoxHook([&](const QString &) { return ++reports, true; });
     for (long n : {long(kErrFileNotFound), long(kErrPathNotFound), long(kErrPermissionDenied), long(kErrDiskFull),
                    long(kErrIo)})
-        RkGuard("open()", [&] { throw RkError(n, QStringLiteral("/nc/O1.NC: orsak %1").arg(n)); });
+        RkGuard("open()", [&] { throw RkExpected(n, QStringLiteral("/nc/O1.NC: orsak %1").arg(n)); });
     RkGuard("value()", [] { throw RkExpected(kErrTypeMismatch, QStringLiteral("Felaktigt värde \"300\"")); });
     EXPECT_EQ(reports, 0);
     ASSERT_EQ(boxes.calls().size(), 6u);
     EXPECT_EQ(boxes.calls()[0].text, "/nc/O1.NC: orsak 53");
     EXPECT_EQ(boxes.calls()[5].buttons, MbButtons::Ok);
     EXPECT_FALSE(QFileInfo::exists(env.path("error.log")));
-    // A fault of the program is still reported.
+    // A fault of the program is still reported, whatever its number.
     RkGuard("fault()", [] { throw RkError(kErrSubscript, QStringLiteral("Index utanför intervallet")); });
     EXPECT_EQ(reports, 1);
+    RkGuard("fault()", [] { throw RkError(kErrIo, QStringLiteral("Ett fel i programmet")); });
+    EXPECT_EQ(reports, 2);
+    EXPECT_EQ(boxes.calls().size(), 6u);
     setErrorBoxHook({});
+}
+
+// What the file routines throw when the folder or the file is the obstacle is
+// an expected condition, told plainly.
+TEST(ErrorReport, FileRoutinesThrowExpectedConditions)
+{
+    TempEnv env;
+    env.write("FIL", "N1\r\n");
+    const auto thrown = [](const std::function<void()> &body) -> long {
+        try {
+            body();
+        } catch (const RkError &e) {
+            return RkIsExpectedError(e) ? e.number() : -e.number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(thrown([&] { writeFileAtomic(env.path("saknas/O1.NC"), "N1"); }), kErrPathNotFound);
+    EXPECT_EQ(thrown([&] { writeFileAtomic(env.path("FIL/O1.NC"), "N1"); }), kErrIo);
+    // A name whose bytes are not UTF-8 takes the same way.
+    const QString kept = RkDecodeName(QFile::encodeName(env.path("saknas")) + "/O1\xD6.NC");
+    EXPECT_EQ(thrown([&] { writeFileAtomic(kept, "N1"); }), kErrPathNotFound);
 }
 
 TEST(ErrorReport, AvbrytLetsTheChangedDocumentsBeSavedFirst)

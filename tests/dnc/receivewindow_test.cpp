@@ -236,7 +236,8 @@ TEST(RxdWindow, ReceivesThroughTheFakePort)
 TEST(RxdWindow, IgnoreOnlySilencesFurtherErrorBoxes)
 {
     RxdEnv e;
-    e.machine("M", {{"RecDelay", "0,6"}});
+    // A silence time no wait here comes near: the test says when it has passed.
+    e.machine("M", {{"RecDelay", "600"}});
     MsgBoxRecorder boxes;
     frmRxdFromCnc w;
     start(w, "M", "O3");
@@ -253,16 +254,23 @@ TEST(RxdWindow, IgnoreOnlySilencesFurtherErrorBoxes)
     EXPECT_TRUE(port->RTSEnable());   // the machine may go on
 
     // Data keeps flowing for longer than the silence time after the answer:
-    // every chunk restarts the timer, so nothing is cut.
+    // every chunk restarts the timer, so nothing is cut. Each chunk comes
+    // when the time since the one before has run out (the timer stopped).
     port->injectLineError(comEventFrame);
+    ASSERT_TRUE(w.RecDelayTimer->isActive());
     for (int i = 2; i <= 11; ++i) {
-        QTest::qWait(100);
+        w.RecDelayTimer->stop();
         ASSERT_TRUE(w.isVisible()) << "closed at chunk " << i;
         port->receive(QByteArray("N") + QByteArray::number(i) + "\n");
+        EXPECT_TRUE(w.RecDelayTimer->isActive()) << "chunk " << i;
+        EXPECT_EQ(w.RecDelayTimer->interval(), 600000);
         port->injectLineError(comEventOverrun);
+        EXPECT_TRUE(w.RecDelayTimer->isActive()) << "error after chunk " << i;
     }
     EXPECT_EQ(boxes.calls().size(), 1u);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
+    // Then the line is silent for the whole time.
+    w.RecDelayTimer->start(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 30000));
     EXPECT_TRUE(w.received());
     QByteArray expected;
     for (int i = 1; i <= 11; ++i)

@@ -207,7 +207,6 @@ TEST(TxdSend, CloseDelayOfZeroWaitsTwoSeconds)
     clock.start();
     ASSERT_EQ(r.send(), TxdSender::Result::Done);
     EXPECT_GE(clock.elapsed(), 1950);
-    EXPECT_LT(clock.elapsed(), 4000);
 }
 
 // ---------------------------------------------------------------------------

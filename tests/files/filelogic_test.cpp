@@ -2,6 +2,7 @@
 // the folder scan, name checks and the numbered backup copies.
 #include "core/filenames.h"
 #include "files/filelogic.h"
+#include "files/foldertree.h"
 #include "qtprint.h"
 #include "testsupport.h"
 
@@ -11,6 +12,7 @@
 
 #include <cmath>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace lumrik;
 using lumrik::test::TempEnv;
@@ -157,6 +159,39 @@ TEST(FileScan, FilesOfTheFolderWithCommentsAndSizes)
 
     RkScanFolder(env.path("missing"), "", "*.*", true, &readable);
     EXPECT_FALSE(readable);
+}
+
+// One listing serves the file list, the folder tree and the readability
+// check: hidden names left out, names kept as their bytes, links followed.
+TEST(FileScan, FolderListingSubFoldersAndReadability)
+{
+    TempEnv env;
+    const QString dir = env.path("prog");
+    env.write("prog/P1.NC", "N1\r\n");
+    env.write("prog/.dold/P2.NC", "N2\r\n");
+    env.write("prog/SUB/P3.NC", "N3\r\n");
+    const QByteArray raw = QFile::encodeName(dir);
+    ASSERT_EQ(::mkdir((raw + "/D\xC5T").constData(), 0755), 0);
+    ASSERT_EQ(::symlink("SUB", (raw + "/LNK").constData()), 0);
+    ASSERT_EQ(::symlink("P1.NC", (raw + "/FIL").constData()), 0);
+
+    QList<QByteArray> names;
+    FolderListing listing(dir);
+    ASSERT_TRUE(listing.isOpen());
+    EXPECT_GE(listing.fd(), 0);
+    while (const dirent *e = listing.next())
+        names << QByteArray(e->d_name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (QList<QByteArray>{"D\xC5T", "FIL", "LNK", "P1.NC", "SUB"}));
+
+    EXPECT_EQ(RkSubFolders(dir), (QStringList{RkDecodeName("D\xC5T"), "LNK", "SUB"}));
+    EXPECT_TRUE(RkFolderReadable(dir));
+    EXPECT_FALSE(RkFolderReadable(dir + "/P1.NC"));
+    EXPECT_FALSE(RkFolderReadable(env.path("missing")));
+    EXPECT_FALSE(RkFolderReadable(QString()));
+    FolderListing missing(env.path("missing"));
+    EXPECT_FALSE(missing.isOpen());
+    EXPECT_EQ(missing.next(), nullptr);
 }
 
 TEST(FileNames, NewNamesAreChecked)

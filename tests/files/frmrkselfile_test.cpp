@@ -368,9 +368,7 @@ TEST_F(SelFileTest, RenameThroughTheLabelEdit)
     EXPECT_EQ(edit->text(), "o2000.nc");
     edit->setText("o2500.nc");
     QTest::keyClick(edit, Qt::Key_Return);
-    for (int i = 0; i < 200 && !QFile::exists(prog + "/o2500.nc"); ++i)
-        QTest::qWait(10);
-    EXPECT_TRUE(QFile::exists(prog + "/o2500.nc"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(prog + "/o2500.nc"); }, 30000));
     EXPECT_FALSE(QFile::exists(prog + "/o2000.nc"));
     EXPECT_TRUE(f.isVisible());
 }

@@ -52,9 +52,8 @@ TEST(Splash, TimerRunsByItself)
 {
     frmSplash s(true);
     s.show();
-    QTest::qWait(700);
-    EXPECT_GT(s.opacity(), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.Timer1->isActive(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.opacity() > 0; }, 30000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.Timer1->isActive(); }, 30000));
     EXPECT_EQ(s.opacity(), 256);
 }
 
