@@ -8,6 +8,7 @@
 #include "core/inifile.h"
 #include "core/largepages.h"
 #include "core/msgbox.h"
+#include "core/progress.h"
 #include "core/settings.h"
 #include "documents/editor.h"
 #include "documents/findreplace.h"
@@ -234,6 +235,7 @@ class ServedWatch {
 public:
     ServedWatch()
     {
+        LongWork::letThrough(&tick_); // served during long work, as painting is
         tick_.setInterval(5);
         QObject::connect(&tick_, &QTimer::timeout, [this] { note(); });
         clock_.start();

@@ -87,6 +87,7 @@ protected:
     struct Rounds {
         Rounds()
         {
+            LongWork::letThrough(&tick);
             tick.setInterval(0);
             QObject::connect(&tick, &QTimer::timeout, [this] { ++count; });
             tick.start();
@@ -156,6 +157,7 @@ class OnceDuringWork {
 public:
     explicit OnceDuringWork(std::function<void()> act) : act_(std::move(act))
     {
+        LongWork::letThrough(&tick_); // as an event from the display would
         tick_.setInterval(0);
         QObject::connect(&tick_, &QTimer::timeout, [this] {
             if (!LongWork::underWay())
