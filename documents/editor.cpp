@@ -25,6 +25,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -237,6 +238,13 @@ struct Editor::Impl {
     QByteArray range(long from, long to) const;
     void replaceRange(long from, long to, QByteArrayView bytes);
     void replaceInPieces(long from, long to, QByteArrayView bytes);
+    // Bumped by every change of the text (its own messages and the keys,
+    // clicks and drops that reach the component). A rewrite in pieces notes
+    // it after its own change and looks again after the events ran: another
+    // number means the text changed under it, and it stops before it writes
+    // at offsets that no longer hold.
+    mutable quint64 generation = 0;
+    void checkUnchanged(quint64 mine) const;
     bool replaceChanged(long from, long to, QByteArrayView bytes);
     // Where the caret and the anchor stand by line and column, and the top
     // line: given back after a replacement that moved their offsets.
@@ -380,14 +388,22 @@ protected:
             return false;
         }
     }
+    // Events with which the component may change the text by itself.
+    static bool mayEdit(QEvent::Type t)
+    {
+        return t == QEvent::KeyPress || t == QEvent::InputMethod || t == QEvent::Drop
+               || t == QEvent::MouseButtonPress || t == QEvent::MouseButtonRelease;
+    }
     bool event(QEvent *e) override
     {
         if (changesText(e->type())) d_->flush();
+        if (mayEdit(e->type())) ++d_->generation;
         return QsciScintilla::event(e);
     }
     bool viewportEvent(QEvent *e) override
     {
         if (changesText(e->type())) d_->flush();
+        if (mayEdit(e->type())) ++d_->generation;
         return QsciScintilla::viewportEvent(e);
     }
 
@@ -594,8 +610,32 @@ private:
 
 // ----- Impl ------------------------------------------------------------------
 
+namespace {
+bool changesTextMessage(unsigned int msg)
+{
+    switch (msg) {
+    case Sci::SCI_REPLACETARGET: case Sci::SCI_REPLACESEL: case Sci::SCI_SETTEXT: case Sci::SCI_CLEARALL:
+    case Sci::SCI_INSERTTEXT: case Sci::SCI_APPENDTEXT: case Sci::SCI_ADDTEXT: case Sci::SCI_DELETERANGE:
+    case Sci::SCI_CLEAR: case Sci::SCI_CUT: case Sci::SCI_PASTE: case Sci::SCI_UNDO: case Sci::SCI_REDO:
+    case Sci::SCI_DELETEBACK: case Sci::SCI_DELETEBACKNOTLINE: case Sci::SCI_NEWLINE: case Sci::SCI_TAB:
+    case Sci::SCI_BACKTAB: case Sci::SCI_LINEDELETE: case Sci::SCI_LINECUT: case Sci::SCI_LINETRANSPOSE:
+    case Sci::SCI_LINEDUPLICATE: case Sci::SCI_UPPERCASE: case Sci::SCI_LOWERCASE:
+        return true;
+    default:
+        return false;
+    }
+}
+}
+
+void Editor::Impl::checkUnchanged(quint64 mine) const
+{
+    if (generation != mine)
+        throw RkError(kErrInvalidCall, QStringLiteral("Texten ändrades medan den skrevs om; omskrivningen avbröts"));
+}
+
 long Editor::Impl::send(unsigned int msg, unsigned long w, long l) const
 {
+    if (changesTextMessage(msg)) ++generation;
     if (rows) return rowsSend(msg, w, l);
     return sci->SendScintilla(msg, w, l);
 }
@@ -607,6 +647,7 @@ long Editor::Impl::raw(unsigned int msg, unsigned long w, long l) const
 
 long Editor::Impl::sendPtr(unsigned int msg, unsigned long w, const char *p) const
 {
+    if (changesTextMessage(msg)) ++generation;
     if (rows) return rowsSendPtr(msg, w, p);
     return sci->SendScintilla(msg, w, p);
 }
@@ -998,19 +1039,26 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
     const bool painting = view->updatesEnabled();
     view->setUpdatesEnabled(false);
     send(Sci::SCI_BEGINUNDOACTION);
-    long at = from;
-    qsizetype oldLeft = to - from, done = 0;
-    while (oldLeft > 0 || done < bytes.size()) {
-        const qsizetype take = qMin(piece, bytes.size() - done);
-        // The last new piece takes what is left of the old stretch.
-        const qsizetype drop = done + take == bytes.size() ? oldLeft : qMin(piece, oldLeft);
-        replaceRange(at, at + long(drop), bytes.sliced(done, take));
-        at += long(take);
-        done += take;
-        oldLeft -= drop;
-        serveLongWork();
+    {
+        const auto close = qScopeGuard([&] {
+            send(Sci::SCI_ENDUNDOACTION);
+            view->setUpdatesEnabled(painting);
+        });
+        long at = from;
+        qsizetype oldLeft = to - from, done = 0;
+        while (oldLeft > 0 || done < bytes.size()) {
+            const qsizetype take = qMin(piece, bytes.size() - done);
+            // The last new piece takes what is left of the old stretch.
+            const qsizetype drop = done + take == bytes.size() ? oldLeft : qMin(piece, oldLeft);
+            replaceRange(at, at + long(drop), bytes.sliced(done, take));
+            at += long(take);
+            done += take;
+            oldLeft -= drop;
+            const quint64 mine = generation;
+            serveLongWork();
+            checkUnchanged(mine);
+        }
     }
-    send(Sci::SCI_ENDUNDOACTION);
     const long grown = long(bytes.size()) - (to - from);
     const auto moved = [&](long pos) { return pos <= from ? pos : pos <= to ? from : pos + grown; };
     select(moved(anchor), moved(caret));
@@ -1023,7 +1071,6 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
         newTop += long(lineEndsIn(bytes));
     if (newTop != send(Sci::SCI_GETFIRSTVISIBLELINE))
         send(Sci::SCI_SETFIRSTVISIBLELINE, newTop);
-    view->setUpdatesEnabled(painting);
 }
 
 Editor::Impl::Places Editor::Impl::places() const
@@ -1658,6 +1705,10 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
     bool changed = false, grouped = false;
     int line = 0;
     long from = 0; // where the piece starts in the text as it is now
+    quint64 mine = d->generation;
+    const auto ungroup = qScopeGuard([&] {
+        if (grouped) d->send(Sci::SCI_ENDUNDOACTION);
+    });
     for (bool last = false, stopped = false; !last && !stopped;) {
         const long n = d->send(Sci::SCI_GETLENGTH);
         // The piece: whole lines from `from`, ending after the line end of the
@@ -1691,6 +1742,7 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
                 stopped = true; // the rest stays as it is
                 break;
             }
+            d->checkUnchanged(mine);
             if (pos == size)
                 break; // the piece is done
             if (goOn)
@@ -1701,13 +1753,19 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
             d->send(Sci::SCI_BEGINUNDOACTION);
             grouped = true;
         }
+        d->checkUnchanged(mine);
         changed |= d->replaceChanged(from, from + long(pos), out);
         from += long(out.size());
-        if (!last && !stopped)
+        mine = d->generation;
+        if (!last && !stopped) {
             serveLongWork();
+            d->checkUnchanged(mine);
+        }
     }
-    if (grouped)
+    if (grouped) {
+        grouped = false;
         d->send(Sci::SCI_ENDUNDOACTION);
+    }
     if (changed)
         d->restorePlaces(at);
     d->textIndex = qBound(1, line, Count());
@@ -1715,6 +1773,8 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
     d->checkCaret();
     return line;
 }
+
+quint64 Editor::editGeneration() const { return d->generation; }
 
 void Editor::beginUndoAction() { d->flush(); d->send(Sci::SCI_BEGINUNDOACTION); }
 void Editor::endUndoAction() { d->flush(); d->send(Sci::SCI_ENDUNDOACTION); }

@@ -74,8 +74,14 @@ public:
     // rest is left as it is. Also in a read-only editor. The caret, the anchor
     // and the top line keep their lines and columns, TextIndex stands on the
     // last line done. Returns the number of lines done.
+    // When the text changes under the rewrite while the events run between
+    // its pieces (anything but the rewrite itself), it stops with RkError
+    // instead of writing where the text no longer is; the pieces written
+    // before stay, in the one undo step.
     using LineRule = std::function<QByteArray(QByteArrayView line, int lineNo)>;
     int rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn = {});
+    // A number that changes with every change of the text.
+    quint64 editGeneration() const;
 
     // Undo. Changes between begin and end undo as one step (pairs may nest).
     void beginUndoAction();
