@@ -33,6 +33,7 @@
 #include <qpa/qwindowsysteminterface.h>
 
 using namespace lumrik;
+using test::OnceDuringWork;
 
 namespace {
 
@@ -65,31 +66,6 @@ QByteArray perLine(const QByteArray &text, const std::function<QByteArray(QByteA
         at = end + 2;
     }
 }
-
-// Does `act` once, at the first round of the event loop while long work
-// serves its events, as an event from the display would arrive then.
-class OnceDuringWork {
-public:
-    explicit OnceDuringWork(std::function<void()> act) : act_(std::move(act))
-    {
-        LongWork::letThrough(&tick_);
-        tick_.setInterval(0);
-        QObject::connect(&tick_, &QTimer::timeout, [this] {
-            if (!LongWork::underWay())
-                return;
-            tick_.stop();
-            ran_ = true;
-            act_();
-        });
-        tick_.start();
-    }
-    bool ran() const { return ran_; }
-
-private:
-    std::function<void()> act_;
-    QTimer tick_;
-    bool ran_ = false;
-};
 
 class LongWorkOwnerTest : public test::MainWindowFixture {
 protected:
