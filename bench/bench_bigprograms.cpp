@@ -7,6 +7,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/msgbox.h"
+#include "core/progress.h"
 #include "core/settings.h"
 #include "documents/editor.h"
 #include "documents/findreplace.h"
@@ -239,6 +240,7 @@ class ServedWatch {
 public:
     ServedWatch()
     {
+        LongWork::letThrough(&tick_); // served during long work, as painting is
         tick_.setInterval(5);
         QObject::connect(&tick_, &QTimer::timeout, [this] { note(); });
         clock_.start();

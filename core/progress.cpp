@@ -5,12 +5,19 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QPointer>
+#include <QThread>
+#include <QWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <ctime>
+#include <deque>
+#include <memory>
 
 namespace lumrik {
 
@@ -86,9 +93,158 @@ bool serveDue()
     return now - gServedAt >= gServeEveryMs;
 }
 
+// ----- one owner for a program under long work
+
+// What the gate does with an event while long work serves its events.
+enum class Gate {
+    Pass,  // runs now: painting, geometry, posted calls, input (held back by
+           // the event loop's flags or by the progress window's modality)
+    Hold,  // delivered once the work has ended
+    Again, // dropped now: its source raises it again (timers, socket notices)
+};
+
+Gate gateOf(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::Timer:
+    case QEvent::SockAct:
+    case QEvent::SockClose:
+        return Gate::Again;
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+    case QEvent::ActivationChange:
+    case QEvent::ApplicationStateChange:
+    case QEvent::ApplicationActivate:
+    case QEvent::ApplicationDeactivate:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+    case QEvent::FocusAboutToChange:
+    case QEvent::WindowStateChange:
+    case QEvent::Close:
+    case QEvent::Drop:
+    case QEvent::FileOpen:
+    case QEvent::Quit:
+        return Gate::Hold;
+    default:
+        return Gate::Pass;
+    }
+}
+
+// A held event or an action waiting for the end of long work.
+struct Waiting {
+    QPointer<QObject> receiver; // of the event; the context of an action
+    bool hasContext = false;
+    std::unique_ptr<QEvent> event;
+    std::unique_ptr<QMimeData> dropData; // a held drop's own copy of its data
+    std::function<void()> action;
+};
+
+std::deque<Waiting> gWaiting;
+std::vector<QPointer<QObject>> gLetThrough;
+int gServing = 0;     // serveNow() calls under way
+int gServeLevel = -1; // the event loop level the innermost one serves
+bool gDraining = false;
+
+bool letThrough(const QObject *o)
+{
+    for (; o; o = o->parent())
+        for (const QPointer<QObject> &p : gLetThrough)
+            if (p == o)
+                return true;
+    return false;
+}
+
+void drainWaiting();
+
+void postDrain()
+{
+    if (!gWaiting.empty() && QCoreApplication::instance())
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &drainWaiting, Qt::QueuedConnection);
+}
+
+// Runs what waited, in order, once no long work is under way; an event loop
+// opened by one of them (a question) does not start the next.
+void drainWaiting()
+{
+    if (gDraining)
+        return;
+    gDraining = true;
+    while (!gWaiting.empty() && gLongWork == 0) {
+        Waiting w = std::move(gWaiting.front());
+        gWaiting.pop_front();
+        if (w.action) {
+            if (!w.hasContext || w.receiver)
+                w.action();
+        } else if (w.receiver && w.event->type() == QEvent::Close) {
+            // The close itself, not just the window's answer to it.
+            if (w.receiver->isWidgetType())
+                static_cast<QWidget *>(w.receiver.data())->close();
+            else if (w.receiver->isWindowType())
+                static_cast<QWindow *>(w.receiver.data())->close();
+        } else if (w.receiver) {
+            QCoreApplication::sendEvent(w.receiver, w.event.get());
+        }
+    }
+    gDraining = false;
+}
+
+void hold(QObject *receiver, QEvent *e)
+{
+    Waiting w;
+    w.receiver = receiver;
+    if (e->type() == QEvent::Drop) {
+        // The data of a drop lives only as long as the drag: a copy is kept,
+        // and the drop is taken now so that its source is not left waiting.
+        auto *drop = static_cast<QDropEvent *>(e);
+        w.dropData = std::make_unique<QMimeData>();
+        if (const QMimeData *data = drop->mimeData())
+            for (const QString &format : data->formats())
+                w.dropData->setData(format, data->data(format));
+        auto copy = std::make_unique<QDropEvent>(drop->position(), drop->possibleActions(), w.dropData.get(),
+                                                 drop->buttons(), drop->modifiers(), QEvent::Drop);
+        copy->setDropAction(drop->dropAction());
+        w.event = std::move(copy);
+        drop->acceptProposedAction();
+    } else {
+        w.event.reset(e->clone());
+        if (e->type() == QEvent::Close)
+            e->ignore(); // not closed now: closed once the work has ended
+    }
+    gWaiting.push_back(std::move(w));
+}
+
+class LongWorkGate : public QObject {
+protected:
+    bool eventFilter(QObject *receiver, QEvent *e) override
+    {
+        if (gServing == 0 || QThread::currentThread()->loopLevel() != gServeLevel)
+            return false; // a loop of its own (a question) runs as usual
+        const Gate gate = gateOf(e->type());
+        if (gate == Gate::Pass || receiver->isWindowType() || letThrough(receiver))
+            return false;
+        if (gate == Gate::Hold)
+            hold(receiver, e);
+        return true;
+    }
+};
+
 void serveNow()
 {
+    if (!QCoreApplication::instance())
+        return;
+    static LongWorkGate *gate = nullptr;
+    if (!gate) {
+        gate = new LongWorkGate; // lives as long as the process
+        gate->moveToThread(QCoreApplication::instance()->thread());
+    }
+    const int outerLevel = gServeLevel;
+    gServeLevel = QThread::currentThread()->loopLevel();
+    if (gServing++ == 0)
+        QCoreApplication::instance()->installEventFilter(gate);
     QCoreApplication::processEvents(gProgressRuns > 0 ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    if (--gServing == 0)
+        QCoreApplication::instance()->removeEventFilter(gate);
+    gServeLevel = outerLevel;
     gServedAt = nowMs();
 }
 
@@ -100,8 +256,10 @@ void beginLongWork()
 
 void endLongWork()
 {
-    if (--gLongWork == 0)
+    if (--gLongWork == 0) {
         gServedAt = -1;
+        postDrain();
+    }
 }
 
 }
@@ -109,6 +267,29 @@ void endLongWork()
 LongWork::LongWork() { beginLongWork(); }
 LongWork::~LongWork() { endLongWork(); }
 bool LongWork::underWay() { return gLongWork > 0; }
+bool LongWork::serving() { return gServing > 0; }
+int LongWork::waiting() { return int(gWaiting.size()); }
+
+void LongWork::whenDone(QObject *context, std::function<void()> action)
+{
+    if (gLongWork == 0 && gWaiting.empty()) {
+        action();
+        return;
+    }
+    Waiting w;
+    w.receiver = context;
+    w.hasContext = context != nullptr;
+    w.action = std::move(action);
+    gWaiting.push_back(std::move(w));
+    if (gLongWork == 0)
+        postDrain();
+}
+
+void LongWork::letThrough(QObject *object)
+{
+    std::erase_if(gLetThrough, [](const QPointer<QObject> &p) { return p.isNull(); });
+    gLetThrough.emplace_back(object);
+}
 void LongWork::serveEveryForTests(int ms) { gServeEveryMs = ms < 0 ? kServeEveryMs : ms; }
 
 bool serveLongWork()
@@ -126,9 +307,10 @@ ProgressRun::ProgressRun(QWidget *owner, qint64 maximum)
     gRkAbort = false;
     if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
         dialog_ = new frmProgress(owner);
+        LongWork::letThrough(dialog_); // its abort button works during the run
         dialog_->setWindowModality(Qt::ApplicationModal);
         dialog_->show();
-        QCoreApplication::processEvents();
+        serveNow();
     }
     setMaximum(maximum);
 }

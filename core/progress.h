@@ -1,6 +1,8 @@
 #pragma once
 #include <QDialog>
 
+#include <functional>
+
 class QProgressBar;
 class QPushButton;
 
@@ -46,6 +48,15 @@ private:
 // input from every other window); without it, input to the windows waits
 // until the work is over, so that nothing typed or clicked reaches a text
 // that is half rewritten.
+//
+// While the events of long work run, the program under work has one owner:
+// every event that could change, replace or close a program waits until the
+// last long work has ended, and then runs in the order it came. Activation,
+// focus, close, drop, input and shortcut events are held and delivered
+// afterwards; timers and socket notices are left to come again (they do so
+// by themselves). Painting, geometry and posted calls run as before. Events
+// to objects let through (the progress window, the hand-over's answer) run
+// as always, and so does every event of an event loop opened inside them.
 class LongWork {
 public:
     LongWork();
@@ -54,6 +65,18 @@ public:
     LongWork &operator=(const LongWork &) = delete;
 
     static bool underWay();
+    // True while the events of long work are being served: the program
+    // under work may be half rewritten.
+    static bool serving();
+    // Runs `action` now when no long work is under way; otherwise from the
+    // event loop once the last long work has ended, in order with the held
+    // events, and not at all when `context` is gone by then.
+    static void whenDone(QObject *context, std::function<void()> action);
+    // Events to `object` and to its children run while long work serves its
+    // events, as they would without it, for as long as the object lives.
+    static void letThrough(QObject *object);
+    // Held events and actions waiting for the end of long work.
+    static int waiting();
     // For tests: events run at every serveLongWork() (0), or at most every
     // `ms` milliseconds; a negative value gives the usual interval back.
     static void serveEveryForTests(int ms);

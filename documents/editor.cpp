@@ -283,6 +283,8 @@ QByteArrayView Editor::lineView(int line) const
     return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, s, e - s)), e - s);
 }
 
+quint64 Editor::editGeneration() const { return d->generation; }
+
 void Editor::beginUndoAction() { d->flush(); d->openPlaceGroup(); }
 void Editor::endUndoAction() { d->flush(); d->closePlaceGroup(); }
 void Editor::emptyUndoBuffer() { d->flush(); d->send(Sci::SCI_EMPTYUNDOBUFFER); d->forgetPlaceGroups(); }

@@ -82,8 +82,14 @@ public:
     // side by side, one CR LF: the bytes are the rule's, and the lines after
     // the pass one fewer. Undo and redo of the pass put the caret, the
     // selection and the top line back where they stood before and after it.
+    // When the text changes under the rewrite while the events run between
+    // its pieces (anything but the rewrite itself), it stops with RkError
+    // instead of writing where the text no longer is; the pieces written
+    // before stay, in the one undo step.
     using LineRule = std::function<QByteArray(QByteArrayView line, int lineNo)>;
     int rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn = {});
+    // A number that changes with every change of the text.
+    quint64 editGeneration() const;
 
     // Undo. Changes between begin and end undo as one step (pairs may nest);
     // undoing it puts the caret, the selection and the top line back where

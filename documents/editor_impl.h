@@ -156,6 +156,13 @@ struct Editor::Impl {
     QByteArray range(long from, long to) const;
     void replaceRange(long from, long to, QByteArrayView bytes);
     void replaceInPieces(long from, long to, QByteArrayView bytes);
+    // Bumped by every change of the text (its own messages and the keys,
+    // clicks and drops that reach the component). A rewrite in pieces notes
+    // it after its own change and looks again after the events ran: another
+    // number means the text changed under it, and it stops before it writes
+    // at offsets that no longer hold.
+    mutable quint64 generation = 0;
+    void checkUnchanged(quint64 mine) const;
     bool replaceChanged(long from, long to, QByteArrayView bytes);
     // Where the caret and the anchor stand by line and column, and the top
     // line: given back after a replacement that moved their offsets.

@@ -6,6 +6,8 @@
 #include "core/progress.h"
 #include "documents/lineends.h"
 
+#include <QScopeGuard>
+
 #include <cstring>
 #include <limits>
 
@@ -93,6 +95,12 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
     const bool painting = view->updatesEnabled();
     view->setUpdatesEnabled(false);
     openPlaceGroup();
+    // Also when the text changed under it between pieces: the group closes
+    // (after the places are set: a redo gives these back) and the view paints.
+    const auto close = qScopeGuard([&] {
+        closePlaceGroup();
+        view->setUpdatesEnabled(painting);
+    });
     long at = from;
     qsizetype oldLeft = to - from, done = 0;
     while (oldLeft > 0 || done < bytes.size()) {
@@ -103,7 +111,9 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
         at += long(take);
         done += take;
         oldLeft -= drop;
+        const quint64 mine = generation;
         serveLongWork();
+        checkUnchanged(mine);
     }
     const long grown = long(bytes.size()) - (to - from);
     const auto moved = [&](long pos) { return pos <= from ? pos : pos <= to ? from : pos + grown; };
@@ -117,8 +127,6 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
         newTop += long(lineEndsIn(bytes));
     if (newTop != send(Sci::SCI_GETFIRSTVISIBLELINE))
         send(Sci::SCI_SETFIRSTVISIBLELINE, newTop);
-    closePlaceGroup(); // after the places are set: a redo gives these back
-    view->setUpdatesEnabled(painting);
 }
 
 // --- Places around large changes ---
@@ -288,53 +296,62 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
     long lastStart = 0;
     d->openPlaceGroup(); // all pieces one undo step
     long from = 0; // where the piece starts in the text as it is now
-    for (bool last = false, stopped = false; !last && !stopped;) {
-        const long n = d->send(Sci::SCI_GETLENGTH);
-        // The piece: whole lines from `from`, ending after the line end of the
-        // line in which it reaches its size (or at the end of the text).
-        const long reach = long(qMin<qsizetype>(n, from + piece));
-        const long endLine = d->send(Sci::SCI_LINEFROMPOSITION, reach) + 1;
-        const long upto = endLine < d->send(Sci::SCI_GETLINECOUNT) ? d->send(Sci::SCI_POSITIONFROMLINE, endLine) : n;
-        auto view = [&] {
-            return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, from, upto - from)),
-                                  upto - from);
-        };
-        QByteArrayView text = view();
-        const qsizetype size = text.size();
-        out.clear();
-        out.reserve(size + size / 8 + 64);
-        qsizetype pos = 0;
-        for (;;) {
-            const char *p = text.data();
-            const qsizetype end = lineEndAt(text, pos);
-            lastStart = from + long(out.size());
-            out.append(rule(QByteArrayView(p + pos, end - pos), ++line));
-            qsizetype next = end;
-            if (next < size)
-                next += (p[next] == '\r' && next + 1 < size && p[next + 1] == '\n') ? 2 : 1;
-            out.append(p + end, next - end);
-            pos = next;
-            if (from + end == n) {
-                last = true; // the last line of the text
-                break;
+    quint64 mine = d->generation;
+    {
+        // Closed also when the text changed under the rewrite.
+        const auto ungroup = qScopeGuard([&] { d->closePlaceGroup(); });
+        for (bool last = false, stopped = false; !last && !stopped;) {
+            const long n = d->send(Sci::SCI_GETLENGTH);
+            // The piece: whole lines from `from`, ending after the line end of the
+            // line in which it reaches its size (or at the end of the text).
+            const long reach = long(qMin<qsizetype>(n, from + piece));
+            const long endLine = d->send(Sci::SCI_LINEFROMPOSITION, reach) + 1;
+            const long upto = endLine < d->send(Sci::SCI_GETLINECOUNT) ? d->send(Sci::SCI_POSITIONFROMLINE, endLine) : n;
+            auto view = [&] {
+                return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, from, upto - from)),
+                                      upto - from);
+            };
+            QByteArrayView text = view();
+            const qsizetype size = text.size();
+            out.clear();
+            out.reserve(size + size / 8 + 64);
+            qsizetype pos = 0;
+            for (;;) {
+                const char *p = text.data();
+                const qsizetype end = lineEndAt(text, pos);
+                lastStart = from + long(out.size());
+                out.append(rule(QByteArrayView(p + pos, end - pos), ++line));
+                qsizetype next = end;
+                if (next < size)
+                    next += (p[next] == '\r' && next + 1 < size && p[next + 1] == '\n') ? 2 : 1;
+                out.append(p + end, next - end);
+                pos = next;
+                if (from + end == n) {
+                    last = true; // the last line of the text
+                    break;
+                }
+                if (goOn && !goOn(line)) {
+                    stopped = true; // the rest stays as it is
+                    break;
+                }
+                d->checkUnchanged(mine);
+                if (pos == size)
+                    break; // the piece is done
+                if (goOn)
+                    text = view(); // waiting let events run: the bytes may have moved
             }
-            if (goOn && !goOn(line)) {
-                stopped = true; // the rest stays as it is
-                break;
+            d->checkUnchanged(mine);
+            changed |= d->replaceChanged(from, from + long(pos), out);
+            from += long(out.size());
+            mine = d->generation;
+            if (!last && !stopped) {
+                serveLongWork();
+                d->checkUnchanged(mine);
             }
-            if (pos == size)
-                break; // the piece is done
-            if (goOn)
-                text = view(); // waiting let events run: the bytes may have moved
         }
-        changed |= d->replaceChanged(from, from + long(pos), out);
-        from += long(out.size());
-        if (!last && !stopped)
-            serveLongWork();
+        if (changed)
+            d->restorePlaces(at);
     }
-    if (changed)
-        d->restorePlaces(at);
-    d->closePlaceGroup();
     d->textIndex = qBound(1, int(d->send(Sci::SCI_LINEFROMPOSITION, lastStart)) + 1, Count());
     d->checkDirty();
     d->checkCaret();

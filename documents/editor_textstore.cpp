@@ -5,6 +5,8 @@
 // and keeps the text's own undo.
 #include "documents/editor_impl.h"
 
+#include "core/errors.h"
+
 #include <QKeyEvent>
 
 #include <cstring>
@@ -65,8 +67,34 @@ SciRoute sciRoute(unsigned int msg)
 
 }
 
+namespace {
+bool changesTextMessage(unsigned int msg)
+{
+    switch (msg) {
+    case Sci::SCI_REPLACETARGET: case Sci::SCI_REPLACESEL: case Sci::SCI_SETTEXT: case Sci::SCI_CLEARALL:
+    case Sci::SCI_INSERTTEXT: case Sci::SCI_APPENDTEXT: case Sci::SCI_ADDTEXT: case Sci::SCI_DELETERANGE:
+    case Sci::SCI_CLEAR: case Sci::SCI_CUT: case Sci::SCI_PASTE: case Sci::SCI_UNDO: case Sci::SCI_REDO:
+    case Sci::SCI_DELETEBACK: case Sci::SCI_DELETEBACKNOTLINE: case Sci::SCI_NEWLINE: case Sci::SCI_TAB:
+    case Sci::SCI_BACKTAB: case Sci::SCI_LINEDELETE: case Sci::SCI_LINECUT: case Sci::SCI_LINETRANSPOSE:
+    case Sci::SCI_LINEDUPLICATE: case Sci::SCI_UPPERCASE: case Sci::SCI_LOWERCASE:
+        return true;
+    default:
+        return false;
+    }
+}
+}
+
+void Editor::Impl::checkUnchanged(quint64 mine) const
+{
+    if (generation != mine)
+        throw RkError(kErrInvalidCall, QStringLiteral("Texten ändrades medan den skrevs om; omskrivningen avbröts"));
+}
+
+// The generation counts each text-changing message once, whether Scintilla
+// holds the text or the row store does.
 long Editor::Impl::send(unsigned int msg, unsigned long w, long l) const
 {
+    if (changesTextMessage(msg)) ++generation;
     if (rows) return rowsSend(msg, w, l);
     if (detail::sciRoute(msg) == detail::SciRoute::Unknown) return refuse(msg);
     return sci->SendScintilla(msg, w, l);
@@ -79,6 +107,7 @@ long Editor::Impl::raw(unsigned int msg, unsigned long w, long l) const
 
 long Editor::Impl::sendPtr(unsigned int msg, unsigned long w, const char *p) const
 {
+    if (changesTextMessage(msg)) ++generation;
     if (rows) return rowsSendPtr(msg, w, p);
     if (detail::sciRoute(msg) == detail::SciRoute::Unknown) return refuse(msg);
     return sci->SendScintilla(msg, w, p);

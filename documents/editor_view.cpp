@@ -40,15 +40,23 @@ bool SciView::changesText(QEvent::Type t)
     }
 }
 
+bool SciView::mayEdit(QEvent::Type t)
+{
+    return t == QEvent::KeyPress || t == QEvent::InputMethod || t == QEvent::Drop
+           || t == QEvent::MouseButtonPress || t == QEvent::MouseButtonRelease;
+}
+
 bool SciView::event(QEvent *e)
 {
     if (changesText(e->type())) d_->flush();
+    if (mayEdit(e->type())) ++d_->generation;
     return QsciScintilla::event(e);
 }
 
 bool SciView::viewportEvent(QEvent *e)
 {
     if (changesText(e->type())) d_->flush();
+    if (mayEdit(e->type())) ++d_->generation;
     return QsciScintilla::viewportEvent(e);
 }
 

@@ -35,6 +35,8 @@ protected:
     bool canInsertFromMimeData(const QMimeData *source) const override { return source && source->hasText(); }
 
     static bool changesText(QEvent::Type t);
+    // Events with which the component may change the text by itself.
+    static bool mayEdit(QEvent::Type t);
     bool event(QEvent *e) override;
     bool viewportEvent(QEvent *e) override;
 

@@ -48,6 +48,9 @@ public:
         retry_.setInterval(200);
         connect(&retry_, &QTimer::timeout, this, &HandOverQueue::drain);
         connect(instanceServer(), &HandOverServer::handedOver, this, &HandOverQueue::add);
+        // A second start is answered at once, also during long work; what it
+        // handed over opens once the work is over.
+        LongWork::letThrough(instanceServer());
     }
     void setWindow(frmMain *w)
     {
@@ -78,7 +81,11 @@ private:
     {
         if (!window_ || pending_.isEmpty())
             return;
-        if (busy_ || LongWork::underWay() || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        if (LongWork::underWay()) {
+            LongWork::whenDone(this, [this] { drain(); });
+            return;
+        }
+        if (busy_ || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
             retry_.start();
             return;
         }

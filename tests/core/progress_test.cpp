@@ -1,7 +1,9 @@
 #include "core/globals.h"
 #include "core/progress.h"
 
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -174,4 +176,169 @@ TEST(LongWork, InputWaitsUnlessTheProgressDialogIsUp)
         EXPECT_TRUE(run.aborted());
     }
     gRkAbort = false;
+}
+
+// ----- one owner during long work -------------------------------------------------
+
+namespace {
+
+// Notes the events of interest that reach it, in order.
+class EventLog : public QWidget {
+public:
+    std::vector<QEvent::Type> seen;
+    bool closeAccepted = true;
+
+protected:
+    bool event(QEvent *e) override
+    {
+        switch (e->type()) {
+        case QEvent::FocusIn:
+        case QEvent::WindowActivate:
+        case QEvent::Drop:
+        case QEvent::Timer:
+            seen.push_back(e->type());
+            break;
+        default:
+            break;
+        }
+        return QWidget::event(e);
+    }
+    void closeEvent(QCloseEvent *e) override
+    {
+        seen.push_back(QEvent::Close);
+        e->setAccepted(closeAccepted);
+    }
+};
+
+// Notes the text of each drop it gets.
+class DropTarget : public QObject {
+public:
+    explicit DropTarget(std::vector<QString> &order) : order_(order) {}
+
+protected:
+    bool event(QEvent *e) override
+    {
+        if (e->type() == QEvent::Drop)
+            order_.push_back(QStringLiteral("drop ") + static_cast<QDropEvent *>(e)->mimeData()->text());
+        return QObject::event(e);
+    }
+
+private:
+    std::vector<QString> &order_;
+};
+
+void letEventsRun()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+}
+
+// What the events of long work would do to a window (activate it, give it the
+// focus, drop on it, close it) waits for the end of the work and comes then,
+// in the order it came, after what asked to run once the work is over; a
+// timer fires again afterwards, and the close really closes. Posted calls
+// and painting run as before.
+TEST(LongWorkOwner, HeldEventsComeAfterTheWorkInOrder)
+{
+    ServeEveryCall every;
+    EventLog log;
+    log.show();
+    letEventsRun();
+    log.seen.clear();
+    std::vector<QString> order;
+    bool posted = false;
+    DropTarget dropTarget(order);
+    {
+        LongWork work;
+        const int timer = log.startTimer(0);
+        QEvent activate(QEvent::WindowActivate);
+        QFocusEvent focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+        auto data = std::make_unique<QMimeData>();
+        data->setText(QStringLiteral("N10"));
+        QDropEvent drop(QPointF(1, 1), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        drop.ignore();
+        QMetaObject::invokeMethod(qApp, [&] {
+            LongWork::whenDone(&log, [&] { order.push_back(QStringLiteral("action")); });
+            QCoreApplication::sendEvent(&log, &activate);
+            QCoreApplication::sendEvent(&log, &focus);
+            QCoreApplication::sendEvent(&dropTarget, &drop);
+            EXPECT_TRUE(drop.isAccepted()); // the drag's source is answered now
+            data.reset();                   // and its data is gone with the drag
+            EXPECT_FALSE(log.close());      // closed only afterwards
+            posted = true;
+        }, Qt::QueuedConnection);
+        EXPECT_TRUE(serveLongWork());
+        EXPECT_TRUE(serveLongWork());
+        EXPECT_TRUE(posted);
+        EXPECT_TRUE(LongWork::serving() == false);
+        EXPECT_TRUE(log.seen.empty());
+        EXPECT_TRUE(log.isVisible());
+        EXPECT_EQ(LongWork::waiting(), 5);
+        (void)timer;
+    }
+    EXPECT_TRUE(log.seen.empty()); // not from inside the work's own scope
+    letEventsRun();
+    EXPECT_EQ(order, (std::vector<QString>{QStringLiteral("action"), QStringLiteral("drop N10")}));
+    std::vector<QEvent::Type> held;
+    for (QEvent::Type t : log.seen)
+        if (t != QEvent::Timer)
+            held.push_back(t);
+    EXPECT_EQ(held, (std::vector<QEvent::Type>{QEvent::WindowActivate, QEvent::FocusIn, QEvent::Close}));
+    EXPECT_NE(std::find(log.seen.begin(), log.seen.end(), QEvent::Timer), log.seen.end());
+    EXPECT_FALSE(log.isVisible());
+    EXPECT_EQ(LongWork::waiting(), 0);
+}
+
+// Without long work an action runs at once; a gone context drops it. Objects
+// let through get their events during the work, and so does a loop that one of
+// them opens (a question asked from inside them).
+TEST(LongWorkOwner, LetThroughAndNestedLoopsRunAsAlways)
+{
+    ServeEveryCall every;
+    int ran = 0;
+    LongWork::whenDone(nullptr, [&] { ++ran; });
+    EXPECT_EQ(ran, 1);
+    {
+        auto gone = std::make_unique<QObject>();
+        LongWork work;
+        LongWork::whenDone(gone.get(), [&] { ++ran; });
+        gone.reset();
+    }
+    letEventsRun();
+    EXPECT_EQ(ran, 1);
+
+    EventLog inside, outside;
+    LongWork::letThrough(&inside);
+    QTimer opener;
+    LongWork::letThrough(&opener);
+    bool nestedTimerRan = false;
+    opener.setSingleShot(true);
+    QObject::connect(&opener, &QTimer::timeout, [&] {
+        QEventLoop loop;
+        QTimer quitter; // of a loop of its own: not held
+        quitter.setSingleShot(true);
+        QObject::connect(&quitter, &QTimer::timeout, &loop, [&] {
+            nestedTimerRan = true;
+            loop.quit();
+        });
+        quitter.start(0);
+        loop.exec();
+    });
+    {
+        LongWork work;
+        inside.startTimer(0);
+        outside.startTimer(0);
+        for (int i = 0; i < 5; ++i)
+            serveLongWork();
+        EXPECT_FALSE(inside.seen.empty());
+        EXPECT_TRUE(outside.seen.empty());
+        opener.start(0);
+        for (int i = 0; i < 5 && !nestedTimerRan; ++i)
+            serveLongWork();
+        EXPECT_TRUE(nestedTimerRan);
+    }
+    letEventsRun();
+    EXPECT_FALSE(outside.seen.empty());
 }

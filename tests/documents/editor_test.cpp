@@ -1278,3 +1278,56 @@ TEST(EditorPieces, EventsRunBetweenThePiecesOfLongWork)
         }
     }
 }
+
+// A change of the text by anything but the rewrite itself (a call or a key
+// that runs between its pieces) stops the rewrite with an error instead of
+// writing at offsets that no longer hold: the change stays as it was made,
+// the pieces after it are not written, and the editor works on (its undo
+// group is closed).
+TEST(EditorPieces, AChangeBetweenThePiecesStopsTheRewriteLoudly)
+{
+    struct ServeEvery {
+        ServeEvery() { LongWork::serveEveryForTests(0); }
+        ~ServeEvery() { LongWork::serveEveryForTests(-1); }
+    } every;
+    PieceBytes size(7);
+    QRandomGenerator rng(11);
+    const QByteArray text = randomProgram(rng, 400);
+    const auto lines = linesOf(text);
+    auto upper = [](QByteArrayView line, int) { return line.toByteArray().toUpper() + "X"; };
+    const std::vector<std::pair<const char *, std::function<void(Editor &)>>> changes = {
+        {"a call", [](Editor &ed) { ed.setTextIndex(1); ed.setText("CHANGED"); }},
+        {"a typed key", [](Editor &ed) { QTest::keyClick(ed.focusProxy(), Qt::Key_Q, Qt::NoModifier); }},
+    };
+    for (const auto &[name, change] : changes) {
+        SCOPED_TRACE(name);
+        Editor ed;
+        ed.setTextAll(text);
+        const quint64 before = ed.editGeneration();
+        bool changed = false;
+        QMetaObject::invokeMethod(&ed, [&, change = change] {
+            change(ed);
+            changed = true;
+        }, Qt::QueuedConnection);
+        int rewritten = 0;
+        {
+            LongWork work;
+            EXPECT_THROW(ed.rewriteLines([&](QByteArrayView l, int no) {
+                rewritten = no;
+                return upper(l, no);
+            }), RkError);
+        }
+        EXPECT_TRUE(changed);
+        EXPECT_NE(ed.editGeneration(), before);
+        EXPECT_LT(rewritten, int(lines.size()));
+        // The last lines were never written.
+        EXPECT_TRUE(ed.textView().endsWith(QByteArrayView(text).last(40)));
+        // The editor takes edits and undoes them one at a time again.
+        const QByteArray now = ed.TextAll();
+        ed.setTextIndex(2);
+        ed.setText("N2");
+        EXPECT_NE(ed.TextAll(), now);
+        ed.setAction(6);
+        EXPECT_EQ(ed.TextAll(), now);
+    }
+}

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 using namespace lumrik;
@@ -508,6 +509,47 @@ TEST(LongLines, EveryCallGoesThroughTheTextStore)
     EXPECT_EQ(p.rows.InsertMode(), p.plain.InsertMode());
     EXPECT_EQ(p.rows.characterForeColorAt(3, 20), p.plain.characterForeColorAt(3, 20));
     EXPECT_TRUE(log.empty()) << log.text().toStdString();
+}
+
+// The edit generation moves with every change of the text made by a call,
+// whether Scintilla holds the text or it is shown in rows, and stands still
+// for reading, moving the caret and selecting.
+TEST(LongLines, EveryChangeMovesTheEditGenerationReadingDoesNot)
+{
+    const QByteArray text = longLineProgram();
+    Pair p(text);
+    QApplication::clipboard()->setText(QStringLiteral("G0 Z5"));
+    const std::vector<std::pair<const char *, std::function<void(Editor &)>>> changes = {
+        {"new line text", [](Editor &e) { e.setTextIndex(3); e.setText("N5G0"); }},
+        {"selected text", [](Editor &e) { e.setSelectionOffsets(e.lineOffset(3) + 2, e.lineOffset(3) + 9);
+                                          e.setSelText("X"); }},
+        {"delete", [](Editor &e) { e.setSelectionOffsets(e.lineOffset(3) + 1, e.lineOffset(3) + 1);
+                                   e.setAction(4); }},
+        {"paste", [](Editor &e) { e.setAction(2); }},
+        {"cut", [](Editor &e) { e.setSelectionOffsets(e.lineOffset(3) + 4, e.lineOffset(3) + 8);
+                                e.setAction(3); }},
+        {"undo", [](Editor &e) { e.setAction(6); }},
+        {"rewrite", [](Editor &e) { e.rewriteLines([](QByteArrayView l, int) { return l.toByteArray() + "Y"; }); }},
+    };
+    for (const auto &[name, change] : changes) {
+        SCOPED_TRACE(name);
+        p.both([&, change = change](Editor &e) {
+            const quint64 before = e.editGeneration();
+            change(e);
+            EXPECT_NE(e.editGeneration(), before);
+        });
+        p.expectSame(name);
+    }
+    p.both([](Editor &e) {
+        const quint64 before = e.editGeneration();
+        e.setSelectionOffsets(e.lineOffset(3) + 300, e.lineOffset(3) + 5000);
+        (void)e.SelText();
+        (void)e.TextAll();
+        e.setCaret(4, 2);
+        e.setTopY(2);
+        e.setAction(1); // copy
+        EXPECT_EQ(e.editGeneration(), before);
+    });
 }
 
 // A selection of a text in rows is offered to the display's primary

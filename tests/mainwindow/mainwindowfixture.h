@@ -10,6 +10,7 @@
 // `errorsAllowed`; its own SetUp and TearDown call these and add their part.
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/progress.h"
 #include "core/settings.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
@@ -18,11 +19,39 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 namespace lumrik::test {
+
+// Does `act` once, at the first round of the event loop while long work is
+// under way (an operation serving its events between pieces), as an event
+// from the display would arrive then.
+class OnceDuringWork {
+public:
+    explicit OnceDuringWork(std::function<void()> act) : act_(std::move(act))
+    {
+        LongWork::letThrough(&tick_);
+        tick_.setInterval(0);
+        QObject::connect(&tick_, &QTimer::timeout, [this] {
+            if (!LongWork::underWay())
+                return;
+            tick_.stop();
+            ran_ = true;
+            act_();
+        });
+        tick_.start();
+    }
+    bool ran() const { return ran_; }
+
+private:
+    std::function<void()> act_;
+    QTimer tick_;
+    bool ran_ = false;
+};
 
 class MainWindowFixture : public ::testing::Test {
 protected:

@@ -29,6 +29,7 @@
 #include <qpa/qwindowsysteminterface.h>
 
 using namespace lumrik;
+using test::OnceDuringWork;
 
 namespace {
 
@@ -87,6 +88,7 @@ protected:
     struct Rounds {
         Rounds()
         {
+            LongWork::letThrough(&tick);
             tick.setInterval(0);
             QObject::connect(&tick, &QTimer::timeout, [this] { ++count; });
             tick.start();
@@ -149,30 +151,6 @@ protected:
 };
 
 void run(frmMain &w, const char *command) { w.menuAction(QString::fromLatin1(command))->trigger(); }
-
-// Does `act` once, at the first round of the event loop while long work is
-// under way (an operation serving its events between pieces).
-class OnceDuringWork {
-public:
-    explicit OnceDuringWork(std::function<void()> act) : act_(std::move(act))
-    {
-        tick_.setInterval(0);
-        QObject::connect(&tick_, &QTimer::timeout, [this] {
-            if (!LongWork::underWay())
-                return;
-            tick_.stop();
-            ran_ = true;
-            act_();
-        });
-        tick_.start();
-    }
-    bool ran() const { return ran_; }
-
-private:
-    std::function<void()> act_;
-    QTimer tick_;
-    bool ran_ = false;
-};
 
 // Calls `pressed` when a key press reaches the widget.
 class KeySpy : public QObject {
