@@ -23,7 +23,9 @@ void Editor::FileLoad(const QString &path)
         d->send(Sci::SCI_SETUNDOCOLLECTION, 0);
         d->send(Sci::SCI_CLEARALL);
         d->plainStyles = true; // the new text comes in style 0
-        d->send(Sci::SCI_ALLOCATE, data.size() + 1);
+        // Room to grow: a whole-program change that adds a few bytes a line
+        // fits without the text and its styles being moved to new memory.
+        d->send(Sci::SCI_ALLOCATE, data.size() + data.size() / 16 + 1);
         d->sendPtr(Sci::SCI_ADDTEXT, data.size(), data.constData());
         d->send(Sci::SCI_EMPTYUNDOBUFFER);
         d->forgetPlaceGroups();

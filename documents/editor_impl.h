@@ -156,6 +156,10 @@ struct Editor::Impl {
     QByteArray range(long from, long to) const;
     void replaceRange(long from, long to, QByteArrayView bytes);
     void replaceInPieces(long from, long to, QByteArrayView bytes);
+    // The same with the new bytes given as consecutive parts of at most a
+    // piece each (no one buffer the size of the whole program is needed).
+    void replacePieces(long from, long to, const std::vector<QByteArrayView> &parts);
+    static qsizetype pieceBytes();
     // Bumped by every change of the text (its own messages and the keys,
     // clicks and drops that reach the component). A rewrite in pieces notes
     // it after its own change and looks again after the events ran: another

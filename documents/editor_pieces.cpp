@@ -41,7 +41,8 @@ void Editor::Impl::replaceRange(long from, long to, QByteArrayView bytes)
     markPlaceGroup();
     send(Sci::SCI_SETTARGETSTART, from);
     send(Sci::SCI_SETTARGETEND, to);
-    sendPtr(Sci::SCI_REPLACETARGET, bytes.size(), bytes.constData());
+    // Scintilla takes no null pointer, not even for nothing.
+    sendPtr(Sci::SCI_REPLACETARGET, bytes.size(), bytes.isNull() ? "" : bytes.constData());
     if (ro) send(Sci::SCI_SETREADONLY, 1);
 }
 
@@ -76,6 +77,8 @@ bool Editor::Impl::replaceChanged(long from, long to, QByteArrayView bytes)
 // Replaces from..to by `bytes` as one undo step, a piece at a time when the
 // change is large; the window's events may run between pieces, with the view
 // not painted until the last piece is in.
+qsizetype Editor::Impl::pieceBytes() { return gPieceBytes; }
+
 void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
 {
     const qsizetype piece = gPieceBytes;
@@ -83,6 +86,32 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
         // The shown rows are rewritten whole at each change: one change.
         replaceRange(from, to, bytes);
         return;
+    }
+    std::vector<QByteArrayView> parts;
+    for (qsizetype done = 0; done < bytes.size(); done += piece)
+        parts.push_back(bytes.sliced(done, qMin(piece, bytes.size() - done)));
+    replacePieces(from, to, parts);
+}
+
+void Editor::Impl::replacePieces(long from, long to, const std::vector<QByteArrayView> &parts)
+{
+    const qsizetype piece = gPieceBytes;
+    qsizetype newSize = 0;
+    for (QByteArrayView part : parts)
+        newSize += part.size();
+    if (rows || parts.size() <= 1) {
+        if (to - from <= piece && newSize <= piece) {
+            replaceRange(from, to, parts.empty() ? QByteArrayView() : parts.front());
+            return;
+        }
+        if (rows) {
+            QByteArray whole;
+            whole.reserve(newSize);
+            for (QByteArrayView part : parts)
+                whole += part;
+            replaceRange(from, to, whole);
+            return;
+        }
     }
     // Each piece moves the caret, the anchor and the top line only as far as
     // its own stretch: where they stood is noted, and afterwards they go where
@@ -103,11 +132,12 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
     });
     long at = from;
     qsizetype oldLeft = to - from, done = 0;
-    while (oldLeft > 0 || done < bytes.size()) {
-        const qsizetype take = qMin(piece, bytes.size() - done);
+    for (size_t i = 0; oldLeft > 0 || i < parts.size(); ++i) {
+        const QByteArrayView part = i < parts.size() ? parts[i] : QByteArrayView();
+        const qsizetype take = part.size();
         // The last new piece takes what is left of the old stretch.
-        const qsizetype drop = done + take == bytes.size() ? oldLeft : qMin(piece, oldLeft);
-        replaceRange(at, at + long(drop), bytes.sliced(done, take));
+        const qsizetype drop = i + 1 >= parts.size() ? oldLeft : qMin(piece, oldLeft);
+        replaceRange(at, at + long(drop), part);
         at += long(take);
         done += take;
         oldLeft -= drop;
@@ -115,7 +145,7 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
         serveLongWork();
         checkUnchanged(mine);
     }
-    const long grown = long(bytes.size()) - (to - from);
+    const long grown = long(newSize) - (to - from);
     const auto moved = [&](long pos) { return pos <= from ? pos : pos <= to ? from : pos + grown; };
     select(moved(anchor), moved(caret));
     // A change that starts above the top line moves it by the lines it takes
@@ -123,8 +153,14 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
     long newTop = top;
     if (from < topStart)
         newTop = qMax(0L, newTop - linesGone);
-    if (from < send(Sci::SCI_POSITIONFROMLINE, newTop))
-        newTop += long(lineEndsIn(bytes));
+    if (from < send(Sci::SCI_POSITIONFROMLINE, newTop)) {
+        for (size_t i = 0; i < parts.size(); ++i) {
+            newTop += long(lineEndsIn(parts[i]));
+            // A CR LF that two parts share is one line end.
+            if (i + 1 < parts.size() && parts[i].endsWith('\r') && parts[i + 1].startsWith('\n'))
+                --newTop;
+        }
+    }
     if (newTop != send(Sci::SCI_GETFIRSTVISIBLELINE))
         send(Sci::SCI_SETFIRSTVISIBLELINE, newTop);
 }

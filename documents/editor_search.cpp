@@ -33,7 +33,12 @@ bool Editor::Impl::findNext(long from, bool wrap)
 long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype length, QByteArrayView replacement)
 {
     const long start = long(hits.front()), end = long(hits.back() + length);
-    const QByteArray bytes = spliceReplacements(wholeText(), start, end, hits, length, replacement);
+    // The new text a piece at a time: no buffer the size of the whole program.
+    const std::vector<QByteArray> parts =
+        spliceReplacementsInParts(wholeText(), start, end, hits, length, replacement, pieceBytes());
+    qsizetype newSize = 0;
+    for (const QByteArray &part : parts)
+        newSize += part.size();
 
     // The styles of the region: only its styled stretch is read (Scintilla
     // gives them interleaved with the text, a piece at a time); the rest is
@@ -60,7 +65,7 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
     QByteArray newStyles;
     if (anyStyle) {
         const qsizetype upto = styledTo;
-        newStyles.reserve(bytes.size());
+        newStyles.reserve(newSize);
         qsizetype at = start;
         for (qsizetype p : hits) {
             if (p >= upto) break;
@@ -70,7 +75,7 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
         }
         if (at < upto) newStyles.append(styles.constData() + (at - start), upto - at);
     }
-    replaceInPieces(start, end, bytes);
+    replacePieces(start, end, std::vector<QByteArrayView>(parts.begin(), parts.end()));
     if (anyStyle) {
         // The new bytes come in style 0: only the stretch from the first to
         // the last attribute needs styling again.
@@ -85,7 +90,7 @@ long Editor::Impl::replaceMatches(const std::vector<qsizetype> &hits, qsizetype 
         }
         plainStyles = false;
     }
-    return start + long(bytes.size());
+    return start + long(newSize);
 }
 
 void Editor::setAction(int code)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace lumrik {
 
@@ -298,17 +299,37 @@ QByteArray spliceReplacements(QByteArrayView text, qsizetype start, qsizetype en
                               const std::vector<qsizetype> &matches, qsizetype targetLength,
                               QByteArrayView replacement)
 {
-    QByteArray out;
-    const qsizetype count = qsizetype(matches.size());
-    out.reserve((end - start) + count * (replacement.size() - targetLength) + 1);
+    std::vector<QByteArray> parts = spliceReplacementsInParts(text, start, end, matches, targetLength, replacement,
+                                                              std::numeric_limits<qsizetype>::max());
+    return parts.empty() ? QByteArray() : std::move(parts.front());
+}
+
+std::vector<QByteArray> spliceReplacementsInParts(QByteArrayView text, qsizetype start, qsizetype end,
+                                                  const std::vector<qsizetype> &matches, qsizetype targetLength,
+                                                  QByteArrayView replacement, qsizetype partBytes)
+{
+    std::vector<QByteArray> parts;
+    qsizetype left = (end - start) + qsizetype(matches.size()) * (replacement.size() - targetLength);
+    const auto add = [&](QByteArrayView bytes) {
+        while (!bytes.isEmpty()) {
+            if (parts.empty() || parts.back().size() >= partBytes) {
+                parts.emplace_back();
+                parts.back().reserve(qMin(partBytes, left) + 1);
+            }
+            const qsizetype take = qMin(bytes.size(), partBytes - parts.back().size());
+            parts.back().append(bytes.first(take));
+            bytes = bytes.sliced(take);
+            left -= take;
+        }
+    };
     qsizetype at = start;
     for (qsizetype p : matches) {
-        out.append(text.data() + at, p - at);
-        out.append(replacement.data(), replacement.size());
+        add(text.sliced(at, p - at));
+        add(replacement);
         at = p + targetLength;
     }
-    out.append(text.data() + at, end - at);
-    return out;
+    add(text.sliced(at, end - at));
+    return parts;
 }
 
 }

@@ -88,5 +88,9 @@ private:
 QByteArray spliceReplacements(QByteArrayView text, qsizetype start, qsizetype end,
                               const std::vector<qsizetype> &matches, qsizetype targetLength,
                               QByteArrayView replacement);
+// The same text in consecutive parts of at most `partBytes` each.
+std::vector<QByteArray> spliceReplacementsInParts(QByteArrayView text, qsizetype start, qsizetype end,
+                                                  const std::vector<qsizetype> &matches, qsizetype targetLength,
+                                                  QByteArrayView replacement, qsizetype partBytes);
 
 }

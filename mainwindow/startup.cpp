@@ -1,5 +1,7 @@
 #include "mainwindow/startup.h"
 
+#include "core/memory.h"
+
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/globals.h"
@@ -210,6 +212,7 @@ int programMain(int argc, char **argv, void (*prepare)())
         std::fflush(stdout);
         std::_Exit(rc); // nothing of the library runs after the answer
     }
+    keepFreedMemory();
     // Before anything else: of two starts close together, only one becomes the editor.
     isFirstInstance();
     QApplication app(argc, argv);

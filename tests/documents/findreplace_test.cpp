@@ -166,6 +166,30 @@ TEST(FindRules, RangeWrapAndAllMatches)
     EXPECT_EQ(spliceReplacements("AB X1 CD", 3, 5, {3}, 2, ""), QByteArray(""));
 }
 
+TEST(FindRules, TheSplicedTextInPartsIsTheWholeSplicedText)
+{
+    // Parts of every size, matches at part boundaries, long stretches without
+    // a match and replacements longer than a part.
+    QRandomGenerator rng(77);
+    for (int round = 0; round < 400; ++round) {
+        QByteArray text;
+        for (int i = 0, n = int(rng.bounded(60)); i < n; ++i)
+            text += "AB\r\n"[rng.bounded(4)];
+        const QByteArray replacement = QByteArray("xyzw\r\n").left(int(rng.bounded(7)));
+        const qsizetype start = rng.bounded(text.size() + 1), end = start + rng.bounded(text.size() - start + 1);
+        const std::vector<qsizetype> hits = ByteSearch("AB", {true, false, false}).findAll(text, start, end);
+        const QByteArray whole = spliceReplacements(text, start, end, hits, 2, replacement);
+        const qsizetype partBytes = 1 + rng.bounded(7);
+        QByteArray joined;
+        for (const QByteArray &part : spliceReplacementsInParts(text, start, end, hits, 2, replacement, partBytes)) {
+            EXPECT_GT(part.size(), 0);
+            EXPECT_LE(part.size(), partBytes);
+            joined += part;
+        }
+        ASSERT_EQ(joined, whole) << text.toHex().constData() << " " << start << ".." << end;
+    }
+}
+
 TEST(FindRules, SkipsNeverMissAMatch)
 {
     // The skip table against a plain scan, on random text of few letters.

@@ -1,0 +1,15 @@
+#pragma once
+// How the program's memory is handed out. A whole-program operation on a big
+// program writes a few hundred megabytes: the new text, the editor's undo
+// records, its buffers. Memory that is new to the process costs a page fault
+// for every 4 KiB the first time it is written, and those faults can cost
+// more than the work itself; memory the program has had before costs none.
+
+namespace lumrik {
+
+// Called once, first thing in main(): freed blocks of up to the C library's
+// largest threshold (32 MiB) stay with the program for the next operation
+// instead of going back to the system and being faulted in again.
+void keepFreedMemory();
+
+}
