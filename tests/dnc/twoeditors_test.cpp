@@ -41,16 +41,7 @@ struct Line {
     int master = -1, slave = -1;
     QString path;
     QByteArray received;
-    Line()
-    {
-        char name[256] = {};
-        termios raw{};
-        ::cfmakeraw(&raw);
-        if (::openpty(&master, &slave, name, &raw, nullptr) != 0)
-            return;
-        path = QString::fromLocal8Bit(name);
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    }
+    Line() { test::openRawPty(master, slave, path); }
     ~Line()
     {
         if (slave >= 0)

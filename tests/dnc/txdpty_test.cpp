@@ -35,19 +35,7 @@ namespace {
 // The control's end of the line, run on its own thread.
 class CncPeer {
 public:
-    CncPeer()
-    {
-        char name[256] = {};
-        // The line is raw from the start, as a serial port is once opened:
-        // what the control sends before the sender has set the port up is
-        // neither echoed back nor taken as flow control by the terminal.
-        termios raw{};
-        ::cfmakeraw(&raw);
-        if (::openpty(&master_, &slave_, name, &raw, nullptr) != 0)
-            return;
-        path_ = QString::fromLocal8Bit(name);
-        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    }
+    CncPeer() { test::openRawPty(master_, slave_, path_); }
     ~CncPeer()
     {
         join();

@@ -7,6 +7,9 @@
 #include <QFileInfo>
 
 #include <csignal>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
 #include <sys/resource.h>
 
 namespace lumrik::test {
@@ -116,6 +119,18 @@ bool MsgBoxRecorder::saw(const QString &textPart) const
         if (c.text.contains(textPart))
             return true;
     return false;
+}
+
+bool openRawPty(int &master, int &slave, QString &path)
+{
+    char name[256] = {};
+    termios raw{};
+    ::cfmakeraw(&raw);
+    if (::openpty(&master, &slave, name, &raw, nullptr) != 0)
+        return false;
+    path = QString::fromLocal8Bit(name);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    return true;
 }
 
 }

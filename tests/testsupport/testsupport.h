@@ -30,6 +30,12 @@ private:
 
 QByteArray readFile(const QString &path);
 
+// A pseudo-terminal pair, raw from the start as a serial port is once opened:
+// what one end sends before the other has set its port up is neither echoed
+// back nor taken as flow control. The master is non-blocking; `path` names
+// the slave. False when no pair could be had.
+bool openRawPty(int &master, int &slave, QString &path);
+
 // The environment of a start of the program that keeps everything under
 // `root`: its folders "home", "data", "tmp" and "runtime".
 QProcessEnvironment sessionEnvironment(const QString &root);
