@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace {
+
+bool sanitized()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#endif
+#endif
+    return false;
+}
+
+constexpr std::uintptr_t kLargePage = std::uintptr_t(2) << 20;
+
+// Big blocks stand on large pages of their own; small ones and every kind of
+// release work as always, and the bytes are the bytes.
+TEST(LargeBlocks, BigBlocksAreLargePageAlignedAndBehaveAsMemory)
+{
+    if (sanitized())
+        GTEST_SKIP() << "the address sanitizer hands out all memory itself";
+    for (std::size_t size : {std::size_t(8) << 20, (std::size_t(8) << 20) + 1, std::size_t(37) << 20}) {
+        std::vector<char> v(size, 'x');
+        EXPECT_EQ(std::uintptr_t(v.data()) & (kLargePage - 1), 64u) << size;
+        v.back() = 'y';
+        EXPECT_EQ(v.front(), 'x');
+        EXPECT_EQ(v.back(), 'y');
+        v.resize(size * 2, 'z'); // grows into a new block, the old one goes back
+        EXPECT_EQ(v[size - 1], 'y');
+        EXPECT_EQ(v.back(), 'z');
+    }
+    auto array = std::make_unique<char[]>(std::size_t(9) << 20);
+    std::memset(array.get(), 1, std::size_t(9) << 20);
+    EXPECT_EQ(std::uintptr_t(array.get()) & (kLargePage - 1), 64u);
+    array.reset();
+    char *nothrow = new (std::nothrow) char[std::size_t(10) << 20];
+    ASSERT_NE(nothrow, nullptr);
+    delete[] nothrow;
+
+    // Small blocks come from the C library, whatever their address.
+    for (int i = 0; i < 10000; ++i) {
+        auto *p = new char[64 + i % 512];
+        p[0] = 1;
+        delete[] p;
+    }
+    // A block too large for the address space is refused as new refuses.
+    EXPECT_THROW((void)::operator new(std::size_t(-1) - 16), std::bad_alloc);
+}
+
+}
