@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
 #include <QEventLoop>
 #include <QPointer>
 #include <QFont>
@@ -160,14 +161,53 @@ void waitServingEvents(int ms)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+namespace {
+// Holds back a deferred delete of a window while it is being shown. Showing a
+// splash screen before the event loop runs serves events inside show(), so
+// that it appears at once; a deleteLater() served there would delete the
+// window while show() still works on it.
+class DeleteDuringShowHold : public QObject {
+public:
+    explicit DeleteDuringShowHold(QWidget *window) : window_(window) { window->installEventFilter(this); }
+    ~DeleteDuringShowHold() override
+    {
+        if (window_)
+            window_->removeEventFilter(this);
+    }
+    // Whether a delete was asked for meanwhile.
+    bool held() const { return held_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != window_ || event->type() != QEvent::DeferredDelete)
+            return false;
+        held_ = true;
+        return true;
+    }
+
+private:
+    QPointer<QWidget> window_;
+    bool held_ = false;
+};
+}
+
 void showStartupSplash()
 {
     const int hooked = testHooks().splashWaitMs;
     const int waitMs = hooked >= 0 ? hooked : splashWaitMs(QTime::currentTime());
     QPointer<frmSplash> splash = new frmSplash;
-    splash->show();
-    splash->repaint();
-    splash->lblVersion->setText(splashVersionText());
+    {
+        DeleteDuringShowHold hold(splash);
+        splash->show();
+        // A delete asked for while it was being shown happens now.
+        if (hold.held())
+            delete splash.data();
+    }
+    if (splash) {
+        splash->repaint();
+        splash->lblVersion->setText(splashVersionText());
+    }
     if (waitMs > 0)
         waitServingEvents(waitMs);
     // Something served during the wait may have closed or deleted it already.

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -151,5 +152,40 @@ TEST(Splash, WaitEndsOnItsDeadlineWhateverRunsMeanwhile)
     waitServingEvents(200);
     EXPECT_GE(t.elapsed(), 200);
     waitServingEvents(0);
+    testHooks().splashWaitMs = 0;
+}
+
+TEST(Splash, DeletedFromElsewhereWhileItIsBeingShown)
+{
+    // Showing a splash before the event loop runs serves events inside show().
+    // Something served there runs a loop of its own in which the splash is
+    // deleted the proper way (deleteLater): the start goes on, waits its time
+    // and the splash is gone.
+    testHooks().splashWaitMs = 300;
+    QPointer<QWidget> victim;
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == "frmSplash")
+                victim = w;
+        ASSERT_TRUE(victim);
+        ran = true;
+        QEventLoop loop;
+        QMetaObject::invokeMethod(
+            &loop,
+            [&] {
+                victim->deleteLater();
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            },
+            Qt::QueuedConnection);
+        loop.exec();
+    });
+    QElapsedTimer t;
+    t.start();
+    showStartupSplash();
+    EXPECT_GE(t.elapsed(), 300);
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(victim);
+    EXPECT_FALSE(splashShown());
     testHooks().splashWaitMs = 0;
 }
