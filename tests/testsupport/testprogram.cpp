@@ -8,7 +8,9 @@
 //                         TAB, text with its line breaks as " | ", one line
 //                         each) and, after it has been up for
 //                         LUMRIK_TEST_BOXMS milliseconds (300 when not set),
-//                         answered with its default button, as a user would
+//                         answered with its default button, as a user would;
+//                         each box gone adds a line to the file named like
+//                         the log with ".answered" added
 #include "core/msgbox.h"
 #include "core/services.h"
 #include "mainwindow/startup.h"
@@ -48,7 +50,13 @@ void answerBoxes()
             if (b)
                 b->click();
         });
-        return lumrik::RkMsgBoxWindow(c);
+        const int answer = lumrik::RkMsgBoxWindow(c);
+        // Each box gone is noted beside the log, for tests that must know
+        // whether something happened while a box was still up.
+        QFile done(log + QStringLiteral(".answered"));
+        if (done.open(QIODevice::Append))
+            done.write("answered\n");
+        return answer;
     });
 }
 
