@@ -99,19 +99,18 @@ void Editor::Impl::replacePieces(long from, long to, const std::vector<QByteArra
     qsizetype newSize = 0;
     for (QByteArrayView part : parts)
         newSize += part.size();
-    if (rows || parts.size() <= 1) {
-        if (to - from <= piece && newSize <= piece) {
-            replaceRange(from, to, parts.empty() ? QByteArrayView() : parts.front());
+    if (rows || (to - from <= piece && newSize <= piece)) {
+        // A small change, or shown rows (rewritten whole at each change): one change.
+        if (parts.size() == 1) {
+            replaceRange(from, to, parts.front());
             return;
         }
-        if (rows) {
-            QByteArray whole;
-            whole.reserve(newSize);
-            for (QByteArrayView part : parts)
-                whole += part;
-            replaceRange(from, to, whole);
-            return;
-        }
+        QByteArray whole;
+        whole.reserve(newSize);
+        for (QByteArrayView part : parts)
+            whole += part;
+        replaceRange(from, to, whole);
+        return;
     }
     // Each piece moves the caret, the anchor and the top line only as far as
     // its own stretch: where they stood is noted, and afterwards they go where
