@@ -4,9 +4,13 @@
 // them is a fault of its own: on a big program those faults cost more than
 // the work. Blocks from a few megabytes up are mapped on their own, aligned to
 // the system's large page and marked for large pages, so the same memory costs
-// a few hundred faults instead of tens of thousands. Smaller blocks, and every
-// block in builds with the address sanitizer (which keeps its own books on
-// memory), go to the C library as usual.
+// a few hundred faults instead of tens of thousands. Smaller blocks go to the
+// C library; from a few hundred kilobytes (the editor's undo records of a
+// whole-program change) their pages are made present in one call. Every block
+// in builds with a sanitizer (which keeps its own books on memory) goes to the
+// C library as usual.
+#include "core/memory.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -72,8 +76,11 @@ void *allocate(std::size_t size)
 {
     for (;;) {
         void *p = size >= kLargeBlock ? mapLarge(size) : nullptr;
-        if (!p)
+        if (!p) {
             p = std::malloc(size ? size : 1);
+            if (p)
+                lumrik::prepareToFill(p, size);
+        }
         if (p)
             return p;
         std::new_handler handler = std::get_new_handler();

@@ -1,6 +1,8 @@
 #include "core/memory.h"
 
+#include <cstdint>
 #include <malloc.h>
+#include <sys/mman.h>
 
 namespace lumrik {
 
@@ -14,6 +16,24 @@ void keepFreedMemory()
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
     // The heap grows by this much at a time, fewer and larger steps.
     mallopt(M_TOP_PAD, 16 * 1024 * 1024);
+#endif
+}
+
+void prepareToFill(void *start, std::size_t size) noexcept
+{
+#ifdef MADV_POPULATE_WRITE
+    constexpr std::uintptr_t kPage = 4096;
+    if (size < kPreparedFrom)
+        return;
+    const std::uintptr_t from = (std::uintptr_t(start) + kPage - 1) & ~(kPage - 1);
+    const std::uintptr_t to = (std::uintptr_t(start) + size) & ~(kPage - 1);
+    // Pages already present cost only the walk over them; a system without
+    // the call says so and the pages come one fault at a time as before.
+    if (to > from)
+        ::madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
+#else
+    (void)start;
+    (void)size;
 #endif
 }
 

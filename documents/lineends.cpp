@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/filenames.h"
+#include "core/memory.h"
 #include "core/paths.h"
 
 #include <QFile>
@@ -117,7 +118,28 @@ QByteArray readFileBytes(const QString &path)
 {
     QFile f;
     openForReading(f, path);
-    QByteArray bytes = f.readAll();
+    // Read straight into memory that is made ready in one go: the pages of a
+    // big program would otherwise each be a fault of their own during the
+    // read. What the file holds beyond its size when opened (it grew
+    // meanwhile, or tells no size) is read after it.
+    QByteArray bytes;
+    if (const qint64 size = f.size(); size > 0) {
+        bytes.resize(size);
+        prepareToFill(bytes.data(), size_t(size));
+        qint64 got = 0;
+        while (got < size) {
+            const qint64 n = f.read(bytes.data() + got, size - got);
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        bytes.truncate(got);
+    }
+    if (f.error() == QFileDevice::NoError) {
+        const QByteArray rest = f.readAll();
+        if (!rest.isEmpty())
+            bytes += rest;
+    }
     if (f.error() != QFileDevice::NoError)
         throw readError(f, RkNativePath(path));
     return bytes;

@@ -3,6 +3,7 @@
 #include "documents/lineends.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace lumrik {
 
@@ -49,12 +50,21 @@ void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype longest, qin
 
 bool TextRows::needed(QByteArrayView text)
 {
+    // A stretch of more than kLongLine bytes without a CR or LF. From the
+    // start of a line, the last line end within the next kLongLine + 1 bytes
+    // is looked for from their far end; the next line starts after it. A
+    // program of short lines is so crossed in steps of kLongLine bytes.
+    const char *p = text.data();
     const qint64 n = text.size();
-    for (qint64 at = 0; at < n;) {
-        const qint64 end = lineEndAt(text, at);
-        if (end - at > kLongLine)
+    for (qint64 at = 0; n - at > kLongLine;) {
+        const size_t window = size_t(kLongLine) + 1;
+        const auto *lf = static_cast<const char *>(memrchr(p + at, '\n', window));
+        const char *from = lf ? lf + 1 : p + at;
+        const auto *cr = static_cast<const char *>(memrchr(from, '\r', size_t(p + at + qint64(window) - from)));
+        const char *last = cr ? cr : lf;
+        if (!last)
             return true;
-        at = end + 1;
+        at = (last - p) + 1;
     }
     return false;
 }

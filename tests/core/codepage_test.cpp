@@ -23,6 +23,23 @@ TEST(TextEncodingRule, ValidUtf8WithAHighByteIsUtf8AndEverythingElseWindows1252)
     EXPECT_EQ(textEncodingOf("(\xE2\x80"), cp);
 }
 
+TEST(TextEncodingRule, AHighByteIsSeenAtEveryPlace)
+{
+    // Long texts are looked at many bytes at a time: a high byte must count
+    // wherever it stands in such a block and in the bytes after the last one.
+    for (qsizetype size : {1, 63, 64, 65, 200}) {
+        const QByteArray plain(size, 'G');
+        EXPECT_FALSE(hasHighBytes(plain));
+        for (qsizetype at = 0; at < size; ++at) {
+            QByteArray text = plain;
+            text[at] = char(0x80);
+            EXPECT_TRUE(hasHighBytes(text)) << size << " at " << at;
+            EXPECT_EQ(textEncodingOf(text), TextEncoding::Windows1252);
+            EXPECT_TRUE(hasHighBytes(QByteArrayView(text).sliced(at))) << size << " from " << at;
+        }
+    }
+}
+
 TEST(TextEncodingRule, TheHeadOfALongerFileIsNotHeldToItsCutEnd)
 {
     const QByteArray head = QByteArray("(FR\xC3\x85N) ") + "\xE2\x80";

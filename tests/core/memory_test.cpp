@@ -1,3 +1,5 @@
+#include "core/memory.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -6,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <sys/mman.h>
 #include <vector>
 
 namespace {
@@ -55,7 +58,34 @@ TEST(LargeBlocks, BigBlocksAreLargePageAlignedAndBehaveAsMemory)
         delete[] p;
     }
     // A block too large for the address space is refused as new refuses.
-    EXPECT_THROW((void)::operator new(std::size_t(-1) - 16), std::bad_alloc);
+    volatile std::size_t tooLarge = std::size_t(-1) - 16; // known only when it runs
+    EXPECT_THROW((void)::operator new(tooLarge), std::bad_alloc);
+}
+
+// Memory made ready to be filled keeps what it holds, whatever its edges
+// and wherever it lies; memory that may not be written is left as it is.
+TEST(PreparedMemory, ContentsAndEdgesStayAsTheyAre)
+{
+    for (std::size_t size : {std::size_t(100), lumrik::kPreparedFrom - 1, lumrik::kPreparedFrom,
+                             lumrik::kPreparedFrom + 4097, std::size_t(3) << 20}) {
+        std::vector<char> block(size + 2, 'a');
+        for (std::size_t i = 0; i < block.size(); i += 997)
+            block[i] = char('b' + i % 20);
+        const std::vector<char> before = block;
+        lumrik::prepareToFill(block.data() + 1, size); // an odd start and end
+        EXPECT_EQ(block, before) << size;
+    }
+    auto *blockNew = new char[std::size_t(1) << 20]; // mid-sized blocks are prepared as they are given
+    std::memset(blockNew, 7, std::size_t(1) << 20);
+    EXPECT_EQ(blockNew[(std::size_t(1) << 20) - 1], 7);
+    delete[] blockNew;
+
+    const std::size_t mapped = std::size_t(1) << 20;
+    void *readOnly = ::mmap(nullptr, mapped, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(readOnly, MAP_FAILED);
+    lumrik::prepareToFill(readOnly, mapped);
+    EXPECT_EQ(static_cast<const char *>(readOnly)[mapped - 1], 0);
+    ::munmap(readOnly, mapped);
 }
 
 }

@@ -44,6 +44,22 @@ TEST(LineEnds, FileTypeReadsTheFileAndFailsOnMissing)
     EXPECT_THROW(fileLineEndType(env.path("missing.nc")), RkError);
 }
 
+TEST(ReadFile, EveryByteOfFilesOfAnySizeAndOfFilesThatTellNoSize)
+{
+    TempEnv env;
+    for (qsizetype size : {qsizetype(0), qsizetype(1), qsizetype(4096), qsizetype(4097), qsizetype(3 << 20) + 5}) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (qsizetype i = 0; i < size; ++i)
+            bytes[i] = char((i * 131 + i / 4096) & 0xFF);
+        EXPECT_EQ(readFileBytes(env.write(QStringLiteral("f%1.nc").arg(size), bytes)), bytes) << size;
+    }
+    // A file the system gives no size for is read to its end all the same.
+    const QByteArray status = readFileBytes(QStringLiteral("/proc/self/status"));
+    EXPECT_TRUE(status.startsWith("Name:")) << status.left(40).constData();
+    EXPECT_TRUE(status.endsWith('\n'));
+    EXPECT_THROW(readFileBytes(env.path("missing.nc")), RkError);
+}
+
 TEST(LineEnds, ConvertsEitherWayAndKeepsOtherBytes)
 {
     EXPECT_EQ(convertLineEnds("A\nB\r\nC", 1), QByteArray("A\r\nB\r\nC"));

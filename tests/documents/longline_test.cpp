@@ -121,6 +121,48 @@ TEST(TextRows, OnlyLinesLongerThanTheLimitNeedRows)
     EXPECT_FALSE(TextRows::needed(""));
 }
 
+// The rule as it reads: some line, from its start to its first CR or LF,
+// longer than the limit.
+static bool longLineByLines(const QByteArray &text)
+{
+    qsizetype run = 0;
+    for (char c : text) {
+        run = (c == '\r' || c == '\n') ? 0 : run + 1;
+        if (run > TextRows::kLongLine)
+            return true;
+    }
+    return false;
+}
+
+TEST(TextRows, LongLinesAreFoundWhereverTheyStandAndWhateverEndsThem)
+{
+    const qsizetype limit = TextRows::kLongLine;
+    // A line of the limit and one more byte, at every kind of place.
+    for (const char *end : {"\r\n", "\n", "\r", "\n\r"}) {
+        for (qsizetype lead : {qsizetype(0), qsizetype(1), limit - 1, limit, limit + 1, 3 * limit + 7}) {
+            QByteArray before;
+            while (before.size() < lead)
+                before += QByteArray(std::min<qsizetype>(40, lead - before.size()), 'N') + end;
+            before.truncate(lead);
+            for (qsizetype length : {limit - 1, limit, limit + 1}) {
+                const QByteArray text = before + end + QByteArray(length, 'X') + end + "M30";
+                EXPECT_EQ(TextRows::needed(text), longLineByLines(text)) << "lead " << lead << " length " << length;
+                EXPECT_EQ(TextRows::needed(before + end + QByteArray(length, 'X')), length > limit);
+            }
+        }
+    }
+    // Random texts whose line ends are scarce enough for lines near the limit.
+    quint32 seed = 2026;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (int round = 0; round < 300; ++round) {
+        QByteArray text(qsizetype(next() % (6 * limit)), 'G');
+        const quint32 ends = next() % 12;
+        for (quint32 i = 0; i < ends && !text.isEmpty(); ++i)
+            text[qsizetype(next() % text.size())] = (next() & 1) ? '\r' : '\n';
+        ASSERT_EQ(TextRows::needed(text), longLineByLines(text)) << "round " << round;
+    }
+}
+
 namespace {
 
 // Two editors with the same text: one holds it as it is (put in as a
