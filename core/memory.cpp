@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <malloc.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace lumrik {
 
@@ -22,11 +23,11 @@ void keepFreedMemory()
 void prepareToFill(void *start, std::size_t size) noexcept
 {
 #ifdef MADV_POPULATE_WRITE
-    constexpr std::uintptr_t kPage = 4096;
     if (size < kPreparedFrom)
         return;
-    const std::uintptr_t from = (std::uintptr_t(start) + kPage - 1) & ~(kPage - 1);
-    const std::uintptr_t to = (std::uintptr_t(start) + size) & ~(kPage - 1);
+    static const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE) > 0 ? ::sysconf(_SC_PAGESIZE) : 4096);
+    const std::uintptr_t from = (std::uintptr_t(start) + page - 1) & ~(page - 1);
+    const std::uintptr_t to = (std::uintptr_t(start) + size) & ~(page - 1);
     // Pages already present cost only the walk over them; a system without
     // the call says so and the pages come one fault at a time as before.
     if (to > from)
