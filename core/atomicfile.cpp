@@ -41,12 +41,6 @@ struct Fd {
     }
 };
 
-QByteArray folderOf(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-}
-
 bool mayWriteIn(const QByteArray &folder)
 {
     return ::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) == 0;
@@ -230,7 +224,7 @@ bool takeOver(const QByteArray &old, const struct stat &was, int fd)
 QByteArray keepCopy(const QByteArray &file, const QByteArray &bytes)
 {
     const QByteArray base = file.mid(file.lastIndexOf('/') + 1).left(200);
-    const QByteArray places[] = {folderOf(file), QFile::encodeName(QDir::tempPath())};
+    const QByteArray places[] = {RkFolderBytes(file), QFile::encodeName(QDir::tempPath())};
     int err = 0;
     for (const QByteArray &folder : places) {
         QByteArray name;
@@ -315,7 +309,7 @@ RkExpected folderFailure(long number, const QString &native, int err)
 bool writeByRename(const QByteArray &target, const QString &native, const struct stat *was, QByteArrayView bytes)
 {
     const QString shown = RkShownName(native);
-    const QByteArray folder = folderOf(target);
+    const QByteArray folder = RkFolderBytes(target);
     QByteArray temp;
     Fd f(createUnique(folder + "/.lumrik-", was ? 0600 : 0666, temp));
     if (f.fd < 0) {
@@ -398,7 +392,7 @@ void writeFileAtomic(const QString &path, QByteArrayView bytes)
         target = real;
     // A file with other names must stay one file; a folder that may not be
     // written in leaves the file's own bytes as the only way.
-    const bool inPlace = S_ISREG(st.st_mode) && (st.st_nlink > 1 || !mayWriteIn(folderOf(target)));
+    const bool inPlace = S_ISREG(st.st_mode) && (st.st_nlink > 1 || !mayWriteIn(RkFolderBytes(target)));
     if (!inPlace && writeByRename(target, native, &st, bytes))
         return;
     if (!S_ISREG(st.st_mode))

@@ -66,6 +66,8 @@ int utf8SequenceLength(unsigned char lead)
     return (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
 }
 
+int utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
+
 qsizetype withoutCutSequence(QByteArrayView bytes)
 {
     // Back over at most three continuation bytes to the lead byte before them.

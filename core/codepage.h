@@ -14,6 +14,8 @@ bool isValidUtf8(QByteArrayView bytes);
 // The bytes of the UTF-8 sequence that `lead` begins (1 for ASCII and for a
 // byte that begins none).
 int utf8SequenceLength(unsigned char lead);
+// The bytes of the UTF-8 form of the character `c`.
+int utf8Length(char32_t c);
 // The length of `bytes` without a UTF-8 sequence that the end cuts short (the
 // start of a file read only in part): bytes.size() when none is cut.
 qsizetype withoutCutSequence(QByteArrayView bytes);

@@ -187,21 +187,17 @@ int RkRenamePath(const QString &from, const QString &to)
     return renameNoReplace(RkPathBytes(from), RkPathBytes(to));
 }
 
-namespace {
-
-QByteArray folderOf(const QByteArray &path)
+QByteArray RkFolderBytes(const QByteArray &path)
 {
     const qsizetype slash = path.lastIndexOf('/');
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-}
-
 }
 
 int RkTrashKeptName(const QString &path, const QString &trash)
 {
     const QByteArray source = RkPathBytes(path);
     char real[PATH_MAX];
-    if (!::realpath(folderOf(source).constData(), real))
+    if (!::realpath(RkFolderBytes(source).constData(), real))
         return errno;
     const QByteArray absolute = QByteArray(real) + '/' + source.mid(source.lastIndexOf('/') + 1);
     const QByteArray name = absolute.mid(absolute.lastIndexOf('/') + 1);

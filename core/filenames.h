@@ -27,6 +27,8 @@ QByteArray RkPathBytes(const QString &path);
 // The bytes of a text as it is (kept bytes given back, nothing else changed):
 // what a name or an argument is on this system.
 QByteArray RkNameBytes(const QString &text);
+// The folder part of a path's bytes ("." for a bare name, "/" at the root).
+QByteArray RkFolderBytes(const QByteArray &path);
 // True when the path holds kept bytes (Qt's own file routines cannot reach it).
 bool RkHasKeptBytes(const QString &path);
 // The path as shown: kept bytes read as Windows-1252 ("X\xD6.NC" shows as "XÖ.NC").

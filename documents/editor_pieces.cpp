@@ -74,16 +74,17 @@ bool Editor::Impl::replaceChanged(long from, long to, QByteArrayView bytes)
     return true;
 }
 
+qsizetype Editor::Impl::pieceBytes() { return gPieceBytes; }
+
 // Replaces from..to by `bytes` as one undo step, a piece at a time when the
 // change is large; the window's events may run between pieces, with the view
 // not painted until the last piece is in.
-qsizetype Editor::Impl::pieceBytes() { return gPieceBytes; }
-
 void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
 {
     const qsizetype piece = gPieceBytes;
     if (rows || (to - from <= piece && bytes.size() <= piece)) {
-        // The shown rows are rewritten whole at each change: one change.
+        // One change, the bytes as they are (replacePieces would join its
+        // parts into a copy first).
         replaceRange(from, to, bytes);
         return;
     }

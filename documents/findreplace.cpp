@@ -73,11 +73,10 @@ bool searchBytes(const QString &text, TextEncoding encoding, bool replacement, Q
     if (encoding == TextEncoding::Utf8) {
         // A target keeps a character whose capital has a UTF-8 form of
         // another length (ı, ſ): the search matches by forms of equal length.
-        const auto utf8Size = [](char32_t c) { return QStringView(QChar::fromUcs4(c)).toUtf8().size(); };
         QString upper;
         for (uint c : text.toUcs4()) {
             const char32_t up = upperCharacter(c);
-            upper += QChar::fromUcs4(replacement || utf8Size(up) == utf8Size(c) ? up : c);
+            upper += QChar::fromUcs4(replacement || utf8Length(up) == utf8Length(c) ? up : c);
         }
         bytes = upper.toUtf8();
         return firstUnencodable(text, encoding).isNull();

@@ -31,8 +31,6 @@ bool isLetterByte(unsigned char b)
 
 unsigned char upperAscii(unsigned char b) { return b >= 'a' && b <= 'z' ? b - 0x20 : b; }
 
-int utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
-
 // The case folding of a character when its UTF-8 form is as long; else the
 // character itself.
 char32_t foldKeepingLength(char32_t c)

@@ -209,8 +209,6 @@ QString printDateWord()
     return gbNotSwedish ? RkGetLanguage(670) + QLatin1Char(' ') : QStringLiteral("Utskrivet : ");
 }
 
-QString generalDateText(const QDateTime &time) { return RkGeneralDate(time); }
-
 int mmToTwips(int mm)
 {
     const double t = std::nearbyint(double(mm) * kTwipsPerMm);
@@ -269,7 +267,7 @@ int MnPrintFooter(PrintCanvas &c, const QString &pageTotal, const QDateTime &pri
     c.CurrentY = c.ScaleHeight() - height - bottom;
     if (!measuring)
         c.print(pageLine, true);
-    const QString dateLine = printDateWord() + generalDateText(printTime);
+    const QString dateLine = printDateWord() + RkGeneralDate(printTime);
     c.CurrentX = (c.ScaleWidth() - c.TextWidth(dateLine)) / 2;
     c.CurrentY = c.ScaleHeight() - height + lineHeight - bottom;
     if (!measuring) {

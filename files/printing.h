@@ -140,8 +140,6 @@ std::vector<PrintLine> wrapPrintLine(const PrintLine &line, double maxWidth, con
 // "Sida - " and "Utskrivet : ", or the language texts 671 and 670 with a blank.
 QString printPageWord();
 QString printDateWord();
-// A date and time in the system's general form (short date, time with seconds).
-QString generalDateText(const QDateTime &time);
 
 // Millimetres to whole twips (56.7 per millimetre, halves to even). Throws
 // RkError (overflow) when the result does not fit in 16 bits.

@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/globals.h"
+#include "core/language.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/progress.h"
@@ -168,7 +169,7 @@ void RkPrintFile(const QString &path, QWidget *owner)
         if (!showPrinterDialog(printer, owner))
             return;
         GsPrinterHeader = shown;
-        GsPrintDate = generalDateText(QDateTime::currentDateTime());
+        GsPrintDate = RkGeneralDate(QDateTime::currentDateTime());
         const DeviceMetrics metrics(&printer, printableTwips(printer));
         const PrintOptions options = PrintOptions::fromSettings();
         const PrintLayout layout = layoutWithPageTotal([&] { return layoutProgramFile(lines, options, metrics); });
@@ -183,7 +184,7 @@ void PrintFileList(const std::vector<QStringList> &rows, bool commentShown, cons
         if (!showPrinterDialog(printer, owner))
             return;
         GsPrinterHeader = folder;
-        GsPrintDate = generalDateText(QDateTime::currentDateTime());
+        GsPrintDate = RkGeneralDate(QDateTime::currentDateTime());
         const DeviceMetrics metrics(&printer, printableTwips(printer));
         const PrintOptions options = PrintOptions::fromSettings();
         const PrintLayout layout =

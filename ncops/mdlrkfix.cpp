@@ -259,19 +259,12 @@ QByteArray upper1252(QByteArrayView s)
 
 QByteArray upperUtf8(QByteArrayView s)
 {
-    if (!hasHighBytes(s)) {
-        // Plain ASCII, most lines of a program: byte by byte.
+    if (!hasHighBytes(s) || !isValidUtf8(s)) {
+        // Plain ASCII (most lines of a program), or bytes that are not UTF-8
+        // and are kept as they are: only a-z change.
         QByteArray out(s.size(), Qt::Uninitialized);
         for (qsizetype i = 0; i < s.size(); ++i)
             out[i] = char(s[i] >= 'a' && s[i] <= 'z' ? s[i] - 32 : s[i]);
-        return out;
-    }
-    if (!isValidUtf8(s)) {
-        // Bytes that are not UTF-8 are kept as they are: only a-z change.
-        QByteArray out = s.toByteArray();
-        for (char &c : out)
-            if (c >= 'a' && c <= 'z')
-                c = char(c - 32);
         return out;
     }
     // Every byte-order mark stays (the decoder would drop a leading one).

@@ -3,6 +3,7 @@
 // and the jobs' dialog, failure and cancel paths.
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/language.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "files/printing.h"
@@ -262,7 +263,7 @@ TEST(DocumentLayout, OnePageWithHeaderFooterAndCommentStyle)
     const int footerHeight = 3 * 240;
     EXPECT_EQ(pageLine->y, 15000 - footerHeight - bottom);
     EXPECT_EQ(pageLine->x + pageLine->text.size() * 100, 11000 - right);
-    const QString dateLine = "Utskrivet : " + generalDateText(kWhen);
+    const QString dateLine = "Utskrivet : " + RkGeneralDate(kWhen);
     const PrintItem *date = findText(p, dateLine);
     ASSERT_NE(date, nullptr);
     EXPECT_EQ(date->y, 15000 - footerHeight + 240 - bottom);
@@ -350,7 +351,7 @@ TEST(DocumentLayout, AnEmptyDocumentIsOnePageAndLanguageWordsAreUsed)
     const PrintLayout l = layoutDocument({}, "T", {}, {}, kWhen, m);
     ASSERT_EQ(l.pages.size(), 1u);
     EXPECT_NE(findText(l.pages[0], "Page 1 / 1 "), nullptr);
-    EXPECT_NE(findText(l.pages[0], "Printed: " + generalDateText(kWhen)), nullptr);
+    EXPECT_NE(findText(l.pages[0], "Printed: " + RkGeneralDate(kWhen)), nullptr);
 }
 
 TEST(DocumentLayout, ATitleWiderThanTheMarginsKeepsItsEnd)
