@@ -7,6 +7,7 @@
 #include "core/settings.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "documents/pluginfile.h"
 #include "documents/pluginlist.h"
 #include "files/printing.h"
 #include "mainwindow/commands_plugins.h"
@@ -75,7 +76,15 @@ protected:
         QDir().mkpath(env.path("plugins"));
         ASSERT_TRUE(QFile::copy(QString::fromUtf8(built), env.path("plugins/" + name))) << built;
         if (registered)
-            ASSERT_TRUE(setPluginRegistered(pluginProgId(name), true));
+            registerAsChecked(name);
+    }
+    // Records a library of the plug-ins folder as registration does after its
+    // check passed.
+    void registerAsChecked(const QString &name)
+    {
+        const PluginFile library(env.path("plugins/" + name));
+        ASSERT_TRUE(library.ok()) << library.reason().toStdString();
+        ASSERT_TRUE(recordPluginRegistration(pluginProgId(name), library.fingerprint()));
     }
     frmDocument *open(frmMain &w, const QByteArray &text)
     {
@@ -213,7 +222,7 @@ TEST_F(PluginHostTest, BrokenLibrariesAreReportedAndSkipped)
     addLibrary(LUMRIK_TEST_LACKINGPLUGIN, "b_lacking.so");
     addLibrary(LUMRIK_TEST_FOREIGNPLUGIN, "c_foreign.so");
     env.write("plugins/d_junk.so", "inget bibliotek\r\n");
-    ASSERT_TRUE(setPluginRegistered("d_junk.plugin", true));
+    registerAsChecked("d_junk.so");
     addLibrary(LUMRIK_TEST_NOTAPLUGIN, "e_plain.so");
     addLibrary(LUMRIK_TEST_UNRESOLVEDPLUGIN, "f_unresolved.so");
     addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "g_sample.so");
@@ -549,7 +558,7 @@ TEST_F(PluginHostTest, OnlyRegisteredLibrariesOnlyTheirOwnersCanChangeAreLoaded)
     // Registered, in a folder its group can write: not loaded, and the
     // message says why.
     boxes.clear();
-    ASSERT_TRUE(setPluginRegistered("Okand.plugin", true));
+    registerAsChecked("Okand.so");
     const QByteArray folder = QFile::encodeName(env.path("plugins"));
     ASSERT_EQ(::chmod(folder.constData(), 0775), 0);
     {
