@@ -32,8 +32,9 @@ QString programFolder()
 }
 
 // "MACROPATH" below the program folder, "/" separated, or "" when it does not
-// name a folder inside it. A value with a leading separator is relative too
-// (the program folder and the value are joined by a separator).
+// name a folder inside it. A value with a leading "\" is relative too (the
+// program folder and the value are joined by a separator); one with a
+// leading "/" is an absolute path of this system and refused.
 QString relativeMacroPath(const QString &raw, QString *problem)
 {
     QString rel;
@@ -49,6 +50,12 @@ QString relativeMacroPath(const QString &raw, QString *problem)
     } else {
         if (raw.size() > 1 && raw[1] == ':') {
             *problem = QStringLiteral("MACROPATH (%1) måste vara en mapp i programmappen, utan enhetsbokstav.").arg(raw);
+            return {};
+        }
+        // "\Macron\X" is the stored form of a folder below the program
+        // folder; "/usr/lib" is a path of this system, outside it.
+        if (raw.startsWith(u'/')) {
+            *problem = QStringLiteral("MACROPATH (%1) måste vara en mapp i programmappen, ingen absolut sökväg.").arg(raw);
             return {};
         }
         rel = RkNativePath(raw);
