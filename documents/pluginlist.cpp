@@ -141,7 +141,8 @@ QString pluginsNotLoadedMessage(const QStringList &refused)
         return {};
     return QStringLiteral("Följande plugin:er laddades inte:\r\n") + refused.join(QStringLiteral("\r\n"))
            + QStringLiteral("\r\n\r\nEn plugin laddas bara när den är registrerad (\"Inställningar Editor - "
-                            "Plugins\", Registrera plugin:er) och bara dess ägare kan ändra den och dess mapp.");
+                            "Plugins\", Registrera plugin:er), inte har bytts ut sedan dess, och bara du själv eller "
+                            "root kan ändra den och mapparna den ligger i.");
 }
 
 namespace {
