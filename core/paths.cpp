@@ -347,6 +347,17 @@ QString ExpandExePath(const QString &path)
     return ExpandExePath(p);
 }
 
+QString settingFolder(const QString &stored)
+{
+    QString p = RkNativePath(ExpandExePath(stored.trimmed()));
+    if (p.isEmpty() || p.startsWith(u'/'))
+        return p;
+    QString base = RkNativePath(gsDataPath);
+    while (base.size() > 1 && base.endsWith(u'/'))
+        base.chop(1);
+    return base + u'/' + p;
+}
+
 // Replaces `prefix` at the start of `path` by `token` when it ends at a separator.
 static bool collapsePrefix(QString &path, const QString &prefix, const QString &token)
 {

@@ -50,6 +50,10 @@ bool IsDirectory(const QString &path);
 // path outside both comes back unchanged.
 QString ExpandExePath(QString &path);
 QString ExpandExePath(const QString &path);
+// A folder of the settings as a path of this computer: tokens expanded, and a
+// relative one taken below the program folder, never below the working
+// folder. "" stays "".
+QString settingFolder(const QString &stored);
 QString CollapseExePath(QString &path);
 QString CollapseExePath(const QString &path);
 QString exeDrive();

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 class QMainWindow;
@@ -38,6 +39,8 @@ void setRkProgramFile(const QString &path);
 struct TestHooks {
     bool plainFileDialogs = false; // Qt's own file dialogs instead of the desktop's
     int splashWaitMs = -1;         // the splash wait in ms (0: none); -1 the normal wait
+    // Called with the library's path as the check of a plug-in library starts.
+    std::function<void(const QString &library)> pluginCheckStarts;
 };
 TestHooks &testHooks();
 

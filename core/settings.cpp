@@ -125,7 +125,7 @@ void RkLoadIniSettings()
         l.expand("KalmeroPath", "[exedrive]\\LMK", gsKalmeroPath);
         l.expand("ProgramInfoPath", "", gsProgramInfoPath);
         gsUseKalmero = RkFileExists(findFileNoCase(gsDataPath, "Pendrof.exe"))
-                       || RkFileExists(findFileNoCase(gsKalmeroPath, "Pendrof.exe"));
+                       || RkFileExists(findFileNoCase(settingFolder(gsKalmeroPath), "Pendrof.exe"));
         l.truth("ShowAllFiles", "True", gbShowAllFiles);
         l.truth("NumKbdDec", "False", gNumKbdDec);
         l.truth("UpperCase", "False", gUpperCase);

@@ -123,7 +123,7 @@ bool applyEditSetup(EditSetupValues &v)
     // 2
     w.set(S, "KalmeroPath", CollapseExePath(v.kalmeroPath));
     gsKalmeroPath = ExpandExePath(v.kalmeroPath);
-    gsUseKalmero = kalmeroPresent(gsKalmeroPath);
+    gsUseKalmero = kalmeroPresent(settingFolder(gsKalmeroPath));
     // 3 - 7
     w.set(S, "NumberSort", v.numberSort);
     gNumberSort = v.numberSort;

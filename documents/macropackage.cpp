@@ -1,6 +1,7 @@
 #include "documents/macropackage.h"
 
 #include "core/errors.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/language.h"
@@ -12,6 +13,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lumrik {
 
@@ -26,8 +32,9 @@ QString programFolder()
 }
 
 // "MACROPATH" below the program folder, "/" separated, or "" when it does not
-// name a folder inside it. A value with a leading separator is relative too
-// (the program folder and the value are joined by a separator).
+// name a folder inside it. A value with a leading "\" is relative too (the
+// program folder and the value are joined by a separator); one with a
+// leading "/" is an absolute path of this system and refused.
 QString relativeMacroPath(const QString &raw, QString *problem)
 {
     QString rel;
@@ -43,6 +50,12 @@ QString relativeMacroPath(const QString &raw, QString *problem)
     } else {
         if (raw.size() > 1 && raw[1] == ':') {
             *problem = QStringLiteral("MACROPATH (%1) måste vara en mapp i programmappen, utan enhetsbokstav.").arg(raw);
+            return {};
+        }
+        // "\Macron\X" is the stored form of a folder below the program
+        // folder; "/usr/lib" is a path of this system, outside it.
+        if (raw.startsWith(u'/')) {
+            *problem = QStringLiteral("MACROPATH (%1) måste vara en mapp i programmappen, ingen absolut sökväg.").arg(raw);
             return {};
         }
         rel = RkNativePath(raw);
@@ -66,6 +79,78 @@ QString relativeMacroPath(const QString &raw, QString *problem)
 }
 
 QString entryKey(int entry, const char *suffix) { return QString::number(entry) + QLatin1String(suffix); }
+
+bool sameOrInside(const QString &path, const QString &folder)
+{
+    return path == folder || path.startsWith(folder + u'/');
+}
+
+// Why the templates must not go to the folder `relative` below the program
+// folder: it is, holds or lies in a folder the program itself uses (its
+// plug-ins, its help pages, the folders of the programs it starts), or the
+// way there passes a link, which could lead anywhere.
+QString reservedFolderReason(const QString &relative)
+{
+    const QString first = relative.section(u'/', 0, 0).trimmed();
+    for (const char *own : {"plugins", "help"})
+        if (first.compare(QLatin1String(own), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("MACROPATH (%1) pekar på programmets egen mapp %2.").arg(relative, first);
+    const QString target = QDir::cleanPath(programFolder() + u'/' + relative);
+    for (const QString &setting : {gsKalmeroPath, gsProgramInfoPath}) {
+        const QString folder = setting.trimmed().isEmpty() ? QString() : QDir::cleanPath(settingFolder(setting));
+        if (!folder.isEmpty() && (sameOrInside(target, folder) || sameOrInside(folder, target)))
+            return QStringLiteral("MACROPATH (%1) pekar på mappen %2, där Lumrik32 startar program.").arg(relative, folder);
+    }
+    QString probe = programFolder();
+    for (const QString &part : relative.split(u'/')) {
+        probe += u'/' + part;
+        struct stat st;
+        if (::lstat(RkPathBytes(probe).constData(), &st) != 0)
+            break;
+        if (S_ISLNK(st.st_mode))
+            return QStringLiteral("MACROPATH (%1) går genom länken %2.").arg(relative, RkShownName(probe));
+    }
+    return {};
+}
+
+// Copies the bytes of a plain file into a new file: a link is not followed
+// at either end, and the copy gets no executable mode, whatever the
+// package's file had.
+bool copyPlainFile(const QString &from, const QString &to)
+{
+    const int in = ::open(RkPathBytes(from).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0)
+        return false;
+    struct stat st;
+    const QByteArray target = RkPathBytes(to);
+    const int out = ::fstat(in, &st) == 0 && S_ISREG(st.st_mode)
+                        ? ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)
+                        : -1;
+    bool ok = out >= 0;
+    char buffer[1 << 16];
+    while (ok) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = ::write(out, buffer + done, size_t(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            ok = w > 0;
+            done += ok ? w : 0;
+        }
+    }
+    ::close(in);
+    if (out >= 0 && ::close(out) != 0)
+        ok = false;
+    if (!ok && out >= 0)
+        ::unlink(target.constData());
+    return ok;
+}
 
 }
 
@@ -96,6 +181,11 @@ MacroPackage readMacroPackage(const QString &folderText)
     pkg.relativePath = relativeMacroPath(rawPath.trimmed(), &pkg.problem);
     if (pkg.relativePath.isEmpty())
         return pkg;
+    pkg.problem = reservedFolderReason(pkg.relativePath);
+    if (!pkg.problem.isEmpty()) {
+        pkg.relativePath.clear();
+        return pkg;
+    }
     pkg.targetFolder = programFolder() + '/' + pkg.relativePath;
 
     const QFileInfo target(pkg.targetFolder);
@@ -108,6 +198,10 @@ MacroPackage readMacroPackage(const QString &folderText)
     QSet<QString> seen;
     for (const QFileInfo &fi : entries) {
         const QString name = fi.fileName();
+        if (fi.isSymLink()) {
+            pkg.problem = QStringLiteral("Filen %1 är en länk, inte en fil i paketet.").arg(name);
+            return pkg;
+        }
         QFile f(fi.filePath());
         if (!f.open(QIODevice::ReadOnly)) {
             pkg.problem = QStringLiteral("Filen %1 kan inte läsas.").arg(name);
@@ -166,7 +260,7 @@ MacroFileCopy::MacroFileCopy(QString sourceFolder, QString targetFolder, QString
     : src_(RkNativePath(RkAddBackslash(sourceFolder))), dst_(RkNativePath(RkAddBackslash(targetFolder))),
       names_(std::move(names))
 {
-    copyFile = [](const QString &from, const QString &to) { return QFile::copy(from, to); };
+    copyFile = copyPlainFile;
     renameFile = [](const QString &from, const QString &to) { return QFile::rename(from, to); };
 }
 

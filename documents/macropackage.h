@@ -40,9 +40,12 @@ struct MacroPackage {
 // Reads and checks a package. `folderText` is the folder as the user typed it
 // (blanks around it ignored, with or without a trailing separator). A package
 // is valid when "MACROCNC" has at least two characters, "MACROPATH" names a
-// folder inside the program folder (not the program folder itself), every
-// file of the package folder can be read, and no file name stands for a
-// folder in the target.
+// folder inside the program folder (not the program folder itself, no "..",
+// no drive or absolute path outside it) that is none of the program's own
+// folders (its plug-ins, its help pages, the folders of the programs it
+// starts) and is reached through no link, every file of the package folder
+// is a plain file (no link) that can be read, and no file name stands for a
+// folder in the target. The copies never get an executable mode.
 MacroPackage readMacroPackage(const QString &folderText);
 
 // The first free macro entry (0..9): one whose folder is empty (blanks

@@ -8,6 +8,8 @@
 #include "core/paths.h"
 #include "core/services.h"
 #include "core/settings.h"
+#include "core/trustedcode.h"
+#include "documents/pluginfile.h"
 
 #include <QFileInfo>
 #include <QJsonObject>
@@ -20,8 +22,6 @@
 
 #include <exception>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace lumrik {
 
@@ -90,14 +90,27 @@ bool setPluginRegistered(const QString &progId, bool on)
 
 QString pluginUnsafeReason(const QString &path, bool isFolder)
 {
-    const QString what = isFolder ? QStringLiteral("mappen %1").arg(RkShownName(path)) : QStringLiteral("filen");
-    struct stat st;
-    if (::stat(RkPathBytes(path).constData(), &st) != 0)
-        return what + QStringLiteral(" kan inte läsas");
-    if (st.st_uid != 0 && st.st_uid != ::getuid())
-        return what + QStringLiteral(" ägs av en annan användare");
-    if (st.st_mode & (S_IWGRP | S_IWOTH))
-        return what + QStringLiteral(" kan ändras av andra användare än ägaren");
+    return isFolder ? untrustedFolderReason(path) : untrustedCodeReason(path);
+}
+
+namespace {
+QString fingerprintKey(const QString &progId) { return progId + QStringLiteral(".sha256"); }
+}
+
+bool recordPluginRegistration(const QString &progId, const QString &fingerprint)
+{
+    return RkWriteIniFile(mainSettingsFile(),
+                          {{kSection, progId, boolText(true)}, {kSection, fingerprintKey(progId), fingerprint}},
+                          QStringLiteral("Plugin:en har inte registrerats."));
+}
+
+QString pluginReplacedReason(const QString &progId, const QString &fingerprint)
+{
+    const QString recorded = GetIniSetting(kSection, fingerprintKey(progId), QString()).trimmed();
+    if (recorded.isEmpty())
+        return QStringLiteral("är registrerad utan kontrollsumma och måste registreras igen");
+    if (recorded.compare(fingerprint, Qt::CaseInsensitive) != 0)
+        return QStringLiteral("har bytts ut sedan den registrerades och måste registreras igen");
     return {};
 }
 
@@ -128,7 +141,8 @@ QString pluginsNotLoadedMessage(const QStringList &refused)
         return {};
     return QStringLiteral("Följande plugin:er laddades inte:\r\n") + refused.join(QStringLiteral("\r\n"))
            + QStringLiteral("\r\n\r\nEn plugin laddas bara när den är registrerad (\"Inställningar Editor - "
-                            "Plugins\", Registrera plugin:er) och bara dess ägare kan ändra den och dess mapp.");
+                            "Plugins\", Registrera plugin:er), inte har bytts ut sedan dess, och bara du själv eller "
+                            "root kan ändra den och mapparna den ligger i.");
 }
 
 namespace {
@@ -173,13 +187,15 @@ int runPluginCheck(const QString &path)
     return CheckOk;
 }
 
-QString checkPluginLibrary(const QString &path)
+QString checkOpenedPlugin(const PluginFile &library)
 {
-    if (!QFileInfo(path).isFile())
-        return QStringLiteral("filen finns inte");
+    if (!library.ok())
+        return library.reason();
+    if (testHooks().pluginCheckStarts)
+        testHooks().pluginCheckStarts(library.path());
     QProcess p;
     p.setProgram(RkProgramFile());
-    p.setArguments({QString::fromLatin1(kPluginCheckOption), path});
+    p.setArguments({QString::fromLatin1(kPluginCheckOption), library.copyPath()});
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     p.setProcessEnvironment(env);
@@ -204,6 +220,14 @@ QString checkPluginLibrary(const QString &path)
     return why.isEmpty() ? QStringLiteral("kan inte laddas") : why;
 }
 
+QString checkPluginLibrary(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return QStringLiteral("filen finns inte");
+    const PluginFile library(path);
+    return checkOpenedPlugin(library);
+}
+
 PluginRegistration registerPluginLibraries()
 {
     return RkGuard("registerPluginLibraries()", [&] {
@@ -221,10 +245,14 @@ PluginRegistration registerPluginLibraries()
                 r.failures << GetFileNamePart(lib) + QStringLiteral(": ") + unsafe;
                 continue;
             }
-            setPluginRegistered(pluginProgId(lib), true);
-            const QString reason = checkPluginLibrary(lib);
+            // Only a library whose check passed is recorded, with the
+            // fingerprint of the very bytes that were checked.
+            const PluginFile library(lib);
+            const QString reason = checkOpenedPlugin(library);
             if (!reason.isEmpty())
                 r.failures << GetFileNamePart(lib) + QStringLiteral(": ") + reason;
+            else if (!recordPluginRegistration(pluginProgId(lib), library.fingerprint()))
+                r.failures << GetFileNamePart(lib) + QStringLiteral(": kunde inte registreras");
         }
         return r;
     });

@@ -5,16 +5,19 @@
 // A plug-in is a library file "<name>.so" in the folder "plugins" of the
 // program folder; it is known as "<name>.plugin". Only a registered library is
 // loaded at start: "Registrera plugin:er" checks every library of the folder
-// and records each one it checked as "<name>.plugin=True" in the settings
-// section "Plugins"; unregistering one writes "False" there, so the file stays
-// where it is and can be registered again at any time. Changes take effect at
-// the next start. A library that lies in the folder unregistered is named at
-// start and not loaded.
+// and records each one whose check passed as "<name>.plugin=True" in the
+// settings section "Plugins", with the SHA-256 of the checked bytes beside it
+// ("<name>.plugin.sha256"); unregistering one writes "False" there, so the
+// file stays where it is and can be registered again at any time. Changes
+// take effect at the next start. A library that lies in the folder
+// unregistered, or that is not the one registered (replaced since), is named
+// at start and not loaded.
 //
-// A library runs its code in every editor that loads it: a plug-ins folder or
-// library that users other than its owner and root can change (writable for
-// its group or for all, or owned by another user who is not root) is neither
-// checked, recorded nor loaded, and the message says why.
+// A library runs its code in every editor that loads it: one that users other
+// than this user and root can change (core/trustedcode.h: the library, its
+// folder and the folders above them) is neither checked, recorded nor loaded,
+// and the message says why. The check and the load both use the library as
+// it was opened once (documents/pluginfile.h).
 //
 // The loaded plug-ins themselves belong to the main window; this library
 // reaches them through PluginCatalog.
@@ -27,6 +30,8 @@ class QTreeWidget;
 class QWidget;
 
 namespace lumrik {
+
+class PluginFile;
 
 // The interface id a plug-in's metadata must carry.
 inline constexpr char kPluginIid[] = "se.lumrik.Lumrik32.Plugin/1.0";
@@ -64,9 +69,15 @@ bool isPluginRegistered(const QString &progId);
 // Unregistered on purpose ("False" recorded): left out without a word.
 bool isPluginSwitchedOff(const QString &progId);
 // Why a plug-ins folder (`isFolder`) or library must not be used: "" when only
-// its owner, being this user or root, and root can change it; else the
+// this user and root can change it and the folders above it; else the
 // reason in Swedish.
 QString pluginUnsafeReason(const QString &path, bool isFolder);
+// Records a library whose check passed, with the fingerprint of what was
+// checked; false when the settings file could not be written.
+bool recordPluginRegistration(const QString &progId, const QString &fingerprint);
+// Why a library with this fingerprint is not the one registered under
+// `progId` ("" when it is).
+QString pluginReplacedReason(const QString &progId, const QString &fingerprint);
 // Switches a plug-in on or off for the next start; false when the settings
 // file could not be written.
 bool setPluginRegistered(const QString &progId, bool on);
@@ -77,6 +88,8 @@ bool setPluginRegistered(const QString &progId, bool on);
 // reason in Swedish. A check that does not end within the time limit is
 // stopped and reported.
 QString checkPluginLibrary(const QString &path);
+// The same for a library opened already: its private copy is checked.
+QString checkOpenedPlugin(const PluginFile &library);
 inline constexpr char kPluginCheckOption[] = "--check-plugin";
 // Milliseconds a check may take (a few seconds; tests shorten it).
 int pluginCheckTimeoutMs();
@@ -103,7 +116,7 @@ QString pluginsNotLoadedMessage(const QStringList &refused);
 struct PluginRegistration {
     bool folderFound = false;
     QStringList libraries;   // every library of the folder
-    QStringList failures;    // "<file name>: <reason>" of those that cannot be used (unsafe ones are not recorded)
+    QStringList failures;    // "<file name>: <reason>" of those that cannot be used (none of them is recorded)
 };
 PluginRegistration registerPluginLibraries();
 // The message shown afterwards ("" when there was no folder).

@@ -6,6 +6,7 @@
 #include "core/paths.h"
 #include "core/progress.h"
 #include "core/services.h"
+#include "core/trustedcode.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/statusbar.h"
@@ -26,6 +27,13 @@ const QString kHowToPageUrl = QStringLiteral("https://www.lumrik.se/fragor-och-s
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
+
+// A failure message, followed by why the program was not started when it
+// was refused.
+QString withRefusal(const QString &text, const QString &refusal)
+{
+    return refusal.isEmpty() ? text : text + kCrLf + kCrLf + refusal;
+}
 
 // Opens a file of the program folder with the desktop's program for it; says
 // so when the file is missing or nothing can show it.
@@ -56,8 +64,22 @@ QString findProgram(const QString &folder, const QString &name)
 {
     if (folder.trimmed().isEmpty())
         return {};
-    const QString path = findFileNoCase(ExpandExePath(folder), name);
+    const QString path = findFileNoCase(settingFolder(folder), name);
     return QFileInfo(path).isFile() ? path : QString();
+}
+
+QString startableProgram(const QString &folder, const QString &name, QString &refusal)
+{
+    refusal.clear();
+    const QString program = findProgram(folder, name);
+    if (program.isEmpty())
+        return {};
+    const QString why = untrustedCodeReason(program);
+    if (!why.isEmpty()) {
+        refusal = untrustedProgramText(program, why);
+        return {};
+    }
+    return program;
 }
 
 QString kalmeroFailureText(int fel, int errCode)
@@ -93,10 +115,11 @@ void mnuCompare_Click(frmMain *w)
         const QList<frmDocument *> docs = w->documents(); // oldest first
         if (docs.size() < 2)
             return;
-        const QString program = findProgram(gsDataPath, QStringLiteral("Vindre.exe"));
-        auto failed = [w] {
-            RkMsgBox(QStringLiteral("Vindre.exe kunde ej startas !"), MbButtons::Ok, MbIcon::Critical,
-                     QStringLiteral("Fel vid laddning av Vindre.exe"), 0, w);
+        QString refusal;
+        const QString program = startableProgram(gsDataPath, QStringLiteral("Vindre.exe"), refusal);
+        auto failed = [w, &refusal] {
+            RkMsgBox(withRefusal(QStringLiteral("Vindre.exe kunde ej startas !"), refusal), MbButtons::Ok,
+                     MbIcon::Critical, QStringLiteral("Fel vid laddning av Vindre.exe"), 0, w);
         };
         if (program.isEmpty()) {
             failed();
@@ -123,10 +146,13 @@ namespace {
 void startDalvinger(const QStringList &arguments)
 {
     const QString name = QStringLiteral("Dalvinger32.exe");
-    const QString program = findProgram(gsProgramInfoPath, name);
+    QString refusal;
+    const QString program = startableProgram(gsProgramInfoPath, name, refusal);
+    if (!refusal.isEmpty())
+        throw RkExpected(kErrPermissionDenied, refusal);
     if (program.isEmpty())
         throw RkExpected(kErrFileNotFound, QStringLiteral("Programmet %1 finns inte i mappen \"%2\"")
-                                            .arg(name, RkNativePath(gsProgramInfoPath)));
+                                            .arg(name, settingFolder(gsProgramInfoPath)));
     if (!RkStartProgram(program, arguments, GetPathPart(program)))
         throw RkExpected(kErrFileNotFound, QStringLiteral("Programmet %1 kunde inte startas").arg(program));
 }
@@ -163,10 +189,11 @@ void StartKalmero(frmMain *w)
     int fel = 0;
     int errCode = 0;
     bool failed = false;
+    QString refusal;
     try {
         if (!findProgram(gsDataPath, QStringLiteral("Pendrof.exe")).isEmpty())
             gsKalmeroPath = gsDataPath;
-        const QString D = RkNativePath(ExpandExePath(gsKalmeroPath));
+        const QString D = settingFolder(gsKalmeroPath);
         if (D.isEmpty() || !QDir::setCurrent(D))
             throw RkExpected(kErrPathNotFound, QStringLiteral("Sökvägen hittades inte"));
         const QString geo = findFileNoCase(D, QStringLiteral("Geo.nc"));
@@ -174,8 +201,11 @@ void StartKalmero(frmMain *w)
         if (QFileInfo::exists(geo) && !QFile::remove(geo))
             throw RkExpected(kErrPermissionDenied, QStringLiteral("Åtkomst nekad"));
         bool started = false;
-        const QString pendrof = findProgram(D, QStringLiteral("pendrof.exe"));
-        if (!pendrof.isEmpty()) {
+        const QString pendrof = startableProgram(D, QStringLiteral("pendrof.exe"), refusal);
+        if (!refusal.isEmpty()) {
+            fel = 1;
+            failed = true;
+        } else if (!pendrof.isEmpty()) {
             const int r = [&] {
                 WaitCursor busy;
                 return ExecCmd(pendrof, {}, D);
@@ -202,7 +232,7 @@ void StartKalmero(frmMain *w)
             }
         }
         if (!failed) {
-            const QString kalmero = findProgram(D, QStringLiteral("kalmero32.exe"));
+            const QString kalmero = startableProgram(D, QStringLiteral("kalmero32.exe"), refusal);
             if (!kalmero.isEmpty() && RkStartProgram(kalmero, {}, D))
                 started = true;
             if (!started) {
@@ -218,7 +248,7 @@ void StartKalmero(frmMain *w)
         errCode = kErrInvalidCall;
     }
     if (failed)
-        RkMsgBox(kalmeroFailureText(fel, errCode), MbButtons::Ok, MbIcon::Critical,
+        RkMsgBox(withRefusal(kalmeroFailureText(fel, errCode), refusal), MbButtons::Ok, MbIcon::Critical,
                  QStringLiteral("Fel vid laddning av Kalmero"), 0, w);
     QDir::setCurrent(oldFolder);
 }
@@ -241,7 +271,8 @@ void mnuHelpWeb_Click(frmMain *w) { openWebPage(w, kHomePageUrl); }
 void mnuHelpUpdates_Click(frmMain *w)
 {
     const QString title = QStringLiteral("Uppdateringar");
-    const QString updater = findProgram(gsDataPath, QStringLiteral("Update.exe"));
+    QString refusal;
+    const QString updater = startableProgram(gsDataPath, QStringLiteral("Update.exe"), refusal);
     int exitCode = 0;
     bool checked = false;
     if (!updater.isEmpty()) {
@@ -250,8 +281,9 @@ void mnuHelpUpdates_Click(frmMain *w)
     }
     // A check that did not run says so; it never reads as "no new updates".
     if (!checked) {
-        RkMsgBox(QStringLiteral("Update.exe kunde ej startas !") + kCrLf
-                     + QStringLiteral("Sökningen efter uppdateringar kunde inte göras."),
+        RkMsgBox(withRefusal(QStringLiteral("Update.exe kunde ej startas !") + kCrLf
+                                 + QStringLiteral("Sökningen efter uppdateringar kunde inte göras."),
+                             refusal),
                  MbButtons::Ok, MbIcon::Critical, title, 0, w);
         return;
     }
@@ -265,8 +297,10 @@ void mnuHelpUpdates_Click(frmMain *w)
                                               "filer innan du fortsätter.");
     if (RkMsgBox(question, MbButtons::YesNo, MbIcon::Information, title, 0, w) != MbYes)
         return;
-    if (!RkStartProgram(updater, updaterUpdateArguments(), gsDataPath)) {
-        RkMsgBox(QStringLiteral("Update.exe kunde ej startas !"), MbButtons::Ok, MbIcon::Critical, title, 0, w);
+    // Judged again: the answer may have taken a while.
+    const QString again = startableProgram(gsDataPath, QStringLiteral("Update.exe"), refusal);
+    if (again.isEmpty() || !RkStartProgram(again, updaterUpdateArguments(), gsDataPath)) {
+        RkMsgBox(withRefusal(QStringLiteral("Update.exe kunde ej startas !"), refusal), MbButtons::Ok, MbIcon::Critical, title, 0, w);
         return;
     }
     w->mnuFileExit_Click();

@@ -2,8 +2,9 @@
 // The commands that leave the editor: the compare program, the file-database
 // program, the calculation program, the updater, the manual, the maker's web
 // pages and the about window. Programs are found in their folders by name
-// without regard to case; a program that is missing or cannot be started is
-// reported and nothing else happens.
+// without regard to case; a program that is missing, cannot be started, or
+// that others than this user and root can change (it or a folder above it)
+// is reported, with the reason, and nothing else happens.
 #include <QString>
 #include <QStringList>
 
@@ -16,8 +17,12 @@ extern const QString kHomePageUrl;
 extern const QString kHowToPageUrl;
 
 // The program `name` in `folder` (found without regard to case), or "" when
-// there is no such file.
+// there is no such file. A relative folder lies below the program folder.
 QString findProgram(const QString &folder, const QString &name);
+// The same, when the rule for code (core/trustedcode.h) lets it run; a
+// program others can change gives "" and, in `refusal`, the message's lines
+// that say why (`refusal` is "" for a missing program).
+QString startableProgram(const QString &folder, const QString &name, QString &refusal);
 
 // Message of a failed start of the calculation program.
 QString kalmeroFailureText(int fel, int errCode);

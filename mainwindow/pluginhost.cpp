@@ -6,6 +6,7 @@
 #include "core/paths.h"
 #include "core/progress.h"
 #include "documents/frmdocument.h"
+#include "documents/pluginfile.h"
 #include "documents/statusbar.h"
 #include "files/printing.h"
 #include "mainwindow/frmmain.h"
@@ -181,33 +182,43 @@ void PluginHost::LookForPlugins()
         if (!RkFolderExists(folder))
             return;
         const PluginSelection selection = selectPluginLibraries(folder);
+        notLoaded_ = selection.refused;
         for (const QString &file : selection.load) {
             QString why;
-            if (!loadPluginLibrary(file, &why))
-                startFailures_ << GetFileNamePart(file) + QStringLiteral(": ") + why;
+            bool refused = false;
+            if (loadPluginLibrary(file, &why, &refused))
+                continue;
+            (refused ? notLoaded_ : startFailures_) << GetFileNamePart(file) + QStringLiteral(": ") + why;
         }
         if (!startFailures_.isEmpty())
             RkMsgBox(kPluginStartFailure + QStringLiteral("\r\n\r\n") + startFailures_.join(QStringLiteral("\r\n")),
                      MbButtons::Ok, MbIcon::Critical, kPluginStartFailureTitle, 0, w_);
-        notLoaded_ = selection.refused;
         if (!notLoaded_.isEmpty())
             RkMsgBox(pluginsNotLoadedMessage(notLoaded_), MbButtons::Ok, MbIcon::Exclamation, kPluginsTitle, 0, w_);
     });
 }
 
-bool PluginHost::loadPluginLibrary(const QString &path, QString *error)
+bool PluginHost::loadPluginLibrary(const QString &path, QString *error, bool *refused)
 {
     auto fail = [&](const QString &why) {
         if (error)
             *error = why;
         return false;
     };
-    // Checked first in a process of its own: a library that crashes, hangs or
-    // throws while it loads never gets into the editor.
-    const QString reason = checkPluginLibrary(path);
+    // Opened once: what is checked and what is loaded are the same bytes,
+    // whatever is renamed in the folder meanwhile.
+    const PluginFile library(path);
+    QString reason = library.ok() ? pluginReplacedReason(pluginProgId(path), library.fingerprint()) : library.reason();
+    if (refused)
+        *refused = !reason.isEmpty();
     if (!reason.isEmpty())
         return fail(reason);
-    QPluginLoader loader(path);
+    // Checked first in a process of its own: a library that crashes, hangs or
+    // throws while it loads never gets into the editor.
+    reason = checkOpenedPlugin(library);
+    if (!reason.isEmpty())
+        return fail(reason);
+    QPluginLoader loader(library.copyPath());
     loader.setLoadHints(QLibrary::ResolveAllSymbolsHint);
     QObject *root = nullptr;
     try {

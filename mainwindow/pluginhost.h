@@ -55,8 +55,10 @@ public:
     // registered is taken back, the plug-in is left out, `error` tells why and
     // the result is false.
     bool addPlugin(RkPlugin *plugin, QObject *root, const QString &file, QString *error = nullptr);
-    // Loads one library and starts its plug-in; false with the reason when not.
-    bool loadPluginLibrary(const QString &path, QString *error = nullptr);
+    // Loads one library and starts its plug-in; false with the reason when
+    // not. `refused` tells a library left out before its check (one others
+    // can change, or not the one registered) from one that failed it.
+    bool loadPluginLibrary(const QString &path, QString *error = nullptr, bool *refused = nullptr);
 
     // RkPluginHost's members for the plug-in of `index`.
     void RegisterPlugin(int index, qint16 intMenu, const QString &strMenuName, qint16 intStartupArgument,

@@ -154,33 +154,14 @@ void own(const QString &path, uid_t uid, gid_t gid, mode_t mode)
 }
 
 // Lets other users pass through the test run's folders down to `folder`.
-bool openToOthers(const QString &folder)
-{
-    if (!folder.contains("/lumrik-test-"))
-        return false;
-    for (QDir d(folder); !d.isRoot(); d.cdUp()) {
-        ::chmod(QFile::encodeName(d.absolutePath()).constData(), 0755);
-        if (d.dirName().startsWith("lumrik-test-"))
-            break;
-    }
-    return true;
-}
+bool openToOthers(const QString &folder) { return test::letOthersThrough(folder); }
 
 // Runs `work` in a child process as another user; its exit status (77 when
 // the user could not be taken on).
 template <typename Work>
 int runAs(uid_t uid, gid_t gid, std::vector<gid_t> groups, Work work)
 {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::setgroups(groups.size(), groups.data()) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
-            ::_exit(77);
-        ::_exit(work());
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
+    return test::runAsUser(uid, gid, {groups.begin(), groups.end()}, work);
 }
 
 QStringList entries(const QString &folder)

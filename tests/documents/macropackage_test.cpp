@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace lumrik;
 
 namespace {
@@ -341,4 +343,85 @@ TEST_F(MacroPackageTest, FailedStageRemovesTheFoldersItMade)
     copy.copyFile = [&](const QString &from, const QString &to) { return ++copies < 2 && QFile::copy(from, to); };
     EXPECT_FALSE(copy.stage());
     EXPECT_FALSE(QFileInfo::exists(env.path("Macron")));
+}
+
+TEST_F(MacroPackageTest, APackageWritesOnlyIntoAFolderOfItsOwn)
+{
+    // The program's own folders, folders of the programs it starts, and ways
+    // out of the program folder are refused before anything is copied.
+    const QString savedKalmero = gsKalmeroPath, savedInfo = gsProgramInfoPath;
+    gsKalmeroPath = env.path("LMK");
+    gsProgramInfoPath = "Dalvinger"; // relative: below the program folder
+    QDir().mkpath(env.path("plugins"));
+    QDir().mkpath(env.path("Macron"));
+    QDir().mkpath(env.tmpPath() + "/utanfor");
+    ASSERT_TRUE(QFile::link(env.tmpPath() + "/utanfor", env.path("Macron/Lank")));
+    struct Case {
+        const char *name;
+        QByteArray path;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"plugins", "plugins", "programmets egen mapp plugins"},
+        {"plugins-case", "PlugIns\\Nya", "programmets egen mapp PlugIns"},
+        {"plugins-dot", ".\\plugins", "programmets egen mapp plugins"},
+        {"help", "help", "programmets egen mapp help"},
+        {"up", "..", "programmappen"},
+        {"up-deep", "Macron\\..\\..\\plugins", "programmappen"},
+        {"absolute", "/usr/lib", "programmappen"},
+        {"kalmero", "LMK", "där Lumrik32 startar program"},
+        {"kalmero-inside", "LMK\\bin", "där Lumrik32 startar program"},
+        {"kalmero-above", "[exedir]", "MACROPATH"},
+        {"database", "Dalvinger", "där Lumrik32 startar program"},
+        {"link", "Macron\\Lank\\Fanuc", "länken"},
+    };
+    const QByteArray before = settings();
+    for (const Case &c : cases) {
+        boxes.clear();
+        const auto r = RkImportMacroPackage(package(c.name, ini(c.path, "NAMN"), {"Ond.so"}), menu);
+        EXPECT_EQ(r.outcome, MacroImportResult::Invalid) << c.name;
+        ASSERT_EQ(boxes.calls().size(), 1u) << c.name;
+        EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8(c.reason)))
+            << c.name << ": " << boxes.calls()[0].text.toStdString();
+    }
+    EXPECT_EQ(settings(), before);
+    EXPECT_TRUE(QDir(env.path("plugins")).isEmpty());
+    EXPECT_TRUE(QDir(env.tmpPath() + "/utanfor").isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(env.path("help")));
+    EXPECT_FALSE(QFileInfo::exists(env.path("LMK")));
+
+    // A folder that merely starts like one of them is the package's own.
+    const auto r = RkImportMacroPackage(package("egen", ini("pluginsamling\\Haas", "HAAS")), menu);
+    EXPECT_EQ(r.outcome, MacroImportResult::Imported);
+    EXPECT_TRUE(QFileInfo::exists(env.path("pluginsamling/Haas/BORR.NCM")));
+    gsKalmeroPath = savedKalmero;
+    gsProgramInfoPath = savedInfo;
+}
+
+TEST_F(MacroPackageTest, CopiesAreNeverExecutableAndLinksInAPackageAreRefused)
+{
+    const QString dir = package("x", ini("Macron\\Exe", "EXE"), {"BORR.NCM", "Skript.sh"});
+    ASSERT_EQ(::chmod(QFile::encodeName(dir + "/Skript.sh").constData(), 04755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(dir + "/BORR.NCM").constData(), 0777), 0);
+    const auto r = RkImportMacroPackage(dir, menu);
+    ASSERT_EQ(r.outcome, MacroImportResult::Imported);
+    for (const char *name : {"Skript.sh", "BORR.NCM", "MACRO.INI"}) {
+        struct stat st;
+        ASSERT_EQ(::stat(QFile::encodeName(env.path(QString("Macron/Exe/") + name)).constData(), &st), 0) << name;
+        EXPECT_EQ(st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH | S_ISUID | S_ISGID), 0u) << name;
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << name;
+    }
+    EXPECT_EQ(test::readFile(env.path("Macron/Exe/Skript.sh")), "innehåll Skript.sh");
+
+    // A file of the package that is a link (here to a private file of the
+    // user's) is neither copied nor followed.
+    const QString secret = env.write("hemligt.txt", "lösenord");
+    const QString linked = package("lank", ini("Macron\\Lank", "LANK"));
+    ASSERT_TRUE(QFile::link(secret, linked + "/NYCKEL.NCM"));
+    boxes.clear();
+    const auto l = RkImportMacroPackage(linked, menu);
+    EXPECT_EQ(l.outcome, MacroImportResult::Invalid);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8("NYCKEL.NCM är en länk")));
+    EXPECT_FALSE(QFileInfo::exists(env.path("Macron/Lank")));
 }

@@ -163,13 +163,17 @@ TEST_F(PluginListTest, UnregisteringSwitchesOffAndRegisteringSwitchesOnAgain)
     EXPECT_TRUE(boxes.calls().back().text.contains("Omvandla.plugin"));
     EXPECT_FALSE(unregisterPluginRow(lv, 5, &page)); // no such row
 
-    // The library is still in its folder; registering records it again.
+    // Registering records only a library whose check passes: one that is no
+    // plug-in stays as it was, switched off, with nothing recorded for it.
     env.write("plugins/Omvandla.so", "x");
-    registerPluginLibraries();
-    EXPECT_TRUE(isPluginRegistered("Omvandla.plugin"));
+    const PluginRegistration r = registerPluginLibraries();
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_EQ(r.failures[0], QString::fromUtf8("Omvandla.so: är ingen plugin"));
+    EXPECT_FALSE(isPluginRegistered("Omvandla.plugin"));
     IniFile ini;
     ASSERT_TRUE(ini.load(mainSettingsFile()));
-    EXPECT_EQ(ini.value("Plugins", "Omvandla.plugin"), "True");
+    EXPECT_EQ(ini.value("Plugins", "Omvandla.plugin"), "False");
+    EXPECT_EQ(ini.value("Plugins", "Omvandla.plugin.sha256", "<inget>"), "<inget>");
     EXPECT_EQ(ini.value("Settings", "FirstStart"), "False");
 }
 

@@ -5,6 +5,7 @@
 #include "core/filenames.h"
 #include "core/services.h"
 #include "core/globals.h"
+#include "core/paths.h"
 #include "core/settings.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
@@ -25,6 +26,9 @@
 #include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace lumrik;
 
@@ -429,5 +433,119 @@ TEST_F(ExternalProgramsTest, EveryNameReachesTheProgramAsItsOwnExactBytes)
         EXPECT_EQ(got[0], folder + '/' + names[i]);
         QFile::remove(dalvinger + ".args");
     }
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ExternalProgramsTest, ProgramsOthersCanChangeAreNotStartedAndTheMessageSaysWhy)
+{
+    frmMain w;
+    const QString groupOpen = QString::fromUtf8("kan ändras av andra användare än ägaren");
+
+    // The file-database program in a folder its group can write.
+    gsProgramInfoPath = env.path("db");
+    const QString dalvinger = standIn("db/Dalvinger32.exe");
+    ASSERT_EQ(::chmod(QFile::encodeName(gsProgramInfoPath).constData(), 0775), 0);
+    mnuFindDB_Click(&w);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.contains(dalvinger + " startas inte: mappen " + gsProgramInfoPath + " " + groupOpen))
+        << boxes.calls()[0].text.toStdString();
+    // Started programs are not waited for: the database program is tried
+    // again from a safe folder, and only that run leaves its record.
+    ASSERT_EQ(::chmod(QFile::encodeName(gsProgramInfoPath).constData(), 0755), 0);
+    boxes.clear();
+    mnuFindDB_Click(&w);
+    EXPECT_EQ(argsOf(dalvinger).value(0), "/FIND");
+    EXPECT_TRUE(boxes.calls().empty());
+
+    // The compare program of this user, with the program folder above it
+    // open to its group: nothing is written or started.
+    standIn("Vindre.exe");
+    openProgram(w, "A.NC", "O1\r\n");
+    openProgram(w, "B.NC", "O2\r\n");
+    const QByteArray data = QFile::encodeName(env.dataPath());
+    struct stat before;
+    ASSERT_EQ(::stat(data.constData(), &before), 0);
+    ASSERT_EQ(::chmod(data.constData(), 0775), 0);
+    boxes.clear();
+    mnuCompare_Click(&w);
+    ::chmod(data.constData(), before.st_mode & 07777);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.startsWith("Vindre.exe kunde ej startas !\r\n\r\n"));
+    EXPECT_TRUE(boxes.calls()[0].text.contains("mappen " + env.dataPath() + " " + groupOpen))
+        << boxes.calls()[0].text.toStdString();
+    EXPECT_FALSE(QFile::exists(env.tmpPath() + "/1.JTmp"));
+
+    // An updater that anyone can write: its check is not run (it would have
+    // been waited for), and "no new updates" is never said.
+    const QString updater = standIn("Update.exe", "exit 0");
+    QFile::setPermissions(updater, QFile::permissions(updater) | QFile::WriteOther);
+    boxes.clear();
+    mnuHelpUpdates_Click(&w);
+    EXPECT_FALSE(QFile::exists(updater + ".args"));
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.startsWith(
+        QString::fromUtf8("Update.exe kunde ej startas !\r\nSökningen efter uppdateringar kunde inte göras.\r\n\r\n")));
+    EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8("filen kan ändras av andra användare än ägaren")));
+
+    // A colleague's programs: not run, whoever may otherwise run them.
+    if (::geteuid() != 0)
+        return;
+    QFile::remove(updater);
+    standIn("Update.exe", "exit 0");
+    ASSERT_EQ(::chown(QFile::encodeName(updater).constData(), 4321, 4321), 0);
+    boxes.clear();
+    mnuHelpUpdates_Click(&w);
+    EXPECT_FALSE(QFile::exists(updater + ".args"));
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8("filen ägs av en annan användare")));
+
+    gsKalmeroPath = env.path("LMK");
+    const QString pendrof = standIn("LMK/Pendrof.exe");
+    const QString kalmero = standIn("LMK/Kalmero32.exe");
+    ASSERT_EQ(::chown(QFile::encodeName(pendrof).constData(), 4321, 4321), 0);
+    boxes.clear();
+    StartKalmero(&w);
+    EXPECT_FALSE(QFile::exists(pendrof + ".args")); // it would have been waited for
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.startsWith(kalmeroFailureText(1, 0) + "\r\n\r\n" + pendrof + " startas inte"));
+    EXPECT_EQ(w.documents().size(), 2); // no result opened
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ExternalProgramsTest, RelativeFoldersOfTheSettingsLieBelowTheProgramFolder)
+{
+    EXPECT_EQ(settingFolder("db"), env.path("db"));
+    EXPECT_EQ(settingFolder("LMK\\bin"), env.path("LMK/bin"));
+    EXPECT_EQ(settingFolder("[exedir]\\LMK"), env.path("LMK"));
+    EXPECT_EQ(settingFolder("/opt/lmk"), "/opt/lmk");
+    EXPECT_EQ(settingFolder(""), "");
+
+    // Run from another working folder, which holds programs of the same names.
+    const QString elsewhere = env.tmpPath() + "/arbetsmapp";
+    QDir().mkpath(elsewhere + "/db");
+    QDir().mkpath(elsewhere + "/LMK");
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(elsewhere));
+    const QString dalvinger = standIn("db/Dalvinger32.exe");
+    const QString pendrof = standIn("LMK/Pendrof.exe", "printf 'O1\\r\\n' > Geo.nc");
+    for (const char *p : {"db/Dalvinger32.exe", "LMK/Pendrof.exe"}) {
+        test::writeFile(elsewhere + "/" + p, "#!/bin/sh\ntouch '" + QFile::encodeName(elsewhere) + "/ran'\n");
+        QFile::setPermissions(elsewhere + "/" + p, QFile::permissions(elsewhere + "/" + p) | QFile::ExeOwner);
+    }
+    gsProgramInfoPath = "db";
+    gsKalmeroPath = "LMK";
+    frmMain w;
+    StartKalmero(&w);
+    const QStringList args = argsOf(pendrof, 0);
+    ASSERT_EQ(args.size(), 1);
+    EXPECT_EQ(QDir(args[0]).canonicalPath(), QDir(env.path("LMK")).canonicalPath());
+    ASSERT_EQ(w.documents().size(), 1);
+    EXPECT_EQ(w.documents().front()->txtText->TextAll(), "O1\r\n");
+    EXPECT_EQ(QDir::currentPath(), QDir(elsewhere).canonicalPath());
+    mnuFindDB_Click(&w);
+    EXPECT_EQ(argsOf(dalvinger).value(0), "/FIND");
+    EXPECT_FALSE(QFile::exists(elsewhere + "/ran"));
+    QDir::setCurrent(before);
+    EXPECT_TRUE(boxes.calls().empty());
     EXPECT_TRUE(errors.empty());
 }

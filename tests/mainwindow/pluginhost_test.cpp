@@ -3,10 +3,13 @@
 // document and settings methods, and libraries that must be left out.
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/inifile.h"
 #include "core/paths.h"
+#include "core/services.h"
 #include "core/settings.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "documents/pluginfile.h"
 #include "documents/pluginlist.h"
 #include "files/printing.h"
 #include "mainwindow/commands_plugins.h"
@@ -19,8 +22,10 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
 #include <QToolBar>
@@ -75,7 +80,15 @@ protected:
         QDir().mkpath(env.path("plugins"));
         ASSERT_TRUE(QFile::copy(QString::fromUtf8(built), env.path("plugins/" + name))) << built;
         if (registered)
-            ASSERT_TRUE(setPluginRegistered(pluginProgId(name), true));
+            registerAsChecked(name);
+    }
+    // Records a library of the plug-ins folder as registration does after its
+    // check passed.
+    void registerAsChecked(const QString &name)
+    {
+        const PluginFile library(env.path("plugins/" + name));
+        ASSERT_TRUE(library.ok()) << library.reason().toStdString();
+        ASSERT_TRUE(recordPluginRegistration(pluginProgId(name), library.fingerprint()));
     }
     frmDocument *open(frmMain &w, const QByteArray &text)
     {
@@ -213,7 +226,7 @@ TEST_F(PluginHostTest, BrokenLibrariesAreReportedAndSkipped)
     addLibrary(LUMRIK_TEST_LACKINGPLUGIN, "b_lacking.so");
     addLibrary(LUMRIK_TEST_FOREIGNPLUGIN, "c_foreign.so");
     env.write("plugins/d_junk.so", "inget bibliotek\r\n");
-    ASSERT_TRUE(setPluginRegistered("d_junk.plugin", true));
+    registerAsChecked("d_junk.so");
     addLibrary(LUMRIK_TEST_NOTAPLUGIN, "e_plain.so");
     addLibrary(LUMRIK_TEST_UNRESOLVEDPLUGIN, "f_unresolved.so");
     addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "g_sample.so");
@@ -549,7 +562,7 @@ TEST_F(PluginHostTest, OnlyRegisteredLibrariesOnlyTheirOwnersCanChangeAreLoaded)
     // Registered, in a folder its group can write: not loaded, and the
     // message says why.
     boxes.clear();
-    ASSERT_TRUE(setPluginRegistered("Okand.plugin", true));
+    registerAsChecked("Okand.so");
     const QByteArray folder = QFile::encodeName(env.path("plugins"));
     ASSERT_EQ(::chmod(folder.constData(), 0775), 0);
     {
@@ -581,4 +594,188 @@ TEST_F(PluginHostTest, OnlyRegisteredLibrariesOnlyTheirOwnersCanChangeAreLoaded)
     EXPECT_EQ(h->pluginName(0), "Provplugin");
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PluginHostTest, ALibrarySwappedWhileItIsCheckedIsNeverWhatRuns)
+{
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "Omvandla.so");
+    // As the check starts, the whole plug-ins folder is swapped for one whose
+    // library of the same name is another (one that, if it ever ran, would
+    // fail its start and be named).
+    const QString folder = env.path("plugins");
+    int swaps = 0;
+    auto swap = [&](const QString &library) {
+        EXPECT_EQ(library, folder + "/Omvandla.so");
+        ++swaps;
+        ASSERT_TRUE(QDir().rename(folder, env.path("plugins.gammal")));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(QFile::copy(QString::fromUtf8(LUMRIK_TEST_THROWINGPLUGIN), folder + "/Omvandla.so"));
+    };
+    testHooks().pluginCheckStarts = swap;
+    {
+        frmMain w;
+        PluginHost *h = installPluginHost(&w);
+        testHooks().pluginCheckStarts = nullptr;
+        EXPECT_EQ(swaps, 1);
+        // The checked library is the one that runs.
+        ASSERT_EQ(h->pluginCount(), 1);
+        EXPECT_EQ(h->pluginName(0), "Provplugin");
+        EXPECT_TRUE(h->startFailures().isEmpty());
+        EXPECT_TRUE(boxes.calls().empty()) << boxes.calls().front().text.toStdString();
+        EXPECT_EQ(item(w, "mnuFilePlugins1")->text(), "Konvertera*");
+    }
+    // The library now in the folder is not the registered one: it is named
+    // and neither checked nor loaded.
+    {
+        int checks = 0;
+        testHooks().pluginCheckStarts = [&](const QString &) { ++checks; };
+        frmMain w;
+        PluginHost *h = installPluginHost(&w);
+        testHooks().pluginCheckStarts = nullptr;
+        EXPECT_EQ(h->pluginCount(), 0);
+        EXPECT_EQ(checks, 0);
+        EXPECT_EQ(item(w, "mnuFilePlugins1"), nullptr);
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        EXPECT_EQ(boxes.calls()[0].title, kPluginsTitle);
+        EXPECT_TRUE(boxes.calls()[0].text.contains(
+            QString::fromUtf8("Omvandla.so: har bytts ut sedan den registrerades och måste registreras igen")))
+            << boxes.calls()[0].text.toStdString();
+        EXPECT_EQ(h->notLoaded().size(), 1);
+    }
+    // Registering, with the good library swapped back in as the check of a
+    // library that is no plug-in starts: that library is what was checked,
+    // it fails and is not recorded, so the record stays the good one's.
+    boxes.clear();
+    ASSERT_TRUE(QFile::remove(folder + "/Omvandla.so"));
+    ASSERT_TRUE(QFile::copy(QString::fromUtf8(LUMRIK_TEST_NOTAPLUGIN), folder + "/Omvandla.so"));
+    testHooks().pluginCheckStarts = [&](const QString &) {
+        ASSERT_TRUE(QDir(folder).removeRecursively());
+        ASSERT_TRUE(QDir().rename(env.path("plugins.gammal"), folder));
+    };
+    const PluginRegistration r = registerPluginLibraries();
+    testHooks().pluginCheckStarts = nullptr;
+    EXPECT_EQ(r.failures, QStringList{QString::fromUtf8("Omvandla.so: är ingen plugin")});
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    ASSERT_EQ(h->pluginCount(), 1);
+    EXPECT_EQ(h->pluginName(0), "Provplugin");
+    EXPECT_TRUE(boxes.calls().empty());
+}
+
+TEST_F(PluginHostTest, RegistrationRecordsOnlyPassingLibrariesAndTellsAReplacedOne)
+{
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "Omvandla.so", false);
+    addLibrary(LUMRIK_TEST_UNRESOLVEDPLUGIN, "Ofullständig.so", false);
+    const PluginRegistration r = registerPluginLibraries();
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_TRUE(r.failures[0].startsWith("Ofullständig.so: kan inte laddas"));
+    IniFile ini;
+    ASSERT_TRUE(ini.load(mainSettingsFile()));
+    EXPECT_EQ(ini.value("Plugins", "Omvandla.plugin"), "True");
+    EXPECT_EQ(ini.value("Plugins", "Omvandla.plugin.sha256").size(), 64);
+    EXPECT_EQ(ini.value("Plugins", QString::fromUtf8("Ofullständig.plugin"), "<inget>"), "<inget>");
+    EXPECT_EQ(ini.value("Plugins", QString::fromUtf8("Ofullständig.plugin.sha256"), "<inget>"), "<inget>");
+    {
+        frmMain w;
+        PluginHost *h = installPluginHost(&w);
+        EXPECT_EQ(h->pluginCount(), 1);
+        EXPECT_EQ(h->notLoaded(), QStringList{QString::fromUtf8("Ofullständig.so: är inte registrerad")});
+    }
+
+    // Another library put in its place under the same name, the same size
+    // and time or not: not loaded until it is registered again.
+    boxes.clear();
+    const QString lib = env.path("plugins/Omvandla.so");
+    QFile f(lib);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    const QDateTime when = QFileInfo(lib).lastModified();
+    QByteArray bytes = f.readAll();
+    bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x01);
+    ASSERT_TRUE(f.seek(0));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+    f.close();
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(when, QFileDevice::FileModificationTime));
+    f.close();
+    int checks = 0;
+    testHooks().pluginCheckStarts = [&](const QString &) { ++checks; };
+    {
+        frmMain w;
+        PluginHost *h = installPluginHost(&w);
+        EXPECT_EQ(h->pluginCount(), 0);
+        EXPECT_EQ(checks, 0);
+        ASSERT_FALSE(boxes.calls().empty());
+        EXPECT_TRUE(boxes.calls().back().text.contains(QString::fromUtf8("Omvandla.so: har bytts ut")));
+    }
+    testHooks().pluginCheckStarts = nullptr;
+
+    // A record from before fingerprints (name only) is not enough either.
+    ASSERT_TRUE(QFile::copy(QString::fromUtf8(LUMRIK_TEST_SAMPLEPLUGIN), env.path("plugins/Gammal.so")));
+    ASSERT_TRUE(setPluginRegistered("Gammal.plugin", true));
+    boxes.clear();
+    {
+        frmMain w;
+        EXPECT_EQ(installPluginHost(&w)->pluginCount(), 0);
+        ASSERT_FALSE(boxes.calls().empty());
+        EXPECT_TRUE(boxes.calls().back().text.contains(
+            QString::fromUtf8("Gammal.so: är registrerad utan kontrollsumma och måste registreras igen")));
+    }
+}
+
+TEST_F(PluginHostTest, ALinkOrAFolderAboveThatOthersCanChangeKeepsThePluginOut)
+{
+    // A registered library that is a link to a library in a folder anyone
+    // can write (a good library, of this user's own).
+    const QString open = env.path("delad");
+    ASSERT_TRUE(QDir().mkpath(open));
+    ASSERT_TRUE(QFile::copy(QString::fromUtf8(LUMRIK_TEST_SAMPLEPLUGIN), open + "/Omvandla.so"));
+    QDir().mkpath(env.path("plugins"));
+    ASSERT_TRUE(QFile::link(open + "/Omvandla.so", env.path("plugins/Omvandla.so")));
+    registerAsChecked("Omvandla.so");
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+    const QString openTold = QString::fromUtf8("Omvandla.so: mappen %1 kan ändras av andra användare än ägaren").arg(open);
+    {
+        frmMain w;
+        PluginHost *h = installPluginHost(&w);
+        EXPECT_EQ(h->pluginCount(), 0);
+        EXPECT_EQ(h->notLoaded(), QStringList{openTold});
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        EXPECT_TRUE(boxes.calls()[0].text.contains(openTold));
+    }
+    // Registering does not record it (nor run it).
+    int checks = 0;
+    testHooks().pluginCheckStarts = [&](const QString &) { ++checks; };
+    const PluginRegistration r = registerPluginLibraries();
+    testHooks().pluginCheckStarts = nullptr;
+    EXPECT_EQ(checks, 0);
+    EXPECT_EQ(r.failures, QStringList{openTold});
+    // The same folder closed again: the link is followed and the plug-in loads.
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0755), 0);
+    boxes.clear();
+    {
+        frmMain w;
+        PluginHost *h = installPluginHost(&w);
+        EXPECT_EQ(h->pluginCount(), 1);
+        EXPECT_TRUE(boxes.calls().empty()) << boxes.calls().front().text.toStdString();
+    }
+
+    // The program folder above the plug-ins folder open to its group: nothing
+    // of it runs, and the message names that folder.
+    QFile::remove(env.path("plugins/Omvandla.so"));
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "Omvandla.so");
+    const QByteArray data = QFile::encodeName(env.dataPath());
+    struct stat before;
+    ASSERT_EQ(::stat(data.constData(), &before), 0);
+    ASSERT_EQ(::chmod(data.constData(), 0775), 0);
+    boxes.clear();
+    {
+        frmMain w;
+        PluginHost *h = installPluginHost(&w);
+        ::chmod(data.constData(), before.st_mode & 07777);
+        EXPECT_EQ(h->pluginCount(), 0);
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        EXPECT_TRUE(boxes.calls()[0].text.contains(
+            QString::fromUtf8("Omvandla.so: mappen %1 kan ändras av andra användare än ägaren").arg(env.dataPath())))
+            << boxes.calls()[0].text.toStdString();
+    }
 }

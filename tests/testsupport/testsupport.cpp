@@ -10,7 +10,11 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace lumrik::test {
 
@@ -130,6 +134,33 @@ bool openRawPty(int &master, int &slave, QString &path)
         return false;
     path = QString::fromLocal8Bit(name);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+int runAsUser(unsigned uid, unsigned gid, const std::vector<unsigned> &groups, const std::function<int()> &work)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const std::vector<gid_t> list(groups.begin(), groups.end());
+        if (::setgroups(list.size(), list.data()) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(77);
+        ::_exit(work());
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+bool letOthersThrough(const QString &folder)
+{
+    if (!folder.contains(QStringLiteral("/lumrik-test-")))
+        return false;
+    for (QDir d(folder); !d.isRoot(); d.cdUp()) {
+        ::chmod(QFile::encodeName(d.absolutePath()).constData(), 0755);
+        if (d.dirName().startsWith(QStringLiteral("lumrik-test-")))
+            break;
+    }
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace lumrik::test {
@@ -40,6 +41,14 @@ bool openRawPty(int &master, int &slave, QString &path);
 // `root`: its folders "home", "data", "tmp" and "runtime".
 QProcessEnvironment sessionEnvironment(const QString &root);
 bool writeFile(const QString &path, const QByteArray &bytes);
+
+// Runs `work` in a child process as another user (with only the given
+// groups; needs root) and gives its result, 77 when the user could not be
+// taken on, -1 when the child did not end normally.
+int runAsUser(unsigned uid, unsigned gid, const std::vector<unsigned> &groups, const std::function<int()> &work);
+// Lets other users pass through the test run's own folders down to `folder`
+// (mode 0755 on each); false when `folder` is not below them.
+bool letOthersThrough(const QString &folder);
 
 // While it lives, the system refuses to let this process make a file larger
 // than the given size, as a full disk would (the write comes back short).
