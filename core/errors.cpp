@@ -1,6 +1,7 @@
 #include "core/errors.h"
 
 #include "core/codepage.h"
+#include "core/folderwrites.h"
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/msgbox.h"
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lumrik {
 
@@ -70,26 +73,49 @@ QString slotTime(const QDateTime &t)
     return RkGeneralDate(t);
 }
 
+// The most of a log read whole to find its encoding.
+constexpr qint64 kLogSniffBytes = 16 << 20;
+
 void appendToLog(const QString &text)
 {
     if (gsDataPath.isEmpty())
         return;
-    QFile f(gsDataPath + "/error.log");
+    // Never through a link another user put in the program folder, and a
+    // missing log is made, not found made through a dangling link.
+    // A log that cannot be written is not reported: the report has been shown.
+    const int fd = RkOpenForAppend(gsDataPath + QStringLiteral("/error.log"));
+    if (fd < 0)
+        return;
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadWrite | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return;
+    }
     // The log keeps one encoding, as the settings files do. A log without
     // bytes above 127 so far that is to hold a character Windows-1252 lacks
     // begins as UTF-8, which it is read as from then on.
     const QString entry = text + QStringLiteral("\r\n");
     QByteArray before;
-    if (f.open(QIODevice::ReadOnly)) {
-        before = f.readAll();
-        f.close();
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && st.st_size <= kLogSniffBytes) {
+        before.resize(qsizetype(st.st_size));
+        const ssize_t n = ::pread(fd, before.data(), size_t(before.size()), 0);
+        before.resize(n > 0 ? qsizetype(n) : 0);
+    } else if (st.st_size > kLogSniffBytes) {
+        // A long log: its encoding is judged on its last megabyte, from the
+        // first character that begins in it.
+        before.resize(1 << 20);
+        const ssize_t n = ::pread(fd, before.data(), size_t(before.size()), st.st_size - before.size());
+        before.resize(n > 0 ? qsizetype(n) : 0);
+        qsizetype lead = 0;
+        while (lead < before.size() && lead < 4 && (uchar(before[lead]) & 0xC0) == 0x80)
+            ++lead;
+        before.remove(0, lead);
     }
     TextEncoding enc = textEncodingOf(before);
     if (!hasHighBytes(before) && !firstUnencodable(entry, enc).isNull())
         enc = TextEncoding::Utf8;
-    // A log that cannot be written is not reported: the report has been shown.
-    if (f.open(QIODevice::Append))
-        f.write(enc == TextEncoding::Utf8 ? entry.toUtf8() : toCp1252(entry));
+    f.write(enc == TextEncoding::Utf8 ? entry.toUtf8() : toCp1252(entry));
 }
 }
 

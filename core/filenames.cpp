@@ -193,39 +193,4 @@ QByteArray RkFolderBytes(const QByteArray &path)
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-int RkTrashKeptName(const QString &path, const QString &trash)
-{
-    const QByteArray source = RkPathBytes(path);
-    char real[PATH_MAX];
-    if (!::realpath(RkFolderBytes(source).constData(), real))
-        return errno;
-    const QByteArray absolute = QByteArray(real) + '/' + source.mid(source.lastIndexOf('/') + 1);
-    const QByteArray name = absolute.mid(absolute.lastIndexOf('/') + 1);
-    const QByteArray files = QFile::encodeName(trash) + "/files/";
-    const QByteArray info = QFile::encodeName(trash) + "/info/";
-    // The entry's record first, made so that no other entry's is touched; the
-    // original path in it with every byte kept (percent-encoded).
-    for (int n = 1; n < 10000; ++n) {
-        const QByteArray entry = n == 1 ? name : name + '.' + QByteArray::number(n);
-        const QByteArray record = info + entry + ".trashinfo";
-        const int fd = ::open(record.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return errno;
-        }
-        const QByteArray text = "[Trash Info]\nPath=" + absolute.toPercentEncoding("/") + "\nDeletionDate="
-                                + QDateTime::currentDateTime().toString(Qt::ISODate).toLatin1() + "\n";
-        const bool ok = writeAllAt(fd, text, 0);
-        ::close(fd);
-        const int e = ok ? renameNoReplace(source, files + entry) : EIO;
-        if (e == 0)
-            return 0;
-        ::unlink(record.constData());
-        if (e != EEXIST)
-            return e;
-    }
-    return EEXIST;
-}
-
 }

@@ -45,8 +45,4 @@ QDateTime RkFileModified(const QString &path);
 // error number (EEXIST when the new name is taken).
 int RkRenamePath(const QString &from, const QString &to);
 
-// Moves a file with kept bytes to the trash folder `trash` (its "files" and
-// "info" folders exist): 0 on success, else the system's error number.
-int RkTrashKeptName(const QString &path, const QString &trash);
-
 }

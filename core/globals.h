@@ -94,7 +94,8 @@ inline const QString kRxdTmp = QStringLiteral("Rxd.Tmp");
 inline const QString kHeaderTmp = QStringLiteral("Header.Tmp");
 inline const QString kHelixTmp = QStringLiteral("helix.tmp");
 
-// Full path of a hand-off file.
-inline QString tmpFile(const QString &name) { return gsTmpPath + '/' + name; }
+// Full path of a hand-off file. A hand-off folder that has gone meanwhile is
+// made again first, as safely as at start (core/session.h).
+QString tmpFile(const QString &name);
 
 }

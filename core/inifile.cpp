@@ -4,6 +4,7 @@
 #include "core/codepage.h"
 #include "core/errors.h"
 #include "core/filenames.h"
+#include "core/folderwrites.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
@@ -276,6 +277,13 @@ QByteArray IniFile::toBytes() const
 
 bool IniFile::save(const QString &path, QString *why) const
 {
+    // A settings-like file in a folder others may write in: a link another
+    // user put there in its place is not written through.
+    if (RkIsForeignLink(path)) {
+        if (why)
+            *why = RkForeignLinkText(path);
+        return false;
+    }
     try {
         writeFileAtomic(path, toBytes());
         return true;

@@ -4,7 +4,9 @@
 #include "core/filenames.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
+#include "core/openedfolder.h"
 #include "core/paths.h"
+#include "core/trash.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -22,6 +24,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -203,50 +207,22 @@ QString ShowSaveFileDialog(QWidget *owner, const QString &title, QString &initia
     return dlg.selectedFiles().first();
 }
 
-// The desktop trash of this user ($XDG_DATA_HOME/Trash).
-static QString trashFolder()
+int ShellDeleteFileIn(const OpenedFolder &folder, const QString &name, int flags)
 {
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::homePath() + "/.local/share";
-    return base + "/Trash";
-}
-
-// The desktop trash of this user can be used.
-static bool trashUsable()
-{
-    const QString trash = trashFolder();
-    const QFileInfo fi(QFileInfo(trash).path());
-    if (fi.exists() && !fi.isDir())
-        return false;
-    return QDir().mkpath(trash + "/files") && QDir().mkpath(trash + "/info");
+    struct stat st;
+    if (!folder.isOpen() || ::fstatat(folder.fd(), RkPathBytes(name).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return 2;
+    if (flags & 0x40)
+        return RkMoveToTrash(folder, name) == 0 ? 0 : 1;
+    return folder.removeFile(name) == 0 ? 0 : 1;
 }
 
 int ShellDeleteFile(QWidget *, const QString &path, const QString &, int flags)
 {
     const QString p = RkNativePath(path);
-    if (!RkFileExists(p))
-        return 2;
-    if (RkHasKeptBytes(p)) {
-        // Qt's trash cannot reach the name: the desktop's trash by hand.
-        if (!(flags & 0x40))
-            return ::unlink(RkPathBytes(p).constData()) == 0 ? 0 : 1;
-        return trashUsable() && RkTrashKeptName(p, trashFolder()) == 0 ? 0 : 1;
-    }
-    if (flags & 0x40) {
-        if (!trashUsable())
-            return 1;
-        QString inTrash;
-        if (!QFile::moveToTrash(p, &inTrash))
-            return 1;
-        // Only a real trash folder counts; anything else goes back where it was.
-        if (!QFileInfo(inTrash).isAbsolute() || !inTrash.contains("Trash")) {
-            QFile::rename(inTrash, p);
-            return 1;
-        }
-        return 0;
-    }
-    return QFile::remove(p) ? 0 : 1;
+    const qsizetype slash = p.lastIndexOf('/');
+    const OpenedFolder folder(slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : p.left(slash));
+    return ShellDeleteFileIn(folder, p.mid(slash + 1), flags);
 }
 
 int ShellRenameFile(QWidget *, const QString &oldPath, const QString &newPath, const QString &, int)

@@ -10,6 +10,8 @@ class QMainWindow;
 
 namespace lumrik {
 
+class OpenedFolder;
+
 // Other programs are started with their arguments as a list: each argument
 // reaches the program as exactly one argument, its exact bytes (a file name's
 // kept bytes given back), never joined into a command line and split again.
@@ -57,6 +59,8 @@ QString ShowSaveFileDialog(QWidget *owner, const QString &title, QString &initia
 // Moves the file to the desktop's trash: 0 on success. Nothing is deleted when
 // there is no trash.
 int ShellDeleteFile(QWidget *owner, const QString &path, const QString &progressTitle = {}, int flags = 0x40);
+// The same for the entry `name` of a folder opened before the user was asked.
+int ShellDeleteFileIn(const OpenedFolder &folder, const QString &name, int flags = 0x40);
 // Renames; never replaces an existing file: 0 on success.
 int ShellRenameFile(QWidget *owner, const QString &oldPath, const QString &newPath,
                     const QString &progressTitle = {}, int flags = 0x40);

@@ -1,6 +1,7 @@
 #include "dnc/frmcncsetup.h"
 
 #include "core/errors.h"
+#include "core/folderwrites.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/language.h"
@@ -32,6 +33,9 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace lumrik {
 
@@ -1020,22 +1024,44 @@ void frmCreateCfg::btnOk_Click()
             return;
         }
         // An existing file of the name in any letter case is that machine's.
-        const QString existing = machineConfigFile(name);
-        const bool exists = RkFileExists(existing);
-        if (exists) {
+        QString path = machineConfigFile(name);
+        if (!RkNameTaken(path))
+            path = RkNativePath(gsDataPath) + '/' + name + QStringLiteral(".CFG");
+        bool made = false;
+        if (!RkNameTaken(path)) {
+            // A new machine: made only where nothing has the name.
+            const int fd = RkCreateNewFile(path);
+            if (fd >= 0) {
+                ::close(fd);
+                made = true;
+            } else if (errno != EEXIST) {
+                fail(RkSystemErrorText(errno));
+                return;
+            }
+        }
+        if (!made) {
+            // A link another user put there is not the user's to replace.
+            if (RkIsForeignLink(path)) {
+                fail(RkForeignLinkText(path));
+                return;
+            }
             const int answer = RkMsgBox(RkText(1018, QStringLiteral("Namnet finns redan !!! Skriva över ?")),
                                         MbButtons::YesNo, MbIcon::Question,
                                         RkText(1019, QStringLiteral("Namnet upptaget !!")), 1, this);
             if (answer != MbYes)
                 return;
+            if (RkIsForeignLink(path)) {
+                fail(RkForeignLinkText(path));
+                return;
+            }
+            // The old file is replaced by a new empty one, never emptied in
+            // place: what a link points to, or another name of the same
+            // file, keeps its bytes.
+            if (const int e = RkReplaceWithEmptyFile(path); e != 0) {
+                fail(RkSystemErrorText(e));
+                return;
+            }
         }
-        const QString path = exists ? existing : RkNativePath(gsDataPath) + '/' + name + QStringLiteral(".CFG");
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            fail(RkFileErrorText(file));
-            return;
-        }
-        file.close();
         gActiveCfg = name;
         gActiveCfgFile = path;
         created_ = name;

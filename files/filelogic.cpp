@@ -4,6 +4,7 @@
 #include "core/language.h"
 #include "core/errors.h"
 #include "core/filenames.h"
+#include "core/openedfolder.h"
 #include "core/paths.h"
 #include "core/nctext.h"
 
@@ -452,9 +453,21 @@ QStringList RkListBackupFiles(const QString &folder)
     return FindBackupNames(folderFileNames(folder));
 }
 
+QStringList RkListBackupFiles(const OpenedFolder &folder)
+{
+    QStringList names = folder.fileNames();
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    return FindBackupNames(names);
+}
+
 int RkDeleteFiles(const QString &folder, const QStringList &names, QString *error)
 {
-    const QString dir = RkNativePath(RkAddBackslash(folder));
+    return RkDeleteFiles(OpenedFolder(RkNativePath(folder)), names, error);
+}
+
+int RkDeleteFiles(const OpenedFolder &folder, const QStringList &names, QString *error)
+{
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QString &name = names[i];
         if (name.isEmpty() || !RkCheckNewName(name).isEmpty()) {
@@ -462,23 +475,17 @@ int RkDeleteFiles(const QString &folder, const QStringList &names, QString *erro
                 *error = QStringLiteral("Ogiltigt filnamn: %1").arg(name);
             return int(i);
         }
-        const QByteArray path = RkPathBytes(dir + name);
-        struct stat st;
-        if (::lstat(path.constData(), &st) != 0) {
-            if (errno == ENOENT)
-                continue; // already gone: counts as deleted
-            if (error)
-                *error = RkSystemErrorText(errno);
-            return int(i);
-        }
-        if (S_ISDIR(st.st_mode)) {
+        const int e = folder.removeFile(name);
+        if (e == ENOENT)
+            continue; // already gone: counts as deleted
+        if (e == EISDIR) {
             if (error)
                 *error = QStringLiteral("%1 är en mapp").arg(RkShownName(name));
             return int(i);
         }
-        if (::unlink(path.constData()) != 0) {
+        if (e != 0) {
             if (error)
-                *error = RkSystemErrorText(errno);
+                *error = RkSystemErrorText(e);
             return int(i);
         }
     }

@@ -14,6 +14,8 @@
 
 namespace lumrik {
 
+class OpenedFolder;
+
 // How many bytes of a program are read for its comment and its preview.
 inline constexpr qint64 kHeadBytes = 1024;
 
@@ -135,11 +137,16 @@ QStringList FindBackupNames(const QStringList &names);
 QStringList folderFileNames(const QString &folder);
 // FindBackupNames() over folderFileNames().
 QStringList RkListBackupFiles(const QString &folder);
+// The same in a folder opened once (core/openedfolder.h).
+QStringList RkListBackupFiles(const OpenedFolder &folder);
 
 // Deletes the named files of a folder for good, in order. A file that is
 // already gone counts as deleted. Stops at the first failure: returns the
 // number of names handled before it (== names.size() when all went well) and
 // fills `error` with the reason.
 int RkDeleteFiles(const QString &folder, const QStringList &names, QString *error = nullptr);
+// The same in a folder opened once: whatever its path names by now, only the
+// opened folder's entries go (a link among them goes itself, not its target).
+int RkDeleteFiles(const OpenedFolder &folder, const QStringList &names, QString *error = nullptr);
 
 }

@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/language.h"
 #include "core/msgbox.h"
+#include "core/openedfolder.h"
 #include "core/paths.h"
 #include "files/filelogic.h"
 
@@ -53,6 +54,13 @@ frmConfirmBackupDelete::frmConfirmBackupDelete(QWidget *owner) : QDialog(owner)
     SetLanguage(this);
 }
 
+frmConfirmBackupDelete::~frmConfirmBackupDelete() = default;
+
+void frmConfirmBackupDelete::setFolder(OpenedFolder folder)
+{
+    folder_ = std::make_unique<OpenedFolder>(std::move(folder));
+}
+
 void frmConfirmBackupDelete::setNames(const QStringList &names)
 {
     lst2Delete->clear();
@@ -95,8 +103,12 @@ void frmConfirmBackupDelete::cmdOk_Click()
             accept();
             return;
         }
+        // The folder the list was made in; one opened now only when the
+        // list came from elsewhere.
+        if (!folder_ || RkNativePath(RkAddBackslash(folder_->path())) != RkNativePath(RkAddBackslash(sBackupPath)))
+            setFolder(OpenedFolder(RkNativePath(sBackupPath)));
         QString error;
-        const int done = RkDeleteFiles(sBackupPath, list, &error);
+        const int done = RkDeleteFiles(*folder_, list, &error);
         if (done < list.size()) {
             // The ones deleted leave the list; the rest wait for the next "&Rensa".
             setNames(list.mid(done));

@@ -7,6 +7,7 @@
 #include "core/inifile.h"
 #include "core/language.h"
 #include "core/msgbox.h"
+#include "core/openedfolder.h"
 #include "core/paths.h"
 #include "core/progress.h"
 #include "core/services.h"
@@ -928,18 +929,20 @@ void frmRkSelFile::mnuDelete_Click()
             chosen.size() == 1
                 ? QStringLiteral("Vill du flytta %1 till papperskorgen?").arg(RkShownName(chosen.first()))
                 : QStringLiteral("Vill du flytta de %1 markerade filerna till papperskorgen?").arg(chosen.size());
+        // The folder shown, opened before the question: a folder put in its
+        // place meanwhile (a link to another one) is never entered.
+        const OpenedFolder folder(RkNativePath(sCurrentPath));
         if (RkMsgBox(question, MbButtons::YesNo, MbIcon::Question, QStringLiteral("Radera"), 1, this) != MbYes)
             return;
-        const QString folder = RkAddBackslash(sCurrentPath);
         QStringList gone;
         for (qsizetype i = chosen.size() - 1; i >= 0; --i) {
             sCurrentFile = chosen[i];
-            const QString path = folder + sCurrentFile;
-            if (!RkFileExists(path) && !QFileInfo(path).isSymLink()) {
+            const int result = ShellDeleteFileIn(folder, sCurrentFile, 64);
+            if (result == 2) {
                 gone.prepend(RkShownName(sCurrentFile)); // nothing to delete: told below
                 continue;
             }
-            if (ShellDeleteFile(this, path, QStringLiteral("Raderar..."), 64) != 0) {
+            if (result != 0) {
                 RkMsgBox(QStringLiteral("Något fel uppstod vid raderingen.\n\n%1 kunde inte flyttas till "
                                         "papperskorgen (det finns ingen papperskorg för den här mappen, eller "
                                         "filen går inte att flytta). Filen raderades inte.")
@@ -1042,13 +1045,17 @@ frmConfirmBackupDelete *frmRkSelFile::backupDialog()
 void frmRkSelFile::FindBackupFiles(const QString &folder)
 {
     RkGuard("FindBackupFiles()", [&] {
+        // Opened once: the names are listed and, after the questions, deleted
+        // in this folder, even when its path names another one by then.
+        OpenedFolder opened(RkNativePath(folder));
         QStringList names;
         {
             WaitCursor wait;
-            names = RkListBackupFiles(folder);
+            names = RkListBackupFiles(opened);
         }
         frmConfirmBackupDelete *dlg = backupDialog();
         dlg->sBackupPath = RkAddBackslash(folder);
+        dlg->setFolder(std::move(opened));
         dlg->setNames(names);
         dlg->exec();
     });

@@ -185,7 +185,7 @@ frmMain *Main(const QStringList &arguments)
                 return nullptr;
         }
 
-        gsTmpPath = resolveHandOffPath();
+        gsTmpPath = startHandOffFolder();
         installSampleData(gsDataPath);
         RkLoadIniSettings();
 

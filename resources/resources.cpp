@@ -5,6 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace lumrik::resources {
 
 QStringList shippedFiles()
@@ -21,19 +26,26 @@ QStringList shippedFiles()
 
 bool installShippedFile(const QString &name, const QString &target)
 {
-    if (QFileInfo::exists(target))
+    // Anything that has the name, a dangling link too, is left as it is: the
+    // file is made only where nothing is, never through a link.
+    const QByteArray path = QFile::encodeName(target);
+    struct stat st;
+    if (::lstat(path.constData(), &st) == 0)
         return true;
     QDir().mkpath(QFileInfo(target).absolutePath());
     QFile src(":/lumrik/" + name);
     if (!src.open(QIODevice::ReadOnly))
         return false;
-    QFile dst(target);
-    if (!dst.open(QIODevice::WriteOnly))
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return errno == EEXIST;
+    QFile dst;
+    if (!dst.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return false;
-    dst.write(src.readAll());
-    dst.close();
-    dst.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    return true;
+    }
+    const QByteArray bytes = src.readAll();
+    return dst.write(bytes) == bytes.size();
 }
 
 }

@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,6 +32,7 @@
 
 #include <functional>
 #include <memory>
+#include <unistd.h>
 
 using namespace lumrik;
 using lumrik::test::readFile;
@@ -779,6 +781,80 @@ TEST_F(CncSetupTest, NewMachineIsCreatedEmptyAndLoadedWithTheDefaults)
     EXPECT_TRUE(boxes.calls()[0].text.contains(QStringLiteral("Namnet får inte börja med en punkt.")));
     EXPECT_EQ(machineList(), QStringList({"LATHE 2", "MILL"}));
     EXPECT_EQ(QDir(gsDataPath).entryList(QDir::Files | QDir::Hidden).filter(".CFG", Qt::CaseInsensitive).size(), 2);
+}
+
+TEST_F(CncSetupTest, ANewMachineWhoseNameIsALinkNeverEmptiesTheLinksTarget)
+{
+    env.write("MILL.cfg", "");
+    const QString kept = env.write("outside/TURN.cfg", "[Communication]\r\nBaudRate=9600\r\n");
+    const QString name = env.path("TURN.CFG");
+    ASSERT_TRUE(QFile::link(kept, name));
+    auto dlg = open();
+
+    // Asked about; "Nej" leaves everything as it was.
+    boxes.answer(MbNo);
+    whenShown("frmCreateCfg", [&](QWidget *w) {
+        auto *create = static_cast<frmCreateCfg *>(w);
+        create->txtCfgName->setText("turn");
+        create->btnOk->click();
+        create->btnAbort->click();
+    });
+    dlg->cmdCreateCNC->click();
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Namnet finns redan !!! Skriva över ?");
+    EXPECT_TRUE(QFileInfo(name).isSymLink());
+
+    // "Ja": the name becomes a new empty machine file; the link's target keeps its bytes.
+    boxes.clear();
+    boxes.answer(MbYes);
+    whenShown("frmCreateCfg", [&](QWidget *w) {
+        auto *create = static_cast<frmCreateCfg *>(w);
+        create->txtCfgName->setText("turn");
+        create->btnOk->click();
+    });
+    dlg->cmdCreateCNC->click();
+    EXPECT_EQ(test::readFile(kept), "[Communication]\r\nBaudRate=9600\r\n");
+    EXPECT_FALSE(QFileInfo(name).isSymLink());
+    EXPECT_TRUE(QFileInfo(name).isFile());
+    EXPECT_EQ(QFileInfo(name).size(), 0);
+    EXPECT_EQ(gActiveCfg, "TURN");
+    EXPECT_EQ(dlg->shownMachine(), "TURN");
+
+    // A dangling link as the name of a new machine: asked about too, and
+    // nothing is made where it points.
+    const QString nowhere = env.path("outside/BORR.cfg");
+    ASSERT_TRUE(QFile::link(nowhere, env.path("BORR.CFG")));
+    boxes.clear();
+    boxes.answer(MbNo);
+    whenShown("frmCreateCfg", [&](QWidget *w) {
+        auto *create = static_cast<frmCreateCfg *>(w);
+        create->txtCfgName->setText("BORR");
+        create->btnOk->click();
+        create->btnAbort->click();
+    });
+    dlg->cmdCreateCNC->click();
+    EXPECT_TRUE(boxes.saw("Namnet finns redan !!! Skriva över ?"));
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
+
+    if (::geteuid() != 0)
+        return;
+    // Another user's link: refused with the reason, not even asked about.
+    const QString profile = env.write("home/.profile", "export PATH=/usr/bin\n");
+    const QString theirs = env.path("SLIP.CFG");
+    ASSERT_TRUE(QFile::link(profile, theirs));
+    ASSERT_EQ(::lchown(QFile::encodeName(theirs).constData(), 4343, 4343), 0);
+    boxes.clear();
+    whenShown("frmCreateCfg", [&](QWidget *w) {
+        auto *create = static_cast<frmCreateCfg *>(w);
+        create->txtCfgName->setText("slip");
+        create->btnOk->click();
+        create->btnAbort->click();
+    });
+    dlg->cmdCreateCNC->click();
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.startsWith("Error creating CFG File"));
+    EXPECT_TRUE(boxes.calls()[0].text.contains(QStringLiteral("en annan användare")));
+    EXPECT_EQ(test::readFile(profile), "export PATH=/usr/bin\n");
 }
 
 TEST_F(CncSetupTest, InformationButtonsAndTheCodeTable)

@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
@@ -521,6 +522,88 @@ TEST_F(SelFileTest, BackupCleanUpGoesOnAfterAFailure)
     d.setNames({});
     EXPECT_EQ(d.lst2Delete->count(), 1);
     EXPECT_FALSE(d.cmdOk->isEnabled());
+}
+
+namespace {
+// Answers every box with "Ja"; at the box whose text holds `at`, first puts a
+// link to `elsewhere` in the place of `folder` (the folder itself moves to
+// `folder` & "-moved"), as a colleague who can write the parent folder could.
+struct SwapAtTheQuestion {
+    SwapAtTheQuestion(const QString &at, const QString &folder, const QString &elsewhere)
+    {
+        setMsgBoxHook([=, this](const MsgBoxCall &call) {
+            if (call.text.contains(at) && !swapped) {
+                swapped = QDir().rename(folder, folder + "-moved") && QFile::link(elsewhere, folder);
+                asked = call.text;
+            }
+            return int(MbYes);
+        });
+    }
+    ~SwapAtTheQuestion() { setMsgBoxHook({}); }
+    bool swapped = false;
+    QString asked;
+};
+}
+
+TEST_F(SelFileTest, BackupCleanUpDeletesOnlyInTheFolderShownWhenItIsSwappedDuringTheQuestion)
+{
+    gMakeBackup = true;
+    env.write("ncprog/P1.NC", "x");
+    env.write("ncprog/P1.001", "x");
+    env.write("ncprog/P1.002", "x");
+    // The operator's own work elsewhere, with the same names.
+    const QString work = env.path("home/work");
+    env.write("home/work/O1.NC", "own");
+    env.write("home/work/O1.001", "own 1");
+    env.write("home/work/O1.002", "own 2");
+    env.write("home/work/P1.001", "own P1");
+    env.write("home/work/P1.002", "own P2");
+    frmRkSelFile f;
+    open(f);
+    SwapAtTheQuestion swap(QStringLiteral("säkerhetskopior raderas"), prog, work);
+    QTimer::singleShot(0, &f, [&] { f.backupDialog()->cmdOk->click(); });
+    f.FindBackupFiles(f.currentPath());
+    ASSERT_TRUE(swap.swapped) << swap.asked.toStdString();
+    // Nothing in the folder the link leads to is touched.
+    for (const char *name : {"O1.NC", "O1.001", "O1.002", "P1.001", "P1.002"})
+        EXPECT_TRUE(QFile::exists(work + "/" + name)) << name;
+    // The copies the user saw are gone from the folder they were listed in.
+    EXPECT_FALSE(QFile::exists(prog + "-moved/P1.001"));
+    EXPECT_FALSE(QFile::exists(prog + "-moved/P1.002"));
+    EXPECT_TRUE(QFile::exists(prog + "-moved/P1.NC"));
+    QFile::remove(prog);
+    QDir().rename(prog + "-moved", prog);
+}
+
+TEST_F(SelFileTest, DeleteToTheTrashTakesTheFileFromTheFolderShownIntoAPrivateTrash)
+{
+    QDir().mkpath(env.path("xdg"));
+    const DataHomeAt dataHome(env.path("xdg"));
+    const QString work = env.path("home/work");
+    env.write("home/work/O1000.NC", "own");
+    frmRkSelFile f;
+    open(f);
+    select(f, "O1000.NC");
+    f.lstViewFiles->setFocus();
+    const QString realProg = QFileInfo(prog).canonicalFilePath();
+    {
+        SwapAtTheQuestion swap(QStringLiteral("papperskorgen?"), prog, work);
+        f.mnuDelete_Click();
+        ASSERT_TRUE(swap.swapped);
+    }
+    EXPECT_EQ(lumrik::test::readFile(work + "/O1000.NC"), "own");
+    EXPECT_FALSE(QFile::exists(prog + "-moved/O1000.NC"));
+    EXPECT_EQ(lumrik::test::readFile(env.path("xdg/Trash/files/O1000.NC")), "%\r\nO1000 (SHAFT 12)\r\nN10 G0 X0\r\n");
+    const QByteArray info = lumrik::test::readFile(env.path("xdg/Trash/info/O1000.NC.trashinfo"));
+    EXPECT_TRUE(info.contains("Path=" + QFile::encodeName(realProg) + "/O1000.NC\n")) << info.toStdString();
+    // The trash is the user's alone, as the desktop makes it.
+    for (const char *part : {"xdg/Trash", "xdg/Trash/files", "xdg/Trash/info"})
+        EXPECT_EQ(QFileInfo(env.path(part)).permissions() & 0x0077, 0) << part;
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(env.path("xdg/Trash")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    QFile::remove(prog);
+    QDir().rename(prog + "-moved", prog);
 }
 
 TEST_F(SelFileTest, DeleteWithoutATrashDeletesNothing)

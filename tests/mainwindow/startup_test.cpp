@@ -51,6 +51,22 @@ TEST(Startup, FirstStartGetsSampleMachineAndProgramOnce)
     EXPECT_FALSE(QFileInfo::exists(env.path("ncprog/O1000.NC")));
 }
 
+TEST(Startup, ShippedFilesAreNeverMadeThroughALink)
+{
+    TempEnv env;
+    // A dangling link where the syntax file goes: every start would otherwise
+    // make a file where it points.
+    const QString target = env.path("outside/.bashrc");
+    QDir().mkpath(env.path("outside"));
+    ASSERT_TRUE(QFile::link(target, env.path("fanuc.syn")));
+    installSampleData(gsDataPath);
+    installSampleData(gsDataPath);
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_TRUE(QFileInfo(env.path("fanuc.syn")).isSymLink());
+    // What has no name yet is put in place as before.
+    EXPECT_TRUE(QFileInfo(env.path("ncprog/O1000.NC")).isFile());
+}
+
 TEST(Startup, CommandLineIsOnePathWithoutQuotes)
 {
     EXPECT_EQ(commandLinePath({"lumrik32"}), "");
