@@ -3,16 +3,23 @@
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/paths.h"
+#include "core/protectedlinks.h"
+#include "core/savecopy.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
+#include <cctype>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -46,47 +53,45 @@ bool mayWriteIn(const QByteArray &folder)
     return ::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-bool readAll(int fd, qsizetype size, QByteArray &out)
+std::function<void(InPlaceStep)> gStepHook;
+
+void step(InPlaceStep s)
 {
-    out.resize(size);
-    qsizetype done = 0;
-    while (done < size) {
-        const ssize_t r = ::pread(fd, out.data() + done, size_t(size - done), done);
-        if (r < 0 && errno == EINTR)
+    if (gStepHook)
+        gStepHook(s);
+}
+
+constexpr char kTempStem[] = ".lumrik-";
+constexpr int kRandomPart = 6;
+
+// Removes what saves cut short left in `folder`: temporary files of this
+// writer, of this user, that no save under way holds.
+void dropLeftTemps(const QByteArray &folder)
+{
+    DIR *d = ::opendir(folder.constData());
+    if (!d)
+        return;
+    while (const dirent *e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        if (name.size() != qsizetype(sizeof kTempStem - 1) + kRandomPart || !name.startsWith(kTempStem))
             continue;
-        if (r <= 0) {
-            if (r == 0)
-                errno = EIO; // the file got shorter while it was read
-            return false;
-        }
-        done += r;
-    }
-    return true;
-}
-
-// A new file "<stem>XXXXXX" made exclusively with `mode` (the umask and a
-// default ACL of its folder apply, as to any new file); its name in `name`.
-int createUnique(const QByteArray &stem, mode_t mode, QByteArray &name)
-{
-    static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = stem;
-        for (int i = 0; i < 6; ++i)
-            name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-void syncFolder(const QByteArray &folder)
-{
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
+        bool ours = true;
+        for (qsizetype i = sizeof kTempStem - 1; i < name.size(); ++i)
+            ours = ours && std::isalnum(uchar(name[i]));
+        if (!ours)
+            continue;
+        const QByteArray path = folder + '/' + name;
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat st, named;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.constData(), &named) == 0
+            && named.st_dev == st.st_dev && named.st_ino == st.st_ino)
+            ::unlink(path.constData());
         ::close(fd);
     }
+    ::closedir(d);
 }
 
 QString shownBytes(const QByteArray &path) { return RkShownName(RkDecodeName(path)); }
@@ -219,31 +224,6 @@ bool takeOver(const QByteArray &old, const struct stat &was, int fd)
 
 // ---- in place ----
 
-// A copy of `bytes`, synced, beside `file` or else in the temporary folder:
-// its name, or empty with errno set.
-QByteArray keepCopy(const QByteArray &file, const QByteArray &bytes)
-{
-    const QByteArray base = file.mid(file.lastIndexOf('/') + 1).left(200);
-    const QByteArray places[] = {RkFolderBytes(file), QFile::encodeName(QDir::tempPath())};
-    int err = 0;
-    for (const QByteArray &folder : places) {
-        QByteArray name;
-        Fd copy(createUnique(folder + '/' + base + ".lumrik-kopia-", 0600, name));
-        if (copy.fd < 0) {
-            err = errno;
-            continue;
-        }
-        if (writeAllAt(copy.fd, bytes, 0) && ::fsync(copy.fd) == 0 && copy.close()) {
-            syncFolder(folder);
-            return name;
-        }
-        err = errno;
-        ::unlink(name.constData());
-    }
-    errno = err;
-    return {};
-}
-
 // The old file's times back after a failed write, so that the file does not
 // look changed on disk (only its owner and root may set them).
 void keepTimes(int fd, const struct stat &was)
@@ -252,10 +232,18 @@ void keepTimes(int fd, const struct stat &was)
     ::futimens(fd, times);
 }
 
+RkExpected swapped(const QString &shown)
+{
+    return RkExpected(kErrIo, QStringLiteral("%1: Filen har bytts ut eller ändrats medan den skulle sparas. "
+                                             "Inget sparades.")
+                                  .arg(shown));
+}
+
 // Writes `bytes` into the existing file `file` (no link followed), keeping
 // its owner, group, permissions, attributes and links. The old bytes are kept
 // in a copy until the new ones are on the disk.
-void writeInPlace(const QByteArray &file, const QString &shown, QByteArrayView bytes)
+FileIdentity writeInPlace(const QByteArray &file, const QString &shown, QByteArrayView bytes,
+                          const struct stat &was)
 {
     Fd f(::open(file.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
     if (f.fd < 0) {
@@ -264,11 +252,19 @@ void writeInPlace(const QByteArray &file, const QString &shown, QByteArrayView b
     }
     struct stat st;
     QByteArray old;
-    if (::fstat(f.fd, &st) != 0 || !readAll(f.fd, qsizetype(st.st_size), old))
+    if (::fstat(f.fd, &st) != 0 || !readAllAt(f.fd, 0, qsizetype(st.st_size), old, false))
         throw failure(kErrIo, shown, errno);
-    const QByteArray copy = keepCopy(file, old);
-    if (copy.isEmpty())
+    if (st.st_dev != was.st_dev || st.st_ino != was.st_ino)
+        throw swapped(shown);
+    QByteArray copyName;
+    Fd copy(RkMakeSaveCopy(file, st, old, bytes, copyName));
+    if (copy.fd < 0)
         throw writeFailure(shown, errno);
+    step(InPlaceStep::CopyKept);
+    const auto dropCopy = [&] {
+        ::unlink(copyName.constData());
+        syncFolder(RkFolderBytes(copyName));
+    };
 
     // Room for the longer text is asked for first: a full disk is then seen
     // before a single old byte is replaced. Not every file system can.
@@ -277,23 +273,34 @@ void writeInPlace(const QByteArray &file, const QString &shown, QByteArrayView b
         && errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) {
         const int err = errno;
         keepTimes(f.fd, st);
-        ::unlink(copy.constData());
+        dropCopy();
         throw writeFailure(shown, err);
     }
-    if (writeAllAt(f.fd, bytes, 0) && ::fsync(f.fd) == 0 && ::ftruncate(f.fd, off_t(bytes.size())) == 0
-        && ::fsync(f.fd) == 0) {
-        f.close(); // synced: what close could report is already known
-        ::unlink(copy.constData());
-        return;
+    step(InPlaceStep::RoomTaken);
+    bool written = true;
+    for (qsizetype at = 0; written && at < bytes.size(); at += kInPlacePiece) {
+        written = writeAllAt(f.fd, bytes.sliced(at, std::min(kInPlacePiece, bytes.size() - at)), at);
+        if (written)
+            step(InPlaceStep::PieceWritten);
+    }
+    if (written && ::fsync(f.fd) == 0) {
+        step(InPlaceStep::NewSynced);
+        if (::ftruncate(f.fd, off_t(bytes.size())) == 0 && ::fsync(f.fd) == 0) {
+            step(InPlaceStep::Cut);
+            const FileIdentity id = RkFileIdentityOfFd(f.fd);
+            f.close(); // synced: what close could report is already known
+            dropCopy();
+            return id;
+        }
     }
     const int err = errno;
     // The old text goes back where it was.
     if (writeAllAt(f.fd, old, 0) && ::ftruncate(f.fd, off_t(old.size())) == 0 && ::fsync(f.fd) == 0) {
         keepTimes(f.fd, st);
-        ::unlink(copy.constData());
+        dropCopy();
         throw writeFailure(shown, err);
     }
-    throw writeFailure(shown, err, QStringLiteral(" Den gamla filen finns kvar som %1").arg(shownBytes(copy)));
+    throw writeFailure(shown, err, QStringLiteral(" Den gamla filen finns kvar som %1").arg(shownBytes(copyName)));
 }
 
 RkExpected folderFailure(long number, const QString &native, int err)
@@ -306,12 +313,15 @@ RkExpected folderFailure(long number, const QString &native, int err)
 // Writes a new file beside `target` and renames it over it. `was` is the old
 // file, or null for a new one. False (nothing changed) when the new file
 // cannot be given what the old one had, so that it must be written in place.
-bool writeByRename(const QByteArray &target, const QString &native, const struct stat *was, QByteArrayView bytes)
+// The identity of the new file in `written`.
+bool writeByRename(const QByteArray &target, const QString &native, const struct stat *was, QByteArrayView bytes,
+                   FileIdentity &written)
 {
     const QString shown = RkShownName(native);
     const QByteArray folder = RkFolderBytes(target);
+    dropLeftTemps(folder);
     QByteArray temp;
-    Fd f(createUnique(folder + "/.lumrik-", was ? 0600 : 0666, temp));
+    Fd f(createUniqueFile(folder + '/' + kTempStem, was ? 0600 : 0666, temp));
     if (f.fd < 0) {
         const int err = errno;
         if (was && (err == EACCES || err == EPERM))
@@ -321,6 +331,8 @@ bool writeByRename(const QByteArray &target, const QString &native, const struct
             throw folderFailure(creationNumber(why), native, why); // the folder is the obstacle
         throw failure(creationNumber(why), shown, why);
     }
+    // Held while it is written: another editor's clean-up leaves it alone.
+    ::flock(f.fd, LOCK_EX);
     const auto drop = [&] { ::unlink(temp.constData()); };
     if (was && !takeOver(target, *was, f.fd)) {
         drop();
@@ -335,11 +347,7 @@ bool writeByRename(const QByteArray &target, const QString &native, const struct
     struct stat now;
     if (was && ::fstat(f.fd, &now) == 0 && (now.st_mode & 07777) != (was->st_mode & 07777))
         ::fchmod(f.fd, was->st_mode & 07777);
-    if (!f.close()) {
-        const int err = errno;
-        drop();
-        throw writeFailure(shown, err);
-    }
+    written = RkFileIdentityOfFd(f.fd);
     if (::rename(temp.constData(), target.constData()) != 0) {
         const int err = errno;
         drop();
@@ -347,10 +355,60 @@ bool writeByRename(const QByteArray &target, const QString &native, const struct
             return false; // a sticky folder, a file mounted over
         throw failure(kErrIo, shown, was ? err : creationError(folder, err));
     }
+    if (!f.close()) {
+        const int err = errno;
+        throw writeFailure(shown, err);
+    }
     syncFolder(folder);
     return true;
 }
 
+}
+
+void setInPlaceStepHook(std::function<void(InPlaceStep)> hook) { gStepHook = std::move(hook); }
+
+int createUniqueFile(const QByteArray &stem, mode_t mode, QByteArray &name)
+{
+    static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = stem;
+        for (int i = 0; i < kRandomPart; ++i)
+            name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+void syncFolder(const QByteArray &folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+bool readAllAt(int fd, qint64 offset, qsizetype size, QByteArray &out, bool upTo)
+{
+    out.resize(size);
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t r = ::pread(fd, out.data() + done, size_t(size - done), off_t(offset + done));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r == 0 && upTo)
+            break;
+        if (r <= 0) {
+            if (r == 0)
+                errno = EIO; // the file got shorter while it was read
+            return false;
+        }
+        done += r;
+    }
+    out.resize(done);
+    return true;
 }
 
 bool writeAllAt(int fd, QByteArrayView bytes, qint64 offset)
@@ -371,33 +429,47 @@ bool writeAllAt(int fd, QByteArrayView bytes, qint64 offset)
     return true;
 }
 
-void writeFileAtomic(const QString &path, QByteArrayView bytes)
+FileIdentity writeFileAtomic(const QString &path, QByteArrayView bytes, const FileIdentity *expected)
 {
     const QString native = RkNativePath(path);
     const QString shown = RkShownName(native);
     QByteArray target = RkPathBytes(native);
+    if (const QString why = RkForeignLinkProblem(native); !why.isEmpty())
+        throw RkExpected(kErrPermissionDenied, why);
+    FileIdentity written;
     struct stat st;
     if (::stat(target.constData(), &st) != 0) {
-        writeByRename(target, native, nullptr, bytes);
-        return;
+        if (expected && expected->valid)
+            throw swapped(shown);
+        writeByRename(target, native, nullptr, bytes, written);
+        return written;
     }
     if (S_ISDIR(st.st_mode))
         throw failure(kErrIo, shown, EISDIR);
+    if (expected && !RkFileIdentity(st).unchanged(*expected))
+        throw swapped(shown);
     // Replacing a write-protected file is refused as opening it for writing
     // would be (also for root, when nobody may write it).
     if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0 || !(st.st_mode & 0222))
         throw failure(kErrPermissionDenied, shown, EACCES);
-    // A link is followed: its target is written, the link stays.
-    if (char real[PATH_MAX]; ::realpath(target.constData(), real))
+    // A link is followed: its target is written, the link stays. It must
+    // still lead to the file just looked at.
+    if (char real[PATH_MAX]; ::realpath(target.constData(), real)) {
         target = real;
+        struct stat now;
+        if (::lstat(target.constData(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)
+            throw swapped(shown);
+    }
+    if (S_ISREG(st.st_mode))
+        RkDropSaveCopiesOf(target, st);
     // A file with other names must stay one file; a folder that may not be
     // written in leaves the file's own bytes as the only way.
     const bool inPlace = S_ISREG(st.st_mode) && (st.st_nlink > 1 || !mayWriteIn(RkFolderBytes(target)));
-    if (!inPlace && writeByRename(target, native, &st, bytes))
-        return;
+    if (!inPlace && writeByRename(target, native, &st, bytes, written))
+        return written;
     if (!S_ISREG(st.st_mode))
         throw failure(kErrPermissionDenied, shown, EACCES);
-    writeInPlace(target, shown, bytes);
+    return writeInPlace(target, shown, bytes, st);
 }
 
 }

@@ -61,6 +61,7 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
     // Load.
     bNamed = false;
     fileStamp = QDateTime();
+    fileIdentity = seenIdentity = FileIdentity();
     if (gScrollbarShow == 2 || gScrollbarShow == 4) txtText->setScrollBars(gScrollbarShow);
     txtText->setLeftMargin(20);
     txtText->setTextType(gTextType);
@@ -139,7 +140,9 @@ void frmDocument::Activation()
         if (path.isEmpty() || path == gsUntitled) return;
         if (!RkIsFile(path)) return; // deleted on disk: keep text and stamp
         const QDateTime onDisk = RkFileModified(path);
-        if (fileStamp.isValid() && onDisk != fileStamp) {
+        const FileIdentity now = RkFileIdentity(path);
+        const bool changed = onDisk != fileStamp || (seenIdentity.valid && !now.unchanged(seenIdentity));
+        if (fileStamp.isValid() && changed) {
             const QString text = QStringLiteral("Filen \"") + path + QStringLiteral("\"har ändrats utanför Lumrik-32.\n")
                                  + QStringLiteral("Vill du ladda om den?\n\n")
                                  + QStringLiteral("Notera att eventuella ändringar gjorda i Lumrik-32 kanske inte kommer sparas.");
@@ -149,10 +152,15 @@ void frmDocument::Activation()
             if (answer == MbYes) {
                 FileOpen(path); // sets the new stamp
             } else {
+                // Only this state of the file is let be: a later change or
+                // another file put in its place is asked about again, and a
+                // save still asks before it overwrites what changed.
                 fileStamp = onDisk;
+                seenIdentity = now;
             }
         } else if (!fileStamp.isValid()) {
             fileStamp = onDisk;
+            seenIdentity = now;
         }
     });
 }

@@ -8,6 +8,7 @@
 // The window answers its editor's events (status bar, Save buttons, command
 // state, typed characters, lined paper, context menu, replace confirmation)
 // and, whenever it becomes active, notices a file changed by another program.
+#include "core/fileidentity.h"
 #include "documents/editor.h"
 
 #include <QDateTime>
@@ -42,6 +43,13 @@ public:
     // Modification time of the file as last loaded, saved or accepted;
     // invalid (null) while there is none.
     QDateTime fileStamp;
+    // The file as it was last loaded or saved: a save asks first when the
+    // caption's path now names another file, or that file has changed since.
+    FileIdentity fileIdentity;
+    // The file as the changed-on-disk check last saw it: loaded, saved, or
+    // left as it was with "Nej". Another file or size counts as a change
+    // too, not only another time.
+    FileIdentity seenIdentity;
 
     // The caption: the full path of the file, or gsUntitled. The window's
     // title shows it with a name's kept bytes read as Windows-1252.

@@ -10,6 +10,7 @@
 #include "documents/host.h"
 #include "documents/lineends.h"
 #include "documents/syntax.h"
+#include "documents/unfinishedsave.h"
 
 
 #include <QAction>
@@ -132,6 +133,11 @@ void frmDocument::FileOpen(const QString &sFilename)
     default: break;
     }
 
+    // A save of this file that was cut short is settled before it is read.
+    settleUnfinishedSaves(path, this);
+    // Taken before the read: a change while it is read makes the next save ask.
+    const FileIdentity identity = RkFileIdentity(path);
+
     if (hex) {
         const QByteArray bytes = readFileBytes(path);
         // Rendered before the old text goes, so a failure leaves it as it was.
@@ -165,6 +171,7 @@ void frmDocument::FileOpen(const QString &sFilename)
     bHexView = hex;
     bReadOnly = readOnly;
     fileStamp = RkFileModified(path);
+    fileIdentity = seenIdentity = identity;
 
     if (autoColorOnOpen())
         ColorNC(txtText, sMaskin, 1, kAutoColorLines, kAutoColorBudgetMs, true, this);
@@ -173,6 +180,7 @@ void frmDocument::FileOpen(const QString &sFilename)
 void frmDocument::ForceFileStamp()
 {
     fileStamp = RkFileModified(caption());
+    fileIdentity = seenIdentity = RkFileIdentity(caption());
 }
 
 QString frmDocument::FixCh(unsigned char b)

@@ -1,20 +1,24 @@
 #include "documents/saving.h"
 
 #include "core/atomicfile.h"
+#include "core/fileidentity.h"
+#include "core/filenames.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/progress.h"
+#include "core/protectedlinks.h"
 #include "core/services.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/lineends.h"
 #include "documents/statusbar.h"
 
+#include <QFileInfo>
 #include <QStringList>
-#include <exception>
+#include <optional>
 
 namespace lumrik {
 
@@ -32,20 +36,55 @@ QString askFileName(QWidget *owner, const QString &title, const QString &initial
     return ShowSaveFileDialog(owner, title, file, initialFolder, QString(), filter, 0);
 }
 
-// Notes that a guarded body returned rather than threw.
-class CompletionMark {
-public:
-    explicit CompletionMark(bool &done) : done_(done), pending_(std::uncaught_exceptions()) {}
-    ~CompletionMark()
-    {
-        if (std::uncaught_exceptions() == pending_)
-            done_ = true;
-    }
+// How a save ended. A failure that went to the error report counts as "not
+// written" (RkGuard gives back the first value), so that a closing window
+// stays open with its text.
+enum class SaveOutcome { NotWritten = 0, Written, Refused };
 
-private:
-    bool &done_;
-    int pending_;
-};
+// What to do about the file a save is to write.
+enum class FileCheck { Write, SaveAs, Stop };
+
+// The question when the document's own file is no longer as it was loaded or
+// last saved: "Ja" saves, "Nej" (the default) saves nothing.
+QString changedFileQuestion(const QString &shown, const FileIdentity &then, const FileIdentity &now,
+                            const QString &path)
+{
+    if (now.sameFile(then))
+        return QStringLiteral("Filen \"%1\" har ändrats utanför Lumrik-32 sedan den lästes in.\n\n"
+                              "Om du sparar skrivs de ändringarna över.\n\nVill du ändå spara?")
+            .arg(shown);
+    QString where;
+    if (const QString target = QFileInfo(RkNativePath(path)).symLinkTarget(); !target.isEmpty())
+        where = QStringLiteral(" (en länk till \"%1\")").arg(RkShownName(target));
+    return QStringLiteral("Filen \"%1\" är inte längre den fil som lästes in: namnet leder nu till en annan "
+                          "fil%2.\n\nOm du sparar skrivs programmet i den filen.\n\nVill du ändå spara?")
+        .arg(shown, where);
+}
+
+// Before a save writes `native`: never through another user's link in a
+// shared folder; and the document's own file (`own`) must still be the file
+// it loaded or last saved, unchanged, or the user is asked. `expected` is
+// then the file as it is now, which the write must still find.
+FileCheck checkTarget(frmDocument *doc, const QString &native, bool own, FileIdentity &expected)
+{
+    if (const QString why = RkForeignLinkProblem(native); !why.isEmpty()) {
+        const int answer = RkMsgBox(QStringLiteral("Programmet sparades inte.\n\n") + why
+                                        + QStringLiteral("\n\nVill du spara programmet under ett annat namn "
+                                                         "(Spara som)?"),
+                                    MbButtons::YesNo, MbIcon::Exclamation, QStringLiteral("Spara"), 0, doc);
+        return answer == MbYes ? FileCheck::SaveAs : FileCheck::Stop;
+    }
+    if (!own || !doc->fileIdentity.valid)
+        return FileCheck::Write;
+    expected = RkFileIdentity(native);
+    if (!expected.valid && !RkFileExists(native))
+        return FileCheck::Write; // gone: the save puts it back
+    if (expected.unchanged(doc->fileIdentity))
+        return FileCheck::Write;
+    const QString text = changedFileQuestion(RkShownName(native), doc->fileIdentity, expected, native);
+    const int answer = RkMsgBox(text, MbButtons::YesNo, MbIcon::Exclamation, QStringLiteral("Spara"), 1, doc);
+    return answer == MbYes ? FileCheck::Write : FileCheck::Stop;
+}
 
 }
 
@@ -78,64 +117,80 @@ void RkErrorBox(const QString &description)
 
 bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result)
 {
-    // A failure that ends up in the error report counts as "not written", so
-    // that a closing window stays open with its text.
-    bool finished = false;
-    const bool written = RkGuard("RkSaveDocument()", [&]() -> bool {
-        const CompletionMark mark(finished);
+    const SaveOutcome outcome = RkGuard("RkSaveDocument()", [&]() -> SaveOutcome {
         if (doc->bHexView || doc->bReadOnly) {
             RkMsgBox(QStringLiteral("Denna filen är inte tillåten att spara."), MbButtons::Ok, MbIcon::Critical,
                      QStringLiteral("Spara"), 0, doc);
-            return false;
+            return SaveOutcome::Refused;
         }
         const QString filter = saveDialogFilter(gsFileExtension);
         const QString caption = doc->caption();
         if (caption == gsUntitled || !doc->bNamed)
             saveAs = true;
 
+        std::optional<WaitCursor> wait;
         QString target = caption;
-        if (saveAs) {
-            target = askFileName(doc, QStringLiteral("Ange filnamn"), caption, GetDefaultPath(QStringLiteral("rec")),
-                                 filter);
-            if (target.isEmpty()) {
-                result = 2;
-                return false;
+        QString native;
+        FileIdentity expected;
+        bool checkedOwn = false;
+        for (;;) {
+            if (saveAs) {
+                target = askFileName(doc, QStringLiteral("Ange filnamn"), caption,
+                                     GetDefaultPath(QStringLiteral("rec")), filter);
+                if (target.isEmpty())
+                    return SaveOutcome::NotWritten;
             }
+
+            wait.emplace();
+            const int type = gSaveAsUnixType == kLineEndLf ? kLineEndLf : kLineEndCrLf;
+            doc->txtText->setTextType(type);
+
+            native = RkNativePath(target);
+            if (!IsDirectory(GetPathPart(native)) || !IsValidFileName(GetFileNamePart(native))) {
+                wait.reset();
+                RkMsgBox(QStringLiteral("Felaktigt filnamn! Programmet är inte sparat!"), MbButtons::Ok,
+                         MbIcon::Information, QStringLiteral("Fel i filnamn"), 0, doc);
+                return SaveOutcome::NotWritten;
+            }
+            const bool own = doc->bNamed && native == RkNativePath(caption);
+            wait.reset();
+            const FileCheck check = checkTarget(doc, native, own, expected);
+            if (check == FileCheck::Stop)
+                return SaveOutcome::NotWritten;
+            if (check == FileCheck::SaveAs) {
+                saveAs = true;
+                continue;
+            }
+            checkedOwn = own && doc->fileIdentity.valid;
+            wait.emplace();
+            break;
         }
 
-        WaitCursor wait;
-        const int type = gSaveAsUnixType == kLineEndLf ? kLineEndLf : kLineEndCrLf;
-        doc->txtText->setTextType(type);
-
-        const QString native = RkNativePath(target);
-        if (!IsDirectory(GetPathPart(native)) || !IsValidFileName(GetFileNamePart(native))) {
-            RkMsgBox(QStringLiteral("Felaktigt filnamn! Programmet är inte sparat!"), MbButtons::Ok,
-                     MbIcon::Information, QStringLiteral("Fel i filnamn"), 0, doc);
-            result = 2;
-            return false;
-        }
-
+        FileIdentity written;
         try {
-            writeFileAtomic(native, textForSave(doc->txtText, type));
+            written = writeFileAtomic(native, textForSave(doc->txtText, doc->txtText->TextType()),
+                                      checkedOwn ? &expected : nullptr);
         } catch (const RkError &e) {
+            wait.reset();
             RkErrorBox(e.description());
-            result = 2;
-            return false;
+            return SaveOutcome::NotWritten;
         }
 
         if (saveAs)
             doc->setCaption(target);
         doc->bNamed = true;
         doc->ForceFileStamp();
+        if (written.valid)
+            doc->fileIdentity = doc->seenIdentity = written;
         if (gSavedFile)
             gSavedFile(doc->caption());
         doc->txtText->setIsDirty(false);
         RkUpdateGlobalStatus();
-        return true;
+        return SaveOutcome::Written;
     });
-    if (!finished)
+    if (outcome == SaveOutcome::NotWritten)
         result = 2;
-    return written;
+    return outcome == SaveOutcome::Written;
 }
 
 namespace {
@@ -170,9 +225,7 @@ void OfferSaveBeforeForcedExit(frmDocument *doc)
 
 void SaveOrNot(frmDocument *doc, int &cancel)
 {
-    bool finished = false;
-    RkGuard("SaveOrNot()", [&] {
-        const CompletionMark mark(finished);
+    const bool answered = RkGuard("SaveOrNot()", [&] {
         switch (askToSave(doc, MbButtons::YesNoCancel)) {
         case MbYes:
             saveAsAsked(doc, cancel);
@@ -183,8 +236,9 @@ void SaveOrNot(frmDocument *doc, int &cancel)
             cancel = 2;
             break;
         }
+        return true;
     });
-    if (!finished)
+    if (!answered)
         cancel = 2; // the question failed: nothing is thrown away
 }
 

@@ -28,6 +28,13 @@ QByteArray textForSave(const Editor *txtText, int lineEndType);
 // write failed; a failed Save As leaves the caption and bNamed as they were.
 // A hex view or a read-only document is refused with a message (result
 // untouched). Returns true when the file was written.
+//
+// A save writes the program where it was loaded from: when the document's
+// own path now names another file, or its file was changed since it was
+// loaded or last saved (another device, inode, size or time), the user is
+// asked first ("Nej", the default, saves nothing). A symbolic link of another
+// user in a folder others may write in is never written through; the message
+// says why and offers Save As.
 bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result);
 
 // Asks whether to save a changed document that is closing. Yes saves (Save As

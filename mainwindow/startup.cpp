@@ -10,10 +10,12 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "documents/pluginlist.h"
+#include "documents/unfinishedsave.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/frmsplash.h"
 #include "mainwindow/handover.h"
 #include "mainwindow/integration.h"
+#include "mainwindow/recentfiles.h"
 #include "mainwindow/translations.h"
 #include "resources/resources.h"
 
@@ -26,6 +28,7 @@
 #include <QStandardPaths>
 #include <unistd.h>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -197,13 +200,24 @@ frmMain *Main(const QStringList &arguments)
         w->fillRecentFiles();
         w->fillMacroMenu();
         w->showAtStart();
+        // Saves that a crash or a killed editor cut short are told now.
+        settleUnfinishedSavesAtStart(loadMruList(), w);
         installHandOver(w);
         return w;
     });
 }
 
+void ignoreFileSizeSignal()
+{
+    // A file-size limit (RLIMIT_FSIZE) would end the editor in the middle of
+    // a save, with its text; ignored, the write comes back short with EFBIG
+    // and is told like a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 int programMain(int argc, char **argv, void (*prepare)())
 {
+    ignoreFileSizeSignal();
     // The check of one plug-in library, in a process of its own.
     if (argc == 3 && std::strcmp(argv[1], kPluginCheckOption) == 0) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -27,6 +27,9 @@ frmMain *Main(const QStringList &arguments);
 // application object exists, before start-up: the test build sets its hooks
 // there.
 int programMain(int argc, char **argv, void (*prepare)() = nullptr);
+// The first thing programMain does: SIGXFSZ ignored, so that a write past a
+// file-size limit fails as a full disk would rather than ending the editor.
+void ignoreFileSizeSignal();
 
 // Seams: the splash window and the hand-over to a running instance.
 // A second start whose hand-over nobody took: true when the editor has

@@ -17,6 +17,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using namespace lumrik;
 using namespace lumrik::test;
 
@@ -220,6 +222,49 @@ TEST(frmDocument, ChangedFileIsAskedAboutOnce)
     doc.Activation();
     EXPECT_EQ(boxes.calls().size(), 2u);
     EXPECT_EQ(doc.txtText->TextAll(), QByteArray("N10 G2\r\n"));
+}
+
+// After "Nej" only that state of the file is let be: another file put in its
+// place with the same time, or the same file with another size, is asked
+// about again.
+TEST(frmDocument, ChangedFileCheckSeesAnotherFileOrSizeAfterNo)
+{
+    SettingsGuard keep;
+    TempEnv env;
+    FakeDocumentHost host;
+    MsgBoxRecorder boxes;
+    const QString path = env.write("prog.nc", "N10 G0\r\n");
+    const QDateTime base = QDateTime::currentDateTime().addSecs(-100);
+    touch(path, base);
+    frmDocument doc;
+    host.active = &doc;
+    doc.FileOpen(path);
+    doc.UpdateText();
+
+    writeFile(path, "N10 G1\r\n");
+    touch(path, base.addSecs(10));
+    boxes.answer(MbNo);
+    doc.Activation();
+    ASSERT_EQ(boxes.calls().size(), 1u);
+
+    // A colleague's file of the same size and time renamed over it.
+    const QString other = env.write("other.nc", "N99 G1\r\n");
+    touch(other, base.addSecs(10));
+    ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    boxes.answer(MbNo);
+    doc.Activation();
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    EXPECT_EQ(boxes.calls()[1].title, QStringLiteral("Ändrad fil"));
+    doc.Activation();
+    EXPECT_EQ(boxes.calls().size(), 2u);
+
+    // The same file grown, its time put back.
+    writeFile(path, "N99 G1\r\nN100\r\n");
+    touch(path, base.addSecs(10));
+    boxes.answer(MbNo);
+    doc.Activation();
+    EXPECT_EQ(boxes.calls().size(), 3u);
+    EXPECT_EQ(doc.txtText->TextAll(), QByteArray("N10 G0\r\n"));
 }
 
 TEST(frmDocument, HexDumpOfUnchangedText)

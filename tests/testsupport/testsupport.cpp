@@ -73,6 +73,50 @@ QProcessEnvironment sessionEnvironment(const QString &root)
     return env;
 }
 
+namespace {
+// Every folder above `folder` lets other users pass through it.
+bool othersPassAbove(const QString &folder)
+{
+    for (QDir d(folder); d.cdUp();) {
+        struct stat st;
+        if (::stat(QFile::encodeName(d.absolutePath()).constData(), &st) != 0 || !(st.st_mode & S_IXOTH))
+            return false;
+        if (d.isRoot())
+            break;
+    }
+    return true;
+}
+}
+
+FolderOthersReach::FolderOthersReach(const TempEnv &env)
+{
+    // The test run's own folders, from the run's root down to the program folder.
+    QStringList ours;
+    for (QDir d(env.dataPath()); !d.isRoot(); d.cdUp()) {
+        ours.prepend(d.absolutePath());
+        if (d.dirName().startsWith(QLatin1String("lumrik-test-")))
+            break;
+    }
+    if (!ours.isEmpty() && QDir(ours.first()).dirName().startsWith(QLatin1String("lumrik-test-"))
+        && othersPassAbove(ours.first())) {
+        for (const QString &f : ours)
+            ::chmod(QFile::encodeName(f).constData(), 0755);
+        path_ = env.dataPath();
+        return;
+    }
+    // The run lies in a folder closed to others (a private TMPDIR).
+    own_ = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/lumrik-test-XXXXXX"));
+    if (own_->isValid() && othersPassAbove(own_->path())) {
+        ::chmod(QFile::encodeName(own_->path()).constData(), 0755);
+        path_ = own_->path();
+        return;
+    }
+    why_ = QStringLiteral("the test run's folder lies under a folder other users cannot enter, and /tmp is "
+                          "no way out either");
+}
+
+FolderOthersReach::~FolderOthersReach() = default;
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace lumrik::test {
@@ -30,6 +31,24 @@ private:
 };
 
 QByteArray readFile(const QString &path);
+
+// A folder for a test that works as other users too: the test's program
+// folder when every folder above it lets other users through (the folders of
+// the test run itself are opened to them for it), else a fresh folder of the
+// test's own in the system's shared temporary folder, removed with it. When
+// neither can be had, path() is empty and why() says so.
+class FolderOthersReach {
+public:
+    explicit FolderOthersReach(const TempEnv &env);
+    ~FolderOthersReach();
+    QString path() const { return path_; }
+    QString path(const QString &name) const { return path_ + '/' + name; }
+    QString why() const { return why_; }
+
+private:
+    std::unique_ptr<QTemporaryDir> own_;
+    QString path_, why_;
+};
 
 // A pseudo-terminal pair, raw from the start as a serial port is once opened:
 // what one end sends before the other has set its port up is neither echoed
