@@ -18,12 +18,25 @@ void OmnumRun::setSelection(int firstLine, int lastLine)
     selLast_ = std::max(firstLine, lastLine);
 }
 
+qsizetype blockDeleteLength(QByteArrayView code)
+{
+    if (code.isEmpty() || code[0] != '/')
+        return 0;
+    qsizetype n = 1;
+    if (n < code.size() && code[n] >= '1' && code[n] <= '9')
+        ++n;
+    while (n < code.size() && code[n] == ' ')
+        ++n;
+    return n;
+}
+
 QByteArray OmnumRun::line(QByteArrayView text, int lineNo)
 {
     const QByteArrayView t = ltrimBlanks(text);
-    const qsizetype paren = t.indexOf('(');
-    const QByteArrayView code = paren < 0 ? t : t.first(paren);
-    const QByteArrayView comment = paren < 0 ? QByteArrayView() : t.sliced(paren);
+    // The comment part begins at the first "(" or at a ";" before it.
+    const qsizetype codeEnd = codeLength(t);
+    const QByteArrayView code = t.first(codeEnd);
+    const QByteArrayView comment = t.sliced(codeEnd);
 
     // Lines to leave alone: outside the selection, "'" among the first four
     // characters, holding the skip text, or blank.
@@ -48,8 +61,12 @@ QByteArray OmnumRun::line(QByteArrayView text, int lineNo)
     QByteArray newCode;
     if (o_.addBlockNr) {
         if (skip == 0 && !RkInstrList(code, "N%:$O")) {
+            // A block-delete slash (with its skip level) must stay the
+            // block's first character.
+            const qsizetype slash = blockDeleteLength(code);
             newCode.reserve(code.size() + 16);
-            newCode.append('N').append(QByteArray::number(counter_)).append(' ').append(code);
+            newCode.append(code.first(slash));
+            newCode.append('N').append(QByteArray::number(counter_)).append(' ').append(code.sliced(slash));
             counter_ += o_.incr;
         } else {
             newCode = code.toByteArray();
