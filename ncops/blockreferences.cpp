@@ -2,6 +2,8 @@
 
 #include "ncops/mdlrkfix.h"
 
+#include <array>
+
 namespace lumrik {
 
 namespace {
@@ -56,6 +58,10 @@ void BlockReferenceScan::addLine(QByteArrayView line, int lineNo)
     if (trimmed.startsWith('\'')) // comment lines (tool lists, headers)
         return;
     const QByteArrayView code = line.first(codeLength(line));
+    // Every kind of reference, and an "O" program, needs one of these letters
+    // (GOTO has its "O"): most blocks of a program are passed over at once.
+    if (!RkInstrList(code, "PpQqOo"))
+        return;
     const bool mayCall = !direct_;
     bool cycle = false, localCall = false, call = false, pq = false;
     std::optional<qint64> p;
@@ -94,6 +100,42 @@ std::optional<BlockReference> BlockReferenceScan::first() const
         if (!programs_.count(c.program) && !(c.program > 9999 && programs_.count(c.program % 10000)))
             return c.at;
     return direct_;
+}
+
+std::optional<BlockReference> firstBlockReference(QByteArrayView text)
+{
+    // Only lines that hold one of the letters addLine looks for are given to
+    // it; the others are counted and passed over in one walk over the bytes.
+    static const std::array<unsigned char, 256> kind = [] {
+        std::array<unsigned char, 256> k{};
+        for (char c : {'P', 'p', 'Q', 'q', 'O', 'o'})
+            k[static_cast<unsigned char>(c)] = 1;
+        k['\n'] = k['\r'] = 2;
+        return k;
+    }();
+    BlockReferenceScan scan;
+    const char *p = text.data();
+    const qsizetype n = text.size();
+    int lineNo = 1;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char k = kind[static_cast<unsigned char>(p[i])];
+        if (k == 0) {
+            ++i;
+        } else if (k == 2) {
+            // CR LF, LF or a lone CR ends the line.
+            i += (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') ? 2 : 1;
+            ++lineNo;
+            lineStart = i;
+        } else {
+            qsizetype end = i;
+            while (end < n && p[end] != '\n' && p[end] != '\r')
+                ++end;
+            scan.addLine(text.sliced(lineStart, end - lineStart), lineNo);
+            i = end;
+        }
+    }
+    return scan.first();
 }
 
 }

@@ -34,4 +34,8 @@ private:
     std::set<qint64> programs_;            // the "O" numbers of the program
 };
 
+// The first reference of a whole text, its lines ended by CR LF, LF or a lone
+// CR (as the editor counts them).
+std::optional<BlockReference> firstBlockReference(QByteArrayView text);
+
 }

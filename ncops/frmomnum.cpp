@@ -262,11 +262,7 @@ bool frmOmnum::referencesAccepted()
     if (!targetDocument || chkAddBlockNr->isChecked())
         return true;
     const Editor *ed = targetDocument->txtText;
-    BlockReferenceScan scan;
-    const int n = ed->Count();
-    for (int i = 1; i <= n; ++i)
-        scan.addLine(ed->lineView(i), i);
-    const auto ref = scan.first();
+    const auto ref = firstBlockReference(ed->textView());
     if (!ref)
         return true;
     const QString question = referenceQuestion(ref->line, decodeText(ref->text, ed->encoding()));

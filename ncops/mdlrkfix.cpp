@@ -109,15 +109,60 @@ private:
     Kind prev_ = Kind::Other;
 };
 
+// Whether the letter at `pos` begins a word, told by looking back over the
+// characters before it (in a program this takes a step or two): nothing when
+// more than `limit` characters would have to be looked at.
+std::optional<bool> wordStartLookingBack(QByteArrayView line, qsizetype pos, qsizetype limit)
+{
+    const qsizetype stop = std::max<qsizetype>(0, pos - limit);
+    for (qsizetype q = pos;;) {
+        // The letter at q begins a word unless a letter, a "_" or a digit of
+        // a name stands before it.
+        if (q == 0)
+            return true;
+        const char c = line[q - 1];
+        if (isLetterByte(c) || c == '_')
+            return false;
+        if (!isDigit(c) && c != '.')
+            return true;
+        qsizetype r = q - 1;
+        while (r > stop && (isDigit(line[r - 1]) || line[r - 1] == '.'))
+            --r;
+        if (r == 0)
+            return true;
+        if (r == stop)
+            return std::nullopt;
+        const char b = line[r - 1];
+        if (b == '_')
+            return false;
+        if (!isLetterByte(b))
+            return true;
+        // Digits after a letter are its value when that letter begins a
+        // word, and part of a name otherwise.
+        q = r - 1;
+    }
+}
+
 // The first occurrence of the word at a word's start (a word that does not
 // begin with a letter: its first occurrence), or -1.
 qsizetype findWord(QByteArrayView line, QByteArrayView word, qsizetype from = 0)
 {
+    constexpr qsizetype kLookBack = 64;
     const bool letter = isLetterByte(word[0]);
-    WordStarts starts(line);
+    std::optional<WordStarts> starts; // for the rare line where looking back is long
     for (qsizetype p = from;; ++p) {
         p = word.size() == 1 ? line.indexOf(word[0], p) : line.indexOf(word, p);
-        if (p < 0 || !letter || starts.at(p))
+        if (p < 0 || !letter)
+            return p;
+        if (!starts) {
+            if (const auto start = wordStartLookingBack(line, p, kLookBack)) {
+                if (*start)
+                    return p;
+                continue;
+            }
+            starts.emplace(line);
+        }
+        if (starts->at(p))
             return p;
     }
 }
@@ -155,14 +200,17 @@ std::vector<AddressWord> addressWords(QByteArrayView text)
 
 qsizetype codeLength(QByteArrayView line)
 {
-    for (qsizetype i = 0; i < line.size(); ++i)
-        if (line[i] == '(' || line[i] == ';')
-            return i;
-    return line.size();
+    const qsizetype paren = line.indexOf('(');
+    const qsizetype semicolon = paren < 0 ? line.indexOf(';') : line.first(paren).indexOf(';');
+    if (semicolon >= 0)
+        return semicolon;
+    return paren >= 0 ? paren : line.size();
 }
 
 bool isInComment(QByteArrayView line, qsizetype pos)
 {
+    if (pos < codeLength(line))
+        return false;
     bool inParen = false;
     for (qsizetype i = 0; i < line.size() && i <= pos; ++i) {
         const char c = line[i];

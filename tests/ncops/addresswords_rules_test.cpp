@@ -167,3 +167,15 @@ TEST(Conversational, ProgramsBeginningWithBeginPgm)
     for (const char *line : {"%BEGIN PGM", "0 BEGINPGM X", "N10 G1", "0 BEGIN PGMX", "", "O1000 (BEGIN PGM)"})
         EXPECT_FALSE(isConversationalStart(line)) << line;
 }
+
+TEST(BlockReferences, LinesOfAWholeTextAreCountedAsTheEditorCountsThem)
+{
+    const auto ref = firstBlockReference("%\r\nN10 G0\nN20 G1\rN30 G1\r\n\r\nN40 M97 P10\r\n");
+    ASSERT_TRUE(ref.has_value());
+    EXPECT_EQ(ref->line, 6);
+    EXPECT_EQ(ref->text, "N40 M97 P10");
+    EXPECT_EQ(firstBlockReference("GOTO5")->line, 1);
+    EXPECT_EQ(firstBlockReference("X1\r\r\nGOTO5\r")->line, 3);
+    EXPECT_FALSE(firstBlockReference("").has_value());
+    EXPECT_FALSE(firstBlockReference("N10 G0\r\nN20 M30\r\n").has_value());
+}
