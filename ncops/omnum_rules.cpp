@@ -33,10 +33,13 @@ qsizetype blockDeleteLength(QByteArrayView code)
 QByteArray OmnumRun::line(QByteArrayView text, int lineNo)
 {
     const QByteArrayView t = ltrimBlanks(text);
-    // The comment part begins at the first "(" or at a ";" before it.
-    const qsizetype codeEnd = codeLength(t);
-    const QByteArrayView code = t.first(codeEnd);
-    const QByteArrayView comment = t.sliced(codeEnd);
+    const qsizetype paren = t.indexOf('(');
+    const QByteArrayView code = paren < 0 ? t : t.first(paren);
+    const QByteArrayView comment = paren < 0 ? QByteArrayView() : t.sliced(paren);
+    // A block number is never taken from a ";" comment either; the tests of
+    // which lines to leave alone still see the whole code part.
+    const QByteArrayView numbered = code.first(codeLength(code));
+    const QByteArrayView numberedTail = code.sliced(numbered.size());
 
     // Lines to leave alone: outside the selection, "'" among the first four
     // characters, holding the skip text, or blank.
@@ -75,21 +78,23 @@ QByteArray OmnumRun::line(QByteArrayView text, int lineNo)
         const QByteArrayView word = o_.tnc ? QByteArrayView() : QByteArrayView("N");
         WordRun r;
         std::optional<qint32> old;
-        if (skip == 0 && findWordRun(code, word, r))
-            old = readBlockNumber(code.sliced(r.start, r.length));
+        if (skip == 0 && findWordRun(numbered, word, r))
+            old = readBlockNumber(numbered.sliced(r.start, r.length));
         if (!old || *old < o_.fromBlockNr || *old > o_.tomBlockNr) {
             newCode = code.toByteArray();
         } else if (!o_.tnc) {
             qint64 value = counter_;
             const int mode = o_.removeBlockNr ? 1 : 3;
-            if (RkBlockFix(code, newCode, "N", value, mode, o_.leadingZeros)) {
+            if (RkBlockFix(numbered, newCode, "N", value, mode, o_.leadingZeros)) {
                 if (mode == 1)
                     newCode = ltrimBlanks(newCode).toByteArray();
+                newCode.append(numberedTail);
                 counter_ += o_.incr;
             } else {
                 newCode = code.toByteArray();
             }
-        } else if (RkOmNumTnc(code, newCode, counter_)) {
+        } else if (RkOmNumTnc(numbered, newCode, counter_)) {
+            newCode.append(numberedTail);
             counter_ += o_.incr;
         } else {
             newCode = code.toByteArray();

@@ -179,3 +179,21 @@ TEST(BlockReferences, LinesOfAWholeTextAreCountedAsTheEditorCountsThem)
     EXPECT_FALSE(firstBlockReference("").has_value());
     EXPECT_FALSE(firstBlockReference("N10 G0\r\nN20 M30\r\n").has_value());
 }
+
+TEST(AddressWords, TheTestsOfLinesToLeaveAloneStillSeeASemicolonComment)
+{
+    OmnumOptions o;
+    o.skipBlock = "HOLD";
+    EXPECT_EQ(renumbered({"N5 G1 ;HOLD", "N6 G1 ;N1"}, o), (std::vector<QByteArray>{"N5 G1 ;HOLD", "N10 G1 ;N1"}));
+    OmnumOptions add;
+    add.addBlockNr = true;
+    EXPECT_EQ(renumbered({"G1 X5 ;Operation 1", "G1 X5;"}, add),
+              (std::vector<QByteArray>{"G1 X5 ;Operation 1", "N10 G1 X5;"}));
+    OmnumOptions tnc;
+    tnc.tnc = true;
+    tnc.firstBlockNr = 0;
+    tnc.fromBlockNr = 0;
+    tnc.incr = 1;
+    EXPECT_EQ(renumbered({"5 L X+10 ; 7", "; 9", "9 L Y+1"}, tnc),
+              (std::vector<QByteArray>{"0 L X+10 ; 7", "; 9", "1 L Y+1"}));
+}
