@@ -120,6 +120,8 @@ std::optional<bool> wordStartLookingBack(QByteArrayView line, qsizetype pos, qsi
         // a name stands before it.
         if (q == 0)
             return true;
+        if (q <= stop)
+            return std::nullopt;
         const char c = line[q - 1];
         if (isLetterByte(c) || c == '_')
             return false;

@@ -43,6 +43,33 @@ TEST(AddressWords, ALetterBeginsAWordOnlyAfterNoLetterNameOrUnderscore)
     EXPECT_EQ(findAtWordStart("APPR LT X+Q11 Y+Q12 LEN10 RR F300", 'N'), -1);
 }
 
+TEST(AddressWords, TheQuickLookBackAgreesWithAWalkFromTheStart)
+{
+    // Lines of letters, digits, points, "_" and blanks, short and far longer
+    // than the few characters the quick look goes back.
+    const char alphabet[] = "AX1._ X19";
+    quint32 seed = 7;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray line;
+        seed = seed * 1103515245u + 12345u;
+        const int length = int(seed >> 16) % (round < 2000 ? 40 : 400);
+        for (int i = 0; i < length; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            line += alphabet[(seed >> 16) % (sizeof alphabet - 1)];
+        }
+        qsizetype expected = -1;
+        for (qsizetype i = 0; i < line.size() && expected < 0; ++i)
+            if (line[i] == 'X' && isWordStart(line, i))
+                expected = i;
+        ASSERT_EQ(findAtWordStart(line, 'X'), expected) << line.constData();
+    }
+    for (const char *part : {"X1", "X12", "X123", "X1.5"}) {
+        const QByteArray name = "WALL" + QByteArray(part).repeated(5000);
+        EXPECT_EQ(findAtWordStart(name + " X5", 'X'), name.size() + 1) << part;
+        EXPECT_EQ(findAtWordStart(name, 'X'), -1) << part;
+    }
+}
+
 TEST(AddressWords, ValueRulesReadOnlyWordsAtTheirStart)
 {
     QByteArray r;
