@@ -5,6 +5,7 @@
 #include "core/msgbox.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "ncops/blockreferences.h"
 #include "ncops/frmomnum.h"
 #include "ncops/frmxyz.h"
 #include "ncops/mdlmnfix.h"
@@ -122,6 +123,13 @@ void BM_PlainRange(benchmark::State &state)
         benchmark::DoNotOptimize(r.max[0]);
     });
 }
+// The look for references to block numbers that the renumbering makes first.
+void BM_PlainBlockReferences(benchmark::State &state)
+{
+    const QByteArray text = programText(Form::Plain);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(firstBlockReference(text));
+}
 
 // ----- end to end through a document window ---------------------------------
 
@@ -188,6 +196,7 @@ BENCHMARK(BM_PlainUnpack)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PlainUppercase)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PlainDecimalPoints)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PlainRange)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PlainBlockReferences)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_DocRenumber)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_DocPack)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_DocUnpack)->Unit(benchmark::kMillisecond)->Iterations(3);

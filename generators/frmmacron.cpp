@@ -232,6 +232,8 @@ void frmMacron::cmdOk_Click()
             RkMsgBox(r.message, MbButtons::Ok, MbIcon::Critical, QStringLiteral("Fel i macro"), 0, this);
             return;
         }
+        if (!r.notice.isEmpty())
+            RkMsgBox(r.notice, MbButtons::Ok, MbIcon::Exclamation, QStringLiteral("Macro"), 0, this);
         QClipboard *clip = QGuiApplication::clipboard();
         clip->clear();
         clip->setText(r.output);

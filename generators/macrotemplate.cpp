@@ -96,7 +96,14 @@ bool readMacroLines(const QString &path, QStringList &lines, QString *error)
             *error = RkFileErrorText(f);
         return false;
     }
-    lines = splitTextLines(fromCp1252(bytes));
+    // The rule of the NC programs: UTF-8 when the bytes are valid UTF-8 with a
+    // byte above 127, else Windows-1252. A byte-order mark is no character of
+    // the first line.
+    QByteArrayView text = bytes;
+    const TextEncoding encoding = textEncodingOf(text);
+    if (encoding == TextEncoding::Utf8 && text.startsWith("\xEF\xBB\xBF"))
+        text = text.sliced(3);
+    lines = splitTextLines(decodeText(text, encoding));
     return true;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Macro template files (".NCM"): 8-bit text (Windows-1252) made of a header
+// Macro template files (".NCM"): text (Windows-1252 or UTF-8) made of a header
 // that declares up to 16 input fields and a picture, a separator line that
 // begins with "//" and a body that the expansion turns into NC text.
 //
@@ -38,8 +38,10 @@ MacroHeader parseMacroHeader(const QStringList &lines);
 // returns "5"; "Depth [5" leaves "Depth " and returns "[5"; no "[" returns "".
 QString ExtractBracketValue(QString &text);
 
-// The lines of a template file: bytes read as Windows-1252, lines ended by
-// CR LF (LF or CR alone also end a line). False, with `error` set, when the
+// The lines of a template file, read by the encoding rule of the NC programs
+// (UTF-8 when the bytes are valid UTF-8 and hold a byte above 127, otherwise
+// Windows-1252; a byte-order mark is dropped), lines ended by CR LF (LF or CR
+// alone also end a line). False, with `error` set, when the
 // file cannot be read.
 bool readMacroLines(const QString &path, QStringList &lines, QString *error = nullptr);
 

@@ -33,6 +33,35 @@ bool canFormNew(const QString &find, const QString &replacement, Qt::CaseSensiti
 }
 
 QString fieldTag(int n) { return u'<' + QString::number(n) + u'>'; }
+
+// The field number of a placeholder "<1>" to "<16>" at `pos` (its length in
+// `length`), or 0.
+int placeholderAt(QStringView text, qsizetype pos, qsizetype &length)
+{
+    if (pos + 2 >= text.size() || text[pos] != u'<' || text[pos + 1] < u'1' || text[pos + 1] > u'9')
+        return 0;
+    int n = text[pos + 1].unicode() - '0';
+    qsizetype e = pos + 2;
+    if (e < text.size() && text[e].isDigit() && text[e].unicode() < 128) {
+        n = n * 10 + (text[e].unicode() - '0');
+        ++e;
+    }
+    if (n > kMacroFields || e >= text.size() || text[e] != u'>')
+        return 0;
+    length = e + 1 - pos;
+    return n;
+}
+
+// The first placeholder in a text, as written ("" when there is none).
+QString firstPlaceholder(QStringView text)
+{
+    for (qsizetype p = text.indexOf(u'<'); p >= 0; p = text.indexOf(u'<', p + 1)) {
+        qsizetype len = 0;
+        if (placeholderAt(text, p, len))
+            return text.mid(p, len).toString();
+    }
+    return {};
+}
 QString calcName(int n) { return QStringLiteral("CALC") + QChar(u'A' + (n - 1)); }
 
 // A whole number as CInt reads it: halves to even, 16-bit range.
@@ -59,6 +88,12 @@ private:
     };
     [[noreturn]] void stop(const char *kind) { throw Stop{kind}; }
 
+    // Every placeholder of the text replaced by its field's text in one pass
+    // from left to right: what a field puts in is not searched again. A field
+    // text that holds a placeholder itself is told in the notice; a result
+    // beyond kMaxMacroChars stops the expansion.
+    QString pasteFields(QStringView text);
+
     void lineDirectives(QString &line);
     bool conditionsAndSets(QString &line); // false: the line was cut at a condition
     void formulas(QString &line);
@@ -71,7 +106,51 @@ private:
     int blockStep_ = 10;
     int decimals_ = 0;
     bool negate_ = false; // the kind of the last condition: NF
+    QString notice_;
+    bool tooLarge_ = false;
 };
+
+QString Expander::pasteFields(QStringView text)
+{
+    // The size first, so that nothing too large is ever built.
+    qsizetype size = 0, len = 0;
+    for (qsizetype p = 0; p < text.size(); ++p) {
+        const int n = text[p] == u'<' ? placeholderAt(text, p, len) : 0;
+        if (n) {
+            size += field_[n].size();
+            p += len - 1;
+        } else {
+            ++size;
+        }
+    }
+    if (size > kMaxMacroChars) {
+        tooLarge_ = true;
+        stop("formel");
+    }
+    QString out;
+    out.reserve(size);
+    qsizetype from = 0;
+    for (qsizetype p = text.indexOf(u'<'); p >= 0; p = text.indexOf(u'<', p)) {
+        const int n = placeholderAt(text, p, len);
+        if (!n) {
+            ++p;
+            continue;
+        }
+        out += text.mid(from, p - from);
+        out += field_[n];
+        if (notice_.isEmpty()) {
+            const QString inner = firstPlaceholder(field_[n]);
+            if (!inner.isEmpty())
+                notice_ = QStringLiteral("Fält %1 innehåller %2. Text som ett fält fyller i ersätts inte igen.")
+                              .arg(n)
+                              .arg(inner);
+        }
+        p += len;
+        from = p;
+    }
+    out += text.mid(from);
+    return out;
+}
 
 MacroExpansion Expander::run(const QStringList &lines, const QDateTime &now)
 {
@@ -109,10 +188,14 @@ MacroExpansion Expander::run(const QStringList &lines, const QDateTime &now)
     } catch (const Stop &s) {
         r.ok = false;
         r.line = lineNo_;
-        r.message = QStringLiteral("Fel i %1. (Rad: %2)").arg(QLatin1String(s.kind)).arg(lineNo_);
+        r.message = tooLarge_ ? QStringLiteral("Resultatet blir för stort (över %1 tecken). (Rad: %2)")
+                                    .arg(kMaxMacroChars)
+                                    .arg(lineNo_)
+                              : QStringLiteral("Fel i %1. (Rad: %2)").arg(QLatin1String(s.kind)).arg(lineNo_);
         return r;
     }
     r.output = out;
+    r.notice = notice_;
     return r;
 }
 
@@ -159,8 +242,7 @@ bool Expander::conditionsAndSets(QString &line)
             const QString name = constantName(inner.left(eq));
             QString formula = inner.mid(eq + 1);
             if (inner.contains(u'<'))
-                for (int n = 1; n <= kMacroFields; ++n)
-                    formula.replace(fieldTag(n), field_[n]);
+                formula = pasteFields(formula);
             double value = parser_.ParseExpression(formula, QString::number(lineNo_));
             value = QString::number(value, 'g', 15).toDouble();
             try {
@@ -295,8 +377,7 @@ void Expander::finish(QString &out, const QDateTime &now)
         numbered += QStringView(out).mid(from);
         out = numbered;
     }
-    for (int n = 1; n <= kMacroFields; ++n)
-        out = ReplaceText(out, fieldTag(n), field_[n]);
+    out = pasteFields(out);
 }
 
 }

@@ -12,7 +12,8 @@
 //   [formula] [~formula]     replaced by the value ("~": a whole number);
 //                            <n> stands for field n's value
 //   <DATUM> <TID> <ÅR> <MÅNAD> <DAG> <BNR> <n>
-//                            filled in the finished text
+//                            filled in the finished text; the texts that
+//                            fields put in are not expanded again
 #include "generators/expressionparser.h"
 #include "generators/macrotemplate.h"
 
@@ -31,7 +32,12 @@ struct MacroExpansion {
     QString output;   // the NC text, lines ended by CR LF
     QString message;  // when !ok: the message for the user, "Fel i ... (Rad: n)"
     int line = 0;     // when !ok: the template line of the error
+    QString notice;   // when ok: a field's text held a placeholder, which stays as text
 };
+
+// The largest result of an expansion, in characters; a template that would
+// give more stops with a message.
+constexpr qsizetype kMaxMacroChars = 16 * 1024 * 1024;
 
 // Expands a template (all its lines, header included). Errors of a formula
 // itself show the evaluator's box and count as 0; errors of the template's own

@@ -8,7 +8,10 @@
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
 #include "documents/host.h"
+#include "ncops/blockreferences.h"
 #include "ncops/mdlrkfix.h"
 
 #include <QCheckBox>
@@ -245,9 +248,35 @@ void frmOmnum::chkTncType_Click()
     }
 }
 
+QString frmOmnum::referenceQuestion(int line, const QString &text)
+{
+    return QStringLiteral("Programmet hänvisar till blocknummer (rad %1: %2). Hänvisningarna ändras inte. "
+                          "Omnumrera ändå?")
+        .arg(line)
+        .arg(text);
+}
+
+bool frmOmnum::referencesAccepted()
+{
+    // Adding numbers leaves the existing ones as they are.
+    if (!targetDocument || chkAddBlockNr->isChecked())
+        return true;
+    const Editor *ed = targetDocument->txtText;
+    const auto ref = firstBlockReference(ed->textView());
+    if (!ref)
+        return true;
+    const QString question = referenceQuestion(ref->line, decodeText(ref->text, ed->encoding()));
+    return RkMsgBox(question, MbButtons::YesNo, MbIcon::Question, {}, 1, this) == MbYes;
+}
+
 void frmOmnum::btnStartOmnum_Click()
 {
     RkGuard("frmOmnum.btnStartOmnum_Click()", [&] {
+        if (!referencesAccepted()) {
+            Cancel = true;
+            done(QDialog::Rejected);
+            return;
+        }
         Cancel = false;
         gIncr = boxNumber(txtOmNumIncr->text());
         gFirstBlockNr = boxNumber(txtFirstBlockNr->text());

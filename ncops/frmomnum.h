@@ -7,6 +7,7 @@
 #include "ncops/omnum.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 class QCheckBox;
@@ -16,6 +17,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace lumrik {
+
+class frmDocument;
 
 class frmOmnum : public QDialog {
     Q_OBJECT
@@ -46,6 +49,11 @@ public:
     // Set by the caller before showing: the active document has a selection
     // (the range boxes are then disabled; their values still apply).
     bool bDocHasSelection = false;
+    // Set by the caller before showing: the document to renumber. Start asks
+    // first when it refers to its own block numbers (see blockreferences.h).
+    QPointer<frmDocument> targetDocument;
+    // The question Start asks for such a document ("Nej" leaves it untouched).
+    static QString referenceQuestion(int line, const QString &text);
 
     // The machine configuration file the options belong to ("" without a machine).
     static QString omnumConfigFile();
@@ -76,6 +84,7 @@ protected:
 
 private:
     void resetBoxes();
+    bool referencesAccepted();
     QString loadedFile_;
 };
 

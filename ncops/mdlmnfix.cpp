@@ -17,13 +17,34 @@ namespace lumrik {
 
 namespace {
 
-// The refusal and the question shared by the framed commands.
-bool mayRun(frmDocument *doc, const QString &question)
+bool refuseConversational(frmDocument *doc);
+
+// The refusals and the question shared by the framed commands.
+bool mayRun(frmDocument *doc, const QString &question, bool onlyIsoPrograms = false)
 {
-    if (!doc || refuseReadOnlyOrHex(doc))
+    if (!doc || refuseReadOnlyOrHex(doc) || (onlyIsoPrograms && refuseConversational(doc)))
         return false;
     return RkMsgBox(question, MbButtons::YesNo, MbIcon::Question, QStringLiteral("Rensa ASCII koder"), 0, doc)
            == MbYes;
+}
+
+// Packing and unpacking would run the words of a conversational program
+// together ("0 BEGIN PGM" -> "0BEGINPGM"): such a program is refused.
+bool refuseConversational(frmDocument *doc)
+{
+    const Editor *ed = doc->txtText;
+    const int n = ed->Count();
+    for (int i = 1; i <= n; ++i) {
+        const QByteArrayView line = ed->lineView(i);
+        if (trimBlanks(line).isEmpty())
+            continue;
+        if (!isConversationalStart(line))
+            return false;
+        RkMsgBox(QStringLiteral("Denna funktion är inte tillåten på ett TNC-program i klartext."), MbButtons::Ok,
+                 MbIcon::Critical, QStringLiteral("Rensa ASCII koder"), 0, doc);
+        return true;
+    }
+    return false;
 }
 
 void runFramed(frmDocument *doc, const LineFrame::Rule &rule, bool withProgress)
@@ -54,7 +75,8 @@ void MnClearChars(frmDocument *doc)
 void MnPack(frmDocument *doc)
 {
     if (!mayRun(doc, QStringLiteral("Denna funktion kommer att tabort mellanrum mellan alla funktioner. "
-                                    "Är du säker att du vill göra detta?")))
+                                    "Är du säker att du vill göra detta?"),
+                true))
         return;
     runFramed(doc, [](QByteArrayView line, int) { return PackBlock(line); }, true);
 }
@@ -62,7 +84,8 @@ void MnPack(frmDocument *doc)
 void MnUnPack(frmDocument *doc)
 {
     if (!mayRun(doc, QStringLiteral("Denna funktion kommer att infoga mellanrum mellan alla funktioner. "
-                                    "Är du säker att du vill göra detta?")))
+                                    "Är du säker att du vill göra detta?"),
+                true))
         return;
     runFramed(doc, [](QByteArrayView line, int) { return UnpackPackedBlock(PackBlock(line)); }, true);
 }

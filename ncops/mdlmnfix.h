@@ -25,10 +25,11 @@ QByteArray UnpackPackedBlock(const QByteArray &line);
 QByteArray clearControlChars(QByteArrayView line);
 
 // Completes missing decimal points: for each character of `letters` in order,
-// the first occurrence of that letter in the line with a number right after it
-// gets a "." after the number when the number has digits and no decimal
-// separator ("." in it, or "," right after it). Returns the number of points
-// added.
+// the first occurrence of that letter at a word's start (see findAtWordStart)
+// with a number right after it gets a "." after the number when the number
+// has digits and no decimal separator ("." in it, or "," right after it), and
+// when it stands outside comments ("(...)", and after a ";"). Returns the
+// number of points added.
 int addDecimalPoints(QByteArray &line, QByteArrayView letters);
 
 // Smallest and largest values of X, Y, Z, R, F and S in a program. The first

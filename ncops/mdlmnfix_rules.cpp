@@ -78,7 +78,9 @@ int addDecimalPoints(QByteArray &line, QByteArrayView letters)
     int added = 0;
     for (char c : letters) {
         WordRun r;
-        if (!findWordRun(line, QByteArrayView(&c, 1), r))
+        // The first occurrence of the letter at a word's start is the one
+        // looked at; when it stands in a comment, the comment is left as it is.
+        if (!findWordRun(line, QByteArrayView(&c, 1), r) || isInComment(line, r.word))
             continue;
         const QByteArrayView run = QByteArrayView(line).sliced(r.start, r.length);
         if (!readBlockNumber(run)) // a number beyond 32 bits is no number

@@ -68,11 +68,171 @@ bool RkOmNumTnc(QByteArrayView line, QByteArray &result, qint64 newNumber)
     return true;
 }
 
+namespace {
+
+inline bool isLetterByte(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || static_cast<unsigned char>(c) > 127;
+}
+
+// What a character is to the letter after it, from the start of the line on.
+enum class Kind : unsigned char { Other, StartLetter, NameLetter, Underscore, ValueDigit, NameDigit };
+
+inline bool partOfName(Kind k) { return k == Kind::NameLetter || k == Kind::Underscore || k == Kind::NameDigit; }
+
+inline Kind kindAfter(Kind prev, char c)
+{
+    if (isLetterByte(c))
+        return (prev == Kind::StartLetter || partOfName(prev)) ? Kind::NameLetter : Kind::StartLetter;
+    if (c == '_')
+        return Kind::Underscore;
+    if (isDigit(c) || c == '.')
+        return partOfName(prev) ? Kind::NameDigit : Kind::ValueDigit;
+    return Kind::Other;
+}
+
+// Walks a line once, telling for rising positions whether a letter there
+// begins a word.
+class WordStarts {
+public:
+    explicit WordStarts(QByteArrayView line) : line_(line) {}
+    bool at(qsizetype pos)
+    {
+        while (done_ < pos)
+            prev_ = kindAfter(prev_, line_[done_++]);
+        return kindAfter(prev_, line_[pos]) == Kind::StartLetter;
+    }
+
+private:
+    QByteArrayView line_;
+    qsizetype done_ = 0;
+    Kind prev_ = Kind::Other;
+};
+
+// Whether the letter at `pos` begins a word, told by looking back over the
+// characters before it (in a program this takes a step or two): nothing when
+// more than `limit` characters would have to be looked at.
+std::optional<bool> wordStartLookingBack(QByteArrayView line, qsizetype pos, qsizetype limit)
+{
+    const qsizetype stop = std::max<qsizetype>(0, pos - limit);
+    for (qsizetype q = pos;;) {
+        // The letter at q begins a word unless a letter, a "_" or a digit of
+        // a name stands before it.
+        if (q == 0)
+            return true;
+        if (q <= stop)
+            return std::nullopt;
+        const char c = line[q - 1];
+        if (isLetterByte(c) || c == '_')
+            return false;
+        if (!isDigit(c) && c != '.')
+            return true;
+        qsizetype r = q - 1;
+        while (r > stop && (isDigit(line[r - 1]) || line[r - 1] == '.'))
+            --r;
+        if (r == 0)
+            return true;
+        if (r == stop)
+            return std::nullopt;
+        const char b = line[r - 1];
+        if (b == '_')
+            return false;
+        if (!isLetterByte(b))
+            return true;
+        // Digits after a letter are its value when that letter begins a
+        // word, and part of a name otherwise.
+        q = r - 1;
+    }
+}
+
+// The first occurrence of the word at a word's start (a word that does not
+// begin with a letter: its first occurrence), or -1.
+qsizetype findWord(QByteArrayView line, QByteArrayView word, qsizetype from = 0)
+{
+    constexpr qsizetype kLookBack = 64;
+    const bool letter = isLetterByte(word[0]);
+    std::optional<WordStarts> starts; // for the rare line where looking back is long
+    for (qsizetype p = from;; ++p) {
+        p = word.size() == 1 ? line.indexOf(word[0], p) : line.indexOf(word, p);
+        if (p < 0 || !letter)
+            return p;
+        if (!starts) {
+            if (const auto start = wordStartLookingBack(line, p, kLookBack)) {
+                if (*start)
+                    return p;
+                continue;
+            }
+            starts.emplace(line);
+        }
+        if (starts->at(p))
+            return p;
+    }
+}
+
+}
+
+qsizetype findAtWordStart(QByteArrayView line, char c, qsizetype from)
+{
+    return findWord(line, QByteArrayView(&c, 1), from);
+}
+
+bool isWordStart(QByteArrayView line, qsizetype pos)
+{
+    return pos >= 0 && pos < line.size() && WordStarts(line).at(pos);
+}
+
+std::vector<AddressWord> addressWords(QByteArrayView text)
+{
+    std::vector<AddressWord> words;
+    Kind prev = Kind::Other;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const Kind k = kindAfter(prev, text[i]);
+        prev = k;
+        if (k != Kind::StartLetter)
+            continue;
+        qsizetype e = i + 1;
+        bool digit = false;
+        while (e < text.size() && isBlockNumberChar(text[e]))
+            digit |= isDigit(text[e++]);
+        if (digit)
+            words.push_back({text[i], i, text.sliced(i + 1, e - i - 1)});
+    }
+    return words;
+}
+
+qsizetype codeLength(QByteArrayView line)
+{
+    const qsizetype paren = line.indexOf('(');
+    const qsizetype semicolon = paren < 0 ? line.indexOf(';') : line.first(paren).indexOf(';');
+    if (semicolon >= 0)
+        return semicolon;
+    return paren >= 0 ? paren : line.size();
+}
+
+bool isInComment(QByteArrayView line, qsizetype pos)
+{
+    if (pos < codeLength(line))
+        return false;
+    bool inParen = false;
+    for (qsizetype i = 0; i < line.size() && i <= pos; ++i) {
+        const char c = line[i];
+        if (c == '(')
+            inParen = true;
+        else if (c == ';' && !inParen)
+            return true;
+        if (i == pos)
+            return inParen;
+        if (c == ')')
+            inParen = false;
+    }
+    return false;
+}
+
 bool findWordRun(QByteArrayView line, QByteArrayView word, WordRun &run)
 {
     qsizetype p = -1;
     if (!word.isEmpty()) {
-        p = word.size() == 1 ? line.indexOf(word[0]) : line.indexOf(word);
+        p = findWord(line, word);
         if (p < 0)
             return false;
     }
@@ -183,7 +343,7 @@ bool RkBlockFix(QByteArrayView line, QByteArray &result, QByteArrayView word, qi
 
 std::optional<float> extractValue(char letter, QByteArrayView line)
 {
-    const qsizetype p = line.indexOf(letter);
+    const qsizetype p = findAtWordStart(line, letter);
     if (p < 0)
         return std::nullopt;
     // The run of value characters, with "," taken as "." for the conversion.
@@ -235,6 +395,33 @@ std::optional<float> extractValue(char letter, QByteArrayView line)
 float ExtractValue(char letter, QByteArrayView line)
 {
     return extractValue(letter, line).value_or(kNoValue);
+}
+
+bool isConversationalStart(QByteArrayView line)
+{
+    if (line.startsWith("\xEF\xBB\xBF"))
+        line = line.sliced(3);
+    qsizetype i = 0;
+    auto blanks = [&] {
+        const qsizetype from = i;
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        return i > from;
+    };
+    auto word = [&](QByteArrayView w) {
+        if (line.size() - i < w.size())
+            return false;
+        for (qsizetype k = 0; k < w.size(); ++k)
+            if (upperAscii(line[i + k]) != w[k])
+                return false;
+        i += w.size();
+        return true;
+    };
+    blanks();
+    while (i < line.size() && isDigit(line[i]))
+        ++i;
+    blanks();
+    return word("BEGIN") && blanks() && word("PGM") && (i == line.size() || blanks());
 }
 
 bool RkInstrList(QByteArrayView text, QByteArrayView set)

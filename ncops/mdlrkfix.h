@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <optional>
+#include <vector>
 
 namespace lumrik {
 
@@ -17,6 +18,7 @@ inline bool isBlockNumberChar(char c)
     return (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-';
 }
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline char upperAscii(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
 
 // The text with every occurrence of c removed.
 QByteArray RkRemoveChr(QByteArrayView text, char c);
@@ -25,9 +27,36 @@ QByteArray RkRemoveChr(QByteArrayView text, char c);
 // block-number characters. False (result untouched) for an empty line.
 bool RkOmNumTnc(QByteArrayView line, QByteArray &result, qint64 newNumber);
 
-// Where a word's number stands: the first occurrence of the word, and the run of
-// block-number characters right after its first character (an empty word: the
-// run at the start of the line). False when the word is missing or no run follows.
+// A letter stands at a word's start when it does not follow another letter, a
+// "_", or a digit that belongs to a name: "G1X5" has three words, while
+// "LEN10", "FN18", "ATAN2", "IDX3" and "WALLX20X20" are names and hold no
+// address letter after their first character. Bytes above 127 count as
+// letters. The first position at or after `from` where `c` stands at a word's
+// start, or -1.
+qsizetype findAtWordStart(QByteArrayView line, char c, qsizetype from = 0);
+bool isWordStart(QByteArrayView line, qsizetype pos);
+
+// The address words of a text: each letter at a word's start with a run of
+// block-number characters holding a digit right after it.
+struct AddressWord {
+    char letter;        // as written
+    qsizetype pos;      // of the letter
+    QByteArrayView run; // the number after it
+};
+std::vector<AddressWord> addressWords(QByteArrayView text);
+
+// Where a line's comment begins: its first "(", or a ";" outside "(...)" (the
+// rest of the line is then a comment); the line's size when it has neither.
+qsizetype codeLength(QByteArrayView line);
+// True when the position lies in a comment: between "(" and the next ")"
+// (both included; without ")" to the end of the line), or after a ";" that
+// stands outside "(...)".
+bool isInComment(QByteArrayView line, qsizetype pos);
+
+// Where a word's number stands: the first occurrence of the word at a word's
+// start, and the run of block-number characters right after its first
+// character (an empty word: the run at the start of the line). False when the
+// word is missing or no run follows.
 struct WordRun {
     qsizetype word = -1;  // position of the word character, -1 for the empty word
     qsizetype start = 0;  // first character of the run
@@ -52,13 +81,18 @@ bool RkBlockFix(QByteArrayView line, QByteArray &result, QByteArrayView word, qi
 bool RkBlockFix(QByteArrayView line, QByteArray &result, QByteArrayView word, qint64 &value,
                 int mode, bool zeroPad);
 
-// The value after the first occurrence of the letter: the run of "0123456789.,-+"
+// The value after the first occurrence of the letter at a word's start: the run of "0123456789.,-+"
 // read with "." or "," as decimal point. Nothing when the letter is missing or
 // the run is not a number (empty, a lone sign, two separators).
 std::optional<float> extractValue(char letter, QByteArrayView line);
 // The same with the classic sentinel: 999999 for no value.
 inline constexpr float kNoValue = 999999.0f;
 float ExtractValue(char letter, QByteArrayView line);
+
+// The first line of a conversational (TNC) program: an optional block number,
+// blanks, then "BEGIN PGM" ("0 BEGIN PGM PROBE MM"), after a byte-order mark
+// and leading blanks; letters of any case.
+bool isConversationalStart(QByteArrayView firstLine);
 
 // True when the text holds at least one character of the set.
 bool RkInstrList(QByteArrayView text, QByteArrayView set);

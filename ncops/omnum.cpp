@@ -25,6 +25,7 @@ void RkOmnum(frmDocument *doc)
         dlg->setWindowTitle(gbNotSwedish ? RkGetLanguage(520) + QStringLiteral(" - ") + caption
                                          : QStringLiteral("Omnumrering - ") + caption);
         dlg->bDocHasSelection = ed->SelMark() != 0;
+        dlg->targetDocument = doc;
         dlg->exec();
         if (dlg->Cancel)
             return;

@@ -44,6 +44,10 @@ private:
     int selFirst_ = 0, selLast_ = 0;
 };
 
+// The block-delete mark at the start of a block's code: "/" and its skip level
+// ("/1" to "/9") with the blanks after them; 0 when the block has none.
+qsizetype blockDeleteLength(QByteArrayView code);
+
 // The whole pass over a list of lines (lines changed in place).
 void RkOmnumLines(std::vector<QByteArray> &lines, const OmnumOptions &options);
 

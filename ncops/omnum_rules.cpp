@@ -18,12 +18,28 @@ void OmnumRun::setSelection(int firstLine, int lastLine)
     selLast_ = std::max(firstLine, lastLine);
 }
 
+qsizetype blockDeleteLength(QByteArrayView code)
+{
+    if (code.isEmpty() || code[0] != '/')
+        return 0;
+    qsizetype n = 1;
+    if (n < code.size() && code[n] >= '1' && code[n] <= '9')
+        ++n;
+    while (n < code.size() && code[n] == ' ')
+        ++n;
+    return n;
+}
+
 QByteArray OmnumRun::line(QByteArrayView text, int lineNo)
 {
     const QByteArrayView t = ltrimBlanks(text);
     const qsizetype paren = t.indexOf('(');
     const QByteArrayView code = paren < 0 ? t : t.first(paren);
     const QByteArrayView comment = paren < 0 ? QByteArrayView() : t.sliced(paren);
+    // A block number is never taken from a ";" comment either; the tests of
+    // which lines to leave alone still see the whole code part.
+    const QByteArrayView numbered = code.first(codeLength(code));
+    const QByteArrayView numberedTail = code.sliced(numbered.size());
 
     // Lines to leave alone: outside the selection, "'" among the first four
     // characters, holding the skip text, or blank.
@@ -48,8 +64,12 @@ QByteArray OmnumRun::line(QByteArrayView text, int lineNo)
     QByteArray newCode;
     if (o_.addBlockNr) {
         if (skip == 0 && !RkInstrList(code, "N%:$O")) {
+            // A block-delete slash (with its skip level) must stay the
+            // block's first character.
+            const qsizetype slash = blockDeleteLength(code);
             newCode.reserve(code.size() + 16);
-            newCode.append('N').append(QByteArray::number(counter_)).append(' ').append(code);
+            newCode.append(code.first(slash));
+            newCode.append('N').append(QByteArray::number(counter_)).append(' ').append(code.sliced(slash));
             counter_ += o_.incr;
         } else {
             newCode = code.toByteArray();
@@ -58,21 +78,23 @@ QByteArray OmnumRun::line(QByteArrayView text, int lineNo)
         const QByteArrayView word = o_.tnc ? QByteArrayView() : QByteArrayView("N");
         WordRun r;
         std::optional<qint32> old;
-        if (skip == 0 && findWordRun(code, word, r))
-            old = readBlockNumber(code.sliced(r.start, r.length));
+        if (skip == 0 && findWordRun(numbered, word, r))
+            old = readBlockNumber(numbered.sliced(r.start, r.length));
         if (!old || *old < o_.fromBlockNr || *old > o_.tomBlockNr) {
             newCode = code.toByteArray();
         } else if (!o_.tnc) {
             qint64 value = counter_;
             const int mode = o_.removeBlockNr ? 1 : 3;
-            if (RkBlockFix(code, newCode, "N", value, mode, o_.leadingZeros)) {
+            if (RkBlockFix(numbered, newCode, "N", value, mode, o_.leadingZeros)) {
                 if (mode == 1)
                     newCode = ltrimBlanks(newCode).toByteArray();
+                newCode.append(numberedTail);
                 counter_ += o_.incr;
             } else {
                 newCode = code.toByteArray();
             }
-        } else if (RkOmNumTnc(code, newCode, counter_)) {
+        } else if (RkOmNumTnc(numbered, newCode, counter_)) {
+            newCode.append(numberedTail);
             counter_ += o_.incr;
         } else {
             newCode = code.toByteArray();

@@ -277,3 +277,62 @@ TEST(MacroExpand, DateAndTimeAndDivisionByZero)
     EXPECT_EQ(e.boxes.calls()[0].text, "Räknefel: Division by Zero! (Rad: )");
     EXPECT_EQ(e.boxes.calls()[0].title, "Fel");
 }
+
+TEST(MacroFiles, ReadByTheEncodingRuleOfPrograms)
+{
+    test::TempEnv env;
+    QStringList lines;
+    // Valid UTF-8 with a byte above 127: UTF-8, the byte-order mark dropped.
+    ASSERT_TRUE(readMacroLines(env.write("a.ncm", "\xEF\xBB\xBF(\xC3\x85R <\xC3\x85R>)\r\n\xC3\x98" "20"), lines));
+    EXPECT_EQ(lines, QStringList({QStringLiteral("(ÅR <ÅR>)"), QStringLiteral("Ø20")}));
+    // Not UTF-8: Windows-1252, also where a part would pass as UTF-8.
+    ASSERT_TRUE(readMacroLines(env.write("b.ncm", "\xC3\x85 \xC5"), lines));
+    EXPECT_EQ(lines, QStringList({QStringLiteral("Ã… Å")}));
+    ASSERT_TRUE(readMacroLines(env.write("c.ncm", "G1 X1"), lines));
+    EXPECT_EQ(lines, QStringList({"G1 X1"}));
+}
+
+TEST(MacroExpand, TextAFieldPutsInIsNotExpandedAgain)
+{
+    Expansion e{"<2>", "B", "<DATUM> <BNR>"};
+    const MacroExpansion r = e.run({"A<1> C<2> D<3>"});
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.output, "A<2> CB D<DATUM> <BNR>\r\n");
+    EXPECT_EQ(r.notice, "Fält 1 innehåller <2>. Text som ett fält fyller i ersätts inte igen.");
+    // A SET pastes each field once as well.
+    e.fields[4] = "<5>";
+    e.fields[5] = "7";
+    EXPECT_EQ(e.out({"[SET Q=<5>+1]", "X[Q]"}), "X8\r\n");
+    Expansion plain{"10"};
+    EXPECT_TRUE(plain.run({"X<1>"}).notice.isEmpty());
+}
+
+TEST(MacroExpand, ASelfExpandingTemplateEndsWithAMessage)
+{
+    // Each default holds four copies of the next field: expanded again and
+    // again this would be 4^15 copies.
+    Expansion e;
+    for (int n = 1; n < kMacroFields; ++n)
+        e.fields[size_t(n)] = QStringLiteral("<%1>").arg(n + 1).repeated(4);
+    e.fields[kMacroFields] = "1";
+    const MacroExpansion r = e.run({"X<1> Y<2>", "[SET A=<15>]"});
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.output, "X<2><2><2><2> Y<3><3><3><3>\r\n");
+    // The first field text that held a placeholder is named (the SET is
+    // worked out before the placeholders of the finished text).
+    EXPECT_TRUE(r.notice.startsWith("Fält 15 innehåller <16>.")) << r.notice.toStdString();
+}
+
+TEST(MacroExpand, AResultBeyondTheLimitStopsWithAMessage)
+{
+    Expansion e{QString(1 << 20, u'X')};
+    const MacroExpansion r = e.run({"A", QStringLiteral("<1>").repeated(int(kMaxMacroChars >> 20) + 1)});
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.output.isEmpty());
+    EXPECT_EQ(r.message, QStringLiteral("Resultatet blir för stort (över %1 tecken). (Rad: 4)").arg(kMaxMacroChars));
+    // Just within the limit it is built.
+    const int copies = int(kMaxMacroChars >> 20) - 1;
+    const MacroExpansion ok = e.run({QStringLiteral("<1>").repeated(copies)});
+    EXPECT_TRUE(ok.ok);
+    EXPECT_EQ(ok.output.size(), qsizetype(copies) * (1 << 20) + 2); // and CR LF
+}

@@ -180,3 +180,63 @@ TEST_F(MacroCommandTest, EntryFolderStoredInFull)
     EXPECT_EQ(macroEntryPath("mill", "paket"), "\\Macron\\mill\\paket");
     EXPECT_EQ(macroEntryPath("LATHE", "Paket"), "\\Paket");
 }
+
+TEST_F(MacroCommandTest, ASelfExpandingTemplateEndsWithAMessage)
+{
+    // Every default holds three copies of the next field's placeholder.
+    QByteArray ncm;
+    for (int n = 1; n < kMacroFields; ++n)
+        ncm += "F >= Falt" + QByteArray::number(n) + " [" + ("<" + QByteArray::number(n + 1) + ">").repeated(3)
+               + "]\r\n";
+    ncm += "F >= Falt16 [1]\r\n//\r\nX<1>\r\n";
+    env.write("Fanuc/LOOP.NCM", ncm);
+    frmMain w;
+    prepare(w);
+    ASSERT_NE(open(w, "LATHE"), nullptr);
+    MacronAnswer answer([](frmMacron *m) {
+        m->chooseTemplate("LOOP");
+        m->cmdOk->click();
+    });
+    w.mnuSubMacro[1]->trigger();
+    EXPECT_EQ(answer.shown, 1);
+    EXPECT_TRUE(boxes.saw("Fält 1 innehåller <2>. Text som ett fält fyller i ersätts inte igen."));
+    EXPECT_TRUE(boxes.saw("Resultatet är kopierat till klippbordet!"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "X<2><2><2>\r\n");
+    EXPECT_FALSE(macronOpen());
+}
+
+TEST_F(MacroCommandTest, TemplatesInEitherEncodingGoIntoProgramsOfEitherEncoding)
+{
+    const QByteArray year = QByteArray::number(QDate::currentDate().year());
+    const QByteArray utf8Ncm = "D >= Diameter [10]\r\n//\r\n(\xC3\x85R <\xC3\x85R> \xC3\x98<1>)\r\n";
+    const QByteArray cp1252Ncm = "D >= Diameter [10]\r\n//\r\n(\xC5R <\xC5R> \xD8<1>)\r\n";
+    const QByteArray utf8Program = "(\xC3\x96)\r\nN10 G0 X1\r\n";
+    const QByteArray cp1252Program = "(\xD6)\r\nN10 G0 X1\r\n";
+    struct Case { const QByteArray &ncm, &program; QByteArray saved; } cases[] = {
+        {utf8Ncm, utf8Program, "(\xC3\x85R " + year + " \xC3\x98" "10)\r\n" + utf8Program},
+        {utf8Ncm, cp1252Program, "(\xC5R " + year + " \xD8" "10)\r\n" + cp1252Program},
+        {cp1252Ncm, utf8Program, "(\xC3\x85R " + year + " \xC3\x98" "10)\r\n" + utf8Program},
+        {cp1252Ncm, cp1252Program, "(\xC5R " + year + " \xD8" "10)\r\n" + cp1252Program},
+    };
+    int i = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(i++);
+        env.write("Fanuc/YEAR.NCM", c.ncm);
+        frmMain w;
+        prepare(w);
+        const QString path = env.write("ncprog/P1.NC", c.program);
+        frmDocument *doc = w.openDocument(path, "LATHE");
+        ASSERT_NE(doc, nullptr);
+        MacronAnswer answer([](frmMacron *m) {
+            m->chooseTemplate("YEAR");
+            m->cmdOk->click();
+        });
+        w.mnuSubMacro[1]->trigger();
+        ASSERT_EQ(answer.shown, 1);
+        doc->txtText->setCaret(1, 1);
+        w.runCommand("mnuEditPaste");
+        w.runCommand("mnuFileSave");
+        EXPECT_EQ(test::readFile(path), c.saved);
+        doc->close();
+    }
+}

@@ -107,7 +107,9 @@ TEST(BlockFix, WriteReplacesTheNumber)
 
 TEST(BlockFix, WorksOnLinesLongerThan32767)
 {
-    QByteArray line(40000, 'X');
+    QByteArray line;
+    while (line.size() < 40000)
+        line += "G1 X5 ";
     line += "N12 G1";
     QByteArray r;
     qint32 v = 0;
