@@ -57,15 +57,20 @@ void Editor::FileSave(const QString &path)
 
 void Editor::FileInsert(const QString &path)
 { d->flush();
-    QByteArray data = withLineEnds(readFileBytes(path), d->textType());
-    if (d->utf8()) {
-        NcDocument inserted;
-        const QByteArrayView text = inserted.load(data); // no mark in the middle of a program
-        data = inserted.encoding() == TextEncoding::Windows1252 ? encodeText(fromCp1252(text), TextEncoding::Utf8)
-                                                                : text.toByteArray(); // the program stays UTF-8
-    }
+    const QByteArray data = withLineEnds(readFileBytes(path), d->textType());
+    // The file read as a program: no byte-order mark in the middle of this one.
+    NcDocument inserted;
+    const QByteArrayView text = inserted.load(data);
+    const bool becomesUtf8 = d->doc.takesIn(d->wholeText(), inserted.encoding());
+    const QByteArray bytes = d->utf8() && inserted.encoding() == TextEncoding::Windows1252
+                                 ? encodeText(fromCp1252(text), TextEncoding::Utf8) // the program stays UTF-8
+                                 : text.toByteArray();
     const long pos = d->send(Sci::SCI_GETCURRENTPOS);
-    d->replaceRange(pos, pos, data);
+    d->replaceRange(pos, pos, bytes);
+    if (becomesUtf8) {
+        d->applyEncoding();
+        if (d->rows) d->rows->map.setUtf8(true);
+    }
     d->checkDirty();
 }
 

@@ -26,6 +26,14 @@ QByteArrayView NcDocument::replaceWhole(QByteArrayView bytes)
     return load(bytes);
 }
 
+bool NcDocument::takesIn(QByteArrayView text, TextEncoding incoming)
+{
+    if (encoding_ == TextEncoding::Utf8 || incoming != TextEncoding::Utf8 || hasHighBytes(text))
+        return false;
+    encoding_ = TextEncoding::Utf8;
+    return true;
+}
+
 void NcDocument::showAs(TextEncoding e)
 {
     encoding_ = e;

@@ -29,6 +29,10 @@ public:
     // keeps the program's mark while it is still UTF-8, and is otherwise
     // judged afresh. Gives the text the editor holds.
     QByteArrayView replaceWhole(QByteArrayView bytes);
+    // Text of the encoding `incoming` is about to come into the program whose
+    // text is `text`: a Windows-1252 program of plain ASCII, which is UTF-8
+    // as well, becomes UTF-8 when UTF-8 text comes in (true then).
+    bool takesIn(QByteArrayView text, TextEncoding incoming);
     // The text shows the bytes of something else (a hex dump): one character
     // a byte in `e`, no mark.
     void showAs(TextEncoding e);
