@@ -6,6 +6,7 @@
 #include "core/globals.h"
 #include "core/paths.h"
 #include "core/nctext.h"
+#include "documents/ncdocument.h"
 
 #include <QDate>
 #include <QFile>
@@ -18,8 +19,12 @@ QByteArray headerRule()
     return QByteArray("'") + QByteArray(70, '-');
 }
 
-QByteArray headerBlock(const QByteArray &source, const QString &machine, const QString &date)
+QByteArray headerBlock(const QByteArray &sourceFile, const QString &machine, const QString &date)
 {
+    // The source read as a program: a byte-order mark is no character of its
+    // first line, and the block is written in the source's encoding.
+    NcDocument program;
+    const QByteArrayView source = program.load(sourceFile);
     QByteArray out;
     qsizetype pos = 0;
     const qsizetype n = source.size();
@@ -47,7 +52,8 @@ QByteArray headerBlock(const QByteArray &source, const QString &machine, const Q
         return out;
     const QByteArray rule = headerRule();
     out += rule + "\r\n";
-    out += toCp1252(QStringLiteral("' FRÅN ") + machine + ' ' + date) + "\r\n";
+    const QString from = QStringLiteral("' FRÅN ") + machine + ' ' + date;
+    out += (program.firstUnencodable(from).isNull() ? program.toBytes(from) : toCp1252(from)) + "\r\n";
     out += rule + "\r\n";
     return out;
 }

@@ -33,7 +33,10 @@ namespace {
 // to the size of the text: typing near the end of a large program, and an
 // undo of many changes, which took time in proportion to the square of it.
 // Only the marker actions of large changes are told (their undo and redo).
-constexpr int kModMask = QsciScintillaBase::SC_MOD_CONTAINER;
+// Container actions (the places around large changes) and every change of
+// the text, which the counts of the status bar follow.
+constexpr int kModMask =
+    QsciScintillaBase::SC_MOD_CONTAINER | QsciScintillaBase::SC_MOD_INSERTTEXT | QsciScintillaBase::SC_MOD_DELETETEXT;
 
 // The editor's accessible interface is Qt's plain one for an editable widget.
 // The component's own interface tells the caret's character offset at every
@@ -77,7 +80,11 @@ void Editor::Impl::checkCaret()
     const long pos = send(Sci::SCI_GETCURRENTPOS);
     if (pos != lastCaret) {
         lastCaret = pos;
+        toldChanges = textChanges;
         Q_EMIT q->CaretMoved();
+    } else if (toldChanges != textChanges) {
+        toldChanges = textChanges;
+        Q_EMIT q->TextChanged();
     }
 }
 
@@ -175,6 +182,7 @@ Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
     connect(d->sci, &QsciScintillaBase::SCN_MODIFIED, this,
             [this](int, int type, const char *, int, int, int, int, int, int token, int) {
                 if (type & Sci::SC_MOD_CONTAINER) d->passedMarker = token;
+                if (type & (Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT)) ++d->textChanges;
             });
     d->lastCaret = 0;
 }
@@ -219,7 +227,7 @@ void Editor::setText(const QByteArray &bytes)
     d->flush();
     const long s = d->lineStart(d->textIndex);
     if (InsertMode()) {
-        QByteArray ins = withLineEnds(bytes, d->textType);
+        QByteArray ins = withLineEnds(bytes, d->textType());
         ins.append(d->eol());
         d->replaceRange(s, s, ins);
     } else {
@@ -234,20 +242,22 @@ QByteArray Editor::TextAll() const
 { d->flush();
     const long n = d->send(Sci::SCI_GETLENGTH);
     const char *p = reinterpret_cast<const char *>(d->send(Sci::SCI_GETCHARACTERPOINTER));
-    return convertLineEnds(QByteArrayView(p, n), d->textType);
+    return convertLineEnds(QByteArrayView(p, n), d->textType());
 }
 
-void Editor::setTextAll(const QByteArray &bytes)
+void Editor::setTextAll(const QByteArray &whole)
 { d->flush();
+    // A byte-order mark in front is the program's, not its text's.
+    const QByteArrayView bytes = d->doc.replaceWhole(whole);
     if (!d->rows && TextRows::needed(bytes)) {
         // A line too long to lay out: shown in rows from now on, this change
         // the first step of their undo (what Scintilla could undo goes).
         const QByteArray old = d->wholeText().toByteArray();
         const bool dirty = IsDirty();
         d->showInRows(bytes, ReadOnly());
-        d->rows->undo.push_back({{0, old, bytes}});
+        d->rows->undo.push_back({{0, old, bytes.toByteArray()}});
         d->rows->savePoint = dirty ? -1 : 0;
-        d->decideEncoding(bytes);
+        d->applyEncoding();
         d->textIndex = 1;
         d->checkDirty();
         d->checkCaret();
@@ -255,7 +265,8 @@ void Editor::setTextAll(const QByteArray &bytes)
     }
     // Only the stretch that differs is replaced (one change); the same text
     // keeps the caret, the undo and the dirty state. The attributes go.
-    d->decideEncoding(bytes);
+    d->applyEncoding();
+    if (d->rows) d->rows->map.setUtf8(d->utf8());
     if (!d->replaceChanged(0, d->send(Sci::SCI_GETLENGTH), bytes)) {
         d->clearStyles();
         return;
@@ -267,7 +278,26 @@ void Editor::setTextAll(const QByteArray &bytes)
 }
 
 qint64 Editor::TextLength() const { d->flush(); return d->send(Sci::SCI_GETLENGTH); }
-qint64 Editor::CountBytes() const { d->flush(); return d->send(Sci::SCI_GETLENGTH); }
+qint64 Editor::CountBytes() const
+{ d->flush();
+    // Counted again only after the text changed: the status bar asks at
+    // every key.
+    if (d->countedChanges != d->textChanges || !d->utf8()) {
+        d->countedChars = d->doc.characterCount(d->wholeText());
+        d->countedChanges = d->textChanges;
+    }
+    return d->countedChars;
+}
+
+int Editor::caretColumn() const
+{ d->flush();
+    const long pos = d->send(Sci::SCI_GETCURRENTPOS);
+    const long line = d->send(Sci::SCI_LINEFROMPOSITION, pos);
+    const long start = d->send(Sci::SCI_POSITIONFROMLINE, line);
+    if (!d->utf8()) return int(pos - start) + 1;
+    const char *p = reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, start, pos - start));
+    return d->doc.characterColumn(QByteArrayView(p, pos - start), int(pos - start) + 1);
+}
 
 QByteArrayView Editor::textView() const
 { d->flush();

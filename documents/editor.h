@@ -7,6 +7,7 @@
 // too long for Scintilla to lay out is shown in rows (documents/textrows.h);
 // every member still speaks of the text itself.
 #include "core/codepage.h"
+#include "documents/ncdocument.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -59,6 +60,9 @@ public:
     QByteArray TextAll() const;           // lines joined with the line end of TextType
     void setTextAll(const QByteArray &bytes); // also clears character attributes
     qint64 TextLength() const;
+    // Characters of the text: in a UTF-8 program a character of several bytes
+    // counts once (TextLength counts bytes). The byte-order mark is no
+    // character of the text.
     qint64 CountBytes() const;
 
     // Read-only views of the text's own bytes, without a copy: valid until the
@@ -100,8 +104,11 @@ public:
     void emptyUndoBuffer();
 
     // Caret and selection (columns from 1).
-    int CaretX() const;
+    int CaretX() const;                   // in bytes, as setCaret takes it
     int CaretY() const;
+    // The caret's column counted in characters (from 1): in a UTF-8 program
+    // a character of several bytes is one column.
+    int caretColumn() const;
     void setCaret(int x, int y);
     int SelMark() const;                  // 0 none
     void setSelMark(int mark);            // 0 clears the selection; 1 starts one at the caret
@@ -176,6 +183,10 @@ public:
     // Files. A failed read or write throws RkError; FileSave never truncates the
     // old file when the write fails. FileLoad takes the file's bytes as they
     // are and FileSave writes the text's bytes: every line end round-trips.
+    // A UTF-8 byte-order mark is the document's (document()), not a character
+    // of the text: FileLoad sets it apart, FileSave writes it back in front.
+    // setTextAll takes a mark in front of its bytes the same way; without one
+    // the program keeps its mark while the text stays UTF-8.
     // Text that comes in (FileInsert, pasting, inserted lines) takes the line
     // ends of TextType; TextAll gives the text with TextType's line ends.
     void FileLoad(const QString &path);
@@ -188,6 +199,9 @@ public:
     // and kept while it is edited: typed, pasted, found and replaced text goes
     // in and out in it. Windows-1252 shows every byte as one character.
     TextEncoding encoding() const;
+    // The program shown: its encoding, byte-order mark and line ends, and
+    // the rules that turn its bytes into text and back.
+    const NcDocument &document() const;
     // For a text that shows bytes of another (a hex dump): the encoding it is
     // shown in, whatever the rule would make of it, until the text is next set
     // as a whole.
@@ -228,6 +242,9 @@ Q_SIGNALS:
     void KeyDown(int keyCode, int shift); // shift bits: 1 Shift, 2 Ctrl, 4 Alt
     void MouseDown(int button, int shift, int x, int y);
     void CaretMoved();
+    // The text changed and the caret stayed where it was (an undo or redo
+    // that gives the caret its place back, a Delete).
+    void TextChanged();
     void ModifiedChanged();
     void ReplaceQuery(int &answer);       // 1 replace, 2 skip, 4 replace all, 0 cancel
     void PaintBackground(QPainter *painter, bool &handled);

@@ -17,12 +17,7 @@ namespace lumrik {
 
 namespace {
 
-// Text from elsewhere (the clipboard, a drop) as the text's bytes, and back.
-QByteArray bytesOfText(const QString &text, TextEncoding encoding)
-{
-    return encoding == TextEncoding::Utf8 ? text.toUtf8() : displayToBytes(text);
-}
-
+// The text's bytes as text for the clipboard.
 QString textOfBytes(QByteArrayView bytes, TextEncoding encoding)
 {
     return encoding == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : bytesToDisplay(bytes);
@@ -99,8 +94,15 @@ QByteArray SciView::fromMimeData(const QMimeData *source, bool &rectangular) con
 {
     rectangular = false;
     if (!source || !source->hasText()) return {};
+    const QString text = source->text();
+    if (!d_->doc.firstUnencodable(text).isNull()) {
+        // Refused as typing the character is: a '?' in its place would go
+        // into the program unnoticed.
+        refuseCharacter();
+        return {};
+    }
     // Pasted and dropped lines take the document's line ends.
-    return withLineEnds(bytesOfText(source->text(), d_->encoding), d_->textType);
+    return withLineEnds(d_->doc.toBytes(text), d_->textType());
 }
 
 QMimeData *SciView::toMimeData(const QByteArray &text, bool rectangular) const
@@ -111,9 +113,9 @@ QMimeData *SciView::toMimeData(const QByteArray &text, bool rectangular) const
     if (d_->rows) {
         const long n = d_->send(SCI_GETLENGTH);
         const long from = qBound(0L, d_->send(SCI_GETSELECTIONSTART), n);
-        return new BytesMimeData(d_->range(from, qBound(from, d_->send(SCI_GETSELECTIONEND), n)), d_->encoding);
+        return new BytesMimeData(d_->range(from, qBound(from, d_->send(SCI_GETSELECTIONEND), n)), d_->encoding());
     }
-    return new BytesMimeData(text, d_->encoding);
+    return new BytesMimeData(text, d_->encoding());
 }
 
 }
@@ -152,7 +154,7 @@ void Editor::Impl::select(long anchor, long caret)
                                    }
                                    return d->range(from, to);
                                },
-                               encoding),
+                               encoding()),
                            QClipboard::Selection);
 }
 

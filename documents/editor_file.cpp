@@ -10,8 +10,10 @@ void Editor::FileLoad(const QString &path)
 {
     // The file's bytes as they are, every line end included: a line end that
     // differs from TextType (a CR LF in an LF program, a lone CR) stays.
-    const QByteArray data = readFileBytes(path);
+    const QByteArray file = readFileBytes(path);
     d->dropPending(); // the whole text is replaced
+    // The byte-order mark stays with the document, out of the text.
+    const QByteArrayView data = d->doc.load(file);
     const bool ro = d->send(Sci::SCI_GETREADONLY);
     if (TextRows::needed(data)) {
         // A line too long to lay out: Scintilla shows the text in rows.
@@ -32,7 +34,7 @@ void Editor::FileLoad(const QString &path)
         d->send(Sci::SCI_SETUNDOCOLLECTION, 1);
         if (ro) d->send(Sci::SCI_SETREADONLY, 1);
     }
-    d->decideEncoding(data);
+    d->applyEncoding();
     d->clearStyles();
     d->send(Sci::SCI_GOTOPOS, 0);
     d->send(Sci::SCI_SETSAVEPOINT);
@@ -49,39 +51,52 @@ void Editor::FileSave(const QString &path)
     // the old file as it was. The old file's permissions carry over.
     // The text's own bytes: the line ends a file brought with it are written
     // back as they came (text that comes in from elsewhere takes TextType's).
-    writeFileAtomic(path, textView().toByteArray());
+    // The document puts the byte-order mark back in front of them.
+    writeFileAtomic(path, d->doc.fileBytes(textView()));
 }
 
 void Editor::FileInsert(const QString &path)
 { d->flush();
-    QByteArray data = withLineEnds(readFileBytes(path), d->textType);
-    if (d->encoding == TextEncoding::Utf8 && textEncodingOf(data) == TextEncoding::Windows1252)
-        data = encodeText(fromCp1252(data), TextEncoding::Utf8); // the program stays UTF-8
+    const QByteArray data = withLineEnds(readFileBytes(path), d->textType());
+    // The file read as a program: no byte-order mark in the middle of this one.
+    NcDocument inserted;
+    const QByteArrayView text = inserted.load(data);
+    const bool becomesUtf8 = d->doc.takesIn(d->wholeText(), inserted.encoding());
+    const QByteArray bytes = d->utf8() && inserted.encoding() == TextEncoding::Windows1252
+                                 ? encodeText(fromCp1252(text), TextEncoding::Utf8) // the program stays UTF-8
+                                 : text.toByteArray();
     const long pos = d->send(Sci::SCI_GETCURRENTPOS);
-    d->replaceRange(pos, pos, data);
+    d->replaceRange(pos, pos, bytes);
+    if (becomesUtf8) {
+        d->applyEncoding();
+        if (d->rows) d->rows->map.setUtf8(true);
+    }
     d->checkDirty();
 }
 
-int Editor::TextType() const { return d->textType; }
+int Editor::TextType() const { return d->textType(); }
 
-TextEncoding Editor::encoding() const { return d->encoding; }
+TextEncoding Editor::encoding() const { return d->encoding(); }
 
-void Editor::setEncoding(TextEncoding encoding) { d->applyEncoding(encoding); }
+const NcDocument &Editor::document() const { return d->doc; }
 
-void Editor::Impl::decideEncoding(QByteArrayView text) { applyEncoding(textEncodingOf(text)); }
-
-void Editor::Impl::applyEncoding(TextEncoding e)
+void Editor::setEncoding(TextEncoding encoding)
 {
-    encoding = e;
-    const long page = (encoding == TextEncoding::Utf8 && !rows) ? Sci::SC_CP_UTF8 : 0;
+    d->doc.showAs(encoding);
+    d->applyEncoding();
+}
+
+void Editor::Impl::applyEncoding()
+{
+    const long page = utf8() ? Sci::SC_CP_UTF8 : 0;
     if (send(Sci::SCI_GETCODEPAGE) != page)
         send(Sci::SCI_SETCODEPAGE, page);
 }
 
 void Editor::setTextType(int type)
 {
-    d->textType = (type == 2) ? 2 : 1;
-    d->send(Sci::SCI_SETEOLMODE, d->textType == 2 ? Sci::SC_EOL_LF : Sci::SC_EOL_CRLF);
+    d->doc.setLineEnds(type);
+    d->send(Sci::SCI_SETEOLMODE, d->textType() == 2 ? Sci::SC_EOL_LF : Sci::SC_EOL_CRLF);
 }
 
 }

@@ -4,6 +4,7 @@
 // common. Only the editor's own files include this.
 #include "documents/editor.h"
 #include "documents/editor_view.h"
+#include "documents/ncdocument.h"
 #include "documents/textrows.h"
 
 #include <Qsci/qsciscintillabase.h>
@@ -86,12 +87,22 @@ struct Editor::Impl {
     int splitterType = 0;
     int leftMargin = 0;
     int scrollBars = 4;
-    int textType = 1;
-    TextEncoding encoding = TextEncoding::Windows1252;
-    // The encoding of a text set as a whole; Scintilla shows UTF-8 in its
-    // UTF-8 code page, except a text shown in rows (byte by byte).
-    void decideEncoding(QByteArrayView text);
-    void applyEncoding(TextEncoding e);
+    // The program the editor shows: its encoding, byte-order mark and line
+    // ends; the text here is without the mark.
+    NcDocument doc;
+    TextEncoding encoding() const { return doc.encoding(); }
+    bool utf8() const { return doc.encoding() == TextEncoding::Utf8; }
+    int textType() const { return doc.lineEnds(); }
+    // Scintilla shows UTF-8 in its UTF-8 code page, a text in rows too.
+    void applyEncoding();
+    // Changes of the text Scintilla holds or shows, counted as it reports
+    // them; the number of characters of the text as last counted, and the
+    // changes it was counted after.
+    quint64 textChanges = 0;
+    mutable qint64 countedChars = 0;
+    mutable quint64 countedChanges = ~quint64(0);
+    // The changes the last round of notifications told of.
+    quint64 toldChanges = 0;
     QColor fore = Qt::black, back = Qt::white;
     QString font = QStringLiteral("Courier New");
     int fontSize = 10;
@@ -148,7 +159,9 @@ struct Editor::Impl {
     void rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, bool typed = false) const;
     void rowsUndo(bool redo) const;
     bool rowsKey(QKeyEvent *e);
-    void showInRows(const QByteArray &text, bool readOnly);
+    void showInRows(QByteArrayView text, bool readOnly);
+    long characterAfter(long at) const;
+    long characterBefore(long at) const;
     void checkLine(int line) const;
     long lineStart(int line) const { return send(Sci::SCI_POSITIONFROMLINE, line - 1); }
     long lineEnd(int line) const { return send(Sci::SCI_GETLINEENDPOSITION, line - 1); }
@@ -204,7 +217,7 @@ struct Editor::Impl {
     void forgetPlaceGroups();
     // --- end of places around large changes ---
     void select(long anchor, long caret);
-    const char *eol() const { return textType == 2 ? "\n" : "\r\n"; }
+    const char *eol() const { return textType() == 2 ? "\n" : "\r\n"; }
     void applyStyleDefaults(int style);
     void applyBaseLook();
     int styleFor(const StyleKey &k);

@@ -18,7 +18,7 @@ void Editor::Impl::selectFound(long from, long to)
 bool Editor::Impl::findNext(long from, bool wrap)
 {
     const ByteSearch search(q->SearchTarget,
-                            {q->SearchCaseSensitive, q->SearchWholeWordsOnly, encoding == TextEncoding::Utf8});
+                            {q->SearchCaseSensitive, q->SearchWholeWordsOnly, utf8()});
     const qsizetype r = search.findWrapped(wholeText(), from, wrap);
     if (r < 0) return false;
     selectFound(long(r), long(r + search.length()));
@@ -131,7 +131,7 @@ void Editor::setAction(int code)
         searchReplaced_ = 0;
         if (SearchTarget.isEmpty() || ReadOnly()) break;
         const ByteSearch search(SearchTarget,
-                                {SearchCaseSensitive, SearchWholeWordsOnly, d->encoding == TextEncoding::Utf8});
+                                {SearchCaseSensitive, SearchWholeWordsOnly, d->utf8()});
         const qsizetype m = search.length();
         const long origin = SearchOrigin == 1 ? 0 : d->send(Sci::SCI_GETSELECTIONSTART);
         // With SearchTo 0 the text before the starting point follows the rest;

@@ -253,7 +253,7 @@ long Editor::Impl::rowsSend(unsigned int msg, unsigned long w, long l) const
         if (r.readOnly) return 0;
         long s = long(map.textAt(raw(Sci::SCI_GETSELECTIONSTART))), e = long(map.textAt(raw(Sci::SCI_GETSELECTIONEND)));
         if (s == e && s < length) // no selection: the character after the caret, a CR LF whole
-            e = s + ((r.text.at(s) == '\r' && s + 1 < length && r.text.at(s + 1) == '\n') ? 2L : 1L);
+            e = s + characterAfter(s);
         if (e > s) {
             rowsReplace(s, e, {});
             raw(Sci::SCI_SETEMPTYSELECTION, map.shownAfter(s));
@@ -303,10 +303,11 @@ long Editor::Impl::rowsSendPtr(unsigned int msg, unsigned long w, const char *p)
 }
 
 // Scintilla takes the text in rows: nothing to undo, nothing coloured.
-void Editor::Impl::showInRows(const QByteArray &text, bool readOnly)
+void Editor::Impl::showInRows(QByteArrayView text, bool readOnly)
 {
     auto r = std::make_unique<Rows>();
-    r->text = text;
+    r->text = text.toByteArray();
+    r->map.setUtf8(utf8()); // the document knows its encoding before it is shown
     r->readOnly = readOnly;
     rows.reset();
     raw(Sci::SCI_SETREADONLY, 0);
@@ -371,6 +372,31 @@ void Editor::Impl::rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, boo
     }
 }
 
+// The bytes of the character after (before) a place of a text in rows: a CR
+// LF whole, in UTF-8 a character of several bytes whole.
+long Editor::Impl::characterAfter(long at) const
+{
+    const QByteArray &t = rows->text;
+    const long n = long(t.size());
+    if (at >= n) return 0;
+    if (t.at(at) == '\r' && at + 1 < n && t.at(at + 1) == '\n') return 2;
+    if (!utf8()) return 1;
+    long end = at + 1;
+    while (end < n && end - at < 4 && (static_cast<unsigned char>(t.at(end)) & 0xC0) == 0x80) ++end;
+    return end - at;
+}
+
+long Editor::Impl::characterBefore(long at) const
+{
+    const QByteArray &t = rows->text;
+    if (at <= 0) return 0;
+    if (at >= 2 && t.at(at - 1) == '\n' && t.at(at - 2) == '\r') return 2;
+    if (!utf8()) return 1;
+    long start = at - 1;
+    while (start > 0 && at - start < 4 && (static_cast<unsigned char>(t.at(start)) & 0xC0) == 0x80) --start;
+    return at - start;
+}
+
 // Undo (or redo) of the last group of changes; the caret stands after the
 // bytes the last step put in.
 void Editor::Impl::rowsUndo(bool redo) const
@@ -417,7 +443,7 @@ bool Editor::Impl::rowsKey(QKeyEvent *e)
         const long s = send(Sci::SCI_GETSELECTIONSTART), en = send(Sci::SCI_GETSELECTIONEND);
         if (s == en && key == Qt::Key_Backspace) {
             if (s > 0 && !rows->readOnly) {
-                const long back = (s >= 2 && rows->text.at(s - 1) == '\n' && rows->text.at(s - 2) == '\r') ? 2 : 1;
+                const long back = characterBefore(s);
                 rowsReplace(s - back, s, {});
                 raw(Sci::SCI_SETEMPTYSELECTION, rows->map.shownAfter(s - back));
             }

@@ -188,13 +188,13 @@ void SciView::typeChar(QChar c, QKeyEvent *e)
     Q_EMIT d_->q->KeyPress(code);
     if (code == 0) return; // the handler swallowed it
     const QChar typed{char16_t(code)};
-    const QByteArray bytes = typedBytes(typed, d_->encoding);
+    const QByteArray bytes = typedBytes(typed, d_->encoding());
     if (bytes.isEmpty()) {
-        QApplication::beep();
+        refuseCharacter();
         return;
     }
     const auto b = static_cast<unsigned char>(bytes[0]);
-    const bool utf8 = d_->encoding == TextEncoding::Utf8;
+    const bool utf8 = d_->utf8();
     if ((!utf8 && b >= 0x80 && b <= 0x9F) || d_->rows) {
         // Scintilla drops these codes as unprintable, and a text shown
         // in rows is not Scintilla's to edit: put the bytes in ourselves.
@@ -206,6 +206,13 @@ void SciView::typeChar(QChar c, QKeyEvent *e)
     QKeyEvent ke(e->type(), e->key(), e->modifiers(), utf8 ? QString(typed) : QString(QChar(char16_t(b))),
                  e->isAutoRepeat(), ushort(e->count()));
     QsciScintilla::keyPressEvent(&ke);
+}
+
+void SciView::refuseCharacter() { QApplication::beep(); }
+
+bool SciView::canInsertFromMimeData(const QMimeData *source) const
+{
+    return source && source->hasText() && d_->doc.firstUnencodable(source->text()).isNull();
 }
 
 // Scintilla draws the bytes 0x80-0x9F as Latin-1 control codes, which no
@@ -258,7 +265,7 @@ void SciView::insertBytes(const QByteArray &bytes)
         // Overtyping replaces the character at the caret: in UTF-8 all of its bytes.
         const long end = d_->send(SCI_GETLINEENDPOSITION, d_->send(SCI_LINEFROMPOSITION, caret));
         long next = caret + 1;
-        if (caret < end && d_->encoding == TextEncoding::Utf8) {
+        if (caret < end && d_->utf8()) {
             const auto lead = static_cast<unsigned char>(d_->wholeText()[caret]);
             next = qMin(end, caret + long(utf8SequenceLength(lead)));
         }

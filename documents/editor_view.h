@@ -32,7 +32,9 @@ public:
 protected:
     QByteArray fromMimeData(const QMimeData *source, bool &rectangular) const override;
     QMimeData *toMimeData(const QByteArray &text, bool rectangular) const override;
-    bool canInsertFromMimeData(const QMimeData *source) const override { return source && source->hasText(); }
+    // Text with a character the program's encoding cannot hold is not taken
+    // (drops of it are refused while they are dragged).
+    bool canInsertFromMimeData(const QMimeData *source) const override;
 
     static bool changesText(QEvent::Type t);
     // Events with which the component may change the text by itself.
@@ -53,6 +55,8 @@ protected:
 
 private:
     void typeChar(QChar c, QKeyEvent *e);
+    // What a character the encoding cannot hold gets, typed, pasted or dropped.
+    static void refuseCharacter();
     // Paints over what Scintilla shows, in the shown text's own positions:
     // the one place that speaks to Scintilla without the text store.
     void drawHighGlyphs(const QRect &area);

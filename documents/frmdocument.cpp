@@ -76,6 +76,11 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
     connect(txtText, &Editor::KeyDown, this, &frmDocument::onKeyDown);
     connect(txtText, &Editor::MouseDown, this, &frmDocument::onMouseDown);
     connect(txtText, &Editor::CaretMoved, this, &frmDocument::onCaretMoved);
+    // An undo or redo that puts the caret back where it stood still changes
+    // the totals.
+    connect(txtText, &Editor::TextChanged, this, [this] {
+        if (!bLoading) RkUpdateGlobalStatus();
+    });
     connect(txtText, &Editor::ModifiedChanged, this, &frmDocument::onModifiedChanged);
     connect(txtText, &Editor::ReplaceQuery, this, &frmDocument::onReplaceQuery);
     connect(txtText, &Editor::PaintBackground, this, &frmDocument::onPaintBackground);
@@ -175,7 +180,8 @@ bool frmDocument::HexDump(int mode)
             SaveOrNot(this, cancel);
             if (cancel != 0 || txtText->IsDirty()) return false;
         }
-        const QString hex = Asc2hex(txtText->TextAll(), mode);
+        // The file's bytes: the byte-order mark shows in the dump.
+        const QString hex = Asc2hex(txtText->document().fileBytes(txtText->TextAll()), mode);
         txtText->setTextAll(hex.toLatin1());
         txtText->setEncoding(TextEncoding::Windows1252); // a dump: one character per byte
         // The dump is a view, not an edit: nothing to undo back to or to save.

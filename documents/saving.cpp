@@ -107,7 +107,11 @@ QString saveDialogFilter(const QString &fileExtensions)
 QByteArray textForSave(const Editor *txtText, int lineEndType)
 {
     // The buffer's own bytes: a lone CR or a byte of any value stays as it is.
-    return convertLineEnds(txtText->textView(), lineEndType == kLineEndLf ? kLineEndLf : kLineEndCrLf);
+    // The document puts the program's byte-order mark back in front.
+    QByteArray bytes = convertLineEnds(txtText->textView(), lineEndType == kLineEndLf ? kLineEndLf : kLineEndCrLf);
+    if (txtText->document().hasByteOrderMark())
+        bytes.prepend(NcDocument::kByteOrderMark);
+    return bytes;
 }
 
 void RkErrorBox(const QString &description)

@@ -34,7 +34,7 @@ void RkUpdateGlobalStatus()
         Editor *ed = doc->txtText;
         const qint64 chars = ed->CountBytes();
         const int lines = ed->Count();
-        const int x = ed->CaretX();
+        const int x = ed->caretColumn(); // characters, as the user counts them
         const int y = ed->CaretY();
         const bool dirty = ed->IsDirty();
         doc->setPanelText(4, dirty ? kTxtNotSaved : QString());

@@ -17,7 +17,7 @@ inline bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 // right before a line end or at `to`. The breaks go to `breaks` as offsets of
 // the text plus `shift`. Without `out`, only the breaks are found.
 void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype longest, qint64 shift, QByteArray *out,
-             std::vector<qint64> &breaks)
+             std::vector<qint64> &breaks, bool utf8)
 {
     const char *p = text.data();
     qint64 at = from;
@@ -25,7 +25,10 @@ void layRows(QByteArrayView text, qint64 from, qint64 to, qsizetype longest, qin
         // The rest of the line within from..to.
         const qint64 end = lineEndAt(text.first(to), at);
         while (end - at > longest) {
-            const qint64 cut = at + TextRows::kRowBytes;
+            qint64 cut = at + TextRows::kRowBytes;
+            // Not before a continuation byte: the character stays in one row.
+            for (int back = 0; utf8 && back < 3 && (static_cast<unsigned char>(p[cut]) & 0xC0) == 0x80; ++back)
+                --cut;
             if (out) {
                 out->append(p + at, cut - at);
                 out->append('\n');
@@ -74,14 +77,14 @@ QByteArray TextRows::layOut(QByteArrayView text)
     breaks_.clear();
     QByteArray out;
     out.reserve(text.size() + text.size() / kRowBytes + 16);
-    layRows(text, 0, text.size(), kRowBytes, 0, &out, breaks_);
+    layRows(text, 0, text.size(), kRowBytes, 0, &out, breaks_, utf8_);
     return out;
 }
 
 void TextRows::layOut(QByteArrayView text, const std::function<void(QByteArrayView)> &piece)
 {
     breaks_.clear();
-    layRows(text, 0, text.size(), kRowBytes, 0, nullptr, breaks_);
+    layRows(text, 0, text.size(), kRowBytes, 0, nullptr, breaks_, utf8_);
     constexpr qsizetype kPiece = 1 << 20;
     QByteArray out;
     out.reserve(kPiece + kPiece / kRowBytes + 16);
@@ -171,7 +174,7 @@ TextRows::Change TextRows::change(QByteArrayView old, qint64 from, qint64 to, QB
     c.shown.reserve(after.size() + after.size() / kRowBytes + 4);
     // Rows of up to twice the length before they are broken again: typing
     // in a row does not break off a row for every byte.
-    layRows(after, 0, after.size(), 2 * kRowBytes, start, &c.shown, fresh);
+    layRows(after, 0, after.size(), 2 * kRowBytes, start, &c.shown, fresh, utf8_);
 
     // Breaks inside the region go; those after it move with the change.
     const qsizetype firstInside = breaksBefore(start + 1); // breaks after `start`

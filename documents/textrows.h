@@ -26,6 +26,12 @@ public:
     // than kLongLine.
     static bool needed(QByteArrayView text);
 
+    // A UTF-8 text is broken only between characters: a row then ends up to
+    // three bytes short of kRowBytes rather than inside a character. Set it
+    // before the text is laid out.
+    void setUtf8(bool on) { utf8_ = on; }
+    bool utf8() const { return utf8_; }
+
     // The shown text of `text`: every line broken into rows of kRowBytes.
     QByteArray layOut(QByteArrayView text);
     // The same, a piece of the shown text at a time and in order, so that the
@@ -63,6 +69,7 @@ public:
 
 private:
     std::vector<qint64> breaks_;
+    bool utf8_ = false;
 };
 
 }

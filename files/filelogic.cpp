@@ -7,6 +7,7 @@
 #include "core/openedfolder.h"
 #include "core/paths.h"
 #include "core/nctext.h"
+#include "documents/ncdocument.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,6 +77,11 @@ QString headText(QByteArrayView bytes, TextEncoding encoding)
 
 QString commentFromHead(QByteArrayView head, bool wholeFile)
 {
+    return commentFromHead(head, textEncodingOfHead(head, wholeFile));
+}
+
+QString commentFromHead(QByteArrayView head, TextEncoding encoding)
+{
     const qsizetype open = head.indexOf('(');
     if (open < 0)
         return {};
@@ -83,7 +89,6 @@ QString commentFromHead(QByteArrayView head, bool wholeFile)
     if (close < 0)
         return {};
     const QByteArrayView text = head.sliced(open + 1, close - open - 1);
-    const TextEncoding encoding = textEncodingOfHead(head, wholeFile);
     // In UTF-8 the test counts characters (an Å once), as it does in Windows-1252.
     const std::optional<bool> isText =
         encoding == TextEncoding::Utf8 ? IsTextData(QString::fromUtf8(text)) : IsTextData(text);
@@ -115,16 +120,20 @@ QString GetFirstComment(const QString &path)
     const auto head = readHead(path, kHeadBytes, &length);
     if (!head)
         return kCommentError;
-    return commentFromHead(*head, length <= head->size());
+    return commentFromHead(*head, NcDocument::encodingOfFile(path, *head, length <= head->size()));
 }
 
 QString previewFromHead(QByteArrayView head, qint64 fileLength)
+{
+    return previewFromHead(head, fileLength, textEncodingOfHead(head, fileLength <= head.size()));
+}
+
+QString previewFromHead(QByteArrayView head, qint64 fileLength, TextEncoding encoding)
 {
     if (fileLength < 1)
         return {};
     // The first L - 1 bytes of a kHeadBytes buffer whose unread rest is NUL.
     const qsizetype n = qsizetype(std::min<qint64>(fileLength - 1, kHeadBytes));
-    const TextEncoding encoding = textEncodingOfHead(head, fileLength <= head.size());
     QByteArray text = head.first(std::min<qsizetype>(n, head.size())).toByteArray();
     if (text.size() < n)
         text.append(QByteArray(n - text.size(), '\0'));
@@ -152,7 +161,7 @@ QString previewOfFile(const QString &path)
     const auto head = readHead(path, kHeadBytes, &length);
     if (!head)
         return {};
-    return previewFromHead(*head, length);
+    return previewFromHead(*head, length, NcDocument::encodingOfFile(path, *head, length <= head->size()));
 }
 
 // ---------------------------------------------------------------------------
@@ -327,8 +336,21 @@ std::vector<FolderEntry> RkScanFolder(const QString &folder, const QString &sear
                     }
                     got += r;
                 }
+                if (got < 0) {
+                    entry.comment = kCommentError;
+                } else {
+                    // Read in the encoding the editor gives the whole file.
+                    const QByteArrayView first(head, got);
+                    const TextEncoding encoding = NcDocument::encodingOfFile(
+                        first, got < qsizetype(sizeof head), [fd](char *buffer, qint64 size) -> qint64 {
+                            for (;;) {
+                                const ssize_t r = ::read(fd, buffer, size_t(size));
+                                if (r >= 0 || errno != EINTR) return r;
+                            }
+                        });
+                    entry.comment = commentFromHead(first, encoding);
+                }
                 ::close(fd);
-                entry.comment = got < 0 ? kCommentError : commentFromHead(QByteArrayView(head, got), got < qsizetype(sizeof head));
             } else {
                 if (::fstatat(dfd, raw, &st, 0) != 0 || !S_ISREG(st.st_mode))
                     continue;

@@ -3,6 +3,8 @@
 // program's first bytes, name matching, the numeric sort value, the folder
 // scan behind the file list, name checks for rename and new folder, and the
 // numbered backup copies of a folder.
+#include "core/codepage.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -37,6 +39,9 @@ std::optional<bool> IsTextData(QStringView text);
 // "" without such a pair or when the text test fails; kCommentError when the
 // test cannot be made (no plain character in it).
 QString commentFromHead(QByteArrayView head, bool wholeFile = true);
+// The same in the encoding the program is read in (NcDocument::encodingOfFile
+// gives the one the editor reads the whole file in).
+QString commentFromHead(QByteArrayView head, TextEncoding encoding);
 // Reads the first kHeadBytes of a file for commentFromHead(); kCommentError
 // when the file cannot be read.
 QString GetFirstComment(const QString &path);
@@ -46,6 +51,7 @@ QString GetFirstComment(const QString &path);
 // to kHeadBytes of the file, `fileLength` is the file's whole length. "" when
 // nothing can be shown.
 QString previewFromHead(QByteArrayView head, qint64 fileLength);
+QString previewFromHead(QByteArrayView head, qint64 fileLength, TextEncoding encoding);
 // Reads a file and returns previewFromHead(); "" when it cannot be read.
 QString previewOfFile(const QString &path);
 // Up to `maxBytes` from the beginning of a file; empty optional when it cannot

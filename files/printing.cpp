@@ -6,6 +6,7 @@
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/nctext.h"
+#include "documents/ncdocument.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -419,9 +420,12 @@ void PrintFooter(PrintCanvas &c, bool lastPage)
 
 QStringList programFileLines(const QByteArray &bytes)
 {
-    // In the program's encoding (Windows-1252: one character per byte); the
-    // line ends stand where they stood.
-    return splitTextLines(decodeText(bytes, textEncodingOf(bytes)));
+    // In the program's encoding (Windows-1252: one character per byte), read
+    // as the editor reads it, its byte-order mark set apart; the line ends
+    // stand where they stood.
+    NcDocument program;
+    const QByteArrayView text = program.load(bytes);
+    return splitTextLines(program.toText(text));
 }
 
 PrintLayout layoutProgramFile(const QStringList &lines, const PrintOptions &options, const PrintMetrics &metrics)

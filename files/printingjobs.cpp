@@ -140,7 +140,7 @@ void PrintDocument(frmDocument *doc, int left, int top, int right, int bottom)
             lines.reserve(count);
             for (int i = 1; i <= count; ++i) {
                 editor->setTextIndex(i);
-                lines << decodeText(editor->Text(), editor->encoding());
+                lines << editor->document().toText(editor->Text());
             }
         }
         const DeviceMetrics metrics(&printer, printableTwips(printer));

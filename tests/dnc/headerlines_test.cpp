@@ -1,5 +1,6 @@
 // The comment header carried over to a received program.
 #include "dnc/headerlines.h"
+#include "documents/editor.h"
 
 #include "core/codepage.h"
 #include "core/globals.h"
@@ -55,4 +56,34 @@ TEST(HeaderLines, RkSaveHeaderLinesWritesHeaderTmp)
     EXPECT_TRUE(h.contains(toCp1252(QStringLiteral("' FRÅN MILL1 "))));
     EXPECT_TRUE(h.endsWith(QByteArray(70, '-') + "\r\n"));
     gActiveCfg.clear();
+}
+
+// A UTF-8 source gives its header in UTF-8, its byte-order mark no part of the
+// first comment line; in the received program the header reads as characters.
+TEST(HeaderLines, AUtf8SourceGivesAUtf8Header)
+{
+    const QByteArray rule = "'" + QByteArray(70, '-');
+    const QByteArray src = "\xEF\xBB\xBF'DEL \xC3\x85 \xE2\x80\x93 SIDA 2\r\nN10 G0 X0\r\n";
+    const QByteArray out = headerBlock(src, "MILL1", "2026-12-07");
+    EXPECT_EQ(out, "'DEL \xC3\x85 \xE2\x80\x93 SIDA 2\r\n" + rule + "\r\n' FR\xC3\x85N MILL1 2026-12-07\r\n" + rule + "\r\n");
+    EXPECT_TRUE(isValidUtf8(out));
+
+    // Inserted into a received program of plain ASCII, which then is UTF-8.
+    test::TempEnv env;
+    const QString header = env.write("Header.Tmp", out);
+    Editor ed;
+    ed.FileLoad(env.write("Rxd.Tmp", "%\r\nN10 G1 X5\r\n%\r\n"));
+    ASSERT_EQ(ed.encoding(), TextEncoding::Windows1252);
+    ed.setCaret(1, 1);
+    ed.FileInsert(header);
+    EXPECT_EQ(ed.encoding(), TextEncoding::Utf8);
+    EXPECT_EQ(ed.TextAll(), out + "%\r\nN10 G1 X5\r\n%\r\n");
+    EXPECT_EQ(ed.document().toText(ed.TextAll()).left(16), QStringLiteral("'DEL Å – SIDA 2\r"));
+    // A Windows-1252 header into a UTF-8 program is made UTF-8; a mark in
+    // the inserted file goes nowhere.
+    ed.setTextAll("(\xC3\x96)\r\n");
+    ed.setCaret(1, 1);
+    ed.FileInsert(env.write("H2.Tmp", "\xEF\xBB\xBF'\xC3\x85\r\n"));
+    ed.FileInsert(env.write("H3.Tmp", "'\xC5\r\n"));
+    EXPECT_EQ(ed.TextAll(), "'\xC3\x85\r\n'\xC3\x85\r\n(\xC3\x96)\r\n");
 }

@@ -22,7 +22,8 @@ struct TestDoc {
         doc.txtText->setIsDirty(false);
     }
     Editor *ed() { return doc.txtText; }
-    QByteArray text() { return doc.txtText->TextAll(); }
+    // The program's bytes: a byte-order mark is the document's, in front of its text.
+    QByteArray text() { return doc.txtText->document().fileBytes(doc.txtText->TextAll()); }
 };
 
 // Calls `handle` for every visible top-level window, again and again while a
