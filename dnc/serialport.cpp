@@ -328,9 +328,15 @@ void QtSerialPort::applyFlowControl()
     else
         tio.c_cflag &= ~CRTSCTS;
     if (handshake_ & comXOnXOff)
-        tio.c_iflag |= IXON | IXOFF;
+        tio.c_iflag |= IXOFF;
     else
-        tio.c_iflag &= ~(IXON | IXOFF);
+        tio.c_iflag &= ~IXOFF;
+    // The machine's XON and XOFF stop our output only when we send: the line
+    // discipline swallows every DC1 and DC3 it takes for them.
+    if ((handshake_ & comXOnXOff) && !XonXoffInputOnly)
+        tio.c_iflag |= IXON;
+    else
+        tio.c_iflag &= ~IXON;
     // Output that XOFF stopped resumes on XON only, never on any other byte.
     tio.c_iflag &= ~IXANY;
     tio.c_cc[VSTART] = 0x11;
