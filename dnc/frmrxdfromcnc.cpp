@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -197,7 +198,7 @@ void frmRxdFromCnc::Form_Load()
         reception_.reset();
         bErrorPending = bRxdAborted = bIgnoreErrors = false;
         bStarted = bLocked = bReceived = bClosing = bNoMachines = false;
-        bPortFailed = bSilenceEnded = bUntitled = bEndedEarly = false;
+        bPortFailed = bSilenceEnded = bUntitled = bEndedEarly = bMidBlock = false;
         replacedFile_.clear();
         syncTimer_->stop();
         bSettingsOk = false;
@@ -375,6 +376,8 @@ void frmRxdFromCnc::StartRxd()
         Comm1->CommPort = rxd.lComPort;
         Comm1->RThreshold = 1;
         Comm1->Settings = rxd.sCommSettings;
+        // Every byte the machine sends is data: XON/XOFF only pauses it.
+        Comm1->XonXoffInputOnly = true;
         Comm1->setRTSEnable(true);
         Comm1->setHandshaking(rxd.lHandshake);
         Comm1->setPortOpen(true);
@@ -684,6 +687,17 @@ void frmRxdFromCnc::done(int result)
         if (bReceived && bytesWritten() > 4) {
             if (bPortFailed || bEndedEarly) {
                 bUntitled = true;
+            } else if (bSilenceEnded && reception_->tail() != RxdTail::AtBlockEnd) {
+                // The machine fell silent in the middle of a block: a program
+                // cut short never replaces a file, nor goes under a name.
+                bUntitled = true;
+                bMidBlock = true;
+                const QString reason =
+                    QStringLiteral("Överföringen stannade mitt i ett block: ingenting mer kom på %1 sekunder, "
+                                   "och det sista blocket slutar varken med blockslut eller \"%\".")
+                        .arg(QLocale(QLocale::Swedish).toString(rxd.recDelayMs / 1000.0, 'g', 6));
+                RkMsgBox(keptText(reason), MbButtons::Ok, MbIcon::Exclamation,
+                         QStringLiteral("Programmet är inte komplett"), 0, this);
             } else if (!bSilenceEnded && targetExists()) {
                 bUntitled = true;
                 RkMsgBox(QStringLiteral("Mottagningen avslutades för hand efter %1 byte.").arg(bytesReceived())

@@ -86,6 +86,11 @@ public:
     // failed, or the user stopped a reception whose target exists), so it goes
     // to an untitled document and gsActiveFile is the untitled name.
     bool handedOverUntitled() const { return bUntitled; }
+    // After the window closed: the silence time ended a reception in the
+    // middle of a block (it went to an untitled document, and the user was told).
+    bool endedMidBlock() const { return bMidBlock; }
+    // The character code of the reception: "BINÄR" keeps the bytes as they came.
+    bool binaryReception() const { return rxd.options.binary; }
     // The reception of this opening: bytes read from the port and written to the file.
     qint64 bytesReceived() const;
     qint64 bytesWritten() const;
@@ -123,6 +128,7 @@ private:
     bool inDone_ = false;
     QString replacedFile_;
     bool bSilenceEnded = false;  // the silence timer ended the reception
+    bool bMidBlock = false;      // ... in the middle of a block
     bool bUntitled = false;
     bool bClosing = false;
     bool bNoMachines = false;

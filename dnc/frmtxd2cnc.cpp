@@ -1,6 +1,7 @@
 #include "dnc/frmtxd2cnc.h"
 
 #include "core/atomicfile.h"
+#include "core/codepage.h"
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/globals.h"
@@ -13,6 +14,7 @@
 #include "dnc/hexlists.h"
 #include "dnc/machineconfig.h"
 #include "dnc/serialport.h"
+#include "dnc/txdcheck.h"
 #include "dnc/txdsend.h"
 
 #include <QCloseEvent>
@@ -278,6 +280,7 @@ void frmTxd2Cnc::btnTxd2Cnc_Click()
 {
     if (sender_->running)
         return;
+    bool checked = false;
     for (;;) {
         RkTraceProc(QStringLiteral("btnTxd2Cnc_Click()"));
         txtTxd2Cnc->clear();
@@ -295,6 +298,17 @@ void frmTxd2Cnc::btnTxd2Cnc_Click()
             return;
         case TxdSettingsStatus::Ok:
             break;
+        }
+
+        // Asked once, before the first byte; a repetition sends what was agreed to.
+        if (!checked) {
+            checked = true;
+            if (!mayBeSent(settings)) {
+                const QString none = QStringLiteral("Ingenting har sänts.");
+                setPanelText(3, none);
+                RkShowData(txtTxd2Cnc, toCp1252(none + QStringLiteral("\r\n")));
+                return;
+            }
         }
 
         setSending(true);
@@ -318,6 +332,13 @@ void frmTxd2Cnc::btnTxd2Cnc_Click()
         case TxdSender::Result::Stopped:
             if (sender_->cancelledByErrorBox && !closing_)
                 return;  // the port is closed; the window stays for the user to close
+            if (sender_->stoppedByEia && !closing_) {
+                // The log shows what went out before the line that stopped it.
+                setPanelText(3, QStringLiteral("Avbruten: EIA översättningsfel på rad %1.").arg(sender_->failedLine));
+                RkShowData(txtTxd2Cnc, toCp1252(QStringLiteral("*** AVBRUTEN: EIA ÖVERSÄTTNINGSFEL ***\r\n")));
+                ccrpProgressBar->setFormat(QStringLiteral("%p% – avbruten"));
+                return;
+            }
             close();
             return;
         case TxdSender::Result::Empty:
@@ -339,6 +360,22 @@ void frmTxd2Cnc::btnTxd2Cnc_Click()
         }
         return;
     }
+}
+
+bool frmTxd2Cnc::mayBeSent(const TxdSettings &settings)
+{
+    QFile file(findFileNoCase(RkNativePath(tmpFile(kTxdTmp))));
+    if (!file.open(QIODevice::ReadOnly))
+        return true;  // the send itself tells what is wrong with the file
+    const QByteArray bytes = file.readAll();
+    const TextEncoding encoding = textEncodingOf(bytes);
+    const auto found =
+        txdFirstUncarried(txdProgramBytes(bytes), settings, txdOptionsFor(settings, encoding), encoding);
+    if (!found)
+        return true;
+    return RkMsgBox(txdUncarriedQuestion(*found, settings.dataBits), MbButtons::YesNo, MbIcon::Exclamation,
+                    txdUncarriedTitle(), 1, this)
+        == MbYes;
 }
 
 void frmTxd2Cnc::btnTxd2CncAbort_Click()
@@ -400,7 +437,8 @@ bool concatenateForSend(const QStringList &paths, QByteArray &out, QString *fail
                 *failedPath = path;
             return false;
         }
-        const QByteArray raw = f.readAll();
+        // Each file's byte-order mark is its own, never part of the program.
+        const QByteArray raw = txdProgramBytes(f.readAll()).toByteArray();
         if (f.error() != QFileDevice::NoError) {
             if (failedPath)
                 *failedPath = path;

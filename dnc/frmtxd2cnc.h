@@ -22,6 +22,7 @@ namespace lumrik {
 
 class SerialPort;
 class TxdSender;
+struct TxdSettings;
 
 class frmTxd2Cnc : public QDialog {
     Q_OBJECT
@@ -66,6 +67,9 @@ protected:
 
 private:
     void refresh();
+    // A program with characters the line cannot carry is sent only when the
+    // user says so.
+    bool mayBeSent(const TxdSettings &settings);
     void setSending(bool on);
     void flushLog();
 

@@ -6,7 +6,6 @@
 #include "core/globals.h"
 #include "core/paths.h"
 #include "core/nctext.h"
-#include "documents/ncdocument.h"
 
 #include <QDate>
 #include <QFile>
@@ -19,14 +18,20 @@ QByteArray headerRule()
     return QByteArray("'") + QByteArray(70, '-');
 }
 
-QByteArray headerBlock(const QByteArray &sourceFile, const QString &machine, const QString &date)
+namespace {
+// Text in an encoding, a character it cannot hold as "?".
+QByteArray encodeOrMark(const QString &text, TextEncoding e)
 {
-    // The source read as a program: a byte-order mark is no character of its
-    // first line, and the block is written in the source's encoding.
-    NcDocument program;
-    const QByteArrayView source = program.load(sourceFile);
+    return e == TextEncoding::Utf8 ? text.toUtf8() : toCp1252(text);
+}
+}
+
+QByteArray headerBlock(const QByteArray &source, const QString &machine, const QString &date,
+                       std::optional<TextEncoding> into)
+{
     QByteArray out;
-    qsizetype pos = 0;
+    // A byte-order mark belongs to the file, not to its first line.
+    qsizetype pos = source.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     const qsizetype n = source.size();
     while (pos < n) {
         qsizetype end = pos;
@@ -50,15 +55,18 @@ QByteArray headerBlock(const QByteArray &sourceFile, const QString &machine, con
     }
     if (out.isEmpty())
         return out;
+    const TextEncoding own = textEncodingOf(source);
+    const TextEncoding target = into.value_or(own);
+    if (target != own)
+        out = encodeOrMark(decodeText(out, own), target);
     const QByteArray rule = headerRule();
     out += rule + "\r\n";
-    const QString from = QStringLiteral("' FRÅN ") + machine + ' ' + date;
-    out += (program.firstUnencodable(from).isNull() ? program.toBytes(from) : toCp1252(from)) + "\r\n";
+    out += encodeOrMark(QStringLiteral("' FRÅN ") + machine + ' ' + date, target) + "\r\n";
     out += rule + "\r\n";
     return out;
 }
 
-bool RkSaveHeaderLines(const QString &path)
+bool RkSaveHeaderLines(const QString &path, std::optional<TextEncoding> into)
 {
     RkTraceProc(QStringLiteral("RkSaveHeaderLines()"));
     try {
@@ -70,7 +78,7 @@ bool RkSaveHeaderLines(const QString &path)
             return false;
         source.close();
         const QString date = RkShortDate(QDate::currentDate());
-        const QByteArray block = headerBlock(bytes, gActiveCfg, date);
+        const QByteArray block = headerBlock(bytes, gActiveCfg, date, into);
         QFile header(findFileNoCase(tmpFile(kHeaderTmp)));
         if (!header.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return false;

@@ -91,6 +91,18 @@ void RxdChunkProcessor::process(QByteArrayView bytes, RxdChunk &out)
     }
 }
 
+RxdTail rxdTail(QByteArrayView chunk, RxdTail before)
+{
+    for (qsizetype i = chunk.size(); i-- > 0;) {
+        const auto c = static_cast<unsigned char>(chunk[i]);
+        if (c == '\n' || c == '\r' || c == '%')
+            return RxdTail::AtBlockEnd;
+        if (c > ' ' && c != 0x7F)
+            return RxdTail::InBlock;
+    }
+    return before;
+}
+
 RxdReception::RxdReception(const RxdOptions &options) : proc_(options) {}
 
 RxdReception::~RxdReception()
@@ -106,6 +118,7 @@ void RxdReception::open(const QString &path)
     path_ = path;
     file_.setFileName(path);
     received_ = written_ = synced_ = 0;
+    tail_ = RxdTail::Nothing;
     sinceSync_.invalidate();
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw RkExpected(kErrPathNotFound, QStringLiteral("Kan inte skapa filen %1: %2")
@@ -125,6 +138,7 @@ RxdChunk RxdReception::feed(QByteArrayView bytes)
         throw RkExpected(kErrIo, QStringLiteral("Det gick inte att skriva till %1: %2")
                                   .arg(QFileInfo(path_).fileName(), RkFileErrorText(file_)));
     written_ += out.file.size();
+    tail_ = rxdTail(out.file, tail_);
     if (!sinceSync_.isValid() || sinceSync_.elapsed() >= 1000)
         sync();
     return out;

@@ -53,6 +53,16 @@ private:
     std::array<bool, 256> drop_{};  // filter characters
 };
 
+// Where what was received so far stops: nothing of a program yet, in the
+// middle of a block, or where a program may end (after an end of block, LF,
+// or CR as a binary reception keeps it, or after the program-end character
+// "%"). Blanks and control codes after the last character do not count, so a
+// trailer of NULs or DC4 after the final "%" leaves it at its end.
+enum class RxdTail { Nothing, InBlock, AtBlockEnd };
+// The tail after `chunk` (the bytes that went to the work file) was appended
+// to what stood at `before`.
+RxdTail rxdTail(QByteArrayView chunk, RxdTail before);
+
 // The work file of a reception: created empty when the reception starts; every
 // processed chunk is appended in the order it was read from the port and handed
 // to the system at once, and what arrived is on the disk within a second, so a
@@ -77,6 +87,8 @@ public:
     void discard();
 
     bool waitingForStart() const { return proc_.waitingForStart(); }
+    // Where the file written so far stops (see RxdTail).
+    RxdTail tail() const { return tail_; }
     qint64 bytesReceived() const { return received_; }
     qint64 bytesWritten() const { return written_; }
     QString path() const { return path_; }
@@ -88,6 +100,7 @@ private:
     qint64 received_ = 0;
     qint64 written_ = 0;
     qint64 synced_ = 0;        // written_ at the last sync
+    RxdTail tail_ = RxdTail::Nothing;
     QElapsedTimer sinceSync_;
     RxdChunk scratch_;
 };

@@ -10,9 +10,12 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <QFile>
+
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -52,6 +55,34 @@ QString portErrorText(QSerialPort::SerialPortError e)
     case QSerialPort::ReadError: return QStringLiteral("läsfel");
     default: return QStringLiteral("okänt fel");
     }
+}
+
+// Why a path is no serial line, as far as the file system tells before
+// anything is opened: a folder, a plain file, a pipe. Empty for a device, and
+// for a path that does not exist (the opening says so).
+QString notASerialPort(const QString &device)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
+        return {};
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("sökvägen är en mapp, ingen serieport");
+    if (S_ISREG(st.st_mode))
+        return QStringLiteral("sökvägen är en vanlig fil, ingen serieport");
+    if (!S_ISCHR(st.st_mode))
+        return QStringLiteral("sökvägen är ingen serieport");
+    return {};
+}
+
+// A device that is no terminal line (such as /dev/null) takes no serial settings.
+bool isTerminalDevice(const QString &device)
+{
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return true;  // cannot tell: the opening's own reason stands
+    const bool tty = ::isatty(fd) == 1;
+    ::close(fd);
+    return tty;
 }
 
 bool hasPortSection(const IniFile &ini) { return ini.sections().contains(kComPorts, Qt::CaseInsensitive); }
@@ -274,6 +305,11 @@ void QtSerialPort::setPortOpen(bool open)
     QString why;
     if (!parsePortSettings(Settings, ps, &why))
         throw RkError(380, why);
+    const auto cannotOpen = [&](long number, const QString &why) {
+        return RkError(number, QStringLiteral("Porten COM%1 (%2) kunde inte öppnas: %3").arg(CommPort).arg(device, why));
+    };
+    if (const QString why = notASerialPort(device); !why.isEmpty())
+        throw cannotOpen(8002, why);
     port_.setPortName(device);
     device_ = device;
     port_.setBaudRate(ps.baud);
@@ -282,10 +318,12 @@ void QtSerialPort::setPortOpen(bool open)
     port_.setStopBits(ps.stopBits);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
-        const long number = port_.error() == QSerialPort::PermissionError ? 8005 : 8002;
-        throw RkError(number, QStringLiteral("Porten COM%1 (%2) kunde inte öppnas: %3")
-                                  .arg(CommPort)
-                                  .arg(device, portErrorText(port_.error())));
+        const QSerialPort::SerialPortError error = port_.error();
+        const long number = error == QSerialPort::PermissionError ? 8005 : 8002;
+        if (error != QSerialPort::PermissionError && error != QSerialPort::DeviceNotFoundError
+            && !isTerminalDevice(device))
+            throw cannotOpen(number, QStringLiteral("enheten är ingen serieport"));
+        throw cannotOpen(number, portErrorText(error));
     }
     out_.clear();
     outPos_ = 0;
@@ -328,9 +366,15 @@ void QtSerialPort::applyFlowControl()
     else
         tio.c_cflag &= ~CRTSCTS;
     if (handshake_ & comXOnXOff)
-        tio.c_iflag |= IXON | IXOFF;
+        tio.c_iflag |= IXOFF;
     else
-        tio.c_iflag &= ~(IXON | IXOFF);
+        tio.c_iflag &= ~IXOFF;
+    // The machine's XON and XOFF stop our output only when we send: the line
+    // discipline swallows every DC1 and DC3 it takes for them.
+    if ((handshake_ & comXOnXOff) && !XonXoffInputOnly)
+        tio.c_iflag |= IXON;
+    else
+        tio.c_iflag &= ~IXON;
     // Output that XOFF stopped resumes on XON only, never on any other byte.
     tio.c_iflag &= ~IXANY;
     tio.c_cc[VSTART] = 0x11;
@@ -369,7 +413,8 @@ int QtSerialPort::OutBufferCount() const
 {
     if (!port_.isOpen())
         return 0;
-    const_cast<QtSerialPort *>(this)->writeOut();
+    // Only counts: the queue is handed to the driver by writeOut, whenever
+    // the descriptor takes more.
     qint64 n = out_.size() - outPos_;
     int queued = 0;
     if (::ioctl(handle(), TIOCOUTQ, &queued) == 0 && queued > 0)

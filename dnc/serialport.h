@@ -55,6 +55,12 @@ public:
     int InputLen = 0;      // 0: Input() returns every waiting byte
     int RThreshold = 1;
     int OutBufferSize = 512;
+    // Software flow control (XON/XOFF handshaking) for a reception: the port
+    // asks the machine to pause (XOFF) when its input fills and to go on (XON)
+    // afterwards, but never acts on what the machine sends, so DC1 and DC3
+    // arrive as data like every other byte. Takes effect at the next opening
+    // or change of Handshaking.
+    bool XonXoffInputOnly = false;
 
     virtual bool PortOpen() const = 0;
     // Opening applies CommPort, Settings, Handshaking and RTSEnable. Throws RkError

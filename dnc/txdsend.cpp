@@ -118,10 +118,14 @@ bool txdSkipLine(QByteArrayView line, const QByteArray &doNotSend)
     const QByteArrayView t = ltrimBlanks(line);
     if (t.isEmpty())
         return false;
-    const char c = t[0];
-    if (c == '\'')
+    if (t[0] == '\'')
         return true;
-    return doNotSend.size() == 1 && c == doNotSend[0];
+    if (doNotSend.isEmpty() || !t.startsWith(doNotSend))
+        return false;
+    // One character: one byte, or one whole UTF-8 sequence.
+    return doNotSend.size() == 1
+        || (utf8SequenceLength(static_cast<unsigned char>(doNotSend[0])) == doNotSend.size()
+            && isValidUtf8(doNotSend));
 }
 
 namespace {
@@ -234,6 +238,7 @@ TxdSettingsStatus readTxdSettings(const MachineConfig &cfg, TxdSettings &s, QStr
     const QString parity = get("Parity", cfg::ParityEven);
     const QString stopBits = get("StopBits", "1");
     s.commSettings = commSettingsText(baud, parity, dataBits, stopBits);
+    s.dataBits = toInt16(dataBits).value_or(8);
     s.loopSend = loopSendValue(get("LoopSend", "False")).value_or(false);
     s.delayBeforeClose = toInt16(get("DelayBeforeClose", "0")).value_or(0);
     s.chrDelay = std::max(0, toInt32(get("ChrDelayInMs", "0")).value_or(0));
@@ -257,17 +262,34 @@ TxdSettingsStatus readTxdSettings(const MachineConfig &cfg, TxdSettings &s, QStr
     if (!trailer)
         return bad("TrailerChr", why);
     s.trailer = *trailer;
-    s.options.doNotSend = toCp1252(get("DoNotSend", QString()));
+    s.doNotSendText = get("DoNotSend", QString());
+    s.options.doNotSend = toCp1252(s.doNotSendText);
     const auto filter = parseHexCode(get("TxdFilter", QString()), &why);
     if (!filter)
         return bad("TxdFilter", why);
     s.options.filter = char(*filter);
-    s.options.sendTo = toCp1252(get("SendTo", QString()));
+    s.sendToText = get("SendTo", QString());
+    s.options.sendTo = toCp1252(s.sendToText);
     s.send30Null = toInt16(get("Send30Null", "0")).value_or(0) == 1;
     s.displayTxData = toInt16(get("DisplayTxData", "1")).value_or(1) != 0;
     s.options.eob = txdEob(get("EobCode", "CR LF"));
     s.blockSize = std::clamp(toInt16(get("BufSize", "256")).value_or(256), 1, 256);
     return TxdSettingsStatus::Ok;
+}
+
+TxdOptions txdOptionsFor(const TxdSettings &s, TextEncoding e)
+{
+    TxdOptions o = s.options;
+    auto encode = [e](const QString &text) { return e == TextEncoding::Utf8 ? text.toUtf8() : toCp1252(text); };
+    o.sendTo = encode(s.sendToText);
+    // More than one character never matches: nothing to compare then.
+    o.doNotSend = s.doNotSendText.toUcs4().size() == 1 ? encode(s.doNotSendText) : QByteArray();
+    return o;
+}
+
+QByteArrayView txdProgramBytes(QByteArrayView file)
+{
+    return file.startsWith(QByteArrayView(kUtf8Bom)) ? file.sliced(3) : file;
 }
 
 QString txdRateText(qint64 bytes, qint64 elapsedMs)
@@ -295,6 +317,22 @@ TxdSender::TxdSender(SerialPort *port, QObject *parent) : QObject(parent), port_
     if (port)
         connect(port, &SerialPort::OnComm, this, &TxdSender::OnCommEvent);
     lastPump_.start();
+    holdClock_.start();
+}
+
+void TxdSender::watchHold(bool force)
+{
+    if (!port_ || !port_->PortOpen())
+        return;
+    const qint64 now = holdClock_.elapsed();
+    if (!force && now - lastHoldLook_ < 250)
+        return;
+    lastHoldLook_ = now;
+    const LineHold::State before = hold_.state();
+    const LineHold::State after = hold_.look(port_->OutBufferCount(), IsCncReady(), now);
+    if (after != before && onStatus)
+        onStatus(3, after == LineHold::State::Free ? rateText
+                                                   : LineHold::text(after, port_->Handshaking() & comXOnXOff));
 }
 
 void TxdSender::pump(bool force)
@@ -310,6 +348,7 @@ bool TxdSender::waitIdle(int &round)
     // Let events run, then sleep a little longer each round (up to 2 ms), so a
     // long wait costs little and a short one reacts fast.
     pump(true);
+    watchHold();
     round = std::min(round + 1, 20);
     QThread::usleep(100UL * ulong(round));
     return !bAbort;
@@ -396,14 +435,32 @@ bool TxdSender::write(QByteArrayView bytes, bool eia)
     const bool ok = eia ? SendEIA(bytes) : port_->Output(bytes.toByteArray());
     if (ok)
         handed_ += bytes.size();
+    // The line moves again: the window says so at once.
+    if (ok && hold_.state() != LineHold::State::Free)
+        watchHold(true);
     return ok;
 }
 
 bool TxdSender::SendEIA(QByteArrayView text)
 {
-    if (isoToEia(text, eiaBuf_) >= 0) {
-        RkMsgBox(QStringLiteral("EIA översättningsfel.\r\nÖverföringen har avbrutits."), MbButtons::Ok,
-                 MbIcon::Critical, QStringLiteral("Översättningsfel"), 0, owner);
+    const qsizetype bad = isoToEia(text, eiaBuf_);
+    if (bad >= 0) {
+        QString message = QStringLiteral("EIA översättningsfel.\r\nÖverföringen har avbrutits.");
+        if (currentLine > 0) {
+            // Where, and which character: the rest of its UTF-8 sequence may
+            // be in the next block, so the code shows the bytes at hand.
+            const auto lead = static_cast<unsigned char>(text[bad]);
+            const QByteArrayView bytes = text.sliced(
+                bad, std::min<qsizetype>(lead >= 0x80 ? utf8SequenceLength(lead) : 1, text.size() - bad));
+            const QString shown = lead < 0x80 ? QString(QChar(lead)) : encoding_ == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : fromCp1252(bytes);
+            message += QStringLiteral("\r\n\r\nRad %1: %2\r\nTecknet \"%3\" (%4 hex) finns inte i EIA-koden; "
+                                      "ingenting av raden har sänts.")
+                           .arg(currentLine)
+                           .arg(currentLineText, shown, QString::fromLatin1(bytes.toByteArray().toHex(' ').toUpper()));
+        }
+        RkMsgBox(message, MbButtons::Ok, MbIcon::Critical, QStringLiteral("Översättningsfel"), 0, owner);
+        stoppedByEia = true;
+        failedLine = currentLine;
         bAbort = true;
         return false;
     }
@@ -588,6 +645,9 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
     } running_(running);
     reachedSending = false;
     cancelledByErrorBox = false;
+    stoppedByEia = false;
+    failedLine = currentLine = 0;
+    currentLineText.clear();
     sentCount = 0;
     fileLength = 0;
     rateText.clear();
@@ -595,6 +655,7 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
     failNumber = 0;
     failReason.clear();
     bytesWritten = handed_ = 0;
+    hold_.reset();
     lastLine.clear();
     lineWireEnd_ = -1;
     confirmedFileEnd_ = 0;
@@ -656,6 +717,11 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
             copy = file.readAll();
             data = copy;
         }
+        // The program's own encoding decides how "DoNotSend" and "SendTo"
+        // are spelt in it; its byte-order mark is never sent.
+        encoding_ = textEncodingOf(data);
+        const TxdOptions options = txdOptionsFor(s, encoding_);
+        data = txdProgramBytes(data);
         fileLength = data.size();
         QElapsedTimer clock;
         clock.start();
@@ -714,7 +780,7 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
         if (SendString(s.leader, false))
             return ended();
 
-        if (s.options.binary) {
+        if (options.binary) {
             // The file as one piece: padded, never skipped, filtered or
             // translated, in slices of 4.
             QByteArray piece;
@@ -733,15 +799,23 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
             TxdLineReader reader(data);
             QByteArray out;
             bool stopped = false;
+            int lineNo = 0;
             while (!reader.atEnd() && !stopped) {
                 const QByteArrayView line = reader.next();
-                const TxdLineAction action = txdTransformLine(line, s.options, out);
+                ++lineNo;
+                const TxdLineAction action = txdTransformLine(line, options, out);
                 if (action != TxdLineAction::Skip) {
                     stopped = action == TxdLineAction::SendAndStop;
-                    if (SendString(out, s.eia))
+                    if (s.eia) {
+                        currentLine = lineNo;
+                        currentLineText = decodeText(line.first(std::min<qsizetype>(line.size(), 300)), encoding_);
+                    }
+                    const bool failedHere = SendString(out, s.eia);
+                    currentLine = 0;
+                    if (failedHere)
                         return ended();
                     if (!stopped)
-                        out.chop(s.options.eob.size());
+                        out.chop(options.eob.size());
                     handedLine(out, reader.position());
                     if (s.displayTxData && onLog)
                         onLog(out + "\r\n");

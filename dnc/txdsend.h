@@ -4,6 +4,8 @@
 // stop text, end of block), the ISO to EIA translation, and the sender that
 // paces the bytes out of the serial port under the machine's handshake.
 // Everything here works without a window; frmTxd2Cnc shows it.
+#include "core/codepage.h"
+#include "dnc/linehold.h"
 #include "dnc/machineconfig.h"
 #include "dnc/serialport.h"
 
@@ -49,14 +51,16 @@ qsizetype isoToEia(QByteArrayView text, QByteArray &out);
 
 struct TxdOptions {
     bool binary = false;
-    QByteArray doNotSend;        // one character, or nothing
+    QByteArray doNotSend;        // the bytes of one character, or nothing
     char filter = 0;             // "TxdFilter": removed from the program's characters
     QByteArray sendTo;           // the send ends with the first line holding it
     QByteArray eob = "\r\n";
 };
 
 // A comment line ("'" first after leading blanks) or a line starting with the
-// "DoNotSend" character is not sent.
+// "DoNotSend" character is not sent. `doNotSend` is the character's bytes in
+// the program's encoding: one byte, or one UTF-8 sequence; anything longer is
+// more than one character and never matches.
 bool txdSkipLine(QByteArrayView line, const QByteArray &doNotSend);
 
 // Appends the line as it goes out to out: NUL padding (50 NULs before the first
@@ -91,6 +95,7 @@ private:
 struct TxdSettings {
     int comPort = 1;
     QString commSettings = QStringLiteral("2400,E,7,1");
+    int dataBits = 7;             // of the settings text
     bool loopSend = false;
     int delayBeforeClose = 0;     // seconds; 0 means 2, negative no wait
     int chrDelay = 0;             // ms between characters; 0: block output
@@ -98,7 +103,8 @@ struct TxdSettings {
     TxdProtocol protocol;
     QString code;
     bool eia = false;
-    TxdOptions options;
+    TxdOptions options;           // "DoNotSend" and "SendTo" in Windows-1252 (see txdOptionsFor)
+    QString doNotSendText, sendToText;
     QByteArray leader, trailer;
     bool send30Null = false;
     bool displayTxData = true;
@@ -110,6 +116,16 @@ enum class TxdSettingsStatus { Ok, UnknownProtocol, BadHexCode };
 // hex code ("LeaderChr", "TrailerChr", "TxdFilter") is reported in message (the
 // text for the user) and nothing is to be sent.
 TxdSettingsStatus readTxdSettings(const MachineConfig &cfg, TxdSettings &s, QString *message = nullptr);
+
+// The options for a program in encoding `e`: "DoNotSend" and "SendTo" are
+// characters, compared in the program's own bytes for them. A "DoNotSend" of
+// more than one character never matches.
+TxdOptions txdOptionsFor(const TxdSettings &s, TextEncoding e);
+
+// The program in the hand-off file: its bytes without a UTF-8 byte-order
+// mark, which belongs to the file and never goes to the machine.
+QByteArrayView txdProgramBytes(QByteArrayView file);
+inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 // " Chr's/sec : " and the rate in the form "####.#"; never divides by zero.
 QString txdRateText(qint64 bytes, qint64 elapsedMs);
@@ -145,6 +161,12 @@ public:
     bool running = false;
     bool reachedSending = false;  // the send got past the port set-up
     bool cancelledByErrorBox = false;  // Cancel in the line-error box ended it
+    bool stoppedByEia = false;         // a character without an EIA code ended it
+    // The program line being sent (from 1; 0 outside the program's lines) and
+    // its text in the program, for the EIA error.
+    int currentLine = 0;
+    QString currentLineText;
+    int failedLine = 0;                // the line the EIA error stopped at
     QString rateText;
     // How far a send got, counting only what is known to have left the port's
     // buffers: the bytes written and the last program line written whole.
@@ -190,6 +212,9 @@ private:
     bool fail();
     Result ended();
     bool waitIdle(int &round);
+    // Shows in panel 3 whether the machine holds the line; a look at most
+    // every quarter of a second unless forced.
+    void watchHold(bool force = false);
     bool delay(int ms);
     bool stepFailed(long number, const QString &description);
     bool write(QByteArrayView bytes, bool eia);
@@ -200,9 +225,13 @@ private:
 
     QPointer<SerialPort> port_;
     QElapsedTimer lastPump_;
+    LineHold hold_;
+    QElapsedTimer holdClock_;
+    qint64 lastHoldLook_ = -1000;
     bool errorBoxOpen_ = false;
     bool failed_ = false;
     bool binary_ = false;
+    TextEncoding encoding_ = TextEncoding::Windows1252;  // of the program being sent
     QByteArray eiaBuf_;
     qint64 handed_ = 0;           // bytes the port took in this send
     QByteArray lineInFlight_;     // the last line handed over, not yet confirmed

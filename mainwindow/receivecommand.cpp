@@ -1,12 +1,16 @@
 #include "mainwindow/receivecommand.h"
 
+#include "core/atomicfile.h"
+#include "core/codepage.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "dnc/frmrxdfromcnc.h"
 #include "dnc/headerlines.h"
+#include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "documents/lineends.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -23,6 +27,26 @@ void removeAnySpelling(const QString &path)
         if (!QFile::exists(found) || !QFile::remove(found))
             return;
     }
+}
+
+// A binary reception on disk: the document's bytes as they are, with no line
+// end changed (a save by the settings' line ends would turn a lone LF into
+// CR LF).
+void saveBytesAsTheyCame(frmDocument *doc)
+{
+    RkGuard("saveBytesAsTheyCame()", [&] {
+        const QString target = RkNativePath(doc->caption());
+        try {
+            writeFileAtomic(target, doc->txtText->textView());
+        } catch (const RkError &e) {
+            RkMsgBox(e.description() + QStringLiteral("\r\n\r\nDet mottagna programmet är inte sparat; "
+                                                      "det finns kvar i fönstret."),
+                     MbButtons::Ok, MbIcon::Critical, QString(), 0, doc);
+            return;
+        }
+        doc->ForceFileStamp();
+        doc->txtText->setIsDirty(false);
+    });
 }
 }
 
@@ -49,6 +73,7 @@ RxdCommandResult RunRxdFromCnc(QWidget *owner, QComboBox *comboMaskiner)
     r.targetPath = RkNativePath(gsActivePath + gsActiveFile);
     r.named = !gsActiveFile.isEmpty() && gsActiveFile != gsUntitled;
     r.headerSource = w->replacedFile();
+    r.binary = w->binaryReception();
     const QString file = findFileNoCase(r.rxdFile);
     if (w->received() && QFileInfo(file).size() > 4) {
         r.received = true;
@@ -77,13 +102,22 @@ frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &
     frmDocument *doc = loadNewDoc ? loadNewDoc() : nullptr;
     if (!doc)
         return nullptr;   // the work file stays: nothing received is lost
-    doc->txtText->FileLoad(result.rxdFile);
+    Editor *ed = doc->txtText;
+    ed->FileLoad(result.rxdFile);
     doc->sMaskin = machine;
     doc->bNamed = false;
-    if (RkSaveHeaderLines(result.headerSource.isEmpty() ? result.targetPath : result.headerSource)) {
+    // The comment lines never reached the machine; they come back from the
+    // old file, in the encoding the whole text is to have.
+    const QByteArrayView received = ed->textView();
+    const std::optional<TextEncoding> into =
+        hasHighBytes(received) ? std::optional(textEncodingOf(received)) : std::nullopt;
+    if (!result.binary
+        && RkSaveHeaderLines(result.headerSource.isEmpty() ? result.targetPath : result.headerSource, into)) {
         const QString header = findFileNoCase(tmpFile(kHeaderTmp));
-        doc->txtText->setCaret(1, 1);
-        doc->txtText->FileInsert(header);
+        ed->setCaret(1, 1);
+        if (!into)
+            ed->setEncoding(textEncodingOf(readFileBytes(header)));
+        ed->FileInsert(header);
     }
     removeAnySpelling(tmpFile(kHeaderTmp)); // also one emptied by a file without a header
     doc->setCaption(result.targetPath);
@@ -94,7 +128,9 @@ frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &
     removeAnySpelling(result.rxdFile);
     if (result.named) {
         doc->bNamed = true;
-        if (saveActive)
+        if (result.binary)
+            saveBytesAsTheyCame(doc);
+        else if (saveActive)
             saveActive();
     }
     return doc;

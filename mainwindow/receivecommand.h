@@ -21,6 +21,7 @@ struct RxdCommandResult {
     QString targetPath;      // gsActivePath & gsActiveFile: where the program belongs
     bool named = false;      // a name was given (gsActiveFile is not the untitled name)
     QString headerSource;    // the existing file named in the window, also when what arrived opens untitled
+    bool binary = false;     // "BINÄR": the bytes as they came, saved so, without a header
 };
 
 // The receive window of this program run (created on first use, owned by
@@ -40,6 +41,10 @@ RxdCommandResult RunRxdFromCnc(QWidget *owner, QComboBox *comboMaskiner);
 // changed mark, and the focus; when named it is marked named and `saveActive`
 // (the File > Save command) writes it at once. The work file is deleted
 // afterwards. Returns the new document, or nullptr when nothing was opened.
+// The text is in one encoding: the header goes in the received program's
+// when that holds letters beyond ASCII, else the program takes the header's.
+// A binary reception gets no header and is written as the bytes that came,
+// whatever line ends the settings ask for; `saveActive` is not called then.
 frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &machine,
                                  const std::function<frmDocument *()> &loadNewDoc,
                                  const std::function<void()> &saveActive);

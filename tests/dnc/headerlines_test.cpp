@@ -87,3 +87,22 @@ TEST(HeaderLines, AUtf8SourceGivesAUtf8Header)
     ed.FileInsert(env.write("H3.Tmp", "'\xC5\r\n"));
     EXPECT_EQ(ed.TextAll(), "'\xC3\x85\r\n'\xC3\x85\r\n(\xC3\x96)\r\n");
 }
+
+TEST(HeaderLines, TheBlockIsInOneEncoding)
+{
+    const QByteArray rule = "'" + QByteArray(70, '-') + "\r\n";
+    const QByteArray utf8 = QStringLiteral("' KUND: ÅÄÖ\r\nN1 G0 (ÖVRIGT)\r\n").toUtf8();
+    const QByteArray cp = toCp1252(QStringLiteral("' KUND: ÅÄÖ\r\nN1 G0\r\n"));
+    const QString stamp = QStringLiteral("' FRÅN MÅLA d\r\n");
+    // In the source's own encoding unless told otherwise.
+    EXPECT_EQ(headerBlock(utf8, QStringLiteral("MÅLA"), "d"),
+              QStringLiteral("' KUND: ÅÄÖ\r\n").toUtf8() + rule + stamp.toUtf8() + rule);
+    EXPECT_EQ(headerBlock(cp, QStringLiteral("MÅLA"), "d"), toCp1252(QStringLiteral("' KUND: ÅÄÖ\r\n")) + rule
+                                                              + toCp1252(stamp) + rule);
+    EXPECT_EQ(headerBlock(utf8, QStringLiteral("MÅLA"), "d", TextEncoding::Windows1252),
+              toCp1252(QStringLiteral("' KUND: ÅÄÖ\r\n")) + rule + toCp1252(stamp) + rule);
+    EXPECT_EQ(headerBlock(cp, QStringLiteral("MÅLA"), "d", TextEncoding::Utf8),
+              QStringLiteral("' KUND: ÅÄÖ\r\n").toUtf8() + rule + stamp.toUtf8() + rule);
+    // A byte-order mark is the file's: the header starts after it.
+    EXPECT_TRUE(headerBlock("\xEF\xBB\xBF" + utf8, "M", "d").startsWith(QStringLiteral("' KUND: ÅÄÖ\r\n").toUtf8()));
+}

@@ -182,3 +182,18 @@ TEST(RxdTargetName, ExtensionRule)
     EXPECT_EQ(rxdTargetName("   ", "*.NC", u), u);
     EXPECT_EQ(rxdTargetName(u, "*.NC", u), u);
 }
+
+TEST(RxdTail, AProgramEndsAfterAnEndOfBlockOrPercent)
+{
+    EXPECT_EQ(rxdTail("", RxdTail::Nothing), RxdTail::Nothing);
+    EXPECT_EQ(rxdTail("N10 G0\r\n", RxdTail::Nothing), RxdTail::AtBlockEnd);
+    EXPECT_EQ(rxdTail("N20 G1 Y", RxdTail::AtBlockEnd), RxdTail::InBlock);
+    EXPECT_EQ(rxdTail("%", RxdTail::InBlock), RxdTail::AtBlockEnd);
+    // Blanks and control codes after the end do not count...
+    EXPECT_EQ(rxdTail(QByteArray("%\x14\x04 \0\x7F", 6), RxdTail::Nothing), RxdTail::AtBlockEnd);
+    EXPECT_EQ(rxdTail("  \x14", RxdTail::AtBlockEnd), RxdTail::AtBlockEnd);
+    EXPECT_EQ(rxdTail("  \x14", RxdTail::InBlock), RxdTail::InBlock);
+    // ...but a letter does, high bytes too.
+    EXPECT_EQ(rxdTail("N1\n\xC5", RxdTail::Nothing), RxdTail::InBlock);
+    EXPECT_EQ(rxdTail("P1=5\r", RxdTail::Nothing), RxdTail::AtBlockEnd);
+}

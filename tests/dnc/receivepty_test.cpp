@@ -6,10 +6,12 @@
 #include "mainwindow/receivecommand.h"
 #include "dnc/serialport.h"
 
+#include "core/codepage.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "documents/saving.h"
 #include "testsupport/testsupport.h"
 
 #include <QComboBox>
@@ -522,4 +524,203 @@ TEST(RxdPty, AnEiaErrorKeepsWhatCameAsAnUntitledDocument)
     ASSERT_TRUE(e.boxes.saw(QStringLiteral("EIA översättningsfel.")));
     EXPECT_TRUE(e.boxes.saw(QStringLiteral("10 byte togs emot.")));
     EXPECT_TRUE(e.boxes.saw(QStringLiteral("den befintliga filen O9.NC har inte skrivits över")));
+}
+
+// ---------------------------------------------------------------------------
+// Every byte the machine sends is the one saved, or the user is told
+
+namespace {
+// The receive command into `name` with the real File > Save; the saved file's
+// bytes, or empty when nothing was saved.
+struct SavedReception {
+    std::unique_ptr<frmDocument> made;
+    frmDocument *doc = nullptr;
+    int saves = 0;
+    SavedReception(PtyEnv &e, const QString &name, const std::function<void(Peer &)> &script)
+    {
+        Peer peer(e.pty.master);
+        QWidget owner;
+        QComboBox mainCombo(&owner);
+        mainCombo.addItem("PTY");
+        QTimer::singleShot(0, [&] {
+            frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+            w->txtFileName->setText(name);
+            w->btnStartRxd_Click();
+            peer.run(script);
+        });
+        doc = RxdFromCncCommand(
+            &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); },
+            [&] {
+                ++saves;
+                bool saveAs = false;
+                int result = 0;
+                RkSaveDocument(made.get(), saveAs, result);
+            });
+        peer.join();
+    }
+};
+
+// The line-end setting of the saves, put back afterwards.
+struct SaveAsUnix {
+    int old = gSaveAsUnixType;
+    explicit SaveAsUnix(int type) { gSaveAsUnixType = type; }
+    ~SaveAsUnix() { gSaveAsUnixType = old; }
+};
+
+const char *const kAllProtocols[] = {"RTS/CTS", "INGEN", "XON/XOFF", "DC-KODER", "OSP5000", "KEARNEY"};
+} // namespace
+
+TEST(RxdExact, EveryByteValueArrivesAndIsSavedWithEveryHandshake)
+{
+    // 256 values with lone LFs and CRs among them; the program ends as a
+    // program does, so it is saved under its name.
+    QByteArray all;
+    for (int i = 0; i < 256; ++i)
+        all.append(char(i));
+    all += "\n%\n";
+    for (const char *protocol : kAllProtocols) {
+        SCOPED_TRACE(protocol);
+        PtyEnv e;
+        ASSERT_TRUE(e.pty.ok());
+        const SaveAsUnix crLf(1);  // must not touch a binary reception
+        e.machine({{"Code", "BINÄR"}, {"Protokoll", protocol}, {"RecDelay", "0.5"}});
+        const bool kearney = QByteArray(protocol) == "KEARNEY";
+        // KEARNEY starts at DC2, which is stored like any byte after it.
+        const QByteArray sent = kearney ? "\x12" + all : all;
+        SavedReception r(e, "B1", [&](Peer &p) { p.send(sent); });
+        ASSERT_NE(r.doc, nullptr);
+        EXPECT_EQ(r.saves, 0);  // not the save by the settings' line ends
+        EXPECT_TRUE(r.doc->bNamed);
+        EXPECT_FALSE(r.doc->txtText->IsDirty());
+        const QByteArray saved = test::readFile(e.recvFolder + "B1");
+        EXPECT_EQ(saved.size(), sent.size());
+        EXPECT_TRUE(saved == sent) << saved.toHex().constData();
+        EXPECT_TRUE(e.boxes.calls().empty());
+    }
+}
+
+TEST(RxdExact, EveryEiaDigitArrivesWithEveryHandshake)
+{
+    const QByteArray program = "%\nO5003\nN10 G01 X10.5 Y-3.\nN1234567890\nN20 M30\n%\n";
+    QByteArray tape;
+    ASSERT_LT(isoToEia(program, tape), 0);
+    for (const char *protocol : kAllProtocols) {
+        SCOPED_TRACE(protocol);
+        PtyEnv e;
+        ASSERT_TRUE(e.pty.ok());
+        const SaveAsUnix crLf(1);
+        e.machine({{"Code", "EIA"}, {"Protokoll", protocol}, {"RecDelay", "0.5"}}, "*.NC");
+        const bool kearney = QByteArray(protocol) == "KEARNEY";
+        SavedReception r(e, "O5003", [&](Peer &p) { p.send(kearney ? "\x12" + tape : tape); });
+        ASSERT_NE(r.doc, nullptr);
+        EXPECT_EQ(r.saves, 1);
+        EXPECT_EQ(test::readFile(e.recvFolder + "O5003.NC"),
+                  "%\r\nO5003\r\nN10 G01 X10.5 Y-3.\r\nN1234567890\r\nN20 M30\r\n%\r\n");
+    }
+}
+
+TEST(RxdExact, SilenceInTheMiddleOfABlockReplacesNothing)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    e.machine({{"RecDelay", "0.5"}}, "*.NC");
+    const QByteArray old = "'KUND 4\r\n%\r\nO8000 (GAMMAL)\r\nN10 G0 X0\r\nN20 M30\r\n%\r\n";
+    test::writeFile(e.recvFolder + "OLD.NC", old);
+    e.boxes.answer(MbYes);  // overwrite OLD.NC
+    SavedReception r(e, "OLD", [](Peer &p) { p.send("%\nO8000 (NY)\nN10 G0 X1.\nN20 G1 Y"); });
+    ASSERT_NE(r.doc, nullptr);
+    EXPECT_EQ(test::readFile(e.recvFolder + "OLD.NC"), old);
+    EXPECT_EQ(r.saves, 0);
+    EXPECT_FALSE(r.doc->bNamed);
+    EXPECT_EQ(r.doc->caption(), e.recvFolder + gsUntitled);
+    EXPECT_TRUE(r.doc->txtText->IsDirty());
+    EXPECT_TRUE(r.doc->txtText->TextAll().endsWith("%\r\nO8000 (NY)\r\nN10 G0 X1.\r\nN20 G1 Y"));
+    ASSERT_EQ(e.boxes.calls().size(), 2u);
+    const MsgBoxCall &box = e.boxes.calls()[1];
+    EXPECT_TRUE(box.text.contains(QStringLiteral("mitt i ett block"))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(QStringLiteral("den befintliga filen OLD.NC har inte skrivits över")));
+    EXPECT_TRUE(box.text.contains(QStringLiteral("32 byte togs emot.")));
+
+    // A new name gets no half program either.
+    e.boxes.clear();
+    SavedReception fresh(e, "NEW", [](Peer &p) { p.send("%\nO8001\nN10 G0 X1.\nN20 G1 Y  \x14\x14"); });
+    ASSERT_NE(fresh.doc, nullptr);
+    EXPECT_FALSE(QFile::exists(e.recvFolder + "NEW.NC"));
+    EXPECT_EQ(fresh.doc->caption(), e.recvFolder + gsUntitled);
+    EXPECT_TRUE(e.boxes.saw(QStringLiteral("mitt i ett block")));
+}
+
+TEST(RxdExact, AProgramEndingAtAnEndOfBlockOrPercentIsSaved)
+{
+    for (const QByteArray &tail : {QByteArray("N20 M30\n"), QByteArray("N20 M30\n%"), QByteArray("N20 M30\n%\x14\x14  ")}) {
+        SCOPED_TRACE(tail.toHex().constData());
+        PtyEnv e;
+        ASSERT_TRUE(e.pty.ok());
+        e.machine({{"RecDelay", "0.5"}}, "*.NC");
+        test::writeFile(e.recvFolder + "O9.NC", "N1 OLD\r\n");
+        e.boxes.answer(MbYes);
+        SavedReception r(e, "O9", [&](Peer &p) { p.send("%\nO9\nN10 G0 X1.\n" + tail); });
+        ASSERT_NE(r.doc, nullptr);
+        EXPECT_EQ(r.saves, 1);
+        EXPECT_TRUE(r.doc->bNamed);
+        EXPECT_TRUE(test::readFile(e.recvFolder + "O9.NC").startsWith("%\r\nO9\r\nN10 G0 X1.\r\nN20 M30\r\n"));
+        EXPECT_EQ(e.boxes.calls().size(), 1u);  // the overwrite question only
+    }
+}
+
+TEST(RxdExact, HeaderAndReceptionEndUpInOneEncoding)
+{
+    const QString header = QStringLiteral("' KUND: ÅÄÖ");
+    const QString comment = QStringLiteral("(FRÄS)");
+    struct Case {
+        TextEncoding headerIn;
+        bool receivedHasLetters;
+        TextEncoding receivedIn;
+        TextEncoding expected;
+    } cases[] = {
+        {TextEncoding::Utf8, false, TextEncoding::Windows1252, TextEncoding::Utf8},
+        {TextEncoding::Utf8, true, TextEncoding::Windows1252, TextEncoding::Windows1252},
+        {TextEncoding::Windows1252, true, TextEncoding::Utf8, TextEncoding::Utf8},
+        {TextEncoding::Windows1252, false, TextEncoding::Windows1252, TextEncoding::Windows1252},
+        {TextEncoding::Utf8, true, TextEncoding::Utf8, TextEncoding::Utf8},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.headerIn) * 100 + int(c.receivedHasLetters) * 10 + int(c.receivedIn));
+        PtyEnv e;
+        ASSERT_TRUE(e.pty.ok());
+        const SaveAsUnix crLf(1);
+        e.machine({{"RecDelay", "0.5"}}, "*.NC");
+        test::writeFile(e.recvFolder + "O3.NC", encodeText(header + "\r\nN1 G0 ÖVRIGT\r\n", c.headerIn));
+        e.boxes.answer(MbYes);
+        const QString body = c.receivedHasLetters ? "N10 G0 X1. " + comment : QStringLiteral("N10 G0 X1.");
+        const QByteArray sent = "%\n" + encodeText(body, c.receivedIn) + "\n%\n";
+        SavedReception r(e, "O3", [&](Peer &p) { p.send(sent); });
+        ASSERT_NE(r.doc, nullptr);
+        EXPECT_EQ(r.saves, 1);
+        const QByteArray saved = test::readFile(e.recvFolder + "O3.NC");
+        EXPECT_EQ(textEncodingOf(saved), c.expected);
+        if (c.expected == TextEncoding::Utf8)
+            EXPECT_TRUE(isValidUtf8(saved));
+        const QString text = decodeText(saved, c.expected);
+        EXPECT_TRUE(text.startsWith(header + "\r\n'---")) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("' FRÅN PTY ")));
+        EXPECT_TRUE(text.endsWith("\r\n%\r\n" + body + "\r\n%\r\n")) << text.toStdString();
+        // What the window shows is what was saved.
+        EXPECT_EQ(r.doc->txtText->encoding(), c.expected);
+    }
+}
+
+TEST(RxdExact, ABinaryReceptionIntoAFileWithAHeaderIsStillTheBytesThatCame)
+{
+    PtyEnv e;
+    ASSERT_TRUE(e.pty.ok());
+    const SaveAsUnix lf(2);  // must not touch the CR LF that came
+    e.machine({{"Code", "BINÄR"}, {"RecDelay", "0.5"}});
+    test::writeFile(e.recvFolder + "P1", "'KOMMENTAR\r\nDATA\r\n");
+    e.boxes.answer(MbYes);
+    const QByteArray sent("\x01\x02\r\n\n\rP1=5\r\n%", 14);
+    SavedReception r(e, "P1", [&](Peer &p) { p.send(sent); });
+    ASSERT_NE(r.doc, nullptr);
+    EXPECT_EQ(test::readFile(e.recvFolder + "P1"), sent);
+    EXPECT_FALSE(QFile::exists(tmpFile(kHeaderTmp)));
 }

@@ -4,11 +4,13 @@
 #include "dnc/qtserialport.h"
 #include "dnc/txdsend.h"
 
+#include "core/codepage.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "testsupport/testsupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -467,4 +469,108 @@ TEST(TxdPty, TheRelayEndingFailsTheSend)
     EXPECT_EQ(got, program.left(got.size()));
     EXPECT_LT(sender.bytesWritten, program.size());
     EXPECT_FALSE(port.PortOpen());
+}
+
+// ---------------------------------------------------------------------------
+// Every byte the machine gets is the one meant
+
+TEST(TxdExact, TheByteOrderMarkIsNeverSent)
+{
+    const QByteArray program = "\xEF\xBB\xBF%\r\nO1 (MÄTNING)\r\nN10 G0 X1\r\n%\r\n";
+    for (const QByteArray code : {QByteArray("ISO"), QByteArray("EIA"), QByteArray("BIN\xC4R")}) {
+        SCOPED_TRACE(code.constData());
+        lumrik::test::MsgBoxRecorder boxes;
+        const QByteArray body = code == "EIA" ? QByteArray("\xEF\xBB\xBF%\r\nO1\r\nN10 G0 X1\r\n%\r\n") : program;
+        PtyRig r("Protokoll=INGEN\r\nCode=" + code + "\r\n", body);
+        ASSERT_TRUE(r.peer.ok());
+        QByteArray expected = body.mid(3);
+        if (code == "EIA")
+            ASSERT_LT(isoToEia(QByteArray("%\nO1\nN10 G0 X1\n%\n").replace("\n", "\r\n"), expected), 0);
+        r.peer.start([&](CncPeer &p) { p.readUntil(expected.size(), 5000); p.readFor(100); });
+        ASSERT_EQ(r.send(), TxdSender::Result::Done);
+        r.peer.join();
+        EXPECT_EQ(r.peer.received(), expected);
+        EXPECT_TRUE(boxes.calls().empty());
+    }
+}
+
+TEST(TxdExact, SendToAndDoNotSendAreCharactersOfTheProgramsEncoding)
+{
+    const QString program = QStringLiteral("N10 G0\r\nÅN15 X5\r\nN20 (SLUT FRÅN HÄR)\r\nN30 G0 X99.\r\nM30\r\n");
+    const QString sent = QStringLiteral("N10 G0\r\nN20 (SLUT FRÅN");
+    for (const TextEncoding e : {TextEncoding::Utf8, TextEncoding::Windows1252}) {
+        SCOPED_TRACE(int(e));
+        // The machine file is Windows-1252, as the set-up dialog writes it.
+        PtyRig r("Protokoll=INGEN\r\nSendTo=FR\xC5N\r\nDoNotSend=\xC5\r\n", encodeText(program, e));
+        ASSERT_TRUE(r.peer.ok());
+        const QByteArray expected = encodeText(sent, e);
+        r.peer.start([&](CncPeer &p) { p.readUntil(expected.size(), 5000); p.readFor(200); });
+        ASSERT_EQ(r.send(), TxdSender::Result::Done);
+        r.peer.join();
+        EXPECT_EQ(r.peer.received(), expected);
+    }
+}
+
+TEST(TxdExact, TheWindowIsToldWhileTheMachineHoldsTheLineByXoff)
+{
+    QByteArray expected;
+    const QByteArray program = bigProgram(3000, &expected);
+    PtyRig r("Protokoll=XON/XOFF\r\n", program);
+    ASSERT_TRUE(r.peer.ok());
+    std::atomic<bool> toldHeld{false}, toldFree{false};
+    QStringList panel3;
+    r.sender.onStatus = [&](int panel, const QString &text) {
+        if (panel != 3)
+            return;
+        panel3 << text;
+        if (text.contains(QStringLiteral("XOFF")))
+            toldHeld = true;
+        else if (toldHeld)
+            toldFree = true;
+    };
+    r.peer.start([&](CncPeer &p) {
+        p.readUntil(4000, 5000);
+        p.write("\x13");  // the control holds the line...
+        for (int i = 0; i < 3000 && !toldHeld; ++i)
+            p.readFor(10);
+        p.write("\x11");  // ...until the window has said so
+        p.readUntil(expected.size(), 10000);
+        p.readFor(100);
+    });
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    r.peer.join();
+    EXPECT_TRUE(toldHeld) << panel3.join('|').toStdString();
+    EXPECT_TRUE(toldFree) << panel3.join('|').toStdString();
+    EXPECT_EQ(r.peer.received(), expected);
+}
+
+TEST(TxdExact, APathThatIsNoSerialPortSaysSo)
+{
+    TempEnv env;
+    const QString folder = env.tmpPath() + "/ttyFOLDER";
+    QDir().mkpath(folder);
+    const QString file = env.tmpPath() + "/ttyFILE";
+    lumrik::test::writeFile(file, "x");
+    env.write("lumrik32.INI", "[ComPorts]\r\nCOM1=" + folder.toLocal8Bit() + "\r\nCOM2=" + file.toLocal8Bit()
+                                  + "\r\nCOM3=/dev/null\r\n");
+    const struct {
+        int port;
+        QString path, why;
+    } rows[] = {
+        {1, folder, QStringLiteral("sökvägen är en mapp, ingen serieport")},
+        {2, file, QStringLiteral("sökvägen är en vanlig fil, ingen serieport")},
+        {3, QStringLiteral("/dev/null"), QStringLiteral("enheten är ingen serieport")},
+    };
+    for (const auto &row : rows) {
+        QtSerialPort port;
+        port.CommPort = row.port;
+        try {
+            port.setPortOpen(true);
+            ADD_FAILURE() << row.path.toStdString() << " opened";
+        } catch (const RkError &e) {
+            EXPECT_EQ(e.description(),
+                      QStringLiteral("Porten COM%1 (%2) kunde inte öppnas: ").arg(row.port).arg(row.path) + row.why);
+        }
+        EXPECT_FALSE(port.PortOpen());
+    }
 }

@@ -461,3 +461,114 @@ TEST(TxdWindow, ALaterShowingKeepsNoStatusOfTheLastSend)
     EXPECT_TRUE(win->panelText(2).isEmpty()) << win->panelText(2).toStdString();
     EXPECT_FALSE(seenAtStart[0].isEmpty());   // this send's own port settings
 }
+
+// ---------------------------------------------------------------------------
+// What the line cannot carry is asked about before the first byte
+
+namespace {
+// One machine: the send starts as the window is shown. The fake port of it.
+FakeSerialPort *sendOnce(frmTxd2Cnc &win)
+{
+    auto *port = static_cast<FakeSerialPort *>(win.Comm1);
+    win.show();
+    win.Form_Activate();
+    return port;
+}
+}
+
+TEST(TxdCarry, SevenDataBitsAskBeforeALetterAboveAsciiIsSent)
+{
+    const QByteArray program = QStringLiteral("%\r\n'(ÅÄÖ stannar här)\r\nN10 G0\r\nN20 (ÅÄÖ)\r\n%\r\n").toUtf8();
+    {
+        WindowRig w;
+        w.machine("MILL1", "Protokoll=INGEN\r\nDataBits=7\r\n");
+        lumrik::test::writeFile(tmpFile(kTxdTmp), program);
+        w.boxes.answer(MbNo);
+        frmTxd2Cnc win;
+        FakeSerialPort *port = sendOnce(win);
+        ASSERT_EQ(w.boxes.calls().size(), 1u);
+        const MsgBoxCall &box = w.boxes.calls()[0];
+        EXPECT_EQ(box.buttons, MbButtons::YesNo);
+        EXPECT_EQ(box.defaultButton, 1);  // "Nej"
+        EXPECT_TRUE(box.text.contains(QStringLiteral("7 databitar"))) << box.text.toStdString();
+        // The comment line stays on the computer: the first line sent is meant.
+        EXPECT_TRUE(box.text.contains(QStringLiteral("rad 4, tecknet \"Å\" (C3 85 hex):\r\nN20 (ÅÄÖ)")))
+            << box.text.toStdString();
+        EXPECT_EQ(port->opens, 0);
+        EXPECT_TRUE(port->written.isEmpty());
+        EXPECT_TRUE(win.isVisible());
+        EXPECT_EQ(win.panelText(3), QStringLiteral("Ingenting har sänts."));
+    }
+    {
+        WindowRig w;
+        w.machine("MILL1", "Protokoll=INGEN\r\nDataBits=7\r\n");
+        lumrik::test::writeFile(tmpFile(kTxdTmp), program);
+        w.boxes.answer(MbYes);
+        frmTxd2Cnc win;
+        FakeSerialPort *port = sendOnce(win);
+        EXPECT_EQ(w.boxes.calls().size(), 1u);
+        EXPECT_EQ(port->written, QStringLiteral("%\r\nN10 G0\r\nN20 (ÅÄÖ)\r\n%\r\n").toUtf8());
+    }
+    {
+        // Eight bits carry them: nothing is asked.
+        WindowRig w;
+        w.machine("MILL1", "Protokoll=INGEN\r\nDataBits=8\r\n");
+        lumrik::test::writeFile(tmpFile(kTxdTmp), program);
+        frmTxd2Cnc win;
+        FakeSerialPort *port = sendOnce(win);
+        EXPECT_TRUE(w.boxes.calls().empty());
+        EXPECT_EQ(port->written, QStringLiteral("%\r\nN10 G0\r\nN20 (ÅÄÖ)\r\n%\r\n").toUtf8());
+    }
+}
+
+TEST(TxdCarry, EiaAsksBeforeCharactersThatGoOutAsBlankTape)
+{
+    const QByteArray program = "%\r\nO7\r\nN10 #100=5*2\r\nM30\r\n%\r\n";
+    QByteArray today;
+    ASSERT_LT(isoToEia("%\r\nO7\r\nN10 #100=5*2\r\nM30\r\n%\r\n", today), 0);
+    ASSERT_EQ(today.count('\0'), 8);  // five CRs and "#", "=", "*"
+    for (const int answer : {MbNo, MbYes}) {
+        WindowRig w;
+        w.machine("LATHE", "Protokoll=INGEN\r\nCode=EIA\r\nDataBits=8\r\n");
+        lumrik::test::writeFile(tmpFile(kTxdTmp), program);
+        w.boxes.answer(answer);
+        frmTxd2Cnc win;
+        FakeSerialPort *port = sendOnce(win);
+        ASSERT_EQ(w.boxes.calls().size(), 1u);
+        const QString text = w.boxes.calls()[0].text;
+        EXPECT_TRUE(text.contains(QStringLiteral("EIA-koden"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("rad 3, tecknet \"#\" (23 hex):\r\nN10 #100=5*2")))
+            << text.toStdString();
+        EXPECT_EQ(port->written, answer == MbYes ? today : QByteArray());
+    }
+    // A program that EIA carries whole is sent as before, without a question.
+    WindowRig w;
+    w.machine("LATHE", "Protokoll=INGEN\r\nCode=EIA\r\n");
+    lumrik::test::writeFile(tmpFile(kTxdTmp), "%\r\n'#KOMMENTAR\r\nN10 G0 X1\r\n%\r\n");
+    frmTxd2Cnc win;
+    FakeSerialPort *port = sendOnce(win);
+    EXPECT_TRUE(w.boxes.calls().empty());
+    EXPECT_FALSE(port->written.isEmpty());
+}
+
+TEST(TxdCarry, AnEiaErrorNamesLineAndCharacterAndTheLogStays)
+{
+    WindowRig w;
+    w.machine("LATHE", "Protokoll=INGEN\r\nCode=EIA\r\n");
+    lumrik::test::writeFile(tmpFile(kTxdTmp), "%\r\nN10 G0\r\nN20 G1 x5\r\n%\r\n");
+    frmTxd2Cnc win;
+    FakeSerialPort *port = sendOnce(win);
+    ASSERT_EQ(w.boxes.calls().size(), 1u);
+    const MsgBoxCall &box = w.boxes.calls()[0];
+    EXPECT_EQ(box.title, QStringLiteral("Översättningsfel"));
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("EIA översättningsfel.\r\nÖverföringen har avbrutits.")));
+    EXPECT_TRUE(box.text.contains(QStringLiteral("Rad 3: N20 G1 x5\r\nTecknet \"x\" (78 hex)")))
+        << box.text.toStdString();
+    // The window stays with what went out until the user closes it.
+    EXPECT_TRUE(win.isVisible());
+    EXPECT_FALSE(port->PortOpen());
+    EXPECT_TRUE(win.txtTxd2Cnc->toPlainText().contains("N10 G0"));
+    EXPECT_TRUE(win.panelText(3).contains(QStringLiteral("rad 3")));
+    win.btnTxd2CncAbort_Click();
+    EXPECT_FALSE(win.isVisible());
+}
