@@ -37,6 +37,7 @@ protected:
     static bool changesText(QEvent::Type t);
     // Events with which the component may change the text by itself.
     static bool mayEdit(QEvent::Type t);
+    static bool leavesText(QEvent *e);
     bool event(QEvent *e) override;
     bool viewportEvent(QEvent *e) override;
 
