@@ -141,25 +141,61 @@ struct Waiting {
 
 std::deque<Waiting> gWaiting;
 std::vector<QPointer<QObject>> gLetThrough;
+std::vector<QPointer<QObject>> gOwnDrops;  // with their children
+std::vector<QPointer<QObject>> gOwnCloses; // themselves only
+QPointer<QWidget> gFocusAtStart; // the keyboard's widget when long work began
 int gServing = 0;     // serveNow() calls under way
 int gServeLevel = -1; // the event loop level the innermost one serves
 bool gDraining = false;
 
-bool letThrough(const QObject *o)
+bool inList(const std::vector<QPointer<QObject>> &list, const QObject *o, bool withChildren)
 {
-    for (; o; o = o->parent())
-        for (const QPointer<QObject> &p : gLetThrough)
+    for (; o; o = withChildren ? o->parent() : nullptr)
+        for (const QPointer<QObject> &p : list)
             if (p == o)
                 return true;
     return false;
+}
+
+bool letThrough(const QObject *o) { return inList(gLetThrough, o, true); }
+
+// Events that their receivers answer themselves during long work.
+bool answeredByReceiver(const QObject *receiver, QEvent::Type type)
+{
+    return (type == QEvent::Drop && inList(gOwnDrops, receiver, true))
+           || (type == QEvent::Close && inList(gOwnCloses, receiver, false));
+}
+
+void addTo(std::vector<QPointer<QObject>> &list, QObject *object)
+{
+    std::erase_if(list, [](const QPointer<QObject> &p) { return p.isNull(); });
+    list.emplace_back(object);
 }
 
 void drainWaiting();
 
 void postDrain()
 {
-    if (!gWaiting.empty() && QCoreApplication::instance())
+    if (QCoreApplication::instance())
         QMetaObject::invokeMethod(QCoreApplication::instance(), &drainWaiting, Qt::QueuedConnection);
+}
+
+// Long work over and what waited for it done: the keyboard goes back where
+// it was when the work began, unless it has a place of its own by now. The
+// progress window came and went in between, and the focus and activation
+// events of the work were delivered late: without this, Qt may be left with
+// no focus widget while the window manager has given the window the focus,
+// and no key would reach the program.
+void giveFocusBack()
+{
+    QWidget *w = std::exchange(gFocusAtStart, nullptr);
+    if (!w || !w->isVisible() || !w->isEnabled() || QApplication::focusWidget())
+        return;
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return;
+    if (!w->window()->isActiveWindow())
+        w->window()->activateWindow();
+    w->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 // Runs what waited, in order, once no long work is under way; an event loop
@@ -186,6 +222,8 @@ void drainWaiting()
         }
     }
     gDraining = false;
+    if (gWaiting.empty() && gLongWork == 0)
+        giveFocusBack();
 }
 
 void hold(QObject *receiver, QEvent *e)
@@ -220,7 +258,8 @@ protected:
         if (gServing == 0 || QThread::currentThread()->loopLevel() != gServeLevel)
             return false; // a loop of its own (a question) runs as usual
         const Gate gate = gateOf(e->type());
-        if (gate == Gate::Pass || receiver->isWindowType() || letThrough(receiver))
+        if (gate == Gate::Pass || receiver->isWindowType() || letThrough(receiver)
+            || answeredByReceiver(receiver, e->type()))
             return false;
         if (gate == Gate::Hold)
             hold(receiver, e);
@@ -250,8 +289,11 @@ void serveNow()
 
 void beginLongWork()
 {
-    if (gLongWork++ == 0)
+    if (gLongWork++ == 0) {
         gServedAt = nowMs();
+        if (qobject_cast<QApplication *>(QCoreApplication::instance()) && !gFocusAtStart)
+            gFocusAtStart = QApplication::focusWidget();
+    }
 }
 
 void endLongWork()
@@ -285,11 +327,9 @@ void LongWork::whenDone(QObject *context, std::function<void()> action)
         postDrain();
 }
 
-void LongWork::letThrough(QObject *object)
-{
-    std::erase_if(gLetThrough, [](const QPointer<QObject> &p) { return p.isNull(); });
-    gLetThrough.emplace_back(object);
-}
+void LongWork::letThrough(QObject *object) { addTo(gLetThrough, object); }
+void LongWork::answersOwnDrops(QObject *object) { addTo(gOwnDrops, object); }
+void LongWork::answersOwnClose(QObject *window) { addTo(gOwnCloses, window); }
 void LongWork::serveEveryForTests(int ms) { gServeEveryMs = ms < 0 ? kServeEveryMs : ms; }
 
 bool serveLongWork()

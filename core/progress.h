@@ -75,6 +75,14 @@ public:
     // Events to `object` and to its children run while long work serves its
     // events, as they would without it, for as long as the object lives.
     static void letThrough(QObject *object);
+    // Drops on `object` and on its children reach them during long work, as
+    // they come: the receiver answers each itself, at once, by taking what
+    // it carries for later (whenDone) or by refusing it. A drop held and
+    // delivered later would find its drag over, and be lost.
+    static void answersOwnDrops(QObject *object);
+    // The same for a close of the window `window` itself (not of its
+    // children): it waits for the end of the work in order, or is refused.
+    static void answersOwnClose(QObject *window);
     // Held events and actions waiting for the end of long work.
     static int waiting();
     // For tests: events run at every serveLongWork() (0), or at most every

@@ -15,16 +15,21 @@
 #include <QKeySequence>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
 #include <vector>
 
+class QMimeData;
 class QPainter;
 
 namespace lumrik {
 
 namespace detail { class SciView; }
+
+// The local files a drop carries (its URLs that name local files), in order.
+QStringList localFilesOf(const QMimeData *md);
 
 class Editor : public QWidget {
     Q_OBJECT
@@ -251,6 +256,9 @@ Q_SIGNALS:
     void Activate();
     void GotFocus();
     void LostFocus();
+    // Files (local paths) dropped on the text: they are not text to insert;
+    // the window that holds the editor opens them.
+    void FilesDropped(const QStringList &files);
 
 private:
     friend class detail::SciView;

@@ -3,9 +3,11 @@
 #include "documents/editor_impl.h"
 
 #include "core/codepage.h"
+#include "core/progress.h"
 #include "core/services.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -46,17 +48,29 @@ bool SciView::mayEdit(QEvent::Type t)
            || t == QEvent::MouseButtonPress || t == QEvent::MouseButtonRelease;
 }
 
+// A drop that is not text for Scintilla (files to open, or anything while
+// long work is under way: refused) leaves the text alone.
+bool SciView::leavesText(QEvent *e)
+{
+    return e->type() == QEvent::Drop
+           && (LongWork::underWay() || !localFilesOf(static_cast<QDropEvent *>(e)->mimeData()).isEmpty());
+}
+
 bool SciView::event(QEvent *e)
 {
-    if (changesText(e->type())) d_->flush();
-    if (mayEdit(e->type())) ++d_->generation;
+    if (!leavesText(e)) {
+        if (changesText(e->type())) d_->flush();
+        if (mayEdit(e->type())) ++d_->generation;
+    }
     return QsciScintilla::event(e);
 }
 
 bool SciView::viewportEvent(QEvent *e)
 {
-    if (changesText(e->type())) d_->flush();
-    if (mayEdit(e->type())) ++d_->generation;
+    if (!leavesText(e)) {
+        if (changesText(e->type())) d_->flush();
+        if (mayEdit(e->type())) ++d_->generation;
+    }
     return QsciScintilla::viewportEvent(e);
 }
 

@@ -39,6 +39,7 @@ protected:
     static bool changesText(QEvent::Type t);
     // Events with which the component may change the text by itself.
     static bool mayEdit(QEvent::Type t);
+    static bool leavesText(QEvent *e);
     bool event(QEvent *e) override;
     bool viewportEvent(QEvent *e) override;
 
@@ -52,6 +53,11 @@ protected:
     void focusOutEvent(QFocusEvent *e) override;
     void changeEvent(QEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
+    // A list of files is taken as files to open (FilesDropped), not as text;
+    // text is not dropped into a program while long work is under way.
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dragMoveEvent(QDragMoveEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
 
 private:
     void typeChar(QChar c, QKeyEvent *e);

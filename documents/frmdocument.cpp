@@ -86,6 +86,10 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
     connect(txtText, &Editor::PaintBackground, this, &frmDocument::onPaintBackground);
     connect(txtText, &Editor::Activate, this, &frmDocument::Activation);
     connect(txtText, &Editor::GotFocus, this, &frmDocument::onGotFocus);
+    connect(txtText, &Editor::FilesDropped, this, [](const QStringList &files) {
+        if (DocumentHost *host = documentHost())
+            host->openDroppedFiles(files);
+    });
     connect(txtText, &Editor::LostFocus, this, &frmDocument::onLostFocus);
 
     resize(600, 400);

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 class QAction;
 class QStatusBar;
@@ -38,6 +39,9 @@ public:
 
     // Arranges the document windows: 0 cascade, 1 tile horizontally, 2 tile vertically.
     virtual void Arrange(int arrangement) = 0;
+
+    // Files dropped on a document's text: opened as a drop on the main window.
+    virtual void openDroppedFiles(const QStringList &files) { Q_UNUSED(files); }
 };
 
 void setDocumentHost(DocumentHost *host);

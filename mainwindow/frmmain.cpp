@@ -5,6 +5,7 @@
 #include "core/inifile.h"
 #include "core/language.h"
 #include "core/msgbox.h"
+#include "core/progress.h"
 #include "core/paths.h"
 #include "core/services.h"
 #include "core/settings.h"
@@ -71,6 +72,11 @@ frmMain::frmMain(const QString &commandLineFile, QWidget *parent)
     setObjectName("frmMain");
     setWindowTitle("Lumrik-32");
     setAcceptDrops(true);
+    // During long work a drop (on the window or on a document's text) and a
+    // close of the window are taken now and carried out after the work, in
+    // the order they came (openDroppedFiles, closeEvent).
+    LongWork::answersOwnDrops(this);
+    LongWork::answersOwnClose(this);
     // Without a desktop icon theme (a bare session) the common one is used when present.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
         QStringList paths = QIcon::themeSearchPaths();
@@ -994,6 +1000,13 @@ void frmMain::closeEvent(QCloseEvent *e)
 {
     if (unloaded_) {
         e->accept();
+        return;
+    }
+    if (LongWork::underWay()) {
+        // Nothing is closed under long work: the close comes once it is
+        // over, in its turn among what else waited for the end.
+        e->ignore();
+        LongWork::whenDone(this, [this] { close(); });
         return;
     }
     // Every document first; each changed one asks whether to save it.

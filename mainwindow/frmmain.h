@@ -75,6 +75,9 @@ public:
     void setSaveButtonsEnabled(bool enabled) override;
     void showDocumentPopup(const QPoint &globalPos, bool canPaste, bool canCutCopy) override;
     void Arrange(int arrangement) override;
+    // A drop of files, on the window or on a document's text: opened after
+    // the drop (and after long work under way), in the order they came.
+    void openDroppedFiles(const QStringList &files) override;
 
     // Opening documents.
     frmDocument *LoadNewDoc();

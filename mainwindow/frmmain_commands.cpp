@@ -297,20 +297,9 @@ void frmMain::dropFiles(const QStringList &files)
     }
 }
 
-static QStringList droppedFiles(const QMimeData *md)
-{
-    QStringList out;
-    if (!md || !md->hasUrls())
-        return out;
-    for (const QUrl &u : md->urls())
-        if (u.isLocalFile())
-            out << u.toLocalFile();
-    return out;
-}
-
 void frmMain::dragEnterEvent(QDragEnterEvent *e)
 {
-    if (!droppedFiles(e->mimeData()).isEmpty()) {
+    if (!localFilesOf(e->mimeData()).isEmpty()) {
         e->setDropAction(Qt::CopyAction);
         e->accept();
     } else {
@@ -320,7 +309,7 @@ void frmMain::dragEnterEvent(QDragEnterEvent *e)
 
 void frmMain::dragMoveEvent(QDragMoveEvent *e)
 {
-    if (!droppedFiles(e->mimeData()).isEmpty()) {
+    if (!localFilesOf(e->mimeData()).isEmpty()) {
         e->setDropAction(Qt::CopyAction);
         e->accept();
     } else {
@@ -330,16 +319,26 @@ void frmMain::dragMoveEvent(QDragMoveEvent *e)
 
 void frmMain::dropEvent(QDropEvent *e)
 {
-    const QStringList files = droppedFiles(e->mimeData());
+    const QStringList files = localFilesOf(e->mimeData());
     if (files.isEmpty()) {
         e->ignore();
         return;
     }
     e->setDropAction(Qt::CopyAction);
     e->accept();
-    // The drop is finished first: what the files show (a message, a
-    // question) comes from the event loop, not from inside the drag.
-    QTimer::singleShot(0, this, [this, files] { dropFiles(files); });
+    openDroppedFiles(files);
+}
+
+void frmMain::openDroppedFiles(const QStringList &files)
+{
+    // During long work the files open once it is over, in order with what
+    // else waits for its end (a close, a hand-over); otherwise the drop is
+    // finished first: what the files show (a message, a question) comes from
+    // the event loop, not from inside the drag.
+    if (LongWork::underWay())
+        LongWork::whenDone(this, [this, files] { dropFiles(files); });
+    else
+        QTimer::singleShot(0, this, [this, files] { dropFiles(files); });
 }
 
 // ---------------------------------------------------------------------------
