@@ -1,6 +1,6 @@
 // A cleaner of temporary folders removes the hand-off folder while the editor
 // runs: the next send and the next reception make it again and work.
-#include "dnc/fakeserialport.h"
+#include "fakeserialport.h"
 #include "dnc/frmrxdfromcnc.h"
 #include "dnc/frmtxd2cnc.h"
 
