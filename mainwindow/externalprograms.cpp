@@ -196,12 +196,13 @@ void StartKalmero(frmMain *w)
         const QString D = settingFolder(gsKalmeroPath);
         if (D.isEmpty() || !QDir::setCurrent(D))
             throw RkExpected(kErrPathNotFound, QStringLiteral("Sökvägen hittades inte"));
+        // A program that is refused changes nothing, not even an old result.
+        const QString pendrof = startableProgram(D, QStringLiteral("pendrof.exe"), refusal);
         const QString geo = findFileNoCase(D, QStringLiteral("Geo.nc"));
         // A result left by an earlier run must not be taken for this run's.
-        if (QFileInfo::exists(geo) && !QFile::remove(geo))
+        if (refusal.isEmpty() && QFileInfo::exists(geo) && !QFile::remove(geo))
             throw RkExpected(kErrPermissionDenied, QStringLiteral("Åtkomst nekad"));
         bool started = false;
-        const QString pendrof = startableProgram(D, QStringLiteral("pendrof.exe"), refusal);
         if (!refusal.isEmpty()) {
             fel = 1;
             failed = true;

@@ -503,9 +503,12 @@ TEST_F(ExternalProgramsTest, ProgramsOthersCanChangeAreNotStartedAndTheMessageSa
     const QString pendrof = standIn("LMK/Pendrof.exe");
     const QString kalmero = standIn("LMK/Kalmero32.exe");
     ASSERT_EQ(::chown(QFile::encodeName(pendrof).constData(), 4321, 4321), 0);
+    env.write("LMK/Geo.nc", "O8000\r\n");
     boxes.clear();
     StartKalmero(&w);
     EXPECT_FALSE(QFile::exists(pendrof + ".args")); // it would have been waited for
+    EXPECT_FALSE(QFile::exists(kalmero + ".args"));
+    EXPECT_EQ(test::readFile(env.path("LMK/Geo.nc")), "O8000\r\n"); // nothing changed
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_TRUE(boxes.calls()[0].text.startsWith(kalmeroFailureText(1, 0) + "\r\n\r\n" + pendrof + " startas inte"));
     EXPECT_EQ(w.documents().size(), 2); // no result opened

@@ -3,6 +3,7 @@
 // folder: every start shows its main window. The splash keeps a short wait of
 // its own, so that each start goes through it.
 #include "core/globals.h"
+#include "documents/pluginfile.h"
 #include "documents/pluginlist.h"
 #include "mainwindow/startup.h"
 #include "testsupport.h"
@@ -89,7 +90,10 @@ TEST(RealProgramOnX, HundredStartsInARowEachShowTheMainWindow)
     ASSERT_TRUE(QFile::copy(QStringLiteral(LUMRIK_TEST_SAMPLEPLUGIN), path("data/plugins/Omvandla.so")));
     QFile ini(path("data/lumrik32.INI"));
     ASSERT_TRUE(ini.open(QIODevice::Append));
-    ini.write("\r\n[Plugins]\r\nOmvandla.plugin=True\r\n");
+    const PluginFile checked(path("data/plugins/Omvandla.so"));
+    ASSERT_TRUE(checked.ok()) << checked.reason().toStdString();
+    ini.write("\r\n[Plugins]\r\nOmvandla.plugin=True\r\nOmvandla.plugin.sha256=" + checked.fingerprint().toLatin1()
+              + "\r\n");
     ini.close();
 
     QProcessEnvironment env = test::sessionEnvironment(root.path());
