@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QList>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>

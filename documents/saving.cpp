@@ -50,13 +50,15 @@ QString changedFileQuestion(const QString &shown, const FileIdentity &then, cons
                             const QString &path)
 {
     if (now.sameFile(then))
-        return QStringLiteral("Filen \"%1\" har ändrats utanför Lumrik-32 sedan den lästes in.\n\n"
+        return QStringLiteral("Filen \"%1\" har ändrats utanför Lumrik-32 sedan den lästes in eller "
+                              "sparades senast.\n\n"
                               "Om du sparar skrivs de ändringarna över.\n\nVill du ändå spara?")
             .arg(shown);
     QString where;
     if (const QString target = QFileInfo(RkNativePath(path)).symLinkTarget(); !target.isEmpty())
         where = QStringLiteral(" (en länk till \"%1\")").arg(RkShownName(target));
-    return QStringLiteral("Filen \"%1\" är inte längre den fil som lästes in: namnet leder nu till en annan "
+    return QStringLiteral("Filen \"%1\" är inte längre den fil som lästes in eller sparades: "
+                          "namnet leder nu till en annan "
                           "fil%2.\n\nOm du sparar skrivs programmet i den filen.\n\nVill du ändå spara?")
         .arg(shown, where);
 }

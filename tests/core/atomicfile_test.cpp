@@ -153,9 +153,6 @@ void own(const QString &path, uid_t uid, gid_t gid, mode_t mode)
     ASSERT_EQ(::chmod(p.constData(), mode), 0);
 }
 
-// Lets other users pass through the test run's folders down to `folder`.
-bool openToOthers(const QString &folder) { return test::letOthersThrough(folder); }
-
 // Runs `work` in a child process as another user; its exit status (77 when
 // the user could not be taken on).
 template <typename Work>
@@ -428,24 +425,26 @@ TEST(AtomicWrite, AFullDiskLeavesTheOldFileWhole)
 }
 
 // A writable file in a folder the user may not write in: written in place,
-// with the copy of the old bytes in the user's temporary folder.
+// with the copy of the old bytes in a private folder of the user's.
 // Root may write everywhere, so the write is made by another user.
 TEST(AtomicWrite, AWritableFileInAFolderThatIsNotIsWrittenInPlace)
 {
     TempEnv env;
-    QDir(env.dataPath()).mkdir("ro");
-    const QString file = env.write("ro/O1.NC", "old\r\n");
-    const QString fresh = env.path("ro/NY.NC");
-    const QString tmp = env.path("othertmp");
+    const FolderOthersReach reach(env);
+    if (reach.path().isEmpty())
+        GTEST_SKIP() << reach.why().toStdString();
+    QDir(reach.path()).mkdir("ro");
+    const QString file = reach.path("ro/O1.NC");
+    writeFile(file, "old\r\n");
+    const QString fresh = reach.path("ro/NY.NC");
+    const QString tmp = reach.path("othertmp");
     QDir().mkpath(tmp);
-    if (!openToOthers(env.dataPath()))
-        GTEST_SKIP() << "not under the test run's own folder";
-    ::chmod(QFile::encodeName(env.path("ro")).constData(), 0555);
+    ::chmod(QFile::encodeName(reach.path("ro")).constData(), 0555);
     ::chmod(QFile::encodeName(file).constData(), 0666);
     ::chmod(QFile::encodeName(tmp).constData(), 01777);
     const int rc = runAs(kOwner, kOwner, {kOwner}, [&] {
         qputenv("TMPDIR", QFile::encodeName(tmp));
-        if (::access(QFile::encodeName(env.path("ro")).constData(), W_OK) == 0)
+        if (::access(QFile::encodeName(reach.path("ro")).constData(), W_OK) == 0)
             return 78; // the folder can be written after all
         if (::access(QFile::encodeName(file).constData(), W_OK) != 0)
             return 79; // the file cannot be reached
@@ -460,12 +459,12 @@ TEST(AtomicWrite, AWritableFileInAFolderThatIsNotIsWrittenInPlace)
             rc |= 2;
         } catch (const RkError &e) {
             // The folder is named as the cause, not the new file.
-            if (!e.description().contains(QStringLiteral("kan inte skapas i mappen ") + env.path("ro")))
+            if (!e.description().contains(QStringLiteral("kan inte skapas i mappen ") + reach.path("ro")))
                 rc |= 4;
         }
         return rc;
     });
-    ::chmod(QFile::encodeName(env.path("ro")).constData(), 0755);
+    ::chmod(QFile::encodeName(reach.path("ro")).constData(), 0755);
     if (rc == 77 || rc >= 78)
         GTEST_SKIP() << "no user who may not write the folder " << rc;
     EXPECT_EQ(rc, 0);
