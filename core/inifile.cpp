@@ -15,8 +15,13 @@
 #include <QSet>
 
 #include <cerrno>
+#include <map>
+#include <optional>
+#include <sys/stat.h>
 
 namespace lumrik {
+
+static void forgetRoundCopies();
 
 namespace {
 QString notRegularText(const QString &path)
@@ -38,17 +43,48 @@ bool refuseIfNotRegular(const QString &path)
     }
     return true;
 }
+
+QString tooLargeText(const QString &path)
+{
+    return QStringLiteral("%1: Filen är större än 16 MB. Den läses inte, och ingen inställning i den används eller "
+                          "skrivs.")
+        .arg(RkShownName(path));
 }
+
+// A file past the limit is refused whole, and told once a session.
+void tellTooLarge(const QString &path)
+{
+    static QSet<QString> told;
+    if (!told.contains(path)) {
+        told.insert(path);
+        RkMsgBox(tooLargeText(path), MbButtons::Ok, MbIcon::Exclamation);
+    }
+}
+
+quint64 gReads = 0;
+}
+
+quint64 RkIniFileReads() { return gReads; }
 
 bool IniFile::load(const QString &path)
 {
     lines_.clear();
+    tooLarge_ = false;
     if (refuseIfNotRegular(path))
         return false;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;
-    loadFromBytes(f.readAll());
+    ++gReads;
+    // One byte past the limit is enough to tell: a file that grows while it
+    // is read is held to the limit too.
+    const QByteArray bytes = f.read(kMaxSettingsFileBytes + 1);
+    if (bytes.size() > kMaxSettingsFileBytes) {
+        tooLarge_ = true;
+        tellTooLarge(path);
+        return false;
+    }
+    loadFromBytes(bytes);
     return true;
 }
 
@@ -318,6 +354,8 @@ bool RkWriteIniFile(const QString &path, const QList<IniEdit> &edits, const QStr
     // A file that is there but cannot be read is not replaced by the few keys
     // of this write.
     if (!ini.load(p) && QFileInfo::exists(p)) {
+        if (ini.tooLarge())
+            return reportIniFailure(tooLargeText(p), note);
         const QFileInfo fi(p);
         if (!fi.isDir() && !fi.isFile())
             return reportIniFailure(notRegularText(p), note);
@@ -342,6 +380,7 @@ bool RkWriteIniFile(const QString &path, const QList<IniEdit> &edits, const QStr
         }
     }
     QString why;
+    forgetRoundCopies();
     if (!ini.save(p, &why))
         return reportIniFailure(why, note);
     if (!refused.isEmpty())
@@ -384,6 +423,89 @@ bool IniWriteBatch::commit()
     return ok;
 }
 
+// ---------------------------------------------------------------------------
+// Rounds of look-ups
+
+namespace {
+// What tells a file from the one read before: replaced, grown, written.
+struct FileStamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    timespec mtime{}, ctime{};
+    bool operator==(const FileStamp &o) const
+    {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec
+               && mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec
+               && ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> stampOf(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+struct RoundCopy {
+    FileStamp stamp;
+    IniFile ini;
+};
+struct Round {
+    std::map<QString, RoundCopy> files;
+};
+Round *gRound = nullptr;
+}
+
+IniReadRound::IniReadRound()
+{
+    if (!gRound) {
+        gRound = new Round;
+        outer_ = true;
+    }
+}
+
+IniReadRound::~IniReadRound()
+{
+    if (outer_) {
+        delete gRound;
+        gRound = nullptr;
+    }
+}
+
+static const IniFile *roundCopy(const QString &path)
+{
+    if (!gRound)
+        return nullptr;
+    const std::optional<FileStamp> now = stampOf(path);
+    if (!now) {
+        gRound->files.erase(path);
+        return nullptr;
+    }
+    auto it = gRound->files.find(path);
+    if (it != gRound->files.end() && it->second.stamp == *now)
+        return &it->second.ini;
+    RoundCopy copy{*now, IniFile()};
+    if (!copy.ini.load(path)) {
+        gRound->files.erase(path);
+        return nullptr;
+    }
+    // Read, then looked at again: a file changed while it was read is not kept.
+    if (stampOf(path) != now)
+        return nullptr;
+    auto &slot = gRound->files[path];
+    slot = std::move(copy);
+    return &slot.ini;
+}
+
+static void forgetRoundCopies()
+{
+    if (gRound)
+        gRound->files.clear();
+}
+
 QString mainSettingsFile()
 {
     return findFileNoCase(gsDataPath, gsExeName + QStringLiteral(".INI"));
@@ -400,6 +522,8 @@ QString GetIniSetting(const QString &section, const QString &key, const QString 
 {
     return RkGuard("GetIniSetting()", [&]() -> QString {
         const QString path = resolveFileArg(file);
+        if (const IniFile *kept = roundCopy(path))
+            return kept->value(section, key, def);
         IniFile ini;
         if (!ini.load(path))
             return def;

@@ -19,10 +19,17 @@
 
 namespace lumrik {
 
+// Settings-like files (settings, machine, syntax, language files, macro
+// packages) larger than this are refused whole, with a message naming them.
+inline constexpr qint64 kMaxSettingsFileBytes = 16 * 1024 * 1024;
+
 class IniFile {
 public:
-    // Reads the file; false when it is missing or unreadable (the object is then empty).
+    // Reads the file; false when it is missing, unreadable or larger than
+    // kMaxSettingsFileBytes (the object is then empty; the last is told once
+    // a session and tooLarge() says so).
     bool load(const QString &path);
+    bool tooLarge() const { return tooLarge_; }
     void loadFromBytes(const QByteArray &bytes);
 
     bool contains(const QString &section, const QString &key) const;
@@ -66,6 +73,7 @@ private:
     bool finalEol_ = true;
     TextEncoding encoding_ = TextEncoding::Windows1252;
     bool bom_ = false; // a UTF-8 file that begins with a byte-order mark keeps it
+    bool tooLarge_ = false;
 };
 
 // One change of a settings-like file: a value to write, or a key to remove.
@@ -97,6 +105,24 @@ public:
 private:
     bool outer_ = false;
 };
+
+// While one lives, GetIniSetting reads each file once: the keys come from
+// that copy for as long as the file is the one read (same file, size and
+// times) and this program has written no settings file meanwhile. Used where
+// many keys are looked up together.
+class IniReadRound {
+public:
+    IniReadRound();
+    ~IniReadRound();
+    IniReadRound(const IniReadRound &) = delete;
+    IniReadRound &operator=(const IniReadRound &) = delete;
+
+private:
+    bool outer_ = false;
+};
+
+// How many times a settings-like file has been read from disk in this run.
+quint64 RkIniFileReads();
 
 // Reads one key. A file argument shorter than 2 characters means the main
 // settings file, and the caller's variable receives its full path.

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/inifile.h"
 #include "dnc/frmtxd2cnc.h"
 #include "mainwindow/sendcommand.h"
 #include "mainwindow/receivecommand.h"
@@ -73,8 +74,14 @@ void installNcCommands(frmMain *w)
 
 void installTransferCommands(frmMain *w)
 {
-    onDocument(w, "mnuTxd2Cnc", &sendActiveDocument);
+    // A transfer looks up many keys of the machine's file: each file is read
+    // once for it (again only when it changes on disk).
+    onDocument(w, "mnuTxd2Cnc", [](frmDocument *doc) {
+        const IniReadRound round;
+        sendActiveDocument(doc);
+    });
     w->setCommand("mnuRxdFromCnc", [w] {
+        const IniReadRound round;
         RxdFromCncCommand(w, w->comboMaskiner, [w] { return w->LoadNewDoc(); }, [w] { w->mnuFileSave_Click(); });
     });
 }

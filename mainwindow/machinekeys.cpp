@@ -18,6 +18,7 @@ MachineKeys readMachineKeys(const QString &cfgFile, int textColor, const QString
         k.rootFolder = ExpandExePath(rootFolder);
         return k;
     }
+    const IniReadRound round; // the file is read once for all its keys
     const QString section = QStringLiteral("Settings");
     const QString colourDefault = QString::number(textColor);
     auto colour = [&](const QString &key) {

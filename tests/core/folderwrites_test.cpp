@@ -91,6 +91,7 @@ TEST(FolderWrites, TheSettingsFileIsNotWrittenThroughAColleaguesLink)
     ASSERT_TRUE(QFile::link(env.path("fanuc.syn"), own));
     EXPECT_TRUE(RkIsForeignLink(own));
     EXPECT_FALSE(SaveIniSetting("Communication", "BaudRate", "9600", own));
+    EXPECT_FALSE(SaveIniSetting("Keywords", "G0", "255", env.path("fanuc.syn")));
     EXPECT_EQ(readFile(profile), "export PATH=/usr/bin\n");
 }
 

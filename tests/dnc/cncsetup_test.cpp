@@ -790,16 +790,21 @@ TEST_F(CncSetupTest, ANewMachineWhoseNameIsALinkNeverEmptiesTheLinksTarget)
     const QString name = env.path("TURN.CFG");
     ASSERT_TRUE(QFile::link(kept, name));
     auto dlg = open();
+    // "Ny maskin" with a name; the small dialog is closed by hand when it stays.
+    auto create = [&](const QString &machine) {
+        whenShown("frmCreateCfg", [&](QWidget *w) {
+            auto *c = static_cast<frmCreateCfg *>(w);
+            c->txtCfgName->setText(machine);
+            c->btnOk->click();
+            if (c->isVisible())
+                c->btnAbort->click();
+        });
+        dlg->cmdCreateCNC->click();
+    };
 
     // Asked about; "Nej" leaves everything as it was.
     boxes.answer(MbNo);
-    whenShown("frmCreateCfg", [&](QWidget *w) {
-        auto *create = static_cast<frmCreateCfg *>(w);
-        create->txtCfgName->setText("turn");
-        create->btnOk->click();
-        create->btnAbort->click();
-    });
-    dlg->cmdCreateCNC->click();
+    create("turn");
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].text, "Namnet finns redan !!! Skriva över ?");
     EXPECT_TRUE(QFileInfo(name).isSymLink());
@@ -807,12 +812,7 @@ TEST_F(CncSetupTest, ANewMachineWhoseNameIsALinkNeverEmptiesTheLinksTarget)
     // "Ja": the name becomes a new empty machine file; the link's target keeps its bytes.
     boxes.clear();
     boxes.answer(MbYes);
-    whenShown("frmCreateCfg", [&](QWidget *w) {
-        auto *create = static_cast<frmCreateCfg *>(w);
-        create->txtCfgName->setText("turn");
-        create->btnOk->click();
-    });
-    dlg->cmdCreateCNC->click();
+    create("turn");
     EXPECT_EQ(test::readFile(kept), "[Communication]\r\nBaudRate=9600\r\n");
     EXPECT_FALSE(QFileInfo(name).isSymLink());
     EXPECT_TRUE(QFileInfo(name).isFile());
@@ -826,13 +826,7 @@ TEST_F(CncSetupTest, ANewMachineWhoseNameIsALinkNeverEmptiesTheLinksTarget)
     ASSERT_TRUE(QFile::link(nowhere, env.path("BORR.CFG")));
     boxes.clear();
     boxes.answer(MbNo);
-    whenShown("frmCreateCfg", [&](QWidget *w) {
-        auto *create = static_cast<frmCreateCfg *>(w);
-        create->txtCfgName->setText("BORR");
-        create->btnOk->click();
-        create->btnAbort->click();
-    });
-    dlg->cmdCreateCNC->click();
+    create("BORR");
     EXPECT_TRUE(boxes.saw("Namnet finns redan !!! Skriva över ?"));
     EXPECT_FALSE(QFileInfo::exists(nowhere));
 
@@ -844,13 +838,7 @@ TEST_F(CncSetupTest, ANewMachineWhoseNameIsALinkNeverEmptiesTheLinksTarget)
     ASSERT_TRUE(QFile::link(profile, theirs));
     ASSERT_EQ(::lchown(QFile::encodeName(theirs).constData(), 4343, 4343), 0);
     boxes.clear();
-    whenShown("frmCreateCfg", [&](QWidget *w) {
-        auto *create = static_cast<frmCreateCfg *>(w);
-        create->txtCfgName->setText("slip");
-        create->btnOk->click();
-        create->btnAbort->click();
-    });
-    dlg->cmdCreateCNC->click();
+    create("slip");
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_TRUE(boxes.calls()[0].text.startsWith("Error creating CFG File"));
     EXPECT_TRUE(boxes.calls()[0].text.contains(QStringLiteral("en annan användare")));

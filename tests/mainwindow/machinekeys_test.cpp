@@ -1,4 +1,5 @@
 #include "core/globals.h"
+#include "core/inifile.h"
 #include "core/paths.h"
 #include "mainwindow/machinekeys.h"
 #include "testsupport.h"
@@ -54,4 +55,15 @@ TEST(MachineKeys, SelectingAMachineLoadsItsKeysWithoutRegardToFileCase)
     selectMachine("GONE");
     EXPECT_EQ(gsFileExtension, "*.*");
     EXPECT_EQ(gActiveCfgFile, env.path("GONE.cfg"));
+}
+
+TEST(MachineKeys, TheMachinesFileIsReadOnceForAllItsKeys)
+{
+    test::TempEnv env;
+    const QString f = env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\nCodeText1=G0\r\n");
+    const quint64 before = RkIniFileReads();
+    const MachineKeys k = readMachineKeys(f, 0, "/r");
+    EXPECT_EQ(k.fileExtension, "*.NC");
+    EXPECT_EQ(k.codeText[0], "G0");
+    EXPECT_EQ(RkIniFileReads() - before, 1u);
 }
