@@ -17,17 +17,6 @@ namespace lumrik {
 
 namespace {
 
-bool refuseConversational(frmDocument *doc);
-
-// The refusals and the question shared by the framed commands.
-bool mayRun(frmDocument *doc, const QString &question, bool onlyIsoPrograms = false)
-{
-    if (!doc || refuseReadOnlyOrHex(doc) || (onlyIsoPrograms && refuseConversational(doc)))
-        return false;
-    return RkMsgBox(question, MbButtons::YesNo, MbIcon::Question, QStringLiteral("Rensa ASCII koder"), 0, doc)
-           == MbYes;
-}
-
 // Packing and unpacking would run the words of a conversational program
 // together ("0 BEGIN PGM" -> "0BEGINPGM"): such a program is refused.
 bool refuseConversational(frmDocument *doc)
@@ -45,6 +34,15 @@ bool refuseConversational(frmDocument *doc)
         return true;
     }
     return false;
+}
+
+// The refusals and the question shared by the framed commands.
+bool mayRun(frmDocument *doc, const QString &question, bool onlyIsoPrograms = false)
+{
+    if (!doc || refuseReadOnlyOrHex(doc) || (onlyIsoPrograms && refuseConversational(doc)))
+        return false;
+    return RkMsgBox(question, MbButtons::YesNo, MbIcon::Question, QStringLiteral("Rensa ASCII koder"), 0, doc)
+           == MbYes;
 }
 
 void runFramed(frmDocument *doc, const LineFrame::Rule &rule, bool withProgress)
