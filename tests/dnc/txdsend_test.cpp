@@ -4,6 +4,7 @@
 #include "dnc/fakeserialport.h"
 #include "dnc/frmtxd2cnc.h"
 #include "dnc/txdsend.h"
+#include "txdwait.h"
 
 #include "core/globals.h"
 #include "documents/editor.h"
@@ -237,7 +238,7 @@ TEST(TxdWindow, OneMachineSendsAtOnceAndTheHandOffFileIsDeleted)
     EXPECT_EQ(win.windowTitle(), QStringLiteral("Sänd Till CNC"));
     auto *port = static_cast<FakeSerialPort *>(win.Comm1);
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_EQ(port->written, "N10\r\nN20\r\n");
     EXPECT_EQ(gActiveCfg, "MILL1");
     EXPECT_FALSE(win.isVisible());
@@ -254,7 +255,7 @@ TEST(TxdWindow, DisplayOffKeepsTheLogEmpty)
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
     frmTxd2Cnc win;
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_EQ(static_cast<FakeSerialPort *>(win.Comm1)->written, "N10\r\n");
     EXPECT_TRUE(win.txtTxd2Cnc->toPlainText().isEmpty());
 }
@@ -266,7 +267,7 @@ TEST(TxdWindow, UnknownProtocolEndsTheSendNotTheProgram)
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
     frmTxd2Cnc win;
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_TRUE(w.boxes.saw("Stop i SelectProtokoll !!!"));
     EXPECT_EQ(static_cast<FakeSerialPort *>(win.Comm1)->opens, 0);
     EXPECT_TRUE(win.isVisible());
@@ -283,7 +284,7 @@ TEST(TxdWindow, MalformedLeaderIsRefusedBeforeThePortOpens)
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
     frmTxd2Cnc win;
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     ASSERT_EQ(w.boxes.calls().size(), 1u);
     EXPECT_TRUE(w.boxes.calls()[0].text.contains("LeaderChr"));
     EXPECT_TRUE(w.boxes.calls()[0].text.contains("0D;0A"));
@@ -297,7 +298,7 @@ TEST(TxdWindow, NoMachineFileIsReportedAndTheWindowCloses)
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
     frmTxd2Cnc win;
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_TRUE(w.boxes.saw("Inga CNC inställningar är skapade !"));
     EXPECT_FALSE(win.isVisible());
 }
@@ -312,7 +313,7 @@ TEST(TxdWindow, SeveralMachinesWaitForAChoiceAndLoopSendRepeatsUntilAbort)
     frmTxd2Cnc win;
     auto *port = static_cast<FakeSerialPort *>(win.Comm1);
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_EQ(win.cmbTxdCfgFiler->count(), 2);
     EXPECT_EQ(port->opens, 0);
     EXPECT_FALSE(win.btnTxd2Cnc->isEnabled());
@@ -324,7 +325,7 @@ TEST(TxdWindow, SeveralMachinesWaitForAChoiceAndLoopSendRepeatsUntilAbort)
         if (p.opens == 3)
             win.btnTxd2CncAbort_Click();
     };
-    win.btnTxd2Cnc_Click();
+    lumrik::test::clickSendAndWait(win);
     EXPECT_EQ(port->opens, 3);
     EXPECT_EQ(port->sessions.mid(0, 2), QList<QByteArray>({"N10\r\n", "N10\r\n"}));
     EXPECT_FALSE(port->PortOpen());
@@ -470,7 +471,7 @@ FakeSerialPort *sendOnce(frmTxd2Cnc &win)
 {
     auto *port = static_cast<FakeSerialPort *>(win.Comm1);
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     return port;
 }
 }
