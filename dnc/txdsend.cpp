@@ -839,7 +839,8 @@ void TxdSender::run()
     try {
         while (!finished_ && !errorBoxOpen_) {
             if (!advance()) {
-                if (!finished_)
+                // While output waits; the waits for the machine say their own words.
+                if (!finished_ && (piece_.active || stage_ == Stage::Drain))
                     watchHold();
                 break;
             }
