@@ -861,6 +861,24 @@ void TxdSender::run()
     inRun_ = false;
 }
 
+bool TxdSender::portGone()
+{
+    if (port_->PortOpen())
+        return false;
+    fail();
+    finish(ended());
+    return true;
+}
+
+bool TxdSender::waitEnded()
+{
+    if (!bAbort)
+        return portGone();
+    ClosePort();
+    finish(Result::Stopped);
+    return true;
+}
+
 bool TxdSender::advance()
 {
     if (piece_.active)
@@ -883,16 +901,8 @@ bool TxdSender::advance()
         stage_ = Stage::CheckReady;
         return true;
     case Stage::WaitDc1:
-        if (bAbort) {
-            ClosePort();
-            finish(Result::Stopped);
+        if (waitEnded())
             return false;
-        }
-        if (!port_->PortOpen()) {
-            fail();
-            finish(ended());
-            return false;
-        }
         if (!bDc1Received)
             return false;
         if (s.protocol.osp) {
@@ -908,16 +918,8 @@ bool TxdSender::advance()
         stage_ = Stage::CheckReady;
         return false;
     case Stage::CheckReady:
-        if (bAbort) {
-            ClosePort();
-            finish(Result::Stopped);
+        if (waitEnded())
             return false;
-        }
-        if (!port_->PortOpen()) {
-            fail();
-            finish(ended());
-            return false;
-        }
         if (!IsCncReady()) {
             // Not ready after its DC1: the machine is waited for again, by its next DC1.
             bDc1Received = false;
@@ -1016,11 +1018,8 @@ bool TxdSender::advance()
         // A port that fails meanwhile fails the send: the last bytes may not have left.
         if (!bAbort) {
             const int pending = port_->OutBufferCount();
-            if (!port_->PortOpen()) {
-                fail();
-                finish(ended());
+            if (portGone())
                 return false;
-            }
             if (pending > 0)
                 return false;
             confirm();
@@ -1038,11 +1037,8 @@ bool TxdSender::advance()
     }
     case Stage::CloseDelay:
         if (!bAbort) {
-            if (!port_->PortOpen()) {
-                fail();
-                finish(ended());
+            if (portGone())
                 return false;
-            }
             if (!deadline_.hasExpired())
                 return false;
         }

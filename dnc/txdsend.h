@@ -249,6 +249,10 @@ private:
     void startPiece(const QByteArray &text, bool eia, std::function<void()> then = {});
     bool outputStopped();
     void finish(Result r);
+    // A port that went away ends the send as failed (true then); an abort as
+    // well, as stopped, for waitEnded.
+    bool portGone();
+    bool waitEnded();
     // Runs the event loop until the send or piece under way has ended.
     void waitForEnd();
     void setUp(const QString &txdPath, const TxdSettings &s);
