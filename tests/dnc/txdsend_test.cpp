@@ -566,3 +566,30 @@ TEST(TxdCarry, AnEiaErrorNamesLineAndCharacterAndTheLogStays)
     win.btnTxd2CncAbort_Click();
     EXPECT_FALSE(win.isVisible());
 }
+
+TEST(TxdSend, CtsDroppedInTheMiddleIsShownUntilTheMachineTakesAgain)
+{
+    SendRig r("Protokoll=RTS/CTS\r\nBufSize=4\r\n");
+    QStringList panel3;
+    bool dropped = false;
+    r.port.onOutput = [&](FakeSerialPort &p, const QByteArray &) {
+        if (!dropped) {
+            dropped = true;
+            p.setCts(false);  // the machine holds the line after the first block
+        }
+    };
+    r.sender.onStatus = [&](int panel, const QString &t) {
+        if (panel != 3)
+            return;
+        panel3 << t;
+        if (t.contains(QStringLiteral("CTS")))
+            QTimer::singleShot(0, [&] { r.port.setCts(true); });
+    };
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    EXPECT_EQ(r.port.written, QByteArray(kProgram).replace("'(kommentar)\r\n", ""));
+    const qsizetype held = panel3.indexOf(QStringLiteral("CNC:n håller linjen (CTS). Väntar..."));
+    ASSERT_GE(held, 0) << panel3.join('|').toStdString();
+    // Told free again once the line moved.
+    ASSERT_GT(panel3.size(), held + 1);
+    EXPECT_FALSE(panel3[held + 1].contains(QStringLiteral("CTS")));
+}
