@@ -286,7 +286,7 @@ void frmTxd2Cnc::refresh()
 
 void frmTxd2Cnc::btnTxd2Cnc_Click()
 {
-    if (sender_->running)
+    if (sender_->running || sendUnderWay_)
         return;
     startSend(true);
 }
