@@ -55,7 +55,10 @@ frmTxd2Cnc::frmTxd2Cnc(QWidget *parent) : QDialog(parent)
     Comm1 = port_.get();
     Comm1->setObjectName(QStringLiteral("Comm1"));
     sender_ = std::make_unique<TxdSender>(Comm1);
-    sender_->owner = this;
+    sender_->ask = [this](const QString &text, MbButtons buttons, MbIcon icon, const QString &title) {
+        return RkMsgBox(text, buttons, icon, title, 0, this);
+    };
+    connect(sender_.get(), &TxdSender::finished, this, &frmTxd2Cnc::sendFinished);
     sender_->onStatus = [this](int panel, const QString &text) { setPanelText(panel, text); };
     sender_->onLog = [this](const QByteArray &text) {
         pendingLog_ += text;
@@ -178,9 +181,11 @@ void frmTxd2Cnc::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);
     closing_ = false;
-    // Activation runs once the window is on screen, from the event loop.
+    activated_ = false;
+    // Activation runs once the window is on screen, from the event loop,
+    // unless the showing was activated already.
     QTimer::singleShot(0, this, [this] {
-        if (isVisible() && !sender_->running)
+        if (isVisible() && !activated_ && !sender_->running && !sendUnderWay_)
             Form_Activate();
     });
 }
@@ -190,6 +195,7 @@ void frmTxd2Cnc::Form_Activate()
     if (activating_)
         return;
     activating_ = true;
+    activated_ = true;
     RkGuard("Form_Activate()", [&] {
         btnTxd2Cnc->setEnabled(false);
         cmbTxdCfgFiler->clear();
@@ -278,86 +284,89 @@ void frmTxd2Cnc::refresh()
 
 void frmTxd2Cnc::btnTxd2Cnc_Click()
 {
-    if (sender_->running)
+    if (sender_->running || sendUnderWay_)
         return;
-    bool checked = false;
-    for (;;) {
-        RkTraceProc(QStringLiteral("btnTxd2Cnc_Click()"));
-        txtTxd2Cnc->clear();
-        pendingLog_.clear();
-        TxdSettings settings;
-        QString message;
-        const MachineConfig cfg = MachineConfig::active();
-        switch (readTxdSettings(cfg, settings, &message)) {
-        case TxdSettingsStatus::UnknownProtocol:
-            RkMsgBox(message, MbButtons::Ok, MbIcon::None, QString(), 0, this);
+    startSend(true);
+}
+
+void frmTxd2Cnc::startSend(bool first)
+{
+    RkTraceProc(QStringLiteral("btnTxd2Cnc_Click()"));
+    txtTxd2Cnc->clear();
+    pendingLog_.clear();
+    settings_ = std::make_unique<TxdSettings>();
+    QString message;
+    const MachineConfig cfg = MachineConfig::active();
+    switch (readTxdSettings(cfg, *settings_, &message)) {
+    case TxdSettingsStatus::UnknownProtocol:
+        RkMsgBox(message, MbButtons::Ok, MbIcon::None, QString(), 0, this);
+        return;
+    case TxdSettingsStatus::BadHexCode:
+        RkMsgBox(message, MbButtons::Ok, MbIcon::Critical, RkText(710, QStringLiteral("Överföringsfel")), 0, this);
+        return;
+    case TxdSettingsStatus::Ok:
+        break;
+    }
+    // Asked once, before the first byte; a repetition sends what was agreed to.
+    if (first && !mayBeSent(*settings_)) {
+        const QString none = QStringLiteral("Ingenting har sänts.");
+        setPanelText(3, none);
+        RkShowData(txtTxd2Cnc, toCp1252(none + QStringLiteral("\r\n")));
+        return;
+    }
+
+    setSending(true);
+    sender_->fileLength = 0;
+    sender_->sentCount = 0;
+    ccrpProgressBar->setFormat(QStringLiteral("%p%"));
+    ccrpProgressBar->setRange(0, 1);
+    ccrpProgressBar->setValue(0);
+    refresh_->start();
+    sendUnderWay_ = true;
+    sender_->start(tmpFile(kTxdTmp), *settings_);
+}
+
+void frmTxd2Cnc::sendFinished(TxdSender::Result result)
+{
+    sendUnderWay_ = false;
+    refresh_->stop();
+    refresh();
+    switch (result) {
+    case TxdSender::Result::Done:
+        if (settings_ && settings_->loopSend && !sender_->bAbort && !closing_) {
+            startSend(false);
             return;
-        case TxdSettingsStatus::BadHexCode:
-            RkMsgBox(message, MbButtons::Ok, MbIcon::Critical,
-                     RkText(710, QStringLiteral("Överföringsfel")), 0, this);
+        }
+        setSending(false);
+        close();
+        return;
+    case TxdSender::Result::Stopped:
+        if (sender_->cancelledByErrorBox && !closing_)
+            return;  // the port is closed; the window stays for the user to close
+        if (sender_->stoppedByEia && !closing_) {
+            // The log shows what went out before the line that stopped it.
+            setPanelText(3, QStringLiteral("Avbruten: EIA översättningsfel på rad %1.").arg(sender_->failedLine));
+            RkShowData(txtTxd2Cnc, toCp1252(QStringLiteral("*** AVBRUTEN: EIA ÖVERSÄTTNINGSFEL ***\r\n")));
+            ccrpProgressBar->setFormat(QStringLiteral("%p% – avbruten"));
             return;
-        case TxdSettingsStatus::Ok:
-            break;
         }
-
-        // Asked once, before the first byte; a repetition sends what was agreed to.
-        if (!checked) {
-            checked = true;
-            if (!mayBeSent(settings)) {
-                const QString none = QStringLiteral("Ingenting har sänts.");
-                setPanelText(3, none);
-                RkShowData(txtTxd2Cnc, toCp1252(none + QStringLiteral("\r\n")));
-                return;
-            }
-        }
-
-        setSending(true);
-        sender_->fileLength = 0;
-        sender_->sentCount = 0;
-        ccrpProgressBar->setFormat(QStringLiteral("%p%"));
-        ccrpProgressBar->setRange(0, 1);
-        ccrpProgressBar->setValue(0);
-        refresh_->start();
-        const TxdSender::Result result = sender_->send(tmpFile(kTxdTmp), settings);
-        refresh_->stop();
-        refresh();
-
-        switch (result) {
-        case TxdSender::Result::Done:
-            if (settings.loopSend && !sender_->bAbort && !closing_)
-                continue;
+        close();
+        return;
+    case TxdSender::Result::Empty:
+        close();
+        return;
+    case TxdSender::Result::PortFailed:
+        setSending(false);
+        return;
+    case TxdSender::Result::Cancelled:
+        if (!sender_->reachedSending)
             setSending(false);
-            close();
-            return;
-        case TxdSender::Result::Stopped:
-            if (sender_->cancelledByErrorBox && !closing_)
-                return;  // the port is closed; the window stays for the user to close
-            if (sender_->stoppedByEia && !closing_) {
-                // The log shows what went out before the line that stopped it.
-                setPanelText(3, QStringLiteral("Avbruten: EIA översättningsfel på rad %1.").arg(sender_->failedLine));
-                RkShowData(txtTxd2Cnc, toCp1252(QStringLiteral("*** AVBRUTEN: EIA ÖVERSÄTTNINGSFEL ***\r\n")));
-                ccrpProgressBar->setFormat(QStringLiteral("%p% – avbruten"));
-                return;
-            }
-            close();
-            return;
-        case TxdSender::Result::Empty:
-            close();
-            return;
-        case TxdSender::Result::PortFailed:
-            setSending(false);
-            return;
-        case TxdSender::Result::Cancelled:
-            if (!sender_->reachedSending)
-                setSending(false);
-            return;
-        case TxdSender::Result::Failed:
-            // The window stays with the failure, the bytes written and the
-            // last line written in its log; only "&Avbryt" and the close box
-            // remain, as after Cancel in a failure box.
-            ccrpProgressBar->setFormat(QStringLiteral("%p% – misslyckades"));
-            return;
-        }
+        return;
+    case TxdSender::Result::Failed:
+        // The window stays with the failure, the bytes written and the
+        // last line written in its log; only "&Avbryt" and the close box
+        // remain, as after Cancel in a failure box.
+        ccrpProgressBar->setFormat(QStringLiteral("%p% – misslyckades"));
         return;
     }
 }

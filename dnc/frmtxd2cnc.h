@@ -4,6 +4,8 @@
 //
 // From the main window's send command (mainwindow/sendcommand.h) and from
 // the file selector's send (sendFilesToCnc).
+#include "dnc/txdsend.h"
+
 #include <QDialog>
 #include <QStringList>
 #include <memory>
@@ -21,8 +23,6 @@ class QTimer;
 namespace lumrik {
 
 class SerialPort;
-class TxdSender;
-struct TxdSettings;
 
 class frmTxd2Cnc : public QDialog {
     Q_OBJECT
@@ -41,6 +41,8 @@ public:
     QGroupBox *Frame1;
     SerialPort *Comm1;         // made by createSerialPort()
     TxdSender *sender() const { return sender_.get(); }
+    // A send was started and the window has not yet taken up its end.
+    bool sendUnderWay() const { return sendUnderWay_; }
 
     // Status panels 1..3.
     QString panelText(int panel) const;
@@ -70,17 +72,24 @@ private:
     // A program with characters the line cannot carry is sent only when the
     // user says so.
     bool mayBeSent(const TxdSettings &settings);
+    // One send (or one round of LoopSend); `first` asks about what the line
+    // cannot carry.
+    void startSend(bool first);
+    void sendFinished(TxdSender::Result result);
     void setSending(bool on);
     void flushLog();
 
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<TxdSender> sender_;
+    std::unique_ptr<TxdSettings> settings_;  // of the send under way
     QLabel *panels_[3];
     QTimer *refresh_;
     QByteArray pendingLog_;
     qint64 progressScale_ = 1;
     bool activating_ = false;
     bool closing_ = false;
+    bool sendUnderWay_ = false;
+    bool activated_ = false;     // this showing has been activated
 };
 
 // The program's one send window (made on first use, kept for the whole run).

@@ -130,6 +130,9 @@ RxdChunk RxdReception::feed(QByteArrayView bytes)
     RxdChunk out;
     proc_.process(bytes, out);
     received_ += bytes.size();
+    // Told by what arrived, CRs included: a machine that ends its blocks with
+    // CR alone ends them all the same, though the file keeps no CR.
+    tail_ = rxdTail(out.display, tail_);
     if (out.file.isEmpty())
         return out;
     if (!file_.isOpen())
@@ -138,7 +141,6 @@ RxdChunk RxdReception::feed(QByteArrayView bytes)
         throw RkExpected(kErrIo, QStringLiteral("Det gick inte att skriva till %1: %2")
                                   .arg(QFileInfo(path_).fileName(), RkFileErrorText(file_)));
     written_ += out.file.size();
-    tail_ = rxdTail(out.file, tail_);
     if (!sinceSync_.isValid() || sinceSync_.elapsed() >= 1000)
         sync();
     return out;

@@ -59,8 +59,8 @@ private:
 // "%"). Blanks and control codes after the last character do not count, so a
 // trailer of NULs or DC4 after the final "%" leaves it at its end.
 enum class RxdTail { Nothing, InBlock, AtBlockEnd };
-// The tail after `chunk` (the bytes that went to the work file) was appended
-// to what stood at `before`.
+// The tail after `chunk` (the cleaned bytes, CR kept) came after what stood
+// at `before`.
 RxdTail rxdTail(QByteArrayView chunk, RxdTail before);
 
 // The work file of a reception: created empty when the reception starts; every
@@ -87,7 +87,7 @@ public:
     void discard();
 
     bool waitingForStart() const { return proc_.waitingForStart(); }
-    // Where the file written so far stops (see RxdTail).
+    // Where what arrived so far stops (see RxdTail).
     RxdTail tail() const { return tail_; }
     qint64 bytesReceived() const { return received_; }
     qint64 bytesWritten() const { return written_; }

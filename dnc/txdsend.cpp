@@ -10,11 +10,9 @@
 #include "dnc/hexlists.h"
 #include "core/nctext.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QFile>
+#include <QEventLoop>
 #include <QFileInfo>
-#include <QThread>
+#include <QTimer>
 
 #include <cmath>
 #include <cstring>
@@ -312,12 +310,35 @@ QString txdRateText(qint64 bytes, qint64 elapsedMs)
 // ---------------------------------------------------------------------------
 // The sender
 
+namespace {
+// How often a waiting send looks at the port and the clock.
+constexpr int kTickMs = 1;
+// The longest stretch of work before the window's events run again.
+constexpr qint64 kSliceMs = 10;
+}
+
 TxdSender::TxdSender(SerialPort *port, QObject *parent) : QObject(parent), port_(port)
 {
     if (port)
         connect(port, &SerialPort::OnComm, this, &TxdSender::OnCommEvent);
-    lastPump_.start();
+    tick_ = new QTimer(this);
+    tick_->setTimerType(Qt::PreciseTimer);
+    tick_->setInterval(kTickMs);
+    connect(tick_, &QTimer::timeout, this, &TxdSender::run);
     holdClock_.start();
+}
+
+TxdSender::~TxdSender() = default;
+
+int TxdSender::tell(const QString &text, MbButtons buttons, MbIcon icon, const QString &title)
+{
+    return ask ? ask(text, buttons, icon, title) : RkMsgBox(text, buttons, icon, title, 0, nullptr);
+}
+
+void TxdSender::status(int panel, const QString &text)
+{
+    if (onStatus)
+        onStatus(panel, text);
 }
 
 void TxdSender::watchHold(bool force)
@@ -330,42 +351,9 @@ void TxdSender::watchHold(bool force)
     lastHoldLook_ = now;
     const LineHold::State before = hold_.state();
     const LineHold::State after = hold_.look(port_->OutBufferCount(), IsCncReady(), now);
-    if (after != before && onStatus)
-        onStatus(3, after == LineHold::State::Free ? rateText
-                                                   : LineHold::text(after, port_->Handshaking() & comXOnXOff));
-}
-
-void TxdSender::pump(bool force)
-{
-    if (!force && lastPump_.elapsed() < 10)
-        return;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    lastPump_.restart();
-}
-
-bool TxdSender::waitIdle(int &round)
-{
-    // Let events run, then sleep a little longer each round (up to 2 ms), so a
-    // long wait costs little and a short one reacts fast.
-    pump(true);
-    watchHold();
-    round = std::min(round + 1, 20);
-    QThread::usleep(100UL * ulong(round));
-    return !bAbort;
-}
-
-bool TxdSender::delay(int ms)
-{
-    QDeadlineTimer deadline(ms, Qt::PreciseTimer);
-    while (!deadline.hasExpired()) {
-        pump(true);
-        if (bAbort)
-            return false;
-        const qint64 left = deadline.remainingTimeNSecs() / 1000;
-        if (left > 0)
-            QThread::usleep(ulong(std::min<qint64>(left, 1000)));
-    }
-    return true;
+    if (after != before)
+        status(3, after == LineHold::State::Free ? rateText
+                                                 : LineHold::text(after, port_->Handshaking() & comXOnXOff));
 }
 
 bool TxdSender::IsCncReady() const
@@ -452,19 +440,136 @@ bool TxdSender::SendEIA(QByteArrayView text)
             const auto lead = static_cast<unsigned char>(text[bad]);
             const QByteArrayView bytes = text.sliced(
                 bad, std::min<qsizetype>(lead >= 0x80 ? utf8SequenceLength(lead) : 1, text.size() - bad));
-            const QString shown = lead < 0x80 ? QString(QChar(lead)) : encoding_ == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : fromCp1252(bytes);
+            const QString shown = lead < 0x80 ? QString(QChar(lead)) : decodeText(bytes, encoding_);
             message += QStringLiteral("\r\n\r\nRad %1: %2\r\nTecknet \"%3\" (%4 hex) finns inte i EIA-koden; "
                                       "ingenting av raden har sänts.")
                            .arg(currentLine)
                            .arg(currentLineText, shown, QString::fromLatin1(bytes.toByteArray().toHex(' ').toUpper()));
         }
-        RkMsgBox(message, MbButtons::Ok, MbIcon::Critical, QStringLiteral("Översättningsfel"), 0, owner);
+        // Stopped before the box is up: nothing more goes out meanwhile.
         stoppedByEia = true;
         failedLine = currentLine;
         bAbort = true;
+        tell(message, MbButtons::Ok, MbIcon::Critical, QStringLiteral("Översättningsfel"));
         return false;
     }
     return port_ && port_->Output(eiaBuf_);
+}
+
+// ---------------------------------------------------------------------------
+// The output layer: one piece of text under the pacing rules
+
+void TxdSender::startPiece(const QByteArray &text, bool eia, std::function<void()> then)
+{
+    if (text.isEmpty()) {
+        if (then)
+            then();
+        return;
+    }
+    piece_ = Piece{};
+    piece_.text = text;
+    piece_.eia = eia;
+    piece_.active = true;
+    piece_.then = std::move(then);
+}
+
+bool TxdSender::outputStopped()
+{
+    piece_.active = false;
+    outStopped_ = true;
+    finish(stage_ == Stage::PieceOnly ? Result::Stopped : ended());
+    return false;
+}
+
+bool TxdSender::advanceOutput()
+{
+    Piece &p = piece_;
+    // Every wait also watches the port: one that failed or was closed under
+    // the send ends it as failed, never as sent.
+    switch (p.phase) {
+    case Out::FirstWait: {
+        // Every piece starts only after everything written before has left.
+        if (bAbort)
+            return stop(), outputStopped();
+        const int pending = port_->OutBufferCount();
+        if (!port_->PortOpen())
+            return fail(), outputStopped();
+        if (pending == 0)
+            confirm();
+        if (pending != 0 || !IsCncReady())
+            return false;
+        p.phase = bNoChrDelay ? Out::BlockDrain : Out::CharWrite;
+        return true;
+    }
+    case Out::BlockDrain: {
+        if (p.pos >= p.text.size())
+            break;
+        const int pending = port_->OutBufferCount();
+        if (!port_->PortOpen())
+            return fail(), outputStopped();
+        if (pending != 0) {
+            if (bAbort)
+                return stop(), outputStopped();
+            return false;
+        }
+        confirm();
+        p.blockEnd = std::min<qsizetype>(p.pos + std::clamp(blockSize, 1, 256), p.text.size());
+        p.phase = Out::BlockReady;
+        return true;
+    }
+    case Out::BlockReady:
+        if (!IsCncReady()) {
+            if (bAbort)
+                return stop(), outputStopped();
+            if (!port_->PortOpen())
+                return fail(), outputStopped();
+            return false;
+        }
+        p.phase = Out::BlockRoom;
+        return true;
+    case Out::BlockRoom: {
+        const qsizetype size = p.blockEnd - p.pos;
+        const int need = int(std::min<qsizetype>(size, std::max(1, port_->OutBufferSize)));
+        if (port_->OutBufferSize - port_->OutBufferCount() < need) {
+            if (bAbort)
+                return stop(), outputStopped();
+            if (!port_->PortOpen())
+                return fail(), outputStopped();
+            return false;
+        }
+        if (!write(QByteArrayView(p.text).sliced(p.pos, size), p.eia))
+            return fail(), outputStopped();
+        p.pos = p.blockEnd;
+        if (bAbort)
+            return stop(), outputStopped();
+        p.phase = Out::BlockDrain;
+        return true;
+    }
+    case Out::CharWrite:
+        if (p.pos >= p.text.size())
+            break;
+        if (!write(QByteArrayView(p.text).sliced(p.pos, 1), p.eia))
+            return fail(), outputStopped();
+        ++p.pos;
+        // The pause between characters lets the window run meanwhile.
+        deadline_ = QDeadlineTimer(lChrDelay, Qt::PreciseTimer);
+        p.phase = Out::CharDelay;
+        return false;
+    case Out::CharDelay:
+        if (bAbort)
+            return stop(), outputStopped();
+        if (!deadline_.hasExpired())
+            return false;
+        if (!port_->PortOpen())
+            return fail(), outputStopped();
+        p.phase = Out::CharWrite;
+        return true;
+    }
+    // The piece is out.
+    p.active = false;
+    if (auto then = std::move(p.then))
+        then();
+    return true;
 }
 
 bool TxdSender::SendString(QByteArrayView text, bool eia)
@@ -473,77 +578,19 @@ bool TxdSender::SendString(QByteArrayView text, bool eia)
         return false;
     if (!port_)
         return true;
-    // Every wait also watches the port: one that failed or was closed under
-    // the send ends it as failed, never as sent.
-    int round = 0;
-    for (;;) {
-        pump();
-        if (bAbort)
-            return stop();
-        const int pending = port_->OutBufferCount();
-        if (!port_->PortOpen())
-            return fail();
-        if (pending == 0)
-            confirm();
-        if (pending == 0 && IsCncReady())
-            break;
-        waitIdle(round);
-    }
-    if (bNoChrDelay) {
-        const qsizetype size = std::clamp(blockSize, 1, 256);
-        for (qsizetype pos = 0; pos < text.size();) {
-            const QByteArrayView block = text.sliced(pos, std::min(size, text.size() - pos));
-            pos += block.size();
-            round = 0;
-            for (;;) {
-                const int pending = port_->OutBufferCount();
-                if (!port_->PortOpen())
-                    return fail();
-                if (pending == 0)
-                    break;
-                waitIdle(round);
-                if (bAbort)
-                    return stop();
-            }
-            confirm();
-            round = 0;
-            while (!IsCncReady()) {
-                waitIdle(round);
-                if (bAbort)
-                    return stop();
-                if (!port_->PortOpen())
-                    return fail();
-            }
-            round = 0;
-            const int need = int(std::min<qsizetype>(block.size(), std::max(1, port_->OutBufferSize)));
-            while (port_->OutBufferSize - port_->OutBufferCount() < need) {
-                if (bAbort)
-                    return stop();
-                if (!port_->PortOpen())
-                    return fail();
-                waitIdle(round);
-            }
-            if (!write(block, eia))
-                return fail();
-            if (bAbort)
-                return stop();
-        }
-        return false;
-    }
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!write(text.sliced(i, 1), eia))
-            return fail();
-        pump(true);
-        if (bAbort)
-            return stop();
-        // The pause between characters lets the window run meanwhile.
-        if (!delay(lChrDelay))
-            return stop();
-        if (!port_->PortOpen())
-            return fail();
-    }
-    return false;
+    finished_ = false;
+    outStopped_ = false;
+    stage_ = Stage::PieceOnly;
+    startPiece(text.toByteArray(), eia);
+    tick_->start();
+    run();
+    waitForEnd();
+    stage_ = Stage::Idle;
+    return outStopped_;
 }
+
+// ---------------------------------------------------------------------------
+// Line errors and the machine's DC1
 
 QString TxdSender::lineErrorText() const
 {
@@ -568,8 +615,7 @@ void TxdSender::OnCommEvent()
         return;
     }
     case comEvCTS:
-        if (onStatus)
-            onStatus(2, port_->CTSHolding() ? QString() : QStringLiteral("CTS"));
+        status(2, port_->CTSHolding() ? QString() : QStringLiteral("CTS"));
         return;
     case comEventBreak: slot = 0; break;
     case comEventOverrun:
@@ -586,12 +632,12 @@ void TxdSender::OnCommEvent()
     if (errorCounts[size_t(slot)] < std::numeric_limits<int>::max())
         ++errorCounts[size_t(slot)];
     // One box at a time: errors while it is open are counted and show in the
-    // next one.
+    // next one. The send waits while it is open.
     if (errorBoxOpen_)
         return;
     errorBoxOpen_ = true;
     const QString title = gbNotSwedish ? RkGetLanguage(710).toUpper() : QStringLiteral("Kommunikationsfel !");
-    const int answer = RkMsgBox(lineErrorText(), MbButtons::RetryCancel, MbIcon::Critical, title, 0, owner);
+    const int answer = tell(lineErrorText(), MbButtons::RetryCancel, MbIcon::Critical, title);
     errorBoxOpen_ = false;
     if (answer == MbCancel) {
         bAbort = true;
@@ -619,8 +665,7 @@ TxdSender::Result TxdSender::ended()
     // The window shows how far the send got, then the guarded failure box;
     // OK and Cancel both end the send: nothing more goes to a dead port.
     sentCount = confirmedFileEnd_;
-    if (onStatus)
-        onStatus(3, QStringLiteral("Sändningen misslyckades."));
+    status(3, QStringLiteral("Sändningen misslyckades."));
     if (onLog)
         onLog(failureReport());
     RkTraceProc(QStringLiteral("SendString()"));
@@ -632,17 +677,54 @@ bool TxdSender::stepFailed(long number, const QString &description)
 {
     const QString title = RkText(710, QStringLiteral("Överföringsfel")) + QStringLiteral(" # ") +
                           QString::number(number) + '(' + description + ')';
-    return RkMsgBox(description, MbButtons::OkCancel, MbIcon::Critical, title, 0, owner) == MbOk;
+    return tell(description, MbButtons::OkCancel, MbIcon::Critical, title) == MbOk;
+}
+
+// ---------------------------------------------------------------------------
+// The send
+
+void TxdSender::finish(Result r)
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    result_ = r;
+    running = false;
+    if (waiting_)
+        waiting_->quit();
+    stage_ = Stage::Idle;
+    piece_.active = false;
+    tick_->stop();
+    file_.close();
+    copy_.clear();
+    data_ = {};
+    reader_.reset();
+    // From the event loop: the one who listens may start the next send.
+    QMetaObject::invokeMethod(this, [this, r] { Q_EMIT finished(r); }, Qt::QueuedConnection);
+}
+
+void TxdSender::waitForEnd()
+{
+    if (finished_)
+        return;
+    QEventLoop loop;
+    waiting_ = &loop;
+    loop.exec();
+    waiting_ = nullptr;
 }
 
 TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
 {
+    start(txdPath, s);
+    waitForEnd();
+    return result_;
+}
+
+void TxdSender::start(const QString &txdPath, const TxdSettings &s)
+{
     RkTraceProc(QStringLiteral("btnTxd2Cnc_Click()"));
-    struct Running {
-        bool &flag;
-        explicit Running(bool &f) : flag(f) { flag = true; }
-        ~Running() { flag = false; }
-    } running_(running);
+    finished_ = false;
+    running = true;
     reachedSending = false;
     cancelledByErrorBox = false;
     stoppedByEia = false;
@@ -652,6 +734,7 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
     fileLength = 0;
     rateText.clear();
     failed_ = false;
+    outStopped_ = false;
     failNumber = 0;
     failReason.clear();
     bytesWritten = handed_ = 0;
@@ -660,11 +743,27 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
     lineWireEnd_ = -1;
     confirmedFileEnd_ = 0;
     binary_ = s.options.binary;
-    auto status = [&](int panel, const QString &text) {
-        if (onStatus)
-            onStatus(panel, text);
-    };
+    settings_ = s;
+    piece_ = Piece{};
+    try {
+        setUp(txdPath, s);
+    } catch (const RkError &e) {
+        stepFailed(e.number(), e.description());
+        ClosePort();
+        finish(Result::Cancelled);
+    } catch (const std::exception &e) {
+        stepFailed(kErrInvalidCall, QString::fromUtf8(e.what()));
+        ClosePort();
+        finish(Result::Cancelled);
+    }
+    if (!finished_) {
+        tick_->start();
+        run();
+    }
+}
 
+void TxdSender::setUp(const QString &txdPath, const TxdSettings &s)
+{
     bSkipCts = s.protocol.skipCts;
     bWaitDc1 = s.protocol.waitDc1;
     bKearney = s.protocol.kearney;
@@ -673,7 +772,7 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
     bNoChrDelay = s.chrDelay <= 0;
     blockSize = s.blockSize;
     if (!port_)
-        return Result::PortFailed;
+        return finish(Result::PortFailed);
 
     // Port set-up, in this order.
     try {
@@ -689,7 +788,7 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
         RkTraceProc(QStringLiteral("PortOpen()"));
         stepFailed(e.number(), e.description());
         ClosePort();
-        return Result::PortFailed;
+        return finish(Result::PortFailed);
     }
     status(1, port_->Settings);
     if (lChrDelay > 0)
@@ -699,172 +798,257 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
     bAbort = false;
     reachedSending = true;
 
-    try {
-        QFile file(findFileNoCase(RkNativePath(txdPath)));
-        const qint64 length = file.exists() ? file.size() : 0;
-        if (length <= 0 || !file.open(QIODevice::ReadOnly)) {
-            RkMsgBox(RkText(721, QStringLiteral("Det finns inget att sända till CNC !!!")), MbButtons::Ok,
-                     MbIcon::Information, QString(), 0, owner);
-            ClosePort();
-            return Result::Empty;
-        }
-        QByteArray copy;
-        const uchar *mapped = file.map(0, length);
-        QByteArrayView data;
-        if (mapped) {
-            data = QByteArrayView(reinterpret_cast<const char *>(mapped), length);
-        } else {
-            copy = file.readAll();
-            data = copy;
-        }
-        // The program's own encoding decides how "DoNotSend" and "SendTo"
-        // are spelt in it; its byte-order mark is never sent.
-        encoding_ = textEncodingOf(data);
-        const TxdOptions options = txdOptionsFor(s, encoding_);
-        data = txdProgramBytes(data);
-        fileLength = data.size();
-        QElapsedTimer clock;
-        clock.start();
+    file_.setFileName(findFileNoCase(RkNativePath(txdPath)));
+    const qint64 length = file_.exists() ? file_.size() : 0;
+    if (length <= 0 || !file_.open(QIODevice::ReadOnly)) {
+        tell(RkText(721, QStringLiteral("Det finns inget att sända till CNC !!!")), MbButtons::Ok,
+             MbIcon::Information, QString());
+        ClosePort();
+        return finish(Result::Empty);
+    }
+    const uchar *mapped = file_.map(0, length);
+    if (mapped) {
+        data_ = QByteArrayView(reinterpret_cast<const char *>(mapped), length);
+    } else {
+        copy_ = file_.readAll();
+        data_ = copy_;
+    }
+    // The program's own encoding decides how "DoNotSend" and "SendTo" are
+    // spelt in it; its byte-order mark is never sent.
+    encoding_ = textEncodingOf(data_);
+    options_ = txdOptionsFor(s, encoding_);
+    data_ = txdProgramBytes(data_);
+    fileLength = data_.size();
+    clock_.start();
 
-        // Wait for the machine. What the line held before this send is dropped
-        // once, here; a DC1 that arrives from now on counts, however soon.
-        port_->clearInBuffer();
-        bDc1Received = false;
-        status(3, RkText(722, QStringLiteral("Väntar CNC...")));
-        for (;;) {
-            pump(true);
-            if (bWaitDc1) {
-                port_->setHandshaking(comRTS);
-                status(3, RkText(723, QStringLiteral("Väntar på DC-Kod...")));
-                int round = 0;
-                while (!bDc1Received) {
-                    waitIdle(round);
-                    if (bAbort) {
-                        ClosePort();
-                        return Result::Stopped;
-                    }
-                    if (!port_->PortOpen()) {
-                        fail();
-                        return ended();
-                    }
-                }
-                if (s.protocol.osp) {
-                    port_->setHandshaking(comXOnXOff);
-                    pump(true);
-                    port_->setRTSEnable(true);
-                    pump(true);
-                } else {
-                    port_->setHandshaking(comRTSXOnXOff);
-                    pump(true);
-                }
-            }
-            if (bAbort) {
-                ClosePort();
-                return Result::Stopped;
-            }
-            if (!port_->PortOpen()) {
-                fail();
-                return ended();
-            }
-            if (IsCncReady())
+    // Wait for the machine. What the line held before this send is dropped
+    // once, here; a DC1 that arrives from now on counts, however soon.
+    port_->clearInBuffer();
+    bDc1Received = false;
+    status(3, RkText(722, QStringLiteral("Väntar CNC...")));
+    stage_ = Stage::WaitMachine;
+}
+
+void TxdSender::run()
+{
+    if (inRun_ || finished_)
+        return;
+    inRun_ = true;
+    QElapsedTimer slice;
+    slice.start();
+    try {
+        while (!finished_ && !errorBoxOpen_) {
+            if (!advance()) {
+                // While output waits; the waits for the machine say their own words.
+                if (!finished_ && (piece_.active || stage_ == Stage::Drain))
+                    watchHold();
                 break;
+            }
+            if (slice.elapsed() >= kSliceMs)
+                break;
+        }
+    } catch (const RkError &e) {
+        stepFailed(e.number(), e.description());
+        ClosePort();
+        outStopped_ = true;
+        finish(Result::Cancelled);
+    } catch (const std::exception &e) {
+        stepFailed(kErrInvalidCall, QString::fromUtf8(e.what()));
+        ClosePort();
+        outStopped_ = true;
+        finish(Result::Cancelled);
+    }
+    inRun_ = false;
+}
+
+bool TxdSender::portGone()
+{
+    if (port_->PortOpen())
+        return false;
+    fail();
+    finish(ended());
+    return true;
+}
+
+bool TxdSender::waitEnded()
+{
+    if (!bAbort)
+        return portGone();
+    ClosePort();
+    finish(Result::Stopped);
+    return true;
+}
+
+bool TxdSender::advance()
+{
+    if (piece_.active)
+        return advanceOutput();
+    const TxdSettings &s = settings_;
+    switch (stage_) {
+    case Stage::Idle:
+        return false;
+    case Stage::PieceOnly:
+        finish(Result::Done);
+        return false;
+    case Stage::WaitMachine:
+        if (bWaitDc1) {
+            port_->setHandshaking(comRTS);
+            status(3, RkText(723, QStringLiteral("Väntar på DC-Kod...")));
+            bDc1Received = false;
+            stage_ = Stage::WaitDc1;
+            return true;
+        }
+        stage_ = Stage::CheckReady;
+        return true;
+    case Stage::WaitDc1:
+        if (waitEnded())
+            return false;
+        if (!bDc1Received)
+            return false;
+        if (s.protocol.osp) {
+            port_->setHandshaking(comXOnXOff);
+            stage_ = Stage::OspRts;
+        } else {
+            port_->setHandshaking(comRTSXOnXOff);
+            stage_ = Stage::CheckReady;
+        }
+        return false;  // the port's events first
+    case Stage::OspRts:
+        port_->setRTSEnable(true);
+        stage_ = Stage::CheckReady;
+        return false;
+    case Stage::CheckReady:
+        if (waitEnded())
+            return false;
+        if (!IsCncReady()) {
             // Not ready after its DC1: the machine is waited for again, by its next DC1.
             bDc1Received = false;
-            if (!bWaitDc1)
-                QThread::usleep(1000);
+            stage_ = Stage::WaitMachine;
+            return bWaitDc1;
         }
         status(3, QString());
-
-        if (s.send30Null && SendString(QByteArray(30, '\0'), false))
-            return ended();
-        if (SendString(s.leader, false))
-            return ended();
-
-        if (options.binary) {
+        stage_ = Stage::LeadNuls;
+        return true;
+    case Stage::LeadNuls:
+        stage_ = Stage::Leader;
+        if (s.send30Null)
+            startPiece(QByteArray(30, '\0'), false);
+        return true;
+    case Stage::Leader:
+        stage_ = options_.binary ? Stage::Binary : Stage::Lines;
+        if (options_.binary) {
             // The file as one piece: padded, never skipped, filtered or
             // translated, in slices of 4.
-            QByteArray piece;
-            piece.reserve(data.size());
-            txdPadLine(data, false, 0, piece);
-            for (qsizetype pos = 0; pos < piece.size(); pos += 4) {
-                const QByteArrayView slice = QByteArrayView(piece).sliced(pos, std::min<qsizetype>(4, piece.size() - pos));
-                if (SendString(slice, false))
-                    return ended();
-                sentCount = std::min<qint64>(sentCount + slice.size(), fileLength);
-                handedLine({}, sentCount);
-            }
-            if (s.displayTxData && onLog)
-                onLog(piece + "\r\n");
+            binaryPiece_.clear();
+            binaryPiece_.reserve(data_.size());
+            txdPadLine(data_, false, 0, binaryPiece_);
+            binaryPos_ = 0;
         } else {
-            TxdLineReader reader(data);
-            QByteArray out;
-            bool stopped = false;
-            int lineNo = 0;
-            while (!reader.atEnd() && !stopped) {
-                const QByteArrayView line = reader.next();
-                ++lineNo;
-                const TxdLineAction action = txdTransformLine(line, options, out);
-                if (action != TxdLineAction::Skip) {
-                    stopped = action == TxdLineAction::SendAndStop;
-                    if (s.eia) {
-                        currentLine = lineNo;
-                        currentLineText = decodeText(line.first(std::min<qsizetype>(line.size(), 300)), encoding_);
-                    }
-                    const bool failedHere = SendString(out, s.eia);
-                    currentLine = 0;
-                    if (failedHere)
-                        return ended();
-                    if (!stopped)
-                        out.chop(options.eob.size());
-                    handedLine(out, reader.position());
-                    if (s.displayTxData && onLog)
-                        onLog(out + "\r\n");
-                }
-                sentCount = reader.position();
-            }
+            reader_.emplace(data_);
+            lineNo_ = 0;
+            stoppedBySendTo_ = false;
         }
-
-        rateText = txdRateText(fileLength, clock.elapsed());
+        startPiece(s.leader, false);
+        return true;
+    case Stage::Binary: {
+        if (binaryPos_ >= binaryPiece_.size()) {
+            if (s.displayTxData && onLog)
+                onLog(binaryPiece_ + "\r\n");
+            binaryPiece_.clear();
+            stage_ = Stage::AfterLines;
+            return true;
+        }
+        const QByteArray slice = binaryPiece_.mid(binaryPos_, 4);
+        binaryPos_ += slice.size();
+        startPiece(slice, false, [this, n = slice.size()] {
+            sentCount = std::min<qint64>(sentCount + n, fileLength);
+            handedLine({}, sentCount);
+        });
+        return true;
+    }
+    case Stage::Lines: {
+        if (reader_->atEnd() || stoppedBySendTo_) {
+            stage_ = Stage::AfterLines;
+            return true;
+        }
+        const QByteArrayView line = reader_->next();
+        ++lineNo_;
+        const TxdLineAction action = txdTransformLine(line, options_, out_);
+        if (action == TxdLineAction::Skip) {
+            sentCount = reader_->position();
+            return true;
+        }
+        const bool stopped = action == TxdLineAction::SendAndStop;
+        if (s.eia) {
+            currentLine = lineNo_;
+            currentLineText = decodeText(line.first(std::min<qsizetype>(line.size(), 300)), encoding_);
+        }
+        startPiece(out_, s.eia, [this, stopped] {
+            currentLine = 0;
+            stoppedBySendTo_ = stopped;
+            if (!stopped)
+                out_.chop(settings_.options.eob.size());
+            handedLine(out_, reader_->position());
+            if (settings_.displayTxData && onLog)
+                onLog(out_ + "\r\n");
+            sentCount = reader_->position();
+        });
+        return true;
+    }
+    case Stage::AfterLines:
+        rateText = txdRateText(fileLength, clock_.elapsed());
         status(3, rateText);
-
-        if (bKearney && SendString(QByteArray("\x04\x14"), false))
-            return ended();
-        if (SendString(s.trailer, false))
-            return ended();
-        if (s.send30Null && SendString(QByteArray(30, '\0'), false))
-            return ended();
-
-        // Drain, then give the machine time before the line drops. A port
-        // that fails meanwhile fails the send: the last bytes may not have left.
-        int round = 0;
-        while (!bAbort) {
+        stage_ = Stage::Kearney;
+        return true;
+    case Stage::Kearney:
+        stage_ = Stage::Trailer;
+        if (bKearney)
+            startPiece(QByteArray("\x04\x14"), false);
+        return true;
+    case Stage::Trailer:
+        stage_ = Stage::TrailNuls;
+        startPiece(s.trailer, false);
+        return true;
+    case Stage::TrailNuls:
+        stage_ = Stage::Drain;
+        if (s.send30Null)
+            startPiece(QByteArray(30, '\0'), false);
+        return true;
+    case Stage::Drain: {
+        // A port that fails meanwhile fails the send: the last bytes may not have left.
+        if (!bAbort) {
             const int pending = port_->OutBufferCount();
-            if (!port_->PortOpen()) {
-                fail();
-                return ended();
-            }
-            if (pending == 0)
-                break;
-            waitIdle(round);
-        }
-        if (!bAbort)
+            if (portGone())
+                return false;
+            if (pending > 0)
+                return false;
             confirm();
+        }
         sentCount = fileLength;
         const int seconds = s.delayBeforeClose == 0 ? 2 : s.delayBeforeClose;
         if (seconds > 0 && !bAbort) {
-            QDeadlineTimer deadline(qint64(seconds) * 1000);
-            while (!deadline.hasExpired() && !bAbort) {
-                pump(true);
-                if (!port_->PortOpen()) {
-                    fail();
-                    return ended();
-                }
-                QThread::usleep(2000);
-            }
+            // Time for the machine before the line drops.
+            deadline_ = QDeadlineTimer(qint64(seconds) * 1000);
+            stage_ = Stage::CloseDelay;
+        } else {
+            stage_ = Stage::Close;
         }
+        return true;
+    }
+    case Stage::CloseDelay:
+        if (!bAbort) {
+            if (portGone())
+                return false;
+            if (!deadline_.hasExpired())
+                return false;
+        }
+        stage_ = Stage::Close;
+        return true;
+    case Stage::Close:
         if (bAbort) {
             ClosePort();
-            return Result::Stopped;
+            finish(Result::Stopped);
+            return false;
         }
         // Everything has left: close without purging, so nothing still on its
         // way (a UART's transmit FIFO, a pseudo-terminal's peer buffer) is lost.
@@ -874,14 +1058,10 @@ TxdSender::Result TxdSender::send(const QString &txdPath, const TxdSettings &s)
                 port_->setPortOpen(false);
             }
         });
-        return Result::Done;
-    } catch (const RkError &e) {
-        stepFailed(e.number(), e.description());
-    } catch (const std::exception &e) {
-        stepFailed(kErrInvalidCall, QString::fromUtf8(e.what()));
+        finish(Result::Done);
+        return false;
     }
-    ClosePort();
-    return Result::Cancelled;
+    return false;
 }
 
 }

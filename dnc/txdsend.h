@@ -5,19 +5,24 @@
 // paces the bytes out of the serial port under the machine's handshake.
 // Everything here works without a window; frmTxd2Cnc shows it.
 #include "core/codepage.h"
+#include "core/msgbox.h"
 #include "dnc/linehold.h"
 #include "dnc/machineconfig.h"
 #include "dnc/serialport.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
 #include <QPointer>
 #include <array>
 #include <functional>
+#include <optional>
 
-class QWidget;
+class QEventLoop;
+class QTimer;
 
 namespace lumrik {
 
@@ -133,15 +138,22 @@ QString txdRateText(qint64 bytes, qint64 elapsedMs);
 // ---------------------------------------------------------------------------
 // The sender
 
+// Sends the hand-off file under the machine's handshake, driven by the port's
+// events and a short timer: every wait (for the machine, for room in the
+// output buffer, between characters, before the port closes) is a state it
+// comes back to, never a loop that holds the thread. Questions and messages
+// go through `ask`, which the window provides.
 class TxdSender : public QObject {
     Q_OBJECT
 public:
     // The port is not owned; its OnComm event is handled here.
     explicit TxdSender(SerialPort *port, QObject *parent = nullptr);
+    ~TxdSender() override;
 
     SerialPort *port() const { return port_; }
-    // Owner of the message boxes.
-    QWidget *owner = nullptr;
+    // Shows a message box and returns the answer (an Mb value). Without one,
+    // a plain box without owner.
+    std::function<int(const QString &text, MbButtons buttons, MbIcon icon, const QString &title)> ask;
 
     // State of the send window.
     bool bAbort = false;
@@ -188,15 +200,20 @@ public:
         Cancelled,    // a failed step answered with Cancel (reported)
         Failed,       // the port failed in the middle (reported; the port is closed)
     };
-    // Sends the file with the settings (port set-up to closing).
+    // Starts sending the file with the settings: the port is set up at once,
+    // the rest follows from the event loop; finished() tells the end.
+    void start(const QString &txdPath, const TxdSettings &s);
+    // The same, returning when the send has ended (for callers without a
+    // window of their own).
     Result send(const QString &txdPath, const TxdSettings &s);
 
-    // Output layer. True when the send was stopped or the port failed (the
-    // port is then closed; failed() tells which).
+    // The output layer on its own: writes text under the pacing rules and
+    // returns when it is out. True when it was stopped or the port failed
+    // (the port is then closed; failed() tells which).
     bool SendString(QByteArrayView text, bool eia);
     bool failed() const { return failed_; }
-    // Translates and writes in one write; a byte without translation shows the
-    // box, sets the abort flag and writes nothing. True when written.
+    // Translates and writes in one write; a byte without translation is
+    // reported, sets the abort flag and writes nothing. True when written.
     bool SendEIA(QByteArrayView text);
     bool IsCncReady() const;
     void ClosePort();
@@ -204,32 +221,67 @@ public:
     // The text of the line-error box.
     QString lineErrorText() const;
 
-    // Lets window messages run; at most every few milliseconds unless forced.
-    void pump(bool force = false);
+Q_SIGNALS:
+    void finished(lumrik::TxdSender::Result result);
 
 private:
+    enum class Stage {
+        Idle, WaitMachine, WaitDc1, OspRts, CheckReady, LeadNuls, Leader, Lines, Binary, AfterLines,
+        Kearney, Trailer, TrailNuls, Drain, CloseDelay, Close, PieceOnly,
+    };
+    enum class Out { FirstWait, BlockDrain, BlockReady, BlockRoom, CharWrite, CharDelay };
+    struct Piece {
+        QByteArray text;
+        bool eia = false;
+        qsizetype pos = 0;
+        qsizetype blockEnd = 0;
+        Out phase = Out::FirstWait;
+        bool active = false;
+        std::function<void()> then;
+    };
+
+    int tell(const QString &text, MbButtons buttons, MbIcon icon, const QString &title);
+    // Runs the machine as far as it goes now, for at most a few milliseconds.
+    void run();
+    // One step; false when it has to wait for the port, the machine or the clock.
+    bool advance();
+    bool advanceOutput();
+    void startPiece(const QByteArray &text, bool eia, std::function<void()> then = {});
+    bool outputStopped();
+    void finish(Result r);
+    // A port that went away ends the send as failed (true then); an abort as
+    // well, as stopped, for waitEnded.
+    bool portGone();
+    bool waitEnded();
+    // Runs the event loop until the send or piece under way has ended.
+    void waitForEnd();
+    void setUp(const QString &txdPath, const TxdSettings &s);
     bool stop();
     bool fail();
     Result ended();
-    bool waitIdle(int &round);
     // Shows in panel 3 whether the machine holds the line; a look at most
     // every quarter of a second unless forced.
     void watchHold(bool force = false);
-    bool delay(int ms);
     bool stepFailed(long number, const QString &description);
     bool write(QByteArrayView bytes, bool eia);
     // Everything handed to the port has left its buffers.
     void confirm();
     void handedLine(QByteArrayView line, qint64 fileEnd);
     QByteArray failureReport() const;
+    void status(int panel, const QString &text);
 
     QPointer<SerialPort> port_;
-    QElapsedTimer lastPump_;
+    QTimer *tick_ = nullptr;
     LineHold hold_;
     QElapsedTimer holdClock_;
     qint64 lastHoldLook_ = -1000;
     bool errorBoxOpen_ = false;
+    bool inRun_ = false;
+    bool finished_ = true;
+    Result result_ = Result::Done;
+    QEventLoop *waiting_ = nullptr;
     bool failed_ = false;
+    bool outStopped_ = false;
     bool binary_ = false;
     TextEncoding encoding_ = TextEncoding::Windows1252;  // of the program being sent
     QByteArray eiaBuf_;
@@ -238,6 +290,23 @@ private:
     qint64 lineWireEnd_ = -1;     // handed_ after it; -1: none in flight
     qint64 lineFileEnd_ = 0;      // its end in the file
     qint64 confirmedFileEnd_ = 0;
+
+    // The send under way.
+    Stage stage_ = Stage::Idle;
+    Piece piece_;
+    TxdSettings settings_;
+    TxdOptions options_;
+    QFile file_;
+    QByteArray copy_;
+    QByteArrayView data_;
+    std::optional<TxdLineReader> reader_;
+    QByteArray out_;
+    int lineNo_ = 0;
+    bool stoppedBySendTo_ = false;
+    QByteArray binaryPiece_;
+    qsizetype binaryPos_ = 0;
+    QElapsedTimer clock_;
+    QDeadlineTimer deadline_;
 };
 
 }

@@ -197,3 +197,23 @@ TEST(RxdTail, AProgramEndsAfterAnEndOfBlockOrPercent)
     EXPECT_EQ(rxdTail("N1\n\xC5", RxdTail::Nothing), RxdTail::InBlock);
     EXPECT_EQ(rxdTail("P1=5\r", RxdTail::Nothing), RxdTail::AtBlockEnd);
 }
+
+TEST(RxdTail, AReceptionTellsItsTailByWhatArrived)
+{
+    test::TempEnv env;
+    RxdOptions o;
+    o.filter = kNul;
+    RxdReception r(o);
+    r.open(env.tmpPath() + "/Rxd.Tmp");
+    EXPECT_EQ(r.tail(), RxdTail::Nothing);
+    r.feed("%\nN1 G0");
+    EXPECT_EQ(r.tail(), RxdTail::InBlock);
+    // CR alone ends a block as the machine sends it, though the file drops it.
+    r.feed(" X1\r");
+    EXPECT_EQ(r.tail(), RxdTail::AtBlockEnd);
+    r.feed(QByteArray("\0\0", 2));
+    EXPECT_EQ(r.tail(), RxdTail::AtBlockEnd);
+    r.feed("N2");
+    EXPECT_EQ(r.tail(), RxdTail::InBlock);
+    r.discard();
+}

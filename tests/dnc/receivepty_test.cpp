@@ -192,8 +192,9 @@ bool waitClosed(frmRxdFromCnc &w, int ms)
 // The main window's receive command into `name`: the machine's side starts
 // `script` once the reception has started. The document opened (kept in
 // `made`) or nullptr; `saves` counts the saves the command asked for.
+// `save` (when given) is what the command's File > Save does.
 frmDocument *receiveCommand(Peer &peer, const QString &name, const std::function<void(Peer &)> &script,
-                            std::unique_ptr<frmDocument> &made, int &saves)
+                            std::unique_ptr<frmDocument> &made, int &saves, const std::function<void()> &save = {})
 {
     QWidget owner;
     QComboBox mainCombo(&owner);
@@ -205,7 +206,12 @@ frmDocument *receiveCommand(Peer &peer, const QString &name, const std::function
         peer.run(script);
     });
     frmDocument *doc = RxdFromCncCommand(
-        &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); }, [&] { ++saves; });
+        &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); },
+        [&] {
+            ++saves;
+            if (save)
+                save();
+        });
     peer.join();
     return doc;
 }
@@ -539,24 +545,11 @@ struct SavedReception {
     SavedReception(PtyEnv &e, const QString &name, const std::function<void(Peer &)> &script)
     {
         Peer peer(e.pty.master);
-        QWidget owner;
-        QComboBox mainCombo(&owner);
-        mainCombo.addItem("PTY");
-        QTimer::singleShot(0, [&] {
-            frmRxdFromCnc *w = rxdFromCncWindow(&owner);
-            w->txtFileName->setText(name);
-            w->btnStartRxd_Click();
-            peer.run(script);
+        doc = receiveCommand(peer, name, script, made, saves, [this] {
+            bool saveAs = false;
+            int result = 0;
+            RkSaveDocument(made.get(), saveAs, result);
         });
-        doc = RxdFromCncCommand(
-            &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); },
-            [&] {
-                ++saves;
-                bool saveAs = false;
-                int result = 0;
-                RkSaveDocument(made.get(), saveAs, result);
-            });
-        peer.join();
     }
 };
 

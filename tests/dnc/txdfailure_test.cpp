@@ -5,6 +5,7 @@
 #include "fakeserialport.h"
 #include "dnc/frmtxd2cnc.h"
 #include "dnc/txdsend.h"
+#include "txdwait.h"
 
 #include "core/globals.h"
 #include "testsupport/testsupport.h"
@@ -209,7 +210,7 @@ TEST(TxdFailureWindow, StaysOpenAndShowsHowFarTheSendGot)
         auto *port = static_cast<FakeSerialPort *>(win.Comm1);
         port->failOutputAfter = 3 + 7 + 11 + 2;
         win.show();
-        win.Form_Activate();   // the one machine: the send starts at once
+        lumrik::test::activateAndWait(win);   // the one machine: the send starts at once
 
         ASSERT_EQ(w.boxes.calls().size(), 1u);
         EXPECT_EQ(w.boxes.calls()[0].title, QStringLiteral("Överföringsfel # 57(%1)").arg(kReason));
@@ -248,7 +249,7 @@ TEST(TxdFailureWindow, TheNextShowingStartsClean)
     port->failOutputAfter = 4;
     win.Form_Load();
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     ASSERT_EQ(win.panelText(3), QStringLiteral("Sändningen misslyckades."));
     win.btnTxd2CncAbort_Click();
 
@@ -260,7 +261,7 @@ TEST(TxdFailureWindow, TheNextShowingStartsClean)
     EXPECT_FALSE(win.ccrpProgressBar->text().contains("misslyckades"));
     port->written.clear();
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_EQ(port->written, kProgram);
     EXPECT_FALSE(win.isVisible());
     EXPECT_TRUE(w.boxes.calls().empty());

@@ -5,6 +5,7 @@
 #include "dnc/frmtxd2cnc.h"
 #include "mainwindow/sendcommand.h"
 #include "dnc/txdsend.h"
+#include "txdwait.h"
 
 #include "core/globals.h"
 #include "documents/editor.h"
@@ -238,7 +239,7 @@ TEST(TxdWindow, OneMachineSendsAtOnceAndTheHandOffFileIsDeleted)
     EXPECT_EQ(win.windowTitle(), QStringLiteral("Sänd Till CNC"));
     auto *port = static_cast<FakeSerialPort *>(win.Comm1);
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_EQ(port->written, "N10\r\nN20\r\n");
     EXPECT_EQ(gActiveCfg, "MILL1");
     EXPECT_FALSE(win.isVisible());
@@ -255,7 +256,7 @@ TEST(TxdWindow, DisplayOffKeepsTheLogEmpty)
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
     frmTxd2Cnc win;
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_EQ(static_cast<FakeSerialPort *>(win.Comm1)->written, "N10\r\n");
     EXPECT_TRUE(win.txtTxd2Cnc->toPlainText().isEmpty());
 }
@@ -267,7 +268,7 @@ TEST(TxdWindow, UnknownProtocolEndsTheSendNotTheProgram)
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
     frmTxd2Cnc win;
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_TRUE(w.boxes.saw("Stop i SelectProtokoll !!!"));
     EXPECT_EQ(static_cast<FakeSerialPort *>(win.Comm1)->opens, 0);
     EXPECT_TRUE(win.isVisible());
@@ -284,7 +285,7 @@ TEST(TxdWindow, MalformedLeaderIsRefusedBeforeThePortOpens)
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
     frmTxd2Cnc win;
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     ASSERT_EQ(w.boxes.calls().size(), 1u);
     EXPECT_TRUE(w.boxes.calls()[0].text.contains("LeaderChr"));
     EXPECT_TRUE(w.boxes.calls()[0].text.contains("0D;0A"));
@@ -298,7 +299,7 @@ TEST(TxdWindow, NoMachineFileIsReportedAndTheWindowCloses)
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
     frmTxd2Cnc win;
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_TRUE(w.boxes.saw("Inga CNC inställningar är skapade !"));
     EXPECT_FALSE(win.isVisible());
 }
@@ -313,7 +314,7 @@ TEST(TxdWindow, SeveralMachinesWaitForAChoiceAndLoopSendRepeatsUntilAbort)
     frmTxd2Cnc win;
     auto *port = static_cast<FakeSerialPort *>(win.Comm1);
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     EXPECT_EQ(win.cmbTxdCfgFiler->count(), 2);
     EXPECT_EQ(port->opens, 0);
     EXPECT_FALSE(win.btnTxd2Cnc->isEnabled());
@@ -325,7 +326,7 @@ TEST(TxdWindow, SeveralMachinesWaitForAChoiceAndLoopSendRepeatsUntilAbort)
         if (p.opens == 3)
             win.btnTxd2CncAbort_Click();
     };
-    win.btnTxd2Cnc_Click();
+    lumrik::test::clickSendAndWait(win);
     EXPECT_EQ(port->opens, 3);
     EXPECT_EQ(port->sessions.mid(0, 2), QList<QByteArray>({"N10\r\n", "N10\r\n"}));
     EXPECT_FALSE(port->PortOpen());
@@ -471,7 +472,7 @@ FakeSerialPort *sendOnce(frmTxd2Cnc &win)
 {
     auto *port = static_cast<FakeSerialPort *>(win.Comm1);
     win.show();
-    win.Form_Activate();
+    lumrik::test::activateAndWait(win);
     return port;
 }
 }
@@ -479,13 +480,26 @@ FakeSerialPort *sendOnce(frmTxd2Cnc &win)
 TEST(TxdCarry, SevenDataBitsAskBeforeALetterAboveAsciiIsSent)
 {
     const QByteArray program = QStringLiteral("%\r\n'(ÅÄÖ stannar här)\r\nN10 G0\r\nN20 (ÅÄÖ)\r\n%\r\n").toUtf8();
-    {
+    const QByteArray today = QStringLiteral("%\r\nN10 G0\r\nN20 (ÅÄÖ)\r\n%\r\n").toUtf8();
+    struct Case {
+        const char *bits;
+        int answer;          // 0: no question expected
+        bool sent;
+    } cases[] = {{"7", MbNo, false}, {"7", MbYes, true}, {"8", 0, true}};  // eight bits carry them
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.bits) + " " + std::to_string(c.answer));
         WindowRig w;
-        w.machine("MILL1", "Protokoll=INGEN\r\nDataBits=7\r\n");
+        w.machine("MILL1", "Protokoll=INGEN\r\nDataBits=" + QByteArray(c.bits) + "\r\n");
         lumrik::test::writeFile(tmpFile(kTxdTmp), program);
-        w.boxes.answer(MbNo);
+        if (c.answer)
+            w.boxes.answer(c.answer);
         frmTxd2Cnc win;
         FakeSerialPort *port = sendOnce(win);
+        EXPECT_EQ(port->written, c.sent ? today : QByteArray());
+        if (!c.answer) {
+            EXPECT_TRUE(w.boxes.calls().empty());
+            continue;
+        }
         ASSERT_EQ(w.boxes.calls().size(), 1u);
         const MsgBoxCall &box = w.boxes.calls()[0];
         EXPECT_EQ(box.buttons, MbButtons::YesNo);
@@ -494,30 +508,11 @@ TEST(TxdCarry, SevenDataBitsAskBeforeALetterAboveAsciiIsSent)
         // The comment line stays on the computer: the first line sent is meant.
         EXPECT_TRUE(box.text.contains(QStringLiteral("rad 4, tecknet \"Å\" (C3 85 hex):\r\nN20 (ÅÄÖ)")))
             << box.text.toStdString();
-        EXPECT_EQ(port->opens, 0);
-        EXPECT_TRUE(port->written.isEmpty());
-        EXPECT_TRUE(win.isVisible());
-        EXPECT_EQ(win.panelText(3), QStringLiteral("Ingenting har sänts."));
-    }
-    {
-        WindowRig w;
-        w.machine("MILL1", "Protokoll=INGEN\r\nDataBits=7\r\n");
-        lumrik::test::writeFile(tmpFile(kTxdTmp), program);
-        w.boxes.answer(MbYes);
-        frmTxd2Cnc win;
-        FakeSerialPort *port = sendOnce(win);
-        EXPECT_EQ(w.boxes.calls().size(), 1u);
-        EXPECT_EQ(port->written, QStringLiteral("%\r\nN10 G0\r\nN20 (ÅÄÖ)\r\n%\r\n").toUtf8());
-    }
-    {
-        // Eight bits carry them: nothing is asked.
-        WindowRig w;
-        w.machine("MILL1", "Protokoll=INGEN\r\nDataBits=8\r\n");
-        lumrik::test::writeFile(tmpFile(kTxdTmp), program);
-        frmTxd2Cnc win;
-        FakeSerialPort *port = sendOnce(win);
-        EXPECT_TRUE(w.boxes.calls().empty());
-        EXPECT_EQ(port->written, QStringLiteral("%\r\nN10 G0\r\nN20 (ÅÄÖ)\r\n%\r\n").toUtf8());
+        if (!c.sent) {
+            EXPECT_EQ(port->opens, 0);
+            EXPECT_TRUE(win.isVisible());
+            EXPECT_EQ(win.panelText(3), QStringLiteral("Ingenting har sänts."));
+        }
     }
 }
 
@@ -571,4 +566,31 @@ TEST(TxdCarry, AnEiaErrorNamesLineAndCharacterAndTheLogStays)
     EXPECT_TRUE(win.panelText(3).contains(QStringLiteral("rad 3")));
     win.btnTxd2CncAbort_Click();
     EXPECT_FALSE(win.isVisible());
+}
+
+TEST(TxdSend, CtsDroppedInTheMiddleIsShownUntilTheMachineTakesAgain)
+{
+    SendRig r("Protokoll=RTS/CTS\r\nBufSize=4\r\n");
+    QStringList panel3;
+    bool dropped = false;
+    r.port.onOutput = [&](FakeSerialPort &p, const QByteArray &) {
+        if (!dropped) {
+            dropped = true;
+            p.setCts(false);  // the machine holds the line after the first block
+        }
+    };
+    r.sender.onStatus = [&](int panel, const QString &t) {
+        if (panel != 3)
+            return;
+        panel3 << t;
+        if (t.contains(QStringLiteral("CTS")))
+            QTimer::singleShot(0, [&] { r.port.setCts(true); });
+    };
+    ASSERT_EQ(r.send(), TxdSender::Result::Done);
+    EXPECT_EQ(r.port.written, QByteArray(kProgram).replace("'(kommentar)\r\n", ""));
+    const qsizetype held = panel3.indexOf(QStringLiteral("CNC:n håller linjen (CTS). Väntar..."));
+    ASSERT_GE(held, 0) << panel3.join('|').toStdString();
+    // Told free again once the line moved.
+    ASSERT_GT(panel3.size(), held + 1);
+    EXPECT_FALSE(panel3[held + 1].contains(QStringLiteral("CTS")));
 }
