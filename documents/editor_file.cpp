@@ -88,6 +88,7 @@ void Editor::setEncoding(TextEncoding encoding)
 
 void Editor::Impl::applyEncoding()
 {
+    countedChanges = ~quint64(0); // the same bytes may be other characters now
     const long page = utf8() ? Sci::SC_CP_UTF8 : 0;
     if (send(Sci::SCI_GETCODEPAGE) != page)
         send(Sci::SCI_SETCODEPAGE, page);
