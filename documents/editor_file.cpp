@@ -61,7 +61,8 @@ void Editor::FileInsert(const QString &path)
     // The file read as a program: no byte-order mark in the middle of this one.
     NcDocument inserted;
     const QByteArrayView text = inserted.load(data);
-    const bool becomesUtf8 = d->doc.takesIn(d->wholeText(), inserted.encoding());
+    const bool becomesUtf8 = !d->utf8() && inserted.encoding() == TextEncoding::Utf8
+                             && d->doc.takesIn(d->wholeText(), inserted.encoding());
     const QByteArray bytes = d->utf8() && inserted.encoding() == TextEncoding::Windows1252
                                  ? encodeText(fromCp1252(text), TextEncoding::Utf8) // the program stays UTF-8
                                  : text.toByteArray();
