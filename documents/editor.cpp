@@ -280,13 +280,29 @@ void Editor::setTextAll(const QByteArray &whole)
 qint64 Editor::TextLength() const { d->flush(); return d->send(Sci::SCI_GETLENGTH); }
 qint64 Editor::CountBytes() const
 { d->flush();
+    if (!d->utf8()) return d->send(Sci::SCI_GETLENGTH); // a character a byte
     // Counted again only after the text changed: the status bar asks at
     // every key.
-    if (d->countedChanges != d->textChanges || !d->utf8()) {
-        d->countedChars = d->doc.characterCount(d->wholeText());
+    if (d->countedChanges != d->textChanges) {
+        d->countedChars = d->characterCount();
         d->countedChanges = d->textChanges;
     }
     return d->countedChars;
+}
+
+qint64 Editor::Impl::characterCount() const
+{
+    if (rows) return doc.characterCount(wholeText());
+    // The two sides of Scintilla's gap in place: the whole text in one piece
+    // would move the gap to its end, megabytes at every key typed far up.
+    const long n = send(Sci::SCI_GETLENGTH);
+    const long gap = qBound(0L, send(Sci::SCI_GETGAPPOSITION), n);
+    auto part = [this](long from, long length) {
+        if (length <= 0) return qint64(0);
+        const char *p = reinterpret_cast<const char *>(send(Sci::SCI_GETRANGEPOINTER, from, length));
+        return doc.characterCount(QByteArrayView(p, length));
+    };
+    return part(0, gap) + part(gap, n - gap);
 }
 
 int Editor::caretColumn() const

@@ -61,7 +61,8 @@ void Editor::FileInsert(const QString &path)
     // The file read as a program: no byte-order mark in the middle of this one.
     NcDocument inserted;
     const QByteArrayView text = inserted.load(data);
-    const bool becomesUtf8 = d->doc.takesIn(d->wholeText(), inserted.encoding());
+    const bool becomesUtf8 = !d->utf8() && inserted.encoding() == TextEncoding::Utf8
+                             && d->doc.takesIn(d->wholeText(), inserted.encoding());
     const QByteArray bytes = d->utf8() && inserted.encoding() == TextEncoding::Windows1252
                                  ? encodeText(fromCp1252(text), TextEncoding::Utf8) // the program stays UTF-8
                                  : text.toByteArray();
@@ -88,6 +89,7 @@ void Editor::setEncoding(TextEncoding encoding)
 
 void Editor::Impl::applyEncoding()
 {
+    countedChanges = ~quint64(0); // the same bytes may be other characters now
     const long page = utf8() ? Sci::SC_CP_UTF8 : 0;
     if (send(Sci::SCI_GETCODEPAGE) != page)
         send(Sci::SCI_SETCODEPAGE, page);

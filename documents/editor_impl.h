@@ -99,6 +99,7 @@ struct Editor::Impl {
     // them; the number of characters of the text as last counted, and the
     // changes it was counted after.
     quint64 textChanges = 0;
+    qint64 characterCount() const;
     mutable qint64 countedChars = 0;
     mutable quint64 countedChanges = ~quint64(0);
     // The changes the last round of notifications told of.

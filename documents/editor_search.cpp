@@ -110,6 +110,7 @@ void Editor::setAction(int code)
         if (!ReadOnly()) {
             d->send(Sci::SCI_UNDO);
             d->givePlacesBack();
+            d->checkCaret(); // the totals change, also when the caret is back where it stood
         }
         break;
     case 9: { // find, from the start of the text or from the caret

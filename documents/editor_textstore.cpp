@@ -56,7 +56,7 @@ SciRoute sciRoute(unsigned int msg)
     // the shown rows do not carry, and the marker actions in Scintilla's own
     // undo (the row store keeps its markers with its edits).
     case Sci::SCI_CLEARALL: case Sci::SCI_ALLOCATE: case Sci::SCI_ADDTEXT:
-    case Sci::SCI_ADDUNDOACTION:
+    case Sci::SCI_ADDUNDOACTION: case Sci::SCI_GETGAPPOSITION:
     case Sci::SCI_INDICATORFILLRANGE: case Sci::SCI_INDICATORCLEARRANGE:
     case Sci::SCI_INDICATOREND: case Sci::SCI_INDICATORVALUEAT:
         return SciRoute::OwnText;

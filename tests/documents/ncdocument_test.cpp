@@ -3,6 +3,7 @@
 // a file judged on its first bytes as on the whole; and the editor on a UTF-8
 // program with a line too long to lay out, edited by characters.
 #include "documents/editor.h"
+#include "documents/frmdocument.h"
 #include "documents/ncdocument.h"
 #include "documents/textrows.h"
 #include "testsupport.h"
@@ -269,4 +270,19 @@ TEST(NcDocumentEditor, AGiantUtf8LineIsEditedByCharacters)
     for (int i = 0; i < 200 && ed.TextAll() != program; ++i)
         key(ed, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(ed.TextAll(), program);
+}
+
+// The dump shows the file's bytes, the mark included, and is no longer a
+// program with a mark: nothing puts the mark in front of the dump's text.
+TEST(NcDocumentEditor, AHexDumpShowsTheMarksBytes)
+{
+    frmDocument doc;
+    doc.show();
+    doc.txtText->setTextAll(kMark + "(" + kRing + ")");
+    ASSERT_TRUE(doc.txtText->document().hasByteOrderMark());
+    doc.txtText->setIsDirty(false);
+    ASSERT_TRUE(doc.HexDump(3));
+    EXPECT_TRUE(doc.txtText->TextAll().startsWith("00000 | EF BB BF 28 C3 85 29 "));
+    EXPECT_FALSE(doc.txtText->document().hasByteOrderMark());
+    EXPECT_EQ(doc.txtText->document().fileBytes("AB"), "AB");
 }

@@ -7,8 +7,7 @@
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "mainwindow/frmmain.h"
-#include "mainwindowfixture.h"
-#include "ncops/frmomnum.h"
+#include "omnumfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -33,21 +32,11 @@ const QByteArray kMark("\xEF\xBB\xBF");
 const QByteArray kMilling = "%\r\n(FR\xC3\x85N \xE2\x80\x93 SIDA 1)\r\nG0 X0 Y0\r\nT1 M6\r\nG1 X10 Y5 F200\r\n"
                             "T2 M6\r\nG1 X20\r\nM30\r\n%\r\n";
 
-class ByteOrderMarkTest : public test::MainWindowFixture {
+class ByteOrderMarkTest : public test::OmnumWindowFixture {
 protected:
     ByteOrderMarkTest()
     {
         settingsIni = "[Settings]\r\nLastCnc=MILL\r\nFirstStart=False\r\nAutoColor=0\r\nToolListChrs=T\r\n";
-    }
-    void SetUp() override
-    {
-        MainWindowFixture::SetUp();
-        frmOmnum::unload();
-    }
-    void TearDown() override
-    {
-        frmOmnum::unload();
-        MainWindowFixture::TearDown();
     }
 
     using Steps = std::function<void(frmMain &, frmDocument *)>;
@@ -88,23 +77,6 @@ protected:
     {
         QTest::keyClick(doc->txtText->focusProxy(), key, mods);
     }
-    // Answers the renumbering dialog: `set` fills it in, then Start.
-    void answerOmnum(const std::function<void(frmOmnum *)> &set)
-    {
-        auto *timer = new QTimer(&owner);
-        timer->setInterval(0);
-        QObject::connect(timer, &QTimer::timeout, [timer, set] {
-            for (QWidget *w : QApplication::topLevelWidgets())
-                if (auto *o = qobject_cast<frmOmnum *>(w); o && o->isVisible()) {
-                    timer->stop();
-                    set(o);
-                    o->btnStartOmnum->click();
-                    return;
-                }
-        });
-        timer->start();
-    }
-    QObject owner;
 };
 
 void run(frmMain &w, const char *command) { w.menuAction(QString::fromLatin1(command))->trigger(); }

@@ -1,11 +1,11 @@
 // The status bar of the real main window: "Kol" and "Tecken" count
 // characters in a UTF-8 program, without its byte-order mark, and the totals
 // follow the text through undo and redo.
+#include "core/progress.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "mainwindow/frmmain.h"
-#include "mainwindowfixture.h"
-#include "ncops/frmomnum.h"
+#include "omnumfixture.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -19,38 +19,18 @@ using namespace lumrik;
 
 namespace {
 
-class StatusTotalsTest : public test::MainWindowFixture {
+class StatusTotalsTest : public test::OmnumWindowFixture {
 protected:
-    void SetUp() override
-    {
-        MainWindowFixture::SetUp();
-        frmOmnum::unload();
-    }
     void TearDown() override
     {
-        frmOmnum::unload();
-        MainWindowFixture::TearDown();
+        OmnumWindowFixture::TearDown();
+        Editor::setPieceBytesForTests(0);
+        LongWork::serveEveryForTests(-1);
     }
     static void key(frmDocument *doc, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
         QTest::keyClick(doc->txtText->focusProxy(), k, mods);
     }
-    // Presses Start in the renumbering dialog when it shows.
-    void startOmnum()
-    {
-        auto *timer = new QTimer(&owner);
-        timer->setInterval(0);
-        QObject::connect(timer, &QTimer::timeout, [timer] {
-            for (QWidget *w : QApplication::topLevelWidgets())
-                if (auto *o = qobject_cast<frmOmnum *>(w); o && o->isVisible()) {
-                    timer->stop();
-                    o->btnStartOmnum->click();
-                    return;
-                }
-        });
-        timer->start();
-    }
-    QObject owner;
 };
 
 }
@@ -96,7 +76,7 @@ TEST_F(StatusTotalsTest, TotalsAreRightAfterUndoAndRedo)
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QByteArray program = "%\r\n";
-    for (int i = 1; i <= 2000; ++i)
+    for (int i = 1; i <= 20000; ++i)
         program += "N" + QByteArray::number(i) + " G1 X" + QByteArray::number(i % 90) + "\r\n";
     program += "M30\r\n%";
     frmDocument *doc = w.openDocument(env.write("ncprog/P1.NC", program), "MILL");
@@ -107,9 +87,12 @@ TEST_F(StatusTotalsTest, TotalsAreRightAfterUndoAndRedo)
     key(doc, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(doc->txtText->focusProxy(), 'X');
     key(doc, Qt::Key_Home, Qt::ControlModifier);
+    // In small pieces, the window's events served between them.
+    Editor::setPieceBytesForTests(313);
+    LongWork::serveEveryForTests(0);
     const QString before = w.statusPanel(4);
     const QString caretBefore = w.statusPanel(3);
-    startOmnum();
+    answerOmnum();
     w.menuAction("mnuNcOptionsOmnum")->trigger();
     const QString renumbered = w.statusPanel(4);
     ASSERT_NE(renumbered, before) << "the renumbering changed the length";
@@ -124,5 +107,10 @@ TEST_F(StatusTotalsTest, TotalsAreRightAfterUndoAndRedo)
     EXPECT_EQ(w.statusPanel(3), caretBefore);
     key(doc, Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(w.statusPanel(4), renumbered);
+    // The Edit menu's undo, as the tool bar's button gives it.
+    w.menuAction("mnuEditUndo")->trigger();
+    ASSERT_EQ(doc->txtText->CountBytes(), program.size() + 1);
+    EXPECT_EQ(w.statusPanel(4), before);
+    EXPECT_EQ(w.statusPanel(3), caretBefore);
     EXPECT_TRUE(errors.empty());
 }
