@@ -22,8 +22,6 @@ namespace lumrik {
 
 namespace {
 
-int gJobs = 0;
-
 class LineJob : public QObject {
 public:
     LineJob(frmDocument *doc, LineWork work) : QObject(doc), doc_(doc), work_(std::move(work)) {}
@@ -31,12 +29,18 @@ public:
     {
         if (worker_.joinable())
             worker_.join();
+        if (!editor_) {
+            // The window went with its editor under the work (the program
+            // ends): nothing is left to give the text back to.
+            (void)rewrite_.release();
+            (void)frame_.release();
+        }
     }
 
     void start()
     {
-        ++gJobs;
         Editor *ed = doc_->txtText;
+        editor_ = ed;
         doc_->setBusy(true);
         longWork_.emplace(); // what waits for the end of long work waits for this
         if (work_.waitCursor)
@@ -110,10 +114,10 @@ private:
         }
         const bool ok = RkGuard(work_.traceName, [&] {
             Editor *ed = doc_->txtText;
-            frame_.emplace(ed, work_.selfAssign);
+            frame_ = std::make_unique<LineFrame>(ed, work_.selfAssign);
             if (work_.before)
                 work_.before(ed);
-            rewrite_.emplace(ed, std::move(result_));
+            rewrite_ = std::make_unique<Editor::Rewrite>(ed, std::move(result_));
             return true;
         });
         if (!ok) {
@@ -156,7 +160,6 @@ private:
         if (doc_)
             doc_->setBusy(false);
         cursor_.reset();
-        --gJobs;
         longWork_.reset();
         if (ok && doc_ && work_.finished)
             RkGuard(work_.traceName, [&] { work_.finished(); });
@@ -174,8 +177,9 @@ private:
     std::atomic<int> done_{0};
     QByteArray source_;
     Editor::Rewritten result_;
-    std::optional<LineFrame> frame_;
-    std::optional<Editor::Rewrite> rewrite_;
+    QPointer<Editor> editor_;
+    std::unique_ptr<LineFrame> frame_;
+    std::unique_ptr<Editor::Rewrite> rewrite_;
     bool aborted_ = false;
 };
 
@@ -219,7 +223,5 @@ void startLineWork(frmDocument *doc, LineWork work)
             work.finished();
     });
 }
-
-bool lineWorkUnderWay() { return gJobs > 0; }
 
 }

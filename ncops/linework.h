@@ -43,7 +43,4 @@ struct LineWork {
 // work otherwise. A busy document is not started on.
 void startLineWork(frmDocument *doc, LineWork work);
 
-// True while line work of this kind is under way on any document.
-bool lineWorkUnderWay();
-
 }
