@@ -175,6 +175,8 @@ Fixture &fixture()
 // Serves what is pending and paints the active program: the window is idle.
 void settle(frmDocument *doc)
 {
+    while (LongWork::underWay())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
     QApplication::processEvents();
     if (doc)
         doc->txtText->viewport()->repaint();
@@ -417,6 +419,9 @@ long minorFaults()
 void untilIdle()
 {
     QAbstractEventDispatcher *events = QAbstractEventDispatcher::instance();
+    // An operation computed off the window ends from the event loop.
+    while (LongWork::underWay())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
     for (int pass = 0; pass < 2; ++pass) {
         for (int round = 0; round < 10000 && events->processEvents(QEventLoop::AllEvents); ++round) {
         }

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <atomic>
 #include <ctime>
 #include <deque>
 #include <memory>
@@ -143,7 +144,6 @@ std::deque<Waiting> gWaiting;
 std::vector<QPointer<QObject>> gLetThrough;
 std::vector<QPointer<QObject>> gOwnDrops;  // with their children
 std::vector<QPointer<QObject>> gOwnCloses; // themselves only
-QPointer<QWidget> gFocusAtStart; // the keyboard's widget when long work began
 int gServing = 0;     // serveNow() calls under way
 int gServeLevel = -1; // the event loop level the innermost one serves
 bool gDraining = false;
@@ -176,26 +176,8 @@ void drainWaiting();
 
 void postDrain()
 {
-    if (QCoreApplication::instance())
+    if (!gWaiting.empty() && QCoreApplication::instance())
         QMetaObject::invokeMethod(QCoreApplication::instance(), &drainWaiting, Qt::QueuedConnection);
-}
-
-// Long work over and what waited for it done: the keyboard goes back where
-// it was when the work began, unless it has a place of its own by now. The
-// progress window came and went in between, and the focus and activation
-// events of the work were delivered late: without this, Qt may be left with
-// no focus widget while the window manager has given the window the focus,
-// and no key would reach the program.
-void giveFocusBack()
-{
-    QWidget *w = std::exchange(gFocusAtStart, nullptr);
-    if (!w || !w->isVisible() || !w->isEnabled() || QApplication::focusWidget())
-        return;
-    if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
-        return;
-    if (!w->window()->isActiveWindow())
-        w->window()->activateWindow();
-    w->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 // Runs what waited, in order, once no long work is under way; an event loop
@@ -222,8 +204,6 @@ void drainWaiting()
         }
     }
     gDraining = false;
-    if (gWaiting.empty() && gLongWork == 0)
-        giveFocusBack();
 }
 
 void hold(QObject *receiver, QEvent *e)
@@ -289,11 +269,8 @@ void serveNow()
 
 void beginLongWork()
 {
-    if (gLongWork++ == 0) {
+    if (gLongWork++ == 0)
         gServedAt = nowMs();
-        if (qobject_cast<QApplication *>(QCoreApplication::instance()) && !gFocusAtStart)
-            gFocusAtStart = QApplication::focusWidget();
-    }
 }
 
 void endLongWork()
@@ -346,6 +323,7 @@ ProgressRun::ProgressRun(QWidget *owner, qint64 maximum)
     ++gProgressRuns;
     gRkAbort = false;
     if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        focus_ = QApplication::focusWidget();
         dialog_ = new frmProgress(owner);
         LongWork::letThrough(dialog_); // its abort button works during the run
         dialog_->setWindowModality(Qt::ApplicationModal);
@@ -360,6 +338,7 @@ ProgressRun::~ProgressRun()
     if (dialog_) {
         dialog_->hide();
         delete dialog_;
+        giveFocusBack(focus_);
     }
     --gProgressRuns;
     endLongWork();
@@ -376,14 +355,19 @@ void ProgressRun::setMaximum(qint64 maximum)
 }
 
 namespace {
-qint64 gAbortAt = 0;
+std::atomic<qint64> gAbortAt{0}; // read by work on other threads too
 }
 
 void ProgressRun::abortAtForTests(qint64 value) { gAbortAt = value; }
+bool ProgressRun::abortDueForTests(qint64 value)
+{
+    const qint64 at = gAbortAt;
+    return at > 0 && value >= at;
+}
 
 void ProgressRun::abortHook(qint64 value)
 {
-    if (gAbortAt > 0 && value >= gAbortAt && !aborted()) {
+    if (abortDueForTests(value) && !aborted()) {
         if (dialog_)
             dialog_->btnProgessAbort_Click();
         else
@@ -403,6 +387,19 @@ bool ProgressRun::step(qint64 value)
 }
 
 bool ProgressRun::aborted() const { return (dialog_ && dialog_->bAbort) || gRkAbort; }
+
+void giveFocusBack(QWidget *widget)
+{
+    // The progress window had the activation; the window it came from gets
+    // it back, asked for after the progress window's own going, so that the
+    // window system's last word is this one.
+    if (!widget || !widget->isVisible() || !widget->isEnabled())
+        return;
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return;
+    widget->window()->activateWindow();
+    widget->setFocus(Qt::ActiveWindowFocusReason);
+}
 
 WaitCursor::WaitCursor(bool on, Qt::CursorShape shape)
     : on_(on && qobject_cast<QApplication *>(QCoreApplication::instance()))

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
 
@@ -90,6 +91,13 @@ public:
     static void serveEveryForTests(int ms);
 };
 
+// After a progress window that took the activation has gone: `widget`
+// (where the keyboard was before it came) and its window get the keyboard
+// and the activation back. Without this, Qt may be left with no active
+// window and no focus widget while the window manager has given the window
+// the focus, and no key would reach the program.
+void giveFocusBack(QWidget *widget);
+
 // Lets pending events run when long work is under way and its events last
 // ran a while ago. True when they ran.
 bool serveLongWork();
@@ -113,11 +121,15 @@ public:
     // For tests: from now on every run is aborted, as by the abort button, once
     // step() is given a value of at least `value` (lines or bytes done); 0 ends it.
     static void abortAtForTests(qint64 value);
+    // Whether that abort is due at `value` (also for work that runs on
+    // another thread and has no run of its own; safe on any thread).
+    static bool abortDueForTests(qint64 value);
 
 private:
     void abortHook(qint64 value);
 
     frmProgress *dialog_ = nullptr;
+    QPointer<QWidget> focus_; // the keyboard's widget before the dialog came
     qint64 maximum_ = 0;
     int scale_ = 1;
 };

@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QMimeData;
@@ -43,6 +44,8 @@ public:
     // For tests: the size of the pieces in which large changes go into the
     // text (0 gives the usual size back).
     static void setPieceBytesForTests(qsizetype bytes);
+    // The size of those pieces.
+    static qsizetype pieceBytes();
     // The editing keys the editor keeps of its component's own key map:
     // arrows, Home/End, Page Up/Down, Ctrl with arrows and Home/End, Shift
     // with any of these, Delete, Backspace, Return and Tab (Insert is the
@@ -97,6 +100,46 @@ public:
     // before stay, in the one undo step.
     using LineRule = std::function<QByteArray(QByteArrayView line, int lineNo)>;
     int rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn = {});
+
+    // The same rewrite in two halves, for a rule that runs on another thread
+    // while the window goes on: rewriteText makes of a copy of textView()
+    // what rewriteLines would make of the text (on any thread; `goOn` as
+    // there), and a Rewrite puts the result into the text as one undo step,
+    // a piece in each call of putPiece(), so that the window's events run
+    // between the pieces from the event loop itself. The caret, the anchor,
+    // the top line, TextIndex and undo and redo end as after rewriteLines.
+    struct Rewritten {
+        QByteArray text;      // the whole new text
+        int lines = 0;        // the lines done
+        qint64 lastStart = 0; // where the last line done starts in `text`
+    };
+    static Rewritten rewriteText(QByteArrayView text, const LineRule &rule,
+                                 const std::function<bool(int line)> &goOn = {});
+    class PieceWriter;
+    class Rewrite {
+    public:
+        // `result` was made from the text as it is now.
+        Rewrite(Editor *editor, Rewritten result);
+        // One left unfinished keeps what is in, in its one undo step.
+        ~Rewrite();
+        Rewrite(const Rewrite &) = delete;
+        Rewrite &operator=(const Rewrite &) = delete;
+        // Puts the next piece in; false once everything is in and the places
+        // are set. Throws RkError when the text was changed by anything else
+        // since the last piece (nothing more is written then).
+        bool putPiece();
+        int lines() const { return result_.lines; }
+
+    private:
+        void finish();
+        Editor *ed_;
+        Rewritten result_;
+        std::unique_ptr<PieceWriter> writer_;
+        long from_ = 0, to_ = 0;
+        bool changed_ = false, open_ = false, done_ = false;
+        quint64 mine_ = 0;
+        struct At { long caretLine, caretColumn, anchorLine, anchorColumn, top; } at_{};
+    };
     // A number that changes with every change of the text.
     quint64 editGeneration() const;
 

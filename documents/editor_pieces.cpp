@@ -32,6 +32,32 @@ qsizetype lineEndsIn(QByteArrayView text)
     return n;
 }
 
+// What the old and the new bytes share at their start (`pre`) and at their
+// end (`suf`): the stretch between is all that needs replacing. False when
+// they are the same.
+bool changedStretch(QByteArrayView oldBytes, QByteArrayView newBytes, qsizetype &pre, qsizetype &suf)
+{
+    const char *old = oldBytes.data();
+    const char *nw = newBytes.data();
+    const qsizetype oldLen = oldBytes.size(), newLen = newBytes.size();
+    const qsizetype most = qMin(oldLen, newLen);
+    // Compared a piece at a time first: a large text differs late, if at all.
+    constexpr qsizetype kPiece = 4096;
+    pre = 0;
+    while (pre + kPiece <= most && memcmp(old + pre, nw + pre, kPiece) == 0)
+        pre += kPiece;
+    while (pre < most && old[pre] == nw[pre])
+        ++pre;
+    if (pre == oldLen && pre == newLen)
+        return false;
+    suf = 0;
+    while (suf + kPiece <= most - pre && memcmp(old + oldLen - suf - kPiece, nw + newLen - suf - kPiece, kPiece) == 0)
+        suf += kPiece;
+    while (suf < most - pre && old[oldLen - 1 - suf] == nw[newLen - 1 - suf])
+        ++suf;
+    return true;
+}
+
 }
 
 void Editor::Impl::replaceRange(long from, long to, QByteArrayView bytes)
@@ -53,24 +79,10 @@ void Editor::Impl::replaceRange(long from, long to, QByteArrayView bytes)
 bool Editor::Impl::replaceChanged(long from, long to, QByteArrayView bytes)
 {
     const char *old = reinterpret_cast<const char *>(send(Sci::SCI_GETRANGEPOINTER, from, to - from));
-    const char *nw = bytes.constData();
-    const qsizetype oldLen = to - from, newLen = bytes.size();
-    const qsizetype most = qMin(oldLen, newLen);
-    // Compared a piece at a time first: a large text differs late, if at all.
-    constexpr qsizetype kPiece = 4096;
-    qsizetype pre = 0;
-    while (pre + kPiece <= most && memcmp(old + pre, nw + pre, kPiece) == 0)
-        pre += kPiece;
-    while (pre < most && old[pre] == nw[pre])
-        ++pre;
-    if (pre == oldLen && pre == newLen)
+    qsizetype pre = 0, suf = 0;
+    if (!changedStretch(QByteArrayView(old, to - from), bytes, pre, suf))
         return false;
-    qsizetype suf = 0;
-    while (suf + kPiece <= most - pre && memcmp(old + oldLen - suf - kPiece, nw + newLen - suf - kPiece, kPiece) == 0)
-        suf += kPiece;
-    while (suf < most - pre && old[oldLen - 1 - suf] == nw[newLen - 1 - suf])
-        ++suf;
-    replaceInPieces(from + long(pre), to - long(suf), bytes.sliced(pre, newLen - pre - suf));
+    replaceInPieces(from + long(pre), to - long(suf), bytes.sliced(pre, bytes.size() - pre - suf));
     return true;
 }
 
@@ -94,6 +106,83 @@ void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
     replacePieces(from, to, parts);
 }
 
+// A replacement of from..to by parts of at most a piece each, a part at a
+// time. Each part moves the caret, the anchor and the top line only as far
+// as its own stretch: where they stood is noted at the start, and once all
+// is in they go where one replacement of the whole stretch puts them. The
+// parts are one undo step; the view does not paint until the last is in.
+class Editor::PieceWriter {
+public:
+    PieceWriter(Impl *d, long from, long to, std::vector<QByteArrayView> parts)
+        : d_(d), parts_(std::move(parts)), from_(from), to_(to), at_(from), oldLeft_(to - from)
+    {
+        caret_ = d->send(Sci::SCI_GETCURRENTPOS);
+        anchor_ = d->send(Sci::SCI_GETANCHOR);
+        top_ = d->send(Sci::SCI_GETFIRSTVISIBLELINE);
+        topStart_ = d->send(Sci::SCI_POSITIONFROMLINE, top_);
+        linesGone_ = d->send(Sci::SCI_LINEFROMPOSITION, to) - d->send(Sci::SCI_LINEFROMPOSITION, from);
+        for (QByteArrayView part : parts_)
+            newSize_ += part.size();
+        view_ = d->sci->viewport();
+        painting_ = view_->updatesEnabled();
+        view_->setUpdatesEnabled(false);
+        d->openPlaceGroup();
+    }
+    // Also when not all is in (the text changed under it): the group closes
+    // (after the places are set: a redo gives these back) and the view paints.
+    ~PieceWriter()
+    {
+        d_->closePlaceGroup();
+        view_->setUpdatesEnabled(painting_);
+    }
+    bool more() const { return oldLeft_ > 0 || i_ < parts_.size(); }
+    void putNext()
+    {
+        const qsizetype piece = gPieceBytes;
+        const QByteArrayView part = i_ < parts_.size() ? parts_[i_] : QByteArrayView();
+        // The last new piece takes what is left of the old stretch.
+        const qsizetype drop = i_ + 1 >= parts_.size() ? oldLeft_ : qMin(piece, oldLeft_);
+        d_->replaceRange(at_, at_ + long(drop), part);
+        at_ += long(part.size());
+        oldLeft_ -= drop;
+        ++i_;
+    }
+    // Everything in: the caret, the anchor and the top line where one
+    // replacement would have put them.
+    void place()
+    {
+        const long from = from_, to = to_;
+        const long grown = long(newSize_) - (to - from);
+        const auto moved = [&](long pos) { return pos <= from ? pos : pos <= to ? from : pos + grown; };
+        d_->select(moved(anchor_), moved(caret_));
+        // A change that starts above the top line moves it by the lines it takes
+        // away, and then by the lines it brings when it still starts above it.
+        long newTop = top_;
+        if (from < topStart_)
+            newTop = qMax(0L, newTop - linesGone_);
+        if (from < d_->send(Sci::SCI_POSITIONFROMLINE, newTop)) {
+            for (size_t i = 0; i < parts_.size(); ++i) {
+                newTop += long(lineEndsIn(parts_[i]));
+                // A CR LF that two parts share is one line end.
+                if (i + 1 < parts_.size() && parts_[i].endsWith('\r') && parts_[i + 1].startsWith('\n'))
+                    --newTop;
+            }
+        }
+        if (newTop != d_->send(Sci::SCI_GETFIRSTVISIBLELINE))
+            d_->send(Sci::SCI_SETFIRSTVISIBLELINE, newTop);
+    }
+
+private:
+    Impl *d_;
+    std::vector<QByteArrayView> parts_;
+    long from_, to_, at_;
+    qsizetype oldLeft_, newSize_ = 0;
+    size_t i_ = 0;
+    long caret_, anchor_, top_, topStart_, linesGone_;
+    QWidget *view_;
+    bool painting_;
+};
+
 void Editor::Impl::replacePieces(long from, long to, const std::vector<QByteArrayView> &parts)
 {
     const qsizetype piece = gPieceBytes;
@@ -113,56 +202,14 @@ void Editor::Impl::replacePieces(long from, long to, const std::vector<QByteArra
         replaceRange(from, to, whole);
         return;
     }
-    // Each piece moves the caret, the anchor and the top line only as far as
-    // its own stretch: where they stood is noted, and afterwards they go where
-    // one replacement of the whole stretch puts them.
-    const long caret = send(Sci::SCI_GETCURRENTPOS), anchor = send(Sci::SCI_GETANCHOR);
-    const long top = send(Sci::SCI_GETFIRSTVISIBLELINE);
-    const long topStart = send(Sci::SCI_POSITIONFROMLINE, top);
-    const long linesGone = send(Sci::SCI_LINEFROMPOSITION, to) - send(Sci::SCI_LINEFROMPOSITION, from);
-    QWidget *view = sci->viewport();
-    const bool painting = view->updatesEnabled();
-    view->setUpdatesEnabled(false);
-    openPlaceGroup();
-    // Also when the text changed under it between pieces: the group closes
-    // (after the places are set: a redo gives these back) and the view paints.
-    const auto close = qScopeGuard([&] {
-        closePlaceGroup();
-        view->setUpdatesEnabled(painting);
-    });
-    long at = from;
-    qsizetype oldLeft = to - from, done = 0;
-    for (size_t i = 0; oldLeft > 0 || i < parts.size(); ++i) {
-        const QByteArrayView part = i < parts.size() ? parts[i] : QByteArrayView();
-        const qsizetype take = part.size();
-        // The last new piece takes what is left of the old stretch.
-        const qsizetype drop = i + 1 >= parts.size() ? oldLeft : qMin(piece, oldLeft);
-        replaceRange(at, at + long(drop), part);
-        at += long(take);
-        done += take;
-        oldLeft -= drop;
+    PieceWriter writer(this, from, to, parts);
+    while (writer.more()) {
+        writer.putNext();
         const quint64 mine = generation;
         serveLongWork();
         checkUnchanged(mine);
     }
-    const long grown = long(newSize) - (to - from);
-    const auto moved = [&](long pos) { return pos <= from ? pos : pos <= to ? from : pos + grown; };
-    select(moved(anchor), moved(caret));
-    // A change that starts above the top line moves it by the lines it takes
-    // away, and then by the lines it brings when it still starts above it.
-    long newTop = top;
-    if (from < topStart)
-        newTop = qMax(0L, newTop - linesGone);
-    if (from < send(Sci::SCI_POSITIONFROMLINE, newTop)) {
-        for (size_t i = 0; i < parts.size(); ++i) {
-            newTop += long(lineEndsIn(parts[i]));
-            // A CR LF that two parts share is one line end.
-            if (i + 1 < parts.size() && parts[i].endsWith('\r') && parts[i + 1].startsWith('\n'))
-                --newTop;
-        }
-    }
-    if (newTop != send(Sci::SCI_GETFIRSTVISIBLELINE))
-        send(Sci::SCI_SETFIRSTVISIBLELINE, newTop);
+    writer.place();
 }
 
 // --- Places around large changes ---
@@ -313,6 +360,7 @@ void Editor::Impl::flushPending()
 }
 
 void Editor::setPieceBytesForTests(qsizetype bytes) { gPieceBytes = bytes > 0 ? bytes : kPieceBytes; }
+qsizetype Editor::pieceBytes() { return gPieceBytes; }
 
 int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn)
 { d->flush();
@@ -392,6 +440,103 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
     d->checkDirty();
     d->checkCaret();
     return line;
+}
+
+
+Editor::Rewritten Editor::rewriteText(QByteArrayView text, const LineRule &rule, const std::function<bool(int line)> &goOn)
+{
+    // As rewriteLines reads the text: lines ended by CR LF, LF or a lone CR,
+    // the line ends copied as they are, the rest left as it is after a stop.
+    Rewritten r;
+    QByteArray &out = r.text;
+    const char *p = text.data();
+    const qsizetype size = text.size();
+    out.reserve(size + size / 8 + 64);
+    for (qsizetype pos = 0;;) {
+        const qsizetype end = lineEndAt(text, pos);
+        r.lastStart = out.size();
+        out.append(rule(QByteArrayView(p + pos, end - pos), ++r.lines));
+        qsizetype next = end;
+        if (next < size)
+            next += (p[next] == '\r' && next + 1 < size && p[next + 1] == '\n') ? 2 : 1;
+        out.append(p + end, next - end);
+        pos = next;
+        if (end == size)
+            break; // the last line of the text
+        if (goOn && !goOn(r.lines)) {
+            out.append(p + pos, size - pos); // the rest stays as it is
+            break;
+        }
+    }
+    return r;
+}
+
+Editor::Rewrite::Rewrite(Editor *editor, Rewritten result) : ed_(editor), result_(std::move(result))
+{
+    Impl *d = ed_->d;
+    d->flush();
+    const Impl::Places p = d->places();
+    at_ = {p.caretLine, p.caretColumn, p.anchorLine, p.anchorColumn, p.top};
+    d->openPlaceGroup(); // all pieces one undo step
+    open_ = true;
+    const long n = d->send(Sci::SCI_GETLENGTH);
+    const QByteArrayView old(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, 0, n)), n);
+    qsizetype pre = 0, suf = 0;
+    changed_ = changedStretch(old, result_.text, pre, suf);
+    if (changed_) {
+        from_ = long(pre);
+        to_ = long(n - suf);
+        const QByteArrayView middle = QByteArrayView(result_.text).sliced(pre, result_.text.size() - pre - suf);
+        const qsizetype piece = gPieceBytes;
+        if (!d->rows && (to_ - from_ > piece || middle.size() > piece)) {
+            std::vector<QByteArrayView> parts;
+            for (qsizetype done = 0; done < middle.size(); done += piece)
+                parts.push_back(middle.sliced(done, qMin(piece, middle.size() - done)));
+            writer_ = std::make_unique<PieceWriter>(d, from_, to_, std::move(parts));
+        }
+    }
+    mine_ = d->generation;
+}
+
+Editor::Rewrite::~Rewrite()
+{
+    writer_.reset();
+    if (open_)
+        ed_->d->closePlaceGroup();
+}
+
+bool Editor::Rewrite::putPiece()
+{
+    if (done_)
+        return false;
+    Impl *d = ed_->d;
+    d->checkUnchanged(mine_);
+    if (writer_) {
+        writer_->putNext();
+        mine_ = d->generation;
+        if (writer_->more())
+            return true;
+        writer_->place();
+        writer_.reset();
+    } else if (changed_) {
+        // One change: small, or shown in rows.
+        d->replaceRange(from_, to_, QByteArrayView(result_.text).sliced(from_, result_.text.size() - from_ - (d->send(Sci::SCI_GETLENGTH) - to_)));
+    }
+    finish();
+    return false;
+}
+
+void Editor::Rewrite::finish()
+{
+    Impl *d = ed_->d;
+    if (changed_)
+        d->restorePlaces({at_.caretLine, at_.caretColumn, at_.anchorLine, at_.anchorColumn, at_.top});
+    open_ = false;
+    d->closePlaceGroup();
+    d->textIndex = qBound(1, int(d->send(Sci::SCI_LINEFROMPOSITION, long(result_.lastStart))) + 1, ed_->Count());
+    d->checkDirty();
+    d->checkCaret();
+    done_ = true;
 }
 
 }

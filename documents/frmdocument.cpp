@@ -6,6 +6,7 @@
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/progress.h"
 #include "core/services.h"
 #include "documents/host.h"
 #include "documents/saving.h"
@@ -139,12 +140,37 @@ void frmDocument::UpdateText()
     Activation();
 }
 
+void frmDocument::setBusy(bool busy)
+{
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    if (busy) {
+        busyReadOnly_ = txtText->ReadOnly();
+        txtText->setReadOnly(true);
+    } else {
+        txtText->setReadOnly(busyReadOnly_);
+    }
+    // The commands that look at the text's read-only state follow it.
+    if (DocumentHost *host = documentHost(); host && host->activeDocument() == this)
+        host->MnUpdateValidSelections(true);
+}
+
 void frmDocument::Activation()
 {
     RkGuard("frmDocument_Activate()", [&] {
         if (DocumentHost *host = documentHost()) host->MnUpdateValidSelections(true);
         setPanelText(3, sMaskin);
         if (asking_) return;
+        if (busy_) {
+            // The file on disk is looked at on the finished text.
+            if (!std::exchange(activationWaiting_, true))
+                LongWork::whenDone(this, [this] {
+                    activationWaiting_ = false;
+                    Activation();
+                });
+            return;
+        }
         const QString path = caption();
         if (path.isEmpty() || path == gsUntitled) return;
         if (!RkIsFile(path)) return; // deleted on disk: keep text and stamp
@@ -250,6 +276,16 @@ void frmDocument::hookSubWindow()
 
 void frmDocument::closeEvent(QCloseEvent *e)
 {
+    if (busy_) {
+        // Not closed under the work: the close comes once it is over.
+        e->ignore();
+        QPointer<QWidget> closing = parentWidget() ? parentWidget() : this;
+        LongWork::whenDone(this, [closing] {
+            if (closing)
+                closing->close();
+        });
+        return;
+    }
     const int cancel = RkGuard("frmDocument_Unload()", [&]() -> int {
         if (caption() == gsUntitled && txtText->TextLength() == 0) return 0;
         if (txtText->IsDirty()) {

@@ -84,6 +84,13 @@ public:
     using ReplaceConfirm = std::function<int(frmDocument *)>;
     static void setReplaceConfirm(ReplaceConfirm confirm);
 
+    // True while long work rewrites the program off the window: the text is
+    // read-only, and what would act on it (the check for a file changed on
+    // disk, a close of the window) waits until the work is over and then
+    // comes in its turn.
+    bool busy() const { return busy_; }
+    void setBusy(bool busy);
+
     // A usable first size (the window has no layout of its own).
     QSize sizeHint() const override { return {640, 420}; }
 
@@ -106,6 +113,9 @@ private:
     void hookSubWindow();
 
     QString caption_;
+    bool busy_ = false;
+    bool busyReadOnly_ = false;       // the editor's read-only state before
+    bool activationWaiting_ = false;  // an activation waits for the end of the work
     QLabel *panels_[4] = {};
     bool numpad_ = false;
     bool asking_ = false;

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QPluginLoader>
+#include <QPointer>
 #include <QToolBar>
 
 #include <array>
@@ -474,10 +475,26 @@ frmDocument *PluginHost::activeDoc()
 
 void PluginHost::changeText(const std::function<void(Editor *)> &change)
 {
+    frmDocument *d = activeDoc();
+    if (d->busy()) {
+        // A program under long work is changed once the work is over.
+        const QPointer<frmDocument> doc(d);
+        LongWork::whenDone(d, [doc, change] {
+            RkGuard("PluginHost()", [&] {
+                if (doc)
+                    changeTextOf(doc->txtText, change);
+            });
+        });
+        return;
+    }
+    changeTextOf(d->txtText, change);
+}
+
+void PluginHost::changeTextOf(Editor *e, const std::function<void(Editor *)> &change)
+{
     // A plug-in changes the text also of a read-only program or a hex view:
     // only the user's typing is locked out there, and such a window is never
     // saved back over its file.
-    Editor *e = activeDoc()->txtText;
     LongWork busy; // a whole new text goes in a piece at a time
     const bool locked = e->ReadOnly();
     e->setReadOnly(false);
@@ -495,7 +512,7 @@ QByteArray PluginHost::plugin_GetEditText() { return activeDoc()->txtText->TextA
 
 void PluginHost::plugin_SetEditText(const QByteArray &text)
 {
-    changeText([&](Editor *e) { e->setTextAll(text); });
+    changeText([text](Editor *e) { e->setTextAll(text); });
 }
 
 namespace {
@@ -513,12 +530,12 @@ QByteArray textWith(Editor *e, QByteArrayView before, QByteArrayView after)
 
 void PluginHost::plugin_AddEditText(const QByteArray &text)
 {
-    changeText([&](Editor *e) { e->setTextAll(textWith(e, {}, text)); });
+    changeText([text](Editor *e) { e->setTextAll(textWith(e, {}, text)); });
 }
 
 void PluginHost::plugin_InsertEditText(const QByteArray &text)
 {
-    changeText([&](Editor *e) { e->setTextAll(textWith(e, text, {})); });
+    changeText([text](Editor *e) { e->setTextAll(textWith(e, text, {})); });
 }
 
 qint32 PluginHost::plugin_GetTextRowCount() { return activeDoc()->txtText->Count(); }
@@ -536,7 +553,7 @@ QByteArray PluginHost::plugin_GetTextRow(qint32 lRow)
 
 void PluginHost::plugin_SetTextRow(qint32 lRow, const QByteArray &text)
 {
-    changeText([&](Editor *e) {
+    changeText([lRow, text](Editor *e) {
         const bool insert = e->InsertMode();
         e->setInsertMode(false);
         try {

@@ -114,6 +114,7 @@ private:
     frmDocument *activeDoc();
     // Runs a change of the active document's text by a plug-in.
     void changeText(const std::function<void(Editor *)> &change);
+    static void changeTextOf(Editor *e, const std::function<void(Editor *)> &change);
     Snapshot takeSnapshot() const;
     void rollBack(const Snapshot &s);
     void takeOver(QObject *e);

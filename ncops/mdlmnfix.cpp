@@ -10,12 +10,22 @@
 #include "documents/host.h"
 #include "ncops/frmxyz.h"
 #include "ncops/lineframe.h"
+#include "ncops/linework.h"
+
+#include <QApplication>
+#include <QPointer>
 #include "ncops/mdlrkfix.h"
 
 
 namespace lumrik {
 
 namespace {
+
+// Where the keyboard is before a command asks anything.
+QWidget *focusWidget()
+{
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) ? QApplication::focusWidget() : nullptr;
+}
 
 // Packing and unpacking would run the words of a conversational program
 // together ("0 BEGIN PGM" -> "0BEGINPGM"): such a program is refused.
@@ -45,19 +55,24 @@ bool mayRun(frmDocument *doc, const QString &question, bool onlyIsoPrograms = fa
            == MbYes;
 }
 
-void runFramed(frmDocument *doc, const LineFrame::Rule &rule, bool withProgress)
+void runFramed(frmDocument *doc, const LineFrame::Rule &rule)
 {
-    Editor *ed = doc->txtText;
-    if (withProgress) {
-        ProgressRun progress(doc, ed->Count());
-        LineFrame frame(ed);
-        frame.run(rule, &progress);
-    } else {
-        WaitCursor wait;
-        LongWork busy;
-        LineFrame frame(ed);
-        frame.run(rule);
-    }
+    WaitCursor wait;
+    LongWork busy;
+    LineFrame frame(doc->txtText);
+    frame.run(rule);
+}
+
+// With the progress dialog and its "Avbryt": computed off the window.
+void runWithProgress(frmDocument *doc, const char *traceName, LineFrame::Rule rule, QWidget *keyboard)
+{
+    LineWork work;
+    work.keyboard = keyboard;
+    work.rule = std::move(rule);
+    work.traceName = traceName;
+    work.progress = true;
+    work.waitCursor = false;
+    startLineWork(doc, std::move(work));
 }
 
 }
@@ -67,25 +82,28 @@ void MnClearChars(frmDocument *doc)
     if (!mayRun(doc, QStringLiteral("Denna funktion kommer att ta bort alla tecken under ASCII 32. "
                                     "Är du säker att du vill göra detta?")))
         return;
-    runFramed(doc, [](QByteArrayView line, int) { return clearControlChars(line); }, false);
+    runFramed(doc, [](QByteArrayView line, int) { return clearControlChars(line); });
 }
 
 void MnPack(frmDocument *doc)
 {
+    const QPointer<QWidget> keyboard = focusWidget();
     if (!mayRun(doc, QStringLiteral("Denna funktion kommer att tabort mellanrum mellan alla funktioner. "
                                     "Är du säker att du vill göra detta?"),
                 true))
         return;
-    runFramed(doc, [](QByteArrayView line, int) { return PackBlock(line); }, true);
+    runWithProgress(doc, "MnPack()", [](QByteArrayView line, int) { return PackBlock(line); }, keyboard);
 }
 
 void MnUnPack(frmDocument *doc)
 {
+    const QPointer<QWidget> keyboard = focusWidget();
     if (!mayRun(doc, QStringLiteral("Denna funktion kommer att infoga mellanrum mellan alla funktioner. "
                                     "Är du säker att du vill göra detta?"),
                 true))
         return;
-    runFramed(doc, [](QByteArrayView line, int) { return UnpackPackedBlock(PackBlock(line)); }, true);
+    runWithProgress(doc, "MnUnPack()", [](QByteArrayView line, int) { return UnpackPackedBlock(PackBlock(line)); },
+                    keyboard);
 }
 
 void MnUppercase(frmDocument *doc)
@@ -96,9 +114,9 @@ void MnUppercase(frmDocument *doc)
     // A program in UTF-8 is upper-cased as UTF-8; any other program as
     // Windows-1252.
     if (doc->txtText->encoding() == TextEncoding::Utf8)
-        runFramed(doc, [](QByteArrayView line, int) { return upperUtf8(line); }, false);
+        runFramed(doc, [](QByteArrayView line, int) { return upperUtf8(line); });
     else
-        runFramed(doc, [](QByteArrayView line, int) { return upper1252(line); }, false);
+        runFramed(doc, [](QByteArrayView line, int) { return upper1252(line); });
 }
 
 void MnPunktKoll(frmDocument *doc)

@@ -9,6 +9,12 @@
 #include "documents/frmdocument.h"
 #include "ncops/frmomnum.h"
 #include "ncops/lineframe.h"
+#include "ncops/linework.h"
+
+#include <QApplication>
+#include <QPointer>
+
+#include <memory>
 
 namespace lumrik {
 
@@ -19,6 +25,9 @@ void RkOmnum(frmDocument *doc)
             return;
         Editor *ed = doc->txtText;
         const int topY = ed->TopY();
+        // Where the keyboard goes back to at the end.
+        const QPointer<QWidget> keyboard =
+            qobject_cast<QApplication *>(QCoreApplication::instance()) ? QApplication::focusWidget() : nullptr;
 
         frmOmnum *dlg = frmOmnum::instance();
         const QString caption = doc->windowTitle().toUpper();
@@ -31,11 +40,27 @@ void RkOmnum(frmDocument *doc)
             return;
         const OmnumOptions options = dlg->options();
 
-        WaitCursor wait;
+        // Without a selection the run goes over the whole program, which
+        // is selected at the end (and stays so). It is selected once: every
+        // selection of the whole text is a copy of it for the display's
+        // primary selection.
+        const bool wholeProgram = ed->SelText().isEmpty();
+        auto run = std::make_shared<OmnumRun>(options);
+        if (wholeProgram)
+            run->setSelection(1, ed->Count());
+        else if (ed->SelMark() > 0)
+            run->setSelection(ed->SelStartY(), ed->SelEndY());
+        // The lines counted right before the pass, as the pass counts
+        // them; the pass may leave fewer (see Editor::rewriteLines).
+        const int n = ed->Count();
 
-        ProgressRun progress(doc, ed->Count());
-        {
-            LineFrame frame(ed, false);
+        LineWork work;
+        work.rule = [run](QByteArrayView line, int i) { return run->line(line, i); };
+        work.traceName = "RkOmnum()";
+        work.keyboard = keyboard;
+        work.progress = true;
+        work.selfAssign = false;
+        work.before = [](Editor *ed) {
             // The text assigned to itself, with the selection kept.
             const int mark = ed->SelMark();
             const int sx = ed->SelStartX(), ex = ed->SelEndX(), sy = ed->SelStartY(), ey = ed->SelEndY();
@@ -47,23 +72,8 @@ void RkOmnum(frmDocument *doc)
                 ed->setSelStartY(sy);
                 ed->setSelEndY(ey);
             }
-
-            // Without a selection the run goes over the whole program, which
-            // is selected at the end (and stays so). It is selected once: every
-            // selection of the whole text is a copy of it for the display's
-            // primary selection.
-            const bool wholeProgram = ed->SelText().isEmpty();
-            OmnumRun run(options);
-            if (wholeProgram)
-                run.setSelection(1, ed->Count());
-            else if (ed->SelMark() > 0)
-                run.setSelection(ed->SelStartY(), ed->SelEndY());
-
-            // The lines counted right before the pass, as the pass counts
-            // them; the pass may leave fewer (see Editor::rewriteLines).
-            const int n = ed->Count();
-            const int done = frame.run([&](QByteArrayView line, int i) { return run.line(line, i); },
-                                       &progress);
+        };
+        work.after = [wholeProgram, n, topY](Editor *ed, int done, bool) {
             // TextIndex stands on the line the last line written is now on.
             const int lastWritten = ed->TextIndex();
             if (wholeProgram) {
@@ -75,8 +85,13 @@ void RkOmnum(frmDocument *doc)
             if (done == n && !gRkAbort)
                 ed->setIsDirty(true);
             ed->setTopY(topY);
-        }
-        doc->update();
+        };
+        QPointer<frmDocument> window(doc);
+        work.finished = [window] {
+            if (window)
+                window->update();
+        };
+        startLineWork(doc, std::move(work));
     });
 }
 

@@ -11,6 +11,9 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handover.h"
 #include "mainwindow/integration.h"
+#include "mainwindow/commands_plugins.h"
+#include "mainwindow/pluginhost.h"
+#include "ncops/mdlmnfix.h"
 #include "mainwindowfixture.h"
 #include "testsupport.h"
 

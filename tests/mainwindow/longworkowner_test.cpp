@@ -137,6 +137,7 @@ protected:
                 w.windowHandle(), Qt::ActiveWindowFocusReason);
         });
         operation(w);
+        test::untilLongWorkIsOver();
         ASSERT_TRUE(changer.ran());
         const QByteArray done = doc->txtText->TextAll();
         EXPECT_TRUE(done == expected(original)) << "the operation's result is the rule's";

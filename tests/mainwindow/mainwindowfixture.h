@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -52,6 +53,13 @@ private:
     QTimer tick_;
     bool ran_ = false;
 };
+
+// Lets the event loop run until no long work is under way (a whole-program
+// operation computed off the window ends from the event loop).
+inline bool untilLongWorkIsOver()
+{
+    return QTest::qWaitFor([] { return !LongWork::underWay(); }, 300000);
+}
 
 class MainWindowFixture : public ::testing::Test {
 protected:

@@ -127,6 +127,7 @@ protected:
         doc->txtText->setFocus();
         const QByteArray before = doc->txtText->TextAll();
         operation(w, doc);
+        test::untilLongWorkIsOver();
         const QByteArray after = doc->txtText->TextAll();
         EXPECT_NE(after, before) << name;
         // The operation's dialogs have closed; the window manager gives the
@@ -239,6 +240,7 @@ TEST_F(UndoRedoTest, InSmallPiecesEveryOperationServesTheWindowAndMakesTheSameBy
         const QByteArray pieces = check(name, [&, op = operation](frmMain &w, frmDocument *doc) {
             Rounds counted;
             op(w, doc);
+            test::untilLongWorkIsOver();
             rounds = counted.count;
         });
         EXPECT_EQ(pieces, whole) << name;
@@ -369,6 +371,7 @@ TEST_F(UndoRedoTest, UndoAndRedoOfALargeProgramKeepTheUsersPlace)
         ASSERT_GT(before.top, ed->Count() - 200) << command;
         const QByteArray original = ed->TextAll();
         run(w, command);
+        test::untilLongWorkIsOver();
         const QByteArray changed = ed->TextAll();
         ASSERT_NE(changed, original) << command;
         const Place after = place();

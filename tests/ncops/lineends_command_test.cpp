@@ -188,6 +188,7 @@ TEST(LineEndsCommands, EveryCommandKeepsEachLineEndAndUndoesToTheSameBytes)
                 TestDoc d(p.text, p.type);
                 d.ed()->emptyUndoBuffer();
                 c.run(&d.doc);
+                untilLongWorkIsOver();
                 const QByteArray out = d.ed()->textView().toByteArray();
                 Split expected = splitLines(p.text);
                 if (c.rule) {
@@ -209,7 +210,9 @@ TEST(LineEndsCommands, EveryCommandKeepsEachLineEndAndUndoesToTheSameBytes)
                     boxes.answer(MbYes);
                     boxes.answer(MbYes);
                     c.run(&d.doc);
+                    untilLongWorkIsOver();
                     c.run(&d.doc);
+                    untilLongWorkIsOver();
                     const QByteArray again = d.ed()->textView().toByteArray();
                     EXPECT_EQ(again.count('\r'), p.text.count('\r')) << what;
                     EXPECT_EQ(again.count('\n'), p.text.count('\n')) << what;

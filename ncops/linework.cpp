@@ -1,0 +1,227 @@
+// The whole-program line work off the window: one job per run, from the
+// copy of the program to the document free again.
+#include "ncops/linework.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/progress.h"
+#include "documents/editor.h"
+#include "documents/frmdocument.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace lumrik {
+
+namespace {
+
+class LineJob : public QObject {
+public:
+    LineJob(frmDocument *doc, LineWork work) : QObject(doc), doc_(doc), work_(std::move(work)) {}
+    ~LineJob() override
+    {
+        if (worker_.joinable())
+            worker_.join();
+        if (!editor_) {
+            // The window went with its editor under the work (the program
+            // ends): nothing is left to give the text back to.
+            (void)rewrite_.release();
+            (void)frame_.release();
+        }
+    }
+
+    void start()
+    {
+        Editor *ed = doc_->txtText;
+        editor_ = ed;
+        doc_->setBusy(true);
+        longWork_.emplace(); // what waits for the end of long work waits for this
+        if (work_.waitCursor)
+            cursor_ = std::make_unique<WaitCursor>();
+        if (work_.progress) {
+            gRkAbort = false;
+            if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
+                dialog_ = new frmProgress(doc_);
+                dialog_->setWindowModality(Qt::ApplicationModal);
+                dialog_->ProgressBar->setMaximum(std::max(ed->Count(), 1));
+                dialog_->show();
+            }
+        }
+        source_ = ed->textView().toByteArray();
+        connect(&poll_, &QTimer::timeout, this, &LineJob::poll);
+        poll_.start(25);
+        worker_ = std::thread([this] {
+            compute();
+            QMetaObject::invokeMethod(this, [this] { computed(); }, Qt::QueuedConnection);
+        });
+    }
+
+private:
+    // On the worker thread: the rule over the copy.
+    void compute()
+    {
+        std::function<bool(int)> goOn;
+        if (work_.progress)
+            goOn = [this](int line) {
+                done_.store(line, std::memory_order_relaxed);
+                if (ProgressRun::abortDueForTests(line))
+                    abort_ = true;
+                return !abort_.load();
+            };
+        result_ = Editor::rewriteText(source_, work_.rule, goOn);
+        source_ = QByteArray();
+    }
+
+    // The abort button and the bar, while the worker computes.
+    void poll()
+    {
+        if (!dialog_)
+            return;
+        if (dialog_->bAbort || gRkAbort)
+            abort_ = true;
+        dialog_->ProgressBar->setValue(std::min(done_.load(std::memory_order_relaxed), dialog_->ProgressBar->maximum()));
+    }
+
+    void computed()
+    {
+        worker_.join();
+        poll_.stop();
+        if (dialog_)
+            dialog_->ProgressBar->setValue(dialog_->ProgressBar->maximum());
+        putIn();
+    }
+
+    // The new text into the document, in its frame.
+    void putIn()
+    {
+        aborted_ = abort_;
+        if (aborted_) {
+            // As the abort button leaves it, for what looks at it afterwards.
+            gRkAbort = true;
+            if (dialog_)
+                dialog_->bAbort = true;
+        }
+        if (!doc_) {
+            end(false);
+            return;
+        }
+        const bool ok = RkGuard(work_.traceName, [&] {
+            Editor *ed = doc_->txtText;
+            frame_ = std::make_unique<LineFrame>(ed, work_.selfAssign);
+            if (work_.before)
+                work_.before(ed);
+            rewrite_ = std::make_unique<Editor::Rewrite>(ed, std::move(result_));
+            return true;
+        });
+        if (!ok) {
+            end(false);
+            return;
+        }
+        nextPiece();
+    }
+
+    // One piece a round of the event loop.
+    void nextPiece()
+    {
+        if (!doc_) {
+            end(false);
+            return;
+        }
+        bool more = false;
+        const bool fine = RkGuard(work_.traceName, [&] {
+            more = rewrite_->putPiece();
+            return true;
+        });
+        if (fine && more)
+            QTimer::singleShot(0, this, [this] { nextPiece(); });
+        else
+            end(fine);
+    }
+
+    void end(bool ok)
+    {
+        if (ok && doc_ && work_.after)
+            RkGuard(work_.traceName, [&] { work_.after(doc_->txtText, rewrite_->lines(), aborted_); });
+        rewrite_.reset();
+        frame_.reset();
+        if (dialog_) {
+            dialog_->hide();
+            delete dialog_;
+        }
+        if (QApplication::focusWidget() != work_.keyboard)
+            giveFocusBack(work_.keyboard);
+        if (doc_)
+            doc_->setBusy(false);
+        cursor_.reset();
+        longWork_.reset();
+        if (ok && doc_ && work_.finished)
+            RkGuard(work_.traceName, [&] { work_.finished(); });
+        deleteLater();
+    }
+
+    QPointer<frmDocument> doc_;
+    LineWork work_;
+    std::optional<LongWork> longWork_;
+    std::unique_ptr<WaitCursor> cursor_;
+    QPointer<frmProgress> dialog_;
+    QTimer poll_;
+    std::thread worker_;
+    std::atomic<bool> abort_{false};
+    std::atomic<int> done_{0};
+    QByteArray source_;
+    Editor::Rewritten result_;
+    QPointer<Editor> editor_;
+    std::unique_ptr<LineFrame> frame_;
+    std::unique_ptr<Editor::Rewrite> rewrite_;
+    bool aborted_ = false;
+};
+
+}
+
+void startLineWork(frmDocument *doc, LineWork work)
+{
+    if (!doc)
+        return;
+    if (doc->busy()) {
+        // After the work under way, in its turn.
+        QPointer<frmDocument> later(doc);
+        LongWork::whenDone(doc, [later, work] { startLineWork(later, work); });
+        return;
+    }
+    if (!work.keyboard && qobject_cast<QApplication *>(QCoreApplication::instance()))
+        work.keyboard = QApplication::focusWidget();
+    if (doc->txtText->TextLength() > Editor::pieceBytes()) {
+        (new LineJob(doc, std::move(work)))->start();
+        return;
+    }
+    // A program of one piece: a few milliseconds, here and now.
+    RkGuard(work.traceName, [&] {
+        Editor *ed = doc->txtText;
+        std::optional<WaitCursor> wait;
+        if (work.waitCursor)
+            wait.emplace();
+        std::optional<ProgressRun> progress;
+        if (work.progress)
+            progress.emplace(doc, ed->Count());
+        {
+            LineFrame frame(ed, work.selfAssign);
+            if (work.before)
+                work.before(ed);
+            const int done = frame.run(work.rule, progress ? &*progress : nullptr);
+            if (work.after)
+                work.after(ed, done, progress && progress->aborted());
+        }
+        progress.reset();
+        if (work.finished)
+            work.finished();
+    });
+}
+
+}

@@ -1,0 +1,195 @@
+// Whole-program commands on a program of more than one piece: the rule runs
+// off the window while the event loop goes on, the document is busy and
+// read-only meanwhile and keeps its text until the result goes in, and the
+// result is the rule's, one undo step, also when aborted.
+#include "core/globals.h"
+#include "ncops/mdlmnfix.h"
+#include "ncops/omnum.h"
+#include "ncops/frmomnum.h"
+#include "ncops/mdlrkfix.h"
+#include "ncops_testutil.h"
+#include "testsupport.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace lumrik;
+using namespace lumrik::test;
+
+namespace {
+
+// Pieces of a few kilobytes: a program of some hundred kilobytes is then
+// larger than one piece and goes off the window.
+struct SmallPieces {
+    SmallPieces() { Editor::setPieceBytesForTests(4096); }
+    ~SmallPieces() { Editor::setPieceBytesForTests(0); }
+};
+
+// Each line (CR LF ends) through `rule`.
+QByteArray perLine(const QByteArray &text, const std::function<QByteArray(QByteArrayView)> &rule)
+{
+    QByteArray out;
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray l = lines[i];
+        const bool cr = l.endsWith('\r');
+        if (cr)
+            l.chop(1);
+        out += rule(l);
+        if (cr)
+            out += '\r';
+        if (i + 1 < lines.size())
+            out += '\n';
+    }
+    return out;
+}
+
+}
+
+TEST(LineWork, PackOffTheWindowLeavesTheTextUntilTheResultGoesIn)
+{
+    SmallPieces pieces;
+    MsgBoxRecorder boxes;
+    const QByteArray original = numberedProgram(20000);
+    TestDoc d(original);
+    d.ed()->setInsertMode(true);
+
+    // What a timer of the window sees while the command works.
+    int rounds = 0;
+    bool sawBusy = false, sawReadOnly = false, textAsItWas = true;
+    QTimer watcher;
+    watcher.setInterval(0);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (!d.doc.busy())
+            return;
+        ++rounds;
+        sawBusy = true;
+        sawReadOnly = sawReadOnly || d.ed()->ReadOnly();
+        // Before the first piece goes in, the text is the program as it was.
+        if (rounds == 1)
+            textAsItWas = d.text() == original;
+    });
+    watcher.start();
+    MnPack(&d.doc);
+    EXPECT_TRUE(d.doc.busy()) << "the command returned before the work was over";
+    untilLongWorkIsOver();
+    watcher.stop();
+
+    EXPECT_TRUE(sawBusy);
+    EXPECT_TRUE(sawReadOnly);
+    EXPECT_TRUE(textAsItWas);
+    EXPECT_GT(rounds, 10) << "the event loop ran while it worked";
+    EXPECT_FALSE(d.doc.busy());
+    EXPECT_FALSE(d.ed()->ReadOnly());
+    EXPECT_TRUE(d.ed()->InsertMode());
+    EXPECT_TRUE(d.ed()->Redraw());
+    EXPECT_TRUE(d.text() == perLine(original, [](QByteArrayView l) { return PackBlock(l); }));
+    EXPECT_TRUE(d.ed()->IsDirty());
+    d.ed()->setAction(6);
+    EXPECT_TRUE(d.text() == original) << "one undo step";
+}
+
+TEST(LineWork, AbortedOffTheWindowKeepsTheLinesDoneAndTheRest)
+{
+    SmallPieces pieces;
+    MsgBoxRecorder boxes;
+    const int n = 20000;
+    const QByteArray original = perLine(numberedProgram(n), [](QByteArrayView l) { return PackBlock(l); });
+    TestDoc d(original);
+    {
+        AbortAfter abort(7000);
+        MnUnPack(&d.doc);
+        untilLongWorkIsOver();
+    }
+    EXPECT_TRUE(gRkAbort);
+    const QList<QByteArray> lines = d.text().split('\n'), before = original.split('\n');
+    ASSERT_EQ(lines.size(), n);
+    for (int i = 0; i < n; ++i) {
+        const QByteArray expected = i < 7000 ? UnpackPackedBlock(PackBlock(before[i].chopped(i + 1 < n ? 1 : 0)))
+                                                   + (i + 1 < n ? "\r" : "")
+                                             : before[i];
+        ASSERT_EQ(lines[i], expected) << i;
+    }
+    d.ed()->setAction(6);
+    EXPECT_TRUE(d.text() == original);
+
+    // The next run goes through every line.
+    MnUnPack(&d.doc);
+    untilLongWorkIsOver();
+    EXPECT_FALSE(gRkAbort);
+    EXPECT_TRUE(d.text() == numberedProgram(n));
+}
+
+// Renumbering off the window makes the same bytes, the same selection and
+// the same place as renumbering in place.
+TEST(LineWork, RenumberingOffTheWindowEqualsRenumberingInPlace)
+{
+    TempEnv env; // the dialog keeps its choices in the machine's file
+    const QString oldCfg = gActiveCfgFile;
+    gActiveCfgFile = env.path("MILL.cfg");
+    frmOmnum::unload();
+    MsgBoxRecorder boxes;
+    const QByteArray original = numberedProgram(20000);
+    struct Outcome {
+        QByteArray text;
+        qint64 anchor, caret;
+        int textIndex;
+        bool dirty;
+    };
+    const auto renumber = [&](qsizetype piece) {
+        Editor::setPieceBytesForTests(piece);
+        TestDoc d(original);
+        d.ed()->setCaret(3, 5);
+        WindowDriver start([](QWidget *w) {
+            auto *o = qobject_cast<frmOmnum *>(w);
+            if (o)
+                o->btnStartOmnum->click();
+            return o != nullptr;
+        });
+        RkOmnum(&d.doc);
+        untilLongWorkIsOver();
+        Editor::setPieceBytesForTests(0);
+        return Outcome{d.text(), d.ed()->anchorOffset(), d.ed()->caretOffset(), d.ed()->TextIndex(),
+                       d.ed()->IsDirty()};
+    };
+    const Outcome inPlace = renumber(0), offTheWindow = renumber(4096);
+    EXPECT_NE(inPlace.text, original);
+    EXPECT_TRUE(offTheWindow.text == inPlace.text);
+    EXPECT_EQ(offTheWindow.anchor, inPlace.anchor);
+    EXPECT_EQ(offTheWindow.caret, inPlace.caret);
+    EXPECT_EQ(offTheWindow.textIndex, inPlace.textIndex);
+    EXPECT_TRUE(offTheWindow.dirty);
+    EXPECT_TRUE(inPlace.dirty);
+    frmOmnum::unload();
+    gActiveCfgFile = oldCfg;
+}
+
+// A close of the document's window while the work is under way does not
+// close it under the work: it comes once the work is over.
+TEST(LineWork, ACloseDuringTheWorkComesAfterIt)
+{
+    SmallPieces pieces;
+    MsgBoxRecorder boxes;
+    const QByteArray original = numberedProgram(20000);
+    TestDoc d(original);
+    d.doc.show();
+    bool closedDuringWork = true;
+    QTimer closer;
+    closer.setInterval(0);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (!d.doc.busy())
+            return;
+        closer.stop();
+        closedDuringWork = d.doc.close();
+    });
+    closer.start();
+    boxes.answer(MbYes); // pack
+    boxes.answer(MbNo);  // the close asks about the changed program: not saved
+    MnPack(&d.doc);
+    untilLongWorkIsOver();
+    EXPECT_FALSE(closedDuringWork);
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(d.doc.isVisible()) << "closed after the work";
+    EXPECT_TRUE(d.text() == perLine(original, [](QByteArrayView l) { return PackBlock(l); }));
+}
