@@ -1,5 +1,6 @@
 #include "dnc/frmcncsetup.h"
 
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/folderwrites.h"
 #include "core/globals.h"
@@ -519,8 +520,7 @@ void frmCncSetup::loadMachine(const QString &machine)
         FillComboWithFiles(gsDataPath, QStringLiteral("syn"), ComboColorFile);
         ComboColorFile->setCurrentIndex(-1);
     }
-    gActiveCfg = machine;
-    gActiveCfgFile = machineConfigFile(machine);
+    currentMachine().use(machine, machineConfigFile(machine));
     const MachineConfig cfg(gActiveCfgFile);
     const QString com = kCfgCommunication;
     auto raw = [&](const QString &section, const char *key) { return cfg.value(section, QLatin1String(key)); };
@@ -1062,8 +1062,7 @@ void frmCreateCfg::btnOk_Click()
                 return;
             }
         }
-        gActiveCfg = name;
-        gActiveCfgFile = path;
+        currentMachine().use(name, path);
         created_ = name;
         accept();
     });

@@ -1,5 +1,7 @@
 #include "mainwindow/frmmain.h"
+#include "mainwindow/commands_plugins.h"
 
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
@@ -18,6 +20,7 @@
 #include "mainwindow/mainlanguage.h"
 #include "mainwindow/mdibackground.h"
 #include "mainwindow/recentfiles.h"
+#include "mainwindow/toolbarlayout.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -114,6 +117,12 @@ frmMain::frmMain(const QString &commandLineFile, QWidget *parent)
 
     gMainWindow = this;
     setDocumentHost(this);
+    // The selector shows the machine another window chooses.
+    currentMachine().setSelectorOwner(this);
+    connect(&currentMachine(), &CurrentMachine::chosen, this, [this](const QString &name) {
+        if (currentMachine().selectorOwner() == this)
+            SelectComboItem(name, comboMaskiner);
+    });
     setSavedFileHook([this](const QString &path) { AddToMruList(path); });
     // Ending the program from the error report never throws away typed text.
     setForcedExitPrompt([this] {
@@ -130,6 +139,7 @@ frmMain::~frmMain()
     const auto subs = mdiArea->subWindowList();
     for (QMdiSubWindow *w : subs)
         delete w;
+    currentMachine().releaseSelector(this);
     if (documentHost() == this) {
         setDocumentHost(nullptr);
         setSavedFileHook({});
@@ -400,37 +410,26 @@ QAction *frmMain::addButton(QToolBar *bar, const QString &key, const QString &ti
     return a;
 }
 
+void frmMain::addButtons(QToolBar *bar, const std::vector<ToolButtonSpec> &buttons)
+{
+    for (const ToolButtonSpec &b : buttons) {
+        if (!b.key) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction *a = addButton(bar, QString::fromUtf8(b.key), QString::fromUtf8(b.tip), b.visible);
+        if (b.checkable)
+            a->setCheckable(true);
+    }
+}
+
 void frmMain::buildToolBars()
 {
     // The hidden main toolbar: updated like the others, never shown.
     tbToolBar = new QToolBar(QStringLiteral("Verktygsfält"), this);
     tbToolBar->setObjectName("tbToolBar");
     addToolBar(Qt::TopToolBarArea, tbToolBar);
-    addButton(tbToolBar, "New", "Skapa nytt program");
-    addButton(tbToolBar, "Open", "Öppna befintligt program");
-    addButton(tbToolBar, "Save", "Spara aktivt program");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "Print", "Skriv aktivt program");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "Undo", "Ångra");
-    addButton(tbToolBar, "Cut", "Klipp ut");
-    addButton(tbToolBar, "Copy", "Kopiera");
-    addButton(tbToolBar, "Paste", "Klistra in");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "Txd2Cnc", "Sänd prog till CNC");
-    addButton(tbToolBar, "RxdFromCnc", "Hämta prog från CNC");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "ColorIt", "Färglägg program");
-    addButton(tbToolBar, "Kalmero", "Kalmero");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "Fix", "Jämför 2 öppna program");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "SplitV", "Delar skärmen verikalt")->setCheckable(true);
-    addButton(tbToolBar, "SplitH", "Delar skärmen horisontellt")->setCheckable(true);
-    addButton(tbToolBar, "NoSplit", "Normal skärm")->setCheckable(true);
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "Info", QString(), false);
-    addButton(tbToolBar, "findinfo", QString(), false);
+    addButtons(tbToolBar, mainToolBarButtons());
     tbToolBar->hide();
     tbToolBar->toggleViewAction()->setVisible(false); // nothing shows it
     connect(tbToolBar, &QToolBar::actionTriggered, this, [this](QAction *a) {
@@ -440,49 +439,12 @@ void frmMain::buildToolBars()
     addToolBarBreak(Qt::TopToolBarArea);
 
     // CoolBar1's bands.
-    tbrFile = addBand("tbrFile", QStringLiteral("Arkiv"));
-    addButton(tbrFile, "New", "Skapa nytt program");
-    addButton(tbrFile, "Open", "Öppna befintligt program");
-    addButton(tbrFile, "Save", "Spara aktivt program");
-    tbrFile->addSeparator();
-    addButton(tbrFile, "Print", "Skriv aktivt program");
-
-    tbrEdit = addBand("tbrEdit", QStringLiteral("Redigera"));
-    addButton(tbrEdit, "Undo", "Ångra");
-    tbrEdit->addSeparator();
-    addButton(tbrEdit, "Cut", "Klipp ut");
-    addButton(tbrEdit, "Copy", "Kopiera");
-    addButton(tbrEdit, "Paste", "Klistra in");
-    tbrEdit->addSeparator();
-    addButton(tbrEdit, "Search", "Sök");
-
-    tbrComm = addBand("tbrComm", QStringLiteral("Kommunikation"));
-    addButton(tbrComm, "Txd2Cnc", "Sänd prog till CNC");
-    addButton(tbrComm, "RxdFromCnc", "Hämta prog från CNC");
-
-    tbrOptions = addBand("tbrOptions", QStringLiteral("NcOption"));
-    addButton(tbrOptions, "Omnum", "Omnumrera program");
-    addButton(tbrOptions, "Tlista", "Verktygslista");
-    addButton(tbrOptions, "Fix", "Jämför 2 öppna program");
-    addButton(tbrOptions, "Kalmero", "Starta Kalmero");
-    tbrOptions->addSeparator();
-    addButton(tbrOptions, "Threadmill", "Gängfräsning");
-    addButton(tbrOptions, "Bultcirkel", "Skapa hålcirkel");
-    addButton(tbrOptions, "Subprogram", QString(), false);
-    addButton(tbrOptions, "Punkter", "Lägg till saknade decimalpunkter");
-    addButton(tbrOptions, "Skärdata", "Skärdata kalkylator");
-
-    tbrWin = addBand("tbrWin", QStringLiteral("Fönster"));
-    addButton(tbrWin, "SplitV", "Delar skärmen verikalt")->setCheckable(true);
-    addButton(tbrWin, "SplitH", "Delar skärmen horisontellt")->setCheckable(true);
-    addButton(tbrWin, "NoSplit", "Normal skärm")->setCheckable(true);
-
-    tbrShow = addBand("tbrShow", QStringLiteral("Visa"));
-    addButton(tbrShow, "ColorIt", "Färglägg");
-    addButton(tbrShow, "ColorItIso", "Färglägg funktioner");
-    addButton(tbrShow, "Lined", "Linjerad bakgrund")->setCheckable(true);
-    addButton(tbrShow, "Mellanslag", "Infoga mellanslag mellan block (Expandera)");
-    addButton(tbrShow, "XYZ", "Visa sammanfattning av värden");
+    QToolBar **const commandBars[] = {&tbrFile, &tbrEdit, &tbrComm, &tbrOptions, &tbrWin, &tbrShow};
+    const std::vector<ToolBandSpec> &bands = commandBands();
+    for (size_t i = 0; i < bands.size(); ++i) {
+        *commandBars[i] = addBand(bands[i].name, QString::fromUtf8(bands[i].title));
+        addButtons(*commandBars[i], bands[i].buttons);
+    }
 
     tbrMaskin = addBand("tbrMaskin", QStringLiteral("Maskin"));
     QLabel *machineLabel = new QLabel(QStringLiteral(" Maskin: "), tbrMaskin);
@@ -494,13 +456,13 @@ void frmMain::buildToolBars()
     comboMaskiner->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     comboMaskiner->setToolTip(QStringLiteral("Aktiv maskin"));
     tbrMaskin->addWidget(comboMaskiner);
-    connect(comboMaskiner, &QComboBox::currentIndexChanged, this, [this](int) { comboMaskiner_Click(); });
+    connect(comboMaskiner, &QComboBox::currentIndexChanged, this, [this](int) {
+        reportShownMachine();
+        comboMaskiner_Click();
+    });
 
-    tbrSim = addBand("tbrSim", QStringLiteral("Simulering"));
-    addButton(tbrSim, "Sim", "Simulera");
-    addButton(tbrSim, "SimTools", "Simuleringsverktyg");
-    addButton(tbrSim, "SimMat", "Simuleringsmaterial");
-    addButton(tbrSim, "SimMask", "Maskin");
+    tbrSim = addBand(simulationBand().name, QString::fromUtf8(simulationBand().title));
+    addButtons(tbrSim, simulationBand().buttons);
     bandShown_[tbrSim] = false;
     tbrSim->hide();
     tbrSim->toggleViewAction()->setVisible(false);
@@ -582,22 +544,7 @@ QString frmMain::machine() const { return comboMaskiner->currentText(); }
 // ---------------------------------------------------------------------------
 // Commands and their enabling
 
-QString frmMain::commandOfKey(const QString &key)
-{
-    static const QHash<QString, QString> table = {
-        {"New", "mnuFileNew"},           {"Open", "mnuFileOpen"},           {"Save", "mnuFileSave"},
-        {"Print", "mnuFilePrint"},       {"Undo", "mnuEditUndo"},           {"Cut", "mnuEditCut"},
-        {"Copy", "mnuEditCopy"},         {"Paste", "mnuEditPaste"},         {"Search", "mnuEditFind"},
-        {"Txd2Cnc", "mnuTxd2Cnc"},       {"RxdFromCnc", "mnuRxdFromCnc"},   {"ColorIt", "mnuViewBoldComments"},
-        {"ColorItIso", "mnuViewColorNC"}, {"Fix", "mnuCompare"},            {"Kalmero", "mnuOptionKalmero"},
-        {"SplitV", "SplitV"},            {"SplitH", "SplitH"},              {"NoSplit", "NoSplit"},
-        {"Info", "mnuInfo"},             {"findinfo", "mnuFindDB"},         {"XYZ", "mnuViewXYZ"},
-        {"Tlista", "mnuNcOptionsToolList"}, {"Omnum", "mnuNcOptionsOmnum"}, {"Threadmill", "mnuHelix"},
-        {"Punkter", "mnuOptionPunktKoll"}, {"Skärdata", "mnuOptionSkardata"}, {"Bultcirkel", "mnuBult"},
-        {"Lined", "mnuViewLines"},       {"Mellanslag", "mnuViewUnPack"},
-    };
-    return table.value(key);
-}
+QString frmMain::commandOfKey(const QString &key) { return commandOfToolKey(key); }
 
 void frmMain::setCommand(const QString &name, std::function<void()> handler)
 {
@@ -844,6 +791,8 @@ void frmMain::MDIForm_Load()
         int lines = 0;
         GetWheelScrollLines(present, lines);
         wheelLines_ = present ? lines : 0;
+        // Last: a plug-in's sethost sees the selected machine's settings.
+        installPluginHost(this);
     });
 }
 
@@ -854,8 +803,15 @@ void frmMain::fillMachineSelector()
         FillComboWithFiles(gsDataPath, QStringLiteral("cfg"), comboMaskiner);
         comboMaskiner->setCurrentIndex(-1);
     }
+    reportShownMachine();
     // A match raises the selector's click, which loads the machine's keys.
     SelectComboItem(GetIniSetting("Settings", "LastCnc"), comboMaskiner);
+}
+
+void frmMain::reportShownMachine()
+{
+    if (currentMachine().selectorOwner() == this)
+        currentMachine().setShown(comboMaskiner->currentText());
 }
 
 void frmMain::comboMaskiner_Click()
@@ -1099,7 +1055,7 @@ bool frmMain::event(QEvent *event)
 
 void frmMain::iSuperClass_Activate()
 {
-    RkGuard("iSuperClass_After()", [&] {
+    RkGuard("iSuperClass_Activate()", [&] {
         // The editor's focus is taken away whenever the window is left, so the
         // active document (not the last focus) decides.
         frmDocument *d = activeDocument();
@@ -1135,16 +1091,13 @@ bool frmMain::iSuperClass_Wheel(QWheelEvent *e)
         away = wheelRest_ > 0;
         wheelRest_ = 0;
     }
-    RkGuard("iSuperClass_After()", [&] {
+    RkGuard("iSuperClass_Wheel()", [&] {
         Editor *E = d->txtText;
-        const int pane = E->PaneIndex();
-        E->setPaneIndex(-1);
         const int lines = wheelLines_;
         if (away)
             E->setTopY(E->TopY() > lines ? E->TopY() - lines : 1);
         else
             E->setTopY(E->TopY() + lines);
-        E->setPaneIndex(pane);
     });
     e->accept();
     return true;

@@ -27,6 +27,8 @@ class QWheelEvent;
 
 namespace lumrik {
 
+struct ToolButtonSpec;
+
 class CMdiBackground;
 class frmDocument;
 
@@ -167,6 +169,9 @@ public Q_SLOTS:
     void mnuWindowTileVertical_Click();
     // The machine selector's choice.
     void comboMaskiner_Click();
+    // Tells the current machine what the selector shows (after a fill that
+    // blocked the selector's signals).
+    void reportShownMachine();
 
 protected:
     void closeEvent(QCloseEvent *e) override;
@@ -185,6 +190,7 @@ private:
     QMenu *addMenu(QMenu *parent, const char *name, const QString &caption = {});
     QToolBar *addBand(const char *name, const QString &title);
     QAction *addButton(QToolBar *bar, const QString &key, const QString &tip, bool visible = true);
+    void addButtons(QToolBar *bar, const std::vector<ToolButtonSpec> &buttons);
     void MDIForm_Load();
     bool MDIForm_Unload();
     void fillMachineSelector();

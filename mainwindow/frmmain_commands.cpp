@@ -131,8 +131,8 @@ void frmMain::registerBuiltInCommands()
     installShellCommands(this);
     installFindCommands(this);
     applyAvailability();
-    // Plug-ins come last: they may take over any command registered above.
-    installPluginHost(this);
+    // The plug-ins are looked for last in the load (MDIForm_Load), once the
+    // machine is selected: they may take over any command registered above.
 }
 
 // ---------------------------------------------------------------------------
@@ -277,7 +277,7 @@ void frmMain::openOutsidePath(const char *proc, const QString &commandLine)
 
 void frmMain::openCommandLine(const QString &commandLine) { openOutsidePath("MDIForm_Load()", commandLine); }
 
-void frmMain::openHandedOver(const QString &commandLine) { openOutsidePath("iSuperClass_After()", commandLine); }
+void frmMain::openHandedOver(const QString &commandLine) { openOutsidePath("openHandedOver()", commandLine); }
 
 void frmMain::dropFiles(const QStringList &files)
 {

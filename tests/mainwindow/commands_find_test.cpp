@@ -13,6 +13,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
+#include "modaldialog.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QTest>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -53,10 +55,7 @@ protected:
     // Runs `inside` on the modal dialog of type D once it shows; counts the showings.
     template <class D> static void whenShown(std::function<void(D *)> inside, int *shown)
     {
-        QTimer::singleShot(0, [=] {
-            auto *d = qobject_cast<D *>(QApplication::activeModalWidget());
-            if (!d)
-                return;
+        test::whenModalShown<D>([=](D *d) {
             ++*shown;
             inside(d);
         });
@@ -64,24 +63,15 @@ protected:
 };
 
 // Answers the replace questions with the buttons of the given answers.
-void answerConfirms(std::deque<int> answers, int *asked)
+void answerConfirms(QObject *dialog, std::deque<int> answers, int *asked)
 {
-    auto *timer = new QTimer;
-    timer->setInterval(1);
-    QObject::connect(timer, &QTimer::timeout, [timer, answers, asked]() mutable {
-        auto *dlg = qobject_cast<frmReplaceConfirm *>(QApplication::activeModalWidget());
-        if (!dlg || dlg->property("answered").toBool())
-            return;
-        dlg->setProperty("answered", true);
+    test::answerEachModal<frmReplaceConfirm>(dialog, [answers, asked](frmReplaceConfirm *dlg) mutable {
         ++*asked;
         const int a = answers.empty() ? 0 : answers.front();
         if (!answers.empty())
             answers.pop_front();
         (a == 1 ? dlg->cmdYes : a == 2 ? dlg->cmdNo : a == 4 ? dlg->cmdAll : dlg->cmdCancel)->click();
-        if (answers.empty())
-            timer->deleteLater();
     });
-    timer->start();
 }
 
 }
@@ -168,6 +158,37 @@ TEST_F(FindCommandsTest, FindFromTheMenuAndTheSearchKeyThenFindNext)
     EXPECT_EQ(boxes.calls().size(), 1u);
 }
 
+// Ctrl+F over a selection of several lines (a whole program after a
+// renumbering, say) proposes the selected text, not its first line.
+TEST_F(FindCommandsTest, CtrlFProposesASelectionOfSeveralLinesWhole)
+{
+    frmMain w;
+    installFindCommands(&w);
+    w.resize(1000, 700);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    frmDocument *doc = open(w, "P1.NC", "%\r\nN10 G01 X1\r\nN20 G01 X2\r\n");
+    ASSERT_NE(doc, nullptr);
+    Editor *ed = doc->txtText;
+    ed->setSelectionOffsets(0, 13); // "%", its line end and "N10 G01 X1"
+    ed->setFocus();
+    QWidget *editor = QApplication::focusWidget();
+    ASSERT_TRUE(editor && (editor == ed || ed->isAncestorOf(editor)));
+    int shown = 0;
+    QString proposed;
+    whenShown<frmFind>(
+        [&](frmFind *d) {
+            proposed = d->comboText->currentText();
+            d->cmdCancel->click();
+        },
+        &shown);
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(proposed, QStringLiteral("%\r\nN10 G01 X1"));
+    EXPECT_EQ(gFindString, QStringLiteral("%\r\nN10 G01 X1"));
+}
+
 TEST_F(FindCommandsTest, FindNextRepeatsTheLastSearchInAnotherDocument)
 {
     frmMain w;
@@ -226,7 +247,7 @@ TEST_F(FindCommandsTest, ReplaceAsksPerMatchAndUndoesInOneStep)
             d->comboText->setEditText("g1");
             d->comboNewText->setEditText("g01");
             d->optOrigin[0]->setChecked(true);
-            answerConfirms({2, 1, 4}, &asked);
+            answerConfirms(d, {2, 1, 4}, &asked);
             d->cmdOk->click();
         },
         &shown);
