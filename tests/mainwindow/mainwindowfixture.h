@@ -54,12 +54,6 @@ private:
     bool ran_ = false;
 };
 
-// Lets the event loop run until no long work is under way (a whole-program
-// operation computed off the window ends from the event loop).
-inline bool untilLongWorkIsOver()
-{
-    return QTest::qWaitFor([] { return !LongWork::underWay(); }, 300000);
-}
 
 class MainWindowFixture : public ::testing::Test {
 protected:

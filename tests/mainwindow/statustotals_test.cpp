@@ -94,6 +94,7 @@ TEST_F(StatusTotalsTest, TotalsAreRightAfterUndoAndRedo)
     const QString caretBefore = w.statusPanel(3);
     answerOmnum();
     w.menuAction("mnuNcOptionsOmnum")->trigger();
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     const QString renumbered = w.statusPanel(4);
     ASSERT_NE(renumbered, before) << "the renumbering changed the length";
     // The dialog has closed; the window manager gives the main window back

@@ -59,13 +59,6 @@ public:
     AbortAfter &operator=(const AbortAfter &) = delete;
 };
 
-// Lets the event loop run until no long work is under way: a command on a
-// program of more than one piece ends from the event loop.
-inline void untilLongWorkIsOver()
-{
-    while (LongWork::underWay())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-}
 
 // A program of n lines "N<i> G1 X<i>" with CR LF line ends.
 inline QByteArray numberedProgram(int n, const char *prefix = "N")

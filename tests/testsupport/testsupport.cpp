@@ -1,5 +1,8 @@
 #include "testsupport.h"
 
+#include "core/progress.h"
+#include <QTest>
+
 #include "core/globals.h"
 
 #include <QDir>
@@ -206,6 +209,11 @@ bool letOthersThrough(const QString &folder)
             break;
     }
     return true;
+}
+
+bool untilLongWorkIsOver()
+{
+    return QTest::qWaitFor([] { return !LongWork::underWay(); }, 300000);
 }
 
 }

@@ -102,4 +102,8 @@ private:
     std::vector<MsgBoxCall> calls_;
 };
 
+// Lets the event loop run until no long work is under way: a whole-program
+// operation computed off the window ends from the event loop.
+bool untilLongWorkIsOver();
+
 }
