@@ -1,7 +1,7 @@
 // Sending: a 1,000,000-line program prepared and written through the send
 // engine to a port without a line-rate limit (the fake port).
 #include "core/globals.h"
-#include "dnc/fakeserialport.h"
+#include "fakeserialport.h"
 #include "dnc/frmtxd2cnc.h"
 #include "dnc/machineconfig.h"
 #include "dnc/txdsend.h"

@@ -5,7 +5,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/paths.h"
-#include "documents/nctext.h"
+#include "core/nctext.h"
 
 #include <QDate>
 #include <QFile>

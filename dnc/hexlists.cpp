@@ -2,7 +2,7 @@
 
 #include "core/codepage.h"
 #include "core/errors.h"
-#include "documents/nctext.h"
+#include "core/nctext.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>

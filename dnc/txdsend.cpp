@@ -8,7 +8,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "dnc/hexlists.h"
-#include "documents/nctext.h"
+#include "core/nctext.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -5,7 +5,7 @@
 #include "core/fonts.h"
 #include "core/globals.h"
 #include "core/language.h"
-#include "documents/nctext.h"
+#include "core/nctext.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -2,7 +2,7 @@
 
 #include "core/errors.h"
 #include "core/msgbox.h"
-#include "documents/nctext.h"
+#include "core/nctext.h"
 
 #include <charconv>
 #include <cmath>

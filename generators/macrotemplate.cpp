@@ -4,7 +4,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/paths.h"
-#include "documents/nctext.h"
+#include "core/nctext.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "core/errors.h"
 #include "core/language.h"
-#include "documents/nctext.h"
+#include "core/nctext.h"
 
 #include <QLocale>
 #include <cmath>

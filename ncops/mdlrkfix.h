@@ -3,7 +3,7 @@
 // end). NC text is bytes; positions in these routines count from 0. None of them
 // touches an editor, a setting or a file, and none of them can fail: a number
 // that does not fit 32 bits counts as no number, and lines of any length work.
-#include "documents/nctext.h" // blank trimming and RkClipComment
+#include "core/nctext.h" // blank trimming and RkClipComment
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,7 +1,7 @@
 // What a control writes when its blocks come without end-of-block characters:
 // a program of several megabytes in one line is opened, edited with the keys,
 // saved byte for byte and sent whole.
-#include "dnc/fakeserialport.h"
+#include "fakeserialport.h"
 #include "dnc/frmtxd2cnc.h"
 
 #include "core/globals.h"

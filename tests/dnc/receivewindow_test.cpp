@@ -1,6 +1,6 @@
 // The receive window against the fake port: settings, the overwrite question,
 // line errors, aborts and the hand-over to a new document.
-#include "dnc/fakeserialport.h"
+#include "fakeserialport.h"
 #include "dnc/frmrxdfromcnc.h"
 #include "dnc/receivecommand.h"
 #include "dnc/headerlines.h"

@@ -2,7 +2,7 @@
 // device refuses, a device that vanishes while the send waits or drains, a port
 // closed under the sender. Every one ends as a failure the user is told about,
 // never as a finished send; the window stays open and shows how far it got.
-#include "dnc/fakeserialport.h"
+#include "fakeserialport.h"
 #include "dnc/frmtxd2cnc.h"
 #include "dnc/txdsend.h"
 

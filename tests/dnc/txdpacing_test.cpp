@@ -1,6 +1,6 @@
 // The output layer: blocks of "BufSize" into an empty buffer, one character at
 // a time with a pause, waiting for the machine, EIA errors and abort.
-#include "dnc/fakeserialport.h"
+#include "fakeserialport.h"
 #include "dnc/txdsend.h"
 
 #include "testsupport/testsupport.h"

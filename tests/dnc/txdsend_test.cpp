@@ -1,7 +1,7 @@
 // Whole sends on the fake port: every protocol with its modem-line and DC-code
 // handling, framing, binary mode, line errors; and the send window with the
 // commands that open it.
-#include "dnc/fakeserialport.h"
+#include "fakeserialport.h"
 #include "dnc/frmtxd2cnc.h"
 #include "dnc/txdsend.h"
 

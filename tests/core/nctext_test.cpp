@@ -1,4 +1,4 @@
-#include "documents/nctext.h"
+#include "core/nctext.h"
 
 #include <gtest/gtest.h>
 

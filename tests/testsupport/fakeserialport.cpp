@@ -1,4 +1,4 @@
-#include "dnc/fakeserialport.h"
+#include "fakeserialport.h"
 
 #include "core/errors.h"
 
