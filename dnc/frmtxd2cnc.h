@@ -2,9 +2,8 @@
 // The send window: sends the hand-off file "Txd.Tmp" of the temporary folder
 // to the chosen machine, with a log, a progress bar and three status panels.
 //
-// From the main window:
-//   NC > Send and the toolbar's send   -> sendActiveDocument(doc)
-//   the file selector's send           -> sendFilesToCnc(paths)
+// From the main window's send command (mainwindow/sendcommand.h) and from
+// the file selector's send (sendFilesToCnc).
 #include <QDialog>
 #include <QStringList>
 #include <memory>
@@ -21,7 +20,6 @@ class QTimer;
 
 namespace lumrik {
 
-class frmDocument;
 class SerialPort;
 class TxdSender;
 
@@ -83,12 +81,6 @@ private:
 
 // The program's one send window (made on first use, kept for the whole run).
 frmTxd2Cnc *txd2CncWindow();
-
-// NC > Send and the toolbar's send: writes the active document's text with
-// CR LF line ends to "Txd.Tmp", titles the window "SÄND [ <caption> ]" and shows
-// it. The document itself is left as it was: its changed flag and its line-end
-// form stay. Does nothing without a document.
-void sendActiveDocument(frmDocument *doc);
 
 // The file selector's send: the files one after the other, every line ended by
 // CR LF (a line ends at CR LF, LF or CR), in "Txd.Tmp", then the window titled "Sänder [<name>]" (one file) or

@@ -3,6 +3,7 @@
 // saved byte for byte and sent whole.
 #include "fakeserialport.h"
 #include "dnc/frmtxd2cnc.h"
+#include "mainwindow/sendcommand.h"
 
 #include "core/globals.h"
 #include "documents/editor.h"

@@ -3,7 +3,7 @@
 // the other side with scripted bytes and pauses.
 #include "dnc/frmrxdfromcnc.h"
 #include "dnc/headerlines.h"
-#include "dnc/receivecommand.h"
+#include "mainwindow/receivecommand.h"
 #include "dnc/serialport.h"
 
 #include "core/globals.h"

@@ -2,7 +2,7 @@
 // line errors, aborts and the hand-over to a new document.
 #include "fakeserialport.h"
 #include "dnc/frmrxdfromcnc.h"
-#include "dnc/receivecommand.h"
+#include "mainwindow/receivecommand.h"
 #include "dnc/headerlines.h"
 #include "dnc/receivesettings.h"
 

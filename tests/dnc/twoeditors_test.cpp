@@ -4,6 +4,7 @@
 // hand-off folder as the editor's start-up does and sends through the send
 // window over its own pseudo-terminal.
 #include "dnc/frmtxd2cnc.h"
+#include "mainwindow/sendcommand.h"
 
 #include "core/errors.h"
 #include "core/globals.h"

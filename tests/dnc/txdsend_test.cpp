@@ -3,6 +3,7 @@
 // commands that open it.
 #include "fakeserialport.h"
 #include "dnc/frmtxd2cnc.h"
+#include "mainwindow/sendcommand.h"
 #include "dnc/txdsend.h"
 
 #include "core/globals.h"

@@ -1,4 +1,4 @@
-#include "dnc/receivecommand.h"
+#include "mainwindow/receivecommand.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
