@@ -1,3 +1,8 @@
+# The warnings every target of ours is compiled with, the tests' included.
+function(lumrik_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+endfunction()
+
 # One static library per subsystem folder: every .cpp of the folder but main.cpp.
 # QT names the Qt modules the folder itself uses besides Core (Widgets,
 # SerialPort, PrintSupport, Network); those of the libraries it DEPENDS on
@@ -10,7 +15,7 @@ function(lumrik_subsystem name)
   target_include_directories(lumrik_${name} PUBLIC ${PROJECT_SOURCE_DIR})
   list(TRANSFORM ARG_QT PREPEND "Qt6::")
   target_link_libraries(lumrik_${name} PUBLIC ${ARG_DEPENDS} Qt6::Core ${ARG_QT})
-  target_compile_options(lumrik_${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+  lumrik_warnings(lumrik_${name})
 endfunction()
 
 # One test program per subsystem: every *_test.cpp of the folder.
@@ -22,6 +27,7 @@ function(lumrik_tests name)
   endif()
   add_executable(test_${name} ${_src})
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPENDS} lumrik_testsupport Qt6::Test GTest::gtest)
+  lumrik_warnings(test_${name})
   target_compile_definitions(test_${name} PRIVATE LUMRIK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   gtest_discover_tests(test_${name}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LUMRIK_TEST=1"

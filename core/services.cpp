@@ -153,7 +153,6 @@ bool RkShellOpen(const QString &pathOrUrl)
     return QDesktopServices::openUrl(QUrl::fromLocalFile(RkNativePath(pathOrUrl)));
 }
 
-QString RegGetValue(long, const QString &, const QString &) { return {}; }
 
 QString EnumSerialPorts()
 {

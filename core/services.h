@@ -41,8 +41,6 @@ struct TestHooks {
 };
 TestHooks &testHooks();
 
-// There is no registry here: every value reads as "".
-QString RegGetValue(long root, const QString &key, const QString &value);
 // The serial ports of this computer, each followed by CR LF, or "".
 QString EnumSerialPorts();
 

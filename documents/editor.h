@@ -214,9 +214,6 @@ public:
     // popups by the mouse positions of MouseDown, which are in its coordinates).
     QWidget *viewport() const;
 
-    // Panes: one pane only; -1 stands for the active pane.
-    int PaneIndex() const { return -1; }
-    void setPaneIndex(int) {}
     // A number that stands for the component's window while it lives.
     long hWnd() const { return long(reinterpret_cast<quintptr>(this) & 0x7FFFFFFF) | 1; }
 

@@ -168,10 +168,10 @@ void frmAbout::cmdOK_Click() { accept(); }
 
 void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }
 
-bool frmAbout::GetKeyValue(long keyRoot, const QString &keyName, const QString &subKeyRef, QString &keyVal)
+bool frmAbout::GetKeyValue(long, const QString &, const QString &, QString &keyVal)
 {
-    keyVal = RegGetValue(keyRoot, keyName, subKeyRef);
-    return !keyVal.isEmpty();
+    keyVal.clear();
+    return false;
 }
 
 void frmAbout::StartSysInfo()

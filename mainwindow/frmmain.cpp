@@ -1086,7 +1086,7 @@ bool frmMain::event(QEvent *event)
 
 void frmMain::iSuperClass_Activate()
 {
-    RkGuard("iSuperClass_After()", [&] {
+    RkGuard("iSuperClass_Activate()", [&] {
         // The editor's focus is taken away whenever the window is left, so the
         // active document (not the last focus) decides.
         frmDocument *d = activeDocument();
@@ -1122,16 +1122,13 @@ bool frmMain::iSuperClass_Wheel(QWheelEvent *e)
         away = wheelRest_ > 0;
         wheelRest_ = 0;
     }
-    RkGuard("iSuperClass_After()", [&] {
+    RkGuard("iSuperClass_Wheel()", [&] {
         Editor *E = d->txtText;
-        const int pane = E->PaneIndex();
-        E->setPaneIndex(-1);
         const int lines = wheelLines_;
         if (away)
             E->setTopY(E->TopY() > lines ? E->TopY() - lines : 1);
         else
             E->setTopY(E->TopY() + lines);
-        E->setPaneIndex(pane);
     });
     e->accept();
     return true;

@@ -277,7 +277,7 @@ void frmMain::openOutsidePath(const char *proc, const QString &commandLine)
 
 void frmMain::openCommandLine(const QString &commandLine) { openOutsidePath("MDIForm_Load()", commandLine); }
 
-void frmMain::openHandedOver(const QString &commandLine) { openOutsidePath("iSuperClass_After()", commandLine); }
+void frmMain::openHandedOver(const QString &commandLine) { openOutsidePath("openHandedOver()", commandLine); }
 
 void frmMain::dropFiles(const QStringList &files)
 {

@@ -10,9 +10,9 @@ cd "$(dirname "$0")/.."
 ./scripts/setup.sh --packages-only
 jobs="${JOBS:-$(nproc)}"
 seconds="${FUZZ_SECONDS:-15}"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMRIK_FUZZ=ON \
-  -DLUMRIK_BUILD_TESTS=OFF -DLUMRIK_BUILD_BENCH=OFF >/dev/null
-ninja -C build-fuzz -j"$jobs" lumrik_fuzzers
+# The build is the preset "fuzz" (CMakePresets.json).
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$jobs"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/lumrik-fuzz-XXXXXX")"
 export QT_QPA_PLATFORM=offscreen

@@ -22,5 +22,5 @@ fi
 
 if [ "${1:-}" = "--packages-only" ]; then exit 0; fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build
+cmake --preset default >/dev/null
+cmake --build --preset default

@@ -3,6 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
-export QT_QPA_PLATFORM=offscreen
-cd build
-ctest --output-on-failure -j"$(nproc)" --timeout 300
+ctest --preset default -j"$(nproc)"

@@ -151,7 +151,7 @@ TEST(IniFile, UntouchedLinesKeepTheirBytes)
 // edited line too; a lone CR at the very end stays.
 TEST(IniFile, MixedLineEndsAreKeptByteForByte)
 {
-    for (const QByteArray bytes : {QByteArray("[Settings]\nA=1\r\nB=2\nC=3\r\n"), QByteArray("[S]\r\nA=1\nB=2\r"),
+    for (const QByteArray &bytes : {QByteArray("[Settings]\nA=1\r\nB=2\nC=3\r\n"), QByteArray("[S]\r\nA=1\nB=2\r"),
                                    QByteArray("[S]\nA=1\r\n\r\r\n")}) {
         IniFile ini;
         ini.loadFromBytes(bytes);

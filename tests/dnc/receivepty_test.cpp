@@ -378,7 +378,7 @@ TEST(RxdPty, SendThenReceiveGivesBackTheProgram)
     program += "N99999 M30\r\n%\r\n";
     const QString txd = e.env.tmpPath() + "/Txd.Tmp";
 
-    for (const QString code : {QStringLiteral("ISO"), QStringLiteral("EIA")}) {
+    for (const QString &code : {QStringLiteral("ISO"), QStringLiteral("EIA")}) {
         SCOPED_TRACE(code.toStdString());
         e.machine({{"Code", code}, {"Protokoll", "RTS/CTS"}});
         frmRxdFromCnc w;

@@ -735,8 +735,9 @@ TEST(Editor, SelectionByOffsetsKeepsTheViewAndOffersTheBytes)
     EXPECT_EQ(ed.SelStartY(), 1);
     EXPECT_EQ(ed.SelEndY(), ed.Count());
     QClipboard *clipboard = QApplication::clipboard();
-    if (clipboard->supportsSelection())
+    if (clipboard->supportsSelection()) {
         EXPECT_EQ(clipboard->text(QClipboard::Selection).size(), ed.TextLength());
+    }
     ed.setSelectionOffsets(ed.TextLength(), 3);
     EXPECT_EQ(ed.anchorOffset(), ed.TextLength());
     EXPECT_EQ(ed.caretOffset(), 3);

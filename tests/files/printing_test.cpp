@@ -195,8 +195,9 @@ TEST(PrintText, WrapKeepsEveryCharacterAndTheStyles)
             // Every piece keeps the style of the text it came from.
             const bool isComment = out[i][r].text.contains('(') || out[i][r].text.contains(')')
                                    || out[i][r].text.contains("LONG");
-            if (isComment)
+            if (isComment) {
                 EXPECT_EQ(out[i][r].font, bold) << out[i][r].text.toStdString();
+            }
         }
         EXPECT_LE(m.textWidth(text, plain), 1200) << text.toStdString();
         printed << text;
@@ -503,8 +504,9 @@ TEST(ListingLayout, ListCellsWidthsAndShading)
     }
     EXPECT_EQ(shaded, (std::vector<bool>{false, false, true, false, true}));
     for (const PrintItem &i : p.items)
-        if (i.filled)
+        if (i.filled) {
             EXPECT_EQ(i.fillColor, QColor(238, 238, 238));
+        }
     // Four boxed cells per row.
     EXPECT_EQ(rectCount(p, false) + rectCount(p, true), 5 * 4 + 1 /* footer bar */);
 

@@ -212,8 +212,9 @@ TEST(RealProgram, TwoStartsCloseTogetherGiveOneEditor)
         QProcess *ended = running(first) ? second : first;
         EXPECT_EQ(ended->exitCode(), 0);
         EXPECT_EQ(ended->exitStatus(), QProcess::NormalExit);
-        if (firstListens)
+        if (firstListens) {
             EXPECT_TRUE(running(first));
+        }
     }
 }
 

@@ -81,8 +81,9 @@ protected:
     {
         letEventsRun(settleRounds, settleDeletes);
         setErrorBoxHook({});
-        if (!errorsAllowed)
+        if (!errorsAllowed) {
             EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
+        }
     }
 
     // Error boxes go to `errors` instead of the screen.

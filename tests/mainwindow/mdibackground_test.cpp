@@ -19,7 +19,6 @@ using namespace lumrik;
 namespace {
 
 int rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }
-QRgb qrgbOf(int c) { return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 // A picture of one colour.
 QImage block(int w, int h, QColor c)

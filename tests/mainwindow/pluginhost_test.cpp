@@ -74,8 +74,9 @@ protected:
     {
         QDir().mkpath(env.path("plugins"));
         ASSERT_TRUE(QFile::copy(QString::fromUtf8(built), env.path("plugins/" + name))) << built;
-        if (registered)
+        if (registered) {
             ASSERT_TRUE(setPluginRegistered(pluginProgId(name), true));
+        }
     }
     frmDocument *open(frmMain &w, const QByteArray &text)
     {

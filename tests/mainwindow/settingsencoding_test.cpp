@@ -44,8 +44,9 @@ protected:
         const QByteArray b = test::readFile(path);
         EXPECT_EQ(textEncodingOf(b), enc()) << path.toStdString();
         EXPECT_TRUE(b.contains(bytes(firstValue))) << path.toStdString();
-        if (enc() == TextEncoding::Windows1252)
+        if (enc() == TextEncoding::Windows1252) {
             EXPECT_FALSE(isValidUtf8(b));
+        }
     }
 };
 
