@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <cerrno>
 
 namespace lumrik {
@@ -228,7 +229,8 @@ int programMain(int argc, char **argv, void (*prepare)())
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << RkDecodeName(argv[i]);
-    frmMain *w = Main(arguments);
+    // The main window goes before the application object it lives in.
+    const std::unique_ptr<frmMain> w(Main(arguments));
     if (!w)
         return startupExitCode();
     return app.exec();

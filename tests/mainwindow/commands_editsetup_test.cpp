@@ -9,6 +9,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
+#include "modaldialog.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -43,14 +44,12 @@ protected:
     // Runs `inside` on the dialog once it is shown modally, then presses `button`.
     static void whenShown(std::function<void(frmEditSetup *)> inside, const char *button, bool *seen)
     {
-        QTimer::singleShot(0, [=] {
-            auto *d = qobject_cast<frmEditSetup *>(QApplication::activeModalWidget());
-            *seen = d != nullptr;
-            if (!d)
-                return;
-            inside(d);
-            d->findChild<QPushButton *>(button)->click();
-        });
+        test::whenModalShown<frmEditSetup>(
+            [=](frmEditSetup *d) {
+                inside(d);
+                d->findChild<QPushButton *>(button)->click();
+            },
+            seen);
     }
 };
 

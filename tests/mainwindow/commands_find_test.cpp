@@ -13,6 +13,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
+#include "modaldialog.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -53,10 +54,7 @@ protected:
     // Runs `inside` on the modal dialog of type D once it shows; counts the showings.
     template <class D> static void whenShown(std::function<void(D *)> inside, int *shown)
     {
-        QTimer::singleShot(0, [=] {
-            auto *d = qobject_cast<D *>(QApplication::activeModalWidget());
-            if (!d)
-                return;
+        test::whenModalShown<D>([=](D *d) {
             ++*shown;
             inside(d);
         });
@@ -64,24 +62,15 @@ protected:
 };
 
 // Answers the replace questions with the buttons of the given answers.
-void answerConfirms(std::deque<int> answers, int *asked)
+void answerConfirms(QObject *dialog, std::deque<int> answers, int *asked)
 {
-    auto *timer = new QTimer;
-    timer->setInterval(1);
-    QObject::connect(timer, &QTimer::timeout, [timer, answers, asked]() mutable {
-        auto *dlg = qobject_cast<frmReplaceConfirm *>(QApplication::activeModalWidget());
-        if (!dlg || dlg->property("answered").toBool())
-            return;
-        dlg->setProperty("answered", true);
+    test::answerEachModal<frmReplaceConfirm>(dialog, [answers, asked](frmReplaceConfirm *dlg) mutable {
         ++*asked;
         const int a = answers.empty() ? 0 : answers.front();
         if (!answers.empty())
             answers.pop_front();
         (a == 1 ? dlg->cmdYes : a == 2 ? dlg->cmdNo : a == 4 ? dlg->cmdAll : dlg->cmdCancel)->click();
-        if (answers.empty())
-            timer->deleteLater();
     });
-    timer->start();
 }
 
 }
@@ -226,7 +215,7 @@ TEST_F(FindCommandsTest, ReplaceAsksPerMatchAndUndoesInOneStep)
             d->comboText->setEditText("g1");
             d->comboNewText->setEditText("g01");
             d->optOrigin[0]->setChecked(true);
-            answerConfirms({2, 1, 4}, &asked);
+            answerConfirms(d, {2, 1, 4}, &asked);
             d->cmdOk->click();
         },
         &shown);

@@ -13,6 +13,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
+#include "modaldialog.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -38,10 +39,7 @@ protected:
     // "&Ok" (or "&Avbryt").
     static void answerHelix(bool generate, int *shown)
     {
-        QTimer::singleShot(0, [generate, shown] {
-            auto *dlg = qobject_cast<frmHelix *>(QApplication::activeModalWidget());
-            if (!dlg)
-                return;
+        test::whenModalShown<frmHelix>([generate, shown](frmHelix *dlg) {
             ++*shown;
             if (!generate) {
                 dlg->btnAbort->click();

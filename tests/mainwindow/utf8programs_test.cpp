@@ -11,6 +11,7 @@
 #include "mainwindow/commands_find.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindowfixture.h"
+#include "modaldialog.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -47,25 +48,12 @@ protected:
     // Runs `inside` on the modal dialog of type D when it shows.
     template <class D> static void whenShown(std::function<void(D *)> inside, bool *shown)
     {
-        QTimer::singleShot(0, [=] {
-            if (auto *d = qobject_cast<D *>(QApplication::activeModalWidget())) {
-                *shown = true;
-                inside(d);
-            }
-        });
+        test::whenModalShown<D>(inside, shown);
     }
-    // The first replace question answered with "&Alla".
-    static void answerAll()
+    // The replace questions of the dialog's replace answered with "&Alla".
+    static void answerAll(QObject *dialog)
     {
-        auto *timer = new QTimer;
-        timer->setInterval(1);
-        QObject::connect(timer, &QTimer::timeout, [timer] {
-            if (auto *dlg = qobject_cast<frmReplaceConfirm *>(QApplication::activeModalWidget())) {
-                timer->deleteLater();
-                dlg->cmdAll->click();
-            }
-        });
-        timer->start();
+        test::answerEachModal<frmReplaceConfirm>(dialog, [](frmReplaceConfirm *c) { c->cmdAll->click(); });
     }
 
     // Types «Ö» at the end of line 2, replaces every «z» by «ö» (written «Ö»),
@@ -96,7 +84,7 @@ protected:
                 d->comboText->setEditText(QStringLiteral("z"));
                 d->comboNewText->setEditText(QStringLiteral("ö"));
                 d->optOrigin[0]->setChecked(true);
-                answerAll();
+                answerAll(d);
                 d->cmdOk->click();
             },
             &replaced);
