@@ -1,4 +1,5 @@
 #include "mainwindow/frmmain.h"
+#include "mainwindow/commands_plugins.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
@@ -838,6 +839,8 @@ void frmMain::MDIForm_Load()
         int lines = 0;
         GetWheelScrollLines(present, lines);
         wheelLines_ = present ? lines : 0;
+        // Last: a plug-in's sethost sees the selected machine's settings.
+        installPluginHost(this);
     });
 }
 

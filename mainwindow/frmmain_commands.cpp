@@ -131,8 +131,8 @@ void frmMain::registerBuiltInCommands()
     installShellCommands(this);
     installFindCommands(this);
     applyAvailability();
-    // Plug-ins come last: they may take over any command registered above.
-    installPluginHost(this);
+    // The plug-ins are looked for last in the load (MDIForm_Load), once the
+    // machine is selected: they may take over any command registered above.
 }
 
 // ---------------------------------------------------------------------------

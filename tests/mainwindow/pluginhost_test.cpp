@@ -110,6 +110,21 @@ TEST_F(PluginHostTest, WithoutPluginsNothingAppears)
     EXPECT_TRUE(errors.empty());
 }
 
+// The plug-ins are looked for last when the main window loads: a plug-in's
+// sethost already reads the selected machine's settings, not the main ones.
+TEST_F(PluginHostTest, SethostSeesTheSelectedMachine)
+{
+    addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "Omvandla.so");
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    ASSERT_EQ(h->pluginCount(), 1);
+    EXPECT_EQ(w.comboMaskiner->currentText(), "MILL");
+    QObject *plugin = h->pluginObject(0);
+    ASSERT_NE(plugin, nullptr);
+    EXPECT_EQ(plugin->property("machineAtSethost").toString(), "MILL");
+    EXPECT_EQ(plugin->property("extensionAtSethost").toString(), "*.NC");
+}
+
 TEST_F(PluginHostTest, SamplePluginAddsItsCommandsAndTheyRun)
 {
     addLibrary(LUMRIK_TEST_SAMPLEPLUGIN, "Omvandla.so");

@@ -17,6 +17,8 @@ public:
     {
         host_ = host;
         bump("sethostCalls");
+        setProperty("machineAtSethost", host->pReadGlobal(QStringLiteral("gActiveCfg")));
+        setProperty("extensionAtSethost", host->pReadGlobal(QStringLiteral("gsFileExtension")));
         host->RegisterPlugin(0, QStringLiteral("Konvertera"), 3, false, QString(), 0);
         host->RegisterPlugin(2, QStringLiteral("Versaler"), 4, true, QStringLiteral("Gör om till versaler"), 5);
         host->RegisterPlugin(8, QStringLiteral("Tempmapp"), 5, false, QString(), 0);
