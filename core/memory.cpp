@@ -17,6 +17,9 @@ void keepFreedMemory()
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
     // The heap grows by this much at a time, fewer and larger steps.
     mallopt(M_TOP_PAD, 16 * 1024 * 1024);
+    // Larger blocks (the editor's text and styles of a big program) come from
+    // the heap as well, so that one freed is there for the next.
+    mallopt(M_MMAP_MAX, 0);
 #endif
 }
 

@@ -9,9 +9,10 @@
 
 namespace lumrik {
 
-// Called once, first thing in main(): freed blocks of up to the C library's
-// largest threshold (32 MiB) stay with the program for the next operation
-// instead of going back to the system and being faulted in again.
+// Called once, first thing in main(): freed blocks, however large (the
+// editor's text and styles of a big program), stay with the program for the
+// next operation instead of going back to the system and being faulted in
+// again.
 void keepFreedMemory();
 
 // Memory the program is about to fill whole (a file's bytes, a block of a
