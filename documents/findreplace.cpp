@@ -184,11 +184,8 @@ QString findProposal(Editor *editor)
         return {};
     if (editor->SelMark() != 0) {
         editor->setTextIndex(editor->SelStartY());
+        // The selected text as it stands, over several lines too.
         QByteArray sel = editor->SelText();
-        // One line: a search text has no line end.
-        const qsizetype eol = sel.indexOf('\r') >= 0 ? sel.indexOf('\r') : sel.indexOf('\n');
-        if (eol >= 0)
-            sel.truncate(eol);
         qsizetype n = sel.size();
         while (n > 0 && sel[n - 1] == ' ')
             --n;

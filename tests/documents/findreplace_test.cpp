@@ -477,8 +477,11 @@ TEST(FindProposal, WordUnderTheCaretOrTheSelection)
     ed.setSelectionOffsets(14, 19); // "Y3" and its trailing blanks
     EXPECT_EQ(findProposal(&ed), QStringLiteral("Y3"));
     EXPECT_EQ(ed.TextIndex(), 1);
-    ed.setSelectionOffsets(14, 28); // into the next line: its first line only
-    EXPECT_EQ(findProposal(&ed), QStringLiteral("Y3"));
+    ed.setSelectionOffsets(14, 28); // into the next line: the selected text, line end and all
+    EXPECT_EQ(findProposal(&ed), QStringLiteral("Y3   \r\nN20 (ÖV"));
+    EXPECT_EQ(ed.TextIndex(), 1);
+    ed.setSelectionOffsets(0, 31); // everything: the trailing blanks of the last line only go
+    EXPECT_EQ(findProposal(&ed), QStringLiteral("N10 G01 X10.5 Y3   \r\nN20 (ÖVRE)"));
     ed.setSelectionOffsets(25, 31);
     EXPECT_EQ(findProposal(&ed), QStringLiteral("(ÖVRE)"));
     EXPECT_EQ(ed.TextIndex(), 2);

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QTest>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -155,6 +156,37 @@ TEST_F(FindCommandsTest, FindFromTheMenuAndTheSearchKeyThenFindNext)
     w.runCommand("mnuPopSearchNext");
     EXPECT_EQ(ed->SelStartY(), 2);
     EXPECT_EQ(boxes.calls().size(), 1u);
+}
+
+// Ctrl+F over a selection of several lines (a whole program after a
+// renumbering, say) proposes the selected text, not its first line.
+TEST_F(FindCommandsTest, CtrlFProposesASelectionOfSeveralLinesWhole)
+{
+    frmMain w;
+    installFindCommands(&w);
+    w.resize(1000, 700);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    frmDocument *doc = open(w, "P1.NC", "%\r\nN10 G01 X1\r\nN20 G01 X2\r\n");
+    ASSERT_NE(doc, nullptr);
+    Editor *ed = doc->txtText;
+    ed->setSelectionOffsets(0, 13); // "%", its line end and "N10 G01 X1"
+    ed->setFocus();
+    QWidget *editor = QApplication::focusWidget();
+    ASSERT_TRUE(editor && (editor == ed || ed->isAncestorOf(editor)));
+    int shown = 0;
+    QString proposed;
+    whenShown<frmFind>(
+        [&](frmFind *d) {
+            proposed = d->comboText->currentText();
+            d->cmdCancel->click();
+        },
+        &shown);
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(proposed, QStringLiteral("%\r\nN10 G01 X1"));
+    EXPECT_EQ(gFindString, QStringLiteral("%\r\nN10 G01 X1"));
 }
 
 TEST_F(FindCommandsTest, FindNextRepeatsTheLastSearchInAnotherDocument)

@@ -23,6 +23,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QTest>
 #include <QToolBar>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -314,6 +315,8 @@ TEST_F(MainWindowTest, DropCommandLineAndHandOver)
     QApplication::sendEvent(&w, &drop);
     EXPECT_TRUE(drop.isAccepted());
     EXPECT_TRUE(w.documents().isEmpty()); // opened once the drop is over
+    // However busy the machine, the documents come when the drop has been served.
+    (void)QTest::qWaitFor([&] { return w.documents().size() == 3; }, 60000);
     settle();
     ASSERT_EQ(w.documents().size(), 3);
     EXPECT_TRUE(boxes.calls().empty()); // the same file twice: no question
