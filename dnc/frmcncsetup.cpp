@@ -1,5 +1,6 @@
 #include "dnc/frmcncsetup.h"
 
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
@@ -515,8 +516,7 @@ void frmCncSetup::loadMachine(const QString &machine)
         FillComboWithFiles(gsDataPath, QStringLiteral("syn"), ComboColorFile);
         ComboColorFile->setCurrentIndex(-1);
     }
-    gActiveCfg = machine;
-    gActiveCfgFile = machineConfigFile(machine);
+    currentMachine().use(machine, machineConfigFile(machine));
     const MachineConfig cfg(gActiveCfgFile);
     const QString com = kCfgCommunication;
     auto raw = [&](const QString &section, const char *key) { return cfg.value(section, QLatin1String(key)); };
@@ -1036,8 +1036,7 @@ void frmCreateCfg::btnOk_Click()
             return;
         }
         file.close();
-        gActiveCfg = name;
-        gActiveCfgFile = path;
+        currentMachine().use(name, path);
         created_ = name;
         accept();
     });

@@ -1,5 +1,6 @@
 #include "dnc/frmrxdfromcnc.h"
 
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/language.h"
@@ -250,8 +251,7 @@ void frmRxdFromCnc::cmbRxdCfgFiler_Click()
     RkGuard("cmbRxdCfgFiler_Click()", [&] {
         if (bLocked || cmbRxdCfgFiler->currentIndex() < 0)
             return;
-        gActiveCfg = cmbRxdCfgFiler->currentText();
-        gActiveCfgFile = machineConfigFile(gActiveCfg);
+        currentMachine().use(cmbRxdCfgFiler->currentText(), machineConfigFile(cmbRxdCfgFiler->currentText()));
         if (comboMaskiner)
             SelectComboItem(gActiveCfg, comboMaskiner);
         if (Comm1 && Comm1->PortOpen())

@@ -1,6 +1,7 @@
 #include "dnc/frmtxd2cnc.h"
 
 #include "core/atomicfile.h"
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/globals.h"
@@ -34,12 +35,6 @@
 namespace lumrik {
 
 namespace {
-QComboBox *mainMachineSelector()
-{
-    DocumentHost *host = documentHost();
-    QWidget *main = host ? host->mainWidget() : nullptr;
-    return main ? main->findChild<QComboBox *>(QStringLiteral("comboMaskiner")) : nullptr;
-}
 }
 
 frmTxd2Cnc::frmTxd2Cnc(QWidget *parent) : QDialog(parent)
@@ -195,8 +190,8 @@ void frmTxd2Cnc::Form_Activate()
         txtTxd2Cnc->clear();
         const QStringList files = GetFolderFiles(gsDataPath, QStringLiteral("*.cfg"), false);
         FileTxdCfg->addItems(files);
-        QComboBox *mainCombo = mainMachineSelector();
-        const QString current = mainCombo ? mainCombo->currentText() : gActiveCfg;
+        const CurrentMachine &machine = currentMachine();
+        const QString current = machine.selectorOwner() ? machine.shown() : machine.name();
         int selected = -1;
         for (const QString &f : files) {
             const QString name = machineNameOf(f);
@@ -237,10 +232,7 @@ void frmTxd2Cnc::cmbTxdCfgFiler_Click()
         const QString name = cmbTxdCfgFiler->currentText();
         if (name.isEmpty())
             return;
-        gActiveCfg = name;
-        gActiveCfgFile = machineConfigFile(name);
-        if (QComboBox *mainCombo = mainMachineSelector())
-            SelectComboItem(name, mainCombo);
+        currentMachine().choose(name, machineConfigFile(name));
         btnTxd2Cnc->setEnabled(true);
     });
 }

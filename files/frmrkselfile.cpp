@@ -1,5 +1,6 @@
 #include "files/frmrkselfile.h"
 
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/fonts.h"
@@ -615,8 +616,7 @@ void frmRkSelFile::cmbMaskiner_Click()
     RkGuard("cmbMaskiner_Click()", [&] {
         if (cmbMaskiner->currentText().isEmpty())
             return;
-        gActiveCfg = cmbMaskiner->currentText();
-        gActiveCfgFile = machineFile(gActiveCfg);
+        currentMachine().use(cmbMaskiner->currentText(), machineFile(cmbMaskiner->currentText()));
         sSelectedFile.clear();
         sRootPath = GetDefaultPath("root");
         sPreSelectedPath = GetDefaultPath("send");

@@ -23,6 +23,7 @@ void mnuCncSetup_Click(frmMain *w)
             FillComboWithFiles(gsDataPath, QStringLiteral("cfg"), w->comboMaskiner);
             w->comboMaskiner->setCurrentIndex(-1);
         }
+        w->reportShownMachine();
         // A match runs the selector's choice, which reloads the machine's
         // settings (colours chosen in the dialog but not stored give way).
         SelectComboItem(kept, w->comboMaskiner);

@@ -1,6 +1,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/commands_plugins.h"
 
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
@@ -109,6 +110,12 @@ frmMain::frmMain(const QString &commandLineFile, QWidget *parent)
 
     gMainWindow = this;
     setDocumentHost(this);
+    // The selector shows the machine another window chooses.
+    currentMachine().setSelectorOwner(this);
+    connect(&currentMachine(), &CurrentMachine::chosen, this, [this](const QString &name) {
+        if (currentMachine().selectorOwner() == this)
+            SelectComboItem(name, comboMaskiner);
+    });
     setSavedFileHook([this](const QString &path) { AddToMruList(path); });
     // Ending the program from the error report never throws away typed text.
     setForcedExitPrompt([this] {
@@ -125,6 +132,7 @@ frmMain::~frmMain()
     const auto subs = mdiArea->subWindowList();
     for (QMdiSubWindow *w : subs)
         delete w;
+    currentMachine().releaseSelector(this);
     if (documentHost() == this) {
         setDocumentHost(nullptr);
         setSavedFileHook({});
@@ -489,7 +497,10 @@ void frmMain::buildToolBars()
     comboMaskiner->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     comboMaskiner->setToolTip(QStringLiteral("Aktiv maskin"));
     tbrMaskin->addWidget(comboMaskiner);
-    connect(comboMaskiner, &QComboBox::currentIndexChanged, this, [this](int) { comboMaskiner_Click(); });
+    connect(comboMaskiner, &QComboBox::currentIndexChanged, this, [this](int) {
+        reportShownMachine();
+        comboMaskiner_Click();
+    });
 
     tbrSim = addBand("tbrSim", QStringLiteral("Simulering"));
     addButton(tbrSim, "Sim", "Simulera");
@@ -851,8 +862,15 @@ void frmMain::fillMachineSelector()
         FillComboWithFiles(gsDataPath, QStringLiteral("cfg"), comboMaskiner);
         comboMaskiner->setCurrentIndex(-1);
     }
+    reportShownMachine();
     // A match raises the selector's click, which loads the machine's keys.
     SelectComboItem(GetIniSetting("Settings", "LastCnc"), comboMaskiner);
+}
+
+void frmMain::reportShownMachine()
+{
+    if (currentMachine().selectorOwner() == this)
+        currentMachine().setShown(comboMaskiner->currentText());
 }
 
 void frmMain::comboMaskiner_Click()

@@ -164,6 +164,9 @@ public Q_SLOTS:
     void mnuWindowTileVertical_Click();
     // The machine selector's choice.
     void comboMaskiner_Click();
+    // Tells the current machine what the selector shows (after a fill that
+    // blocked the selector's signals).
+    void reportShownMachine();
 
 protected:
     void closeEvent(QCloseEvent *e) override;

@@ -1,5 +1,6 @@
 #include "mainwindow/machinekeys.h"
 
+#include "core/currentmachine.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
@@ -45,9 +46,8 @@ void applyMachineKeys(const MachineKeys &keys)
 
 void selectMachine(const QString &machine)
 {
-    gActiveCfg = machine;
-    gActiveCfgFile = machineFile(machine);
-    applyMachineKeys(readMachineKeys(gActiveCfgFile, gTextColor, gsRootFolder));
+    currentMachine().use(machine, machineFile(machine));
+    applyMachineKeys(readMachineKeys(currentMachine().file(), gTextColor, gsRootFolder));
 }
 
 }
