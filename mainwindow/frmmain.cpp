@@ -19,6 +19,7 @@
 #include "mainwindow/mainlanguage.h"
 #include "mainwindow/mdibackground.h"
 #include "mainwindow/recentfiles.h"
+#include "mainwindow/toolbarlayout.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -403,37 +404,26 @@ QAction *frmMain::addButton(QToolBar *bar, const QString &key, const QString &ti
     return a;
 }
 
+void frmMain::addButtons(QToolBar *bar, const std::vector<ToolButtonSpec> &buttons)
+{
+    for (const ToolButtonSpec &b : buttons) {
+        if (!b.key) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction *a = addButton(bar, QString::fromUtf8(b.key), QString::fromUtf8(b.tip), b.visible);
+        if (b.checkable)
+            a->setCheckable(true);
+    }
+}
+
 void frmMain::buildToolBars()
 {
     // The hidden main toolbar: updated like the others, never shown.
     tbToolBar = new QToolBar(QStringLiteral("Verktygsfält"), this);
     tbToolBar->setObjectName("tbToolBar");
     addToolBar(Qt::TopToolBarArea, tbToolBar);
-    addButton(tbToolBar, "New", "Skapa nytt program");
-    addButton(tbToolBar, "Open", "Öppna befintligt program");
-    addButton(tbToolBar, "Save", "Spara aktivt program");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "Print", "Skriv aktivt program");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "Undo", "Ångra");
-    addButton(tbToolBar, "Cut", "Klipp ut");
-    addButton(tbToolBar, "Copy", "Kopiera");
-    addButton(tbToolBar, "Paste", "Klistra in");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "Txd2Cnc", "Sänd prog till CNC");
-    addButton(tbToolBar, "RxdFromCnc", "Hämta prog från CNC");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "ColorIt", "Färglägg program");
-    addButton(tbToolBar, "Kalmero", "Kalmero");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "Fix", "Jämför 2 öppna program");
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "SplitV", "Delar skärmen verikalt")->setCheckable(true);
-    addButton(tbToolBar, "SplitH", "Delar skärmen horisontellt")->setCheckable(true);
-    addButton(tbToolBar, "NoSplit", "Normal skärm")->setCheckable(true);
-    tbToolBar->addSeparator();
-    addButton(tbToolBar, "Info", QString(), false);
-    addButton(tbToolBar, "findinfo", QString(), false);
+    addButtons(tbToolBar, mainToolBarButtons());
     tbToolBar->hide();
     tbToolBar->toggleViewAction()->setVisible(false); // nothing shows it
     connect(tbToolBar, &QToolBar::actionTriggered, this, [this](QAction *a) {
@@ -443,49 +433,12 @@ void frmMain::buildToolBars()
     addToolBarBreak(Qt::TopToolBarArea);
 
     // CoolBar1's bands.
-    tbrFile = addBand("tbrFile", QStringLiteral("Arkiv"));
-    addButton(tbrFile, "New", "Skapa nytt program");
-    addButton(tbrFile, "Open", "Öppna befintligt program");
-    addButton(tbrFile, "Save", "Spara aktivt program");
-    tbrFile->addSeparator();
-    addButton(tbrFile, "Print", "Skriv aktivt program");
-
-    tbrEdit = addBand("tbrEdit", QStringLiteral("Redigera"));
-    addButton(tbrEdit, "Undo", "Ångra");
-    tbrEdit->addSeparator();
-    addButton(tbrEdit, "Cut", "Klipp ut");
-    addButton(tbrEdit, "Copy", "Kopiera");
-    addButton(tbrEdit, "Paste", "Klistra in");
-    tbrEdit->addSeparator();
-    addButton(tbrEdit, "Search", "Sök");
-
-    tbrComm = addBand("tbrComm", QStringLiteral("Kommunikation"));
-    addButton(tbrComm, "Txd2Cnc", "Sänd prog till CNC");
-    addButton(tbrComm, "RxdFromCnc", "Hämta prog från CNC");
-
-    tbrOptions = addBand("tbrOptions", QStringLiteral("NcOption"));
-    addButton(tbrOptions, "Omnum", "Omnumrera program");
-    addButton(tbrOptions, "Tlista", "Verktygslista");
-    addButton(tbrOptions, "Fix", "Jämför 2 öppna program");
-    addButton(tbrOptions, "Kalmero", "Starta Kalmero");
-    tbrOptions->addSeparator();
-    addButton(tbrOptions, "Threadmill", "Gängfräsning");
-    addButton(tbrOptions, "Bultcirkel", "Skapa hålcirkel");
-    addButton(tbrOptions, "Subprogram", QString(), false);
-    addButton(tbrOptions, "Punkter", "Lägg till saknade decimalpunkter");
-    addButton(tbrOptions, "Skärdata", "Skärdata kalkylator");
-
-    tbrWin = addBand("tbrWin", QStringLiteral("Fönster"));
-    addButton(tbrWin, "SplitV", "Delar skärmen verikalt")->setCheckable(true);
-    addButton(tbrWin, "SplitH", "Delar skärmen horisontellt")->setCheckable(true);
-    addButton(tbrWin, "NoSplit", "Normal skärm")->setCheckable(true);
-
-    tbrShow = addBand("tbrShow", QStringLiteral("Visa"));
-    addButton(tbrShow, "ColorIt", "Färglägg");
-    addButton(tbrShow, "ColorItIso", "Färglägg funktioner");
-    addButton(tbrShow, "Lined", "Linjerad bakgrund")->setCheckable(true);
-    addButton(tbrShow, "Mellanslag", "Infoga mellanslag mellan block (Expandera)");
-    addButton(tbrShow, "XYZ", "Visa sammanfattning av värden");
+    QToolBar **const commandBars[] = {&tbrFile, &tbrEdit, &tbrComm, &tbrOptions, &tbrWin, &tbrShow};
+    const std::vector<ToolBandSpec> &bands = commandBands();
+    for (size_t i = 0; i < bands.size(); ++i) {
+        *commandBars[i] = addBand(bands[i].name, QString::fromUtf8(bands[i].title));
+        addButtons(*commandBars[i], bands[i].buttons);
+    }
 
     tbrMaskin = addBand("tbrMaskin", QStringLiteral("Maskin"));
     QLabel *machineLabel = new QLabel(QStringLiteral(" Maskin: "), tbrMaskin);
@@ -502,11 +455,8 @@ void frmMain::buildToolBars()
         comboMaskiner_Click();
     });
 
-    tbrSim = addBand("tbrSim", QStringLiteral("Simulering"));
-    addButton(tbrSim, "Sim", "Simulera");
-    addButton(tbrSim, "SimTools", "Simuleringsverktyg");
-    addButton(tbrSim, "SimMat", "Simuleringsmaterial");
-    addButton(tbrSim, "SimMask", "Maskin");
+    tbrSim = addBand(simulationBand().name, QString::fromUtf8(simulationBand().title));
+    addButtons(tbrSim, simulationBand().buttons);
     bandShown_[tbrSim] = false;
     tbrSim->hide();
     tbrSim->toggleViewAction()->setVisible(false);
@@ -588,22 +538,7 @@ QString frmMain::machine() const { return comboMaskiner->currentText(); }
 // ---------------------------------------------------------------------------
 // Commands and their enabling
 
-QString frmMain::commandOfKey(const QString &key)
-{
-    static const QHash<QString, QString> table = {
-        {"New", "mnuFileNew"},           {"Open", "mnuFileOpen"},           {"Save", "mnuFileSave"},
-        {"Print", "mnuFilePrint"},       {"Undo", "mnuEditUndo"},           {"Cut", "mnuEditCut"},
-        {"Copy", "mnuEditCopy"},         {"Paste", "mnuEditPaste"},         {"Search", "mnuEditFind"},
-        {"Txd2Cnc", "mnuTxd2Cnc"},       {"RxdFromCnc", "mnuRxdFromCnc"},   {"ColorIt", "mnuViewBoldComments"},
-        {"ColorItIso", "mnuViewColorNC"}, {"Fix", "mnuCompare"},            {"Kalmero", "mnuOptionKalmero"},
-        {"SplitV", "SplitV"},            {"SplitH", "SplitH"},              {"NoSplit", "NoSplit"},
-        {"Info", "mnuInfo"},             {"findinfo", "mnuFindDB"},         {"XYZ", "mnuViewXYZ"},
-        {"Tlista", "mnuNcOptionsToolList"}, {"Omnum", "mnuNcOptionsOmnum"}, {"Threadmill", "mnuHelix"},
-        {"Punkter", "mnuOptionPunktKoll"}, {"Skärdata", "mnuOptionSkardata"}, {"Bultcirkel", "mnuBult"},
-        {"Lined", "mnuViewLines"},       {"Mellanslag", "mnuViewUnPack"},
-    };
-    return table.value(key);
-}
+QString frmMain::commandOfKey(const QString &key) { return commandOfToolKey(key); }
 
 void frmMain::setCommand(const QString &name, std::function<void()> handler)
 {

@@ -27,6 +27,8 @@ class QWheelEvent;
 
 namespace lumrik {
 
+struct ToolButtonSpec;
+
 class CMdiBackground;
 class frmDocument;
 
@@ -185,6 +187,7 @@ private:
     QMenu *addMenu(QMenu *parent, const char *name, const QString &caption = {});
     QToolBar *addBand(const char *name, const QString &title);
     QAction *addButton(QToolBar *bar, const QString &key, const QString &tip, bool visible = true);
+    void addButtons(QToolBar *bar, const std::vector<ToolButtonSpec> &buttons);
     void MDIForm_Load();
     bool MDIForm_Unload();
     void fillMachineSelector();
