@@ -6,7 +6,7 @@
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/nctext.h"
-#include "documents/ncdocument.h"
+#include "core/ncdocument.h"
 
 #include <QLocale>
 #include <QRegularExpression>
