@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
+#include "core/sessionstate.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -144,16 +145,18 @@ void RkLoadIniSettings()
         l.text("ToolListChrs", "T", gsToolListChrs);
         l.text("DecCheckChrs", "", gsDecCheckBlockChars);
         l.section = "Printing";
-        l.text("PrinterFont", "Courier New", gPrinterFont);
-        l.int16("PrinterFontSize", "10", gPrinterFontSize);
-        l.truth("BoldComment", "False", gPrintBoldComments);
-        l.truth("ItalicComment", "False", gPrintItalicComments);
-        l.truth("PrintTime", "False", gPrintTime);
-        l.int32("TopMargin", "20", gPrintTMargin);
-        l.int32("BottomMargin", "20", gPrintBMargin);
-        l.int32("LeftMargin", "40", gPrintLMargin);
-        l.int32("RightMargin", "20", gPrintRMargin);
-        l.int16("Columns", "1", gPrintColumns);
+        PrintValues p = programSession().print().values();
+        l.text("PrinterFont", "Courier New", p.font);
+        l.int16("PrinterFontSize", "10", p.fontSize);
+        l.truth("BoldComment", "False", p.boldComments);
+        l.truth("ItalicComment", "False", p.italicComments);
+        l.truth("PrintTime", "False", p.time);
+        l.int32("TopMargin", "20", p.topMargin);
+        l.int32("BottomMargin", "20", p.bottomMargin);
+        l.int32("LeftMargin", "40", p.leftMargin);
+        l.int32("RightMargin", "20", p.rightMargin);
+        l.int16("Columns", "1", p.columns);
+        programSession().print().set(p);
         l.section = "Options";
         l.truth("Setup", "True", gSetupAllowed);
         l.text("Title", "", gTitle);

@@ -8,6 +8,7 @@
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/services.h"
+#include "core/sessionstate.h"
 #include "core/settings.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
@@ -151,10 +152,12 @@ bool applyEditSetup(EditSetupValues &v)
     w.set(S, "DefaultTile", tile);
     gDefaultTile = tile;
     // 17 - 19
-    w.set(P, "PrinterFont", gPrinterFont);
-    w.set(P, "PrinterFontSize", QString::number(gPrinterFontSize));
+    PrintValues print = programSession().print().values();
+    w.set(P, "PrinterFont", print.font);
+    w.set(P, "PrinterFontSize", QString::number(print.fontSize));
     w.set(P, "PrintTime", v.printTime);
-    gPrintTime = v.printTime;
+    print.time = v.printTime;
+    programSession().print().set(print);
     // 20 - 21
     v.toolListChrs = v.toolListChrs.trimmed();
     w.set(S, "ToolListChrs", v.toolListChrs);
