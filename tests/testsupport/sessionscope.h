@@ -8,8 +8,12 @@ namespace lumrik::test {
 
 class SessionScope {
 public:
-    SessionScope() : print_(programSession().print().values()) {}
-    ~SessionScope() { programSession().print().set(print_); }
+    SessionScope() : settings_(programSession().settings().values()), print_(programSession().print().values()) {}
+    ~SessionScope()
+    {
+        programSession().settings().set(settings_);
+        programSession().print().set(print_);
+    }
     SessionScope(const SessionScope &) = delete;
     SessionScope &operator=(const SessionScope &) = delete;
 
@@ -23,6 +27,7 @@ public:
     }
 
 private:
+    SettingValues settings_;
     PrintValues print_;
 };
 
