@@ -36,10 +36,4 @@ void CurrentMachine::releaseSelector(QObject *owner)
     shown_.clear();
 }
 
-CurrentMachine &currentMachine()
-{
-    static CurrentMachine machine;
-    return machine;
-}
-
 }

@@ -40,7 +40,7 @@ private:
     QString shown_;
 };
 
-// The program's one.
+// The program's one: the session's (core/sessionstate.h).
 CurrentMachine &currentMachine();
 
 }

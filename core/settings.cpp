@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
+#include "core/sessionstate.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -63,6 +64,68 @@ qint64 placementTwips(int pixels, double storedTwips, double twipsPerPixel)
     return std::llround(pixels * twipsPerPixel);
 }
 
+// Each value and the variable it is seen through, in the loading order.
+#define LUMRIK_SETTING_VIEW(X)                                                                                         \
+    X(textFont, gTextFont)                                                                                             \
+    X(textFontSize, gTextFontSize)                                                                                     \
+    X(textColor, gTextColor)                                                                                           \
+    X(textBackColor, gTextBackColor)                                                                                   \
+    X(mainLeft, gOldLeft)                                                                                              \
+    X(mainTop, gOldTop)                                                                                                \
+    X(mainWidth, gOldWidth)                                                                                            \
+    X(mainHeight, gOldHeight)                                                                                          \
+    X(mainWindowState, gOldWindowState)                                                                                \
+    X(fileLeft, gFileSelectLeft)                                                                                       \
+    X(fileTop, gFileSelectTop)                                                                                         \
+    X(fileWidth, gFileSelectWidth)                                                                                     \
+    X(fileHeight, gFileSelectHeight)                                                                                   \
+    X(showFileExt, gsShowFileExt)                                                                                      \
+    X(showFileExtText, gsShowFileExtText)                                                                              \
+    X(kalmeroPath, gsKalmeroPath)                                                                                      \
+    X(useKalmero, gsUseKalmero)                                                                                        \
+    X(programInfoPath, gsProgramInfoPath)                                                                              \
+    X(showAllFiles, gbShowAllFiles)                                                                                    \
+    X(numKbdDec, gNumKbdDec)                                                                                           \
+    X(upperCase, gUpperCase)                                                                                           \
+    X(noBack, gNoBack)                                                                                                 \
+    X(defaultTile, gDefaultTile)                                                                                       \
+    X(scanComment, gScanComment)                                                                                       \
+    X(numberSort, gNumberSort)                                                                                         \
+    X(kollegieBlock, gKollegieBlock)                                                                                   \
+    X(scrollbarShow, gScrollbarShow)                                                                                   \
+    X(saveAsUnixType, gSaveAsUnixType)                                                                                 \
+    X(toolListChrs, gsToolListChrs)                                                                                    \
+    X(decCheckBlockChars, gsDecCheckBlockChars)                                                                        \
+    X(setupAllowed, gSetupAllowed)                                                                                     \
+    X(title, gTitle)                                                                                                   \
+    X(maxComPorts, gMaxComPorts)
+
+SettingValues Settings::values() const
+{
+    SettingValues v;
+#define LUMRIK_READ(member, variable) v.member = variable;
+    LUMRIK_SETTING_VIEW(LUMRIK_READ)
+#undef LUMRIK_READ
+    return v;
+}
+
+void Settings::set(const SettingValues &v)
+{
+    if (v == values())
+        return;
+#define LUMRIK_WRITE(member, variable) variable = v.member;
+    LUMRIK_SETTING_VIEW(LUMRIK_WRITE)
+#undef LUMRIK_WRITE
+    Q_EMIT changed();
+}
+
+void Settings::change(const std::function<void(SettingValues &)> &edit)
+{
+    SettingValues v = values();
+    edit(v);
+    set(v);
+}
+
 namespace {
 // Reads the main settings file once; every key of the table comes from that copy.
 struct Loader {
@@ -97,21 +160,34 @@ void RkLoadIniSettings()
     RkGuard("RkLoadIniSettings()", [] {
         gbInsertMode = true;
         gTextType = 1;
+        Settings &settings = programSession().settings();
+        SettingValues v = settings.values();
+        // What was read before a failure stays in use, as each key is read.
+        struct Publish {
+            Settings &settings;
+            SettingValues &v;
+            bool done = false;
+            ~Publish()
+            {
+                if (!done)
+                    settings.set(v);
+            }
+        } publish{settings, v};
         Loader l;
-        l.text("EditFont", "Courier New", gTextFont);
-        l.int16("EditFontSize", "12", gTextFontSize);
-        l.int32("EditFontColor", "0", gTextColor);
-        l.int32("EditBackColor", QString::number(0xFFFFFF), gTextBackColor);
-        l.int32("MainLeft", "1000", gOldLeft);
-        l.int32("MainTop", "1000", gOldTop);
-        l.int32("MainWidth", "3500", gOldWidth);
-        l.int32("MainHeight", "3500", gOldHeight);
-        l.int32("MainWindowState", "0", gOldWindowState);
-        l.int32("FileLeft", "1000", gFileSelectLeft);
-        l.int32("FileTop", "1000", gFileSelectTop);
-        l.int32("FileWidth", "8500", gFileSelectWidth);
-        l.int32("FileHeight", "6500", gFileSelectHeight);
-        const QString textColor = QString::number(gTextColor);
+        l.text("EditFont", "Courier New", v.textFont);
+        l.int16("EditFontSize", "12", v.textFontSize);
+        l.int32("EditFontColor", "0", v.textColor);
+        l.int32("EditBackColor", QString::number(0xFFFFFF), v.textBackColor);
+        l.int32("MainLeft", "1000", v.mainLeft);
+        l.int32("MainTop", "1000", v.mainTop);
+        l.int32("MainWidth", "3500", v.mainWidth);
+        l.int32("MainHeight", "3500", v.mainHeight);
+        l.int32("MainWindowState", "0", v.mainWindowState);
+        l.int32("FileLeft", "1000", v.fileLeft);
+        l.int32("FileTop", "1000", v.fileTop);
+        l.int32("FileWidth", "8500", v.fileWidth);
+        l.int32("FileHeight", "6500", v.fileHeight);
+        const QString textColor = QString::number(v.textColor);
         l.int32("CommentColor", textColor, gCommentColor);
         for (int i = 0; i < 8; ++i) {
             l.text(QStringLiteral("CodeText%1").arg(i + 1), QString(), gsCodeText[i]);
@@ -120,44 +196,48 @@ void RkLoadIniSettings()
         l.expand("DefaultPath", gsDataPath, gsRootFolder);
         l.expand("CurrentPath", gsRootFolder, gsActivePath);
         l.text("FileExtension", "*.*", gsFileExtension);
-        l.text("ShowFileExt", "*.*", gsShowFileExt);
-        l.text("ShowFileExtText", "Alla filer (*.*)", gsShowFileExtText);
-        l.expand("KalmeroPath", "[exedrive]\\LMK", gsKalmeroPath);
-        l.expand("ProgramInfoPath", "", gsProgramInfoPath);
-        gsUseKalmero = RkFileExists(findFileNoCase(gsDataPath, "Pendrof.exe"))
-                       || RkFileExists(findFileNoCase(settingFolder(gsKalmeroPath), "Pendrof.exe"));
-        l.truth("ShowAllFiles", "True", gbShowAllFiles);
-        l.truth("NumKbdDec", "False", gNumKbdDec);
-        l.truth("UpperCase", "False", gUpperCase);
-        l.truth("NoBackground", "False", gNoBack);
-        l.text("DefaultTile", "0", gDefaultTile);
-        l.truth("ScanComment", "False", gScanComment);
-        l.truth("NumberSort", "False", gNumberSort);
-        l.truth("KollegieBlock", "False", gKollegieBlock);
+        l.text("ShowFileExt", "*.*", v.showFileExt);
+        l.text("ShowFileExtText", "Alla filer (*.*)", v.showFileExtText);
+        l.expand("KalmeroPath", "[exedrive]\\LMK", v.kalmeroPath);
+        l.expand("ProgramInfoPath", "", v.programInfoPath);
+        v.useKalmero = RkFileExists(findFileNoCase(gsDataPath, "Pendrof.exe"))
+                       || RkFileExists(findFileNoCase(settingFolder(v.kalmeroPath), "Pendrof.exe"));
+        l.truth("ShowAllFiles", "True", v.showAllFiles);
+        l.truth("NumKbdDec", "False", v.numKbdDec);
+        l.truth("UpperCase", "False", v.upperCase);
+        l.truth("NoBackground", "False", v.noBack);
+        l.text("DefaultTile", "0", v.defaultTile);
+        l.truth("ScanComment", "False", v.scanComment);
+        l.truth("NumberSort", "False", v.numberSort);
+        l.truth("KollegieBlock", "False", v.kollegieBlock);
         l.truth("FirstStart", "True", gFirstStart);
         l.text("LastCnc", "", gActiveCfg);
         bool b = false;
         l.truth("RullningsList", "False", b);
-        gScrollbarShow = b ? 2 : 4;
+        v.scrollbarShow = b ? 2 : 4;
         l.truth("SaveAsUnix", "False", b);
-        gSaveAsUnixType = b ? 2 : 1;
-        l.text("ToolListChrs", "T", gsToolListChrs);
-        l.text("DecCheckChrs", "", gsDecCheckBlockChars);
+        v.saveAsUnixType = b ? 2 : 1;
+        l.text("ToolListChrs", "T", v.toolListChrs);
+        l.text("DecCheckChrs", "", v.decCheckBlockChars);
         l.section = "Printing";
-        l.text("PrinterFont", "Courier New", gPrinterFont);
-        l.int16("PrinterFontSize", "10", gPrinterFontSize);
-        l.truth("BoldComment", "False", gPrintBoldComments);
-        l.truth("ItalicComment", "False", gPrintItalicComments);
-        l.truth("PrintTime", "False", gPrintTime);
-        l.int32("TopMargin", "20", gPrintTMargin);
-        l.int32("BottomMargin", "20", gPrintBMargin);
-        l.int32("LeftMargin", "40", gPrintLMargin);
-        l.int32("RightMargin", "20", gPrintRMargin);
-        l.int16("Columns", "1", gPrintColumns);
+        PrintValues p = programSession().print().values();
+        l.text("PrinterFont", "Courier New", p.font);
+        l.int16("PrinterFontSize", "10", p.fontSize);
+        l.truth("BoldComment", "False", p.boldComments);
+        l.truth("ItalicComment", "False", p.italicComments);
+        l.truth("PrintTime", "False", p.time);
+        l.int32("TopMargin", "20", p.topMargin);
+        l.int32("BottomMargin", "20", p.bottomMargin);
+        l.int32("LeftMargin", "40", p.leftMargin);
+        l.int32("RightMargin", "20", p.rightMargin);
+        l.int16("Columns", "1", p.columns);
+        programSession().print().set(p);
         l.section = "Options";
-        l.truth("Setup", "True", gSetupAllowed);
-        l.text("Title", "", gTitle);
-        l.int16("ComPorts", "4", gMaxComPorts);
+        l.truth("Setup", "True", v.setupAllowed);
+        l.text("Title", "", v.title);
+        l.int16("ComPorts", "4", v.maxComPorts);
+        publish.done = true;
+        settings.set(v);
     });
 }
 

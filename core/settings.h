@@ -1,8 +1,62 @@
 #pragma once
+// The program-wide settings of the main settings file: loaded in one place
+// (RkLoadIniSettings), changed only through the session's Settings object,
+// which signals each change. The print settings (core/printsettings.h) and
+// the keys a machine file may override (mainwindow/machinekeys.h) are
+// objects of their own.
+#include <QObject>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace lumrik {
+
+// The values, with the key each is stored under (section "Settings" unless
+// named otherwise).
+struct SettingValues {
+    QString textFont;                                           // "EditFont"
+    int textFontSize = 0;                                       // "EditFontSize"
+    int textColor = 0, textBackColor = 0;                       // "EditFontColor", "EditBackColor"
+    int mainLeft = 0, mainTop = 0, mainWidth = 0, mainHeight = 0; // "MainLeft" .. "MainHeight", twips
+    int mainWindowState = 0;                                    // "MainWindowState"
+    int fileLeft = 0, fileTop = 0, fileWidth = 0, fileHeight = 0; // "FileLeft" .. "FileHeight", twips
+    QString showFileExt, showFileExtText;                       // "ShowFileExt", "ShowFileExtText"
+    QString kalmeroPath;                                        // "KalmeroPath", expanded
+    bool useKalmero = false;                                    // the calculation program was found
+    QString programInfoPath;                                    // "ProgramInfoPath", expanded
+    bool showAllFiles = false;                                  // "ShowAllFiles"
+    bool numKbdDec = false;                                     // "NumKbdDec"
+    bool upperCase = false;                                     // "UpperCase"
+    bool noBack = false;                                        // "NoBackground"
+    QString defaultTile;                                        // "DefaultTile": "0", "1" or "2"
+    bool scanComment = false;                                   // "ScanComment"
+    bool numberSort = false;                                    // "NumberSort"
+    bool kollegieBlock = false;                                 // "KollegieBlock"
+    int scrollbarShow = 0;                                      // "RullningsList": 2 when true, else 4
+    int saveAsUnixType = 0;                                     // "SaveAsUnix": 2 when true, else 1
+    QString toolListChrs;                                       // "ToolListChrs"
+    QString decCheckBlockChars;                                 // "DecCheckChrs"
+    bool setupAllowed = false;                                  // "Setup" of "Options"
+    QString title;                                              // "Title" of "Options"
+    int maxComPorts = 0;                                        // "ComPorts" of "Options"
+    bool operator==(const SettingValues &) const = default;
+};
+
+// The settings in use. Their storage is still the program-wide variables of
+// core/globals.h, which the plug-ins and older readers see; every writer goes
+// through here.
+class Settings : public QObject {
+    Q_OBJECT
+public:
+    SettingValues values() const;
+    // Takes the values; `changed` when anything differs.
+    void set(const SettingValues &values);
+    // Changes some values in place, as `edit` does to a copy of them.
+    void change(const std::function<void(SettingValues &)> &edit);
+
+Q_SIGNALS:
+    void changed();
+};
 
 // Fills the settings variables from the main settings file. A value that cannot
 // be converted takes that key's default; loading goes on with the next key.

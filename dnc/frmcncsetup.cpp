@@ -10,6 +10,7 @@
 #include "core/paths.h"
 #include "core/progress.h"
 #include "core/services.h"
+#include "core/sessionstate.h"
 #include "core/settings.h"
 #include "dnc/cncsetup_fields.h"
 #include "dnc/frmhexedit.h"
@@ -530,15 +531,18 @@ void frmCncSetup::loadMachine(const QString &machine)
     txtFileExtension->setText(cfg.FileExtension());
 
     // The editor's look, from the main settings file.
-    gTextFont = GetIniSetting(QStringLiteral("Settings"), QStringLiteral("EditFont"), QStringLiteral("Courier New"));
-    gTextFontSize = toInt16(GetIniSetting(QStringLiteral("Settings"), QStringLiteral("EditFontSize"),
-                                          QStringLiteral("12")))
-                        .value_or(12);
-    gTextColor = toInt32(GetIniSetting(QStringLiteral("Settings"), QStringLiteral("EditFontColor"), QStringLiteral("0")))
-                     .value_or(0);
-    gTextBackColor = toInt32(GetIniSetting(QStringLiteral("Settings"), QStringLiteral("EditBackColor"),
-                                           QStringLiteral("16777215")))
-                         .value_or(16777215);
+    programSession().settings().change([](SettingValues &s) {
+        s.textFont = GetIniSetting(QStringLiteral("Settings"), QStringLiteral("EditFont"), QStringLiteral("Courier New"));
+        s.textFontSize = toInt16(GetIniSetting(QStringLiteral("Settings"), QStringLiteral("EditFontSize"),
+                                               QStringLiteral("12")))
+                             .value_or(12);
+        s.textColor = toInt32(GetIniSetting(QStringLiteral("Settings"), QStringLiteral("EditFontColor"),
+                                            QStringLiteral("0")))
+                          .value_or(0);
+        s.textBackColor = toInt32(GetIniSetting(QStringLiteral("Settings"), QStringLiteral("EditBackColor"),
+                                                QStringLiteral("16777215")))
+                              .value_or(16777215);
+    });
 
     // Colours: a value that is not a number keeps the colour there was.
     auto colour = [&](const QString &key, int &target) {

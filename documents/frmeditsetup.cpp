@@ -8,6 +8,7 @@
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/services.h"
+#include "core/sessionstate.h"
 #include "core/settings.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
@@ -122,19 +123,22 @@ bool applyEditSetup(EditSetupValues &v)
     w.set(S, "AutoColor", QString(v.autoColor ? "1" : "0"));
     // 2
     w.set(S, "KalmeroPath", CollapseExePath(v.kalmeroPath));
-    gsKalmeroPath = ExpandExePath(v.kalmeroPath);
-    gsUseKalmero = kalmeroPresent(settingFolder(gsKalmeroPath));
+    Settings &settings = programSession().settings();
+    settings.change([&](SettingValues &s) {
+        s.kalmeroPath = ExpandExePath(v.kalmeroPath);
+        s.useKalmero = kalmeroPresent(settingFolder(s.kalmeroPath));
+    });
     // 3 - 7
     w.set(S, "NumberSort", v.numberSort);
-    gNumberSort = v.numberSort;
+    settings.change([&](SettingValues &s) { s.numberSort = v.numberSort; });
     w.set(S, "ShowAllFiles", v.showAllFiles);
-    gbShowAllFiles = v.showAllFiles;
+    settings.change([&](SettingValues &s) { s.showAllFiles = v.showAllFiles; });
     w.set(S, "SaveAsUnix", v.saveAsUnix);
-    gSaveAsUnixType = v.saveAsUnix ? 2 : 1;
+    settings.change([&](SettingValues &s) { s.saveAsUnixType = v.saveAsUnix ? 2 : 1; });
     w.set(S, "NumKbdDec", v.numKbdDec);
-    gNumKbdDec = v.numKbdDec;
+    settings.change([&](SettingValues &s) { s.numKbdDec = v.numKbdDec; });
     w.set(S, "UpperCase", v.upperCase);
-    gUpperCase = v.upperCase;
+    settings.change([&](SettingValues &s) { s.upperCase = v.upperCase; });
     // 8 - 11: the font and colours as their choices set them.
     w.set(S, "EditFont", gTextFont);
     w.set(S, "EditFontSize", QString::number(gTextFontSize));
@@ -142,32 +146,34 @@ bool applyEditSetup(EditSetupValues &v)
     w.set(S, "EditBackColor", QString::number(gTextBackColor));
     // 13 - 16
     w.set(S, "KollegieBlock", v.kollegieBlock);
-    gKollegieBlock = v.kollegieBlock;
+    settings.change([&](SettingValues &s) { s.kollegieBlock = v.kollegieBlock; });
     w.set(S, "RullningsList", v.alwaysShowScrollbar);
-    gScrollbarShow = v.alwaysShowScrollbar ? 2 : 4;
+    settings.change([&](SettingValues &s) { s.scrollbarShow = v.alwaysShowScrollbar ? 2 : 4; });
     w.set(S, "ScanComment", v.scanComments);
-    gScanComment = v.scanComments;
+    settings.change([&](SettingValues &s) { s.scanComment = v.scanComments; });
     const QString tile = v.tileHorizontal ? QStringLiteral("1") : QStringLiteral("2");
     w.set(S, "DefaultTile", tile);
-    gDefaultTile = tile;
+    settings.change([&](SettingValues &s) { s.defaultTile = tile; });
     // 17 - 19
-    w.set(P, "PrinterFont", gPrinterFont);
-    w.set(P, "PrinterFontSize", QString::number(gPrinterFontSize));
+    PrintValues print = programSession().print().values();
+    w.set(P, "PrinterFont", print.font);
+    w.set(P, "PrinterFontSize", QString::number(print.fontSize));
     w.set(P, "PrintTime", v.printTime);
-    gPrintTime = v.printTime;
+    print.time = v.printTime;
+    programSession().print().set(print);
     // 20 - 21
     v.toolListChrs = v.toolListChrs.trimmed();
     w.set(S, "ToolListChrs", v.toolListChrs);
-    gsToolListChrs = v.toolListChrs;
+    settings.change([&](SettingValues &s) { s.toolListChrs = v.toolListChrs; });
     v.decCheckChrs = v.decCheckChrs.trimmed().toUpper();
     w.set(S, "DecCheckChrs", v.decCheckChrs);
-    gsDecCheckBlockChars = v.decCheckChrs;
+    settings.change([&](SettingValues &s) { s.decCheckBlockChars = v.decCheckChrs; });
     // 22: an unticked box leaves the stored count as it is.
     if (v.extraComPorts)
         w.set(QStringLiteral("Options"), "ComPorts", QStringLiteral("16"));
     // 23 - 25
     w.set(S, "NoBackground", v.noBackground);
-    gNoBack = v.noBackground;
+    settings.change([&](SettingValues &s) { s.noBack = v.noBackground; });
     w.set(S, "ShowFileExt", gsShowFileExt);
     w.set(S, "ShowFileExtText", gsShowFileExtText);
     return w.write();
@@ -609,9 +615,11 @@ void frmEditSetup::cmdEditFontSel_Click()
     const auto &choose = editSetupDialogs().chooseFont;
     if (!choose || !choose(this, family, size, colour))
         return;
-    gTextFont = family;
-    gTextFontSize = size;
-    gTextColor = colour;
+    programSession().settings().change([&](SettingValues &s) {
+        s.textFont = family;
+        s.textFontSize = size;
+        s.textColor = colour;
+    });
 }
 
 void frmEditSetup::cmdEditBackGround_Click()
@@ -620,7 +628,7 @@ void frmEditSetup::cmdEditBackGround_Click()
     const auto &choose = editSetupDialogs().chooseColor;
     if (!choose || !choose(this, colour))
         return;
-    gTextBackColor = colour;
+    programSession().settings().change([&](SettingValues &s) { s.textBackColor = colour; });
 }
 
 void frmEditSetup::btnBowseForKalmeroDir_Click()
@@ -653,8 +661,10 @@ void frmEditSetup::lvExtensions_ItemCheck(QTreeWidgetItem *item)
         item->setCheckState(0, Qt::Checked);
     }
     lvExtensions->viewport()->update();
-    gsShowFileExt = item->text(0);
-    gsShowFileExtText = item->text(1);
+    programSession().settings().change([&](SettingValues &s) {
+        s.showFileExt = item->text(0);
+        s.showFileExtText = item->text(1);
+    });
 }
 
 void frmEditSetup::cmdDeviceManager_Click()

@@ -5,6 +5,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/language.h"
+#include "core/sessionstate.h"
 #include "core/settings.h"
 
 #include <QCheckBox>
@@ -207,7 +208,8 @@ frmPrintSetup::frmPrintSetup(QWidget *owner) : QDialog(owner)
 void frmPrintSetup::showFontName()
 {
     // The font that prints: a stored font that is not installed has a stand-in.
-    lblPrintFont->setText(QStringLiteral("%1, %2 pt").arg(RkFixedFontFamily(gPrinterFont)).arg(gPrinterFontSize));
+    const PrintValues &p = programSession().print().values();
+    lblPrintFont->setText(QStringLiteral("%1, %2 pt").arg(RkFixedFontFamily(p.font)).arg(p.fontSize));
 }
 
 void frmPrintSetup::LoadSettings()
@@ -243,15 +245,17 @@ bool frmPrintSetup::SaveSettings()
     return RkGuard("SaveSettings()", [&]() -> bool {
         // Every value is checked before the first one is written: a wrong
         // value leaves the file and the program as they were.
+        PrintSettings &settings = programSession().print();
+        PrintValues p = settings.values();
         const struct {
             const char *key;
             QLineEdit *box;
             int &target;
             const char *name;
-        } margins[] = {{"TopMargin", txtTopMargin, gPrintTMargin, "Topp"},
-                       {"BottomMargin", txtBottomMargin, gPrintBMargin, "Botten"},
-                       {"LeftMargin", txtLeftMargin, gPrintLMargin, "Vänster"},
-                       {"RightMargin", txtRightMargin, gPrintRMargin, "Höger"}};
+        } margins[] = {{"TopMargin", txtTopMargin, p.topMargin, "Topp"},
+                       {"BottomMargin", txtBottomMargin, p.bottomMargin, "Botten"},
+                       {"LeftMargin", txtLeftMargin, p.leftMargin, "Vänster"},
+                       {"RightMargin", txtRightMargin, p.rightMargin, "Höger"}};
         int marginValues[4] = {};
         for (int i = 0; i < 4; ++i) {
             const auto &m = margins[i];
@@ -274,18 +278,22 @@ bool frmPrintSetup::SaveSettings()
             if (!SaveIniSetting(kSection, QLatin1String(margins[i].key), margins[i].box->text()))
                 return false;
             margins[i].target = marginValues[i];
+            settings.set(p);
         }
         if (!SaveIniSetting(kSection, QStringLiteral("Columns"), columnsText))
             return false;
-        gPrintColumns = columnCount;
+        p.columns = columnCount;
+        settings.set(p);
         const bool bold = chkPrintBoldComments->isChecked();
         if (!SaveIniSetting(kSection, QStringLiteral("BoldComment"), boolText(bold)))
             return false;
-        gPrintBoldComments = bold;
+        p.boldComments = bold;
+        settings.set(p);
         const bool italic = chkPrintItalicComments->isChecked();
         if (!SaveIniSetting(kSection, QStringLiteral("ItalicComment"), boolText(italic)))
             return false;
-        gPrintItalicComments = italic;
+        p.italicComments = italic;
+        settings.set(p);
         return true;
     });
 }
@@ -302,7 +310,8 @@ void frmPrintSetup::cmdCancel_Click() { reject(); }
 
 void frmPrintSetup::cmdPrintFont_Click()
 {
-    QFont font = RkFontForDialog(gPrinterFont, gPrinterFontSize); // the font in use
+    PrintValues p = programSession().print().values();
+    QFont font = RkFontForDialog(p.font, p.fontSize); // the font in use
     bool chosen = false;
     try {
         if (const FontDialogFn &hook = fontDialogHook()) {
@@ -325,10 +334,11 @@ void frmPrintSetup::cmdPrintFont_Click()
     const int whole = int(std::nearbyint(size));
     if (font.family().isEmpty() || whole < 1)
         return;
-    gPrinterFont = font.family();
-    gPrinterFontSize = whole;
-    SaveIniSetting(kSection, QStringLiteral("PrinterFont"), gPrinterFont);
-    SaveIniSetting(kSection, QStringLiteral("PrinterFontSize"), QString::number(gPrinterFontSize));
+    p.font = font.family();
+    p.fontSize = whole;
+    programSession().print().set(p);
+    SaveIniSetting(kSection, QStringLiteral("PrinterFont"), p.font);
+    SaveIniSetting(kSection, QStringLiteral("PrinterFontSize"), QString::number(p.fontSize));
     showFontName();
 }
 

@@ -7,6 +7,7 @@
 #include "core/language.h"
 #include "core/nctext.h"
 #include "core/ncdocument.h"
+#include "core/sessionstate.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -70,12 +71,13 @@ QStringList PrintPage::texts() const
 PrintOptions PrintOptions::fromSettings()
 {
     PrintOptions o;
-    o.fontName = RkFixedFontFamily(gPrinterFont.isEmpty() ? QStringLiteral("Courier New") : gPrinterFont);
-    o.fontSize = gPrinterFontSize > 0 ? gPrinterFontSize : 10;
-    o.columns = gPrintColumns;
-    o.boldComments = gPrintBoldComments;
-    o.italicComments = gPrintItalicComments;
-    o.printTime = gPrintTime;
+    const PrintValues &p = programSession().print().values();
+    o.fontName = RkFixedFontFamily(p.font.isEmpty() ? QStringLiteral("Courier New") : p.font);
+    o.fontSize = p.fontSize > 0 ? p.fontSize : 10;
+    o.columns = p.columns;
+    o.boldComments = p.boldComments;
+    o.italicComments = p.italicComments;
+    o.printTime = p.time;
     return o;
 }
 

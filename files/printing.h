@@ -80,8 +80,7 @@ struct PrintOptions {
     bool boldComments = false;
     bool italicComments = false;
     bool printTime = false;
-    // From gPrinterFont, gPrinterFontSize, gPrintColumns, gPrintBoldComments,
-    // gPrintItalicComments and gPrintTime.
+    // From the session's print settings.
     static PrintOptions fromSettings();
     PrintFont plainFont() const { return {fontName, fontSize, false, false}; }
     PrintFont commentFont() const { return {fontName, fontSize, boldComments, italicComments}; }

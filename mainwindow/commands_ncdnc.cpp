@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
+#include "core/sessionstate.h"
 #include "dnc/frmtxd2cnc.h"
 #include "mainwindow/sendcommand.h"
 #include "mainwindow/receivecommand.h"
@@ -43,7 +44,7 @@ void toggleLinedPaper(frmMain *w)
     RkGuard("mnuViewLines_Click()", [&] {
         if (!w->activeDocument())
             return;
-        gKollegieBlock = !gKollegieBlock;
+        programSession().settings().change([](SettingValues &s) { s.kollegieBlock = !s.kollegieBlock; });
         w->RkUpdateValidSelections();
         // Every document repaints its background with the new setting.
         for (frmDocument *doc : w->documents()) {

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/sessionstate.h"
 #include "core/settings.h"
 #include "files/frmprintsetup.h"
 #include "files/printingjobs.h"
@@ -28,8 +29,9 @@ void mnuFilePrint_Click(frmMain *w)
         // the program over a command that had nothing to do.
         if (!doc)
             return;
-        PrintDocument(doc, marginValue(gPrintLMargin), marginValue(gPrintTMargin), marginValue(gPrintRMargin),
-                      marginValue(gPrintBMargin));
+        const PrintValues &p = programSession().print().values();
+        PrintDocument(doc, marginValue(p.leftMargin), marginValue(p.topMargin), marginValue(p.rightMargin),
+                      marginValue(p.bottomMargin));
     });
 }
 

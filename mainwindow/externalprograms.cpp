@@ -6,6 +6,7 @@
 #include "core/paths.h"
 #include "core/progress.h"
 #include "core/services.h"
+#include "core/sessionstate.h"
 #include "core/trustedcode.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
@@ -192,7 +193,7 @@ void StartKalmero(frmMain *w)
     QString refusal;
     try {
         if (!findProgram(gsDataPath, QStringLiteral("Pendrof.exe")).isEmpty())
-            gsKalmeroPath = gsDataPath;
+            programSession().settings().change([](SettingValues &s) { s.kalmeroPath = gsDataPath; });
         const QString D = settingFolder(gsKalmeroPath);
         if (D.isEmpty() || !QDir::setCurrent(D))
             throw RkExpected(kErrPathNotFound, QStringLiteral("Sökvägen hittades inte"));

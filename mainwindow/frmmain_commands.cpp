@@ -18,6 +18,7 @@
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/progress.h"
+#include "core/sessionstate.h"
 #include "documents/frmdocument.h"
 #include "documents/loading.h"
 #include "documents/saving.h"
@@ -569,19 +570,19 @@ void frmMain::mnuViewAutoColorNC_Click()
 void frmMain::mnuWindowCascade_Click()
 {
     arrangeNow(kArrangeCascade, false);
-    gDefaultTile = QStringLiteral("0");
+    programSession().settings().change([](SettingValues &s) { s.defaultTile = QStringLiteral("0"); });
 }
 
 void frmMain::mnuWindowTileHorizontal_Click()
 {
     arrangeNow(kArrangeTileHorizontal, false);
-    gDefaultTile = QStringLiteral("1");
+    programSession().settings().change([](SettingValues &s) { s.defaultTile = QStringLiteral("1"); });
 }
 
 void frmMain::mnuWindowTileVertical_Click()
 {
     arrangeNow(kArrangeTileVertical, false);
-    gDefaultTile = QStringLiteral("2");
+    programSession().settings().change([](SettingValues &s) { s.defaultTile = QStringLiteral("2"); });
 }
 
 void frmMain::splitActive(int type, const QString &key)

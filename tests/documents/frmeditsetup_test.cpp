@@ -10,6 +10,7 @@
 #include "documents/frmdocument.h"
 #include "documents/frmeditsetup.h"
 #include "documents/host.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -33,21 +34,22 @@ namespace {
 
 // Every settings variable the dialog sets, given back afterwards.
 struct VariablesGuard {
+    test::SessionScope session;
     QString font = gTextFont, kalmero = gsKalmeroPath, tile = gDefaultTile, tools = gsToolListChrs,
-            dec = gsDecCheckBlockChars, ext = gsShowFileExt, extText = gsShowFileExtText, printer = gPrinterFont;
+            dec = gsDecCheckBlockChars, ext = gsShowFileExt, extText = gsShowFileExtText;
     int size = gTextFontSize, colour = gTextColor, back = gTextBackColor, unix_ = gSaveAsUnixType,
-        scroll = gScrollbarShow, printerSize = gPrinterFontSize;
+        scroll = gScrollbarShow;
     bool useK = gsUseKalmero, sort = gNumberSort, all = gbShowAllFiles, kbd = gNumKbdDec, upper = gUpperCase,
-         paper = gKollegieBlock, scan = gScanComment, time = gPrintTime, noBack = gNoBack, notSw = gbNotSwedish;
+         paper = gKollegieBlock, scan = gScanComment, noBack = gNoBack, notSw = gbNotSwedish;
     std::array<QString, 10> macro = gsMacroPath;
     ~VariablesGuard()
     {
         gTextFont = font; gsKalmeroPath = kalmero; gDefaultTile = tile; gsToolListChrs = tools;
-        gsDecCheckBlockChars = dec; gsShowFileExt = ext; gsShowFileExtText = extText; gPrinterFont = printer;
+        gsDecCheckBlockChars = dec; gsShowFileExt = ext; gsShowFileExtText = extText;
         gTextFontSize = size; gTextColor = colour; gTextBackColor = back; gSaveAsUnixType = unix_;
-        gScrollbarShow = scroll; gPrinterFontSize = printerSize; gsUseKalmero = useK; gNumberSort = sort;
+        gScrollbarShow = scroll; gsUseKalmero = useK; gNumberSort = sort;
         gbShowAllFiles = all; gNumKbdDec = kbd; gUpperCase = upper; gKollegieBlock = paper; gScanComment = scan;
-        gPrintTime = time; gNoBack = noBack; gbNotSwedish = notSw; gsMacroPath = macro;
+        gNoBack = noBack; gbNotSwedish = notSw; gsMacroPath = macro;
     }
 };
 
@@ -107,8 +109,10 @@ protected:
         gTextBackColor = 0xFFFFFF;
         gsShowFileExt = "*.*";
         gsShowFileExtText = "Alla filer (*.*)";
-        gPrinterFont = "Courier New";
-        gPrinterFontSize = 10;
+        test::SessionScope::print([](PrintValues &p) {
+            p.font = "Courier New";
+            p.fontSize = 10;
+        });
         gsKalmeroPath = env.path("LMK");
         gsMacroPath = {};
         env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\n");

@@ -10,6 +10,7 @@
 #include "files/printingjobs.h"
 #include "files/printingpaint.h"
 #include "qtprint.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -80,41 +81,26 @@ int pdfPages(const QString &path)
 
 class PrintSettingsScope {
 public:
-    PrintSettingsScope()
-        : font_(gPrinterFont), size_(gPrinterFontSize), cols_(gPrintColumns), bold_(gPrintBoldComments),
-          italic_(gPrintItalicComments), time_(gPrintTime), margins_{gPrintLMargin, gPrintTMargin, gPrintRMargin,
-                                                                     gPrintBMargin},
-          notSwedish_(gbNotSwedish), langFile_(gsLanguageFile)
+    PrintSettingsScope() : notSwedish_(gbNotSwedish), langFile_(gsLanguageFile)
     {
-        gPrinterFont = "Courier New";
-        gPrinterFontSize = 10;
-        gPrintColumns = 1;
-        gPrintBoldComments = gPrintItalicComments = gPrintTime = false;
-        gPrintLMargin = 40;
-        gPrintTMargin = gPrintRMargin = gPrintBMargin = 20;
+        test::SessionScope::print([](PrintValues &p) {
+            p.font = "Courier New";
+            p.fontSize = 10;
+            p.columns = 1;
+            p.boldComments = p.italicComments = p.time = false;
+            p.leftMargin = 40;
+            p.topMargin = p.rightMargin = p.bottomMargin = 20;
+        });
         gbNotSwedish = false;
     }
     ~PrintSettingsScope()
     {
-        gPrinterFont = font_;
-        gPrinterFontSize = size_;
-        gPrintColumns = cols_;
-        gPrintBoldComments = bold_;
-        gPrintItalicComments = italic_;
-        gPrintTime = time_;
-        gPrintLMargin = margins_[0];
-        gPrintTMargin = margins_[1];
-        gPrintRMargin = margins_[2];
-        gPrintBMargin = margins_[3];
         gbNotSwedish = notSwedish_;
         gsLanguageFile = langFile_;
     }
 
 private:
-    QString font_;
-    int size_, cols_;
-    bool bold_, italic_, time_;
-    int margins_[4];
+    test::SessionScope session_;
     bool notSwedish_;
     QString langFile_;
 };

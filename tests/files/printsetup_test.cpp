@@ -5,6 +5,7 @@
 #include "core/fonts.h"
 #include "core/globals.h"
 #include "core/inifile.h"
+#include "core/sessionstate.h"
 #include "core/settings.h"
 #include "files/frmprintsetup.h"
 #include "qtprint.h"
@@ -250,4 +251,28 @@ TEST_F(PrintSetupTest, TextsFromTheLanguageFile)
     EXPECT_EQ(f.cmdSave->text(), "Spara");
     gbNotSwedish = false;
     gsLanguageFile.clear();
+}
+
+TEST_F(PrintSetupTest, AnObserverOfThePrintSettingsSeesWhatSparaAndTheFontButtonChoose)
+{
+    PrintValues seen;
+    QObject observer;
+    QObject::connect(&programSession().print(), &PrintSettings::changed, &observer,
+                     [&] { seen = programSession().print().values(); });
+    frmPrintSetup f;
+    f.show();
+    frmPrintSetup::setFontDialogHook([](QWidget *, QFont &font) {
+        font = QFont(QStringLiteral("DejaVu Sans Mono"), 13);
+        return true;
+    });
+    f.findChild<QPushButton *>("cmdPrintFont")->click();
+    EXPECT_EQ(seen.font, "DejaVu Sans Mono");
+    EXPECT_EQ(seen.fontSize, 13);
+    f.txtRightMargin->setText("33");
+    f.chkPrintItalicComments->setChecked(true);
+    f.cmdSave->click();
+    EXPECT_EQ(seen.rightMargin, 33);
+    EXPECT_TRUE(seen.italicComments);
+    EXPECT_EQ(seen.font, "DejaVu Sans Mono");
+    EXPECT_TRUE(errors.isEmpty());
 }

@@ -14,6 +14,7 @@
 #include "core/settings.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -57,6 +58,7 @@ private:
 
 class MainWindowFixture : public ::testing::Test {
 protected:
+    SessionScope session; // first made, last given back
     TempEnv env;
     MsgBoxRecorder boxes;
     std::vector<QString> errors;

@@ -2,6 +2,7 @@
 // run their operations on the active document.
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/sessionstate.h"
 #include "core/settings.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QSignalSpy>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -46,6 +48,21 @@ TEST_F(NcCommandsTest, DisabledWithoutDocumentAndLinedPaperUnchanged)
     w.runCommand("mnuViewLines");
     EXPECT_FALSE(gKollegieBlock);
     EXPECT_FALSE(w.menuAction("mnuViewLines")->isChecked());
+}
+
+TEST_F(NcCommandsTest, LinedPaperIsASettingThatObserversSeeChange)
+{
+    frmMain w;
+    ASSERT_NE(open(w, "N10\r\n"), nullptr);
+    QSignalSpy spy(&programSession().settings(), &Settings::changed);
+    const bool was = gKollegieBlock;
+    w.runCommand("mnuViewLines");
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(programSession().settings().values().kollegieBlock, !was);
+    EXPECT_EQ(w.menuAction("mnuViewLines")->isChecked(), !was);
+    w.runCommand("mnuViewLines");
+    EXPECT_EQ(spy.count(), 2);
+    EXPECT_EQ(gKollegieBlock, was);
 }
 
 TEST_F(NcCommandsTest, OperationsChangeTheActiveProgram)

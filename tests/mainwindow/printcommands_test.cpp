@@ -9,6 +9,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -85,14 +86,14 @@ TEST_F(PrintCommandsTest, MarginsOutOfRangeAreReported)
     installPrintCommands(&w);
     ASSERT_NE(w.openDocument(env.write("ncprog/P1.NC", "N10\r\n"), "MILL"), nullptr);
     // Beyond a 16-bit number: a plain message names the margin.
-    gPrintLMargin = 40000;
+    test::SessionScope::print([](PrintValues &p) { p.leftMargin = 40000; });
     w.runCommand("mnuFilePrint");
     EXPECT_TRUE(errors.empty());
     EXPECT_TRUE(boxes.saw("40000"));
     EXPECT_TRUE(printed.isEmpty());
     // A number but too large for the page: the print's error box.
     boxes.clear();
-    gPrintLMargin = 600;
+    test::SessionScope::print([](PrintValues &p) { p.leftMargin = 600; });
     w.runCommand("mnuFilePrint");
     EXPECT_TRUE(errors.empty());
     ASSERT_EQ(boxes.calls().size(), 1u);

@@ -1,0 +1,39 @@
+#pragma once
+// The print settings in use (section "Printing" of the main settings file):
+// the font of both print engines, the document print's columns, comment
+// styles and margins, and whether the listing shows the time. Loaded at
+// start, changed by the print settings dialog, its font button and the editor
+// settings dialog; printing reads them here. The variables gPrinterFont ..
+// gPrintRMargin are their read-only view for the plug-ins.
+#include <QObject>
+#include <QString>
+
+namespace lumrik {
+
+struct PrintValues {
+    QString font;               // "PrinterFont"
+    int fontSize = 0;           // "PrinterFontSize", whole points
+    bool boldComments = false;  // "BoldComment"
+    bool italicComments = false; // "ItalicComment"
+    bool time = false;          // "PrintTime"
+    int columns = 0;            // "Columns"
+    int topMargin = 0, bottomMargin = 0, leftMargin = 0, rightMargin = 0; // millimetres
+    bool operator==(const PrintValues &) const = default;
+};
+
+class PrintSettings : public QObject {
+    Q_OBJECT
+public:
+    const PrintValues &values() const { return values_; }
+    // Takes the values, shows them in the plug-ins' view; `changed` when
+    // anything differs.
+    void set(const PrintValues &values);
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    PrintValues values_;
+};
+
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The program's state while it runs: the settings, the print settings and
+// the current machine, each an object with change signals. One Session lives as long as
+// the program; the windows and commands are given it and observe it. The
+// program-wide variables of core/globals.h are its read-only view, kept for
+// the plug-ins, which read them by name.
+#include "core/currentmachine.h"
+#include "core/printsettings.h"
+#include "core/settings.h"
+
+#include <QObject>
+
+namespace lumrik {
+
+class Session : public QObject {
+    Q_OBJECT
+public:
+    Settings &settings() { return settings_; }
+    PrintSettings &print() { return print_; }
+    CurrentMachine &machine() { return machine_; }
+
+private:
+    Settings settings_;
+    PrintSettings print_;
+    CurrentMachine machine_;
+};
+
+// The program's one.
+Session &programSession();
+
+}
