@@ -32,11 +32,10 @@ namespace {
 // from the start of the text. That made every change cost time in proportion
 // to the size of the text: typing near the end of a large program, and an
 // undo of many changes, which took time in proportion to the square of it.
-// Only the marker actions of large changes are told (their undo and redo).
-// Container actions (the places around large changes) and every change of
-// the text, which the counts of the status bar follow.
-constexpr int kModMask =
-    QsciScintillaBase::SC_MOD_CONTAINER | QsciScintillaBase::SC_MOD_INSERTTEXT | QsciScintillaBase::SC_MOD_DELETETEXT;
+// Only the marker actions of large changes are told (their undo and redo):
+// a change of the text is seen by the edit generation, which costs nothing
+// per change.
+constexpr int kModMask = QsciScintillaBase::SC_MOD_CONTAINER;
 
 // The editor's accessible interface is Qt's plain one for an editable widget.
 // The component's own interface tells the caret's character offset at every
@@ -80,10 +79,10 @@ void Editor::Impl::checkCaret()
     const long pos = send(Sci::SCI_GETCURRENTPOS);
     if (pos != lastCaret) {
         lastCaret = pos;
-        toldChanges = textChanges;
+        toldChanges = generation;
         Q_EMIT q->CaretMoved();
-    } else if (toldChanges != textChanges) {
-        toldChanges = textChanges;
+    } else if (toldChanges != generation) {
+        toldChanges = generation;
         Q_EMIT q->TextChanged();
     }
 }
@@ -182,7 +181,6 @@ Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
     connect(d->sci, &QsciScintillaBase::SCN_MODIFIED, this,
             [this](int, int type, const char *, int, int, int, int, int, int token, int) {
                 if (type & Sci::SC_MOD_CONTAINER) d->passedMarker = token;
-                if (type & (Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT)) ++d->textChanges;
             });
     d->lastCaret = 0;
 }
@@ -283,9 +281,9 @@ qint64 Editor::CountBytes() const
     if (!d->utf8()) return d->send(Sci::SCI_GETLENGTH); // a character a byte
     // Counted again only after the text changed: the status bar asks at
     // every key.
-    if (d->countedChanges != d->textChanges) {
+    if (d->countedChanges != d->generation) {
         d->countedChars = d->characterCount();
-        d->countedChanges = d->textChanges;
+        d->countedChanges = d->generation;
     }
     return d->countedChars;
 }

@@ -95,14 +95,12 @@ struct Editor::Impl {
     int textType() const { return doc.lineEnds(); }
     // Scintilla shows UTF-8 in its UTF-8 code page, a text in rows too.
     void applyEncoding();
-    // Changes of the text Scintilla holds or shows, counted as it reports
-    // them; the number of characters of the text as last counted, and the
-    // changes it was counted after.
-    quint64 textChanges = 0;
+    // The number of characters of the text as last counted, and the edit
+    // generation it was counted at.
     qint64 characterCount() const;
     mutable qint64 countedChars = 0;
     mutable quint64 countedChanges = ~quint64(0);
-    // The changes the last round of notifications told of.
+    // The edit generation the last round of notifications told of.
     quint64 toldChanges = 0;
     QColor fore = Qt::black, back = Qt::white;
     QString font = QStringLiteral("Courier New");
