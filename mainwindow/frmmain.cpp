@@ -411,16 +411,39 @@ QAction *frmMain::addButton(QToolBar *bar, const QString &key, const QString &ti
     return a;
 }
 
-void frmMain::addButtons(QToolBar *bar, const std::vector<ToolButtonSpec> &buttons)
+QAction *frmMain::placeMenuItem(QToolBar *bar, const QString &key, const QString &tip)
+{
+    QAction *a = commands_.action(commandOfKey(key));
+    Q_ASSERT(a);
+    a->setIcon(toolbarIcon(key));
+    a->setIconVisibleInMenu(false);
+    a->setToolTip(tip);
+    a->setData(key);
+    bar->addAction(a);
+    // The button keeps the name the band gives it; the action keeps the item's.
+    if (QWidget *button = bar->widgetForAction(a))
+        button->setObjectName(bar->objectName() + '_' + key);
+    commands_.insert(bar->objectName() + ':' + key, a);
+    return a;
+}
+
+void frmMain::addButtons(QToolBar *bar, const std::vector<ToolButtonSpec> &buttons, bool dispatch)
 {
     for (const ToolButtonSpec &b : buttons) {
         if (!b.key) {
             bar->addSeparator();
             continue;
         }
-        QAction *a = addButton(bar, QString::fromUtf8(b.key), QString::fromUtf8(b.tip), b.visible);
+        const QString key = QString::fromUtf8(b.key);
+        if (b.placesMenuItem) {
+            placeMenuItem(bar, key, QString::fromUtf8(b.tip)); // runs its command as the menu item
+            continue;
+        }
+        QAction *a = addButton(bar, key, QString::fromUtf8(b.tip), b.visible);
         if (b.checkable)
             a->setCheckable(true);
+        if (dispatch)
+            connect(a, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
     }
 }
 
@@ -430,13 +453,9 @@ void frmMain::buildToolBars()
     tbToolBar = new QToolBar(QStringLiteral("Verktygsfält"), this);
     tbToolBar->setObjectName("tbToolBar");
     addToolBar(Qt::TopToolBarArea, tbToolBar);
-    addButtons(tbToolBar, mainToolBarButtons());
+    addButtons(tbToolBar, mainToolBarButtons(), true);
     tbToolBar->hide();
     tbToolBar->toggleViewAction()->setVisible(false); // nothing shows it
-    connect(tbToolBar, &QToolBar::actionTriggered, this, [this](QAction *a) {
-        if (!a->data().toString().isEmpty())
-            tbToolBar_ButtonClick(a->data().toString());
-    });
     addToolBarBreak(Qt::TopToolBarArea);
 
     // CoolBar1's bands.
@@ -444,7 +463,7 @@ void frmMain::buildToolBars()
     const std::vector<ToolBandSpec> &bands = commandBands();
     for (size_t i = 0; i < bands.size(); ++i) {
         *commandBars[i] = addBand(bands[i].name, QString::fromUtf8(bands[i].title));
-        addButtons(*commandBars[i], bands[i].buttons);
+        addButtons(*commandBars[i], bands[i].buttons, true);
     }
 
     tbrMaskin = addBand("tbrMaskin", QStringLiteral("Maskin"));
@@ -463,7 +482,7 @@ void frmMain::buildToolBars()
     });
 
     tbrSim = addBand(simulationBand().name, QString::fromUtf8(simulationBand().title));
-    addButtons(tbrSim, simulationBand().buttons);
+    addButtons(tbrSim, simulationBand().buttons, false); // no click handling
     bandShown_[tbrSim] = false;
     tbrSim->hide();
     tbrSim->toggleViewAction()->setVisible(false);
@@ -477,12 +496,6 @@ void frmMain::buildToolBars()
     bandShown_[tbPlugins] = false;
     tbPlugins->hide();
     tbPlugins->toggleViewAction()->setVisible(false);
-
-    for (QToolBar *bar : {tbrFile, tbrEdit, tbrComm, tbrOptions, tbrWin, tbrShow})
-        connect(bar, &QToolBar::actionTriggered, this, [this](QAction *a) {
-            if (!a->data().toString().isEmpty())
-                tbToolBar_ButtonClick(a->data().toString());
-        });
 }
 
 void frmMain::buildStatusBar()
