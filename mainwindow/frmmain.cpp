@@ -589,32 +589,46 @@ void frmMain::tbToolBar_ButtonClick(const QString &key)
 
 void frmMain::applyStates(const std::vector<ItemState> &states)
 {
+    // A button that places its menu item's action appears in the table under
+    // both names: each flag of each action is set once, to the last value the
+    // table gives it.
+    struct Flag {
+        QAction *action;
+        ItemProp prop;
+        bool value;
+    };
+    std::vector<Flag> flags;
+    QHash<QPair<QAction *, int>, size_t> index;
     for (const ItemState &s : states) {
-        QAction *action = nullptr;
-        const qsizetype colon = s.item.indexOf(':');
-        if (colon > 0) {
-            action = toolButton(s.item.left(colon), s.item.mid(colon + 1));
-        } else if (QToolBar *band = toolBar(s.item)) {
+        if (QToolBar *band = s.item.contains(':') ? nullptr : toolBar(s.item)) {
             if (s.prop == ItemProp::Visible) {
                 bandShown_[band] = s.value;
                 band->setVisible(coolBarVisible_ && s.value);
             }
             continue;
-        } else {
-            action = commands_.action(s.item);
         }
+        QAction *action = commands_.action(s.item);
         if (!action)
             continue;
-        switch (s.prop) {
+        const auto key = qMakePair(action, int(s.prop));
+        if (const auto it = index.constFind(key); it != index.constEnd()) {
+            flags[*it].value = s.value;
+        } else {
+            index.insert(key, flags.size());
+            flags.push_back({action, s.prop, s.value});
+        }
+    }
+    for (const Flag &f : flags) {
+        switch (f.prop) {
         case ItemProp::Enabled:
-            commands_.setAllowed(action, s.value);
+            commands_.setAllowed(f.action, f.value);
             break;
         case ItemProp::Visible:
-            action->setVisible(s.value);
+            f.action->setVisible(f.value);
             break;
         case ItemProp::Checked:
-            if (action->isCheckable())
-                action->setChecked(s.value);
+            if (f.action->isCheckable())
+                f.action->setChecked(f.value);
             break;
         }
     }

@@ -1,4 +1,5 @@
 #include "core/globals.h"
+#include "documents/frmdocument.h"
 #include "mainwindow/commandregistry.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
@@ -7,6 +8,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -121,4 +123,29 @@ TEST_F(CommandPlacesTest, TheLanguageFileTranslatesTheMainToolbarAndNotTheBands)
     EXPECT_EQ(w.toolButton("tbrFile", "Save")->toolTip(), "Spara aktivt program");
     EXPECT_EQ(w.toolButton("tbrComm", "RxdFromCnc")->toolTip(), QString::fromUtf8("Hämta prog från CNC"));
     setBuiltInWords();
+}
+
+// The command state sets each flag of an action once: the Cut menu item, which
+// the table first sets from the mark and then from the open document, does
+// not flicker, and a shared button changes with its item in one step.
+TEST_F(CommandPlacesTest, TheCommandStateSetsEachFlagOnce)
+{
+    frmMain w;
+    ASSERT_NE(w.LoadNewDoc(), nullptr);
+    QAction *cut = w.menuAction("mnuEditCut");
+    QAction *paste = w.menuAction("mnuEditPaste");
+    ASSERT_TRUE(cut->isEnabled());
+    ASSERT_TRUE(paste->isEnabled());
+    QSignalSpy cutChanges(cut, &QAction::enabledChanged);
+    w.RkUpdateValidSelections();
+    EXPECT_TRUE(cut->isEnabled());
+    EXPECT_EQ(cutChanges.count(), 0);
+
+    QSignalSpy pasteChanges(paste, &QAction::enabledChanged);
+    w.mnuFileClose_Click();
+    QTRY_VERIFY(w.documents().isEmpty());
+    w.RkUpdateValidSelections();
+    EXPECT_FALSE(paste->isEnabled());
+    EXPECT_FALSE(w.toolButton("tbrEdit", "Paste")->isEnabled());
+    EXPECT_EQ(pasteChanges.count(), 1);
 }
