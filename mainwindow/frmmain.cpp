@@ -50,9 +50,6 @@ namespace lumrik {
 namespace {
 frmMain *gMainWindow = nullptr;
 
-// The address of the maker's home page, shown as the caption of its Help item.
-const QString kHomePage = QStringLiteral("www.lumrik.se");
-
 }
 
 // The document window of a sub-window of the document area.
@@ -153,240 +150,6 @@ frmMain::~frmMain()
 // ---------------------------------------------------------------------------
 // Building the window
 
-QAction *frmMain::addItem(QMenu *menu, const char *name, const QString &caption, const QKeySequence &key)
-{
-    const QString n = QString::fromLatin1(name);
-    QAction *a = menu->addAction(caption.isEmpty() ? builtInCaption(name) : caption);
-    a->setObjectName(n);
-    if (!key.isEmpty()) {
-        a->setShortcut(key);
-        a->setShortcutContext(Qt::WindowShortcut);
-    }
-    for (const MenuText &m : mainMenuTexts())
-        if (qstrcmp(m.name, name) == 0)
-            setTag(a, m.id);
-    CommandRegistry::setCommandOf(a, n);
-    commands_.insert(n, a);
-    connect(a, &QAction::triggered, this, [this, n] { runCommand(n); });
-    return a;
-}
-
-QMenu *frmMain::addMenu(QMenu *parent, const char *name, const QString &caption)
-{
-    const QString n = QString::fromLatin1(name);
-    const QString text = caption.isEmpty() ? builtInCaption(name) : caption;
-    QMenu *m = parent ? parent->addMenu(text) : menuBar()->addMenu(text);
-    m->setObjectName(n);
-    m->menuAction()->setObjectName(n);
-    for (const MenuText &t : mainMenuTexts())
-        if (qstrcmp(t.name, name) == 0)
-            setTag(m->menuAction(), t.id);
-    commands_.insert(n, m->menuAction());
-    menus_.insert(n, m);
-    return m;
-}
-
-// A separator with a name (the command state and plug-ins address some).
-static QAction *namedSeparator(QMenu *menu, const QString &name, bool visible)
-{
-    QAction *s = menu->addSeparator();
-    s->setObjectName(name);
-    s->setVisible(visible);
-    return s;
-}
-
-void frmMain::buildMenus()
-{
-    // Arkiv
-    QMenu *file = addMenu(nullptr, "mnuFile");
-    addItem(file, "mnuFileNew", {}, QKeySequence(Qt::CTRL | Qt::Key_N));
-    addItem(file, "mnuFileOpen", {}, QKeySequence(Qt::CTRL | Qt::Key_O));
-    addItem(file, "mnuFileClose");
-    addItem(file, "mnuFileCloseAll");
-    file->addSeparator();
-    addItem(file, "mnuFileSave", {}, QKeySequence(Qt::CTRL | Qt::Key_S));
-    addItem(file, "mnuFileSaveAs");
-    file->addSeparator();
-    addItem(file, "mnuFilePrintSetup");
-    addItem(file, "mnuFilePrintPreview", QStringLiteral("Print Pre&view"))->setVisible(false);
-    addItem(file, "mnuFilePrint", {}, QKeySequence(Qt::CTRL | Qt::Key_P));
-    commands_.insert("mnuFileBar4", namedSeparator(file, "mnuFileBar4", true));
-    addItem(file, "mnuEditSetup");
-    addItem(file, "mnuCncSetup");
-    commands_.insert("mnuFilePlugins0", namedSeparator(file, "mnuFilePlugins0", false));
-    file->addSeparator();
-    for (int i = 0; i < 4; ++i) {
-        QAction *a = file->addAction(QString());
-        a->setObjectName(QStringLiteral("mnuFileMRU%1").arg(i));
-        CommandRegistry::setCommandOf(a, "mnuFileMRU");
-        a->setVisible(false);
-        commands_.insert(a->objectName(), a);
-        connect(a, &QAction::triggered, this, [this, i] { runCommand("mnuFileMRU", i); });
-        mnuFileMRU[i] = a;
-    }
-    file->addSeparator();
-    addItem(file, "mnuFileExit");
-
-    // Redigera
-    QMenu *edit = addMenu(nullptr, "mnuEdit");
-    addItem(edit, "mnuEditUndo", {}, QKeySequence(Qt::CTRL | Qt::Key_Z));
-    edit->addSeparator();
-    addItem(edit, "mnuEditCut", {}, QKeySequence(Qt::CTRL | Qt::Key_X));
-    addItem(edit, "mnuEditCopy", {}, QKeySequence(Qt::CTRL | Qt::Key_C));
-    addItem(edit, "mnuEditPaste", {}, QKeySequence(Qt::CTRL | Qt::Key_V));
-    addItem(edit, "mnuEditDelete", {}, QKeySequence(Qt::CTRL | Qt::Key_D));
-    edit->addSeparator();
-    addItem(edit, "mnuEditMarkAll", {}, QKeySequence(Qt::CTRL | Qt::Key_A));
-    edit->addSeparator();
-    addItem(edit, "mnuEditFind", {}, QKeySequence(Qt::CTRL | Qt::Key_F));
-    addItem(edit, "mnuEditReplace", {}, QKeySequence(Qt::CTRL | Qt::Key_E));
-    commands_.insert("mnuEditPlugins0", namedSeparator(edit, "mnuEditPlugins0", false));
-
-    // Visa
-    QMenu *view = addMenu(nullptr, "mnuView");
-    QAction *tb = addItem(view, "mnuViewToolbar");
-    tb->setCheckable(true);
-    tb->setChecked(true);
-    QAction *sb = addItem(view, "mnuViewStatusBar");
-    sb->setCheckable(true);
-    sb->setChecked(true);
-    view->addSeparator();
-    addItem(view, "mnuViewLines")->setCheckable(true);
-    addItem(view, "mnuViewBoldComments", {}, QKeySequence(Qt::Key_F12));
-    addItem(view, "mnuViewColorNC", {}, QKeySequence(Qt::Key_F11));
-    mnuViewAutoColorNC = addItem(view, "mnuViewAutoColorNC", QStringLiteral("Automatisk färgkodning"));
-    mnuViewAutoColorNC->setCheckable(true);
-    mnuViewAutoColorNC->setVisible(false);
-    commands_.insert("mnuViewPlugins0", namedSeparator(view, "mnuViewPlugins0", false));
-
-    // NcOption
-    QMenu *nc = addMenu(nullptr, "mnuNcOptions");
-    addItem(nc, "mnuNcOptionsOmnum");
-    addItem(nc, "mnuNcOptionsToolList");
-    addItem(nc, "mnuViewXYZ");
-    nc->addSeparator();
-    addItem(nc, "mnuViewClearchars");
-    addItem(nc, "mnuViewUppercase");
-    addItem(nc, "mnuViewUnPack");
-    addItem(nc, "mnuViewPack");
-    addItem(nc, "mnuOptionPunktKoll", QStringLiteral("&Decimalpunkt"));
-    nc->addSeparator();
-    addItem(nc, "mnuHelix");
-    addItem(nc, "mnuBult");
-    addItem(nc, "mnuOptionSkardata");
-    addItem(nc, "mnuUnderProg")->setVisible(false);
-    nc->addSeparator();
-    addItem(nc, "mnuOptionKalmero");
-    mnuCompare = addItem(nc, "mnuCompare");
-    commands_.insert("mnuNcOptionsPlugins0", namedSeparator(nc, "mnuNcOptionsPlugins0", false));
-
-    // Macro
-    QMenu *macro = addMenu(nullptr, "mnuMacro");
-    for (int i = 0; i < 10; ++i) {
-        QAction *a = macro->addAction(i == 0 ? QStringLiteral("Standard") : QString());
-        a->setObjectName(QStringLiteral("mnuSubMacro%1").arg(i));
-        CommandRegistry::setCommandOf(a, "mnuSubMacro");
-        a->setVisible(i == 0);
-        commands_.insert(a->objectName(), a);
-        connect(a, &QAction::triggered, this, [this, i] { runCommand("mnuSubMacro", i); });
-        mnuSubMacro[i] = a;
-    }
-    commands_.insert("mnuMacroPlugins0", namedSeparator(macro, "mnuMacroPlugins0", false));
-
-    // Kommunikation
-    QMenu *comm = addMenu(nullptr, "mnuTxdRxd");
-    addItem(comm, "mnuTxd2Cnc", {}, QKeySequence(Qt::Key_F5));
-    addItem(comm, "mnuRxdFromCnc", {}, QKeySequence(Qt::Key_F8));
-    commands_.insert("mnuTxdRxdPlugins0", namedSeparator(comm, "mnuTxdRxdPlugins0", true));
-
-    // Simulering: kept in the layout, hidden.
-    QMenu *sim = addMenu(nullptr, "mnuSimulera", QStringLiteral("&Simulering"));
-    addItem(sim, "mnuSimulate", QStringLiteral("Simulera"));
-    addItem(sim, "mnuSimulate2", QStringLiteral("Simulera snabb"));
-    sim->addSeparator();
-    addItem(sim, "mnuSimMaskin", QStringLiteral("Maskin..."));
-    addItem(sim, "mnuSimTools", QStringLiteral("Verktyg..."));
-    addItem(sim, "mnuSimMaterial", QStringLiteral("Material..."));
-    addItem(sim, "mnuSimSetup", QStringLiteral("Inställningar..."));
-    sim->addSeparator();
-    addItem(sim, "mnuSimOpenProj", QStringLiteral("Öppna projekt..."));
-    addItem(sim, "mnuSimSaveProj", QStringLiteral("Spara projekt..."));
-    commands_.insert("mnuSimuleraPlugins0", namedSeparator(sim, "mnuSimuleraPlugins0", false));
-    sim->menuAction()->setVisible(false);
-
-    // Verktyg: only plug-ins put anything here; hidden until one does.
-    QMenu *tools = addMenu(nullptr, "mnuTools", QStringLiteral("&Verktyg"));
-    commands_.insert("mnuToolsPlugins0", namedSeparator(tools, "mnuToolsPlugins0", true));
-    tools->menuAction()->setVisible(false);
-
-    // Fönster, with the list of open documents below its three entries.
-    QMenu *win = addMenu(nullptr, "mnuWindow");
-    addItem(win, "mnuWindowCascade");
-    addItem(win, "mnuWindowTileHorizontal");
-    addItem(win, "mnuWindowTileVertical", {}, QKeySequence(Qt::CTRL | Qt::Key_W));
-    QAction *listStart = win->addSeparator();
-    listStart->setObjectName("mnuWindowListBar");
-    connect(win, &QMenu::aboutToShow, this, [this, win, listStart] {
-        // Rebuild the list below the separator.
-        const auto all = win->actions();
-        for (qsizetype i = all.indexOf(listStart) + 1; i < all.size(); ++i) {
-            win->removeAction(all[i]);
-            all[i]->deleteLater();
-        }
-        delete win->findChild<QActionGroup *>("mnuWindowListGroup");
-        auto *group = new QActionGroup(win);
-        group->setObjectName("mnuWindowListGroup");
-        const auto docs = documents();
-        listStart->setVisible(!docs.isEmpty());
-        int n = 0;
-        for (frmDocument *d : docs) {
-            ++n;
-            QString title = d->windowTitle();
-            title.replace('&', "&&");
-            QAction *a = win->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : title);
-            a->setObjectName(QStringLiteral("mnuWindowList%1").arg(n));
-            a->setCheckable(true);
-            a->setChecked(d == activeDocument());
-            a->setActionGroup(group);
-            QPointer<frmDocument> doc(d);
-            connect(a, &QAction::triggered, this, [this, doc] {
-                QMdiSubWindow *sub = doc ? qobject_cast<QMdiSubWindow *>(doc->parentWidget()) : nullptr;
-                if (!sub)
-                    return;
-                if (sub->isMinimized())
-                    sub->showNormal();
-                mdiArea->setActiveSubWindow(sub);
-                doc->txtText->setFocus();
-            });
-        }
-    });
-
-    // Hjälp
-    QMenu *help = addMenu(nullptr, "mnuHelp");
-    addItem(help, "mnuHelpContents", QStringLiteral("&Innehåll"));
-    addItem(help, "mnuHelpSearch", QStringLiteral("&Sök hjälp om..."));
-    addItem(help, "mnuHelpHowToDo", QStringLiteral("&Hur gör jag för att..."));
-    help->addSeparator();
-    addItem(help, "mnuHelpWeb", kHomePage);
-    addItem(help, "mnuHelpUpdates", QStringLiteral("Sök &uppdatering..."));
-    help->addSeparator();
-    addItem(help, "mnuHelpAbout");
-
-    // The editor's context menu, never in the menu bar.
-    mnuPopup = new QMenu(QStringLiteral("PopUp"), this);
-    mnuPopup->setObjectName("mnuPopup");
-    menus_.insert("mnuPopup", mnuPopup);
-    addItem(mnuPopup, "mnuPopCopy");
-    addItem(mnuPopup, "mnuPopPaste");
-    addItem(mnuPopup, "mnuPopCut");
-    mnuPopup->addSeparator();
-    addItem(mnuPopup, "mnuPopSearch");
-    QAction *next = addItem(mnuPopup, "mnuPopSearchNext");
-    next->setShortcut(QKeySequence(Qt::Key_F3));
-    next->setShortcutContext(Qt::WidgetShortcut); // the document window handles F3 itself
-    addItem(mnuPopup, "mnuColorIt");
-}
-
 QToolBar *frmMain::addBand(const char *name, const QString &title)
 {
     QToolBar *bar = new QToolBar(title, this);
@@ -411,16 +174,39 @@ QAction *frmMain::addButton(QToolBar *bar, const QString &key, const QString &ti
     return a;
 }
 
-void frmMain::addButtons(QToolBar *bar, const std::vector<ToolButtonSpec> &buttons)
+QAction *frmMain::placeMenuItem(QToolBar *bar, const QString &key, const QString &tip)
+{
+    QAction *a = commands_.action(commandOfKey(key));
+    Q_ASSERT(a);
+    a->setIcon(toolbarIcon(key));
+    a->setIconVisibleInMenu(false);
+    a->setToolTip(tip);
+    a->setData(key);
+    bar->addAction(a);
+    // The button keeps the name the band gives it; the action keeps the item's.
+    if (QWidget *button = bar->widgetForAction(a))
+        button->setObjectName(bar->objectName() + '_' + key);
+    commands_.insert(bar->objectName() + ':' + key, a);
+    return a;
+}
+
+void frmMain::addButtons(QToolBar *bar, const std::vector<ToolButtonSpec> &buttons, bool dispatch)
 {
     for (const ToolButtonSpec &b : buttons) {
         if (!b.key) {
             bar->addSeparator();
             continue;
         }
-        QAction *a = addButton(bar, QString::fromUtf8(b.key), QString::fromUtf8(b.tip), b.visible);
+        const QString key = QString::fromUtf8(b.key);
+        if (b.placesMenuItem) {
+            placeMenuItem(bar, key, QString::fromUtf8(b.tip)); // runs its command as the menu item
+            continue;
+        }
+        QAction *a = addButton(bar, key, QString::fromUtf8(b.tip), b.visible);
         if (b.checkable)
             a->setCheckable(true);
+        if (dispatch)
+            connect(a, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
     }
 }
 
@@ -430,13 +216,9 @@ void frmMain::buildToolBars()
     tbToolBar = new QToolBar(QStringLiteral("Verktygsfält"), this);
     tbToolBar->setObjectName("tbToolBar");
     addToolBar(Qt::TopToolBarArea, tbToolBar);
-    addButtons(tbToolBar, mainToolBarButtons());
+    addButtons(tbToolBar, mainToolBarButtons(), true);
     tbToolBar->hide();
     tbToolBar->toggleViewAction()->setVisible(false); // nothing shows it
-    connect(tbToolBar, &QToolBar::actionTriggered, this, [this](QAction *a) {
-        if (!a->data().toString().isEmpty())
-            tbToolBar_ButtonClick(a->data().toString());
-    });
     addToolBarBreak(Qt::TopToolBarArea);
 
     // CoolBar1's bands.
@@ -444,7 +226,7 @@ void frmMain::buildToolBars()
     const std::vector<ToolBandSpec> &bands = commandBands();
     for (size_t i = 0; i < bands.size(); ++i) {
         *commandBars[i] = addBand(bands[i].name, QString::fromUtf8(bands[i].title));
-        addButtons(*commandBars[i], bands[i].buttons);
+        addButtons(*commandBars[i], bands[i].buttons, true);
     }
 
     tbrMaskin = addBand("tbrMaskin", QStringLiteral("Maskin"));
@@ -463,7 +245,7 @@ void frmMain::buildToolBars()
     });
 
     tbrSim = addBand(simulationBand().name, QString::fromUtf8(simulationBand().title));
-    addButtons(tbrSim, simulationBand().buttons);
+    addButtons(tbrSim, simulationBand().buttons, false); // no click handling
     bandShown_[tbrSim] = false;
     tbrSim->hide();
     tbrSim->toggleViewAction()->setVisible(false);
@@ -477,12 +259,6 @@ void frmMain::buildToolBars()
     bandShown_[tbPlugins] = false;
     tbPlugins->hide();
     tbPlugins->toggleViewAction()->setVisible(false);
-
-    for (QToolBar *bar : {tbrFile, tbrEdit, tbrComm, tbrOptions, tbrWin, tbrShow})
-        connect(bar, &QToolBar::actionTriggered, this, [this](QAction *a) {
-            if (!a->data().toString().isEmpty())
-                tbToolBar_ButtonClick(a->data().toString());
-        });
 }
 
 void frmMain::buildStatusBar()
@@ -576,32 +352,46 @@ void frmMain::tbToolBar_ButtonClick(const QString &key)
 
 void frmMain::applyStates(const std::vector<ItemState> &states)
 {
+    // A button that places its menu item's action appears in the table under
+    // both names: each flag of each action is set once, to the last value the
+    // table gives it.
+    struct Flag {
+        QAction *action;
+        ItemProp prop;
+        bool value;
+    };
+    std::vector<Flag> flags;
+    QHash<QPair<QAction *, int>, size_t> index;
     for (const ItemState &s : states) {
-        QAction *action = nullptr;
-        const qsizetype colon = s.item.indexOf(':');
-        if (colon > 0) {
-            action = toolButton(s.item.left(colon), s.item.mid(colon + 1));
-        } else if (QToolBar *band = toolBar(s.item)) {
+        if (QToolBar *band = s.item.contains(':') ? nullptr : toolBar(s.item)) {
             if (s.prop == ItemProp::Visible) {
                 bandShown_[band] = s.value;
                 band->setVisible(coolBarVisible_ && s.value);
             }
             continue;
-        } else {
-            action = commands_.action(s.item);
         }
+        QAction *action = commands_.action(s.item);
         if (!action)
             continue;
-        switch (s.prop) {
+        const auto key = qMakePair(action, int(s.prop));
+        if (const auto it = index.constFind(key); it != index.constEnd()) {
+            flags[*it].value = s.value;
+        } else {
+            index.insert(key, flags.size());
+            flags.push_back({action, s.prop, s.value});
+        }
+    }
+    for (const Flag &f : flags) {
+        switch (f.prop) {
         case ItemProp::Enabled:
-            commands_.setAllowed(action, s.value);
+            commands_.setAllowed(f.action, f.value);
             break;
         case ItemProp::Visible:
-            action->setVisible(s.value);
+            f.action->setVisible(f.value);
             break;
         case ItemProp::Checked:
-            if (action->isCheckable())
-                action->setChecked(s.value);
+            if (f.action->isCheckable())
+                f.action->setChecked(f.value);
             break;
         }
     }

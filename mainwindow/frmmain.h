@@ -1,8 +1,9 @@
 #pragma once
 // The main window: the document area, the menus, the toolbars, the machine
 // selector and the status bar. Commands are click handlers named after their
-// menu item; toolbar buttons are found by their key (QAction::data()) and run
-// the command of the same meaning. Commands that other parts of the program
+// menu item; every menu item and toolbar button is an action of the command
+// registry (commandregistry.h). A button that behaves like its menu item places
+// that item's action; the others run the command of their key (QAction::data()). Commands that other parts of the program
 // provide are plugged in with setCommand(); until then they stay disabled.
 #include "documents/host.h"
 #include "mainwindow/commandregistry.h"
@@ -191,7 +192,10 @@ private:
     QMenu *addMenu(QMenu *parent, const char *name, const QString &caption = {});
     QToolBar *addBand(const char *name, const QString &title);
     QAction *addButton(QToolBar *bar, const QString &key, const QString &tip, bool visible = true);
-    void addButtons(QToolBar *bar, const std::vector<ToolButtonSpec> &buttons);
+    // A band's button that is one more place of its menu item's action.
+    QAction *placeMenuItem(QToolBar *bar, const QString &key, const QString &tip);
+    // The buttons in order; `dispatch`: a click runs the command of the key.
+    void addButtons(QToolBar *bar, const std::vector<ToolButtonSpec> &buttons, bool dispatch);
     void MDIForm_Load();
     bool MDIForm_Unload();
     void fillMachineSelector();

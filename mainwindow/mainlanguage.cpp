@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/language.h"
 #include "mainwindow/frmmain.h"
+#include "mainwindow/toolbarlayout.h"
 
 #include <QAction>
 #include <QMenu>
@@ -76,22 +77,13 @@ const std::vector<MenuText> &mainMenuTexts()
 
 const std::vector<ToolTipText> &mainToolTipTexts()
 {
+    using namespace tooltip;
     static const std::vector<ToolTipText> t = {
-        {120, "New", "Skapa nytt program"},
-        {121, "Open", "Öppna befintligt program"},
-        {122, "Save", "Spara aktivt program"},
-        {123, "Print", "Skriv aktivt program"},
-        {124, "Cut", "Klipp ut"},
-        {125, "Copy", "Kopiera"},
-        {126, "Paste", "Klistra in"},
-        {127, "Txd2Cnc", "Sänd prog till CNC"},
-        {128, "RxdFromCnc", "Hämta prog från CNC"},
-        {129, "ColorIt", "Färglägg program"},
-        {130, "Kalmero", "Kalmero"},
-        {131, "Fix", "Jämför 2 öppna program"},
-        {132, "SplitV", "Delar skärmen verikalt"},
-        {133, "SplitH", "Delar skärmen horisontellt"},
-        {134, "NoSplit", "Normal skärm"},
+        {120, "New", New},          {121, "Open", Open},         {122, "Save", Save},
+        {123, "Print", Print},      {124, "Cut", Cut},           {125, "Copy", Copy},
+        {126, "Paste", Paste},      {127, "Txd2Cnc", Send},      {128, "RxdFromCnc", Receive},
+        {129, "ColorIt", ColorIt},  {130, "Kalmero", Kalmero},   {131, "Fix", Compare},
+        {132, "SplitV", SplitV},    {133, "SplitH", SplitH},     {134, "NoSplit", NoSplit},
     };
     return t;
 }
