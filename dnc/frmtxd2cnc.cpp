@@ -7,11 +7,11 @@
 #include "core/filenames.h"
 #include "core/globals.h"
 #include "core/language.h"
+#include "core/lineends.h"
+#include "core/mainwidget.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/progress.h"
-#include "documents/host.h"
-#include "documents/lineends.h"
 #include "dnc/hexlists.h"
 #include "dnc/machineconfig.h"
 #include "dnc/serialport.h"
@@ -421,10 +421,8 @@ void frmTxd2Cnc::done(int r)
 frmTxd2Cnc *txd2CncWindow()
 {
     static QPointer<frmTxd2Cnc> window;
-    if (!window) {
-        DocumentHost *host = documentHost();
-        window = new frmTxd2Cnc(host ? host->mainWidget() : nullptr);
-    }
+    if (!window)
+        window = new frmTxd2Cnc(mainWidgetOrNull());
     return window;
 }
 

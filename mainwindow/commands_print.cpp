@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/settings.h"
+#include "documents/frmdocument.h"
 #include "files/frmprintsetup.h"
 #include "files/printingjobs.h"
 #include "mainwindow/frmmain.h"
