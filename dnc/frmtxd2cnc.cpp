@@ -149,8 +149,10 @@ void frmTxd2Cnc::setPanelText(int panel, const QString &text)
         panels_[panel - 1]->setText(text);
 }
 
-void frmTxd2Cnc::showModal(const QString &caption)
+void frmTxd2Cnc::showModal(const QString &caption, std::optional<TextEncoding> encoding)
 {
+    programEncoding_ = encoding;
+    sender_->setProgramEncoding(encoding);
     // The texts of the language file first, so the caller's caption stays.
     Form_Load();
     setWindowTitle(caption);
@@ -369,7 +371,7 @@ bool frmTxd2Cnc::mayBeSent(const TxdSettings &settings)
     if (!file.open(QIODevice::ReadOnly))
         return true;  // the send itself tells what is wrong with the file
     const QByteArray bytes = file.readAll();
-    const TextEncoding encoding = textEncodingOf(bytes);
+    const TextEncoding encoding = programEncoding_.value_or(textEncodingOf(bytes));
     const auto found =
         txdFirstUncarried(txdProgramBytes(bytes), settings, txdOptionsFor(settings, encoding), encoding);
     if (!found)
@@ -415,6 +417,9 @@ void frmTxd2Cnc::done(int r)
     Form_Unload();
     flushLog();
     setSending(false);
+    // The next showing may be for files, judged by their own bytes.
+    programEncoding_.reset();
+    sender_->setProgramEncoding(std::nullopt);
     QDialog::done(r);
 }
 
