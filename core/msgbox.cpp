@@ -132,4 +132,9 @@ int RkMsgBoxWindow(const MsgBoxCall &given, QWidget *parent)
     return list.size() > 1 ? list.back().result : MbOk;
 }
 
+void RkErrorBox(const QString &description)
+{
+    RkMsgBox(description, MbButtons::Ok, MbIcon::Critical, QString());
+}
+
 }

@@ -41,6 +41,10 @@ bool hasMsgBoxHook();
 void RkBeep();
 void setBeepHook(std::function<void()> hook);
 
+// Shows an error's description with the critical icon, titled with the
+// application's title.
+void RkErrorBox(const QString &description);
+
 // Title of message boxes without a title of their own.
 QString appTitle();
 void setAppTitle(const QString &title);

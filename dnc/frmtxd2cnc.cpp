@@ -7,11 +7,11 @@
 #include "core/filenames.h"
 #include "core/globals.h"
 #include "core/language.h"
+#include "core/lineends.h"
+#include "core/mainwidget.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/progress.h"
-#include "documents/host.h"
-#include "documents/lineends.h"
 #include "dnc/hexlists.h"
 #include "dnc/machineconfig.h"
 #include "dnc/serialport.h"
@@ -149,8 +149,10 @@ void frmTxd2Cnc::setPanelText(int panel, const QString &text)
         panels_[panel - 1]->setText(text);
 }
 
-void frmTxd2Cnc::showModal(const QString &caption)
+void frmTxd2Cnc::showModal(const QString &caption, std::optional<TextEncoding> encoding)
 {
+    programEncoding_ = encoding;
+    sender_->setProgramEncoding(encoding);
     // The texts of the language file first, so the caller's caption stays.
     Form_Load();
     setWindowTitle(caption);
@@ -369,7 +371,7 @@ bool frmTxd2Cnc::mayBeSent(const TxdSettings &settings)
     if (!file.open(QIODevice::ReadOnly))
         return true;  // the send itself tells what is wrong with the file
     const QByteArray bytes = file.readAll();
-    const TextEncoding encoding = textEncodingOf(bytes);
+    const TextEncoding encoding = programEncoding_.value_or(textEncodingOf(bytes));
     const auto found =
         txdFirstUncarried(txdProgramBytes(bytes), settings, txdOptionsFor(settings, encoding), encoding);
     if (!found)
@@ -415,16 +417,17 @@ void frmTxd2Cnc::done(int r)
     Form_Unload();
     flushLog();
     setSending(false);
+    // The next showing may be for files, judged by their own bytes.
+    programEncoding_.reset();
+    sender_->setProgramEncoding(std::nullopt);
     QDialog::done(r);
 }
 
 frmTxd2Cnc *txd2CncWindow()
 {
     static QPointer<frmTxd2Cnc> window;
-    if (!window) {
-        DocumentHost *host = documentHost();
-        window = new frmTxd2Cnc(host ? host->mainWidget() : nullptr);
-    }
+    if (!window)
+        window = new frmTxd2Cnc(mainWidgetOrNull());
     return window;
 }
 

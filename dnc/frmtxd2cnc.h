@@ -58,8 +58,11 @@ public:
     void Form_Unload();
 
     // Shows the window modally with a caption, for one hand-off file that the
-    // caller has written; returns when it has closed.
-    void showModal(const QString &caption);
+    // caller has written; returns when it has closed. A program sent from its
+    // document comes with the document's encoding: the file's bytes alone
+    // may read otherwise (a Windows-1252 program whose bytes happen to be
+    // valid UTF-8).
+    void showModal(const QString &caption, std::optional<TextEncoding> encoding = std::nullopt);
 
     void done(int r) override;
 
@@ -82,6 +85,7 @@ private:
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<TxdSender> sender_;
     std::unique_ptr<TxdSettings> settings_;  // of the send under way
+    std::optional<TextEncoding> programEncoding_; // of the document shown for, until closed
     QLabel *panels_[3];
     QTimer *refresh_;
     QByteArray pendingLog_;

@@ -815,7 +815,7 @@ void TxdSender::setUp(const QString &txdPath, const TxdSettings &s)
     }
     // The program's own encoding decides how "DoNotSend" and "SendTo" are
     // spelt in it; its byte-order mark is never sent.
-    encoding_ = textEncodingOf(data_);
+    encoding_ = programEncoding_.value_or(textEncodingOf(data_));
     options_ = txdOptionsFor(s, encoding_);
     data_ = txdProgramBytes(data_);
     fileLength = data_.size();

@@ -203,6 +203,9 @@ public:
     // Starts sending the file with the settings: the port is set up at once,
     // the rest follows from the event loop; finished() tells the end.
     void start(const QString &txdPath, const TxdSettings &s);
+    // The encoding of the program the next sends hand off, when its document
+    // knows it; without one the file's bytes are judged by the program rule.
+    void setProgramEncoding(std::optional<TextEncoding> e) { programEncoding_ = e; }
     // The same, returning when the send has ended (for callers without a
     // window of their own).
     Result send(const QString &txdPath, const TxdSettings &s);
@@ -284,6 +287,7 @@ private:
     bool outStopped_ = false;
     bool binary_ = false;
     TextEncoding encoding_ = TextEncoding::Windows1252;  // of the program being sent
+    std::optional<TextEncoding> programEncoding_;          // its document's, when known
     QByteArray eiaBuf_;
     qint64 handed_ = 0;           // bytes the port took in this send
     QByteArray lineInFlight_;     // the last line handed over, not yet confirmed

@@ -12,9 +12,9 @@
 #include "documents/editor.h"
 
 #include "core/errors.h"
+#include "core/lineends.h"
 #include "core/services.h"
 #include "documents/editor_impl.h"
-#include "documents/lineends.h"
 #include "documents/textrows.h"
 
 #include <QAccessible>

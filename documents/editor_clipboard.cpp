@@ -3,7 +3,7 @@
 #include "documents/editor_impl.h"
 
 #include "core/codepage.h"
-#include "documents/lineends.h"
+#include "core/lineends.h"
 
 #include <QApplication>
 #include <QClipboard>

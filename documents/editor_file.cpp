@@ -2,7 +2,7 @@
 #include "documents/editor_impl.h"
 
 #include "core/atomicfile.h"
-#include "documents/lineends.h"
+#include "core/lineends.h"
 
 namespace lumrik {
 

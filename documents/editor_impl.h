@@ -2,9 +2,9 @@
 // The parts of the editor adapter (documents/editor.h) shared by its files:
 // Editor::Impl, which holds the adapter's state, and what its files have in
 // common. Only the editor's own files include this.
+#include "core/ncdocument.h"
 #include "documents/editor.h"
 #include "documents/editor_view.h"
-#include "core/ncdocument.h"
 #include "documents/textrows.h"
 
 #include <Qsci/qsciscintillabase.h>

@@ -3,8 +3,8 @@
 // and rewriteLines rewrites the whole program a piece of lines at a time.
 #include "documents/editor_impl.h"
 
+#include "core/lineends.h"
 #include "core/progress.h"
-#include "documents/lineends.h"
 
 #include <QScopeGuard>
 

@@ -9,6 +9,7 @@
 // state, typed characters, lined paper, context menu, replace confirmation)
 // and, whenever it becomes active, notices a file changed by another program.
 #include "core/fileidentity.h"
+#include "core/printableprogram.h"
 #include "documents/editor.h"
 
 #include <QDateTime>
@@ -23,11 +24,17 @@ namespace lumrik {
 
 class InputHold;
 
-class frmDocument : public QWidget {
+class frmDocument : public QWidget, public PrintableProgram {
     Q_OBJECT
 public:
     explicit frmDocument(QWidget *parent = nullptr);
     ~frmDocument() override;
+
+    // Printing reads the caption and the editor's lines (the editor's screen
+    // updates off meanwhile; its current line is the last one afterwards).
+    QString printCaption() const override { return caption(); }
+    QWidget *printOwner() override { return window(); }
+    QStringList printLines() override;
 
     Editor *txtText = nullptr;
     // The window's own status bar with four panels (1..4). Panel 3 shows the

@@ -6,7 +6,11 @@ namespace {
 DocumentHost *gHost = nullptr;
 }
 
-void setDocumentHost(DocumentHost *host) { gHost = host; }
+void setDocumentHost(DocumentHost *host)
+{
+    gHost = host;
+    setMainWidgetHost(host);
+}
 DocumentHost *documentHost() { return gHost; }
 
 }

@@ -2,6 +2,8 @@
 // What the documents library needs of the main window. The main window
 // implements it and registers itself with setDocumentHost(); the documents
 // library never includes the main window's headers.
+#include "core/mainwidget.h"
+
 #include <QList>
 #include <QPoint>
 #include <QString>
@@ -15,11 +17,9 @@ namespace lumrik {
 
 class frmDocument;
 
-class DocumentHost {
+class DocumentHost : public MainWidgetHost {
 public:
-    virtual ~DocumentHost() = default;
-
-    virtual QWidget *mainWidget() = 0;
+    QWidget *mainWidget() override = 0;
     // The active document window, or nullptr when none is open.
     virtual frmDocument *activeDocument() = 0;
     virtual QList<frmDocument *> documents() = 0;
@@ -44,6 +44,7 @@ public:
     virtual void openDroppedFiles(const QStringList &files) { Q_UNUSED(files); }
 };
 
+// Registers the host as the main widget host of core/mainwidget.h too.
 void setDocumentHost(DocumentHost *host);
 DocumentHost *documentHost();
 

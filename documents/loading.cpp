@@ -4,11 +4,11 @@
 #include "core/filenames.h"
 #include "core/globals.h"
 #include "core/inifile.h"
+#include "core/lineends.h"
 #include "core/paths.h"
 #include "documents/frmdocument.h"
 #include "documents/hexview.h"
 #include "documents/host.h"
-#include "documents/lineends.h"
 #include "documents/syntax.h"
 #include "documents/unfinishedsave.h"
 

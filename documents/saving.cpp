@@ -1,11 +1,12 @@
 #include "documents/saving.h"
 
 #include "core/atomicfile.h"
+#include "core/errors.h"
 #include "core/fileidentity.h"
 #include "core/filenames.h"
-#include "core/errors.h"
 #include "core/globals.h"
 #include "core/language.h"
+#include "core/lineends.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/progress.h"
@@ -13,7 +14,6 @@
 #include "core/services.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
-#include "documents/lineends.h"
 #include "documents/statusbar.h"
 
 #include <QFileInfo>
@@ -114,11 +114,6 @@ QByteArray textForSave(const Editor *txtText, int lineEndType)
     if (txtText->document().hasByteOrderMark())
         bytes.prepend(NcDocument::kByteOrderMark);
     return bytes;
-}
-
-void RkErrorBox(const QString &description)
-{
-    RkMsgBox(description, MbButtons::Ok, MbIcon::Critical, QString());
 }
 
 bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result)

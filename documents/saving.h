@@ -47,10 +47,6 @@ void SaveOrNot(frmDocument *doc, int &cancel);
 // until it is saved or the user says No.
 void OfferSaveBeforeForcedExit(frmDocument *doc);
 
-// Shows an error's description with the critical icon, titled with the
-// application's title.
-void RkErrorBox(const QString &description);
-
 // The file dialog of Save As; tests and the main window may replace it. It
 // returns the chosen path, or an empty text when cancelled.
 using SaveDialogFn = std::function<QString(QWidget *owner, const QString &title, const QString &initialFile,

@@ -5,8 +5,8 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
+#include "core/lineends.h"
 #include "core/paths.h"
-#include "documents/lineends.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "documents/textrows.h"
 
-#include "documents/lineends.h"
+#include "core/lineends.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,13 +1,13 @@
 #include "files/filelogic.h"
 
 #include "core/codepage.h"
-#include "core/language.h"
 #include "core/errors.h"
 #include "core/filenames.h"
+#include "core/language.h"
+#include "core/ncdocument.h"
+#include "core/nctext.h"
 #include "core/openedfolder.h"
 #include "core/paths.h"
-#include "core/nctext.h"
-#include "core/ncdocument.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,8 +5,8 @@
 #include "core/fonts.h"
 #include "core/globals.h"
 #include "core/language.h"
-#include "core/nctext.h"
 #include "core/ncdocument.h"
+#include "core/nctext.h"
 #include "core/sessionstate.h"
 
 #include <QLocale>

@@ -7,10 +7,8 @@
 #include "core/language.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/printableprogram.h"
 #include "core/progress.h"
-#include "documents/editor.h"
-#include "documents/frmdocument.h"
-#include "documents/saving.h"
 #include "files/printing.h"
 #include "files/printingpaint.h"
 
@@ -89,18 +87,6 @@ void printLayout(QPrinter &printer, const PrintLayout &layout, QWidget *owner)
         throw RkError(kErrPrinter, failure);
 }
 
-// The editor's screen updates stay off while its lines are read.
-class RedrawOff {
-public:
-    explicit RedrawOff(Editor *e) : editor_(e) { editor_->setRedraw(false); }
-    ~RedrawOff() { editor_->setRedraw(true); }
-    RedrawOff(const RedrawOff &) = delete;
-    RedrawOff &operator=(const RedrawOff &) = delete;
-
-private:
-    Editor *editor_;
-};
-
 }
 
 void setPrinterDialogHook(PrinterDialogFn hook) { printerDialogHook() = std::move(hook); }
@@ -116,9 +102,9 @@ QPrinter &sharedPrinter()
     return *p;
 }
 
-void PrintDocument(frmDocument *doc, int left, int top, int right, int bottom)
+void PrintDocument(PrintableProgram *doc, int left, int top, int right, int bottom)
 {
-    if (!doc || !doc->txtText)
+    if (!doc)
         return;
     runJob("PrintDocument()", [&] {
         const DocumentMargins margins{left, top, right, bottom};
@@ -126,26 +112,16 @@ void PrintDocument(frmDocument *doc, int left, int top, int right, int bottom)
         for (int mm : {left, top, right, bottom})
             mmToTwips(mm);
 
-        QWidget *owner = doc->window();
+        QWidget *owner = doc->printOwner();
         QPrinter &printer = sharedPrinter();
         if (!showPrinterDialog(printer, owner))
             return;
         const QDateTime printTime = QDateTime::currentDateTime();
 
-        Editor *editor = doc->txtText;
-        QStringList lines;
-        {
-            RedrawOff redraw(editor);
-            const int count = editor->Count();
-            lines.reserve(count);
-            for (int i = 1; i <= count; ++i) {
-                editor->setTextIndex(i);
-                lines << editor->document().toText(editor->Text());
-            }
-        }
+        const QStringList lines = doc->printLines();
         const DeviceMetrics metrics(&printer, printableTwips(printer));
         const PrintLayout layout =
-            layoutDocument(lines, doc->caption(), margins, PrintOptions::fromSettings(), printTime, metrics);
+            layoutDocument(lines, doc->printCaption(), margins, PrintOptions::fromSettings(), printTime, metrics);
         printLayout(printer, layout, owner);
     });
 }

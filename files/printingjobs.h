@@ -15,7 +15,7 @@ class QWidget;
 
 namespace lumrik {
 
-class frmDocument;
+class PrintableProgram;
 
 // The printer dialog. Fills in the printer's choice and returns false when
 // the user cancelled. Tests (and runs without a display) replace it.
@@ -28,7 +28,7 @@ QPrinter &sharedPrinter();
 
 // Prints the document's text with header and footer; margins in whole
 // millimetres. Nothing happens without a document.
-void PrintDocument(frmDocument *doc, int left, int top, int right, int bottom);
+void PrintDocument(PrintableProgram *doc, int left, int top, int right, int bottom);
 
 // Prints one NC program straight from disk ("[exedir]" and "[exedrive]" in
 // the path are expanded).

@@ -2,7 +2,7 @@
 // is packing once), unpacking adds only blanks, control characters go, decimal
 // points are added once, renumbering and tool lists and colouring keep within
 // the line, line ends come out in the form asked for.
-#include "documents/lineends.h"
+#include "core/lineends.h"
 #include "fuzzsupport.h"
 #include "ncops/boldcomments.h"
 #include "ncops/mdlmnfix.h"

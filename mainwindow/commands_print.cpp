@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/sessionstate.h"
 #include "core/settings.h"
+#include "documents/frmdocument.h"
 #include "files/frmprintsetup.h"
 #include "files/printingjobs.h"
 #include "mainwindow/frmmain.h"

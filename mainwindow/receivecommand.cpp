@@ -4,13 +4,13 @@
 #include "core/codepage.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/lineends.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "dnc/frmrxdfromcnc.h"
 #include "dnc/headerlines.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
-#include "documents/lineends.h"
 
 #include <QComboBox>
 #include <QFile>

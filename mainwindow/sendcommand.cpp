@@ -40,7 +40,7 @@ void sendActiveDocument(frmDocument *doc)
             throw RkError(e.number(), why);
         }
 
-        w->showModal(caption);
+        w->showModal(caption, ed->document().encoding());
         if (ed->IsDirty() != wasDirty)
             ed->setIsDirty(wasDirty);
     });

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -430,6 +431,45 @@ TEST(TxdWindow, SendingTheActiveDocumentKeepsItsChangedFlagAndLineEnds)
     sendActiveDocument(&doc);
     EXPECT_FALSE(doc.txtText->IsDirty());
     sendActiveDocument(nullptr);  // nothing happens
+}
+
+// The document's encoding decides how "DoNotSend" is spelt in the program,
+// not a new judgement of the bytes handed off: a Windows-1252 program that
+// shows «Ã…» sends that line although its bytes read as «Å» in UTF-8; the
+// same bytes sent as a file afterwards are judged by themselves.
+TEST(TxdWindow, TheActiveDocumentIsSentInItsOwnEncoding)
+{
+    WindowRig w;
+    w.machine("MILL1", "Protokoll=INGEN\r\nDataBits=8\r\nDoNotSend=\xC5\r\n");
+    frmTxd2Cnc *win = txd2CncWindow();
+    auto *port = static_cast<FakeSerialPort *>(win->Comm1);
+    frmDocument doc;
+    doc.setWindowTitle("/nc/O1000.NC");
+    // Loaded as Windows-1252 (the «Å» of line 1 is no UTF-8); its first line
+    // removed, the rest is valid UTF-8 and the program still Windows-1252.
+    doc.txtText->FileLoad(w.env.write("O1000.NC", "(\xC5)\r\n\xC3\x85 N10\r\n\xC5 N20\r\nN30\r\n"));
+    doc.txtText->setTextIndex(1);
+    QTest::keyClick(doc.txtText->focusProxy(), Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(doc.txtText->focusProxy(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(doc.txtText->focusProxy(), Qt::Key_Delete);
+    ASSERT_EQ(doc.txtText->TextAll(), QByteArray("\xC3\x85 N10\r\n\xC5 N20\r\nN30\r\n"));
+    doc.txtText->setTextIndex(2);
+    QTest::keyClick(doc.txtText->focusProxy(), Qt::Key_Down);
+    QTest::keyClick(doc.txtText->focusProxy(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(doc.txtText->focusProxy(), Qt::Key_Delete);
+    ASSERT_EQ(doc.txtText->TextAll(), QByteArray("\xC3\x85 N10\r\nN30\r\n"));
+    ASSERT_EQ(doc.txtText->document().encoding(), TextEncoding::Windows1252);
+
+    port->written.clear();
+    sendActiveDocument(&doc);
+    EXPECT_EQ(port->written, QByteArray("\xC3\x85 N10\r\nN30\r\n"));
+
+    // A file of the same bytes is UTF-8: its «Å» line is not sent.
+    const QString file = w.env.write("O2000.NC", "\xC3\x85 N10\r\nN30\r\n");
+    port->written.clear();
+    ASSERT_EQ(sendFilesToCnc({file}), 1);
+    EXPECT_EQ(port->written, QByteArray("N30\r\n"));
+    doc.txtText->setIsDirty(false);
 }
 
 // What one send showed in the status bar is not told of the next: a machine

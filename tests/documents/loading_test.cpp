@@ -1,8 +1,8 @@
 // Line-end detection, the hexadecimal views and loading files into a document.
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/lineends.h"
 #include "documents/hexview.h"
-#include "documents/lineends.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Saving documents: the text written and the save prompt.
 #include "core/errors.h"
 #include "core/globals.h"
-#include "documents/lineends.h"
+#include "core/lineends.h"
 #include "testsupport.h"
 
 #include <QFile>

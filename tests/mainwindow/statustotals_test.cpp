@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -113,5 +114,63 @@ TEST_F(StatusTotalsTest, TotalsAreRightAfterUndoAndRedo)
     ASSERT_EQ(doc->txtText->CountBytes(), program.size() + 1);
     EXPECT_EQ(w.statusPanel(4), before);
     EXPECT_EQ(w.statusPanel(3), caretBefore);
+    EXPECT_TRUE(errors.empty());
+}
+
+// The renumbering of a program larger than one piece of the editor is
+// computed off the window and goes in piece by piece; Ctrl+Z, Ctrl+Y and the
+// tool bar's undo give the totals back at once, from a fresh file (the undo
+// comes back to where the program was loaded) and with the caret anywhere.
+TEST_F(StatusTotalsTest, TotalsFollowUndoAndRedoOfARenumberingComputedOffTheWindow)
+{
+    frmMain w;
+    w.resize(1024, 768);
+    w.show();
+    // Three pieces and more at the editor's own piece size; every line
+    // renumbered (the dialog's range covers them all), so the length changes.
+    QByteArray program = "%\r\nO1000 (FRASNING)\r\n";
+    int lines = 2;
+    for (int i = 3; program.size() < 3 * 1024 * 1024 + 1000; ++i, ++lines)
+        program += "N" + QByteArray::number(i * 10 + 5) + " G1 X" + QByteArray::number((i * 7) % 500) + ".25 Y-"
+                   + QByteArray::number((i * 13) % 300) + ".5 F" + QByteArray::number(100 + i % 900) + "\r\n";
+    program += "M30";
+    ++lines;
+    for (const Qt::Key start : {Qt::Key_Home, Qt::Key_End}) {
+        const QString path = env.write(QStringLiteral("ncprog/BIG%1.NC").arg(int(start)), program);
+        frmDocument *doc = w.openDocument(path, "MILL");
+        ASSERT_NE(doc, nullptr);
+        ASSERT_GT(doc->txtText->TextLength(), 3 * Editor::pieceBytes());
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        doc->txtText->setFocus();
+        key(doc, start, Qt::ControlModifier);
+        const QString before = w.statusPanel(4);
+        const QString caretBefore = w.statusPanel(3);
+        ASSERT_EQ(before, QStringLiteral("Totalt : %1 Rader / %2 Tecken ").arg(lines).arg(program.size()));
+        answerOmnum([lines](frmOmnum *o) { o->txtOmNumTom->setText(QString::number(lines)); });
+        w.menuAction("mnuNcOptionsOmnum")->trigger();
+        ASSERT_TRUE(test::untilLongWorkIsOver());
+        const QByteArray renumberedText = doc->txtText->TextAll();
+        ASSERT_NE(renumberedText.size(), program.size()) << "every line renumbered";
+        const QString renumbered = w.statusPanel(4);
+        EXPECT_EQ(renumbered, QStringLiteral("Totalt : %1 Rader / %2 Tecken ").arg(lines).arg(renumberedText.size()));
+
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        doc->txtText->setFocus();
+        key(doc, Qt::Key_Z, Qt::ControlModifier);
+        ASSERT_EQ(doc->txtText->TextAll(), program);
+        EXPECT_EQ(w.statusPanel(4), before);
+        EXPECT_EQ(w.statusPanel(3), caretBefore);
+        key(doc, Qt::Key_Y, Qt::ControlModifier);
+        ASSERT_EQ(doc->txtText->CountBytes(), renumberedText.size());
+        EXPECT_EQ(w.statusPanel(4), renumbered);
+        w.toolButton("tbrEdit", "Undo")->trigger();
+        ASSERT_EQ(doc->txtText->CountBytes(), program.size());
+        EXPECT_EQ(w.statusPanel(4), before);
+        EXPECT_EQ(w.statusPanel(3), caretBefore);
+
+        doc->txtText->setIsDirty(false);
+    }
     EXPECT_TRUE(errors.empty());
 }

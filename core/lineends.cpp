@@ -1,4 +1,4 @@
-#include "documents/lineends.h"
+#include "core/lineends.h"
 
 #include "core/errors.h"
 #include "core/filenames.h"
