@@ -7,7 +7,7 @@
 // too long for Scintilla to lay out is shown in rows (documents/textrows.h);
 // every member still speaks of the text itself.
 #include "core/codepage.h"
-#include "documents/ncdocument.h"
+#include "core/ncdocument.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -4,7 +4,7 @@
 // common. Only the editor's own files include this.
 #include "documents/editor.h"
 #include "documents/editor_view.h"
-#include "documents/ncdocument.h"
+#include "core/ncdocument.h"
 #include "documents/textrows.h"
 
 #include <Qsci/qsciscintillabase.h>

@@ -9,6 +9,7 @@
 #include "core/progress.h"
 #include "core/services.h"
 #include "documents/host.h"
+#include "documents/inputhold.h"
 #include "documents/saving.h"
 #include "documents/statusbar.h"
 
@@ -148,8 +149,11 @@ void frmDocument::setBusy(bool busy)
     if (busy) {
         busyReadOnly_ = txtText->ReadOnly();
         txtText->setReadOnly(true);
+        inputHold_ = new InputHold(txtText);
     } else {
         txtText->setReadOnly(busyReadOnly_);
+        inputHold_->release();
+        delete std::exchange(inputHold_, nullptr);
     }
     // The commands that look at the text's read-only state follow it.
     if (DocumentHost *host = documentHost(); host && host->activeDocument() == this)

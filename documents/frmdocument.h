@@ -21,6 +21,8 @@ class QStatusBar;
 
 namespace lumrik {
 
+class InputHold;
+
 class frmDocument : public QWidget {
     Q_OBJECT
 public:
@@ -86,8 +88,8 @@ public:
 
     // True while long work rewrites the program off the window: the text is
     // read-only, and what would act on it (the check for a file changed on
-    // disk, a close of the window) waits until the work is over and then
-    // comes in its turn.
+    // disk, a close of the window, keys typed into it) waits until the work
+    // is over and then comes in its turn; clicks into the text are refused.
     bool busy() const { return busy_; }
     void setBusy(bool busy);
 
@@ -115,6 +117,7 @@ private:
     QString caption_;
     bool busy_ = false;
     bool busyReadOnly_ = false;       // the editor's read-only state before
+    InputHold *inputHold_ = nullptr;  // what is typed into it meanwhile
     bool activationWaiting_ = false;  // an activation waits for the end of the work
     QLabel *panels_[4] = {};
     bool numpad_ = false;

@@ -7,7 +7,7 @@
 #include "core/openedfolder.h"
 #include "core/paths.h"
 #include "core/nctext.h"
-#include "documents/ncdocument.h"
+#include "core/ncdocument.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,8 +6,8 @@
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/nctext.h"
+#include "core/ncdocument.h"
 #include "core/sessionstate.h"
-#include "documents/ncdocument.h"
 
 #include <QLocale>
 #include <QRegularExpression>

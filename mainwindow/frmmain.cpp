@@ -165,8 +165,8 @@ QAction *frmMain::addItem(QMenu *menu, const char *name, const QString &caption,
     for (const MenuText &m : mainMenuTexts())
         if (qstrcmp(m.name, name) == 0)
             setTag(a, m.id);
-    a->setProperty("command", n);
-    actions_.insert(n, a);
+    CommandRegistry::setCommandOf(a, n);
+    commands_.insert(n, a);
     connect(a, &QAction::triggered, this, [this, n] { runCommand(n); });
     return a;
 }
@@ -181,7 +181,7 @@ QMenu *frmMain::addMenu(QMenu *parent, const char *name, const QString &caption)
     for (const MenuText &t : mainMenuTexts())
         if (qstrcmp(t.name, name) == 0)
             setTag(m->menuAction(), t.id);
-    actions_.insert(n, m->menuAction());
+    commands_.insert(n, m->menuAction());
     menus_.insert(n, m);
     return m;
 }
@@ -210,17 +210,17 @@ void frmMain::buildMenus()
     addItem(file, "mnuFilePrintSetup");
     addItem(file, "mnuFilePrintPreview", QStringLiteral("Print Pre&view"))->setVisible(false);
     addItem(file, "mnuFilePrint", {}, QKeySequence(Qt::CTRL | Qt::Key_P));
-    actions_.insert("mnuFileBar4", namedSeparator(file, "mnuFileBar4", true));
+    commands_.insert("mnuFileBar4", namedSeparator(file, "mnuFileBar4", true));
     addItem(file, "mnuEditSetup");
     addItem(file, "mnuCncSetup");
-    actions_.insert("mnuFilePlugins0", namedSeparator(file, "mnuFilePlugins0", false));
+    commands_.insert("mnuFilePlugins0", namedSeparator(file, "mnuFilePlugins0", false));
     file->addSeparator();
     for (int i = 0; i < 4; ++i) {
         QAction *a = file->addAction(QString());
         a->setObjectName(QStringLiteral("mnuFileMRU%1").arg(i));
-        a->setProperty("command", "mnuFileMRU");
+        CommandRegistry::setCommandOf(a, "mnuFileMRU");
         a->setVisible(false);
-        actions_.insert(a->objectName(), a);
+        commands_.insert(a->objectName(), a);
         connect(a, &QAction::triggered, this, [this, i] { runCommand("mnuFileMRU", i); });
         mnuFileMRU[i] = a;
     }
@@ -240,7 +240,7 @@ void frmMain::buildMenus()
     edit->addSeparator();
     addItem(edit, "mnuEditFind", {}, QKeySequence(Qt::CTRL | Qt::Key_F));
     addItem(edit, "mnuEditReplace", {}, QKeySequence(Qt::CTRL | Qt::Key_E));
-    actions_.insert("mnuEditPlugins0", namedSeparator(edit, "mnuEditPlugins0", false));
+    commands_.insert("mnuEditPlugins0", namedSeparator(edit, "mnuEditPlugins0", false));
 
     // Visa
     QMenu *view = addMenu(nullptr, "mnuView");
@@ -257,7 +257,7 @@ void frmMain::buildMenus()
     mnuViewAutoColorNC = addItem(view, "mnuViewAutoColorNC", QStringLiteral("Automatisk färgkodning"));
     mnuViewAutoColorNC->setCheckable(true);
     mnuViewAutoColorNC->setVisible(false);
-    actions_.insert("mnuViewPlugins0", namedSeparator(view, "mnuViewPlugins0", false));
+    commands_.insert("mnuViewPlugins0", namedSeparator(view, "mnuViewPlugins0", false));
 
     // NcOption
     QMenu *nc = addMenu(nullptr, "mnuNcOptions");
@@ -278,26 +278,26 @@ void frmMain::buildMenus()
     nc->addSeparator();
     addItem(nc, "mnuOptionKalmero");
     mnuCompare = addItem(nc, "mnuCompare");
-    actions_.insert("mnuNcOptionsPlugins0", namedSeparator(nc, "mnuNcOptionsPlugins0", false));
+    commands_.insert("mnuNcOptionsPlugins0", namedSeparator(nc, "mnuNcOptionsPlugins0", false));
 
     // Macro
     QMenu *macro = addMenu(nullptr, "mnuMacro");
     for (int i = 0; i < 10; ++i) {
         QAction *a = macro->addAction(i == 0 ? QStringLiteral("Standard") : QString());
         a->setObjectName(QStringLiteral("mnuSubMacro%1").arg(i));
-        a->setProperty("command", "mnuSubMacro");
+        CommandRegistry::setCommandOf(a, "mnuSubMacro");
         a->setVisible(i == 0);
-        actions_.insert(a->objectName(), a);
+        commands_.insert(a->objectName(), a);
         connect(a, &QAction::triggered, this, [this, i] { runCommand("mnuSubMacro", i); });
         mnuSubMacro[i] = a;
     }
-    actions_.insert("mnuMacroPlugins0", namedSeparator(macro, "mnuMacroPlugins0", false));
+    commands_.insert("mnuMacroPlugins0", namedSeparator(macro, "mnuMacroPlugins0", false));
 
     // Kommunikation
     QMenu *comm = addMenu(nullptr, "mnuTxdRxd");
     addItem(comm, "mnuTxd2Cnc", {}, QKeySequence(Qt::Key_F5));
     addItem(comm, "mnuRxdFromCnc", {}, QKeySequence(Qt::Key_F8));
-    actions_.insert("mnuTxdRxdPlugins0", namedSeparator(comm, "mnuTxdRxdPlugins0", true));
+    commands_.insert("mnuTxdRxdPlugins0", namedSeparator(comm, "mnuTxdRxdPlugins0", true));
 
     // Simulering: kept in the layout, hidden.
     QMenu *sim = addMenu(nullptr, "mnuSimulera", QStringLiteral("&Simulering"));
@@ -311,12 +311,12 @@ void frmMain::buildMenus()
     sim->addSeparator();
     addItem(sim, "mnuSimOpenProj", QStringLiteral("Öppna projekt..."));
     addItem(sim, "mnuSimSaveProj", QStringLiteral("Spara projekt..."));
-    actions_.insert("mnuSimuleraPlugins0", namedSeparator(sim, "mnuSimuleraPlugins0", false));
+    commands_.insert("mnuSimuleraPlugins0", namedSeparator(sim, "mnuSimuleraPlugins0", false));
     sim->menuAction()->setVisible(false);
 
     // Verktyg: only plug-ins put anything here; hidden until one does.
     QMenu *tools = addMenu(nullptr, "mnuTools", QStringLiteral("&Verktyg"));
-    actions_.insert("mnuToolsPlugins0", namedSeparator(tools, "mnuToolsPlugins0", true));
+    commands_.insert("mnuToolsPlugins0", namedSeparator(tools, "mnuToolsPlugins0", true));
     tools->menuAction()->setVisible(false);
 
     // Fönster, with the list of open documents below its three entries.
@@ -405,8 +405,9 @@ QAction *frmMain::addButton(QToolBar *bar, const QString &key, const QString &ti
     a->setData(key);
     a->setToolTip(tip);
     a->setObjectName(bar->objectName() + '_' + key);
-    a->setProperty("command", commandOfKey(key));
+    CommandRegistry::setCommandOf(a, commandOfKey(key));
     a->setVisible(visible);
+    commands_.insert(bar->objectName() + ':' + key, a);
     return a;
 }
 
@@ -506,7 +507,11 @@ void frmMain::buildStatusBar()
 // ---------------------------------------------------------------------------
 // Controls by name
 
-QAction *frmMain::menuAction(const QString &name) const { return actions_.value(name); }
+QAction *frmMain::menuAction(const QString &name) const
+{
+    // Menu items and menus only, not the toolbar buttons the registry also knows.
+    return name.contains(QLatin1Char(':')) ? nullptr : commands_.action(name);
+}
 QMenu *frmMain::menu(const QString &name) const { return menus_.value(name); }
 
 QToolBar *frmMain::toolBar(const QString &name) const
@@ -523,13 +528,7 @@ QAction *frmMain::toolButton(const QString &key) const { return toolButton("tbTo
 
 QAction *frmMain::toolButton(const QString &toolbar, const QString &key) const
 {
-    QToolBar *bar = toolBar(toolbar);
-    if (!bar)
-        return nullptr;
-    for (QAction *a : bar->actions())
-        if (!a->isSeparator() && a->data().toString() == key)
-            return a;
-    return nullptr;
+    return commands_.action(toolbar + ':' + key);
 }
 
 void frmMain::setCoolBarVisible(bool visible)
@@ -549,31 +548,19 @@ QString frmMain::commandOfKey(const QString &key) { return commandOfToolKey(key)
 void frmMain::setCommand(const QString &name, std::function<void()> handler)
 {
     if (handler)
-        commands_.insert(name, [h = std::move(handler)](int) { h(); });
+        commands_.setHandler(name, [h = std::move(handler)](int) { h(); });
     else
-        commands_.remove(name);
-    applyAvailability();
+        commands_.setHandler(name, {});
 }
 
 void frmMain::setIndexedCommand(const QString &name, std::function<void(int)> handler)
 {
-    if (handler)
-        commands_.insert(name, std::move(handler));
-    else
-        commands_.remove(name);
-    applyAvailability();
+    commands_.setHandler(name, std::move(handler));
 }
 
-bool frmMain::hasCommand(const QString &name) const { return commands_.contains(name); }
+bool frmMain::hasCommand(const QString &name) const { return commands_.has(name); }
 
-void frmMain::runCommand(const QString &name, int index)
-{
-    const auto it = commands_.constFind(name);
-    if (it != commands_.constEnd()) {
-        const auto handler = *it; // the command may replace itself while it runs
-        handler(index);
-    }
-}
+void frmMain::runCommand(const QString &name, int index) { commands_.run(name, index); }
 
 void frmMain::tbToolBar_ButtonClick(const QString &key)
 {
@@ -585,25 +572,6 @@ void frmMain::tbToolBar_ButtonClick(const QString &key)
         return;
     }
     runCommand(command);
-}
-
-void frmMain::updateCommandEnabled(QAction *action)
-{
-    const QString command = action->property("command").toString();
-    if (command.isEmpty())
-        return;
-    action->setEnabled(tableEnabled_.value(action, true) && hasCommand(command));
-}
-
-void frmMain::applyAvailability()
-{
-    for (QAction *a : std::as_const(actions_))
-        updateCommandEnabled(a);
-    for (QToolBar *bar : bands_)
-        for (QAction *a : bar->actions())
-            updateCommandEnabled(a);
-    for (QAction *a : tbToolBar->actions())
-        updateCommandEnabled(a);
 }
 
 void frmMain::applyStates(const std::vector<ItemState> &states)
@@ -620,14 +588,13 @@ void frmMain::applyStates(const std::vector<ItemState> &states)
             }
             continue;
         } else {
-            action = actions_.value(s.item);
+            action = commands_.action(s.item);
         }
         if (!action)
             continue;
         switch (s.prop) {
         case ItemProp::Enabled:
-            tableEnabled_[action] = s.value;
-            updateCommandEnabled(action);
+            commands_.setAllowed(action, s.value);
             break;
         case ItemProp::Visible:
             action->setVisible(s.value);
@@ -716,8 +683,7 @@ void frmMain::setSaveButtonsEnabled(bool enabled)
 {
     for (QAction *a : {toolButton("tbrFile", "Save"), toolButton("tbToolBar", "Save")})
         if (a) {
-            tableEnabled_[a] = enabled;
-            updateCommandEnabled(a);
+            commands_.setAllowed(a, enabled);
         }
 }
 

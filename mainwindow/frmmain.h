@@ -5,6 +5,7 @@
 // the command of the same meaning. Commands that other parts of the program
 // provide are plugged in with setCommand(); until then they stay disabled.
 #include "documents/host.h"
+#include "mainwindow/commandregistry.h"
 #include "mainwindow/commandstate.h"
 
 #include <QHash>
@@ -195,8 +196,6 @@ private:
     bool MDIForm_Unload();
     void fillMachineSelector();
     void applyStates(const std::vector<ItemState> &states);
-    void applyAvailability();
-    void updateCommandEnabled(QAction *action);
     void setMruCaption(int index, const QString &path);
     void setFileFormat(const QString &path);
     // The command line and the hand-over: one path, quotes removed, the selector's machine.
@@ -214,10 +213,8 @@ private:
     bool iSuperClass_Wheel(QWheelEvent *e);
 
     QString commandLineFile_;
-    QHash<QString, QAction *> actions_;                      // menu items and menus by objectName
+    CommandRegistry commands_;                               // every command's action and handler
     QHash<QString, QMenu *> menus_;
-    QHash<QString, std::function<void(int)>> commands_;
-    QHash<QAction *, bool> tableEnabled_;                     // last enabled value the command state gave
     QList<QToolBar *> bands_;                                 // CoolBar1's bands, in order
     QHash<QToolBar *, bool> bandShown_;
     bool coolBarVisible_ = true;

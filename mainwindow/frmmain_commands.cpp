@@ -94,7 +94,7 @@ void plainOpenDialog(QWidget *owner, const QString &rootPath, const QString &pre
 void frmMain::registerBuiltInCommands()
 {
     auto cmd = [this](const char *name, void (frmMain::*slot)()) {
-        commands_.insert(QString::fromLatin1(name), [this, slot](int) { (this->*slot)(); });
+        commands_.setHandler(QString::fromLatin1(name), [this, slot](int) { (this->*slot)(); });
     };
     cmd("mnuFileNew", &frmMain::mnuFileNew_Click);
     cmd("mnuFileOpen", &frmMain::mnuFileOpen_Click);
@@ -103,7 +103,7 @@ void frmMain::registerBuiltInCommands()
     cmd("mnuFileSave", &frmMain::mnuFileSave_Click);
     cmd("mnuFileSaveAs", &frmMain::mnuFileSaveAs_Click);
     cmd("mnuFileExit", &frmMain::mnuFileExit_Click);
-    commands_.insert("mnuFileMRU", [this](int i) { mnuFileMRU_Click(i); });
+    commands_.setHandler("mnuFileMRU", [this](int i) { mnuFileMRU_Click(i); });
     cmd("mnuEditUndo", &frmMain::mnuEditUndo_Click);
     cmd("mnuEditCut", &frmMain::mnuEditCut_Click);
     cmd("mnuEditCopy", &frmMain::mnuEditCopy_Click);
@@ -131,7 +131,7 @@ void frmMain::registerBuiltInCommands()
     installMacroCommands(this);
     installShellCommands(this);
     installFindCommands(this);
-    applyAvailability();
+    commands_.updateAllEnabled();
     // The plug-ins are looked for last in the load (MDIForm_Load), once the
     // machine is selected: they may take over any command registered above.
 }
@@ -160,7 +160,7 @@ frmDocument *frmMain::LoadNewDoc()
             for (QAction *a : own->actions()) {
                 QList<QKeySequence> keys = a->shortcuts();
                 keys.removeIf([this](const QKeySequence &k) {
-                    for (QAction *m : std::as_const(actions_))
+                    for (QAction *m : commands_.actions())
                         if (m->shortcuts().contains(k))
                             return true;
                     return false;

@@ -54,16 +54,33 @@ public:
                 dialog_->show();
             }
         }
-        source_ = ed->textView().toByteArray();
         connect(&poll_, &QTimer::timeout, this, &LineJob::poll);
         poll_.start(25);
+        source_.reserve(ed->TextLength());
+        copyPiece();
+    }
+
+private:
+    // The worker's copy of the program, a piece a round of the event loop
+    // (the text is read-only meanwhile); then the worker starts on it.
+    void copyPiece()
+    {
+        if (!doc_) {
+            end(false);
+            return;
+        }
+        const QByteArrayView text = doc_->txtText->textView();
+        source_.append(text.sliced(source_.size(), std::min<qsizetype>(Editor::pieceBytes(), text.size() - source_.size())));
+        if (source_.size() < text.size()) {
+            QTimer::singleShot(0, this, [this] { copyPiece(); });
+            return;
+        }
         worker_ = std::thread([this] {
             compute();
             QMetaObject::invokeMethod(this, [this] { computed(); }, Qt::QueuedConnection);
         });
     }
 
-private:
     // On the worker thread: the rule over the copy.
     void compute()
     {

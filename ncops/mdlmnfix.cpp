@@ -14,6 +14,9 @@
 
 #include <QApplication>
 #include <QPointer>
+
+#include <functional>
+#include <memory>
 #include "ncops/mdlrkfix.h"
 
 
@@ -75,6 +78,18 @@ void runWithProgress(frmDocument *doc, const char *traceName, LineFrame::Rule ru
     startLineWork(doc, std::move(work));
 }
 
+// Without a dialog, under the wait pointer: computed off the window too,
+// what is typed meanwhile held for the finished text.
+void runOffTheWindow(frmDocument *doc, const char *traceName, LineFrame::Rule rule,
+                     std::function<void()> finished = {})
+{
+    LineWork work;
+    work.rule = std::move(rule);
+    work.traceName = traceName;
+    work.finished = std::move(finished);
+    startLineWork(doc, std::move(work));
+}
+
 }
 
 void MnClearChars(frmDocument *doc)
@@ -82,7 +97,7 @@ void MnClearChars(frmDocument *doc)
     if (!mayRun(doc, QStringLiteral("Denna funktion kommer att ta bort alla tecken under ASCII 32. "
                                     "Är du säker att du vill göra detta?")))
         return;
-    runFramed(doc, [](QByteArrayView line, int) { return clearControlChars(line); });
+    runOffTheWindow(doc, "MnClearChars()", [](QByteArrayView line, int) { return clearControlChars(line); });
 }
 
 void MnPack(frmDocument *doc)
@@ -124,19 +139,21 @@ void MnPunktKoll(frmDocument *doc)
     if (!doc || refuseReadOnlyOrHex(doc))
         return;
     const QByteArray letters = toCp1252(gsDecCheckBlockChars);
-    long adjustments = 0;
-    {
-        WaitCursor wait;
-        LongWork busy;
-        LineFrame frame(doc->txtText);
-        frame.run([&](QByteArrayView line, int) {
+    // Counted by the rule (on the worker thread, for a large program) and
+    // read once the work is over.
+    auto adjustments = std::make_shared<long>(0);
+    QPointer<frmDocument> owner(doc);
+    runOffTheWindow(
+        doc, "MnPunktKoll()",
+        [letters, adjustments](QByteArrayView line, int) {
             QByteArray l(line.data(), line.size());
-            adjustments += addDecimalPoints(l, letters);
+            *adjustments += addDecimalPoints(l, letters);
             return l;
+        },
+        [adjustments, owner] {
+            RkMsgBox(QString::number(*adjustments) + QStringLiteral(" justeringar är gjorda."), MbButtons::Ok,
+                     MbIcon::None, {}, 0, owner);
         });
-    }
-    RkMsgBox(QString::number(adjustments) + QStringLiteral(" justeringar är gjorda."), MbButtons::Ok,
-             MbIcon::None, {}, 0, doc);
 }
 
 void MnXYZ(frmDocument *doc)

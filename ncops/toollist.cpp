@@ -7,7 +7,9 @@
 #include "core/progress.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
-#include "ncops/lineframe.h"
+#include "ncops/linework.h"
+
+#include <memory>
 
 namespace lumrik {
 
@@ -21,31 +23,31 @@ void RkGetToolList(frmDocument *doc)
                      MbButtons::Ok, MbIcon::Question, {}, 0, doc);
             return;
         }
-        WaitCursor wait;
-        LongWork busy;
-
-        Editor *ed = doc->txtText;
-        LineFrame frame(ed);
-        const QList<QByteArray> tokens = toolListTokens(gsToolListChrs);
-        std::vector<QByteArray> entries;
-        const int n = ed->Count();
-        for (int i = 1; i <= n; ++i) {
-            collectToolEntries(ed->lineView(i), tokens, entries);
-            if (i % 64 == 0)
-                serveLongWork();
-        }
-        ed->setTextIndex(n); // where reading the lines one by one leaves it
-        if (entries.empty())
-            return;
-        // The whole block, closing frame included, goes in front of line 1 as
-        // one insertion; the editor writes the document's own line ends.
-        QByteArray block = toolListFrameLine();
-        for (const QByteArray &e : entries)
-            block.append("\r\n").append(e);
-        block.append("\r\n").append(toolListFrameLine());
-        ed->setInsertMode(true);
-        ed->setTextIndex(1);
-        ed->setText(block);
+        // The lines are read by a rule that leaves them as they are (on the
+        // worker thread, for a large program); the block goes in after, in
+        // the same undo step.
+        auto entries = std::make_shared<std::vector<QByteArray>>();
+        LineWork work;
+        work.traceName = "RkGetToolList()";
+        work.rule = [entries, tokens = toolListTokens(gsToolListChrs)](QByteArrayView line, int) {
+            collectToolEntries(line, tokens, *entries);
+            return line.toByteArray();
+        };
+        work.after = [entries](Editor *ed, int, bool) {
+            ed->setTextIndex(ed->Count()); // where reading the lines one by one leaves it
+            if (entries->empty())
+                return;
+            // The whole block, closing frame included, goes in front of line 1
+            // as one insertion; the editor writes the document's own line ends.
+            QByteArray block = toolListFrameLine();
+            for (const QByteArray &e : *entries)
+                block.append("\r\n").append(e);
+            block.append("\r\n").append(toolListFrameLine());
+            ed->setInsertMode(true);
+            ed->setTextIndex(1);
+            ed->setText(block);
+        };
+        startLineWork(doc, std::move(work));
     });
 }
 

@@ -289,6 +289,7 @@ TEST_F(UndoRedoTest, KeysTypedDuringAnOperationWaitForItsEnd)
                 w.windowHandle(), QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
         });
         run(w, command);
+        test::untilLongWorkIsOver();
         const QByteArray done = doc->txtText->TextAll();
         ASSERT_TRUE(typist.ran()) << command;
         EXPECT_TRUE(seen.isEmpty()) << command << ": the key came in while the operation worked";

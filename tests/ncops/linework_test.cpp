@@ -1,7 +1,8 @@
 // Whole-program commands on a program of more than one piece: the rule runs
 // off the window while the event loop goes on, the document is busy and
 // read-only meanwhile and keeps its text until the result goes in, and the
-// result is the rule's, one undo step, also when aborted.
+// result is the rule's, one undo step, also when aborted; what is typed
+// meanwhile lands on the finished text.
 #include "core/globals.h"
 #include "ncops/mdlmnfix.h"
 #include "ncops/omnum.h"
@@ -10,6 +11,8 @@
 #include "ncops_testutil.h"
 #include "testsupport.h"
 
+#include <QAbstractScrollArea>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -192,4 +195,44 @@ TEST(LineWork, ACloseDuringTheWorkComesAfterIt)
         QCoreApplication::processEvents();
     EXPECT_FALSE(d.doc.isVisible()) << "closed after the work";
     EXPECT_TRUE(d.text() == perLine(original, [](QByteArrayView l) { return PackBlock(l); }));
+}
+
+// Keys typed into the program while the work is under way wait and land, in
+// the order typed, on the finished text; a click into the text meanwhile is
+// refused, so the keys land where the caret stood.
+TEST(LineWork, KeysTypedDuringTheWorkLandInOrderOnTheFinishedTextAndClicksAreRefused)
+{
+    SmallPieces pieces;
+    MsgBoxRecorder boxes;
+    const QByteArray original = numberedProgram(20000).replace(' ', '\t');
+    TestDoc d(original);
+    d.doc.show();
+    d.ed()->setInsertMode(true);
+    QWidget *keys = d.ed()->focusProxy();
+    auto *area = qobject_cast<QAbstractScrollArea *>(keys);
+    ASSERT_NE(area, nullptr);
+
+    bool typed = false, textKept = false;
+    QTimer typist;
+    typist.setInterval(0);
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        if (!d.doc.busy())
+            return;
+        typist.stop();
+        typed = true;
+        QTest::keyClicks(keys, "ab");
+        QTest::mouseClick(area->viewport(), Qt::LeftButton, {}, QPoint(60, 60));
+        QTest::keyClicks(keys, "c");
+        textKept = d.text() == original;
+    });
+    typist.start();
+    boxes.answer(MbYes);
+    MnClearChars(&d.doc);
+    untilLongWorkIsOver();
+    ASSERT_TRUE(typed);
+    EXPECT_TRUE(textKept) << "nothing typed reached the text under the work";
+    const QByteArray cleared = perLine(original, [](QByteArrayView l) { return clearControlChars(l); });
+    EXPECT_TRUE(d.text() == cleared) << "the keys wait for what waits for the end of the work";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return d.text() == "abc" + cleared; }, 20000))
+        << "the keys land in order, where the caret stood";
 }

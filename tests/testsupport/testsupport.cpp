@@ -5,9 +5,12 @@
 
 #include "core/globals.h"
 
+#include <QAbstractEventDispatcher>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <csignal>
 #include <fcntl.h>
@@ -213,7 +216,16 @@ bool letOthersThrough(const QString &folder)
 
 bool untilLongWorkIsOver()
 {
-    return QTest::qWaitFor([] { return !LongWork::underWay(); }, 300000);
+    // One round of the event loop at a time, so that what waits for the end
+    // of the work (held keys, questions) has not come yet on return.
+    QDeadlineTimer deadline(300000);
+    while (LongWork::underWay()) {
+        if (deadline.hasExpired())
+            return false;
+        if (!QCoreApplication::eventDispatcher()->processEvents(QEventLoop::AllEvents))
+            QThread::msleep(1);
+    }
+    return true;
 }
 
 }

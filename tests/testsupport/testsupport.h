@@ -103,7 +103,8 @@ private:
 };
 
 // Lets the event loop run until no long work is under way: a whole-program
-// operation computed off the window ends from the event loop.
+// operation computed off the window ends from the event loop. Returns right
+// at the end: what waits for it runs in a later round.
 bool untilLongWorkIsOver();
 
 }

@@ -1,4 +1,4 @@
-#include "documents/ncdocument.h"
+#include "core/ncdocument.h"
 
 #include <QFile>
 

@@ -1,0 +1,67 @@
+#include "mainwindow/commandregistry.h"
+
+#include <QAction>
+#include <QVariant>
+
+namespace lumrik {
+
+void CommandRegistry::insert(const QString &id, QAction *action)
+{
+    if (!action || byId_.contains(id))
+        return;
+    byId_.insert(id, action);
+    if (!order_.contains(action))
+        order_ << action;
+}
+
+QAction *CommandRegistry::action(const QString &id) const { return byId_.value(id); }
+
+QString CommandRegistry::commandOf(const QAction *action)
+{
+    return action ? action->property("command").toString() : QString();
+}
+
+void CommandRegistry::setCommandOf(QAction *action, const QString &command)
+{
+    action->setProperty("command", command);
+}
+
+void CommandRegistry::setHandler(const QString &command, std::function<void(int)> handler)
+{
+    if (handler)
+        handlers_.insert(command, std::move(handler));
+    else
+        handlers_.remove(command);
+    updateAllEnabled();
+}
+
+void CommandRegistry::run(const QString &command, int index) const
+{
+    const auto it = handlers_.constFind(command);
+    if (it == handlers_.constEnd())
+        return;
+    const auto handler = *it;
+    handler(index);
+}
+
+void CommandRegistry::setAllowed(QAction *action, bool allowed)
+{
+    allowed_[action] = allowed;
+    updateEnabled(action);
+}
+
+void CommandRegistry::updateEnabled(QAction *action) const
+{
+    const QString command = commandOf(action);
+    if (command.isEmpty())
+        return;
+    action->setEnabled(allowed_.value(action, true) && has(command));
+}
+
+void CommandRegistry::updateAllEnabled() const
+{
+    for (QAction *a : order_)
+        updateEnabled(a);
+}
+
+}
