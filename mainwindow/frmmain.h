@@ -4,6 +4,7 @@
 // menu item; toolbar buttons are found by their key (QAction::data()) and run
 // the command of the same meaning. Commands that other parts of the program
 // provide are plugged in with setCommand(); until then they stay disabled.
+#include "core/sessionstate.h"
 #include "documents/host.h"
 #include "mainwindow/commandregistry.h"
 #include "mainwindow/commandstate.h"
@@ -53,8 +54,14 @@ FileSelectorHooks &fileSelectorHooks();
 class frmMain : public QMainWindow, public DocumentHost {
     Q_OBJECT
 public:
+    // The main window of `session`: its commands and the windows it opens
+    // read and change the program's state there.
+    explicit frmMain(Session &session, const QString &commandLineFile = {}, QWidget *parent = nullptr);
+    // ... of the program's session.
     explicit frmMain(const QString &commandLineFile = {}, QWidget *parent = nullptr);
     ~frmMain() override;
+
+    Session &session() const { return session_; }
 
     // The one main window (nullptr before it is created).
     static frmMain *instance();
@@ -183,6 +190,7 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    Session &session_;
     void buildMenus();
     void buildToolBars();
     void buildStatusBar();
