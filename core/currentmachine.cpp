@@ -7,6 +7,36 @@ namespace lumrik {
 QString CurrentMachine::name() const { return gActiveCfg; }
 QString CurrentMachine::file() const { return gActiveCfgFile; }
 
+MachineKeys CurrentMachine::keys() const
+{
+    MachineKeys k;
+    k.fileExtension = gsFileExtension;
+    k.commentColor = gCommentColor;
+    k.codeText = gsCodeText;
+    k.codeColor = gCodeColor;
+    k.rootFolder = gsRootFolder;
+    return k;
+}
+
+void CurrentMachine::setKeys(const MachineKeys &k)
+{
+    if (k == keys())
+        return;
+    gsFileExtension = k.fileExtension;
+    gCommentColor = k.commentColor;
+    gsCodeText = k.codeText;
+    gCodeColor = k.codeColor;
+    gsRootFolder = k.rootFolder;
+    Q_EMIT keysChanged();
+}
+
+void CurrentMachine::changeKeys(const std::function<void(MachineKeys &)> &edit)
+{
+    MachineKeys k = keys();
+    edit(k);
+    setKeys(k);
+}
+
 void CurrentMachine::use(const QString &name, const QString &file)
 {
     if (name == gActiveCfg && file == gActiveCfgFile)

@@ -6,14 +6,37 @@
 // back from a widget.
 #include <QObject>
 #include <QString>
+#include <array>
+#include <functional>
 
 namespace lumrik {
+
+// The keys of a machine configuration file that choosing the machine puts in
+// use (section "Settings"). Without a machine they are the main settings
+// file's keys of the same names.
+struct MachineKeys {
+    QString fileExtension;           // "FileExtension", default "*.*"
+    int commentColor = 0;            // "CommentColor", default the editor text colour
+    std::array<QString, 8> codeText; // "CodeText1".."CodeText8", default empty
+    std::array<int, 8> codeColor{};  // "CodeColor1".."CodeColor8", default the editor text colour
+    QString rootFolder;              // "DefaultPath", default the current root folder; expanded
+    bool operator==(const MachineKeys &) const = default;
+};
 
 class CurrentMachine : public QObject {
     Q_OBJECT
 public:
     QString name() const;
     QString file() const;
+
+    // The machine's keys in use. Their storage is still the variables
+    // gsFileExtension, gCommentColor, gsCodeText, gCodeColor and gsRootFolder,
+    // the view the plug-ins and older readers see; every writer comes here.
+    MachineKeys keys() const;
+    // Takes the keys; `keysChanged` when any differs.
+    void setKeys(const MachineKeys &keys);
+    // Changes some keys in place, as `edit` does to a copy of them.
+    void changeKeys(const std::function<void(MachineKeys &)> &edit);
 
     // From now on the machine's configuration is used; the main window's
     // selector stays as it is (the selector itself, the file selector's own
@@ -33,6 +56,7 @@ public:
 
 Q_SIGNALS:
     void changed(const QString &name);
+    void keysChanged();
     void chosen(const QString &name);
 
 private:

@@ -188,14 +188,17 @@ void RkLoadIniSettings()
         l.int32("FileWidth", "8500", v.fileWidth);
         l.int32("FileHeight", "6500", v.fileHeight);
         const QString textColor = QString::number(v.textColor);
-        l.int32("CommentColor", textColor, gCommentColor);
+        // The keys a machine may override, as without a machine.
+        MachineKeys keys = programSession().machine().keys();
+        l.int32("CommentColor", textColor, keys.commentColor);
         for (int i = 0; i < 8; ++i) {
-            l.text(QStringLiteral("CodeText%1").arg(i + 1), QString(), gsCodeText[i]);
-            l.int32(QStringLiteral("CodeColor%1").arg(i + 1), textColor, gCodeColor[i]);
+            l.text(QStringLiteral("CodeText%1").arg(i + 1), QString(), keys.codeText[i]);
+            l.int32(QStringLiteral("CodeColor%1").arg(i + 1), textColor, keys.codeColor[i]);
         }
-        l.expand("DefaultPath", gsDataPath, gsRootFolder);
-        l.expand("CurrentPath", gsRootFolder, gsActivePath);
-        l.text("FileExtension", "*.*", gsFileExtension);
+        l.expand("DefaultPath", gsDataPath, keys.rootFolder);
+        l.expand("CurrentPath", keys.rootFolder, gsActivePath);
+        l.text("FileExtension", "*.*", keys.fileExtension);
+        programSession().machine().setKeys(keys);
         l.text("ShowFileExt", "*.*", v.showFileExt);
         l.text("ShowFileExtText", "Alla filer (*.*)", v.showFileExtText);
         l.expand("KalmeroPath", "[exedrive]\\LMK", v.kalmeroPath);

@@ -552,11 +552,13 @@ void frmCncSetup::loadMachine(const QString &machine)
         else
             bad(key, v, QString::number(target));
     };
-    colour(QStringLiteral("CommentColor"), gCommentColor);
+    MachineKeys keys = currentMachine().keys();
+    colour(QStringLiteral("CommentColor"), keys.commentColor);
     for (int i = 0; i < 8; ++i) {
-        gsCodeText[i] = cfg.CodeText(i + 1);
-        colour(QStringLiteral("CodeColor%1").arg(i + 1), gCodeColor[i]);
+        keys.codeText[i] = cfg.CodeText(i + 1);
+        colour(QStringLiteral("CodeColor%1").arg(i + 1), keys.codeColor[i]);
     }
+    currentMachine().setKeys(keys);
     for (int i = 0; i < 8; ++i) {
         txtCodeText[i]->setText(gsCodeText[i]);
         showCodeColour(i);
@@ -728,13 +730,15 @@ bool frmCncSetup::cmdApply_Click()
             if (p.number == s.ComPort)
                 rememberSerialPort(p.number, p.device);
         cmdApply->setEnabled(false);
-        gsRootFolder = ExpandExePath(txtDefaultPath->text().trimmed());
+        currentMachine().changeKeys([&](MachineKeys &k) {
+            k.rootFolder = ExpandExePath(txtDefaultPath->text().trimmed());
+            k.fileExtension = txtFileExtension->text();
+            for (int i = 0; i < 8; ++i)
+                k.codeText[i] = s.CodeText[i];
+        });
         gsActivePath = gsRootFolder;
         gsActiveFile.clear();
         gsActiveFileName.clear();
-        gsFileExtension = txtFileExtension->text();
-        for (int i = 0; i < 8; ++i)
-            gsCodeText[i] = s.CodeText[i];
         // The port number stored is now the one to keep when the list has none.
         loadedPort_ = QString::number(s.ComPort);
         return true;
@@ -883,7 +887,7 @@ void frmCncSetup::cmdCodeColor_Click(int index)
         if (!chosen)
             return;
         raiseFlag();
-        gCodeColor[index] = *chosen;
+        currentMachine().changeKeys([&](MachineKeys &k) { k.codeColor[index] = *chosen; });
         showCodeColour(index);
     });
 }
@@ -895,7 +899,7 @@ void frmCncSetup::cmdCommentColor_Click()
         if (!chosen)
             return;
         raiseFlag();
-        gCommentColor = *chosen;
+        currentMachine().changeKeys([&](MachineKeys &k) { k.commentColor = *chosen; });
     });
 }
 

@@ -81,7 +81,9 @@ QLineEdit *marginBox(const char *name)
 
 void frmPrintSetup::setFontDialogHook(FontDialogFn hook) { fontDialogHook() = std::move(hook); }
 
-frmPrintSetup::frmPrintSetup(QWidget *owner) : QDialog(owner)
+frmPrintSetup::frmPrintSetup(QWidget *owner) : frmPrintSetup(programSession().print(), owner) {}
+
+frmPrintSetup::frmPrintSetup(PrintSettings &print, QWidget *owner) : QDialog(owner), print_(print)
 {
     setObjectName(QStringLiteral("frmPrintSetup"));
     setWindowTitle(QStringLiteral("Skrivare inställningar"));
@@ -208,7 +210,7 @@ frmPrintSetup::frmPrintSetup(QWidget *owner) : QDialog(owner)
 void frmPrintSetup::showFontName()
 {
     // The font that prints: a stored font that is not installed has a stand-in.
-    const PrintValues &p = programSession().print().values();
+    const PrintValues &p = print_.values();
     lblPrintFont->setText(QStringLiteral("%1, %2 pt").arg(RkFixedFontFamily(p.font)).arg(p.fontSize));
 }
 
@@ -245,7 +247,7 @@ bool frmPrintSetup::SaveSettings()
     return RkGuard("SaveSettings()", [&]() -> bool {
         // Every value is checked before the first one is written: a wrong
         // value leaves the file and the program as they were.
-        PrintSettings &settings = programSession().print();
+        PrintSettings &settings = print_;
         PrintValues p = settings.values();
         const struct {
             const char *key;
@@ -310,7 +312,7 @@ void frmPrintSetup::cmdCancel_Click() { reject(); }
 
 void frmPrintSetup::cmdPrintFont_Click()
 {
-    PrintValues p = programSession().print().values();
+    PrintValues p = print_.values();
     QFont font = RkFontForDialog(p.font, p.fontSize); // the font in use
     bool chosen = false;
     try {
@@ -336,7 +338,7 @@ void frmPrintSetup::cmdPrintFont_Click()
         return;
     p.font = font.family();
     p.fontSize = whole;
-    programSession().print().set(p);
+    print_.set(p);
     SaveIniSetting(kSection, QStringLiteral("PrinterFont"), p.font);
     SaveIniSetting(kSection, QStringLiteral("PrinterFontSize"), QString::number(p.fontSize));
     showFontName();

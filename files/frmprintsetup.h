@@ -6,6 +6,8 @@
 // variables, "Avbryt" leaves them. The font button saves its choice at once.
 //
 // Create it, exec() it, let it go: it keeps nothing between openings.
+#include "core/printsettings.h"
+
 #include <QDialog>
 #include <array>
 #include <functional>
@@ -22,6 +24,9 @@ namespace lumrik {
 class frmPrintSetup : public QDialog {
     Q_OBJECT
 public:
+    // Shows and changes the print settings of `print`.
+    explicit frmPrintSetup(PrintSettings &print, QWidget *owner = nullptr);
+    // ... of the program's session.
     explicit frmPrintSetup(QWidget *owner = nullptr);
 
     QPushButton *cmdPrintFont;
@@ -55,6 +60,7 @@ public:
     static void setFontDialogHook(FontDialogFn hook);
 
 private:
+    PrintSettings &print_;
     void showFontName();
 };
 

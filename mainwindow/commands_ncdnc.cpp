@@ -44,7 +44,7 @@ void toggleLinedPaper(frmMain *w)
     RkGuard("mnuViewLines_Click()", [&] {
         if (!w->activeDocument())
             return;
-        programSession().settings().change([](SettingValues &s) { s.kollegieBlock = !s.kollegieBlock; });
+        w->session().settings().change([](SettingValues &s) { s.kollegieBlock = !s.kollegieBlock; });
         w->RkUpdateValidSelections();
         // Every document repaints its background with the new setting.
         for (frmDocument *doc : w->documents()) {

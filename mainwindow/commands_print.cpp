@@ -30,7 +30,7 @@ void mnuFilePrint_Click(frmMain *w)
         // the program over a command that had nothing to do.
         if (!doc)
             return;
-        const PrintValues &p = programSession().print().values();
+        const PrintValues &p = w->session().print().values();
         PrintDocument(doc, marginValue(p.leftMargin), marginValue(p.topMargin), marginValue(p.rightMargin),
                       marginValue(p.bottomMargin));
     });
@@ -38,7 +38,7 @@ void mnuFilePrint_Click(frmMain *w)
 
 void mnuFilePrintSetup_Click(frmMain *w)
 {
-    frmPrintSetup dialog(w);
+    frmPrintSetup dialog(w->session().print(), w);
     dialog.exec();
 }
 

@@ -67,7 +67,12 @@ FileSelectorHooks &fileSelectorHooks()
 frmMain *frmMain::instance() { return gMainWindow; }
 
 frmMain::frmMain(const QString &commandLineFile, QWidget *parent)
-    : QMainWindow(parent), commandLineFile_(commandLineFile)
+    : frmMain(programSession(), commandLineFile, parent)
+{
+}
+
+frmMain::frmMain(Session &session, const QString &commandLineFile, QWidget *parent)
+    : QMainWindow(parent), session_(session), commandLineFile_(commandLineFile)
 {
     setObjectName("frmMain");
     setWindowTitle("Lumrik-32");
@@ -115,9 +120,9 @@ frmMain::frmMain(const QString &commandLineFile, QWidget *parent)
     gMainWindow = this;
     setDocumentHost(this);
     // The selector shows the machine another window chooses.
-    currentMachine().setSelectorOwner(this);
-    connect(&currentMachine(), &CurrentMachine::chosen, this, [this](const QString &name) {
-        if (currentMachine().selectorOwner() == this)
+    session_.machine().setSelectorOwner(this);
+    connect(&session_.machine(), &CurrentMachine::chosen, this, [this](const QString &name) {
+        if (session_.machine().selectorOwner() == this)
             SelectComboItem(name, comboMaskiner);
     });
     setSavedFileHook([this](const QString &path) { AddToMruList(path); });
@@ -136,7 +141,7 @@ frmMain::~frmMain()
     const auto subs = mdiArea->subWindowList();
     for (QMdiSubWindow *w : subs)
         delete w;
-    currentMachine().releaseSelector(this);
+    session_.machine().releaseSelector(this);
     if (documentHost() == this) {
         setDocumentHost(nullptr);
         setSavedFileHook({});
@@ -566,8 +571,8 @@ void frmMain::fillMachineSelector()
 
 void frmMain::reportShownMachine()
 {
-    if (currentMachine().selectorOwner() == this)
-        currentMachine().setShown(comboMaskiner->currentText());
+    if (session_.machine().selectorOwner() == this)
+        session_.machine().setShown(comboMaskiner->currentText());
 }
 
 void frmMain::comboMaskiner_Click()

@@ -5,6 +5,7 @@
 // registry (commandregistry.h). A button that behaves like its menu item places
 // that item's action; the others run the command of their key (QAction::data()). Commands that other parts of the program
 // provide are plugged in with setCommand(); until then they stay disabled.
+#include "core/sessionstate.h"
 #include "documents/host.h"
 #include "mainwindow/commandregistry.h"
 #include "mainwindow/commandstate.h"
@@ -54,8 +55,14 @@ FileSelectorHooks &fileSelectorHooks();
 class frmMain : public QMainWindow, public DocumentHost {
     Q_OBJECT
 public:
+    // The main window of `session`: its commands and the windows it opens
+    // read and change the program's state there.
+    explicit frmMain(Session &session, const QString &commandLineFile = {}, QWidget *parent = nullptr);
+    // ... of the program's session.
     explicit frmMain(const QString &commandLineFile = {}, QWidget *parent = nullptr);
     ~frmMain() override;
+
+    Session &session() const { return session_; }
 
     // The one main window (nullptr before it is created).
     static frmMain *instance();
@@ -184,6 +191,7 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    Session &session_;
     void buildMenus();
     void buildToolBars();
     void buildStatusBar();

@@ -570,19 +570,19 @@ void frmMain::mnuViewAutoColorNC_Click()
 void frmMain::mnuWindowCascade_Click()
 {
     arrangeNow(kArrangeCascade, false);
-    programSession().settings().change([](SettingValues &s) { s.defaultTile = QStringLiteral("0"); });
+    session_.settings().change([](SettingValues &s) { s.defaultTile = QStringLiteral("0"); });
 }
 
 void frmMain::mnuWindowTileHorizontal_Click()
 {
     arrangeNow(kArrangeTileHorizontal, false);
-    programSession().settings().change([](SettingValues &s) { s.defaultTile = QStringLiteral("1"); });
+    session_.settings().change([](SettingValues &s) { s.defaultTile = QStringLiteral("1"); });
 }
 
 void frmMain::mnuWindowTileVertical_Click()
 {
     arrangeNow(kArrangeTileVertical, false);
-    programSession().settings().change([](SettingValues &s) { s.defaultTile = QStringLiteral("2"); });
+    session_.settings().change([](SettingValues &s) { s.defaultTile = QStringLiteral("2"); });
 }
 
 void frmMain::splitActive(int type, const QString &key)

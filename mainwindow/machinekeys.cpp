@@ -38,11 +38,7 @@ MachineKeys readMachineKeys(const QString &cfgFile, int textColor, const QString
 
 void applyMachineKeys(const MachineKeys &keys)
 {
-    gsFileExtension = keys.fileExtension;
-    gCommentColor = keys.commentColor;
-    gsCodeText = keys.codeText;
-    gCodeColor = keys.codeColor;
-    gsRootFolder = keys.rootFolder;
+    currentMachine().setKeys(keys);
 }
 
 void selectMachine(const QString &machine)

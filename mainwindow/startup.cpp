@@ -8,6 +8,7 @@
 #include "core/inifile.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/sessionstate.h"
 #include "core/settings.h"
 #include "documents/pluginlist.h"
 #include "documents/unfinishedsave.h"
@@ -194,7 +195,7 @@ frmMain *Main(const QStringList &arguments)
         RkLoadIniSettings();
 
         installFileSelector();
-        auto *w = new frmMain(cmd);
+        auto *w = new frmMain(programSession(), cmd);
         w->applyTexts();
         w->hideCompareWhenMissing();
         w->applyTitle();

@@ -34,22 +34,13 @@ namespace {
 
 // Every settings variable the dialog sets, given back afterwards.
 struct VariablesGuard {
-    test::SessionScope session;
-    QString font = gTextFont, kalmero = gsKalmeroPath, tile = gDefaultTile, tools = gsToolListChrs,
-            dec = gsDecCheckBlockChars, ext = gsShowFileExt, extText = gsShowFileExtText;
-    int size = gTextFontSize, colour = gTextColor, back = gTextBackColor, unix_ = gSaveAsUnixType,
-        scroll = gScrollbarShow;
-    bool useK = gsUseKalmero, sort = gNumberSort, all = gbShowAllFiles, kbd = gNumKbdDec, upper = gUpperCase,
-         paper = gKollegieBlock, scan = gScanComment, noBack = gNoBack, notSw = gbNotSwedish;
+    test::SessionScope session; // the settings and print settings
+    bool notSw = gbNotSwedish;
     std::array<QString, 10> macro = gsMacroPath;
     ~VariablesGuard()
     {
-        gTextFont = font; gsKalmeroPath = kalmero; gDefaultTile = tile; gsToolListChrs = tools;
-        gsDecCheckBlockChars = dec; gsShowFileExt = ext; gsShowFileExtText = extText;
-        gTextFontSize = size; gTextColor = colour; gTextBackColor = back; gSaveAsUnixType = unix_;
-        gScrollbarShow = scroll; gsUseKalmero = useK; gNumberSort = sort;
-        gbShowAllFiles = all; gNumKbdDec = kbd; gUpperCase = upper; gKollegieBlock = paper; gScanComment = scan;
-        gNoBack = noBack; gbNotSwedish = notSw; gsMacroPath = macro;
+        gbNotSwedish = notSw;
+        gsMacroPath = macro;
     }
 };
 

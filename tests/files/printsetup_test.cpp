@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -274,5 +275,22 @@ TEST_F(PrintSetupTest, AnObserverOfThePrintSettingsSeesWhatSparaAndTheFontButton
     EXPECT_EQ(seen.rightMargin, 33);
     EXPECT_TRUE(seen.italicComments);
     EXPECT_EQ(seen.font, "DejaVu Sans Mono");
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(PrintSetupTest, TheDialogChangesThePrintSettingsItIsGiven)
+{
+    const PrintValues program = programSession().print().values();
+    PrintSettings own;
+    own.set(program);
+    QSignalSpy spy(&own, &PrintSettings::changed);
+    frmPrintSetup f(own);
+    f.show();
+    f.txtTopMargin->setText("44");
+    f.cmdSave->click();
+    EXPECT_EQ(stored("TopMargin"), "44");
+    EXPECT_EQ(own.values().topMargin, 44);
+    EXPECT_GE(spy.count(), 1);
+    EXPECT_TRUE(programSession().print().values() == program);
     EXPECT_TRUE(errors.isEmpty());
 }

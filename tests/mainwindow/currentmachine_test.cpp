@@ -70,3 +70,28 @@ TEST_F(CurrentMachineTest, AMainWindowGoneLeavesTheMachineInUse)
     EXPECT_EQ(send->cmbTxdCfgFiler->currentText(), "LATHE");
     delete send;
 }
+
+TEST_F(CurrentMachineTest, PickingAMachineInTheSelectorChangesItsKeysOnceForTheObservers)
+{
+    env.write("LATHE.cfg", "[Settings]\r\nFileExtension=*.TNC\r\nCommentColor=255\r\nCodeText2=G0\r\n");
+    frmMain w;
+    MachineKeys seen;
+    int changes = 0;
+    QObject observer;
+    QObject::connect(&currentMachine(), &CurrentMachine::keysChanged, &observer, [&] {
+        ++changes;
+        seen = currentMachine().keys();
+    });
+    w.comboMaskiner->setCurrentIndex(w.comboMaskiner->findText("LATHE"));
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(seen.fileExtension, "*.TNC");
+    EXPECT_EQ(seen.commentColor, 255);
+    EXPECT_EQ(seen.codeText[1], "G0");
+    EXPECT_EQ(gCommentColor, 255);
+    EXPECT_EQ(gsCodeText[1], "G0");
+    // Back to MILL and again to LATHE: one change each.
+    w.comboMaskiner->setCurrentIndex(w.comboMaskiner->findText("MILL"));
+    w.comboMaskiner->setCurrentIndex(w.comboMaskiner->findText("LATHE"));
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(gsFileExtension, "*.TNC");
+}

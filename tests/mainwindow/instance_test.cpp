@@ -37,15 +37,15 @@ using namespace lumrik::test;
 
 namespace {
 
-class Session {
+class DesktopSession {
 public:
-    Session()
+    DesktopSession()
     {
         for (const char *f : {"home", "data", "tmp", "work", "runtime"})
             QDir(root_.path()).mkpath(QString::fromLatin1(f));
         QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    ~Session()
+    ~DesktopSession()
     {
         for (auto &p : started_) {
             if (p->state() != QProcess::NotRunning) {
@@ -123,7 +123,7 @@ bool running(QProcess *p) { return p->state() == QProcess::Running; }
 
 TEST(RealProgram, HandOverOfWhatCannotBeOpenedIsToldAndTheEditorLives)
 {
-    Session s;
+    DesktopSession s;
     QProcess *editor = s.startEditor();
     // A missing file, named relative to the second start's own folder.
     s.handOver({"saknas.nc"});
@@ -149,7 +149,7 @@ TEST(RealProgram, HandOverOfWhatCannotBeOpenedIsToldAndTheEditorLives)
 
 TEST(RealProgram, RelativePathIsTheSecondStartsAndFilesOpenAfterAModalBox)
 {
-    Session s;
+    DesktopSession s;
     // The editor runs in one folder; the second start names a file of its own
     // folder. Its boxes stay up long enough for a second start to come and
     // go, however slowly the machine starts it.
@@ -185,7 +185,7 @@ TEST(RealProgram, RelativePathIsTheSecondStartsAndFilesOpenAfterAModalBox)
 
 TEST(RealProgram, SettingsFileIsNamedAfterTheExecutable)
 {
-    Session s;
+    DesktopSession s;
     QDir().mkpath(s.path("bin"));
     const QString copy = s.path("bin/verkstad");
     ASSERT_TRUE(QFile::copy(QStringLiteral(LUMRIK_TEST_PROGRAM), copy));
@@ -202,7 +202,7 @@ TEST(RealProgram, TwoStartsCloseTogetherGiveOneEditor)
 {
     // Started at once, or the second once the first listens for it.
     for (bool firstListens : {false, true}) {
-        Session s;
+        DesktopSession s;
         QProcess *first = firstListens ? s.startEditor() : s.start({});
         QProcess *second = s.start({});
         // One of them hands over and ends; the other is the editor.
@@ -220,7 +220,7 @@ TEST(RealProgram, TwoStartsCloseTogetherGiveOneEditor)
 
 TEST(RealProgram, AnotherDisplayIsAnotherEditor)
 {
-    Session s;
+    DesktopSession s;
     QProcess *one = s.startEditor(":91");
     QProcess *two = s.startEditor(":92");
     QTest::qWait(500);
@@ -411,7 +411,7 @@ TEST(RunningEditor, AHandOverDuringTheExitPromptStopsTheExitAndOpens)
 // not give up in silence.
 TEST(RealProgram, ASecondStartThatGetsNoAnswerSaysSo)
 {
-    Session s;
+    DesktopSession s;
     QProcess *editor = s.startEditor();
     const qint64 pid = editor->processId();
     ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);

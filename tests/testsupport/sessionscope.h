@@ -8,9 +8,14 @@ namespace lumrik::test {
 
 class SessionScope {
 public:
-    SessionScope() : settings_(programSession().settings().values()), print_(programSession().print().values()) {}
+    SessionScope()
+        : settings_(programSession().settings().values()), print_(programSession().print().values()),
+          keys_(programSession().machine().keys())
+    {
+    }
     ~SessionScope()
     {
+        programSession().machine().setKeys(keys_);
         programSession().settings().set(settings_);
         programSession().print().set(print_);
     }
@@ -29,6 +34,7 @@ public:
 private:
     SettingValues settings_;
     PrintValues print_;
+    MachineKeys keys_;
 };
 
 }
