@@ -10,6 +10,7 @@
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/progress.h"
+#include "core/session.h"
 #include "documents/host.h"
 #include "documents/lineends.h"
 #include "dnc/hexlists.h"
@@ -471,7 +472,7 @@ int sendFilesToCnc(const QStringList &paths, QWidget *owner, const QString &show
                 const QString txd = tmpFile(kTxdTmp);
                 QFile::remove(findFileNoCase(RkNativePath(txd)));
                 try {
-                    writeFileAtomic(txd, text);
+                    writeHandOffFile(txd, text);
                     written = true;
                 } catch (const RkError &) {
                     failed = txd;
