@@ -3,7 +3,6 @@
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/paths.h"
-#include "core/protectedlinks.h"
 #include "core/savecopy.h"
 
 #include <QDir>
@@ -54,6 +53,13 @@ bool mayWriteIn(const QByteArray &folder)
 }
 
 std::function<void(InPlaceStep)> gStepHook;
+std::function<void(const QByteArray &)> gBeforeWrite;
+
+void beforeWrite(const QByteArray &name)
+{
+    if (gBeforeWrite)
+        gBeforeWrite(name);
+}
 
 void step(InPlaceStep s)
 {
@@ -181,8 +187,8 @@ bool readXattrs(List list, Get get, Xattrs &out)
 bool pathXattrs(const QByteArray &path, Xattrs &out)
 {
     const char *p = path.constData();
-    return readXattrs([p](char *b, size_t n) { return ::listxattr(p, b, n); },
-                      [p](const char *name, void *b, size_t n) { return ::getxattr(p, name, b, n); }, out);
+    return readXattrs([p](char *b, size_t n) { return ::llistxattr(p, b, n); },
+                      [p](const char *name, void *b, size_t n) { return ::lgetxattr(p, name, b, n); }, out);
 }
 
 bool fdXattrs(int fd, Xattrs &out)
@@ -367,6 +373,8 @@ bool writeByRename(const QByteArray &target, const QString &native, const struct
 
 void setInPlaceStepHook(std::function<void(InPlaceStep)> hook) { gStepHook = std::move(hook); }
 
+void setBeforeWriteHook(std::function<void(const QByteArray &)> hook) { gBeforeWrite = std::move(hook); }
+
 int createUniqueFile(const QByteArray &stem, mode_t mode, QByteArray &name)
 {
     static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -429,21 +437,30 @@ bool writeAllAt(int fd, QByteArrayView bytes, qint64 offset)
     return true;
 }
 
-FileIdentity writeFileAtomic(const QString &path, QByteArrayView bytes, const FileIdentity *expected)
+FileIdentity writeFileAtomic(const QString &path, QByteArrayView bytes, const FileIdentity *expected,
+                             LinkRule rule)
 {
     const QString native = RkNativePath(path);
     const QString shown = RkShownName(native);
-    QByteArray target = RkPathBytes(native);
-    if (const QString why = RkForeignLinkProblem(native); !why.isEmpty())
-        throw RkExpected(kErrPermissionDenied, why);
+    // Every link on the way judged and followed here, once: from now on the
+    // name is written as it is, no link at it followed (the rename replaces
+    // whatever has the name; the write in place opens it without following).
+    const WriteTarget to = RkResolveForWrite(native, rule);
+    if (!to.problem.isEmpty())
+        throw RkExpected(kErrPermissionDenied, to.problem);
+    const QByteArray target = to.name;
     FileIdentity written;
     struct stat st;
-    if (::stat(target.constData(), &st) != 0) {
+    if (::lstat(target.constData(), &st) != 0 || (to.replaceLink && S_ISLNK(st.st_mode))) {
         if (expected && expected->valid)
             throw swapped(shown);
+        beforeWrite(target);
         writeByRename(target, native, nullptr, bytes, written);
         return written;
     }
+    // A link where the walk found the file: swapped in meanwhile.
+    if (S_ISLNK(st.st_mode))
+        throw swapped(shown);
     if (S_ISDIR(st.st_mode))
         throw failure(kErrIo, shown, EISDIR);
     if (expected && !RkFileIdentity(st).unchanged(*expected))
@@ -452,19 +469,19 @@ FileIdentity writeFileAtomic(const QString &path, QByteArrayView bytes, const Fi
     // would be (also for root, when nobody may write it).
     if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0 || !(st.st_mode & 0222))
         throw failure(kErrPermissionDenied, shown, EACCES);
-    // A link is followed: its target is written, the link stays. It must
-    // still lead to the file just looked at.
-    if (char real[PATH_MAX]; ::realpath(target.constData(), real)) {
-        target = real;
-        struct stat now;
-        if (::lstat(target.constData(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)
-            throw swapped(shown);
+    // A hand-off file is the editor's own: it is replaced, whatever had the
+    // name (a second link to it included), and nothing of the old is kept.
+    if (rule == LinkRule::NoLinks && S_ISREG(st.st_mode)) {
+        beforeWrite(target);
+        writeByRename(target, native, nullptr, bytes, written);
+        return written;
     }
     if (S_ISREG(st.st_mode))
         RkDropSaveCopiesOf(target, st);
     // A file with other names must stay one file; a folder that may not be
     // written in leaves the file's own bytes as the only way.
     const bool inPlace = S_ISREG(st.st_mode) && (st.st_nlink > 1 || !mayWriteIn(RkFolderBytes(target)));
+    beforeWrite(target);
     if (!inPlace && writeByRename(target, native, &st, bytes, written))
         return written;
     if (!S_ISREG(st.st_mode))

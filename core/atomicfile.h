@@ -2,6 +2,7 @@
 // The one safe way this program replaces a file: documents, settings files and
 // every other file it writes whole.
 #include "core/fileidentity.h"
+#include "core/protectedlinks.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -34,14 +35,22 @@ namespace lumrik {
 // user, and not held by a save under way, are ever removed.
 //
 // A symbolic link is followed: its target is written, the link stays; but
-// never a link of another user in a folder others may write in
-// (protectedlinks.h). With `expected`, the file the path names must still be
+// only as `rule` allows (protectedlinks.h), every link on the way judged. The
+// links are judged and followed once, and what is written is the file found
+// at the end: a name swapped for a link after that is replaced itself or
+// refused, never followed. With `expected`, the file the path names must still be
 // that file, unchanged; else nothing is written. A new file gets the
 // permissions a plain create gives (umask, default ACL).
 // When anything fails RkExpected is thrown (70 for a file that may not be
 // written, 61 for a short write or a file-size limit, 57 or 76 otherwise) and
 // the old file is whole. Returns the identity of the file as written.
-FileIdentity writeFileAtomic(const QString &path, QByteArrayView bytes, const FileIdentity *expected = nullptr);
+FileIdentity writeFileAtomic(const QString &path, QByteArrayView bytes, const FileIdentity *expected = nullptr,
+                             LinkRule rule = LinkRule::SharedFolders);
+
+// Called with the name about to be written, after the links were judged and
+// the file looked at, just before its bytes go; for tests that swap the name
+// at that moment. Empty: nothing is called.
+void setBeforeWriteHook(std::function<void(const QByteArray &name)> hook);
 
 // The steps of a write in place, for tests that stop it at each of them.
 enum class InPlaceStep {

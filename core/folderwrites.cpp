@@ -5,48 +5,11 @@
 #include <QFile>
 
 #include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace lumrik {
-
-namespace {
-bool trustedOwner(uid_t uid) { return uid == ::getuid() || uid == 0; }
-
-QByteArray folderOf(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-}
-}
-
-bool RkIsForeignLink(const QString &path)
-{
-    QByteArray p = RkPathBytes(path);
-    // As many links as the system itself follows before it gives up.
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (::lstat(p.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return false;
-        if (!trustedOwner(st.st_uid))
-            return true;
-        char target[PATH_MAX];
-        const ssize_t n = ::readlink(p.constData(), target, sizeof target - 1);
-        if (n <= 0)
-            return false;
-        const QByteArray t(target, n);
-        p = t.startsWith('/') ? t : folderOf(p) + '/' + t;
-    }
-    return true; // a loop of links leads nowhere good
-}
-
-QString RkForeignLinkText(const QString &path)
-{
-    return QStringLiteral("%1 är en länk som en annan användare har lagt dit. Programmet skriver inte genom den.")
-        .arg(RkShownName(path));
-}
 
 bool RkNameTaken(const QString &path)
 {
@@ -99,7 +62,7 @@ int RkOpenForAppend(const QString &path)
 int RkReplaceWithEmptyFile(const QString &path, mode_t mode)
 {
     const QByteArray p = RkPathBytes(path);
-    const QByteArray folder = folderOf(p);
+    const QByteArray folder = RkFolderBytes(p);
     for (int n = 0; n < 100; ++n) {
         const QByteArray temp = folder + "/.lumrik-new-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(n);
         const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);

@@ -5,18 +5,16 @@
 // nothing is ever written through such a link. New files are made
 // exclusively, so that a name that is taken (a dangling link too) is never
 // created or emptied behind the user's back.
+#include "core/protectedlinks.h"
+
 #include <QString>
 
 #include <sys/types.h>
 
 namespace lumrik {
 
-// True when `path`, or any link its chain of links passes, is a symbolic link
-// that belongs to neither this user nor root: where it points is somebody
-// else's choice.
-bool RkIsForeignLink(const QString &path);
-// The message that refuses to write through such a link, naming the file.
-QString RkForeignLinkText(const QString &path);
+// Whether a write would pass another user's link: RkIsForeignLink and
+// RkForeignLinkText (protectedlinks.h), the one rule for links.
 
 // Something, even a dangling link, has the name.
 bool RkNameTaken(const QString &path);

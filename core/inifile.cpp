@@ -4,7 +4,6 @@
 #include "core/codepage.h"
 #include "core/errors.h"
 #include "core/filenames.h"
-#include "core/folderwrites.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
@@ -314,14 +313,10 @@ QByteArray IniFile::toBytes() const
 bool IniFile::save(const QString &path, QString *why) const
 {
     // A settings-like file in a folder others may write in: a link another
-    // user put there in its place is not written through.
-    if (RkIsForeignLink(path)) {
-        if (why)
-            *why = RkForeignLinkText(path);
-        return false;
-    }
+    // user put there in its place is not written through, also when it is
+    // put there while the file is written.
     try {
-        writeFileAtomic(path, toBytes());
+        writeFileAtomic(path, toBytes(), nullptr, LinkRule::OwnFiles);
         return true;
     } catch (const RkError &e) {
         if (why)

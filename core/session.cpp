@@ -1,5 +1,7 @@
 #include "core/session.h"
 
+#include "core/atomicfile.h"
+#include "core/filenames.h"
 #include "core/globals.h"
 
 #include <QCryptographicHash>
@@ -9,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <cerrno>
+#include <fcntl.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -180,6 +183,26 @@ bool ensureHandOffFolder()
     if (!gsTmpPath.isEmpty() && lstat(p.constData(), &st) != 0 && errno == ENOENT)
         return makePrivateFolder(gsTmpPath);
     return false;
+}
+
+void writeHandOffFile(const QString &path, QByteArrayView bytes)
+{
+    writeFileAtomic(path, bytes, nullptr, LinkRule::NoLinks);
+}
+
+int openHandOffFile(const QString &path)
+{
+    const QByteArray p = RkPathBytes(path);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int fd = ::open(p.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+        // The old file, or a link: the name itself goes.
+        if (::unlink(p.constData()) != 0 && errno != ENOENT)
+            return -1;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 }

@@ -7,6 +7,7 @@
 // lock and hand-over socket live. Everything that must tell one editor from
 // another (the lock, the socket, the folder of the hand-off files) takes it
 // from here.
+#include <QByteArrayView>
 #include <QString>
 
 namespace lumrik {
@@ -46,6 +47,16 @@ QString startHandOffFolder();
 // start (gsTmpPath follows); another folder is made again only where it was.
 // False when no private folder could be had.
 bool ensureHandOffFolder();
+
+// Writes a hand-off file whole (writeFileAtomic) without following a link:
+// whatever has the name (a link, a second name of another file) is replaced
+// by the new file, and nothing it led to is touched. Throws as
+// writeFileAtomic does.
+void writeHandOffFile(const QString &path, QByteArrayView bytes);
+// Opens a hand-off file that is written piece by piece, empty: a new file
+// made exclusively in place of whatever had the name (a link is removed
+// itself, never followed). The descriptor (write only), or -1 with errno set.
+int openHandOffFile(const QString &path);
 
 // True when `path` is a real folder (not a link) of this user that nobody
 // else can enter.

@@ -12,6 +12,7 @@
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/progress.h"
+#include "core/session.h"
 #include "dnc/hexlists.h"
 #include "dnc/machineconfig.h"
 #include "dnc/serialport.h"
@@ -474,7 +475,7 @@ int sendFilesToCnc(const QStringList &paths, QWidget *owner, const QString &show
                 const QString txd = tmpFile(kTxdTmp);
                 QFile::remove(findFileNoCase(RkNativePath(txd)));
                 try {
-                    writeFileAtomic(txd, text);
+                    writeHandOffFile(txd, text);
                     written = true;
                 } catch (const RkError &) {
                     failed = txd;

@@ -5,11 +5,14 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/paths.h"
+#include "core/session.h"
 #include "core/nctext.h"
 
 #include <QDate>
 #include <QFile>
 #include <QLocale>
+
+#include <unistd.h>
 
 namespace lumrik {
 
@@ -79,9 +82,16 @@ bool RkSaveHeaderLines(const QString &path, std::optional<TextEncoding> into)
         source.close();
         const QString date = RkShortDate(QDate::currentDate());
         const QByteArray block = headerBlock(bytes, gActiveCfg, date, into);
-        QFile header(findFileNoCase(tmpFile(kHeaderTmp)));
-        if (!header.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        // A hand-off file: made new, never written through a link at its name.
+        const QString name = findFileNoCase(tmpFile(kHeaderTmp));
+        const int fd = openHandOffFile(name);
+        QFile header;
+        if (fd < 0)
             return false;
+        if (!header.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            return false;
+        }
         if (header.write(block) != block.size() || !header.flush())
             return false;
         header.close();

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/paths.h"
+#include "core/session.h"
 
 #include <QFileInfo>
 
@@ -120,9 +121,16 @@ void RxdReception::open(const QString &path)
     received_ = written_ = synced_ = 0;
     tail_ = RxdTail::Nothing;
     sinceSync_.invalidate();
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // A hand-off file: made new, never written through a link at its name.
+    const int fd = openHandOffFile(path);
+    const int err = errno;
+    if (fd < 0 || !file_.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        const QString why = fd < 0 ? RkSystemErrorText(err) : RkFileErrorText(file_);
+        if (fd >= 0)
+            ::close(fd);
         throw RkExpected(kErrPathNotFound, QStringLiteral("Kan inte skapa filen %1: %2")
-                                            .arg(QFileInfo(path).fileName(), RkFileErrorText(file_)));
+                                            .arg(QFileInfo(path).fileName(), why));
+    }
 }
 
 RxdChunk RxdReception::feed(QByteArrayView bytes)

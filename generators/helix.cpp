@@ -1,6 +1,6 @@
 #include "generators/helix.h"
 
-#include "core/atomicfile.h"
+#include "core/session.h"
 #include "core/codepage.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -370,7 +370,7 @@ QByteArray helixProgram(const HelixData &d, bool linear)
 bool writeHelixFile(const QString &path, const QByteArray &bytes, QString &message)
 {
     try {
-        writeFileAtomic(path, bytes);
+        writeHandOffFile(path, bytes);
         return true;
     } catch (const RkError &e) {
         message = QStringLiteral("Programmet kunde inte skrivas till %1:\r\n%2")

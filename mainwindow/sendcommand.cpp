@@ -5,6 +5,7 @@
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/paths.h"
+#include "core/session.h"
 #include "dnc/frmtxd2cnc.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
@@ -31,7 +32,7 @@ void sendActiveDocument(frmDocument *doc)
         if (oldType != 1)
             ed->setTextType(oldType);
         try {
-            writeFileAtomic(tmpFile(kTxdTmp), text);
+            writeHandOffFile(tmpFile(kTxdTmp), text);
         } catch (const RkError &e) {
             // Told as the write's own failure was: a full disk stays a plain box.
             const QString why = QStringLiteral("Filen kan inte skrivas: %1 (%2)").arg(tmpFile(kTxdTmp), e.description());
