@@ -76,6 +76,17 @@ bool parse(int fd, SaveCopy &c)
     return ok[0] && ok[1] && ok[2] && ok[3] && !c.filePath.isEmpty() && c.oldSize >= 0;
 }
 
+// A copy whose record was never finished: the save was stopped while it made
+// the copy, before it wrote anything into the file itself.
+bool unfinishedRecord(int fd)
+{
+    QByteArray head;
+    if (!readAllAt(fd, 0, kRecordMax, head, true) || head.contains("\n\n"))
+        return false;
+    const QByteArray magic(kMagic);
+    return magic.startsWith(head) || head.startsWith(magic);
+}
+
 // Opens a copy of this user that no save holds; -1 otherwise.
 int openIdle(const QByteArray &path)
 {
@@ -122,6 +133,8 @@ std::vector<SaveCopy> copiesIn(const QByteArray &folder, const QByteArray &base)
             continue;
         if (parse(fd, c))
             out.push_back(c);
+        else if (!base.isEmpty() && unfinishedRecord(fd))
+            ::unlink(c.copyPath.constData()); // nothing of the file depends on it
         ::close(fd);
     }
     ::closedir(d);

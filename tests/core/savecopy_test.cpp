@@ -159,6 +159,23 @@ TEST(InPlaceSave, KilledFromOutsideAtManyPointsLeavesNothingHalfDone)
     }
 }
 
+// A save stopped while it made its copy leaves a copy without its whole
+// record (empty, or cut in the record): the file was not touched yet, so the
+// next save takes such a copy away; one that holds something else stays.
+TEST(InPlaceSave, ACopyStoppedInItsRecordGoesWithTheNextSave)
+{
+    TempEnv env;
+    const QByteArray old = program(3000, "GAMMAL");
+    const LinkedProgram p(env, old);
+    env.write("O1000.NC.lumrik-kopia-Ab12Cd", "");
+    env.write("O1000.NC.lumrik-kopia-Zz98Yy", "LUMRIK-KOPIA 1\nfil 2f746d70");
+    env.write("O1000.NC.lumrik-kopia-Xx11Xx", "annat innehåll");
+    writeFileAtomic(p.file, program(2000, "NY"));
+    EXPECT_EQ(namesIn(env.dataPath()),
+              QStringList({"O1000-ARKIV.NC", "O1000.NC", "O1000.NC.lumrik-kopia-Xx11Xx"}));
+    EXPECT_EQ(readFile(p.other), program(2000, "NY"));
+}
+
 // Only what this writer makes, of this user and not held by a save under
 // way, is taken away by the next save.
 TEST(InPlaceSave, TheNextSaveRemovesOnlyItsOwnLeftovers)
