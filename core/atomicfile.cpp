@@ -1,6 +1,7 @@
 #include "core/atomicfile.h"
 
 #include "core/errors.h"
+#include "core/fd.h"
 #include "core/filenames.h"
 #include "core/paths.h"
 #include "core/savecopy.h"
@@ -27,25 +28,6 @@ namespace lumrik {
 
 namespace {
 
-// Closes its descriptor when it goes.
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    // Closes now; false (errno set) when the system reports a failure.
-    bool close()
-    {
-        const int f = fd;
-        fd = -1;
-        return ::close(f) == 0;
-    }
-};
 
 bool mayWriteIn(const QByteArray &folder)
 {

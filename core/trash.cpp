@@ -1,6 +1,7 @@
 #include "core/trash.h"
 
 #include "core/atomicfile.h"
+#include "core/fd.h"
 #include "core/filenames.h"
 #include "core/openedfolder.h"
 
@@ -18,25 +19,6 @@
 namespace lumrik {
 
 namespace {
-// An open folder descriptor, closed when it goes.
-struct Fd {
-    int fd = -1;
-    Fd() = default;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    Fd(Fd &&o) noexcept : fd(o.fd) { o.fd = -1; }
-    Fd &operator=(Fd &&o) noexcept
-    {
-        std::swap(fd, o.fd);
-        return *this;
-    }
-};
 
 // The folder `name` in `parent`, this user's own and no link, made private
 // when missing; one of ours that others may enter is closed to them.

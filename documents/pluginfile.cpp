@@ -1,5 +1,6 @@
 #include "documents/pluginfile.h"
 
+#include "core/fd.h"
 #include "core/filenames.h"
 #include "core/trustedcode.h"
 
@@ -19,15 +20,6 @@ namespace lumrik {
 
 namespace {
 
-// Closes a descriptor when it goes.
-struct Fd {
-    int fd = -1;
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 // A new folder of this user's own (mode 0700) for one copy, in the first of
 // the runtime folder, the temporary folder and the home folder that only
