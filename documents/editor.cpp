@@ -252,7 +252,7 @@ void Editor::setTextAll(const QByteArray &whole)
         // the first step of their undo (what Scintilla could undo goes).
         const QByteArray old = d->wholeText().toByteArray();
         const bool dirty = IsDirty();
-        d->showInRows(bytes, ReadOnly());
+        d->showInRows(bytes.size() == whole.size() ? whole : bytes.toByteArray(), ReadOnly());
         d->rows->undo.push_back({{0, old, bytes.toByteArray()}});
         d->rows->savePoint = dirty ? -1 : 0;
         d->applyEncoding();

@@ -17,7 +17,8 @@ void Editor::FileLoad(const QString &path)
     const bool ro = d->send(Sci::SCI_GETREADONLY);
     if (TextRows::needed(data)) {
         // A line too long to lay out: Scintilla shows the text in rows.
-        d->showInRows(data, ro);
+        // The file's own buffer when it has no mark in front: no second copy.
+        d->showInRows(data.size() == file.size() ? file : data.toByteArray(), ro);
     } else {
         d->rows.reset(); // Scintilla holds the text itself again
         d->send(Sci::SCI_SETREADONLY, 0);

@@ -158,7 +158,7 @@ struct Editor::Impl {
     void rowsReplace(qint64 from, qint64 to, QByteArrayView bytes, bool typed = false) const;
     void rowsUndo(bool redo) const;
     bool rowsKey(QKeyEvent *e);
-    void showInRows(QByteArrayView text, bool readOnly);
+    void showInRows(QByteArray text, bool readOnly);
     long characterAfter(long at) const;
     long characterBefore(long at) const;
     void checkLine(int line) const;

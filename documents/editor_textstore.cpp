@@ -303,10 +303,11 @@ long Editor::Impl::rowsSendPtr(unsigned int msg, unsigned long w, const char *p)
 }
 
 // Scintilla takes the text in rows: nothing to undo, nothing coloured.
-void Editor::Impl::showInRows(QByteArrayView text, bool readOnly)
+void Editor::Impl::showInRows(QByteArray text, bool readOnly)
 {
     auto r = std::make_unique<Rows>();
-    r->text = text.toByteArray();
+    r->text = std::move(text);
+    const QByteArrayView shown = r->text;
     r->map.setUtf8(utf8()); // the document knows its encoding before it is shown
     r->readOnly = readOnly;
     rows.reset();
@@ -315,8 +316,8 @@ void Editor::Impl::showInRows(QByteArrayView text, bool readOnly)
     raw(Sci::SCI_CLEARALL);
     plainStyles = true;
     // Room for the text and a break every row; the rows go in a piece at a time.
-    raw(Sci::SCI_ALLOCATE, text.size() + text.size() / TextRows::kRowBytes + 1);
-    r->map.layOut(text, [this](QByteArrayView piece) {
+    raw(Sci::SCI_ALLOCATE, shown.size() + shown.size() / TextRows::kRowBytes + 1);
+    r->map.layOut(shown, [this](QByteArrayView piece) {
         sci->SendScintilla(Sci::SCI_ADDTEXT, piece.size(), piece.constData());
     });
     raw(Sci::SCI_EMPTYUNDOBUFFER);
