@@ -1,5 +1,10 @@
 #include "mainwindow/commandregistry.h"
 
+#include "core/language.h"
+#include "mainwindow/commanddefs.h"
+#include "mainwindow/icons.h"
+#include "mainwindow/mainlanguage.h"
+
 #include <QAction>
 #include <QVariant>
 
@@ -15,6 +20,34 @@ void CommandRegistry::insert(const QString &id, QAction *action)
 }
 
 QAction *CommandRegistry::action(const QString &id) const { return byId_.value(id); }
+
+QAction *CommandRegistry::create(const CommandSpec &spec, QObject *parent)
+{
+    const QString id = QString::fromLatin1(spec.id);
+    auto *a = new QAction(spec.caption ? QString::fromUtf8(spec.caption) : builtInCaption(spec.id), parent);
+    a->setObjectName(id);
+    if (spec.hasKey()) {
+        a->setShortcut(QKeySequence(spec.key));
+        a->setShortcutContext(spec.flags & CommandSpec::WidgetShortcut ? Qt::WidgetShortcut : Qt::WindowShortcut);
+    }
+    if (spec.icon) {
+        // The picture is the button's; the menu shows the caption only.
+        a->setIcon(toolbarIcon(QString::fromUtf8(spec.icon)));
+        a->setIconVisibleInMenu(false);
+    }
+    if (spec.flags & (CommandSpec::Checkable | CommandSpec::Checked))
+        a->setCheckable(true);
+    if (spec.flags & CommandSpec::Checked)
+        a->setChecked(true);
+    if (spec.flags & CommandSpec::Hidden)
+        a->setVisible(false);
+    for (const MenuText &m : mainMenuTexts())
+        if (qstrcmp(m.name, spec.id) == 0)
+            setTag(a, m.id);
+    setCommandOf(a, id);
+    insert(id, a);
+    return a;
+}
 
 QString CommandRegistry::commandOf(const QAction *action)
 {

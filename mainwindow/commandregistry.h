@@ -4,15 +4,19 @@
 // each toolbar button that keeps a state of its own. A button that behaves
 // exactly like its menu item places the menu item's action and is found under
 // "<toolbar>:<key>" as well ("tbrEdit:Paste" is "mnuEditPaste"). The handlers
-// run by id; an action whose command has no handler stays disabled.
+// run by id; an action whose command has no handler stays disabled. A menu
+// item's action is made from its entry in the command table (commanddefs.h).
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <functional>
 
 class QAction;
+class QObject;
 
 namespace lumrik {
+
+struct CommandSpec;
 
 class CommandRegistry {
 public:
@@ -20,6 +24,10 @@ public:
     // already taken keeps its action.
     void insert(const QString &id, QAction *action);
     QAction *action(const QString &id) const;
+    // Makes the action of a command from its table entry (objectName and
+    // command = its id; caption, language id, key, picture and flags), owned
+    // by `parent`, and inserts it under its id.
+    QAction *create(const CommandSpec &spec, QObject *parent);
     // Every action once, in the order they came.
     const QList<QAction *> &actions() const { return order_; }
 

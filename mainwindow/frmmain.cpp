@@ -182,9 +182,7 @@ QAction *frmMain::addButton(QToolBar *bar, const QString &key, const QString &ti
 QAction *frmMain::placeMenuItem(QToolBar *bar, const QString &key, const QString &tip)
 {
     QAction *a = commands_.action(commandOfKey(key));
-    Q_ASSERT(a);
-    a->setIcon(toolbarIcon(key));
-    a->setIconVisibleInMenu(false);
+    Q_ASSERT(a); // its picture comes with the command (commanddefs.cpp)
     a->setToolTip(tip);
     a->setData(key);
     bar->addAction(a);

@@ -196,8 +196,9 @@ private:
     void buildToolBars();
     void buildStatusBar();
     void registerBuiltInCommands();
-    QAction *addItem(QMenu *menu, const char *name, const QString &caption = {}, const QKeySequence &key = {});
-    QMenu *addMenu(QMenu *parent, const char *name, const QString &caption = {});
+    // Places the command `name` of the command table in `menu`.
+    QAction *addItem(QMenu *menu, const char *name);
+    QMenu *addMenu(QMenu *parent, const char *name);
     QToolBar *addBand(const char *name, const QString &title);
     QAction *addButton(QToolBar *bar, const QString &key, const QString &tip, bool visible = true);
     // A band's button that is one more place of its menu item's action.

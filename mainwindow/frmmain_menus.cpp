@@ -1,10 +1,12 @@
-// The main window's menus: each menu, menu item and named separator, its
-// built-in caption, language id and key, in the order the menu bar shows
-// them. Each item is its command's one action in the command registry.
+// The main window's menus: where each menu, menu item and named separator
+// goes, in the order the menu bar shows them. Each item is its command's one
+// action, made by the command registry from the command table
+// (commanddefs.cpp: caption, key, picture, flags).
 #include "mainwindow/frmmain.h"
 
 #include "core/language.h"
 #include "documents/frmdocument.h"
+#include "mainwindow/commanddefs.h"
 #include "mainwindow/mainlanguage.h"
 
 #include <QAction>
@@ -16,33 +18,23 @@
 
 namespace lumrik {
 
-namespace {
-// The address of the maker's home page, shown as the caption of its Help item.
-const QString kHomePage = QStringLiteral("www.lumrik.se");
-}
-
-QAction *frmMain::addItem(QMenu *menu, const char *name, const QString &caption, const QKeySequence &key)
+QAction *frmMain::addItem(QMenu *menu, const char *name)
 {
+    const CommandSpec *spec = commandSpec(name);
+    Q_ASSERT(spec);
+    QAction *a = commands_.create(*spec, menu);
+    menu->addAction(a);
     const QString n = QString::fromLatin1(name);
-    QAction *a = menu->addAction(caption.isEmpty() ? builtInCaption(name) : caption);
-    a->setObjectName(n);
-    if (!key.isEmpty()) {
-        a->setShortcut(key);
-        a->setShortcutContext(Qt::WindowShortcut);
-    }
-    for (const MenuText &m : mainMenuTexts())
-        if (qstrcmp(m.name, name) == 0)
-            setTag(a, m.id);
-    CommandRegistry::setCommandOf(a, n);
-    commands_.insert(n, a);
     connect(a, &QAction::triggered, this, [this, n] { runCommand(n); });
     return a;
 }
 
-QMenu *frmMain::addMenu(QMenu *parent, const char *name, const QString &caption)
+QMenu *frmMain::addMenu(QMenu *parent, const char *name)
 {
+    const CommandSpec *spec = commandSpec(name);
+    Q_ASSERT(spec);
     const QString n = QString::fromLatin1(name);
-    const QString text = caption.isEmpty() ? builtInCaption(name) : caption;
+    const QString text = spec->caption ? QString::fromUtf8(spec->caption) : builtInCaption(name);
     QMenu *m = parent ? parent->addMenu(text) : menuBar()->addMenu(text);
     m->setObjectName(n);
     m->menuAction()->setObjectName(n);
@@ -67,17 +59,17 @@ void frmMain::buildMenus()
 {
     // Arkiv
     QMenu *file = addMenu(nullptr, "mnuFile");
-    addItem(file, "mnuFileNew", {}, QKeySequence(Qt::CTRL | Qt::Key_N));
-    addItem(file, "mnuFileOpen", {}, QKeySequence(Qt::CTRL | Qt::Key_O));
+    addItem(file, "mnuFileNew");
+    addItem(file, "mnuFileOpen");
     addItem(file, "mnuFileClose");
     addItem(file, "mnuFileCloseAll");
     file->addSeparator();
-    addItem(file, "mnuFileSave", {}, QKeySequence(Qt::CTRL | Qt::Key_S));
+    addItem(file, "mnuFileSave");
     addItem(file, "mnuFileSaveAs");
     file->addSeparator();
     addItem(file, "mnuFilePrintSetup");
-    addItem(file, "mnuFilePrintPreview", QStringLiteral("Print Pre&view"))->setVisible(false);
-    addItem(file, "mnuFilePrint", {}, QKeySequence(Qt::CTRL | Qt::Key_P));
+    addItem(file, "mnuFilePrintPreview");
+    addItem(file, "mnuFilePrint");
     commands_.insert("mnuFileBar4", namedSeparator(file, "mnuFileBar4", true));
     addItem(file, "mnuEditSetup");
     addItem(file, "mnuCncSetup");
@@ -97,34 +89,28 @@ void frmMain::buildMenus()
 
     // Redigera
     QMenu *edit = addMenu(nullptr, "mnuEdit");
-    addItem(edit, "mnuEditUndo", {}, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    addItem(edit, "mnuEditUndo");
     edit->addSeparator();
-    addItem(edit, "mnuEditCut", {}, QKeySequence(Qt::CTRL | Qt::Key_X));
-    addItem(edit, "mnuEditCopy", {}, QKeySequence(Qt::CTRL | Qt::Key_C));
-    addItem(edit, "mnuEditPaste", {}, QKeySequence(Qt::CTRL | Qt::Key_V));
-    addItem(edit, "mnuEditDelete", {}, QKeySequence(Qt::CTRL | Qt::Key_D));
+    addItem(edit, "mnuEditCut");
+    addItem(edit, "mnuEditCopy");
+    addItem(edit, "mnuEditPaste");
+    addItem(edit, "mnuEditDelete");
     edit->addSeparator();
-    addItem(edit, "mnuEditMarkAll", {}, QKeySequence(Qt::CTRL | Qt::Key_A));
+    addItem(edit, "mnuEditMarkAll");
     edit->addSeparator();
-    addItem(edit, "mnuEditFind", {}, QKeySequence(Qt::CTRL | Qt::Key_F));
-    addItem(edit, "mnuEditReplace", {}, QKeySequence(Qt::CTRL | Qt::Key_E));
+    addItem(edit, "mnuEditFind");
+    addItem(edit, "mnuEditReplace");
     commands_.insert("mnuEditPlugins0", namedSeparator(edit, "mnuEditPlugins0", false));
 
     // Visa
     QMenu *view = addMenu(nullptr, "mnuView");
-    QAction *tb = addItem(view, "mnuViewToolbar");
-    tb->setCheckable(true);
-    tb->setChecked(true);
-    QAction *sb = addItem(view, "mnuViewStatusBar");
-    sb->setCheckable(true);
-    sb->setChecked(true);
+    addItem(view, "mnuViewToolbar");
+    addItem(view, "mnuViewStatusBar");
     view->addSeparator();
-    addItem(view, "mnuViewLines")->setCheckable(true);
-    addItem(view, "mnuViewBoldComments", {}, QKeySequence(Qt::Key_F12));
-    addItem(view, "mnuViewColorNC", {}, QKeySequence(Qt::Key_F11));
-    mnuViewAutoColorNC = addItem(view, "mnuViewAutoColorNC", QStringLiteral("Automatisk färgkodning"));
-    mnuViewAutoColorNC->setCheckable(true);
-    mnuViewAutoColorNC->setVisible(false);
+    addItem(view, "mnuViewLines");
+    addItem(view, "mnuViewBoldComments");
+    addItem(view, "mnuViewColorNC");
+    mnuViewAutoColorNC = addItem(view, "mnuViewAutoColorNC");
     commands_.insert("mnuViewPlugins0", namedSeparator(view, "mnuViewPlugins0", false));
 
     // NcOption
@@ -137,12 +123,12 @@ void frmMain::buildMenus()
     addItem(nc, "mnuViewUppercase");
     addItem(nc, "mnuViewUnPack");
     addItem(nc, "mnuViewPack");
-    addItem(nc, "mnuOptionPunktKoll", QStringLiteral("&Decimalpunkt"));
+    addItem(nc, "mnuOptionPunktKoll");
     nc->addSeparator();
     addItem(nc, "mnuHelix");
     addItem(nc, "mnuBult");
     addItem(nc, "mnuOptionSkardata");
-    addItem(nc, "mnuUnderProg")->setVisible(false);
+    addItem(nc, "mnuUnderProg");
     nc->addSeparator();
     addItem(nc, "mnuOptionKalmero");
     mnuCompare = addItem(nc, "mnuCompare");
@@ -163,27 +149,27 @@ void frmMain::buildMenus()
 
     // Kommunikation
     QMenu *comm = addMenu(nullptr, "mnuTxdRxd");
-    addItem(comm, "mnuTxd2Cnc", {}, QKeySequence(Qt::Key_F5));
-    addItem(comm, "mnuRxdFromCnc", {}, QKeySequence(Qt::Key_F8));
+    addItem(comm, "mnuTxd2Cnc");
+    addItem(comm, "mnuRxdFromCnc");
     commands_.insert("mnuTxdRxdPlugins0", namedSeparator(comm, "mnuTxdRxdPlugins0", true));
 
     // Simulering: kept in the layout, hidden.
-    QMenu *sim = addMenu(nullptr, "mnuSimulera", QStringLiteral("&Simulering"));
-    addItem(sim, "mnuSimulate", QStringLiteral("Simulera"));
-    addItem(sim, "mnuSimulate2", QStringLiteral("Simulera snabb"));
+    QMenu *sim = addMenu(nullptr, "mnuSimulera");
+    addItem(sim, "mnuSimulate");
+    addItem(sim, "mnuSimulate2");
     sim->addSeparator();
-    addItem(sim, "mnuSimMaskin", QStringLiteral("Maskin..."));
-    addItem(sim, "mnuSimTools", QStringLiteral("Verktyg..."));
-    addItem(sim, "mnuSimMaterial", QStringLiteral("Material..."));
-    addItem(sim, "mnuSimSetup", QStringLiteral("Inställningar..."));
+    addItem(sim, "mnuSimMaskin");
+    addItem(sim, "mnuSimTools");
+    addItem(sim, "mnuSimMaterial");
+    addItem(sim, "mnuSimSetup");
     sim->addSeparator();
-    addItem(sim, "mnuSimOpenProj", QStringLiteral("Öppna projekt..."));
-    addItem(sim, "mnuSimSaveProj", QStringLiteral("Spara projekt..."));
+    addItem(sim, "mnuSimOpenProj");
+    addItem(sim, "mnuSimSaveProj");
     commands_.insert("mnuSimuleraPlugins0", namedSeparator(sim, "mnuSimuleraPlugins0", false));
     sim->menuAction()->setVisible(false);
 
     // Verktyg: only plug-ins put anything here; hidden until one does.
-    QMenu *tools = addMenu(nullptr, "mnuTools", QStringLiteral("&Verktyg"));
+    QMenu *tools = addMenu(nullptr, "mnuTools");
     commands_.insert("mnuToolsPlugins0", namedSeparator(tools, "mnuToolsPlugins0", true));
     tools->menuAction()->setVisible(false);
 
@@ -191,7 +177,7 @@ void frmMain::buildMenus()
     QMenu *win = addMenu(nullptr, "mnuWindow");
     addItem(win, "mnuWindowCascade");
     addItem(win, "mnuWindowTileHorizontal");
-    addItem(win, "mnuWindowTileVertical", {}, QKeySequence(Qt::CTRL | Qt::Key_W));
+    addItem(win, "mnuWindowTileVertical");
     QAction *listStart = win->addSeparator();
     listStart->setObjectName("mnuWindowListBar");
     connect(win, &QMenu::aboutToShow, this, [this, win, listStart] {
@@ -231,12 +217,12 @@ void frmMain::buildMenus()
 
     // Hjälp
     QMenu *help = addMenu(nullptr, "mnuHelp");
-    addItem(help, "mnuHelpContents", QStringLiteral("&Innehåll"));
-    addItem(help, "mnuHelpSearch", QStringLiteral("&Sök hjälp om..."));
-    addItem(help, "mnuHelpHowToDo", QStringLiteral("&Hur gör jag för att..."));
+    addItem(help, "mnuHelpContents");
+    addItem(help, "mnuHelpSearch");
+    addItem(help, "mnuHelpHowToDo");
     help->addSeparator();
-    addItem(help, "mnuHelpWeb", kHomePage);
-    addItem(help, "mnuHelpUpdates", QStringLiteral("Sök &uppdatering..."));
+    addItem(help, "mnuHelpWeb");
+    addItem(help, "mnuHelpUpdates");
     help->addSeparator();
     addItem(help, "mnuHelpAbout");
 
@@ -249,9 +235,7 @@ void frmMain::buildMenus()
     addItem(mnuPopup, "mnuPopCut");
     mnuPopup->addSeparator();
     addItem(mnuPopup, "mnuPopSearch");
-    QAction *next = addItem(mnuPopup, "mnuPopSearchNext");
-    next->setShortcut(QKeySequence(Qt::Key_F3));
-    next->setShortcutContext(Qt::WidgetShortcut); // the document window handles F3 itself
+    addItem(mnuPopup, "mnuPopSearchNext");
     addItem(mnuPopup, "mnuColorIt");
 }
 
