@@ -58,14 +58,6 @@ bool mayRun(frmDocument *doc, const QString &question, bool onlyIsoPrograms = fa
            == MbYes;
 }
 
-void runFramed(frmDocument *doc, const LineFrame::Rule &rule)
-{
-    WaitCursor wait;
-    LongWork busy;
-    LineFrame frame(doc->txtText);
-    frame.run(rule);
-}
-
 // With the progress dialog and its "Avbryt": computed off the window.
 void runWithProgress(frmDocument *doc, const char *traceName, LineFrame::Rule rule, QWidget *keyboard)
 {
@@ -129,9 +121,9 @@ void MnUppercase(frmDocument *doc)
     // A program in UTF-8 is upper-cased as UTF-8; any other program as
     // Windows-1252.
     if (doc->txtText->encoding() == TextEncoding::Utf8)
-        runFramed(doc, [](QByteArrayView line, int) { return upperUtf8(line); });
+        runOffTheWindow(doc, "MnUppercase()", [](QByteArrayView line, int) { return upperUtf8(line); });
     else
-        runFramed(doc, [](QByteArrayView line, int) { return upper1252(line); });
+        runOffTheWindow(doc, "MnUppercase()", [](QByteArrayView line, int) { return upper1252(line); });
 }
 
 void MnPunktKoll(frmDocument *doc)

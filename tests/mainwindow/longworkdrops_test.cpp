@@ -62,7 +62,13 @@ protected:
         w.activateWindow();
         return QTest::qWaitForWindowActive(&w);
     }
-    static void run(frmMain &w, const char *command) { w.menuAction(QString::fromLatin1(command))->trigger(); }
+    // The command, and the event loop until its work is over (what waits
+    // for the end has not come yet on return).
+    static void run(frmMain &w, const char *command)
+    {
+        w.menuAction(QString::fromLatin1(command))->trigger();
+        ASSERT_TRUE(test::untilLongWorkIsOver());
+    }
 
     // A file dragged from another program and dropped at `at` of the window
     // `w` (window coordinates), through the window system as a real drop

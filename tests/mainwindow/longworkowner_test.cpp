@@ -224,13 +224,18 @@ TEST_F(LongWorkOwnerTest, AHostCallFromATimerActsOnTheFinishedText)
     QByteArray seen;
     QTimer pluginTimer;
     pluginTimer.setSingleShot(true);
+    // The plug-in reads and writes the whole text: it does so when the
+    // program is free again, in order after the work it came during.
     QObject::connect(&pluginTimer, &QTimer::timeout, [&] {
-        duringWork = LongWork::underWay();
-        seen = host->plugin_GetEditText();
-        host->plugin_SetEditText(QByteArray(seen).replace("F200", "F250"));
+        LongWork::whenDone(doc, [&] {
+            duringWork = LongWork::underWay();
+            seen = host->plugin_GetEditText();
+            host->plugin_SetEditText(QByteArray(seen).replace("F200", "F250"));
+        });
     });
     OnceDuringWork starter([&] { pluginTimer.start(0); });
     command(w, "mnuViewUppercase");
+    test::untilLongWorkIsOver();
     ASSERT_TRUE(starter.ran());
     const QByteArray upper = perLine(original, [](QByteArrayView l, int) { return upper1252(l); });
     EXPECT_TRUE(doc->txtText->TextAll() == upper);

@@ -328,6 +328,7 @@ TEST_F(UndoRedoTest, TheWindowClosedDuringAnOperationClosesAfterIt)
         documentsAtClose = int(w.documents().size());
     });
     run(w, "mnuViewUppercase");
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     ASSERT_TRUE(closer.ran());
     EXPECT_EQ(documentsAtClose, 1);
     ASSERT_FALSE(doc.isNull());

@@ -236,3 +236,55 @@ TEST(LineWork, KeysTypedDuringTheWorkLandInOrderOnTheFinishedTextAndClicksAreRef
     EXPECT_TRUE(QTest::qWaitFor([&] { return d.text() == "abc" + cleared; }, 20000))
         << "the keys land in order, where the caret stood";
 }
+
+// Upper case off the window makes the same bytes, selection, place and one
+// undo step as upper case in place, for a Windows-1252 program and for one in
+// UTF-8 with a byte-order mark (its letters upper-cased as UTF-8, the mark
+// kept).
+TEST(LineWork, UpperCaseOffTheWindowEqualsUpperCaseInPlace)
+{
+    MsgBoxRecorder boxes;
+    QByteArray cp1252 = numberedProgram(20000).toLower();
+    cp1252.replace("x", "x\xe5\xe4"); // "åä"
+    QByteArray utf8 = "\xef\xbb\xbf" + numberedProgram(20000).toLower();
+    utf8.replace("x", "x(\xc3\xbc \xe2\x80\x93)"); // "(ü –)"
+    struct Outcome {
+        QByteArray text;
+        qint64 anchor, caret;
+        int textIndex;
+        bool dirty, busyOnReturn;
+        QByteArray undone;
+    };
+    const auto upper = [&](const QByteArray &original, qsizetype piece) {
+        Editor::setPieceBytesForTests(piece);
+        TestDoc d(original);
+        d.ed()->setCaret(3, 5);
+        boxes.answer(MbYes);
+        MnUppercase(&d.doc);
+        const bool busy = d.doc.busy();
+        untilLongWorkIsOver();
+        Editor::setPieceBytesForTests(0);
+        Outcome o{d.text(), d.ed()->anchorOffset(), d.ed()->caretOffset(), d.ed()->TextIndex(), d.ed()->IsDirty(),
+                  busy, {}};
+        d.ed()->setAction(6);
+        o.undone = d.text();
+        return o;
+    };
+    for (const QByteArray &original : {cp1252, utf8}) {
+        const Outcome inPlace = upper(original, 0), offTheWindow = upper(original, 4096);
+        EXPECT_FALSE(inPlace.busyOnReturn);
+        EXPECT_TRUE(offTheWindow.busyOnReturn) << "the command returned before the work was over";
+        EXPECT_NE(inPlace.text, original);
+        EXPECT_TRUE(offTheWindow.text == inPlace.text);
+        EXPECT_EQ(offTheWindow.anchor, inPlace.anchor);
+        EXPECT_EQ(offTheWindow.caret, inPlace.caret);
+        EXPECT_EQ(offTheWindow.textIndex, inPlace.textIndex);
+        EXPECT_TRUE(offTheWindow.dirty);
+        EXPECT_TRUE(inPlace.dirty);
+        EXPECT_TRUE(offTheWindow.undone == original) << "one undo step";
+        EXPECT_TRUE(inPlace.undone == original) << "one undo step";
+    }
+    EXPECT_TRUE(upper(utf8, 4096).text.startsWith("\xef\xbb\xbfN1 G1 X(")) << "the mark stays the document's";
+    EXPECT_TRUE(upper(cp1252, 4096).text.contains("X\xc5\xc4"));
+    EXPECT_TRUE(upper(utf8, 4096).text.contains("X(\xc3\x9c \xe2\x80\x93)"));
+}
