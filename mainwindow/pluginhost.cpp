@@ -12,6 +12,7 @@
 #include "mainwindow/frmmain.h"
 
 #include <QAction>
+#include <QEventLoop>
 #include <QMenu>
 #include <QPluginLoader>
 #include <QPointer>
@@ -508,7 +509,26 @@ void PluginHost::changeTextOf(Editor *e, const std::function<void(Editor *)> &ch
     RkUpdateGlobalStatus();
 }
 
-QByteArray PluginHost::plugin_GetEditText() { return activeDoc()->txtText->TextAll(); }
+frmDocument *PluginHost::readableDoc()
+{
+    frmDocument *d = activeDoc();
+    if (!d->busy())
+        return d;
+    // A program under long work is read once the work is over: what a plug-in
+    // reads, and may write back, is the finished text, never the text before
+    // it or half of the result.
+    QEventLoop loop;
+    bool over = false;
+    LongWork::whenDone(nullptr, [&] {
+        over = true;
+        loop.quit();
+    });
+    if (!over)
+        loop.exec();
+    return activeDoc();
+}
+
+QByteArray PluginHost::plugin_GetEditText() { return readableDoc()->txtText->TextAll(); }
 
 void PluginHost::plugin_SetEditText(const QByteArray &text)
 {
@@ -538,11 +558,11 @@ void PluginHost::plugin_InsertEditText(const QByteArray &text)
     changeText([text](Editor *e) { e->setTextAll(textWith(e, text, {})); });
 }
 
-qint32 PluginHost::plugin_GetTextRowCount() { return activeDoc()->txtText->Count(); }
+qint32 PluginHost::plugin_GetTextRowCount() { return readableDoc()->txtText->Count(); }
 
 QByteArray PluginHost::plugin_GetTextRow(qint32 lRow)
 {
-    Editor *e = activeDoc()->txtText;
+    Editor *e = readableDoc()->txtText;
     e->setTextIndex(lRow);
     QByteArray t = e->Text();
     qsizetype i = 0;

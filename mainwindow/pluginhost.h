@@ -112,6 +112,7 @@ private:
     class Access;
     struct Snapshot;
     frmDocument *activeDoc();
+    frmDocument *readableDoc(); // the active document once no long work is under way
     // Runs a change of the active document's text by a plug-in.
     void changeText(const std::function<void(Editor *)> &change);
     static void changeTextOf(Editor *e, const std::function<void(Editor *)> &change);
