@@ -5,7 +5,7 @@
 // silence time, on the user's command, or by an abort after a line error.
 // The main window shows it modally and opens "Rxd.Tmp" afterwards (see
 // receivecommand.h); the window leaves the target in gsActivePath and
-// gsActiveFile and the machine in gActiveCfg.
+// gsActiveFile and the machine as its session's current machine.
 #include "core/sessionstate.h"
 #include "dnc/receive.h"
 #include "dnc/receivesettings.h"
