@@ -63,7 +63,7 @@ void BM_FillFileList(benchmark::State &state)
     gbShowAllFiles = true;
     gScanComment = true;
     gNumberSort = state.range(0) != 0;
-    frmRkSelFile f;
+    frmRkSelFile f(programSession());
     f.sRootPath = folder;
     f.sPreSelectedPath = folder;
     f.show();

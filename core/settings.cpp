@@ -214,7 +214,14 @@ void RkLoadIniSettings()
         l.truth("NumberSort", "False", v.numberSort);
         l.truth("KollegieBlock", "False", v.kollegieBlock);
         l.truth("FirstStart", "True", gFirstStart);
-        l.text("LastCnc", "", gActiveCfg);
+        {
+            // The machine last chosen; its configuration file stays as it is
+            // until the selector picks the machine.
+            CurrentMachine &machine = programSession().machine();
+            QString last = machine.name();
+            l.text("LastCnc", "", last);
+            machine.use(last, machine.file());
+        }
         bool b = false;
         l.truth("RullningsList", "False", b);
         v.scrollbarShow = b ? 2 : 4;

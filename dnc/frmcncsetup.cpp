@@ -106,7 +106,8 @@ const char *const kHexNames[5] = {"cmdHex0", "cmdHex1", "cmdHex2", "cmdHex3", "c
 // ---------------------------------------------------------------------------
 // Building
 
-frmCncSetup::frmCncSetup(QWidget *parent, QComboBox *mainSelector) : QDialog(parent), comboMaskiner(mainSelector)
+frmCncSetup::frmCncSetup(Session &session, QWidget *parent, QComboBox *mainSelector)
+    : QDialog(parent), comboMaskiner(mainSelector), session_(session)
 {
     setObjectName(QStringLiteral("frmCncSetup"));
     setWindowTitle(QStringLiteral("Inställningar CNC"));
@@ -471,7 +472,7 @@ void frmCncSetup::Form_Load()
         shownFile_.clear();
         SSTab1->setEnabled(false);
 
-        const int i = machines.indexOf(gActiveCfg);
+        const int i = machines.indexOf(session_.machine().name());
         if (i >= 0)
             cmbCfgFiler->setCurrentIndex(i);   // runs cmbCfgFiler_Click
     });
@@ -521,8 +522,8 @@ void frmCncSetup::loadMachine(const QString &machine)
         FillComboWithFiles(gsDataPath, QStringLiteral("syn"), ComboColorFile);
         ComboColorFile->setCurrentIndex(-1);
     }
-    currentMachine().use(machine, machineConfigFile(machine));
-    const MachineConfig cfg(gActiveCfgFile);
+    session_.machine().use(machine, machineConfigFile(machine));
+    const MachineConfig cfg(session_.machine().file());
     const QString com = kCfgCommunication;
     auto raw = [&](const QString &section, const char *key) { return cfg.value(section, QLatin1String(key)); };
 
@@ -531,7 +532,7 @@ void frmCncSetup::loadMachine(const QString &machine)
     txtFileExtension->setText(cfg.FileExtension());
 
     // The editor's look, from the main settings file.
-    programSession().settings().change([](SettingValues &s) {
+    session_.settings().change([](SettingValues &s) {
         s.textFont = GetIniSetting(QStringLiteral("Settings"), QStringLiteral("EditFont"), QStringLiteral("Courier New"));
         s.textFontSize = toInt16(GetIniSetting(QStringLiteral("Settings"), QStringLiteral("EditFontSize"),
                                                QStringLiteral("12")))
@@ -552,13 +553,13 @@ void frmCncSetup::loadMachine(const QString &machine)
         else
             bad(key, v, QString::number(target));
     };
-    MachineKeys keys = currentMachine().keys();
+    MachineKeys keys = session_.machine().keys();
     colour(QStringLiteral("CommentColor"), keys.commentColor);
     for (int i = 0; i < 8; ++i) {
         keys.codeText[i] = cfg.CodeText(i + 1);
         colour(QStringLiteral("CodeColor%1").arg(i + 1), keys.codeColor[i]);
     }
-    currentMachine().setKeys(keys);
+    session_.machine().setKeys(keys);
     for (int i = 0; i < 8; ++i) {
         txtCodeText[i]->setText(gsCodeText[i]);
         showCodeColour(i);
@@ -622,7 +623,7 @@ void frmCncSetup::loadMachine(const QString &machine)
     SSTab1->setEnabled(true);
     SSTab1->setCurrentIndex(0);
     shownMachine_ = machine;
-    shownFile_ = gActiveCfgFile;
+    shownFile_ = session_.machine().file();
     cmdApply->setEnabled(false);
 
     if (comboMaskiner)
@@ -730,7 +731,7 @@ bool frmCncSetup::cmdApply_Click()
             if (p.number == s.ComPort)
                 rememberSerialPort(p.number, p.device);
         cmdApply->setEnabled(false);
-        currentMachine().changeKeys([&](MachineKeys &k) {
+        session_.machine().changeKeys([&](MachineKeys &k) {
             k.rootFolder = ExpandExePath(txtDefaultPath->text().trimmed());
             k.fileExtension = txtFileExtension->text();
             for (int i = 0; i < 8; ++i)
@@ -759,7 +760,7 @@ void frmCncSetup::cmdCreateCNC_Click()
         // Edits belong to the machine shown: store or drop them first.
         if (!shownMachine_.isEmpty() && isChanged() && !askToSave())
             return;
-        frmCreateCfg dlg(this);
+        frmCreateCfg dlg(session_, this);
         dlg.exec();
         Form_Load();
     });
@@ -887,7 +888,7 @@ void frmCncSetup::cmdCodeColor_Click(int index)
         if (!chosen)
             return;
         raiseFlag();
-        currentMachine().changeKeys([&](MachineKeys &k) { k.codeColor[index] = *chosen; });
+        session_.machine().changeKeys([&](MachineKeys &k) { k.codeColor[index] = *chosen; });
         showCodeColour(index);
     });
 }
@@ -899,7 +900,7 @@ void frmCncSetup::cmdCommentColor_Click()
         if (!chosen)
             return;
         raiseFlag();
-        currentMachine().changeKeys([&](MachineKeys &k) { k.commentColor = *chosen; });
+        session_.machine().changeKeys([&](MachineKeys &k) { k.commentColor = *chosen; });
     });
 }
 
@@ -969,10 +970,10 @@ void frmCncSetup::keyPressEvent(QKeyEvent *e)
     QDialog::keyPressEvent(e);
 }
 
-void ShowCncSetup(QWidget *owner, QComboBox *comboMaskiner)
+void ShowCncSetup(Session &session, QWidget *owner, QComboBox *comboMaskiner)
 {
     RkGuard("ShowCncSetup()", [&] {
-        frmCncSetup dlg(owner, comboMaskiner);
+        frmCncSetup dlg(session, owner, comboMaskiner);
         dlg.exec();
     });
 }
@@ -980,7 +981,7 @@ void ShowCncSetup(QWidget *owner, QComboBox *comboMaskiner)
 // ---------------------------------------------------------------------------
 // New machine
 
-frmCreateCfg::frmCreateCfg(QWidget *parent) : QDialog(parent)
+frmCreateCfg::frmCreateCfg(Session &session, QWidget *parent) : QDialog(parent), session_(session)
 {
     setObjectName(QStringLiteral("frmCreateCfg"));
     setWindowTitle(QStringLiteral("Skapa NY Cnc konfiguration"));
@@ -1070,7 +1071,7 @@ void frmCreateCfg::btnOk_Click()
                 return;
             }
         }
-        currentMachine().use(name, path);
+        session_.machine().use(name, path);
         created_ = name;
         accept();
     });

@@ -8,8 +8,9 @@
 // "Spara?" while it is raised. A list entry selected by the program runs the
 // list's handler just as a user's choice does.
 //
-// From the main window: ShowCncSetup(owner, comboMaskiner), then refill the
+// From the main window: ShowCncSetup(session, owner, comboMaskiner), then refill the
 // machine selector (the dialog may have created machines).
+#include "core/sessionstate.h"
 #include "dnc/cncsetup_fields.h"
 
 #include <QDialog>
@@ -32,9 +33,10 @@ struct MachineSettings;
 class frmCncSetup : public QDialog {
     Q_OBJECT
 public:
-    // Builds the dialog and runs its opening steps: the current machine
-    // (gActiveCfg) is loaded when it has a file.
-    explicit frmCncSetup(QWidget *parent = nullptr, QComboBox *mainSelector = nullptr);
+    // Builds the dialog and runs its opening steps: `session`'s current
+    // machine is loaded when it has a file. A machine loaded or created here
+    // becomes `session`'s current machine.
+    explicit frmCncSetup(Session &session, QWidget *parent = nullptr, QComboBox *mainSelector = nullptr);
     ~frmCncSetup() override;
 
     // The main window's machine selector; a machine loaded here is selected
@@ -137,6 +139,7 @@ private:
 
     void loadMachine(const QString &machine);
 
+    Session &session_;
     QString shownMachine_;
     QString shownFile_;      // its file: Apply stores there
     QString loadedPort_;     // the stored port number of the machine shown
@@ -145,13 +148,14 @@ private:
 };
 
 // Shows the dialog modally over `owner`; returns when it has closed.
-void ShowCncSetup(QWidget *owner, QComboBox *comboMaskiner);
+void ShowCncSetup(Session &session, QWidget *owner, QComboBox *comboMaskiner);
 
 // The new-machine dialog "Skapa NY Cnc konfiguration".
 class frmCreateCfg : public QDialog {
     Q_OBJECT
 public:
-    explicit frmCreateCfg(QWidget *parent = nullptr);
+    // The machine created becomes `session`'s current machine.
+    explicit frmCreateCfg(Session &session, QWidget *parent = nullptr);
 
     QGroupBox *fraName;
     QLineEdit *txtCfgName;
@@ -165,6 +169,7 @@ public:
     void btnAbort_Click();
 
 private:
+    Session &session_;
     QString created_;
 };
 

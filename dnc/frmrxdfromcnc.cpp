@@ -36,7 +36,7 @@ QString abortedText() { return QStringLiteral("Avbruten."); }
 constexpr qsizetype kLogTail = 1024;
 }
 
-frmRxdFromCnc::frmRxdFromCnc(QWidget *parent) : QDialog(parent)
+frmRxdFromCnc::frmRxdFromCnc(Session &session, QWidget *parent) : QDialog(parent), session_(session)
 {
     setObjectName("frmRxdFromCnc");
     setWindowTitle(QStringLiteral("HÄMTA FRÅN CNC"));
@@ -233,7 +233,7 @@ void frmRxdFromCnc::Form_Load()
             cmbRxdCfgFiler->addItems(machines);
             cmbRxdCfgFiler->setCurrentIndex(-1);
         }
-        const QString wanted = comboMaskiner ? comboMaskiner->currentText() : gActiveCfg;
+        const QString wanted = comboMaskiner ? comboMaskiner->currentText() : session_.machine().name();
         const int index = int(machines.indexOf(wanted));
         if (index >= 0) {
             {
@@ -252,9 +252,9 @@ void frmRxdFromCnc::cmbRxdCfgFiler_Click()
     RkGuard("cmbRxdCfgFiler_Click()", [&] {
         if (bLocked || cmbRxdCfgFiler->currentIndex() < 0)
             return;
-        currentMachine().use(cmbRxdCfgFiler->currentText(), machineConfigFile(cmbRxdCfgFiler->currentText()));
+        session_.machine().use(cmbRxdCfgFiler->currentText(), machineConfigFile(cmbRxdCfgFiler->currentText()));
         if (comboMaskiner)
-            SelectComboItem(gActiveCfg, comboMaskiner);
+            SelectComboItem(session_.machine().name(), comboMaskiner);
         if (Comm1 && Comm1->PortOpen())
             Comm1->setPortOpen(false);
         ReadRxdSettings();
@@ -265,14 +265,15 @@ void frmRxdFromCnc::ReadRxdSettings()
 {
     RkTraceProc(QStringLiteral("ReadRxdSettings()"));
     bSettingsOk = false;
-    if (gActiveCfgFile.isEmpty()) {
+    const QString machineFile = session_.machine().file();
+    if (machineFile.isEmpty()) {
         // No machine chosen yet: the user picks one in the list.
         setStatusPanel(3, QStringLiteral("Välj maskin."));
         updateStartEnabled();
         return;
     }
     QString reason;
-    if (readRxdSettings(gActiveCfgFile, rxd, &reason)) {
+    if (readRxdSettings(machineFile, rxd, &reason)) {
         bSettingsOk = true;
         gsActivePath = rxd.receiveFolder;
         lblCurrentPath->setText(' ' + gsActivePath);

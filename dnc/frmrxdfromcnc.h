@@ -5,7 +5,8 @@
 // silence time, on the user's command, or by an abort after a line error.
 // The main window shows it modally and opens "Rxd.Tmp" afterwards (see
 // receivecommand.h); the window leaves the target in gsActivePath and
-// gsActiveFile and the machine in gActiveCfg.
+// gsActiveFile and the machine as its session's current machine.
+#include "core/sessionstate.h"
 #include "dnc/receive.h"
 #include "dnc/receivesettings.h"
 #include "dnc/serialport.h"
@@ -27,7 +28,9 @@ namespace lumrik {
 class frmRxdFromCnc : public QDialog {
     Q_OBJECT
 public:
-    explicit frmRxdFromCnc(QWidget *parent = nullptr);
+    // Receives for `session`'s current machine; the machine picked here
+    // becomes that session's.
+    explicit frmRxdFromCnc(Session &session, QWidget *parent = nullptr);
     ~frmRxdFromCnc() override;
 
     // The main window's machine selector; the window selects its machine there.
@@ -101,6 +104,7 @@ protected:
     void showEvent(QShowEvent *e) override;
 
 private:
+    Session &session_;
     void lineError();
     // The port failed during the reception: what was read goes to the file,
     // the user is told why, how many bytes came and where they go. The caller

@@ -40,7 +40,7 @@ namespace lumrik {
 namespace {
 }
 
-frmTxd2Cnc::frmTxd2Cnc(QWidget *parent) : QDialog(parent)
+frmTxd2Cnc::frmTxd2Cnc(Session &session, QWidget *parent) : QDialog(parent), session_(session)
 {
     setObjectName(QStringLiteral("frmTxd2Cnc"));
     setWindowTitle(QStringLiteral("Sänd Till CNC"));
@@ -201,7 +201,7 @@ void frmTxd2Cnc::Form_Activate()
         txtTxd2Cnc->clear();
         const QStringList files = GetFolderFiles(gsDataPath, QStringLiteral("*.cfg"), false);
         FileTxdCfg->addItems(files);
-        const CurrentMachine &machine = currentMachine();
+        const CurrentMachine &machine = session_.machine();
         const QString current = machine.selectorOwner() ? machine.shown() : machine.name();
         int selected = -1;
         for (const QString &f : files) {
@@ -243,7 +243,7 @@ void frmTxd2Cnc::cmbTxdCfgFiler_Click()
         const QString name = cmbTxdCfgFiler->currentText();
         if (name.isEmpty())
             return;
-        currentMachine().choose(name, machineConfigFile(name));
+        session_.machine().choose(name, machineConfigFile(name));
         btnTxd2Cnc->setEnabled(true);
     });
 }
@@ -424,11 +424,11 @@ void frmTxd2Cnc::done(int r)
     QDialog::done(r);
 }
 
-frmTxd2Cnc *txd2CncWindow()
+frmTxd2Cnc *txd2CncWindow(Session &session)
 {
     static QPointer<frmTxd2Cnc> window;
     if (!window)
-        window = new frmTxd2Cnc(mainWidgetOrNull());
+        window = new frmTxd2Cnc(session, mainWidgetOrNull());
     return window;
 }
 
@@ -461,7 +461,7 @@ bool concatenateForSend(const QStringList &paths, QByteArray &out, QString *fail
     return true;
 }
 
-int sendFilesToCnc(const QStringList &paths, QWidget *owner, const QString &shownName)
+int sendFilesToCnc(Session &session, const QStringList &paths, QWidget *owner, const QString &shownName)
 {
     return RkGuard("btnSend_Click()", [&]() -> int {
         QString failed;
@@ -495,7 +495,7 @@ int sendFilesToCnc(const QStringList &paths, QWidget *owner, const QString &show
             const QString name = shownName.isEmpty() ? RkShownName(QFileInfo(paths.first()).fileName()) : shownName;
             caption = RkText(727, QStringLiteral("Sänder")) + QStringLiteral(" [") + name + ']';
         }
-        txd2CncWindow()->showModal(caption);
+        txd2CncWindow(session)->showModal(caption);
         return n;
     });
 }

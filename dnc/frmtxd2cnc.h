@@ -4,6 +4,7 @@
 //
 // From the main window's send command (mainwindow/sendcommand.h) and from
 // the file selector's send (sendFilesToCnc).
+#include "core/sessionstate.h"
 #include "dnc/txdsend.h"
 
 #include <QDialog>
@@ -27,7 +28,8 @@ class SerialPort;
 class frmTxd2Cnc : public QDialog {
     Q_OBJECT
 public:
-    explicit frmTxd2Cnc(QWidget *parent = nullptr);
+    // The machine chosen here becomes `session`'s current machine.
+    explicit frmTxd2Cnc(Session &session, QWidget *parent = nullptr);
     ~frmTxd2Cnc() override;
 
     QLabel *Label1;
@@ -71,6 +73,7 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
+    Session &session_;
     void refresh();
     // A program with characters the line cannot carry is sent only when the
     // user says so.
@@ -96,8 +99,9 @@ private:
     bool activated_ = false;     // this showing has been activated
 };
 
-// The program's one send window (made on first use, kept for the whole run).
-frmTxd2Cnc *txd2CncWindow();
+// The program's one send window (made on first use for `session`, kept for
+// the whole run).
+frmTxd2Cnc *txd2CncWindow(Session &session);
 
 // The file selector's send: the files one after the other, every line ended by
 // CR LF (a line ends at CR LF, LF or CR), in "Txd.Tmp", then the window titled "Sänder [<name>]" (one file) or
@@ -105,7 +109,7 @@ frmTxd2Cnc *txd2CncWindow();
 // nothing is sent. Returns the number of files handed over (0: no window).
 // `shownName` is the name the caller's list shows for a single file (the
 // file's own name when empty).
-int sendFilesToCnc(const QStringList &paths, QWidget *owner = nullptr, const QString &shownName = {});
+int sendFilesToCnc(Session &session, const QStringList &paths, QWidget *owner = nullptr, const QString &shownName = {});
 
 // The hand-off text of several files (exposed for tests).
 bool concatenateForSend(const QStringList &paths, QByteArray &out, QString *failedPath = nullptr);

@@ -115,7 +115,7 @@ EditSetupValues readEditSetup()
     return v;
 }
 
-bool applyEditSetup(EditSetupValues &v)
+bool applyEditSetup(Session &session, EditSetupValues &v)
 {
     const QString S = QStringLiteral("Settings"), P = QStringLiteral("Printing");
     KeyWriter w;
@@ -123,7 +123,7 @@ bool applyEditSetup(EditSetupValues &v)
     w.set(S, "AutoColor", QString(v.autoColor ? "1" : "0"));
     // 2
     w.set(S, "KalmeroPath", CollapseExePath(v.kalmeroPath));
-    Settings &settings = programSession().settings();
+    Settings &settings = session.settings();
     settings.change([&](SettingValues &s) {
         s.kalmeroPath = ExpandExePath(v.kalmeroPath);
         s.useKalmero = kalmeroPresent(settingFolder(s.kalmeroPath));
@@ -155,12 +155,12 @@ bool applyEditSetup(EditSetupValues &v)
     w.set(S, "DefaultTile", tile);
     settings.change([&](SettingValues &s) { s.defaultTile = tile; });
     // 17 - 19
-    PrintValues print = programSession().print().values();
+    PrintValues print = session.print().values();
     w.set(P, "PrinterFont", print.font);
     w.set(P, "PrinterFontSize", QString::number(print.fontSize));
     w.set(P, "PrintTime", v.printTime);
     print.time = v.printTime;
-    programSession().print().set(print);
+    session.print().set(print);
     // 20 - 21
     v.toolListChrs = v.toolListChrs.trimmed();
     w.set(S, "ToolListChrs", v.toolListChrs);
@@ -315,7 +315,7 @@ QGroupBox *frame(QWidget *parent, QLayout *layout, const char *name, const QStri
 
 }
 
-frmEditSetup::frmEditSetup(QWidget *owner) : QDialog(owner), owner_(owner)
+frmEditSetup::frmEditSetup(Session &session, QWidget *owner) : QDialog(owner), session_(session), owner_(owner)
 {
     setObjectName(QStringLiteral("frmEditSetup"));
     setTag(this, 299);
@@ -589,7 +589,7 @@ EditSetupValues frmEditSetup::values() const
 void frmEditSetup::cmdApply_Click()
 {
     EditSetupValues v = values();
-    applyEditSetup(v);
+    applyEditSetup(session_, v);
     txtDecCheckChrs->setText(v.decCheckChrs);
     applyEditorLookToDocuments();
 }
@@ -615,7 +615,7 @@ void frmEditSetup::cmdEditFontSel_Click()
     const auto &choose = editSetupDialogs().chooseFont;
     if (!choose || !choose(this, family, size, colour))
         return;
-    programSession().settings().change([&](SettingValues &s) {
+    session_.settings().change([&](SettingValues &s) {
         s.textFont = family;
         s.textFontSize = size;
         s.textColor = colour;
@@ -628,7 +628,7 @@ void frmEditSetup::cmdEditBackGround_Click()
     const auto &choose = editSetupDialogs().chooseColor;
     if (!choose || !choose(this, colour))
         return;
-    programSession().settings().change([&](SettingValues &s) { s.textBackColor = colour; });
+    session_.settings().change([&](SettingValues &s) { s.textBackColor = colour; });
 }
 
 void frmEditSetup::btnBowseForKalmeroDir_Click()
@@ -661,7 +661,7 @@ void frmEditSetup::lvExtensions_ItemCheck(QTreeWidgetItem *item)
         item->setCheckState(0, Qt::Checked);
     }
     lvExtensions->viewport()->update();
-    programSession().settings().change([&](SettingValues &s) {
+    session_.settings().change([&](SettingValues &s) {
         s.showFileExt = item->text(0);
         s.showFileExtText = item->text(1);
     });

@@ -7,6 +7,8 @@
 //
 // The values themselves are read and written by readEditSetup() and
 // applyEditSetup(), which need no window.
+#include "core/sessionstate.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -60,7 +62,7 @@ EditSetupValues readEditSetup();
 // and the font and colours come from their variables, which their choices set
 // at once). `v.decCheckChrs` comes back trimmed and in capitals. False when
 // the settings file could not be written (the variables are set all the same).
-bool applyEditSetup(EditSetupValues &v);
+bool applyEditSetup(Session &session, EditSetupValues &v);
 
 // Gives every open document window the editor font, colours and scroll bars
 // of the settings variables and repaints it (lined paper); last opened first.
@@ -84,8 +86,9 @@ class frmEditSetup : public QDialog {
 public:
     // `owner` is the main window: its menu items "mnuViewAutoColorNC" and
     // "mnuSubMacro0".."mnuSubMacro9" are found by name (through the document
-    // host's main window when `owner` is not given).
-    explicit frmEditSetup(QWidget *owner = nullptr);
+    // host's main window when `owner` is not given). The values shown and
+    // applied are `session`'s.
+    explicit frmEditSetup(Session &session, QWidget *owner = nullptr);
     ~frmEditSetup() override;
 
     // "&Editor"
@@ -149,6 +152,7 @@ private:
     QAction *mainAction(const QString &name) const;
     void onExtensionChanged(QTreeWidgetItem *item, int column);
 
+    Session &session_;
     QWidget *owner_ = nullptr;
     bool filling_ = false;
 };

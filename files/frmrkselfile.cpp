@@ -142,10 +142,10 @@ bool samePath(const QString &a, const QString &b)
 
 }
 
-frmRkSelFile *rkSelFile(QWidget *owner)
+frmRkSelFile *rkSelFile(Session &session, QWidget *owner)
 {
     if (!gSelFile)
-        gSelFile = new frmRkSelFile(owner);
+        gSelFile = new frmRkSelFile(session, owner);
     return gSelFile;
 }
 
@@ -154,7 +154,7 @@ bool rkSelFileVisible()
     return gSelFile && gSelFile->isVisible();
 }
 
-frmRkSelFile::frmRkSelFile(QWidget *owner) : QDialog(owner)
+frmRkSelFile::frmRkSelFile(Session &session, QWidget *owner) : QDialog(owner), session_(session)
 {
     setObjectName("frmRkSelFile");
     setTag(this, 620);
@@ -517,13 +517,14 @@ void frmRkSelFile::Form_Activate()
         // when its root folder has gone away or was missing the last time.
         const bool rootGone = homeFallback_ || !RkFolderReadable(FoTrVi->RootFolder());
         // Machine names match without regard to case, as their files do.
-        const bool changed = cmbMaskiner->currentText().compare(gActiveCfg, Qt::CaseInsensitive) != 0;
+        const QString current = session_.machine().name();
+        const bool changed = cmbMaskiner->currentText().compare(current, Qt::CaseInsensitive) != 0;
         bool chosen = false;
         if (changed) {
             FillComboWithFiles(gsDataPath, "cfg", cmbMaskiner);
-            int index = cmbMaskiner->findText(gActiveCfg, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+            int index = cmbMaskiner->findText(current, Qt::MatchFixedString | Qt::MatchCaseSensitive);
             if (index < 0)
-                index = cmbMaskiner->findText(gActiveCfg, Qt::MatchFixedString);
+                index = cmbMaskiner->findText(current, Qt::MatchFixedString);
             cmbMaskiner->setCurrentIndex(index);
             if (index >= 0) {
                 cmbMaskiner_Click(); // roots the tree at the machine's folder
@@ -617,7 +618,7 @@ void frmRkSelFile::cmbMaskiner_Click()
     RkGuard("cmbMaskiner_Click()", [&] {
         if (cmbMaskiner->currentText().isEmpty())
             return;
-        currentMachine().use(cmbMaskiner->currentText(), machineFile(cmbMaskiner->currentText()));
+        session_.machine().use(cmbMaskiner->currentText(), machineFile(cmbMaskiner->currentText()));
         sSelectedFile.clear();
         sRootPath = GetDefaultPath("root");
         sPreSelectedPath = GetDefaultPath("send");
@@ -1021,7 +1022,7 @@ void frmRkSelFile::cmdSend_Click()
             shown = GetListItemText(i + 1, 0);
             paths << folder + sCurrentFile;
         }
-        sendFilesToCnc(paths, this, shown);
+        sendFilesToCnc(session_, paths, this, shown);
     });
 }
 

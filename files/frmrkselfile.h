@@ -8,6 +8,8 @@
 // exit only hides it. The caller sets sRootPath and sPreSelectedPath, shows it
 // with exec(), and reads sSelectedPath + sSelectedFile afterwards
 // (sSelectedFile "" = nothing chosen); the machine is cmbMaskiner's text.
+#include "core/sessionstate.h"
+
 #include <QDialog>
 #include <QTimer>
 #include <QStringList>
@@ -33,7 +35,8 @@ class frmConfirmBackupDelete;
 class frmRkSelFile : public QDialog {
     Q_OBJECT
 public:
-    explicit frmRkSelFile(QWidget *owner = nullptr);
+    // The machine picked here becomes `session`'s current machine.
+    explicit frmRkSelFile(Session &session, QWidget *owner = nullptr);
     ~frmRkSelFile() override;
 
     // In: root of the folder tree and the folder to select when it opens.
@@ -138,6 +141,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
+    Session &session_;
     void Form_Load();
     void Form_Activate();
     void buildControls();
@@ -174,9 +178,9 @@ private:
     frmConfirmBackupDelete *backupDialog_ = nullptr;
 };
 
-// The one file selector of the program, created on first use with `owner` as
-// its owner (later calls may pass nullptr).
-frmRkSelFile *rkSelFile(QWidget *owner = nullptr);
+// The one file selector of the program, created on first use for `session`
+// with `owner` as its owner (later calls may pass nullptr).
+frmRkSelFile *rkSelFile(Session &session, QWidget *owner = nullptr);
 // Whether the selector exists and is shown (the main window's drop handler
 // does nothing then).
 bool rkSelFileVisible();

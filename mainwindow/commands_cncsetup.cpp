@@ -16,7 +16,7 @@ void mnuCncSetup_Click(frmMain *w)
     RkGuard("mnuCncSetup_Click()", [&] {
         if (!gSetupAllowed)
             return;
-        ShowCncSetup(w, w->comboMaskiner);
+        ShowCncSetup(w->session(), w, w->comboMaskiner);
         const QString kept = w->comboMaskiner->currentText();
         {
             const QSignalBlocker block(w->comboMaskiner);

@@ -12,7 +12,7 @@ void mnuEditSetup_Click(frmMain *w)
 {
     RkGuard("mnuEditSetup_Click()", [&] {
         {
-            frmEditSetup dlg(w);
+            frmEditSetup dlg(w->session(), w);
             dlg.exec();
         }
         w->RkUpdateValidSelections();

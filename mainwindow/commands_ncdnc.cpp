@@ -17,13 +17,14 @@
 #include "ncops/toollist.h"
 
 #include <QAction>
+#include <functional>
 
 namespace lumrik {
 
 namespace {
 
 // A command on the active document: nothing happens without one.
-void onDocument(frmMain *w, const char *name, void (*op)(frmDocument *))
+void onDocument(frmMain *w, const char *name, std::function<void(frmDocument *)> op)
 {
     w->setCommand(QString::fromLatin1(name), [w, name, op] {
         const QString proc = QString::fromLatin1(name) + QStringLiteral("_Click()");
@@ -77,13 +78,13 @@ void installTransferCommands(frmMain *w)
 {
     // A transfer looks up many keys of the machine's file: each file is read
     // once for it (again only when it changes on disk).
-    onDocument(w, "mnuTxd2Cnc", [](frmDocument *doc) {
+    onDocument(w, "mnuTxd2Cnc", [w](frmDocument *doc) {
         const IniReadRound round;
-        sendActiveDocument(doc);
+        sendActiveDocument(w->session(), doc);
     });
     w->setCommand("mnuRxdFromCnc", [w] {
         const IniReadRound round;
-        RxdFromCncCommand(w, w->comboMaskiner, [w] { return w->LoadNewDoc(); }, [w] { w->mnuFileSave_Click(); });
+        RxdFromCncCommand(w->session(), w, w->comboMaskiner, [w] { return w->LoadNewDoc(); }, [w] { w->mnuFileSave_Click(); });
     });
 }
 

@@ -12,12 +12,12 @@
 
 namespace lumrik {
 
-void installFileSelector()
+void installFileSelector(Session &session)
 {
     auto &hooks = fileSelectorHooks();
-    hooks.choose = [](QWidget *owner, const QString &rootPath, const QString &preSelectedPath,
+    hooks.choose = [&session](QWidget *owner, const QString &rootPath, const QString &preSelectedPath,
                       QString &selectedPath, QString &selectedFile, QString &machine) {
-        frmRkSelFile *sel = rkSelFile(owner);
+        frmRkSelFile *sel = rkSelFile(session, owner);
         sel->sRootPath = rootPath;
         sel->sPreSelectedPath = preSelectedPath;
         sel->exec();
@@ -28,8 +28,8 @@ void installFileSelector()
     hooks.isVisible = [] { return rkSelFileVisible(); };
     // The selector's machine once it has been shown; before that its list is
     // empty and the main window's machine is taken.
-    hooks.machine = [] {
-        const QString chosen = rkSelFile(frmMain::instance())->cmbMaskiner->currentText();
+    hooks.machine = [&session] {
+        const QString chosen = rkSelFile(session, frmMain::instance())->cmbMaskiner->currentText();
         if (!chosen.isEmpty() || !frmMain::instance())
             return chosen;
         return frmMain::instance()->machine();

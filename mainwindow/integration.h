@@ -4,8 +4,10 @@
 namespace lumrik {
 
 class frmMain;
+class Session;
 
-void installFileSelector();
+// The file selector opens for `session` (its machine is that session's).
+void installFileSelector(Session &session);
 // Keeps what second starts hand over from now on (the instance's server
 // listens from the very start).
 void collectHandOvers();

@@ -50,23 +50,23 @@ void saveBytesAsTheyCame(frmDocument *doc)
 }
 }
 
-frmRxdFromCnc *rxdFromCncWindow(QWidget *owner)
+frmRxdFromCnc *rxdFromCncWindow(Session &session, QWidget *owner)
 {
     static QPointer<frmRxdFromCnc> window;
     if (!window || window->parentWidget() != owner) {
         delete window.data();
-        window = new frmRxdFromCnc(owner);
+        window = new frmRxdFromCnc(session, owner);
     }
     return window;
 }
 
-RxdCommandResult RunRxdFromCnc(QWidget *owner, QComboBox *comboMaskiner)
+RxdCommandResult RunRxdFromCnc(Session &session, QWidget *owner, QComboBox *comboMaskiner)
 {
     RxdCommandResult r;
     r.rxdFile = tmpFile(kRxdTmp);
     // Never take a work file of an earlier run for this reception.
     removeAnySpelling(r.rxdFile);
-    frmRxdFromCnc *w = rxdFromCncWindow(owner);
+    frmRxdFromCnc *w = rxdFromCncWindow(session, owner);
     w->comboMaskiner = comboMaskiner;
     w->Form_Load();
     w->exec();
@@ -158,16 +158,16 @@ frmDocument *RecoverInterruptedReception(QWidget *owner, const std::function<frm
     return OpenReceivedProgram(r, gActiveCfg, loadNewDoc, {});
 }
 
-frmDocument *RxdFromCncCommand(QWidget *owner, QComboBox *comboMaskiner,
+frmDocument *RxdFromCncCommand(Session &session, QWidget *owner, QComboBox *comboMaskiner,
                                const std::function<frmDocument *()> &loadNewDoc,
                                const std::function<void()> &saveActive)
 {
     return RkGuard("mnuRxdFromCnc_Click()", [&]() -> frmDocument * {
         RecoverInterruptedReception(owner, loadNewDoc);
-        const RxdCommandResult r = RunRxdFromCnc(owner, comboMaskiner);
+        const RxdCommandResult r = RunRxdFromCnc(session, owner, comboMaskiner);
         // The machine received from; the selector's spelling when it shows it.
-        QString machine = gActiveCfg;
-        if (comboMaskiner && comboMaskiner->currentText().compare(gActiveCfg, Qt::CaseInsensitive) == 0)
+        QString machine = session.machine().name();
+        if (comboMaskiner && comboMaskiner->currentText().compare(machine, Qt::CaseInsensitive) == 0)
             machine = comboMaskiner->currentText();
         return OpenReceivedProgram(r, machine, loadNewDoc, saveActive);
     });

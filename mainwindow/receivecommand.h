@@ -13,6 +13,7 @@ namespace lumrik {
 
 class frmDocument;
 class frmRxdFromCnc;
+class Session;
 
 // What a receive leaves for the main window.
 struct RxdCommandResult {
@@ -24,15 +25,15 @@ struct RxdCommandResult {
     bool binary = false;     // "BINÄR": the bytes as they came, saved so, without a header
 };
 
-// The receive window of this program run (created on first use, owned by
-// `owner`); it keeps its line-error counts between openings.
-frmRxdFromCnc *rxdFromCncWindow(QWidget *owner);
+// The receive window of this program run (created on first use for `session`,
+// owned by `owner`); it keeps its line-error counts between openings.
+frmRxdFromCnc *rxdFromCncWindow(Session &session, QWidget *owner);
 
 // Deletes a stale "Rxd.Tmp", shows the receive window modally with `owner` as
 // owner (it selects the machine of `comboMaskiner` and keeps that selector in
 // step) and returns what it left. An aborted or failed receive leaves no work
 // file and received = false.
-RxdCommandResult RunRxdFromCnc(QWidget *owner, QComboBox *comboMaskiner);
+RxdCommandResult RunRxdFromCnc(Session &session, QWidget *owner, QComboBox *comboMaskiner);
 
 // Opens a received program: with more than 4 bytes, a new document from
 // `loadNewDoc` loads the work file (CR LF lines), gets the machine `machine`,
@@ -55,9 +56,10 @@ frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &
 frmDocument *RecoverInterruptedReception(QWidget *owner, const std::function<frmDocument *()> &loadNewDoc);
 
 // The whole command: RecoverInterruptedReception, then RunRxdFromCnc, then OpenReceivedProgram with the machine
-// chosen in the receive window (as `comboMaskiner` spells it when it shows
-// that machine). Failures go to the common error report.
-frmDocument *RxdFromCncCommand(QWidget *owner, QComboBox *comboMaskiner,
+// chosen in the receive window, `session`'s current machine (as
+// `comboMaskiner` spells it when it shows that machine). Failures go to the
+// common error report.
+frmDocument *RxdFromCncCommand(Session &session, QWidget *owner, QComboBox *comboMaskiner,
                                const std::function<frmDocument *()> &loadNewDoc,
                                const std::function<void()> &saveActive);
 

@@ -12,7 +12,7 @@
 
 namespace lumrik {
 
-void sendActiveDocument(frmDocument *doc)
+void sendActiveDocument(Session &session, frmDocument *doc)
 {
     RkGuard("mnuTxd2Cnc_Click()", [&] {
         if (!doc || !doc->txtText)
@@ -20,7 +20,7 @@ void sendActiveDocument(frmDocument *doc)
         Editor *ed = doc->txtText;
         const bool wasDirty = ed->IsDirty();
         const QString word = gbNotSwedish ? RkGetLanguage(726).toUpper() : QStringLiteral("SÄND");
-        frmTxd2Cnc *w = txd2CncWindow();
+        frmTxd2Cnc *w = txd2CncWindow(session);
         const QString caption = word + QStringLiteral(" [ ") + doc->windowTitle() + QStringLiteral(" ]");
 
         // The text with CR LF line ends, taken without touching the document:

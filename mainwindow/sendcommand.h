@@ -5,11 +5,12 @@
 namespace lumrik {
 
 class frmDocument;
+class Session;
 
 // Writes the active document's text with CR LF line ends to "Txd.Tmp", titles
 // the send window "SÄND [ <caption> ]" and shows it. The document itself is
 // left as it was: its changed flag and its line-end form stay. Does nothing
 // without a document.
-void sendActiveDocument(frmDocument *doc);
+void sendActiveDocument(Session &session, frmDocument *doc);
 
 }

@@ -194,7 +194,7 @@ frmMain *Main(const QStringList &arguments)
         installSampleData(gsDataPath);
         RkLoadIniSettings();
 
-        installFileSelector();
+        installFileSelector(programSession());
         auto *w = new frmMain(programSession(), cmd);
         w->applyTexts();
         w->hideCompareWhenMissing();

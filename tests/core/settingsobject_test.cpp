@@ -55,3 +55,27 @@ TEST(SettingsObject, LoadingSignalsOnceAndTheScopeGivesEveryValueBack)
     }
     EXPECT_TRUE(programSession().settings().values() == before);
 }
+
+TEST(SettingsObject, TheLastMachineIsLoadedAsTheCurrentMachineWhoseFileStaysUntilItIsChosen)
+{
+    test::TempEnv env;
+    CurrentMachine &machine = test::testSession().machine();
+    const QString oldName = machine.name(), oldFile = machine.file();
+    {
+        test::SessionScope scope;
+        machine.use("OLD", env.path("OLD.cfg"));
+        env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\n");
+        QSignalSpy changed(&machine, &CurrentMachine::changed);
+        QSignalSpy chosen(&machine, &CurrentMachine::chosen);
+        RkLoadIniSettings();
+        ASSERT_EQ(changed.count(), 1);
+        EXPECT_EQ(changed.at(0).at(0).toString(), "MILL");
+        EXPECT_EQ(chosen.count(), 0);
+        EXPECT_EQ(gActiveCfg, "MILL");
+        EXPECT_EQ(gActiveCfgFile, env.path("OLD.cfg"));
+        // Read again: nothing new.
+        RkLoadIniSettings();
+        EXPECT_EQ(changed.count(), 1);
+    }
+    machine.use(oldName, oldFile);
+}

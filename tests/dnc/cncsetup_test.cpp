@@ -12,6 +12,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/services.h"
+#include "testsupport/sessionscope.h"
 #include "testsupport/testsupport.h"
 
 #include <QAbstractItemView>
@@ -98,7 +99,7 @@ protected:
     }
     std::unique_ptr<frmCncSetup> open(QComboBox *mainSelector = nullptr)
     {
-        return std::make_unique<frmCncSetup>(nullptr, mainSelector);
+        return std::make_unique<frmCncSetup>(test::testSession(), nullptr, mainSelector);
     }
     static QStringList items(QComboBox *c)
     {

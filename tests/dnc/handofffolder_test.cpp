@@ -7,6 +7,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/session.h"
+#include "testsupport/sessionscope.h"
 #include "testsupport/testsupport.h"
 
 #include <QDir>
@@ -49,11 +50,11 @@ TEST(HandOffFolderCleaned, ASendAfterwardsWorks)
 {
     CleanedRig r;
     const QString program = r.env.write("O1000.NC", "%\r\nN10 G0 X1\r\nM30\r\n%\r\n");
-    frmTxd2Cnc *win = txd2CncWindow();
+    frmTxd2Cnc *win = txd2CncWindow(test::testSession());
     auto *port = static_cast<FakeSerialPort *>(win->Comm1);
     port->written.clear();
     r.clean();
-    EXPECT_EQ(sendFilesToCnc({program}), 1);
+    EXPECT_EQ(sendFilesToCnc(test::testSession(), {program}), 1);
     EXPECT_EQ(port->written, "%\r\nN10 G0 X1\r\nM30\r\n%\r\n");
     EXPECT_FALSE(r.boxes.saw("kan inte skrivas"));
     EXPECT_FALSE(r.boxes.saw("Ingenting har sänts"));
@@ -64,7 +65,7 @@ TEST(HandOffFolderCleaned, ASendAfterwardsWorks)
 TEST(HandOffFolderCleaned, AReceptionAfterwardsWorks)
 {
     CleanedRig r;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     w.Form_Load();
     w.show();
     w.txtFileName->setText("O2");

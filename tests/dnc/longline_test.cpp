@@ -8,6 +8,7 @@
 #include "core/globals.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "testsupport/sessionscope.h"
 #include "testsupport/testsupport.h"
 
 #include <QTest>
@@ -59,10 +60,10 @@ TEST(LongLine, OneLineOfMegabytesIsOpenedEditedSavedAndSent)
     ed->FileSave(saved);
     EXPECT_EQ(lumrik::test::readFile(saved), edited);
 
-    auto *port = static_cast<FakeSerialPort *>(txd2CncWindow()->Comm1);
+    auto *port = static_cast<FakeSerialPort *>(txd2CncWindow(test::testSession())->Comm1);
     port->recordWrites = false;
     port->written.clear();
-    sendActiveDocument(&doc);
+    sendActiveDocument(test::testSession(), &doc);
     EXPECT_TRUE(port->written == edited + "\r\n"); // the line and its end of block
     EXPECT_TRUE(ed->IsDirty());
     FakeSerialPort::uninstall();

@@ -12,6 +12,7 @@
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/saving.h"
+#include "testsupport/sessionscope.h"
 #include "testsupport/testsupport.h"
 
 #include <QComboBox>
@@ -200,12 +201,12 @@ frmDocument *receiveCommand(Peer &peer, const QString &name, const std::function
     QComboBox mainCombo(&owner);
     mainCombo.addItem("PTY");
     QTimer::singleShot(0, [&] {
-        frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+        frmRxdFromCnc *w = rxdFromCncWindow(test::testSession(), &owner);
         w->txtFileName->setText(name);
         w->btnStartRxd_Click();
         peer.run(script);
     });
-    frmDocument *doc = RxdFromCncCommand(
+    frmDocument *doc = RxdFromCncCommand(test::testSession(), 
         &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); },
         [&] {
             ++saves;
@@ -223,7 +224,7 @@ TEST(RxdPty, SilenceTimerEndsTheReceptionAfterTheLastByte)
     PtyEnv e;
     ASSERT_TRUE(e.pty.ok());
     e.machine({{"RxdFromChr", "25"}}, "*.NC");
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     ASSERT_TRUE(e.start(w, "O100")) << e.boxes.calls().size();
     Peer peer(e.pty.master);
     // Pauses shorter than the silence time do not end the reception.
@@ -250,7 +251,7 @@ TEST(RxdPty, KearneyAnswersDc1ToDc2)
     PtyEnv e;
     ASSERT_TRUE(e.pty.ok());
     e.machine({{"Protokoll", "KEARNEY"}});
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     ASSERT_TRUE(e.start(w, "K1"));
     Peer peer(e.pty.master);
     QByteArray answer;
@@ -271,7 +272,7 @@ TEST(RxdPty, DcCodesNeverReachTheFile)
     PtyEnv e;
     ASSERT_TRUE(e.pty.ok());
     e.machine({{"Protokoll", "DC-KODER"}});
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     ASSERT_TRUE(e.start(w, "D1"));
     Peer peer(e.pty.master);
     peer.run([](Peer &p) {
@@ -289,7 +290,7 @@ TEST(RxdPty, BinaryArrivesByteForByte)
     PtyEnv e;
     ASSERT_TRUE(e.pty.ok());
     e.machine({{"Code", "BINÄR"}, {"Protokoll", "RTS/CTS"}});
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     ASSERT_TRUE(e.start(w, "B1"));
     QByteArray all;
     for (int r = 0; r < 64; ++r)
@@ -312,7 +313,7 @@ TEST(RxdPty, MillionLineProgramArrivesComplete)
     PtyEnv e;
     ASSERT_TRUE(e.pty.ok());
     e.machine({{"Protokoll", "RTS/CTS"}});
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     ASSERT_TRUE(e.start(w, "BIG"));
     const int lines = 1000000;
     QByteArray sent, expected;
@@ -389,7 +390,7 @@ TEST(RxdPty, SendThenReceiveGivesBackTheProgram)
     for (const QString &code : {QStringLiteral("ISO"), QStringLiteral("EIA")}) {
         SCOPED_TRACE(code.toStdString());
         e.machine({{"Code", code}, {"Protokoll", "RTS/CTS"}});
-        frmRxdFromCnc w;
+        frmRxdFromCnc w(test::testSession());
         ASSERT_TRUE(e.start(w, "LOOP"));
         Forwarder cable(sendPty.master, e.pty.master);
 
@@ -420,7 +421,7 @@ TEST(RxdPty, ALineSentBeforeTheStartIsNotPartOfTheProgram)
     PtyEnv e;
     ASSERT_TRUE(e.pty.ok());
     e.machine({});
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     w.Form_Load();
     w.show();
     // The control sends while the window is open but not yet receiving.
@@ -449,7 +450,7 @@ TEST(RxdPty, TheControlHangingUpEndsTheReceptionWithWhatCame)
     e.machine({{"RecDelay", "600"}}, "*.NC");
     test::writeFile(e.recvFolder + "O8.NC", "N1 GOOD PROGRAM\r\n");
     e.boxes.answer(MbYes);   // overwrite
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     ASSERT_TRUE(e.start(w, "O8"));
     Peer peer(e.pty.master);
     peer.run([&](Peer &p) {

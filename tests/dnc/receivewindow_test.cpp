@@ -12,6 +12,7 @@
 #include "core/inifile.h"
 #include "core/language.h"
 #include "documents/frmdocument.h"
+#include "testsupport/sessionscope.h"
 #include "testsupport/testsupport.h"
 
 #include <QComboBox>
@@ -130,7 +131,7 @@ TEST(RxdWindow, WithoutMachinesOnlyClosing)
 {
     RxdEnv e;
     MsgBoxRecorder boxes;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     w.Form_Load();
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].title, QStringLiteral("Inställningar för CNC saknas !"));
@@ -150,7 +151,7 @@ TEST(RxdWindow, UnreadableSettingsKeepReceiveDisabled)
     QComboBox mainCombo;
     mainCombo.addItems({"BAD", "GOOD"});
     mainCombo.setCurrentText("BAD");
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     w.comboMaskiner = &mainCombo;
     w.Form_Load();
     EXPECT_TRUE(boxes.saw(QStringLiteral("Det gick inte att läsa inställningarna !")));
@@ -173,7 +174,7 @@ TEST(RxdWindow, OverwriteQuestionTestsTheNameWithExtension)
     e.machine("M", {{"RecDelay", "0"}}, "*.NC");
     test::writeFile(e.recvFolder + "O1.NC", "old");
     MsgBoxRecorder boxes;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     boxes.answer(MbNo);
     start(w, "M", "O1");
     ASSERT_EQ(boxes.calls().size(), 1u);
@@ -208,7 +209,7 @@ TEST(RxdWindow, ReceivesThroughTheFakePort)
     RxdEnv e;
     e.machine("M", {{"RxdFromChr", "25"}, {"Protokoll", "RTS/CTS"}, {"BaudRate", "9600"}}, "*.NC");
     MsgBoxRecorder boxes;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "O2");
     FakeSerialPort *port = FakeSerialPort::last();
     ASSERT_NE(port, nullptr);
@@ -239,7 +240,7 @@ TEST(RxdWindow, IgnoreOnlySilencesFurtherErrorBoxes)
     // A silence time no wait here comes near: the test says when it has passed.
     e.machine("M", {{"RecDelay", "600"}});
     MsgBoxRecorder boxes;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "O3");
     FakeSerialPort *port = FakeSerialPort::last();
     port->receive("N1\n");
@@ -283,7 +284,7 @@ TEST(RxdWindow, RetryPausesAndResumesAndAbortKeepsWhatCame)
     RxdEnv e;
     e.machine("M", {});
     MsgBoxRecorder boxes;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "O4");
     FakeSerialPort *port = FakeSerialPort::last();
     port->receive("N1\n");
@@ -308,7 +309,7 @@ TEST(RxdWindow, EiaCodeAbove128EndsTheReceptionAndKeepsWhatCame)
     RxdEnv e;
     e.machine("M", {{"Code", "EIA"}});
     MsgBoxRecorder boxes;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "O5");
     FakeSerialPort *port = FakeSerialPort::last();
     port->receive(QByteArray("\x45\x01\x80", 3));
@@ -333,7 +334,7 @@ TEST(RxdWindow, FailedOpeningLeavesNoWorkFile)
         p.failOpenText = "Porten finns inte";
     });
     MsgBoxRecorder boxes;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "O6");
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].title, QStringLiteral("Överföringsfel # 8002"));
@@ -353,10 +354,10 @@ TEST(RxdCommand, StaleWorkFileIsNeverOpened)
     boxes.answer(MbNo);   // not wanted: it is removed
     QWidget owner;
     // The user closes the window without receiving anything.
-    QTimer::singleShot(0, [&] { rxdFromCncWindow(&owner)->btnRxdFromCncAbort_Click(); });
+    QTimer::singleShot(0, [&] { rxdFromCncWindow(test::testSession(), &owner)->btnRxdFromCncAbort_Click(); });
     gActiveCfg = "M";
     int loads = 0;
-    frmDocument *doc = RxdFromCncCommand(&owner, nullptr, [&]() -> frmDocument * { ++loads; return nullptr; }, {});
+    frmDocument *doc = RxdFromCncCommand(test::testSession(), &owner, nullptr, [&]() -> frmDocument * { ++loads; return nullptr; }, {});
     EXPECT_EQ(doc, nullptr);
     EXPECT_EQ(loads, 0);
     EXPECT_TRUE(boxes.saw(QStringLiteral("16 byte")));
@@ -374,7 +375,7 @@ TEST(RxdCommand, OpensWithHeaderAndSavesWhenNamed)
     QComboBox mainCombo(&owner);
     mainCombo.addItem("MILL1");
     QTimer::singleShot(0, [&] {
-        frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+        frmRxdFromCnc *w = rxdFromCncWindow(test::testSession(), &owner);
         w->txtFileName->setText("O7");
         w->btnStartRxd_Click();
         auto *port = FakeSerialPort::last();
@@ -384,7 +385,7 @@ TEST(RxdCommand, OpensWithHeaderAndSavesWhenNamed)
     std::unique_ptr<frmDocument> made;
     int saves = 0;
     QByteArray savedText;
-    frmDocument *doc = RxdFromCncCommand(
+    frmDocument *doc = RxdFromCncCommand(test::testSession(), 
         &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); },
         [&] { ++saves; savedText = made->txtText->TextAll(); });
     ASSERT_NE(doc, nullptr);
@@ -408,7 +409,7 @@ TEST(RxdCommand, UntitledIsNotSavedAndShortFilesOpenNothing)
     QWidget owner;
     auto receive = [&](const QByteArray &bytes) {
         QTimer::singleShot(0, [&, bytes] {
-            frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+            frmRxdFromCnc *w = rxdFromCncWindow(test::testSession(), &owner);
             w->btnStartRxd_Click();
             FakeSerialPort::last()->receive(bytes);
             w->btnRxdFromCncAbort_Click();
@@ -419,7 +420,7 @@ TEST(RxdCommand, UntitledIsNotSavedAndShortFilesOpenNothing)
     int saves = 0;
     auto load = [&] { made = std::make_unique<frmDocument>(); return made.get(); };
     receive("N1\n\n");   // 6 bytes in the file
-    frmDocument *doc = RxdFromCncCommand(&owner, nullptr, load, [&] { ++saves; });
+    frmDocument *doc = RxdFromCncCommand(test::testSession(), &owner, nullptr, load, [&] { ++saves; });
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
     EXPECT_FALSE(doc->bNamed);
@@ -427,7 +428,7 @@ TEST(RxdCommand, UntitledIsNotSavedAndShortFilesOpenNothing)
 
     made.reset();
     receive("N1\n");     // 4 bytes: nothing opens
-    EXPECT_EQ(RxdFromCncCommand(&owner, nullptr, load, [&] { ++saves; }), nullptr);
+    EXPECT_EQ(RxdFromCncCommand(test::testSession(), &owner, nullptr, load, [&] { ++saves; }), nullptr);
     EXPECT_FALSE(made);
     EXPECT_TRUE(QDir(e.env.tmpPath()).entryList(QDir::Files).isEmpty());
 }
@@ -450,12 +451,12 @@ struct CommandRun {
         QComboBox mainCombo(&owner);
         mainCombo.addItem("M");
         QTimer::singleShot(0, [&] {
-            frmRxdFromCnc *w = rxdFromCncWindow(&owner);
+            frmRxdFromCnc *w = rxdFromCncWindow(test::testSession(), &owner);
             w->txtFileName->setText(name);
             w->btnStartRxd_Click();
             during(w, FakeSerialPort::last());
         });
-        doc = RxdFromCncCommand(
+        doc = RxdFromCncCommand(test::testSession(), 
             &owner, &mainCombo, [&] { made = std::make_unique<frmDocument>(); return made.get(); },
             [&] { ++saves; });
     }
@@ -481,7 +482,7 @@ TEST(RxdFailure, ALostDeviceEndsTheReceptionAndKeepsWhatCame)
     test::writeFile(e.recvFolder + "O8.NC", "N1 GOOD PROGRAM\r\n");
     MsgBoxRecorder boxes;
     boxes.answer(MbYes);   // overwrite O8.NC
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "O8");
     FakeSerialPort *port = FakeSerialPort::last();
     port->receive("%\nN1 G0 X1\n");
@@ -512,7 +513,7 @@ TEST(RxdFailure, ALostDeviceBeforeAnyDataSavesNothing)
     RxdEnv e;
     e.machine("M", {{"RecDelay", "1"}});
     MsgBoxRecorder boxes;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "NEW1");
     FakeSerialPort::last()->loseDevice(kPortDeviceError, kLost);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
@@ -525,7 +526,7 @@ TEST(RxdFailure, AFailureWhileALineErrorBoxIsOpenIsTakenUpAfterTheAnswer)
 {
     RxdEnv e;
     e.machine("M", {});
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "O9");
     FakeSerialPort *port = FakeSerialPort::last();
     port->receive("N1 G0\nN2 G0\n");
@@ -556,7 +557,7 @@ TEST(RxdFailure, AFailureNotYetReportedIsNeverTakenForTheEnd)
     test::writeFile(e.recvFolder + "O10", "N1 GOOD\r\n");
     MsgBoxRecorder boxes;
     boxes.answer(MbYes);
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "O10");
     FakeSerialPort *port = FakeSerialPort::last();
     port->receive("N1 CUT\nN2");
@@ -576,7 +577,7 @@ TEST(RxdFailure, StartDiscardsWhatWaitedInTheDriver)
     RxdEnv e;
     e.machine("M", {});
     MsgBoxRecorder boxes;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "O11");
     FakeSerialPort *port = FakeSerialPort::last();
     EXPECT_EQ(port->inputClears, 1);
@@ -588,7 +589,7 @@ TEST(RxdFailure, TheWorkFileIsOnTheDiskWhileDataArrives)
     RxdEnv e;
     e.machine("M", {});
     MsgBoxRecorder boxes;
-    frmRxdFromCnc w;
+    frmRxdFromCnc w(test::testSession());
     start(w, "M", "O12");
     FakeSerialPort *port = FakeSerialPort::last();
     QByteArray expected;
@@ -659,8 +660,8 @@ TEST(RxdCommand, AnInterruptedReceptionCanBeOpened)
     gActiveCfg = "M";
     std::vector<std::unique_ptr<frmDocument>> made;
     QWidget owner;
-    QTimer::singleShot(0, [&] { rxdFromCncWindow(&owner)->btnRxdFromCncAbort_Click(); });
-    RxdFromCncCommand(&owner, nullptr, [&] { made.push_back(std::make_unique<frmDocument>()); return made.back().get(); },
+    QTimer::singleShot(0, [&] { rxdFromCncWindow(test::testSession(), &owner)->btnRxdFromCncAbort_Click(); });
+    RxdFromCncCommand(test::testSession(), &owner, nullptr, [&] { made.push_back(std::make_unique<frmDocument>()); return made.back().get(); },
                       {});
     ASSERT_EQ(made.size(), 1u);
     EXPECT_EQ(made[0]->txtText->TextAll(), "%\r\nN1 G0 X1\r\nN2 G1 X");

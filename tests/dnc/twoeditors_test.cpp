@@ -11,6 +11,7 @@
 #include "core/session.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "testsupport/sessionscope.h"
 #include "testsupport/testsupport.h"
 
 #include <QCoreApplication>
@@ -94,7 +95,7 @@ TEST(TwoEditors, OneEditorSends)
     QTimer poll;
     bool told = false;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        frmTxd2Cnc *w = txd2CncWindow();
+        frmTxd2Cnc *w = txd2CncWindow(test::testSession());
         if (!w->isVisible() || !w->btnTxd2Cnc->isEnabled())
             return;
         if (!told) {
@@ -107,7 +108,7 @@ TEST(TwoEditors, OneEditorSends)
         }
     });
     poll.start(20);
-    sendActiveDocument(&doc);
+    sendActiveDocument(test::testSession(), &doc);
     EXPECT_TRUE(told);
     EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
     EXPECT_TRUE(boxes.calls().empty()) << (boxes.calls().empty() ? "" : boxes.calls()[0].text.toStdString());

@@ -8,6 +8,7 @@
 #include "txdwait.h"
 
 #include "core/globals.h"
+#include "testsupport/sessionscope.h"
 #include "testsupport/testsupport.h"
 
 #include <QComboBox>
@@ -206,7 +207,7 @@ TEST(TxdFailureWindow, StaysOpenAndShowsHowFarTheSendGot)
         SCOPED_TRACE(answer);
         FailWindowRig w;
         w.boxes.answer(answer);
-        frmTxd2Cnc win;
+        frmTxd2Cnc win(test::testSession());
         auto *port = static_cast<FakeSerialPort *>(win.Comm1);
         port->failOutputAfter = 3 + 7 + 11 + 2;
         win.show();
@@ -244,7 +245,7 @@ TEST(TxdFailureWindow, StaysOpenAndShowsHowFarTheSendGot)
 TEST(TxdFailureWindow, TheNextShowingStartsClean)
 {
     FailWindowRig w;
-    frmTxd2Cnc win;
+    frmTxd2Cnc win(test::testSession());
     auto *port = static_cast<FakeSerialPort *>(win.Comm1);
     port->failOutputAfter = 4;
     win.Form_Load();

@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "testsupport/sessionscope.h"
 #include "testsupport/testsupport.h"
 
 #include <QComboBox>
@@ -233,7 +234,7 @@ TEST(TxdWindow, OneMachineSendsAtOnceAndTheHandOffFileIsDeleted)
     WindowRig w;
     w.machine("mill1", "Protokoll=INGEN\r\n");
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\nN20\r\n");
-    frmTxd2Cnc win;
+    frmTxd2Cnc win(test::testSession());
     for (const char *name : {"Label1", "cmbTxdCfgFiler", "btnTxd2Cnc", "btnTxd2CncAbort", "txtTxd2Cnc",
                              "ccrpProgressBar", "StatusBar1", "Frame1", "FileTxdCfg", "Comm1"})
         EXPECT_TRUE(win.findChild<QObject *>(QString::fromLatin1(name)) || win.Comm1->objectName() == name) << name;
@@ -255,7 +256,7 @@ TEST(TxdWindow, DisplayOffKeepsTheLogEmpty)
     WindowRig w;
     w.machine("MILL1", "Protokoll=INGEN\r\nDisplayTxData=0\r\n");
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
-    frmTxd2Cnc win;
+    frmTxd2Cnc win(test::testSession());
     win.show();
     lumrik::test::activateAndWait(win);
     EXPECT_EQ(static_cast<FakeSerialPort *>(win.Comm1)->written, "N10\r\n");
@@ -267,7 +268,7 @@ TEST(TxdWindow, UnknownProtocolEndsTheSendNotTheProgram)
     WindowRig w;
     w.machine("MILL1", "Protokoll=V24\r\n");
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
-    frmTxd2Cnc win;
+    frmTxd2Cnc win(test::testSession());
     win.show();
     lumrik::test::activateAndWait(win);
     EXPECT_TRUE(w.boxes.saw("Stop i SelectProtokoll !!!"));
@@ -284,7 +285,7 @@ TEST(TxdWindow, MalformedLeaderIsRefusedBeforeThePortOpens)
     WindowRig w;
     w.machine("MILL1", "Protokoll=INGEN\r\nLeaderChr=0D;0A\r\n");
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
-    frmTxd2Cnc win;
+    frmTxd2Cnc win(test::testSession());
     win.show();
     lumrik::test::activateAndWait(win);
     ASSERT_EQ(w.boxes.calls().size(), 1u);
@@ -298,7 +299,7 @@ TEST(TxdWindow, NoMachineFileIsReportedAndTheWindowCloses)
 {
     WindowRig w;
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
-    frmTxd2Cnc win;
+    frmTxd2Cnc win(test::testSession());
     win.show();
     lumrik::test::activateAndWait(win);
     EXPECT_TRUE(w.boxes.saw("Inga CNC inställningar är skapade !"));
@@ -312,7 +313,7 @@ TEST(TxdWindow, SeveralMachinesWaitForAChoiceAndLoopSendRepeatsUntilAbort)
     w.machine("MILL1", "Protokoll=INGEN\r\n");
     gActiveCfg.clear();
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
-    frmTxd2Cnc win;
+    frmTxd2Cnc win(test::testSession());
     auto *port = static_cast<FakeSerialPort *>(win.Comm1);
     win.show();
     lumrik::test::activateAndWait(win);
@@ -356,19 +357,19 @@ TEST(TxdWindow, SendOfSeveralFilesGoesOutAsOneTransfer)
     w.machine("MILL1", "Protokoll=INGEN\r\n");
     const QString a = w.env.write("O1000.NC", "N1\r\n");
     const QString b = w.env.write("O2000.NC", "N2\r\n");
-    frmTxd2Cnc *win = txd2CncWindow();
+    frmTxd2Cnc *win = txd2CncWindow(test::testSession());
     auto *port = static_cast<FakeSerialPort *>(win->Comm1);
     port->written.clear();
-    EXPECT_EQ(sendFilesToCnc({a, b}), 2);
+    EXPECT_EQ(sendFilesToCnc(test::testSession(), {a, b}), 2);
     EXPECT_EQ(win->windowTitle(), "2 nc program att sända");
     EXPECT_EQ(port->written, "N1\r\nN2\r\n");
     port->written.clear();
-    EXPECT_EQ(sendFilesToCnc({a}), 1);
+    EXPECT_EQ(sendFilesToCnc(test::testSession(), {a}), 1);
     EXPECT_EQ(win->windowTitle(), QStringLiteral("Sänder [O1000.NC]"));
     EXPECT_EQ(port->written, "N1\r\n");
     EXPECT_FALSE(QFile::exists(tmpFile(kTxdTmp)));
 
-    EXPECT_EQ(sendFilesToCnc({a, w.env.path("gone.nc")}), 0);
+    EXPECT_EQ(sendFilesToCnc(test::testSession(), {a, w.env.path("gone.nc")}), 0);
     EXPECT_TRUE(w.boxes.saw("Ingenting har sänts."));
 }
 
@@ -380,10 +381,10 @@ TEST(TxdWindow, LfOnlyProgramsFromTheFileSelectorGoOutWithTheMachinesEndOfBlock)
     w.machine("MILL1", "Protokoll=INGEN\r\nEobCode=LF CR CR\r\nSendTo=M30\r\n");
     const QString a = w.env.write("O1000.NC", "%\nO1000\nN10 G0 X1\n'(kommentar)\n");
     const QString b = w.env.write("O2000.NC", "N20 M30\nN30 G0\n");
-    frmTxd2Cnc *win = txd2CncWindow();
+    frmTxd2Cnc *win = txd2CncWindow(test::testSession());
     auto *port = static_cast<FakeSerialPort *>(win->Comm1);
     port->written.clear();
-    EXPECT_EQ(sendFilesToCnc({a, b}), 2);
+    EXPECT_EQ(sendFilesToCnc(test::testSession(), {a, b}), 2);
     EXPECT_EQ(port->written, "%\n\r\rO1000\n\r\rN10 G0 X1\n\r\rN20 M30");
 }
 
@@ -393,14 +394,14 @@ TEST(TxdWindow, AHandOffFileCutShortSendsNothing)
     WindowRig w;
     w.machine("MILL1", "Protokoll=INGEN\r\n");
     const QString a = w.env.write("O1000.NC", QByteArray(5000, 'N'));
-    frmTxd2Cnc *win = txd2CncWindow();
+    frmTxd2Cnc *win = txd2CncWindow(test::testSession());
     auto *port = static_cast<FakeSerialPort *>(win->Comm1);
     port->written.clear();
     int sent;
     {
         const lumrik::test::FileSizeLimit limit(1000);
         ASSERT_TRUE(limit.active());
-        sent = sendFilesToCnc({a});
+        sent = sendFilesToCnc(test::testSession(), {a});
     }
     EXPECT_EQ(sent, 0);
     EXPECT_TRUE(w.boxes.saw("Ingenting har sänts."));
@@ -412,7 +413,7 @@ TEST(TxdWindow, SendingTheActiveDocumentKeepsItsChangedFlagAndLineEnds)
 {
     WindowRig w;
     w.machine("MILL1", "Protokoll=INGEN\r\n");
-    frmTxd2Cnc *win = txd2CncWindow();
+    frmTxd2Cnc *win = txd2CncWindow(test::testSession());
     auto *port = static_cast<FakeSerialPort *>(win->Comm1);
     port->written.clear();
     frmDocument doc;
@@ -420,7 +421,7 @@ TEST(TxdWindow, SendingTheActiveDocumentKeepsItsChangedFlagAndLineEnds)
     doc.txtText->setTextType(2);
     doc.txtText->setTextAll("N10 G0\nN20 M30\n");
     doc.txtText->setIsDirty(true);
-    sendActiveDocument(&doc);
+    sendActiveDocument(test::testSession(), &doc);
     EXPECT_EQ(win->windowTitle(), QStringLiteral("SÄND [ /nc/O1000.NC ]"));
     EXPECT_EQ(port->written, "N10 G0\r\nN20 M30\r\n");
     EXPECT_TRUE(doc.txtText->IsDirty());
@@ -428,9 +429,9 @@ TEST(TxdWindow, SendingTheActiveDocumentKeepsItsChangedFlagAndLineEnds)
     EXPECT_EQ(doc.txtText->TextAll(), "N10 G0\nN20 M30\n");
 
     doc.txtText->setIsDirty(false);
-    sendActiveDocument(&doc);
+    sendActiveDocument(test::testSession(), &doc);
     EXPECT_FALSE(doc.txtText->IsDirty());
-    sendActiveDocument(nullptr);  // nothing happens
+    sendActiveDocument(test::testSession(), nullptr);  // nothing happens
 }
 
 // The document's encoding decides how "DoNotSend" is spelt in the program,
@@ -441,7 +442,7 @@ TEST(TxdWindow, TheActiveDocumentIsSentInItsOwnEncoding)
 {
     WindowRig w;
     w.machine("MILL1", "Protokoll=INGEN\r\nDataBits=8\r\nDoNotSend=\xC5\r\n");
-    frmTxd2Cnc *win = txd2CncWindow();
+    frmTxd2Cnc *win = txd2CncWindow(test::testSession());
     auto *port = static_cast<FakeSerialPort *>(win->Comm1);
     frmDocument doc;
     doc.setWindowTitle("/nc/O1000.NC");
@@ -461,13 +462,13 @@ TEST(TxdWindow, TheActiveDocumentIsSentInItsOwnEncoding)
     ASSERT_EQ(doc.txtText->document().encoding(), TextEncoding::Windows1252);
 
     port->written.clear();
-    sendActiveDocument(&doc);
+    sendActiveDocument(test::testSession(), &doc);
     EXPECT_EQ(port->written, QByteArray("\xC3\x85 N10\r\nN30\r\n"));
 
     // A file of the same bytes is UTF-8: its «Å» line is not sent.
     const QString file = w.env.write("O2000.NC", "\xC3\x85 N10\r\nN30\r\n");
     port->written.clear();
-    ASSERT_EQ(sendFilesToCnc({file}), 1);
+    ASSERT_EQ(sendFilesToCnc(test::testSession(), {file}), 1);
     EXPECT_EQ(port->written, QByteArray("N30\r\n"));
     doc.txtText->setIsDirty(false);
 }
@@ -480,10 +481,10 @@ TEST(TxdWindow, ALaterShowingKeepsNoStatusOfTheLastSend)
     WindowRig w;
     w.machine("MILL1", "Protokoll=INGEN\r\nChrDelayInMs=20\r\n");
     const QString a = w.env.write("O1000.NC", "N1\r\n");
-    frmTxd2Cnc *win = txd2CncWindow();
+    frmTxd2Cnc *win = txd2CncWindow(test::testSession());
     auto *port = static_cast<FakeSerialPort *>(win->Comm1);
     port->written.clear();
-    ASSERT_EQ(sendFilesToCnc({a}), 1);
+    ASSERT_EQ(sendFilesToCnc(test::testSession(), {a}), 1);
     EXPECT_EQ(port->written, "N1\r\n");
     EXPECT_EQ(win->panelText(2), QStringLiteral("ChrDelay = 20 ms"));
 
@@ -494,7 +495,7 @@ TEST(TxdWindow, ALaterShowingKeepsNoStatusOfTheLastSend)
             seenAtStart << win->panelText(1) << win->panelText(2) << win->panelText(3);
     };
     port->written.clear();
-    ASSERT_EQ(sendFilesToCnc({a}), 1);
+    ASSERT_EQ(sendFilesToCnc(test::testSession(), {a}), 1);
     port->onOutput = {};
     EXPECT_EQ(port->written, "N1\r\n");
     ASSERT_EQ(seenAtStart.size(), 3);
@@ -533,7 +534,7 @@ TEST(TxdCarry, SevenDataBitsAskBeforeALetterAboveAsciiIsSent)
         lumrik::test::writeFile(tmpFile(kTxdTmp), program);
         if (c.answer)
             w.boxes.answer(c.answer);
-        frmTxd2Cnc win;
+        frmTxd2Cnc win(test::testSession());
         FakeSerialPort *port = sendOnce(win);
         EXPECT_EQ(port->written, c.sent ? today : QByteArray());
         if (!c.answer) {
@@ -567,7 +568,7 @@ TEST(TxdCarry, EiaAsksBeforeCharactersThatGoOutAsBlankTape)
         w.machine("LATHE", "Protokoll=INGEN\r\nCode=EIA\r\nDataBits=8\r\n");
         lumrik::test::writeFile(tmpFile(kTxdTmp), program);
         w.boxes.answer(answer);
-        frmTxd2Cnc win;
+        frmTxd2Cnc win(test::testSession());
         FakeSerialPort *port = sendOnce(win);
         ASSERT_EQ(w.boxes.calls().size(), 1u);
         const QString text = w.boxes.calls()[0].text;
@@ -580,7 +581,7 @@ TEST(TxdCarry, EiaAsksBeforeCharactersThatGoOutAsBlankTape)
     WindowRig w;
     w.machine("LATHE", "Protokoll=INGEN\r\nCode=EIA\r\n");
     lumrik::test::writeFile(tmpFile(kTxdTmp), "%\r\n'#KOMMENTAR\r\nN10 G0 X1\r\n%\r\n");
-    frmTxd2Cnc win;
+    frmTxd2Cnc win(test::testSession());
     FakeSerialPort *port = sendOnce(win);
     EXPECT_TRUE(w.boxes.calls().empty());
     EXPECT_FALSE(port->written.isEmpty());
@@ -591,7 +592,7 @@ TEST(TxdCarry, AnEiaErrorNamesLineAndCharacterAndTheLogStays)
     WindowRig w;
     w.machine("LATHE", "Protokoll=INGEN\r\nCode=EIA\r\n");
     lumrik::test::writeFile(tmpFile(kTxdTmp), "%\r\nN10 G0\r\nN20 G1 x5\r\n%\r\n");
-    frmTxd2Cnc win;
+    frmTxd2Cnc win(test::testSession());
     FakeSerialPort *port = sendOnce(win);
     ASSERT_EQ(w.boxes.calls().size(), 1u);
     const MsgBoxCall &box = w.boxes.calls()[0];

@@ -127,7 +127,7 @@ protected:
 
 TEST_F(EditSetupTest, ControlsCarryTheirNamesCaptionsAndTabs)
 {
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     EXPECT_EQ(d.objectName(), "frmEditSetup");
     EXPECT_EQ(d.windowTitle(), "Inställningar Editor");
     ASSERT_EQ(d.tabSetup->count(), 6);
@@ -158,7 +158,7 @@ TEST_F(EditSetupTest, LanguageFileTranslatesTheDialog)
                               "303=Sort file names numerically.\r\n388=Import\r\n1511=Name\r\n");
     gsLanguageFile = env.path("Lumrik32.LNG");
     gbNotSwedish = true;
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     EXPECT_EQ(d.windowTitle(), "EDITOR SETTINGS");
     EXPECT_EQ(d.tabSetup->tabText(1), "&Font and colour");
     EXPECT_EQ(d.chkNumberSort->text(), "Sort file names numerically.");
@@ -170,7 +170,7 @@ TEST_F(EditSetupTest, LanguageFileTranslatesTheDialog)
 TEST_F(EditSetupTest, LoadingShowsTheStoredValuesAndTheirDefaults)
 {
     {
-        frmEditSetup d(&host.window);
+        frmEditSetup d(test::testSession(), &host.window);
         EXPECT_FALSE(d.chkNumberSort->isChecked());
         EXPECT_TRUE(d.chkShowAllfiles->isChecked());
         EXPECT_TRUE(d.ChkTileHorisontal->isChecked()); // "DefaultTile" defaults to "1" here
@@ -185,7 +185,7 @@ TEST_F(EditSetupTest, LoadingShowsTheStoredValuesAndTheirDefaults)
                               "AutoColor=0\r\nKollegieBlock=-1\r\nRullningsList=True\r\nToolListChrs=T,M6\r\n"
                               "DecCheckChrs=XYZ\r\nNoBackground=true\r\nSaveAsUnix=True\r\nUpperCase=nonsens\r\n"
                               "[Printing]\r\nPrintTime=True\r\n[Options]\r\nComPorts=16\r\n");
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     EXPECT_TRUE(d.chkNumberSort->isChecked());
     EXPECT_FALSE(d.chkShowAllfiles->isChecked());
     EXPECT_FALSE(d.ChkTileHorisontal->isChecked());
@@ -208,7 +208,7 @@ TEST_F(EditSetupTest, FileTypesFromFiltersWithTheCurrentOneTicked)
     env.write("lumrik32.INI", "[Filters]\r\n1_Name=Alla filer\r\n1_Filter=*.*\r\n2_Name=NC-program\r\n"
                               "2_Filter=*.NC\r\n3_Filter=*.X\r\n5_Name=Heidenhain\r\n5_Filter=*.H\r\n");
     gsShowFileExt = "*.NC";
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     EXPECT_EQ(rows(d), (QStringList{"*.*|Alla filer", "*.NC|NC-program|x", "*.H|Heidenhain"}));
 
     // Ticking another row unticks the first and sets the variables at once.
@@ -229,7 +229,7 @@ TEST_F(EditSetupTest, ApplyWritesEveryKeyAndSetsTheVariables)
 {
     QDir().mkpath(env.path("LMK"));
     test::writeFile(env.path("LMK/kalmero32.exe"), "x");
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     d.chkNumberSort->setChecked(true);
     d.chkShowAllfiles->setChecked(false);
     d.chkSaveAsUnix->setChecked(true);
@@ -309,7 +309,7 @@ TEST_F(EditSetupTest, ApplyWritesEveryKeyAndSetsTheVariables)
 TEST_F(EditSetupTest, ExtraComPortsIsWrittenOnlyWhenTicked)
 {
     env.write("lumrik32.INI", "[Options]\r\nComPorts=16\r\n");
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     d.cmdApply->click();
     EXPECT_EQ(key("ComPorts", "Options"), "16");
 
@@ -336,7 +336,7 @@ TEST_F(EditSetupTest, CancelWritesNothingButKeepsTheFontChoice)
         return true;
     };
     const QByteArray before = settings();
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     d.chkNumberSort->setChecked(true);
     d.txtDecCheckChrs->setText("abc");
     d.cmdEditFontSel->click();
@@ -367,7 +367,7 @@ TEST_F(EditSetupTest, OkAppliesToEveryOpenDocument)
         colour = 0x00FF00;
         return true;
     };
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     d.cmdEditFontSel->click();
     d.cmdEditBackGround->click();
     d.chkAllwaysShowScrollbar->setChecked(true);
@@ -388,14 +388,14 @@ TEST_F(EditSetupTest, OkAppliesToEveryOpenDocument)
 
 TEST_F(EditSetupTest, AutoColourBoxDrivesTheMenuAtOnce)
 {
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     ASSERT_TRUE(d.chkColorISO->isChecked());
     d.chkColorISO->click();
     EXPECT_FALSE(host.autoColor->isChecked());
     d.chkColorISO->click();
     EXPECT_TRUE(host.autoColor->isChecked());
     // Without an owner the document host's main window is used.
-    frmEditSetup orphan;
+    frmEditSetup orphan(test::testSession());
     orphan.chkColorISO->click();
     EXPECT_FALSE(host.autoColor->isChecked());
 }
@@ -409,7 +409,7 @@ TEST_F(EditSetupTest, FolderChoicesFillTheirBoxes)
         return answer;
     };
     env.write("lumrik32.INI", "[Settings]\r\n");
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     d.txdPathToKalmero->setText("[exedir]/LMK");
     answer = "";
     d.btnBowseForKalmeroDir->click();
@@ -431,7 +431,7 @@ TEST_F(EditSetupTest, ImportThroughTheDialogShowsThePackageAndFillsTheMenu)
     QDir().mkpath(pkg);
     test::writeFile(pkg + "/MACRO.INI", "[MACRO]\r\nMACROPATH=Macron\\Haas\r\nMACROCNC=HAAS VF2\r\n");
     test::writeFile(pkg + "/BORR.NCM", "N10 G81\r\n");
-    frmEditSetup d(&host.window);
+    frmEditSetup d(test::testSession(), &host.window);
     d.txtImportFrom->setText(pkg);
     d.cmdImport->click();
     EXPECT_EQ(d.lblSavePath->text(), "Macron\\Haas");

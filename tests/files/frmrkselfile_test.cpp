@@ -13,6 +13,7 @@
 #include "files/printing.h"
 #include "files/printingjobs.h"
 #include "qtprint.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -165,7 +166,7 @@ protected:
 
 TEST_F(SelFileTest, OpenReturnsTheChosenFileAndMachine)
 {
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     f.sRootPath = GetDefaultPath("root");
     f.sPreSelectedPath = GetDefaultPath("send");
     QStringList seen;
@@ -189,7 +190,7 @@ TEST_F(SelFileTest, OpenReturnsTheChosenFileAndMachine)
 
 TEST_F(SelFileTest, ListShowsCommentsDatesAndSizes)
 {
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     ASSERT_EQ(f.lstViewFiles->columnCount(), 4);
     EXPECT_EQ(f.lstViewFiles->headerItem()->text(1), "KOMMENTAR");
@@ -216,7 +217,7 @@ TEST_F(SelFileTest, ListShowsCommentsDatesAndSizes)
 
 TEST_F(SelFileTest, EnterAbortAndClose)
 {
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     select(f, "O1000.NC");
     f.lstViewFiles->setFocus();
@@ -247,7 +248,7 @@ TEST_F(SelFileTest, SearchIsANamePrefixOfTheShownFolderOnly)
 {
     env.write("ncprog/O1234.NC", "x");
     env.write("ncprog/X12.NC", "x");
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     f.txtSearch->setText("o12");
     QTest::keyClick(f.txtSearch, Qt::Key_Return);
@@ -288,7 +289,7 @@ TEST_F(SelFileTest, NumericSortingOfNamesAndSizes)
     env.write("ncprog/1E999.NC", "x");
     gNumberSort = true;
     gScanComment = false;
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     EXPECT_EQ(shownNames(f), (QStringList{"3.NC", "20.NC", "100.NC", "1E999.NC"}));
     EXPECT_TRUE(errors.isEmpty());
@@ -310,7 +311,7 @@ TEST_F(SelFileTest, RenameRefusesBadNamesAndNeverReplaces)
 {
     MsgBoxRecorder boxes;
     env.write("ncprog/O3000.NC", "KEEP");
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     select(f, "O1000.NC");
     ASSERT_EQ(f.currentFile(), "O1000.NC");
@@ -359,7 +360,7 @@ TEST_F(SelFileTest, RenameRefusesBadNamesAndNeverReplaces)
 
 TEST_F(SelFileTest, RenameThroughTheLabelEdit)
 {
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     select(f, "O2000.NC");
     f.mnuRename->trigger();
@@ -377,7 +378,7 @@ TEST_F(SelFileTest, RenameThroughTheLabelEdit)
 TEST_F(SelFileTest, NewFolderRefusesBadNames)
 {
     MsgBoxRecorder boxes;
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     for (const QString bad : {"x/y", "..", ".", "a\\b", ".NY", "..."}) {
         boxes.clear();
@@ -410,7 +411,7 @@ TEST_F(SelFileTest, DeleteAsksAndMovesToTheTrash)
     MsgBoxRecorder boxes;
     QDir().mkpath(env.path("xdg"));
     const DataHomeAt dataHome(env.path("xdg"));
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     select(f, "O1000.NC");
 
@@ -437,7 +438,7 @@ TEST_F(SelFileTest, DeleteAsksAndMovesToTheTrash)
 
 TEST_F(SelFileTest, MachineChangeReRootsTheTree)
 {
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     EXPECT_EQ(f.FoTrVi->RootFolder(), prog);
     ASSERT_TRUE(f.FoTrVi->setSelectedFolder(prog + "/SUB"));
@@ -475,7 +476,7 @@ TEST_F(SelFileTest, BackupCleanUpDeletesTheListedCopies)
     env.write("ncprog/BC.001", "x");
     env.write("ncprog/ABC.NC", "x");
     env.write("ncprog/ABC.001", "x");
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     QStringList listed;
     QTimer::singleShot(0, &f, [&] {
@@ -558,7 +559,7 @@ TEST_F(SelFileTest, BackupCleanUpDeletesOnlyInTheFolderShownWhenItIsSwappedDurin
     env.write("home/work/O1.002", "own 2");
     env.write("home/work/P1.001", "own P1");
     env.write("home/work/P1.002", "own P2");
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     SwapAtTheQuestion swap(QStringLiteral("säkerhetskopior raderas"), prog, work);
     QTimer::singleShot(0, &f, [&] { f.backupDialog()->cmdOk->click(); });
@@ -581,7 +582,7 @@ TEST_F(SelFileTest, DeleteToTheTrashTakesTheFileFromTheFolderShownIntoAPrivateTr
     const DataHomeAt dataHome(env.path("xdg"));
     const QString work = env.path("home/work");
     env.write("home/work/O1000.NC", "own");
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     select(f, "O1000.NC");
     f.lstViewFiles->setFocus();
@@ -613,7 +614,7 @@ TEST_F(SelFileTest, DeleteWithoutATrashDeletesNothing)
     env.write("xdgfile", "not a folder");
     {
         const DataHomeAt dataHome(env.path("xdgfile"));
-        frmRkSelFile f;
+        frmRkSelFile f(test::testSession());
         open(f);
         select(f, "O1000.NC");
         f.lstViewFiles->setFocus();
@@ -631,7 +632,7 @@ TEST_F(SelFileTest, SendHandsTheSelectedProgramsToTheSendWindow)
 {
     MsgBoxRecorder boxes;
     env.write("ncprog/O3000.NC", "N10\nN20");
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     f.lstViewFiles->setFocus();
     f.lstViewFiles->selectAll();
@@ -650,7 +651,7 @@ TEST_F(SelFileTest, TextsFromTheLanguageFile)
                                            "642=NAME\r\n643=COMMENT\r\n644=CHANGED\r\n645=SIZE\r\n");
     gbNotSwedish = true;
     {
-        frmRkSelFile f;
+        frmRkSelFile f(test::testSession());
         open(f);
         EXPECT_EQ(f.windowTitle(), "SELECT PROGRAM");
         EXPECT_EQ(f.cmdShowFiles->text(), "Show");
@@ -673,7 +674,7 @@ TEST_F(SelFileTest, PrintMenuPrintsTheCurrentProgramAndTheList)
         printer.setOutputFileName(printed.back());
         return true;
     });
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     // "Ncprogram" needs a chosen file; "Prog lista" is always there.
     EXPECT_FALSE(f.mnuPrintProg->isEnabled());
@@ -744,7 +745,7 @@ TEST_F(SelFileTest, AMissingProgramFolderShowsNoOtherFolder)
         SCOPED_TRACE(machine);
         gActiveCfg = machine;
         boxes.clear();
-        frmRkSelFile f;
+        frmRkSelFile f(test::testSession());
         open(f);
         // Told, naming the folder; the list is empty; the tree offers the home folder.
         ASSERT_EQ(boxes.calls().size(), 1u);
@@ -764,7 +765,7 @@ TEST_F(SelFileTest, AMissingProgramFolderShowsNoOtherFolder)
 
     // Once the folder is there, the next showing roots the tree at it.
     gActiveCfg = "GONE";
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     f.cmdAbort->click();
     env.write("nothere/MILL/O5000.NC", "(FOUND)\r\n");
@@ -778,7 +779,7 @@ TEST_F(SelFileTest, AMissingProgramFolderShowsNoOtherFolder)
 TEST_F(SelFileTest, EachShowingStartsWithoutAChoice)
 {
     MsgBoxRecorder boxes;
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     f.mnuVisaFirstBlock->trigger(); // the preview on
     select(f, "O1000.NC");
@@ -809,7 +810,7 @@ TEST_F(SelFileTest, ANameThatIsNotUtf8IsKeptShownAndActedOn)
     // "XÖ.NC" as an old Windows PC writes it: Ö is the single byte 0xD6.
     writeRawName(prog, "X\xD6.NC", "%\r\nO7000 (ROUND)\r\nN10 G0 X0\r\n");
     writeRawName(prog, "Y\xD6.NC", "O8000 (GONE SOON)\r\n");
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     const QString shownX = QString::fromUtf8("XÖ.NC"), shownY = QString::fromUtf8("YÖ.NC");
     EXPECT_TRUE(shownNames(f).contains(shownX)) << shownNames(f).join(',').toStdString();
@@ -871,7 +872,7 @@ TEST_F(SelFileTest, ANameThatIsNotUtf8IsKeptShownAndActedOn)
 TEST_F(SelFileTest, ADeleteThatFindsNoFileSaysSo)
 {
     MsgBoxRecorder boxes;
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     select(f, "O1000.NC");
     QFile::remove(prog + "/O1000.NC"); // gone behind the selector's back
@@ -887,7 +888,7 @@ TEST_F(SelFileTest, ADeleteThatFindsNoFileSaysSo)
 TEST_F(SelFileTest, TheSendCaptionNamesTheFileAsTheListShowsIt)
 {
     MsgBoxRecorder boxes;
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     select(f, "O2000.NC"); // "o2000.nc" on disk
     EXPECT_EQ(sendSelected(f).first, QString::fromUtf8("Sänder [O2000.NC]"));
@@ -905,7 +906,7 @@ TEST_F(SelFileTest, AFolderNamedInWindows1252IsListedShownAndOpens)
         f.write("(I MAPPEN)\r\n");
     }
     EXPECT_EQ(RkSubFolders(prog), (QStringList{RkDecodeName("D\xC5T"), "SUB"}));
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     // In the tree under its Windows-1252 name; choosing it lists its program.
     const QModelIndex top = f.FoTrVi->model()->index(0, 0);
@@ -939,7 +940,7 @@ TEST_F(SelFileTest, AFolderNamedInWindows1252IsListedShownAndOpens)
 TEST_F(SelFileTest, AShownFolderThatVanishesIsToldAndNoOtherIsShown)
 {
     MsgBoxRecorder boxes;
-    frmRkSelFile f;
+    frmRkSelFile f(test::testSession());
     open(f);
     ASSERT_TRUE(f.FoTrVi->setSelectedFolder(prog + "/SUB"));
     EXPECT_EQ(shownNames(f), QStringList{"S1.NC"});
@@ -980,7 +981,7 @@ TEST_F(SelFileTest, PlacementComesBackAsStored)
     gFileSelectWidth = 8500;
     gFileSelectHeight = 6007;
     {
-        frmRkSelFile f;
+        frmRkSelFile f(test::testSession());
         open(f);
         f.cmdAbort->click();
     }

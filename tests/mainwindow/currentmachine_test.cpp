@@ -7,6 +7,7 @@
 #include "dnc/frmtxd2cnc.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindowfixture.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -37,7 +38,7 @@ TEST_F(CurrentMachineTest, TheSendWindowsChoiceMovesTheSelectorAndItsKeys)
     EXPECT_EQ(currentMachine().shown(), "MILL");
     EXPECT_EQ(gsFileExtension, "*.NC");
 
-    frmTxd2Cnc *send = txd2CncWindow();
+    frmTxd2Cnc *send = txd2CncWindow(test::testSession());
     send->Form_Activate();
     EXPECT_EQ(send->cmbTxdCfgFiler->currentText(), "MILL"); // the selector's machine is offered
     send->cmbTxdCfgFiler->setCurrentIndex(send->cmbTxdCfgFiler->findText("LATHE"));
@@ -64,7 +65,7 @@ TEST_F(CurrentMachineTest, AMainWindowGoneLeavesTheMachineInUse)
         ASSERT_EQ(currentMachine().selectorOwner(), &w);
     }
     EXPECT_EQ(currentMachine().selectorOwner(), nullptr);
-    frmTxd2Cnc *send = txd2CncWindow();
+    frmTxd2Cnc *send = txd2CncWindow(test::testSession());
     currentMachine().use("LATHE", gsDataPath + "/LATHE.cfg");
     send->Form_Activate(); // without a selector, the machine in use is offered
     EXPECT_EQ(send->cmbTxdCfgFiler->currentText(), "LATHE");

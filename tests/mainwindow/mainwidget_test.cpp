@@ -4,6 +4,7 @@
 #include "dnc/frmtxd2cnc.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindowfixture.h"
+#include "sessionscope.h"
 
 #include <QPointer>
 #include <gtest/gtest.h>
@@ -20,10 +21,10 @@ TEST_F(MainWidgetTest, TheSendWindowBelongsToTheMainWindow)
     {
         frmMain w;
         EXPECT_EQ(mainWidgetOrNull(), &w);
-        send = txd2CncWindow();
+        send = txd2CncWindow(test::testSession());
         ASSERT_TRUE(send);
         EXPECT_EQ(send->parentWidget(), &w);
-        EXPECT_EQ(txd2CncWindow(), send.data()); // one send window
+        EXPECT_EQ(txd2CncWindow(test::testSession()), send.data()); // one send window
     }
     // Gone with its main window, and no main widget left behind.
     EXPECT_FALSE(send);

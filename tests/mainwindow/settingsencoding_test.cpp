@@ -14,6 +14,7 @@
 #include "documents/pluginlist.h"
 #include "documents/syntaxrules.h"
 #include "mainwindowfixture.h"
+#include "sessionscope.h"
 #include "ncops/frmomnum.h"
 
 #include <QLineEdit>
@@ -62,7 +63,7 @@ TEST_P(SettingsEncodingTest, EveryWriterKeepsTheFilesEncoding)
     // The editor settings, written in one go.
     EditSetupValues v = readEditSetup();
     gsShowFileExtText = "Fräsprogram " + kAao;
-    ASSERT_TRUE(applyEditSetup(v));
+    ASSERT_TRUE(applyEditSetup(test::testSession(), v));
     // A macro entry.
     ASSERT_TRUE(writeMacroEntry(3, "Gängor " + kAao, "Macron/Gängor"));
     // A plug-in switched off and on again.

@@ -6,6 +6,10 @@
 
 namespace lumrik::test {
 
+// The session the windows under test are given: the program's, the one a
+// SessionScope gives back.
+inline Session &testSession() { return programSession(); }
+
 class SessionScope {
 public:
     SessionScope()
