@@ -140,6 +140,45 @@ public:
         quint64 mine_ = 0;
         struct At { long caretLine, caretColumn, anchorLine, anchorColumn, top; } at_{};
     };
+    // The same again with the two halves side by side: rewriteTextInPieces
+    // gives the new text a piece of whole lines (about a megabyte of the old
+    // text) at a time, as soon as the piece is made, and a PieceRewrite puts
+    // each piece into the text as it comes, while the rule goes on with the
+    // next. After a stop by `goOn` the last piece ends with the last line
+    // done: the rest of the text stays as it is.
+    struct RewrittenPiece {
+        qsizetype oldBytes = 0; // the bytes of the old text the piece replaces
+        QByteArray text;        // their new bytes
+        int lines = 0;          // the lines done so far
+        qint64 lastStart = 0;   // where the last line done starts in the whole new text
+        bool last = false;      // no piece follows
+    };
+    static void rewriteTextInPieces(QByteArrayView text, const LineRule &rule,
+                                    const std::function<bool(int line)> &goOn,
+                                    const std::function<void(RewrittenPiece)> &take);
+    class PieceRewrite {
+    public:
+        // The pieces will be made from the text as it is now.
+        explicit PieceRewrite(Editor *editor);
+        // One left unfinished keeps what is in, in its one undo step.
+        ~PieceRewrite();
+        PieceRewrite(const PieceRewrite &) = delete;
+        PieceRewrite &operator=(const PieceRewrite &) = delete;
+        // Puts the next piece in, in order; after the last one the places are
+        // set. Throws RkError when the text was changed by anything else since
+        // the last piece (nothing more is written then).
+        void put(const RewrittenPiece &piece);
+        int lines() const { return lines_; }
+
+    private:
+        Editor *ed_;
+        QByteArray rows_;  // shown in rows: the pieces go in together at the end
+        long from_ = 0;    // where the next piece goes in the text as it is now
+        int lines_ = 0;
+        bool changed_ = false, open_ = false;
+        quint64 mine_ = 0;
+        struct At { long caretLine, caretColumn, anchorLine, anchorColumn, top; } at_{};
+    };
     // A number that changes with every change of the text.
     quint64 editGeneration() const;
 

@@ -471,6 +471,92 @@ Editor::Rewritten Editor::rewriteText(QByteArrayView text, const LineRule &rule,
     return r;
 }
 
+void Editor::rewriteTextInPieces(QByteArrayView text, const LineRule &rule, const std::function<bool(int line)> &goOn,
+                                 const std::function<void(RewrittenPiece)> &take)
+{
+    // As rewriteText, a piece of whole lines at a time: each piece ends after
+    // the line end of the line in which it reaches its size (or at the end).
+    // Half a piece, old or new: each piece then goes into the text as one
+    // change, unless a single line is larger.
+    const qsizetype piece = qMax<qsizetype>(gPieceBytes / 2, 1);
+    const char *p = text.data();
+    const qsizetype size = text.size();
+    RewrittenPiece r;
+    qint64 written = 0; // the new text before the piece
+    qsizetype from = 0; // where the piece starts in the old text
+    r.text.reserve(qMin(size, piece) + piece / 8 + 64);
+    for (qsizetype pos = 0;;) {
+        const qsizetype end = lineEndAt(text, pos);
+        r.lastStart = written + r.text.size();
+        r.text.append(rule(QByteArrayView(p + pos, end - pos), ++r.lines));
+        qsizetype next = end;
+        if (next < size)
+            next += (p[next] == '\r' && next + 1 < size && p[next + 1] == '\n') ? 2 : 1;
+        r.text.append(p + end, next - end);
+        pos = next;
+        r.last = end == size || (goOn && !goOn(r.lines));
+        if (r.last || pos - from >= piece || r.text.size() >= piece) {
+            r.oldBytes = pos - from;
+            from = pos;
+            written += r.text.size();
+            const bool last = r.last;
+            const int lines = r.lines;
+            take(std::move(r));
+            if (last)
+                return;
+            r = RewrittenPiece();
+            r.lines = lines;
+            r.text.reserve(qMin(size - from, piece) + piece / 8 + 64);
+        }
+    }
+}
+
+Editor::PieceRewrite::PieceRewrite(Editor *editor) : ed_(editor)
+{
+    Impl *d = ed_->d;
+    d->flush();
+    const Impl::Places p = d->places();
+    at_ = {p.caretLine, p.caretColumn, p.anchorLine, p.anchorColumn, p.top};
+    d->openPlaceGroup(); // all pieces one undo step
+    open_ = true;
+    mine_ = d->generation;
+}
+
+Editor::PieceRewrite::~PieceRewrite()
+{
+    if (open_)
+        ed_->d->closePlaceGroup();
+}
+
+void Editor::PieceRewrite::put(const RewrittenPiece &piece)
+{
+    Impl *d = ed_->d;
+    d->checkUnchanged(mine_);
+    if (d->rows) {
+        // Rows are rewritten whole at each change: one change at the end.
+        rows_ += piece.text;
+        from_ += long(piece.oldBytes);
+        if (piece.last) {
+            changed_ = d->replaceChanged(0, from_, rows_);
+            rows_ = QByteArray();
+        }
+    } else {
+        changed_ |= d->replaceChanged(from_, from_ + long(piece.oldBytes), piece.text);
+        from_ += long(piece.text.size());
+    }
+    mine_ = d->generation;
+    lines_ = piece.lines;
+    if (!piece.last)
+        return;
+    if (changed_)
+        d->restorePlaces({at_.caretLine, at_.caretColumn, at_.anchorLine, at_.anchorColumn, at_.top});
+    open_ = false;
+    d->closePlaceGroup();
+    d->textIndex = qBound(1, int(d->send(Sci::SCI_LINEFROMPOSITION, long(piece.lastStart))) + 1, ed_->Count());
+    d->checkDirty();
+    d->checkCaret();
+}
+
 Editor::Rewrite::Rewrite(Editor *editor, Rewritten result) : ed_(editor), result_(std::move(result))
 {
     Impl *d = ed_->d;
