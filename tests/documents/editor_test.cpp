@@ -1188,8 +1188,9 @@ TEST(EditorPieces, PiecesPutInAsTheyComeEndAsRewriteLines)
                                                     });
                         EXPECT_TRUE(last) << what;
                         EXPECT_EQ(rewrite.lines(), stop) << what;
-                        if (piece == 1)
+                        if (piece == 1) {
                             EXPECT_EQ(pieces, stop) << what; // a line a piece
+                        }
                     }
                     EXPECT_EQ(outcomeOf(ed), usual) << what;
                     if (usual.text != text) // an unchanged text leaves no step
