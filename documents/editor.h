@@ -101,42 +101,48 @@ public:
     using LineRule = std::function<QByteArray(QByteArrayView line, int lineNo)>;
     int rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn = {});
 
-    // The same rewrite in two halves, for a rule that runs on another thread
-    // while the window goes on: rewriteText makes of a copy of textView()
-    // what rewriteLines would make of the text (on any thread; `goOn` as
-    // there), and a Rewrite puts the result into the text as one undo step,
-    // a piece in each call of putPiece(), so that the window's events run
-    // between the pieces from the event loop itself. The caret, the anchor,
-    // the top line, TextIndex and undo and redo end as after rewriteLines.
-    struct Rewritten {
-        QByteArray text;      // the whole new text
-        int lines = 0;        // the lines done
-        qint64 lastStart = 0; // where the last line done starts in `text`
+    // The same rewrite in two halves side by side, for a rule that runs on
+    // another thread while the window goes on: rewriteTextInPieces makes of a
+    // copy of textView() what rewriteLines would make of the text (on any
+    // thread; `goOn` as there), a piece of whole lines (about half a piece of
+    // the old text) at a time, as soon as the piece is made, and a
+    // PieceRewrite puts each piece into the text as it comes, as one undo
+    // step, while the rule goes on with the next. The window's events run
+    // between the pieces from the event loop itself. After a stop by `goOn`
+    // the last piece ends with the last line done: the rest of the text stays
+    // as it is. The caret, the anchor, the top line, TextIndex and undo and
+    // redo end as after rewriteLines.
+    struct RewrittenPiece {
+        qsizetype oldBytes = 0; // the bytes of the old text the piece replaces
+        QByteArray text;        // their new bytes
+        int lines = 0;          // the lines done so far
+        qint64 lastStart = 0;   // where the last line done starts in the whole new text
+        bool last = false;      // no piece follows
     };
-    static Rewritten rewriteText(QByteArrayView text, const LineRule &rule,
-                                 const std::function<bool(int line)> &goOn = {});
+    static void rewriteTextInPieces(QByteArrayView text, const LineRule &rule,
+                                    const std::function<bool(int line)> &goOn,
+                                    const std::function<void(RewrittenPiece)> &take);
     class PieceWriter;
-    class Rewrite {
+    class PieceRewrite {
     public:
-        // `result` was made from the text as it is now.
-        Rewrite(Editor *editor, Rewritten result);
+        // The pieces will be made from the text as it is now.
+        explicit PieceRewrite(Editor *editor);
         // One left unfinished keeps what is in, in its one undo step.
-        ~Rewrite();
-        Rewrite(const Rewrite &) = delete;
-        Rewrite &operator=(const Rewrite &) = delete;
-        // Puts the next piece in; false once everything is in and the places
-        // are set. Throws RkError when the text was changed by anything else
-        // since the last piece (nothing more is written then).
-        bool putPiece();
-        int lines() const { return result_.lines; }
+        ~PieceRewrite();
+        PieceRewrite(const PieceRewrite &) = delete;
+        PieceRewrite &operator=(const PieceRewrite &) = delete;
+        // Puts the next piece in, in order; after the last one the places are
+        // set. Throws RkError when the text was changed by anything else since
+        // the last piece (nothing more is written then).
+        void put(const RewrittenPiece &piece);
+        int lines() const { return lines_; }
 
     private:
-        void finish();
         Editor *ed_;
-        Rewritten result_;
-        std::unique_ptr<PieceWriter> writer_;
-        long from_ = 0, to_ = 0;
-        bool changed_ = false, open_ = false, done_ = false;
+        QByteArray rows_;  // shown in rows: the pieces go in together at the end
+        long from_ = 0;    // where the next piece goes in the text as it is now
+        int lines_ = 0;
+        bool changed_ = false, open_ = false;
         quint64 mine_ = 0;
         struct At { long caretLine, caretColumn, anchorLine, anchorColumn, top; } at_{};
     };

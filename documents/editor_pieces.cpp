@@ -443,35 +443,48 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
 }
 
 
-Editor::Rewritten Editor::rewriteText(QByteArrayView text, const LineRule &rule, const std::function<bool(int line)> &goOn)
+void Editor::rewriteTextInPieces(QByteArrayView text, const LineRule &rule, const std::function<bool(int line)> &goOn,
+                                 const std::function<void(RewrittenPiece)> &take)
 {
     // As rewriteLines reads the text: lines ended by CR LF, LF or a lone CR,
-    // the line ends copied as they are, the rest left as it is after a stop.
-    Rewritten r;
-    QByteArray &out = r.text;
+    // the line ends copied as they are. A piece ends after the line end of
+    // the line in which its old or its new bytes reach half a piece (or at
+    // the end): each piece then goes into the text as one change, unless a
+    // single line is larger.
+    const qsizetype piece = qMax<qsizetype>(gPieceBytes / 2, 1);
     const char *p = text.data();
     const qsizetype size = text.size();
-    out.reserve(size + size / 8 + 64);
+    RewrittenPiece r;
+    qint64 written = 0; // the new text before the piece
+    qsizetype from = 0; // where the piece starts in the old text
+    r.text.reserve(qMin(size, piece) + piece / 8 + 64);
     for (qsizetype pos = 0;;) {
         const qsizetype end = lineEndAt(text, pos);
-        r.lastStart = out.size();
-        out.append(rule(QByteArrayView(p + pos, end - pos), ++r.lines));
+        r.lastStart = written + r.text.size();
+        r.text.append(rule(QByteArrayView(p + pos, end - pos), ++r.lines));
         qsizetype next = end;
         if (next < size)
             next += (p[next] == '\r' && next + 1 < size && p[next + 1] == '\n') ? 2 : 1;
-        out.append(p + end, next - end);
+        r.text.append(p + end, next - end);
         pos = next;
-        if (end == size)
-            break; // the last line of the text
-        if (goOn && !goOn(r.lines)) {
-            out.append(p + pos, size - pos); // the rest stays as it is
-            break;
+        r.last = end == size || (goOn && !goOn(r.lines));
+        if (r.last || pos - from >= piece || r.text.size() >= piece) {
+            r.oldBytes = pos - from;
+            from = pos;
+            written += r.text.size();
+            const bool last = r.last;
+            const int lines = r.lines;
+            take(std::move(r));
+            if (last)
+                return;
+            r = RewrittenPiece();
+            r.lines = lines;
+            r.text.reserve(qMin(size - from, piece) + piece / 8 + 64);
         }
     }
-    return r;
 }
 
-Editor::Rewrite::Rewrite(Editor *editor, Rewritten result) : ed_(editor), result_(std::move(result))
+Editor::PieceRewrite::PieceRewrite(Editor *editor) : ed_(editor)
 {
     Impl *d = ed_->d;
     d->flush();
@@ -479,64 +492,42 @@ Editor::Rewrite::Rewrite(Editor *editor, Rewritten result) : ed_(editor), result
     at_ = {p.caretLine, p.caretColumn, p.anchorLine, p.anchorColumn, p.top};
     d->openPlaceGroup(); // all pieces one undo step
     open_ = true;
-    const long n = d->send(Sci::SCI_GETLENGTH);
-    const QByteArrayView old(reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, 0, n)), n);
-    qsizetype pre = 0, suf = 0;
-    changed_ = changedStretch(old, result_.text, pre, suf);
-    if (changed_) {
-        from_ = long(pre);
-        to_ = long(n - suf);
-        const QByteArrayView middle = QByteArrayView(result_.text).sliced(pre, result_.text.size() - pre - suf);
-        const qsizetype piece = gPieceBytes;
-        if (!d->rows && (to_ - from_ > piece || middle.size() > piece)) {
-            std::vector<QByteArrayView> parts;
-            for (qsizetype done = 0; done < middle.size(); done += piece)
-                parts.push_back(middle.sliced(done, qMin(piece, middle.size() - done)));
-            writer_ = std::make_unique<PieceWriter>(d, from_, to_, std::move(parts));
-        }
-    }
     mine_ = d->generation;
 }
 
-Editor::Rewrite::~Rewrite()
+Editor::PieceRewrite::~PieceRewrite()
 {
-    writer_.reset();
     if (open_)
         ed_->d->closePlaceGroup();
 }
 
-bool Editor::Rewrite::putPiece()
+void Editor::PieceRewrite::put(const RewrittenPiece &piece)
 {
-    if (done_)
-        return false;
     Impl *d = ed_->d;
     d->checkUnchanged(mine_);
-    if (writer_) {
-        writer_->putNext();
-        mine_ = d->generation;
-        if (writer_->more())
-            return true;
-        writer_->place();
-        writer_.reset();
-    } else if (changed_) {
-        // One change: small, or shown in rows.
-        d->replaceRange(from_, to_, QByteArrayView(result_.text).sliced(from_, result_.text.size() - from_ - (d->send(Sci::SCI_GETLENGTH) - to_)));
+    if (d->rows) {
+        // Rows are rewritten whole at each change: one change at the end.
+        rows_ += piece.text;
+        from_ += long(piece.oldBytes);
+        if (piece.last) {
+            changed_ = d->replaceChanged(0, from_, rows_);
+            rows_ = QByteArray();
+        }
+    } else {
+        changed_ |= d->replaceChanged(from_, from_ + long(piece.oldBytes), piece.text);
+        from_ += long(piece.text.size());
     }
-    finish();
-    return false;
-}
-
-void Editor::Rewrite::finish()
-{
-    Impl *d = ed_->d;
+    mine_ = d->generation;
+    lines_ = piece.lines;
+    if (!piece.last)
+        return;
     if (changed_)
         d->restorePlaces({at_.caretLine, at_.caretColumn, at_.anchorLine, at_.anchorColumn, at_.top});
     open_ = false;
     d->closePlaceGroup();
-    d->textIndex = qBound(1, int(d->send(Sci::SCI_LINEFROMPOSITION, long(result_.lastStart))) + 1, ed_->Count());
+    d->textIndex = qBound(1, int(d->send(Sci::SCI_LINEFROMPOSITION, long(piece.lastStart))) + 1, ed_->Count());
     d->checkDirty();
     d->checkCaret();
-    done_ = true;
 }
 
 }

@@ -14,7 +14,9 @@
 #include <QTimer>
 
 #include <atomic>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -75,13 +77,11 @@ private:
             QTimer::singleShot(0, this, [this] { copyPiece(); });
             return;
         }
-        worker_ = std::thread([this] {
-            compute();
-            QMetaObject::invokeMethod(this, [this] { computed(); }, Qt::QueuedConnection);
-        });
+        worker_ = std::thread([this] { compute(); });
     }
 
-    // On the worker thread: the rule over the copy.
+    // On the worker thread: the rule over the copy, a piece at a time for
+    // the window's thread to put in while the next is made.
     void compute()
     {
         std::function<bool(int)> goOn;
@@ -92,7 +92,12 @@ private:
                     abort_ = true;
                 return !abort_.load();
             };
-        result_ = Editor::rewriteText(source_, work_.rule, goOn);
+        Editor::rewriteTextInPieces(source_, work_.rule, goOn, [this](Editor::RewrittenPiece piece) {
+            std::lock_guard lock(mutex_);
+            made_.push_back(std::move(piece));
+            if (std::exchange(waiting_, false))
+                QMetaObject::invokeMethod(this, [this] { nextPiece(); }, Qt::QueuedConnection);
+        });
         source_ = QByteArray();
     }
 
@@ -106,18 +111,26 @@ private:
         dialog_->ProgressBar->setValue(std::min(done_.load(std::memory_order_relaxed), dialog_->ProgressBar->maximum()));
     }
 
+    // The frame and the place of the new text, before its first piece.
+    bool open()
+    {
+        return RkGuard(work_.traceName, [&] {
+            Editor *ed = doc_->txtText;
+            frame_ = std::make_unique<LineFrame>(ed, work_.selfAssign);
+            if (work_.before)
+                work_.before(ed);
+            rewrite_ = std::make_unique<Editor::PieceRewrite>(ed);
+            return true;
+        });
+    }
+
+    // The last piece is made: the worker is done.
     void computed()
     {
         worker_.join();
         poll_.stop();
         if (dialog_)
             dialog_->ProgressBar->setValue(dialog_->ProgressBar->maximum());
-        putIn();
-    }
-
-    // The new text into the document, in its frame.
-    void putIn()
-    {
         aborted_ = abort_;
         if (aborted_) {
             // As the abort button leaves it, for what looks at it afterwards.
@@ -125,38 +138,41 @@ private:
             if (dialog_)
                 dialog_->bAbort = true;
         }
-        if (!doc_) {
-            end(false);
-            return;
-        }
-        const bool ok = RkGuard(work_.traceName, [&] {
-            Editor *ed = doc_->txtText;
-            frame_ = std::make_unique<LineFrame>(ed, work_.selfAssign);
-            if (work_.before)
-                work_.before(ed);
-            rewrite_ = std::make_unique<Editor::Rewrite>(ed, std::move(result_));
-            return true;
-        });
-        if (!ok) {
-            end(false);
-            return;
-        }
-        nextPiece();
     }
 
-    // One piece a round of the event loop.
+    // One piece of the new text a round of the event loop, as the worker
+    // makes them; when none is ready yet, the worker calls again.
     void nextPiece()
     {
+        if (putting_ || ended_)
+            return; // a large piece lets events run while it goes in: the round after it takes the next
         if (!doc_) {
             end(false);
             return;
         }
-        bool more = false;
+        Editor::RewrittenPiece piece;
+        {
+            std::lock_guard lock(mutex_);
+            if (made_.empty()) {
+                waiting_ = true;
+                return;
+            }
+            piece = std::move(made_.front());
+            made_.pop_front();
+        }
+        if (piece.last)
+            computed();
+        if (!rewrite_ && !open()) {
+            end(false);
+            return;
+        }
+        putting_ = true;
         const bool fine = RkGuard(work_.traceName, [&] {
-            more = rewrite_->putPiece();
+            rewrite_->put(piece);
             return true;
         });
-        if (fine && more)
+        putting_ = false;
+        if (fine && !piece.last)
             QTimer::singleShot(0, this, [this] { nextPiece(); });
         else
             end(fine);
@@ -164,6 +180,8 @@ private:
 
     void end(bool ok)
     {
+        ended_ = true;
+        abort_ = true; // a worker still at it stops as soon as it asks
         if (ok && doc_ && work_.after)
             RkGuard(work_.traceName, [&] { work_.after(doc_->txtText, rewrite_->lines(), aborted_); });
         rewrite_.reset();
@@ -193,10 +211,13 @@ private:
     std::atomic<bool> abort_{false};
     std::atomic<int> done_{0};
     QByteArray source_;
-    Editor::Rewritten result_;
+    std::mutex mutex_;
+    std::deque<Editor::RewrittenPiece> made_; // made by the worker, not yet in
+    bool waiting_ = true;                     // the window's thread waits for the next piece
+    bool putting_ = false, ended_ = false;
     QPointer<Editor> editor_;
     std::unique_ptr<LineFrame> frame_;
-    std::unique_ptr<Editor::Rewrite> rewrite_;
+    std::unique_ptr<Editor::PieceRewrite> rewrite_;
     bool aborted_ = false;
 };
 

@@ -1145,6 +1145,64 @@ TEST(EditorPieces, RewriteStoppedAnywhereLeavesTheRestAsItWas)
     }
 }
 
+// The rule's pieces put in as they are made, whole or stopped after any line:
+// the same text, places, TextIndex and one undo step as rewriteLines makes.
+TEST(EditorPieces, PiecesPutInAsTheyComeEndAsRewriteLines)
+{
+    const std::vector<QByteArray> texts = pieceTexts();
+    const std::vector<Editor::LineRule> rules = {
+        [](QByteArrayView line, int no) { return "N" + QByteArray::number(no) + line.toByteArray(); },
+        [](QByteArrayView line, int no) { return no % 2 ? QByteArray() : line.toByteArray(); },
+        [](QByteArrayView line, int) { return line.toByteArray(); },
+    };
+    Editor ed;
+    ed.show();
+    for (const QByteArray &text : texts) {
+        const int count = int(linesOf(text).size());
+        for (size_t r = 0; r < rules.size(); ++r) {
+            for (int stop = 1; stop <= count; ++stop) {
+                for (qsizetype piece : kPieceSizes) {
+                    const std::string what = "rule " + std::to_string(r) + " piece " + std::to_string(piece)
+                                             + " stop after " + std::to_string(stop) + " on \"" + shown(text) + "\"";
+                    PieceBytes size(piece);
+                    const auto goOn = [stop](int line) { return line < stop; };
+                    const auto start = [&] {
+                        ed.setTextAll("(EARLIER)");
+                        ed.emptyUndoBuffer();
+                        ed.setTextAll(text);
+                        ed.setSelectionOffsets(text.size(), text.size() / 2);
+                    };
+                    start();
+                    EXPECT_EQ(ed.rewriteLines(rules[r], goOn), stop) << what;
+                    const Outcome usual = outcomeOf(ed);
+                    start();
+                    {
+                        Editor::PieceRewrite rewrite(&ed);
+                        int pieces = 0;
+                        bool last = false;
+                        Editor::rewriteTextInPieces(ed.textView().toByteArray(), rules[r], goOn,
+                                                    [&](Editor::RewrittenPiece p) {
+                                                        ++pieces;
+                                                        last = p.last;
+                                                        rewrite.put(p);
+                                                    });
+                        EXPECT_TRUE(last) << what;
+                        EXPECT_EQ(rewrite.lines(), stop) << what;
+                        if (piece == 1) {
+                            EXPECT_EQ(pieces, stop) << what; // a line a piece
+                        }
+                    }
+                    EXPECT_EQ(outcomeOf(ed), usual) << what;
+                    if (usual.text != text) // an unchanged text leaves no step
+                        expectOneStepBetween(ed, "(EARLIER)", text, usual.text, what);
+                    if (HasFailure())
+                        return;
+                }
+            }
+        }
+    }
+}
+
 // A rewrite that changes nothing leaves no undo step and no modified flag,
 // however many pieces it took.
 TEST(EditorPieces, UnchangedRewriteInPiecesLeavesNoTrace)
