@@ -546,8 +546,9 @@ void frmCncSetup::loadMachine(const QString &machine)
     });
 
     // Colours: a value that is not a number keeps the colour there was.
+    const QString textColour = QString::number(session_.settings().values().textColor);
     auto colour = [&](const QString &key, int &target) {
-        const QString v = cfg.value(kCfgSettings, key, QString::number(gTextColor));
+        const QString v = cfg.value(kCfgSettings, key, textColour);
         if (const auto c = toInt32(v))
             target = *c;
         else
@@ -635,11 +636,12 @@ void frmCncSetup::showCodeColour(int index)
     QLineEdit *box = txtCodeText[index];
     QPalette p = box->palette();
     p.setColor(QPalette::Text, rkColor(gCodeColor[index]));
-    p.setColor(QPalette::Base, rkColor(gTextBackColor));
+    const SettingValues settings = session_.settings().values();
+    p.setColor(QPalette::Base, rkColor(settings.textBackColor));
     box->setPalette(p);
-    if (!gTextFont.isEmpty()) {
+    if (!settings.textFont.isEmpty()) {
         QFont f = box->font();
-        f.setFamily(gTextFont);
+        f.setFamily(settings.textFont);
         box->setFont(f);
     }
 }

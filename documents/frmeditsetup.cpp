@@ -72,11 +72,13 @@ bool kalmeroPresent(const QString &folder)
 
 }
 
-EditSetupValues readEditSetup()
+EditSetupValues readEditSetup() { return readEditSetup(programSession().settings().values()); }
+
+EditSetupValues readEditSetup(const SettingValues &settings)
 {
     EditSetupValues v;
     const QString S = QStringLiteral("Settings");
-    v.kalmeroPath = gsKalmeroPath;
+    v.kalmeroPath = settings.kalmeroPath;
     v.numberSort = readTruth(S, "NumberSort", false);
     v.showAllFiles = readTruth(S, "ShowAllFiles", true);
     v.numKbdDec = readTruth(S, "NumKbdDec", false);
@@ -101,7 +103,7 @@ EditSetupValues readEditSetup()
         EditSetupValues::FileType t;
         t.filter = readText(F, QString::number(n) + "_Filter", "");
         t.name = name;
-        t.checked = t.filter == gsShowFileExt;
+        t.checked = t.filter == settings.showFileExt;
         v.fileTypes.append(t);
     }
     // One ticked row at most: the first match of the current pattern.
@@ -111,7 +113,7 @@ EditSetupValues readEditSetup()
         seen = seen || t.checked;
     }
     if (v.fileTypes.isEmpty())
-        v.fileTypes.append({gsShowFileExt, gsShowFileExtText, true});
+        v.fileTypes.append({settings.showFileExt, settings.showFileExtText, true});
     return v;
 }
 
@@ -140,10 +142,13 @@ bool applyEditSetup(Session &session, EditSetupValues &v)
     w.set(S, "UpperCase", v.upperCase);
     settings.change([&](SettingValues &s) { s.upperCase = v.upperCase; });
     // 8 - 11: the font and colours as their choices set them.
-    w.set(S, "EditFont", gTextFont);
-    w.set(S, "EditFontSize", QString::number(gTextFontSize));
-    w.set(S, "EditFontColor", QString::number(gTextColor));
-    w.set(S, "EditBackColor", QString::number(gTextBackColor));
+    {
+        const SettingValues look = settings.values();
+        w.set(S, "EditFont", look.textFont);
+        w.set(S, "EditFontSize", QString::number(look.textFontSize));
+        w.set(S, "EditFontColor", QString::number(look.textColor));
+        w.set(S, "EditBackColor", QString::number(look.textBackColor));
+    }
     // 13 - 16
     w.set(S, "KollegieBlock", v.kollegieBlock);
     settings.change([&](SettingValues &s) { s.kollegieBlock = v.kollegieBlock; });
@@ -174,12 +179,13 @@ bool applyEditSetup(Session &session, EditSetupValues &v)
     // 23 - 25
     w.set(S, "NoBackground", v.noBackground);
     settings.change([&](SettingValues &s) { s.noBack = v.noBackground; });
-    w.set(S, "ShowFileExt", gsShowFileExt);
-    w.set(S, "ShowFileExtText", gsShowFileExtText);
+    const SettingValues shown = settings.values();
+    w.set(S, "ShowFileExt", shown.showFileExt);
+    w.set(S, "ShowFileExtText", shown.showFileExtText);
     return w.write();
 }
 
-void applyEditorLookToDocuments()
+void applyEditorLookToDocuments(const SettingValues &settings)
 {
     DocumentHost *host = documentHost();
     if (!host)
@@ -189,13 +195,13 @@ void applyEditorLookToDocuments()
         Editor *e = (*it)->txtText;
         if (!e)
             continue;
-        e->setFont(RkFixedFontFamily(gTextFont));
-        e->setFontSize(gTextFontSize);
-        e->setForeColor(rkColor(gTextColor));
-        e->setBackColor(rkColor(gTextBackColor));
-        if (gScrollbarShow == 2 || gScrollbarShow == 4)
-            e->setScrollBars(gScrollbarShow);
-        // The lined paper follows gKollegieBlock at the next paint.
+        e->setFont(RkFixedFontFamily(settings.textFont));
+        e->setFontSize(settings.textFontSize);
+        e->setForeColor(rkColor(settings.textColor));
+        e->setBackColor(rkColor(settings.textBackColor));
+        if (settings.scrollbarShow == 2 || settings.scrollbarShow == 4)
+            e->setScrollBars(settings.scrollbarShow);
+        // The lined paper follows the kollegieBlock setting at the next paint.
         if (QWidget *vp = e->viewport())
             vp->update();
         e->update();
@@ -530,7 +536,7 @@ void frmEditSetup::Form_Load()
 {
     filling_ = true;
     SetLanguage(this);
-    const EditSetupValues v = readEditSetup();
+    const EditSetupValues v = readEditSetup(session_.settings().values());
     txdPathToKalmero->setText(v.kalmeroPath);
     chkNumberSort->setChecked(v.numberSort);
     chkShowAllfiles->setChecked(v.showAllFiles);
@@ -591,7 +597,7 @@ void frmEditSetup::cmdApply_Click()
     EditSetupValues v = values();
     applyEditSetup(session_, v);
     txtDecCheckChrs->setText(v.decCheckChrs);
-    applyEditorLookToDocuments();
+    applyEditorLookToDocuments(session_.settings().values());
 }
 
 void frmEditSetup::cmdOk_Click()
@@ -610,8 +616,9 @@ void frmEditSetup::chkColorISO_Click()
 
 void frmEditSetup::cmdEditFontSel_Click()
 {
-    QString family = RkFixedFontFamily(gTextFont); // the font in use
-    int size = gTextFontSize, colour = gTextColor;
+    const SettingValues inUse = session_.settings().values();
+    QString family = RkFixedFontFamily(inUse.textFont); // the font in use
+    int size = inUse.textFontSize, colour = inUse.textColor;
     const auto &choose = editSetupDialogs().chooseFont;
     if (!choose || !choose(this, family, size, colour))
         return;
@@ -624,7 +631,7 @@ void frmEditSetup::cmdEditFontSel_Click()
 
 void frmEditSetup::cmdEditBackGround_Click()
 {
-    int colour = gTextBackColor;
+    int colour = session_.settings().values().textBackColor;
     const auto &choose = editSetupDialogs().chooseColor;
     if (!choose || !choose(this, colour))
         return;

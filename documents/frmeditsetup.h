@@ -55,7 +55,9 @@ struct EditSetupValues {
 
 // The values of the Loading table (defaults as this dialog reads them) and the
 // file types of section "Filters" (keys 1..10 "_Name" and "_Filter"); without
-// any, the one current pattern gsShowFileExt / gsShowFileExtText, ticked.
+// any, the one current pattern (showFileExt / showFileExtText), ticked.
+EditSetupValues readEditSetup(const SettingValues &settings);
+// The same, from the program's session.
 EditSetupValues readEditSetup();
 
 // Writes every key and sets the settings variables from `v` (the file type
@@ -65,8 +67,8 @@ EditSetupValues readEditSetup();
 bool applyEditSetup(Session &session, EditSetupValues &v);
 
 // Gives every open document window the editor font, colours and scroll bars
-// of the settings variables and repaints it (lined paper); last opened first.
-void applyEditorLookToDocuments();
+// of `settings` and repaints it (lined paper); last opened first.
+void applyEditorLookToDocuments(const SettingValues &settings);
 
 // The platform dialogs the dialog uses; tests replace them.
 struct EditSetupDialogs {

@@ -300,7 +300,7 @@ void frmRkSelFile::buildControls()
     connect(cmbMaskiner, &QComboBox::activated, this, [this](int) { cmbMaskiner_Click(); });
     connect(FoTrVi, &FolderTree::folderChanged, this, &frmRkSelFile::FoTrVi_FolderClick);
     connect(FoTrVi, &QTreeView::clicked, this, [this] {
-        if (!gbShowAllFiles)
+        if (!session_.settings().values().showAllFiles)
             txtSearch->setFocus();
     });
     connect(FoTrVi, &FolderTree::contextMenuAt, this, [this](const QPoint &p) { mnuPopup->popup(p); });
@@ -448,7 +448,7 @@ void frmRkSelFile::Form_Load()
         sngSplitRatio = 0.25;
         applyLanguage();
         cmdSend->show();
-        bShowComments = gScanComment;
+        bShowComments = session_.settings().values().scanComment;
         mnuVisaPar->setChecked(bShowComments);
         txtPreView->hide();
         setSelectionCommands(false);
@@ -458,9 +458,10 @@ void frmRkSelFile::Form_Load()
 
 void frmRkSelFile::restorePlacement()
 {
-    QRect r(placementPixels(gFileSelectLeft, kTwipsPerPixel), placementPixels(gFileSelectTop, kTwipsPerPixel),
-            placementPixels(std::max(gFileSelectWidth, 7400), kTwipsPerPixel),
-            placementPixels(std::max(gFileSelectHeight, 3000), kTwipsPerPixel));
+    const SettingValues stored = session_.settings().values();
+    QRect r(placementPixels(stored.fileLeft, kTwipsPerPixel), placementPixels(stored.fileTop, kTwipsPerPixel),
+            placementPixels(std::max(stored.fileWidth, 7400), kTwipsPerPixel),
+            placementPixels(std::max(stored.fileHeight, 3000), kTwipsPerPixel));
     if (QScreen *s = QGuiApplication::primaryScreen()) {
         const QRect avail = s->availableGeometry();
         r.setWidth(std::min(r.width(), avail.width()));
@@ -539,7 +540,7 @@ void frmRkSelFile::Form_Activate()
                 sLastPath = sPreSelectedPath;
             }
         }
-        if (!gbShowAllFiles)
+        if (!session_.settings().values().showAllFiles)
             txtSearch->setFocus();
         else
             lstViewFiles->setFocus();
@@ -644,7 +645,7 @@ void frmRkSelFile::FoTrVi_FolderClick(const QString &path)
         txtSearch->clear();
         if (activating_) {
             // The activation fills the list itself once the tree is settled.
-        } else if (gbShowAllFiles) {
+        } else if (session_.settings().values().showAllFiles) {
             FillFileList(sCurrentPath, mnuVisaPar->isChecked(), QString());
         } else {
             lstViewFiles->clear();
@@ -687,7 +688,7 @@ void frmRkSelFile::FillFileList(const QString &folder, bool showComments, const 
         lstViewFiles->setColumnCount(int(titles.size()));
         lstViewFiles->setHeaderLabels(titles);
 
-        const QString filter = bShowAllVersions ? QStringLiteral("*.*") : gsShowFileExt;
+        const QString filter = bShowAllVersions ? QStringLiteral("*.*") : session_.settings().values().showFileExt;
         const std::vector<FolderEntry> entries = RkScanFolder(folder, pattern, filter, showComments);
 
         QList<QTreeWidgetItem *> items;
@@ -724,7 +725,7 @@ void frmRkSelFile::sortList(int column, Qt::SortOrder order)
     const QString title = lstViewFiles->headerItem()->text(column);
     if (title == sColSize)
         gFileSortKind = SortKind::Size;
-    else if (title == sColFileName && gNumberSort)
+    else if (title == sColFileName && session_.settings().values().numberSort)
         gFileSortKind = SortKind::NameNumber;
     else if (title == sColChanged)
         gFileSortKind = SortKind::Time;
