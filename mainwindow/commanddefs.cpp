@@ -4,12 +4,12 @@
 
 namespace lumrik {
 
-using F = CommandSpec::Flag;
+using F = CommandEntry::Flag;
 
-const std::vector<CommandSpec> &commandSpecs()
+const std::vector<CommandEntry> &commandEntries()
 {
     // clang-format off
-    static const std::vector<CommandSpec> t = {
+    static const std::vector<CommandEntry> t = {
         // Arkiv
         {.id = "mnuFile"},
         {.id = "mnuFileNew", .key = Qt::CTRL | Qt::Key_N, .icon = "New"},
@@ -102,9 +102,9 @@ const std::vector<CommandSpec> &commandSpecs()
     return t;
 }
 
-const CommandSpec *commandSpec(const char *id)
+const CommandEntry *commandEntry(const char *id)
 {
-    for (const CommandSpec &s : commandSpecs())
+    for (const CommandEntry &s : commandEntries())
         if (std::strcmp(s.id, id) == 0)
             return &s;
     return nullptr;

@@ -10,7 +10,7 @@
 
 namespace lumrik {
 
-struct CommandSpec {
+struct CommandEntry {
     enum Flag : unsigned {
         Checkable = 1,
         Checked = 2,          // checkable and pressed from the start
@@ -27,8 +27,8 @@ struct CommandSpec {
 };
 
 // Every menu and menu item in the order the menus show them.
-const std::vector<CommandSpec> &commandSpecs();
+const std::vector<CommandEntry> &commandEntries();
 // The entry of `id`, or nullptr.
-const CommandSpec *commandSpec(const char *id);
+const CommandEntry *commandEntry(const char *id);
 
 }

@@ -21,28 +21,28 @@ void CommandRegistry::insert(const QString &id, QAction *action)
 
 QAction *CommandRegistry::action(const QString &id) const { return byId_.value(id); }
 
-QAction *CommandRegistry::create(const CommandSpec &spec, QObject *parent)
+QAction *CommandRegistry::create(const CommandEntry &entry, QObject *parent)
 {
-    const QString id = QString::fromLatin1(spec.id);
-    auto *a = new QAction(spec.caption ? QString::fromUtf8(spec.caption) : builtInCaption(spec.id), parent);
+    const QString id = QString::fromLatin1(entry.id);
+    auto *a = new QAction(entry.caption ? QString::fromUtf8(entry.caption) : builtInCaption(entry.id), parent);
     a->setObjectName(id);
-    if (spec.hasKey()) {
-        a->setShortcut(QKeySequence(spec.key));
-        a->setShortcutContext(spec.flags & CommandSpec::WidgetShortcut ? Qt::WidgetShortcut : Qt::WindowShortcut);
+    if (entry.hasKey()) {
+        a->setShortcut(QKeySequence(entry.key));
+        a->setShortcutContext(entry.flags & CommandEntry::WidgetShortcut ? Qt::WidgetShortcut : Qt::WindowShortcut);
     }
-    if (spec.icon) {
+    if (entry.icon) {
         // The picture is the button's; the menu shows the caption only.
-        a->setIcon(toolbarIcon(QString::fromUtf8(spec.icon)));
+        a->setIcon(toolbarIcon(QString::fromUtf8(entry.icon)));
         a->setIconVisibleInMenu(false);
     }
-    if (spec.flags & (CommandSpec::Checkable | CommandSpec::Checked))
+    if (entry.flags & (CommandEntry::Checkable | CommandEntry::Checked))
         a->setCheckable(true);
-    if (spec.flags & CommandSpec::Checked)
+    if (entry.flags & CommandEntry::Checked)
         a->setChecked(true);
-    if (spec.flags & CommandSpec::Hidden)
+    if (entry.flags & CommandEntry::Hidden)
         a->setVisible(false);
     for (const MenuText &m : mainMenuTexts())
-        if (qstrcmp(m.name, spec.id) == 0)
+        if (qstrcmp(m.name, entry.id) == 0)
             setTag(a, m.id);
     setCommandOf(a, id);
     insert(id, a);

@@ -16,7 +16,7 @@ class QObject;
 
 namespace lumrik {
 
-struct CommandSpec;
+struct CommandEntry;
 
 class CommandRegistry {
 public:
@@ -27,7 +27,7 @@ public:
     // Makes the action of a command from its table entry (objectName and
     // command = its id; caption, language id, key, picture and flags), owned
     // by `parent`, and inserts it under its id.
-    QAction *create(const CommandSpec &spec, QObject *parent);
+    QAction *create(const CommandEntry &entry, QObject *parent);
     // Every action once, in the order they came.
     const QList<QAction *> &actions() const { return order_; }
 

@@ -20,9 +20,9 @@ namespace lumrik {
 
 QAction *frmMain::addItem(QMenu *menu, const char *name)
 {
-    const CommandSpec *spec = commandSpec(name);
-    Q_ASSERT(spec);
-    QAction *a = commands_.create(*spec, menu);
+    const CommandEntry *entry = commandEntry(name);
+    Q_ASSERT(entry);
+    QAction *a = commands_.create(*entry, menu);
     menu->addAction(a);
     const QString n = QString::fromLatin1(name);
     connect(a, &QAction::triggered, this, [this, n] { runCommand(n); });
@@ -31,10 +31,10 @@ QAction *frmMain::addItem(QMenu *menu, const char *name)
 
 QMenu *frmMain::addMenu(QMenu *parent, const char *name)
 {
-    const CommandSpec *spec = commandSpec(name);
-    Q_ASSERT(spec);
+    const CommandEntry *entry = commandEntry(name);
+    Q_ASSERT(entry);
     const QString n = QString::fromLatin1(name);
-    const QString text = spec->caption ? QString::fromUtf8(spec->caption) : builtInCaption(name);
+    const QString text = entry->caption ? QString::fromUtf8(entry->caption) : builtInCaption(name);
     QMenu *m = parent ? parent->addMenu(text) : menuBar()->addMenu(text);
     m->setObjectName(n);
     m->menuAction()->setObjectName(n);

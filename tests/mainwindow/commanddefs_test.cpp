@@ -19,7 +19,7 @@ namespace {
 
 class CommandTableTest : public test::MainWindowFixture {};
 
-QString captionOf(const CommandSpec &s)
+QString captionOf(const CommandEntry &s)
 {
     return s.caption ? QString::fromUtf8(s.caption) : builtInCaption(s.id);
 }
@@ -41,26 +41,26 @@ void collect(QMenu *menu, QList<QAction *> &out)
 TEST(CommandTable, EachIdIsDefinedOnceAndHasACaption)
 {
     QSet<QString> seen;
-    for (const CommandSpec &s : commandSpecs()) {
+    for (const CommandEntry &s : commandEntries()) {
         ASSERT_NE(s.id, nullptr);
         EXPECT_FALSE(seen.contains(s.id)) << s.id << " defined twice";
         seen << s.id;
         EXPECT_FALSE(captionOf(s).isEmpty()) << s.id << " has neither a caption nor a language text";
-        EXPECT_EQ(commandSpec(s.id), &s);
+        EXPECT_EQ(commandEntry(s.id), &s);
     }
-    EXPECT_EQ(commandSpec("mnuNoSuchCommand"), nullptr);
+    EXPECT_EQ(commandEntry("mnuNoSuchCommand"), nullptr);
 }
 
 TEST(CommandTable, TheRegistryMakesTheActionFromTheEntry)
 {
     CommandRegistry r;
     QObject owner;
-    const CommandSpec spec{.id = "mnuViewAutoColorNC",
+    const CommandEntry entry{.id = "mnuViewAutoColorNC",
                            .caption = "Färg",
                            .key = Qt::CTRL | Qt::Key_K,
                            .icon = "ColorIt",
-                           .flags = CommandSpec::Checked | CommandSpec::Hidden | CommandSpec::WidgetShortcut};
-    QAction *a = r.create(spec, &owner);
+                           .flags = CommandEntry::Checked | CommandEntry::Hidden | CommandEntry::WidgetShortcut};
+    QAction *a = r.create(entry, &owner);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->parent(), &owner);
     EXPECT_EQ(r.action("mnuViewAutoColorNC"), a);
@@ -76,7 +76,7 @@ TEST(CommandTable, TheRegistryMakesTheActionFromTheEntry)
     EXPECT_FALSE(a->isVisible());
 
     // Without a caption the language table's built-in text and id are used.
-    QAction *save = r.create(*commandSpec("mnuFileSave"), &owner);
+    QAction *save = r.create(*commandEntry("mnuFileSave"), &owner);
     EXPECT_EQ(save->text(), builtInCaption("mnuFileSave"));
     EXPECT_FALSE(tagOf(save).isEmpty());
     EXPECT_EQ(save->shortcutContext(), Qt::WindowShortcut);
@@ -100,7 +100,7 @@ TEST_F(CommandTableTest, TheBuiltMenusCarryTheTableEntries)
     QSet<QString> placed;
     for (QAction *a : shown) {
         const QByteArray id = a->objectName().toLatin1();
-        const CommandSpec *s = commandSpec(id.constData());
+        const CommandEntry *s = commandEntry(id.constData());
         if (!s)
             continue; // separators, the recent files, the macro list
         EXPECT_FALSE(placed.contains(a->objectName())) << id.constData() << " placed twice";
@@ -111,17 +111,17 @@ TEST_F(CommandTableTest, TheBuiltMenusCarryTheTableEntries)
         EXPECT_EQ(a->text(), captionOf(*s)) << id.constData();
         EXPECT_EQ(a->shortcut(), s->hasKey() ? QKeySequence(s->key) : QKeySequence()) << id.constData();
         if (s->hasKey())
-            EXPECT_EQ(a->shortcutContext(), (s->flags & CommandSpec::WidgetShortcut) ? Qt::WidgetShortcut
+            EXPECT_EQ(a->shortcutContext(), (s->flags & CommandEntry::WidgetShortcut) ? Qt::WidgetShortcut
                                                                                       : Qt::WindowShortcut)
                 << id.constData();
         EXPECT_EQ(!a->icon().isNull(), s->icon != nullptr) << id.constData();
-        EXPECT_EQ(a->isCheckable(), (s->flags & (CommandSpec::Checkable | CommandSpec::Checked)) != 0)
+        EXPECT_EQ(a->isCheckable(), (s->flags & (CommandEntry::Checkable | CommandEntry::Checked)) != 0)
             << id.constData();
-        EXPECT_EQ(a->isChecked(), (s->flags & CommandSpec::Checked) != 0) << id.constData();
-        EXPECT_EQ(a->isVisible(), (s->flags & CommandSpec::Hidden) == 0) << id.constData();
+        EXPECT_EQ(a->isChecked(), (s->flags & CommandEntry::Checked) != 0) << id.constData();
+        EXPECT_EQ(a->isVisible(), (s->flags & CommandEntry::Hidden) == 0) << id.constData();
         EXPECT_EQ(CommandRegistry::commandOf(a), a->objectName());
     }
-    for (const CommandSpec &s : commandSpecs())
+    for (const CommandEntry &s : commandEntries())
         EXPECT_TRUE(placed.contains(s.id)) << s.id << " is in the table but in no menu";
 
     // A few by hand, as the user knows them.
@@ -143,7 +143,7 @@ TEST_F(CommandTableTest, AButtonPlacingAMenuItemShowsTheEntrysPicture)
                 continue;
             const QString key = QString::fromUtf8(b.key);
             const QByteArray command = commandOfToolKey(key).toLatin1();
-            const CommandSpec *s = commandSpec(command.constData());
+            const CommandEntry *s = commandEntry(command.constData());
             ASSERT_NE(s, nullptr) << b.key;
             ASSERT_NE(s->icon, nullptr) << command.constData() << " has no picture for " << b.key;
             EXPECT_EQ(QString::fromUtf8(s->icon), key);
@@ -153,7 +153,7 @@ TEST_F(CommandTableTest, AButtonPlacingAMenuItemShowsTheEntrysPicture)
             EXPECT_FALSE(a->icon().isNull()) << b.key;
             pictured << QString::fromLatin1(command);
         }
-    for (const CommandSpec &s : commandSpecs())
+    for (const CommandEntry &s : commandEntries())
         if (s.icon)
             EXPECT_TRUE(pictured.contains(s.id)) << s.id << " has a picture no button shows";
 }
