@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/progress.h"
+#include "core/workerrun.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 
@@ -50,10 +51,7 @@ public:
         if (work_.progress) {
             gRkAbort = false;
             if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
-                dialog_ = new frmProgress(doc_);
-                dialog_->setWindowModality(Qt::ApplicationModal);
-                dialog_->ProgressBar->setMaximum(std::max(ed->Count(), 1));
-                dialog_->show();
+                dialog_ = showProgressDialog(doc_, ed->Count());
             }
         }
         connect(&poll_, &QTimer::timeout, this, &LineJob::poll);
