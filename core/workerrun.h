@@ -24,7 +24,7 @@ struct WorkerRunOptions {
     bool waitCursor = false;   // the busy pointer while the work runs
     // Where the keyboard is to be when the work is over (the focus widget
     // at the start when not given).
-    QPointer<QWidget> keyboard;
+    QPointer<QWidget> keyboard{};
 };
 
 class WorkerRun {

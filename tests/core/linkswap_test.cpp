@@ -54,16 +54,18 @@ TEST(LinkSwap, ASettingsFileSwappedForALinkWhileItIsWrittenLeavesTheTargetAndIsT
         writeFile(settings, "[Settings]\r\nLastCnc=MILL\r\n");
         const QString second = env.path("second.INI");
         QFile::remove(second);
-        if (secondName)
+        if (secondName) {
             ASSERT_EQ(::link(QFile::encodeName(settings).constData(), QFile::encodeName(second).constData()), 0);
+        }
         MsgBoxRecorder boxes;
         {
             SwapAtWrite swap(profile);
             const bool written = SaveIniSetting("Settings", "LastCnc", "DEMO");
             EXPECT_TRUE(swap.done);
             EXPECT_EQ(readFile(profile), kProfile) << "second name: " << secondName;
-            if (!written)
+            if (!written) {
                 EXPECT_TRUE(boxes.saw("Fel vid skrivning till INI-fil..."));
+            }
         }
         // The program goes on: the next write of a good file is made.
         QFile::remove(settings);

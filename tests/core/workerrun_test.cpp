@@ -71,8 +71,9 @@ TEST(WorkerRun, AbortButtonStopsTheWorkerAndTheKeyboardComesBack)
     EXPECT_TRUE(abortedSeen);
     EXPECT_LT(reached, 1000000000);
     EXPECT_EQ(window.findChild<frmProgress *>(), nullptr);
-    if (focused)
+    if (focused) {
         EXPECT_EQ(QApplication::focusWidget(), edit);
+    }
     gRkAbort = false;
 }
 

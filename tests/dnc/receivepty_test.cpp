@@ -693,8 +693,9 @@ TEST(RxdExact, HeaderAndReceptionEndUpInOneEncoding)
         EXPECT_EQ(r.saves, 1);
         const QByteArray saved = test::readFile(e.recvFolder + "O3.NC");
         EXPECT_EQ(textEncodingOf(saved), c.expected);
-        if (c.expected == TextEncoding::Utf8)
+        if (c.expected == TextEncoding::Utf8) {
             EXPECT_TRUE(isValidUtf8(saved));
+        }
         const QString text = decodeText(saved, c.expected);
         EXPECT_TRUE(text.startsWith(header + "\r\n'---")) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("' FRÅN PTY ")));

@@ -477,15 +477,16 @@ TEST(TxdPty, TheRelayEndingFailsTheSend)
 TEST(TxdExact, TheByteOrderMarkIsNeverSent)
 {
     const QByteArray program = "\xEF\xBB\xBF%\r\nO1 (MÄTNING)\r\nN10 G0 X1\r\n%\r\n";
-    for (const QByteArray code : {QByteArray("ISO"), QByteArray("EIA"), QByteArray("BIN\xC4R")}) {
+    for (const QByteArray &code : {QByteArray("ISO"), QByteArray("EIA"), QByteArray("BIN\xC4R")}) {
         SCOPED_TRACE(code.constData());
         lumrik::test::MsgBoxRecorder boxes;
         const QByteArray body = code == "EIA" ? QByteArray("\xEF\xBB\xBF%\r\nO1\r\nN10 G0 X1\r\n%\r\n") : program;
         PtyRig r("Protokoll=INGEN\r\nCode=" + code + "\r\n", body);
         ASSERT_TRUE(r.peer.ok());
         QByteArray expected = body.mid(3);
-        if (code == "EIA")
+        if (code == "EIA") {
             ASSERT_LT(isoToEia(QByteArray("%\nO1\nN10 G0 X1\n%\n").replace("\n", "\r\n"), expected), 0);
+        }
         r.peer.start([&](CncPeer &p) { p.readUntil(expected.size(), 5000); p.readFor(100); });
         ASSERT_EQ(r.send(), TxdSender::Result::Done);
         r.peer.join();

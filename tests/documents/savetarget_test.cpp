@@ -43,8 +43,9 @@ struct OpenProgram {
     {
         QFile::remove(path);
         ASSERT_TRUE(QFile::link(bashrc, path));
-        if (owner != ::geteuid())
+        if (owner != ::geteuid()) {
             ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), owner, owner), 0);
+        }
     }
     bool save(bool saveAs = false)
     {

@@ -110,10 +110,11 @@ TEST_F(CommandTableTest, TheBuiltMenusCarryTheTableEntries)
             continue; // a menu's title
         EXPECT_EQ(a->text(), captionOf(*s)) << id.constData();
         EXPECT_EQ(a->shortcut(), s->hasKey() ? QKeySequence(s->key) : QKeySequence()) << id.constData();
-        if (s->hasKey())
+        if (s->hasKey()) {
             EXPECT_EQ(a->shortcutContext(), (s->flags & CommandEntry::WidgetShortcut) ? Qt::WidgetShortcut
                                                                                       : Qt::WindowShortcut)
                 << id.constData();
+        }
         EXPECT_EQ(!a->icon().isNull(), s->icon != nullptr) << id.constData();
         EXPECT_EQ(a->isCheckable(), (s->flags & (CommandEntry::Checkable | CommandEntry::Checked)) != 0)
             << id.constData();
@@ -154,6 +155,7 @@ TEST_F(CommandTableTest, AButtonPlacingAMenuItemShowsTheEntrysPicture)
             pictured << QString::fromLatin1(command);
         }
     for (const CommandEntry &s : commandEntries())
-        if (s.icon)
+        if (s.icon) {
             EXPECT_TRUE(pictured.contains(s.id)) << s.id << " has a picture no button shows";
+        }
 }

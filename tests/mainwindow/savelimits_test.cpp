@@ -85,10 +85,11 @@ TEST_F(SaveLimitsTest, AFileSizeLimitIsToldLikeAFullDiskAndTheEditorLives)
         for (const rlim_t limit : {rlim_t(1500), rlim_t(6000)}) {
             SCOPED_TRACE(testing::Message() << (linked ? "in place" : "by rename") << ", limit " << limit);
             const QString path = env.write("ncprog/O1000.NC", old);
-            if (linked)
+            if (linked) {
                 ASSERT_EQ(::link(QFile::encodeName(path).constData(),
                                  QFile::encodeName(env.path("O1000-ARKIV.NC")).constData()),
                           0);
+            }
             frmDocument doc;
             doc.FileOpen(path);
             doc.txtText->setTextAll(fresh);
