@@ -46,13 +46,21 @@ QMenu *frmMain::addMenu(QMenu *parent, const char *name)
     return m;
 }
 
-// A separator with a name (the command state and plug-ins address some).
-static QAction *namedSeparator(QMenu *menu, const QString &name, bool visible)
+// A separator with a name (the command state and plug-ins address some),
+// registered under that name.
+static void namedSeparator(CommandRegistry &commands, QMenu *menu, const QString &name, bool visible)
 {
     QAction *s = menu->addSeparator();
     s->setObjectName(name);
     s->setVisible(visible);
-    return s;
+    commands.insert(name, s);
+}
+
+// The separator of a menu after which plug-ins put their items there: the
+// menu's name followed by "Plugins0".
+static void pluginsSeparator(CommandRegistry &commands, QMenu *menu, bool visible)
+{
+    namedSeparator(commands, menu, menu->objectName() + QStringLiteral("Plugins0"), visible);
 }
 
 void frmMain::buildMenus()
@@ -70,10 +78,10 @@ void frmMain::buildMenus()
     addItem(file, "mnuFilePrintSetup");
     addItem(file, "mnuFilePrintPreview");
     addItem(file, "mnuFilePrint");
-    commands_.insert("mnuFileBar4", namedSeparator(file, "mnuFileBar4", true));
+    namedSeparator(commands_, file, "mnuFileBar4", true);
     addItem(file, "mnuEditSetup");
     addItem(file, "mnuCncSetup");
-    commands_.insert("mnuFilePlugins0", namedSeparator(file, "mnuFilePlugins0", false));
+    pluginsSeparator(commands_, file, false);
     file->addSeparator();
     for (int i = 0; i < 4; ++i) {
         QAction *a = file->addAction(QString());
@@ -100,7 +108,7 @@ void frmMain::buildMenus()
     edit->addSeparator();
     addItem(edit, "mnuEditFind");
     addItem(edit, "mnuEditReplace");
-    commands_.insert("mnuEditPlugins0", namedSeparator(edit, "mnuEditPlugins0", false));
+    pluginsSeparator(commands_, edit, false);
 
     // Visa
     QMenu *view = addMenu(nullptr, "mnuView");
@@ -111,7 +119,7 @@ void frmMain::buildMenus()
     addItem(view, "mnuViewBoldComments");
     addItem(view, "mnuViewColorNC");
     mnuViewAutoColorNC = addItem(view, "mnuViewAutoColorNC");
-    commands_.insert("mnuViewPlugins0", namedSeparator(view, "mnuViewPlugins0", false));
+    pluginsSeparator(commands_, view, false);
 
     // NcOption
     QMenu *nc = addMenu(nullptr, "mnuNcOptions");
@@ -132,7 +140,7 @@ void frmMain::buildMenus()
     nc->addSeparator();
     addItem(nc, "mnuOptionKalmero");
     mnuCompare = addItem(nc, "mnuCompare");
-    commands_.insert("mnuNcOptionsPlugins0", namedSeparator(nc, "mnuNcOptionsPlugins0", false));
+    pluginsSeparator(commands_, nc, false);
 
     // Macro
     QMenu *macro = addMenu(nullptr, "mnuMacro");
@@ -145,13 +153,13 @@ void frmMain::buildMenus()
         connect(a, &QAction::triggered, this, [this, i] { runCommand("mnuSubMacro", i); });
         mnuSubMacro[i] = a;
     }
-    commands_.insert("mnuMacroPlugins0", namedSeparator(macro, "mnuMacroPlugins0", false));
+    pluginsSeparator(commands_, macro, false);
 
     // Kommunikation
     QMenu *comm = addMenu(nullptr, "mnuTxdRxd");
     addItem(comm, "mnuTxd2Cnc");
     addItem(comm, "mnuRxdFromCnc");
-    commands_.insert("mnuTxdRxdPlugins0", namedSeparator(comm, "mnuTxdRxdPlugins0", true));
+    pluginsSeparator(commands_, comm, true);
 
     // Simulering: kept in the layout, hidden.
     QMenu *sim = addMenu(nullptr, "mnuSimulera");
@@ -165,12 +173,12 @@ void frmMain::buildMenus()
     sim->addSeparator();
     addItem(sim, "mnuSimOpenProj");
     addItem(sim, "mnuSimSaveProj");
-    commands_.insert("mnuSimuleraPlugins0", namedSeparator(sim, "mnuSimuleraPlugins0", false));
+    pluginsSeparator(commands_, sim, false);
     sim->menuAction()->setVisible(false);
 
     // Verktyg: only plug-ins put anything here; hidden until one does.
     QMenu *tools = addMenu(nullptr, "mnuTools");
-    commands_.insert("mnuToolsPlugins0", namedSeparator(tools, "mnuToolsPlugins0", true));
+    pluginsSeparator(commands_, tools, true);
     tools->menuAction()->setVisible(false);
 
     // Fönster, with the list of open documents below its three entries.

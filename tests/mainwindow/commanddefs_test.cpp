@@ -159,3 +159,30 @@ TEST_F(CommandTableTest, AButtonPlacingAMenuItemShowsTheEntrysPicture)
             EXPECT_TRUE(pictured.contains(s.id)) << s.id << " has a picture no button shows";
         }
 }
+
+// Each menu a plug-in may fill has its place: a separator named after the
+// menu ("<menu>Plugins0") inside that menu, found under its name, shown only
+// in Kommunikation and Verktyg. Arkiv's own named separator stays shown.
+TEST_F(CommandTableTest, EveryPlugInMenuHasItsNamedSeparator)
+{
+    frmMain w;
+    const struct {
+        const char *menu;
+        bool shown;
+    } places[] = {{"mnuFile", false},   {"mnuEdit", false},   {"mnuView", false},     {"mnuNcOptions", false},
+                  {"mnuMacro", false},  {"mnuTxdRxd", true},  {"mnuSimulera", false}, {"mnuTools", true}};
+    for (const auto &p : places) {
+        const QString name = QString::fromLatin1(p.menu) + "Plugins0";
+        QAction *s = w.menuAction(name);
+        ASSERT_NE(s, nullptr) << name.toStdString();
+        EXPECT_TRUE(s->isSeparator()) << name.toStdString();
+        EXPECT_EQ(s->objectName(), name);
+        EXPECT_TRUE(w.menu(p.menu)->actions().contains(s)) << name.toStdString();
+        EXPECT_EQ(s->isVisible(), p.shown) << name.toStdString();
+    }
+    QAction *bar4 = w.menuAction("mnuFileBar4");
+    ASSERT_NE(bar4, nullptr);
+    EXPECT_TRUE(bar4->isSeparator());
+    EXPECT_TRUE(bar4->isVisible());
+    EXPECT_TRUE(w.menu("mnuFile")->actions().contains(bar4));
+}
