@@ -313,7 +313,6 @@ void ShowHelpTopic(long contextId)
 }
 
 void HelpQuit() { gHelpOwner = nullptr; }
-void RkEmptyProc() {}
 
 void GetWheelScrollLines(bool &present, int &lines)
 {

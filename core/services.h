@@ -73,8 +73,6 @@ void HelpInit(QWidget *owner);
 // Opens "help/<id>.html" of the program folder (or the manual); says so when missing.
 void ShowHelpTopic(long contextId);
 void HelpQuit();
-// Does nothing; the main window's load step calls it once.
-void RkEmptyProc();
 
 // Lines per wheel step; false and 0 without a wheel setting.
 void GetWheelScrollLines(bool &present, int &lines);

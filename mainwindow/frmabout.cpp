@@ -168,12 +168,6 @@ void frmAbout::cmdOK_Click() { accept(); }
 
 void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }
 
-bool frmAbout::GetKeyValue(long, const QString &, const QString &, QString &keyVal)
-{
-    keyVal.clear();
-    return false;
-}
-
 void frmAbout::StartSysInfo()
 {
     // This desktop's own system information program.

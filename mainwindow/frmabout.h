@@ -45,10 +45,6 @@ public:
     QPushButton *cmdSysInfo = nullptr;
     QPushButton *cmdDeviceManager = nullptr;
 
-    // Reads one value of the system registry as text. There is no registry on
-    // this system: the answer is always False with an empty value, and the
-    // window itself asks none.
-    static bool GetKeyValue(long keyRoot, const QString &keyName, const QString &subKeyRef, QString &keyVal);
     // Starts the system information program, or says that there is none.
     void StartSysInfo();
 

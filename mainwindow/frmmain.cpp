@@ -531,7 +531,6 @@ void frmMain::MDIForm_Load()
 {
     RkGuard("MDIForm_Load()", [&] {
         HelpInit(this);
-        RkEmptyProc();
         gUseCncComm = gUseDecCheck = gUseHelix = gUseMacro = gUseSubFix = gUseMacBild = true;
         RkUpdateValidSelections();
         mnuViewAutoColorNC->setChecked(
