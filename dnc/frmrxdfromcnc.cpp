@@ -555,7 +555,7 @@ void frmRxdFromCnc::GetRxdBuffer()
             RkShowData(txtRxdFromCnc, chunk.display.size() > kLogTail ? chunk.display.right(kLogTail)
                                                                         : chunk.display);
         if (chunk.eiaError) {
-            RkTraceProc(QStringLiteral("EIA2ISO()"));
+            RkTraceProc(QStringLiteral("feed()"));
             endKeepingWhatArrived(QStringLiteral("EIA översättningsfel."), QStringLiteral("Översättningsfel"), 0);
             return;
         }
@@ -675,7 +675,7 @@ void frmRxdFromCnc::done(int result)
         return;
     }
     inDone_ = true;
-    RkGuard("Form_QueryUnload()", [&] {
+    RkGuard("done()", [&] {
         RecDelayTimer->stop();
         syncTimer_->stop();
         // A failure of the port not yet taken up (its event still on its way)

@@ -463,7 +463,7 @@ bool concatenateForSend(const QStringList &paths, QByteArray &out, QString *fail
 
 int sendFilesToCnc(Session &session, const QStringList &paths, QWidget *owner, const QString &shownName)
 {
-    return RkGuard("btnSend_Click()", [&]() -> int {
+    return RkGuard("sendFilesToCnc()", [&]() -> int {
         QString failed;
         bool ok = false;
         bool written = false;

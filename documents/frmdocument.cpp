@@ -108,7 +108,7 @@ frmDocument::~frmDocument()
     QTimer::singleShot(0, qApp, [] {
         DocumentHost *host = documentHost();
         if (!host) return;
-        RkGuard("frmDocument_Terminate()", [&] {
+        RkGuard("~frmDocument()", [&] {
             bool ok = false;
             const int arrangement = gDefaultTile.trimmed().toInt(&ok);
             host->Arrange(ok ? arrangement : 0);
@@ -162,7 +162,7 @@ void frmDocument::setBusy(bool busy)
 
 void frmDocument::Activation()
 {
-    RkGuard("frmDocument_Activate()", [&] {
+    RkGuard("Activation()", [&] {
         if (DocumentHost *host = documentHost()) host->MnUpdateValidSelections(true);
         setPanelText(3, sMaskin);
         if (asking_) return;
@@ -206,7 +206,7 @@ void frmDocument::Activation()
 
 bool frmDocument::HexDump(int mode)
 {
-    return RkGuard("frmDocument_KeyDown()", [&]() -> bool {
+    return RkGuard("HexDump()", [&]() -> bool {
         if (txtText->IsDirty()) {
             // The dump replaces the text and cannot be saved: unsaved edits
             // are saved first, or the dump is not made.
@@ -290,7 +290,7 @@ void frmDocument::closeEvent(QCloseEvent *e)
         });
         return;
     }
-    const int cancel = RkGuard("frmDocument_Unload()", [&]() -> int {
+    const int cancel = RkGuard("closeEvent()", [&]() -> int {
         if (caption() == gsUntitled && txtText->TextLength() == 0) return 0;
         if (txtText->IsDirty()) {
             int c = 0;

@@ -400,7 +400,7 @@ bool copyPackage(const MacroPackage &pkg, MacroFileCopy &copy, QWidget *owner)
 MacroImportResult RkImportMacroPackage(const QString &folderText, const MacroMenuAccess &menu, QWidget *owner,
                                        const std::function<void(const QString &, const QString &)> &shown)
 {
-    return RkGuard("cmdImport_Click()", [&]() -> MacroImportResult {
+    return RkGuard("RkImportMacroPackage()", [&]() -> MacroImportResult {
         MacroImportResult res;
         const MacroPackage pkg = readMacroPackage(folderText);
         if (pkg.status == MacroPackage::NoIniFile) {

@@ -23,12 +23,12 @@ namespace lumrik {
 
 namespace {
 
-// A command on the active document: nothing happens without one.
-void onDocument(frmMain *w, const char *name, std::function<void(frmDocument *)> op)
+// A command on the active document: nothing happens without one. `proc` is
+// the name of `op` in the trace.
+void onDocument(frmMain *w, const char *name, const char *proc, std::function<void(frmDocument *)> op)
 {
-    w->setCommand(QString::fromLatin1(name), [w, name, op] {
-        const QString proc = QString::fromLatin1(name) + QStringLiteral("_Click()");
-        RkGuard(proc.toLatin1().constData(), [&] {
+    w->setCommand(QString::fromLatin1(name), [w, proc, op] {
+        RkGuard(proc, [&] {
             if (frmDocument *doc = w->activeDocument())
                 op(doc);
         });
@@ -42,7 +42,7 @@ void colourWholeProgram(frmDocument *doc)
 
 void toggleLinedPaper(frmMain *w)
 {
-    RkGuard("mnuViewLines_Click()", [&] {
+    RkGuard("toggleLinedPaper()", [&] {
         if (!w->activeDocument())
             return;
         w->session().settings().change([](SettingValues &s) { s.kollegieBlock = !s.kollegieBlock; });
@@ -61,24 +61,24 @@ void toggleLinedPaper(frmMain *w)
 void installNcCommands(frmMain *w)
 {
     w->setCommand("mnuViewLines", [w] { toggleLinedPaper(w); });
-    onDocument(w, "mnuViewBoldComments", &RkBoldComments);
-    onDocument(w, "mnuColorIt", &RkBoldComments);
-    onDocument(w, "mnuViewColorNC", &colourWholeProgram);
-    onDocument(w, "mnuNcOptionsOmnum", &RkOmnum);
-    onDocument(w, "mnuNcOptionsToolList", &RkGetToolList);
-    onDocument(w, "mnuViewXYZ", &MnXYZ);
-    onDocument(w, "mnuViewClearchars", &MnClearChars);
-    onDocument(w, "mnuViewUppercase", &MnUppercase);
-    onDocument(w, "mnuViewUnPack", &MnUnPack);
-    onDocument(w, "mnuViewPack", &MnPack);
-    onDocument(w, "mnuOptionPunktKoll", &MnPunktKoll);
+    onDocument(w, "mnuViewBoldComments", "RkBoldComments()", &RkBoldComments);
+    onDocument(w, "mnuColorIt", "RkBoldComments()", &RkBoldComments);
+    onDocument(w, "mnuViewColorNC", "colourWholeProgram()", &colourWholeProgram);
+    onDocument(w, "mnuNcOptionsOmnum", "RkOmnum()", &RkOmnum);
+    onDocument(w, "mnuNcOptionsToolList", "RkGetToolList()", &RkGetToolList);
+    onDocument(w, "mnuViewXYZ", "MnXYZ()", &MnXYZ);
+    onDocument(w, "mnuViewClearchars", "MnClearChars()", &MnClearChars);
+    onDocument(w, "mnuViewUppercase", "MnUppercase()", &MnUppercase);
+    onDocument(w, "mnuViewUnPack", "MnUnPack()", &MnUnPack);
+    onDocument(w, "mnuViewPack", "MnPack()", &MnPack);
+    onDocument(w, "mnuOptionPunktKoll", "MnPunktKoll()", &MnPunktKoll);
 }
 
 void installTransferCommands(frmMain *w)
 {
     // A transfer looks up many keys of the machine's file: each file is read
     // once for it (again only when it changes on disk).
-    onDocument(w, "mnuTxd2Cnc", [w](frmDocument *doc) {
+    onDocument(w, "mnuTxd2Cnc", "sendActiveDocument()", [w](frmDocument *doc) {
         const IniReadRound round;
         sendActiveDocument(w->session(), doc);
     });

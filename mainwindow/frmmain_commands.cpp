@@ -282,13 +282,13 @@ void frmMain::openHandedOver(const QString &commandLine) { openOutsidePath("open
 
 void frmMain::dropFiles(const QStringList &files)
 {
-    RkTraceProc("MDIForm_OLEDragDrop()");
+    RkTraceProc("dropFiles()");
     const auto &hooks = fileSelectorHooks();
     if (hooks.isVisible && hooks.isVisible())
         return;
     for (const QString &f : files) {
         // One file that fails is reported; the others still open.
-        RkGuard("MDIForm_OLEDragDrop()", [&] {
+        RkGuard("dropFiles()", [&] {
             if (toldUnopenable(this, f))
                 return;
             setFileFormat(f);

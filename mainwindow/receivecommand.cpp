@@ -162,7 +162,7 @@ frmDocument *RxdFromCncCommand(Session &session, QWidget *owner, QComboBox *comb
                                const std::function<frmDocument *()> &loadNewDoc,
                                const std::function<void()> &saveActive)
 {
-    return RkGuard("mnuRxdFromCnc_Click()", [&]() -> frmDocument * {
+    return RkGuard("RxdFromCncCommand()", [&]() -> frmDocument * {
         RecoverInterruptedReception(owner, loadNewDoc);
         const RxdCommandResult r = RunRxdFromCnc(session, owner, comboMaskiner);
         // The machine received from; the selector's spelling when it shows it.

@@ -14,7 +14,7 @@ namespace lumrik {
 
 void sendActiveDocument(Session &session, frmDocument *doc)
 {
-    RkGuard("mnuTxd2Cnc_Click()", [&] {
+    RkGuard("sendActiveDocument()", [&] {
         if (!doc || !doc->txtText)
             return;
         Editor *ed = doc->txtText;
