@@ -3,6 +3,7 @@
 #include "core/filenames.h"
 #include "core/codepage.h"
 #include "core/globals.h"
+#include "modaldialog.h"
 #include "testsupport.h"
 
 #include <QAbstractButton>
@@ -161,12 +162,7 @@ bool reportEnds(const std::function<void(QMessageBox *)> &answer)
 {
     bool ended = false;
     setErrorExitHook([&] { ended = true; });
-    QTimer::singleShot(0, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        answer(box);
-    });
+    test::whenModalShown<QMessageBox>(answer);
     RkShowError(kErrFileNotFound, "Filen hittades inte");
     setErrorExitHook({});
     return ended;
@@ -278,12 +274,10 @@ TEST(MessageBox, TextIsPlainWhateverItHolds)
     const QString text = QStringLiteral("Filen \"/tmp/<h1>BIG <i>text<hr>.nc\" kan inte öppnas.");
     Qt::TextFormat format = Qt::AutoText;
     QString shown;
-    QTimer::singleShot(0, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            format = box->textFormat();
-            shown = box->text();
-            box->accept();
-        }
+    test::whenModalShown<QMessageBox>([&](QMessageBox *box) {
+        format = box->textFormat();
+        shown = box->text();
+        box->accept();
     });
     RkMsgBoxWindow(MsgBoxCall{text, "Lumrik-32", MbButtons::Ok, MbIcon::Exclamation, 0});
     EXPECT_EQ(format, Qt::PlainText);
@@ -296,11 +290,9 @@ TEST(MessageBox, NamesKeptAsTheirBytesShowAsTheirCharacters)
     const QString path = RkDecodeName(QByteArray("/tmp/a\\b X\xD6.nc"));
     ASSERT_TRUE(RkHasKeptBytes(path));
     QString shown;
-    QTimer::singleShot(0, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            shown = box->text();
-            box->accept();
-        }
+    test::whenModalShown<QMessageBox>([&](QMessageBox *box) {
+        shown = box->text();
+        box->accept();
     });
     RkMsgBoxWindow(MsgBoxCall{path + " har ändrats", "Lumrik-32", MbButtons::Ok, MbIcon::Exclamation, 0});
     EXPECT_EQ(shown, QString::fromUtf8("/tmp/a\\b XÖ.nc har ändrats"));

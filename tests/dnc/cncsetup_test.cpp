@@ -12,6 +12,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/services.h"
+#include "testsupport/modaldialog.h"
 #include "testsupport/sessionscope.h"
 #include "testsupport/testsupport.h"
 
@@ -40,22 +41,7 @@ using lumrik::test::readFile;
 
 namespace {
 
-// Runs `drive` on the named window once it is shown (a modal dialog's loop
-// is running then). Fails the test when it never shows.
-void whenShown(const QString &name, std::function<void(QWidget *)> drive, int tries = 100)
-{
-    QTimer::singleShot(10, [name, drive, tries] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == name && w->isVisible()) {
-                drive(w);
-                return;
-            }
-        if (tries > 0)
-            whenShown(name, drive, tries - 1);
-        else
-            ADD_FAILURE() << "window never shown: " << name.toStdString();
-    });
-}
+using test::whenWindowShown;
 
 class CncSetupTest : public ::testing::Test {
 protected:
@@ -703,7 +689,7 @@ TEST_F(CncSetupTest, NewMachineIsCreatedEmptyAndLoadedWithTheDefaults)
     // A name of one character: nothing is made, the small dialog closes,
     // and the current machine loads again.
     bool closed = false;
-    whenShown("frmCreateCfg", [&](QWidget *w) {
+    whenWindowShown("frmCreateCfg", [&](QWidget *w) {
         auto *create = static_cast<frmCreateCfg *>(w);
         create->txtCfgName->setText(" a ");
         create->btnOk->click();
@@ -720,7 +706,7 @@ TEST_F(CncSetupTest, NewMachineIsCreatedEmptyAndLoadedWithTheDefaults)
     dlg->txtSendTo->setText("M30");
     boxes.clear();
     boxes.answer(MbYes);
-    whenShown("frmCreateCfg", [&](QWidget *w) {
+    whenWindowShown("frmCreateCfg", [&](QWidget *w) {
         auto *create = static_cast<frmCreateCfg *>(w);
         QTest::keyClicks(create->txtCfgName, QString(40, 'x'));
         EXPECT_EQ(create->txtCfgName->text().size(), 30);
@@ -745,7 +731,7 @@ TEST_F(CncSetupTest, NewMachineIsCreatedEmptyAndLoadedWithTheDefaults)
     boxes.clear();
     boxes.answer(MbNo);
     boxes.answer(MbYes);
-    whenShown("frmCreateCfg", [&](QWidget *w) {
+    whenWindowShown("frmCreateCfg", [&](QWidget *w) {
         auto *create = static_cast<frmCreateCfg *>(w);
         create->txtCfgName->setText("Mill");
         create->btnOk->click();     // No: stays open
@@ -767,7 +753,7 @@ TEST_F(CncSetupTest, NewMachineIsCreatedEmptyAndLoadedWithTheDefaults)
     // A leading "." among them: ".." would make the file "...CFG".
     for (const char *bad : {"a/b", "..", ".MILL"}) {
         boxes.clear();
-        whenShown("frmCreateCfg", [&](QWidget *w) {
+        whenWindowShown("frmCreateCfg", [&](QWidget *w) {
             auto *create = static_cast<frmCreateCfg *>(w);
             create->txtCfgName->setText(bad);
             create->btnOk->click();
@@ -793,7 +779,7 @@ TEST_F(CncSetupTest, ANewMachineWhoseNameIsALinkNeverEmptiesTheLinksTarget)
     auto dlg = open();
     // "Ny maskin" with a name; the small dialog is closed by hand when it stays.
     auto create = [&](const QString &machine) {
-        whenShown("frmCreateCfg", [&](QWidget *w) {
+        whenWindowShown("frmCreateCfg", [&](QWidget *w) {
             auto *c = static_cast<frmCreateCfg *>(w);
             c->txtCfgName->setText(machine);
             c->btnOk->click();
@@ -865,7 +851,7 @@ TEST_F(CncSetupTest, InformationButtonsAndTheCodeTable)
     EXPECT_EQ(boxes.calls().size(), 2u);
 
     bool shown = false;
-    whenShown("frmHexEdit", [&](QWidget *w) {
+    whenWindowShown("frmHexEdit", [&](QWidget *w) {
         auto *hex = static_cast<frmHexEdit *>(w);
         shown = true;
         EXPECT_EQ(hex->lvHex->topLevelItemCount(), 256);

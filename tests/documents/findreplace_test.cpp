@@ -12,6 +12,7 @@
 #include "documents/frmreplace.h"
 #include "documents/frmreplaceconfirm.h"
 #include "documenthost_fake.h"
+#include "modaldialog.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -47,20 +48,14 @@ class ConfirmAnswerer {
 public:
     explicit ConfirmAnswerer(std::deque<int> answers) : answers_(std::move(answers))
     {
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start();
+        answerEachModal<frmReplaceConfirm>(&owner_, [this](frmReplaceConfirm *dlg) { answer(dlg); });
     }
     int asked = 0;
     QRect lastFrame;
 
 private:
-    void poll()
+    void answer(frmReplaceConfirm *dlg)
     {
-        auto *dlg = qobject_cast<frmReplaceConfirm *>(QApplication::activeModalWidget());
-        if (!dlg || dlg->property("answered").toBool())
-            return;
-        dlg->setProperty("answered", true);
         ++asked;
         lastFrame = dlg->frameGeometry();
         const int a = answers_.empty() ? 0 : answers_.front();
@@ -74,7 +69,7 @@ private:
         b->click();
     }
     std::deque<int> answers_;
-    QTimer timer_;
+    QObject owner_; // the answering lives as long as this
 };
 
 // A document window made active for FindIt, with the program-wide search

@@ -13,6 +13,7 @@
 #include "files/printing.h"
 #include "files/printingjobs.h"
 #include "qtprint.h"
+#include "modaldialog.h"
 #include "sessionscope.h"
 #include "testsupport.h"
 
@@ -145,13 +146,15 @@ protected:
     static std::pair<QString, QByteArray> sendSelected(frmRkSelFile &f)
     {
         std::pair<QString, QByteArray> seen;
-        QTimer::singleShot(0, &f, [&] {
-            QWidget *w = QApplication::activeModalWidget();
-            ASSERT_NE(w, nullptr);
-            seen = {w->windowTitle(), lumrik::test::readFile(tmpFile(kTxdTmp))};
-            w->close();
-        });
+        bool up = false;
+        lumrik::test::whenModalShown<QWidget>(
+            [&](QWidget *w) {
+                seen = {w->windowTitle(), lumrik::test::readFile(tmpFile(kTxdTmp))};
+                w->close();
+            },
+            &up);
         f.cmdSend->click();
+        EXPECT_TRUE(up);
         return seen;
     }
 
@@ -923,13 +926,17 @@ TEST_F(SelFileTest, AFolderNamedInWindows1252IsListedShownAndOpens)
 
     // The folder browser offers it too, and gives it back as it is on disk.
     QString chosen;
-    QTimer::singleShot(0, &f, [&] {
-        auto *tree = QApplication::activeModalWidget()->findChild<FolderTree *>("FoTrViBrowse");
-        ASSERT_NE(tree, nullptr);
-        EXPECT_EQ(tree->SelectedFolder(), folder);
-        QApplication::activeModalWidget()->findChild<QPushButton *>("cmdOK")->click();
-    });
+    bool up = false;
+    lumrik::test::whenModalShown<QWidget>(
+        [&](QWidget *browser) {
+            auto *tree = browser->findChild<FolderTree *>("FoTrViBrowse");
+            ASSERT_NE(tree, nullptr);
+            EXPECT_EQ(tree->SelectedFolder(), folder);
+            browser->findChild<QPushButton *>("cmdOK")->click();
+        },
+        &up);
     chosen = RkBrowseFolderTree(&f, "Välj", folder);
+    EXPECT_TRUE(up);
     EXPECT_EQ(chosen, folder);
     EXPECT_TRUE(errors.isEmpty());
     f.cmdAbort->click();

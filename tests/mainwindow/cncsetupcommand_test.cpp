@@ -9,6 +9,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
+#include "modaldialog.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -26,20 +27,7 @@ using namespace lumrik;
 
 namespace {
 
-void whenShown(const QString &name, std::function<void(QWidget *)> drive, int tries = 100)
-{
-    QTimer::singleShot(10, [name, drive, tries] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == name && w->isVisible()) {
-                drive(w);
-                return;
-            }
-        if (tries > 0)
-            whenShown(name, drive, tries - 1);
-        else
-            ADD_FAILURE() << "window never shown: " << name.toStdString();
-    });
-}
+using test::whenWindowShown;
 
 QStringList items(QComboBox *c)
 {
@@ -92,11 +80,11 @@ TEST_F(CncSetupCommandTest, NewMachineIsListedAndTheSelectorKeepsItsMachine)
     ASSERT_EQ(w.comboMaskiner->currentText(), "MILL");
 
     bool driven = false;
-    whenShown("frmCncSetup", [&](QWidget *top) {
+    whenWindowShown("frmCncSetup", [&](QWidget *top) {
         auto *dlg = static_cast<frmCncSetup *>(top);
         EXPECT_EQ(dlg->shownMachine(), "MILL");
         EXPECT_EQ(dlg->txtFileExtension->text(), "*.NC");
-        whenShown("frmCreateCfg", [&](QWidget *c) {
+        whenWindowShown("frmCreateCfg", [&](QWidget *c) {
             auto *create = static_cast<frmCreateCfg *>(c);
             create->txtCfgName->setText("drill");
             create->btnOk->click();
@@ -125,7 +113,7 @@ TEST_F(CncSetupCommandTest, MachineChosenInTheDialogIsSelectedInTheMainWindow)
     settings("True");
     frmMain w;
     installCncSetupCommands(&w);
-    whenShown("frmCncSetup", [&](QWidget *top) {
+    whenWindowShown("frmCncSetup", [&](QWidget *top) {
         auto *dlg = static_cast<frmCncSetup *>(top);
         dlg->cmbCfgFiler->setCurrentText("LATHE");
         EXPECT_EQ(w.comboMaskiner->currentText(), "LATHE");

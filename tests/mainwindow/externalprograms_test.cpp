@@ -14,6 +14,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
+#include "modaldialog.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -337,13 +338,15 @@ TEST_F(ExternalProgramsTest, AboutIsModalOverTheMainWindow)
     frmMain w;
     w.show();
     bool seen = false;
-    QTimer::singleShot(0, [&] {
-        auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
-        ASSERT_TRUE(about);
-        seen = about->parentWidget() == &w && about->isModal();
-        about->cmdOK_Click();
-    });
+    bool up = false;
+    test::whenModalShown<frmAbout>(
+        [&](frmAbout *about) {
+            seen = about->parentWidget() == &w && about->isModal();
+            about->cmdOK_Click();
+        },
+        &up);
     mnuHelpAbout_Click(&w);
+    EXPECT_TRUE(up);
     EXPECT_TRUE(seen);
 }
 

@@ -124,10 +124,7 @@ TEST_F(GeneratorCommandsTest, BultResultGoesToTheClipboard)
     frmMain w;
     installGeneratorCommands(&w);
     bool shown = false;
-    QTimer::singleShot(0, [&] {
-        auto *dlg = qobject_cast<frmBult *>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
+    test::whenModalShown<frmBult>([&](frmBult *dlg) {
         shown = dlg->parentWidget() == &w;
         dlg->txtCentrumX->setText("100");
         dlg->txtCentrumY->setText("50");

@@ -8,6 +8,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/translations.h"
 #include "mainwindowfixture.h"
+#include "modaldialog.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -391,15 +392,17 @@ TEST_F(MainRoadTest, SaveAsProposesTheUntitledNameAsItIs)
     d->txtText->setIsDirty(true);
     // The real save dialog (Qt's own here): its file name box, then Cancel.
     QString proposed;
-    QTimer::singleShot(0, &w, [&] {
-        auto *dlg = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        ASSERT_NE(dlg, nullptr);
-        for (QLineEdit *e : dlg->findChildren<QLineEdit *>())
-            if (e->objectName() == QLatin1String("fileNameEdit"))
-                proposed = e->text();
-        dlg->reject();
-    });
+    bool up = false;
+    test::whenModalShown<QFileDialog>(
+        [&](QFileDialog *dlg) {
+            for (QLineEdit *e : dlg->findChildren<QLineEdit *>())
+                if (e->objectName() == QLatin1String("fileNameEdit"))
+                    proposed = e->text();
+            dlg->reject();
+        },
+        &up);
     w.mnuFileSaveAs_Click();
+    EXPECT_TRUE(up);
     EXPECT_EQ(proposed, QString::fromUtf8("NAMNLÖS"));
     EXPECT_EQ(d->caption(), QString::fromUtf8("NAMNLÖS"));
     d->txtText->setIsDirty(false);

@@ -3,10 +3,13 @@
 // and waits in the dialog's own event loop, so what the test does inside it
 // must be queued before the command runs.
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 #include <QVariant>
+#include <QWidget>
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace lumrik::test {
 
@@ -39,6 +42,25 @@ template <class D> void answerEachModal(QObject *owner, std::function<void(D *)>
         answer(d);
     });
     timer->start();
+}
+
+// Runs `drive` on the visible top-level window named `name` once it shows (a
+// modal dialog's own loop is running then), looking again while it has not;
+// fails the test when it has not shown by `limit`, a safety net only.
+inline void whenWindowShown(const QString &name, std::function<void(QWidget *)> drive,
+                            QDeadlineTimer limit = QDeadlineTimer(60000))
+{
+    QTimer::singleShot(10, [name, drive, limit] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == name && w->isVisible()) {
+                drive(w);
+                return;
+            }
+        if (!limit.hasExpired())
+            whenWindowShown(name, drive, limit);
+        else
+            ADD_FAILURE() << "window never shown: " << name.toStdString();
+    });
 }
 
 }
