@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 // Qt's own door from the platform into the application (Qt's private
@@ -233,6 +235,9 @@ void letEventsRun()
         QCoreApplication::processEvents();
 }
 
+// Serves events until `state` holds; the limit is only a safety net.
+void serveUntil(const std::function<bool()> &state) { (void)QTest::qWaitFor(state, 60000); }
+
 }
 
 // What the events of long work would do to a window (activate it, give it the
@@ -279,7 +284,10 @@ TEST(LongWorkOwner, HeldEventsComeAfterTheWorkInOrder)
         (void)timer;
     }
     EXPECT_TRUE(log.seen.empty()); // not from inside the work's own scope
-    letEventsRun();
+    serveUntil([&] {
+        return order.size() == 2 && !log.isVisible()
+               && std::find(log.seen.begin(), log.seen.end(), QEvent::Timer) != log.seen.end();
+    });
     EXPECT_EQ(order, (std::vector<QString>{QStringLiteral("action"), QStringLiteral("drop N10")}));
     std::vector<QEvent::Type> held;
     for (QEvent::Type t : log.seen)
@@ -306,7 +314,7 @@ TEST(LongWorkOwner, LetThroughAndNestedLoopsRunAsAlways)
         LongWork::whenDone(gone.get(), [&] { ++ran; });
         gone.reset();
     }
-    letEventsRun();
+    serveUntil([&] { return ran == 1; });
     EXPECT_EQ(ran, 1);
 
     EventLog inside, outside;
@@ -339,6 +347,6 @@ TEST(LongWorkOwner, LetThroughAndNestedLoopsRunAsAlways)
             serveLongWork();
         EXPECT_TRUE(nestedTimerRan);
     }
-    letEventsRun();
+    serveUntil([&] { return !outside.seen.empty(); });
     EXPECT_FALSE(outside.seen.empty());
 }

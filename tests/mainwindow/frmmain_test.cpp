@@ -24,8 +24,10 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace lumrik;
@@ -35,12 +37,22 @@ namespace {
 const QByteArray kCrLfProgram = "O1000\r\nN10 G0 X1. (SP\xC5N \xE4\xF6)\r\nN20 M30\r\n";
 const QByteArray kLfProgram = "%\nO2000\nN10 G1 X2. F100 (\xB0\x80\x9F)\nN20 M30\n%\n";
 
-void settle()
+// Waits until `state` holds, serving events (closed windows deleted) the
+// while; the limit is only a safety net for a very busy machine.
+bool waitFor(const std::function<bool()> &state)
 {
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    }
+    return QTest::qWaitFor(state, 60000);
+}
+
+// Waits until what is queued now has been served (a drop opens its files,
+// a window closes, from the queue): for what must then still be as it was.
+void serveQueued()
+{
+    QObject marker;
+    bool served = false;
+    QTimer::singleShot(0, &marker, [&] { served = true; });
+    EXPECT_TRUE(waitFor([&] { return served; }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 class MainWindowTest : public test::MainWindowFixture {
@@ -177,7 +189,7 @@ TEST_F(MainWindowTest, NewDocumentsAndCommandState)
 
     // Close All closes unchanged documents without a question.
     w.mnuFileCloseAll_Click();
-    settle();
+    (void)waitFor([&] { return w.documents().isEmpty() && w.statusPanel(3).isEmpty(); });
     EXPECT_TRUE(w.documents().isEmpty());
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_FALSE(enabled(w, "mnuFileSave"));
@@ -317,7 +329,7 @@ TEST_F(MainWindowTest, DropCommandLineAndHandOver)
     EXPECT_TRUE(w.documents().isEmpty()); // opened once the drop is over
     // However busy the machine, the documents come when the drop has been served.
     (void)QTest::qWaitFor([&] { return w.documents().size() == 3; }, 60000);
-    settle();
+    serveQueued();
     ASSERT_EQ(w.documents().size(), 3);
     EXPECT_TRUE(boxes.calls().empty()); // the same file twice: no question
     EXPECT_EQ(w.documents()[0]->txtText->TextType(), 2);
@@ -329,7 +341,7 @@ TEST_F(MainWindowTest, DropCommandLineAndHandOver)
     fileSelectorHooks().isVisible = [] { return true; };
     QApplication::sendEvent(&w, &enter);
     QApplication::sendEvent(&w, &drop);
-    settle();
+    serveQueued();
     EXPECT_EQ(w.documents().size(), 3);
     fileSelectorHooks().isVisible = {};
 
@@ -352,7 +364,7 @@ TEST_F(MainWindowTest, AFileThatCannotBeLoadedLeavesNoWindowBehind)
     const QString bad = env.write("BAD.NC", kCrLfProgram);
     frmMain w;
     w.dropFiles({bad, env.path("missing.nc")});
-    settle();
+    serveQueued();
     // The bad setting and the missing file are each told in a plain message
     // naming them; neither is a fault of the program.
     EXPECT_TRUE(errors.empty());
@@ -423,7 +435,7 @@ TEST_F(MainWindowTest, ExitWithAReadOnlySettingsFileTellsItOnce)
     const QByteArray before = test::readFile(ini);
     QFile::setPermissions(ini, QFile::ReadOwner);
     w->mnuFileExit_Click();
-    settle();
+    (void)waitFor([&] { return !w->isVisible(); });
     EXPECT_FALSE(w->isVisible());
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_TRUE(boxes.calls()[0].text.startsWith("Fel vid skrivning till INI-fil...\r\n\r\n" + ini + ": "));
@@ -442,7 +454,7 @@ TEST_F(MainWindowTest, CloseAsksAndCancelKeepsTheDocument)
 
     boxes.answer(MbCancel);
     w.mnuFileClose_Click();
-    settle();
+    serveQueued();
     ASSERT_EQ(w.documents().size(), 1);
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8("har ändrats, skall det sparas ?")));
@@ -453,14 +465,14 @@ TEST_F(MainWindowTest, CloseAsksAndCancelKeepsTheDocument)
     savePath.clear();
     boxes.answer(MbYes);
     w.mnuFileClose_Click();
-    settle();
+    serveQueued();
     ASSERT_EQ(w.documents().size(), 1);
 
     // Yes with a name saves and closes.
     savePath = env.path("saved.nc");
     boxes.answer(MbYes);
     w.mnuFileClose_Click();
-    settle();
+    (void)waitFor([&] { return w.documents().isEmpty(); });
     EXPECT_TRUE(w.documents().isEmpty());
     EXPECT_EQ(test::readFile(savePath), QByteArray("N10 G0 X5.\r\n"));
     EXPECT_EQ(w.mruList().value(0), savePath); // saving puts it on the recent list
@@ -471,7 +483,7 @@ TEST_F(MainWindowTest, CloseAsksAndCancelKeepsTheDocument)
     w.activeDocument()->txtText->setIsDirty(true);
     boxes.answer(MbNo);
     w.mnuFileClose_Click();
-    settle();
+    (void)waitFor([&] { return w.documents().isEmpty(); });
     EXPECT_TRUE(w.documents().isEmpty());
 }
 
@@ -488,7 +500,7 @@ TEST_F(MainWindowTest, CloseAllAsksForEachChangedDocumentNewestFirst)
     boxes.answer(MbCancel);
     boxes.answer(MbNo);
     w.mnuFileCloseAll_Click();
-    settle();
+    (void)waitFor([&] { return w.documents().size() == 1; });
     EXPECT_EQ(boxes.calls().size(), 3u);
     ASSERT_EQ(w.documents().size(), 1);
     EXPECT_EQ(w.documents()[0], middle);
@@ -509,7 +521,7 @@ TEST_F(MainWindowTest, ExitWithCancelKeepsRunningThenSavesSettings)
 
     boxes.answer(MbCancel);
     w->mnuFileExit_Click();
-    settle();
+    serveQueued();
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->documents().size(), 1);
     EXPECT_EQ(GetIniSetting("Settings", "FirstStart"), "False"); // from the settings file of SetUp
@@ -518,7 +530,7 @@ TEST_F(MainWindowTest, ExitWithCancelKeepsRunningThenSavesSettings)
     boxes.answer(MbNo);
     gsActivePath = gsDataPath + "/ncprog/O1/";
     w->mnuFileExit_Click();
-    settle();
+    (void)waitFor([&] { return !w->isVisible(); });
     EXPECT_FALSE(w->isVisible());
     // The current folder is stored with the program-folder token, and the
     // next start finds the same folder again.
