@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -36,7 +37,7 @@ TEST(WorkerRun, TheResultComesFromTheEventLoopBeforeWhatWaitedForIt)
     LongWork::whenDone(nullptr, [&] { order.push_back(3); });
     EXPECT_TRUE(order.empty());
     ASSERT_TRUE(test::untilLongWorkIsOver());
-    QCoreApplication::processEvents();
+    (void)QTest::qWaitFor([&] { return order.size() == 3; }, 60000);
     EXPECT_TRUE(computedOffTheWindow);
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(WorkerRun::underWay(), 0);

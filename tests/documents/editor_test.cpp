@@ -280,7 +280,7 @@ TEST(Editor, DirtyFlagSticksAndSignals)
     ed.setRedraw(true);
     ed.setRedraw(false);
     ed.setRedraw(true);
-    QApplication::processEvents();
+    (void)QTest::qWaitFor([&] { return spy.count() >= 1; }, 60000);
     EXPECT_EQ(spy.count(), 1);
     EXPECT_TRUE(ed.IsDirty());
 }
@@ -464,7 +464,7 @@ TEST(Editor, RedrawOffStopsNotificationsAndRestores)
     ed.setCaret(1, 3);
     EXPECT_EQ(caret.count(), 0);
     ed.setRedraw(true);
-    QApplication::processEvents();
+    (void)QTest::qWaitFor([&] { return caret.count() >= 1; }, 60000);
     EXPECT_EQ(caret.count(), 1);
     EXPECT_EQ(ed.CaretY(), 3);
 }
@@ -507,7 +507,7 @@ TEST(Editor, LineFrameWithRedrawOffKeepsEveryRule)
     EXPECT_EQ(ed.Text(), QByteArray("M30"));
     ed.setInsertMode(true);
     ed.setRedraw(true);
-    QApplication::processEvents();
+    (void)QTest::qWaitFor([&] { return modified.count() >= 1; }, 60000);
     EXPECT_GE(modified.count(), 1);
     EXPECT_EQ(ed.TextAll(), QByteArray("%\r\nN010 G00\r\nN020 G1 X2\r\nN030\r\nM30\r\n"));
 

@@ -409,7 +409,7 @@ TEST(frmDocument, ClosedWindowRearrangesTheRest)
     FakeDocumentHost host;
     gDefaultTile = QStringLiteral("2");
     delete new frmDocument;
-    QApplication::processEvents();
+    (void)QTest::qWaitFor([&] { return !host.arrangements.empty(); }, 60000);
     ASSERT_EQ(host.arrangements.size(), 1);
     EXPECT_EQ(host.arrangements[0], 2);
     EXPECT_EQ(host.validUpdates, 1);
@@ -433,7 +433,7 @@ TEST(frmDocument, ActivatingItsSubWindowRunsTheActivation)
     QApplication::processEvents();
     const int before = host.selectionUpdates;
     area.setActiveSubWindow(qobject_cast<QMdiSubWindow *>(a->parentWidget()));
-    QApplication::processEvents();
+    (void)QTest::qWaitFor([&] { return host.selectionUpdates > before; }, 60000);
     EXPECT_GT(host.selectionUpdates, before);
     EXPECT_EQ(a->panelText(3), QStringLiteral("A"));
     EXPECT_EQ(a->parentWidget()->windowTitle(), a->windowTitle());

@@ -196,7 +196,8 @@ TEST_F(MacronTest, KeysEnterUpperCaseAndNumpadDecimal)
     QApplication::setActiveWindow(w.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     ASSERT_TRUE(w->chooseTemplate("K"));
-    QCoreApplication::processEvents();
+    (void)QTest::qWaitFor(
+        [&] { return QApplication::focusWidget() == w->Text1[0] && w->Text1[0]->hasSelectedText(); }, 60000);
     EXPECT_EQ(QApplication::focusWidget(), w->Text1[0]);
     EXPECT_EQ(w->Text1[0]->selectedText(), "abc"); // focus selects the whole text
 
