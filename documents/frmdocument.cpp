@@ -207,6 +207,11 @@ void frmDocument::Activation()
 bool frmDocument::HexDump(int mode)
 {
     return RkGuard("HexDump()", [&]() -> bool {
+        if (busy_) {
+            // The text is not its own yet: the command comes after the work.
+            LongWork::whenDone(this, [this, mode] { HexDump(mode); });
+            return false;
+        }
         if (txtText->IsDirty()) {
             // The dump replaces the text and cannot be saved: unsaved edits
             // are saved first, or the dump is not made.
@@ -215,15 +220,18 @@ bool frmDocument::HexDump(int mode)
             if (cancel != 0 || txtText->IsDirty()) return false;
         }
         // The file's bytes: the byte-order mark shows in the dump.
-        const QString hex = Asc2hex(txtText->document().fileBytes(txtText->TextAll()), mode);
-        txtText->setTextAll(hex.toLatin1());
-        txtText->setEncoding(TextEncoding::Windows1252); // a dump: one character per byte
-        // The dump is a view, not an edit: nothing to undo back to or to save.
-        txtText->emptyUndoBuffer();
-        txtText->setReadOnly(true);
-        bReadOnly = true;
-        bHexView = true;
-        txtText->setIsDirty(false);
+        Asc2hex(txtText->document().fileBytes(txtText->TextAll()), mode, [this](const QString &hex) {
+            RkGuard("HexDump()", [&] {
+                txtText->setTextAll(hex.toLatin1());
+                txtText->setEncoding(TextEncoding::Windows1252); // a dump: one character per byte
+                // The dump is a view, not an edit: nothing to undo back to or to save.
+                txtText->emptyUndoBuffer();
+                txtText->setReadOnly(true);
+                bReadOnly = true;
+                bHexView = true;
+                txtText->setIsDirty(false);
+            });
+        });
         return true;
     });
 }

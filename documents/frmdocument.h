@@ -71,8 +71,10 @@ public:
     // Renews fileStamp from the file named by the caption (after a save).
     void ForceFileStamp();
     // Hex rendering of the text (dump mode 1 or 3) and its character routine.
+    // The rendering is made off the window (renderHexView): `done` gets it
+    // from the event loop, the bytes unchanged when the user aborted.
     QString FixCh(unsigned char b);
-    QString Asc2hex(const QByteArray &text, int iMode);
+    void Asc2hex(const QByteArray &text, int iMode, std::function<void(const QString &hex)> done);
     // Loads a file into this window.
     void FileOpen(const QString &sFilename);
 
@@ -81,7 +83,10 @@ public:
     void Activation();
     // Ctrl+Alt+H (mode 3) and Ctrl+Alt+G (mode 2): shows the text as a hex
     // dump. A changed text is offered for saving first; without a save the
-    // dump is not made, so no edit is lost. Returns true when the dump was made.
+    // dump is not made, so no edit is lost. Returns true when the dump is
+    // under way: it is rendered off the window and replaces the text once
+    // that is over. A window busy with other work takes the command once
+    // that work is over (false is returned then).
     bool HexDump(int mode);
     // The keypad's decimal key was pressed (with gNumKbdDec on) and no comma
     // has been turned into a point since.

@@ -1,8 +1,14 @@
 #include "documents/hexview.h"
 
+#include "core/errors.h"
 #include "core/progress.h"
+#include "core/workerrun.h"
+#include "documents/frmdocument.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QPointer>
+
+#include <memory>
 
 namespace lumrik {
 
@@ -105,15 +111,71 @@ QByteArray hexRender(QByteArrayView bytes, int mode, const HexProgress &progress
     return out;
 }
 
-QByteArray hexRenderWithProgress(const QByteArray &bytes, int mode, QWidget *owner)
+namespace {
+
+// One rendering for a window, from the call to the text handed over.
+struct HexJob {
+    QPointer<frmDocument> doc;
+    QByteArray bytes;
+    int mode = 0;
+    HexShown done;
+    QPointer<QWidget> keyboard;
+    // Made on the worker, taken on the window's thread once it is done.
+    QByteArray out;
+    bool noMemory = false;
+};
+
+void beginHexJob(const std::shared_ptr<HexJob> &job)
 {
-    if (bytes.isEmpty())
-        return hexRender(bytes, mode);
-    ProgressRun run(owner, bytes.size());
-    QByteArray out = hexRender(bytes, mode, [&run](qint64 done) { return run.step(done); });
-    if (out.isNull() || run.aborted())
-        return bytes; // aborted: the raw bytes, still shown read-only
-    return out;
+    frmDocument *doc = job->doc;
+    if (!doc)
+        return;
+    // Busy from now on; a window busy with other work is so again once that
+    // work has given it back.
+    doc->setBusy(true);
+    if (LongWork::underWay()) {
+        LongWork::whenDone(doc, [job] { beginHexJob(job); });
+        return;
+    }
+    WorkerRunOptions options;
+    options.owner = doc;
+    options.progress = !job->bytes.isEmpty();
+    options.maximum = job->bytes.size();
+    options.keyboard = job->keyboard;
+    WorkerRun::start(
+        doc, options,
+        [job](const WorkerRun::GoOn &goOn) {
+            try {
+                job->out = hexRender(job->bytes, job->mode, goOn);
+            } catch (const std::bad_alloc &) {
+                job->out = QByteArray();
+                job->noMemory = true;
+            }
+        },
+        [job](bool aborted) {
+            if (job->doc)
+                job->doc->setBusy(false);
+            // Aborted (or stopped for want of memory): the bytes as they are.
+            const QByteArray shown = aborted || job->noMemory || job->out.isNull() ? job->bytes : job->out;
+            job->out = QByteArray();
+            job->done(shown);
+            if (job->noMemory)
+                RkShowError(7, QStringLiteral("Slut på minne"));
+        });
+}
+
+}
+
+void renderHexView(frmDocument *doc, const QByteArray &bytes, int mode, HexShown done)
+{
+    auto job = std::make_shared<HexJob>();
+    job->doc = doc;
+    job->bytes = bytes;
+    job->mode = mode;
+    job->done = std::move(done);
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+        job->keyboard = QApplication::focusWidget();
+    beginHexJob(job);
 }
 
 }

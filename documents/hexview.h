@@ -21,8 +21,19 @@ using HexProgress = std::function<bool(qint64 done)>;
 // Linear in the size of the input. Returns a null array when stopped.
 QByteArray hexRender(QByteArrayView bytes, int mode, const HexProgress &progress = {});
 
-// The rendering with the shared progress dialog (shown when the input is not
-// empty); when the user aborts, the input is given back unchanged.
-QByteArray hexRenderWithProgress(const QByteArray &bytes, int mode, QWidget *owner);
+class frmDocument;
+
+// The rendering for a document window, computed off the window; returns at
+// once. The window is busy (frmDocument::setBusy) from the call until `done`
+// has run, and its text stays as it was meanwhile. A rendering asked for
+// while other long work is under way starts when that is over. It runs on a
+// worker thread while the ordinary event loop serves the progress dialog
+// (shown when the input is not empty) and its "Avbryt". `done` runs on the
+// window's thread, from the event loop, with the window free again: given the
+// rendering, or the input unchanged when the user aborted or there was no
+// memory for it (that is reported after `done`). It does not run when the
+// window is gone by then. The keyboard is where it was at the call.
+using HexShown = std::function<void(const QByteArray &shown)>;
+void renderHexView(frmDocument *doc, const QByteArray &bytes, int mode, HexShown done);
 
 }

@@ -9,6 +9,7 @@
 #include "documents/frmdocument.h"
 #include "documents/hexview.h"
 #include "documents/host.h"
+#include "documents/statusbar.h"
 #include "documents/syntax.h"
 #include "documents/unfinishedsave.h"
 
@@ -140,17 +141,33 @@ void frmDocument::FileOpen(const QString &sFilename)
 
     if (hex) {
         const QByteArray bytes = readFileBytes(path);
-        // Rendered before the old text goes, so a failure leaves it as it was.
-        const QByteArray shown = hexRenderWithProgress(bytes, mode, this);
-        txtText->setRedraw(false);
-        txtText->setTextAll(shown);
-        txtText->setEncoding(TextEncoding::Windows1252); // a dump: one character per byte
-        txtText->setCaret(1, 1);
-        // The view is not an edit: nothing to undo back to.
-        txtText->emptyUndoBuffer();
-        txtText->setReadOnly(true);
-        txtText->setIsDirty(false);
-        txtText->setRedraw(true);
+        const QDateTime stamp = RkFileModified(path);
+        // Rendered off the window; the old text stays until the new one is
+        // made, so a failure before leaves it as it was.
+        renderHexView(this, bytes, mode, [this, hex, readOnly, stamp, identity](const QByteArray &shown) {
+            RkGuard("FileOpen()", [&] {
+                LoadingGuard loading(this);
+                txtText->setRedraw(false);
+                txtText->setTextAll(shown);
+                txtText->setEncoding(TextEncoding::Windows1252); // a dump: one character per byte
+                txtText->setCaret(1, 1);
+                // The view is not an edit: nothing to undo back to.
+                txtText->emptyUndoBuffer();
+                txtText->setReadOnly(true);
+                txtText->setIsDirty(false);
+                txtText->setRedraw(true);
+                bNamed = true;
+                bHexView = hex;
+                bReadOnly = readOnly;
+                fileStamp = stamp;
+                fileIdentity = seenIdentity = identity;
+                if (autoColorOnOpen())
+                    ColorNC(txtText, sMaskin, 1, kAutoColorLines, kAutoColorBudgetMs, true, this);
+            });
+            // The status bar shows the new text before any key.
+            RkUpdateGlobalStatus();
+        });
+        return;
     } else {
         // The editor reads the file with the line ends of its TextType: take
         // them from the file itself, so that its lines keep their bytes.
@@ -188,9 +205,11 @@ QString frmDocument::FixCh(unsigned char b)
     return QString(QChar(char16_t((unsigned char)hexDumpChar(b))));
 }
 
-QString frmDocument::Asc2hex(const QByteArray &text, int iMode)
+void frmDocument::Asc2hex(const QByteArray &text, int iMode, std::function<void(const QString &hex)> done)
 {
-    return QString::fromLatin1(hexRenderWithProgress(text, iMode, this));
+    renderHexView(this, text, iMode, [done = std::move(done)](const QByteArray &shown) {
+        done(QString::fromLatin1(shown));
+    });
 }
 
 }

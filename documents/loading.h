@@ -7,7 +7,11 @@
 // defined in loading.cpp. FileOpen throws RkError when the file cannot be
 // read or its "Extensions" value is not a whole number from 0 to 255; the
 // window is then as it was (text, caption, flags), with bLoading False and
-// screen updating on. Callers run it inside their RkGuard.
+// screen updating on. Callers run it inside their RkGuard. A hex view is
+// rendered off the window (renderHexView): FileOpen returns with the window
+// busy, and the dump, the flags and the file's stamp come in from the event
+// loop once the rendering is over; what waits for the end of long work
+// (LongWork::whenDone) comes after them.
 #include <QString>
 
 namespace lumrik {

@@ -192,6 +192,7 @@ TEST(NcDocumentEditor, AHexDumpShowsTheMarksBytes)
     ASSERT_TRUE(doc.txtText->document().hasByteOrderMark());
     doc.txtText->setIsDirty(false);
     ASSERT_TRUE(doc.HexDump(3));
+    ASSERT_TRUE(untilLongWorkIsOver());
     EXPECT_TRUE(doc.txtText->TextAll().startsWith("00000 | EF BB BF 28 C3 85 29 "));
     EXPECT_FALSE(doc.txtText->document().hasByteOrderMark());
     EXPECT_EQ(doc.txtText->document().fileBytes("AB"), "AB");

@@ -275,6 +275,7 @@ TEST(frmDocument, HexDumpOfUnchangedText)
     doc.txtText->setTextAll("AB");
     doc.txtText->setIsDirty(false);
     pressKey(doc, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
+    ASSERT_TRUE(untilLongWorkIsOver());
     EXPECT_TRUE(doc.bHexView);
     EXPECT_TRUE(doc.bReadOnly);
     EXPECT_TRUE(doc.txtText->ReadOnly());

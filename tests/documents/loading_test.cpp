@@ -293,6 +293,7 @@ TEST(FileOpen, ExtensionModesChooseTheView)
     frmDocument dump;
     dump.setCaption("/given/by/caller");
     dump.FileOpen(env.write("A.DMP", bytes)); // extension found without regard to case
+    ASSERT_TRUE(untilLongWorkIsOver());
     EXPECT_TRUE(dump.bHexView);
     EXPECT_TRUE(dump.bReadOnly);
     EXPECT_TRUE(dump.txtText->ReadOnly());
@@ -302,6 +303,7 @@ TEST(FileOpen, ExtensionModesChooseTheView)
 
     frmDocument hex;
     hex.FileOpen(env.write("b.hex", bytes));
+    ASSERT_TRUE(untilLongWorkIsOver());
     EXPECT_TRUE(hex.bHexView);
     EXPECT_FALSE(hex.bReadOnly); // kept
     EXPECT_TRUE(hex.txtText->ReadOnly());
@@ -323,6 +325,7 @@ TEST(FileOpen, ExtensionModesChooseTheView)
 
     frmDocument empty;
     empty.FileOpen(env.write("empty.dmp", ""));
+    ASSERT_TRUE(untilLongWorkIsOver());
     EXPECT_EQ(empty.txtText->TextLength(), 0);
     EXPECT_TRUE(empty.txtText->ReadOnly());
 }
@@ -355,6 +358,7 @@ TEST(FileOpen, ReloadAfterHexDumpShowsTheTextAgain)
     frmDocument doc;
     doc.FileOpen(path);
     ASSERT_TRUE(doc.HexDump(3));
+    ASSERT_TRUE(untilLongWorkIsOver());
     EXPECT_TRUE(doc.bHexView);
     doc.FileOpen(path);
     EXPECT_FALSE(doc.bHexView);
@@ -368,11 +372,16 @@ TEST(FileOpen, Asc2hexAndFixChOfTheWindow)
     EXPECT_EQ(doc.FixCh(9), ".");
     EXPECT_EQ(doc.FixCh(233), QString(QChar(233)));
     const QByteArray bytes("\x80\x9F\xE9 (\xC5)", 7);
-    const QString hex = doc.Asc2hex(bytes, 3);
+    QString hex;
+    doc.Asc2hex(bytes, 3, [&](const QString &h) { hex = h; });
+    ASSERT_TRUE(untilLongWorkIsOver());
     EXPECT_TRUE(hex.startsWith("00000 | 80 9F E9 20 28 C5 29 "));
     // One character per byte: the text goes back to the same bytes.
     EXPECT_EQ(hex.toLatin1(), hexRender(bytes, 3));
-    EXPECT_EQ(doc.Asc2hex("", 3), "");
+    QString none = "-";
+    doc.Asc2hex("", 3, [&](const QString &h) { none = h; });
+    ASSERT_TRUE(untilLongWorkIsOver());
+    EXPECT_EQ(none, "");
 }
 
 TEST(FileOpen, ForceFileStampFollowsTheFile)

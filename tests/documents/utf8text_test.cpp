@@ -201,6 +201,7 @@ TEST(Utf8Editor, AHexDumpShowsOneCharacterPerByte)
     doc.txtText->setIsDirty(false);
     QKeyEvent press(QEvent::KeyPress, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
     QApplication::sendEvent(doc.txtText->focusProxy(), &press);
+    ASSERT_TRUE(untilLongWorkIsOver());
     ASSERT_TRUE(doc.bHexView);
     EXPECT_TRUE(doc.txtText->TextAll().startsWith("00000 | 28 C3 85 29 "));
     EXPECT_EQ(doc.txtText->encoding(), TextEncoding::Windows1252);
