@@ -8,11 +8,11 @@
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/printableprogram.h"
-#include "core/progress.h"
 #include "files/printing.h"
 #include "files/printingpaint.h"
+#include "files/printingrun.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFile>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -21,11 +21,6 @@
 namespace lumrik {
 
 namespace {
-
-constexpr long kErrPrinter = 482;
-
-// Jobs of more pages than this show the progress window (with its abort button).
-constexpr int kProgressFromPages = 4;
 
 PrinterDialogFn &printerDialogHook()
 {
@@ -68,23 +63,22 @@ void runJob(const char *name, F &&body)
     }
 }
 
-// Prints a finished layout; a failure or an abort throws with its reason.
-void printLayout(QPrinter &printer, const PrintLayout &layout, QWidget *owner)
+// Where the keyboard is when a job begins: it goes back there at the end.
+QPointer<QWidget> keyboardNow()
 {
-    const int pages = int(layout.pages.size());
-    std::unique_ptr<ProgressRun> progress;
-    if (pages >= kProgressFromPages)
-        progress = std::make_unique<ProgressRun>(owner, pages);
-    bool aborted = false;
-    const QString failure = paintOnPrinter(
-        printer, layout, [&](int page) { return !progress || progress->step(page); }, &aborted);
-    progress.reset();
-    if (aborted) {
-        RkMsgBox(failure, MbButtons::Ok, MbIcon::Information, QString(), 0, owner);
-        return;
-    }
-    if (!failure.isEmpty())
-        throw RkError(kErrPrinter, failure);
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return nullptr;
+    return QApplication::focusWidget();
+}
+
+// A job while another is printing is refused before it touches the printer.
+bool refusedWhilePrinting(QWidget *owner)
+{
+    if (!printRunUnderWay())
+        return false;
+    RkMsgBox(QStringLiteral("En utskrift pågår redan. Vänta tills den är klar och försök sedan igen."),
+             MbButtons::Ok, MbIcon::Exclamation, QString(), 0, owner);
+    return true;
 }
 
 }
@@ -96,8 +90,12 @@ QPrinter &sharedPrinter()
     std::unique_ptr<QPrinter> &p = printerHolder();
     if (!p) {
         p = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        // The printer goes with the application object, before the print system does.
-        qAddPostRoutine([] { printerHolder().reset(); });
+        // The printer goes with the application object, before the print
+        // system does; a job still printing is given up first.
+        qAddPostRoutine([] {
+            abandonPrintRun();
+            printerHolder().reset();
+        });
     }
     return *p;
 }
@@ -107,12 +105,15 @@ void PrintDocument(PrintableProgram *doc, int left, int top, int right, int bott
     if (!doc)
         return;
     runJob("PrintDocument()", [&] {
+        const QPointer<QWidget> keyboard = keyboardNow();
         const DocumentMargins margins{left, top, right, bottom};
         // A margin that cannot be used is told before a printer is chosen.
         for (int mm : {left, top, right, bottom})
             mmToTwips(mm);
 
         QWidget *owner = doc->printOwner();
+        if (refusedWhilePrinting(owner))
+            return;
         QPrinter &printer = sharedPrinter();
         if (!showPrinterDialog(printer, owner))
             return;
@@ -120,15 +121,16 @@ void PrintDocument(PrintableProgram *doc, int left, int top, int right, int bott
 
         const QStringList lines = doc->printLines();
         const DeviceMetrics metrics(&printer, printableTwips(printer));
-        const PrintLayout layout =
+        PrintLayout layout =
             layoutDocument(lines, doc->printCaption(), margins, PrintOptions::fromSettings(), printTime, metrics);
-        printLayout(printer, layout, owner);
+        startPrintRun(printer, std::move(layout), owner, keyboard);
     });
 }
 
 void RkPrintFile(const QString &path, QWidget *owner)
 {
     runJob("RkPrintFile()", [&] {
+        const QPointer<QWidget> keyboard = keyboardNow();
         const QString native = findFileNoCase(RkNativePath(ExpandExePath(path)));
         const QString shown = RkShownName(path);
         QFile file;
@@ -141,6 +143,8 @@ void RkPrintFile(const QString &path, QWidget *owner)
         file.close();
         const QStringList lines = programFileLines(bytes);
 
+        if (refusedWhilePrinting(owner))
+            return;
         QPrinter &printer = sharedPrinter();
         if (!showPrinterDialog(printer, owner))
             return;
@@ -148,14 +152,17 @@ void RkPrintFile(const QString &path, QWidget *owner)
         GsPrintDate = RkGeneralDate(QDateTime::currentDateTime());
         const DeviceMetrics metrics(&printer, printableTwips(printer));
         const PrintOptions options = PrintOptions::fromSettings();
-        const PrintLayout layout = layoutWithPageTotal([&] { return layoutProgramFile(lines, options, metrics); });
-        printLayout(printer, layout, owner);
+        PrintLayout layout = layoutWithPageTotal([&] { return layoutProgramFile(lines, options, metrics); });
+        startPrintRun(printer, std::move(layout), owner, keyboard);
     });
 }
 
 void PrintFileList(const std::vector<QStringList> &rows, bool commentShown, const QString &folder, QWidget *owner)
 {
     runJob("PrintFileList()", [&] {
+        const QPointer<QWidget> keyboard = keyboardNow();
+        if (refusedWhilePrinting(owner))
+            return;
         QPrinter &printer = sharedPrinter();
         if (!showPrinterDialog(printer, owner))
             return;
@@ -163,9 +170,9 @@ void PrintFileList(const std::vector<QStringList> &rows, bool commentShown, cons
         GsPrintDate = RkGeneralDate(QDateTime::currentDateTime());
         const DeviceMetrics metrics(&printer, printableTwips(printer));
         const PrintOptions options = PrintOptions::fromSettings();
-        const PrintLayout layout =
+        PrintLayout layout =
             layoutWithPageTotal([&] { return layoutFileList(rows, commentShown, options, metrics); });
-        printLayout(printer, layout, owner);
+        startPrintRun(printer, std::move(layout), owner, keyboard);
     });
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 // The print jobs: the active document (File > Print) and the file
 // selector's program and list prints. Each job shows the printer dialog,
-// lays its pages out with the chosen printer's measures and prints them.
-// Cancel in the printer dialog ends a job silently; every failure is told in
-// a message box (critical icon, the application's title) and changes
-// nothing: printing never touches a document's text or a file.
+// lays its pages out with the chosen printer's measures and prints them:
+// the pages go out from the event loop after the call has returned
+// (printingrun.h), and an abort or a failure on the way is told when the job
+// ends. A job asked for while another is printing is refused with a message
+// before its printer dialog. Cancel in the printer dialog ends a job
+// silently; every failure is told in a message box (critical icon, the
+// application's title) and changes nothing: printing never touches a
+// document's text or a file.
 #include <QString>
 #include <QStringList>
 #include <functional>

@@ -122,37 +122,55 @@ QImage renderPrintPage(const PrintLayout &layout, int pageIndex, int dpi)
     return image;
 }
 
-QString paintOnPrinter(QPrinter &printer, const PrintLayout &layout, const std::function<bool(int)> &step,
-                       bool *aborted)
+PrinterPages::PrinterPages(QPrinter &printer, const PrintLayout &layout)
+    : printer_(printer), layout_(layout), painter_(std::make_unique<QPainter>())
 {
-    if (aborted)
-        *aborted = false;
-    const QString where = printer.outputFileName().isEmpty()
-                              ? (printer.printerName().isEmpty() ? QStringLiteral("skrivaren")
-                                                                 : QStringLiteral("skrivaren \"%1\"").arg(printer.printerName()))
-                              : QStringLiteral("filen \"%1\"").arg(printer.outputFileName());
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return QStringLiteral("Utskriften kunde inte startas på %1.\nKontrollera skrivaren och försök igen.").arg(where);
-    const double dpiX = printer.logicalDpiX();
-    const double dpiY = printer.logicalDpiY();
-    for (int i = 0; i < int(layout.pages.size()); ++i) {
-        if (step && !step(i)) {
-            printer.abort();
-            painter.end();
-            if (aborted)
-                *aborted = true;
-            return QStringLiteral("Utskriften avbröts. Sidorna från och med sida %1 skrevs inte ut.").arg(i + 1);
-        }
-        if (i > 0 && !printer.newPage()) {
-            painter.end();
-            return QStringLiteral("Utskriften till %1 avbröts av ett fel på sida %2.").arg(where).arg(i + 1);
-        }
-        paintPrintPage(painter, layout.pages[size_t(i)], dpiX, dpiY);
+    where_ = printer.outputFileName().isEmpty()
+                 ? (printer.printerName().isEmpty() ? QStringLiteral("skrivaren")
+                                                    : QStringLiteral("skrivaren \"%1\"").arg(printer.printerName()))
+                 : QStringLiteral("filen \"%1\"").arg(printer.outputFileName());
+}
+
+PrinterPages::~PrinterPages()
+{
+    if (painter_->isActive()) {
+        printer_.abort();
+        painter_->end();
     }
-    if (!painter.end() || printer.printerState() == QPrinter::Error)
-        return QStringLiteral("Utskriften till %1 kunde inte avslutas; den kan vara ofullständig.").arg(where);
+}
+
+QString PrinterPages::begin()
+{
+    if (!painter_->begin(&printer_))
+        return QStringLiteral("Utskriften kunde inte startas på %1.\nKontrollera skrivaren och försök igen.").arg(where_);
+    dpiX_ = printer_.logicalDpiX();
+    dpiY_ = printer_.logicalDpiY();
     return {};
+}
+
+QString PrinterPages::paintNext()
+{
+    const int i = next_++;
+    if (i > 0 && !printer_.newPage()) {
+        painter_->end();
+        return QStringLiteral("Utskriften till %1 avbröts av ett fel på sida %2.").arg(where_).arg(i + 1);
+    }
+    paintPrintPage(*painter_, layout_.pages[size_t(i)], dpiX_, dpiY_);
+    return {};
+}
+
+QString PrinterPages::finish()
+{
+    if (!painter_->end() || printer_.printerState() == QPrinter::Error)
+        return QStringLiteral("Utskriften till %1 kunde inte avslutas; den kan vara ofullständig.").arg(where_);
+    return {};
+}
+
+QString PrinterPages::abort()
+{
+    printer_.abort();
+    painter_->end();
+    return QStringLiteral("Utskriften avbröts. Sidorna från och med sida %1 skrevs inte ut.").arg(next_ + 1);
 }
 
 }

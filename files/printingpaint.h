@@ -8,7 +8,7 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QSizeF>
-#include <functional>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -52,11 +52,37 @@ QImage renderPrintPage(const PrintLayout &layout, int pageIndex, int dpi);
 // An empty image of a printable area at `dpi` (for measuring before a layout exists).
 QImage printImage(const QSizeF &pageTwips, int dpi);
 
-// Paints every page on the printer. `step` is called before each page
-// (index from 0) and returns false to stop the job. Returns "" when the job
-// went to the printer whole; otherwise why it did not. `aborted` receives
-// true when `step` stopped it.
-QString paintOnPrinter(QPrinter &printer, const PrintLayout &layout, const std::function<bool(int)> &step,
-                       bool *aborted = nullptr);
+// A print on the printer a page at a time, so that the window's event loop
+// can run between the pages. The layout must outlive it; a job left
+// unfinished is abandoned (QPrinter::abort) when it goes.
+class PrinterPages {
+public:
+    PrinterPages(QPrinter &printer, const PrintLayout &layout);
+    ~PrinterPages();
+    PrinterPages(const PrinterPages &) = delete;
+    PrinterPages &operator=(const PrinterPages &) = delete;
+
+    // Starts the job: "" when it started, else why not.
+    QString begin();
+    int pageCount() const { return int(layout_.pages.size()); }
+    // The page painted next (from 0); pageCount() when all are painted.
+    int next() const { return next_; }
+    bool allPainted() const { return next_ >= pageCount(); }
+    // Paints the next page: "" or why the job stopped there (it is over then).
+    QString paintNext();
+    // Ends the job once every page is painted: "" when it went to the
+    // printer whole, else why it may be incomplete.
+    QString finish();
+    // Stops the job before page next(): the message of the abort.
+    QString abort();
+
+private:
+    QPrinter &printer_;
+    const PrintLayout &layout_;
+    std::unique_ptr<QPainter> painter_;
+    QString where_;
+    double dpiX_ = 0, dpiY_ = 0;
+    int next_ = 0;
+};
 
 }

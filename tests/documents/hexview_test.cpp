@@ -125,8 +125,9 @@ TEST_F(HexViewWindow, ALargeDumpIsMadeWhileTheEventLoopRuns)
     EXPECT_FALSE(doc.txtText->IsDirty());
     EXPECT_EQ(doc.txtText->CaretY(), 1);
     EXPECT_EQ(progressDialogsShown(), 0);
-    if (focused)
+    if (focused) {
         EXPECT_EQ(QApplication::focusWidget(), keyboard);
+    }
     QCoreApplication::processEvents();
     EXPECT_TRUE(inWhenDone);
 }

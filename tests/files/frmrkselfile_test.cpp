@@ -686,11 +686,13 @@ TEST_F(SelFileTest, PrintMenuPrintsTheCurrentProgramAndTheList)
     EXPECT_TRUE(f.mnuPrintProg->isEnabled());
 
     f.mnuPrintProg->trigger();
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     ASSERT_EQ(printed.size(), 1);
     EXPECT_TRUE(QFile::exists(printed[0]));
     EXPECT_EQ(GsPrinterHeader, prog + "/O1000.NC");
 
     f.mnuPrintFDir->trigger();
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     ASSERT_EQ(printed.size(), 2);
     EXPECT_TRUE(QFile::exists(printed[1]));
     EXPECT_EQ(GsPrinterHeader, prog + "/");

@@ -596,6 +596,7 @@ TEST_F(PrintJobTest, DocumentPrintsToThePrinterAndLeavesTheEditor)
 
     cancel = false;
     PrintDocument(&doc, 40, 20, 20, 20);
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     ASSERT_TRUE(QFile::exists(outputFile));
     EXPECT_GE(pdfPages(outputFile), 2);
     EXPECT_TRUE(doc.txtText->Redraw());
@@ -635,6 +636,7 @@ TEST_F(PrintJobTest, ProgramFileJob)
 {
     const QString path = env.write("ncprog/O1000.NC", "%\nO1000 (SHAFT)\n'COMMENT LINE\nN10 G0 X0\n");
     RkPrintFile(path, nullptr);
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     ASSERT_TRUE(QFile::exists(outputFile));
     EXPECT_EQ(pdfPages(outputFile), 1);
     EXPECT_EQ(GsPrinterHeader, path);
@@ -649,4 +651,183 @@ TEST_F(PrintJobTest, ProgramFileJob)
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Critical);
     EXPECT_TRUE(boxes.saw("NOPE.NC"));
+}
+
+// ---------------------------------------------------------------------------
+// The pages going out from the event loop
+
+#include "core/progress.h"
+#include "files/printingrun.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// Every round of the event loop while it lives: `tick` is called.
+class EveryRound {
+public:
+    explicit EveryRound(std::function<void()> tick)
+    {
+        QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
+        timer_.start(0);
+    }
+
+private:
+    QTimer timer_;
+};
+
+frmProgress *shownProgressDialog()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *p = qobject_cast<frmProgress *>(w); p && p->isVisible())
+            return p;
+    return nullptr;
+}
+
+class LongPrintTest : public PrintJobTest {
+protected:
+    LongPrintTest()
+    {
+        doc.setCaption("/nc/O2000.NC");
+        QByteArray text;
+        for (int i = 1; i <= 3000; ++i)
+            text += "N" + QByteArray::number(i * 10) + " G1 X" + QByteArray::number(i) + " (CUT)\r\n";
+        doc.txtText->setTextAll(text);
+        doc.txtText->setIsDirty(false);
+    }
+    void TearDown() override
+    {
+        ProgressRun::abortAtForTests(0);
+        gRkAbort = false;
+        PrintJobTest::TearDown();
+    }
+    // Prints the document and lets the event loop run to the end of the job.
+    bool printWhole()
+    {
+        PrintDocument(&doc, 40, 20, 20, 20);
+        return test::untilLongWorkIsOver();
+    }
+    frmDocument doc;
+};
+
+}
+
+// The call returns with the job under way; the event loop runs between the
+// pages with the progress dialog up, and the document is free meanwhile: a
+// change to it does not reach the pages, and every page goes out.
+TEST_F(LongPrintTest, ManyPagesGoOutWhileTheEventLoopRuns)
+{
+    ASSERT_TRUE(printWhole());
+    const int pages = pdfPages(outputFile);
+    ASSERT_GE(pages, 20);
+    QFile::remove(outputFile);
+
+    QWidget window;
+    auto *edit = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    edit->setFocus();
+    QCoreApplication::processEvents();
+    const bool focused = QApplication::focusWidget() == edit;
+
+    int rounds = 0;
+    bool dialogSeen = false;
+    EveryRound tick([&] {
+        if (!printRunUnderWay())
+            return;
+        ++rounds;
+        dialogSeen = dialogSeen || shownProgressDialog();
+        doc.txtText->setTextAll("N1\r\n"); // the pages are laid out already
+    });
+    PrintDocument(&doc, 40, 20, 20, 20);
+    EXPECT_TRUE(printRunUnderWay());
+    EXPECT_TRUE(LongWork::underWay());
+    ASSERT_TRUE(test::untilLongWorkIsOver());
+    EXPECT_FALSE(printRunUnderWay());
+    EXPECT_GE(rounds, pages - 1);
+    EXPECT_TRUE(dialogSeen);
+    EXPECT_EQ(shownProgressDialog(), nullptr);
+    EXPECT_EQ(pdfPages(outputFile), pages);
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(errors.isEmpty());
+    if (focused) {
+        EXPECT_EQ(QApplication::focusWidget(), edit);
+    }
+}
+
+// "Avbryt" ends the job before the page it comes at; the box tells from
+// which page on nothing was printed, when the job has ended.
+TEST_F(LongPrintTest, AbortEndsTheJobAndIsToldAtTheEnd)
+{
+    ProgressRun::abortAtForTests(5);
+    PrintDocument(&doc, 40, 20, 20, 20);
+    EXPECT_TRUE(boxes.calls().empty());
+    ASSERT_TRUE(test::untilLongWorkIsOver());
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Information);
+    EXPECT_EQ(boxes.calls()[0].text, "Utskriften avbröts. Sidorna från och med sida 6 skrevs inte ut.");
+    EXPECT_TRUE(errors.isEmpty());
+    ProgressRun::abortAtForTests(0);
+
+    // The dialog's own button, pressed between two pages.
+    boxes.clear();
+    bool pressed = false;
+    EveryRound tick([&] {
+        if (frmProgress *dialog = shownProgressDialog(); dialog && !pressed) {
+            pressed = true;
+            dialog->btnProgessAbort->click();
+        }
+    });
+    PrintDocument(&doc, 40, 20, 20, 20);
+    ASSERT_TRUE(test::untilLongWorkIsOver());
+    EXPECT_TRUE(pressed);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Information);
+    EXPECT_TRUE(boxes.saw("Utskriften avbröts."));
+    EXPECT_EQ(shownProgressDialog(), nullptr);
+}
+
+// A print asked for while a job goes out is refused before its printer
+// dialog, and leaves the job alone; once it has ended, printing works again.
+TEST_F(LongPrintTest, ASecondPrintMeanwhileIsRefused)
+{
+    ASSERT_TRUE(printWhole());
+    const int pages = pdfPages(outputFile);
+    QFile::remove(outputFile);
+    const QString program = env.write("ncprog/O1000.NC", "%\nO1000 (SHAFT)\nN10 G0 X0\n");
+    GsPrinterHeader = "before";
+
+    int refusedTwice = 0;
+    EveryRound tick([&] {
+        if (!printRunUnderWay() || refusedTwice == 2)
+            return;
+        ++refusedTwice;
+        if (refusedTwice == 1)
+            RkPrintFile(program, nullptr);
+        else
+            PrintFileList({{"O1000.NC", "SHAFT", "2024-03-05", "40"}}, true, "/nc", nullptr);
+    });
+    dialogs = 0;
+    PrintDocument(&doc, 40, 20, 20, 20);
+    ASSERT_TRUE(test::untilLongWorkIsOver());
+    EXPECT_EQ(refusedTwice, 2);
+    EXPECT_EQ(dialogs, 1);
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    for (const MsgBoxCall &call : boxes.calls()) {
+        EXPECT_EQ(call.text, "En utskrift pågår redan. Vänta tills den är klar och försök sedan igen.");
+        EXPECT_EQ(call.icon, MbIcon::Exclamation);
+    }
+    EXPECT_EQ(GsPrinterHeader, "before");
+    EXPECT_EQ(pdfPages(outputFile), pages);
+    EXPECT_TRUE(errors.isEmpty());
+
+    boxes.clear();
+    RkPrintFile(program, nullptr);
+    ASSERT_TRUE(test::untilLongWorkIsOver());
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_EQ(pdfPages(outputFile), 1);
+    EXPECT_TRUE(boxes.calls().empty());
 }

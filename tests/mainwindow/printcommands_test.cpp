@@ -71,9 +71,11 @@ TEST_F(PrintCommandsTest, PrintFollowsTheActiveDocument)
     EXPECT_TRUE(w.toolButton("tbrFile", "Print")->isEnabled());
 
     w.menuAction("mnuFilePrint")->trigger();
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     ASSERT_EQ(printed.size(), 1);
     EXPECT_TRUE(QFile::exists(printed[0]));
     w.tbToolBar_ButtonClick("Print");
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     ASSERT_EQ(printed.size(), 2);
     EXPECT_TRUE(QFile::exists(printed[1]));
     EXPECT_TRUE(boxes.calls().empty());
