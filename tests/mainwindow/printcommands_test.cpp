@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -25,6 +26,13 @@
 using namespace lumrik;
 
 namespace {
+
+// The number of pages of a PDF file.
+int pdfPages(const QString &path)
+{
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+    return int(QString::fromLatin1(test::readFile(path)).count(page));
+}
 
 class PrintCommandsTest : public test::MainWindowFixture {
 protected:
@@ -121,5 +129,40 @@ TEST_F(PrintCommandsTest, PrinterSettingsOpensTheDialogModally)
     EXPECT_EQ(shown, QString::fromUtf8("Skrivare inställningar"));
     // "Spara" wrote the section.
     EXPECT_EQ(GetIniSetting("Printing", "LeftMargin"), "40");
+    EXPECT_TRUE(errors.empty());
+}
+
+// A close of the program while a long print goes out comes once the last
+// page is out: the printer is not taken away under the job.
+TEST_F(PrintCommandsTest, AProgramCloseDuringAPrintComesAfterTheLastPage)
+{
+    QByteArray text;
+    for (int i = 1; i <= 3000; ++i)
+        text += "N" + QByteArray::number(i * 10) + " G1 X" + QByteArray::number(i) + " (CUT)\r\n";
+    const QString path = env.write("ncprog/LONG.NC", text);
+    auto *w = new frmMain;
+    QPointer<frmMain> alive(w);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    installPrintCommands(w);
+    w->show();
+    ASSERT_NE(w->openDocument(path, "MILL"), nullptr);
+    w->menuAction("mnuFilePrint")->trigger();
+    ASSERT_TRUE(test::untilLongWorkIsOver());
+    ASSERT_EQ(printed.size(), 1);
+    const int pages = pdfPages(printed[0]);
+    ASSERT_GE(pages, 20);
+
+    w->menuAction("mnuFilePrint")->trigger();
+    ASSERT_EQ(printed.size(), 2);
+    EXPECT_FALSE(w->close()); // not under the job
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_TRUE(test::untilLongWorkIsOver());
+    for (int i = 0; i < 20 && alive; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_FALSE(alive);
+    EXPECT_EQ(pdfPages(printed[1]), pages);
+    EXPECT_TRUE(boxes.calls().empty());
     EXPECT_TRUE(errors.empty());
 }
