@@ -385,6 +385,7 @@ TEST(ColorNC, GivesBackCaretSelectionModesAndModifiedFlag)
         const int x1 = c.ed.SelStartX(), y1 = c.ed.SelStartY(), x2 = c.ed.SelEndX(), y2 = c.ed.SelEndY();
         const int caretX = c.ed.CaretX(), caretY = c.ed.CaretY();
         ColorNC(&c.ed, "MILL", 0, 0, 30000, true);
+        ASSERT_TRUE(test::untilLongWorkIsOver());
         EXPECT_EQ(c.ed.IsDirty(), dirty);
         EXPECT_EQ(c.ed.SelStartX(), x1);
         EXPECT_EQ(c.ed.SelStartY(), y1);
