@@ -129,10 +129,9 @@ private:
         const bool fine = ed_->TextLength() == length_ && RkGuard("StyleWork", [&] {
             if (work_.editorStyles)
                 work_.editorStyles(ed_, window->styles);
-            const bool redraw = ed_->Redraw();
-            ed_->setRedraw(false);
+            // Styles change no text and tell nothing: screen updating stays
+            // as it is, and the next paint shows them.
             ed_->setAttributeStyles(window->offset, window->styles);
-            ed_->setRedraw(redraw);
             return true;
         });
         if (!fine) {
