@@ -190,6 +190,8 @@ void frmDocument::FileOpen(const QString &sFilename)
     fileStamp = RkFileModified(path);
     fileIdentity = seenIdentity = identity;
 
+    // The first lines are coloured off the window after the return, the
+    // document busy until they are in.
     if (autoColorOnOpen())
         ColorNC(txtText, sMaskin, 1, kAutoColorLines, kAutoColorBudgetMs, true, this);
 }

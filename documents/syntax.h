@@ -2,6 +2,8 @@
 // NC syntax colouring of a document's editor by its machine's syntax file.
 #include "documents/syntaxrules.h"
 
+#include <functional>
+
 class QWidget;
 
 namespace lumrik {
@@ -16,8 +18,13 @@ class Editor;
 // line, the insert mode and the modified flag are the same afterwards, and
 // screen updating is as it was (on), also when the syntax file is bad (that is reported) or
 // the run is stopped. Returns the number of lines coloured.
+//
+// With progress the lines are coloured off the window (documents/stylework.h)
+// and the call returns 0 at once: `finished` gets the number of lines
+// coloured once the document is free again (also when the syntax file is bad,
+// then at once). Work under way on the document comes first.
 int ColorNC(Editor *txtText, const QString &machine, int firstLine, int lastLine, int budgetMs,
-            bool showProgress, QWidget *owner = nullptr);
+            bool showProgress, QWidget *owner = nullptr, std::function<void(int lines)> finished = {});
 
 // The time budget of colouring a whole document on command:
 // ColorNC(doc->txtText, doc->sMaskin, 0, 0, kColorCommandBudgetMs, true, doc).

@@ -4,25 +4,75 @@
 #include "core/codepage.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/progress.h"
+#include "core/lineends.h"
 #include "core/services.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
+#include "documents/stylework.h"
 
+#include <QPointer>
+
+#include <algorithm>
+#include <memory>
 
 namespace lumrik {
 
 namespace {
-void colourRange(Editor *ed, int line, int from, int to, const QColor &c)
+
+// The worker's style bytes: 1..4 the colour of code word 1..4, 5 the
+// comment colour; the editor's style of each is taken when first met.
+constexpr char kCommentPalette = 5;
+
+// Sets the bytes of columns from..to (to exclusive) of the line at `start`
+// of `length` bytes, as a selection of those columns would take them.
+void colourRange(QByteArray &styles, qint64 stylesFrom, qint64 start, qint64 length, int from, int to, char palette)
 {
     if (to <= from)
         return;
-    ed->setSelStartY(line);
-    ed->setSelStartX(from);
-    ed->setSelEndY(line);
-    ed->setSelEndX(to);
-    ed->setCharacterForeColor(c);
+    const qint64 a = start + std::clamp<qint64>(from - 1, 0, length), b = start + std::clamp<qint64>(to - 1, 0, length);
+    std::fill(styles.data() + (a - stylesFrom), styles.data() + (b - stylesFrom), palette);
 }
+
+// On the worker: each line's colouring over the copy of the program, the
+// styles going to the editor a window at a time. Stops after the line for
+// which `goOn` says no.
+void colourLines(QByteArrayView text, const std::array<QByteArray, 4> &words, const WorkerRun::GoOn &goOn,
+                 const GiveStyles &give)
+{
+    QByteArray styles; // from `stylesFrom` on, not yet given
+    qint64 stylesFrom = 0;
+    bool editorThere = true;
+    auto flush = [&](bool all) {
+        qint64 at = 0;
+        while (editorThere && (all ? at < styles.size() : styles.size() - at >= kStyleWindowBytes)) {
+            const qint64 n = std::min<qint64>(kStyleWindowBytes, styles.size() - at);
+            const QByteArrayView window(styles.constData() + at, n);
+            // The text is plain already where nothing is coloured.
+            if (window.count('\0') != n)
+                editorThere = give({stylesFrom + at, window.toByteArray()});
+            at += n;
+        }
+        styles.remove(0, at);
+        stylesFrom += at;
+    };
+    qint64 start = 0;
+    for (int i = 1; editorThere; ++i) {
+        const qint64 end = lineEndAt(text, start);
+        const qint64 next = end == text.size() ? end : end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+        styles.append(qsizetype(next - start), '\0');
+        const LineColouring c = colourLine(text.sliced(start, end - start), words);
+        if (c.codeWord >= 0)
+            colourRange(styles, stylesFrom, start, end - start, c.codeStart, c.codeEnd, char(c.codeWord + 1));
+        if (c.comment)
+            colourRange(styles, stylesFrom, start, end - start, c.commentStart, c.commentEnd, kCommentPalette);
+        if (!goOn(i) || end == text.size())
+            break;
+        start = next;
+        flush(false);
+    }
+    flush(true);
+}
+
 }
 
 void RkBoldComments(frmDocument *doc)
@@ -31,49 +81,56 @@ void RkBoldComments(frmDocument *doc)
         if (!doc)
             return;
         Editor *ed = doc->txtText;
+        if (styleWorkWaits(ed, [later = QPointer<frmDocument>(doc)] { RkBoldComments(later); }))
+            return;
         const int topY = ed->TopY();
-        WaitCursor wait;
         const int textIndex = ed->TextIndex();
         const int caretX = ed->CaretX(), caretY = ed->CaretY();
         gbIsDirty = ed->IsDirty();
 
         std::array<QByteArray, 4> words;
-        std::array<QColor, 4> colours;
+        auto colours = std::make_shared<std::array<QColor, 6>>();
         for (int k = 0; k < 4; ++k) {
             words[k] = toCp1252(gsCodeText[k]);
-            colours[k] = rkColor(gCodeColor[k]);
+            (*colours)[size_t(k + 1)] = rkColor(gCodeColor[k]);
         }
-        const QColor commentColour = rkColor(gCommentColor);
+        (*colours)[size_t(kCommentPalette)] = rkColor(gCommentColor);
 
-        const int n = ed->Count();
-        {
-            ProgressRun progress(doc, n);
-            struct RedrawBack {
-                Editor *ed;
-                ~RedrawBack() { ed->setRedraw(true); }
-            } redrawBack{ed};
-            ed->setRedraw(false);
-            ed->clearCharacterAttributes();
-            RkTraceProc(QStringLiteral("RkBoldComments().1"));
-            for (int i = 1; i <= n; ++i) {
-                ed->setTextIndex(i);
-                const QByteArray line = ed->Text();
-                const LineColouring c = colourLine(line, words);
-                if (c.codeWord >= 0)
-                    colourRange(ed, i, c.codeStart, c.codeEnd, colours[size_t(c.codeWord)]);
-                if (c.comment)
-                    colourRange(ed, i, c.commentStart, c.commentEnd, commentColour);
-                if (!progress.step(i))
-                    break;
+        ed->setRedraw(false);
+        ed->clearCharacterAttributes();
+        ed->setRedraw(true);
+        RkTraceProc(QStringLiteral("RkBoldComments().1"));
+        StyleWork work;
+        work.owner = doc;
+        work.maximum = ed->Count();
+        work.compute = [words, source = ed->textView().toByteArray()](const WorkerRun::GoOn &goOn, const GiveStyles &give) {
+            colourLines(source, words, goOn, give);
+        };
+        // Each colour's style is taken when first met, in the order of the text.
+        auto styleOf = std::make_shared<std::array<int, 6>>();
+        styleOf->fill(-1);
+        work.editorStyles = [colours, styleOf](Editor *e, QByteArray &styles) {
+            for (char &b : styles) {
+                if (b == 0)
+                    continue;
+                int &s = (*styleOf)[size_t(b)];
+                if (s < 0)
+                    s = e->attributeStyle((*colours)[size_t(b)], false, false);
+                b = char(s);
             }
+        };
+        work.done = [=](Editor *e, bool) {
             RkTraceProc(QStringLiteral("RkBoldComments().2"));
-            ed->setCaret(caretX, caretY);
-            ed->setSelMark(0);
-            ed->setTopY(topY);
-            ed->setTextIndex(std::min(textIndex, ed->Count()));
-            if (ed->IsDirty() != gbIsDirty)
-                ed->setIsDirty(gbIsDirty);
-        }
+            e->setRedraw(false);
+            e->setCaret(caretX, caretY);
+            e->setSelMark(0);
+            e->setTopY(topY);
+            e->setTextIndex(std::min(textIndex, e->Count()));
+            if (e->IsDirty() != gbIsDirty)
+                e->setIsDirty(gbIsDirty);
+            e->setRedraw(true);
+        };
+        startStyleWork(ed, std::move(work));
     });
 }
 

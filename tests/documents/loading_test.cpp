@@ -447,6 +447,7 @@ TEST(FileOpen, AutomaticColouringTakesTheFirst1000Lines)
     doc.sMaskin = "DEMO";
     doc.txtText->setForeColor(Qt::black);
     doc.FileOpen(path);
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     const QColor plain = doc.txtText->ForeColor();
     EXPECT_NE(doc.txtText->characterForeColorAt(1, 1), plain);
     EXPECT_NE(doc.txtText->characterForeColorAt(1000, 1), plain);
@@ -457,6 +458,7 @@ TEST(FileOpen, AutomaticColouringTakesTheFirst1000Lines)
     autoColour->setChecked(false);
     frmDocument off;
     off.FileOpen(path);
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     EXPECT_EQ(off.txtText->characterForeColorAt(1, 1), off.txtText->ForeColor());
     setDocumentHost(host);
 }

@@ -311,6 +311,7 @@ TEST(SyntaxSpans, WindowsTogetherGiveTheWholeTextsStyles)
 
 // ----- colouring an editor --------------------------------------------------------
 
+#include "core/progress.h"
 #include "core/services.h"
 #include "documents/editor.h"
 #include "documents/syntax.h"
@@ -385,6 +386,7 @@ TEST(ColorNC, GivesBackCaretSelectionModesAndModifiedFlag)
         const int x1 = c.ed.SelStartX(), y1 = c.ed.SelStartY(), x2 = c.ed.SelEndX(), y2 = c.ed.SelEndY();
         const int caretX = c.ed.CaretX(), caretY = c.ed.CaretY();
         ColorNC(&c.ed, "MILL", 0, 0, 30000, true);
+        ASSERT_TRUE(test::untilLongWorkIsOver());
         EXPECT_EQ(c.ed.IsDirty(), dirty);
         EXPECT_EQ(c.ed.SelStartX(), x1);
         EXPECT_EQ(c.ed.SelStartY(), y1);
@@ -396,6 +398,31 @@ TEST(ColorNC, GivesBackCaretSelectionModesAndModifiedFlag)
         EXPECT_FALSE(c.ed.InsertMode());
         EXPECT_TRUE(c.ed.Redraw());
     }
+}
+
+// With progress the call returns before the lines are coloured; the text is
+// read-only until they are in, and the caller hears how many there were.
+TEST(ColorNC, WithProgressTheLinesComeAfterTheReturn)
+{
+    Colouring c;
+    int heard = -1;
+    EXPECT_EQ(ColorNC(&c.ed, "MILL", 1, 3, 3000, true, nullptr, [&](int lines) { heard = lines; }), 0);
+    EXPECT_EQ(heard, -1);
+    EXPECT_TRUE(c.ed.ReadOnly());
+    ASSERT_TRUE(test::untilLongWorkIsOver());
+    EXPECT_EQ(heard, 3);
+    EXPECT_FALSE(c.ed.ReadOnly());
+    EXPECT_EQ(c.at(3, 1), rkColor(0x808080));
+    EXPECT_EQ(c.at(4, 1), Qt::black);
+    EXPECT_EQ(c.ed.TextAll(), kText);
+
+    // A bad syntax file: reported, and heard at once.
+    c.env.write("mill.syn", "[Context]\n1=N\n[CColor]\n1=BLÅ\n");
+    setMsgBoxHook([&](const MsgBoxCall &) { return MbOk; });
+    ColorNC(&c.ed, "MILL", 0, 0, 0, true, nullptr, [&](int lines) { heard = lines; });
+    setMsgBoxHook({});
+    EXPECT_EQ(heard, 0);
+    EXPECT_FALSE(LongWork::underWay());
 }
 
 TEST(ColorNC, BadSyntaxFileIsReportedAndChangesNothing)

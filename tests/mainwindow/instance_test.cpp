@@ -457,6 +457,7 @@ TEST(RunningEditor, CommandLineAndHandOverTakeTheMachineOfTheMainWindow)
     ASSERT_EQ(w->documents().size(), 1);
     frmDocument *first = w->activeDocument();
     EXPECT_EQ(first->sMaskin, "DEMO");
+    ASSERT_TRUE(test::untilLongWorkIsOver()); // the colouring after the opening
     EXPECT_EQ(first->txtText->characterForeColorAt(1, 1), red);
 
     // Handed over by a second start, with a "\" in its name.
@@ -473,6 +474,7 @@ TEST(RunningEditor, CommandLineAndHandOverTakeTheMachineOfTheMainWindow)
     EXPECT_EQ(RkPathBytes(handed->caption()), slashed);
     EXPECT_EQ(handed->txtText->TextAll(), "G1 Y2\r\n");
     EXPECT_EQ(handed->sMaskin, "DEMO");
+    ASSERT_TRUE(test::untilLongWorkIsOver());
     EXPECT_EQ(handed->txtText->characterForeColorAt(1, 1), red);
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_TRUE(errors.empty());

@@ -232,6 +232,7 @@ TEST(BoldComments, ColoursCodeWordsAndCommentsOnly)
     d.ed()->setCaret(3, 2);
     MsgBoxRecorder boxes;
     RkBoldComments(&d.doc);
+    ASSERT_TRUE(test::untilLongWorkIsOver());
 
     const QColor red(255, 0, 0), green(0, 255, 0), blue(0, 0, 255), plain = d.ed()->ForeColor();
     EXPECT_EQ(d.ed()->characterForeColorAt(1, 1), red);   // code word 3 wins over 1
