@@ -2,12 +2,15 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/progress.h"
 #include "core/sessionstate.h"
 #include "core/settings.h"
 #include "documents/frmdocument.h"
 #include "files/frmprintsetup.h"
 #include "files/printingjobs.h"
 #include "mainwindow/frmmain.h"
+
+#include <QPointer>
 
 namespace lumrik {
 
@@ -22,14 +25,19 @@ int marginValue(int mm)
     return *v;
 }
 
-void mnuFilePrint_Click(frmMain *w)
+void mnuFilePrint_Click(frmMain *w, frmDocument *doc)
 {
     RkGuard("mnuFilePrint_Click()", [&] {
-        frmDocument *doc = w->activeDocument();
         // Nothing to print is no failure: no report, whose Avbryt would end
         // the program over a command that had nothing to do.
         if (!doc)
             return;
+        if (doc->busy()) {
+            // The finished text is printed, never a text half put in.
+            const QPointer<frmDocument> later(doc);
+            LongWork::whenDone(doc, [w, later] { mnuFilePrint_Click(w, later); });
+            return;
+        }
         const PrintValues &p = w->session().print().values();
         PrintDocument(doc, marginValue(p.leftMargin), marginValue(p.topMargin), marginValue(p.rightMargin),
                       marginValue(p.bottomMargin));
@@ -46,7 +54,7 @@ void mnuFilePrintSetup_Click(frmMain *w)
 
 void installPrintCommands(frmMain *w)
 {
-    w->setCommand("mnuFilePrint", [w] { mnuFilePrint_Click(w); });
+    w->setCommand("mnuFilePrint", [w] { mnuFilePrint_Click(w, w->activeDocument()); });
     w->setCommand("mnuFilePrintSetup", [w] { mnuFilePrintSetup_Click(w); });
 }
 

@@ -2,6 +2,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
+#include "core/progress.h"
 #include "core/settings.h"
 #include "documents/frmdocument.h"
 #include "files/printingjobs.h"
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -164,5 +166,32 @@ TEST_F(PrintCommandsTest, AProgramCloseDuringAPrintComesAfterTheLastPage)
     EXPECT_FALSE(alive);
     EXPECT_EQ(pdfPages(printed[1]), pages);
     EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PrintCommandsTest, APrintOfAProgramUnderLongWorkPrintsTheFinishedText)
+{
+    QByteArray text;
+    for (int i = 1; i <= 3000; ++i)
+        text += "N" + QByteArray::number(i * 10) + " G1 X" + QByteArray::number(i) + " (CUT)\r\n";
+    const QString path = env.write("ncprog/LONG.NC", text);
+    frmMain w;
+    installPrintCommands(&w);
+    frmDocument *doc = w.openDocument(path, "MILL");
+    ASSERT_NE(doc, nullptr);
+    {
+        // Long work rewrites the program: the print waits for its end.
+        LongWork work;
+        doc->setBusy(true);
+        w.menuAction("mnuFilePrint")->trigger();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(printed.isEmpty());
+        doc->txtText->setTextAll("N10 G0 X1\r\nN20 M30\r\n");
+        doc->setBusy(false);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !printed.isEmpty(); }, 60000));
+    ASSERT_TRUE(test::untilLongWorkIsOver());
+    ASSERT_EQ(printed.size(), 1);
+    EXPECT_EQ(pdfPages(printed[0]), 1);
     EXPECT_TRUE(errors.empty());
 }
