@@ -1,5 +1,6 @@
 // Sending: a 1,000,000-line program prepared and written through the send
 // engine to a port without a line-rate limit (the fake port).
+#include "core/currentmachine.h"
 #include "core/globals.h"
 #include "fakeserialport.h"
 #include "dnc/frmtxd2cnc.h"
@@ -23,9 +24,8 @@ struct Env {
     {
         gsDataPath = data.path();
         gsTmpPath = tmp.path();
-        gActiveCfg = "BENCH";
-        gActiveCfgFile = data.path() + "/BENCH.cfg";
-        QFile cfg(gActiveCfgFile);
+        currentMachine().use("BENCH", data.path() + "/BENCH.cfg");
+        QFile cfg(currentMachine().file());
         cfg.open(QIODevice::WriteOnly);
         cfg.write("[Communication]\r\nProtokoll=RTS/CTS\r\nCode=ISO\r\nEobCode=CR LF\r\nDelayBeforeClose=-1\r\n"
                   "TxdFilter=\r\nDoNotSend=/\r\nBufSize=256\r\n");

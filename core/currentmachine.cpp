@@ -1,48 +1,28 @@
 #include "core/currentmachine.h"
 
-#include "core/globals.h"
-
 namespace lumrik {
-
-QString CurrentMachine::name() const { return gActiveCfg; }
-QString CurrentMachine::file() const { return gActiveCfgFile; }
-
-MachineKeys CurrentMachine::keys() const
-{
-    MachineKeys k;
-    k.fileExtension = gsFileExtension;
-    k.commentColor = gCommentColor;
-    k.codeText = gsCodeText;
-    k.codeColor = gCodeColor;
-    k.rootFolder = gsRootFolder;
-    return k;
-}
 
 void CurrentMachine::setKeys(const MachineKeys &k)
 {
-    if (k == keys())
+    if (k == keys_)
         return;
-    gsFileExtension = k.fileExtension;
-    gCommentColor = k.commentColor;
-    gsCodeText = k.codeText;
-    gCodeColor = k.codeColor;
-    gsRootFolder = k.rootFolder;
+    keys_ = k;
     Q_EMIT keysChanged();
 }
 
 void CurrentMachine::changeKeys(const std::function<void(MachineKeys &)> &edit)
 {
-    MachineKeys k = keys();
+    MachineKeys k = keys_;
     edit(k);
     setKeys(k);
 }
 
 void CurrentMachine::use(const QString &name, const QString &file)
 {
-    if (name == gActiveCfg && file == gActiveCfgFile)
+    if (name == name_ && file == file_)
         return;
-    gActiveCfg = name;
-    gActiveCfgFile = file;
+    name_ = name;
+    file_ = file;
     Q_EMIT changed(name);
 }
 

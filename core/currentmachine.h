@@ -1,9 +1,9 @@
 #pragma once
 // The current machine: the machine whose configuration file the program
-// reads (the variables gActiveCfg and gActiveCfgFile are its read-only view,
-// read by the plug-ins by name) and the machine the main window's selector
-// shows. Windows tell it when they pick a machine; nothing reads a machine
-// back from a widget.
+// reads, the keys of that file in use, and the machine the main window's
+// selector shows. Windows tell it when they pick a machine; nothing reads a
+// machine back from a widget. The plug-ins read it by the old names
+// ("gActiveCfg", "gsRootFolder", ...) through the plug-in host.
 #include <QObject>
 #include <QString>
 #include <array>
@@ -26,13 +26,11 @@ struct MachineKeys {
 class CurrentMachine : public QObject {
     Q_OBJECT
 public:
-    QString name() const;
-    QString file() const;
+    QString name() const { return name_; }
+    QString file() const { return file_; }
 
-    // The machine's keys in use. Their storage is still the variables
-    // gsFileExtension, gCommentColor, gsCodeText, gCodeColor and gsRootFolder,
-    // the view the plug-ins and older readers see; every writer comes here.
-    MachineKeys keys() const;
+    // The machine's keys in use.
+    const MachineKeys &keys() const { return keys_; }
     // Takes the keys; `keysChanged` when any differs.
     void setKeys(const MachineKeys &keys);
     // Changes some keys in place, as `edit` does to a copy of them.
@@ -53,6 +51,9 @@ public:
     void releaseSelector(QObject *owner);
     QString shown() const { return shown_; }
     void setShown(const QString &name) { shown_ = name; }
+    // The machine the user works with: the one the main window's selector
+    // shows, or without a main window the current one.
+    QString selected() const { return owner_ ? shown_ : name_; }
 
 Q_SIGNALS:
     void changed(const QString &name);
@@ -60,6 +61,9 @@ Q_SIGNALS:
     void chosen(const QString &name);
 
 private:
+    QString name_;
+    QString file_;
+    MachineKeys keys_;
     QObject *owner_ = nullptr;
     QString shown_;
 };

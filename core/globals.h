@@ -23,9 +23,6 @@ inline long gActiveEditHwnd = 0; // non-zero while a document is active
 inline QString gsActiveFile;
 inline QString gsActiveFileName;
 inline QString gsActivePath;
-inline QString gsRootFolder;
-inline QString gActiveCfg;
-inline QString gActiveCfgFile;
 
 // Search state
 inline QString gSearchTarget;
@@ -44,10 +41,6 @@ inline int gTextColor = 0;
 inline int gTextBackColor = 0;
 inline int gOldLeft = 0, gOldTop = 0, gOldWidth = 0, gOldHeight = 0, gOldWindowState = 0;
 inline int gFileSelectLeft = 0, gFileSelectTop = 0, gFileSelectWidth = 0, gFileSelectHeight = 0;
-inline int gCommentColor = 0;
-inline std::array<QString, 8> gsCodeText;  // gsCodeText1..8 at [0]..[7]
-inline std::array<int, 8> gCodeColor{};    // gCodeColor1..8 at [0]..[7]
-inline QString gsFileExtension;
 inline QString gsShowFileExt;
 inline QString gsShowFileExtText;
 inline QString gsKalmeroPath;

@@ -1,5 +1,6 @@
 #include "core/paths.h"
 
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/globals.h"
@@ -411,7 +412,7 @@ QString GetDefaultPath(const QString &kind)
     } else {
         return {};
     }
-    QString file = machineFile(gActiveCfg);
+    QString file = machineFile(currentMachine().name());
     QString v = GetIniSetting(section, key, QStringLiteral("[exedrive]\\ncprog\\"), file);
     return ExpandExePath(v);
 }

@@ -562,7 +562,7 @@ void frmCncSetup::loadMachine(const QString &machine)
     }
     session_.machine().setKeys(keys);
     for (int i = 0; i < 8; ++i) {
-        txtCodeText[i]->setText(gsCodeText[i]);
+        txtCodeText[i]->setText(session_.machine().keys().codeText[i]);
         showCodeColour(i);
     }
 
@@ -635,7 +635,7 @@ void frmCncSetup::showCodeColour(int index)
 {
     QLineEdit *box = txtCodeText[index];
     QPalette p = box->palette();
-    p.setColor(QPalette::Text, rkColor(gCodeColor[index]));
+    p.setColor(QPalette::Text, rkColor(session_.machine().keys().codeColor[index]));
     const SettingValues settings = session_.settings().values();
     p.setColor(QPalette::Base, rkColor(settings.textBackColor));
     box->setPalette(p);
@@ -662,9 +662,9 @@ MachineSettings frmCncSetup::fieldValues() const
     s.FileExtension = txtFileExtension->text();
     for (int i = 0; i < 8; ++i) {
         s.CodeText[i] = txtCodeText[i]->text().trimmed();
-        s.CodeColor[i] = gCodeColor[i];
+        s.CodeColor[i] = session_.machine().keys().codeColor[i];
     }
-    s.CommentColor = gCommentColor;
+    s.CommentColor = session_.machine().keys().commentColor;
     s.ComPort = portText().trimmed().toInt();
     s.BaudRate = cmbBaud->currentText();
     s.Protokoll = cmbProtokoll->currentText();
@@ -739,7 +739,7 @@ bool frmCncSetup::cmdApply_Click()
             for (int i = 0; i < 8; ++i)
                 k.codeText[i] = s.CodeText[i];
         });
-        gsActivePath = gsRootFolder;
+        gsActivePath = session_.machine().keys().rootFolder;
         gsActiveFile.clear();
         gsActiveFileName.clear();
         // The port number stored is now the one to keep when the list has none.
@@ -860,7 +860,7 @@ void frmCncSetup::browse(QLineEdit *box, const QString &prompt, bool onlyWhenNot
         if (chosen.isEmpty())
             return;
         const QString collapsed = CollapseExePath(chosen);
-        if (onlyWhenNotRoot && collapsed == gsRootFolder)
+        if (onlyWhenNotRoot && collapsed == session_.machine().keys().rootFolder)
             return;
         box->setText(collapsed);
     });
@@ -886,7 +886,7 @@ void frmCncSetup::cmdCodeColor_Click(int index)
     RkGuard("cmdCodeColor_Click()", [&] {
         if (index < 0 || index > 7)
             return;
-        const auto chosen = cncChooseColor(this, gCodeColor[index], QStringLiteral("Färg för kodord %1").arg(index + 1));
+        const auto chosen = cncChooseColor(this, session_.machine().keys().codeColor[index], QStringLiteral("Färg för kodord %1").arg(index + 1));
         if (!chosen)
             return;
         raiseFlag();
@@ -898,7 +898,7 @@ void frmCncSetup::cmdCodeColor_Click(int index)
 void frmCncSetup::cmdCommentColor_Click()
 {
     RkGuard("cmdCommentColor_Click()", [&] {
-        const auto chosen = cncChooseColor(this, gCommentColor, QStringLiteral("Färg för kommentarer"));
+        const auto chosen = cncChooseColor(this, session_.machine().keys().commentColor, QStringLiteral("Färg för kommentarer"));
         if (!chosen)
             return;
         raiseFlag();

@@ -1,6 +1,7 @@
 #include "dnc/headerlines.h"
 
 #include "core/codepage.h"
+#include "core/currentmachine.h"
 #include "core/language.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -81,7 +82,7 @@ bool RkSaveHeaderLines(const QString &path, std::optional<TextEncoding> into)
             return false;
         source.close();
         const QString date = RkShortDate(QDate::currentDate());
-        const QByteArray block = headerBlock(bytes, gActiveCfg, date, into);
+        const QByteArray block = headerBlock(bytes, currentMachine().name(), date, into);
         // A hand-off file: made new, never written through a link at its name.
         const QString name = findFileNoCase(tmpFile(kHeaderTmp));
         const int fd = openHandOffFile(name);

@@ -12,7 +12,7 @@ namespace lumrik {
 
 // Copies the leading comment lines of `path` (path tokens expanded) into
 // "Header.Tmp" of the temporary folder and adds the stamp block naming the
-// machine gActiveCfg and today's date. True when at least one line was copied;
+// current machine and today's date. True when at least one line was copied;
 // false when none was or when anything failed. Shows no message.
 // The block is in one encoding: the source file's (by the rule of
 // core/codepage.h), or `into` when given, so that it can go on top of a

@@ -1,5 +1,6 @@
 #include "dnc/machineconfig.h"
 
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
@@ -99,14 +100,14 @@ MachineSettings MachineSettings::defaults()
     const int color = toInt32(editTextColor()).value_or(0);
     s.CodeColor.fill(color);
     s.CommentColor = color;
-    s.DefaultCncPath = gsRootFolder;
-    s.DefaultRxdCncPath = gsRootFolder;
+    s.DefaultCncPath = currentMachine().keys().rootFolder;
+    s.DefaultRxdCncPath = currentMachine().keys().rootFolder;
     return s;
 }
 
 MachineConfig::MachineConfig(const QString &file) : file_(file) {}
 
-MachineConfig MachineConfig::active() { return MachineConfig(gActiveCfgFile); }
+MachineConfig MachineConfig::active() { return MachineConfig(currentMachine().file()); }
 
 MachineConfig MachineConfig::ofMachine(const QString &machine) { return MachineConfig(machineConfigFile(machine)); }
 
@@ -122,7 +123,7 @@ QString MachineConfig::defaultValue(const QString &section, const QString &key)
     if (sec == QLatin1String("settings") && (k.startsWith(QLatin1String("codecolor")) || k == QLatin1String("commentcolor")))
         return editTextColor();
     if (sec == QLatin1String("cncprogpath") && (k == QLatin1String("defaultcncpath") || k == QLatin1String("defaultrxdcncpath")))
-        return gsRootFolder;
+        return currentMachine().keys().rootFolder;
     return fixedDefaults().value(sec + '/' + k);
 }
 

@@ -87,7 +87,7 @@ struct MachineSettings {
 
     // The values of an empty file in the program's present state: colours from
     // the editor text colour ("EditFontColor" of the main settings file), the
-    // program folders from gsRootFolder.
+    // program folders from the current machine's root folder.
     static MachineSettings defaults();
 };
 
@@ -95,7 +95,7 @@ class MachineConfig {
 public:
     // A machine file by its path (found without regard to case).
     explicit MachineConfig(const QString &file);
-    // The current machine (gActiveCfgFile).
+    // The current machine (core/currentmachine.h).
     static MachineConfig active();
     // A machine by name: program folder & "/" & name & ".cfg".
     static MachineConfig ofMachine(const QString &machine);

@@ -1,5 +1,6 @@
 #include "dnc/receivesettings.h"
 
+#include "core/currentmachine.h"
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
@@ -63,7 +64,7 @@ bool readRxdSettings(const QString &cfgFile, RxdSettings &s, QString *reason)
     s.options.binary = code == cfg::CodeBinary;
     s.options.eia = code == cfg::CodeEia;
 
-    QString folder = get(kCfgProgPath, "DefaultRxdCncPath", gsRootFolder).trimmed();
+    QString folder = get(kCfgProgPath, "DefaultRxdCncPath", currentMachine().keys().rootFolder).trimmed();
     if (folder.isEmpty())
         folder = QStringLiteral("[exedrive]\\ncprog\\");
     if (!folder.endsWith('\\') && !folder.endsWith('/'))

@@ -1,6 +1,7 @@
 #include "documents/saving.h"
 
 #include "core/atomicfile.h"
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/fileidentity.h"
 #include "core/filenames.h"
@@ -124,7 +125,7 @@ bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result)
                      QStringLiteral("Spara"), 0, doc);
             return SaveOutcome::Refused;
         }
-        const QString filter = saveDialogFilter(gsFileExtension);
+        const QString filter = saveDialogFilter(currentMachine().keys().fileExtension);
         const QString caption = doc->caption();
         if (caption == gsUntitled || !doc->bNamed)
             saveAs = true;

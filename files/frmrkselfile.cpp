@@ -1001,8 +1001,8 @@ void frmRkSelFile::mnuPopupRoot_Click()
 {
     RkGuard("mnuPopupRoot_Click()", [&] {
         const QString folder =
-            folderBrowser ? folderBrowser(QStringLiteral("Välj ny grundsökväg."), gsRootFolder) : QString();
-        if (!folder.isEmpty() && folder != gsRootFolder)
+            folderBrowser ? folderBrowser(QStringLiteral("Välj ny grundsökväg."), session_.machine().keys().rootFolder) : QString();
+        if (!folder.isEmpty() && folder != session_.machine().keys().rootFolder)
             FoTrVi->setRootFolder(folder);
     });
 }

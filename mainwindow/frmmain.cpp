@@ -317,7 +317,12 @@ void frmMain::setCoolBarVisible(bool visible)
         b->setVisible(visible && bandShown_.value(b, true));
 }
 
-QString frmMain::machine() const { return comboMaskiner->currentText(); }
+QString frmMain::machine() const
+{
+    // The selector is the current machine's view: what it shows is kept there.
+    const CurrentMachine &m = session_.machine();
+    return m.selectorOwner() == this ? m.shown() : comboMaskiner->currentText();
+}
 
 // ---------------------------------------------------------------------------
 // Commands and their enabling
@@ -697,7 +702,7 @@ bool frmMain::MDIForm_Unload()
     return RkGuard("MDIForm_Unload()", [&] {
         IniWriteBatch batch; // one write of the settings file, one report if it fails
         savePlacement();
-        SaveIniSetting("Settings", "LastCnc", gActiveCfg);
+        SaveIniSetting("Settings", "LastCnc", session_.machine().name());
         SaveIniSetting("Settings", "CurrentPath", CollapseExePath(QString(gsActivePath)));
         SaveIniSetting("Settings", "FirstStart", "False");
         saveMruList(mruList());

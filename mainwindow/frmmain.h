@@ -126,7 +126,7 @@ public:
     bool coolBarVisible() const { return coolBarVisible_; }
     void setCoolBarVisible(bool visible);
 
-    // The machine selector's text (the current machine).
+    // The machine the selector shows (kept by the current machine).
     QString machine() const;
     // Lines per mouse-wheel step, read at load (0 without a wheel).
     int wheelLines() const { return wheelLines_; }

@@ -12,6 +12,7 @@
 #include "mainwindow/commands_find.h"
 #include "mainwindow/commands_plugins.h"
 
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
@@ -61,7 +62,7 @@ void plainOpenDialog(QWidget *owner, const QString &rootPath, const QString &pre
 {
     QStringList filters;
     QStringList patterns;
-    for (const QString &p : gsFileExtension.split(';', Qt::SkipEmptyParts)) {
+    for (const QString &p : currentMachine().keys().fileExtension.split(';', Qt::SkipEmptyParts)) {
         const QString t = p.trimmed();
         if (t.isEmpty() || t == QLatin1String("*.*"))
             continue;
@@ -86,7 +87,7 @@ void plainOpenDialog(QWidget *owner, const QString &rootPath, const QString &pre
     if (!selectedPath.endsWith('/'))
         selectedPath += '/';
     selectedFile = GetFileNamePart(file);
-    machine = frmMain::instance() ? frmMain::instance()->machine() : gActiveCfg;
+    machine = currentMachine().selected();
 }
 
 }

@@ -44,7 +44,7 @@ void applyMachineKeys(const MachineKeys &keys)
 void selectMachine(const QString &machine)
 {
     currentMachine().use(machine, machineFile(machine));
-    applyMachineKeys(readMachineKeys(currentMachine().file(), gTextColor, gsRootFolder));
+    applyMachineKeys(readMachineKeys(currentMachine().file(), gTextColor, currentMachine().keys().rootFolder));
 }
 
 }

@@ -15,8 +15,8 @@ MachineKeys readMachineKeys(const QString &cfgFile, int textColor, const QString
 // Puts the keys in use: the current machine's (core/currentmachine.h).
 void applyMachineKeys(const MachineKeys &keys);
 
-// The selector's choice of a machine: gActiveCfg and gActiveCfgFile, then the
-// machine's keys (with the current gTextColor and gsRootFolder as defaults).
+// The selector's choice of a machine: the current machine's name and file, then the
+// machine's keys (with the current gTextColor and root folder as defaults).
 void selectMachine(const QString &machine);
 
 }

@@ -1,5 +1,6 @@
 #include "mainwindow/pluginhost.h"
 
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/msgbox.h"
@@ -600,6 +601,13 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         auto s16 = [&t](const char *name, const int &v) { t.emplace_back(name, [&v] { return i2(v); }); };
         auto s32 = [&t](const char *name, const int &v) { t.emplace_back(name, [&v] { return i4(v); }); };
         auto s = [&t](const char *name, const QString &v) { t.emplace_back(name, [&v] { return QVariant(v); }); };
+        // The current machine's, under the names the plug-ins have always read.
+        auto m32 = [&t](const char *name, std::function<int(const MachineKeys &)> f) {
+            t.emplace_back(name, [f = std::move(f)] { return i4(f(currentMachine().keys())); });
+        };
+        auto ms = [&t](const char *name, std::function<QString(const CurrentMachine &)> f) {
+            t.emplace_back(name, [f = std::move(f)] { return QVariant(f(currentMachine())); });
+        };
         b("gbNotSwedish", gbNotSwedish);
         b("gbShowAllFiles", gbShowAllFiles);
         b("gRkAbort", gRkAbort);
@@ -649,17 +657,17 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         s32("gFileSelectHeight", gFileSelectHeight);
         s32("gTextColor", gTextColor);
         s32("gTextBackColor", gTextBackColor);
-        s32("gCommentColor", gCommentColor);
+        m32("gCommentColor", [](const MachineKeys &k) { return k.commentColor; });
         static const char *const colours[] = {"gCodeColor1", "gCodeColor2", "gCodeColor3", "gCodeColor4",
                                               "gCodeColor5", "gCodeColor6", "gCodeColor7", "gCodeColor8"};
         for (size_t i = 0; i < 8; ++i)
-            s32(colours[i], gCodeColor[i]);
+            m32(colours[i], [i](const MachineKeys &k) { return k.codeColor[i]; });
         s32("gPrintTMargin", gPrintTMargin);
         s32("gPrintBMargin", gPrintBMargin);
         s32("gPrintLMargin", gPrintLMargin);
         s32("gPrintRMargin", gPrintRMargin);
 
-        s("gsRootFolder", gsRootFolder);
+        ms("gsRootFolder", [](const CurrentMachine &m) { return m.keys().rootFolder; });
         s("gsActiveFile", gsActiveFile);
         s("gsActivePath", gsActivePath);
         s("gsTmpPath", gsTmpPath);
@@ -667,19 +675,19 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         s("gSearchReplacement", gSearchReplacement);
         s("gSearchTarget", gSearchTarget);
         s("gFindString", gFindString);
-        s("gsFileExtension", gsFileExtension);
+        ms("gsFileExtension", [](const CurrentMachine &m) { return m.keys().fileExtension; });
         s("gsShowFileExt", gsShowFileExt);
         s("gsKalmeroPath", gsKalmeroPath);
         s("gsProgramInfoPath", gsProgramInfoPath);
         s("gsActiveFileName", gsActiveFileName);
-        s("gActiveCfgFile", gActiveCfgFile);
-        s("gActiveCfg", gActiveCfg);
+        ms("gActiveCfgFile", [](const CurrentMachine &m) { return m.file(); });
+        ms("gActiveCfg", [](const CurrentMachine &m) { return m.name(); });
         s("gDefaultTile", gDefaultTile);
         s("gTextFont", gTextFont);
         static const char *const texts[] = {"gsCodeText1", "gsCodeText2", "gsCodeText3", "gsCodeText4",
                                             "gsCodeText5", "gsCodeText6", "gsCodeText7", "gsCodeText8"};
         for (size_t i = 0; i < 8; ++i)
-            s(texts[i], gsCodeText[i]);
+            ms(texts[i], [i](const CurrentMachine &m) { return m.keys().codeText[i]; });
         s("gPrinterFont", gPrinterFont);
         s("GsTotalNumberofPages", GsTotalNumberofPages);
         s("GsPrinterHeader", GsPrinterHeader);

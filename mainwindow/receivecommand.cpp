@@ -2,6 +2,7 @@
 
 #include "core/atomicfile.h"
 #include "core/codepage.h"
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/lineends.h"
@@ -155,7 +156,7 @@ frmDocument *RecoverInterruptedReception(QWidget *owner, const std::function<frm
     }
     r.received = true;
     r.targetPath = RkNativePath(gsActivePath + gsUntitled);
-    return OpenReceivedProgram(r, gActiveCfg, loadNewDoc, {});
+    return OpenReceivedProgram(r, currentMachine().name(), loadNewDoc, {});
 }
 
 frmDocument *RxdFromCncCommand(Session &session, QWidget *owner, QComboBox *comboMaskiner,

@@ -2,6 +2,7 @@
 #include "ncops/boldcomments.h"
 
 #include "core/codepage.h"
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/lineends.h"
@@ -91,10 +92,10 @@ void RkBoldComments(frmDocument *doc)
         std::array<QByteArray, 4> words;
         auto colours = std::make_shared<std::array<QColor, 6>>();
         for (int k = 0; k < 4; ++k) {
-            words[k] = toCp1252(gsCodeText[k]);
-            (*colours)[size_t(k + 1)] = rkColor(gCodeColor[k]);
+            words[k] = toCp1252(currentMachine().keys().codeText[k]);
+            (*colours)[size_t(k + 1)] = rkColor(currentMachine().keys().codeColor[k]);
         }
-        (*colours)[size_t(kCommentPalette)] = rkColor(gCommentColor);
+        (*colours)[size_t(kCommentPalette)] = rkColor(currentMachine().keys().commentColor);
 
         ed->setRedraw(false);
         ed->clearCharacterAttributes();

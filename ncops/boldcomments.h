@@ -23,8 +23,8 @@ struct LineColouring {
 // comment takes the comment colour.
 LineColouring colourLine(QByteArrayView line, const std::array<QByteArray, 4> &codeWords);
 
-// The command on a document window, with the settings gsCodeText1..4,
-// gCodeColor1..4 and gCommentColor.
+// The command on a document window, with the current machine's code words
+// 1..4, their colours and the comment colour.
 void RkBoldComments(frmDocument *doc);
 
 }

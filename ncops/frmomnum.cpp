@@ -1,6 +1,7 @@
 #include "ncops/frmomnum.h"
 
 #include "core/codepage.h"
+#include "core/currentmachine.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/inifile.h"
@@ -48,10 +49,11 @@ bool storedTruth(const QString &text)
 
 QString frmOmnum::omnumConfigFile()
 {
-    if (!gActiveCfgFile.trimmed().isEmpty())
-        return findFileNoCase(RkNativePath(gActiveCfgFile));
-    if (!gActiveCfg.trimmed().isEmpty())
-        return machineFile(gActiveCfg);
+    const CurrentMachine &machine = currentMachine();
+    if (!machine.file().trimmed().isEmpty())
+        return findFileNoCase(RkNativePath(machine.file()));
+    if (!machine.name().trimmed().isEmpty())
+        return machineFile(machine.name());
     return {};
 }
 

@@ -1,5 +1,6 @@
 #include "core/currentmachine.h"
 #include "core/globals.h"
+#include "sessionscope.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@ using namespace lumrik;
 // read follow it; only a choice asks the main selector to follow.
 TEST(CurrentMachine, UseAndChooseTellTheirChangeOnceAndKeepTheVariablesInStep)
 {
-    const QString oldName = gActiveCfg, oldFile = gActiveCfgFile;
+    const test::MachineScope restore;
     CurrentMachine &m = currentMachine();
     QStringList changed, chosen;
     QObject watcher;
@@ -20,8 +21,8 @@ TEST(CurrentMachine, UseAndChooseTellTheirChangeOnceAndKeepTheVariablesInStep)
     QObject::connect(&m, &CurrentMachine::chosen, &watcher, [&](const QString &n) { chosen << n; });
 
     m.use("MILL", "/data/MILL.cfg");
-    EXPECT_EQ(gActiveCfg, "MILL");
-    EXPECT_EQ(gActiveCfgFile, "/data/MILL.cfg");
+    EXPECT_EQ(currentMachine().name(), "MILL");
+    EXPECT_EQ(currentMachine().file(), "/data/MILL.cfg");
     EXPECT_EQ(m.name(), "MILL");
     EXPECT_EQ(m.file(), "/data/MILL.cfg");
     m.use("MILL", "/data/MILL.cfg"); // no change, nothing told
@@ -29,7 +30,7 @@ TEST(CurrentMachine, UseAndChooseTellTheirChangeOnceAndKeepTheVariablesInStep)
     m.choose("LATHE", "/data/LATHE.cfg"); // chosen again: the selector is asked again
     EXPECT_EQ(changed, (QStringList{"MILL", "LATHE"}));
     EXPECT_EQ(chosen, (QStringList{"LATHE", "LATHE"}));
-    EXPECT_EQ(gActiveCfg, "LATHE");
+    EXPECT_EQ(currentMachine().name(), "LATHE");
 
     // The selector's owner: only the one registered releases it.
     QObject a, b;
@@ -41,6 +42,4 @@ TEST(CurrentMachine, UseAndChooseTellTheirChangeOnceAndKeepTheVariablesInStep)
     m.releaseSelector(&a);
     EXPECT_EQ(m.selectorOwner(), nullptr);
     EXPECT_EQ(m.shown(), "");
-
-    m.use(oldName, oldFile);
 }

@@ -1,6 +1,7 @@
 #include "core/globals.h"
 #include "core/paths.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -128,13 +129,13 @@ TEST(Folders, ListingsAndDefaultPaths)
     SelectComboItem("mazak", &combo);
     EXPECT_EQ(combo.currentIndex(), 1);
 
-    gActiveCfg = "fanuc";
+    test::useMachineName("fanuc");
     EXPECT_EQ(GetDefaultPath("root"), gsDataPath + "/prog/");
     EXPECT_EQ(GetDefaultPath("send"), QDir::homePath() + "/ncprog/");
-    gActiveCfg = "MAZAK";
+    test::useMachineName("MAZAK");
     EXPECT_EQ(GetDefaultPath("rec"), "/var/rx");
     EXPECT_EQ(GetDefaultPath("other"), "");
-    gActiveCfg.clear();
+    test::useMachineName(QString());
 }
 
 TEST(CopyFiles, AFolderCopiedOntoItselfKeepsEveryFile)

@@ -2,6 +2,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +19,9 @@ TEST(Settings, MissingFileGivesTheDefaults)
     EXPECT_EQ(gTextBackColor, 0xFFFFFF);
     EXPECT_EQ(gOldWidth, 3500);
     EXPECT_EQ(gFileSelectWidth, 8500);
-    EXPECT_EQ(gsRootFolder, gsDataPath);
+    EXPECT_EQ(currentMachine().keys().rootFolder, gsDataPath);
     EXPECT_EQ(gsActivePath, gsDataPath);
-    EXPECT_EQ(gsFileExtension, "*.*");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.*");
     EXPECT_EQ(gsShowFileExtText, "Alla filer (*.*)");
     EXPECT_EQ(gsKalmeroPath, exeDrive() + "/LMK");
     EXPECT_TRUE(gbShowAllFiles);
@@ -42,12 +43,12 @@ TEST(Settings, TokensAndDependentDefaults)
     env.write("lumrik32.INI", "[Settings]\r\nDefaultPath=[exedir]\\NC\r\nEditFontColor=255\r\nCodeColor3=65280\r\n"
                               "SaveAsUnix=True\r\nRullningsList=true\r\nUpperCase=1\r\n");
     RkLoadIniSettings();
-    EXPECT_EQ(gsRootFolder, gsDataPath + "/NC");
+    EXPECT_EQ(currentMachine().keys().rootFolder, gsDataPath + "/NC");
     EXPECT_EQ(gsActivePath, gsDataPath + "/NC");
-    EXPECT_EQ(gCommentColor, 255);
-    EXPECT_EQ(gCodeColor[0], 255);
-    EXPECT_EQ(gCodeColor[2], 65280);
-    EXPECT_EQ(gCodeColor[7], 255);
+    EXPECT_EQ(currentMachine().keys().commentColor, 255);
+    EXPECT_EQ(currentMachine().keys().codeColor[0], 255);
+    EXPECT_EQ(currentMachine().keys().codeColor[2], 65280);
+    EXPECT_EQ(currentMachine().keys().codeColor[7], 255);
     EXPECT_EQ(gSaveAsUnixType, 2);
     EXPECT_EQ(gScrollbarShow, 2);
     EXPECT_TRUE(gUpperCase);
@@ -63,7 +64,7 @@ TEST(Settings, BadValueTakesItsDefaultAndLoadingGoesOn)
     EXPECT_EQ(gTextFontSize, 12);
     EXPECT_EQ(gTextColor, 0);
     EXPECT_TRUE(gbShowAllFiles);
-    EXPECT_EQ(gActiveCfg, "MAZAK");
+    EXPECT_EQ(currentMachine().name(), "MAZAK");
     EXPECT_EQ(gPrintColumns, 2);
     EXPECT_TRUE(boxes.calls().empty());
 }

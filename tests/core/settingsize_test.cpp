@@ -4,6 +4,7 @@
 #include "core/inifile.h"
 #include "core/settings.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -37,7 +38,7 @@ TEST(SettingsSize, AFileOverTheLimitIsRefusedWithAMessageNamingIt)
     EXPECT_TRUE(boxes.calls()[0].text.contains("16 MB"));
     // Told once; every later look-up gives its default without a box.
     RkLoadIniSettings();
-    EXPECT_EQ(gActiveCfg, "");
+    EXPECT_EQ(currentMachine().name(), "");
     EXPECT_EQ(gTextFontSize, 12);
     EXPECT_EQ(boxes.calls().size(), 1u);
 

@@ -71,8 +71,8 @@ TEST(SettingsObject, TheLastMachineIsLoadedAsTheCurrentMachineWhoseFileStaysUnti
         ASSERT_EQ(changed.count(), 1);
         EXPECT_EQ(changed.at(0).at(0).toString(), "MILL");
         EXPECT_EQ(chosen.count(), 0);
-        EXPECT_EQ(gActiveCfg, "MILL");
-        EXPECT_EQ(gActiveCfgFile, env.path("OLD.cfg"));
+        EXPECT_EQ(currentMachine().name(), "MILL");
+        EXPECT_EQ(currentMachine().file(), env.path("OLD.cfg"));
         // Read again: nothing new.
         RkLoadIniSettings();
         EXPECT_EQ(changed.count(), 1);

@@ -62,19 +62,19 @@ protected:
         portC = env.write("dev/ttyC", "");
         writeIni({});
         cncSetupHooks().systemPorts = [] { return QStringList(); };
-        gActiveCfg = "MILL";
-        gActiveCfgFile.clear();
-        gsRootFolder = "/nc/root/";
-        gCodeColor.fill(0);
-        gCommentColor = 0;
+        currentMachine().use("MILL", QString());
+        test::changeMachineKeys([](MachineKeys &k) {
+            k.rootFolder = "/nc/root/";
+            k.codeColor.fill(0);
+            k.commentColor = 0;
+        });
     }
     void TearDown() override
     {
         cncSetupHooks() = CncSetupHooks();
         setErrorBoxHook({});
-        gActiveCfg.clear();
-        gActiveCfgFile.clear();
-        gsRootFolder.clear();
+        currentMachine().use(QString(), QString());
+        test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = QString(); });
         EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().toStdString());
     }
     void writeIni(const QByteArray &more)
@@ -126,8 +126,8 @@ TEST_F(CncSetupTest, EmptyMachineOpensWithTheDefaultsAndNothingChanged)
     EXPECT_EQ(items(dlg->cmbCfgFiler), QStringList({"LATHE", "MILL"}));
     EXPECT_EQ(dlg->cmbCfgFiler->currentText(), "MILL");
     EXPECT_EQ(dlg->shownMachine(), "MILL");
-    EXPECT_EQ(gActiveCfg, "MILL");
-    EXPECT_TRUE(gActiveCfgFile.endsWith("/MILL.cfg"));
+    EXPECT_EQ(currentMachine().name(), "MILL");
+    EXPECT_TRUE(currentMachine().file().endsWith("/MILL.cfg"));
     EXPECT_EQ(mainSelector.currentText(), "MILL");
     EXPECT_TRUE(boxes.calls().empty());   // no "Spara?" on opening
     EXPECT_FALSE(dlg->cmdApply->isEnabled());
@@ -159,14 +159,14 @@ TEST_F(CncSetupTest, EmptyMachineOpensWithTheDefaultsAndNothingChanged)
     EXPECT_EQ(items(dlg->ComboColorFile), QStringList({"fanuc", "heidenhain"}));
     EXPECT_EQ(dlg->ComboColorFile->currentIndex(), -1);
     // Colours from the editor's text colour.
-    EXPECT_EQ(gCodeColor[4], 255);
+    EXPECT_EQ(currentMachine().keys().codeColor[4], 255);
     EXPECT_EQ(dlg->txtCodeText[4]->palette().color(QPalette::Text), rkColor(255));
 }
 
 TEST_F(CncSetupTest, WithoutACurrentMachineNothingIsLoadedOrStored)
 {
     env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
-    gActiveCfg = "GONE";
+    test::useMachineName("GONE");
     auto dlg = open();
     EXPECT_EQ(dlg->cmbCfgFiler->count(), 1);
     EXPECT_EQ(dlg->cmbCfgFiler->currentIndex(), -1);
@@ -235,10 +235,10 @@ TEST_F(CncSetupTest, ApplyWritesEveryKeyInOrderAndKeepsOtherSections)
     EXPECT_EQ(cfg.DefaultCncPath(), "/nc/root/");
     EXPECT_EQ(GetIniSetting("OmNum", "Incr", "", file), "5");
     // The program follows the stored values.
-    EXPECT_EQ(gsFileExtension, "*.NC");
-    EXPECT_EQ(gsCodeText[1], "M6");
-    EXPECT_EQ(gsRootFolder, gsDataPath + "/program");
-    EXPECT_EQ(gsActivePath, gsRootFolder);
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.NC");
+    EXPECT_EQ(currentMachine().keys().codeText[1], "M6");
+    EXPECT_EQ(currentMachine().keys().rootFolder, gsDataPath + "/program");
+    EXPECT_EQ(gsActivePath, currentMachine().keys().rootFolder);
 
     // Loading the machine again shows what was stored, port 123 selected.
     auto again = open();
@@ -262,7 +262,7 @@ TEST_F(CncSetupTest, ApplyWritesEveryKeyInOrderAndKeepsOtherSections)
     // A machine without folders of its own shows the base folder, a folder
     // of this system, with "/" at its end.
     env.write("MILL.cfg", "[OmNum]\r\nIncr=5\r\n");
-    gsRootFolder = gsDataPath + "/program";
+    test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = gsDataPath + "/program"; });
     auto fourth = open();
     EXPECT_EQ(fourth->txtDefaultTxdCNCpath->text(), gsDataPath + "/program/");
     EXPECT_EQ(fourth->txtDefaultRxdCNCpath->text(), gsDataPath + "/program/");
@@ -294,7 +294,7 @@ TEST_F(CncSetupTest, ChoosingAnotherMachineAsksToSaveTheChanges)
     EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Question);
     EXPECT_EQ(dlg->cmbCfgFiler->currentText(), "LATHE");
     EXPECT_EQ(dlg->shownMachine(), "MILL");
-    EXPECT_EQ(gActiveCfg, "MILL");
+    EXPECT_EQ(currentMachine().name(), "MILL");
     EXPECT_EQ(dlg->txtSendTo->text(), "M30");
     EXPECT_EQ(dlg->cmbBaud->currentText(), "4800");
     EXPECT_TRUE(dlg->cmdApply->isEnabled());
@@ -328,7 +328,7 @@ TEST_F(CncSetupTest, ChoosingAnotherMachineAsksToSaveTheChanges)
     EXPECT_TRUE(MachineConfig(lathe).SendTo().isEmpty());
     EXPECT_EQ(dlg->shownMachine(), "LATHE");
     EXPECT_EQ(dlg->cmbBaud->currentText(), "9600");
-    EXPECT_EQ(gActiveCfg, "LATHE");
+    EXPECT_EQ(currentMachine().name(), "LATHE");
     EXPECT_EQ(boxes.calls().size(), 3u);
 
     // Without changes there is no question.
@@ -344,7 +344,7 @@ TEST_F(CncSetupTest, FailedWriteIsReportedAndTheChangesStayUnsaved)
 {
     const QString file = env.write("MILL.cfg", "[Settings]\r\nFileExtension=*.NC\r\n");
     auto dlg = open();
-    gsFileExtension = "*.NC";
+    test::changeMachineKeys([&](MachineKeys &k) { k.fileExtension = "*.NC"; });
     // The block size is an edit like any other: without the flag it could
     // not be stored with "&Verkställ", nor offered when another machine is chosen.
     dlg->cmbBufSize->setCurrentText("64");
@@ -357,7 +357,7 @@ TEST_F(CncSetupTest, FailedWriteIsReportedAndTheChangesStayUnsaved)
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_TRUE(boxes.calls()[0].text.startsWith("Fel vid skrivning till INI-fil...\r\n\r\n" + file));
     EXPECT_TRUE(dlg->cmdApply->isEnabled());
-    EXPECT_EQ(gsFileExtension, "*.NC");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.NC");
     EXPECT_EQ(readFile(file), before);
 
     // Again, and through OK: still not stored, the dialog stays open.
@@ -375,7 +375,7 @@ TEST_F(CncSetupTest, FailedWriteIsReportedAndTheChangesStayUnsaved)
     EXPECT_FALSE(dlg->cmdApply->isEnabled());
     EXPECT_EQ(MachineConfig(file).FileExtension(), "*.H");
     EXPECT_EQ(MachineConfig(file).BufSize(), "64");
-    EXPECT_EQ(gsFileExtension, "*.H");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.H");
 }
 
 TEST_F(CncSetupTest, ValuesThatCannotBeStoredAreRefusedWithAClearMessage)
@@ -448,7 +448,7 @@ TEST_F(CncSetupTest, CloseDelayTellsItsRuleAndStoresTheNoWaitValue)
     ASSERT_TRUE(dlg->cmdApply_Click());
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_TRUE(readFile(file).contains("\r\nDelayBeforeClose=-1\r\n")) << readFile(file).toStdString();
-    gActiveCfgFile = file;
+    test::useMachineFile(file);
     TxdSettings send;
     ASSERT_EQ(readTxdSettings(MachineConfig::active(), send), TxdSettingsStatus::Ok);
     EXPECT_LT(send.delayBeforeClose, 0);
@@ -468,7 +468,7 @@ TEST_F(CncSetupTest, EachStoredValueThatCannotBeShownIsWarnedOf)
 {
     env.write("MILL.cfg", "[Communication]\r\nBaudRate=12345\r\nParity=UDDA\r\nSend30Null=ja\r\n"
                           "[Settings]\r\nCodeColor3=röd\r\nCodeColor4=65280\r\n");
-    gCodeColor[2] = 0x123456;
+    test::changeMachineKeys([&](MachineKeys &k) { k.codeColor[2] = 0x123456; });
     auto dlg = open();
     // One warning per value, in the order of loading, each with what it is about.
     ASSERT_EQ(boxes.calls().size(), 3u);
@@ -489,8 +489,8 @@ TEST_F(CncSetupTest, EachStoredValueThatCannotBeShownIsWarnedOf)
     // Each field keeps what it showed; the other values load.
     EXPECT_EQ(dlg->cmbBaud->currentText(), "2400");
     EXPECT_EQ(dlg->cmbParity->currentText(), "UDDA");
-    EXPECT_EQ(gCodeColor[2], 0x123456);
-    EXPECT_EQ(gCodeColor[3], 65280);
+    EXPECT_EQ(currentMachine().keys().codeColor[2], 0x123456);
+    EXPECT_EQ(currentMachine().keys().codeColor[3], 65280);
     EXPECT_FALSE(dlg->cmdApply->isEnabled());
 }
 
@@ -638,17 +638,17 @@ TEST_F(CncSetupTest, ColourAndFolderButtons)
     // Cancelled: nothing changes.
     dlg->cmdCodeColor[2]->click();
     EXPECT_EQ(asked, 255);
-    EXPECT_EQ(gCodeColor[2], 255);
+    EXPECT_EQ(currentMachine().keys().codeColor[2], 255);
     EXPECT_FALSE(dlg->cmdApply->isEnabled());
 
     answer = 0x0000FF00;
     dlg->cmdCodeColor[2]->click();
-    EXPECT_EQ(gCodeColor[2], 0x0000FF00);
+    EXPECT_EQ(currentMachine().keys().codeColor[2], 0x0000FF00);
     EXPECT_EQ(dlg->txtCodeText[2]->palette().color(QPalette::Text), QColor(0, 255, 0));
     EXPECT_TRUE(dlg->cmdApply->isEnabled());
     answer = 0x00FF0000;
     dlg->cmdCommentColor->click();
-    EXPECT_EQ(gCommentColor, 0x00FF0000);
+    EXPECT_EQ(currentMachine().keys().commentColor, 0x00FF0000);
 
     QString browsed;
     QString startedAt;
@@ -720,7 +720,7 @@ TEST_F(CncSetupTest, NewMachineIsCreatedEmptyAndLoadedWithTheDefaults)
     const QString created = env.path("LATHE 2.CFG");
     ASSERT_TRUE(QFile::exists(created));
     EXPECT_EQ(QFile(created).size(), 0);
-    EXPECT_EQ(gActiveCfg, "LATHE 2");
+    EXPECT_EQ(currentMachine().name(), "LATHE 2");
     EXPECT_EQ(dlg->shownMachine(), "LATHE 2");
     EXPECT_EQ(dlg->cmbCfgFiler->currentText(), "LATHE 2");
     EXPECT_EQ(dlg->cmbBaud->currentText(), "2400");
@@ -804,7 +804,7 @@ TEST_F(CncSetupTest, ANewMachineWhoseNameIsALinkNeverEmptiesTheLinksTarget)
     EXPECT_FALSE(QFileInfo(name).isSymLink());
     EXPECT_TRUE(QFileInfo(name).isFile());
     EXPECT_EQ(QFileInfo(name).size(), 0);
-    EXPECT_EQ(gActiveCfg, "TURN");
+    EXPECT_EQ(currentMachine().name(), "TURN");
     EXPECT_EQ(dlg->shownMachine(), "TURN");
 
     // A dangling link as the name of a new machine: asked about too, and

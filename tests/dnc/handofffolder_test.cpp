@@ -28,13 +28,13 @@ struct CleanedRig {
     {
         FakeSerialPort::install();
         gsTmpPath = start = startHandOffFolder();
-        gsRootFolder = env.dataPath();
+        test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = env.dataPath(); });
         gsUntitled = QStringLiteral("NAMNLÖS");
         gsTxtReceiving = QStringLiteral("Mottager data...");
-        gActiveCfg = "MILL1";
-        gActiveCfgFile = env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\nProtokoll=INGEN\r\n"
+        test::useMachineName("MILL1");
+        test::useMachineFile(env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\nProtokoll=INGEN\r\n"
                                                 "RxdFromChr=25\r\n[CNCProgPath]\r\nDefaultRxdCncPath="
-                                                    + QFile::encodeName(env.dataPath()) + "/\r\n");
+                                                    + QFile::encodeName(env.dataPath()) + "/\r\n"));
     }
     ~CleanedRig() { FakeSerialPort::uninstall(); }
     void clean()

@@ -5,6 +5,7 @@
 #include "core/codepage.h"
 #include "core/globals.h"
 #include "testsupport/testsupport.h"
+#include "sessionscope.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -35,7 +36,7 @@ TEST(HeaderLines, CopiesLeadingCommentLinesAndStamps)
 TEST(HeaderLines, RkSaveHeaderLinesWritesHeaderTmp)
 {
     test::TempEnv env;
-    gActiveCfg = "MILL1";
+    test::useMachineName("MILL1");
     const QString header = tmpFile(kHeaderTmp);
 
     // Missing source: false, and Header.Tmp is not touched.
@@ -55,7 +56,7 @@ TEST(HeaderLines, RkSaveHeaderLinesWritesHeaderTmp)
     EXPECT_TRUE(h.startsWith("'HEAD\r\n'---"));
     EXPECT_TRUE(h.contains(toCp1252(QStringLiteral("' FRÅN MILL1 "))));
     EXPECT_TRUE(h.endsWith(QByteArray(70, '-') + "\r\n"));
-    gActiveCfg.clear();
+    test::useMachineName(QString());
 }
 
 // A UTF-8 source gives its header in UTF-8, its byte-order mark no part of the

@@ -7,6 +7,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "testsupport/testsupport.h"
+#include "sessionscope.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@ TEST(MachineConfig, EmptyFileReadsAsDefaults)
 {
     TempEnv env;
     env.write("lumrik32.INI", "[Settings]\r\nEditFontColor=255\r\n");
-    gsRootFolder = "/nc/root/";
+    test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = "/nc/root/"; });
     const QString file = env.write("MILL1.CFG", QByteArray());
     const MachineSettings s = MachineConfig(file).read();
     EXPECT_EQ(s.DefaultPath, "[exedrive]\\Ncprog\\");
@@ -47,7 +48,7 @@ TEST(MachineConfig, EmptyFileReadsAsDefaults)
     EXPECT_EQ(s.DefaultRxdCncPath, "/nc/root/");
     // A missing file reads the same.
     EXPECT_EQ(MachineConfig(env.path("NONE.cfg")).Protokoll(), "RTS/CTS");
-    gsRootFolder.clear();
+    test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = QString(); });
 }
 
 TEST(MachineConfig, SectionAndKeyNamesIgnoreCaseAndBadNumbersThrow)

@@ -144,8 +144,8 @@ struct PtyEnv {
         recvFolder = env.dataPath() + "/recv/";
         QDir().mkpath(recvFolder);
         gsUntitled = QStringLiteral("NAMNLÖS");
-        gsRootFolder = env.dataPath();
-        gActiveCfgFile.clear();
+        test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = env.dataPath(); });
+        test::useMachineFile(QString());
         setSerialPortFactory(nullptr);   // the real port
         SaveIniSetting("ComPorts", "COM7", pty.path);
     }
@@ -163,7 +163,7 @@ struct PtyEnv {
         for (const auto &kv : comm)
             ini.setValue("Communication", kv.first, kv.second);
         ini.save(env.path("PTY.cfg"));
-        gActiveCfg = "PTY";
+        test::useMachineName("PTY");
     }
     // Opens the window and starts the reception; true when the port is open.
     bool start(frmRxdFromCnc &w, const QString &name)

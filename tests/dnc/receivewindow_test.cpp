@@ -41,9 +41,8 @@ struct RxdEnv {
         QDir().mkpath(recvFolder);
         gsUntitled = QStringLiteral("NAMNLÖS");
         gsTxtReceiving = QStringLiteral("Mottager data...");
-        gsRootFolder = env.dataPath();
-        gActiveCfg.clear();
-        gActiveCfgFile.clear();
+        test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = env.dataPath(); });
+        currentMachine().use(QString(), QString());
         gsActiveFile.clear();
         FakeSerialPort::install();
     }
@@ -67,7 +66,7 @@ struct RxdEnv {
 // Opens the window for `machine` and starts a reception into `name`.
 void start(frmRxdFromCnc &w, const QString &machine, const QString &name)
 {
-    gActiveCfg = machine;
+    test::useMachineName(machine);
     w.Form_Load();
     w.show();
     w.txtFileName->setText(name);
@@ -163,7 +162,7 @@ TEST(RxdWindow, UnreadableSettingsKeepReceiveDisabled)
     w.cmbRxdCfgFiler->setCurrentText("GOOD");
     w.cmbRxdCfgFiler_Click();
     EXPECT_TRUE(w.btnStartRxd->isEnabled());
-    EXPECT_EQ(gActiveCfg, "GOOD");
+    EXPECT_EQ(currentMachine().name(), "GOOD");
     EXPECT_EQ(mainCombo.currentText(), "GOOD");
     EXPECT_EQ(w.lblCurrentPath->text(), ' ' + e.recvFolder);
 }
@@ -355,7 +354,7 @@ TEST(RxdCommand, StaleWorkFileIsNeverOpened)
     QWidget owner;
     // The user closes the window without receiving anything.
     QTimer::singleShot(0, [&] { rxdFromCncWindow(test::testSession(), &owner)->btnRxdFromCncAbort_Click(); });
-    gActiveCfg = "M";
+    test::useMachineName("M");
     int loads = 0;
     frmDocument *doc = RxdFromCncCommand(test::testSession(), &owner, nullptr, [&]() -> frmDocument * { ++loads; return nullptr; }, {});
     EXPECT_EQ(doc, nullptr);
@@ -415,7 +414,7 @@ TEST(RxdCommand, UntitledIsNotSavedAndShortFilesOpenNothing)
             w->btnRxdFromCncAbort_Click();
         });
     };
-    gActiveCfg = "M";
+    test::useMachineName("M");
     std::unique_ptr<frmDocument> made;
     int saves = 0;
     auto load = [&] { made = std::make_unique<frmDocument>(); return made.get(); };
@@ -610,7 +609,7 @@ TEST(RxdCommand, AFailedReceptionIntoAnExistingFileOpensAnUntitledDocument)
     test::writeFile(e.recvFolder + "O8.NC", "'FIXTURE\r\nN1 GOOD PROGRAM\r\n");
     MsgBoxRecorder boxes;
     boxes.answer(MbYes);
-    gActiveCfg = "M";
+    test::useMachineName("M");
     CommandRun run("O8", [](frmRxdFromCnc *, FakeSerialPort *port) {
         port->receive("%\nN1 G0 X1\nN2 G1");
         port->loseDevice(kPortDeviceError, kLost);
@@ -627,7 +626,7 @@ TEST(RxdCommand, StoppingAReceptionIntoAnExistingFileOpensAnUntitledDocument)
     test::writeFile(e.recvFolder + "O8.NC", "N1 GOOD PROGRAM\r\n");
     MsgBoxRecorder boxes;
     boxes.answer(MbYes);
-    gActiveCfg = "M";
+    test::useMachineName("M");
     CommandRun run("O8", [](frmRxdFromCnc *w, FakeSerialPort *port) {
         port->receive("%\nN1 G0 X1\n");
         w->btnRxdFromCncAbort_Click();
@@ -657,7 +656,7 @@ TEST(RxdCommand, AnInterruptedReceptionCanBeOpened)
     // Left by a run that ended in the middle of a reception.
     test::writeFile(e.env.tmpPath() + "/Rxd.Tmp", "%\r\nN1 G0 X1\r\nN2 G1 X");
     boxes.answer(MbYes);
-    gActiveCfg = "M";
+    test::useMachineName("M");
     std::vector<std::unique_ptr<frmDocument>> made;
     QWidget owner;
     QTimer::singleShot(0, [&] { rxdFromCncWindow(test::testSession(), &owner)->btnRxdFromCncAbort_Click(); });

@@ -80,7 +80,7 @@ TEST(TwoEditors, OneEditorSends)
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(shared + "/runtime"));
     gsDataPath = shared + "/data-" + me;
     gsTmpPath = resolveHandOffPath();
-    gActiveCfg = QStringLiteral("M1");
+    test::useMachineName(QStringLiteral("M1"));
     std::vector<QString> errors;
     setErrorBoxHook([&](const QString &t) {
         errors.push_back(t);

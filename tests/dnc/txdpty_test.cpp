@@ -9,6 +9,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "testsupport/testsupport.h"
+#include "sessionscope.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -131,8 +132,8 @@ struct PtyRig {
     {
         // Port number 1 is the pseudo-terminal.
         env.write("lumrik32.INI", "[ComPorts]\r\nCOM1=" + peer.path().toLocal8Bit() + "\r\n");
-        gActiveCfgFile = env.write("PTY.cfg", "[Communication]\r\nComPort=1\r\nBaudRate=9600\r\nParity=INGEN\r\n"
-                                              "DataBits=8\r\nDelayBeforeClose=-1\r\n" + communication);
+        test::useMachineFile(env.write("PTY.cfg", "[Communication]\r\nComPort=1\r\nBaudRate=9600\r\nParity=INGEN\r\n"
+                                              "DataBits=8\r\nDelayBeforeClose=-1\r\n" + communication));
         lumrik::test::writeFile(tmpFile(kTxdTmp), program);
         EXPECT_EQ(readTxdSettings(MachineConfig::active(), settings), TxdSettingsStatus::Ok);
     }
@@ -431,8 +432,8 @@ TEST(TxdPty, TheRelayEndingFailsTheSend)
         GTEST_SKIP() << "socat is not installed";
     lumrik::test::MsgBoxRecorder boxes;
     env.write("lumrik32.INI", "[ComPorts]\r\nCOM1=" + relay.portEnd().toLocal8Bit() + "\r\n");
-    gActiveCfgFile = env.write("RELAY.cfg", "[Communication]\r\nComPort=1\r\nBaudRate=9600\r\nParity=INGEN\r\n"
-                                            "DataBits=8\r\nDelayBeforeClose=-1\r\nProtokoll=RTS/CTS\r\n");
+    test::useMachineFile(env.write("RELAY.cfg", "[Communication]\r\nComPort=1\r\nBaudRate=9600\r\nParity=INGEN\r\n"
+                                            "DataBits=8\r\nDelayBeforeClose=-1\r\nProtokoll=RTS/CTS\r\n"));
     QByteArray program;
     bigProgram(20000, &program);
     lumrik::test::writeFile(tmpFile(kTxdTmp), program);

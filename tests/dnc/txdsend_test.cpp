@@ -39,8 +39,7 @@ struct SendRig {
     // Writes the machine file (Communication section lines) and the hand-off file.
     explicit SendRig(const QByteArray &communication, const QByteArray &program = kProgram)
     {
-        gActiveCfg = "MILL1";
-        gActiveCfgFile = env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\n" + communication);
+        currentMachine().use("MILL1", env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\n" + communication));
         lumrik::test::writeFile(tmpFile(kTxdTmp), program);
         EXPECT_EQ(readTxdSettings(MachineConfig::active(), settings), TxdSettingsStatus::Ok);
     }
@@ -243,7 +242,7 @@ TEST(TxdWindow, OneMachineSendsAtOnceAndTheHandOffFileIsDeleted)
     win.show();
     lumrik::test::activateAndWait(win);
     EXPECT_EQ(port->written, "N10\r\nN20\r\n");
-    EXPECT_EQ(gActiveCfg, "MILL1");
+    EXPECT_EQ(currentMachine().name(), "MILL1");
     EXPECT_FALSE(win.isVisible());
     EXPECT_FALSE(QFile::exists(tmpFile(kTxdTmp)));
     EXPECT_EQ(win.txtTxd2Cnc->toPlainText(), "N10\nN20\n");
@@ -311,7 +310,7 @@ TEST(TxdWindow, SeveralMachinesWaitForAChoiceAndLoopSendRepeatsUntilAbort)
     WindowRig w;
     w.machine("LATHE", "Protokoll=INGEN\r\nLoopSend=1\r\n");
     w.machine("MILL1", "Protokoll=INGEN\r\n");
-    gActiveCfg.clear();
+    test::useMachineName(QString());
     lumrik::test::writeFile(tmpFile(kTxdTmp), "N10\r\n");
     frmTxd2Cnc win(test::testSession());
     auto *port = static_cast<FakeSerialPort *>(win.Comm1);
@@ -322,7 +321,7 @@ TEST(TxdWindow, SeveralMachinesWaitForAChoiceAndLoopSendRepeatsUntilAbort)
     EXPECT_FALSE(win.btnTxd2Cnc->isEnabled());
     win.cmbTxdCfgFiler->setCurrentIndex(0);
     win.cmbTxdCfgFiler_Click();
-    EXPECT_EQ(gActiveCfg, "LATHE");
+    EXPECT_EQ(currentMachine().name(), "LATHE");
     EXPECT_TRUE(win.btnTxd2Cnc->isEnabled());
     port->onOutput = [&](FakeSerialPort &p, const QByteArray &) {
         if (p.opens == 3)

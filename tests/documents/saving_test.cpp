@@ -16,6 +16,7 @@ using namespace lumrik::test;
 #include "core/inifile.h"
 #include "documents/frmdocument.h"
 #include "documents/saving.h"
+#include "sessionscope.h"
 
 namespace {
 
@@ -96,9 +97,9 @@ TEST(SaveDocument, UntitledAsksForANameAndTakesIt)
     TempEnv env;
     MsgBoxRecorder boxes;
     gsUntitled = "NAMNLÖS";
-    gsFileExtension = "*.NC";
+    test::changeMachineKeys([&](MachineKeys &k) { k.fileExtension = "*.NC"; });
     env.write("DEMO.cfg", "[CNCProgPath]\nDefaultRxdCncPath=[exedir]\\rec\\\n");
-    gActiveCfg = "DEMO";
+    test::useMachineName("DEMO");
     const QString target = env.path("NY.NC");
     SaveDialogStub dialog(target);
     QStringList saved;
@@ -122,8 +123,8 @@ TEST(SaveDocument, UntitledAsksForANameAndTakesIt)
     EXPECT_EQ(saved, QStringList{target});
     EXPECT_TRUE(boxes.calls().empty());
     setSavedFileHook({});
-    gActiveCfg.clear();
-    gsFileExtension.clear();
+    test::useMachineName(QString());
+    test::changeMachineKeys([&](MachineKeys &k) { k.fileExtension = QString(); });
 }
 
 TEST(SaveDocument, FailedSaveAsKeepsCaptionAndName)

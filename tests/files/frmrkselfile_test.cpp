@@ -68,7 +68,7 @@ class SelFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = {gsShowFileExt, gActiveCfg, gActiveCfgFile, gsRootFolder};
+        savedShowFileExt_ = gsShowFileExt;
         savedFlags_ = {gbShowAllFiles, gScanComment, gNumberSort, gMakeBackup};
         gsShowFileExt = "*.NC";
         gbShowAllFiles = true;
@@ -84,7 +84,7 @@ protected:
         env.write("other/X1.NC", "(OTHER MACHINE)\r\n");
         writeMachine("DEMO", prog, prog);
         writeMachine("MILL", env.path("other"), env.path("other"));
-        gActiveCfg = "DEMO";
+        test::useMachineName("DEMO");
         setErrorBoxHook([this](const QString &text) {
             errors << text;
             return true;
@@ -93,10 +93,7 @@ protected:
     void TearDown() override
     {
         setErrorBoxHook({});
-        gsShowFileExt = saved_[0];
-        gActiveCfg = saved_[1];
-        gActiveCfgFile = saved_[2];
-        gsRootFolder = saved_[3];
+        gsShowFileExt = savedShowFileExt_;
         gbShowAllFiles = savedFlags_[0];
         gScanComment = savedFlags_[1];
         gNumberSort = savedFlags_[2];
@@ -161,7 +158,8 @@ protected:
     TempEnv env;
     QString prog;
     QStringList errors;
-    std::array<QString, 4> saved_;
+    QString savedShowFileExt_;
+    test::MachineScope machine_;
     std::array<bool, 4> savedFlags_;
 };
 
@@ -454,7 +452,7 @@ TEST_F(SelFileTest, MachineChangeReRootsTheTree)
     f.cmdAbort->click();
 
     // Another machine: its root and its send folder.
-    gActiveCfg = "MILL";
+    test::useMachineName("MILL");
     open(f);
     EXPECT_EQ(f.cmbMaskiner->currentText(), "MILL");
     EXPECT_EQ(f.FoTrVi->RootFolder(), env.path("other"));
@@ -464,7 +462,7 @@ TEST_F(SelFileTest, MachineChangeReRootsTheTree)
     // Choosing a machine in the selector makes it current.
     f.cmbMaskiner->setCurrentIndex(f.cmbMaskiner->findText("DEMO"));
     f.cmbMaskiner_Click();
-    EXPECT_EQ(gActiveCfg, "DEMO");
+    EXPECT_EQ(currentMachine().name(), "DEMO");
     EXPECT_EQ(f.FoTrVi->RootFolder(), prog);
     f.cmdAbort->click();
 }
@@ -748,7 +746,7 @@ TEST_F(SelFileTest, AMissingProgramFolderShowsNoOtherFolder)
     writeMachine("WIN", "C:\\NCPROG\\MILL\\", "C:\\NCPROG\\MILL\\");
     for (const char *machine : {"GONE", "WIN"}) {
         SCOPED_TRACE(machine);
-        gActiveCfg = machine;
+        test::useMachineName(machine);
         boxes.clear();
         frmRkSelFile f(test::testSession());
         open(f);
@@ -769,7 +767,7 @@ TEST_F(SelFileTest, AMissingProgramFolderShowsNoOtherFolder)
     }
 
     // Once the folder is there, the next showing roots the tree at it.
-    gActiveCfg = "GONE";
+    test::useMachineName("GONE");
     frmRkSelFile f(test::testSession());
     open(f);
     f.cmdAbort->click();

@@ -11,6 +11,7 @@
 #include "mainwindowfixture.h"
 #include "modaldialog.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <QAction>
 #include <QApplication>
@@ -92,7 +93,7 @@ TEST_F(CncSetupCommandTest, NewMachineIsListedAndTheSelectorKeepsItsMachine)
         dlg->cmdCreateCNC->click();
         EXPECT_EQ(dlg->shownMachine(), "DRILL");
         // A colour chosen but not stored.
-        gCodeColor[0] = 0x123456;
+        test::changeMachineKeys([&](MachineKeys &k) { k.codeColor[0] = 0x123456; });
         driven = true;
         dlg->cmdCancel->click();
     });
@@ -103,9 +104,9 @@ TEST_F(CncSetupCommandTest, NewMachineIsListedAndTheSelectorKeepsItsMachine)
     EXPECT_EQ(items(w.comboMaskiner), QStringList({"DRILL", "LATHE", "MILL"}));
     EXPECT_EQ(w.comboMaskiner->currentText(), "MILL");
     // The selector's choice ran again: the stored settings are back.
-    EXPECT_EQ(gActiveCfg, "MILL");
-    EXPECT_EQ(gsFileExtension, "*.NC");
-    EXPECT_EQ(gCodeColor[0], 255);
+    EXPECT_EQ(currentMachine().name(), "MILL");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.NC");
+    EXPECT_EQ(currentMachine().keys().codeColor[0], 255);
 }
 
 TEST_F(CncSetupCommandTest, MachineChosenInTheDialogIsSelectedInTheMainWindow)
@@ -122,8 +123,8 @@ TEST_F(CncSetupCommandTest, MachineChosenInTheDialogIsSelectedInTheMainWindow)
     });
     w.runCommand("mnuCncSetup");
     EXPECT_EQ(w.comboMaskiner->currentText(), "LATHE");
-    EXPECT_EQ(gActiveCfg, "LATHE");
-    EXPECT_EQ(gsFileExtension, "*.H");
+    EXPECT_EQ(currentMachine().name(), "LATHE");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.H");
 }
 
 TEST_F(CncSetupCommandTest, HiddenAndInactiveWhenSetupIsNotAllowed)

@@ -46,12 +46,12 @@ protected:
         MainWindowFixture::SetUp();
         env.write("mill.syn", "[Context]\n1=N\n2=G\n[CColor]\n1=808080\n2=0000FF\n[STARTSTOP]\nS1=(\nE1=)\n"
                               "[SColor]\n1=008000\n");
-        keepWords_ = gsCodeText;
-        keepColours_ = gCodeColor;
-        keepComment_ = gCommentColor;
-        gsCodeText = {"M6", "", "", "", "", "", "", ""};
-        gCodeColor = {0x0000FF, 0, 0, 0, 0, 0, 0, 0};
-        gCommentColor = 0xFF0000;
+        // The machine's keys come back with the fixture's session.
+        test::changeMachineKeys([](MachineKeys &k) {
+            k.codeText = {"M6", "", "", "", "", "", "", ""};
+            k.codeColor = {0x0000FF, 0, 0, 0, 0, 0, 0, 0};
+            k.commentColor = 0xFF0000;
+        });
         w.show();
         w.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -69,9 +69,6 @@ protected:
     {
         ProgressRun::abortAtForTests(0);
         gRkAbort = false;
-        gsCodeText = keepWords_;
-        gCodeColor = keepColours_;
-        gCommentColor = keepComment_;
         if (doc)
             doc->txtText->setIsDirty(false);
         MainWindowFixture::TearDown();
@@ -124,11 +121,6 @@ protected:
     frmDocument *doc = nullptr;
     QWidget *keys = nullptr;
     QByteArray original;
-
-private:
-    std::array<QString, 8> keepWords_;
-    std::array<int, 8> keepColours_;
-    int keepComment_ = 0;
 };
 
 }

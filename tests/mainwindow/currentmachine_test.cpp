@@ -36,7 +36,7 @@ TEST_F(CurrentMachineTest, TheSendWindowsChoiceMovesTheSelectorAndItsKeys)
     ASSERT_EQ(w.comboMaskiner->currentText(), "MILL");
     EXPECT_EQ(currentMachine().selectorOwner(), &w);
     EXPECT_EQ(currentMachine().shown(), "MILL");
-    EXPECT_EQ(gsFileExtension, "*.NC");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.NC");
 
     frmTxd2Cnc *send = txd2CncWindow(test::testSession());
     send->Form_Activate();
@@ -45,8 +45,8 @@ TEST_F(CurrentMachineTest, TheSendWindowsChoiceMovesTheSelectorAndItsKeys)
     send->cmbTxdCfgFiler_Click();
     EXPECT_EQ(w.comboMaskiner->currentText(), "LATHE");
     EXPECT_EQ(currentMachine().shown(), "LATHE");
-    EXPECT_EQ(gActiveCfg, "LATHE");
-    EXPECT_EQ(gsFileExtension, "*.TNC"); // the machine's keys came with it
+    EXPECT_EQ(currentMachine().name(), "LATHE");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.TNC"); // the machine's keys came with it
     EXPECT_TRUE(send->btnTxd2Cnc->isEnabled());
 
     // A machine used without the selector (the file selector's list): the
@@ -88,11 +88,11 @@ TEST_F(CurrentMachineTest, PickingAMachineInTheSelectorChangesItsKeysOnceForTheO
     EXPECT_EQ(seen.fileExtension, "*.TNC");
     EXPECT_EQ(seen.commentColor, 255);
     EXPECT_EQ(seen.codeText[1], "G0");
-    EXPECT_EQ(gCommentColor, 255);
-    EXPECT_EQ(gsCodeText[1], "G0");
+    EXPECT_EQ(currentMachine().keys().commentColor, 255);
+    EXPECT_EQ(currentMachine().keys().codeText[1], "G0");
     // Back to MILL and again to LATHE: one change each.
     w.comboMaskiner->setCurrentIndex(w.comboMaskiner->findText("MILL"));
     w.comboMaskiner->setCurrentIndex(w.comboMaskiner->findText("LATHE"));
     EXPECT_EQ(changes, 3);
-    EXPECT_EQ(gsFileExtension, "*.TNC");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.TNC");
 }

@@ -11,6 +11,7 @@
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <QAction>
 #include <QApplication>
@@ -120,9 +121,9 @@ TEST_F(MainWindowTest, MenusToolbarsAndSelectorAtLoad)
     // Machine selector: the ".cfg" files in any case, LastCnc selected and loaded.
     ASSERT_EQ(w.comboMaskiner->count(), 2);
     EXPECT_EQ(w.comboMaskiner->currentText(), "MILL");
-    EXPECT_EQ(gActiveCfg, "MILL");
-    EXPECT_EQ(gsFileExtension, "*.NC");
-    EXPECT_EQ(gsCodeText[0], "G");
+    EXPECT_EQ(currentMachine().name(), "MILL");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.NC");
+    EXPECT_EQ(currentMachine().keys().codeText[0], "G");
     // Nothing open: the document commands are off; commands not built are off too.
     EXPECT_TRUE(enabled(w, "mnuFileNew"));
     EXPECT_TRUE(enabled(w, "mnuFileOpen"));
@@ -144,7 +145,7 @@ TEST_F(MainWindowTest, LastMachineInOtherCaseSelectsNothing)
     RkLoadIniSettings();
     frmMain w;
     EXPECT_EQ(w.comboMaskiner->currentIndex(), -1);
-    EXPECT_EQ(gsFileExtension, "*.TXT"); // the main file's value stays
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.TXT"); // the main file's value stays
 }
 
 TEST_F(MainWindowTest, NewDocumentsAndCommandState)
@@ -203,15 +204,15 @@ TEST_F(MainWindowTest, MachineSwitchFollowsDocuments)
     w.mnuFileNew_Click();
     frmDocument *first = w.activeDocument();
     w.comboMaskiner->setCurrentIndex(w.comboMaskiner->findText("lathe"));
-    EXPECT_EQ(gActiveCfg, "lathe");
-    EXPECT_EQ(gsFileExtension, "*.MPF");
+    EXPECT_EQ(currentMachine().name(), "lathe");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.MPF");
     EXPECT_EQ(first->sMaskin, "lathe");
     w.mnuFileNew_Click(); // also "lathe"
     first->sMaskin = "MILL";
     w.mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(first->parentWidget()));
     w.MnUpdateValidSelections(true);
     EXPECT_EQ(w.comboMaskiner->currentText(), "MILL");
-    EXPECT_EQ(gsFileExtension, "*.NC");
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.NC");
     first->sMaskin = "UNKNOWN"; // not in the list: the selector stays
     w.MnUpdateValidSelections(true);
     EXPECT_EQ(w.comboMaskiner->currentText(), "MILL");

@@ -3,6 +3,7 @@
 #include "core/paths.h"
 #include "mainwindow/machinekeys.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <gtest/gtest.h>
 
@@ -45,16 +46,16 @@ TEST(MachineKeys, SelectingAMachineLoadsItsKeysWithoutRegardToFileCase)
     test::TempEnv env;
     env.write("lathe.CFG", "[settings]\r\nfileextension=*.MPF\r\n");
     gTextColor = 0x123456;
-    gsRootFolder = "/kept";
+    test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = "/kept"; });
     selectMachine("LATHE");
-    EXPECT_EQ(gActiveCfg, "LATHE");
-    EXPECT_EQ(gActiveCfgFile, env.path("lathe.CFG"));
-    EXPECT_EQ(gsFileExtension, "*.MPF");
-    EXPECT_EQ(gCommentColor, 0x123456);
-    EXPECT_EQ(gsRootFolder, "/kept");
+    EXPECT_EQ(currentMachine().name(), "LATHE");
+    EXPECT_EQ(currentMachine().file(), env.path("lathe.CFG"));
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.MPF");
+    EXPECT_EQ(currentMachine().keys().commentColor, 0x123456);
+    EXPECT_EQ(currentMachine().keys().rootFolder, "/kept");
     selectMachine("GONE");
-    EXPECT_EQ(gsFileExtension, "*.*");
-    EXPECT_EQ(gActiveCfgFile, env.path("GONE.cfg"));
+    EXPECT_EQ(currentMachine().keys().fileExtension, "*.*");
+    EXPECT_EQ(currentMachine().file(), env.path("GONE.cfg"));
 }
 
 TEST(MachineKeys, TheMachinesFileIsReadOnceForAllItsKeys)

@@ -18,6 +18,7 @@
 #include "mainwindow/pluginhost.h"
 #include "mainwindowfixture.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -486,13 +487,13 @@ TEST_F(PluginHostTest, SettingsAreReadByTheirExactNames)
     EXPECT_EQ(helix.metaType().id(), QMetaType::Bool);
     EXPECT_TRUE(helix.toBool());
     EXPECT_FALSE(host->pReadGlobal("gMakeBackup").toBool());
-    gsCodeText[2] = "M3";
-    gCodeColor[7] = 255;
+    test::changeMachineKeys([&](MachineKeys &k) { k.codeText[2] = "M3"; });
+    test::changeMachineKeys([&](MachineKeys &k) { k.codeColor[7] = 255; });
     GsPrinterHeader = "Huvud";
     EXPECT_EQ(host->pReadGlobal("gsCodeText3").toString(), "M3");
     EXPECT_EQ(host->pReadGlobal("gCodeColor8").toInt(), 255);
     EXPECT_EQ(host->pReadGlobal("GsPrinterHeader").toString(), "Huvud");
-    EXPECT_EQ(host->pReadGlobal("gActiveCfg").toString(), gActiveCfg);
+    EXPECT_EQ(host->pReadGlobal("gActiveCfg").toString(), currentMachine().name());
 
     gNumKbdDec = true;
     gUpperCase = false;

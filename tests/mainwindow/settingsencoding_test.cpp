@@ -36,8 +36,7 @@ protected:
                             + kAao + "\r\n");
         machineCfg = bytes("[Settings]\r\nFileExtension=*.NC\r\n; Fräs " + kAao + "\r\n[OmNum]\r\nIncr=10\r\n");
         MainWindowFixture::SetUp();
-        gActiveCfg = "MILL";
-        gActiveCfgFile = env.path("MILL.cfg");
+        currentMachine().use("MILL", env.path("MILL.cfg"));
     }
     // The file is still all in its own encoding, with its first line intact.
     void expectValid(const QString &path, const QString &firstValue)

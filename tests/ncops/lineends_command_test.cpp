@@ -10,6 +10,7 @@
 #include "ncops/toollist.h"
 #include "ncops_testutil.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -68,13 +69,14 @@ struct OmnumStart {
 
 struct CommandsEnv {
     TempEnv env;
-    QString oldTools = gsToolListChrs, oldDec = gsDecCheckBlockChars, oldCfg = gActiveCfgFile;
+    test::MachineScope restoreMachine;
+    QString oldTools = gsToolListChrs, oldDec = gsDecCheckBlockChars;
     CommandsEnv()
     {
         frmOmnum::unload();
         gsToolListChrs = QStringLiteral("T");
         gsDecCheckBlockChars = QStringLiteral("X");
-        gActiveCfgFile = env.path("MILL.cfg");
+        test::useMachineFile(env.path("MILL.cfg"));
     }
     ~CommandsEnv()
     {
@@ -82,7 +84,6 @@ struct CommandsEnv {
         Editor::setPieceBytesForTests(0);
         gsToolListChrs = oldTools;
         gsDecCheckBlockChars = oldDec;
-        gActiveCfgFile = oldCfg;
     }
 };
 

@@ -7,6 +7,7 @@
 #include "ncops/toollist.h"
 #include "ncops_testutil.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <QLineEdit>
 #include <QLocale>
@@ -222,12 +223,12 @@ TEST(XyzCommand, LargeAndSmallValuesShowWithACapitalExponent)
 
 TEST(BoldComments, ColoursCodeWordsAndCommentsOnly)
 {
-    const auto keepWords = gsCodeText;
-    const auto keepColours = gCodeColor;
-    const int keepComment = gCommentColor;
-    gsCodeText = {"T", "", "M6", "", "", "", "", ""};
-    gCodeColor = {0x00FF00, 0, 0x0000FF, 0, 0, 0, 0, 0}; // red in the low byte
-    gCommentColor = 0xFF0000;
+    test::MachineScope restoreMachine;
+    test::changeMachineKeys([](MachineKeys &k) {
+        k.codeText = {"T", "", "M6", "", "", "", "", ""};
+        k.codeColor = {0x00FF00, 0, 0x0000FF, 0, 0, 0, 0, 0}; // red in the low byte
+        k.commentColor = 0xFF0000;
+    });
     TestDoc d("T1 M6 (X)\r\nG0 X0 (M6)\r\nG1 X5 (A\r\nG1 (A) Y1 (B)\r\nT2");
     d.ed()->setCaret(3, 2);
     MsgBoxRecorder boxes;
@@ -248,10 +249,6 @@ TEST(BoldComments, ColoursCodeWordsAndCommentsOnly)
     EXPECT_EQ(d.ed()->CaretY(), 2);
     EXPECT_EQ(d.ed()->SelMark(), 0);
     EXPECT_TRUE(d.ed()->Redraw());
-
-    gsCodeText = keepWords;
-    gCodeColor = keepColours;
-    gCommentColor = keepComment;
 }
 
 TEST(LineCommands, CaretAndSelectionStayOnTheirLines)

@@ -10,6 +10,7 @@
 #include "ncops/mdlrkfix.h"
 #include "ncops_testutil.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <QAbstractScrollArea>
 #include <QTest>
@@ -128,8 +129,8 @@ TEST(LineWork, AbortedOffTheWindowKeepsTheLinesDoneAndTheRest)
 TEST(LineWork, RenumberingOffTheWindowEqualsRenumberingInPlace)
 {
     TempEnv env; // the dialog keeps its choices in the machine's file
-    const QString oldCfg = gActiveCfgFile;
-    gActiveCfgFile = env.path("MILL.cfg");
+    test::MachineScope restoreMachine;
+    test::useMachineFile(env.path("MILL.cfg"));
     frmOmnum::unload();
     MsgBoxRecorder boxes;
     const QByteArray original = numberedProgram(20000);
@@ -164,7 +165,6 @@ TEST(LineWork, RenumberingOffTheWindowEqualsRenumberingInPlace)
     EXPECT_TRUE(offTheWindow.dirty);
     EXPECT_TRUE(inPlace.dirty);
     frmOmnum::unload();
-    gActiveCfgFile = oldCfg;
 }
 
 // A close of the document's window while the work is under way does not

@@ -6,6 +6,7 @@
 #include "ncops/omnum.h"
 #include "ncops_testutil.h"
 #include "testsupport.h"
+#include "sessionscope.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -22,21 +23,18 @@ namespace {
 // A fresh program folder with the current machine set, and a fresh dialog.
 struct MachineEnv {
     TempEnv env;
-    QString oldCfg = gActiveCfg, oldCfgFile = gActiveCfgFile;
+    test::MachineScope restoreMachine;
     MachineEnv() { frmOmnum::unload(); }
     ~MachineEnv()
     {
         frmOmnum::unload();
-        gActiveCfg = oldCfg;
-        gActiveCfgFile = oldCfgFile;
     }
     QString select(const QString &machine, const QByteArray &content = "[Settings]\r\nPort=1\r\n")
     {
         const QString path = env.path(machine + ".cfg");
         if (!QFileInfo::exists(path))
             env.write(machine + ".cfg", content);
-        gActiveCfg = machine;
-        gActiveCfgFile = path;
+        currentMachine().use(machine, path);
         return path;
     }
 };
@@ -183,8 +181,7 @@ TEST(OmnumCommand, OptionsAreStoredPerMachine)
 TEST(OmnumCommand, FailedWriteOfTheOptionsIsToldAndTheRunGoesOn)
 {
     MachineEnv m;
-    gActiveCfg = "GONE";
-    gActiveCfgFile = m.env.path("no/such/folder/GONE.cfg");
+    currentMachine().use("GONE", m.env.path("no/such/folder/GONE.cfg"));
     MsgBoxRecorder boxes;
     TestDoc d("N5 G1");
     for (int run = 0; run < 2; ++run) {

@@ -4,22 +4,67 @@
 // is restored when the scope ends, with its view in the globals.
 #include "core/sessionstate.h"
 
+#include <QString>
+#include <optional>
+#include <utility>
+
 namespace lumrik::test {
 
 // The session the windows under test are given: the program's, the one a
 // SessionScope gives back.
 inline Session &testSession() { return programSession(); }
 
+// Gives the current machine back as a test found it: its name, its file and
+// its keys.
+class MachineScope {
+public:
+    MachineScope()
+        : name_(programSession().machine().name()), file_(programSession().machine().file()),
+          keys_(programSession().machine().keys())
+    {
+    }
+    ~MachineScope()
+    {
+        programSession().machine().use(name_, file_);
+        programSession().machine().setKeys(keys_);
+    }
+    MachineScope(const MachineScope &) = delete;
+    MachineScope &operator=(const MachineScope &) = delete;
+
+private:
+    QString name_;
+    QString file_;
+    MachineKeys keys_;
+};
+
+// The current machine as a test arranges it: its name or its file alone, or
+// some of its keys.
+inline void useMachineName(const QString &name)
+{
+    CurrentMachine &m = programSession().machine();
+    m.use(name, m.file());
+}
+inline void useMachineFile(const QString &file)
+{
+    CurrentMachine &m = programSession().machine();
+    m.use(m.name(), file);
+}
+template <typename F>
+void changeMachineKeys(F &&change)
+{
+    programSession().machine().changeKeys(std::forward<F>(change));
+}
+
 class SessionScope {
 public:
     SessionScope()
-        : settings_(programSession().settings().values()), print_(programSession().print().values()),
-          keys_(programSession().machine().keys())
+        : machine_(std::in_place), settings_(programSession().settings().values()),
+          print_(programSession().print().values())
     {
     }
     ~SessionScope()
     {
-        programSession().machine().setKeys(keys_);
+        machine_.reset(); // the machine first, then the settings
         programSession().settings().set(settings_);
         programSession().print().set(print_);
     }
@@ -36,9 +81,9 @@ public:
     }
 
 private:
+    std::optional<MachineScope> machine_;
     SettingValues settings_;
     PrintValues print_;
-    MachineKeys keys_;
 };
 
 }
