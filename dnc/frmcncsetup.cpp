@@ -886,7 +886,8 @@ void frmCncSetup::cmdCodeColor_Click(int index)
     RkGuard("cmdCodeColor_Click()", [&] {
         if (index < 0 || index > 7)
             return;
-        const auto chosen = cncChooseColor(this, session_.machine().keys().codeColor[index], QStringLiteral("Färg för kodord %1").arg(index + 1));
+        const auto chosen = cncChooseColor(this, session_.machine().keys().codeColor[index],
+                                           QStringLiteral("Färg för kodord %1").arg(index + 1));
         if (!chosen)
             return;
         raiseFlag();
@@ -898,7 +899,8 @@ void frmCncSetup::cmdCodeColor_Click(int index)
 void frmCncSetup::cmdCommentColor_Click()
 {
     RkGuard("cmdCommentColor_Click()", [&] {
-        const auto chosen = cncChooseColor(this, session_.machine().keys().commentColor, QStringLiteral("Färg för kommentarer"));
+        const auto chosen =
+            cncChooseColor(this, session_.machine().keys().commentColor, QStringLiteral("Färg för kommentarer"));
         if (!chosen)
             return;
         raiseFlag();

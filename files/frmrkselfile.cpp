@@ -1000,9 +1000,9 @@ bool frmRkSelFile::CreateNewFolder(const QString &name)
 void frmRkSelFile::mnuPopupRoot_Click()
 {
     RkGuard("mnuPopupRoot_Click()", [&] {
-        const QString folder =
-            folderBrowser ? folderBrowser(QStringLiteral("Välj ny grundsökväg."), session_.machine().keys().rootFolder) : QString();
-        if (!folder.isEmpty() && folder != session_.machine().keys().rootFolder)
+        const QString root = session_.machine().keys().rootFolder;
+        const QString folder = folderBrowser ? folderBrowser(QStringLiteral("Välj ny grundsökväg."), root) : QString();
+        if (!folder.isEmpty() && folder != root)
             FoTrVi->setRootFolder(folder);
     });
 }

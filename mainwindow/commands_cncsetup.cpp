@@ -17,7 +17,7 @@ void mnuCncSetup_Click(frmMain *w)
         if (!gSetupAllowed)
             return;
         ShowCncSetup(w->session(), w, w->comboMaskiner);
-        const QString kept = w->comboMaskiner->currentText();
+        const QString kept = w->machine();
         {
             const QSignalBlocker block(w->comboMaskiner);
             FillComboWithFiles(gsDataPath, QStringLiteral("cfg"), w->comboMaskiner);

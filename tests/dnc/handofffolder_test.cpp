@@ -31,10 +31,9 @@ struct CleanedRig {
         test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = env.dataPath(); });
         gsUntitled = QStringLiteral("NAMNLÖS");
         gsTxtReceiving = QStringLiteral("Mottager data...");
-        test::useMachineName("MILL1");
-        test::useMachineFile(env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\nProtokoll=INGEN\r\n"
-                                                "RxdFromChr=25\r\n[CNCProgPath]\r\nDefaultRxdCncPath="
-                                                    + QFile::encodeName(env.dataPath()) + "/\r\n"));
+        currentMachine().use("MILL1", env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\nProtokoll=INGEN\r\n"
+                                                             "RxdFromChr=25\r\n[CNCProgPath]\r\nDefaultRxdCncPath="
+                                                                 + QFile::encodeName(env.dataPath()) + "/\r\n"));
     }
     ~CleanedRig() { FakeSerialPort::uninstall(); }
     void clean()

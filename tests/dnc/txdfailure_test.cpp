@@ -36,7 +36,8 @@ struct FailRig {
 
     explicit FailRig(const QByteArray &communication)
     {
-        currentMachine().use("MILL1", env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\n" + communication));
+        currentMachine().use("MILL1",
+                             env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\n" + communication));
         lumrik::test::writeFile(tmpFile(kTxdTmp), kProgram);
         EXPECT_EQ(readTxdSettings(MachineConfig::active(), settings), TxdSettingsStatus::Ok);
         port.writeFailure = kReason;

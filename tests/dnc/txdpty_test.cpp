@@ -133,7 +133,7 @@ struct PtyRig {
         // Port number 1 is the pseudo-terminal.
         env.write("lumrik32.INI", "[ComPorts]\r\nCOM1=" + peer.path().toLocal8Bit() + "\r\n");
         test::useMachineFile(env.write("PTY.cfg", "[Communication]\r\nComPort=1\r\nBaudRate=9600\r\nParity=INGEN\r\n"
-                                              "DataBits=8\r\nDelayBeforeClose=-1\r\n" + communication));
+                                                  "DataBits=8\r\nDelayBeforeClose=-1\r\n" + communication));
         lumrik::test::writeFile(tmpFile(kTxdTmp), program);
         EXPECT_EQ(readTxdSettings(MachineConfig::active(), settings), TxdSettingsStatus::Ok);
     }
@@ -433,7 +433,7 @@ TEST(TxdPty, TheRelayEndingFailsTheSend)
     lumrik::test::MsgBoxRecorder boxes;
     env.write("lumrik32.INI", "[ComPorts]\r\nCOM1=" + relay.portEnd().toLocal8Bit() + "\r\n");
     test::useMachineFile(env.write("RELAY.cfg", "[Communication]\r\nComPort=1\r\nBaudRate=9600\r\nParity=INGEN\r\n"
-                                            "DataBits=8\r\nDelayBeforeClose=-1\r\nProtokoll=RTS/CTS\r\n"));
+                                                "DataBits=8\r\nDelayBeforeClose=-1\r\nProtokoll=RTS/CTS\r\n"));
     QByteArray program;
     bigProgram(20000, &program);
     lumrik::test::writeFile(tmpFile(kTxdTmp), program);

@@ -39,7 +39,8 @@ struct SendRig {
     // Writes the machine file (Communication section lines) and the hand-off file.
     explicit SendRig(const QByteArray &communication, const QByteArray &program = kProgram)
     {
-        currentMachine().use("MILL1", env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\n" + communication));
+        currentMachine().use("MILL1",
+                             env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\n" + communication));
         lumrik::test::writeFile(tmpFile(kTxdTmp), program);
         EXPECT_EQ(readTxdSettings(MachineConfig::active(), settings), TxdSettingsStatus::Ok);
     }

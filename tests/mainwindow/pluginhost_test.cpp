@@ -508,6 +508,56 @@ TEST_F(PluginHostTest, SettingsAreReadByTheirExactNames)
     EXPECT_EQ(host->control("finnsInte"), nullptr);
 }
 
+// The machine's values reach the plug-ins under the names they always read,
+// in the same forms: the texts as text, the colours as 32-bit numbers, as the
+// selector put them in use; the next machine's values follow at once.
+TEST_F(PluginHostTest, TheMachinesValuesReadByTheirOldNames)
+{
+    env.write("LATHE.cfg", "[Settings]\r\nFileExtension=*.MPF;*.SPF\r\nCommentColor=16711680\r\n"
+                           "CodeText1=T\r\nCodeText8=M30\r\nCodeColor1=255\r\nCodeColor8=-1\r\n"
+                           "DefaultPath=[exedrive]\\svarv\\\r\n");
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    FakePlugin fake;
+    ASSERT_TRUE(h->addPlugin(&fake, nullptr, "fejk.so"));
+    RkPluginHost *host = fake.host;
+    w.comboMaskiner->setCurrentIndex(w.comboMaskiner->findText("LATHE"));
+    ASSERT_EQ(currentMachine().name(), "LATHE");
+
+    auto text = [&](const char *name, const QString &expected) {
+        const QVariant v = host->pReadGlobal(QString::fromLatin1(name));
+        EXPECT_EQ(v.metaType().id(), QMetaType::QString) << name;
+        EXPECT_EQ(v.toString(), expected) << name;
+    };
+    auto number = [&](const char *name, int expected) {
+        const QVariant v = host->pReadGlobal(QString::fromLatin1(name));
+        EXPECT_EQ(v.metaType().id(), QMetaType::Int) << name;
+        EXPECT_EQ(v.toInt(), expected) << name;
+    };
+    text("gActiveCfg", "LATHE");
+    text("gActiveCfgFile", currentMachine().file());
+    EXPECT_EQ(QFileInfo(currentMachine().file()), QFileInfo(gsDataPath + "/LATHE.cfg"));
+    text("gsFileExtension", "*.MPF;*.SPF");
+    text("gsRootFolder", ExpandExePath(QStringLiteral("[exedrive]\\svarv\\")));
+    text("gsCodeText1", "T");
+    for (const char *empty : {"gsCodeText2", "gsCodeText7"})
+        text(empty, "");
+    text("gsCodeText8", "M30");
+    number("gCommentColor", 16711680);
+    number("gCodeColor1", 255);
+    number("gCodeColor8", -1);
+    number("gCodeColor2", gTextColor); // a colour the machine has not: the editor text colour
+    for (const char *other : {"gactivecfg", "gsCodeText9", "gCodeColor0", "gsCodeText"})
+        text(other, "");
+
+    // Back to the milling machine: its values at once, by the same names.
+    w.comboMaskiner->setCurrentIndex(w.comboMaskiner->findText("MILL"));
+    text("gActiveCfg", "MILL");
+    text("gsFileExtension", "*.NC");
+    text("gsCodeText8", "");
+    number("gCommentColor", gTextColor);
+}
+
 TEST_F(PluginHostTest, RegistrationRulesAndCommandTags)
 {
     frmMain w;
