@@ -233,7 +233,8 @@ void frmRxdFromCnc::Form_Load()
             cmbRxdCfgFiler->addItems(machines);
             cmbRxdCfgFiler->setCurrentIndex(-1);
         }
-        const QString wanted = comboMaskiner ? comboMaskiner->currentText() : session_.machine().name();
+        // The machine the main window's selector shows, else the one in use.
+        const QString wanted = session_.machine().selected();
         const int index = int(machines.indexOf(wanted));
         if (index >= 0) {
             {

@@ -33,7 +33,8 @@ public:
     explicit frmRxdFromCnc(Session &session, QWidget *parent = nullptr);
     ~frmRxdFromCnc() override;
 
-    // The main window's machine selector; the window selects its machine there.
+    // The main window's machine selector, a view of the current machine: the
+    // window selects its machine there too.
     QComboBox *comboMaskiner = nullptr;
 
     // State of one opening.

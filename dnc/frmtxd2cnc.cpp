@@ -201,8 +201,7 @@ void frmTxd2Cnc::Form_Activate()
         txtTxd2Cnc->clear();
         const QStringList files = GetFolderFiles(gsDataPath, QStringLiteral("*.cfg"), false);
         FileTxdCfg->addItems(files);
-        const CurrentMachine &machine = session_.machine();
-        const QString current = machine.selectorOwner() ? machine.shown() : machine.name();
+        const QString current = session_.machine().selected();
         int selected = -1;
         for (const QString &f : files) {
             const QString name = machineNameOf(f);

@@ -168,8 +168,9 @@ frmDocument *RxdFromCncCommand(Session &session, QWidget *owner, QComboBox *comb
         const RxdCommandResult r = RunRxdFromCnc(session, owner, comboMaskiner);
         // The machine received from; the selector's spelling when it shows it.
         QString machine = session.machine().name();
-        if (comboMaskiner && comboMaskiner->currentText().compare(machine, Qt::CaseInsensitive) == 0)
-            machine = comboMaskiner->currentText();
+        const QString shown = session.machine().selected();
+        if (comboMaskiner && shown.compare(machine, Qt::CaseInsensitive) == 0)
+            machine = shown;
         return OpenReceivedProgram(r, machine, loadNewDoc, saveActive);
     });
 }

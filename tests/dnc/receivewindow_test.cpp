@@ -150,6 +150,7 @@ TEST(RxdWindow, UnreadableSettingsKeepReceiveDisabled)
     QComboBox mainCombo;
     mainCombo.addItems({"BAD", "GOOD"});
     mainCombo.setCurrentText("BAD");
+    test::useMachineName("BAD");
     frmRxdFromCnc w(test::testSession());
     w.comboMaskiner = &mainCombo;
     w.Form_Load();
@@ -373,6 +374,7 @@ TEST(RxdCommand, OpensWithHeaderAndSavesWhenNamed)
     QWidget owner;
     QComboBox mainCombo(&owner);
     mainCombo.addItem("MILL1");
+    test::useMachineName("MILL1"); // the machine the main window shows
     QTimer::singleShot(0, [&] {
         frmRxdFromCnc *w = rxdFromCncWindow(test::testSession(), &owner);
         w->txtFileName->setText("O7");
