@@ -76,7 +76,6 @@ protected:
     void SetUp() override
     {
         MainWindowFixture::SetUp();
-        LongWork::serveEveryForTests(0);
         // Start in the renumbering dialog, whenever it shows.
         QObject::connect(&answers_, &QTimer::timeout, [] {
             for (QWidget *w : QApplication::topLevelWidgets())
@@ -91,7 +90,6 @@ protected:
         setMsgBoxHook({});
         MainWindowFixture::TearDown();
         frmDocument::setReplaceConfirm({});
-        LongWork::serveEveryForTests(-1);
     }
 
     struct Asked {
