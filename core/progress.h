@@ -76,7 +76,7 @@ void giveFocusBack(QWidget *widget);
 // One run of a short operation done in the command itself (a few
 // milliseconds): shows the dialog (when there is a display), clears the abort
 // flags, and unloads the dialog when it goes out of scope. No events run
-// during it: what the dialog shows is its state when the run ends.
+// during it. Work that lasts longer goes off the window (WorkerRun).
 class ProgressRun {
 public:
     ProgressRun(QWidget *owner, qint64 maximum);
@@ -84,7 +84,7 @@ public:
     ProgressRun(const ProgressRun &) = delete;
     ProgressRun &operator=(const ProgressRun &) = delete;
 
-    // Sets the bar and returns false once the run was aborted.
+    // False once the run was aborted (the abort flags, or the hook for tests).
     bool step(qint64 value);
     bool aborted() const;
     void setMaximum(qint64 maximum);
