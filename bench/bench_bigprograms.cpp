@@ -252,7 +252,6 @@ class ServedWatch {
 public:
     ServedWatch()
     {
-        LongWork::letThrough(&tick_); // served during long work, as painting is
         tick_.setInterval(5);
         QObject::connect(&tick_, &QTimer::timeout, [this] { note(); });
         clock_.start();

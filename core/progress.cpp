@@ -5,20 +5,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDropEvent>
 #include <QKeyEvent>
-#include <QMimeData>
 #include <QPointer>
-#include <QThread>
-#include <QWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <atomic>
-#include <ctime>
 #include <deque>
-#include <memory>
 
 namespace lumrik {
 
@@ -65,112 +59,17 @@ void frmProgress::keyPressEvent(QKeyEvent *e)
 
 namespace {
 
-constexpr int kServeEveryMs = 40;
-int gServeEveryMs = kServeEveryMs;
-int gLongWork = 0;    // long work under way: LongWork scopes and progress runs
-int gProgressRuns = 0; // of them with the progress dialog's run
-qint64 gServedAt = -1; // when the events last ran (ms), -1: no long work
+int gLongWork = 0; // long work under way: LongWork scopes and progress runs
 
-// Milliseconds of the system's coarse clock: asked after every line of a long
-// run, and the precise clock costs more there than the line's own work on
-// some machines; a few milliseconds of resolution do here.
-qint64 nowMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
-    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
-
-// Whether the events are due to run; starts the clock with the first work.
-bool serveDue()
-{
-    if (gServeEveryMs == 0)
-        return true;
-    const qint64 now = nowMs();
-    if (gServedAt < 0) {
-        gServedAt = now;
-        return false;
-    }
-    return now - gServedAt >= gServeEveryMs;
-}
-
-// ----- one owner for a program under long work
-
-// What the gate does with an event while long work serves its events.
-enum class Gate {
-    Pass,  // runs now: painting, geometry, posted calls, input (held back by
-           // the event loop's flags or by the progress window's modality)
-    Hold,  // delivered once the work has ended
-    Again, // dropped now: its source raises it again (timers, socket notices)
-};
-
-Gate gateOf(QEvent::Type type)
-{
-    switch (type) {
-    case QEvent::Timer:
-    case QEvent::SockAct:
-    case QEvent::SockClose:
-        return Gate::Again;
-    case QEvent::WindowActivate:
-    case QEvent::WindowDeactivate:
-    case QEvent::ActivationChange:
-    case QEvent::ApplicationStateChange:
-    case QEvent::ApplicationActivate:
-    case QEvent::ApplicationDeactivate:
-    case QEvent::FocusIn:
-    case QEvent::FocusOut:
-    case QEvent::FocusAboutToChange:
-    case QEvent::WindowStateChange:
-    case QEvent::Close:
-    case QEvent::Drop:
-    case QEvent::FileOpen:
-    case QEvent::Quit:
-        return Gate::Hold;
-    default:
-        return Gate::Pass;
-    }
-}
-
-// A held event or an action waiting for the end of long work.
+// An action waiting for the end of long work.
 struct Waiting {
-    QPointer<QObject> receiver; // of the event; the context of an action
+    QPointer<QObject> context;
     bool hasContext = false;
-    std::unique_ptr<QEvent> event;
-    std::unique_ptr<QMimeData> dropData; // a held drop's own copy of its data
     std::function<void()> action;
 };
 
 std::deque<Waiting> gWaiting;
-std::vector<QPointer<QObject>> gLetThrough;
-std::vector<QPointer<QObject>> gOwnDrops;  // with their children
-std::vector<QPointer<QObject>> gOwnCloses; // themselves only
-int gServing = 0;     // serveNow() calls under way
-int gServeLevel = -1; // the event loop level the innermost one serves
 bool gDraining = false;
-
-bool inList(const std::vector<QPointer<QObject>> &list, const QObject *o, bool withChildren)
-{
-    for (; o; o = withChildren ? o->parent() : nullptr)
-        for (const QPointer<QObject> &p : list)
-            if (p == o)
-                return true;
-    return false;
-}
-
-bool letThrough(const QObject *o) { return inList(gLetThrough, o, true); }
-
-// Events that their receivers answer themselves during long work.
-bool answeredByReceiver(const QObject *receiver, QEvent::Type type)
-{
-    return (type == QEvent::Drop && inList(gOwnDrops, receiver, true))
-           || (type == QEvent::Close && inList(gOwnCloses, receiver, false));
-}
-
-void addTo(std::vector<QPointer<QObject>> &list, QObject *object)
-{
-    std::erase_if(list, [](const QPointer<QObject> &p) { return p.isNull(); });
-    list.emplace_back(object);
-}
 
 void drainWaiting();
 
@@ -181,7 +80,8 @@ void postDrain()
 }
 
 // Runs what waited, in order, once no long work is under way; an event loop
-// opened by one of them (a question) does not start the next.
+// opened by one of them (a question) does not start the next, and long work
+// that one of them starts keeps the rest waiting for its end.
 void drainWaiting()
 {
     if (gDraining)
@@ -190,95 +90,18 @@ void drainWaiting()
     while (!gWaiting.empty() && gLongWork == 0) {
         Waiting w = std::move(gWaiting.front());
         gWaiting.pop_front();
-        if (w.action) {
-            if (!w.hasContext || w.receiver)
-                w.action();
-        } else if (w.receiver && w.event->type() == QEvent::Close) {
-            // The close itself, not just the window's answer to it.
-            if (w.receiver->isWidgetType())
-                static_cast<QWidget *>(w.receiver.data())->close();
-            else if (w.receiver->isWindowType())
-                static_cast<QWindow *>(w.receiver.data())->close();
-        } else if (w.receiver) {
-            QCoreApplication::sendEvent(w.receiver, w.event.get());
-        }
+        if (!w.hasContext || w.context)
+            w.action();
     }
     gDraining = false;
 }
 
-void hold(QObject *receiver, QEvent *e)
-{
-    Waiting w;
-    w.receiver = receiver;
-    if (e->type() == QEvent::Drop) {
-        // The data of a drop lives only as long as the drag: a copy is kept,
-        // and the drop is taken now so that its source is not left waiting.
-        auto *drop = static_cast<QDropEvent *>(e);
-        w.dropData = std::make_unique<QMimeData>();
-        if (const QMimeData *data = drop->mimeData())
-            for (const QString &format : data->formats())
-                w.dropData->setData(format, data->data(format));
-        auto copy = std::make_unique<QDropEvent>(drop->position(), drop->possibleActions(), w.dropData.get(),
-                                                 drop->buttons(), drop->modifiers(), QEvent::Drop);
-        copy->setDropAction(drop->dropAction());
-        w.event = std::move(copy);
-        drop->acceptProposedAction();
-    } else {
-        w.event.reset(e->clone());
-        if (e->type() == QEvent::Close)
-            e->ignore(); // not closed now: closed once the work has ended
-    }
-    gWaiting.push_back(std::move(w));
-}
-
-class LongWorkGate : public QObject {
-protected:
-    bool eventFilter(QObject *receiver, QEvent *e) override
-    {
-        if (gServing == 0 || QThread::currentThread()->loopLevel() != gServeLevel)
-            return false; // a loop of its own (a question) runs as usual
-        const Gate gate = gateOf(e->type());
-        if (gate == Gate::Pass || receiver->isWindowType() || letThrough(receiver)
-            || answeredByReceiver(receiver, e->type()))
-            return false;
-        if (gate == Gate::Hold)
-            hold(receiver, e);
-        return true;
-    }
-};
-
-void serveNow()
-{
-    if (!QCoreApplication::instance())
-        return;
-    static LongWorkGate *gate = nullptr;
-    if (!gate) {
-        gate = new LongWorkGate; // lives as long as the process
-        gate->moveToThread(QCoreApplication::instance()->thread());
-    }
-    const int outerLevel = gServeLevel;
-    gServeLevel = QThread::currentThread()->loopLevel();
-    if (gServing++ == 0)
-        QCoreApplication::instance()->installEventFilter(gate);
-    QCoreApplication::processEvents(gProgressRuns > 0 ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-    if (--gServing == 0)
-        QCoreApplication::instance()->removeEventFilter(gate);
-    gServeLevel = outerLevel;
-    gServedAt = nowMs();
-}
-
-void beginLongWork()
-{
-    if (gLongWork++ == 0)
-        gServedAt = nowMs();
-}
+void beginLongWork() { ++gLongWork; }
 
 void endLongWork()
 {
-    if (--gLongWork == 0) {
-        gServedAt = -1;
+    if (--gLongWork == 0)
         postDrain();
-    }
 }
 
 }
@@ -286,7 +109,6 @@ void endLongWork()
 LongWork::LongWork() { beginLongWork(); }
 LongWork::~LongWork() { endLongWork(); }
 bool LongWork::underWay() { return gLongWork > 0; }
-bool LongWork::serving() { return gServing > 0; }
 int LongWork::waiting() { return int(gWaiting.size()); }
 
 void LongWork::whenDone(QObject *context, std::function<void()> action)
@@ -296,7 +118,7 @@ void LongWork::whenDone(QObject *context, std::function<void()> action)
         return;
     }
     Waiting w;
-    w.receiver = context;
+    w.context = context;
     w.hasContext = context != nullptr;
     w.action = std::move(action);
     gWaiting.push_back(std::move(w));
@@ -304,31 +126,15 @@ void LongWork::whenDone(QObject *context, std::function<void()> action)
         postDrain();
 }
 
-void LongWork::letThrough(QObject *object) { addTo(gLetThrough, object); }
-void LongWork::answersOwnDrops(QObject *object) { addTo(gOwnDrops, object); }
-void LongWork::answersOwnClose(QObject *window) { addTo(gOwnCloses, window); }
-void LongWork::serveEveryForTests(int ms) { gServeEveryMs = ms < 0 ? kServeEveryMs : ms; }
-
-bool serveLongWork()
-{
-    if (gLongWork == 0 || !serveDue())
-        return false;
-    serveNow();
-    return true;
-}
-
 ProgressRun::ProgressRun(QWidget *owner, qint64 maximum)
 {
     beginLongWork();
-    ++gProgressRuns;
     gRkAbort = false;
     if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
         focus_ = QApplication::focusWidget();
         dialog_ = new frmProgress(owner);
-        LongWork::letThrough(dialog_); // its abort button works during the run
         dialog_->setWindowModality(Qt::ApplicationModal);
         dialog_->show();
-        serveNow();
     }
     setMaximum(maximum);
 }
@@ -340,7 +146,6 @@ ProgressRun::~ProgressRun()
         delete dialog_;
         giveFocusBack(focus_);
     }
-    --gProgressRuns;
     endLongWork();
 }
 
@@ -378,11 +183,6 @@ void ProgressRun::abortHook(qint64 value)
 bool ProgressRun::step(qint64 value)
 {
     abortHook(value);
-    if (serveDue()) {
-        if (dialog_)
-            dialog_->ProgressBar->setValue(int(std::min(value, maximum_) / scale_));
-        serveNow();
-    }
     return !aborted();
 }
 

@@ -10,8 +10,9 @@ class QPushButton;
 namespace lumrik {
 
 // The shared progress window of long operations. It is shown without exec():
-// the running operation lets window messages run between its steps, so the
-// abort button works, while input to every other window is blocked.
+// the work runs off the window and the ordinary event loop serves the
+// dialog, so the abort button works, while input to every other window is
+// blocked.
 class frmProgress : public QDialog {
     Q_OBJECT
 public:
@@ -42,22 +43,13 @@ private:
     bool on_;
 };
 
-// Long work that keeps the windows alive: while one is under way (a LongWork
-// in scope, or a ProgressRun), serveLongWork() lets pending window events run
-// when the last round was a few hundredths of a second ago. With the progress
-// dialog up every event runs, its abort button among them (the dialog keeps
-// input from every other window); without it, input to the windows waits
-// until the work is over, so that nothing typed or clicked reaches a text
-// that is half rewritten.
-//
-// While the events of long work run, the program under work has one owner:
-// every event that could change, replace or close a program waits until the
-// last long work has ended, and then runs in the order it came. Activation,
-// focus, close, drop, input and shortcut events are held and delivered
-// afterwards; timers and socket notices are left to come again (they do so
-// by themselves). Painting, geometry and posted calls run as before. Events
-// to objects let through (the progress window, the hand-over's answer) run
-// as always, and so does every event of an event loop opened inside them.
+// Long work under way: a LongWork in scope (a command computed off the
+// window, from the start of its work to its last piece in the text) or a
+// ProgressRun. Nothing here lets events run: work that lasts goes off the
+// window and comes back from the ordinary event loop, and the program under
+// it is busy (frmDocument::busy). What must not act on a program under work
+// (a drop, a close, a hand-over, the check for a changed file) asks whenDone
+// and comes once the last long work has ended, in the order it asked.
 class LongWork {
 public:
     LongWork();
@@ -66,29 +58,12 @@ public:
     LongWork &operator=(const LongWork &) = delete;
 
     static bool underWay();
-    // True while the events of long work are being served: the program
-    // under work may be half rewritten.
-    static bool serving();
-    // Runs `action` now when no long work is under way; otherwise from the
-    // event loop once the last long work has ended, in order with the held
-    // events, and not at all when `context` is gone by then.
+    // Runs `action` now when no long work is under way and nothing waits;
+    // otherwise from the event loop once the last long work has ended, in
+    // order, and not at all when `context` is gone by then.
     static void whenDone(QObject *context, std::function<void()> action);
-    // Events to `object` and to its children run while long work serves its
-    // events, as they would without it, for as long as the object lives.
-    static void letThrough(QObject *object);
-    // Drops on `object` and on its children reach them during long work, as
-    // they come: the receiver answers each itself, at once, by taking what
-    // it carries for later (whenDone) or by refusing it. A drop held and
-    // delivered later would find its drag over, and be lost.
-    static void answersOwnDrops(QObject *object);
-    // The same for a close of the window `window` itself (not of its
-    // children): it waits for the end of the work in order, or is refused.
-    static void answersOwnClose(QObject *window);
-    // Held events and actions waiting for the end of long work.
+    // Actions waiting for the end of long work.
     static int waiting();
-    // For tests: events run at every serveLongWork() (0), or at most every
-    // `ms` milliseconds; a negative value gives the usual interval back.
-    static void serveEveryForTests(int ms);
 };
 
 // After a progress window that took the activation has gone: `widget`
@@ -98,12 +73,10 @@ public:
 // the focus, and no key would reach the program.
 void giveFocusBack(QWidget *widget);
 
-// Lets pending events run when long work is under way and its events last
-// ran a while ago. True when they ran.
-bool serveLongWork();
-
-// One run of a long operation: shows the dialog (when there is a display),
-// clears the abort flags, and unloads the dialog when it goes out of scope.
+// One run of a short operation done in the command itself (a few
+// milliseconds): shows the dialog (when there is a display), clears the abort
+// flags, and unloads the dialog when it goes out of scope. No events run
+// during it. Work that lasts longer goes off the window (WorkerRun).
 class ProgressRun {
 public:
     ProgressRun(QWidget *owner, qint64 maximum);
@@ -111,8 +84,7 @@ public:
     ProgressRun(const ProgressRun &) = delete;
     ProgressRun &operator=(const ProgressRun &) = delete;
 
-    // Sets the bar, lets pending window messages run now and then, and returns
-    // false once the user asked to abort.
+    // False once the run was aborted (the abort flags, or the hook for tests).
     bool step(qint64 value);
     bool aborted() const;
     void setMaximum(qint64 maximum);

@@ -80,8 +80,8 @@ public:
     QByteArrayView lineView(int line) const;
     // Rewrites the lines from the first on, in order, as one undo step. The
     // lines go into the text a piece (about a megabyte) at a time, each piece
-    // as one replacement of the stretch that changed in it; between pieces
-    // the window's events run when long work is under way (serveLongWork).
+    // as one replacement of the stretch that changed in it, all in one go:
+    // the event loop does not run between pieces.
     // `rule` gets each line's bytes (read in place, without its line end) and
     // number and gives its new bytes, without line ends; the line ends stay as
     // they are. After each line but the last `goOn` (when given) is asked and
@@ -94,8 +94,8 @@ public:
     // side by side, one CR LF: the bytes are the rule's, and the lines after
     // the pass one fewer. Undo and redo of the pass put the caret, the
     // selection and the top line back where they stood before and after it.
-    // When the text changes under the rewrite while the events run between
-    // its pieces (anything but the rewrite itself), it stops with RkError
+    // When the text changes under the rewrite while it asks `goOn` (anything
+    // but the rewrite itself), it stops with RkError
     // instead of writing where the text no longer is; the pieces written
     // before stay, in the one undo step.
     using LineRule = std::function<QByteArray(QByteArrayView line, int lineNo)>;
@@ -275,6 +275,14 @@ public:
     bool SearchCaseSensitive = false;
     bool SearchWholeWordsOnly = false;
     bool SearchResult() const { return searchResult_; }
+    // A replace (action 10) whose answer "all" goes on off the window: every
+    // further match of a program larger than a piece is found on a worker
+    // thread and the new text goes in a piece per round of the event loop,
+    // as one change and one undo step. setAction(10) then returns before it
+    // is over; ChangeDone comes when it is (the selection set, the count of
+    // replacements final). Long work is under way meanwhile, and any further
+    // action waits for the end.
+    bool changeUnderWay() const;
     // Matches the last replace action (10) replaced.
     qsizetype searchReplacedCount() const { return searchReplaced_; }
 
@@ -298,6 +306,7 @@ Q_SIGNALS:
     void TextChanged();
     void ModifiedChanged();
     void ReplaceQuery(int &answer);       // 1 replace, 2 skip, 4 replace all, 0 cancel
+    void ChangeDone();                    // a replace off the window is over (changeUnderWay)
     void PaintBackground(QPainter *painter, bool &handled);
     void Activate();
     void GotFocus();

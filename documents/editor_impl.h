@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QList>
+#include <functional>
 
 #include <memory>
 #include <unordered_map>
@@ -230,6 +231,25 @@ struct Editor::Impl {
     void selectFound(long from, long to);
     bool findNext(long from, bool wrap);
     long replaceMatches(const std::vector<qsizetype> &hits, qsizetype length, QByteArrayView replacement);
+    // The styles of start..end once the matches are replaced (empty when all
+    // of it is in style 0), and those styles put on the new text at `start`.
+    QByteArray stylesAfterReplace(long start, long end, const std::vector<qsizetype> &hits, qsizetype length,
+                                  qsizetype replacementSize, qsizetype newSize);
+    void restyleReplaced(long start, const QByteArray &newStyles);
+
+    // A replace that asks per match (setAction 10), kept from round to round
+    // of the event loop while every further match goes in off the window
+    // (editor_search.cpp); replaceUnderWay until its last part is in.
+    struct ReplaceState;
+    bool runReplace(const std::shared_ptr<ReplaceState> &st);
+    void replaceAllOffWindow(const std::shared_ptr<ReplaceState> &st, long pos, long to);
+    bool replaceUnderWay = false;
+    // A replacement of from..to by `parts` put into the text a part per round
+    // of the event loop, as one change and one undo step, as replacePieces
+    // puts them in at once; `done` then runs (with false, after nothing more
+    // is written, when the text changed under it). editor_pieces.cpp.
+    struct PartsLater;
+    void putPartsLater(long from, long to, std::vector<QByteArray> parts, std::function<void(bool ok)> done);
 
     // Lines written while Redraw is off and not yet in Scintilla's text: one
     // modification per line costs Scintilla about a microsecond, so a

@@ -4,9 +4,9 @@
 #include "documents/editor_impl.h"
 
 #include "core/lineends.h"
-#include "core/progress.h"
-
+#include <QPointer>
 #include <QScopeGuard>
+#include <QTimer>
 
 #include <cstring>
 #include <limits>
@@ -17,9 +17,11 @@ namespace {
 
 // Whole-text changes go into Scintilla a piece of about this many bytes at a
 // time, and a whole-program rewrite reads and writes its lines a piece at a
-// time: between pieces the window's events run during long work
-// (serveLongWork), and no buffer the size of the whole program is made
-// besides the ones Scintilla keeps for the text and its undo.
+// time: no buffer the size of the whole program is made besides the ones
+// Scintilla keeps for the text and its undo. Such a change is one editing
+// transaction: it never goes back to the event loop half done (work that
+// lasts is computed off the window, and its pieces go in from the event
+// loop, see PieceRewrite and the replace of every match).
 constexpr qsizetype kPieceBytes = qsizetype(1) << 20;
 qsizetype gPieceBytes = kPieceBytes;
 
@@ -89,8 +91,7 @@ bool Editor::Impl::replaceChanged(long from, long to, QByteArrayView bytes)
 qsizetype Editor::Impl::pieceBytes() { return gPieceBytes; }
 
 // Replaces from..to by `bytes` as one undo step, a piece at a time when the
-// change is large; the window's events may run between pieces, with the view
-// not painted until the last piece is in.
+// change is large, the view not painted until the last piece is in.
 void Editor::Impl::replaceInPieces(long from, long to, QByteArrayView bytes)
 {
     const qsizetype piece = gPieceBytes;
@@ -203,13 +204,55 @@ void Editor::Impl::replacePieces(long from, long to, const std::vector<QByteArra
         return;
     }
     PieceWriter writer(this, from, to, parts);
-    while (writer.more()) {
+    while (writer.more())
         writer.putNext();
-        const quint64 mine = generation;
-        serveLongWork();
-        checkUnchanged(mine);
-    }
     writer.place();
+}
+
+struct Editor::Impl::PartsLater {
+    std::vector<QByteArray> parts;
+    std::unique_ptr<PieceWriter> writer;
+    std::function<void(bool)> done;
+    quint64 mine = 0; // the edit generation after the last part put in
+};
+
+void Editor::Impl::putPartsLater(long from, long to, std::vector<QByteArray> parts, std::function<void(bool)> done)
+{
+    auto *later = new PartsLater;
+    later->parts = std::move(parts);
+    later->done = std::move(done);
+    later->writer = std::make_unique<PieceWriter>(
+        this, from, to, std::vector<QByteArrayView>(later->parts.begin(), later->parts.end()));
+    later->mine = generation;
+    // A part per round. The editor gone, nothing more is written, and what
+    // `done` holds goes (the writer is left: its editor is gone).
+    const QPointer<Editor> editor(q);
+    auto round = std::make_shared<std::function<void()>>();
+    *round = [this, editor, later, weak = std::weak_ptr<std::function<void()>>(round)] {
+        if (!editor) {
+            (void)later->writer.release();
+            delete later;
+            return;
+        }
+        const bool unchanged = generation == later->mine;
+        if (unchanged && later->writer->more()) {
+            later->writer->putNext();
+            later->mine = generation;
+            if (later->writer->more()) {
+                if (auto next = weak.lock())
+                    QTimer::singleShot(0, [next] { (*next)(); });
+                return;
+            }
+        }
+        if (unchanged)
+            later->writer->place();
+        later->writer.reset(); // the undo group closes, the view paints
+        const std::function<void(bool)> done = std::move(later->done);
+        delete later;
+        done(unchanged);
+    };
+    // The chain holds itself through the timers' copies of `round`.
+    QTimer::singleShot(0, [round] { (*round)(); });
 }
 
 // --- Places around large changes ---
@@ -422,16 +465,12 @@ int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line
                 if (pos == size)
                     break; // the piece is done
                 if (goOn)
-                    text = view(); // waiting let events run: the bytes may have moved
+                    text = view(); // what it asked may have read the text: the bytes may have moved
             }
             d->checkUnchanged(mine);
             changed |= d->replaceChanged(from, from + long(pos), out);
             from += long(out.size());
             mine = d->generation;
-            if (!last && !stopped) {
-                serveLongWork();
-                d->checkUnchanged(mine);
-            }
         }
         if (changed)
             d->restorePlaces(at);

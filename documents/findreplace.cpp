@@ -17,6 +17,7 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -94,6 +95,12 @@ bool FindIt(const QString &target, int wholeWords, bool searchTo, bool fromStart
         frmDocument *doc = host ? host->activeDocument() : nullptr;
         if (!doc)
             return false;
+        if (doc->busy()) {
+            // A program under long work is searched once the work is over, on
+            // the finished text.
+            LongWork::whenDone(doc, [=] { FindIt(target, wholeWords, searchTo, fromStart, replacement, replace); });
+            return false;
+        }
         doc->update();
         WaitCursor busy;
         if (target.isEmpty())
@@ -129,6 +136,18 @@ bool FindIt(const QString &target, int wholeWords, bool searchTo, bool fromStart
             giveSearchSettings(e, targetBytes, replacementBytes);
             e->setAction(gSearchAction);
             found = e->SearchResult();
+            if (e->changeUnderWay()) {
+                // Every further match goes in off the window: the program is
+                // busy until the last of the new text is in.
+                doc->setBusy(true);
+                const QPointer<frmDocument> busyDoc(doc);
+                auto done = std::make_shared<QMetaObject::Connection>();
+                *done = QObject::connect(e, &Editor::ChangeDone, doc, [busyDoc, done] {
+                    QObject::disconnect(*done);
+                    if (busyDoc)
+                        busyDoc->setBusy(false);
+                });
+            }
         } else {
             // The program's encoding has no such character: nothing to find.
             e->SearchTarget.clear();

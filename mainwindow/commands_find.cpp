@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/language.h"
 #include "core/msgbox.h"
+#include "core/progress.h"
 #include "documents/findreplace.h"
 #include "documents/frmdocument.h"
 #include "documents/frmfind.h"
@@ -51,6 +52,12 @@ void mnuPopSearchNext_Click(frmMain *w)
         frmDocument *doc = w->activeDocument();
         if (!doc)
             return;
+        if (doc->busy()) {
+            // The next match of a program under long work is looked for on
+            // the finished text.
+            LongWork::whenDone(doc, [w] { mnuPopSearchNext_Click(w); });
+            return;
+        }
         const QString quoted = QLatin1Char('"') + gSearchTarget + QLatin1Char('"');
         const QString message = gbNotSwedish ? quoted + QLatin1Char(' ') + RkGetLanguage(1001)
                                              : QStringLiteral("Kan ej hitta ") + quoted;

@@ -77,11 +77,6 @@ frmMain::frmMain(Session &session, const QString &commandLineFile, QWidget *pare
     setObjectName("frmMain");
     setWindowTitle("Lumrik-32");
     setAcceptDrops(true);
-    // During long work a drop (on the window or on a document's text) and a
-    // close of the window are taken now and carried out after the work, in
-    // the order they came (openDroppedFiles, closeEvent).
-    LongWork::answersOwnDrops(this);
-    LongWork::answersOwnClose(this);
     // Without a desktop icon theme (a bare session) the common one is used when present.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
         QStringList paths = QIcon::themeSearchPaths();

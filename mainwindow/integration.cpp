@@ -48,9 +48,6 @@ public:
         retry_.setInterval(200);
         connect(&retry_, &QTimer::timeout, this, &HandOverQueue::drain);
         connect(instanceServer(), &HandOverServer::handedOver, this, &HandOverQueue::add);
-        // A second start is answered at once, also during long work; what it
-        // handed over opens once the work is over.
-        LongWork::letThrough(instanceServer());
     }
     void setWindow(frmMain *w)
     {

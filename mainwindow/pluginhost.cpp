@@ -497,7 +497,6 @@ void PluginHost::changeTextOf(Editor *e, const std::function<void(Editor *)> &ch
     // A plug-in changes the text also of a read-only program or a hex view:
     // only the user's typing is locked out there, and such a window is never
     // saved back over its file.
-    LongWork busy; // a whole new text goes in a piece at a time
     const bool locked = e->ReadOnly();
     e->setReadOnly(false);
     try {

@@ -1,7 +1,6 @@
 #include "ncops/lineframe.h"
 
 #include "core/msgbox.h"
-#include "core/progress.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/statusbar.h"
@@ -42,14 +41,12 @@ LineFrame::~LineFrame()
     RkUpdateGlobalStatus(); // lines and characters of the new text
 }
 
-int LineFrame::run(const Rule &rule, ProgressRun *progress)
+int LineFrame::run(const Rule &rule, const std::function<bool(int line)> &goOn)
 {
     // Every line is read and written back, and the lines go into the text as
     // one replacement. The caret, the selection and the top line keep their
     // lines and columns.
-    if (!progress)
-        return ed_->rewriteLines(rule);
-    return ed_->rewriteLines(rule, [progress](int line) { return progress->step(line); });
+    return ed_->rewriteLines(rule, goOn);
 }
 
 }

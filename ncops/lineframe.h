@@ -16,7 +16,6 @@ namespace lumrik {
 
 class Editor;
 class frmDocument;
-class ProgressRun;
 
 // Read-only documents and hex views: shows "Denna funktion är inte tillåten på
 // denna filtyp." and returns true.
@@ -35,11 +34,12 @@ public:
     LineFrame &operator=(const LineFrame &) = delete;
 
     // The rule gives the new text of a line (from 1). Lines 1..count are
-    // rewritten in order; with a progress run, its bar follows and an abort
-    // stops after the current line. Returns the number of lines done (which
-    // may be more than the lines afterwards: see Editor::rewriteLines).
+    // rewritten in order, in one go; `goOn` (when given) is asked after each
+    // line and stops the rewrite there when it returns false. Returns the
+    // number of lines done (which may be more than the lines afterwards: see
+    // Editor::rewriteLines).
     using Rule = std::function<QByteArray(QByteArrayView line, int lineNo)>; // as Editor::LineRule
-    int run(const Rule &rule, ProgressRun *progress = nullptr);
+    int run(const Rule &rule, const std::function<bool(int line)> &goOn = {});
 
     // The insert mode the editor had before the frame.
     bool savedInsertMode() const { return insertMode_; }

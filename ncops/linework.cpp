@@ -237,24 +237,38 @@ void startLineWork(frmDocument *doc, LineWork work)
         (new LineJob(doc, std::move(work)))->start();
         return;
     }
-    // A program of one piece: a few milliseconds, here and now.
+    // A program of one piece: a few milliseconds, here and now, in one go.
+    // No progress dialog comes for so short a time; the abort of the tests
+    // stops it at the line it names, as it stops the work off the window.
     RkGuard(work.traceName, [&] {
         Editor *ed = doc->txtText;
         std::optional<WaitCursor> wait;
         if (work.waitCursor)
             wait.emplace();
-        std::optional<ProgressRun> progress;
-        if (work.progress)
-            progress.emplace(doc, ed->Count());
+        std::optional<LongWork> progress;
+        std::function<bool(int)> goOn;
+        if (work.progress) {
+            progress.emplace();
+            gRkAbort = false;
+            goOn = [](int line) {
+                if (ProgressRun::abortDueForTests(line))
+                    gRkAbort = true;
+                return !gRkAbort;
+            };
+        }
         {
             LineFrame frame(ed, work.selfAssign);
             if (work.before)
                 work.before(ed);
-            const int done = frame.run(work.rule, progress ? &*progress : nullptr);
+            const int done = frame.run(work.rule, goOn);
             if (work.after)
-                work.after(ed, done, progress && progress->aborted());
+                work.after(ed, done, work.progress && gRkAbort);
         }
         progress.reset();
+        // The command's dialogs have gone: the keyboard goes back to where
+        // it was, as after the work off the window.
+        if (qobject_cast<QApplication *>(QCoreApplication::instance()) && QApplication::focusWidget() != work.keyboard)
+            giveFocusBack(work.keyboard);
         if (work.finished)
             work.finished();
     });

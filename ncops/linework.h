@@ -7,7 +7,8 @@
 // (frmDocument::busy): read-only, and what would act on it waits for the end.
 //
 // A program of at most one piece (about a megabyte) is rewritten at once, in
-// the command itself, as a small change: that takes a few milliseconds.
+// the command itself, as a small change: that takes a few milliseconds, and
+// no events run meanwhile.
 #include "ncops/lineframe.h"
 
 #include <QPointer>

@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -1261,6 +1262,7 @@ TEST(EditorPieces, ReplaceAllGivesWhatOnePieceGives)
                 ed.SearchOrigin = 1;
                 ed.SearchCaseSensitive = true;
                 ed.setAction(10);
+                ASSERT_TRUE(test::untilLongWorkIsOver()); // in small pieces it ends from the event loop
                 EXPECT_TRUE(ed.SearchResult()) << what;
                 const Outcome got = outcomeOf(ed);
                 std::vector<QColor> colours;
@@ -1287,16 +1289,81 @@ TEST(EditorPieces, ReplaceAllGivesWhatOnePieceGives)
     }
 }
 
-// Between the pieces of a rewrite under long work the window's events run
-// (here at every piece), also one that reads the whole text and so moves its
-// bytes; the rewrite goes on from where they are. Without long work under way
-// nothing runs in between.
-TEST(EditorPieces, EventsRunBetweenThePiecesOfLongWork)
+// Replace all in a program larger than a piece ends from the event loop:
+// setAction(10) returns with the text as it was, long work under way; an
+// action asked meanwhile waits for the end. Then the new text is in, in one
+// undo step, and ChangeDone came once. A change of the text between its
+// pieces (anything but the replace itself) stops it before it writes where the
+// text no longer is: the rest stays, the undo group is closed, and the end
+// still comes.
+TEST(EditorPieces, ReplaceAllOfALargeProgramEndsFromTheEventLoop)
 {
-    struct ServeEvery {
-        ServeEvery() { LongWork::serveEveryForTests(0); }
-        ~ServeEvery() { LongWork::serveEveryForTests(-1); }
-    } every;
+    PieceBytes size(64);
+    QRandomGenerator rng(99);
+    QByteArray text;
+    for (int i = 0; i < 200; ++i)
+        text += randomProgram(rng, 3) + "G1 X" + QByteArray::number(i) + "\r\n";
+    const QByteArray expected = QByteArray(text).replace("G1", "G01");
+    for (bool interfere : {false, true}) {
+        SCOPED_TRACE(interfere);
+        Editor ed;
+        QObject::connect(&ed, &Editor::ReplaceQuery, [](int &answer) { answer = 4; });
+        int done = 0;
+        QObject::connect(&ed, &Editor::ChangeDone, [&] { ++done; });
+        ed.setTextAll(text);
+        ed.emptyUndoBuffer();
+        ed.SearchTarget = "G1";
+        ed.SearchReplacement = "G01";
+        ed.SearchOrigin = 1;
+        ed.SearchCaseSensitive = true;
+        ed.setAction(10);
+        EXPECT_TRUE(ed.changeUnderWay());
+        EXPECT_TRUE(LongWork::underWay());
+        EXPECT_EQ(ed.textView(), QByteArrayView(text)) << "nothing is in before the event loop runs";
+        ed.SearchTarget = "X5";
+        ed.setAction(9); // a find asked meanwhile
+        if (interfere) {
+            // A call that changes the text as soon as the first piece is in.
+            auto *watch = new QTimer(&ed);
+            QObject::connect(watch, &QTimer::timeout, [&ed, watch] {
+                if (ed.TextAll().contains("G01")) {
+                    watch->stop();
+                    ed.setSelectionOffsets(0, 0);
+                    ed.setTextIndex(1);
+                    ed.setText("CHANGED");
+                }
+            });
+            watch->start(0);
+        }
+        ASSERT_TRUE(test::untilLongWorkIsOver());
+        EXPECT_FALSE(ed.changeUnderWay());
+        EXPECT_EQ(done, 1);
+        if (!interfere) {
+            EXPECT_EQ(ed.textView(), QByteArrayView(expected));
+            EXPECT_EQ(ed.searchReplacedCount(), qsizetype(text.count("G1")));
+            QCoreApplication::processEvents();
+            EXPECT_EQ(ed.SelText(), "X5") << "the find came after the replace";
+            ed.setAction(6);
+            EXPECT_EQ(ed.textView(), QByteArrayView(text)) << "one undo step";
+        } else {
+            EXPECT_TRUE(ed.TextAll().startsWith("CHANGED"));
+            EXPECT_TRUE(ed.textView().endsWith(QByteArrayView(text).last(200))) << "the rest was not written";
+            // The editor takes edits and undoes them one at a time again.
+            const QByteArray now = ed.TextAll();
+            ed.setTextIndex(2);
+            ed.setText("N2");
+            EXPECT_NE(ed.TextAll(), now);
+            ed.setAction(6);
+            EXPECT_EQ(ed.TextAll(), now);
+        }
+    }
+}
+
+// A rewrite in pieces is one editing transaction: nothing that waits in the
+// event loop runs between its pieces, under long work or not, and it comes
+// once the rewrite is done, on the finished text.
+TEST(EditorPieces, NothingRunsBetweenThePiecesOfARewrite)
+{
     PieceBytes size(7);
     QRandomGenerator rng(5);
     const QByteArray text = randomProgram(rng, 400);
@@ -1307,13 +1374,15 @@ TEST(EditorPieces, EventsRunBetweenThePiecesOfLongWork)
     for (const auto &[line, end] : lines)
         expected += upper(line, 0) + end;
     for (bool longWork : {true, false}) {
+        SCOPED_TRACE(longWork);
         Editor ed;
         ed.setTextAll(text);
         int line = 0, ranAt = -1;
+        QByteArray seen;
         QMetaObject::invokeMethod(
             &ed, [&] {
                 ranAt = line;
-                (void)ed.textView();
+                seen = ed.textView().toByteArray();
             },
             Qt::QueuedConnection);
         {
@@ -1326,29 +1395,21 @@ TEST(EditorPieces, EventsRunBetweenThePiecesOfLongWork)
             }),
                       int(lines.size()));
         }
-        EXPECT_EQ(ed.textView(), QByteArrayView(expected)) << longWork;
-        if (longWork) {
-            EXPECT_GT(ranAt, 0); // after the first piece, before the last
-            EXPECT_LT(ranAt, int(lines.size()));
-        } else {
-            EXPECT_EQ(ranAt, -1);
-            QCoreApplication::processEvents();
-            EXPECT_EQ(ranAt, int(lines.size()));
-        }
+        EXPECT_EQ(ed.textView(), QByteArrayView(expected));
+        EXPECT_EQ(ranAt, -1);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(ranAt, int(lines.size()));
+        EXPECT_EQ(seen, expected);
     }
 }
 
 // A change of the text by anything but the rewrite itself (a call or a key
-// that runs between its pieces) stops the rewrite with an error instead of
-// writing at offsets that no longer hold: the change stays as it was made,
-// the pieces after it are not written, and the editor works on (its undo
-// group is closed).
+// that comes while it asks whether to go on) stops the rewrite with an error
+// instead of writing at offsets that no longer hold: the change stays as it
+// was made, the pieces after it are not written, and the editor works on
+// (its undo group is closed).
 TEST(EditorPieces, AChangeBetweenThePiecesStopsTheRewriteLoudly)
 {
-    struct ServeEvery {
-        ServeEvery() { LongWork::serveEveryForTests(0); }
-        ~ServeEvery() { LongWork::serveEveryForTests(-1); }
-    } every;
     PieceBytes size(7);
     QRandomGenerator rng(11);
     const QByteArray text = randomProgram(rng, 400);
@@ -1364,18 +1425,20 @@ TEST(EditorPieces, AChangeBetweenThePiecesStopsTheRewriteLoudly)
         ed.setTextAll(text);
         const quint64 before = ed.editGeneration();
         bool changed = false;
-        QMetaObject::invokeMethod(&ed, [&, change = change] {
-            change(ed);
-            changed = true;
-        }, Qt::QueuedConnection);
         int rewritten = 0;
-        {
-            LongWork work;
-            EXPECT_THROW(ed.rewriteLines([&](QByteArrayView l, int no) {
-                rewritten = no;
-                return upper(l, no);
-            }), RkError);
-        }
+        EXPECT_THROW(ed.rewriteLines(
+                         [&](QByteArrayView l, int no) {
+                             rewritten = no;
+                             return upper(l, no);
+                         },
+                         [&, change = change](int no) {
+                             if (no == 30 && !changed) {
+                                 change(ed);
+                                 changed = true;
+                             }
+                             return true;
+                         }),
+                     RkError);
         EXPECT_TRUE(changed);
         EXPECT_NE(ed.editGeneration(), before);
         EXPECT_LT(rewritten, int(lines.size()));

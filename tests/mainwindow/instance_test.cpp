@@ -332,20 +332,16 @@ TEST(RunningEditor, HandOversKeepTheUnsavedTextAndOpenFullPaths)
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->documents().size() == 3; }, 5000));
     EXPECT_EQ(w->activeDocument()->caption(), other.path() + "/SEN.NC");
 
-    // While a whole-program operation is under way (its events served between
-    // pieces), the handed-over file waits: nothing opens into the middle of it.
+    // While a whole-program operation is under way (the event loop running
+    // between its pieces), the handed-over file waits: nothing opens into the
+    // middle of it.
     writeFile(other.path() + "/LANG.NC", "N30\r\n");
     int openDuringWork = -1;
     {
         LongWork work;
-        LongWork::serveEveryForTests(0);
         secondStart({"LANG.NC"}, other.path());
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 500)
-            serveLongWork();
+        EXPECT_TRUE(QTest::qWaitFor([] { return LongWork::waiting() > 0; }, 5000)) << "the hand-over came";
         openDuringWork = int(w->documents().size());
-        LongWork::serveEveryForTests(-1);
     }
     EXPECT_EQ(openDuringWork, 3);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->documents().size() == 4; }, 5000));

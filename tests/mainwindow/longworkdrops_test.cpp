@@ -7,6 +7,7 @@
 #include "core/msgbox.h"
 #include "core/progress.h"
 #include "documents/editor.h"
+#include "documents/findreplace.h"
 #include "documents/frmdocument.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/handover.h"
@@ -45,16 +46,14 @@ protected:
     void SetUp() override
     {
         MainWindowFixture::SetUp();
-        // The operations go into the text in small pieces, with the window's
-        // events served between them: what comes meanwhile meets the work.
+        // The operations go into the text in small pieces, a piece per round
+        // of the event loop: what comes meanwhile meets the work.
         Editor::setPieceBytesForTests(313);
-        LongWork::serveEveryForTests(0);
     }
     void TearDown() override
     {
         MainWindowFixture::TearDown();
         Editor::setPieceBytesForTests(0);
-        LongWork::serveEveryForTests(-1);
     }
     static bool showActive(frmMain &w)
     {
@@ -258,5 +257,99 @@ TEST_F(LongWorkDropsTest, AfterLongWorkTheKeyboardReachesTheDocument)
         QWindowSystemInterface::handleKeyEvent(w.windowHandle(), QEvent::KeyRelease, Qt::Key_S, Qt::ControlModifier);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !doc->txtText->IsDirty(); }, 5000)) << "Ctrl+S did not save";
         EXPECT_EQ(test::readFile(path), doc->txtText->TextAll());
+    }
+}
+
+// A program larger than a piece, at the usual piece size, under a rewrite and
+// under replace all: a close of the window, a file dropped on the text, one
+// dropped on the window, a hand-over and a typed key that come while the work
+// goes on wait for its end. Meanwhile nothing opens, nothing closes, and the
+// key does not reach the text. Afterwards the keyboard is where it was, and
+// what came follows in the order it came: the close asks about the changed
+// program (answered "Avbryt": the window stays), the dropped files open, the
+// handed-over one opens, and the key lands on the finished text.
+TEST_F(LongWorkDropsTest, DuringALargeRewriteOrReplaceAllWhatComesWaitsAndKeepsItsOrder)
+{
+    Editor::setPieceBytesForTests(0);
+    QByteArray big = program(45000);
+    ASSERT_GT(big.size(), Editor::pieceBytes());
+    const std::vector<std::pair<const char *, std::function<void(frmMain &)>>> operations = {
+        {"upper case", [](frmMain &w) { w.menuAction(QStringLiteral("mnuViewUppercase"))->trigger(); }},
+        {"replace all", [](frmMain &) { FindIt("G1", 1, false, true, "G01", true); }},
+    };
+    int round = 0;
+    for (const auto &[name, operation] : operations) {
+        SCOPED_TRACE(name);
+        ++round;
+        frmMain w;
+        ASSERT_TRUE(showActive(w));
+        collectHandOvers();
+        installHandOver(&w);
+        frmDocument::setReplaceConfirm([](frmDocument *) { return 4; }); // "Alla"
+        const QString first = env.write(QStringLiteral("ncprog/BIG%1.NC").arg(round), big);
+        const QString a = env.write(QStringLiteral("ncprog/A%1.NC").arg(round), "N10 G0 X1\r\n");
+        const QString b = env.write(QStringLiteral("ncprog/B%1.NC").arg(round), "N10 G0 X2\r\n");
+        const QString handed = env.write(QStringLiteral("ncprog/H%1.NC").arg(round), "N10 G0 X3\r\n");
+        QPointer<frmDocument> doc = w.openDocument(first, "MILL");
+        ASSERT_NE(doc, nullptr);
+        doc->txtText->setFocus();
+        QWidget *keyboard = doc->txtText->focusProxy();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == keyboard; }, 5000));
+        const QByteArray original = doc->txtText->TextAll();
+
+        std::vector<QString> order;
+        setMsgBoxHook([&](const MsgBoxCall &c) {
+            if (c.text.contains(QStringLiteral("BIG")))
+                order.push_back(QStringLiteral("asked with ") + QString::number(w.documents().size())
+                                + QStringLiteral(" open"));
+            return c.buttons == MbButtons::YesNo ? MbYes : MbCancel;
+        });
+        bool takenA = false, takenB = false, busyMeanwhile = false;
+        QByteArray textMeanwhile;
+        OnceDuringWork comer([&] {
+            busyMeanwhile = doc->busy();
+            QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(w.windowHandle());
+            takenA = dropFile(doc, onTheText(doc), a);
+            takenB = dropFile(&w, QPoint(w.width() / 2, w.height() - 5), b);
+            Q_EMIT instanceServer()->handedOver(handed);
+            QWindowSystemInterface::handleKeyEvent(w.windowHandle(), QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier,
+                                                   QStringLiteral("Q"));
+            QWindowSystemInterface::handleKeyEvent(w.windowHandle(), QEvent::KeyRelease, Qt::Key_Q, Qt::NoModifier,
+                                                   QStringLiteral("Q"));
+            test::MainWindowFixture::letEventsRun(3);
+            textMeanwhile = doc->txtText->TextAll();
+            order.push_back(QStringLiteral("during the work: ") + QString::number(w.documents().size())
+                            + QStringLiteral(" open"));
+        });
+        operation(w);
+        ASSERT_TRUE(test::untilLongWorkIsOver());
+        ASSERT_TRUE(comer.ran());
+        const QByteArray done = doc->txtText->TextAll();
+        const qint64 selStart = std::min(doc->txtText->anchorOffset(), doc->txtText->caretOffset());
+        const qint64 selEnd = std::max(doc->txtText->anchorOffset(), doc->txtText->caretOffset());
+        EXPECT_TRUE(busyMeanwhile) << "the program was busy under the work";
+        EXPECT_TRUE(takenA);
+        EXPECT_TRUE(takenB);
+        EXPECT_EQ(textMeanwhile.count('Q'), 0) << "the key reached the text under the work";
+        EXPECT_EQ(done.count('Q'), 0);
+        EXPECT_NE(done, original);
+        EXPECT_EQ(QApplication::focusWidget(), keyboard) << "the keyboard is where it was";
+
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.documents().size() == 4; }, 10000))
+            << captions(w).join(' ').toStdString();
+        EXPECT_EQ(captions(w), (QStringList{first, a, b, handed}));
+        EXPECT_EQ(order, (std::vector<QString>{QStringLiteral("during the work: 1 open"),
+                                               QStringLiteral("asked with 1 open")}));
+        EXPECT_TRUE(w.isVisible());
+        ASSERT_FALSE(doc.isNull());
+        // The key types over the selection the work left (replace all selects
+        // the last replacement), or at the caret.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return doc->txtText->TextAll() != done; }, 5000)) << "the typed key was lost";
+        EXPECT_EQ(doc->txtText->TextAll(), QByteArray(done).replace(selStart, selEnd - selStart, "Q"))
+            << "the key landed on the finished text";
+        setMsgBoxHook({});
+        doc->txtText->setIsDirty(false);
+        installHandOver(nullptr);
+        frmDocument::setReplaceConfirm({});
     }
 }

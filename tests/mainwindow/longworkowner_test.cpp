@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include <qpa/qwindowsysteminterface.h>
@@ -76,7 +77,6 @@ protected:
     void SetUp() override
     {
         MainWindowFixture::SetUp();
-        LongWork::serveEveryForTests(0);
         // Start in the renumbering dialog, whenever it shows.
         QObject::connect(&answers_, &QTimer::timeout, [] {
             for (QWidget *w : QApplication::topLevelWidgets())
@@ -91,7 +91,6 @@ protected:
         setMsgBoxHook({});
         MainWindowFixture::TearDown();
         frmDocument::setReplaceConfirm({});
-        LongWork::serveEveryForTests(-1);
     }
 
     struct Asked {
@@ -243,4 +242,75 @@ TEST_F(LongWorkOwnerTest, AHostCallFromATimerActsOnTheFinishedText)
     EXPECT_TRUE(seen == upper);
     EXPECT_TRUE(doc->txtText->TextAll() == QByteArray(upper).replace("F200", "F250"));
     doc->txtText->setIsDirty(false);
+}
+
+// A replace, a search and a find next (F3) asked for while replace all or a
+// rewrite puts its text into the program: each acts once the text is
+// finished, in the order they came, never refused as on a read-only program
+// and never on half of the new text.
+TEST_F(LongWorkOwnerTest, FindAndReplaceAskedDuringLongWorkComeAfterItInOrder)
+{
+    const QByteArray original = bigProgram();
+    auto replaced = [](const QByteArray &text, const char *target, const char *replacement) {
+        const ByteSearch search(target, {false, true});
+        return spliceReplacements(text, 0, text.size(), search.findAll(text, 0, text.size()),
+                                  qsizetype(strlen(target)), replacement);
+    };
+    struct Work {
+        const char *name;
+        std::function<void(frmMain &)> start;
+        QByteArray result;
+        const char *target; // of the replace asked during the work
+    };
+    const Work works[] = {
+        {"replace all", [](frmMain &) { FindIt("G1", 1, false, true, "G01", true); }, replaced(original, "G1", "G01"),
+         "G01"},
+        {"upper case", [](frmMain &w) { command(w, "mnuViewUppercase"); },
+         perLine(original, [](QByteArrayView l, int) { return upper1252(l); }), "G1"},
+    };
+    int round = 0;
+    for (const Work &work : works) {
+        SCOPED_TRACE(work.name);
+        frmMain w;
+        installPluginHost(&w);
+        frmDocument::setReplaceConfirm([](frmDocument *) { return 4; }); // replace all
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        frmDocument *doc = w.openDocument(env.write(QStringLiteral("ncprog/BIG%1.NC").arg(++round), original), "MILL");
+        ASSERT_NE(doc, nullptr);
+        // The boxes from the moment the work is under way (the operation may
+        // ask its own question first: "Ja").
+        std::vector<QString> titles;
+        bool working = false;
+        setMsgBoxHook([&](const MsgBoxCall &c) {
+            if (working)
+                titles.push_back(c.title);
+            return c.buttons == MbButtons::YesNo ? MbYes : MbOk;
+        });
+        OnceDuringWork asker([&] {
+            working = true;
+            ASSERT_TRUE(doc->busy());
+            FindIt(QString::fromLatin1(work.target), 1, false, true, "G02", true);
+            FindIt("F200", 1, false, true, QString(), false);
+            QTimer::singleShot(0, &w, [&] { w.menuAction(QStringLiteral("mnuPopSearchNext"))->trigger(); });
+        });
+        work.start(w);
+        ASSERT_TRUE(test::untilLongWorkIsOver());
+        ASSERT_TRUE(asker.ran());
+        // The second replace is long work of its own; the find and F3 follow it.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !doc->busy() && LongWork::waiting() == 0 && !LongWork::underWay(); }, 60000));
+        test::MainWindowFixture::letEventsRun(3);
+        const QByteArray expected = replaced(work.result, work.target, "G02");
+        EXPECT_TRUE(doc->txtText->TextAll() == expected) << "both changes, in order, on the whole text";
+        EXPECT_TRUE(titles.empty()) << (titles.empty() ? std::string() : titles.front().toStdString());
+        // "F200" found from the start, then F3: the next one.
+        const qsizetype firstF = expected.indexOf("F200");
+        const qsizetype secondF = expected.indexOf("F200", firstF + 4);
+        EXPECT_EQ(doc->txtText->SelText(), "F200");
+        EXPECT_EQ(doc->txtText->caretOffset(), secondF + 4);
+        doc->txtText->setIsDirty(false);
+        setMsgBoxHook({});
+    }
 }

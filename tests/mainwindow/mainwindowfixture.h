@@ -30,13 +30,12 @@
 namespace lumrik::test {
 
 // Does `act` once, at the first round of the event loop while long work is
-// under way (an operation serving its events between pieces), as an event
+// under way (an operation computed off the window, between its pieces), as an event
 // from the display would arrive then.
 class OnceDuringWork {
 public:
     explicit OnceDuringWork(std::function<void()> act) : act_(std::move(act))
     {
-        LongWork::letThrough(&tick_);
         tick_.setInterval(0);
         QObject::connect(&tick_, &QTimer::timeout, [this] {
             if (!LongWork::underWay())

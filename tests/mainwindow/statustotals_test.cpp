@@ -26,7 +26,6 @@ protected:
     {
         OmnumWindowFixture::TearDown();
         Editor::setPieceBytesForTests(0);
-        LongWork::serveEveryForTests(-1);
     }
     static void key(frmDocument *doc, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
@@ -88,9 +87,8 @@ TEST_F(StatusTotalsTest, TotalsAreRightAfterUndoAndRedo)
     key(doc, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(doc->txtText->focusProxy(), 'X');
     key(doc, Qt::Key_Home, Qt::ControlModifier);
-    // In small pieces, the window's events served between them.
+    // In small pieces, put in a piece per round of the event loop.
     Editor::setPieceBytesForTests(313);
-    LongWork::serveEveryForTests(0);
     const QString before = w.statusPanel(4);
     const QString caretBefore = w.statusPanel(3);
     answerOmnum();
