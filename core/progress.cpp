@@ -126,67 +126,16 @@ void LongWork::whenDone(QObject *context, std::function<void()> action)
         postDrain();
 }
 
-ProgressRun::ProgressRun(QWidget *owner, qint64 maximum)
-{
-    beginLongWork();
-    gRkAbort = false;
-    if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        focus_ = QApplication::focusWidget();
-        dialog_ = new frmProgress(owner);
-        dialog_->setWindowModality(Qt::ApplicationModal);
-        dialog_->show();
-    }
-    setMaximum(maximum);
-}
-
-ProgressRun::~ProgressRun()
-{
-    if (dialog_) {
-        dialog_->hide();
-        delete dialog_;
-        giveFocusBack(focus_);
-    }
-    endLongWork();
-}
-
-void ProgressRun::setMaximum(qint64 maximum)
-{
-    maximum_ = maximum;
-    scale_ = 1;
-    while (maximum / scale_ > std::numeric_limits<int>::max())
-        scale_ *= 2;
-    if (dialog_)
-        dialog_->ProgressBar->setMaximum(int(std::max<qint64>(maximum / scale_, 1)));
-}
-
 namespace {
 std::atomic<qint64> gAbortAt{0}; // read by work on other threads too
 }
 
-void ProgressRun::abortAtForTests(qint64 value) { gAbortAt = value; }
-bool ProgressRun::abortDueForTests(qint64 value)
+void abortRunsAtForTests(qint64 value) { gAbortAt = value; }
+bool abortDueForTests(qint64 value)
 {
     const qint64 at = gAbortAt;
     return at > 0 && value >= at;
 }
-
-void ProgressRun::abortHook(qint64 value)
-{
-    if (abortDueForTests(value) && !aborted()) {
-        if (dialog_)
-            dialog_->btnProgessAbort_Click();
-        else
-            gRkAbort = true;
-    }
-}
-
-bool ProgressRun::step(qint64 value)
-{
-    abortHook(value);
-    return !aborted();
-}
-
-bool ProgressRun::aborted() const { return (dialog_ && dialog_->bAbort) || gRkAbort; }
 
 void giveFocusBack(QWidget *widget)
 {

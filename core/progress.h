@@ -44,8 +44,7 @@ private:
 };
 
 // Long work under way: a LongWork in scope (a command computed off the
-// window, from the start of its work to its last piece in the text) or a
-// ProgressRun. Nothing here lets events run: work that lasts goes off the
+// window, from the start of its work to its last piece in the text). Nothing here lets events run: work that lasts goes off the
 // window and comes back from the ordinary event loop, and the program under
 // it is busy (frmDocument::busy). What must not act on a program under work
 // (a drop, a close, a hand-over, the check for a changed file) asks whenDone
@@ -73,37 +72,11 @@ public:
 // the focus, and no key would reach the program.
 void giveFocusBack(QWidget *widget);
 
-// One run of a short operation done in the command itself (a few
-// milliseconds): shows the dialog (when there is a display), clears the abort
-// flags, and unloads the dialog when it goes out of scope. No events run
-// during it. Work that lasts longer goes off the window (WorkerRun).
-class ProgressRun {
-public:
-    ProgressRun(QWidget *owner, qint64 maximum);
-    ~ProgressRun();
-    ProgressRun(const ProgressRun &) = delete;
-    ProgressRun &operator=(const ProgressRun &) = delete;
-
-    // False once the run was aborted (the abort flags, or the hook for tests).
-    bool step(qint64 value);
-    bool aborted() const;
-    void setMaximum(qint64 maximum);
-    frmProgress *dialog() const { return dialog_; }
-
-    // For tests: from now on every run is aborted, as by the abort button, once
-    // step() is given a value of at least `value` (lines or bytes done); 0 ends it.
-    static void abortAtForTests(qint64 value);
-    // Whether that abort is due at `value` (also for work that runs on
-    // another thread and has no run of its own; safe on any thread).
-    static bool abortDueForTests(qint64 value);
-
-private:
-    void abortHook(qint64 value);
-
-    frmProgress *dialog_ = nullptr;
-    QPointer<QWidget> focus_; // the keyboard's widget before the dialog came
-    qint64 maximum_ = 0;
-    int scale_ = 1;
-};
+// For tests: from now on every long run with the progress dialog stops, as by
+// its abort button, once it has done at least `value` (lines, bytes or pages);
+// 0 ends it.
+void abortRunsAtForTests(qint64 value);
+// Whether that abort is due at `value` (safe on any thread).
+bool abortDueForTests(qint64 value);
 
 }

@@ -57,7 +57,7 @@ public:
         worker_ = std::thread([this] {
             const WorkerRun::GoOn goOn = [this](qint64 done) {
                 done_.store(done, std::memory_order_relaxed);
-                if (ProgressRun::abortDueForTests(done))
+                if (abortDueForTests(done))
                     abort_ = true;
                 return !abort_.load();
             };

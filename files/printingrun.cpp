@@ -59,7 +59,7 @@ private:
     // Whether "Avbryt" was pressed (or the abort of the tests is due) before page `page`.
     bool abortAsked(int page) const
     {
-        return ProgressRun::abortDueForTests(page) || (dialog_ && dialog_->bAbort) || gRkAbort;
+        return abortDueForTests(page) || (dialog_ && dialog_->bAbort) || gRkAbort;
     }
 
     // One page a round of the event loop.

@@ -86,7 +86,7 @@ private:
         if (work_.progress)
             goOn = [this](int line) {
                 done_.store(line, std::memory_order_relaxed);
-                if (ProgressRun::abortDueForTests(line))
+                if (abortDueForTests(line))
                     abort_ = true;
                 return !abort_.load();
             };
@@ -251,7 +251,7 @@ void startLineWork(frmDocument *doc, LineWork work)
             progress.emplace();
             gRkAbort = false;
             goOn = [](int line) {
-                if (ProgressRun::abortDueForTests(line))
+                if (abortDueForTests(line))
                     gRkAbort = true;
                 return !gRkAbort;
             };

@@ -80,7 +80,7 @@ TEST(WorkerRun, AbortButtonStopsTheWorkerAndTheKeyboardComesBack)
 // The abort hook of the tests stops the worker at the same place every time.
 TEST(WorkerRun, AbortHookStopsTheWorkerAtItsValueAndAGoneContextGetsNoResult)
 {
-    ProgressRun::abortAtForTests(500);
+    abortRunsAtForTests(500);
     qint64 stoppedAt = -1;
     bool finished = false;
     WorkerRun::start(nullptr, {.progress = true, .maximum = 1000}, [&](const WorkerRun::GoOn &goOn) {
@@ -91,10 +91,21 @@ TEST(WorkerRun, AbortHookStopsTheWorkerAtItsValueAndAGoneContextGetsNoResult)
             }
     }, [&](bool aborted) { finished = aborted; });
     ASSERT_TRUE(test::untilLongWorkIsOver());
-    ProgressRun::abortAtForTests(0);
+    abortRunsAtForTests(0);
     EXPECT_EQ(stoppedAt, 500);
     EXPECT_TRUE(finished);
-    gRkAbort = false;
+    EXPECT_TRUE(gRkAbort);
+
+    // The next run starts clean and goes to its end.
+    qint64 reached = 0;
+    WorkerRun::start(nullptr, {.progress = true, .maximum = 1000}, [&](const WorkerRun::GoOn &goOn) {
+        for (qint64 i = 0; i < 1000 && goOn(i); ++i)
+            reached = i + 1;
+    }, [&](bool aborted) { finished = aborted; });
+    EXPECT_FALSE(gRkAbort);
+    ASSERT_TRUE(test::untilLongWorkIsOver());
+    EXPECT_EQ(reached, 1000);
+    EXPECT_FALSE(finished);
 
     auto *context = new QObject;
     bool ran = false;

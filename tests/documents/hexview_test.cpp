@@ -70,7 +70,7 @@ protected:
     }
     void TearDown() override
     {
-        ProgressRun::abortAtForTests(0);
+        abortRunsAtForTests(0);
         gRkAbort = false;
     }
     TempEnv env;
@@ -138,7 +138,7 @@ TEST_F(HexViewWindow, ALargeDumpIsMadeWhileTheEventLoopRuns)
 TEST_F(HexViewWindow, AbortShowsTheBytesReadOnly)
 {
     const QByteArray bytes = largeFile();
-    ProgressRun::abortAtForTests(100000);
+    abortRunsAtForTests(100000);
 
     frmDocument opened;
     opened.FileOpen(env.write("BIG.hex", bytes));

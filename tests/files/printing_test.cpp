@@ -700,7 +700,7 @@ protected:
     }
     void TearDown() override
     {
-        ProgressRun::abortAtForTests(0);
+        abortRunsAtForTests(0);
         gRkAbort = false;
         PrintJobTest::TearDown();
     }
@@ -762,7 +762,7 @@ TEST_F(LongPrintTest, ManyPagesGoOutWhileTheEventLoopRuns)
 // which page on nothing was printed, when the job has ended.
 TEST_F(LongPrintTest, AbortEndsTheJobAndIsToldAtTheEnd)
 {
-    ProgressRun::abortAtForTests(5);
+    abortRunsAtForTests(5);
     PrintDocument(&doc, 40, 20, 20, 20);
     EXPECT_TRUE(boxes.calls().empty());
     ASSERT_TRUE(test::untilLongWorkIsOver());
@@ -770,7 +770,7 @@ TEST_F(LongPrintTest, AbortEndsTheJobAndIsToldAtTheEnd)
     EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Information);
     EXPECT_EQ(boxes.calls()[0].text, "Utskriften avbröts. Sidorna från och med sida 6 skrevs inte ut.");
     EXPECT_TRUE(errors.isEmpty());
-    ProgressRun::abortAtForTests(0);
+    abortRunsAtForTests(0);
 
     // The dialog's own button, pressed between two pages.
     boxes.clear();

@@ -67,7 +67,7 @@ protected:
     }
     void TearDown() override
     {
-        ProgressRun::abortAtForTests(0);
+        abortRunsAtForTests(0);
         gRkAbort = false;
         if (doc)
             doc->txtText->setIsDirty(false);
@@ -163,7 +163,7 @@ TEST_F(ColouringTest, AbortedColouringLeavesTheLinesNotReachedPlain)
     ASSERT_TRUE(doc->txtText->TextAll() == original);
     doc->txtText->setIsDirty(false);
 
-    ProgressRun::abortAtForTests(kLines / 2);
+    abortRunsAtForTests(kLines / 2);
     run("mnuViewColorNC");
     EXPECT_TRUE(gRkAbort);
     EXPECT_EQ(at(1, 1), rkColor(0x808080));
@@ -211,7 +211,7 @@ TEST_F(ColouringTest, BoldCommentsGoOnBesideTheEventLoop)
 
 TEST_F(ColouringTest, AbortedBoldCommentsKeepTheLinesDone)
 {
-    ProgressRun::abortAtForTests(kLines / 2);
+    abortRunsAtForTests(kLines / 2);
     run("mnuViewBoldComments");
     EXPECT_TRUE(gRkAbort);
     const QColor word = rkColor(0x0000FF), comment = rkColor(0xFF0000);

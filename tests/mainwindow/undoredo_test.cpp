@@ -65,7 +65,7 @@ protected:
     {
         MainWindowFixture::TearDown();
         frmDocument::setReplaceConfirm({});
-        ProgressRun::abortAtForTests(0);
+        abortRunsAtForTests(0);
         Editor::setPieceBytesForTests(0);
     }
 
@@ -73,7 +73,7 @@ protected:
     // dialog reports abort once `abortAt` lines are done.
     void answerWindows(int abortAt)
     {
-        ProgressRun::abortAtForTests(abortAt);
+        abortRunsAtForTests(abortAt);
         auto *timer = new QTimer(&owner);
         timer->setInterval(0);
         QObject::connect(timer, &QTimer::timeout, [] {

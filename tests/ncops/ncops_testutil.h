@@ -53,8 +53,8 @@ private:
 // `lines` lines are done.
 class AbortAfter {
 public:
-    explicit AbortAfter(qint64 lines) { ProgressRun::abortAtForTests(lines); }
-    ~AbortAfter() { ProgressRun::abortAtForTests(0); }
+    explicit AbortAfter(qint64 lines) { abortRunsAtForTests(lines); }
+    ~AbortAfter() { abortRunsAtForTests(0); }
     AbortAfter(const AbortAfter &) = delete;
     AbortAfter &operator=(const AbortAfter &) = delete;
 };
