@@ -395,6 +395,12 @@ void PluginHost::syncToolbar()
 
 void PluginHost::runPluginCommand(const QString &tag)
 {
+    if (LongWork::underWay()) {
+        // A plug-in's command sees the finished programs: it runs once the
+        // work under way is over, in its turn.
+        LongWork::whenDone(w_, [this, tag] { runPluginCommand(tag); });
+        return;
+    }
     try {
         const QStringList parts = tag.split('.');
         if (parts.size() < 2)

@@ -5,6 +5,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
+#include "core/progress.h"
 #include "core/services.h"
 #include "core/settings.h"
 #include "documents/editor.h"
@@ -30,6 +31,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QToolBar>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -844,4 +846,27 @@ TEST_F(PluginHostTest, ALinkOrAFolderAboveThatOthersCanChangeKeepsThePluginOut)
             QString::fromUtf8("Omvandla.so: mappen %1 kan ändras av andra användare än ägaren").arg(env.dataPath())))
             << boxes.calls()[0].text.toStdString();
     }
+}
+
+// A plug-in command asked for during long work runs once the work is over,
+// in the order it was asked, never over a program half rewritten.
+TEST_F(PluginHostTest, ACommandAskedDuringLongWorkRunsAfterIt)
+{
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    FakePlugin plugin;
+    ASSERT_TRUE(h->addPlugin(&plugin, nullptr, "a.so"));
+    std::vector<int> calls;
+    plugin.onStartup = [&](qint16 c) { calls.push_back(c); };
+    {
+        LongWork work;
+        h->runPluginCommand("0.1");
+        h->runPluginCommand("0.2");
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(calls.empty());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls.size() == 2; }, 60000));
+    EXPECT_EQ(calls, (std::vector<int>{1, 2}));
+    h->runPluginCommand("0.3");
+    EXPECT_EQ(calls.back(), 3); // at once when nothing is under way
 }
