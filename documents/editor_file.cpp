@@ -13,7 +13,7 @@ void Editor::FileLoad(const QString &path)
     const QByteArray file = readFileBytes(path);
     d->dropPending(); // the whole text is replaced
     // The byte-order mark stays with the document, out of the text.
-    const QByteArrayView data = d->doc.load(file);
+    const QByteArrayView data = d->doc().load(file);
     const bool ro = d->send(Sci::SCI_GETREADONLY);
     if (TextRows::needed(data)) {
         // A line too long to lay out: Scintilla shows the text in rows.
@@ -39,7 +39,7 @@ void Editor::FileLoad(const QString &path)
     d->clearStyles();
     d->send(Sci::SCI_GOTOPOS, 0);
     d->send(Sci::SCI_SETSAVEPOINT);
-    d->forcedDirty = false;
+    d->store().forcedDirty = false;
     d->textIndex = 1;
     d->selMark = 0;
     d->checkDirty();
@@ -53,7 +53,7 @@ void Editor::FileSave(const QString &path)
     // The text's own bytes: the line ends a file brought with it are written
     // back as they came (text that comes in from elsewhere takes TextType's).
     // The document puts the byte-order mark back in front of them.
-    writeFileAtomic(path, d->doc.fileBytes(textView()));
+    writeFileAtomic(path, d->doc().fileBytes(textView()));
 }
 
 void Editor::FileInsert(const QString &path)
@@ -63,7 +63,7 @@ void Editor::FileInsert(const QString &path)
     NcDocument inserted;
     const QByteArrayView text = inserted.load(data);
     const bool becomesUtf8 = !d->utf8() && inserted.encoding() == TextEncoding::Utf8
-                             && d->doc.takesIn(d->wholeText(), inserted.encoding());
+                             && d->doc().takesIn(d->wholeText(), inserted.encoding());
     const QByteArray bytes = d->utf8() && inserted.encoding() == TextEncoding::Windows1252
                                  ? encodeText(fromCp1252(text), TextEncoding::Utf8) // the program stays UTF-8
                                  : text.toByteArray();
@@ -80,17 +80,17 @@ int Editor::TextType() const { return d->textType(); }
 
 TextEncoding Editor::encoding() const { return d->encoding(); }
 
-const NcDocument &Editor::document() const { return d->doc; }
+const NcDocument &Editor::document() const { return d->doc(); }
 
 void Editor::setEncoding(TextEncoding encoding)
 {
-    d->doc.showAs(encoding);
+    d->doc().showAs(encoding);
     d->applyEncoding();
 }
 
 void Editor::Impl::applyEncoding()
 {
-    countedChanges = ~quint64(0); // the same bytes may be other characters now
+    store().countedChanges = ~quint64(0); // the same bytes may be other characters now
     const long page = utf8() ? Sci::SC_CP_UTF8 : 0;
     if (send(Sci::SCI_GETCODEPAGE) != page)
         send(Sci::SCI_SETCODEPAGE, page);
@@ -98,7 +98,7 @@ void Editor::Impl::applyEncoding()
 
 void Editor::setTextType(int type)
 {
-    d->doc.setLineEnds(type);
+    d->doc().setLineEnds(type);
     d->send(Sci::SCI_SETEOLMODE, d->textType() == 2 ? Sci::SC_EOL_LF : Sci::SC_EOL_CRLF);
 }
 

@@ -46,7 +46,8 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmDocument"));
     setAttribute(Qt::WA_DeleteOnClose, false); // the sub-window owns the lifetime
-    txtText = new Editor(this);
+    program_ = new ProgramDocument(this);
+    txtText = new Editor(program_, this);
     txtText->setObjectName(QStringLiteral("txtText"));
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -103,6 +104,7 @@ frmDocument::~frmDocument()
     // The editor is destroyed after this window: its last signals (the focus it
     // loses) must not reach a window that is half gone.
     disconnect(txtText, nullptr, this, nullptr);
+    disconnect(program_, nullptr, this, nullptr);
     // Terminate: once the window is gone, rearrange the rest and bring the
     // command state and the status display up to date.
     QTimer::singleShot(0, qApp, [] {

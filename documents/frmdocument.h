@@ -36,6 +36,9 @@ public:
     QWidget *printOwner() override { return window(); }
     QStringList printLines() override;
 
+    // The program this window holds: its text, undo, changed state and
+    // totals. txtText is the view of it.
+    ProgramDocument *program() const { return program_; }
     Editor *txtText = nullptr;
     // The window's own status bar with four panels (1..4). Panel 3 shows the
     // machine, panel 4 "Ej sparad" while the text has unsaved changes.
@@ -126,6 +129,7 @@ private:
     void onLostFocus();
     void hookSubWindow();
 
+    ProgramDocument *program_ = nullptr;
     QString caption_;
     bool busy_ = false;
     bool busyReadOnly_ = false;       // the editor's read-only state before
