@@ -30,8 +30,8 @@ public:
     explicit frmDocument(QWidget *parent = nullptr);
     ~frmDocument() override;
 
-    // Printing reads the caption and the editor's lines (the editor's screen
-    // updates off meanwhile; its current line is the last one afterwards).
+    // Printing reads the caption and the program's lines (the editor's
+    // current line is the last one afterwards).
     QString printCaption() const override { return caption(); }
     QWidget *printOwner() override { return window(); }
     QStringList printLines() override;
