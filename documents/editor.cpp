@@ -9,6 +9,8 @@
 //   editor_search.cpp     search and replace, and the editing actions
 //   editor_keys.cpp       the key map
 //   editor_file.cpp       loading and saving
+//   editor_document.cpp   the program's text in Scintilla's document, shared
+//                         by the views that show it (documents/programdocument.h)
 #include "documents/editor.h"
 
 #include "core/errors.h"
@@ -93,7 +95,8 @@ void Editor::Impl::checkCaret()
 void Editor::Impl::checkDirty()
 {
     if (!redraw) return;
-    program->checkModified(); // the view tells it on (see attach)
+    // The program tells a change of its state to every view of it (attach).
+    program->checkModified();
 }
 
 void Editor::Impl::refreshCorners()
@@ -546,6 +549,7 @@ void Editor::setDocument(ProgramDocument *document)
     if (document == d->program && document) return;
     d->flush();
     d->detach();
+    // A program of the view's own goes once the view shows the other one.
     std::unique_ptr<ProgramDocument> old = std::move(d->ownProgram);
     if (!document) {
         d->ownProgram = std::make_unique<ProgramDocument>();

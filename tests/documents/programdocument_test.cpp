@@ -262,3 +262,37 @@ TEST(ProgramDocument, TheStatusBarsTotalsFollowTheProgramThroughUndo)
     EXPECT_EQ(host.panels[3], before);
     doc.program()->setModified(false);
 }
+
+// A program with a line too long to lay out is shown in rows; the rows and
+// their undo are the program's too.
+TEST(ProgramDocument, AProgramShownInRowsKeepsItsTextAndUndoForEveryView)
+{
+    const QByteArray longLine = "(" + QByteArray(40 * 1024, 'A') + ")";
+    const QByteArray text = "N10\r\n" + longLine + "\r\nM30\r\n";
+    ProgramDocument program;
+    {
+        Editor view(&program);
+        view.setTextAll(text);
+        view.emptyUndoBuffer();
+        view.setIsDirty(false);
+        view.setCaret(1, 1);
+        type(view, "G");
+        ASSERT_EQ(view.TextAll(), "G" + text);
+    }
+    EXPECT_EQ(program.text(), "G" + text);
+    EXPECT_EQ(program.lineCount(), 4);
+    EXPECT_EQ(program.line(2), longLine);
+    EXPECT_EQ(program.characters(), text.size() + 1);
+    EXPECT_TRUE(program.isModified());
+
+    Editor first(&program), second(&program);
+    EXPECT_EQ(first.TextAll(), "G" + text);
+    EXPECT_EQ(second.Count(), 4);
+    key(second, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(first.TextAll(), text);
+    EXPECT_FALSE(first.IsDirty());
+    first.setCaret(1, 2);
+    type(first, "X");
+    EXPECT_EQ(second.TextAll(), "N10\r\nX" + longLine + "\r\nM30\r\n");
+    EXPECT_TRUE(second.IsDirty());
+}
