@@ -247,7 +247,9 @@ public:
     qint64 lineOffset(int line) const;
     int lineOfOffset(qint64 offset) const;
 
-    // Files. A failed read or write throws RkError; FileSave never truncates the
+    // Files: FileLoad and FileSave are the program's load and save
+    // (documents/programdocument.h), given on for the callers of the editor.
+    // A failed read or write throws RkError; FileSave never truncates the
     // old file when the write fails. FileLoad takes the file's bytes as they
     // are and FileSave writes the text's bytes: every line end round-trips.
     // A UTF-8 byte-order mark is the document's (document()), not a character

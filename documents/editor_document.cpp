@@ -10,6 +10,9 @@
 // never shows.
 #include "documents/editor_impl.h"
 
+#include "core/atomicfile.h"
+#include "core/lineends.h"
+
 #include <algorithm>
 
 namespace lumrik {
@@ -100,6 +103,26 @@ QByteArrayView ProgramDocument::lineView(int line) const
 {
     return view()->lineView(line);
 }
+
+void ProgramDocument::load(const QString &path)
+{
+    // The file's bytes as they are, every line end included: a line end that
+    // differs from the program's (a CR LF in an LF program, a lone CR) stays.
+    const QByteArray file = readFileBytes(path);
+    detail::DocumentStore &s = *store_;
+    Editor *v = view(false);
+    for (Editor *e : s.views)
+        if (e != v) e->d->dropPending(); // the whole text is replaced
+    v->d->takeFile(file);
+    for (Editor *e : s.views) {
+        if (e == v) continue;
+        e->d->textIndex = 1;
+        e->d->selMark = 0;
+        e->d->checkCaret();
+    }
+}
+
+void ProgramDocument::save(const QString &path) const { writeFileAtomic(path, fileBytes()); }
 
 void ProgramDocument::setText(const QByteArray &whole)
 {

@@ -100,6 +100,9 @@ struct Editor::Impl {
     // a new one takes the text Scintilla holds now (`adopt`) or an empty one.
     void attach(ProgramDocument *p, bool adopt);
     void detach();
+    // The whole text as a file brought it (ProgramDocument::load): no undo
+    // back to before it, at the save point, the caret at the start.
+    void takeFile(const QByteArray &file);
     // The program's encoding, byte-order mark and line ends; the text here
     // is without the mark.
     NcDocument &doc() const;

@@ -54,6 +54,14 @@ public:
     QByteArray line(int line) const { return lineView(line).toByteArray(); }
     QString lineText(int line) const { return form().toText(lineView(line)); }
 
+    // Files. A failed read or write throws RkError. load takes the file's
+    // bytes as they are (its byte-order mark set apart), with nothing to undo
+    // back to and no changes; save writes fileBytes() beside the old file
+    // and renames it over it, so a failed write leaves the old file as it
+    // was: every line end round-trips.
+    void load(const QString &path);
+    void save(const QString &path) const;
+
     // A whole new text as one change and one undo step (a byte-order mark in
     // front is the program's, as NcDocument::replaceWhole takes it).
     void setText(const QByteArray &whole);

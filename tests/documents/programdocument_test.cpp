@@ -2,6 +2,7 @@
 // changed state stay when a view goes, a second view shows the same text, the
 // window's save and status bar read the program, and the changed signal
 // comes once for every change of the state.
+#include "core/errors.h"
 #include "core/globals.h"
 #include "core/lineends.h"
 #include "documents/editor.h"
@@ -295,4 +296,32 @@ TEST(ProgramDocument, AProgramShownInRowsKeepsItsTextAndUndoForEveryView)
     type(first, "X");
     EXPECT_EQ(second.TextAll(), "N10\r\nX" + longLine + "\r\nM30\r\n");
     EXPECT_TRUE(second.IsDirty());
+}
+
+// The files are the program's: a load shows in every view of it, and a save
+// writes its bytes as the file brought them, the mark in front.
+TEST(ProgramDocument, TheProgramLoadsAndSavesItsFileForEveryView)
+{
+    TempEnv env;
+    const QString path = env.write("O1.NC", kMark + QByteArray("N10\nN20\r\n\rM30"));
+    ProgramDocument program;
+    Editor first(&program), second(&program);
+    first.setTextAll("ALT\r\nTEXT\r\n");
+    second.setTextIndex(2);
+    program.load(path);
+    EXPECT_EQ(second.TextAll(), QByteArray("N10\r\nN20\r\n\rM30"));
+    EXPECT_EQ(second.textView(), QByteArrayView("N10\nN20\r\n\rM30"));
+    EXPECT_EQ(second.TextIndex(), 1);
+    EXPECT_FALSE(first.IsDirty());
+    EXPECT_FALSE(second.IsDirty());
+    type(second, "G");
+    const QString copy = env.path("O2.NC");
+    program.save(copy);
+    EXPECT_EQ(readFile(copy), kMark + QByteArray("GN10\nN20\r\n\rM30"));
+    // Nothing to undo back to before the load.
+    key(first, Qt::Key_Z, Qt::ControlModifier);
+    key(first, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(program.text(), QByteArray("N10\nN20\r\n\rM30"));
+    EXPECT_THROW(program.load(env.path("FINNS_INTE.NC")), RkError);
+    EXPECT_EQ(program.text(), QByteArray("N10\nN20\r\n\rM30"));
 }
