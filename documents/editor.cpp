@@ -9,6 +9,8 @@
 //   editor_search.cpp     search and replace, and the editing actions
 //   editor_keys.cpp       the key map
 //   editor_file.cpp       loading and saving
+//   editor_document.cpp   the program's text in Scintilla's document, shared
+//                         by the views that show it (documents/programdocument.h)
 #include "documents/editor.h"
 
 #include "core/errors.h"
@@ -77,24 +79,24 @@ void Editor::Impl::checkCaret()
 {
     if (!redraw) return;
     const long pos = send(Sci::SCI_GETCURRENTPOS);
+    const bool changed = toldChanges != generation;
     if (pos != lastCaret) {
         lastCaret = pos;
         toldChanges = generation;
         Q_EMIT q->CaretMoved();
-    } else if (toldChanges != generation) {
+    } else if (changed) {
         toldChanges = generation;
         Q_EMIT q->TextChanged();
     }
+    // The program's totals follow every change, an undo or redo too.
+    if (changed && program) program->textChanged();
 }
 
 void Editor::Impl::checkDirty()
 {
     if (!redraw) return;
-    const bool dirty = forcedDirty || send(Sci::SCI_GETMODIFY);
-    if (dirty != lastDirty) {
-        lastDirty = dirty;
-        Q_EMIT q->ModifiedChanged();
-    }
+    // The program tells a change of its state to every view of it (attach).
+    program->checkModified();
 }
 
 void Editor::Impl::refreshCorners()
@@ -130,10 +132,17 @@ QByteArrayView Editor::Impl::wholeText() const
 
 // ----- Editor ----------------------------------------------------------------
 
-Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
+Editor::Editor(QWidget *parent) : Editor(nullptr, parent) {}
+
+Editor::Editor(ProgramDocument *document, QWidget *parent) : QWidget(parent), d(new Impl)
 {
     d->q = this;
     d->sci = new SciView(d, this);
+    if (!document) {
+        d->ownProgram = std::make_unique<ProgramDocument>();
+        document = d->ownProgram.get();
+    }
+    d->program = document; // shown once the view is set up (attach, below)
     static const bool plainAccessible = [] {
         QAccessible::installFactory(plainEditorAccessible);
         return true;
@@ -183,11 +192,16 @@ Editor::Editor(QWidget *parent) : QWidget(parent), d(new Impl)
                 if (type & Sci::SC_MOD_CONTAINER) d->passedMarker = token;
             });
     d->lastCaret = 0;
+    d->attach(d->program, true);
 }
 
 Editor::~Editor()
 {
-    // The view goes first: its last focus and paint events still reach d.
+    // The program keeps its text and undo: it lets this view go while the
+    // view still shows the text (see Impl::detach). The view goes before d:
+    // its last focus and paint events still reach d.
+    d->detach();
+    d->ownProgram.reset();
     delete d->sci;
     d->sci = nullptr;
     delete d;
@@ -246,7 +260,7 @@ QByteArray Editor::TextAll() const
 void Editor::setTextAll(const QByteArray &whole)
 { d->flush();
     // A byte-order mark in front is the program's, not its text's.
-    const QByteArrayView bytes = d->doc.replaceWhole(whole);
+    const QByteArrayView bytes = d->doc().replaceWhole(whole);
     if (!d->rows && TextRows::needed(bytes)) {
         // A line too long to lay out: shown in rows from now on, this change
         // the first step of their undo (what Scintilla could undo goes).
@@ -281,16 +295,17 @@ qint64 Editor::CountBytes() const
     if (!d->utf8()) return d->send(Sci::SCI_GETLENGTH); // a character a byte
     // Counted again only after the text changed: the status bar asks at
     // every key.
-    if (d->countedChanges != d->generation) {
-        d->countedChars = d->characterCount();
-        d->countedChanges = d->generation;
+    detail::DocumentStore &s = d->store();
+    if (s.countedChanges != d->generation) {
+        s.countedChars = d->characterCount();
+        s.countedChanges = d->generation;
     }
-    return d->countedChars;
+    return s.countedChars;
 }
 
 qint64 Editor::Impl::characterCount() const
 {
-    if (rows) return doc.characterCount(wholeText());
+    if (rows) return doc().characterCount(wholeText());
     // The two sides of Scintilla's gap in place: the whole text in one piece
     // would move the gap to its end, megabytes at every key typed far up.
     const long n = send(Sci::SCI_GETLENGTH);
@@ -298,7 +313,7 @@ qint64 Editor::Impl::characterCount() const
     auto part = [this](long from, long length) {
         if (length <= 0) return qint64(0);
         const char *p = reinterpret_cast<const char *>(send(Sci::SCI_GETRANGEPOINTER, from, length));
-        return doc.characterCount(QByteArrayView(p, length));
+        return doc().characterCount(QByteArrayView(p, length));
     };
     return part(0, gap) + part(gap, n - gap);
 }
@@ -310,7 +325,7 @@ int Editor::caretColumn() const
     const long start = d->send(Sci::SCI_POSITIONFROMLINE, line);
     if (!d->utf8()) return int(pos - start) + 1;
     const char *p = reinterpret_cast<const char *>(d->send(Sci::SCI_GETRANGEPOINTER, start, pos - start));
-    return d->doc.characterColumn(QByteArrayView(p, pos - start), int(pos - start) + 1);
+    return d->doc().characterColumn(QByteArrayView(p, pos - start), int(pos - start) + 1);
 }
 
 QByteArrayView Editor::textView() const
@@ -516,21 +531,33 @@ int Editor::lineOfOffset(qint64 offset) const
     return int(d->send(Sci::SCI_LINEFROMPOSITION, long(qBound<qint64>(0, offset, qint64(n))))) + 1;
 }
 
-bool Editor::IsDirty() const { return d->pendingActive || d->forcedDirty || d->send(Sci::SCI_GETMODIFY); }
+bool Editor::IsDirty() const { return d->program->isModified(); }
 
 void Editor::setIsDirty(bool dirty)
 {
+    const bool told = d->program->toldModified_;
+    d->program->setModified(dirty);
+    // The program tells a change of its state; the view raises the signal on
+    // every write of True.
+    if (d->redraw && dirty && told) Q_EMIT ModifiedChanged();
+}
+
+ProgramDocument *Editor::program() const { return d->program; }
+
+void Editor::setDocument(ProgramDocument *document)
+{
+    if (document == d->program && document) return;
     d->flush();
-    d->forcedDirty = dirty;
-    if (!dirty) d->send(Sci::SCI_SETSAVEPOINT);
-    if (d->redraw) {
-        if (dirty != d->lastDirty) {
-            d->lastDirty = dirty;
-            Q_EMIT ModifiedChanged();
-        } else if (dirty) {
-            Q_EMIT ModifiedChanged(); // raised on every write of True
-        }
+    d->detach();
+    // A program of the view's own goes once the view shows the other one.
+    std::unique_ptr<ProgramDocument> old = std::move(d->ownProgram);
+    if (!document) {
+        d->ownProgram = std::make_unique<ProgramDocument>();
+        document = d->ownProgram.get();
     }
+    d->attach(document, false);
+    d->checkDirty();
+    d->checkCaret();
 }
 
 }

@@ -6,8 +6,14 @@
 // talks to this class only, never to Scintilla directly. A text holding a line
 // too long for Scintilla to lay out is shown in rows (documents/textrows.h);
 // every member still speaks of the text itself.
+//
+// The editor is a view: the text, its undo and its changed state belong to
+// the program it shows (documents/programdocument.h), which outlives it and
+// may be shown by other editors at the same time. An editor made without one
+// makes a program of its own.
 #include "core/codepage.h"
 #include "core/ncdocument.h"
+#include "documents/programdocument.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -27,7 +33,7 @@ class QPainter;
 
 namespace lumrik {
 
-namespace detail { class SciView; }
+namespace detail { class SciView; struct DocumentStore; }
 
 // The local files a drop carries (its URLs that name local files), in order.
 QStringList localFilesOf(const QMimeData *md);
@@ -36,7 +42,14 @@ class Editor : public QWidget {
     Q_OBJECT
 public:
     explicit Editor(QWidget *parent = nullptr);
+    // A view of `document`, which must outlive it or let it go first.
+    explicit Editor(ProgramDocument *document, QWidget *parent = nullptr);
     ~Editor() override;
+
+    // The program shown. setDocument shows another one (nullptr: a new empty
+    // program of the editor's own); the one shown before keeps its text.
+    ProgramDocument *program() const;
+    void setDocument(ProgramDocument *document);
 
     // Keys that the program's menus use: every editor, those that exist and
     // those made later, leaves them to the menus instead of its own key map.
@@ -234,7 +247,9 @@ public:
     qint64 lineOffset(int line) const;
     int lineOfOffset(qint64 offset) const;
 
-    // Files. A failed read or write throws RkError; FileSave never truncates the
+    // Files: FileLoad and FileSave are the program's load and save
+    // (documents/programdocument.h), given on for the callers of the editor.
+    // A failed read or write throws RkError; FileSave never truncates the
     // old file when the write fails. FileLoad takes the file's bytes as they
     // are and FileSave writes the text's bytes: every line end round-trips.
     // A UTF-8 byte-order mark is the document's (document()), not a character
@@ -317,6 +332,8 @@ Q_SIGNALS:
 
 private:
     friend class detail::SciView;
+    friend class ProgramDocument;
+    friend struct detail::DocumentStore;
     struct Impl;
     Impl *d;
     bool searchResult_ = false;

@@ -95,14 +95,14 @@ QByteArray SciView::fromMimeData(const QMimeData *source, bool &rectangular) con
     rectangular = false;
     if (!source || !source->hasText()) return {};
     const QString text = source->text();
-    if (!d_->doc.firstUnencodable(text).isNull()) {
+    if (!d_->doc().firstUnencodable(text).isNull()) {
         // Refused as typing the character is: a '?' in its place would go
         // into the program unnoticed.
         refuseCharacter();
         return {};
     }
     // Pasted and dropped lines take the document's line ends.
-    return withLineEnds(d_->doc.toBytes(text), d_->textType());
+    return withLineEnds(d_->doc().toBytes(text), d_->textType());
 }
 
 QMimeData *SciView::toMimeData(const QByteArray &text, bool rectangular) const

@@ -5,8 +5,10 @@
 #include "core/ncdocument.h"
 #include "documents/editor.h"
 #include "documents/editor_view.h"
+#include "documents/programdocument.h"
 #include "documents/textrows.h"
 
+#include <Qsci/qscidocument.h>
 #include <Qsci/qsciscintillabase.h>
 
 #include <QColor>
@@ -16,6 +18,7 @@
 #include <functional>
 
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -75,9 +78,7 @@ struct Editor::Impl {
     SciView *sci = nullptr;
     int textIndex = 1;
     bool redraw = true;
-    bool forcedDirty = false;
     bool notifyQueued = false;
-    bool lastDirty = false;
     long lastCaret = -1;
     int selMark = 0;
     long markAnchor = -1, markCaret = -1;
@@ -88,19 +89,30 @@ struct Editor::Impl {
     int splitterType = 0;
     int leftMargin = 0;
     int scrollBars = 4;
-    // The program the editor shows: its encoding, byte-order mark and line
-    // ends; the text here is without the mark.
-    NcDocument doc;
-    TextEncoding encoding() const { return doc.encoding(); }
-    bool utf8() const { return doc.encoding() == TextEncoding::Utf8; }
-    int textType() const { return doc.lineEnds(); }
+    // The program the editor shows (documents/programdocument.h), and the
+    // one it made for itself when it was given none. What the program holds
+    // of the text (its form, its rows, its edit generation) is in its store
+    // (detail::DocumentStore, below).
+    ProgramDocument *program = nullptr;
+    std::unique_ptr<ProgramDocument> ownProgram;
+    detail::DocumentStore &store() const { return program->store(); }
+    // Shows `p`: a program some view showed already brings its text along;
+    // a new one takes the text Scintilla holds now (`adopt`) or an empty one.
+    void attach(ProgramDocument *p, bool adopt);
+    void detach();
+    // The whole text as a file brought it (ProgramDocument::load): no undo
+    // back to before it, at the save point, the caret at the start.
+    void takeFile(const QByteArray &file);
+    // The program's encoding, byte-order mark and line ends; the text here
+    // is without the mark.
+    NcDocument &doc() const;
+    TextEncoding encoding() const { return doc().encoding(); }
+    bool utf8() const { return doc().encoding() == TextEncoding::Utf8; }
+    int textType() const { return doc().lineEnds(); }
     // Scintilla shows UTF-8 in its UTF-8 code page, a text in rows too.
     void applyEncoding();
-    // The number of characters of the text as last counted, and the edit
-    // generation it was counted at.
+    // The number of characters of the text, counted now.
     qint64 characterCount() const;
-    mutable qint64 countedChars = 0;
-    mutable quint64 countedChanges = ~quint64(0);
     // The edit generation the last round of notifications told of.
     quint64 toldChanges = 0;
     QColor fore = Qt::black, back = Qt::white;
@@ -150,7 +162,17 @@ struct Editor::Impl {
         qint64 typedEnd = -1;        // where typing may go on in the last group
         qsizetype savePoint = 0;     // groups to undo at the save point; -1 none
     };
-    std::unique_ptr<Rows> rows;
+    // The rows belong to the program: every view of it shows the same rows.
+    struct RowsSlot {
+        const Impl *d;
+        Rows *get() const;
+        Rows *operator->() const { return get(); }
+        Rows &operator*() const { return *get(); }
+        explicit operator bool() const { return get() != nullptr; }
+        void reset();
+        RowsSlot &operator=(std::unique_ptr<Rows> r);
+    };
+    RowsSlot rows{this};
     long rowsSend(unsigned int msg, unsigned long w, long l) const;
     long rowsSendPtr(unsigned int msg, unsigned long w, const char *p) const;
     qsizetype rowOfBreak(qsizetype i) const;
@@ -178,7 +200,13 @@ struct Editor::Impl {
     // it after its own change and looks again after the events ran: another
     // number means the text changed under it, and it stops before it writes
     // at offsets that no longer hold.
-    mutable quint64 generation = 0;
+    // The number is the program's: a change through any view of it counts.
+    struct Generation {
+        const Impl *d;
+        operator quint64() const;
+        Generation &operator++();
+    };
+    mutable Generation generation{this};
     void checkUnchanged(quint64 mine) const;
     bool replaceChanged(long from, long to, QByteArrayView bytes);
     // Where the caret and the anchor stand by line and column, and the top
@@ -274,5 +302,43 @@ struct Editor::Impl {
     void flushPending();
     void dropPending();
 };
+
+namespace detail {
+
+// What a program document holds of its text (documents/editor_document.cpp):
+// Scintilla's document, which holds the text, its undo and its save point
+// apart from any view; the rows of a text shown in rows with their own undo;
+// its form; and the views that show it.
+struct DocumentStore {
+    NcDocument doc;
+    bool forcedDirty = false;  // changed until the next save, whatever the undo says
+    std::unique_ptr<Editor::Impl::Rows> rows;
+    quint64 generation = 0;
+    // The characters as last counted, and the generation they were counted at.
+    qint64 countedChars = 0;
+    quint64 countedChanges = ~quint64(0);
+    std::optional<QsciDocument> text;
+    std::vector<Editor *> views;
+    // Reads and changes the text while no view shows it; never shown.
+    std::unique_ptr<Editor> engine;
+    bool dying = false;
+};
+
+}
+
+inline NcDocument &Editor::Impl::doc() const { return store().doc; }
+inline Editor::Impl::Rows *Editor::Impl::RowsSlot::get() const { return d->store().rows.get(); }
+inline void Editor::Impl::RowsSlot::reset() { d->store().rows.reset(); }
+inline Editor::Impl::RowsSlot &Editor::Impl::RowsSlot::operator=(std::unique_ptr<Rows> r)
+{
+    d->store().rows = std::move(r);
+    return *this;
+}
+inline Editor::Impl::Generation::operator quint64() const { return d->store().generation; }
+inline Editor::Impl::Generation &Editor::Impl::Generation::operator++()
+{
+    ++d->store().generation;
+    return *this;
+}
 
 }

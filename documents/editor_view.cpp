@@ -226,7 +226,7 @@ void SciView::refuseCharacter() { QApplication::beep(); }
 
 bool SciView::canInsertFromMimeData(const QMimeData *source) const
 {
-    return source && source->hasText() && d_->doc.firstUnencodable(source->text()).isNull();
+    return source && source->hasText() && d_->doc().firstUnencodable(source->text()).isNull();
 }
 
 // Scintilla draws the bytes 0x80-0x9F as Latin-1 control codes, which no

@@ -46,7 +46,8 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmDocument"));
     setAttribute(Qt::WA_DeleteOnClose, false); // the sub-window owns the lifetime
-    txtText = new Editor(this);
+    program_ = new ProgramDocument(this);
+    txtText = new Editor(program_, this);
     txtText->setObjectName(QStringLiteral("txtText"));
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -78,9 +79,9 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
     connect(txtText, &Editor::KeyDown, this, &frmDocument::onKeyDown);
     connect(txtText, &Editor::MouseDown, this, &frmDocument::onMouseDown);
     connect(txtText, &Editor::CaretMoved, this, &frmDocument::onCaretMoved);
-    // An undo or redo that puts the caret back where it stood still changes
-    // the totals.
-    connect(txtText, &Editor::TextChanged, this, [this] {
+    // The totals follow the program: every change, an undo or redo too, even
+    // one that puts the caret back where it stood.
+    connect(program_, &ProgramDocument::totalsChanged, this, [this] {
         if (!bLoading) RkUpdateGlobalStatus();
     });
     connect(txtText, &Editor::ModifiedChanged, this, &frmDocument::onModifiedChanged);
@@ -103,6 +104,7 @@ frmDocument::~frmDocument()
     // The editor is destroyed after this window: its last signals (the focus it
     // loses) must not reach a window that is half gone.
     disconnect(txtText, nullptr, this, nullptr);
+    disconnect(program_, nullptr, this, nullptr);
     // Terminate: once the window is gone, rearrange the rest and bring the
     // command state and the status display up to date.
     QTimer::singleShot(0, qApp, [] {
@@ -212,24 +214,24 @@ bool frmDocument::HexDump(int mode)
             LongWork::whenDone(this, [this, mode] { HexDump(mode); });
             return false;
         }
-        if (txtText->IsDirty()) {
+        if (program_->isModified()) {
             // The dump replaces the text and cannot be saved: unsaved edits
             // are saved first, or the dump is not made.
             int cancel = 0;
             SaveOrNot(this, cancel);
-            if (cancel != 0 || txtText->IsDirty()) return false;
+            if (cancel != 0 || program_->isModified()) return false;
         }
         // The file's bytes: the byte-order mark shows in the dump.
-        Asc2hex(txtText->document().fileBytes(txtText->TextAll()), mode, [this](const QString &hex) {
+        Asc2hex(program_->form().fileBytes(program_->text(program_->lineEnds())), mode, [this](const QString &hex) {
             RkGuard("HexDump()", [&] {
-                txtText->setTextAll(hex.toLatin1());
+                program_->setText(hex.toLatin1());
                 txtText->setEncoding(TextEncoding::Windows1252); // a dump: one character per byte
                 // The dump is a view, not an edit: nothing to undo back to or to save.
                 txtText->emptyUndoBuffer();
                 txtText->setReadOnly(true);
                 bReadOnly = true;
                 bHexView = true;
-                txtText->setIsDirty(false);
+                program_->setModified(false);
             });
         });
         return true;
@@ -299,8 +301,8 @@ void frmDocument::closeEvent(QCloseEvent *e)
         return;
     }
     const int cancel = RkGuard("closeEvent()", [&]() -> int {
-        if (caption() == gsUntitled && txtText->TextLength() == 0) return 0;
-        if (txtText->IsDirty()) {
+        if (caption() == gsUntitled && program_->textView().isEmpty()) return 0;
+        if (program_->isModified()) {
             int c = 0;
             SaveOrNot(this, c);
             return c;
@@ -366,11 +368,11 @@ void frmDocument::onModifiedChanged()
 {
     if (DocumentHost *host = documentHost()) {
         if (host->activeDocument() == this || !host->activeDocument())
-            host->setSaveButtonsEnabled(txtText->IsDirty());
+            host->setSaveButtonsEnabled(program_->isModified());
     }
     // This window's own "not saved" mark follows its flag even while another
     // document is active.
-    setPanelText(4, txtText->IsDirty() ? kTxtNotSaved : QString());
+    setPanelText(4, program_->isModified() ? kTxtNotSaved : QString());
     RkUpdateGlobalStatus();
 }
 
@@ -415,7 +417,7 @@ void frmDocument::onGotFocus()
 {
     txtText->setInsertMode(gbInsertMode);
     RkUpdateGlobalStatus();
-    if (DocumentHost *host = documentHost()) host->setSaveButtonsEnabled(txtText->IsDirty());
+    if (DocumentHost *host = documentHost()) host->setSaveButtonsEnabled(program_->isModified());
     gActiveEditHwnd = txtText->hWnd();
     Activation();
 }

@@ -30,12 +30,15 @@ public:
     explicit frmDocument(QWidget *parent = nullptr);
     ~frmDocument() override;
 
-    // Printing reads the caption and the editor's lines (the editor's screen
-    // updates off meanwhile; its current line is the last one afterwards).
+    // Printing reads the caption and the program's lines (the editor's
+    // current line is the last one afterwards).
     QString printCaption() const override { return caption(); }
     QWidget *printOwner() override { return window(); }
     QStringList printLines() override;
 
+    // The program this window holds: its text, undo, changed state and
+    // totals. txtText is the view of it.
+    ProgramDocument *program() const { return program_; }
     Editor *txtText = nullptr;
     // The window's own status bar with four panels (1..4). Panel 3 shows the
     // machine, panel 4 "Ej sparad" while the text has unsaved changes.
@@ -126,6 +129,7 @@ private:
     void onLostFocus();
     void hookSubWindow();
 
+    ProgramDocument *program_ = nullptr;
     QString caption_;
     bool busy_ = false;
     bool busyReadOnly_ = false;       // the editor's read-only state before

@@ -3,34 +3,17 @@
 
 namespace lumrik {
 
-namespace {
-
-// The editor's screen updates stay off while its lines are read.
-class RedrawOff {
-public:
-    explicit RedrawOff(Editor *e) : editor_(e) { editor_->setRedraw(false); }
-    ~RedrawOff() { editor_->setRedraw(true); }
-    RedrawOff(const RedrawOff &) = delete;
-    RedrawOff &operator=(const RedrawOff &) = delete;
-
-private:
-    Editor *editor_;
-};
-
-}
-
 QStringList frmDocument::printLines()
 {
     QStringList lines;
     if (!txtText)
         return lines;
-    RedrawOff redraw(txtText);
-    const int count = txtText->Count();
+    const int count = program_->lineCount();
     lines.reserve(count);
-    for (int i = 1; i <= count; ++i) {
-        txtText->setTextIndex(i);
-        lines << txtText->document().toText(txtText->Text());
-    }
+    for (int i = 1; i <= count; ++i)
+        lines << program_->lineText(i);
+    // The editor's current line is the last one, as printing always left it.
+    txtText->setTextIndex(count);
     return lines;
 }
 

@@ -107,12 +107,12 @@ QString saveDialogFilter(const QString &fileExtensions)
     return filter + QStringLiteral("Alla filer (*.*)|*.*");
 }
 
-QByteArray textForSave(const Editor *txtText, int lineEndType)
+QByteArray textForSave(const ProgramDocument &program, int lineEndType)
 {
-    // The buffer's own bytes: a lone CR or a byte of any value stays as it is.
-    // The document puts the program's byte-order mark back in front.
-    QByteArray bytes = convertLineEnds(txtText->textView(), lineEndType == kLineEndLf ? kLineEndLf : kLineEndCrLf);
-    if (txtText->document().hasByteOrderMark())
+    // The text's own bytes: a lone CR or a byte of any value stays as it is.
+    // The program's byte-order mark goes back in front.
+    QByteArray bytes = program.text(lineEndType);
+    if (program.hasByteOrderMark())
         bytes.prepend(NcDocument::kByteOrderMark);
     return bytes;
 }
@@ -170,7 +170,7 @@ bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result)
 
         FileIdentity written;
         try {
-            written = writeFileAtomic(native, textForSave(doc->txtText, doc->txtText->TextType()),
+            written = writeFileAtomic(native, textForSave(*doc->program(), doc->program()->lineEnds()),
                                       checkedOwn ? &expected : nullptr);
         } catch (const RkError &e) {
             wait.reset();
@@ -186,7 +186,7 @@ bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result)
             doc->fileIdentity = doc->seenIdentity = written;
         if (gSavedFile)
             gSavedFile(doc->caption());
-        doc->txtText->setIsDirty(false);
+        doc->program()->setModified(false);
         RkUpdateGlobalStatus();
         return SaveOutcome::Written;
     });
@@ -219,7 +219,7 @@ void saveAsAsked(frmDocument *doc, int &cancel)
 
 void OfferSaveBeforeForcedExit(frmDocument *doc)
 {
-    while (doc->txtText->IsDirty() && askToSave(doc, MbButtons::YesNo) == MbYes) {
+    while (doc->program()->isModified() && askToSave(doc, MbButtons::YesNo) == MbYes) {
         int result = 0;
         saveAsAsked(doc, result);
     }

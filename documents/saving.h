@@ -9,16 +9,17 @@ class QWidget;
 
 namespace lumrik {
 
-class Editor;
+class ProgramDocument;
 class frmDocument;
 
 // The file dialog's filter for the machine's pattern list (patterns separated
 // by ";"): each pattern as its own description, then "Alla filer (*.*)|*.*".
 QString saveDialogFilter(const QString &fileExtensions);
 
-// The editor's text as it is written to disk: its bytes with the line ends of
-// `lineEndType` (1 CR LF, anything else LF alone); every other byte as it is.
-QByteArray textForSave(const Editor *txtText, int lineEndType);
+// The program as it is written to disk: its byte-order mark, when it has one,
+// and its bytes with the line ends of `lineEndType` (1 CR LF, anything else
+// LF alone); every other byte as it is.
+QByteArray textForSave(const ProgramDocument &program, int lineEndType);
 
 // Writes the document to its file. Save As (or an untitled or never named
 // document) asks for the name first, titled "Ange filnamn". The text is

@@ -31,12 +31,14 @@ void RkUpdateGlobalStatus()
             host->setStatusPanel(4, QString());
             return;
         }
+        // The totals and the changed state are the program's, the caret the view's.
+        const ProgramDocument *program = doc->program();
+        const qint64 chars = program->characters();
+        const int lines = program->lines();
         Editor *ed = doc->txtText;
-        const qint64 chars = ed->CountBytes();
-        const int lines = ed->Count();
         const int x = ed->caretColumn(); // characters, as the user counts them
         const int y = ed->CaretY();
-        const bool dirty = ed->IsDirty();
+        const bool dirty = program->isModified();
         doc->setPanelText(4, dirty ? kTxtNotSaved : QString());
         host->setSaveButtonsEnabled(dirty);
         host->setStatusPanel(2, gbInsertMode ? gsTxtInsert : gsTxtOverwrite);

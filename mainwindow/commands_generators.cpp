@@ -98,7 +98,7 @@ frmDocument *openHelixResult(frmMain *w)
         throw;
     }
     // The generated program exists nowhere else: closing it asks to save.
-    doc->txtText->setIsDirty(true);
+    doc->program()->setModified(true);
     doc->UpdateText();
     return doc;
 }

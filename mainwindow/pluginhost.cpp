@@ -534,11 +534,15 @@ frmDocument *PluginHost::readableDoc()
     return activeDoc();
 }
 
-QByteArray PluginHost::plugin_GetEditText() { return readableDoc()->txtText->TextAll(); }
+QByteArray PluginHost::plugin_GetEditText()
+{
+    const ProgramDocument *program = readableDoc()->program();
+    return program->text(program->lineEnds());
+}
 
 void PluginHost::plugin_SetEditText(const QByteArray &text)
 {
-    changeText([text](Editor *e) { e->setTextAll(text); });
+    changeText([text](Editor *e) { e->program()->setText(text); });
 }
 
 namespace {
@@ -546,7 +550,7 @@ namespace {
 // The text with `before` and `after` around it, made in one copy.
 QByteArray textWith(Editor *e, QByteArrayView before, QByteArrayView after)
 {
-    const QByteArrayView now = e->textView();
+    const QByteArrayView now = e->program()->textView();
     QByteArray all;
     all.reserve(before.size() + now.size() + after.size());
     return all.append(before).append(now).append(after);
@@ -556,21 +560,21 @@ QByteArray textWith(Editor *e, QByteArrayView before, QByteArrayView after)
 
 void PluginHost::plugin_AddEditText(const QByteArray &text)
 {
-    changeText([text](Editor *e) { e->setTextAll(textWith(e, {}, text)); });
+    changeText([text](Editor *e) { e->program()->setText(textWith(e, {}, text)); });
 }
 
 void PluginHost::plugin_InsertEditText(const QByteArray &text)
 {
-    changeText([text](Editor *e) { e->setTextAll(textWith(e, text, {})); });
+    changeText([text](Editor *e) { e->program()->setText(textWith(e, text, {})); });
 }
 
-qint32 PluginHost::plugin_GetTextRowCount() { return readableDoc()->txtText->Count(); }
+qint32 PluginHost::plugin_GetTextRowCount() { return readableDoc()->program()->lineCount(); }
 
 QByteArray PluginHost::plugin_GetTextRow(qint32 lRow)
 {
-    Editor *e = readableDoc()->txtText;
-    e->setTextIndex(lRow);
-    QByteArray t = e->Text();
+    frmDocument *d = readableDoc();
+    d->txtText->setTextIndex(lRow); // the editor's current line, as it always was
+    QByteArray t = d->program()->line(lRow);
     qsizetype i = 0;
     while (i < t.size() && t[i] == ' ')
         ++i;

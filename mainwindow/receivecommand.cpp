@@ -38,7 +38,7 @@ void saveBytesAsTheyCame(frmDocument *doc)
     RkGuard("saveBytesAsTheyCame()", [&] {
         const QString target = RkNativePath(doc->caption());
         try {
-            writeFileAtomic(target, doc->txtText->textView());
+            writeFileAtomic(target, doc->program()->textView());
         } catch (const RkError &e) {
             RkMsgBox(e.description() + QStringLiteral("\r\n\r\nDet mottagna programmet är inte sparat; "
                                                       "det finns kvar i fönstret."),
@@ -46,7 +46,7 @@ void saveBytesAsTheyCame(frmDocument *doc)
             return;
         }
         doc->ForceFileStamp();
-        doc->txtText->setIsDirty(false);
+        doc->program()->setModified(false);
     });
 }
 }
@@ -109,7 +109,7 @@ frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &
     doc->bNamed = false;
     // The comment lines never reached the machine; they come back from the
     // old file, in the encoding the whole text is to have.
-    const QByteArrayView received = ed->textView();
+    const QByteArrayView received = doc->program()->textView();
     const std::optional<TextEncoding> into =
         hasHighBytes(received) ? std::optional(textEncodingOf(received)) : std::nullopt;
     if (!result.binary

@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/language.h"
+#include "core/lineends.h"
 #include "core/paths.h"
 #include "core/session.h"
 #include "dnc/frmtxd2cnc.h"
@@ -17,20 +18,15 @@ void sendActiveDocument(Session &session, frmDocument *doc)
     RkGuard("sendActiveDocument()", [&] {
         if (!doc || !doc->txtText)
             return;
-        Editor *ed = doc->txtText;
-        const bool wasDirty = ed->IsDirty();
+        ProgramDocument *program = doc->program();
+        const bool wasDirty = program->isModified();
         const QString word = gbNotSwedish ? RkGetLanguage(726).toUpper() : QStringLiteral("SÄND");
         frmTxd2Cnc *w = txd2CncWindow(session);
         const QString caption = word + QStringLiteral(" [ ") + doc->windowTitle() + QStringLiteral(" ]");
 
-        // The text with CR LF line ends, taken without touching the document:
-        // its line-end form and its changed flag stay as they are.
-        const int oldType = ed->TextType();
-        if (oldType != 1)
-            ed->setTextType(1);
-        const QByteArray text = ed->TextAll();
-        if (oldType != 1)
-            ed->setTextType(oldType);
+        // The text with CR LF line ends, without the byte-order mark: the
+        // document's line-end form and its changed flag stay as they are.
+        const QByteArray text = program->text(kLineEndCrLf);
         try {
             writeHandOffFile(tmpFile(kTxdTmp), text);
         } catch (const RkError &e) {
@@ -41,9 +37,9 @@ void sendActiveDocument(Session &session, frmDocument *doc)
             throw RkError(e.number(), why);
         }
 
-        w->showModal(caption, ed->document().encoding());
-        if (ed->IsDirty() != wasDirty)
-            ed->setIsDirty(wasDirty);
+        w->showModal(caption, program->encoding());
+        if (program->isModified() != wasDirty)
+            program->setModified(wasDirty);
     });
 }
 

@@ -473,6 +473,31 @@ TEST(TxdWindow, TheActiveDocumentIsSentInItsOwnEncoding)
     doc.txtText->setIsDirty(false);
 }
 
+// The send reads the window's program: its bytes as they are now, whichever
+// view of it changed them, with CR LF line ends and without the byte-order
+// mark, which stays the program's.
+TEST(TxdWindow, TheActiveDocumentsProgramIsSentWithoutItsMark)
+{
+    WindowRig w;
+    w.machine("MILL1", "Protokoll=INGEN\r\nDataBits=8\r\n");
+    frmTxd2Cnc *win = txd2CncWindow(test::testSession());
+    auto *port = static_cast<FakeSerialPort *>(win->Comm1);
+    frmDocument doc;
+    doc.setWindowTitle("/nc/O1000.NC");
+    doc.txtText->FileLoad(w.env.write("O1000.NC", "\xEF\xBB\xBF(FR\xC3\x85N)\nN10 G1\n"));
+    ASSERT_TRUE(doc.program()->hasByteOrderMark());
+    Editor other(doc.program());
+    other.setCaret(1, 3);
+    QTest::keyClicks(other.focusProxy(), "M30");
+    ASSERT_TRUE(doc.program()->isModified());
+    port->written.clear();
+    sendActiveDocument(test::testSession(), &doc);
+    EXPECT_EQ(port->written, QByteArray("(FR\xC3\x85N)\r\nN10 G1\r\nM30\r\n"));
+    EXPECT_TRUE(doc.program()->isModified());
+    EXPECT_EQ(doc.program()->fileBytes(), QByteArray("\xEF\xBB\xBF(FR\xC3\x85N)\nN10 G1\nM30"));
+    doc.program()->setModified(false);
+}
+
 // What one send showed in the status bar is not told of the next: a machine
 // whose character delay was set to 0 in between sends in blocks, and the
 // window says nothing of a delay.

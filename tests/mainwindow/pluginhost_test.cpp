@@ -462,6 +462,31 @@ TEST_F(PluginHostTest, DocumentMethodsReadAndWriteTheActiveDocument)
     EXPECT_TRUE(errors.empty());
 }
 
+// The plug-ins read and write the window's program: a UTF-8 program's bytes
+// without its byte-order mark, which a new text keeps; a whole new text is
+// one undo step.
+TEST_F(PluginHostTest, DocumentMethodsReadTheProgramWithoutItsMark)
+{
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    FakePlugin fake;
+    ASSERT_TRUE(h->addPlugin(&fake, nullptr, "fejk.so"));
+    RkPluginHost *host = fake.host;
+    frmDocument *doc = open(w, "\xEF\xBB\xBF(FR\xC3\x85N)\r\nN10\r\n");
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(doc->program()->hasByteOrderMark());
+    EXPECT_EQ(host->plugin_GetEditText(), QByteArray("(FR\xC3\x85N)\r\nN10\r\n"));
+    EXPECT_EQ(host->plugin_GetTextRowCount(), 3);
+    EXPECT_EQ(host->plugin_GetTextRow(1), QByteArray("(FR\xC3\x85N)"));
+    host->plugin_AddEditText("M30");
+    EXPECT_EQ(doc->program()->fileBytes(), QByteArray("\xEF\xBB\xBF(FR\xC3\x85N)\r\nN10\r\nM30"));
+    EXPECT_EQ(host->plugin_GetEditText(), QByteArray("(FR\xC3\x85N)\r\nN10\r\nM30"));
+    w.menuAction("mnuEditUndo")->trigger();
+    EXPECT_EQ(host->plugin_GetEditText(), QByteArray("(FR\xC3\x85N)\r\nN10\r\n"));
+    doc->program()->setModified(false);
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(PluginHostTest, SettingsAreReadByTheirExactNames)
 {
     frmMain w;
