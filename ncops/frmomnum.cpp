@@ -16,7 +16,6 @@
 #include "ncops/mdlrkfix.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -306,7 +305,6 @@ void frmOmnum::btnStartOmnum_Click()
             loadedFile_ = file;
         }
         done(QDialog::Accepted);
-        QCoreApplication::processEvents();
     });
 }
 
