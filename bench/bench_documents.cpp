@@ -3,6 +3,7 @@
 #include "core/inifile.h"
 #include "core/msgbox.h"
 #include "core/progress.h"
+#include "core/sessionstate.h"
 #include "documents/frmdocument.h"
 #include "documents/saving.h"
 #include "documents/syntax.h"
@@ -171,14 +172,14 @@ void BM_SaveOtherLineEnds(benchmark::State &state)
     doc->FileOpen(f.program);
     const QString target = f.dir.filePath("SAVED.NC");
     doc->setCaption(target);
-    gSaveAsUnixType = 2;
+    programSession().settings().change([](SettingValues &v) { v.saveAsUnixType = 2; });
     for (auto _ : state) {
         bool saveAs = false;
         int result = 0;
         doc->txtText->setTextType(1); // the buffer holds CR LF; every save converts it
         benchmark::DoNotOptimize(RkSaveDocument(doc.get(), saveAs, result));
     }
-    gSaveAsUnixType = 1;
+    programSession().settings().change([](SettingValues &v) { v.saveAsUnixType = 1; });
     state.counters["bytes"] = double(QFile(target).size());
 }
 BENCHMARK(BM_SaveOtherLineEnds)->Unit(benchmark::kMillisecond)->Iterations(5);

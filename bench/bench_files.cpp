@@ -2,6 +2,7 @@
 // the folder scan alone (names, first comments, dates, sizes) and the whole
 // rebuild of the window's list (scan, items, sorting, column widths).
 #include "core/globals.h"
+#include "core/sessionstate.h"
 #include "files/filelogic.h"
 #include "files/frmrkselfile.h"
 
@@ -59,10 +60,12 @@ void BM_FillFileList(benchmark::State &state)
     const QString folder = programFolder();
     QTemporaryDir data;
     gsDataPath = data.path();
-    gsShowFileExt = QStringLiteral("*.NC");
-    gbShowAllFiles = true;
-    gScanComment = true;
-    gNumberSort = state.range(0) != 0;
+    programSession().settings().change([&state](SettingValues &v) {
+        v.showFileExt = QStringLiteral("*.NC");
+        v.showAllFiles = true;
+        v.scanComment = true;
+        v.numberSort = state.range(0) != 0;
+    });
     frmRkSelFile f(programSession());
     f.sRootPath = folder;
     f.sPreSelectedPath = folder;

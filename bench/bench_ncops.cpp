@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/progress.h"
+#include "core/sessionstate.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "ncops/blockreferences.h"
@@ -158,7 +159,7 @@ void endToEnd(benchmark::State &state, void (*command)(frmDocument *), Form form
 {
     const QByteArray text = programText(form);
     Answers answers;
-    gsDecCheckBlockChars = "XYF";
+    programSession().settings().change([](SettingValues &v) { v.decCheckBlockChars = "XYF"; });
     for (auto _ : state) {
         state.PauseTiming();
         auto *doc = new frmDocument;

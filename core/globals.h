@@ -1,7 +1,6 @@
 #pragma once
-// The program-wide settings and shared working state. Loaded once at start
-// (RkLoadIniSettings); the machine selector, the settings dialogs and the
-// commands replace single values later.
+// The program-wide working state shared by the windows and commands. The
+// settings of the main settings file are the session's (core/sessionstate.h).
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -33,41 +32,6 @@ inline bool gSearchWholeWordsOnly = false;
 inline int gSearchAction = 0;
 inline QString gFindString;
 inline int gFindDirection = 0;
-
-// Settings
-inline QString gTextFont;
-inline int gTextFontSize = 0;
-inline int gTextColor = 0;
-inline int gTextBackColor = 0;
-inline int gOldLeft = 0, gOldTop = 0, gOldWidth = 0, gOldHeight = 0, gOldWindowState = 0;
-inline int gFileSelectLeft = 0, gFileSelectTop = 0, gFileSelectWidth = 0, gFileSelectHeight = 0;
-inline QString gsShowFileExt;
-inline QString gsShowFileExtText;
-inline QString gsKalmeroPath;
-inline bool gsUseKalmero = false;
-inline QString gsProgramInfoPath;
-inline bool gbShowAllFiles = false;
-inline bool gNumKbdDec = false;
-inline bool gUpperCase = false;
-inline bool gNoBack = false;
-inline QString gDefaultTile;
-inline bool gScanComment = false;
-inline bool gNumberSort = false;
-inline bool gKollegieBlock = false;
-inline int gScrollbarShow = 0;
-inline int gSaveAsUnixType = 0;
-inline QString gsToolListChrs;
-inline QString gsDecCheckBlockChars;
-inline QString gPrinterFont;
-inline int gPrinterFontSize = 0;
-inline bool gPrintBoldComments = false;
-inline bool gPrintItalicComments = false;
-inline bool gPrintTime = false;
-inline int gPrintColumns = 0;
-inline int gPrintTMargin = 0, gPrintBMargin = 0, gPrintLMargin = 0, gPrintRMargin = 0;
-inline bool gSetupAllowed = false;
-inline QString gTitle;
-inline int gMaxComPorts = 0;
 
 // Status and caption words (built-in Swedish, or from the language file)
 inline QString gsTxtInsert, gsTxtOverwrite, gsTxtRow, gsTxtCol, gsTxtTotal, gsTxtRows, gsTxtChars,

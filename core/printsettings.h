@@ -3,8 +3,8 @@
 // the font of both print engines, the document print's columns, comment
 // styles and margins, and whether the listing shows the time. Loaded at
 // start, changed by the print settings dialog, its font button and the editor
-// settings dialog; printing reads them here. The variables gPrinterFont ..
-// gPrintRMargin are their read-only view for the plug-ins.
+// settings dialog; printing reads them here, the plug-ins through the
+// plug-in host's table of names.
 #include <QObject>
 #include <QString>
 
@@ -25,8 +25,7 @@ class PrintSettings : public QObject {
     Q_OBJECT
 public:
     const PrintValues &values() const { return values_; }
-    // Takes the values, shows them in the plug-ins' view; `changed` when
-    // anything differs.
+    // Takes the values; `changed` when anything differs.
     void set(const PrintValues &values);
 
 Q_SIGNALS:

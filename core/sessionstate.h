@@ -2,8 +2,8 @@
 // The program's state while it runs: the settings, the print settings and
 // the current machine, each an object with change signals. One Session lives as long as
 // the program; the windows and commands are given it and observe it. The
-// program-wide variables of core/globals.h are its read-only view, kept for
-// the plug-ins, which read them by name.
+// plug-ins read its values by the names of the plug-in host's table
+// (mainwindow/pluginhost.cpp).
 #include "core/currentmachine.h"
 #include "core/printsettings.h"
 #include "core/settings.h"

@@ -64,64 +64,17 @@ qint64 placementTwips(int pixels, double storedTwips, double twipsPerPixel)
     return std::llround(pixels * twipsPerPixel);
 }
 
-// Each value and the variable it is seen through, in the loading order.
-#define LUMRIK_SETTING_VIEW(X)                                                                                         \
-    X(textFont, gTextFont)                                                                                             \
-    X(textFontSize, gTextFontSize)                                                                                     \
-    X(textColor, gTextColor)                                                                                           \
-    X(textBackColor, gTextBackColor)                                                                                   \
-    X(mainLeft, gOldLeft)                                                                                              \
-    X(mainTop, gOldTop)                                                                                                \
-    X(mainWidth, gOldWidth)                                                                                            \
-    X(mainHeight, gOldHeight)                                                                                          \
-    X(mainWindowState, gOldWindowState)                                                                                \
-    X(fileLeft, gFileSelectLeft)                                                                                       \
-    X(fileTop, gFileSelectTop)                                                                                         \
-    X(fileWidth, gFileSelectWidth)                                                                                     \
-    X(fileHeight, gFileSelectHeight)                                                                                   \
-    X(showFileExt, gsShowFileExt)                                                                                      \
-    X(showFileExtText, gsShowFileExtText)                                                                              \
-    X(kalmeroPath, gsKalmeroPath)                                                                                      \
-    X(useKalmero, gsUseKalmero)                                                                                        \
-    X(programInfoPath, gsProgramInfoPath)                                                                              \
-    X(showAllFiles, gbShowAllFiles)                                                                                    \
-    X(numKbdDec, gNumKbdDec)                                                                                           \
-    X(upperCase, gUpperCase)                                                                                           \
-    X(noBack, gNoBack)                                                                                                 \
-    X(defaultTile, gDefaultTile)                                                                                       \
-    X(scanComment, gScanComment)                                                                                       \
-    X(numberSort, gNumberSort)                                                                                         \
-    X(kollegieBlock, gKollegieBlock)                                                                                   \
-    X(scrollbarShow, gScrollbarShow)                                                                                   \
-    X(saveAsUnixType, gSaveAsUnixType)                                                                                 \
-    X(toolListChrs, gsToolListChrs)                                                                                    \
-    X(decCheckBlockChars, gsDecCheckBlockChars)                                                                        \
-    X(setupAllowed, gSetupAllowed)                                                                                     \
-    X(title, gTitle)                                                                                                   \
-    X(maxComPorts, gMaxComPorts)
-
-SettingValues Settings::values() const
-{
-    SettingValues v;
-#define LUMRIK_READ(member, variable) v.member = variable;
-    LUMRIK_SETTING_VIEW(LUMRIK_READ)
-#undef LUMRIK_READ
-    return v;
-}
-
 void Settings::set(const SettingValues &v)
 {
-    if (v == values())
+    if (v == values_)
         return;
-#define LUMRIK_WRITE(member, variable) variable = v.member;
-    LUMRIK_SETTING_VIEW(LUMRIK_WRITE)
-#undef LUMRIK_WRITE
+    values_ = v;
     Q_EMIT changed();
 }
 
 void Settings::change(const std::function<void(SettingValues &)> &edit)
 {
-    SettingValues v = values();
+    SettingValues v = values_;
     edit(v);
     set(v);
 }

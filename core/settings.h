@@ -42,13 +42,12 @@ struct SettingValues {
     bool operator==(const SettingValues &) const = default;
 };
 
-// The settings in use. Their storage is still the program-wide variables of
-// core/globals.h, which the plug-ins and older readers see; every writer goes
-// through here.
+// The settings in use, the session's (core/sessionstate.h). Every reader reads
+// them here, the plug-ins through the plug-in host's table of names.
 class Settings : public QObject {
     Q_OBJECT
 public:
-    SettingValues values() const;
+    const SettingValues &values() const { return values_; }
     // Takes the values; `changed` when anything differs.
     void set(const SettingValues &values);
     // Changes some values in place, as `edit` does to a copy of them.
@@ -56,9 +55,12 @@ public:
 
 Q_SIGNALS:
     void changed();
+
+private:
+    SettingValues values_;
 };
 
-// Fills the settings variables from the main settings file. A value that cannot
+// Fills the session's settings from the main settings file. A value that cannot
 // be converted takes that key's default; loading goes on with the next key.
 void RkLoadIniSettings();
 

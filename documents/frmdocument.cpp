@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "core/progress.h"
 #include "core/services.h"
+#include "core/sessionstate.h"
 #include "documents/host.h"
 #include "documents/inputhold.h"
 #include "documents/saving.h"
@@ -65,13 +66,14 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
     bNamed = false;
     fileStamp = QDateTime();
     fileIdentity = seenIdentity = FileIdentity();
-    if (gScrollbarShow == 2 || gScrollbarShow == 4) txtText->setScrollBars(gScrollbarShow);
+    const SettingValues &settings = programSession().settings().values();
+    if (settings.scrollbarShow == 2 || settings.scrollbarShow == 4) txtText->setScrollBars(settings.scrollbarShow);
     txtText->setLeftMargin(20);
     txtText->setTextType(gTextType);
-    txtText->setFont(RkFixedFontFamily(gTextFont));
-    txtText->setFontSize(gTextFontSize);
-    txtText->setForeColor(rkColor(gTextColor));
-    txtText->setBackColor(rkColor(gTextBackColor));
+    txtText->setFont(RkFixedFontFamily(settings.textFont));
+    txtText->setFontSize(settings.textFontSize);
+    txtText->setForeColor(rkColor(settings.textColor));
+    txtText->setBackColor(rkColor(settings.textBackColor));
     txtText->setInsertMode(gbInsertMode);
 
     connect(txtText, &Editor::KeyPreview, this, &frmDocument::onKeyPreview);
@@ -112,7 +114,7 @@ frmDocument::~frmDocument()
         if (!host) return;
         RkGuard("~frmDocument()", [&] {
             bool ok = false;
-            const int arrangement = gDefaultTile.trimmed().toInt(&ok);
+            const int arrangement = programSession().settings().values().defaultTile.trimmed().toInt(&ok);
             host->Arrange(ok ? arrangement : 0);
             host->RkUpdateValidSelections();
         });
@@ -321,7 +323,7 @@ void frmDocument::onKeyPress(int &charCode)
         charCode = 46;
         numpad_ = false;
     }
-    if (gUpperCase && charCode > 0 && charCode < 0x10000) {
+    if (programSession().settings().values().upperCase && charCode > 0 && charCode < 0x10000) {
         const QString up = QString(QChar(char16_t(charCode))).toUpper();
         if (up.size() == 1) charCode = up[0].unicode();
     }
@@ -337,7 +339,7 @@ void frmDocument::onKeyDown(int keyCode, int shift)
     }
     if (keyCode == 114) {
         txtText->setAction(11);
-    } else if (keyCode == 110 && gNumKbdDec) {
+    } else if (keyCode == 110 && programSession().settings().values().numKbdDec) {
         numpad_ = true;
         return;
     }
@@ -383,11 +385,11 @@ void frmDocument::onReplaceQuery(int &answer)
 
 void frmDocument::onPaintBackground(QPainter *painter, bool &handled)
 {
-    if (!gKollegieBlock || !painter) return;
+    if (!programSession().settings().values().kollegieBlock || !painter) return;
     QWidget *vp = txtText->viewport();
     const int w = vp->width(), h = vp->height();
     painter->save();
-    painter->fillRect(QRect(0, 0, w, h), rkColor(gTextBackColor));
+    painter->fillRect(QRect(0, 0, w, h), rkColor(programSession().settings().values().textBackColor));
     QPen pen(QColor(0, 0, 180));
     pen.setWidth(1);
     pen.setCosmetic(true);

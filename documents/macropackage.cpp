@@ -8,6 +8,7 @@
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/progress.h"
+#include "core/sessionstate.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,7 +97,7 @@ QString reservedFolderReason(const QString &relative)
         if (first.compare(QLatin1String(own), Qt::CaseInsensitive) == 0)
             return QStringLiteral("MACROPATH (%1) pekar på programmets egen mapp %2.").arg(relative, first);
     const QString target = QDir::cleanPath(programFolder() + u'/' + relative);
-    for (const QString &setting : {gsKalmeroPath, gsProgramInfoPath}) {
+    for (const QString &setting : {programSession().settings().values().kalmeroPath, programSession().settings().values().programInfoPath}) {
         const QString folder = setting.trimmed().isEmpty() ? QString() : QDir::cleanPath(settingFolder(setting));
         if (!folder.isEmpty() && (sameOrInside(target, folder) || sameOrInside(folder, target)))
             return QStringLiteral("MACROPATH (%1) pekar på mappen %2, där Lumrik32 startar program.").arg(relative, folder);

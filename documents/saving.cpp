@@ -13,6 +13,7 @@
 #include "core/progress.h"
 #include "core/protectedlinks.h"
 #include "core/services.h"
+#include "core/sessionstate.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/statusbar.h"
@@ -144,7 +145,7 @@ bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result)
             }
 
             wait.emplace();
-            const int type = gSaveAsUnixType == kLineEndLf ? kLineEndLf : kLineEndCrLf;
+            const int type = programSession().settings().values().saveAsUnixType == kLineEndLf ? kLineEndLf : kLineEndCrLf;
             doc->txtText->setTextType(type);
 
             native = RkNativePath(target);

@@ -478,14 +478,16 @@ void frmRkSelFile::savePlacement()
 {
     IniWriteBatch batch; // one write, one report if it fails
     // Kept as shown, so the next save compares with what is stored now.
-    const auto save = [](const char *key, int pixels, int &stored) {
-        stored = int(placementTwips(pixels, stored, kTwipsPerPixel));
-        SaveIniSetting("Settings", key, QString::number(stored));
-    };
-    save("FileLeft", x(), gFileSelectLeft);
-    save("FileTop", y(), gFileSelectTop);
-    save("FileWidth", width(), gFileSelectWidth);
-    save("FileHeight", height(), gFileSelectHeight);
+    session_.settings().change([this](SettingValues &v) {
+        const auto save = [](const char *key, int pixels, int &stored) {
+            stored = int(placementTwips(pixels, stored, kTwipsPerPixel));
+            SaveIniSetting("Settings", key, QString::number(stored));
+        };
+        save("FileLeft", x(), v.fileLeft);
+        save("FileTop", y(), v.fileTop);
+        save("FileWidth", width(), v.fileWidth);
+        save("FileHeight", height(), v.fileHeight);
+    });
 }
 
 void frmRkSelFile::showEvent(QShowEvent *e)

@@ -5,6 +5,7 @@
 #include "core/language.h"
 #include "core/msgbox.h"
 #include "core/services.h"
+#include "core/sessionstate.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -240,7 +241,7 @@ bool frmHelix::eventFilter(QObject *watched, QEvent *event)
     auto *e = static_cast<QKeyEvent *>(event);
     // The keypad's decimal key types "." when the setting says so; the flag
     // lives for this one key only.
-    bKeypadDecimal = gNumKbdDec && isKeypadDecimal(e);
+    bKeypadDecimal = programSession().settings().values().numKbdDec && isKeypadDecimal(e);
     struct ClearFlag {
         bool &flag;
         ~ClearFlag() { flag = false; }

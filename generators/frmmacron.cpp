@@ -5,6 +5,7 @@
 #include "core/language.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/sessionstate.h"
 #include "generators/macrotemplate_expand.h"
 
 #include <QClipboard>
@@ -264,13 +265,13 @@ bool frmMacron::eventFilter(QObject *watched, QEvent *event)
         }
         if (field) {
             const QString t = ke->text();
-            if (gNumKbdDec && (ke->modifiers() & Qt::KeypadModifier) && (t == u',' || t == u'.')) {
+            if (programSession().settings().values().numKbdDec && (ke->modifiers() & Qt::KeypadModifier) && (t == u',' || t == u'.')) {
                 edit->insert(QStringLiteral("."));
                 return true;
             }
             const bool typed = !t.isEmpty() && t[0].isPrint()
                                && !(ke->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-            if (gUpperCase && typed) {
+            if (programSession().settings().values().upperCase && typed) {
                 const QString up = t.toUpper();
                 if (up != t) {
                     edit->insert(up);

@@ -14,7 +14,7 @@ namespace lumrik {
 void mnuCncSetup_Click(frmMain *w)
 {
     RkGuard("mnuCncSetup_Click()", [&] {
-        if (!gSetupAllowed)
+        if (!w->session().settings().values().setupAllowed)
             return;
         ShowCncSetup(w->session(), w, w->comboMaskiner);
         const QString kept = w->machine();

@@ -148,12 +148,12 @@ void startDalvinger(const QStringList &arguments)
 {
     const QString name = QStringLiteral("Dalvinger32.exe");
     QString refusal;
-    const QString program = startableProgram(gsProgramInfoPath, name, refusal);
+    const QString program = startableProgram(programSession().settings().values().programInfoPath, name, refusal);
     if (!refusal.isEmpty())
         throw RkExpected(kErrPermissionDenied, refusal);
     if (program.isEmpty())
         throw RkExpected(kErrFileNotFound, QStringLiteral("Programmet %1 finns inte i mappen \"%2\"")
-                                            .arg(name, settingFolder(gsProgramInfoPath)));
+                                            .arg(name, settingFolder(programSession().settings().values().programInfoPath)));
     if (!RkStartProgram(program, arguments, GetPathPart(program)))
         throw RkExpected(kErrFileNotFound, QStringLiteral("Programmet %1 kunde inte startas").arg(program));
 }
@@ -194,7 +194,7 @@ void StartKalmero(frmMain *w)
     try {
         if (!findProgram(gsDataPath, QStringLiteral("Pendrof.exe")).isEmpty())
             programSession().settings().change([](SettingValues &s) { s.kalmeroPath = gsDataPath; });
-        const QString D = settingFolder(gsKalmeroPath);
+        const QString D = settingFolder(programSession().settings().values().kalmeroPath);
         if (D.isEmpty() || !QDir::setCurrent(D))
             throw RkExpected(kErrPathNotFound, QStringLiteral("Sökvägen hittades inte"));
         // A program that is refused changes nothing, not even an old result.

@@ -419,7 +419,7 @@ void frmMain::MnUpdateValidSelections(bool bCurStatus)
         return;
     if (frmDocument *d = activeDocument())
         SelectComboItem(d->sMaskin, comboMaskiner);
-    applyStates(selectionCommandState(bCurStatus, selectionInputs(), gKollegieBlock));
+    applyStates(selectionCommandState(bCurStatus, selectionInputs(), session_.settings().values().kollegieBlock));
 }
 
 void frmMain::RkUpdateValidSelections()
@@ -434,9 +434,10 @@ void frmMain::RkUpdateValidSelections()
         if (frmDocument *d = activeDocument())
             SelectComboItem(d->sMaskin, comboMaskiner);
         in.selection = selectionInputs();
-        in.kollegieBlock = gKollegieBlock;
-        in.setupAllowed = gSetupAllowed;
-        in.useKalmero = gsUseKalmero;
+        const SettingValues &settings = session_.settings().values();
+        in.kollegieBlock = settings.kollegieBlock;
+        in.setupAllowed = settings.setupAllowed;
+        in.useKalmero = settings.useKalmero;
         applyStates(fullCommandState(in));
     });
 }
@@ -539,7 +540,7 @@ void frmMain::MDIForm_Load()
         // Background of the document area.
         background_ = new CMdiBackground(this);
         background_->setClient(mdiArea);
-        background_->setColor(0, gNoBack ? (80 | 80 << 8 | 80 << 16) : 0xC28D2B);
+        background_->setColor(0, session_.settings().values().noBack ? (80 | 80 << 8 | 80 << 16) : 0xC28D2B);
         background_->setColor(1, 0x473715);
         background_->setBackStyle(1);
         background_->setGraphicPosition(1);
@@ -594,8 +595,9 @@ void frmMain::placeAtStart()
     }
     QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
     const double dx = s ? s->logicalDotsPerInchX() : 96.0, dy = s ? s->logicalDotsPerInchY() : 96.0;
-    const QRect r(twipsToPixels(gOldLeft, dx), twipsToPixels(gOldTop, dy), twipsToPixels(gOldWidth, dx),
-                  twipsToPixels(gOldHeight, dy));
+    const SettingValues &v = session_.settings().values();
+    const QRect r(twipsToPixels(v.mainLeft, dx), twipsToPixels(v.mainTop, dy), twipsToPixels(v.mainWidth, dx),
+                  twipsToPixels(v.mainHeight, dy));
     // A placement that lies off every screen (a screen removed since) is not used.
     bool onScreen = false;
     for (QScreen *sc : QGuiApplication::screens())
@@ -619,10 +621,11 @@ void frmMain::savePlacement()
     auto twips = [](int pixels, int stored, double dpi) {
         return QString::number(placementTwips(pixels, stored, 1440.0 / dpi));
     };
-    SaveIniSetting("Settings", "MainLeft", twips(p.x(), gOldLeft, dx));
-    SaveIniSetting("Settings", "MainTop", twips(p.y(), gOldTop, dy));
-    SaveIniSetting("Settings", "MainWidth", twips(width(), gOldWidth, dx));
-    SaveIniSetting("Settings", "MainHeight", twips(height(), gOldHeight, dy));
+    const SettingValues &v = session_.settings().values();
+    SaveIniSetting("Settings", "MainLeft", twips(p.x(), v.mainLeft, dx));
+    SaveIniSetting("Settings", "MainTop", twips(p.y(), v.mainTop, dy));
+    SaveIniSetting("Settings", "MainWidth", twips(width(), v.mainWidth, dx));
+    SaveIniSetting("Settings", "MainHeight", twips(height(), v.mainHeight, dy));
 }
 
 void frmMain::applyTexts()
@@ -644,8 +647,9 @@ void frmMain::hideCompareWhenMissing()
 
 void frmMain::applyTitle()
 {
-    if (gTitle.size() > 1)
-        setWindowTitle("Lumrik-32 [ " + gTitle + " ]");
+    const QString &title = session_.settings().values().title;
+    if (title.size() > 1)
+        setWindowTitle("Lumrik-32 [ " + title + " ]");
     else
         setWindowTitle("Lumrik-32");
 }
@@ -682,9 +686,10 @@ void frmMain::fillMacroMenu()
 void frmMain::showAtStart()
 {
     placeAtStart();
-    if (!gFirstStart && gOldWindowState == 2)
+    const int state = session_.settings().values().mainWindowState;
+    if (!gFirstStart && state == 2)
         showMaximized();
-    else if (!gFirstStart && gOldWindowState == 1)
+    else if (!gFirstStart && state == 1)
         showMinimized();
     else
         show();
@@ -743,7 +748,7 @@ void frmMain::closeEvent(QCloseEvent *e)
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == mdiArea && event->type() == QEvent::Resize && !destroying_)
-        arrangeNow(arrangementOf(gDefaultTile), true);
+        arrangeNow(arrangementOf(session_.settings().values().defaultTile), true);
     // Window-message hook: the wheel over the document area scrolls the active editor.
     if (watched == mdiArea->viewport() && event->type() == QEvent::Wheel && !destroying_
         && iSuperClass_Wheel(static_cast<QWheelEvent *>(event)))

@@ -172,7 +172,7 @@ frmDocument *frmMain::LoadNewDoc()
         mdiArea->setActiveSubWindow(sub);
         doc->txtText->setFocus(Qt::OtherFocusReason);
         RkUpdateValidSelections();
-        Arrange(arrangementOf(gDefaultTile));
+        Arrange(arrangementOf(session_.settings().values().defaultTile));
         return doc;
     });
 }

@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/paths.h"
+#include "core/sessionstate.h"
 #include "core/settings.h"
 
 namespace lumrik {
@@ -44,7 +45,8 @@ void applyMachineKeys(const MachineKeys &keys)
 void selectMachine(const QString &machine)
 {
     currentMachine().use(machine, machineFile(machine));
-    applyMachineKeys(readMachineKeys(currentMachine().file(), gTextColor, currentMachine().keys().rootFolder));
+    applyMachineKeys(readMachineKeys(currentMachine().file(), programSession().settings().values().textColor,
+                                     currentMachine().keys().rootFolder));
 }
 
 }

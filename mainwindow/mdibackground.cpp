@@ -2,6 +2,7 @@
 
 #include "core/globals.h"
 #include "core/services.h"
+#include "core/sessionstate.h"
 
 #include <QEvent>
 #include <QFont>
@@ -250,7 +251,7 @@ void CMdiBackground::RenderBackground()
 {
     if (!pictureBox_ || !m_Client)
         return;
-    if (backStyle_ != 0 && gNoBack)
+    if (backStyle_ != 0 && programSession().settings().values().noBack)
         backStyle_ = 0;
     image_ = renderBackgroundImage(pictureSize_, m_Client->devicePixelRatioF(), backStyle_, colour_[0], colour_[1],
                                    graphic_, graphicPosition_);

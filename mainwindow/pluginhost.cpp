@@ -6,6 +6,7 @@
 #include "core/msgbox.h"
 #include "core/paths.h"
 #include "core/progress.h"
+#include "core/sessionstate.h"
 #include "documents/frmdocument.h"
 #include "documents/pluginfile.h"
 #include "documents/statusbar.h"
@@ -23,6 +24,7 @@
 #include <exception>
 #include <functional>
 #include <string_view>
+#include <type_traits>
 
 namespace lumrik {
 
@@ -63,6 +65,19 @@ const char *const kArrays[] = {"mnuFilePlugins",   "mnuEditPlugins",  "mnuViewPl
 
 QVariant i2(int v) { return QVariant::fromValue<qint16>(qint16(qBound(-32768, v, 32767))); }
 QVariant i4(int v) { return QVariant::fromValue<qint32>(qint32(v)); }
+
+// The value a member names in the session's settings or print settings, as it
+// is when a plug-in asks.
+template <typename T>
+const T &current(T SettingValues::*member)
+{
+    return programSession().settings().values().*member;
+}
+template <typename T>
+const T &current(T PrintValues::*member)
+{
+    return programSession().print().values().*member;
+}
 
 }
 
@@ -597,8 +612,8 @@ void PluginHost::plugin_SetTextRow(qint32 lRow, const QByteArray &text)
     });
 }
 
-bool PluginHost::NumKbdDec() { return gNumKbdDec; }
-bool PluginHost::UpperCase() { return gUpperCase; }
+bool PluginHost::NumKbdDec() { return programSession().settings().values().numKbdDec; }
+bool PluginHost::UpperCase() { return programSession().settings().values().upperCase; }
 QString PluginHost::GetConfigFolder(const QString &sFolder) { return GetDefaultPath(sFolder); }
 
 QVariant PluginHost::pReadGlobal(const QString &g)
@@ -606,10 +621,18 @@ QVariant PluginHost::pReadGlobal(const QString &g)
     using Reader = std::function<QVariant()>;
     static const std::vector<std::pair<QString, Reader>> table = [] {
         std::vector<std::pair<QString, Reader>> t;
-        auto b = [&t](const char *name, const bool &v) { t.emplace_back(name, [&v] { return QVariant(v); }); };
-        auto s16 = [&t](const char *name, const int &v) { t.emplace_back(name, [&v] { return i2(v); }); };
-        auto s32 = [&t](const char *name, const int &v) { t.emplace_back(name, [&v] { return i4(v); }); };
-        auto s = [&t](const char *name, const QString &v) { t.emplace_back(name, [&v] { return QVariant(v); }); };
+        // Each entry reads a program-wide variable, or a value of the
+        // session's settings or print settings, when the plug-in asks.
+        auto add = [&t](const char *name, const auto &v, auto form) {
+            if constexpr (std::is_member_object_pointer_v<std::decay_t<decltype(v)>>)
+                t.emplace_back(name, [member = v, form] { return form(current(member)); });
+            else
+                t.emplace_back(name, [&v, form] { return form(v); });
+        };
+        auto b = [&add](const char *name, const auto &v) { add(name, v, [](bool x) { return QVariant(x); }); };
+        auto s16 = [&add](const char *name, const auto &v) { add(name, v, [](int x) { return i2(x); }); };
+        auto s32 = [&add](const char *name, const auto &v) { add(name, v, [](int x) { return i4(x); }); };
+        auto s = [&add](const char *name, const auto &v) { add(name, v, [](const QString &x) { return QVariant(x); }); };
         // The current machine's, under the names the plug-ins have always read.
         auto m32 = [&t](const char *name, std::function<int(const MachineKeys &)> f) {
             t.emplace_back(name, [f = std::move(f)] { return i4(f(currentMachine().keys())); });
@@ -618,22 +641,22 @@ QVariant PluginHost::pReadGlobal(const QString &g)
             t.emplace_back(name, [f = std::move(f)] { return QVariant(f(currentMachine())); });
         };
         b("gbNotSwedish", gbNotSwedish);
-        b("gbShowAllFiles", gbShowAllFiles);
+        b("gbShowAllFiles", &SettingValues::showAllFiles);
         b("gRkAbort", gRkAbort);
         b("gSearchWholeWordsOnly", gSearchWholeWordsOnly);
         b("gUseGADb", gUseGADb);
-        b("gNumberSort", gNumberSort);
-        b("gNumKbdDec", gNumKbdDec);
-        b("gUpperCase", gUpperCase);
-        b("gNoBack", gNoBack);
-        b("gKollegieBlock", gKollegieBlock);
-        b("gScanComment", gScanComment);
-        b("gsUseKalmero", gsUseKalmero);
+        b("gNumberSort", &SettingValues::numberSort);
+        b("gNumKbdDec", &SettingValues::numKbdDec);
+        b("gUpperCase", &SettingValues::upperCase);
+        b("gNoBack", &SettingValues::noBack);
+        b("gKollegieBlock", &SettingValues::kollegieBlock);
+        b("gScanComment", &SettingValues::scanComment);
+        b("gsUseKalmero", &SettingValues::useKalmero);
         b("gbInsertMode", gbInsertMode);
         b("gbIsDirty", gbIsDirty);
-        b("gPrintBoldComments", gPrintBoldComments);
-        b("gPrintItalicComments", gPrintItalicComments);
-        b("gPrintTime", gPrintTime);
+        b("gPrintBoldComments", &PrintValues::boldComments);
+        b("gPrintItalicComments", &PrintValues::italicComments);
+        b("gPrintTime", &PrintValues::time);
         b("gUseCncComm", gUseCncComm);
         b("gUseDecCheck", gUseDecCheck);
         b("gUseHelix", gUseHelix);
@@ -641,7 +664,7 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         b("gUseSubFix", gUseSubFix);
         b("gUseMacBild", gUseMacBild);
         b("gUseTapePunch", gUseTapePunch);
-        b("gSetupAllowed", gSetupAllowed);
+        b("gSetupAllowed", &SettingValues::setupAllowed);
         b("gMakeBackup", gMakeBackup);
 
         s16("gSearchOrigin", gSearchOrigin);
@@ -649,32 +672,32 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         s16("gSearchAction", gSearchAction);
         s16("gFindDirection", gFindDirection);
         s16("gTextType", gTextType);
-        s16("gSaveAsUnixType", gSaveAsUnixType);
-        s16("gTextFontSize", gTextFontSize);
-        s16("gPrinterFontSize", gPrinterFontSize);
-        s16("gPrintColumns", gPrintColumns);
-        s16("gMaxComPorts", gMaxComPorts);
-        s16("gScrollbarShow", gScrollbarShow);
+        s16("gSaveAsUnixType", &SettingValues::saveAsUnixType);
+        s16("gTextFontSize", &SettingValues::textFontSize);
+        s16("gPrinterFontSize", &PrintValues::fontSize);
+        s16("gPrintColumns", &PrintValues::columns);
+        s16("gMaxComPorts", &SettingValues::maxComPorts);
+        s16("gScrollbarShow", &SettingValues::scrollbarShow);
 
-        s32("gOldLeft", gOldLeft);
-        s32("gOldTop", gOldTop);
-        s32("gOldWidth", gOldWidth);
-        s32("gOldHeight", gOldHeight);
-        s32("gFileSelectLeft", gFileSelectLeft);
-        s32("gFileSelectTop", gFileSelectTop);
-        s32("gFileSelectWidth", gFileSelectWidth);
-        s32("gFileSelectHeight", gFileSelectHeight);
-        s32("gTextColor", gTextColor);
-        s32("gTextBackColor", gTextBackColor);
+        s32("gOldLeft", &SettingValues::mainLeft);
+        s32("gOldTop", &SettingValues::mainTop);
+        s32("gOldWidth", &SettingValues::mainWidth);
+        s32("gOldHeight", &SettingValues::mainHeight);
+        s32("gFileSelectLeft", &SettingValues::fileLeft);
+        s32("gFileSelectTop", &SettingValues::fileTop);
+        s32("gFileSelectWidth", &SettingValues::fileWidth);
+        s32("gFileSelectHeight", &SettingValues::fileHeight);
+        s32("gTextColor", &SettingValues::textColor);
+        s32("gTextBackColor", &SettingValues::textBackColor);
         m32("gCommentColor", [](const MachineKeys &k) { return k.commentColor; });
         static const char *const colours[] = {"gCodeColor1", "gCodeColor2", "gCodeColor3", "gCodeColor4",
                                               "gCodeColor5", "gCodeColor6", "gCodeColor7", "gCodeColor8"};
         for (size_t i = 0; i < 8; ++i)
             m32(colours[i], [i](const MachineKeys &k) { return k.codeColor[i]; });
-        s32("gPrintTMargin", gPrintTMargin);
-        s32("gPrintBMargin", gPrintBMargin);
-        s32("gPrintLMargin", gPrintLMargin);
-        s32("gPrintRMargin", gPrintRMargin);
+        s32("gPrintTMargin", &PrintValues::topMargin);
+        s32("gPrintBMargin", &PrintValues::bottomMargin);
+        s32("gPrintLMargin", &PrintValues::leftMargin);
+        s32("gPrintRMargin", &PrintValues::rightMargin);
 
         ms("gsRootFolder", [](const CurrentMachine &m) { return m.keys().rootFolder; });
         s("gsActiveFile", gsActiveFile);
@@ -685,25 +708,25 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         s("gSearchTarget", gSearchTarget);
         s("gFindString", gFindString);
         ms("gsFileExtension", [](const CurrentMachine &m) { return m.keys().fileExtension; });
-        s("gsShowFileExt", gsShowFileExt);
-        s("gsKalmeroPath", gsKalmeroPath);
-        s("gsProgramInfoPath", gsProgramInfoPath);
+        s("gsShowFileExt", &SettingValues::showFileExt);
+        s("gsKalmeroPath", &SettingValues::kalmeroPath);
+        s("gsProgramInfoPath", &SettingValues::programInfoPath);
         s("gsActiveFileName", gsActiveFileName);
         ms("gActiveCfgFile", [](const CurrentMachine &m) { return m.file(); });
         ms("gActiveCfg", [](const CurrentMachine &m) { return m.name(); });
-        s("gDefaultTile", gDefaultTile);
-        s("gTextFont", gTextFont);
+        s("gDefaultTile", &SettingValues::defaultTile);
+        s("gTextFont", &SettingValues::textFont);
         static const char *const texts[] = {"gsCodeText1", "gsCodeText2", "gsCodeText3", "gsCodeText4",
                                             "gsCodeText5", "gsCodeText6", "gsCodeText7", "gsCodeText8"};
         for (size_t i = 0; i < 8; ++i)
             ms(texts[i], [i](const CurrentMachine &m) { return m.keys().codeText[i]; });
-        s("gPrinterFont", gPrinterFont);
+        s("gPrinterFont", &PrintValues::font);
         s("GsTotalNumberofPages", GsTotalNumberofPages);
         s("GsPrinterHeader", GsPrinterHeader);
         s("GsPrintDate", GsPrintDate);
-        s("gsDecCheckBlockChars", gsDecCheckBlockChars);
-        s("gTitle", gTitle);
-        s("gsToolListChrs", gsToolListChrs);
+        s("gsDecCheckBlockChars", &SettingValues::decCheckBlockChars);
+        s("gTitle", &SettingValues::title);
+        s("gsToolListChrs", &SettingValues::toolListChrs);
         return t;
     }();
     for (const auto &[name, read] : table)

@@ -5,6 +5,7 @@
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/progress.h"
+#include "core/sessionstate.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/host.h"
@@ -130,7 +131,7 @@ void MnPunktKoll(frmDocument *doc)
 {
     if (!doc || refuseReadOnlyOrHex(doc))
         return;
-    const QByteArray letters = toCp1252(gsDecCheckBlockChars);
+    const QByteArray letters = toCp1252(programSession().settings().values().decCheckBlockChars);
     // Counted by the rule (on the worker thread, for a large program) and
     // read once the work is over.
     auto adjustments = std::make_shared<long>(0);

@@ -5,6 +5,7 @@
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "core/progress.h"
+#include "core/sessionstate.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "ncops/linework.h"
@@ -18,7 +19,7 @@ void RkGetToolList(frmDocument *doc)
     RkGuard("RkGetToolList()", [&] {
         if (!doc || refuseReadOnlyOrHex(doc))
             return;
-        if (gsToolListChrs.isEmpty()) {
+        if (programSession().settings().values().toolListChrs.isEmpty()) {
             RkMsgBox(QStringLiteral("Inga tecken för verktygslistan är definierade i inställningarna"),
                      MbButtons::Ok, MbIcon::Question, {}, 0, doc);
             return;
@@ -29,7 +30,7 @@ void RkGetToolList(frmDocument *doc)
         auto entries = std::make_shared<std::vector<QByteArray>>();
         LineWork work;
         work.traceName = "RkGetToolList()";
-        work.rule = [entries, tokens = toolListTokens(gsToolListChrs)](QByteArrayView line, int) {
+        work.rule = [entries, tokens = toolListTokens(programSession().settings().values().toolListChrs)](QByteArrayView line, int) {
             collectToolEntries(line, tokens, *entries);
             return line.toByteArray();
         };

@@ -9,7 +9,7 @@
 
 using namespace lumrik;
 
-TEST(PrintSettings, ChangesAreSignalledOnceAndShownInThePluginView)
+TEST(PrintSettings, ChangesAreSignalledOnceAndStored)
 {
     test::SessionScope scope;
     PrintSettings &print = programSession().print();
@@ -22,11 +22,11 @@ TEST(PrintSettings, ChangesAreSignalledOnceAndShownInThePluginView)
     v.italicComments = true;
     print.set(v);
     EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(gPrinterFont, "DejaVu Sans Mono");
-    EXPECT_EQ(gPrinterFontSize, 11);
-    EXPECT_EQ(gPrintColumns, 3);
-    EXPECT_EQ(gPrintLMargin, 7);
-    EXPECT_TRUE(gPrintItalicComments);
+    EXPECT_EQ(test::printNow().font, "DejaVu Sans Mono");
+    EXPECT_EQ(test::printNow().fontSize, 11);
+    EXPECT_EQ(test::printNow().columns, 3);
+    EXPECT_EQ(test::printNow().leftMargin, 7);
+    EXPECT_TRUE(test::printNow().italicComments);
     // The same values again are no change.
     print.set(v);
     EXPECT_EQ(spy.count(), 1);
@@ -49,9 +49,9 @@ TEST(PrintSettings, LoadingFillsThemFromThePrintingSectionAndTheScopeGivesThemBa
         EXPECT_EQ(p.leftMargin, 40);
         EXPECT_EQ(p.columns, 2);
         EXPECT_TRUE(p.time);
-        EXPECT_EQ(gPrintTMargin, 11);
+        EXPECT_EQ(test::printNow().topMargin, 11);
         EXPECT_GE(spy.count(), 1);
     }
     EXPECT_TRUE(programSession().print().values() == before);
-    EXPECT_EQ(gPrintTMargin, before.topMargin);
+    EXPECT_EQ(test::printNow().topMargin, before.topMargin);
 }

@@ -1,6 +1,7 @@
 #include "core/globals.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 #include "sessionscope.h"
 
@@ -13,26 +14,26 @@ TEST(Settings, MissingFileGivesTheDefaults)
 {
     TempEnv env;
     RkLoadIniSettings();
-    EXPECT_EQ(gTextFont, "Courier New");
-    EXPECT_EQ(gTextFontSize, 12);
-    EXPECT_EQ(gTextColor, 0);
-    EXPECT_EQ(gTextBackColor, 0xFFFFFF);
-    EXPECT_EQ(gOldWidth, 3500);
-    EXPECT_EQ(gFileSelectWidth, 8500);
+    EXPECT_EQ(test::settingsNow().textFont, "Courier New");
+    EXPECT_EQ(test::settingsNow().textFontSize, 12);
+    EXPECT_EQ(test::settingsNow().textColor, 0);
+    EXPECT_EQ(test::settingsNow().textBackColor, 0xFFFFFF);
+    EXPECT_EQ(test::settingsNow().mainWidth, 3500);
+    EXPECT_EQ(test::settingsNow().fileWidth, 8500);
     EXPECT_EQ(currentMachine().keys().rootFolder, gsDataPath);
     EXPECT_EQ(gsActivePath, gsDataPath);
     EXPECT_EQ(currentMachine().keys().fileExtension, "*.*");
-    EXPECT_EQ(gsShowFileExtText, "Alla filer (*.*)");
-    EXPECT_EQ(gsKalmeroPath, exeDrive() + "/LMK");
-    EXPECT_TRUE(gbShowAllFiles);
+    EXPECT_EQ(test::settingsNow().showFileExtText, "Alla filer (*.*)");
+    EXPECT_EQ(test::settingsNow().kalmeroPath, exeDrive() + "/LMK");
+    EXPECT_TRUE(test::settingsNow().showAllFiles);
     EXPECT_TRUE(gFirstStart);
-    EXPECT_EQ(gScrollbarShow, 4);
-    EXPECT_EQ(gSaveAsUnixType, 1);
-    EXPECT_EQ(gsToolListChrs, "T");
-    EXPECT_EQ(gPrintLMargin, 40);
-    EXPECT_EQ(gPrintColumns, 1);
-    EXPECT_TRUE(gSetupAllowed);
-    EXPECT_EQ(gMaxComPorts, 4);
+    EXPECT_EQ(test::settingsNow().scrollbarShow, 4);
+    EXPECT_EQ(test::settingsNow().saveAsUnixType, 1);
+    EXPECT_EQ(test::settingsNow().toolListChrs, "T");
+    EXPECT_EQ(test::printNow().leftMargin, 40);
+    EXPECT_EQ(test::printNow().columns, 1);
+    EXPECT_TRUE(test::settingsNow().setupAllowed);
+    EXPECT_EQ(test::settingsNow().maxComPorts, 4);
     EXPECT_TRUE(gbInsertMode);
     EXPECT_EQ(gTextType, 1);
 }
@@ -49,9 +50,9 @@ TEST(Settings, TokensAndDependentDefaults)
     EXPECT_EQ(currentMachine().keys().codeColor[0], 255);
     EXPECT_EQ(currentMachine().keys().codeColor[2], 65280);
     EXPECT_EQ(currentMachine().keys().codeColor[7], 255);
-    EXPECT_EQ(gSaveAsUnixType, 2);
-    EXPECT_EQ(gScrollbarShow, 2);
-    EXPECT_TRUE(gUpperCase);
+    EXPECT_EQ(test::settingsNow().saveAsUnixType, 2);
+    EXPECT_EQ(test::settingsNow().scrollbarShow, 2);
+    EXPECT_TRUE(test::settingsNow().upperCase);
 }
 
 TEST(Settings, BadValueTakesItsDefaultAndLoadingGoesOn)
@@ -61,11 +62,11 @@ TEST(Settings, BadValueTakesItsDefaultAndLoadingGoesOn)
     env.write("lumrik32.INI", "[Settings]\r\nEditFontSize=abc\r\nEditFontColor=99999999999\r\nShowAllFiles=kanske\r\n"
                               "LastCnc=MAZAK\r\n[Printing]\r\nColumns=2\r\n");
     RkLoadIniSettings();
-    EXPECT_EQ(gTextFontSize, 12);
-    EXPECT_EQ(gTextColor, 0);
-    EXPECT_TRUE(gbShowAllFiles);
+    EXPECT_EQ(test::settingsNow().textFontSize, 12);
+    EXPECT_EQ(test::settingsNow().textColor, 0);
+    EXPECT_TRUE(test::settingsNow().showAllFiles);
     EXPECT_EQ(currentMachine().name(), "MAZAK");
-    EXPECT_EQ(gPrintColumns, 2);
+    EXPECT_EQ(test::printNow().columns, 2);
     EXPECT_TRUE(boxes.calls().empty());
 }
 

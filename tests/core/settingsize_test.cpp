@@ -3,6 +3,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "core/settings.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 #include "sessionscope.h"
 
@@ -39,7 +40,7 @@ TEST(SettingsSize, AFileOverTheLimitIsRefusedWithAMessageNamingIt)
     // Told once; every later look-up gives its default without a box.
     RkLoadIniSettings();
     EXPECT_EQ(currentMachine().name(), "");
-    EXPECT_EQ(gTextFontSize, 12);
+    EXPECT_EQ(test::settingsNow().textFontSize, 12);
     EXPECT_EQ(boxes.calls().size(), 1u);
 
     // A write does not replace the big file by the few keys it carries.

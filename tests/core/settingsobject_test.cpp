@@ -9,7 +9,7 @@
 
 using namespace lumrik;
 
-TEST(SettingsObject, AChangeIsSignalledOnceAndSeenInTheVariables)
+TEST(SettingsObject, AChangeIsSignalledOnceAndStored)
 {
     test::SessionScope scope;
     Settings &settings = programSession().settings();
@@ -21,10 +21,10 @@ TEST(SettingsObject, AChangeIsSignalledOnceAndSeenInTheVariables)
         v.kollegieBlock = !v.kollegieBlock;
     });
     EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(gTextFont, "DejaVu Sans Mono");
-    EXPECT_EQ(gOldWidth, 4321);
-    EXPECT_EQ(gSaveAsUnixType, 2);
-    EXPECT_EQ(settings.values().kollegieBlock, gKollegieBlock);
+    EXPECT_EQ(test::settingsNow().textFont, "DejaVu Sans Mono");
+    EXPECT_EQ(test::settingsNow().mainWidth, 4321);
+    EXPECT_EQ(test::settingsNow().saveAsUnixType, 2);
+    EXPECT_EQ(settings.values().kollegieBlock, test::settingsNow().kollegieBlock);
     // Nothing different: no signal.
     settings.change([](SettingValues &v) { v.mainWidth = 4321; });
     EXPECT_EQ(spy.count(), 1);
@@ -51,7 +51,7 @@ TEST(SettingsObject, LoadingSignalsOnceAndTheScopeGivesEveryValueBack)
         EXPECT_EQ(v.title, "Verkstad 2");
         EXPECT_EQ(v.maxComPorts, 16);
         EXPECT_EQ(v.showFileExtText, "Alla filer (*.*)");
-        EXPECT_EQ(gTitle, "Verkstad 2");
+        EXPECT_EQ(test::settingsNow().title, "Verkstad 2");
     }
     EXPECT_TRUE(programSession().settings().values() == before);
 }

@@ -556,9 +556,8 @@ struct SavedReception {
 
 // The line-end setting of the saves, put back afterwards.
 struct SaveAsUnix {
-    int old = gSaveAsUnixType;
-    explicit SaveAsUnix(int type) { gSaveAsUnixType = type; }
-    ~SaveAsUnix() { gSaveAsUnixType = old; }
+    test::SessionScope scope;
+    explicit SaveAsUnix(int type) { test::SessionScope::set(&SettingValues::saveAsUnixType, type); }
 };
 
 const char *const kAllProtocols[] = {"RTS/CTS", "INGEN", "XON/XOFF", "DC-KODER", "OSP5000", "KEARNEY"};

@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "documents/frmdocument.h"
 #include "documenthost_fake.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -26,20 +27,23 @@ namespace {
 
 // Program-wide settings a test changes, given back afterwards.
 struct SettingsGuard {
-    bool upper = gUpperCase, numDec = gNumKbdDec, insert = gbInsertMode, paper = gKollegieBlock;
-    int textType = gTextType, back = gTextBackColor, fore = gTextColor;
-    QString untitled = gsUntitled, tile = gDefaultTile;
+    test::SessionScope session;
+    bool insert = gbInsertMode;
+    int textType = gTextType;
+    QString untitled = gsUntitled;
     SettingsGuard()
     {
         gsUntitled = QStringLiteral("NAMNLÖS");
-        gTextBackColor = 0xFFFFFF;
-        gTextColor = 0;
+        test::SessionScope::settings([](SettingValues &v) {
+            v.textBackColor = 0xFFFFFF;
+            v.textColor = 0;
+        });
     }
     ~SettingsGuard()
     {
-        gUpperCase = upper; gNumKbdDec = numDec; gbInsertMode = insert; gKollegieBlock = paper;
-        gTextType = textType; gTextBackColor = back; gTextColor = fore; gsUntitled = untitled;
-        gDefaultTile = tile;
+        gbInsertMode = insert;
+        gTextType = textType;
+        gsUntitled = untitled;
     }
 };
 
@@ -87,19 +91,19 @@ TEST(frmDocument, UpperCaseAndKeypadComma)
     SettingsGuard keep;
     frmDocument doc;
     doc.show();
-    gUpperCase = true;
+    test::SessionScope::set(&SettingValues::upperCase, true);
     typeText(doc, QString::fromUtf8("x1ö"));
     EXPECT_EQ(doc.txtText->TextAll(), QByteArray("X1\xD6"));
 
-    gUpperCase = false;
-    gNumKbdDec = true;
+    test::SessionScope::set(&SettingValues::upperCase, false);
+    test::SessionScope::set(&SettingValues::numKbdDec, true);
     typeText(doc, QStringLiteral(","));                                      // main keyboard
     typeText(doc, QStringLiteral(","), Qt::KeypadModifier, Qt::Key_Comma);   // keypad decimal
     typeText(doc, QStringLiteral(","));                                      // main keyboard again
     EXPECT_EQ(doc.txtText->TextAll(), QByteArray("X1\xD6,.,"));
     EXPECT_FALSE(doc.numpadFlag());
 
-    gNumKbdDec = false;
+    test::SessionScope::set(&SettingValues::numKbdDec, false);
     typeText(doc, QStringLiteral(","), Qt::KeypadModifier, Qt::Key_Comma);
     EXPECT_EQ(doc.txtText->TextAll(), QByteArray("X1\xD6,.,,"));
 }
@@ -109,7 +113,7 @@ TEST(frmDocument, KeypadPointLeavesALaterCommaAlone)
     SettingsGuard keep;
     frmDocument doc;
     doc.show();
-    gNumKbdDec = true;
+    test::SessionScope::set(&SettingValues::numKbdDec, true);
     QWidget *keys = doc.txtText->focusProxy();
     // A keypad that types a point: the flag is set, with no comma to convert.
     QTest::keyClicks(keys, QStringLiteral("X1"));
@@ -338,7 +342,7 @@ TEST(frmDocument, ClosingAsksOnlyForChangedText)
 TEST(frmDocument, LinedPaperMarginLinesAndRules)
 {
     SettingsGuard keep;
-    gKollegieBlock = true;
+    test::SessionScope::set(&SettingValues::kollegieBlock, true);
     frmDocument doc;
     doc.resize(400, 300);
     doc.show();
@@ -354,7 +358,7 @@ TEST(frmDocument, LinedPaperMarginLinesAndRules)
     EXPECT_EQ(img.pixelColor(300, 5 * h), blue);     // rules go on below the text
     EXPECT_EQ(img.pixelColor(300, h + h / 2), QColor(Qt::white));
 
-    gKollegieBlock = false;
+    test::SessionScope::set(&SettingValues::kollegieBlock, false);
     doc.txtText->viewport()->update();
     QApplication::processEvents();
     const QImage plain = doc.txtText->viewport()->grab().toImage();
@@ -408,7 +412,7 @@ TEST(frmDocument, ClosedWindowRearrangesTheRest)
     SettingsGuard keep;
     QApplication::processEvents(); // windows of earlier tests are gone
     FakeDocumentHost host;
-    gDefaultTile = QStringLiteral("2");
+    test::SessionScope::set(&SettingValues::defaultTile, QStringLiteral("2"));
     delete new frmDocument;
     (void)QTest::qWaitFor([&] { return !host.arrangements.empty(); }, 60000);
     ASSERT_EQ(host.arrangements.size(), 1);

@@ -94,17 +94,19 @@ protected:
     void SetUp() override
     {
         gbNotSwedish = false;
-        gTextFont = "Courier New";
-        gTextFontSize = 12;
-        gTextColor = 0;
-        gTextBackColor = 0xFFFFFF;
-        gsShowFileExt = "*.*";
-        gsShowFileExtText = "Alla filer (*.*)";
+        test::SessionScope::settings([this](SettingValues &v) {
+            v.textFont = "Courier New";
+            v.textFontSize = 12;
+            v.textColor = 0;
+            v.textBackColor = 0xFFFFFF;
+            v.showFileExt = "*.*";
+            v.showFileExtText = "Alla filer (*.*)";
+            v.kalmeroPath = env.path("LMK");
+        });
         test::SessionScope::print([](PrintValues &p) {
             p.font = "Courier New";
             p.fontSize = 10;
         });
-        gsKalmeroPath = env.path("LMK");
         gsMacroPath = {};
         env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\n");
     }
@@ -178,7 +180,7 @@ TEST_F(EditSetupTest, LoadingShowsTheStoredValuesAndTheirDefaults)
         EXPECT_FALSE(d.chkKollegieBlock->isChecked());
         EXPECT_EQ(d.txtToolListChrs->text(), "T");
         EXPECT_EQ(d.txtDecCheckChrs->text(), "");
-        EXPECT_EQ(d.txdPathToKalmero->text(), gsKalmeroPath);
+        EXPECT_EQ(d.txdPathToKalmero->text(), test::settingsNow().kalmeroPath);
         EXPECT_EQ(rows(d), (QStringList{"*.*|Alla filer (*.*)|x"}));
     }
     env.write("lumrik32.INI", "[settings]\r\nnumbersort=TRUE\r\nShowAllFiles=False\r\nDefaultTile=2\r\n"
@@ -207,15 +209,15 @@ TEST_F(EditSetupTest, FileTypesFromFiltersWithTheCurrentOneTicked)
 {
     env.write("lumrik32.INI", "[Filters]\r\n1_Name=Alla filer\r\n1_Filter=*.*\r\n2_Name=NC-program\r\n"
                               "2_Filter=*.NC\r\n3_Filter=*.X\r\n5_Name=Heidenhain\r\n5_Filter=*.H\r\n");
-    gsShowFileExt = "*.NC";
+    test::SessionScope::set(&SettingValues::showFileExt, "*.NC");
     frmEditSetup d(test::testSession(), &host.window);
     EXPECT_EQ(rows(d), (QStringList{"*.*|Alla filer", "*.NC|NC-program|x", "*.H|Heidenhain"}));
 
     // Ticking another row unticks the first and sets the variables at once.
     d.lvExtensions->topLevelItem(2)->setCheckState(0, Qt::Checked);
     EXPECT_EQ(rows(d), (QStringList{"*.*|Alla filer", "*.NC|NC-program", "*.H|Heidenhain|x"}));
-    EXPECT_EQ(gsShowFileExt, "*.H");
-    EXPECT_EQ(gsShowFileExtText, "Heidenhain");
+    EXPECT_EQ(test::settingsNow().showFileExt, "*.H");
+    EXPECT_EQ(test::settingsNow().showFileExtText, "Heidenhain");
     // Unticking the ticked row keeps it ticked.
     d.lvExtensions->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
     EXPECT_EQ(rows(d)[2], "*.H|Heidenhain|x");
@@ -273,21 +275,21 @@ TEST_F(EditSetupTest, ApplyWritesEveryKeyAndSetsTheVariables)
     EXPECT_EQ(key("ShowFileExtText"), "Alla filer (*.*)");
     EXPECT_EQ(key("LastCnc"), "MILL"); // other keys stay
 
-    EXPECT_EQ(gsKalmeroPath, env.path("LMK"));
-    EXPECT_TRUE(gsUseKalmero);
-    EXPECT_TRUE(gNumberSort);
-    EXPECT_FALSE(gbShowAllFiles);
-    EXPECT_EQ(gSaveAsUnixType, 2);
-    EXPECT_TRUE(gNumKbdDec);
-    EXPECT_TRUE(gUpperCase);
-    EXPECT_TRUE(gKollegieBlock);
-    EXPECT_EQ(gScrollbarShow, 2);
-    EXPECT_TRUE(gScanComment);
-    EXPECT_EQ(gDefaultTile, "2");
-    EXPECT_TRUE(gPrintTime);
-    EXPECT_EQ(gsToolListChrs, "T,M6");
-    EXPECT_EQ(gsDecCheckBlockChars, "XYZ IJ");
-    EXPECT_TRUE(gNoBack);
+    EXPECT_EQ(test::settingsNow().kalmeroPath, env.path("LMK"));
+    EXPECT_TRUE(test::settingsNow().useKalmero);
+    EXPECT_TRUE(test::settingsNow().numberSort);
+    EXPECT_FALSE(test::settingsNow().showAllFiles);
+    EXPECT_EQ(test::settingsNow().saveAsUnixType, 2);
+    EXPECT_TRUE(test::settingsNow().numKbdDec);
+    EXPECT_TRUE(test::settingsNow().upperCase);
+    EXPECT_TRUE(test::settingsNow().kollegieBlock);
+    EXPECT_EQ(test::settingsNow().scrollbarShow, 2);
+    EXPECT_TRUE(test::settingsNow().scanComment);
+    EXPECT_EQ(test::settingsNow().defaultTile, "2");
+    EXPECT_TRUE(test::printNow().time);
+    EXPECT_EQ(test::settingsNow().toolListChrs, "T,M6");
+    EXPECT_EQ(test::settingsNow().decCheckBlockChars, "XYZ IJ");
+    EXPECT_TRUE(test::settingsNow().noBack);
 
     // The opposite of every box.
     for (QCheckBox *c : d.findChildren<QCheckBox *>())
@@ -300,10 +302,10 @@ TEST_F(EditSetupTest, ApplyWritesEveryKeyAndSetsTheVariables)
     EXPECT_EQ(key("NumberSort"), "False");
     EXPECT_EQ(key("RullningsList"), "False");
     EXPECT_EQ(key("KalmeroPath"), "[exedir]\\annan");
-    EXPECT_EQ(gSaveAsUnixType, 1);
-    EXPECT_EQ(gScrollbarShow, 4);
-    EXPECT_EQ(gDefaultTile, "1");
-    EXPECT_FALSE(gsUseKalmero);
+    EXPECT_EQ(test::settingsNow().saveAsUnixType, 1);
+    EXPECT_EQ(test::settingsNow().scrollbarShow, 4);
+    EXPECT_EQ(test::settingsNow().defaultTile, "1");
+    EXPECT_FALSE(test::settingsNow().useKalmero);
 }
 
 TEST_F(EditSetupTest, ExtraComPortsIsWrittenOnlyWhenTicked)
@@ -344,17 +346,17 @@ TEST_F(EditSetupTest, CancelWritesNothingButKeepsTheFontChoice)
     d.cmdCancel->click();
     EXPECT_EQ(d.result(), QDialog::Rejected);
     EXPECT_EQ(settings(), before);
-    EXPECT_FALSE(gNumberSort);
+    EXPECT_FALSE(test::settingsNow().numberSort);
     // The choices made stay for documents opened later.
-    EXPECT_EQ(gTextFont, "DejaVu Sans Mono");
-    EXPECT_EQ(gTextFontSize, 14);
-    EXPECT_EQ(gTextColor, 255);
-    EXPECT_EQ(gTextBackColor, 0xE0FFFF);
+    EXPECT_EQ(test::settingsNow().textFont, "DejaVu Sans Mono");
+    EXPECT_EQ(test::settingsNow().textFontSize, 14);
+    EXPECT_EQ(test::settingsNow().textColor, 255);
+    EXPECT_EQ(test::settingsNow().textBackColor, 0xE0FFFF);
 }
 
 TEST_F(EditSetupTest, OkAppliesToEveryOpenDocument)
 {
-    gScrollbarShow = 4;
+    test::SessionScope::set(&SettingValues::scrollbarShow, 4);
     for (int i = 0; i < 3; ++i)
         host.docs << new frmDocument;
     editSetupDialogs().chooseFont = [](QWidget *, QString &family, int &size, int &colour) {

@@ -3,6 +3,7 @@
 #include "core/globals.h"
 #include "core/inifile.h"
 #include "documents/macropackage.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -349,9 +350,9 @@ TEST_F(MacroPackageTest, APackageWritesOnlyIntoAFolderOfItsOwn)
 {
     // The program's own folders, folders of the programs it starts, and ways
     // out of the program folder are refused before anything is copied.
-    const QString savedKalmero = gsKalmeroPath, savedInfo = gsProgramInfoPath;
-    gsKalmeroPath = env.path("LMK");
-    gsProgramInfoPath = "Dalvinger"; // relative: below the program folder
+    test::SessionScope scope;
+    test::SessionScope::set(&SettingValues::kalmeroPath, env.path("LMK"));
+    test::SessionScope::set(&SettingValues::programInfoPath, "Dalvinger"); // relative: below the program folder
     QDir().mkpath(env.path("plugins"));
     QDir().mkpath(env.path("Macron"));
     QDir().mkpath(env.tmpPath() + "/utanfor");
@@ -394,8 +395,6 @@ TEST_F(MacroPackageTest, APackageWritesOnlyIntoAFolderOfItsOwn)
     const auto r = RkImportMacroPackage(package("egen", ini("pluginsamling\\Haas", "HAAS")), menu);
     EXPECT_EQ(r.outcome, MacroImportResult::Imported);
     EXPECT_TRUE(QFileInfo::exists(env.path("pluginsamling/Haas/BORR.NCM")));
-    gsKalmeroPath = savedKalmero;
-    gsProgramInfoPath = savedInfo;
 }
 
 TEST_F(MacroPackageTest, CopiesAreNeverExecutableAndLinksInAPackageAreRefused)

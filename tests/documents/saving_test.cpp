@@ -2,6 +2,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/lineends.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -73,10 +74,11 @@ TEST(SaveDocument, FilterHasEachPatternThenAllFiles)
 TEST(SaveDocument, RoundTripsBytesAndConvertsOnlyBySetting)
 {
     TempEnv env;
+    test::SessionScope scope;
     for (const QByteArray &eol : {QByteArray("\r\n"), QByteArray("\n")}) {
         for (int setting : {1, 2}) {
             const QString path = env.write("O1000.NC", program(eol));
-            gSaveAsUnixType = setting;
+            test::SessionScope::set(&SettingValues::saveAsUnixType, setting);
             frmDocument doc;
             openChanged(doc, path);
             bool saveAs = false;
@@ -89,7 +91,6 @@ TEST(SaveDocument, RoundTripsBytesAndConvertsOnlyBySetting)
             EXPECT_EQ(doc.fileStamp, QFileInfo(path).lastModified());
         }
     }
-    gSaveAsUnixType = 1;
 }
 
 TEST(SaveDocument, UntitledAsksForANameAndTakesIt)

@@ -68,12 +68,13 @@ class SelFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        savedShowFileExt_ = gsShowFileExt;
-        savedFlags_ = {gbShowAllFiles, gScanComment, gNumberSort, gMakeBackup};
-        gsShowFileExt = "*.NC";
-        gbShowAllFiles = true;
-        gScanComment = true;
-        gNumberSort = false;
+        savedBackup_ = gMakeBackup;
+        test::SessionScope::settings([](SettingValues &v) {
+            v.showFileExt = "*.NC";
+            v.showAllFiles = true;
+            v.scanComment = true;
+            v.numberSort = false;
+        });
         gMakeBackup = false;
         prog = env.path("ncprog");
         env.write("ncprog/O1000.NC", "%\r\nO1000 (SHAFT 12)\r\nN10 G0 X0\r\n");
@@ -93,11 +94,7 @@ protected:
     void TearDown() override
     {
         setErrorBoxHook({});
-        gsShowFileExt = savedShowFileExt_;
-        gbShowAllFiles = savedFlags_[0];
-        gScanComment = savedFlags_[1];
-        gNumberSort = savedFlags_[2];
-        gMakeBackup = savedFlags_[3];
+        gMakeBackup = savedBackup_;
     }
 
     void writeMachine(const QString &name, const QString &root, const QString &send)
@@ -158,9 +155,8 @@ protected:
     TempEnv env;
     QString prog;
     QStringList errors;
-    QString savedShowFileExt_;
-    test::MachineScope machine_;
-    std::array<bool, 4> savedFlags_;
+    test::SessionScope session_; // the settings and the machine, given back after TearDown
+    bool savedBackup_ = false;
 };
 
 }
@@ -288,8 +284,8 @@ TEST_F(SelFileTest, NumericSortingOfNamesAndSizes)
     env.write("ncprog/20.NC", QByteArray(10000, 'x'));
     env.write("ncprog/3.NC", QByteArray(25, 'x'));
     env.write("ncprog/1E999.NC", "x");
-    gNumberSort = true;
-    gScanComment = false;
+    test::SessionScope::set(&SettingValues::numberSort, true);
+    test::SessionScope::set(&SettingValues::scanComment, false);
     frmRkSelFile f(test::testSession());
     open(f);
     EXPECT_EQ(shownNames(f), (QStringList{"3.NC", "20.NC", "100.NC", "1E999.NC"}));
@@ -303,7 +299,7 @@ TEST_F(SelFileTest, NumericSortingOfNamesAndSizes)
     EXPECT_EQ(shownNames(f), (QStringList{"1E999.NC", "3.NC", "100.NC", "20.NC"}));
 
     // Without the setting the names sort as text.
-    gNumberSort = false;
+    test::SessionScope::set(&SettingValues::numberSort, false);
     f.cmdShowFiles->click();
     EXPECT_EQ(shownNames(f), (QStringList{"100.NC", "1E999.NC", "20.NC", "3.NC"}));
 }
@@ -982,11 +978,12 @@ TEST_F(SelFileTest, AShownFolderThatVanishesIsToldAndNoOtherIsShown)
 TEST_F(SelFileTest, PlacementComesBackAsStored)
 {
     env.write("lumrik32.INI", "[Settings]\r\n");
-    const std::array<int, 4> saved = {gFileSelectLeft, gFileSelectTop, gFileSelectWidth, gFileSelectHeight};
-    gFileSelectLeft = 1000;
-    gFileSelectTop = 1010;
-    gFileSelectWidth = 8500;
-    gFileSelectHeight = 6007;
+    test::SessionScope::settings([](SettingValues &v) {
+        v.fileLeft = 1000;
+        v.fileTop = 1010;
+        v.fileWidth = 8500;
+        v.fileHeight = 6007;
+    });
     {
         frmRkSelFile f(test::testSession());
         open(f);
@@ -996,8 +993,4 @@ TEST_F(SelFileTest, PlacementComesBackAsStored)
     EXPECT_EQ(GetIniSetting("Settings", "FileTop"), "1010");
     EXPECT_EQ(GetIniSetting("Settings", "FileWidth"), "8500");
     EXPECT_EQ(GetIniSetting("Settings", "FileHeight"), "6007");
-    gFileSelectLeft = saved[0];
-    gFileSelectTop = saved[1];
-    gFileSelectWidth = saved[2];
-    gFileSelectHeight = saved[3];
 }

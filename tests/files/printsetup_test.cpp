@@ -9,6 +9,7 @@
 #include "core/settings.h"
 #include "files/frmprintsetup.h"
 #include "qtprint.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -55,9 +56,9 @@ protected:
 
 TEST_F(PrintSetupTest, DefaultsWithoutAPrintingSection)
 {
-    EXPECT_EQ(gPrinterFont, "Courier New");
-    EXPECT_EQ(gPrinterFontSize, 10);
-    EXPECT_FALSE(gPrintTime);
+    EXPECT_EQ(test::printNow().font, "Courier New");
+    EXPECT_EQ(test::printNow().fontSize, 10);
+    EXPECT_FALSE(test::printNow().time);
 
     frmPrintSetup f;
     EXPECT_EQ(f.objectName(), "frmPrintSetup");
@@ -103,10 +104,10 @@ TEST_F(PrintSetupTest, SaveWritesValuesAndVariablesAndCloses)
     EXPECT_EQ(stored("BoldComment"), "False");
     // Written even when it was missing before.
     EXPECT_EQ(stored("ItalicComment"), "False");
-    EXPECT_EQ(gPrintTMargin, 15);
-    EXPECT_EQ(gPrintLMargin, 25);
-    EXPECT_EQ(gPrintColumns, 2);
-    EXPECT_FALSE(gPrintBoldComments);
+    EXPECT_EQ(test::printNow().topMargin, 15);
+    EXPECT_EQ(test::printNow().leftMargin, 25);
+    EXPECT_EQ(test::printNow().columns, 2);
+    EXPECT_FALSE(test::printNow().boldComments);
     EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -130,12 +131,12 @@ TEST_F(PrintSetupTest, CancelKeepsEverythingButAChosenFont)
     f.cmdCancel->click();
     EXPECT_EQ(f.result(), QDialog::Rejected);
     // The font is saved at once; halves round to even.
-    EXPECT_EQ(gPrinterFont, "DejaVu Sans Mono");
-    EXPECT_EQ(gPrinterFontSize, 12);
+    EXPECT_EQ(test::printNow().font, "DejaVu Sans Mono");
+    EXPECT_EQ(test::printNow().fontSize, 12);
     EXPECT_EQ(stored("PrinterFont"), "DejaVu Sans Mono");
     EXPECT_EQ(stored("PrinterFontSize"), "12");
     EXPECT_EQ(stored("TopMargin"), "<missing>");
-    EXPECT_EQ(gPrintTMargin, 20);
+    EXPECT_EQ(test::printNow().topMargin, 20);
 
     // A cancelled font dialog changes nothing.
     frmPrintSetup::setFontDialogHook([](QWidget *, QFont &font) {
@@ -144,7 +145,7 @@ TEST_F(PrintSetupTest, CancelKeepsEverythingButAChosenFont)
     });
     frmPrintSetup g;
     g.cmdPrintFont->click();
-    EXPECT_EQ(gPrinterFont, "DejaVu Sans Mono");
+    EXPECT_EQ(test::printNow().font, "DejaVu Sans Mono");
     EXPECT_EQ(stored("PrinterFont"), "DejaVu Sans Mono");
     EXPECT_TRUE(errors.isEmpty());
 }
@@ -178,15 +179,15 @@ TEST_F(PrintSetupTest, AnInvalidValueIsToldAndNothingIsWritten)
     EXPECT_TRUE(boxes.saw(QString::fromUtf8("Marginalen Vänster")));
     for (const char *key : {"TopMargin", "BottomMargin", "LeftMargin", "RightMargin", "Columns", "BoldComment"})
         EXPECT_EQ(stored(key), "<missing>") << key;
-    EXPECT_EQ(gPrintTMargin, 20);
-    EXPECT_EQ(gPrintBMargin, 20);
+    EXPECT_EQ(test::printNow().topMargin, 20);
+    EXPECT_EQ(test::printNow().bottomMargin, 20);
     EXPECT_EQ(f.txtTopMargin->text(), "12");
     // Mended, it saves and closes.
     f.txtLeftMargin->setText("30");
     f.cmdSave->click();
     EXPECT_FALSE(f.isVisible());
     EXPECT_EQ(stored("LeftMargin"), "30");
-    EXPECT_EQ(gPrintLMargin, 30);
+    EXPECT_EQ(test::printNow().leftMargin, 30);
 
     // Zero columns is not a layout: the margins before it are not written either.
     errors.clear();
@@ -216,7 +217,7 @@ TEST_F(PrintSetupTest, AFailedWriteKeepsTheDialogOpen)
     EXPECT_TRUE(boxes.saw("Fel vid skrivning till INI-fil"));
     EXPECT_TRUE(f.isVisible());
     EXPECT_EQ(f.txtTopMargin->text(), "15");
-    EXPECT_EQ(gPrintTMargin, 20);
+    EXPECT_EQ(test::printNow().topMargin, 20);
     // Writable again, the same values save.
     f.cmdSave->click();
     EXPECT_FALSE(f.isVisible());

@@ -3,6 +3,7 @@
 #include "core/globals.h"
 #include "core/msgbox.h"
 #include "generators/frmhelix.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -24,13 +25,13 @@ class FrmHelixTest : public ::testing::Test {
 protected:
     test::TempEnv env;
     test::MsgBoxRecorder boxes;
+    test::SessionScope session;
 
     void SetUp() override
     {
         gbNotSwedish = false;
-        gNumKbdDec = false;
+        test::SessionScope::set(&SettingValues::numKbdDec, false);
     }
-    void TearDown() override { gNumKbdDec = false; }
 
     static void type(QLineEdit *box, const QString &text)
     {
@@ -193,7 +194,7 @@ TEST_F(FrmHelixTest, TextBoxesTakeNumberCharactersAndTheKeypadDecimal)
     QTest::keyClick(dlg.txtGs, Qt::Key_Backspace);
     QTest::keyClick(dlg.txtGs, Qt::Key_Comma, Qt::KeypadModifier);
     EXPECT_EQ(dlg.txtGs->text(), "1,,");
-    gNumKbdDec = true;
+    test::SessionScope::set(&SettingValues::numKbdDec, true);
     dlg.txtGs->setText("1");
     QTest::keyClick(dlg.txtGs, Qt::Key_Comma, Qt::KeypadModifier);
     EXPECT_EQ(dlg.txtGs->text(), "1.");

@@ -2,6 +2,7 @@
 // the chosen template, OK onto the clipboard, errors, and the keys.
 #include "core/globals.h"
 #include "generators/frmmacron.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QClipboard>
@@ -30,14 +31,9 @@ class MacronTest : public ::testing::Test {
 protected:
     test::TempEnv env;
     test::MsgBoxRecorder boxes;
-    bool oldUpper = gUpperCase, oldNumpad = gNumKbdDec;
+    test::SessionScope session;
 
     void SetUp() override { QGuiApplication::clipboard()->setText("kvar"); }
-    void TearDown() override
-    {
-        gUpperCase = oldUpper;
-        gNumKbdDec = oldNumpad;
-    }
     QString clipboard() { return QGuiApplication::clipboard()->text(); }
     // A window for the folder, loaded as the window does when it is shown.
     std::unique_ptr<frmMacron> open(const QString &ncmPath)
@@ -205,16 +201,16 @@ TEST_F(MacronTest, KeysEnterUpperCaseAndNumpadDecimal)
     EXPECT_EQ(QApplication::focusWidget(), w->Text1[1]);
     EXPECT_TRUE(w->isVisible()); // Enter does not press OK
 
-    gUpperCase = true;
-    gNumKbdDec = true;
+    test::SessionScope::set(&SettingValues::upperCase, true);
+    test::SessionScope::set(&SettingValues::numKbdDec, true);
     QTest::keyClicks(w->Text1[1], "x1");
     QTest::keyClick(w->Text1[1], Qt::Key_Comma, Qt::KeypadModifier);
     QTest::keyClick(w->Text1[1], '5');
     QTest::keyClick(w->Text1[1], ',');
     EXPECT_EQ(w->Text1[1]->text(), "X1.5,");
 
-    gUpperCase = false;
-    gNumKbdDec = false;
+    test::SessionScope::set(&SettingValues::upperCase, false);
+    test::SessionScope::set(&SettingValues::numKbdDec, false);
     QTest::keyClicks(w->Text1[1], "y");
     QTest::keyClick(w->Text1[1], Qt::Key_Comma, Qt::KeypadModifier);
     EXPECT_EQ(w->Text1[1]->text(), "X1.5,y,");

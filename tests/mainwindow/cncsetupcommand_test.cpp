@@ -62,7 +62,7 @@ protected:
                                       setup + "\r\n[ComPorts]\r\nCOM1=/nonexistent/tty\r\n");
         RkLoadIniSettings();
         setBuiltInWords();
-        ASSERT_EQ(gSetupAllowed, QByteArray(setup) == "True");
+        ASSERT_EQ(test::settingsNow().setupAllowed, QByteArray(setup) == "True");
     }
 };
 

@@ -27,18 +27,11 @@ namespace {
 
 class EditSetupCommandTest : public test::MainWindowFixture {
 protected:
-    bool paper = gKollegieBlock;
-
     EditSetupCommandTest()
     {
         settingsIni = "[Settings]\r\nFirstStart=False\r\nKollegieBlock=False\r\n";
         machineCfg.clear();
         settleRounds = 1;
-    }
-    void TearDown() override
-    {
-        MainWindowFixture::TearDown();
-        gKollegieBlock = paper;
     }
 
     // Runs `inside` on the dialog once it is shown modally, then presses `button`.
@@ -74,7 +67,7 @@ TEST_F(EditSetupCommandTest, OkWritesTheSettingsAndUpdatesTheCommandState)
     EXPECT_TRUE(seen);
     EXPECT_EQ(GetIniSetting("Settings", "KollegieBlock"), "True");
     EXPECT_EQ(GetIniSetting("Settings", "AutoColor"), "0");
-    EXPECT_TRUE(gKollegieBlock);
+    EXPECT_TRUE(test::settingsNow().kollegieBlock);
     EXPECT_FALSE(w.mnuViewAutoColorNC->isChecked());
     // The command state ran after the dialog: the lined-paper item shows the new value.
     EXPECT_TRUE(w.menuAction("mnuViewLines")->isChecked());
@@ -90,7 +83,7 @@ TEST_F(EditSetupCommandTest, CancelWritesNothing)
     w.runCommand("mnuEditSetup");
     EXPECT_TRUE(seen);
     EXPECT_EQ(test::readFile(env.path("lumrik32.INI")), before);
-    EXPECT_FALSE(gKollegieBlock);
+    EXPECT_FALSE(test::settingsNow().kollegieBlock);
 }
 
 TEST_F(EditSetupCommandTest, ImportedPackageAppearsInTheMacroMenu)

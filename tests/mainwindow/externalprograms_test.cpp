@@ -56,18 +56,10 @@ public Q_SLOTS:
 
 class ExternalProgramsTest : public test::MainWindowFixture {
 protected:
-    QString savedKalmero = gsKalmeroPath, savedInfo = gsProgramInfoPath;
-
     ExternalProgramsTest()
     {
         settleRounds = 0;
         errorsAllowed = true;
-    }
-    void TearDown() override
-    {
-        MainWindowFixture::TearDown();
-        gsKalmeroPath = savedKalmero;
-        gsProgramInfoPath = savedInfo;
     }
     // A stand-in program: writes its arguments, one a line, and its working
     // folder to `<name>.args` beside it, then runs the shell lines `extra`.
@@ -164,7 +156,7 @@ TEST_F(ExternalProgramsTest, FileDatabaseProgram)
 {
     frmMain w;
     // Missing: a plain message names the program; nothing else happens.
-    gsProgramInfoPath = env.path("db");
+    test::SessionScope::set(&SettingValues::programInfoPath, env.path("db"));
     mnuFindDB_Click(&w);
     EXPECT_TRUE(errors.empty());
     ASSERT_EQ(boxes.calls().size(), 1u);
@@ -204,11 +196,11 @@ TEST_F(ExternalProgramsTest, CalculationProgramOpensItsResult)
     // The stand-in notes whether an old result was still there, then writes its own.
     const QString pendrof = standIn("Pendrof.exe", "[ -e Geo.nc ] && echo old >> stale.txt\n"
                                                    "printf 'O9000\\r\\nN10 G0 X1.\\r\\n' > Geo.nc");
-    gsKalmeroPath = "/nonexistent/LMK";
+    test::SessionScope::set(&SettingValues::kalmeroPath, "/nonexistent/LMK");
     const QString before = QDir::currentPath();
     frmMain w;
     mnuOptionKalmero_Click(&w);
-    EXPECT_EQ(gsKalmeroPath, gsDataPath); // the program folder holds the program
+    EXPECT_EQ(test::settingsNow().kalmeroPath, gsDataPath); // the program folder holds the program
     EXPECT_FALSE(QFile::exists(env.path("stale.txt")));
     const QStringList args = argsOf(pendrof, 0); // waited for: done already
     ASSERT_EQ(args.size(), 1);
@@ -234,8 +226,8 @@ TEST_F(ExternalProgramsTest, CalculationProgramOpensItsResult)
 
 TEST_F(ExternalProgramsTest, CalculationProgramMissingOrBroken)
 {
-    gsKalmeroPath = env.path("LMK");
-    QDir().mkpath(gsKalmeroPath);
+    test::SessionScope::set(&SettingValues::kalmeroPath, env.path("LMK"));
+    QDir().mkpath(test::settingsNow().kalmeroPath);
     const QString before = QDir::currentPath();
     frmMain w;
     // Neither program: the start-failure message.
@@ -258,7 +250,7 @@ TEST_F(ExternalProgramsTest, CalculationProgramMissingOrBroken)
     EXPECT_EQ(QDir::currentPath(), before);
 
     // A folder that does not exist.
-    gsKalmeroPath = env.path("gone");
+    test::SessionScope::set(&SettingValues::kalmeroPath, env.path("gone"));
     boxes.clear();
     StartKalmero(&w);
     ASSERT_EQ(boxes.calls().size(), 1u);
@@ -424,7 +416,7 @@ TEST_F(ExternalProgramsTest, EveryNameReachesTheProgramAsItsOwnExactBytes)
     EXPECT_FALSE(QFile::exists(rec + ".args"));
 
     // Through the program information command, for each open program.
-    gsProgramInfoPath = env.path("db");
+    test::SessionScope::set(&SettingValues::programInfoPath, env.path("db"));
     const QString dalvinger = nulRecorder(env, "db/Dalvinger32.exe");
     frmMain w;
     for (int i = 0; i < names.size(); ++i) {
@@ -445,16 +437,16 @@ TEST_F(ExternalProgramsTest, ProgramsOthersCanChangeAreNotStartedAndTheMessageSa
     const QString groupOpen = QString::fromUtf8("kan ändras av andra användare än ägaren");
 
     // The file-database program in a folder its group can write.
-    gsProgramInfoPath = env.path("db");
+    test::SessionScope::set(&SettingValues::programInfoPath, env.path("db"));
     const QString dalvinger = standIn("db/Dalvinger32.exe");
-    ASSERT_EQ(::chmod(QFile::encodeName(gsProgramInfoPath).constData(), 0775), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(test::settingsNow().programInfoPath).constData(), 0775), 0);
     mnuFindDB_Click(&w);
     ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_TRUE(boxes.calls()[0].text.contains(dalvinger + " startas inte: mappen " + gsProgramInfoPath + " " + groupOpen))
+    EXPECT_TRUE(boxes.calls()[0].text.contains(dalvinger + " startas inte: mappen " + test::settingsNow().programInfoPath + " " + groupOpen))
         << boxes.calls()[0].text.toStdString();
     // Started programs are not waited for: the database program is tried
     // again from a safe folder, and only that run leaves its record.
-    ASSERT_EQ(::chmod(QFile::encodeName(gsProgramInfoPath).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(test::settingsNow().programInfoPath).constData(), 0755), 0);
     boxes.clear();
     mnuFindDB_Click(&w);
     EXPECT_EQ(argsOf(dalvinger).value(0), "/FIND");
@@ -502,7 +494,7 @@ TEST_F(ExternalProgramsTest, ProgramsOthersCanChangeAreNotStartedAndTheMessageSa
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_TRUE(boxes.calls()[0].text.contains(QString::fromUtf8("filen ägs av en annan användare")));
 
-    gsKalmeroPath = env.path("LMK");
+    test::SessionScope::set(&SettingValues::kalmeroPath, env.path("LMK"));
     const QString pendrof = standIn("LMK/Pendrof.exe");
     const QString kalmero = standIn("LMK/Kalmero32.exe");
     ASSERT_EQ(::chown(QFile::encodeName(pendrof).constData(), 4321, 4321), 0);
@@ -538,8 +530,8 @@ TEST_F(ExternalProgramsTest, RelativeFoldersOfTheSettingsLieBelowTheProgramFolde
         test::writeFile(elsewhere + "/" + p, "#!/bin/sh\ntouch '" + QFile::encodeName(elsewhere) + "/ran'\n");
         QFile::setPermissions(elsewhere + "/" + p, QFile::permissions(elsewhere + "/" + p) | QFile::ExeOwner);
     }
-    gsProgramInfoPath = "db";
-    gsKalmeroPath = "LMK";
+    test::SessionScope::set(&SettingValues::programInfoPath, "db");
+    test::SessionScope::set(&SettingValues::kalmeroPath, "LMK");
     frmMain w;
     StartKalmero(&w);
     const QStringList args = argsOf(pendrof, 0);

@@ -244,11 +244,11 @@ TEST_F(MainWindowTest, OpenKeepsLineEndsAndBytes)
     EXPECT_EQ(w.mruList().mid(0, 2), (QStringList{lf, crlf}));
 
     // Saved unchanged, each file keeps its bytes when the setting writes its form.
-    gSaveAsUnixType = 1;
+    test::SessionScope::set(&SettingValues::saveAsUnixType, 1);
     w.mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(a->parentWidget()));
     w.mnuFileSave_Click();
     EXPECT_EQ(test::readFile(crlf), kCrLfProgram);
-    gSaveAsUnixType = 2;
+    test::SessionScope::set(&SettingValues::saveAsUnixType, 2);
     w.mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(b->parentWidget()));
     w.mnuFileSave_Click();
     EXPECT_EQ(test::readFile(lf), kLfProgram);
@@ -627,7 +627,7 @@ TEST_F(MainWindowTest, WindowArrangements)
     for (int i = 0; i < 3; ++i)
         w.mnuFileNew_Click();
     w.mnuWindowTileVertical_Click();
-    EXPECT_EQ(gDefaultTile, "2");
+    EXPECT_EQ(test::settingsNow().defaultTile, "2");
     const auto subs = w.mdiArea->subWindowList();
     const int h = w.mdiArea->viewport()->height();
     for (QMdiSubWindow *s : subs)
@@ -637,7 +637,7 @@ TEST_F(MainWindowTest, WindowArrangements)
     for (QMdiSubWindow *s : subs)
         EXPECT_EQ(s->width(), width);
     w.mnuWindowCascade_Click();
-    EXPECT_EQ(gDefaultTile, "0");
+    EXPECT_EQ(test::settingsNow().defaultTile, "0");
     // The Window menu lists the open documents; choosing one brings it to the front.
     QMenu *win = w.menu("mnuWindow");
     emit win->aboutToShow();
@@ -689,6 +689,5 @@ TEST_F(MainWindowTest, RendersWithDocuments)
         nc->grab().save(QString(out).replace(".png", "-nc.png"));
         nc->hide();
     }
-    gDefaultTile = "0";
 }
 }

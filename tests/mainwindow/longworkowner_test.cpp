@@ -186,7 +186,7 @@ TEST_F(LongWorkOwnerTest, DecimalPointsAskAboutTheChangedFileAfterTheyAreDone)
 {
     run("decimal points", [](frmMain &w) { command(w, "mnuOptionPunktKoll"); },
         [](const QByteArray &text) {
-            const QByteArray letters = toCp1252(gsDecCheckBlockChars);
+            const QByteArray letters = toCp1252(test::settingsNow().decCheckBlockChars);
             return perLine(text, [&](QByteArrayView l, int) {
                 QByteArray line = l.toByteArray();
                 addDecimalPoints(line, letters);

@@ -2,6 +2,7 @@
 #include "core/inifile.h"
 #include "core/paths.h"
 #include "mainwindow/machinekeys.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 #include "sessionscope.h"
 
@@ -45,7 +46,7 @@ TEST(MachineKeys, SelectingAMachineLoadsItsKeysWithoutRegardToFileCase)
 {
     test::TempEnv env;
     env.write("lathe.CFG", "[settings]\r\nfileextension=*.MPF\r\n");
-    gTextColor = 0x123456;
+    test::SessionScope::set(&SettingValues::textColor, 0x123456);
     test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = "/kept"; });
     selectMachine("LATHE");
     EXPECT_EQ(currentMachine().name(), "LATHE");

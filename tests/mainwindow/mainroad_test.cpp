@@ -48,7 +48,6 @@ protected:
     {
         MainWindowFixture::TearDown();
         fileSelectorHooks() = {};
-        gDefaultTile = QStringLiteral("0");
     }
     // The window as a user has it: shown, active, at a real size.
     static void showActive(frmMain &w, QSize size = {1000, 700})
@@ -93,7 +92,7 @@ TEST_F(MainRoadTest, DocumentsOpenAtAUsableSizeUnderEveryArrangement)
     const QString c = env.write("ncprog/O3000.NC", kProgram);
     for (int arrangement : {0, 1, 2}) {
         SCOPED_TRACE(arrangement);
-        gDefaultTile = QString::number(arrangement);
+        test::SessionScope::set(&SettingValues::defaultTile, QString::number(arrangement));
         frmMain w;
         showActive(w);
         openFourWays(w, a, b, c);

@@ -6,6 +6,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindow/mdibackground.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -27,11 +28,6 @@ QImage block(int w, int h, QColor c)
     img.fill(c);
     return img;
 }
-
-struct NoBackGuard {
-    bool old = gNoBack;
-    ~NoBackGuard() { gNoBack = old; }
-};
 
 }
 
@@ -94,8 +90,8 @@ TEST(MdiBackground, RenderedBandsAndPicturePositions)
 
 TEST(MdiBackground, PropertiesAndRepainting)
 {
-    NoBackGuard guard;
-    gNoBack = false;
+    test::SessionScope session;
+    test::SessionScope::set(&SettingValues::noBack, false);
     QMdiArea area;
     area.resize(200, 150);
     area.show();
@@ -152,8 +148,8 @@ TEST(MdiBackground, PropertiesAndRepainting)
 
 TEST(MdiBackground, NoBackgroundSettingPaintsPlainColour)
 {
-    NoBackGuard guard;
-    gNoBack = true;
+    test::SessionScope session;
+    test::SessionScope::set(&SettingValues::noBack, true);
     QMdiArea area;
     area.resize(120, 120);
     CMdiBackground bg;
@@ -173,12 +169,12 @@ TEST(MdiBackground, NoBackgroundSettingPaintsPlainColour)
 
 TEST(MdiBackground, MainWindowDocumentArea)
 {
-    NoBackGuard guard;
+    test::SessionScope session;
     test::TempEnv env;
     env.write("lumrik32.INI", "[Settings]\r\nFirstStart=False\r\n");
     RkLoadIniSettings();
     setBuiltInWords();
-    gNoBack = false;
+    test::SessionScope::set(&SettingValues::noBack, false);
     frmMain w;
     w.resize(700, 520);
     w.show();

@@ -28,7 +28,6 @@ protected:
     void TearDown() override
     {
         frmOmnum::unload();
-        gsDecCheckBlockChars.clear();
         MainWindowFixture::TearDown();
     }
     frmDocument *open(frmMain &w, const QByteArray &text)
@@ -116,7 +115,7 @@ TEST_F(NcAddressWordsTest, AddedBlockNumbersKeepTheBlockDeleteSlashFirst)
 
 TEST_F(NcAddressWordsTest, DecimalPointsGoIntoAddressWordsOnly)
 {
-    gsDecCheckBlockChars = "XYZ";
+    test::SessionScope::set(&SettingValues::decCheckBlockChars, "XYZ");
     frmMain w;
     frmDocument *doc = open(w, "BEGIN PGM WALLX20X20 MM\r\nG1 X1 (X2)\r\n;G38.2 Z-4\r\n"
                                "(PRINT,G92: Set current position to X1 Y2)\r\nG1 IDX3 X5\r\nG38.2 Z-4 ;Z-4\r\n"

@@ -24,11 +24,6 @@ namespace {
 
 class NcCommandsTest : public test::MainWindowFixture {
 protected:
-    void TearDown() override
-    {
-        MainWindowFixture::TearDown();
-        gKollegieBlock = false;
-    }
     frmDocument *open(frmMain &w, const QByteArray &text)
     {
         const QString path = env.write("ncprog/P1.NC", text);
@@ -46,7 +41,7 @@ TEST_F(NcCommandsTest, DisabledWithoutDocumentAndLinedPaperUnchanged)
                           "mnuOptionPunktKoll", "mnuViewLines", "mnuTxd2Cnc"})
         EXPECT_FALSE(enabled(w, n)) << n;
     w.runCommand("mnuViewLines");
-    EXPECT_FALSE(gKollegieBlock);
+    EXPECT_FALSE(test::settingsNow().kollegieBlock);
     EXPECT_FALSE(w.menuAction("mnuViewLines")->isChecked());
 }
 
@@ -55,14 +50,14 @@ TEST_F(NcCommandsTest, LinedPaperIsASettingThatObserversSeeChange)
     frmMain w;
     ASSERT_NE(open(w, "N10\r\n"), nullptr);
     QSignalSpy spy(&programSession().settings(), &Settings::changed);
-    const bool was = gKollegieBlock;
+    const bool was = test::settingsNow().kollegieBlock;
     w.runCommand("mnuViewLines");
     EXPECT_EQ(spy.count(), 1);
     EXPECT_EQ(programSession().settings().values().kollegieBlock, !was);
     EXPECT_EQ(w.menuAction("mnuViewLines")->isChecked(), !was);
     w.runCommand("mnuViewLines");
     EXPECT_EQ(spy.count(), 2);
-    EXPECT_EQ(gKollegieBlock, was);
+    EXPECT_EQ(test::settingsNow().kollegieBlock, was);
 }
 
 TEST_F(NcCommandsTest, OperationsChangeTheActiveProgram)
@@ -94,11 +89,11 @@ TEST_F(NcCommandsTest, LinedPaperToggleFollowsTheMenu)
     frmMain w;
     ASSERT_NE(open(w, "N10\r\n"), nullptr);
     w.runCommand("mnuViewLines");
-    EXPECT_TRUE(gKollegieBlock);
+    EXPECT_TRUE(test::settingsNow().kollegieBlock);
     EXPECT_TRUE(w.menuAction("mnuViewLines")->isChecked());
     EXPECT_TRUE(w.toolButton("tbrShow", "Lined")->isChecked());
     w.runCommand("mnuViewLines");
-    EXPECT_FALSE(gKollegieBlock);
+    EXPECT_FALSE(test::settingsNow().kollegieBlock);
     EXPECT_FALSE(w.menuAction("mnuViewLines")->isChecked());
 }
 

@@ -503,7 +503,7 @@ TEST_F(PluginHostTest, SettingsAreReadByTheirExactNames)
         EXPECT_EQ(v.metaType().id(), QMetaType::QString) << other;
         EXPECT_TRUE(v.toString().isEmpty()) << other;
     }
-    gTextColor = 0x123456;
+    test::SessionScope::set(&SettingValues::textColor, 0x123456);
     const QVariant colour = host->pReadGlobal("gTextColor");
     EXPECT_EQ(colour.metaType().id(), QMetaType::Int);
     EXPECT_EQ(colour.toInt(), 0x123456);
@@ -522,11 +522,11 @@ TEST_F(PluginHostTest, SettingsAreReadByTheirExactNames)
     EXPECT_EQ(host->pReadGlobal("GsPrinterHeader").toString(), "Huvud");
     EXPECT_EQ(host->pReadGlobal("gActiveCfg").toString(), currentMachine().name());
 
-    gNumKbdDec = true;
-    gUpperCase = false;
+    test::SessionScope::set(&SettingValues::numKbdDec, true);
+    test::SessionScope::set(&SettingValues::upperCase, false);
     EXPECT_TRUE(host->NumKbdDec());
     EXPECT_FALSE(host->UpperCase());
-    gNumKbdDec = false;
+    test::SessionScope::set(&SettingValues::numKbdDec, false);
     EXPECT_EQ(host->GetConfigFolder("send"), GetDefaultPath("send"));
     EXPECT_EQ(host->GetConfigFolder("root"), GetDefaultPath("root"));
     EXPECT_EQ(host->mainWidget(), &w);
@@ -573,7 +573,7 @@ TEST_F(PluginHostTest, TheMachinesValuesReadByTheirOldNames)
     number("gCommentColor", 16711680);
     number("gCodeColor1", 255);
     number("gCodeColor8", -1);
-    number("gCodeColor2", gTextColor); // a colour the machine has not: the editor text colour
+    number("gCodeColor2", test::settingsNow().textColor); // a colour the machine has not: the editor text colour
     for (const char *other : {"gactivecfg", "gsCodeText9", "gCodeColor0", "gsCodeText"})
         text(other, "");
 
@@ -582,7 +582,7 @@ TEST_F(PluginHostTest, TheMachinesValuesReadByTheirOldNames)
     text("gActiveCfg", "MILL");
     text("gsFileExtension", "*.NC");
     text("gsCodeText8", "");
-    number("gCommentColor", gTextColor);
+    number("gCommentColor", test::settingsNow().textColor);
 }
 
 TEST_F(PluginHostTest, RegistrationRulesAndCommandTags)

@@ -61,7 +61,7 @@ TEST_P(SettingsEncodingTest, EveryWriterKeepsTheFilesEncoding)
     ASSERT_TRUE(SaveIniSetting("Settings", "DefaultPath", "/nc/Fräs " + kAao));
     // The editor settings, written in one go.
     EditSetupValues v = readEditSetup();
-    gsShowFileExtText = "Fräsprogram " + kAao;
+    test::SessionScope::set(&SettingValues::showFileExtText, "Fräsprogram " + kAao);
     ASSERT_TRUE(applyEditSetup(test::testSession(), v));
     // A macro entry.
     ASSERT_TRUE(writeMacroEntry(3, "Gängor " + kAao, "Macron/Gängor"));

@@ -137,7 +137,7 @@ TEST_F(ShellTest, InstalledCommandsAreEnabled)
         EXPECT_TRUE(w.menuAction(n)->isEnabled()) << n;
     // Compare needs exactly two documents; the calculation program its program.
     EXPECT_FALSE(w.menuAction("mnuCompare")->isEnabled());
-    EXPECT_EQ(w.menuAction("mnuOptionKalmero")->isEnabled(), gsUseKalmero);
+    EXPECT_EQ(w.menuAction("mnuOptionKalmero")->isEnabled(), test::settingsNow().useKalmero);
     // "Info" and "findinfo" are buttons only (hidden in the layout): they run the command.
     EXPECT_TRUE(w.hasCommand("mnuFindDB"));
     EXPECT_TRUE(w.hasCommand("mnuInfo"));

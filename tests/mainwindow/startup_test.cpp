@@ -3,6 +3,7 @@
 #include "core/inifile.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/startup.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -102,14 +103,14 @@ TEST(Startup, TitleRecentFilesAndMacroMenuFromSettings)
     TempEnv env;
     env.write("lumrik32.INI", "[Options]\r\nTitle=X\r\n[Recent Files]\r\nMRU0=/nc/a.nc\r\nMRU2=/nc/c.nc\r\n"
                               "[MACRO]\r\n4_NAMN=Gängor\r\n3_NAMN=Y\r\n0_NAMN=Egen\r\n0_PATH=\\Macron\\Egen\r\n");
-    gTitle = "X";
+    SessionScope scope;
+    test::SessionScope::set(&SettingValues::title, "X");
     frmMain w;
     w.applyTitle();
     EXPECT_EQ(w.windowTitle(), "Lumrik-32");
-    gTitle = "Verkstad 2";
+    test::SessionScope::set(&SettingValues::title, "Verkstad 2");
     w.applyTitle();
     EXPECT_EQ(w.windowTitle(), "Lumrik-32 [ Verkstad 2 ]");
-    gTitle.clear();
 
     w.fillRecentFiles();
     EXPECT_TRUE(w.mnuFileMRU[0]->isVisible());

@@ -37,7 +37,7 @@ protected:
     {
         MainWindowFixture::SetUp();
         gSearchTarget.clear();
-        gUpperCase = false;
+        test::SessionScope::set(&SettingValues::upperCase, false);
     }
     void TearDown() override
     {

@@ -9,6 +9,7 @@
 #include "ncops/omnum.h"
 #include "ncops/toollist.h"
 #include "ncops_testutil.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 #include "sessionscope.h"
 
@@ -69,21 +70,20 @@ struct OmnumStart {
 
 struct CommandsEnv {
     TempEnv env;
-    test::MachineScope restoreMachine;
-    QString oldTools = gsToolListChrs, oldDec = gsDecCheckBlockChars;
+    test::SessionScope session; // the settings and the machine
     CommandsEnv()
     {
         frmOmnum::unload();
-        gsToolListChrs = QStringLiteral("T");
-        gsDecCheckBlockChars = QStringLiteral("X");
+        test::SessionScope::settings([](SettingValues &v) {
+            v.toolListChrs = QStringLiteral("T");
+            v.decCheckBlockChars = QStringLiteral("X");
+        });
         test::useMachineFile(env.path("MILL.cfg"));
     }
     ~CommandsEnv()
     {
         frmOmnum::unload();
         Editor::setPieceBytesForTests(0);
-        gsToolListChrs = oldTools;
-        gsDecCheckBlockChars = oldDec;
     }
 };
 

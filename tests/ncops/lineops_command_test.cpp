@@ -6,6 +6,7 @@
 #include "ncops/mdlmnfix.h"
 #include "ncops/toollist.h"
 #include "ncops_testutil.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 #include "sessionscope.h"
 
@@ -135,8 +136,8 @@ TEST(LineCommands, AbortKeepsLinesDoneAndLeavesTheRest)
 TEST(LineCommands, DecimalPointsCountAdjustments)
 {
     MsgBoxRecorder boxes;
-    const QString keep = gsDecCheckBlockChars;
-    gsDecCheckBlockChars = "XYZ";
+    test::SessionScope session;
+    test::SessionScope::set(&SettingValues::decCheckBlockChars, "XYZ");
     TestDoc d("G1 X10 Y-5 Z2.5\r\n(X AXIS) X10\r\nX1,5\r\nG01 X-#<x_max> Y4");
     MnPunktKoll(&d.doc);
     EXPECT_EQ(d.text(), "G1 X10. Y-5. Z2.5\r\n(X AXIS) X10\r\nX1,5\r\nG01 X-#<x_max> Y4.");
@@ -144,17 +145,16 @@ TEST(LineCommands, DecimalPointsCountAdjustments)
     EXPECT_EQ(boxes.calls()[0].text, QStringLiteral("3 justeringar är gjorda."));
 
     boxes.clear();
-    gsDecCheckBlockChars.clear();
+    test::SessionScope::set(&SettingValues::decCheckBlockChars, QString());
     MnPunktKoll(&d.doc);
     EXPECT_EQ(boxes.calls()[0].text, QStringLiteral("0 justeringar är gjorda."));
-    gsDecCheckBlockChars = keep;
 }
 
 TEST(ToolListCommand, InsertsTheFramedBlockAtTheTop)
 {
     MsgBoxRecorder boxes;
-    const QString keep = gsToolListChrs;
-    gsToolListChrs = "T";
+    test::SessionScope session;
+    test::SessionScope::set(&SettingValues::toolListChrs, "T");
     TestDoc d("%\nT1 M6\nG0 X0 (T2)\nT12 M6 (DRILL)\nM30", 2);
     d.ed()->setInsertMode(false);
     RkGetToolList(&d.doc);
@@ -177,12 +177,11 @@ TEST(ToolListCommand, InsertsTheFramedBlockAtTheTop)
     EXPECT_EQ(none.text(), "G0 X0\r\nM30");
     EXPECT_FALSE(none.ed()->IsDirty());
 
-    gsToolListChrs.clear();
+    test::SessionScope::set(&SettingValues::toolListChrs, QString());
     RkGetToolList(&d.doc);
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].text,
               QStringLiteral("Inga tecken för verktygslistan är definierade i inställningarna"));
-    gsToolListChrs = keep;
 }
 
 TEST(XyzCommand, ShowsTheRangeAndDisablesUnusedBoxes)

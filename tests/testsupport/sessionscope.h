@@ -1,7 +1,7 @@
 #pragma once
 // Gives the program's session back as a test found it: every value a test
 // changes through the session (or the product changes while the test runs)
-// is restored when the scope ends, with its view in the globals.
+// is restored when the scope ends.
 #include "core/sessionstate.h"
 
 #include <QString>
@@ -13,6 +13,10 @@ namespace lumrik::test {
 // The session the windows under test are given: the program's, the one a
 // SessionScope gives back.
 inline Session &testSession() { return programSession(); }
+
+// The settings and print settings in use, as the product reads them.
+inline const SettingValues &settingsNow() { return programSession().settings().values(); }
+inline const PrintValues &printNow() { return programSession().print().values(); }
 
 // Gives the current machine back as a test found it: its name, its file and
 // its keys.
@@ -78,6 +82,18 @@ public:
         PrintValues v = programSession().print().values();
         change(v);
         programSession().print().set(v);
+    }
+    // Changes the settings in use, as the product's writers do.
+    template <typename F>
+    static void settings(F &&change)
+    {
+        programSession().settings().change(std::forward<F>(change));
+    }
+    // Changes one setting: SessionScope::set(&SettingValues::upperCase, true).
+    template <typename T, typename V>
+    static void set(T SettingValues::*member, V &&value)
+    {
+        programSession().settings().change([&](SettingValues &v) { v.*member = std::forward<V>(value); });
     }
 
 private:
