@@ -91,7 +91,7 @@ public:
     // that is over. A window busy with other work takes the command once
     // that work is over (false is returned then).
     bool HexDump(int mode);
-    // The keypad's decimal key was pressed (with gNumKbdDec on) and no comma
+    // The keypad's decimal key was pressed (with the setting numKbdDec on) and no comma
     // has been turned into a point since.
     bool numpadFlag() const { return numpad_; }
 

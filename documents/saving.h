@@ -23,8 +23,8 @@ QByteArray textForSave(const ProgramDocument &program, int lineEndType);
 
 // Writes the document to its file. Save As (or an untitled or never named
 // document) asks for the name first, titled "Ange filnamn". The text is
-// written in the line ends of gSaveAsUnixType through a temporary file that
-// replaces the old one only when complete. Sets `result` to 2 when nothing
+// written in the line ends of the setting saveAsUnixType through a temporary
+// file that replaces the old one only when complete. Sets `result` to 2 when nothing
 // was written because the dialog was cancelled, the name was not valid or the
 // write failed; a failed Save As leaves the caption and bNamed as they were.
 // A hex view or a read-only document is refused with a message (result

@@ -24,7 +24,7 @@ std::vector<QRect> tileRects(int arrangement, QSize area, int count, int minStri
 // the area is empty.
 std::vector<QRect> cascadeRects(QSize area, int count, int step);
 
-// The arrangement stored in gDefaultTile ("0", "1", "2"); anything else is cascade.
+// The arrangement of the setting defaultTile ("0", "1", "2"); anything else is cascade.
 int arrangementOf(const QString &text);
 
 }

@@ -19,9 +19,9 @@ struct SelectionInputs {
 struct CommandInputs {
     int documentCount = 0;
     SelectionInputs selection;
-    bool kollegieBlock = false;  // gKollegieBlock
-    bool setupAllowed = true;    // gSetupAllowed
-    bool useKalmero = false;     // gsUseKalmero
+    bool kollegieBlock = false;  // the settings' kollegieBlock
+    bool setupAllowed = true;    // the settings' setupAllowed
+    bool useKalmero = false;     // the settings' useKalmero
 };
 
 enum class ItemProp { Enabled, Visible, Checked };

@@ -29,7 +29,7 @@ int collectToolEntries(QByteArrayView line, const QList<QByteArray> &tokens,
 std::vector<QByteArray> RkToolListBlock(const std::vector<QByteArray> &lines,
                                         const QList<QByteArray> &tokens);
 
-// The command on a document window (uses the setting gsToolListChrs). Refuses
+// The command on a document window (uses the setting toolListChrs). Refuses
 // read-only and hex views; the insertion is one undo step.
 void RkGetToolList(frmDocument *doc);
 

@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -993,4 +994,41 @@ TEST_F(SelFileTest, PlacementComesBackAsStored)
     EXPECT_EQ(GetIniSetting("Settings", "FileTop"), "1010");
     EXPECT_EQ(GetIniSetting("Settings", "FileWidth"), "8500");
     EXPECT_EQ(GetIniSetting("Settings", "FileHeight"), "6007");
+}
+
+// A selector moved by the user leaves its placement in the session, told once
+// as it closes, and the next selector opens there.
+TEST_F(SelFileTest, AMovedSelectorLeavesItsPlacementForTheNextOne)
+{
+    env.write("lumrik32.INI", "[Settings]\r\n");
+    test::SessionScope::settings([](SettingValues &v) {
+        v.fileLeft = 1000;
+        v.fileTop = 1010;
+        v.fileWidth = 8500;
+        v.fileHeight = 6007;
+    });
+    QSignalSpy changed(&test::testSession().settings(), &Settings::changed);
+    QPoint moved;
+    {
+        frmRkSelFile f(test::testSession());
+        open(f);
+        f.move(f.pos() + QPoint(30, 20));
+        moved = f.pos();
+        f.cmdAbort->click();
+    }
+    EXPECT_EQ(changed.count(), 1);
+    const SettingValues &v = test::settingsNow();
+    EXPECT_NE(v.fileLeft, 1000);
+    EXPECT_NE(v.fileTop, 1010);
+    EXPECT_EQ(GetIniSetting("Settings", "FileLeft"), QString::number(v.fileLeft));
+    EXPECT_EQ(GetIniSetting("Settings", "FileTop"), QString::number(v.fileTop));
+    // The size was not touched: its twips stay as they were stored.
+    EXPECT_EQ(v.fileWidth, 8500);
+    EXPECT_EQ(v.fileHeight, 6007);
+
+    frmRkSelFile g(test::testSession());
+    open(g);
+    EXPECT_EQ(g.pos(), moved);
+    g.cmdAbort->click();
+    EXPECT_TRUE(errors.isEmpty());
 }

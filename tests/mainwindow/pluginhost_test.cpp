@@ -30,6 +30,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QToolBar>
 #include <QTest>
 #include <QTreeWidget>
@@ -583,6 +584,139 @@ TEST_F(PluginHostTest, TheMachinesValuesReadByTheirOldNames)
     text("gsFileExtension", "*.NC");
     text("gsCodeText8", "");
     number("gCommentColor", test::settingsNow().textColor);
+}
+
+// The names of the settings and print settings, read by plug-ins, give the
+// session's values in the forms the plug-ins have always had: a bool, a
+// 16-bit or a 32-bit whole number, or text.
+TEST_F(PluginHostTest, SettingNamesReadTheSessionsValuesInTheirOwnForms)
+{
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    FakePlugin fake;
+    ASSERT_TRUE(h->addPlugin(&fake, nullptr, "fejk.so"));
+    RkPluginHost *host = fake.host;
+    // Read once before the values change: no entry keeps what it saw then.
+    EXPECT_EQ(host->pReadGlobal("gTextFont").metaType().id(), QMetaType::QString);
+
+    QSignalSpy changed(&test::testSession().settings(), &Settings::changed);
+    test::SessionScope::settings([](SettingValues &v) {
+        v.textFont = QString::fromUtf8("Fräs Mono");
+        v.textFontSize = 13;
+        v.textColor = 0x010203;
+        v.textBackColor = 0xF0F0F0;
+        v.mainLeft = 1111;
+        v.mainTop = 1112;
+        v.mainWidth = 70000; // past 16 bits: a 32-bit name
+        v.mainHeight = 1114;
+        v.fileLeft = 2221;
+        v.fileTop = 2222;
+        v.fileWidth = 2223;
+        v.fileHeight = 2224;
+        v.showFileExt = "*.H";
+        v.kalmeroPath = "/opt/lmk";
+        v.useKalmero = true;
+        v.programInfoPath = "/opt/db";
+        v.showAllFiles = false;
+        v.numKbdDec = true;
+        v.upperCase = true;
+        v.noBack = true;
+        v.defaultTile = "2";
+        v.scanComment = true;
+        v.numberSort = true;
+        v.kollegieBlock = true;
+        v.scrollbarShow = 2;
+        v.saveAsUnixType = 2;
+        v.toolListChrs = "T,M6";
+        v.decCheckBlockChars = "XYZ";
+        v.setupAllowed = false;
+        v.title = "Verkstad 2";
+        v.maxComPorts = 40000; // a 16-bit name: bounded as always
+    });
+    EXPECT_EQ(changed.count(), 1);
+    test::SessionScope::print([](PrintValues &p) {
+        p.font = "DejaVu Sans Mono";
+        p.fontSize = 9;
+        p.boldComments = true;
+        p.italicComments = true;
+        p.time = true;
+        p.columns = 3;
+        p.topMargin = 11;
+        p.bottomMargin = 12;
+        p.leftMargin = 13;
+        p.rightMargin = 14;
+    });
+
+    const auto b = [](bool v) { return QVariant(v); };
+    const auto i2 = [](int v) { return QVariant::fromValue<qint16>(qint16(v)); };
+    const auto i4 = [](int v) { return QVariant::fromValue<qint32>(qint32(v)); };
+    const auto s = [](const QString &v) { return QVariant(v); };
+    const std::vector<std::pair<const char *, QVariant>> expected = {
+        {"gTextFont", s(QString::fromUtf8("Fräs Mono"))},
+        {"gTextFontSize", i2(13)},
+        {"gTextColor", i4(0x010203)},
+        {"gTextBackColor", i4(0xF0F0F0)},
+        {"gOldLeft", i4(1111)},
+        {"gOldTop", i4(1112)},
+        {"gOldWidth", i4(70000)},
+        {"gOldHeight", i4(1114)},
+        {"gFileSelectLeft", i4(2221)},
+        {"gFileSelectTop", i4(2222)},
+        {"gFileSelectWidth", i4(2223)},
+        {"gFileSelectHeight", i4(2224)},
+        {"gsShowFileExt", s("*.H")},
+        {"gsKalmeroPath", s("/opt/lmk")},
+        {"gsUseKalmero", b(true)},
+        {"gsProgramInfoPath", s("/opt/db")},
+        {"gbShowAllFiles", b(false)},
+        {"gNumKbdDec", b(true)},
+        {"gUpperCase", b(true)},
+        {"gNoBack", b(true)},
+        {"gDefaultTile", s("2")},
+        {"gScanComment", b(true)},
+        {"gNumberSort", b(true)},
+        {"gKollegieBlock", b(true)},
+        {"gScrollbarShow", i2(2)},
+        {"gSaveAsUnixType", i2(2)},
+        {"gsToolListChrs", s("T,M6")},
+        {"gsDecCheckBlockChars", s("XYZ")},
+        {"gSetupAllowed", b(false)},
+        {"gTitle", s("Verkstad 2")},
+        {"gMaxComPorts", i2(32767)},
+        {"gPrinterFont", s("DejaVu Sans Mono")},
+        {"gPrinterFontSize", i2(9)},
+        {"gPrintBoldComments", b(true)},
+        {"gPrintItalicComments", b(true)},
+        {"gPrintTime", b(true)},
+        {"gPrintColumns", i2(3)},
+        {"gPrintTMargin", i4(11)},
+        {"gPrintBMargin", i4(12)},
+        {"gPrintLMargin", i4(13)},
+        {"gPrintRMargin", i4(14)},
+        // Never readers' names: an empty text, as for any unknown name.
+        {"gOldWindowState", s(QString())},
+        {"gsShowFileExtText", s(QString())},
+    };
+    for (const auto &[name, want] : expected) {
+        const QVariant got = host->pReadGlobal(QString::fromLatin1(name));
+        EXPECT_EQ(got.metaType().id(), want.metaType().id()) << name;
+        EXPECT_EQ(got, want) << name;
+        EXPECT_EQ(got.toString(), want.toString()) << name;
+    }
+    EXPECT_TRUE(host->NumKbdDec());
+    EXPECT_TRUE(host->UpperCase());
+
+    // A later change is what the next read gives, seen from within the
+    // change's own signal too.
+    QVariant seenInSignal;
+    const auto c = QObject::connect(&test::testSession().settings(), &Settings::changed, &w,
+                           [&] { seenInSignal = host->pReadGlobal("gsToolListChrs"); });
+    test::SessionScope::set(&SettingValues::toolListChrs, QStringLiteral("D"));
+    QObject::disconnect(c);
+    EXPECT_EQ(seenInSignal, QVariant(QStringLiteral("D")));
+    test::SessionScope::set(&SettingValues::upperCase, false);
+    EXPECT_FALSE(host->UpperCase());
+    EXPECT_EQ(host->pReadGlobal("gUpperCase"), QVariant(false));
 }
 
 TEST_F(PluginHostTest, RegistrationRulesAndCommandTags)
