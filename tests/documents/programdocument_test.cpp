@@ -11,6 +11,7 @@
 #include "documents/saving.h"
 #include "documents/statusbar.h"
 #include "documenthost_fake.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QSignalSpy>
@@ -199,7 +200,8 @@ TEST(ProgramDocument, TheWindowSavesAndPrintsTheProgramsBytes)
     ASSERT_TRUE(doc.program()->isModified());
     bool saveAs = false;
     int result = 0;
-    gSaveAsUnixType = 1;
+    test::SessionScope session;
+    test::SessionScope::set(&SettingValues::saveAsUnixType, 1);
     ASSERT_TRUE(RkSaveDocument(&doc, saveAs, result));
     EXPECT_EQ(readFile(path), kMark + QByteArray(kUtf8Program).insert(3, 'X'));
     EXPECT_FALSE(doc.program()->isModified());
