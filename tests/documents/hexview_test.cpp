@@ -30,19 +30,6 @@ QByteArray largeFile()
     return b;
 }
 
-// Every round of the event loop while it lives: `tick` is called.
-class EveryRound {
-public:
-    explicit EveryRound(std::function<void()> tick)
-    {
-        QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
-        timer_.start(0);
-    }
-
-private:
-    QTimer timer_;
-};
-
 int progressDialogsShown()
 {
     int n = 0;
@@ -99,7 +86,7 @@ TEST_F(HexViewWindow, ALargeDumpIsMadeWhileTheEventLoopRuns)
 
     int roundsWhileBusy = 0, dialogSeen = 0;
     bool halfMade = false;
-    EveryRound rounds([&] {
+    test::EveryRound rounds([&] {
         if (!doc.busy())
             return;
         ++roundsWhileBusy;
@@ -173,7 +160,7 @@ TEST_F(HexViewWindow, DumpsAskedForMeanwhileComeInTurn)
     second.txtText->setTextAll(small);
     second.txtText->setIsDirty(false);
     int mostDialogs = 0;
-    EveryRound rounds([&] { mostDialogs = std::max(mostDialogs, progressDialogsShown()); });
+    test::EveryRound rounds([&] { mostDialogs = std::max(mostDialogs, progressDialogsShown()); });
 
     first.FileOpen(env.write("A.DMP", big));
     ASSERT_TRUE(second.HexDump(3)); // waits for the first

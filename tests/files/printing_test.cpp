@@ -667,19 +667,6 @@ TEST_F(PrintJobTest, ProgramFileJob)
 
 namespace {
 
-// Every round of the event loop while it lives: `tick` is called.
-class EveryRound {
-public:
-    explicit EveryRound(std::function<void()> tick)
-    {
-        QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
-        timer_.start(0);
-    }
-
-private:
-    QTimer timer_;
-};
-
 frmProgress *shownProgressDialog()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
@@ -736,7 +723,7 @@ TEST_F(LongPrintTest, ManyPagesGoOutWhileTheEventLoopRuns)
 
     int rounds = 0;
     bool dialogSeen = false;
-    EveryRound tick([&] {
+    test::EveryRound tick([&] {
         if (!printRunUnderWay())
             return;
         ++rounds;
@@ -776,7 +763,7 @@ TEST_F(LongPrintTest, AbortEndsTheJobAndIsToldAtTheEnd)
     // The dialog's own button, pressed between two pages.
     boxes.clear();
     bool pressed = false;
-    EveryRound tick([&] {
+    test::EveryRound tick([&] {
         if (frmProgress *dialog = shownProgressDialog(); dialog && !pressed) {
             pressed = true;
             dialog->btnProgessAbort->click();
@@ -802,7 +789,7 @@ TEST_F(LongPrintTest, ASecondPrintMeanwhileIsRefused)
     GsPrinterHeader = "before";
 
     int refusedTwice = 0;
-    EveryRound tick([&] {
+    test::EveryRound tick([&] {
         if (!printRunUnderWay() || refusedTwice == 2)
             return;
         ++refusedTwice;

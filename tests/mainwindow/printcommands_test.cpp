@@ -29,6 +29,15 @@ using namespace lumrik;
 
 namespace {
 
+// A program of some twenty printed pages.
+QByteArray longProgram()
+{
+    QByteArray text;
+    for (int i = 1; i <= 3000; ++i)
+        text += "N" + QByteArray::number(i * 10) + " G1 X" + QByteArray::number(i) + " (CUT)\r\n";
+    return text;
+}
+
 // The number of pages of a PDF file.
 int pdfPages(const QString &path)
 {
@@ -138,10 +147,7 @@ TEST_F(PrintCommandsTest, PrinterSettingsOpensTheDialogModally)
 // page is out: the printer is not taken away under the job.
 TEST_F(PrintCommandsTest, AProgramCloseDuringAPrintComesAfterTheLastPage)
 {
-    QByteArray text;
-    for (int i = 1; i <= 3000; ++i)
-        text += "N" + QByteArray::number(i * 10) + " G1 X" + QByteArray::number(i) + " (CUT)\r\n";
-    const QString path = env.write("ncprog/LONG.NC", text);
+    const QString path = env.write("ncprog/LONG.NC", longProgram());
     auto *w = new frmMain;
     QPointer<frmMain> alive(w);
     w->setAttribute(Qt::WA_DeleteOnClose);
@@ -171,10 +177,7 @@ TEST_F(PrintCommandsTest, AProgramCloseDuringAPrintComesAfterTheLastPage)
 
 TEST_F(PrintCommandsTest, APrintOfAProgramUnderLongWorkPrintsTheFinishedText)
 {
-    QByteArray text;
-    for (int i = 1; i <= 3000; ++i)
-        text += "N" + QByteArray::number(i * 10) + " G1 X" + QByteArray::number(i) + " (CUT)\r\n";
-    const QString path = env.write("ncprog/LONG.NC", text);
+    const QString path = env.write("ncprog/LONG.NC", longProgram());
     frmMain w;
     installPrintCommands(&w);
     frmDocument *doc = w.openDocument(path, "MILL");

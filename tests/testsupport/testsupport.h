@@ -6,6 +6,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -106,5 +107,18 @@ private:
 // operation computed off the window ends from the event loop. Returns right
 // at the end: what waits for it runs in a later round.
 bool untilLongWorkIsOver();
+
+// Every round of the event loop while it lives: `tick` is called.
+class EveryRound {
+public:
+    explicit EveryRound(std::function<void()> tick)
+    {
+        QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
+        timer_.start(0);
+    }
+
+private:
+    QTimer timer_;
+};
 
 }
