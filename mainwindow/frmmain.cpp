@@ -799,6 +799,8 @@ void wrapBands(QMainWindow *w, const QList<QToolBar *> &bands)
 
 bool frmMain::event(QEvent *event)
 {
+    if (event->type() == QEvent::DeferredDelete)
+        return QMainWindow::event(event); // the window is gone after it: nothing of it may be touched
     const bool result = QMainWindow::event(event); // the window's own handling first
     if (destroying_)
         return result;
