@@ -1,6 +1,7 @@
 #pragma once
 // The program-wide working state shared by the windows and commands. The
-// settings of the main settings file are the session's (core/sessionstate.h).
+// settings of the main settings file and the active program are the
+// session's (core/sessionstate.h).
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -15,13 +16,6 @@ inline bool gbNotSwedish = false;
 inline QString gsLanguageFile;
 inline bool gRkAbort = false;
 inline bool gFirstStart = false;
-inline bool gbInsertMode = true;
-inline int gTextType = 1;        // 1 = CR LF, 2 = LF
-inline bool gbIsDirty = false;
-inline long gActiveEditHwnd = 0; // non-zero while a document is active
-inline QString gsActiveFile;
-inline QString gsActiveFileName;
-inline QString gsActivePath;
 
 // Search state
 inline QString gSearchTarget;

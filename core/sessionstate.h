@@ -1,9 +1,11 @@
 #pragma once
-// The program's state while it runs: the settings, the print settings and
-// the current machine, each an object with change signals. One Session lives as long as
-// the program; the windows and commands are given it and observe it. The
+// The program's state while it runs: the settings, the print settings, the
+// current machine and the active program, each an object with change
+// signals. One Session lives as long as the program; the windows and commands
+// are given it and observe it. The
 // plug-ins read its values by the names of the plug-in host's table
 // (mainwindow/pluginhost.cpp).
+#include "core/activeprogram.h"
 #include "core/currentmachine.h"
 #include "core/printsettings.h"
 #include "core/settings.h"
@@ -18,11 +20,13 @@ public:
     Settings &settings() { return settings_; }
     PrintSettings &print() { return print_; }
     CurrentMachine &machine() { return machine_; }
+    ActiveProgram &active() { return active_; }
 
 private:
     Settings settings_;
     PrintSettings print_;
     CurrentMachine machine_;
+    ActiveProgram active_;
 };
 
 // The program's one.

@@ -111,8 +111,9 @@ struct Loader {
 void RkLoadIniSettings()
 {
     RkGuard("RkLoadIniSettings()", [] {
-        gbInsertMode = true;
-        gTextType = 1;
+        ActiveProgram &active = programSession().active();
+        active.setInsertMode(true);
+        active.setTextType(1);
         Settings &settings = programSession().settings();
         SettingValues v = settings.values();
         // What was read before a failure stays in use, as each key is read.
@@ -149,7 +150,9 @@ void RkLoadIniSettings()
             l.int32(QStringLiteral("CodeColor%1").arg(i + 1), textColor, keys.codeColor[i]);
         }
         l.expand("DefaultPath", gsDataPath, keys.rootFolder);
-        l.expand("CurrentPath", keys.rootFolder, gsActivePath);
+        QString currentPath = active.path();
+        l.expand("CurrentPath", keys.rootFolder, currentPath);
+        active.setPath(currentPath);
         l.text("FileExtension", "*.*", keys.fileExtension);
         programSession().machine().setKeys(keys);
         l.text("ShowFileExt", "*.*", v.showFileExt);

@@ -739,9 +739,9 @@ bool frmCncSetup::cmdApply_Click()
             for (int i = 0; i < 8; ++i)
                 k.codeText[i] = s.CodeText[i];
         });
-        gsActivePath = session_.machine().keys().rootFolder;
-        gsActiveFile.clear();
-        gsActiveFileName.clear();
+        session_.active().setPath(session_.machine().keys().rootFolder);
+        session_.active().setFile(QString());
+        session_.active().setFileName(QString());
         // The port number stored is now the one to keep when the list has none.
         loadedPort_ = QString::number(s.ComPort);
         return true;

@@ -276,8 +276,8 @@ void frmRxdFromCnc::ReadRxdSettings()
     QString reason;
     if (readRxdSettings(machineFile, rxd, &reason)) {
         bSettingsOk = true;
-        gsActivePath = rxd.receiveFolder;
-        lblCurrentPath->setText(' ' + gsActivePath);
+        session_.active().setPath(rxd.receiveFolder);
+        lblCurrentPath->setText(' ' + session_.active().path());
         RecDelayTimer->setInterval(rxd.recDelayMs);
         if (statusPanel(3) == QStringLiteral("Välj maskin.")
             || statusPanel(3) == QStringLiteral("Inställningarna kunde inte läsas."))
@@ -307,11 +307,12 @@ void frmRxdFromCnc::btnBrowseForFile_Click()
                                                   GetDefaultPath(QStringLiteral("rec")), QString(), filter, 0);
         if (chosen.isEmpty())
             return;
-        gsActiveFileName = GetFileNamePart(chosen);
-        gsActivePath = GetPathPart(chosen);
-        gsActiveFile = chosen;
-        lblCurrentPath->setText(' ' + gsActivePath);
-        txtFileName->setText(gsActiveFileName);
+        ActiveProgram &active = session_.active();
+        active.setFileName(GetFileNamePart(chosen));
+        active.setPath(GetPathPart(chosen));
+        active.setFile(chosen);
+        lblCurrentPath->setText(' ' + active.path());
+        txtFileName->setText(active.fileName());
     });
 }
 
@@ -580,7 +581,7 @@ QString frmRxdFromCnc::targetName() const
 bool frmRxdFromCnc::targetExists() const
 {
     const QString target = targetName();
-    return target != gsUntitled && RkFileExists(findFileNoCase(RkNativePath(gsActivePath + target)));
+    return target != gsUntitled && RkFileExists(findFileNoCase(RkNativePath(session_.active().path() + target)));
 }
 
 void frmRxdFromCnc::portFailed()
@@ -720,10 +721,11 @@ void frmRxdFromCnc::done(int result)
             }
             discardWorkFile();
         }
-        replacedFile_ = targetExists() ? findFileNoCase(RkNativePath(gsActivePath + targetName())) : QString();
-        gsActiveFile = bUntitled ? gsUntitled : targetName();
+        replacedFile_ = targetExists() ? findFileNoCase(RkNativePath(session_.active().path() + targetName())) : QString();
+        QString target = bUntitled ? gsUntitled : targetName();
         if (txtFileName->text().trimmed().isEmpty() && !bStarted)
-            gsActiveFile = txtFileName->text();
+            target = txtFileName->text();
+        session_.active().setFile(target);
     });
     bClosing = true;
     inDone_ = false;

@@ -4,8 +4,8 @@
 // "Rxd.Tmp" in the temporary folder. The reception ends after the machine's
 // silence time, on the user's command, or by an abort after a line error.
 // The main window shows it modally and opens "Rxd.Tmp" afterwards (see
-// receivecommand.h); the window leaves the target in gsActivePath and
-// gsActiveFile and the machine as its session's current machine.
+// receivecommand.h); the window leaves the target as its session's active
+// program's folder and file, and the machine as its session's current machine.
 #include "core/sessionstate.h"
 #include "dnc/receive.h"
 #include "dnc/receivesettings.h"
@@ -88,7 +88,7 @@ public:
     QString replacedFile() const { return replacedFile_; }
     // After the window closed: what was received may be incomplete (the port
     // failed, or the user stopped a reception whose target exists), so it goes
-    // to an untitled document and gsActiveFile is the untitled name.
+    // to an untitled document and the active program's file is the untitled name.
     bool handedOverUntitled() const { return bUntitled; }
     // After the window closed: the silence time ended a reception in the
     // middle of a block (it went to an untitled document, and the user was told).

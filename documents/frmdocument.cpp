@@ -21,7 +21,7 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QPainter>
-#include <QPointer>
+
 #include <QStatusBar>
 #include <QTimer>
 
@@ -69,12 +69,12 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
     const SettingValues &settings = programSession().settings().values();
     if (settings.scrollbarShow == 2 || settings.scrollbarShow == 4) txtText->setScrollBars(settings.scrollbarShow);
     txtText->setLeftMargin(20);
-    txtText->setTextType(gTextType);
+    txtText->setTextType(programSession().active().textType());
     txtText->setFont(RkFixedFontFamily(settings.textFont));
     txtText->setFontSize(settings.textFontSize);
     txtText->setForeColor(rkColor(settings.textColor));
     txtText->setBackColor(rkColor(settings.textBackColor));
-    txtText->setInsertMode(gbInsertMode);
+    txtText->setInsertMode(programSession().active().insertMode());
 
     connect(txtText, &Editor::KeyPreview, this, &frmDocument::onKeyPreview);
     connect(txtText, &Editor::KeyPress, this, &frmDocument::onKeyPress);
@@ -102,7 +102,8 @@ frmDocument::frmDocument(QWidget *parent) : QWidget(parent)
 
 frmDocument::~frmDocument()
 {
-    if (gActiveEditHwnd == txtText->hWnd()) gActiveEditHwnd = 0;
+    programSession().active().releaseEditor(txtText->hWnd());
+    programSession().active().release(this);
     // The editor is destroyed after this window: its last signals (the focus it
     // loses) must not reach a window that is half gone.
     disconnect(txtText, nullptr, this, nullptr);
@@ -167,6 +168,9 @@ void frmDocument::setBusy(bool busy)
 void frmDocument::Activation()
 {
     RkGuard("Activation()", [&] {
+        programSession().active().activate(this, [program = QPointer<ProgramDocument>(program_)] {
+            return program && program->isModified();
+        });
         if (DocumentHost *host = documentHost()) host->MnUpdateValidSelections(true);
         setPanelText(3, sMaskin);
         if (asking_) return;
@@ -334,7 +338,7 @@ void frmDocument::onKeyDown(int keyCode, int shift)
 {
     if (keyCode == 45 && shift == 0) {
         txtText->setInsertMode(!txtText->InsertMode());
-        gbInsertMode = txtText->InsertMode();
+        programSession().active().setInsertMode(txtText->InsertMode());
         RkUpdateGlobalStatus();
     }
     if (keyCode == 114) {
@@ -417,16 +421,16 @@ void frmDocument::onPaintBackground(QPainter *painter, bool &handled)
 
 void frmDocument::onGotFocus()
 {
-    txtText->setInsertMode(gbInsertMode);
+    txtText->setInsertMode(programSession().active().insertMode());
     RkUpdateGlobalStatus();
     if (DocumentHost *host = documentHost()) host->setSaveButtonsEnabled(program_->isModified());
-    gActiveEditHwnd = txtText->hWnd();
+    programSession().active().setEditor(txtText->hWnd());
     Activation();
 }
 
 void frmDocument::onLostFocus()
 {
-    gActiveEditHwnd = 0;
+    programSession().active().setEditor(0);
 }
 
 }

@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/filenames.h"
 #include "core/globals.h"
+#include "core/sessionstate.h"
 #include "core/inifile.h"
 #include "core/lineends.h"
 #include "core/paths.h"
@@ -26,7 +27,7 @@ namespace lumrik {
 bool RkSetFileFormat(const QString &path)
 {
     return RkGuard("RkSetFileFormat()", [&]() -> bool {
-        gTextType = fileLineEndType(ExpandExePath(path));
+        programSession().active().setTextType(fileLineEndType(ExpandExePath(path)));
         return true;
     });
 }

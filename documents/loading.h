@@ -16,9 +16,9 @@
 
 namespace lumrik {
 
-// Sets gTextType from the file's first 1024 bytes (1 when CR LF occurs, else
-// 2). Path tokens are expanded. A file that cannot be opened is reported and
-// gTextType keeps its value. Returns true when the file was classified.
+// Sets the active program's line ends (core/activeprogram.h) from the file's
+// first 1024 bytes (1 when CR LF occurs, else 2). Path tokens are expanded. A
+// file that cannot be opened is reported and the line ends stay as they are. Returns true when the file was classified.
 bool RkSetFileFormat(const QString &path);
 
 // Why a file cannot be opened as a program, in Swedish ("" when it can): it

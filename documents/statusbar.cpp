@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/sessionstate.h"
 #include "documents/editor.h"
 #include "documents/frmdocument.h"
 #include "documents/host.h"
@@ -41,7 +42,7 @@ void RkUpdateGlobalStatus()
         const bool dirty = program->isModified();
         doc->setPanelText(4, dirty ? kTxtNotSaved : QString());
         host->setSaveButtonsEnabled(dirty);
-        host->setStatusPanel(2, gbInsertMode ? gsTxtInsert : gsTxtOverwrite);
+        host->setStatusPanel(2, programSession().active().insertMode() ? gsTxtInsert : gsTxtOverwrite);
         host->setStatusPanel(3, statusCaretText(y, x));
         host->setStatusPanel(4, statusTotalText(lines, chars));
     });

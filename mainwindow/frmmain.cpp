@@ -430,7 +430,7 @@ void frmMain::RkUpdateValidSelections()
         CommandInputs in;
         in.documentCount = int(documents().size());
         if (in.documentCount == 0)
-            gActiveEditHwnd = 0;
+            session_.active().setEditor(0);
         if (frmDocument *d = activeDocument())
             SelectComboItem(d->sMaskin, comboMaskiner);
         in.selection = selectionInputs();
@@ -703,7 +703,7 @@ bool frmMain::MDIForm_Unload()
         IniWriteBatch batch; // one write of the settings file, one report if it fails
         savePlacement();
         SaveIniSetting("Settings", "LastCnc", session_.machine().name());
-        SaveIniSetting("Settings", "CurrentPath", CollapseExePath(QString(gsActivePath)));
+        SaveIniSetting("Settings", "CurrentPath", CollapseExePath(session_.active().path()));
         SaveIniSetting("Settings", "FirstStart", "False");
         saveMruList(mruList());
         batch.commit();
@@ -831,7 +831,7 @@ void frmMain::iSuperClass_Activate()
 
 bool frmMain::iSuperClass_Wheel(QWheelEvent *e)
 {
-    if (gActiveEditHwnd <= 0 || wheelLines_ <= 0)
+    if (session_.active().editor() <= 0 || wheelLines_ <= 0)
         return false;
     frmDocument *d = activeDocument();
     if (!d || !d->txtText)

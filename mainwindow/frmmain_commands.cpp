@@ -76,7 +76,7 @@ void plainOpenDialog(QWidget *owner, const QString &rootPath, const QString &pre
     if (!IsDirectory(start))
         start = rootPath;
     if (!IsDirectory(start))
-        start = gsActivePath;
+        start = programSession().active().path();
     const QString file = QFileDialog::getOpenFileName(owner, QStringLiteral("Öppna"), RkNativePath(start),
                                                       filters.join(QStringLiteral(";;")));
     if (file.isEmpty()) {
@@ -371,15 +371,17 @@ void frmMain::mnuFileOpen_Click()
             plainOpenDialog(this, root, send, path, file, chosenMachine);
         if (file.isEmpty())
             return; // closed without a choice
-        gsActiveFileName = file;
-        gsActivePath = path;
-        if (!RkOkToOpenFile(gsActivePath + gsActiveFileName))
+        ActiveProgram &active = session_.active();
+        active.setFileName(file);
+        active.setPath(path);
+        if (!RkOkToOpenFile(active.path() + active.fileName()))
             return;
-        gsActiveFile = gsActivePath + gsActiveFileName;
+        active.setFile(active.path() + active.fileName());
         WaitCursor busy;
-        setFileFormat(gsActiveFile);
-        openDocument(gsActiveFile, chosenMachine);
-        AddToMruList(gsActiveFile);
+        const QString opened = active.file();
+        setFileFormat(opened);
+        openDocument(opened, chosenMachine);
+        AddToMruList(opened);
     });
 }
 
@@ -452,10 +454,10 @@ void frmMain::mnuFileMRU_Click(int index)
             return;
         if (!RkOkToOpenFile(path))
             return;
-        gsActiveFile = path;
-        setFileFormat(gsActiveFile);
-        openDocument(gsActiveFile, machine());
-        AddToMruList(gsActiveFile);
+        session_.active().setFile(path);
+        setFileFormat(path);
+        openDocument(path, machine());
+        AddToMruList(path);
     });
 }
 

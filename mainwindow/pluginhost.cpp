@@ -640,6 +640,16 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         auto ms = [&t](const char *name, std::function<QString(const CurrentMachine &)> f) {
             t.emplace_back(name, [f = std::move(f)] { return QVariant(f(currentMachine())); });
         };
+        // The active program's, under the same old names.
+        auto ab = [&t](const char *name, std::function<bool(const ActiveProgram &)> f) {
+            t.emplace_back(name, [f = std::move(f)] { return QVariant(f(programSession().active())); });
+        };
+        auto a16 = [&t](const char *name, std::function<int(const ActiveProgram &)> f) {
+            t.emplace_back(name, [f = std::move(f)] { return i2(f(programSession().active())); });
+        };
+        auto as = [&t](const char *name, std::function<QString(const ActiveProgram &)> f) {
+            t.emplace_back(name, [f = std::move(f)] { return QVariant(f(programSession().active())); });
+        };
         b("gbNotSwedish", gbNotSwedish);
         b("gbShowAllFiles", &SettingValues::showAllFiles);
         b("gRkAbort", gRkAbort);
@@ -652,8 +662,8 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         b("gKollegieBlock", &SettingValues::kollegieBlock);
         b("gScanComment", &SettingValues::scanComment);
         b("gsUseKalmero", &SettingValues::useKalmero);
-        b("gbInsertMode", gbInsertMode);
-        b("gbIsDirty", gbIsDirty);
+        ab("gbInsertMode", [](const ActiveProgram &a) { return a.insertMode(); });
+        ab("gbIsDirty", [](const ActiveProgram &a) { return a.isDirty(); });
         b("gPrintBoldComments", &PrintValues::boldComments);
         b("gPrintItalicComments", &PrintValues::italicComments);
         b("gPrintTime", &PrintValues::time);
@@ -671,7 +681,7 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         s16("gSearchTo", gSearchTo);
         s16("gSearchAction", gSearchAction);
         s16("gFindDirection", gFindDirection);
-        s16("gTextType", gTextType);
+        a16("gTextType", [](const ActiveProgram &a) { return a.textType(); });
         s16("gSaveAsUnixType", &SettingValues::saveAsUnixType);
         s16("gTextFontSize", &SettingValues::textFontSize);
         s16("gPrinterFontSize", &PrintValues::fontSize);
@@ -700,8 +710,8 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         s32("gPrintRMargin", &PrintValues::rightMargin);
 
         ms("gsRootFolder", [](const CurrentMachine &m) { return m.keys().rootFolder; });
-        s("gsActiveFile", gsActiveFile);
-        s("gsActivePath", gsActivePath);
+        as("gsActiveFile", [](const ActiveProgram &a) { return a.file(); });
+        as("gsActivePath", [](const ActiveProgram &a) { return a.path(); });
         s("gsTmpPath", gsTmpPath);
         s("gsDataPath", gsDataPath);
         s("gSearchReplacement", gSearchReplacement);
@@ -711,7 +721,7 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         s("gsShowFileExt", &SettingValues::showFileExt);
         s("gsKalmeroPath", &SettingValues::kalmeroPath);
         s("gsProgramInfoPath", &SettingValues::programInfoPath);
-        s("gsActiveFileName", gsActiveFileName);
+        as("gsActiveFileName", [](const ActiveProgram &a) { return a.fileName(); });
         ms("gActiveCfgFile", [](const CurrentMachine &m) { return m.file(); });
         ms("gActiveCfg", [](const CurrentMachine &m) { return m.name(); });
         s("gDefaultTile", &SettingValues::defaultTile);

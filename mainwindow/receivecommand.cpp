@@ -71,8 +71,9 @@ RxdCommandResult RunRxdFromCnc(Session &session, QWidget *owner, QComboBox *comb
     w->comboMaskiner = comboMaskiner;
     w->Form_Load();
     w->exec();
-    r.targetPath = RkNativePath(gsActivePath + gsActiveFile);
-    r.named = !gsActiveFile.isEmpty() && gsActiveFile != gsUntitled;
+    const ActiveProgram &active = session.active();
+    r.targetPath = RkNativePath(active.path() + active.file());
+    r.named = !active.file().isEmpty() && active.file() != gsUntitled;
     r.headerSource = w->replacedFile();
     r.binary = w->binaryReception();
     const QString file = findFileNoCase(r.rxdFile);
@@ -93,12 +94,14 @@ frmDocument *OpenReceivedProgram(const RxdCommandResult &result, const QString &
         removeAnySpelling(result.rxdFile);
         return nullptr;
     }
-    const int oldType = gTextType;
-    gTextType = 1;
+    ActiveProgram &active = programSession().active();
+    const int oldType = active.textType();
+    active.setTextType(1);
     struct RestoreType {
+        ActiveProgram &active;
         int type;
-        ~RestoreType() { gTextType = type; }
-    } restore{oldType};
+        ~RestoreType() { active.setTextType(type); }
+    } restore{active, oldType};
 
     frmDocument *doc = loadNewDoc ? loadNewDoc() : nullptr;
     if (!doc)
@@ -155,7 +158,7 @@ frmDocument *RecoverInterruptedReception(QWidget *owner, const std::function<frm
         return nullptr;
     }
     r.received = true;
-    r.targetPath = RkNativePath(gsActivePath + gsUntitled);
+    r.targetPath = RkNativePath(programSession().active().path() + gsUntitled);
     return OpenReceivedProgram(r, currentMachine().name(), loadNewDoc, {});
 }
 

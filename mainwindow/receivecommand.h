@@ -19,8 +19,8 @@ class Session;
 struct RxdCommandResult {
     bool received = false;   // rxdFile holds a received program of more than 4 bytes
     QString rxdFile;         // the work file "Rxd.Tmp" of the temporary folder
-    QString targetPath;      // gsActivePath & gsActiveFile: where the program belongs
-    bool named = false;      // a name was given (gsActiveFile is not the untitled name)
+    QString targetPath;      // the active program's folder & file: where it belongs
+    bool named = false;      // a name was given (the file is not the untitled name)
     QString headerSource;    // the existing file named in the window, also when what arrived opens untitled
     bool binary = false;     // "BINÄR": the bytes as they came, saved so, without a header
 };

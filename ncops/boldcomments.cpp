@@ -87,7 +87,7 @@ void RkBoldComments(frmDocument *doc)
         const int topY = ed->TopY();
         const int textIndex = ed->TextIndex();
         const int caretX = ed->CaretX(), caretY = ed->CaretY();
-        gbIsDirty = ed->IsDirty();
+        const bool wasDirty = ed->IsDirty();
 
         std::array<QByteArray, 4> words;
         auto colours = std::make_shared<std::array<QColor, 6>>();
@@ -127,8 +127,8 @@ void RkBoldComments(frmDocument *doc)
             e->setSelMark(0);
             e->setTopY(topY);
             e->setTextIndex(std::min(textIndex, e->Count()));
-            if (e->IsDirty() != gbIsDirty)
-                e->setIsDirty(gbIsDirty);
+            if (e->IsDirty() != wasDirty)
+                e->setIsDirty(wasDirty);
             e->setRedraw(true);
         };
         startStyleWork(ed, std::move(work));

@@ -21,7 +21,7 @@ TEST(Settings, MissingFileGivesTheDefaults)
     EXPECT_EQ(test::settingsNow().mainWidth, 3500);
     EXPECT_EQ(test::settingsNow().fileWidth, 8500);
     EXPECT_EQ(currentMachine().keys().rootFolder, gsDataPath);
-    EXPECT_EQ(gsActivePath, gsDataPath);
+    EXPECT_EQ(test::activeNow().path(), gsDataPath);
     EXPECT_EQ(currentMachine().keys().fileExtension, "*.*");
     EXPECT_EQ(test::settingsNow().showFileExtText, "Alla filer (*.*)");
     EXPECT_EQ(test::settingsNow().kalmeroPath, exeDrive() + "/LMK");
@@ -34,8 +34,8 @@ TEST(Settings, MissingFileGivesTheDefaults)
     EXPECT_EQ(test::printNow().columns, 1);
     EXPECT_TRUE(test::settingsNow().setupAllowed);
     EXPECT_EQ(test::settingsNow().maxComPorts, 4);
-    EXPECT_TRUE(gbInsertMode);
-    EXPECT_EQ(gTextType, 1);
+    EXPECT_TRUE(test::activeNow().insertMode());
+    EXPECT_EQ(test::activeNow().textType(), 1);
 }
 
 TEST(Settings, TokensAndDependentDefaults)
@@ -45,7 +45,7 @@ TEST(Settings, TokensAndDependentDefaults)
                               "SaveAsUnix=True\r\nRullningsList=true\r\nUpperCase=1\r\n");
     RkLoadIniSettings();
     EXPECT_EQ(currentMachine().keys().rootFolder, gsDataPath + "/NC");
-    EXPECT_EQ(gsActivePath, gsDataPath + "/NC");
+    EXPECT_EQ(test::activeNow().path(), gsDataPath + "/NC");
     EXPECT_EQ(currentMachine().keys().commentColor, 255);
     EXPECT_EQ(currentMachine().keys().codeColor[0], 255);
     EXPECT_EQ(currentMachine().keys().codeColor[2], 65280);

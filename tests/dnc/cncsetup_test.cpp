@@ -238,7 +238,7 @@ TEST_F(CncSetupTest, ApplyWritesEveryKeyInOrderAndKeepsOtherSections)
     EXPECT_EQ(currentMachine().keys().fileExtension, "*.NC");
     EXPECT_EQ(currentMachine().keys().codeText[1], "M6");
     EXPECT_EQ(currentMachine().keys().rootFolder, gsDataPath + "/program");
-    EXPECT_EQ(gsActivePath, currentMachine().keys().rootFolder);
+    EXPECT_EQ(test::activeNow().path(), currentMachine().keys().rootFolder);
 
     // Loading the machine again shows what was stored, port 123 selected.
     auto again = open();

@@ -242,7 +242,7 @@ TEST(RxdPty, SilenceTimerEndsTheReceptionAfterTheLastByte)
     EXPECT_LT(silenceMs, 4000.0);
     EXPECT_TRUE(w.received());
     EXPECT_EQ(e.received(), "%\r\nO100 (PART)\r\nN10 G0 X1\r\nN20 M30\r\n%\r\n");
-    EXPECT_EQ(gsActiveFile, "O100.NC");
+    EXPECT_EQ(test::activeNow().file(), "O100.NC");
     EXPECT_TRUE(e.boxes.calls().empty());
 }
 

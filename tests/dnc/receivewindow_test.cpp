@@ -43,7 +43,7 @@ struct RxdEnv {
         gsTxtReceiving = QStringLiteral("Mottager data...");
         test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = env.dataPath(); });
         currentMachine().use(QString(), QString());
-        gsActiveFile.clear();
+        test::activeNow().setFile(QString());
         FakeSerialPort::install();
     }
     ~RxdEnv() { FakeSerialPort::uninstall(); }
@@ -193,7 +193,7 @@ TEST(RxdWindow, OverwriteQuestionTestsTheNameWithExtension)
     EXPECT_TRUE(FakeSerialPort::last()->PortOpen());
     EXPECT_FALSE(w.txtFileName->isEnabled());
     w.btnRxdFromCncAbort_Click();
-    EXPECT_EQ(gsActiveFile, "o1.nc");
+    EXPECT_EQ(test::activeNow().file(), "o1.nc");
 
     // An empty name receives untitled without a question.
     boxes.clear();
@@ -201,7 +201,7 @@ TEST(RxdWindow, OverwriteQuestionTestsTheNameWithExtension)
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_EQ(w.txtFileName->text(), gsUntitled);
     w.btnRxdFromCncAbort_Click();
-    EXPECT_EQ(gsActiveFile, gsUntitled);
+    EXPECT_EQ(test::activeNow().file(), gsUntitled);
 }
 
 TEST(RxdWindow, ReceivesThroughTheFakePort)
@@ -230,8 +230,8 @@ TEST(RxdWindow, ReceivesThroughTheFakePort)
     EXPECT_TRUE(w.received());
     EXPECT_FALSE(port->PortOpen());
     EXPECT_EQ(test::readFile(tmpFile(kRxdTmp)), "%\r\nN1 G0\r\nN2X1\r\n%\r\n");
-    EXPECT_EQ(gsActiveFile, "O2.NC");
-    EXPECT_EQ(gsActivePath, e.recvFolder);
+    EXPECT_EQ(test::activeNow().file(), "O2.NC");
+    EXPECT_EQ(test::activeNow().path(), e.recvFolder);
 }
 
 TEST(RxdWindow, IgnoreOnlySilencesFurtherErrorBoxes)
@@ -504,7 +504,7 @@ TEST(RxdFailure, ALostDeviceEndsTheReceptionAndKeepsWhatCame)
                             "Kontrollera programmet innan du sparar det."));
     EXPECT_TRUE(w.received());
     EXPECT_TRUE(w.handedOverUntitled());
-    EXPECT_EQ(gsActiveFile, gsUntitled);
+    EXPECT_EQ(test::activeNow().file(), gsUntitled);
     EXPECT_EQ(test::readFile(tmpFile(kRxdTmp)), "%\r\nN1 G0 X1\r\nN2 G1");
     EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), "N1 GOOD PROGRAM\r\n");
 }
@@ -568,7 +568,7 @@ TEST(RxdFailure, AFailureNotYetReportedIsNeverTakenForTheEnd)
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(boxes.saw(QStringLiteral("Mottagningen avbröts.")));
     EXPECT_TRUE(w.handedOverUntitled());
-    EXPECT_EQ(gsActiveFile, gsUntitled);
+    EXPECT_EQ(test::activeNow().file(), gsUntitled);
     QCoreApplication::processEvents();   // the late event changes nothing
     EXPECT_EQ(boxes.calls().size(), 2u);
 }

@@ -28,8 +28,6 @@ namespace {
 // Program-wide settings a test changes, given back afterwards.
 struct SettingsGuard {
     test::SessionScope session;
-    bool insert = gbInsertMode;
-    int textType = gTextType;
     QString untitled = gsUntitled;
     SettingsGuard()
     {
@@ -41,8 +39,6 @@ struct SettingsGuard {
     }
     ~SettingsGuard()
     {
-        gbInsertMode = insert;
-        gTextType = textType;
         gsUntitled = untitled;
     }
 };
@@ -74,8 +70,8 @@ void touch(const QString &path, const QDateTime &when)
 TEST(frmDocument, LoadTakesTheEditorSettings)
 {
     SettingsGuard keep;
-    gTextType = 2;
-    gbInsertMode = false;
+    test::activeNow().setTextType(2);
+    test::activeNow().setInsertMode(false);
     frmDocument doc;
     EXPECT_EQ(doc.objectName(), QStringLiteral("frmDocument"));
     EXPECT_EQ(doc.txtText->objectName(), QStringLiteral("txtText"));
@@ -140,20 +136,20 @@ TEST(frmDocument, InsertTogglesOnlyWithoutModifiers)
     FakeDocumentHost host;
     gsTxtInsert = QStringLiteral("Infoga");
     gsTxtOverwrite = QStringLiteral("Översk.");
-    gbInsertMode = true;
+    test::activeNow().setInsertMode(true);
     frmDocument doc;
     host.active = &doc;
     doc.show();
     pressKey(doc, Qt::Key_Insert);
     EXPECT_FALSE(doc.txtText->InsertMode());
-    EXPECT_FALSE(gbInsertMode);
+    EXPECT_FALSE(test::activeNow().insertMode());
     EXPECT_EQ(host.panels[1], QStringLiteral("Översk."));
     pressKey(doc, Qt::Key_Insert, Qt::ControlModifier);
     pressKey(doc, Qt::Key_Insert, Qt::ShiftModifier);
     EXPECT_FALSE(doc.txtText->InsertMode());
     pressKey(doc, Qt::Key_Insert);
     EXPECT_TRUE(doc.txtText->InsertMode());
-    EXPECT_TRUE(gbInsertMode);
+    EXPECT_TRUE(test::activeNow().insertMode());
     EXPECT_EQ(host.panels[1], QStringLiteral("Infoga"));
 }
 

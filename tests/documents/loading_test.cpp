@@ -3,6 +3,7 @@
 #include "core/globals.h"
 #include "core/lineends.h"
 #include "documents/hexview.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -406,20 +407,21 @@ TEST(FileOpen, ForceFileStampFollowsTheFile)
 TEST(FileOpen, SetFileFormatSetsTheGlobalType)
 {
     TempEnv env;
+    ActiveScope active;
     QString reported;
     setErrorBoxHook([&](const QString &text) { reported = text; return true; });
-    gTextType = 1;
+    test::activeNow().setTextType(1);
     EXPECT_TRUE(RkSetFileFormat(env.write("lf.nc", "A\nB\n")));
-    EXPECT_EQ(gTextType, 2);
+    EXPECT_EQ(test::activeNow().textType(), 2);
     env.write("crlf.nc", "A\r\n");
     EXPECT_TRUE(RkSetFileFormat("[exedir]/crlf.nc")); // path tokens expanded
-    EXPECT_EQ(gTextType, 1);
+    EXPECT_EQ(test::activeNow().textType(), 1);
     EXPECT_TRUE(reported.isEmpty());
     MsgBoxRecorder boxes;
     EXPECT_FALSE(RkSetFileFormat(env.path("none.nc"))); // told by name, type kept
     EXPECT_TRUE(reported.isEmpty());
     EXPECT_TRUE(boxes.saw("none.nc"));
-    EXPECT_EQ(gTextType, 1);
+    EXPECT_EQ(test::activeNow().textType(), 1);
     setErrorBoxHook({});
 }
 

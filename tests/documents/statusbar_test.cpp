@@ -3,6 +3,7 @@
 #include "documents/frmdocument.h"
 #include "documents/statusbar.h"
 #include "documenthost_fake.h"
+#include "sessionscope.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,7 @@ struct StatusWords {
         gsTxtRows = QStringLiteral(" Rader ");
         gsTxtChars = QStringLiteral(" Tecken ");
     }
-    ~StatusWords() { gbInsertMode = insert; }
-    bool insert = gbInsertMode;
+    ActiveScope active; // the insert mode given back
 };
 
 // A text of `lines` lines and exactly `chars` bytes (CR LF line ends).
@@ -46,7 +46,7 @@ TEST(StatusBar, ShowsModeCaretAndSize)
     doc.txtText->setTextAll(textOf(120, 3456));
     doc.txtText->setCaret(5, 12);
     doc.txtText->setIsDirty(false);
-    gbInsertMode = true;
+    test::activeNow().setInsertMode(true);
     RkUpdateGlobalStatus();
     EXPECT_EQ(host.panels[1], QStringLiteral("Infoga"));
     EXPECT_EQ(host.panels[2], QStringLiteral("Rad 12 : Kol 5"));
@@ -55,7 +55,7 @@ TEST(StatusBar, ShowsModeCaretAndSize)
     EXPECT_FALSE(host.saveEnabled);
     EXPECT_EQ(host.panels[0], QString()); // panel 1 is not written
 
-    gbInsertMode = false;
+    test::activeNow().setInsertMode(false);
     doc.txtText->setIsDirty(true);
     RkUpdateGlobalStatus();
     EXPECT_EQ(host.panels[1], QStringLiteral("Översk."));

@@ -136,7 +136,7 @@ TEST_F(MainWindowTest, MenusToolbarsAndSelectorAtLoad)
         EXPECT_FALSE(enabled(w, n)) << n;
     EXPECT_FALSE(w.toolButton("tbrFile", "Save")->isEnabled());
     EXPECT_TRUE(w.toolButton("tbrFile", "New")->isEnabled());
-    EXPECT_EQ(gActiveEditHwnd, 0);
+    EXPECT_EQ(test::activeNow().editor(), 0);
 }
 
 TEST_F(MainWindowTest, LastMachineInOtherCaseSelectsNothing)
@@ -232,8 +232,8 @@ TEST_F(MainWindowTest, OpenKeepsLineEndsAndBytes)
     EXPECT_EQ(a->sMaskin, "lathe"); // the machine chosen in the selector
     EXPECT_EQ(a->txtText->TextType(), 1);
     EXPECT_EQ(a->txtText->Count(), 4); // the last line end opens an empty line
-    EXPECT_EQ(gsActiveFile, crlf);
-    EXPECT_EQ(gsActivePath, env.path("ncprog/"));
+    EXPECT_EQ(test::activeNow().file(), crlf);
+    EXPECT_EQ(test::activeNow().path(), env.path("ncprog/"));
     EXPECT_EQ(w.mruList().value(0), crlf);
 
     chooseInSelector(lf, "MILL");
@@ -347,12 +347,12 @@ TEST_F(MainWindowTest, DropCommandLineAndHandOver)
     fileSelectorHooks().isVisible = {};
 
     // Command line and hand-over: quotes removed, line ends classified, no recent entry.
-    gTextType = 1;
+    test::activeNow().setTextType(1);
     w.openCommandLine("\"" + lf + "\"");
     EXPECT_EQ(w.activeDocument()->caption(), lf);
     EXPECT_EQ(w.activeDocument()->txtText->TextType(), 2);
     EXPECT_EQ(w.activeDocument()->sMaskin, ""); // the selector has not been shown yet
-    gTextType = 1;
+    test::activeNow().setTextType(1);
     w.openHandedOver("\"" + lf + "\"");
     EXPECT_EQ(w.activeDocument()->txtText->TextType(), 2);
     EXPECT_EQ(w.mruList().mid(0, 2), (QStringList{lf, crlf}));
@@ -529,7 +529,7 @@ TEST_F(MainWindowTest, ExitWithCancelKeepsRunningThenSavesSettings)
     EXPECT_EQ(GetIniSetting("Recent Files", "MRU0"), ""); // nothing written yet
 
     boxes.answer(MbNo);
-    gsActivePath = gsDataPath + "/ncprog/O1/";
+    test::activeNow().setPath(gsDataPath + "/ncprog/O1/");
     w->mnuFileExit_Click();
     (void)waitFor([&] { return !w->isVisible(); });
     EXPECT_FALSE(w->isVisible());
@@ -537,7 +537,7 @@ TEST_F(MainWindowTest, ExitWithCancelKeepsRunningThenSavesSettings)
     // next start finds the same folder again.
     EXPECT_EQ(GetIniSetting("Settings", "CurrentPath"), "[exedir]\\ncprog\\O1\\");
     RkLoadIniSettings();
-    EXPECT_EQ(gsActivePath, gsDataPath + "/ncprog/O1/");
+    EXPECT_EQ(test::activeNow().path(), gsDataPath + "/ncprog/O1/");
     EXPECT_EQ(GetIniSetting("Recent Files", "MRU0"), "/nc/x.nc");
     EXPECT_EQ(GetIniSetting("Recent Files", "MRU3"), "");
     EXPECT_EQ(GetIniSetting("Settings", "LastCnc"), "MILL");

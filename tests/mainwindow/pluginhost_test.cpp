@@ -510,7 +510,7 @@ TEST_F(PluginHostTest, SettingsAreReadByTheirExactNames)
     EXPECT_EQ(colour.toInt(), 0x123456);
     const QVariant type = host->pReadGlobal("gTextType");
     EXPECT_EQ(type.metaType().id(), QMetaType::Short);
-    EXPECT_EQ(type.toInt(), gTextType);
+    EXPECT_EQ(type.toInt(), test::activeNow().textType());
     const QVariant helix = host->pReadGlobal("gUseHelix");
     EXPECT_EQ(helix.metaType().id(), QMetaType::Bool);
     EXPECT_TRUE(helix.toBool());

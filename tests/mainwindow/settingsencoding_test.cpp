@@ -71,7 +71,7 @@ TEST_P(SettingsEncodingTest, EveryWriterKeepsTheFilesEncoding)
     // The main window's exit.
     {
         frmMain w;
-        gsActivePath = "/nc/Svarv " + kAao;
+        test::activeNow().setPath("/nc/Svarv " + kAao);
         w.AddToMruList("/nc/Svarv " + kAao + "/O1.NC");
         w.close();
     }

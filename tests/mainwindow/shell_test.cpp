@@ -10,6 +10,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -67,7 +68,7 @@ TEST_F(ShellTest, WheelScrollsTheActiveEditorByTheWheelSetting)
     ASSERT_EQ(w.wheelLines(), QApplication::wheelScrollLines());
     const int lines = w.wheelLines();
     ASSERT_GT(lines, 0);
-    gActiveEditHwnd = e->hWnd();
+    test::activeNow().setEditor(e->hWnd());
     QWidget *area = w.mdiArea->viewport();
 
     e->setTopY(10);
@@ -93,7 +94,7 @@ TEST_F(ShellTest, WheelScrollsTheActiveEditorByTheWheelSetting)
     EXPECT_EQ(e->TopY(), 20);
 
     // Without an active editor the wheel does nothing here.
-    gActiveEditHwnd = 0;
+    test::activeNow().setEditor(0);
     wheel(area, -120);
     EXPECT_EQ(e->TopY(), 20);
     e->setIsDirty(false);

@@ -17,6 +17,40 @@ inline Session &testSession() { return programSession(); }
 // The settings and print settings in use, as the product reads them.
 inline const SettingValues &settingsNow() { return programSession().settings().values(); }
 inline const PrintValues &printNow() { return programSession().print().values(); }
+// The active program, as the product reads and changes it.
+inline ActiveProgram &activeNow() { return programSession().active(); }
+
+// Gives the active program back as a test found it: the file, name and folder
+// of the commands, the line ends, the insert mode and the editor handle. The
+// active document is the documents' own: a window gone releases itself.
+class ActiveScope {
+public:
+    ActiveScope()
+        : file_(activeNow().file()), fileName_(activeNow().fileName()), path_(activeNow().path()),
+          textType_(activeNow().textType()), insert_(activeNow().insertMode()), editor_(activeNow().editor())
+    {
+    }
+    ~ActiveScope()
+    {
+        ActiveProgram &a = activeNow();
+        a.setFile(file_);
+        a.setFileName(fileName_);
+        a.setPath(path_);
+        a.setTextType(textType_);
+        a.setInsertMode(insert_);
+        a.setEditor(editor_);
+    }
+    ActiveScope(const ActiveScope &) = delete;
+    ActiveScope &operator=(const ActiveScope &) = delete;
+
+private:
+    QString file_;
+    QString fileName_;
+    QString path_;
+    int textType_;
+    bool insert_;
+    long editor_;
+};
 
 // Gives the current machine back as a test found it: its name, its file and
 // its keys.
@@ -62,13 +96,14 @@ void changeMachineKeys(F &&change)
 class SessionScope {
 public:
     SessionScope()
-        : machine_(std::in_place), settings_(programSession().settings().values()),
+        : machine_(std::in_place), active_(std::in_place), settings_(programSession().settings().values()),
           print_(programSession().print().values())
     {
     }
     ~SessionScope()
     {
         machine_.reset(); // the machine first, then the settings
+        active_.reset();
         programSession().settings().set(settings_);
         programSession().print().set(print_);
     }
@@ -98,6 +133,7 @@ public:
 
 private:
     std::optional<MachineScope> machine_;
+    std::optional<ActiveScope> active_;
     SettingValues settings_;
     PrintValues print_;
 };
