@@ -109,3 +109,40 @@ TEST_F(ActiveDocumentTest, TheSessionFollowsTheWindowTheUserSwitchesTo)
     EXPECT_EQ(active.editor(), 0);
     EXPECT_FALSE(plugin.host->pReadGlobal("gbIsDirty").toBool());
 }
+
+// A program opened through File > Open is the commands' file: the plug-ins
+// read its path, name and folder and its line ends in their old forms.
+TEST_F(ActiveDocumentTest, TheOpenedFileIsReadByThePlugInsInTheirForms)
+{
+    const QString file = env.write("ncprog/Fräs O7.NC", QByteArray("O7\nN10 M30\n"));
+    fileSelectorHooks().choose = [&](QWidget *, const QString &, const QString &, QString &p, QString &f,
+                                     QString &m) {
+        p = env.path("ncprog/");
+        f = QStringLiteral("Fräs O7.NC");
+        m.clear();
+    };
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    Plugin plugin;
+    ASSERT_TRUE(h->addPlugin(&plugin, nullptr, "läsare.so"));
+    ActiveProgram &active = test::activeNow();
+    QSignalSpy told(&active, &ActiveProgram::fileChanged);
+
+    w.mnuFileOpen_Click();
+    fileSelectorHooks().choose = {};
+    ASSERT_EQ(w.documents().size(), 1);
+    EXPECT_EQ(active.document(), w.activeDocument());
+    EXPECT_EQ(told.count(), 2); // the name, then the whole path
+    const auto text = [&](const char *name) {
+        const QVariant v = plugin.host->pReadGlobal(QString::fromLatin1(name));
+        EXPECT_EQ(v.metaType().id(), QMetaType::QString) << name;
+        return v.toString();
+    };
+    EXPECT_EQ(text("gsActiveFile"), file);
+    EXPECT_EQ(text("gsActiveFileName"), QStringLiteral("Fräs O7.NC"));
+    EXPECT_EQ(text("gsActivePath"), env.path("ncprog/"));
+    const QVariant type = plugin.host->pReadGlobal("gTextType");
+    EXPECT_EQ(type.metaType().id(), QMetaType::Short);
+    EXPECT_EQ(type.toInt(), 2); // LF
+    EXPECT_EQ(w.activeDocument()->txtText->TextType(), 2);
+}
