@@ -21,7 +21,7 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QPainter>
-
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 
