@@ -1,7 +1,7 @@
 #pragma once
 // The program-wide working state shared by the windows and commands. The
-// settings of the main settings file and the active program are the
-// session's (core/sessionstate.h).
+// settings of the main settings file, the active program, the last search
+// and the feature switches are the session's (core/sessionstate.h).
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -17,27 +17,12 @@ inline QString gsLanguageFile;
 inline bool gRkAbort = false;
 inline bool gFirstStart = false;
 
-// Search state
-inline QString gSearchTarget;
-inline QString gSearchReplacement;
-inline int gSearchOrigin = 0;
-inline int gSearchTo = 0;
-inline bool gSearchWholeWordsOnly = false;
-inline int gSearchAction = 0;
-inline QString gFindString;
-inline int gFindDirection = 0;
-
 // Status and caption words (built-in Swedish, or from the language file)
 inline QString gsTxtInsert, gsTxtOverwrite, gsTxtRow, gsTxtCol, gsTxtTotal, gsTxtRows, gsTxtChars,
     gsUntitled, gsTxtReceiving;
 
 // Template folders of the macro menu entries 0..9
 inline std::array<QString, 10> gsMacroPath;
-
-// Feature switches: set when the main window loads; the last three stay off.
-inline bool gUseCncComm = false, gUseDecCheck = false, gUseHelix = false, gUseMacro = false,
-            gUseSubFix = false, gUseMacBild = false;
-inline bool gUseTapePunch = false, gUseGADb = false, gMakeBackup = false;
 
 // Names of the hand-off files in the temporary folder, spelled once.
 inline const QString kTxdTmp = QStringLiteral("Txd.Tmp");

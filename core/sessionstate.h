@@ -1,13 +1,15 @@
 #pragma once
 // The program's state while it runs: the settings, the print settings, the
-// current machine and the active program, each an object with change
-// signals. One Session lives as long as the program; the windows and commands
-// are given it and observe it. The
+// current machine, the active program, the last search and the feature
+// switches, each an object with change signals. One Session lives as long as
+// the program; the windows and commands are given it and observe it. The
 // plug-ins read its values by the names of the plug-in host's table
 // (mainwindow/pluginhost.cpp).
 #include "core/activeprogram.h"
 #include "core/currentmachine.h"
+#include "core/features.h"
 #include "core/printsettings.h"
+#include "core/searchstate.h"
 #include "core/settings.h"
 
 #include <QObject>
@@ -21,12 +23,16 @@ public:
     PrintSettings &print() { return print_; }
     CurrentMachine &machine() { return machine_; }
     ActiveProgram &active() { return active_; }
+    SearchState &search() { return search_; }
+    Features &features() { return features_; }
 
 private:
     Settings settings_;
     PrintSettings print_;
     CurrentMachine machine_;
     ActiveProgram active_;
+    SearchState search_;
+    Features features_;
 };
 
 // The program's one.

@@ -6,6 +6,7 @@
 #include "core/language.h"
 #include "core/msgbox.h"
 #include "core/progress.h"
+#include "core/sessionstate.h"
 #include "documents/editor.h"
 #include "documents/findreplace_rules.h"
 #include "documents/frmdocument.h"
@@ -61,10 +62,11 @@ void giveSearchSettings(Editor *e, const QByteArray &target, const QByteArray &r
 {
     e->SearchReplacement = replacement;
     e->SearchTarget = target;
-    e->SearchTo = gSearchTo;
-    e->SearchOrigin = gSearchOrigin;
+    const SearchValues &last = programSession().search().values();
+    e->SearchTo = last.to;
+    e->SearchOrigin = last.origin;
     e->SearchCaseSensitive = false;
-    e->SearchWholeWordsOnly = gSearchWholeWordsOnly;
+    e->SearchWholeWordsOnly = last.wholeWordsOnly;
 }
 
 }
@@ -111,12 +113,14 @@ bool FindIt(const QString &target, int wholeWords, bool searchTo, bool fromStart
         QByteArray targetBytes, replacementBytes;
         const bool targetFits = searchBytes(target, encoding, false, targetBytes);
         const bool replacementFits = searchBytes(replacement, encoding, true, replacementBytes);
-        gSearchReplacement = replacementFits ? decodeText(replacementBytes, encoding) : replacement.toUpper();
-        gSearchTarget = targetFits ? decodeText(targetBytes, encoding) : target.toUpper();
-        gSearchOrigin = fromStart ? 1 : 0;
-        gSearchTo = searchTo ? 0 : 1;
-        gSearchWholeWordsOnly = wholeWords != 0;
-        gSearchAction = replace ? 10 : 9;
+        programSession().search().change([&](SearchValues &v) {
+            v.replacement = replacementFits ? decodeText(replacementBytes, encoding) : replacement.toUpper();
+            v.target = targetFits ? decodeText(targetBytes, encoding) : target.toUpper();
+            v.origin = fromStart ? 1 : 0;
+            v.to = searchTo ? 0 : 1;
+            v.wholeWordsOnly = wholeWords != 0;
+            v.action = replace ? 10 : 9;
+        });
 
         if (replace && !replacementFits) {
             // A '?' in its place would be written into the program unnoticed.
@@ -134,7 +138,7 @@ bool FindIt(const QString &target, int wholeWords, bool searchTo, bool fromStart
         bool found = false;
         if (targetFits) {
             giveSearchSettings(e, targetBytes, replacementBytes);
-            e->setAction(gSearchAction);
+            e->setAction(programSession().search().values().action);
             found = e->SearchResult();
             if (e->changeUnderWay()) {
                 // Every further match goes in off the window: the program is
@@ -219,12 +223,13 @@ QString findProposal(Editor *editor)
 
 void primeLastSearch(Editor *editor)
 {
-    if (!editor || gSearchTarget.isEmpty())
+    const SearchValues &last = programSession().search().values();
+    if (!editor || last.target.isEmpty())
         return;
     QByteArray target, replacement;
-    if (!searchBytes(gSearchTarget, editor->encoding(), false, target))
+    if (!searchBytes(last.target, editor->encoding(), false, target))
         return;
-    searchBytes(gSearchReplacement, editor->encoding(), true, replacement);
+    searchBytes(last.replacement, editor->encoding(), true, replacement);
     giveSearchSettings(editor, target, replacement);
 }
 

@@ -5,8 +5,8 @@
 // component's (its Search members and actions 9, 10 and 11, with the rules of
 // documents/findreplace_rules.h).
 //
-// The program-wide search variables (core/globals.h: gSearchTarget ..
-// gSearchAction) hold the last search; F3 and Find Next repeat it.
+// The session's search state (core/searchstate.h) holds the last search; F3
+// and Find Next repeat it.
 #include "core/codepage.h"
 
 #include <QByteArray>

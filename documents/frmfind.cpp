@@ -1,6 +1,6 @@
 #include "documents/frmfind.h"
 
-#include "core/globals.h"
+#include "core/sessionstate.h"
 #include "documents/findreplace.h"
 #include "documents/frmdocument.h"
 #include "documents/host.h"
@@ -63,7 +63,7 @@ frmFind::frmFind(QWidget *parent) : QDialog(parent)
 
     // Load.
     cmdFind->setEnabled(false);
-    gFindDirection = 1;
+    programSession().search().change([](SearchValues &v) { v.findDirection = 1; });
 }
 
 void frmFind::showEvent(QShowEvent *e)
@@ -102,7 +102,8 @@ void frmFind::cmdFind_Click()
 
 void frmFind::cmdCancel_Click()
 {
-    gFindString = comboText->currentText();
+    const QString text = comboText->currentText();
+    programSession().search().change([&](SearchValues &v) { v.findString = text; });
     hide();
 }
 

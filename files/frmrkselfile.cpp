@@ -508,11 +508,12 @@ void frmRkSelFile::Form_Activate()
     RkGuard("Form_Activate()", [&] {
         activating_ = true;
         mnuCleanOld->setText(RkText(652, "Städa"));
-        mnuCleanOld->setVisible(gMakeBackup);
+        const bool backups = session_.features().values().makeBackup;
+        mnuCleanOld->setVisible(backups);
         mnuShowAllFiles->setText(RkText(653, "Visa alla versioner"));
-        mnuShowAllFiles->setVisible(gMakeBackup);
-        mnubar2->setVisible(gMakeBackup);
-        if (!gMakeBackup) {
+        mnuShowAllFiles->setVisible(backups);
+        mnubar2->setVisible(backups);
+        if (!backups) {
             bShowAllVersions = false;
             mnuShowAllFiles->setChecked(false);
         }

@@ -58,7 +58,7 @@ void mnuPopSearchNext_Click(frmMain *w)
             LongWork::whenDone(doc, [w] { mnuPopSearchNext_Click(w); });
             return;
         }
-        const QString quoted = QLatin1Char('"') + gSearchTarget + QLatin1Char('"');
+        const QString quoted = QLatin1Char('"') + w->session().search().values().target + QLatin1Char('"');
         const QString message = gbNotSwedish ? quoted + QLatin1Char(' ') + RkGetLanguage(1001)
                                              : QStringLiteral("Kan ej hitta ") + quoted;
         // A document that has not searched yet repeats the last search made elsewhere.

@@ -532,7 +532,9 @@ void frmMain::MDIForm_Load()
 {
     RkGuard("MDIForm_Load()", [&] {
         HelpInit(this);
-        gUseCncComm = gUseDecCheck = gUseHelix = gUseMacro = gUseSubFix = gUseMacBild = true;
+        session_.features().change([](FeatureValues &f) {
+            f.cncComm = f.decCheck = f.helix = f.macro = f.subFix = f.macBild = true;
+        });
         RkUpdateValidSelections();
         mnuViewAutoColorNC->setChecked(
             toTruth(GetIniSetting("Settings", "AutoColor", "True")).value_or(true));

@@ -66,8 +66,8 @@ const char *const kArrays[] = {"mnuFilePlugins",   "mnuEditPlugins",  "mnuViewPl
 QVariant i2(int v) { return QVariant::fromValue<qint16>(qint16(qBound(-32768, v, 32767))); }
 QVariant i4(int v) { return QVariant::fromValue<qint32>(qint32(v)); }
 
-// The value a member names in the session's settings or print settings, as it
-// is when a plug-in asks.
+// The value a member names in the session's settings, print settings, search
+// state or feature switches, as it is when a plug-in asks.
 template <typename T>
 const T &current(T SettingValues::*member)
 {
@@ -77,6 +77,16 @@ template <typename T>
 const T &current(T PrintValues::*member)
 {
     return programSession().print().values().*member;
+}
+template <typename T>
+const T &current(T SearchValues::*member)
+{
+    return programSession().search().values().*member;
+}
+template <typename T>
+const T &current(T FeatureValues::*member)
+{
+    return programSession().features().values().*member;
 }
 
 }
@@ -622,7 +632,8 @@ QVariant PluginHost::pReadGlobal(const QString &g)
     static const std::vector<std::pair<QString, Reader>> table = [] {
         std::vector<std::pair<QString, Reader>> t;
         // Each entry reads a program-wide variable, or a value of the
-        // session's settings or print settings, when the plug-in asks.
+        // session's settings, print settings, search state or feature
+        // switches, when the plug-in asks.
         auto add = [&t](const char *name, const auto &v, auto form) {
             if constexpr (std::is_member_object_pointer_v<std::decay_t<decltype(v)>>)
                 t.emplace_back(name, [member = v, form] { return form(current(member)); });
@@ -653,8 +664,8 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         b("gbNotSwedish", gbNotSwedish);
         b("gbShowAllFiles", &SettingValues::showAllFiles);
         b("gRkAbort", gRkAbort);
-        b("gSearchWholeWordsOnly", gSearchWholeWordsOnly);
-        b("gUseGADb", gUseGADb);
+        b("gSearchWholeWordsOnly", &SearchValues::wholeWordsOnly);
+        b("gUseGADb", &FeatureValues::gaDb);
         b("gNumberSort", &SettingValues::numberSort);
         b("gNumKbdDec", &SettingValues::numKbdDec);
         b("gUpperCase", &SettingValues::upperCase);
@@ -667,20 +678,20 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         b("gPrintBoldComments", &PrintValues::boldComments);
         b("gPrintItalicComments", &PrintValues::italicComments);
         b("gPrintTime", &PrintValues::time);
-        b("gUseCncComm", gUseCncComm);
-        b("gUseDecCheck", gUseDecCheck);
-        b("gUseHelix", gUseHelix);
-        b("gUseMacro", gUseMacro);
-        b("gUseSubFix", gUseSubFix);
-        b("gUseMacBild", gUseMacBild);
-        b("gUseTapePunch", gUseTapePunch);
+        b("gUseCncComm", &FeatureValues::cncComm);
+        b("gUseDecCheck", &FeatureValues::decCheck);
+        b("gUseHelix", &FeatureValues::helix);
+        b("gUseMacro", &FeatureValues::macro);
+        b("gUseSubFix", &FeatureValues::subFix);
+        b("gUseMacBild", &FeatureValues::macBild);
+        b("gUseTapePunch", &FeatureValues::tapePunch);
         b("gSetupAllowed", &SettingValues::setupAllowed);
-        b("gMakeBackup", gMakeBackup);
+        b("gMakeBackup", &FeatureValues::makeBackup);
 
-        s16("gSearchOrigin", gSearchOrigin);
-        s16("gSearchTo", gSearchTo);
-        s16("gSearchAction", gSearchAction);
-        s16("gFindDirection", gFindDirection);
+        s16("gSearchOrigin", &SearchValues::origin);
+        s16("gSearchTo", &SearchValues::to);
+        s16("gSearchAction", &SearchValues::action);
+        s16("gFindDirection", &SearchValues::findDirection);
         a16("gTextType", [](const ActiveProgram &a) { return a.textType(); });
         s16("gSaveAsUnixType", &SettingValues::saveAsUnixType);
         s16("gTextFontSize", &SettingValues::textFontSize);
@@ -714,9 +725,9 @@ QVariant PluginHost::pReadGlobal(const QString &g)
         as("gsActivePath", [](const ActiveProgram &a) { return a.path(); });
         s("gsTmpPath", gsTmpPath);
         s("gsDataPath", gsDataPath);
-        s("gSearchReplacement", gSearchReplacement);
-        s("gSearchTarget", gSearchTarget);
-        s("gFindString", gFindString);
+        s("gSearchReplacement", &SearchValues::replacement);
+        s("gSearchTarget", &SearchValues::target);
+        s("gFindString", &SearchValues::findString);
         ms("gsFileExtension", [](const CurrentMachine &m) { return m.keys().fileExtension; });
         s("gsShowFileExt", &SettingValues::showFileExt);
         s("gsKalmeroPath", &SettingValues::kalmeroPath);

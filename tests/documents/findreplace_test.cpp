@@ -13,6 +13,7 @@
 #include "documents/frmreplaceconfirm.h"
 #include "documenthost_fake.h"
 #include "modaldialog.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -86,17 +87,21 @@ protected:
         installReplaceConfirm();
         host.active = &doc;
         gbNotSwedish = false;
-        gSearchTarget.clear();
-        gSearchReplacement.clear();
+        test::SessionScope::search([](SearchValues &v) {
+            v.target.clear();
+            v.replacement.clear();
+        });
     }
     void TearDown() override
     {
         frmDocument::setReplaceConfirm({});
         frmFind::unload();
         frmReplace::unload();
-        gSearchTarget.clear();
-        gSearchReplacement.clear();
-        gFindString.clear();
+        test::SessionScope::search([](SearchValues &v) {
+            v.target.clear();
+            v.replacement.clear();
+            v.findString.clear();
+        });
     }
     int notFoundBoxes() const
     {
@@ -332,12 +337,12 @@ TEST_F(FindReplaceTest, FindItSearchesCaseInsensitiveAndSetsTheVariables)
     EXPECT_TRUE(FindIt("g01", 1, false, true, QString(), false));
     EXPECT_EQ(ed->SelStartY(), 2);
     EXPECT_EQ(ed->SelText(), QByteArray("G01"));
-    EXPECT_EQ(gSearchTarget, QStringLiteral("G01"));
-    EXPECT_EQ(gSearchReplacement, QString());
-    EXPECT_EQ(gSearchOrigin, 1);
-    EXPECT_EQ(gSearchTo, 1);
-    EXPECT_TRUE(gSearchWholeWordsOnly);
-    EXPECT_EQ(gSearchAction, 9);
+    EXPECT_EQ(test::searchNow().target, QStringLiteral("G01"));
+    EXPECT_EQ(test::searchNow().replacement, QString());
+    EXPECT_EQ(test::searchNow().origin, 1);
+    EXPECT_EQ(test::searchNow().to, 1);
+    EXPECT_TRUE(test::searchNow().wholeWordsOnly);
+    EXPECT_EQ(test::searchNow().action, 9);
     EXPECT_TRUE(boxes.calls().empty());
 
     // F3 in the document repeats it from the match on.
@@ -357,7 +362,7 @@ TEST_F(FindReplaceTest, NoMatchIsToldWithTheTextAsTyped)
     EXPECT_EQ(boxes.calls()[0].text, QStringLiteral("Kan ej hitta  \"n99\""));
     EXPECT_EQ(boxes.calls()[0].title, QStringLiteral("Sökning klar"));
     EXPECT_EQ(boxes.calls()[0].icon, MbIcon::Information);
-    EXPECT_EQ(gSearchTarget, QStringLiteral("N99"));
+    EXPECT_EQ(test::searchNow().target, QStringLiteral("N99"));
 
     // A character Windows-1252 lacks cannot be in the program: not found, not '?'.
     ed->setTextAll("N10 (?) G01");
@@ -384,8 +389,8 @@ TEST_F(FindReplaceTest, ReplaceWritesUpperCaseAndAsksPerMatch)
     EXPECT_TRUE(FindIt("g01", 0, false, true, "g1", true));
     EXPECT_EQ(answers.asked, 3);
     EXPECT_EQ(ed->TextAll(), QByteArray("N10 G1 X1\r\nN20 G01 X2\r\nN30 G1 X3\r\nN40 G1 X4"));
-    EXPECT_EQ(gSearchReplacement, QStringLiteral("G1"));
-    EXPECT_EQ(gSearchAction, 10);
+    EXPECT_EQ(test::searchNow().replacement, QStringLiteral("G1"));
+    EXPECT_EQ(test::searchNow().action, 10);
     EXPECT_EQ(ed->searchReplacedCount(), 3);
     EXPECT_TRUE(boxes.calls().empty());
 }
@@ -491,7 +496,7 @@ TEST_F(FindReplaceTest, FindDialogProposesSearchesAndStaysOpen)
     frmFind *dlg = frmFind::instance();
     EXPECT_EQ(dlg->objectName(), QStringLiteral("frmFind"));
     EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Sök"));
-    EXPECT_EQ(gFindDirection, 1);
+    EXPECT_EQ(test::searchNow().findDirection, 1);
     EXPECT_FALSE(dlg->cmdFind->isEnabled());
     dlg->show();
     EXPECT_EQ(dlg->comboText->currentText(), QStringLiteral("X10.5"));
@@ -521,7 +526,7 @@ TEST_F(FindReplaceTest, FindDialogProposesSearchesAndStaysOpen)
     dlg->comboText->setEditText("Y3");
     dlg->cmdCancel->click();
     EXPECT_FALSE(dlg->isVisible());
-    EXPECT_EQ(gFindString, QStringLiteral("Y3"));
+    EXPECT_EQ(test::searchNow().findString, QStringLiteral("Y3"));
 
     // Shown again: the same dialog, its history and options kept, a new proposal.
     ed->setCaret(1, 3);
@@ -532,7 +537,7 @@ TEST_F(FindReplaceTest, FindDialogProposesSearchesAndStaysOpen)
     EXPECT_EQ(dlg->comboText->itemText(0), QStringLiteral("X10.5"));
     QTest::keyClick(dlg, Qt::Key_Escape);
     EXPECT_FALSE(dlg->isVisible());
-    EXPECT_EQ(gFindString, QStringLiteral("G00"));
+    EXPECT_EQ(test::searchNow().findString, QStringLiteral("G00"));
 }
 
 TEST_F(FindReplaceTest, ReplaceDialogHidesAndReplaces)

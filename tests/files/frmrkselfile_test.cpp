@@ -69,14 +69,13 @@ class SelFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        savedBackup_ = gMakeBackup;
         test::SessionScope::settings([](SettingValues &v) {
             v.showFileExt = "*.NC";
             v.showAllFiles = true;
             v.scanComment = true;
             v.numberSort = false;
         });
-        gMakeBackup = false;
+        test::SessionScope::features([](FeatureValues &f) { f.makeBackup = false; });
         prog = env.path("ncprog");
         env.write("ncprog/O1000.NC", "%\r\nO1000 (SHAFT 12)\r\nN10 G0 X0\r\n");
         env.write("ncprog/o2000.nc", "O2000 ( lower case )\r\n");
@@ -95,7 +94,6 @@ protected:
     void TearDown() override
     {
         setErrorBoxHook({});
-        gMakeBackup = savedBackup_;
     }
 
     void writeMachine(const QString &name, const QString &root, const QString &send)
@@ -156,8 +154,7 @@ protected:
     TempEnv env;
     QString prog;
     QStringList errors;
-    test::SessionScope session_; // the settings and the machine, given back after TearDown
-    bool savedBackup_ = false;
+    test::SessionScope session_; // the settings, the machine and the feature switches, given back after TearDown
 };
 
 }
@@ -546,7 +543,7 @@ struct SwapAtTheQuestion {
 
 TEST_F(SelFileTest, BackupCleanUpDeletesOnlyInTheFolderShownWhenItIsSwappedDuringTheQuestion)
 {
-    gMakeBackup = true;
+    test::SessionScope::features([](FeatureValues &f) { f.makeBackup = true; });
     env.write("ncprog/P1.NC", "x");
     env.write("ncprog/P1.001", "x");
     env.write("ncprog/P1.002", "x");

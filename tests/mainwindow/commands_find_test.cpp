@@ -14,6 +14,7 @@
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
 #include "modaldialog.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -40,13 +41,13 @@ protected:
     void SetUp() override
     {
         MainWindowFixture::SetUp();
-        gSearchTarget.clear();
+        test::SessionScope::search([](SearchValues &v) { v.target.clear(); });
     }
     void TearDown() override
     {
         MainWindowFixture::TearDown();
         frmDocument::setReplaceConfirm({});
-        gSearchTarget.clear();
+        test::SessionScope::search([](SearchValues &v) { v.target.clear(); });
     }
     frmDocument *open(frmMain &w, const QString &name, const QByteArray &text)
     {
@@ -119,7 +120,7 @@ TEST_F(FindCommandsTest, FindFromTheMenuAndTheSearchKeyThenFindNext)
     w.menuAction("mnuEditFind")->trigger();
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(ed->SelStartY(), 2);
-    EXPECT_EQ(gSearchTarget, QStringLiteral("G01"));
+    EXPECT_EQ(test::searchNow().target, QStringLiteral("G01"));
 
     // The toolbar key runs the same command: the same dialog, its history kept.
     whenShown<frmFind>(
@@ -186,7 +187,7 @@ TEST_F(FindCommandsTest, CtrlFProposesASelectionOfSeveralLinesWhole)
     QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(proposed, QStringLiteral("%\r\nN10 G01 X1"));
-    EXPECT_EQ(gFindString, QStringLiteral("%\r\nN10 G01 X1"));
+    EXPECT_EQ(test::searchNow().findString, QStringLiteral("%\r\nN10 G01 X1"));
 }
 
 TEST_F(FindCommandsTest, FindNextRepeatsTheLastSearchInAnotherDocument)
@@ -223,7 +224,7 @@ TEST_F(FindCommandsTest, FindNextMessageWithALanguageFile)
     ASSERT_NE(doc, nullptr);
     gsLanguageFile = env.write("Lumrik32.LNG", "[LANGUAGE]\r\n1001=not found\r\n");
     gbNotSwedish = true;
-    gSearchTarget = "N20";
+    test::SessionScope::search([](SearchValues &v) { v.target = "N20"; });
     doc->txtText->SearchTarget = "N20";
     w.runCommand("mnuPopSearchNext");
     gbNotSwedish = false;

@@ -719,6 +719,68 @@ TEST_F(PluginHostTest, SettingNamesReadTheSessionsValuesInTheirOwnForms)
     EXPECT_EQ(host->pReadGlobal("gUpperCase"), QVariant(false));
 }
 
+// The names of the last search and of the feature switches give the
+// session's values in the forms the plug-ins have always had; the main
+// window turns on the first six switches when it loads, the last three stay
+// off.
+TEST_F(PluginHostTest, SearchAndFeatureNamesReadTheSessionsValuesInTheirOwnForms)
+{
+    frmMain w;
+    PluginHost *h = installPluginHost(&w);
+    FakePlugin fake;
+    ASSERT_TRUE(h->addPlugin(&fake, nullptr, "fejk.so"));
+    RkPluginHost *host = fake.host;
+    const auto b = [](bool v) { return QVariant(v); };
+    const auto i2 = [](int v) { return QVariant::fromValue<qint16>(qint16(v)); };
+    const auto s = [](const QString &v) { return QVariant(v); };
+    const auto check = [&](const std::vector<std::pair<const char *, QVariant>> &expected) {
+        for (const auto &[name, want] : expected) {
+            const QVariant got = host->pReadGlobal(QString::fromLatin1(name));
+            EXPECT_EQ(got.metaType().id(), want.metaType().id()) << name;
+            EXPECT_EQ(got, want) << name;
+            EXPECT_EQ(got.toString(), want.toString()) << name;
+        }
+    };
+    check({{"gUseCncComm", b(true)}, {"gUseDecCheck", b(true)}, {"gUseHelix", b(true)},
+           {"gUseMacro", b(true)}, {"gUseSubFix", b(true)}, {"gUseMacBild", b(true)},
+           {"gUseTapePunch", b(false)}, {"gUseGADb", b(false)}, {"gMakeBackup", b(false)}});
+
+    QSignalSpy searched(&test::testSession().search(), &SearchState::changed);
+    test::SessionScope::search([](SearchValues &v) {
+        v.target = QString::fromUtf8("G01 Å");
+        v.replacement = "G1";
+        v.origin = 1;
+        v.to = 1;
+        v.wholeWordsOnly = true;
+        v.action = 40000; // a 16-bit name: bounded as always
+        v.findString = "N20";
+        v.findDirection = 1;
+    });
+    EXPECT_EQ(searched.count(), 1);
+    test::SessionScope::features([](FeatureValues &f) {
+        f.cncComm = f.decCheck = f.helix = f.macro = f.subFix = f.macBild = false;
+        f.tapePunch = f.gaDb = f.makeBackup = true;
+    });
+    check({{"gSearchTarget", s(QString::fromUtf8("G01 Å"))}, {"gSearchReplacement", s("G1")},
+           {"gSearchOrigin", i2(1)}, {"gSearchTo", i2(1)}, {"gSearchWholeWordsOnly", b(true)},
+           {"gSearchAction", i2(32767)}, {"gFindString", s("N20")}, {"gFindDirection", i2(1)},
+           {"gUseCncComm", b(false)}, {"gUseDecCheck", b(false)}, {"gUseHelix", b(false)},
+           {"gUseMacro", b(false)}, {"gUseSubFix", b(false)}, {"gUseMacBild", b(false)},
+           {"gUseTapePunch", b(true)}, {"gUseGADb", b(true)}, {"gMakeBackup", b(true)},
+           {"gsearchtarget", s(QString())}, {"gUseGaDb", s(QString())}});
+
+    // A later change is what the next read gives, seen from within the
+    // change's own signal too.
+    QVariant seenInSignal;
+    const auto c = QObject::connect(&test::testSession().search(), &SearchState::changed, &w,
+                                    [&] { seenInSignal = host->pReadGlobal("gSearchTarget"); });
+    test::SessionScope::search([](SearchValues &v) { v.target = "M30"; });
+    QObject::disconnect(c);
+    EXPECT_EQ(seenInSignal, QVariant(QStringLiteral("M30")));
+    test::SessionScope::features([](FeatureValues &f) { f.makeBackup = false; });
+    EXPECT_EQ(host->pReadGlobal("gMakeBackup"), QVariant(false));
+}
+
 TEST_F(PluginHostTest, RegistrationRulesAndCommandTags)
 {
     frmMain w;

@@ -12,6 +12,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindowfixture.h"
 #include "modaldialog.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -36,13 +37,13 @@ protected:
     void SetUp() override
     {
         MainWindowFixture::SetUp();
-        gSearchTarget.clear();
+        test::SessionScope::search([](SearchValues &v) { v.target.clear(); });
         test::SessionScope::set(&SettingValues::upperCase, false);
     }
     void TearDown() override
     {
         MainWindowFixture::TearDown();
-        gSearchTarget.clear();
+        test::SessionScope::search([](SearchValues &v) { v.target.clear(); });
     }
 
     // Runs `inside` on the modal dialog of type D when it shows.

@@ -52,6 +52,10 @@ private:
     long editor_;
 };
 
+// The last search and the feature switches, as the product reads them.
+inline const SearchValues &searchNow() { return programSession().search().values(); }
+inline const FeatureValues &featuresNow() { return programSession().features().values(); }
+
 // Gives the current machine back as a test found it: its name, its file and
 // its keys.
 class MachineScope {
@@ -97,7 +101,8 @@ class SessionScope {
 public:
     SessionScope()
         : machine_(std::in_place), active_(std::in_place), settings_(programSession().settings().values()),
-          print_(programSession().print().values())
+          print_(programSession().print().values()), search_(programSession().search().values()),
+          features_(programSession().features().values())
     {
     }
     ~SessionScope()
@@ -106,6 +111,8 @@ public:
         active_.reset();
         programSession().settings().set(settings_);
         programSession().print().set(print_);
+        programSession().search().set(search_);
+        programSession().features().set(features_);
     }
     SessionScope(const SessionScope &) = delete;
     SessionScope &operator=(const SessionScope &) = delete;
@@ -131,11 +138,26 @@ public:
         programSession().settings().change([&](SettingValues &v) { v.*member = std::forward<V>(value); });
     }
 
+    // Changes the last search, as the find and replace dialogs do.
+    template <typename F>
+    static void search(F &&change)
+    {
+        programSession().search().change(std::forward<F>(change));
+    }
+    // Changes the feature switches.
+    template <typename F>
+    static void features(F &&change)
+    {
+        programSession().features().change(std::forward<F>(change));
+    }
+
 private:
     std::optional<MachineScope> machine_;
     std::optional<ActiveScope> active_;
     SettingValues settings_;
     PrintValues print_;
+    SearchValues search_;
+    FeatureValues features_;
 };
 
 }
