@@ -99,7 +99,7 @@ std::unique_ptr<frmDocument> newDocument()
 {
     auto doc = std::make_unique<frmDocument>();
     doc->sMaskin = "DEMO";
-    doc->setCaption(gsUntitled);
+    doc->setCaption(programSession().words().values().untitled);
     return doc;
 }
 
@@ -192,7 +192,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     setMsgBoxHook([](const MsgBoxCall &) { return int(MbCancel); });
-    gsUntitled = QStringLiteral("NAMNLÖS");
+    programSession().words().change([](WordValues &w) { w.untitled = QStringLiteral("NAMNLÖS"); });
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

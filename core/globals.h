@@ -1,10 +1,10 @@
 #pragma once
 // The program-wide working state shared by the windows and commands. The
-// settings of the main settings file, the active program, the last search
-// and the feature switches are the session's (core/sessionstate.h).
+// settings of the main settings file, the active program, the last search,
+// the feature switches, the macro menu's template folders and the status and
+// caption words are the session's (core/sessionstate.h).
 #include <QString>
 #include <QStringList>
-#include <array>
 
 namespace lumrik {
 
@@ -16,13 +16,6 @@ inline bool gbNotSwedish = false;
 inline QString gsLanguageFile;
 inline bool gRkAbort = false;
 inline bool gFirstStart = false;
-
-// Status and caption words (built-in Swedish, or from the language file)
-inline QString gsTxtInsert, gsTxtOverwrite, gsTxtRow, gsTxtCol, gsTxtTotal, gsTxtRows, gsTxtChars,
-    gsUntitled, gsTxtReceiving;
-
-// Template folders of the macro menu entries 0..9
-inline std::array<QString, 10> gsMacroPath;
 
 // Names of the hand-off files in the temporary folder, spelled once.
 inline const QString kTxdTmp = QStringLiteral("Txd.Tmp");

@@ -323,7 +323,7 @@ void frmRxdFromCnc::btnStartRxd_Click()
             return;
         const QString name = txtFileName->text().trimmed();
         if (name.isEmpty()) {
-            txtFileName->setText(gsUntitled);
+            txtFileName->setText(session_.words().values().untitled);
         } else {
             txtFileName->setText(name);
             // The question is about the file that will be written: the name
@@ -418,7 +418,8 @@ void frmRxdFromCnc::MSComm1_OnComm()
                 RecDelayTimer->start(rxd.recDelayMs);
             GetRxdBuffer();
             if (!bDataSeen && !bRxdAborted) {
-                setStatusPanel(3, gsTxtReceiving.isEmpty() ? QStringLiteral("Mottager data...") : gsTxtReceiving);
+                const QString &receiving = session_.words().values().receiving;
+                setStatusPanel(3, receiving.isEmpty() ? QStringLiteral("Mottager data...") : receiving);
                 bDataSeen = true;
             }
             break;
@@ -575,13 +576,14 @@ void frmRxdFromCnc::RecDelayTimer_Timer()
 
 QString frmRxdFromCnc::targetName() const
 {
-    return rxdTargetName(txtFileName->text(), rxd.sFileExtension, gsUntitled);
+    return rxdTargetName(txtFileName->text(), rxd.sFileExtension, session_.words().values().untitled);
 }
 
 bool frmRxdFromCnc::targetExists() const
 {
     const QString target = targetName();
-    return target != gsUntitled && RkFileExists(findFileNoCase(RkNativePath(session_.active().path() + target)));
+    return target != session_.words().values().untitled
+           && RkFileExists(findFileNoCase(RkNativePath(session_.active().path() + target)));
 }
 
 void frmRxdFromCnc::portFailed()
@@ -722,7 +724,7 @@ void frmRxdFromCnc::done(int result)
             discardWorkFile();
         }
         replacedFile_ = targetExists() ? findFileNoCase(RkNativePath(session_.active().path() + targetName())) : QString();
-        QString target = bUntitled ? gsUntitled : targetName();
+        QString target = bUntitled ? session_.words().values().untitled : targetName();
         if (txtFileName->text().trimmed().isEmpty() && !bStarted)
             target = txtFileName->text();
         session_.active().setFile(target);

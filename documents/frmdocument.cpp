@@ -184,7 +184,7 @@ void frmDocument::Activation()
             return;
         }
         const QString path = caption();
-        if (path.isEmpty() || path == gsUntitled) return;
+        if (path.isEmpty() || path == programSession().words().values().untitled) return;
         if (!RkIsFile(path)) return; // deleted on disk: keep text and stamp
         const QDateTime onDisk = RkFileModified(path);
         const FileIdentity now = RkFileIdentity(path);
@@ -307,7 +307,7 @@ void frmDocument::closeEvent(QCloseEvent *e)
         return;
     }
     const int cancel = RkGuard("closeEvent()", [&]() -> int {
-        if (caption() == gsUntitled && program_->textView().isEmpty()) return 0;
+        if (caption() == programSession().words().values().untitled && program_->textView().isEmpty()) return 0;
         if (program_->isModified()) {
             int c = 0;
             SaveOrNot(this, c);

@@ -446,7 +446,7 @@ MacroImportResult RkImportMacroPackage(const QString &folderText, const MacroMen
         }
 
         // All ten entries in use: nothing changes, and nothing is said.
-        const int d = freeMacroEntry(gsMacroPath, registeredMacroNames());
+        const int d = freeMacroEntry(programSession().macroFolders().values(), registeredMacroNames());
         if (d < 0) {
             res.outcome = MacroImportResult::NoFreeEntry;
             return res;
@@ -484,7 +484,8 @@ MacroImportResult RkImportMacroPackage(const QString &folderText, const MacroMen
         const QString caption = GetIniSetting(QStringLiteral("MACRO"), entryKey(d, "_NAMN"), QStringLiteral("FEL"));
         if (menu.showEntry)
             menu.showEntry(d, caption);
-        gsMacroPath[size_t(d)] = GetIniSetting(QStringLiteral("MACRO"), entryKey(d, "_PATH"));
+        const QString folder = GetIniSetting(QStringLiteral("MACRO"), entryKey(d, "_PATH"));
+        programSession().macroFolders().change([&](MacroFolderValues &f) { f[size_t(d)] = folder; });
         res.outcome = MacroImportResult::Imported;
         RkMsgBox(RkText(393, QStringLiteral("Import av macro genomförd. ")) + QString::number(res.count)
                      + RkText(1007, QStringLiteral(" filer.")),

@@ -128,7 +128,7 @@ bool RkSaveDocument(frmDocument *doc, bool &saveAs, int &result)
         }
         const QString filter = saveDialogFilter(currentMachine().keys().fileExtension);
         const QString caption = doc->caption();
-        if (caption == gsUntitled || !doc->bNamed)
+        if (caption == programSession().words().values().untitled || !doc->bNamed)
             saveAs = true;
 
         std::optional<WaitCursor> wait;
@@ -213,7 +213,8 @@ int askToSave(frmDocument *doc, MbButtons buttons)
 
 void saveAsAsked(frmDocument *doc, int &cancel)
 {
-    bool saveAs = !gsUntitled.isEmpty() && doc->caption().contains(gsUntitled);
+    const QString &untitled = programSession().words().values().untitled;
+    bool saveAs = !untitled.isEmpty() && doc->caption().contains(untitled);
     RkSaveDocument(doc, saveAs, cancel);
 }
 }

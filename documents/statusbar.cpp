@@ -11,13 +11,14 @@ namespace lumrik {
 
 QString statusCaretText(int caretY, int caretX)
 {
-    return gsTxtRow + QString::number(caretY) + QStringLiteral(" : ") + gsTxtCol + QString::number(caretX);
+    const WordValues &w = programSession().words().values();
+    return w.row + QString::number(caretY) + QStringLiteral(" : ") + w.col + QString::number(caretX);
 }
 
 QString statusTotalText(int lines, qint64 chars)
 {
-    return gsTxtTotal + QString::number(lines) + gsTxtRows + QStringLiteral("/ ") + QString::number(chars)
-           + gsTxtChars;
+    const WordValues &w = programSession().words().values();
+    return w.total + QString::number(lines) + w.rows + QStringLiteral("/ ") + QString::number(chars) + w.chars;
 }
 
 void RkUpdateGlobalStatus()
@@ -42,7 +43,8 @@ void RkUpdateGlobalStatus()
         const bool dirty = program->isModified();
         doc->setPanelText(4, dirty ? kTxtNotSaved : QString());
         host->setSaveButtonsEnabled(dirty);
-        host->setStatusPanel(2, programSession().active().insertMode() ? gsTxtInsert : gsTxtOverwrite);
+        const WordValues &words = programSession().words().values();
+        host->setStatusPanel(2, programSession().active().insertMode() ? words.insert : words.overwrite);
         host->setStatusPanel(3, statusCaretText(y, x));
         host->setStatusPanel(4, statusTotalText(lines, chars));
     });

@@ -48,13 +48,14 @@ QString entryBelowProgramFolder(const QString &entryFolder)
 void mnuSubMacro_Click(frmMain *w, int index)
 {
     RkGuard("mnuSubMacro_Click()", [&] {
-        if (index < 0 || index >= int(gsMacroPath.size()))
+        const MacroFolderValues &folders = w->session().macroFolders().values();
+        if (index < 0 || index >= int(folders.size()))
             return;
         frmDocument *doc = w->activeDocument();
         if (!doc)
             return;
         QPointer<frmMacron> dlg = new frmMacron(w);
-        dlg->ncmPath = macroEntryPath(doc->sMaskin, gsMacroPath[size_t(index)]);
+        dlg->ncmPath = macroEntryPath(doc->sMaskin, folders[size_t(index)]);
         dlg->ncmMachine = plainCaption(w->mnuSubMacro[size_t(index)]->text());
         dlg->exec();
         delete dlg.data();

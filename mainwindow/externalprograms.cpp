@@ -171,7 +171,7 @@ void mnuInfo_Click(frmMain *w)
         frmDocument *d = w->activeDocument();
         if (!d)
             return;
-        if (d->caption() == gsUntitled) {
+        if (d->caption() == programSession().words().values().untitled) {
             RkMsgBox(QStringLiteral("Programmet måste vara sparat först."), MbButtons::Ok, MbIcon::Exclamation,
                      QStringLiteral("Fel"), 0, w);
             return;

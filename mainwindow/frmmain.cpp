@@ -680,7 +680,8 @@ void frmMain::fillMacroMenu()
         if (GetIniSetting("MACRO", key).size() > 1) {
             mnuSubMacro[n]->setText(GetIniSetting("MACRO", key, "FEL"));
             mnuSubMacro[n]->setVisible(true);
-            gsMacroPath[n] = GetIniSetting("MACRO", QStringLiteral("%1_PATH").arg(n));
+            const QString folder = GetIniSetting("MACRO", QStringLiteral("%1_PATH").arg(n));
+            session_.macroFolders().change([&](MacroFolderValues &f) { f[size_t(n)] = folder; });
         }
     }
 }

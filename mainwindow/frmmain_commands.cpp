@@ -151,7 +151,7 @@ frmDocument *frmMain::LoadNewDoc()
 {
     return RkGuard("LoadNewDoc()", [&]() -> frmDocument * {
         auto *doc = new frmDocument;
-        doc->setCaption(gsUntitled);
+        doc->setCaption(session_.words().values().untitled);
         QMdiSubWindow *sub = mdiArea->addSubWindow(doc);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setObjectName("frmDocumentFrame");

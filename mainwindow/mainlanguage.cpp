@@ -98,15 +98,17 @@ QString builtInCaption(const char *name)
 
 void setBuiltInWords()
 {
-    gsTxtInsert = QStringLiteral("Infoga");
-    gsTxtOverwrite = QStringLiteral("Översk.");
-    gsTxtRow = QStringLiteral("Rad ");
-    gsTxtCol = QStringLiteral("Kol ");
-    gsTxtTotal = QStringLiteral("Totalt : ");
-    gsTxtRows = QStringLiteral(" Rader ");
-    gsTxtChars = QStringLiteral(" Tecken ");
-    gsUntitled = QStringLiteral("NAMNLÖS");
-    gsTxtReceiving = QStringLiteral("Mottager data...");
+    WordValues w;
+    w.insert = QStringLiteral("Infoga");
+    w.overwrite = QStringLiteral("Översk.");
+    w.row = QStringLiteral("Rad ");
+    w.col = QStringLiteral("Kol ");
+    w.total = QStringLiteral("Totalt : ");
+    w.rows = QStringLiteral(" Rader ");
+    w.chars = QStringLiteral(" Tecken ");
+    w.untitled = QStringLiteral("NAMNLÖS");
+    w.receiving = QStringLiteral("Mottager data...");
+    programSession().words().set(w);
 }
 
 void SetMainFormLanguage()
@@ -125,15 +127,17 @@ void SetMainFormLanguage(frmMain *window)
         for (const ToolTipText &t : mainToolTipTexts())
             if (QAction *b = window->toolButton(QString::fromUtf8(t.key)))
                 b->setToolTip(RkGetLanguage(t.id));
-        gsTxtInsert = RkGetLanguage(1010);
-        gsTxtOverwrite = RkGetLanguage(1011);
-        gsTxtRow = RkGetLanguage(1012) + ' ';
-        gsTxtCol = RkGetLanguage(1013) + ' ';
-        gsTxtTotal = RkGetLanguage(1014) + ' ';
-        gsTxtRows = ' ' + RkGetLanguage(1015) + ' ';
-        gsTxtChars = ' ' + RkGetLanguage(1016) + ' ';
-        gsUntitled = RkGetLanguage(1022).toUpper();
-        gsTxtReceiving = RkGetLanguage(712);
+        WordValues w;
+        w.insert = RkGetLanguage(1010);
+        w.overwrite = RkGetLanguage(1011);
+        w.row = RkGetLanguage(1012) + ' ';
+        w.col = RkGetLanguage(1013) + ' ';
+        w.total = RkGetLanguage(1014) + ' ';
+        w.rows = ' ' + RkGetLanguage(1015) + ' ';
+        w.chars = ' ' + RkGetLanguage(1016) + ' ';
+        w.untitled = RkGetLanguage(1022).toUpper();
+        w.receiving = RkGetLanguage(712);
+        window->session().words().set(w);
     });
 }
 

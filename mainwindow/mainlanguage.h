@@ -27,11 +27,11 @@ const std::vector<ToolTipText> &mainToolTipTexts();
 // The built-in caption of a menu item of the table ("" when it is not there).
 QString builtInCaption(const char *name);
 
-// gsTxtInsert .. gsTxtReceiving := the built-in Swedish words.
+// The session's status and caption words := the built-in Swedish ones.
 void setBuiltInWords();
 
 // Puts the language file's texts on the main window's menus and tooltips and
-// into the program-wide words. Acts on the main window instance.
+// into the session's status and caption words. Acts on the main window instance.
 void SetMainFormLanguage();
 void SetMainFormLanguage(frmMain *window);
 

@@ -8,6 +8,7 @@
 #include "core/lineends.h"
 #include "core/msgbox.h"
 #include "core/paths.h"
+#include "core/sessionstate.h"
 #include "dnc/frmrxdfromcnc.h"
 #include "dnc/headerlines.h"
 #include "documents/editor.h"
@@ -73,7 +74,7 @@ RxdCommandResult RunRxdFromCnc(Session &session, QWidget *owner, QComboBox *comb
     w->exec();
     const ActiveProgram &active = session.active();
     r.targetPath = RkNativePath(active.path() + active.file());
-    r.named = !active.file().isEmpty() && active.file() != gsUntitled;
+    r.named = !active.file().isEmpty() && active.file() != session.words().values().untitled;
     r.headerSource = w->replacedFile();
     r.binary = w->binaryReception();
     const QString file = findFileNoCase(r.rxdFile);
@@ -158,7 +159,7 @@ frmDocument *RecoverInterruptedReception(QWidget *owner, const std::function<frm
         return nullptr;
     }
     r.received = true;
-    r.targetPath = RkNativePath(programSession().active().path() + gsUntitled);
+    r.targetPath = RkNativePath(programSession().active().path() + programSession().words().values().untitled);
     return OpenReceivedProgram(r, currentMachine().name(), loadNewDoc, {});
 }
 

@@ -29,8 +29,10 @@ struct CleanedRig {
         FakeSerialPort::install();
         gsTmpPath = start = startHandOffFolder();
         test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = env.dataPath(); });
-        gsUntitled = QStringLiteral("NAMNLÖS");
-        gsTxtReceiving = QStringLiteral("Mottager data...");
+        test::SessionScope::words([](WordValues &w) {
+            w.untitled = QStringLiteral("NAMNLÖS");
+            w.receiving = QStringLiteral("Mottager data...");
+        });
         currentMachine().use("MILL1", env.write("MILL1.cfg", "[Communication]\r\nDelayBeforeClose=-1\r\nProtokoll=INGEN\r\n"
                                                              "RxdFromChr=25\r\n[CNCProgPath]\r\nDefaultRxdCncPath="
                                                                  + QFile::encodeName(env.dataPath()) + "/\r\n"));

@@ -143,7 +143,7 @@ struct PtyEnv {
     {
         recvFolder = env.dataPath() + "/recv/";
         QDir().mkpath(recvFolder);
-        gsUntitled = QStringLiteral("NAMNLÖS");
+        test::SessionScope::words([](WordValues &w) { w.untitled = QStringLiteral("NAMNLÖS"); });
         test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = env.dataPath(); });
         test::useMachineFile(QString());
         setSerialPortFactory(nullptr);   // the real port
@@ -498,7 +498,7 @@ TEST(RxdPty, AReceptionIntoAnExistingFileFailingHalfWayReplacesNothing)
     EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), old);
     EXPECT_EQ(saves, 0);
     EXPECT_FALSE(doc->bNamed);
-    EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
+    EXPECT_EQ(doc->caption(), e.recvFolder + test::wordsNow().untitled);
     // The old file's comment header goes on top of what came, untitled too.
     const QByteArray text = doc->txtText->TextAll();
     EXPECT_TRUE(text.startsWith("'FIXTURE 3\r\n" + headerRule() + "\r\n")) << text.left(200).constData();
@@ -524,7 +524,7 @@ TEST(RxdPty, AnEiaErrorKeepsWhatCameAsAnUntitledDocument)
     EXPECT_EQ(test::readFile(e.recvFolder + "O9.NC"), old);
     EXPECT_EQ(saves, 0);
     EXPECT_FALSE(doc->bNamed);
-    EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
+    EXPECT_EQ(doc->caption(), e.recvFolder + test::wordsNow().untitled);
     const QByteArray text = doc->txtText->TextAll();
     EXPECT_TRUE(text.startsWith("'FIXTURE 7\r\n")) << text.constData();
     EXPECT_TRUE(text.endsWith("%\r\nN10 X1\r\n")) << text.constData();
@@ -625,7 +625,7 @@ TEST(RxdExact, SilenceInTheMiddleOfABlockReplacesNothing)
     EXPECT_EQ(test::readFile(e.recvFolder + "OLD.NC"), old);
     EXPECT_EQ(r.saves, 0);
     EXPECT_FALSE(r.doc->bNamed);
-    EXPECT_EQ(r.doc->caption(), e.recvFolder + gsUntitled);
+    EXPECT_EQ(r.doc->caption(), e.recvFolder + test::wordsNow().untitled);
     EXPECT_TRUE(r.doc->txtText->IsDirty());
     EXPECT_TRUE(r.doc->txtText->TextAll().endsWith("%\r\nO8000 (NY)\r\nN10 G0 X1.\r\nN20 G1 Y"));
     ASSERT_EQ(e.boxes.calls().size(), 2u);
@@ -639,7 +639,7 @@ TEST(RxdExact, SilenceInTheMiddleOfABlockReplacesNothing)
     SavedReception fresh(e, "NEW", [](Peer &p) { p.send("%\nO8001\nN10 G0 X1.\nN20 G1 Y  \x14\x14"); });
     ASSERT_NE(fresh.doc, nullptr);
     EXPECT_FALSE(QFile::exists(e.recvFolder + "NEW.NC"));
-    EXPECT_EQ(fresh.doc->caption(), e.recvFolder + gsUntitled);
+    EXPECT_EQ(fresh.doc->caption(), e.recvFolder + test::wordsNow().untitled);
     EXPECT_TRUE(e.boxes.saw(QStringLiteral("mitt i ett block")));
 }
 

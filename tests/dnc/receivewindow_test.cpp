@@ -39,8 +39,10 @@ struct RxdEnv {
     {
         recvFolder = env.dataPath() + "/recv/";
         QDir().mkpath(recvFolder);
-        gsUntitled = QStringLiteral("NAMNLÖS");
-        gsTxtReceiving = QStringLiteral("Mottager data...");
+        test::SessionScope::words([](WordValues &w) {
+            w.untitled = QStringLiteral("NAMNLÖS");
+            w.receiving = QStringLiteral("Mottager data...");
+        });
         test::changeMachineKeys([&](MachineKeys &k) { k.rootFolder = env.dataPath(); });
         currentMachine().use(QString(), QString());
         test::activeNow().setFile(QString());
@@ -199,9 +201,9 @@ TEST(RxdWindow, OverwriteQuestionTestsTheNameWithExtension)
     boxes.clear();
     start(w, "M", "   ");
     EXPECT_TRUE(boxes.calls().empty());
-    EXPECT_EQ(w.txtFileName->text(), gsUntitled);
+    EXPECT_EQ(w.txtFileName->text(), test::wordsNow().untitled);
     w.btnRxdFromCncAbort_Click();
-    EXPECT_EQ(test::activeNow().file(), gsUntitled);
+    EXPECT_EQ(test::activeNow().file(), test::wordsNow().untitled);
 }
 
 TEST(RxdWindow, ReceivesThroughTheFakePort)
@@ -423,7 +425,7 @@ TEST(RxdCommand, UntitledIsNotSavedAndShortFilesOpenNothing)
     receive("N1\n\n");   // 6 bytes in the file
     frmDocument *doc = RxdFromCncCommand(test::testSession(), &owner, nullptr, load, [&] { ++saves; });
     ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
+    EXPECT_EQ(doc->caption(), e.recvFolder + test::wordsNow().untitled);
     EXPECT_FALSE(doc->bNamed);
     EXPECT_EQ(saves, 0);
 
@@ -467,7 +469,7 @@ struct CommandRun {
         ASSERT_NE(doc, nullptr);
         EXPECT_EQ(saves, 0);
         EXPECT_FALSE(doc->bNamed);
-        EXPECT_EQ(doc->caption(), e.recvFolder + gsUntitled);
+        EXPECT_EQ(doc->caption(), e.recvFolder + test::wordsNow().untitled);
         EXPECT_TRUE(doc->txtText->IsDirty());
         EXPECT_EQ(doc->txtText->TextAll(), text);
         EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), oldFile);
@@ -504,7 +506,7 @@ TEST(RxdFailure, ALostDeviceEndsTheReceptionAndKeepsWhatCame)
                             "Kontrollera programmet innan du sparar det."));
     EXPECT_TRUE(w.received());
     EXPECT_TRUE(w.handedOverUntitled());
-    EXPECT_EQ(test::activeNow().file(), gsUntitled);
+    EXPECT_EQ(test::activeNow().file(), test::wordsNow().untitled);
     EXPECT_EQ(test::readFile(tmpFile(kRxdTmp)), "%\r\nN1 G0 X1\r\nN2 G1");
     EXPECT_EQ(test::readFile(e.recvFolder + "O8.NC"), "N1 GOOD PROGRAM\r\n");
 }
@@ -568,7 +570,7 @@ TEST(RxdFailure, AFailureNotYetReportedIsNeverTakenForTheEnd)
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(boxes.saw(QStringLiteral("Mottagningen avbröts.")));
     EXPECT_TRUE(w.handedOverUntitled());
-    EXPECT_EQ(test::activeNow().file(), gsUntitled);
+    EXPECT_EQ(test::activeNow().file(), test::wordsNow().untitled);
     QCoreApplication::processEvents();   // the late event changes nothing
     EXPECT_EQ(boxes.calls().size(), 2u);
 }

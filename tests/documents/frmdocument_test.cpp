@@ -28,18 +28,13 @@ namespace {
 // Program-wide settings a test changes, given back afterwards.
 struct SettingsGuard {
     test::SessionScope session;
-    QString untitled = gsUntitled;
     SettingsGuard()
     {
-        gsUntitled = QStringLiteral("NAMNLÖS");
+        test::SessionScope::words([](WordValues &w) { w.untitled = QStringLiteral("NAMNLÖS"); });
         test::SessionScope::settings([](SettingValues &v) {
             v.textBackColor = 0xFFFFFF;
             v.textColor = 0;
         });
-    }
-    ~SettingsGuard()
-    {
-        gsUntitled = untitled;
     }
 };
 
@@ -134,8 +129,10 @@ TEST(frmDocument, InsertTogglesOnlyWithoutModifiers)
 {
     SettingsGuard keep;
     FakeDocumentHost host;
-    gsTxtInsert = QStringLiteral("Infoga");
-    gsTxtOverwrite = QStringLiteral("Översk.");
+    test::SessionScope::words([](WordValues &w) {
+        w.insert = QStringLiteral("Infoga");
+        w.overwrite = QStringLiteral("Översk.");
+    });
     test::activeNow().setInsertMode(true);
     frmDocument doc;
     host.active = &doc;
@@ -287,7 +284,7 @@ TEST(frmDocument, HexDumpOfChangedTextNeverLosesTheEdits)
     SettingsGuard keep;
     MsgBoxRecorder boxes;
     frmDocument doc;
-    doc.setCaption(gsUntitled);
+    doc.setCaption(test::wordsNow().untitled);
     doc.show();
     doc.txtText->setTextAll("N10 X1");
     doc.txtText->setIsDirty(true);
@@ -306,7 +303,7 @@ TEST(frmDocument, ClosingAsksOnlyForChangedText)
     MsgBoxRecorder boxes;
     {
         frmDocument doc;
-        doc.setCaption(gsUntitled);
+        doc.setCaption(test::wordsNow().untitled);
         doc.txtText->setIsDirty(true); // untitled and empty: closes without a question
         QCloseEvent e;
         QApplication::sendEvent(&doc, &e);
@@ -314,7 +311,7 @@ TEST(frmDocument, ClosingAsksOnlyForChangedText)
     }
     {
         frmDocument doc;
-        doc.setCaption(gsUntitled);
+        doc.setCaption(test::wordsNow().untitled);
         doc.txtText->setTextAll("N10");
         doc.txtText->setIsDirty(false);
         QCloseEvent e;
@@ -324,7 +321,7 @@ TEST(frmDocument, ClosingAsksOnlyForChangedText)
     EXPECT_TRUE(boxes.calls().empty());
     {
         frmDocument doc;
-        doc.setCaption(gsUntitled);
+        doc.setCaption(test::wordsNow().untitled);
         doc.txtText->setTextAll("N10");
         doc.txtText->setIsDirty(true);
         boxes.answer(MbCancel);

@@ -34,14 +34,9 @@ namespace {
 
 // Every settings variable the dialog sets, given back afterwards.
 struct VariablesGuard {
-    test::SessionScope session; // the settings and print settings
+    test::SessionScope session; // the settings, print settings and macro folders
     bool notSw = gbNotSwedish;
-    std::array<QString, 10> macro = gsMacroPath;
-    ~VariablesGuard()
-    {
-        gbNotSwedish = notSw;
-        gsMacroPath = macro;
-    }
+    ~VariablesGuard() { gbNotSwedish = notSw; }
 };
 
 // The main window as the documents library sees it: open documents, and the
@@ -107,7 +102,7 @@ protected:
             p.font = "Courier New";
             p.fontSize = 10;
         });
-        gsMacroPath = {};
+        test::SessionScope::macroFolders([](MacroFolderValues &f) { f = {}; });
         env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\n");
     }
     void TearDown() override { resetEditSetupDialogs(); }
@@ -440,7 +435,7 @@ TEST_F(EditSetupTest, ImportThroughTheDialogShowsThePackageAndFillsTheMenu)
     EXPECT_EQ(d.lblCncName->text(), "HAAS VF2");
     EXPECT_EQ(host.macro[0]->text(), "HAAS VF2");
     EXPECT_TRUE(host.macro[0]->isVisible());
-    EXPECT_EQ(gsMacroPath[0], "Macron\\Haas");
+    EXPECT_EQ(test::macroFoldersNow()[0], "Macron\\Haas");
     EXPECT_TRUE(boxes.saw("Import av macro genomförd. 2 filer."));
 
     // The same package again is an upgrade of entry 0.

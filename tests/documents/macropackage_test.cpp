@@ -28,7 +28,7 @@ protected:
     void SetUp() override
     {
         gbNotSwedish = false;
-        gsMacroPath = {};
+        test::SessionScope::macroFolders([](MacroFolderValues &f) { f = {}; });
         captions = {};
         captions[0] = "Standard";
         menu.caption = [this](int n) { return captions[size_t(n)]; };
@@ -38,7 +38,10 @@ protected:
         };
         env.write("lumrik32.INI", "[Settings]\r\nLastCnc=MILL\r\n");
     }
-    void TearDown() override { gsMacroPath = {}; }
+    void TearDown() override
+    {
+        test::SessionScope::macroFolders([](MacroFolderValues &f) { f = {}; });
+    }
 
     // A package below the temporary folder: "MACRO.INI" and the given files.
     QString package(const QString &name, const QByteArray &ini, const QStringList &files = {"BORR.NCM", "FICKA.NCM", "BILD.BMP"})
@@ -78,7 +81,7 @@ TEST_F(MacroPackageTest, GoodPackageIsCopiedAndRegistered)
     EXPECT_EQ(setting("0_PATH"), "Macron\\Fanuc");
     EXPECT_EQ(captions[0], "FANUC 0M");
     EXPECT_TRUE(visible[0]);
-    EXPECT_EQ(gsMacroPath[0], "Macron\\Fanuc");
+    EXPECT_EQ(test::macroFoldersNow()[0], "Macron\\Fanuc");
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].text, "Import av macro genomförd. 4 filer.");
     EXPECT_EQ(boxes.calls()[0].title, "Klar");
@@ -91,9 +94,11 @@ TEST_F(MacroPackageTest, NewPackageTakesTheFirstFreeEntry)
 {
     env.write("lumrik32.INI", "[MACRO]\r\n0_NAMN=A1\r\n0_PATH=M\\A\r\n1_NAMN=B1\r\n1_PATH=M\\B\r\n"
                               "3_NAMN=D1\r\n3_PATH=M\\D\r\n4_NAMN=UTAN SÖKVÄG\r\n");
-    gsMacroPath[0] = "M\\A";
-    gsMacroPath[1] = "M\\B";
-    gsMacroPath[3] = "M\\D";
+    test::SessionScope::macroFolders([](MacroFolderValues &f) {
+        f[0] = "M\\A";
+        f[1] = "M\\B";
+        f[3] = "M\\D";
+    });
     captions = {"A1", "B1", "", "D1", "UTAN SÖKVÄG"};
     const auto r = RkImportMacroPackage(package("p", ini("\\Macron\\Okuma", "OKUMA")) + "/", menu);
     EXPECT_EQ(r.outcome, MacroImportResult::Imported);
@@ -106,7 +111,7 @@ TEST_F(MacroPackageTest, NewPackageTakesTheFirstFreeEntry)
     EXPECT_EQ(setting("3_PATH"), "M\\D");
 
     // A registered name without a folder is not free either.
-    EXPECT_EQ(freeMacroEntry(gsMacroPath, registeredMacroNames()), 5);
+    EXPECT_EQ(freeMacroEntry(test::macroFoldersNow(), registeredMacroNames()), 5);
 }
 
 TEST_F(MacroPackageTest, MissingDescriptionFileChangesNothing)
@@ -190,7 +195,7 @@ TEST_F(MacroPackageTest, ProgramFolderTokenInsideIsAccepted)
 TEST_F(MacroPackageTest, UpgradeAsksAndCopiesIntoThePackagesOwnFolder)
 {
     env.write("lumrik32.INI", "[MACRO]\r\n0_NAMN=FANUC\r\n0_PATH=Macron\\Gammal\r\n");
-    gsMacroPath[0] = "Macron\\Gammal";
+    test::SessionScope::macroFolders([](MacroFolderValues &f) { f[0] = "Macron\\Gammal"; });
     captions[0] = "FANUC";
     env.write("Macron/Ny/BORR.NCM", "gammal");
     const QByteArray before = settings();
@@ -280,7 +285,7 @@ TEST_F(MacroPackageTest, FailedCopyRegistersNothingAndLeavesNoFolder)
     EXPECT_TRUE(boxes.calls()[0].text.startsWith("Importen av macro misslyckades"));
     EXPECT_EQ(settings(), before);
     EXPECT_FALSE(visible[0]);
-    EXPECT_TRUE(gsMacroPath[0].isEmpty());
+    EXPECT_TRUE(test::macroFoldersNow()[0].isEmpty());
     EXPECT_EQ(test::readFile(env.path("Macron")), "ingen mapp");
 }
 
@@ -300,7 +305,7 @@ TEST_F(MacroPackageTest, UnwritableSettingsFileUndoesTheCopy)
 TEST_F(MacroPackageTest, AllEntriesInUseChangesNothingAndSaysNothing)
 {
     for (int d = 0; d < 10; ++d) {
-        gsMacroPath[size_t(d)] = QString("M%1").arg(d);
+        test::SessionScope::macroFolders([&](MacroFolderValues &f) { f[size_t(d)] = QString("M%1").arg(d); });
         captions[size_t(d)] = QString("NAMN%1").arg(d);
     }
     const QByteArray before = settings();

@@ -219,9 +219,11 @@ TEST(ProgramDocument, TheWindowSavesAndPrintsTheProgramsBytes)
 // puts the caret back where it stood and when another view made the change.
 TEST(ProgramDocument, TheStatusBarsTotalsFollowTheProgramThroughUndo)
 {
-    gsTxtTotal = QStringLiteral("Totalt : ");
-    gsTxtRows = QStringLiteral(" Rader ");
-    gsTxtChars = QStringLiteral(" Tecken ");
+    test::SessionScope::words([](WordValues &w) {
+        w.total = QStringLiteral("Totalt : ");
+        w.rows = QStringLiteral(" Rader ");
+        w.chars = QStringLiteral(" Tecken ");
+    });
     FakeDocumentHost host;
     frmDocument doc;
     host.active = &doc;

@@ -97,7 +97,7 @@ TEST(SaveDocument, UntitledAsksForANameAndTakesIt)
 {
     TempEnv env;
     MsgBoxRecorder boxes;
-    gsUntitled = "NAMNLÖS";
+    test::SessionScope::words([](WordValues &w) { w.untitled = "NAMNLÖS"; });
     test::changeMachineKeys([&](MachineKeys &k) { k.fileExtension = "*.NC"; });
     env.write("DEMO.cfg", "[CNCProgPath]\nDefaultRxdCncPath=[exedir]\\rec\\\n");
     test::useMachineName("DEMO");
@@ -107,7 +107,7 @@ TEST(SaveDocument, UntitledAsksForANameAndTakesIt)
     setSavedFileHook([&](const QString &p) { saved << p; });
 
     frmDocument doc;
-    doc.setCaption(gsUntitled);
+    doc.setCaption(test::wordsNow().untitled);
     doc.txtText->setTextAll("N10 G0\r\n");
     bool saveAs = false;
     int result = 0;
@@ -196,7 +196,7 @@ TEST(SavePrompt, AnswersDecideWhetherTheWindowCloses)
 {
     TempEnv env;
     MsgBoxRecorder boxes;
-    gsUntitled = "NAMNLÖS";
+    test::SessionScope::words([](WordValues &w) { w.untitled = "NAMNLÖS"; });
     const QString path = env.write("O1.NC", "A\r\n");
 
     {   // Cancel keeps the window and its changes
@@ -237,7 +237,7 @@ TEST(SavePrompt, AnswersDecideWhetherTheWindowCloses)
     {   // Yes on an untitled document, then a cancelled dialog: stays open
         SaveDialogStub dialog("");
         frmDocument doc;
-        doc.setCaption(gsUntitled);
+        doc.setCaption(test::wordsNow().untitled);
         doc.txtText->setTextAll("C\r\n");
         boxes.answer(MbYes);
         int cancel = 0;

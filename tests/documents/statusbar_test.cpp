@@ -15,13 +15,15 @@ namespace {
 struct StatusWords {
     StatusWords()
     {
-        gsTxtInsert = QStringLiteral("Infoga");
-        gsTxtOverwrite = QStringLiteral("Översk.");
-        gsTxtRow = QStringLiteral("Rad ");
-        gsTxtCol = QStringLiteral("Kol ");
-        gsTxtTotal = QStringLiteral("Totalt : ");
-        gsTxtRows = QStringLiteral(" Rader ");
-        gsTxtChars = QStringLiteral(" Tecken ");
+        test::SessionScope::words([](WordValues &w) {
+            w.insert = QStringLiteral("Infoga");
+            w.overwrite = QStringLiteral("Översk.");
+            w.row = QStringLiteral("Rad ");
+            w.col = QStringLiteral("Kol ");
+            w.total = QStringLiteral("Totalt : ");
+            w.rows = QStringLiteral(" Rader ");
+            w.chars = QStringLiteral(" Tecken ");
+        });
     }
     ActiveScope active; // the insert mode given back
 };

@@ -10,6 +10,7 @@
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
 #include "modaldialog.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -103,7 +104,7 @@ TEST_F(EditSetupCommandTest, ImportedPackageAppearsInTheMacroMenu)
     EXPECT_TRUE(seen);
     EXPECT_EQ(w.mnuSubMacro[0]->text(), "HAAS VF2");
     EXPECT_TRUE(w.mnuSubMacro[0]->isVisible());
-    EXPECT_EQ(gsMacroPath[0], "Macron\\Haas");
+    EXPECT_EQ(test::macroFoldersNow()[0], "Macron\\Haas");
     EXPECT_EQ(GetIniSetting("MACRO", "0_NAMN"), "HAAS VF2");
-    gsMacroPath = {};
+    test::SessionScope::macroFolders([](MacroFolderValues &f) { f = {}; });
 }

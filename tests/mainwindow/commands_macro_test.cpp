@@ -11,6 +11,7 @@
 #include "mainwindow/frmmain.h"
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -70,14 +71,14 @@ protected:
     }
     void SetUp() override
     {
-        gsMacroPath = {};
+        test::SessionScope::macroFolders([](MacroFolderValues &f) { f = {}; });
         MainWindowFixture::SetUp();
         QGuiApplication::clipboard()->setText("kvar");
     }
     void TearDown() override
     {
         MainWindowFixture::TearDown();
-        gsMacroPath = {};
+        test::SessionScope::macroFolders([](MacroFolderValues &f) { f = {}; });
     }
     void prepare(frmMain &w)
     {

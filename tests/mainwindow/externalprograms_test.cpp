@@ -15,6 +15,7 @@
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
 #include "modaldialog.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -209,7 +210,7 @@ TEST_F(ExternalProgramsTest, CalculationProgramOpensItsResult)
     ASSERT_EQ(w.documents().size(), 1);
     frmDocument *d = w.documents().front();
     EXPECT_EQ(d->txtText->TextAll(), "O9000\r\nN10 G0 X1.\r\n");
-    EXPECT_EQ(d->caption(), gsUntitled);
+    EXPECT_EQ(d->caption(), test::wordsNow().untitled);
     EXPECT_EQ(d->sMaskin, "");
     EXPECT_TRUE(boxes.calls().empty());
 

@@ -29,6 +29,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <functional>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace lumrik;
@@ -611,12 +612,36 @@ TEST_F(MainWindowTest, LanguageFileReplacesCaptionsAndWords)
     EXPECT_EQ(w.menuAction("mnuFileNew")->text(), "&New");
     EXPECT_EQ(w.menuAction("mnuOptionPunktKoll")->text(), "&Decimalpunkt");
     EXPECT_EQ(w.toolButton("Save")->toolTip(), "Save it");
-    EXPECT_EQ(gsTxtRow, "Line ");
-    EXPECT_EQ(gsTxtRows, " Lines ");
-    EXPECT_EQ(gsUntitled, "UNTITLED");
+    EXPECT_EQ(test::wordsNow().row, "Line ");
+    EXPECT_EQ(test::wordsNow().rows, " Lines ");
+    EXPECT_EQ(test::wordsNow().untitled, "UNTITLED");
     setBuiltInWords();
-    EXPECT_EQ(gsUntitled, QString::fromUtf8("NAMNLÖS"));
-    EXPECT_EQ(gsTxtOverwrite, QString::fromUtf8("Översk."));
+    EXPECT_EQ(test::wordsNow().untitled, QString::fromUtf8("NAMNLÖS"));
+    EXPECT_EQ(test::wordsNow().overwrite, QString::fromUtf8("Översk."));
+}
+
+// The language file's words reach the session in one change; a new program
+// takes its caption from them, back in Swedish once the built-in words return.
+TEST_F(MainWindowTest, TheLanguagesWordsAreTheSessionsInOneChange)
+{
+    const QString lng = env.write("Lumrik32.LNG", "[LANGUAGE]\r\n1010=Insert\r\n1022=untitled\r\n");
+    frmMain w;
+    QSignalSpy changed(&w.session().words(), &Words::changed);
+    gsLanguageFile = lng;
+    gbNotSwedish = true;
+    w.applyTexts();
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(test::wordsNow().insert, "Insert");
+    w.mnuFileNew_Click();
+    ASSERT_NE(w.activeDocument(), nullptr);
+    EXPECT_EQ(w.activeDocument()->caption(), "UNTITLED");
+    w.applyTexts(); // the same words again
+    gbNotSwedish = false;
+    EXPECT_EQ(changed.count(), 1);
+    setBuiltInWords();
+    EXPECT_EQ(changed.count(), 2);
+    w.mnuFileNew_Click();
+    EXPECT_EQ(w.activeDocument()->caption(), QString::fromUtf8("NAMNLÖS"));
 }
 
 TEST_F(MainWindowTest, WindowArrangements)

@@ -14,6 +14,7 @@
 #include "mainwindow/mainlanguage.h"
 #include "mainwindowfixture.h"
 #include "modaldialog.h"
+#include "sessionscope.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -89,7 +90,7 @@ TEST_F(GeneratorCommandsTest, HelixProgramOpensAsANewUntitledDocument)
     EXPECT_EQ(shown, 1);
     ASSERT_EQ(w.documents().size(), 1);
     frmDocument *doc = w.documents().front();
-    EXPECT_EQ(doc->caption(), gsUntitled);
+    EXPECT_EQ(doc->caption(), test::wordsNow().untitled);
     EXPECT_TRUE(doc->sMaskin.isEmpty());
     EXPECT_FALSE(doc->bNamed);
     EXPECT_TRUE(doc->txtText->IsDirty());

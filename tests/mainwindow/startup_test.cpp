@@ -118,12 +118,12 @@ TEST(Startup, TitleRecentFilesAndMacroMenuFromSettings)
     EXPECT_TRUE(w.mnuFileMRU[2]->isVisible());
     EXPECT_EQ(w.mnuFileMRU[2]->text(), "/nc/c.nc");
 
-    gsMacroPath = {};
+    test::SessionScope::macroFolders([](MacroFolderValues &f) { f = {}; });
     w.fillMacroMenu();
     EXPECT_EQ(w.mnuSubMacro[0]->text(), "Egen");
-    EXPECT_EQ(gsMacroPath[0], "\\Macron\\Egen");
+    EXPECT_EQ(test::macroFoldersNow()[0], "\\Macron\\Egen");
     EXPECT_FALSE(w.mnuSubMacro[3]->isVisible());
     EXPECT_TRUE(w.mnuSubMacro[4]->isVisible());
     EXPECT_EQ(w.mnuSubMacro[4]->text(), QString::fromUtf8("Gängor"));
-    EXPECT_EQ(gsMacroPath[4], "");
+    EXPECT_EQ(test::macroFoldersNow()[4], "");
 }

@@ -55,6 +55,9 @@ private:
 // The last search and the feature switches, as the product reads them.
 inline const SearchValues &searchNow() { return programSession().search().values(); }
 inline const FeatureValues &featuresNow() { return programSession().features().values(); }
+// The macro menu's template folders and the status and caption words.
+inline const MacroFolderValues &macroFoldersNow() { return programSession().macroFolders().values(); }
+inline const WordValues &wordsNow() { return programSession().words().values(); }
 
 // Gives the current machine back as a test found it: its name, its file and
 // its keys.
@@ -102,7 +105,8 @@ public:
     SessionScope()
         : machine_(std::in_place), active_(std::in_place), settings_(programSession().settings().values()),
           print_(programSession().print().values()), search_(programSession().search().values()),
-          features_(programSession().features().values())
+          features_(programSession().features().values()),
+          macroFolders_(programSession().macroFolders().values()), words_(programSession().words().values())
     {
     }
     ~SessionScope()
@@ -113,6 +117,8 @@ public:
         programSession().print().set(print_);
         programSession().search().set(search_);
         programSession().features().set(features_);
+        programSession().macroFolders().set(macroFolders_);
+        programSession().words().set(words_);
     }
     SessionScope(const SessionScope &) = delete;
     SessionScope &operator=(const SessionScope &) = delete;
@@ -150,6 +156,18 @@ public:
     {
         programSession().features().change(std::forward<F>(change));
     }
+    // Changes the macro menu's template folders.
+    template <typename F>
+    static void macroFolders(F &&change)
+    {
+        programSession().macroFolders().change(std::forward<F>(change));
+    }
+    // Changes the status and caption words.
+    template <typename F>
+    static void words(F &&change)
+    {
+        programSession().words().change(std::forward<F>(change));
+    }
 
 private:
     std::optional<MachineScope> machine_;
@@ -158,6 +176,8 @@ private:
     PrintValues print_;
     SearchValues search_;
     FeatureValues features_;
+    MacroFolderValues macroFolders_;
+    WordValues words_;
 };
 
 }
