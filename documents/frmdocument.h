@@ -2,8 +2,9 @@
 // The window of one open NC program. frmDocument is a plain QWidget: the main
 // window puts it into a QMdiSubWindow of its document area
 // (mdiArea->addSubWindow(doc), with Qt::WA_DeleteOnClose on the sub-window).
-// Its window title is the caption: the full path of its file, or gsUntitled
-// for a document that was never saved; the sub-window shows the same title.
+// Its window title is the caption: the full path of its file, or the
+// session's untitled word (core/words.h) for a document that was never saved;
+// the sub-window shows the same title.
 //
 // The window answers its editor's events (status bar, Save buttons, command
 // state, typed characters, lined paper, context menu, replace confirmation)
@@ -63,8 +64,8 @@ public:
     // too, not only another time.
     FileIdentity seenIdentity;
 
-    // The caption: the full path of the file, or gsUntitled. The window's
-    // title shows it with a name's kept bytes read as Windows-1252.
+    // The caption: the full path of the file, or the untitled word. The
+    // window's title shows it with a name's kept bytes read as Windows-1252.
     QString caption() const { return caption_; }
     void setCaption(const QString &caption);
 
