@@ -118,6 +118,8 @@ protected:
     bool event(QEvent *e) override;
 
 private:
+    // The automatic colouring of a program just opened.
+    void colourFirstLines();
     void onKeyPreview(int keyCode, int shift, bool &handled);
     void onKeyPress(int &charCode);
     void onKeyDown(int keyCode, int shift);

@@ -163,7 +163,7 @@ void frmDocument::FileOpen(const QString &sFilename)
                 fileStamp = stamp;
                 fileIdentity = seenIdentity = identity;
                 if (autoColorOnOpen())
-                    ColorNC(txtText, sMaskin, 1, kAutoColorLines, kAutoColorBudgetMs, true, this);
+                    colourFirstLines();
             });
             // The status bar shows the new text before any key.
             RkUpdateGlobalStatus();
@@ -191,10 +191,17 @@ void frmDocument::FileOpen(const QString &sFilename)
     fileStamp = RkFileModified(path);
     fileIdentity = seenIdentity = identity;
 
-    // The first lines are coloured off the window after the return, the
-    // document busy until they are in.
     if (autoColorOnOpen())
-        ColorNC(txtText, sMaskin, 1, kAutoColorLines, kAutoColorBudgetMs, true, this);
+        colourFirstLines();
+}
+
+void frmDocument::colourFirstLines()
+{
+    // In the open itself, within its time budget: a few milliseconds for the
+    // first lines of a program. Coloured off the window they would need a
+    // copy of what they colour, as large as the program when its first line
+    // is the whole of it.
+    ColorNC(txtText, sMaskin, 1, kAutoColorLines, kAutoColorBudgetMs, false, this);
 }
 
 void frmDocument::ForceFileStamp()
