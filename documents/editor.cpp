@@ -251,14 +251,16 @@ void Editor::setText(const QByteArray &bytes)
 }
 
 QByteArray Editor::TextAll() const
-{ d->flush();
+{
+    d->flush();
     const long n = d->send(Sci::SCI_GETLENGTH);
     const char *p = reinterpret_cast<const char *>(d->send(Sci::SCI_GETCHARACTERPOINTER));
     return convertLineEnds(QByteArrayView(p, n), d->textType());
 }
 
 void Editor::setTextAll(const QByteArray &whole)
-{ d->flush();
+{
+    d->flush();
     // A byte-order mark in front is the program's, not its text's.
     const QByteArrayView bytes = d->doc().replaceWhole(whole);
     if (!d->rows && TextRows::needed(bytes)) {
@@ -291,7 +293,8 @@ void Editor::setTextAll(const QByteArray &whole)
 
 qint64 Editor::TextLength() const { d->flush(); return d->send(Sci::SCI_GETLENGTH); }
 qint64 Editor::CountBytes() const
-{ d->flush();
+{
+    d->flush();
     if (!d->utf8()) return d->send(Sci::SCI_GETLENGTH); // a character a byte
     // Counted again only after the text changed: the status bar asks at
     // every key.
@@ -319,7 +322,8 @@ qint64 Editor::Impl::characterCount() const
 }
 
 int Editor::caretColumn() const
-{ d->flush();
+{
+    d->flush();
     const long pos = d->send(Sci::SCI_GETCURRENTPOS);
     const long line = d->send(Sci::SCI_LINEFROMPOSITION, pos);
     const long start = d->send(Sci::SCI_POSITIONFROMLINE, line);
@@ -329,13 +333,15 @@ int Editor::caretColumn() const
 }
 
 QByteArrayView Editor::textView() const
-{ d->flush();
+{
+    d->flush();
     const long n = d->send(Sci::SCI_GETLENGTH);
     return QByteArrayView(reinterpret_cast<const char *>(d->send(Sci::SCI_GETCHARACTERPOINTER)), n);
 }
 
 QByteArrayView Editor::lineView(int line) const
-{ d->flush();
+{
+    d->flush();
     d->checkLine(line);
     const long s = d->lineStart(line), e = d->lineEnd(line);
     if (e <= s) return {};
@@ -349,25 +355,29 @@ void Editor::endUndoAction() { d->flush(); d->closePlaceGroup(); }
 void Editor::emptyUndoBuffer() { d->flush(); d->send(Sci::SCI_EMPTYUNDOBUFFER); d->forgetPlaceGroups(); }
 
 int Editor::CaretX() const
-{ d->flush();
+{
+    d->flush();
     const long pos = d->send(Sci::SCI_GETCURRENTPOS);
     const long line = d->send(Sci::SCI_LINEFROMPOSITION, pos);
     return int(pos - d->send(Sci::SCI_POSITIONFROMLINE, line)) + 1;
 }
 
 int Editor::CaretY() const
-{ d->flush();
+{
+    d->flush();
     return int(d->send(Sci::SCI_LINEFROMPOSITION, d->send(Sci::SCI_GETCURRENTPOS))) + 1;
 }
 
 void Editor::setCaret(int x, int y)
-{ d->flush();
+{
+    d->flush();
     d->send(Sci::SCI_GOTOPOS, d->posOf(x, y));
     d->checkCaret();
 }
 
 int Editor::SelMark() const
-{ d->flush();
+{
+    d->flush();
     const long a = d->send(Sci::SCI_GETANCHOR), c = d->send(Sci::SCI_GETCURRENTPOS);
     if (a != c) return d->selMark ? d->selMark : 1;
     if (d->selMark && a == d->markAnchor && c == d->markCaret) return d->selMark;
@@ -375,7 +385,8 @@ int Editor::SelMark() const
 }
 
 void Editor::setSelMark(int mark)
-{ d->flush();
+{
+    d->flush();
     const long c = d->send(Sci::SCI_GETCURRENTPOS);
     if (mark == 0) {
         d->send(Sci::SCI_SETEMPTYSELECTION, c);
@@ -403,19 +414,22 @@ qint64 Editor::anchorOffset() const { d->flush(); return d->send(Sci::SCI_GETANC
 qint64 Editor::caretOffset() const { d->flush(); return d->send(Sci::SCI_GETCURRENTPOS); }
 
 void Editor::setSelectionOffsets(qint64 anchor, qint64 caret)
-{ d->flush();
+{
+    d->flush();
     const long n = d->send(Sci::SCI_GETLENGTH);
     d->select(qBound(0L, long(anchor), n), qBound(0L, long(caret), n));
     d->checkCaret();
 }
 
 QByteArray Editor::SelText() const
-{ d->flush();
+{
+    d->flush();
     return d->range(d->send(Sci::SCI_GETSELECTIONSTART), d->send(Sci::SCI_GETSELECTIONEND));
 }
 
 void Editor::setSelText(const QByteArray &bytes)
-{ d->flush();
+{
+    d->flush();
     const long s = d->send(Sci::SCI_GETSELECTIONSTART), e = d->send(Sci::SCI_GETSELECTIONEND);
     d->replaceRange(s, e, bytes);
     d->send(Sci::SCI_SETEMPTYSELECTION, s + bytes.size());
@@ -518,7 +532,8 @@ void Editor::setFontSize(int points)
 }
 
 qint64 Editor::lineOffset(int line) const
-{ d->flush();
+{
+    d->flush();
     if (line == Count() + 1)
         return d->send(Sci::SCI_GETLENGTH);
     d->checkLine(line);
@@ -526,7 +541,8 @@ qint64 Editor::lineOffset(int line) const
 }
 
 int Editor::lineOfOffset(qint64 offset) const
-{ d->flush();
+{
+    d->flush();
     const long n = d->send(Sci::SCI_GETLENGTH);
     return int(d->send(Sci::SCI_LINEFROMPOSITION, long(qBound<qint64>(0, offset, qint64(n))))) + 1;
 }

@@ -52,7 +52,8 @@ void Editor::Impl::takeFile(const QByteArray &file)
 }
 
 void Editor::FileInsert(const QString &path)
-{ d->flush();
+{
+    d->flush();
     const QByteArray data = withLineEnds(readFileBytes(path), d->textType());
     // The file read as a program: no byte-order mark in the middle of this one.
     NcDocument inserted;

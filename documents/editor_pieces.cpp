@@ -406,7 +406,8 @@ void Editor::setPieceBytesForTests(qsizetype bytes) { gPieceBytes = bytes > 0 ? 
 qsizetype Editor::pieceBytes() { return gPieceBytes; }
 
 int Editor::rewriteLines(const LineRule &rule, const std::function<bool(int line)> &goOn)
-{ d->flush();
+{
+    d->flush();
     // The lines are read in place and their line ends (CR LF, LF or a lone
     // CR, as Scintilla counts them) are copied as they are. A piece of lines
     // is rewritten and goes into the text before the next piece is read:

@@ -132,7 +132,8 @@ void Editor::Impl::clearStyles()
 }
 
 void Editor::setCharacterForeColor(const QColor &c)
-{ d->flush();
+{
+    d->flush();
     d->restyleSelection([&](StyleKey &k) {
         k.hasColor = true;
         k.color = c.rgb();
@@ -140,17 +141,20 @@ void Editor::setCharacterForeColor(const QColor &c)
 }
 
 void Editor::setCharacterBold(bool on)
-{ d->flush();
+{
+    d->flush();
     d->restyleSelection([&](StyleKey &k) { k.bold = on; });
 }
 
 void Editor::setCharacterItalic(bool on)
-{ d->flush();
+{
+    d->flush();
     d->restyleSelection([&](StyleKey &k) { k.italic = on; });
 }
 
 QColor Editor::characterForeColorAt(int line, int column) const
-{ d->flush();
+{
+    d->flush();
     d->checkLine(line);
     const int s = int(d->send(Sci::SCI_GETSTYLEAT, d->posOf(column, line))) & 0xFF;
     if (s == 0 || !d->keys[s].hasColor) return d->fore;
@@ -158,14 +162,16 @@ QColor Editor::characterForeColorAt(int line, int column) const
 }
 
 bool Editor::characterBoldAt(int line, int column) const
-{ d->flush();
+{
+    d->flush();
     d->checkLine(line);
     const int s = int(d->send(Sci::SCI_GETSTYLEAT, d->posOf(column, line))) & 0xFF;
     return s != 0 && d->keys[s].bold;
 }
 
 bool Editor::characterItalicAt(int line, int column) const
-{ d->flush();
+{
+    d->flush();
     d->checkLine(line);
     const int s = int(d->send(Sci::SCI_GETSTYLEAT, d->posOf(column, line))) & 0xFF;
     return s != 0 && d->keys[s].italic;
@@ -184,7 +190,8 @@ int Editor::attributeStyle(const QColor &colour, bool bold, bool italic)
 }
 
 void Editor::setAttributeStyles(qint64 offset, QByteArrayView styles)
-{ d->flush();
+{
+    d->flush();
     const long n = d->send(Sci::SCI_GETLENGTH);
     if (offset < 0 || offset >= n || styles.isEmpty())
         return;
