@@ -3,6 +3,8 @@
 // The main window turns the first six on when it loads; the last three stay
 // off. The file selector's backup menu follows `makeBackup`; the plug-ins
 // read them through the plug-in host's table of names.
+#include "core/sessionvalues.h"
+
 #include <QObject>
 #include <functional>
 
@@ -21,20 +23,6 @@ struct FeatureValues {
     bool operator==(const FeatureValues &) const = default;
 };
 
-class Features : public QObject {
-    Q_OBJECT
-public:
-    const FeatureValues &values() const { return values_; }
-    // Takes the values; `changed` when anything differs.
-    void set(const FeatureValues &values);
-    // Changes some values in place, as `edit` does to a copy of them.
-    void change(const std::function<void(FeatureValues &)> &edit);
-
-Q_SIGNALS:
-    void changed();
-
-private:
-    FeatureValues values_;
-};
+class Features : public SessionValues<FeatureValues> {};
 
 }

@@ -3,6 +3,8 @@
 // section "MACRO" of the main settings file), as the main window filled the
 // menu and a macro import added an entry. An entry's folder is empty while
 // the entry is not in use.
+#include "core/sessionvalues.h"
+
 #include <QObject>
 #include <QString>
 #include <array>
@@ -12,20 +14,6 @@ namespace lumrik {
 
 using MacroFolderValues = std::array<QString, 10>;
 
-class MacroFolders : public QObject {
-    Q_OBJECT
-public:
-    const MacroFolderValues &values() const { return values_; }
-    // Takes the values; `changed` when anything differs.
-    void set(const MacroFolderValues &values);
-    // Changes some values in place, as `edit` does to a copy of them.
-    void change(const std::function<void(MacroFolderValues &)> &edit);
-
-Q_SIGNALS:
-    void changed();
-
-private:
-    MacroFolderValues values_;
-};
+class MacroFolders : public SessionValues<MacroFolderValues> {};
 
 }

@@ -5,6 +5,8 @@
 // start, changed by the print settings dialog, its font button and the editor
 // settings dialog; printing reads them here, the plug-ins through the
 // plug-in host's table of names.
+#include "core/sessionvalues.h"
+
 #include <QObject>
 #include <QString>
 
@@ -21,18 +23,6 @@ struct PrintValues {
     bool operator==(const PrintValues &) const = default;
 };
 
-class PrintSettings : public QObject {
-    Q_OBJECT
-public:
-    const PrintValues &values() const { return values_; }
-    // Takes the values; `changed` when anything differs.
-    void set(const PrintValues &values);
-
-Q_SIGNALS:
-    void changed();
-
-private:
-    PrintValues values_;
-};
+class PrintSettings : public SessionValues<PrintValues> {};
 
 }

@@ -2,6 +2,8 @@
 // The last search: what the find and replace dialog asked for, and the text
 // and direction of the find window. F3 and Find Next repeat it; the plug-ins
 // read it through the plug-in host's table of names.
+#include "core/sessionvalues.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -20,20 +22,6 @@ struct SearchValues {
     bool operator==(const SearchValues &) const = default;
 };
 
-class SearchState : public QObject {
-    Q_OBJECT
-public:
-    const SearchValues &values() const { return values_; }
-    // Takes the values; `changed` when anything differs.
-    void set(const SearchValues &values);
-    // Changes some values in place, as `edit` does to a copy of them.
-    void change(const std::function<void(SearchValues &)> &edit);
-
-Q_SIGNALS:
-    void changed();
-
-private:
-    SearchValues values_;
-};
+class SearchState : public SessionValues<SearchValues> {};
 
 }

@@ -64,21 +64,6 @@ qint64 placementTwips(int pixels, double storedTwips, double twipsPerPixel)
     return std::llround(pixels * twipsPerPixel);
 }
 
-void Settings::set(const SettingValues &v)
-{
-    if (v == values_)
-        return;
-    values_ = v;
-    Q_EMIT changed();
-}
-
-void Settings::change(const std::function<void(SettingValues &)> &edit)
-{
-    SettingValues v = values_;
-    edit(v);
-    set(v);
-}
-
 namespace {
 // Reads the main settings file once; every key of the table comes from that copy.
 struct Loader {

@@ -4,6 +4,8 @@
 // which signals each change. The print settings (core/printsettings.h) and
 // the keys a machine file may override (mainwindow/machinekeys.h) are
 // objects of their own.
+#include "core/sessionvalues.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -44,21 +46,7 @@ struct SettingValues {
 
 // The settings in use, the session's (core/sessionstate.h). Every reader reads
 // them here, the plug-ins through the plug-in host's table of names.
-class Settings : public QObject {
-    Q_OBJECT
-public:
-    const SettingValues &values() const { return values_; }
-    // Takes the values; `changed` when anything differs.
-    void set(const SettingValues &values);
-    // Changes some values in place, as `edit` does to a copy of them.
-    void change(const std::function<void(SettingValues &)> &edit);
-
-Q_SIGNALS:
-    void changed();
-
-private:
-    SettingValues values_;
-};
+class Settings : public SessionValues<SettingValues> {};
 
 // Fills the session's settings from the main settings file. A value that cannot
 // be converted takes that key's default; loading goes on with the next key.

@@ -2,6 +2,8 @@
 // The words of the status bar and of the captions: built-in Swedish, or from
 // the language file once the main window takes it. The status bar, the
 // document captions and the receive window read them here.
+#include "core/sessionvalues.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -18,20 +20,6 @@ struct WordValues {
     bool operator==(const WordValues &) const = default;
 };
 
-class Words : public QObject {
-    Q_OBJECT
-public:
-    const WordValues &values() const { return values_; }
-    // Takes the values; `changed` when anything differs.
-    void set(const WordValues &values);
-    // Changes some values in place, as `edit` does to a copy of them.
-    void change(const std::function<void(WordValues &)> &edit);
-
-Q_SIGNALS:
-    void changed();
-
-private:
-    WordValues values_;
-};
+class Words : public SessionValues<WordValues> {};
 
 }
