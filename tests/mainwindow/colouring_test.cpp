@@ -117,6 +117,20 @@ protected:
     QColor at(int line, int column) const { return doc->txtText->characterForeColorAt(line, column); }
     QColor plain() const { return doc->txtText->ForeColor(); }
 
+    // The command returned at once, the event loop went on, the program stayed
+    // read-only with the typed key waiting, and all is as it was afterwards.
+    void expectWentOnBesideTheEventLoop(const Seen &seen)
+    {
+        EXPECT_TRUE(seen.busyOnReturn) << "the command returned before the work was over";
+        EXPECT_GE(seen.rounds, 2) << "the event loop ran while it worked";
+        EXPECT_TRUE(seen.readOnly);
+        EXPECT_TRUE(seen.textKept) << "the key typed waited";
+        EXPECT_TRUE(seen.focusKept);
+        EXPECT_FALSE(doc->busy());
+        EXPECT_FALSE(doc->txtText->ReadOnly());
+        EXPECT_TRUE(doc->txtText->Redraw());
+    }
+
     frmMain w;
     frmDocument *doc = nullptr;
     QWidget *keys = nullptr;
@@ -129,14 +143,7 @@ TEST_F(ColouringTest, ColouringTheWholeProgramGoesOnBesideTheEventLoop)
 {
     const int top = doc->txtText->TopY();
     const Seen seen = run("mnuViewColorNC");
-    EXPECT_TRUE(seen.busyOnReturn) << "the command returned before the work was over";
-    EXPECT_GE(seen.rounds, 2) << "the event loop ran while it worked";
-    EXPECT_TRUE(seen.readOnly);
-    EXPECT_TRUE(seen.textKept) << "the key typed waited";
-    EXPECT_TRUE(seen.focusKept);
-    EXPECT_FALSE(doc->busy());
-    EXPECT_FALSE(doc->txtText->ReadOnly());
-    EXPECT_TRUE(doc->txtText->Redraw());
+    expectWentOnBesideTheEventLoop(seen);
 
     EXPECT_EQ(at(1, 1), rkColor(0x808080));
     EXPECT_EQ(at(3, 4), rkColor(0x0000FF));          // G1
@@ -180,14 +187,7 @@ TEST_F(ColouringTest, BoldCommentsGoOnBesideTheEventLoop)
 {
     const int top = doc->txtText->TopY();
     const Seen seen = run("mnuViewBoldComments");
-    EXPECT_TRUE(seen.busyOnReturn) << "the command returned before the work was over";
-    EXPECT_GE(seen.rounds, 2) << "the event loop ran while it worked";
-    EXPECT_TRUE(seen.readOnly);
-    EXPECT_TRUE(seen.textKept) << "the key typed waited";
-    EXPECT_TRUE(seen.focusKept);
-    EXPECT_FALSE(doc->busy());
-    EXPECT_FALSE(doc->txtText->ReadOnly());
-    EXPECT_TRUE(doc->txtText->Redraw());
+    expectWentOnBesideTheEventLoop(seen);
 
     const QColor word = rkColor(0x0000FF), comment = rkColor(0xFF0000);
     EXPECT_EQ(at(1, 1), plain());
